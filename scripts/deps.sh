@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing need.
+set -euo pipefail
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+packages=(
+  # toolchain
+  build-essential cmake ninja-build clang libclang-rt-14-dev pkg-config
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # the device library
+  libspdlog-dev libfmt-dev libasio-dev
+  # the program
+  libsfml-dev libopenal-dev libpulse-dev libasound2-dev libx11-dev
+  fonts-liberation fonts-roboto-unhinted fonts-dejavu-core
+  # the data-file packer
+  espeak-ng
+  # whole-program tests: a virtual display, a sound server, input and screenshots
+  xvfb xdotool imagemagick pulseaudio pulseaudio-utils sox
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
