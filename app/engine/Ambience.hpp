@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace quellwave {
+
+enum class AmbienceKind : std::uint32_t { Phase = 0, NoiseBurst = 2 };
+
+struct AmbienceEvent {
+    double position;     // fraction of the whole session, 0..1
+    AmbienceKind kind;
+    double amount;       // strength, 0..1
+};
+
+// The events of ambience preset 4, 6 or 16 in firing order; throws std::invalid_argument for
+// any other number.
+std::span<const AmbienceEvent> ambiencePreset(std::uint32_t preset);
+
+// Fires a preset's events as the session passes their positions, at most one per frame.
+class AmbienceSequencer {
+public:
+    void applyPreset(std::uint32_t preset);
+
+    // Returns the event that fires at this fraction of the session, or null.
+    const AmbienceEvent* run(double fraction);
+
+private:
+    std::span<const AmbienceEvent> events_;
+    std::size_t next_ = 0;
+};
+
+// A short noise burst shaped by a half-sine over 32 frames.
+class NoiseBurst {
+public:
+    static constexpr int kFrames = 32;
+
+    void fire(double left, double right);
+
+    // Adds this frame's share of the burst, if any, to the two samples.
+    void addTo(double& left, double& right);
+
+private:
+    double left_ = 0.0;
+    double right_ = 0.0;
+    int framesLeft_ = 0;
+};
+
+}  // namespace quellwave

@@ -1,0 +1,468 @@
+#include "app/engine/ExperienceEngine.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <stdexcept>
+#include <string>
+
+#include "app/engine/Ambience.hpp"
+#include "app/engine/AudioMutex.hpp"
+#include "app/engine/BeatSweeper.hpp"
+#include "app/engine/BlockConversion.hpp"
+#include "app/engine/Noise.hpp"
+#include "app/engine/OverlayShaper.hpp"
+#include "app/engine/StageProgression.hpp"
+
+namespace quellwave {
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kSwellRadiansPerSecond = 0.3141592653589793;
+constexpr double kFlutterRadiansPerSecond = 157.07963267948966;
+
+// Advances an oscillator phase and keeps it in [0, 2 pi) over an hour-long session.
+void advancePhase(double& phase, double step) {
+    phase += step;
+    if (phase >= kTwoPi) phase -= kTwoPi;
+}
+
+// A gate that opens fully only for part of each cycle of phase: the share of the cycle where
+// sin(phase) lies below 1 - 2 duty is scaled down by (sin + 1) / 2.
+double pulseGate(double phase, double duty) {
+    const double s = std::sin(phase);
+    return s < 1.0 - 2.0 * duty ? (s + 1.0) / 2.0 : 1.0;
+}
+
+// A weight that falls along the session, exp(-steepness (index + P) / N), and in the second half
+// of the last stage rises back to 1.
+double sessionWeight(double steepness, std::int32_t index, std::int32_t count, double progress) {
+    const double n = count;
+    if (index + 1 < count || progress <= 0.5) return std::exp(-steepness * (index + progress) / n);
+    const double atLastStage = std::exp(-steepness * (n - 1.0) / n);
+    return atLastStage + (1.0 - atLastStage) * 2.0 * (progress - 0.5);
+}
+
+struct StereoSample {
+    double left = 0.0;
+    double right = 0.0;
+};
+
+// Values that stay fixed for one block.
+struct BlockContext {
+    ModeModulation modulation;
+    double masterVolume = 0.0;  // 0..100
+};
+
+}  // namespace
+
+// Everything the synthesis keeps between frames.
+struct ExperienceEngine::Synthesis {
+    Synthesis(std::uint32_t rate, std::uint32_t seed, std::unique_ptr<ClipPlayer> player)
+        : sampleRate(rate), random(seed), clips(std::move(player)) {}
+
+    bool ready() const { return started && loaded; }
+    void load(const ExperienceProgram& program, std::int32_t minutes, std::uint64_t frame);
+    void applyPreset(std::uint32_t preset);
+    StereoSample frame(std::uint64_t n, const BlockContext& block);
+
+    StereoSample tonePair(double left, double right, double phaseFactor, double t,
+                          const ModeModulation& modulation);
+    StereoSample combineMode16(StereoSample tones, StereoSample noise, double left, double right,
+                               double carrier, double overlayFrequency, double t);
+    void triggerAffirmation(std::uint64_t n, double masterVolume);
+    void fireAmbience(std::uint64_t n);
+
+    const std::uint32_t sampleRate;
+    bool started = false;
+    bool loaded = false;
+    std::uint64_t frameCounter = 0;
+    std::uint64_t sessionFrames = 0;
+
+    // Sources of randomness and noise.
+    UniformSource random;
+    PinkNoiseState pinkLeft;
+    PinkNoiseState pinkRight;
+    double brown = 0.0;
+    WhiteDifferenceNoise whiteDifference;
+    AmbienceSequencer ambience;
+    NoiseBurst burst;
+    bool textureNoise = true;
+
+    // The session's program.
+    StageProgression progression;
+    OverlayShaper overlay;
+    BeatSweeper sweeper;
+    std::map<std::uint32_t, ModeModulation> modulations;
+    std::uint32_t synthesisMode = 4;
+    double toneLevel = 0.0;
+    double noiseLevel = 0.0;
+    double harmonicLevel = 0.0;
+    double jitterLevel = 0.0;
+    double pulseDuty = 0.0;
+    double companionToneFrequency = 0.0;
+    bool overlayShaping = false;
+    bool carrySweep = false;
+    bool panEnable = true;
+    OverlayTone overlayTone;
+
+    // Oscillators.
+    double phaseLeft = 0.0;
+    double phaseRight = 0.0;
+    double pulsePhase = 0.0;
+    double gatePhase = 0.0;
+    double overlayPhaseA = 0.0;
+    double overlayPhaseB = 0.0;
+
+    // Affirmations.
+    std::unique_ptr<ClipPlayer> clips;
+    bool clipPlaying = false;
+    bool clipStarted = false;
+    bool affirmationActive = false;
+
+    // Values of the last frame, published at the end of each block.
+    double beat = 0.0;
+    double left = 0.0;
+    double right = 0.0;
+    double carrier = 0.0;
+    double overlayFrequency = 0.0;
+
+    std::array<double, kBlockSamples> block{};
+};
+
+void ExperienceEngine::Synthesis::applyPreset(std::uint32_t preset) {
+    ambience.applyPreset(preset);
+    textureNoise = true;
+}
+
+void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::int32_t minutes,
+                                       std::uint64_t frame) {
+    sessionFrames = static_cast<std::uint64_t>(sampleRate) * static_cast<std::uint64_t>(minutes) * 60;
+    if (clips) clips->resetSession();
+    clipStarted = false;
+    affirmationActive = false;
+    gatePhase = 0.0;
+    panEnable = true;
+
+    synthesisMode = program.synthesisMode;
+    applyPreset(program.synthesisMode);
+    modulations[program.synthesisMode] = program.modulation;
+    toneLevel = program.toneLevel;
+    noiseLevel = program.noiseLevel;
+    harmonicLevel = std::clamp(program.harmonicLevel, 0.0, 1.0);
+    jitterLevel = program.jitterLevel;
+    pulseDuty = program.pulseDuty;
+    companionToneFrequency = program.companionToneFrequency;
+    overlayShaping = program.overlayShaping;
+    carrySweep = program.carrySweep;
+    overlayTone = program.overlayTone;
+
+    progression = StageProgression(program.stages, program.carriers, program.beatCurve,
+                                   program.rampLength, frame, sampleRate);
+    overlay = OverlayShaper(program.overlayProfiles, program.overlayShaping);
+    sweeper = BeatSweeper(program.sweeps, minutes, program.carrySweep, sampleRate);
+    loaded = true;
+}
+
+void ExperienceEngine::Synthesis::fireAmbience(std::uint64_t n) {
+    const double fraction = static_cast<double>(n) / static_cast<double>(sessionFrames);
+    const AmbienceEvent* event = ambience.run(fraction);
+    if (event == nullptr || event->kind != AmbienceKind::NoiseBurst) return;
+    const double level = 0.4 * event->amount;
+    const double burstLeft = level * nextPinkNoise(pinkLeft, random);
+    const double burstRight = level * nextPinkNoise(pinkRight, random);
+    burst.fire(burstLeft, burstRight);
+}
+
+StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz, double phaseFactor,
+                                                   double t, const ModeModulation& modulation) {
+    const double jitter = random.nextWhite() * jitterLevel;
+    const double frequencyLeft = leftHz + jitter;
+    const double frequencyRight = rightHz + jitter;
+    const double toRadians = kTwoPi / sampleRate;
+    if (overlayShaping) {
+        // Shaped experiences run their tones at (2 + k) times the frequencies.
+        advancePhase(phaseLeft, toRadians * frequencyLeft);
+        advancePhase(phaseRight, toRadians * frequencyRight);
+        advancePhase(phaseLeft, toRadians * frequencyLeft * phaseFactor);
+        advancePhase(phaseRight, toRadians * frequencyRight * phaseFactor);
+    }
+    const double vibrato = modulation.vibratoDepth * std::sin(kTwoPi * modulation.vibratoRate * t);
+    advancePhase(phaseLeft, toRadians * (frequencyLeft + vibrato));
+    advancePhase(phaseRight, toRadians * (frequencyRight + vibrato));
+
+    const double sinLeft = std::sin(phaseLeft);
+    const double sinRight = std::sin(phaseRight);
+    // sin(2x) = 2 sin(x) cos(x)
+    const double harmonicLeft = harmonicLevel * 2.0 * sinLeft * std::cos(phaseLeft);
+    const double harmonicRight = harmonicLevel * 2.0 * sinRight * std::cos(phaseRight);
+    const double swell = synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * std::sin(kSwellRadiansPerSecond * t);
+    return {(sinLeft + harmonicLeft) * swell, (sinRight + harmonicRight) * swell};
+}
+
+StereoSample ExperienceEngine::Synthesis::combineMode16(StereoSample tones, StereoSample noise,
+                                                        double leftHz, double rightHz,
+                                                        double carrierHz, double overlayHz, double t) {
+    double gateHz = std::fabs(rightHz - leftHz);
+    if (gateHz < 0.001) gateHz = 6.0;
+    if (progression.index() == 0) gateHz = std::min(gateHz, 1.061803 * progression.stages().front().beat);
+    const double toRadians = kTwoPi / sampleRate;
+    advancePhase(gatePhase, toRadians * gateHz);
+    const double gate = pulseGate(gatePhase, pulseDuty);
+    const double companion = affirmationActive && clipPlaying
+                                 ? 0.15 * std::sin(kTwoPi * companionToneFrequency * t)
+                                 : 0.0;
+    advancePhase(overlayPhaseA, toRadians * carrierHz);
+    advancePhase(overlayPhaseB, toRadians * overlayHz);
+    return {gate * (tones.left * toneLevel + noise.left * noiseLevel) + companion + 0.6 * std::sin(overlayPhaseA),
+            gate * (tones.right * toneLevel + noise.right * noiseLevel) + companion +
+                0.6 * std::sin(overlayPhaseB)};
+}
+
+void ExperienceEngine::Synthesis::triggerAffirmation(std::uint64_t n, double masterVolume) {
+    if (!clips) return;
+    const auto& stage = progression.stages()[progression.index()];
+    AffirmationCue cue;
+    cue.stageIndex = progression.index();
+    cue.stageCount = progression.stageCount();
+    const double seconds =
+        n > progression.beginFrame() ? static_cast<double>(n - progression.beginFrame()) / sampleRate : 0.0;
+    cue.progress = std::min(1.0, seconds / progression.durationSeconds());
+    cue.volumeAtStart = stage.affirmationStart;
+    cue.volumeAtEnd = stage.affirmationEnd;
+    cue.masterVolume = masterVolume;
+    if (clips->trigger(cue)) {
+        clipPlaying = true;
+        clipStarted = true;
+        affirmationActive = true;
+    }
+}
+
+StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockContext& block) {
+    const double t = static_cast<double>(n) / sampleRate;
+
+    // Stage progression, beat and carrier glides, overlay.
+    if (progression.advance(n) && carrySweep) progression.addToPreviousBeat(sweeper.takeOffset());
+    const StagePoint point = progression.evaluate(n);
+    const std::int32_t index = progression.index();
+    const std::int32_t count = progression.stageCount();
+    overlayFrequency = point.carrier + overlay.offset(index, count, point.progress, t);
+
+    fireAmbience(n);
+
+    beat = point.beat + sweeper.offset(index, point.elapsed, point.beat, progression.currentBeat());
+    carrier = point.carrier;
+    left = carrier;
+    right = carrier + beat;
+
+    // Tones, noise and the mode's combination.
+    const ModeModulation& modulation = block.modulation;
+    const StereoSample tones = tonePair(left, right, point.phaseFactor, t, modulation);
+    double pulseHz = std::fabs(right - left);
+    if (pulseHz < 0.001) pulseHz = 1.0;
+    pulsePhase += kTwoPi * pulseHz / sampleRate;
+    if (pulsePhase > kTwoPi) pulsePhase -= kTwoPi;
+    const StereoSample noise{nextPinkNoise(pinkLeft, random), nextPinkNoise(pinkRight, random)};
+
+    StereoSample out;
+    if (synthesisMode == 16) {
+        out = combineMode16(tones, noise, left, right, carrier, overlayFrequency, t);
+        if (index >= 1 && index + 1 < count && point.progress > 0.25 && point.progress < 0.3) {
+            const double flutter = 1.0 + 0.1 * point.progress * std::sin(kFlutterRadiansPerSecond * t);
+            out.left *= flutter;
+            out.right *= flutter;
+        }
+        if (n % std::max<std::uint64_t>(1, sampleRate / 4) == 0) triggerAffirmation(n, block.masterVolume);
+        if (!clipPlaying && clipStarted) affirmationActive = false;
+    } else {
+        out = {tones.left * toneLevel + noise.left * noiseLevel, tones.right * toneLevel + noise.right * noiseLevel};
+        if (synthesisMode == 6) {
+            const double gate = pulseGate(pulsePhase, pulseDuty);
+            out.left *= gate;
+            out.right *= gate;
+        }
+    }
+
+    if (overlayTone.enabled) {
+        const double toRadians = kTwoPi / sampleRate;
+        advancePhase(overlayPhaseA, toRadians * carrier);
+        advancePhase(overlayPhaseB,
+                     toRadians * (overlayFrequency + overlayTone.vibratoDepth *
+                                                         std::sin(kTwoPi * overlayTone.vibratoRate * t)));
+        out.left += 0.3 * std::sin(overlayPhaseA);
+        out.right += 0.3 * std::sin(overlayPhaseB);
+    }
+
+    if (modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0) {
+        const double weight = overlayShaping ? sessionWeight(3.0, index, count, point.progress) : 1.0;
+        const double tremolo = 1.0 + modulation.tremoloDepth * weight * std::sin(kTwoPi * modulation.tremoloRate * t);
+        out.left *= tremolo;
+        out.right *= tremolo;
+    }
+
+    if (modulation.panRate > 0.0 && panEnable) {
+        const double pan = std::sin(kTwoPi * modulation.panRate * t);
+        out.left *= 1.0 + 0.1 * pan;
+        out.right *= 1.0 - 0.1 * pan;
+    }
+
+    if (textureNoise) {
+        const double weight = sessionWeight(2.0, index, count, point.progress);
+        const double texture =
+            (nextBrownNoise(brown, random) + whiteDifference.next(random)) * 0.1 * 0.5 * weight;
+        out.left += texture;
+        out.right += texture;
+    }
+
+    burst.addTo(out.left, out.right);
+    out.left *= block.masterVolume / 100.0;
+    out.right *= block.masterVolume / 100.0;
+    return out;
+}
+
+ExperienceEngine::ExperienceEngine(std::uint32_t sampleRate, std::unique_ptr<ClipPlayer> clips,
+                                   std::uint32_t seed)
+    : sampleRate_(sampleRate) {
+    if (sampleRate == 0) throw std::invalid_argument("The output sample rate must be positive");
+    synthesis_ = std::make_unique<Synthesis>(sampleRate, seed, std::move(clips));
+}
+
+ExperienceEngine::~ExperienceEngine() = default;
+
+void ExperienceEngine::startSynthesis() {
+    std::lock_guard lock(globalAudioMutex());
+    synthesis_->started = true;
+}
+
+void ExperienceEngine::setVolume(double volume) {
+    std::lock_guard lock(globalAudioMutex());
+    masterVolume_.store(std::isnan(volume) ? 0.0 : std::clamp(volume, 0.0, 100.0));
+}
+
+void ExperienceEngine::setHarmonicLevel(double level) {
+    std::lock_guard lock(globalAudioMutex());
+    synthesis_->harmonicLevel = std::isnan(level) ? 0.0 : std::clamp(level, 0.0, 1.0);
+}
+
+void ExperienceEngine::requestStop() {
+    std::lock_guard lock(globalAudioMutex());
+    running_.store(false);
+}
+
+double ExperienceEngine::getBeatFrequency() const {
+    std::lock_guard lock(globalAudioMutex());
+    return publishedBeat_.load();
+}
+
+double ExperienceEngine::getLeftFrequency() const {
+    std::lock_guard lock(globalAudioMutex());
+    return publishedLeft_.load();
+}
+
+double ExperienceEngine::getRightFrequency() const {
+    std::lock_guard lock(globalAudioMutex());
+    return publishedRight_.load();
+}
+
+double ExperienceEngine::getCarrierFrequency() const {
+    std::lock_guard lock(globalAudioMutex());
+    return publishedCarrier_.load();
+}
+
+double ExperienceEngine::getOverlayFrequency() const {
+    std::lock_guard lock(globalAudioMutex());
+    return publishedOverlay_.load();
+}
+
+double ExperienceEngine::getStageBeat(std::int32_t index) const {
+    std::lock_guard lock(globalAudioMutex());
+    const auto& stages = synthesis_->progression.stages();
+    if (index < 0 || index >= static_cast<std::int32_t>(stages.size())) return 0.0;
+    return stages[index].beat;
+}
+
+double ExperienceEngine::getStageDuration(std::int32_t index) const {
+    std::lock_guard lock(globalAudioMutex());
+    const auto& stages = synthesis_->progression.stages();
+    if (index < 0 || index >= static_cast<std::int32_t>(stages.size())) return 0.0;
+    return stages[index].duration;
+}
+
+std::int32_t ExperienceEngine::getStageCount() const {
+    std::lock_guard lock(globalAudioMutex());
+    return synthesis_->progression.stageCount();
+}
+
+StageProgress ExperienceEngine::getStageProgress() const {
+    std::lock_guard lock(globalAudioMutex());
+    return {synthesis_->progression.index(), synthesis_->frameCounter,
+            synthesis_->progression.beginFrame()};
+}
+
+void ExperienceEngine::applyAmbiencePreset(std::uint32_t preset) {
+    synthesis_->applyPreset(preset);
+}
+
+namespace {
+
+void checkProgram(const ExperienceProgram& program, std::int32_t minutes) {
+    if (minutes <= 0) throw std::invalid_argument("A session must last at least one minute");
+    if (program.synthesisMode != 4 && program.synthesisMode != 6 && program.synthesisMode != 16)
+        throw std::invalid_argument("Unknown synthesis mode " + std::to_string(program.synthesisMode));
+    const std::size_t count = program.stages.size();
+    if (count < 3) throw std::invalid_argument("An experience needs at least three stages");
+    if (program.carriers.size() != count || program.overlayProfiles.size() != count)
+        throw std::invalid_argument("Every stage needs one carrier and one overlay profile");
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!(program.stages[i].duration >= 1.0))
+            throw std::invalid_argument("Stage " + std::to_string(i) + " lasts less than a second");
+        if (program.overlayProfiles[i].empty())
+            throw std::invalid_argument("Stage " + std::to_string(i) + " has an empty overlay profile");
+    }
+}
+
+}  // namespace
+
+void ExperienceEngine::loadProgram(const ExperienceProgram& program, std::int32_t minutes) {
+    checkProgram(program, minutes);
+    std::lock_guard lock(globalAudioMutex());
+    synthesis_->load(program, minutes, synthesis_->frameCounter);
+}
+
+bool ExperienceEngine::generateBlock(std::span<std::int16_t, kBlockSamples> out) {
+    std::lock_guard lock(globalAudioMutex());
+    Synthesis& s = *synthesis_;
+    if (!s.ready()) {
+        std::fill(out.begin(), out.end(), std::int16_t{0});
+        return running_.load();
+    }
+    BlockContext block;
+    block.masterVolume = masterVolume_.load();
+    const auto found = s.modulations.find(s.synthesisMode);
+    if (found != s.modulations.end()) block.modulation = found->second;
+    s.clipPlaying = s.clips && s.clips->isPlaying();
+
+    for (std::size_t i = 0; i < kBlockFrames; ++i) {
+        const StereoSample frame = s.frame(s.frameCounter, block);
+        s.block[2 * i] = frame.left;
+        s.block[2 * i + 1] = frame.right;
+        ++s.frameCounter;
+    }
+    publishedBeat_.store(s.beat);
+    publishedLeft_.store(s.left);
+    publishedRight_.store(s.right);
+    publishedCarrier_.store(s.carrier);
+    publishedOverlay_.store(s.overlayFrequency);
+    normaliseToPcm16(s.block, out);
+    return running_.load();
+}
+
+void ExperienceEngine::seek(float offsetSeconds) {
+    std::lock_guard lock(globalAudioMutex());
+    const float frames = offsetSeconds * static_cast<float>(sampleRate_);
+    synthesis_->frameCounter = frames > 0.0f ? static_cast<std::uint64_t>(frames) : 0;
+}
+
+}  // namespace quellwave

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <random>
+
+namespace quellwave {
+
+// Uniform numbers from one 32-bit Mersenne Twister: u in [0, 1) is built from two successive
+// outputs a and b as (b * 2^21 + floor(a / 2^11)) * 2^-53, so the 53 bits of a double are all
+// random and the sequence is the same on every platform for a given seed.
+class UniformSource {
+public:
+    explicit UniformSource(std::uint32_t seed) : engine_(seed) {}
+
+    double nextUnit() {
+        const std::uint64_t a = engine_();
+        const std::uint64_t b = engine_();
+        return static_cast<double>((b << 21) + (a >> 11)) * 0x1p-53;
+    }
+
+    // White noise in [-1, 1).
+    double nextWhite() { return 2.0 * nextUnit() - 1.0; }
+
+private:
+    std::mt19937 engine_;
+};
+
+// Five-pole pink noise filter state; the left and right channel each keep one.
+struct PinkNoiseState {
+    std::array<double, 5> poles{};
+};
+
+// One pink sample (about -3 dB per octave), one white draw.
+double nextPinkNoise(PinkNoiseState& state, UniformSource& source);
+
+// One brown (random-walk) sample; the walk is clamped to [-1, 1], one white draw.
+double nextBrownNoise(double& state, UniformSource& source);
+
+// White noise minus its previous draw (a high-pass texture), one white draw.
+class WhiteDifferenceNoise {
+public:
+    double next(UniformSource& source) {
+        const double white = source.nextWhite();
+        const double sample = white - previous_;
+        previous_ = white;
+        return sample;
+    }
+
+private:
+    double previous_ = 0.0;
+};
+
+}  // namespace quellwave

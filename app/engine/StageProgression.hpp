@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/engine/ExperienceStage.hpp"
+
+namespace quellwave {
+
+// Where a frame stands in the stage table and the beat and carrier it plays.
+struct StagePoint {
+    double elapsed = 0.0;   // seconds since the stage began (e)
+    double progress = 0.0;  // elapsed fraction of the stage, at most 1 (P)
+    double ramp = 0.0;      // fraction of the stage's glide done, at most 1 (r)
+    double phaseFactor = 0.0;  // extra tone-phase advance of shaped experiences (k)
+    double beat = 0.0;      // Hz, before any sweep offset
+    double carrier = 0.0;   // Hz
+};
+
+// Walks the stage table frame by frame: moves to the next stage when the current one has run its
+// length, and glides the beat and the carrier from the previous stage's values to the current
+// ones. The session opens above its first beat and falls to it.
+class StageProgression {
+public:
+    StageProgression() = default;
+    // stages and carriers have the same size; the caller has checked the table.
+    StageProgression(std::vector<ExperienceStage> stages, std::vector<double> carriers,
+                     BeatCurve curve, bool longRamps, std::uint64_t beginFrame,
+                     std::uint32_t sampleRate);
+
+    // Moves on to the next stage when frame n ends the current one; true when it did.
+    bool advance(std::uint64_t n);
+
+    // Folds a carried sweep offset into the beat the new stage glides from.
+    void addToPreviousBeat(double offset) { previousBeat_ += offset; }
+
+    StagePoint evaluate(std::uint64_t n);
+
+    const std::vector<ExperienceStage>& stages() const { return stages_; }
+    std::int32_t stageCount() const { return static_cast<std::int32_t>(stages_.size()); }
+    std::int32_t index() const { return index_; }
+    std::uint64_t beginFrame() const { return beginFrame_; }
+    std::int32_t durationSeconds() const { return duration_; }
+    double currentBeat() const { return currentBeat_; }
+    bool isLastStage() const { return index_ + 1 >= stageCount(); }
+
+private:
+    double elapsedSeconds(std::uint64_t n) const;
+    double rampShare() const;
+    double nextStageBeat() const;
+    double curveBeat(double ramp) const;
+
+    std::vector<ExperienceStage> stages_;
+    std::vector<double> carriers_;
+    BeatCurve curve_ = BeatCurve::Cosine;
+    bool longRamps_ = false;
+    double sampleRate_ = 1.0;
+    std::int32_t index_ = 0;
+    std::uint64_t beginFrame_ = 0;
+    std::int32_t duration_ = 0;
+    double previousBeat_ = 0.0;
+    double currentBeat_ = 0.0;
+    double previousCarrier_ = 0.0;
+    double currentCarrier_ = 0.0;
+    double phaseFactor_ = 0.0;
+    double phaseFactorAtStart_ = 0.0;
+};
+
+}  // namespace quellwave
