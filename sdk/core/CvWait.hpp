@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <shared_mutex>
+
+namespace VexaDevice::Utility {
+
+// Wake-up object of a protocol worker: the worker takes the lock, waits until it
+// is notified or the time-out passes, and finds the lock held again. A return says
+// nothing about what happened meanwhile; the worker looks for itself.
+class CvWait {
+public:
+    using Lock = std::unique_lock<std::shared_mutex>;
+
+    // Takes the waiter's lock exclusively.
+    Lock lock();
+
+    // `held` must own this object's lock; it is released while waiting. Time-outs
+    // below zero wait not at all, above one day are cut to one day.
+    void wait(Lock& held, std::chrono::milliseconds timeout);
+
+    // Wakes one waiter.
+    void notify();
+
+private:
+    std::condition_variable_any condition_;
+    std::shared_mutex mutex_;
+};
+
+} // namespace VexaDevice::Utility
