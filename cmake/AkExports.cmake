@@ -10,20 +10,20 @@ function(ak_shared_library name)
     COMMENT "Generating the linker version script from exports.list")
   add_custom_target(${name}_map DEPENDS ${map})
 
-  # The load-time initialiser and every export live in the archives; link them whole.
+  # The load-time initialiser and every export live in the archives: build the library
+  # from all their objects (nothing is left out for lack of a reference), and link the
+  # archives themselves only for what they need from outside.
   file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp "")
-  add_library(${name} SHARED ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
-  add_dependencies(${name} ${name}_map)
-  set(whole "")
+  set(objects "")
   foreach(archive IN LISTS A_ARCHIVES)
     get_target_property(type ${archive} TYPE)
     if(type STREQUAL "STATIC_LIBRARY")
-      list(APPEND whole $<LINK_LIBRARY:WHOLE_ARCHIVE,${archive}>)
-    else()
-      list(APPEND whole ${archive})
+      list(APPEND objects $<TARGET_OBJECTS:${archive}>)
     endif()
   endforeach()
-  target_link_libraries(${name} PRIVATE ${whole})
+  add_library(${name} SHARED ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp ${objects})
+  add_dependencies(${name} ${name}_map)
+  target_link_libraries(${name} PRIVATE ${A_ARCHIVES})
   target_link_options(${name} PRIVATE -Wl,--version-script=${map} -Wl,--no-undefined)
   set_target_properties(${name} PROPERTIES LINK_DEPENDS ${map})
 endfunction()

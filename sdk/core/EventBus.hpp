@@ -1,0 +1,195 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "sdk/core/RBufferQueue.hpp"
+
+namespace VexaDevice::Utility {
+
+// Pace of a bus's delivery thread: it waits for queued events in steps and ends
+// after a run of empty waits; the next queued event starts a new one.
+struct EventBusTiming {
+    std::chrono::milliseconds deliveryWaitStep{1};
+    unsigned emptyWaitBudget = 1000;
+};
+
+// Starts a delivery thread; replaceable so that a failing start can be reproduced.
+using DeliveryLauncher = std::function<std::thread(std::function<void()>)>;
+
+// Publish/subscribe channel for one event type. The bus holds its subscribers only
+// weakly: a subscriber leaves by releasing its callback, and its entry is unlinked
+// by the next publication. `notify` calls every live subscriber on the publisher's
+// thread, in subscription order; `emit` queues the event for the bus's own
+// delivery thread.
+template <typename... T>
+class EventBus : public std::enable_shared_from_this<EventBus<T...>> {
+public:
+    using Callback = std::function<void(T...)>;
+    using Subscriber = std::shared_ptr<Callback>;
+
+    // The subscriber list. A publication walks it without holding its lock while a
+    // subscriber runs; the subscriber's strong reference, held for its call, keeps
+    // the entry it stands on linked (only expired entries are ever unlinked).
+    class EventCallbackHolder {
+    public:
+        void subscribe(const Subscriber& subscriber) {
+            std::lock_guard guard(mutex_);
+            callbacks_.push_back(subscriber);
+        }
+
+        void notify(T... values) {
+            std::unique_lock lock(mutex_);
+            Subscriber current;
+            for (auto entry = callbacks_.begin();; ++entry) {
+                Subscriber next;
+                while (entry != callbacks_.end() && !(next = entry->lock())) {
+                    entry = callbacks_.erase(entry);
+                }
+                lock.unlock();
+                // Dropping the previous subscriber may run its owner's code: never under the lock.
+                current = std::move(next);
+                if (!current) {
+                    return;
+                }
+                (*current)(values...);
+                lock.lock();
+            }
+        }
+
+        size_t linkedCount() const {
+            std::lock_guard guard(mutex_);
+            return callbacks_.size();
+        }
+
+    private:
+        mutable std::mutex mutex_;
+        std::list<std::weak_ptr<Callback>> callbacks_;
+    };
+
+    explicit EventBus(const size_t& capacity, EventBusTiming timing = {}, DeliveryLauncher launcher = {})
+        : queue_(capacity), timing_(timing), launcher_(std::move(launcher)) {
+        if (!launcher_) {
+            launcher_ = [](std::function<void()> body) { return std::thread(std::move(body)); };
+        }
+    }
+
+    EventBus(const EventBus&) = delete;
+    EventBus& operator=(const EventBus&) = delete;
+
+    ~EventBus() {
+        std::lock_guard guard(threadMutex_);
+        releaseDeliveryThread();
+    }
+
+    void subscribe(const Subscriber& subscriber) { holder_.subscribe(subscriber); }
+
+    // Synchronous publication: every live subscriber runs before this returns. A
+    // vector passed by value reaches each subscriber as its own copy. An exception
+    // from a subscriber leaves at once; later subscribers miss this event.
+    void notify(T... values) { holder_.notify(std::move(values)...); }
+
+    // Queued publication, delivered on the bus's delivery thread. When more events
+    // pile up than the queue holds, the oldest are skipped. Needs a bus owned by a
+    // shared pointer. Throws std::system_error when the delivery thread cannot be
+    // started; the event stays queued and the next emit tries again.
+    void emit(T... values) {
+        if (this->weak_from_this().expired()) {
+            throw std::logic_error("Queued events need an event bus owned by a shared pointer");
+        }
+        queue_.put(QueuedEvent(std::move(values)...));
+        if (!deliveryRunning_.exchange(true)) {
+            startDeliveryThread();
+        }
+        wake_.notify_one();
+    }
+
+    // Number of subscriber entries still linked (live, or expired and not yet unlinked).
+    size_t linkedCount() const { return holder_.linkedCount(); }
+
+private:
+    using QueuedEvent = std::tuple<std::decay_t<T>...>;
+
+    void startDeliveryThread() {
+        std::lock_guard guard(threadMutex_);
+        releaseDeliveryThread();
+        try {
+            delivery_ = launcher_([weak = this->weak_from_this(), timing = timing_] { deliver(weak, timing); });
+        } catch (...) {
+            deliveryRunning_ = false;
+            throw;
+        }
+    }
+
+    // A previous delivery thread has ended or is ending; a bus may be released on
+    // its own delivery thread, which then cannot wait for itself.
+    void releaseDeliveryThread() {
+        if (!delivery_.joinable()) {
+            return;
+        }
+        if (delivery_.get_id() == std::this_thread::get_id()) {
+            delivery_.detach();
+        } else {
+            delivery_.join();
+        }
+    }
+
+    // The delivery thread holds the bus only for one wait-and-deliver pass, so the
+    // bus's owners decide its lifetime. Nothing here touches the bus once the
+    // strong reference of a pass is gone.
+    static void deliver(const std::weak_ptr<EventBus>& weak, const EventBusTiming& timing) {
+        unsigned emptyWaits = 0;
+        while (const auto bus = weak.lock()) {
+            if (bus->deliverOne()) {
+                emptyWaits = 0;
+                continue;
+            }
+            if (++emptyWaits < timing.emptyWaitBudget) {
+                continue;
+            }
+            bus->deliveryRunning_ = false;
+            // An event counted while this thread was giving up: keep delivering
+            // unless a new emit has already taken over.
+            if (!bus->queue_.pending() || bus->deliveryRunning_.exchange(true)) {
+                return;
+            }
+            emptyWaits = 0;
+        }
+    }
+
+    bool deliverOne() {
+        if (!queue_.pending()) {
+            std::unique_lock lock(wakeMutex_);
+            wake_.wait_for(lock, timing_.deliveryWaitStep);
+        }
+        auto event = queue_.take();
+        if (!event) {
+            return false;
+        }
+        std::apply([this](auto&... values) { holder_.notify(values...); }, *event);
+        return true;
+    }
+
+    EventCallbackHolder holder_;
+    RBufferQueue<QueuedEvent> queue_;
+    const EventBusTiming timing_;
+    DeliveryLauncher launcher_;
+    std::atomic<bool> deliveryRunning_{false};
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
+    std::mutex threadMutex_;
+    std::thread delivery_;
+};
+
+} // namespace VexaDevice::Utility
