@@ -11,8 +11,8 @@ packages=(
   # the device library
   libspdlog-dev libfmt-dev libasio-dev
   # the program
-  libsfml-dev libopenal-dev libpulse-dev libasound2-dev libx11-dev
-  fonts-liberation fonts-roboto-unhinted fonts-dejavu-core
+  libsfml-dev libopenal-dev libpulse-dev libasound2-dev libx11-dev libxss-dev
+  fonts-liberation fonts-roboto-unhinted fonts-dejavu-core fonts-jura
   # the data-file packer
   espeak-ng
   # whole-program tests: a virtual display, a sound server, input and screenshots

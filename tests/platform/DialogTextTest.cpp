@@ -1,0 +1,62 @@
+#include "app/platform/DialogText.hpp"
+
+#include <gtest/gtest.h>
+
+namespace quellwave::platform {
+namespace {
+
+// Ten pixels a character.
+float tenPerCharacter(std::string_view text)
+{
+    return 10.0f * static_cast<float>(text.size());
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(DialogTextTest, WrapsAtTheLastSpaceThatFits)
+{
+    EXPECT_EQ(wrapText("aaa bbb ccc", 75.0f, tenPerCharacter), (Lines{"aaa bbb", "ccc"}));
+    EXPECT_EQ(wrapText("aaa bbb ccc", 110.0f, tenPerCharacter), (Lines{"aaa bbb ccc"}));
+    EXPECT_EQ(wrapText("aaa bbb ccc", 30.0f, tenPerCharacter), (Lines{"aaa", "bbb", "ccc"}));
+}
+
+TEST(DialogTextTest, LineFeedsBreakAndEmptyLinesStay)
+{
+    const std::string text = "Audio enhancements are enabled.\n\nContinue anyway?";
+    EXPECT_EQ(wrapText(text, 1000.0f, tenPerCharacter),
+              (Lines{"Audio enhancements are enabled.", "", "Continue anyway?"}));
+}
+
+TEST(DialogTextTest, AWordWiderThanTheLineGetsItsOwnLine)
+{
+    EXPECT_EQ(wrapText("a abcdefghij b", 50.0f, tenPerCharacter), (Lines{"a", "abcdefghij", "b"}));
+}
+
+TEST(DialogTextTest, KeysAndDismissal)
+{
+    EXPECT_EQ(answerForKey(DialogKind::Warning, DialogKey::Enter), DialogAnswer::Yes);
+    EXPECT_EQ(answerForKey(DialogKind::Warning, DialogKey::Escape), DialogAnswer::No);
+    EXPECT_EQ(answerForKey(DialogKind::Error, DialogKey::Enter), DialogAnswer::Ok);
+    EXPECT_EQ(answerForKey(DialogKind::Error, DialogKey::Escape), DialogAnswer::Ok);
+    EXPECT_EQ(answerWhenDismissed(DialogKind::Warning), DialogAnswer::Yes);
+    EXPECT_EQ(answerWhenDismissed(DialogKind::Error), DialogAnswer::Ok);
+}
+
+TEST(DialogTextTest, ButtonsAndConsoleLine)
+{
+    const auto warning = buttonsFor(DialogKind::Warning);
+    ASSERT_EQ(warning.size(), 2u);
+    EXPECT_EQ(warning[0].label, "Yes");
+    EXPECT_EQ(warning[0].answer, DialogAnswer::Yes);
+    EXPECT_EQ(warning[1].label, "No");
+    EXPECT_EQ(warning[1].answer, DialogAnswer::No);
+    const auto error = buttonsFor(DialogKind::Error);
+    ASSERT_EQ(error.size(), 1u);
+    EXPECT_EQ(error[0].label, "OK");
+
+    EXPECT_EQ(consoleLine({DialogKind::Error, "Error", "Missing font (arial)."}),
+              "Error: Missing font (arial).");
+}
+
+}  // namespace
+}  // namespace quellwave::platform

@@ -1,0 +1,152 @@
+#include "tests/platform/PulseTestServer.hpp"
+
+#include "app/platform/PulseClient.hpp"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quellwave::testing {
+namespace {
+
+constexpr const char* kBinary = "/usr/bin/pulseaudio";
+
+std::filesystem::path makeTempFolder(const char* prefix)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / prefix).string() + "XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    return pattern;
+}
+
+std::optional<std::string> currentServer()
+{
+    const char* value = std::getenv("PULSE_SERVER");
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void restoreServer(const std::optional<std::string>& previous)
+{
+    if (previous) {
+        setenv("PULSE_SERVER", previous->c_str(), 1);
+    } else {
+        unsetenv("PULSE_SERVER");
+    }
+}
+
+std::string script(const PulseTestServer::Options& options, const std::filesystem::path& socket)
+{
+    std::ostringstream text;
+    text << "load-module module-native-protocol-unix socket=" << socket.string()
+         << " auth-anonymous=1\n";
+    for (const auto& sink : options.sinks) {
+        text << "load-module module-null-sink sink_name=" << sink.name << " channels=" << sink.channels
+             << " rate=" << sink.rate;
+        if (!sink.properties.empty()) {
+            text << " sink_properties=\"" << sink.properties << "\"";
+        }
+        text << '\n';
+    }
+    for (const auto& line : options.extraLines) {
+        text << line << '\n';
+    }
+    if (!options.defaultSink.empty()) {
+        text << "set-default-sink " << options.defaultSink << '\n';
+    }
+    return text.str();
+}
+
+}  // namespace
+
+bool PulseTestServer::binaryAvailable()
+{
+    return access(kBinary, X_OK) == 0;
+}
+
+PulseTestServer::PulseTestServer(const Options& options)
+    : folder_(makeTempFolder("qw-pulse-")), previousServer_(currentServer())
+{
+    const auto socket = folder_ / "native";
+    const auto scriptPath = folder_ / "server.pa";
+    std::ofstream(scriptPath) << script(options, socket);
+    const auto logPath = folder_ / "server.log";
+
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (log >= 0) {
+            dup2(log, STDOUT_FILENO);
+            dup2(log, STDERR_FILENO);
+        }
+        const std::string home = folder_.string();
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        setenv("PULSE_RUNTIME_PATH", (home + "/runtime").c_str(), 1);
+        setenv("PULSE_STATE_PATH", (home + "/state").c_str(), 1);
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        execl(kBinary, kBinary, "-n", "-F", scriptPath.c_str(), "--exit-idle-time=-1",
+              "--daemonize=no", "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (pid_ < 0) {
+        return;
+    }
+    setenv("PULSE_SERVER", ("unix:" + socket.string()).c_str(), 1);
+
+    const auto deadline = std::chrono::steady_clock::now() + options.startTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;  // it gave up; log() says why
+            return;
+        }
+        if (std::filesystem::exists(socket) &&
+            platform::PulseClient(platform::PulseTiming{std::chrono::milliseconds(500)}).connected()) {
+            running_ = true;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+PulseTestServer::~PulseTestServer()
+{
+    restoreServer(previousServer_);
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string PulseTestServer::log() const
+{
+    std::ifstream file(folder_ / "server.log");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+NoSoundServer::NoSoundServer()
+    : folder_(makeTempFolder("qw-nopulse-")), previousServer_(currentServer())
+{
+    setenv("PULSE_SERVER", ("unix:" + (folder_ / "native").string()).c_str(), 1);
+}
+
+NoSoundServer::~NoSoundServer()
+{
+    restoreServer(previousServer_);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+}  // namespace quellwave::testing

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace quellwave::testing {
+
+// A private sound server for one test: `pulseaudio` in a temporary folder, reachable only
+// through its own socket, with null sinks whose properties the test chooses. While it runs,
+// PULSE_SERVER points this process at it.
+class PulseTestServer {
+public:
+    struct Sink {
+        std::string name;
+        std::string properties;  // e.g. "device.form_factor=headphone"
+        int channels = 2;
+        int rate = 48000;
+    };
+
+    struct Options {
+        std::vector<Sink> sinks;
+        // Extra lines of the start-up script (after the sinks), e.g. to load an effects sink.
+        std::vector<std::string> extraLines;
+        std::string defaultSink;
+        std::chrono::milliseconds startTimeout{15000};
+    };
+
+    static bool binaryAvailable();
+
+    explicit PulseTestServer(const Options& options);
+    ~PulseTestServer();
+    PulseTestServer(const PulseTestServer&) = delete;
+    PulseTestServer& operator=(const PulseTestServer&) = delete;
+
+    // True once the server answers on its socket.
+    bool running() const { return running_; }
+    // What the server printed (for failure messages).
+    std::string log() const;
+
+private:
+    std::filesystem::path folder_;
+    pid_t pid_ = -1;
+    bool running_ = false;
+    std::optional<std::string> previousServer_;
+};
+
+// Points PULSE_SERVER at a socket nobody listens on, for the test's lifetime.
+class NoSoundServer {
+public:
+    NoSoundServer();
+    ~NoSoundServer();
+    NoSoundServer(const NoSoundServer&) = delete;
+    NoSoundServer& operator=(const NoSoundServer&) = delete;
+
+private:
+    std::filesystem::path folder_;
+    std::optional<std::string> previousServer_;
+};
+
+}  // namespace quellwave::testing
