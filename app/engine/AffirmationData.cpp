@@ -1,0 +1,94 @@
+#include "app/engine/AffirmationData.hpp"
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include <SFML/Audio/InputSoundFile.hpp>
+
+#include "app/engine/AffirmationClips.hpp"
+#include "app/engine/CombReverb.hpp"
+#include "app/engine/DataFileCipher.hpp"
+
+namespace quellwave {
+
+namespace {
+
+constexpr unsigned kStereo = 2;
+constexpr std::size_t kClipsPerPhase = 4;
+constexpr std::size_t kDecodeChunk = 65536;
+
+DataFileError clipFailure(std::size_t clip) {
+    return {"Failed to load reverbed affirmation " + std::to_string(clip)};
+}
+
+}  // namespace
+
+DataFileResult<DecodedAudio> decodeAudio(std::span<const std::uint8_t> bytes) {
+    const DataFileError failure{"Failed to load decrypted data into sf::SoundBuffer"};
+    sf::InputSoundFile file;
+    if (bytes.empty() || !file.openFromMemory(bytes.data(), bytes.size())) return failure;
+
+    // Read in chunks rather than trusting the announced count with one allocation: a damaged
+    // header may announce far more than the file holds.
+    DecodedAudio audio{{}, file.getSampleRate(), file.getChannelCount()};
+    std::vector<std::int16_t> chunk(kDecodeChunk);
+    while (const sf::Uint64 read = file.read(chunk.data(), chunk.size())) {
+        audio.samples.insert(audio.samples.end(), chunk.begin(),
+                             chunk.begin() + static_cast<std::ptrdiff_t>(read));
+        if (audio.samples.size() > file.getSampleCount()) return failure;
+    }
+    if (audio.samples.size() != file.getSampleCount()) return failure;
+    return audio;
+}
+
+DataFileResult<AffirmationClipSamples> prepareAffirmationClips(std::vector<std::uint8_t> fileBytes) {
+    applyDataFileKey(fileBytes);
+    DataFileResult<DecodedAudio> decoded = decodeAudio(fileBytes);
+    if (!decoded.ok()) return DataFileError{decoded.errorMessage()};
+    const DecodedAudio& audio = decoded.value();
+    // The reverb takes even samples as left and odd ones as right: any other layout would be
+    // mixed into nonsense.
+    if (audio.channelCount != kStereo) {
+        return DataFileError{"The audio in " + std::string(kDataFileName) + " is not stereo (" +
+                             std::to_string(audio.channelCount) + " channels)"};
+    }
+
+    AffirmationClipSamples result{{}, audio.sampleRate, audio.channelCount};
+    result.clips.reserve(ClipTable::kClipCount);
+    for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
+        const std::vector<std::int16_t> dry = cutClip(audio.samples, audio.sampleRate,
+                                                      audio.channelCount, ClipTable::start(k),
+                                                      ClipTable::duration(k));
+        if (dry.empty()) return clipFailure(k);
+        const CombReverbSettings& reverb = kPhaseReverbs[k / kClipsPerPhase];
+        result.clips.push_back(applyStereoReverb(dry, audio.sampleRate, reverb.delays, reverb.gains));
+    }
+    return result;
+}
+
+DataFileResult<std::vector<sf::SoundBuffer>> loadAffirmationData(const std::filesystem::path& path) {
+    DataFileResult<std::vector<std::uint8_t>> bytes = readDataFile(path);
+    if (!bytes.ok()) return DataFileError{bytes.errorMessage()};
+    DataFileResult<AffirmationClipSamples> prepared = prepareAffirmationClips(std::move(bytes.value()));
+    if (!prepared.ok()) return DataFileError{prepared.errorMessage()};
+
+    const AffirmationClipSamples& clips = prepared.value();
+    std::vector<sf::SoundBuffer> buffers(clips.clips.size());
+    for (std::size_t k = 0; k < clips.clips.size(); ++k) {
+        const std::vector<std::int16_t>& samples = clips.clips[k];
+        if (!buffers[k].loadFromSamples(samples.data(), samples.size(), clips.channelCount,
+                                        clips.sampleRate)) {
+            return clipFailure(k);
+        }
+    }
+    return buffers;
+}
+
+std::vector<sf::SoundBuffer> loadAffirmationDataOrExit(const std::filesystem::path& path) {
+    DataFileResult<std::vector<sf::SoundBuffer>> loaded = loadAffirmationData(path);
+    if (!loaded.ok()) std::exit(reportDataFileError(loaded.errorMessage(), std::cout));
+    return std::move(loaded.value());
+}
+
+}  // namespace quellwave

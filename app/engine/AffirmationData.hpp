@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+#include <SFML/Audio/SoundBuffer.hpp>
+
+#include "app/engine/DataFile.hpp"
+
+namespace quellwave {
+
+// Interleaved 16-bit audio as decoded from the data file.
+struct DecodedAudio {
+    std::vector<std::int16_t> samples;
+    unsigned sampleRate = 0;
+    unsigned channelCount = 0;
+};
+
+// The twelve affirmation clips, cut and given their phase's reverb, as interleaved stereo.
+struct AffirmationClipSamples {
+    std::vector<std::vector<std::int16_t>> clips;
+    unsigned sampleRate = 0;
+    unsigned channelCount = 0;
+};
+
+// Decodes any audio format the sound library reads from memory. Fails with
+// "Failed to load decrypted data into sf::SoundBuffer" when the bytes are not such audio or
+// hold fewer samples than their header announces.
+DataFileResult<DecodedAudio> decodeAudio(std::span<const std::uint8_t> bytes);
+
+// Deciphers the file's bytes (in place), decodes them, refuses audio that is not stereo and
+// cuts and reverberates the twelve clips; a clip that comes out empty fails with
+// "Failed to load reverbed affirmation <k>".
+DataFileResult<AffirmationClipSamples> prepareAffirmationClips(std::vector<std::uint8_t> fileBytes);
+
+// Reads the data file and turns its clips into sound buffers, in clip order.
+DataFileResult<std::vector<sf::SoundBuffer>> loadAffirmationData(
+    const std::filesystem::path& path = kDataFileName);
+
+// As loadAffirmationData; on failure prints the message to standard output and ends the program
+// with a non-zero exit code.
+std::vector<sf::SoundBuffer> loadAffirmationDataOrExit(
+    const std::filesystem::path& path = kDataFileName);
+
+}  // namespace quellwave
