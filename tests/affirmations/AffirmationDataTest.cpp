@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/engine/AffirmationData.hpp"
+#include "tests/affirmations/DataFileFixture.hpp"
+
+namespace quellwave {
+namespace {
+
+using testing::clipFirstFrame;
+using testing::clipFrames;
+using testing::DataFileFolder;
+using testing::silence;
+
+// Marks the first and last frame of every clip slot and the frames just outside it.
+qwpack::PcmAudio markedTrack(std::uint32_t rate, double seconds) {
+    qwpack::PcmAudio audio = silence(rate, 2, seconds);
+    auto frame = [&](std::size_t index, std::int16_t left, std::int16_t right) {
+        audio.samples[2 * index] = left;
+        audio.samples[2 * index + 1] = right;
+    };
+    for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
+        const auto value = static_cast<std::int16_t>(1000 * (k + 1));
+        const std::size_t first = clipFirstFrame(rate, k);
+        const std::size_t last = first + clipFrames(rate, k) - 1;
+        if (k > 0) frame(first - 1, 31000, 31000);
+        frame(first, value, static_cast<std::int16_t>(-value));
+        frame(last, static_cast<std::int16_t>(value + 7), static_cast<std::int16_t>(-value - 7));
+        if (last + 1 < audio.samples.size() / 2) frame(last + 1, 31000, 31000);
+    }
+    return audio;
+}
+
+std::string reported(const std::string& message, int& exitCode) {
+    std::ostringstream out;
+    exitCode = reportDataFileError(message, out);
+    return out.str();
+}
+
+class ClipCutting : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(ClipCutting, TakesEachClipFromItsExactSamplePositions) {
+    const std::uint32_t rate = GetParam();
+    DataFileResult<AffirmationClipSamples> clips =
+        prepareAffirmationClips(qwpack::packDataFile(markedTrack(rate, ClipTable::totalSeconds())));
+    ASSERT_TRUE(clips.ok()) << clips.errorMessage();
+    EXPECT_EQ(clips.value().sampleRate, rate);
+    ASSERT_EQ(clips.value().clips.size(), ClipTable::kClipCount);
+    for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
+        const std::vector<std::int16_t>& clip = clips.value().clips[k];
+        const int value = 1000 * static_cast<int>(k + 1);
+        ASSERT_EQ(clip.size(), 2 * clipFrames(rate, k)) << "clip " << k;
+        // The reverb passes the first sample through unchanged (its delay lines start empty);
+        // full-scale conversion may lose one step.
+        EXPECT_NEAR(clip[0], value, 1) << "clip " << k;
+        EXPECT_NEAR(clip[1], -value, 1) << "clip " << k;
+        EXPECT_NEAR(clip[clip.size() - 2], value + 7, 1) << "clip " << k;
+        EXPECT_NEAR(clip[clip.size() - 1], -value - 7, 1) << "clip " << k;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoRates, ClipCutting, ::testing::Values(22050u, 44100u));
+
+TEST(ClipTableTimes, StartsFollowTheDurationsWithOneSecondGaps) {
+    const std::array<double, 12> starts{0.0, 5.0, 9.5, 14.5, 19.5, 25.0, 30.0, 35.5, 40.0, 44.0, 49.0, 54.0};
+    for (std::size_t k = 0; k < starts.size(); ++k) EXPECT_DOUBLE_EQ(ClipTable::start(k), starts[k]) << k;
+    EXPECT_DOUBLE_EQ(ClipTable::totalSeconds(), 58.0);
+}
+
+TEST(ClipCut, ClipBeyondTheEndIsEmptyAndAClipOverTheEndIsCutShort) {
+    const std::vector<std::int16_t> samples(2 * 100, 5);  // 100 stereo frames at 10 Hz: 10 s
+    EXPECT_TRUE(cutClip(samples, 10, 2, 10.0, 4.0).empty());
+    EXPECT_TRUE(cutClip(samples, 10, 2, 54.0, 4.0).empty());
+    EXPECT_EQ(cutClip(samples, 10, 2, 8.0, 4.0).size(), 2u * 20);
+    EXPECT_EQ(cutClip(samples, 10, 2, 5.0, 4.0).size(), 2u * 40);
+}
+
+class DataFileLoading : public DataFileFolder {
+protected:
+    void expectFailure(const std::string& message) {
+        const DataFileResult<std::vector<sf::SoundBuffer>> loaded = loadAffirmationData(dataFile());
+        ASSERT_FALSE(loaded.ok());
+        EXPECT_EQ(loaded.errorMessage(), message);
+        int exitCode = 0;
+        EXPECT_EQ(reported(loaded.errorMessage(), exitCode), message + "\n");
+        EXPECT_NE(exitCode, 0);
+    }
+};
+
+TEST_F(DataFileLoading, GoodFileGivesTwelveStereoBuffers) {
+    write(qwpack::packDataFile(markedTrack(22050, ClipTable::totalSeconds())));
+    const DataFileResult<std::vector<sf::SoundBuffer>> loaded = loadAffirmationData(dataFile());
+    ASSERT_TRUE(loaded.ok()) << loaded.errorMessage();
+    ASSERT_EQ(loaded.value().size(), 12u);
+    for (std::size_t k = 0; k < 12; ++k) {
+        EXPECT_EQ(loaded.value()[k].getChannelCount(), 2u);
+        EXPECT_EQ(loaded.value()[k].getSampleRate(), 22050u);
+        EXPECT_EQ(loaded.value()[k].getSampleCount(), 2 * clipFrames(22050, k));
+    }
+}
+
+TEST_F(DataFileLoading, MissingFile) { expectFailure("Failed to find data.qw"); }
+
+TEST_F(DataFileLoading, FolderWhoseSizeCannotBeDetermined) {
+    std::filesystem::create_directory(dataFile());
+    expectFailure("Failed to read data.qw");
+}
+
+TEST_F(DataFileLoading, TruncatedFile) {
+    std::vector<std::uint8_t> bytes = qwpack::packDataFile(markedTrack(8000, ClipTable::totalSeconds()));
+    bytes.resize(bytes.size() / 2);
+    write(bytes);
+    expectFailure("Failed to load decrypted data into sf::SoundBuffer");
+}
+
+TEST_F(DataFileLoading, FileCutInsideItsHeader) {
+    std::vector<std::uint8_t> bytes = qwpack::packDataFile(markedTrack(8000, ClipTable::totalSeconds()));
+    bytes.resize(10);
+    write(bytes);
+    expectFailure("Failed to load decrypted data into sf::SoundBuffer");
+}
+
+TEST_F(DataFileLoading, EmptyFile) {
+    write({});
+    expectFailure("Failed to load decrypted data into sf::SoundBuffer");
+}
+
+TEST_F(DataFileLoading, CorruptFile) {
+    std::vector<std::uint8_t> bytes(4096);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 131 + 17);
+    write(bytes);
+    expectFailure("Failed to load decrypted data into sf::SoundBuffer");
+}
+
+TEST_F(DataFileLoading, AudioThatWasNeverEnciphered) {
+    write(qwpack::encodeWav(markedTrack(8000, ClipTable::totalSeconds())));
+    expectFailure("Failed to load decrypted data into sf::SoundBuffer");
+}
+
+TEST_F(DataFileLoading, MonoAudioIsRefused) {
+    write(qwpack::packDataFile(silence(8000, 1, ClipTable::totalSeconds())));
+    expectFailure("The audio in data.qw is not stereo (1 channels)");
+}
+
+TEST_F(DataFileLoading, FourChannelAudioIsRefused) {
+    write(qwpack::packDataFile(silence(8000, 4, ClipTable::totalSeconds())));
+    expectFailure("The audio in data.qw is not stereo (4 channels)");
+}
+
+TEST_F(DataFileLoading, ShortAudioCutsTheLastClipShort) {
+    write(qwpack::packDataFile(markedTrack(8000, 56.0)));
+    const DataFileResult<std::vector<sf::SoundBuffer>> loaded = loadAffirmationData(dataFile());
+    ASSERT_TRUE(loaded.ok()) << loaded.errorMessage();
+    EXPECT_EQ(loaded.value()[11].getSampleCount(), 2u * 8000 * 2);
+}
+
+TEST_F(DataFileLoading, ClipStartingBeyondTheEndFailsWithItsIndex) {
+    write(qwpack::packDataFile(silence(8000, 2, 50.0)));
+    expectFailure("Failed to load reverbed affirmation 11");
+}
+
+using DataFileLoadingDeathTest = DataFileLoading;
+
+TEST_F(DataFileLoadingDeathTest, ProgramEndsWithANonZeroExitCode) {
+    ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
+    EXPECT_EXIT(loadAffirmationDataOrExit(dataFile()), ::testing::ExitedWithCode(1), "");
+}
+
+}  // namespace
+}  // namespace quellwave

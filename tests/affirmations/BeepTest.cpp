@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <numbers>
+
+#include "app/engine/BeepRepeater.hpp"
+#include "app/engine/BeepTone.hpp"
+#include "app/engine/EndOfSessionBeep.hpp"
+
+namespace quellwave {
+namespace {
+
+using namespace std::chrono_literals;
+
+class BeepLength : public ::testing::TestWithParam<std::pair<std::uint32_t, std::size_t>> {};
+
+TEST_P(BeepLength, IsTheRateTimesTwoTenthsOfASecond) {
+    const auto [rate, expected] = GetParam();
+    const std::vector<std::int16_t> samples = makeBeepSamples(440.0, 0.2, rate);
+    EXPECT_EQ(samples.size(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(ThreeRates, BeepLength,
+                         ::testing::Values(std::pair{44100u, std::size_t{8820}},
+                                           std::pair{48000u, std::size_t{9600}},
+                                           std::pair{96000u, std::size_t{19200}}));
+
+TEST(BeepTone, SamplesAreAFullScaleSineTruncatedTowardZero) {
+    const std::vector<std::int16_t> samples = makeBeepSamples(440.0, 0.2, 48000);
+    EXPECT_EQ(samples[0], 0);
+    for (const std::size_t i : {1u, 27u, 80u, 163u, 9599u}) {
+        const double exact = std::sin(2.0 * std::numbers::pi * 440.0 * i / 48000.0) * 32767.0;
+        EXPECT_EQ(samples[i], static_cast<std::int16_t>(std::trunc(exact))) << i;
+    }
+    // A quarter period in (48000 / 440 / 4 = 27.27 samples) the tone is near its crest.
+    EXPECT_GT(samples[27], 32700);
+}
+
+TEST(BeepTone, BufferIsMonoAtTheOutputRate) {
+    const sf::SoundBuffer buffer = makeBeepBuffer(440.0, 0.2, 44100);
+    EXPECT_EQ(buffer.getChannelCount(), 1u);
+    EXPECT_EQ(buffer.getSampleRate(), 44100u);
+    EXPECT_EQ(buffer.getSampleCount(), 8820u);
+}
+
+// Counts plays and lets a test wait for a number of them.
+class PlayCounter {
+public:
+    void play() {
+        std::lock_guard lock(mutex_);
+        ++plays_;
+        changed_.notify_all();
+    }
+    bool waitFor(int plays) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] { return plays_ >= plays; });
+    }
+    int plays() {
+        std::lock_guard lock(mutex_);
+        return plays_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int plays_ = 0;
+};
+
+TEST(BeepRepeater, RepeatsEveryPeriodUntilStopped) {
+    PlayCounter counter;
+    BeepRepeater repeater([&] { counter.play(); }, {2ms});
+    repeater.start();
+    EXPECT_TRUE(repeater.running());
+    EXPECT_TRUE(counter.waitFor(4));
+    repeater.stop();
+    EXPECT_FALSE(repeater.running());
+    const int afterStop = counter.plays();
+    repeater.stop();  // a second answer changes nothing
+    EXPECT_EQ(counter.plays(), afterStop);
+}
+
+TEST(BeepRepeater, AnswerEndsTheThreadAtOnceInsteadOfAfterThePeriod) {
+    PlayCounter counter;
+    BeepRepeater repeater([&] { counter.play(); }, {1h});
+    repeater.start();
+    ASSERT_TRUE(counter.waitFor(1));
+    const auto before = std::chrono::steady_clock::now();
+    repeater.stop();
+    // Generous for a loaded machine, yet far below the hour-long period.
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
+    EXPECT_EQ(counter.plays(), 1);
+}
+
+TEST(BeepRepeater, StopsWhenAnsweredRightAfterStartingAndStartsAgain) {
+    PlayCounter counter;
+    BeepRepeater repeater([&] { counter.play(); }, {1h});
+    for (int session = 1; session <= 3; ++session) {
+        repeater.start();
+        repeater.start();  // already beeping: no second thread
+        repeater.stop();
+    }
+    repeater.start();
+    EXPECT_TRUE(counter.waitFor(1));
+}
+
+TEST(BeepRepeater, DestroyingItWhileRunningJoinsTheThread) {
+    auto counter = std::make_unique<PlayCounter>();
+    {
+        BeepRepeater repeater([target = counter.get()] { target->play(); }, {1ms});
+        repeater.start();
+        ASSERT_TRUE(counter->waitFor(2));
+    }
+    // A thread that outlived the repeater would now play into freed memory (ASan, TSan).
+    counter.reset();
+}
+
+TEST(EndOfSessionBeep, StartsAndStopsAtOnceForEverySession) {
+    EndOfSessionBeep beep({1h});
+    for (int session = 0; session < 2; ++session) {
+        beep.start(48000);
+        EXPECT_TRUE(beep.beeping());
+        const auto before = std::chrono::steady_clock::now();
+        beep.stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
+        EXPECT_FALSE(beep.beeping());
+    }
+    beep.start(44100);  // the program ends on the end screen: the destructor joins
+}
+
+}  // namespace
+}  // namespace quellwave
