@@ -1,0 +1,56 @@
+#include "sdk/ble/platform/BlePlatform.hpp"
+
+#include <mutex>
+#include <utility>
+
+namespace VexaDevice::BLE::Platform {
+
+namespace {
+
+// A watcher on a machine without Bluetooth: it never starts and never reports anything.
+class AbsentWatcher final : public IAdvertisementWatcher {
+public:
+    void configure(const WatcherSettings&) override {}
+    void start() override {}
+    void stop() override {}
+    WatcherStatus status() const override { return WatcherStatus::Created; }
+    Registration onReceived(std::function<void(const Advertisement&)>) override { return {}; }
+    Registration onStopped(std::function<void()>) override { return {}; }
+};
+
+class AbsentPlatform final : public IBlePlatform {
+public:
+    std::shared_ptr<IAdapter> defaultAdapter() override { return nullptr; }
+    std::vector<RadioKind> radios() override { return {}; }
+    std::shared_ptr<IAdvertisementWatcher> createWatcher() override { return std::make_shared<AbsentWatcher>(); }
+    std::shared_ptr<IPeripheral> openPeripheral(uint64_t) override { return nullptr; }
+};
+
+std::mutex& platformMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::shared_ptr<IBlePlatform>& installed() {
+    static std::shared_ptr<IBlePlatform> platform;
+    return platform;
+}
+
+const std::shared_ptr<IBlePlatform>& absentPlatform() {
+    static const std::shared_ptr<IBlePlatform> absent = std::make_shared<AbsentPlatform>();
+    return absent;
+}
+
+}  // namespace
+
+std::shared_ptr<IBlePlatform> currentPlatform() {
+    std::lock_guard lock(platformMutex());
+    return installed() ? installed() : absentPlatform();
+}
+
+std::shared_ptr<IBlePlatform> installPlatform(std::shared_ptr<IBlePlatform> platform) {
+    std::lock_guard lock(platformMutex());
+    return std::exchange(installed(), std::move(platform));
+}
+
+}  // namespace VexaDevice::BLE::Platform
