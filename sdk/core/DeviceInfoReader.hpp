@@ -39,7 +39,7 @@ bool readString(const CharacteristicRead& read, const UUID& characteristic, std:
 void readDeviceInfoFrom(const CharacteristicRead& read, DeviceVersion& record, const bool* cancel);
 
 // The same over a Device Information service: a map from characteristic UUID to a channel
-// that offers `read()` (the value bytes; throws or gives no bytes on failure).
+// whose `read(bytes)` appends the value and reports whether the read succeeded.
 template <typename ServiceMap>
 void readDeviceInfo(ServiceMap service, DeviceVersion& record, const bool* cancel) {
     const CharacteristicRead read = [&service](const UUID& characteristic) -> std::optional<std::vector<uint8_t>> {
@@ -47,11 +47,11 @@ void readDeviceInfo(ServiceMap service, DeviceVersion& record, const bool* cance
         if (found == service.end() || !found->second) {
             return std::nullopt;
         }
-        try {
-            return std::vector<uint8_t>(found->second->read());
-        } catch (...) {
+        std::vector<uint8_t> value;
+        if (!found->second->read(value)) {
             return std::nullopt;
         }
+        return value;
     };
     readDeviceInfoFrom(read, record, cancel);
 }
