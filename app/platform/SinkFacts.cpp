@@ -72,7 +72,7 @@ bool hasEffects(const SinkFacts& sink)
 
 bool isActiveOutput(const SinkFacts& sink)
 {
-    return !(sink.activePort && sink.activePort->unplugged);
+    return !hasEffects(sink) && !(sink.activePort && sink.activePort->unplugged);
 }
 
 FormFactor formFactorOf(const SinkFacts& sink)

@@ -29,7 +29,8 @@ struct SinkFacts {
 // Effects sinks (filters placed in front of another output) count as enhancements switched on.
 bool hasEffects(const SinkFacts& sink);
 
-// An output counts as active unless its active port is known to be unplugged.
+// An output device that is active: not an effects sink (which is no device of its own but a
+// stage in front of one) and not with its active port known to be unplugged.
 bool isActiveOutput(const SinkFacts& sink);
 
 // The endpoint form factor of an output: from its active port's type where that is known,

@@ -93,6 +93,9 @@ TEST_F(PulseAudioEndpointsTest, AnEffectsSinkAsDefaultOutputMeansEffectsOn)
            .defaultSink = "effects"});
 
     EXPECT_EQ(valueOf(endpoints_.effectsDisabledProperty()), EndpointProperty{false});
+    // The effects stage is no output device of its own: only the headphones behind it count.
+    EXPECT_EQ(valueOf(endpoints_.activeOutputFormFactors()),
+              (std::vector<EndpointProperty>{static_cast<std::uint32_t>(FormFactor::Headphones)}));
 }
 
 TEST_F(PulseAudioEndpointsTest, ADefaultSinkThatWasRemovedIsNoDefaultEndpoint)

@@ -29,11 +29,14 @@ TEST(SinkFactsTest, EffectsSinksAreFiltersOrFeedAnotherSink)
     EXPECT_TRUE(hasEffects(chained));
 }
 
-TEST(SinkFactsTest, OnlyAnUnpluggedActivePortMakesAnOutputInactive)
+TEST(SinkFactsTest, UnpluggedPortsAndEffectsSinksAreNoActiveOutputs)
 {
     EXPECT_TRUE(isActiveOutput(SinkFacts{}));
     EXPECT_TRUE(isActiveOutput(sinkWithPort(PA_DEVICE_PORT_TYPE_HEADPHONES)));
     EXPECT_FALSE(isActiveOutput(sinkWithPort(PA_DEVICE_PORT_TYPE_HEADPHONES, true)));
+    SinkFacts filter;
+    filter.deviceClass = "filter";
+    EXPECT_FALSE(isActiveOutput(filter));
 }
 
 TEST(SinkFactsTest, PortTypeGivesTheFormFactor)
