@@ -41,9 +41,12 @@ function(ak_test name)
   if(NOT A_WORKING_DIRECTORY)
     set(A_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   endif()
+  # A list handed through gtest_discover_tests must keep its separators escaped, or every
+  # test ends up with the first label only.
+  string(REPLACE ";" "\\;" labels "${A_LABELS}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
-    PROPERTIES LABELS "${A_LABELS}"
+    PROPERTIES LABELS "${labels}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
