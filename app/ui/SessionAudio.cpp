@@ -1,0 +1,80 @@
+#include "app/ui/SessionAudio.hpp"
+
+#include "app/engine/AffirmationPlayer.hpp"
+#include "app/engine/AudioExperienceStream.hpp"
+#include "app/engine/ExperiencePrograms.hpp"
+#include "app/ui/Globals.hpp"
+
+#include <algorithm>
+#include <thread>
+
+namespace quellwave::ui {
+
+void SessionAudio::begin(double experienceCode, int minutes) {
+    stream.reset();
+    stream = std::make_unique<AudioExperienceStream>(sampleRate, loadAffirmationPlayerOrExit());
+    stream->startSynthesis();
+    configureExperience(*stream, experienceCode, minutes);
+    quellwave::sessionSeconds.exchange(minutes * 60.0);
+    masterGain.exchange(0.0);
+    stageCount.exchange(stream->getStageCount());
+    stream->play();
+}
+
+void SessionAudio::finish() {
+    if (!stream) {
+        return;
+    }
+    stream->requestStop();
+    std::this_thread::sleep_for(timing_.stopGrace);
+    leave();
+}
+
+void SessionAudio::leave() {
+    if (!stream) {
+        return;
+    }
+    stream->stop();
+    stream.reset();
+}
+
+void SessionAudio::setGain(double gain) {
+    masterGain.exchange(gain);
+    if (stream) {
+        stream->setVolume(gain);
+    }
+}
+
+double SessionAudio::gain() const { return masterGain.load(); }
+
+double SessionAudio::sessionSeconds() const { return quellwave::sessionSeconds.load(); }
+
+void SessionAudio::readFrequencies(VisualFrame& frame) const {
+    if (!stream) {
+        return;
+    }
+    frame.beat = stream->getBeatFrequency();
+    frame.left = stream->getLeftFrequency();
+    frame.right = stream->getRightFrequency();
+    frame.carrier = stream->getCarrierFrequency();
+    frame.overlay = stream->getOverlayFrequency();
+}
+
+SessionSnapshot SessionAudio::snapshot() const {
+    SessionSnapshot snapshot;
+    snapshot.sampleRate = sampleRate;
+    if (!stream) {
+        return snapshot;
+    }
+    snapshot.progress = stream->getStageProgress();
+    const int stages = stageCount.load();
+    snapshot.stageDurations.reserve(static_cast<std::size_t>(std::max(stages, 0)));
+    for (int i = 0; i < stages; ++i) {
+        snapshot.stageDurations.push_back(stream->getStageDuration(i));
+    }
+    return snapshot;
+}
+
+double SessionAudio::stageBeat(std::int32_t stage) const { return stream ? stream->getStageBeat(stage) : 0.0; }
+
+}  // namespace quellwave::ui

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/ui/StageDisplay.hpp"
+#include "app/ui/VisualFrame.hpp"
+
+#include <chrono>
+#include <cstdint>
+
+namespace quellwave::ui {
+
+// The audio stream of one session, as the session screen drives it: built on the session's
+// first frame, given its gain each envelope step, read for the display, and stopped and
+// deleted when the session ends or is left.
+class SessionAudio {
+public:
+    struct Timing {
+        // How long the last requested block gets to play out before the stream is stopped.
+        std::chrono::milliseconds stopGrace{200};
+    };
+
+    explicit SessionAudio(Timing timing) : timing_(timing) {}
+
+    // Builds a new stream (reading the data file), sets the experience up for the chosen
+    // minutes, publishes the session's length, gain 0 and stage count, and starts playback.
+    void begin(double experienceCode, int minutes);
+    // Lets the last block play, then stops and deletes the stream: the session has run out.
+    void finish();
+    // Stops and deletes the stream at once: the listener left the session.
+    void leave();
+
+    void setGain(double gain);
+    double gain() const;
+    double sessionSeconds() const;
+
+    // Fills the frequencies of the stream's last generated frame into the frame.
+    void readFrequencies(VisualFrame& frame) const;
+    SessionSnapshot snapshot() const;
+    double stageBeat(std::int32_t stage) const;
+
+private:
+    Timing timing_;
+};
+
+}  // namespace quellwave::ui

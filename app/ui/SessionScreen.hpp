@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/ui/GainEnvelope.hpp"
+#include "app/ui/ListenerVolume.hpp"
+#include "app/ui/RandomSource.hpp"
+#include "app/ui/ScreenView.hpp"
+#include "app/ui/SessionAudio.hpp"
+#include "app/ui/SessionVisual.hpp"
+
+namespace quellwave::ui {
+
+// A running session: starts the stream on its first frame, fades the gain in and out around
+// the session, shows the visual, the time left and each stage's progress, and takes volume
+// changes from the buttons and the Up and Down keys.
+class SessionScreen final : public ScreenView {
+public:
+    SessionScreen(const UiContext& ui, const Choice& choice, SessionAudio& audio, const RandomSource& random,
+                  GainEnvelope::Timing envelopeTiming = {});
+
+    std::optional<Screen> handle(const sf::Event& event) override;
+    std::optional<Screen> draw(const FrameTime& time) override;
+
+private:
+    void start();
+    void changeVolume(bool up);
+    // Takes this frame's envelope step; returns true when the session has run out.
+    bool advanceEnvelope(float t);
+    void drawTexts(float t, const SessionSnapshot& snapshot);
+    void drawProgressBar(float y, float t);
+
+    const UiContext& ui_;
+    const Choice& choice_;
+    SessionAudio& audio_;
+    SessionVisual visual_;
+    GainEnvelope envelope_;
+    ListenerVolume volume_;
+    sf::Clock fadeClock_;
+    bool started_ = false;
+};
+
+}  // namespace quellwave::ui

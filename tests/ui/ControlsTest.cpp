@@ -1,0 +1,112 @@
+#include "app/ui/Button.hpp"
+#include "app/ui/DurationSlider.hpp"
+#include "app/ui/ListenerVolume.hpp"
+
+#include <gtest/gtest.h>
+
+namespace quellwave::ui {
+namespace {
+
+TEST(ListenerVolume, StepsByFiveWithinZeroToHundredAndMapsToAStreamGainOfAtMostSixty) {
+    ListenerVolume volume;
+    EXPECT_DOUBLE_EQ(volume.percent(), 80.0);
+    EXPECT_DOUBLE_EQ(volume.gain(), 48.0);
+    for (int i = 0; i < 5; ++i) volume.up();
+    EXPECT_DOUBLE_EQ(volume.percent(), 100.0);
+    EXPECT_DOUBLE_EQ(volume.gain(), 60.0);
+    for (int i = 0; i < 25; ++i) volume.down();
+    EXPECT_DOUBLE_EQ(volume.percent(), 0.0);
+    EXPECT_DOUBLE_EQ(volume.gain(), 0.0);
+    volume.up();
+    EXPECT_DOUBLE_EQ(volume.tenths(), 0.5);
+}
+
+class DurationSliderTest : public ::testing::Test {
+protected:
+    void SetUp() override { slider.placeAt(kSliderY); }
+    static constexpr float kSliderY = 400.0f;
+    DurationSlider slider;
+};
+
+TEST_F(DurationSliderTest, PressOnTheTrackPicksTheNearestStopByThresholds) {
+    slider.press(250.0f, kSliderY);
+    EXPECT_EQ(slider.minutes(), 40);
+    slider.press(650.0f, kSliderY);
+    EXPECT_EQ(slider.minutes(), 60);
+    slider.press(599.0f, kSliderY);
+    EXPECT_EQ(slider.minutes(), 50);
+    slider.press(199.0f, kSliderY);
+    EXPECT_EQ(slider.minutes(), 30);
+    slider.press(700.0f, kSliderY + 25.0f);
+    EXPECT_EQ(slider.index(), 3);
+}
+
+TEST_F(DurationSliderTest, PressOffTheTrackBandChangesNothing) {
+    slider.press(650.0f, kSliderY - 16.0f);
+    slider.press(650.0f, kSliderY + 26.0f);
+    slider.press(99.0f, kSliderY);
+    slider.press(701.0f, kSliderY);
+    EXPECT_EQ(slider.index(), 0);
+    EXPECT_FALSE(slider.dragging());
+}
+
+TEST_F(DurationSliderTest, DraggingStartsOnlyNearTheKnobAndFollowsTheMouseWithinTheTrack) {
+    slider.press(250.0f, kSliderY);  // jumps to 40 min, 50 px from its knob
+    EXPECT_FALSE(slider.dragging());
+    slider.move(650.0f);
+    EXPECT_EQ(slider.index(), 1);
+
+    slider.press(310.0f, kSliderY);  // within 15 px of the 40-minute knob at 300
+    ASSERT_TRUE(slider.dragging());
+    slider.move(650.0f);
+    EXPECT_EQ(slider.minutes(), 60);
+    slider.move(20.0f);  // below the track: clamped to its start
+    EXPECT_EQ(slider.minutes(), 30);
+    slider.release();
+    slider.move(650.0f);
+    EXPECT_EQ(slider.minutes(), 30);
+}
+
+TEST_F(DurationSliderTest, ResetReturnsToThirtyMinutes) {
+    slider.press(300.0f, kSliderY);
+    slider.reset();
+    EXPECT_EQ(slider.minutes(), 30);
+    EXPECT_FALSE(slider.dragging());
+    EXPECT_FLOAT_EQ(slider.knobX(), 100.0f);
+}
+
+TEST(Buttons, HitBoxesAreTheButtonRectangles) {
+    const Buttons buttons = Buttons::make();
+    EXPECT_TRUE(buttons.warningContinue.contains({300.0f, 500.0f}));
+    EXPECT_TRUE(buttons.warningContinue.contains({499.0f, 549.0f}));
+    EXPECT_FALSE(buttons.warningContinue.contains({299.0f, 520.0f}));
+    EXPECT_FALSE(buttons.warningContinue.contains({400.0f, 551.0f}));
+
+    EXPECT_TRUE(buttons.proceed.contains({550.0f, 525.0f}));
+    EXPECT_FALSE(buttons.proceed.contains({449.0f, 525.0f}));
+    EXPECT_TRUE(buttons.back.contains({250.0f, 525.0f}));
+    EXPECT_FALSE(buttons.back.contains({351.0f, 525.0f}));
+
+    EXPECT_TRUE(buttons.exitSession.contains({400.0f, 515.0f}));
+    EXPECT_TRUE(buttons.volumeUp.contains({535.0f, 515.0f}));
+    EXPECT_FALSE(buttons.volumeUp.contains({565.0f, 515.0f}));  // the gap between + and -
+    EXPECT_FALSE(buttons.volumeDown.contains({565.0f, 515.0f}));
+    EXPECT_TRUE(buttons.volumeDown.contains({595.0f, 515.0f}));
+    EXPECT_TRUE(buttons.yes.contains({400.0f, 515.0f}));
+    EXPECT_FALSE(buttons.yes.contains({400.0f, 480.0f}));
+}
+
+TEST(Buttons, LabelsAreCentredOnTheirButtons) {
+    const Buttons buttons = Buttons::make();
+    for (const Button* button : {&buttons.warningContinue, &buttons.proceed, &buttons.back, &buttons.exitSession,
+                                 &buttons.volumeUp, &buttons.volumeDown, &buttons.yes}) {
+        const sf::FloatRect& area = button->area();
+        EXPECT_FLOAT_EQ(button->label().centre.x, area.left + area.width / 2.0f) << button->label().text;
+        EXPECT_FLOAT_EQ(button->label().centre.y, area.top + area.height / 2.0f) << button->label().text;
+    }
+    EXPECT_EQ(buttons.exitSession.label().text, "Exit Session");
+    EXPECT_EQ(buttons.volumeUp.label().size, 36u);
+}
+
+}  // namespace
+}  // namespace quellwave::ui
