@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "sdk/core/ISensor.hpp"
+#include "sdk/core/SensorIdentity.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Sensor;
@@ -86,4 +87,36 @@ TEST(SensorInterface, MembershipTestsAskTheFamilyEveryTime) {
     EXPECT_TRUE(asInterface.isSupportedParameter(static_cast<SensorParameter>(28)));
     EXPECT_FALSE(asInterface.isSupportedParameter(SensorParameter::Offset));
     EXPECT_EQ(sensor.builds, 10);
+}
+
+namespace {
+
+struct FakeAddress {
+    std::string text;
+    std::string toString() const { return text; }
+};
+
+struct FakeDevice {
+    bool disconnected = true;
+    std::string name() { return "Morvex-42"; }
+    bool isDisconnected() { return disconnected; }
+    FakeAddress id() { return {"0A:1B:2C:3D:4E:5F"}; }
+};
+
+}  // namespace
+
+TEST(SensorIdentity, NameStateAndAddressComeFromTheDevice) {
+    FakeDevice device;
+    std::string text = "stale";
+    EXPECT_EQ(readName(device, text), OperationResult::done());
+    EXPECT_EQ(text, "Morvex-42");
+    EXPECT_EQ(readAddress(device, text), OperationResult::done());
+    EXPECT_EQ(text, "0A:1B:2C:3D:4E:5F");
+
+    int32_t state = -1;
+    EXPECT_EQ(readState(device, state), OperationResult::done());
+    EXPECT_EQ(state, 1);
+    device.disconnected = false;
+    EXPECT_EQ(readState(device, state), OperationResult::done());
+    EXPECT_EQ(state, 0);
 }
