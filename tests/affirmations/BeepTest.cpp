@@ -2,10 +2,9 @@
 
 #include <memory>
 #include <chrono>
-#include <cmath>
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
-#include <numbers>
 
 #include "app/engine/BeepRepeater.hpp"
 #include "app/engine/BeepTone.hpp"
@@ -29,22 +28,13 @@ INSTANTIATE_TEST_SUITE_P(ThreeRates, BeepLength,
                                            std::pair{48000u, std::size_t{9600}},
                                            std::pair{96000u, std::size_t{19200}}));
 
-TEST(BeepTone, SamplesAreAFullScaleSineTruncatedTowardZero) {
+TEST(BeepTone, IsAFullScaleSineStartingAtZero) {
     const std::vector<std::int16_t> samples = makeBeepSamples(440.0, 0.2, 48000);
     EXPECT_EQ(samples[0], 0);
-    for (const std::size_t i : {1u, 27u, 80u, 163u, 9599u}) {
-        const double exact = std::sin(2.0 * std::numbers::pi * 440.0 * i / 48000.0) * 32767.0;
-        EXPECT_EQ(samples[i], static_cast<std::int16_t>(std::trunc(exact))) << i;
-    }
-    // A quarter period in (48000 / 440 / 4 = 27.27 samples) the tone is near its crest.
-    EXPECT_GT(samples[27], 32700);
-}
-
-TEST(BeepTone, BufferIsMonoAtTheOutputRate) {
-    const sf::SoundBuffer buffer = makeBeepBuffer(440.0, 0.2, 44100);
-    EXPECT_EQ(buffer.getChannelCount(), 1u);
-    EXPECT_EQ(buffer.getSampleRate(), 44100u);
-    EXPECT_EQ(buffer.getSampleCount(), 8820u);
+    EXPECT_EQ(samples[1], 1886);  // trunc(sin(2 pi 440 / 48000) x 32767) = trunc(1886.2)
+    // 440 i / 48000 = 1/4 + 8 at i = 900: the crest falls on a sample.
+    EXPECT_EQ(*std::max_element(samples.begin(), samples.end()), 32767);
+    EXPECT_EQ(*std::min_element(samples.begin(), samples.end()), -32767);
 }
 
 // Counts plays and lets a test wait for a number of them.
@@ -95,18 +85,6 @@ TEST(BeepRepeater, AnswerEndsTheThreadAtOnceInsteadOfAfterThePeriod) {
     EXPECT_EQ(counter.plays(), 1);
 }
 
-TEST(BeepRepeater, StopsWhenAnsweredRightAfterStartingAndStartsAgain) {
-    PlayCounter counter;
-    BeepRepeater repeater([&] { counter.play(); }, {1h});
-    for (int session = 1; session <= 3; ++session) {
-        repeater.start();
-        repeater.start();  // already beeping: no second thread
-        repeater.stop();
-    }
-    repeater.start();
-    EXPECT_TRUE(counter.waitFor(1));
-}
-
 TEST(BeepRepeater, DestroyingItWhileRunningJoinsTheThread) {
     auto counter = std::make_unique<PlayCounter>();
     {
@@ -120,8 +98,9 @@ TEST(BeepRepeater, DestroyingItWhileRunningJoinsTheThread) {
 
 TEST(EndOfSessionBeep, StartsAndStopsAtOnceForEverySession) {
     EndOfSessionBeep beep({1h});
-    for (int session = 0; session < 2; ++session) {
+    for (int session = 0; session < 3; ++session) {
         beep.start(48000);
+        beep.start(48000);  // already beeping: no second thread
         EXPECT_TRUE(beep.beeping());
         const auto before = std::chrono::steady_clock::now();
         beep.stop();
