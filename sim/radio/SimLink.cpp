@@ -61,6 +61,15 @@ void SimLink::closeHandle() {
     }
 }
 
+size_t SimLink::statusHandlerCount() const {
+    std::lock_guard lock(mutex_);
+    size_t count = 0;
+    for (const auto& weak : statusHandlers_) {
+        if (auto handlers = weak.lock()) count += handlers->size();
+    }
+    return count;
+}
+
 bool SimLink::admitNotification() {
     std::lock_guard lock(mutex_);
     if (!connected_) return false;

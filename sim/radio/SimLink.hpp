@@ -33,6 +33,8 @@ public:
     // Handles opened on this link; the link drops when the last one closes (unless lingering).
     void addHandle(const std::shared_ptr<StatusRegistry>& statusHandlers);
     void closeHandle();
+    // Connection-status handlers registered on the open handles.
+    size_t statusHandlerCount() const;
 
     // Asked before each notification: false when the link is down, or when the scripted
     // number of notifications has passed, in which case the link drops now.

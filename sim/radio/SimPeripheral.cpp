@@ -236,6 +236,8 @@ void SimPeripheral::releaseHooks() {
 
 bool SimPeripheral::isConnected() const { return link_->connected(); }
 
+size_t SimPeripheral::connectionHandlerCount() const { return link_->statusHandlerCount(); }
+
 void SimPeripheral::dropLink() { link_->drop(); }
 
 void SimPeripheral::dropLinkAfterNotifications(int count) { link_->dropAfterNotifications(count); }

@@ -166,6 +166,8 @@ public:
     // Out of reach: it cannot be opened and queries answer Unreachable.
     void setReachable(bool reachable);
     bool reachable() const;
+    // Connection-status handlers the central has registered on its open handles.
+    size_t connectionHandlerCount() const;
     // Keep the link up after the central closed its handle (a stack slow to let go).
     void setLingerAfterClose(bool linger);
 

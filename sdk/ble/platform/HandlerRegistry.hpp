@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -59,9 +60,11 @@ public:
         }
     }
 
-    bool empty() const {
+    bool empty() const { return size() == 0; }
+
+    size_t size() const {
         std::lock_guard lock(mutex_);
-        return entries_.empty();
+        return entries_.size();
     }
 
 private:
