@@ -1,0 +1,104 @@
+#pragma once
+// Sends one command frame to a device and waits for its answer, which arrives as a status
+// notification published on the protocol's reply bus.
+//
+// The reply subscription is made before the frame is written, so a fast answer cannot be
+// missed; only the first matching reply after that counts. Releasing the subscription on
+// return is the whole unsubscription: a late reply reaches nobody.
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "sdk/core/EventBus.hpp"
+#include "sdk/devices/common/ProtocolTiming.hpp"
+
+namespace VexaDevice::Devices {
+
+template <class Reply>
+class CommandExchange {
+public:
+    using ReplyBus = Utility::EventBus<Reply>;
+    // Writes one frame to the command characteristic; true when the device took it.
+    using Writer = std::function<bool(const std::vector<uint8_t>&)>;
+    using Predicate = std::function<bool(const Reply&)>;
+
+    // `failure` is what an exchange gives when the frame cannot be written or no reply
+    // comes; `disconnected` ends every retry and wait early.
+    CommandExchange(Writer write, std::shared_ptr<ReplyBus> replies, const std::atomic<bool>& disconnected,
+                    Reply failure, const ProtocolTiming& timing)
+        : write_(std::move(write)), replies_(std::move(replies)), disconnected_(disconnected),
+          failure_(failure), timing_(timing)
+    {
+    }
+
+    // One exchange. `answers` picks the reply that belongs to this frame; by default the
+    // next reply of any kind does.
+    Reply send(const std::vector<uint8_t>& frame, const Predicate& answers = {}) const
+    {
+        auto promise = std::make_shared<std::promise<Reply>>();
+        std::future<Reply> reply = promise->get_future();
+        auto subscriber = std::make_shared<typename ReplyBus::Callback>([promise, answers](Reply value) {
+            if (answers && !answers(value))
+                return;
+            try {
+                promise->set_value(value);
+            } catch (const std::future_error&) {
+                // A second reply to the same exchange: only the first one counts.
+            }
+        });
+        replies_->subscribe(subscriber);
+
+        if (!writeWithRetries(frame))
+            return failure_;
+        for (int step = 0; step < timing_.replyWaitSteps; ++step) {
+            if (reply.wait_for(timing_.replyWaitStep) == std::future_status::ready)
+                return reply.get();
+            if (disconnected_)
+                break;
+        }
+        return failure_;
+    }
+
+    // Repeats the exchange, at most `attempts` times and only while `running`, until the
+    // reply satisfies `reached`. The last reply is the command's result; `initial` when no
+    // exchange ran.
+    Reply sendUntil(const std::vector<uint8_t>& frame, const Predicate& reached, const std::atomic<bool>& running,
+                    Reply initial = {}, const Predicate& answers = {}) const
+    {
+        Reply last = initial;
+        for (int attempt = 0; attempt < timing_.commandAttempts && running; ++attempt) {
+            last = send(frame, answers);
+            if (reached(last))
+                break;
+        }
+        return last;
+    }
+
+    const Reply& failure() const { return failure_; }
+
+private:
+    bool writeWithRetries(const std::vector<uint8_t>& frame) const
+    {
+        for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
+            if (write_(frame))
+                return true;
+            const auto failedAt = std::chrono::steady_clock::now();
+            if (retriesLeft == 0 || disconnected_)
+                return false;
+            std::this_thread::sleep_until(failedAt + timing_.writeRetryPause);
+        }
+    }
+
+    const Writer write_;
+    const std::shared_ptr<ReplyBus> replies_;
+    const std::atomic<bool>& disconnected_;
+    const Reply failure_;
+    const ProtocolTiming timing_;
+};
+
+}  // namespace VexaDevice::Devices

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sdk/devices/common/CommandExchange.hpp"
+
+using namespace std::chrono_literals;
+using VexaDevice::Devices::CommandExchange;
+using VexaDevice::Devices::ProtocolTiming;
+using VexaDevice::Utility::EventBus;
+
+namespace {
+
+struct Reply {
+    uint8_t state = 0;
+    uint16_t error = 0;
+    bool operator==(const Reply&) const = default;
+};
+
+constexpr Reply Failure{0, 511};
+
+ProtocolTiming fastTiming()
+{
+    ProtocolTiming timing;
+    timing.writeRetryPause = 5ms;
+    timing.replyWaitStep = 2ms;
+    return timing;
+}
+
+// A device on the other end: records frames and answers each written frame from its own
+// thread, as a radio would.
+class FakeDevice {
+public:
+    explicit FakeDevice(std::shared_ptr<EventBus<Reply>> bus) : bus_(std::move(bus)) {}
+    ~FakeDevice() { settle(); }
+
+    // Waits until every answer is delivered.
+    void settle()
+    {
+        for (auto& t : answers_)
+            t.join();
+        answers_.clear();
+    }
+
+    bool write(const std::vector<uint8_t>& frame)
+    {
+        std::lock_guard lock(mutex_);
+        frames_.push_back(frame);
+        if (failingWrites_ > 0) {
+            --failingWrites_;
+            return false;
+        }
+        if (!scripted_.empty()) {
+            auto answer = [bus = bus_, replies = scripted_.front()] {
+                for (const Reply& r : replies)
+                    bus->notify(r);
+            };
+            scripted_.erase(scripted_.begin());
+            if (answerWhileWriting_)
+                answer();
+            else
+                answers_.emplace_back(answer);
+        }
+        return true;
+    }
+
+    void answerNextWritesWith(std::vector<std::vector<Reply>> replies) { scripted_ = std::move(replies); }
+    void failNextWrites(int count) { failingWrites_ = count; }
+    // Answers before the write returns, so one exchange's reply cannot reach the next.
+    void answerWhileWriting() { answerWhileWriting_ = true; }
+    size_t frameCount()
+    {
+        std::lock_guard lock(mutex_);
+        return frames_.size();
+    }
+
+private:
+    std::shared_ptr<EventBus<Reply>> bus_;
+    std::mutex mutex_;
+    std::vector<std::vector<uint8_t>> frames_;
+    std::vector<std::vector<Reply>> scripted_;
+    int failingWrites_ = 0;
+    bool answerWhileWriting_ = false;
+    std::vector<std::thread> answers_;
+};
+
+struct ExchangeFixture : ::testing::Test {
+    std::shared_ptr<EventBus<Reply>> bus = std::make_shared<EventBus<Reply>>(2048);
+    FakeDevice device{bus};
+    std::atomic<bool> disconnected{false};
+    std::atomic<bool> running{true};
+    CommandExchange<Reply> exchange{[this](const std::vector<uint8_t>& f) { return device.write(f); }, bus,
+                                    disconnected, Failure, fastTiming()};
+};
+
+}  // namespace
+
+TEST_F(ExchangeFixture, ReturnsTheReplyPublishedAfterTheWrite)
+{
+    device.answerNextWritesWith({{Reply{2, 0}}});
+    EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
+    device.settle();
+    EXPECT_EQ(bus->linkedCount(), 1u) << "the released subscriber stays until the next publication";
+    bus->notify(Reply{1, 0});
+    EXPECT_EQ(bus->linkedCount(), 0u);
+}
+
+TEST_F(ExchangeFixture, AReplyPublishedDuringTheWriteIsNotMissed)
+{
+    CommandExchange<Reply> synchronous{[this](const std::vector<uint8_t>&) {
+                                           bus->notify(Reply{3, 0});
+                                           return true;
+                                       },
+                                       bus, disconnected, Failure, fastTiming()};
+    EXPECT_EQ(synchronous.send({0x03}), (Reply{3, 0}));
+}
+
+TEST_F(ExchangeFixture, OnlyTheFirstMatchingReplyCounts)
+{
+    device.answerNextWritesWith({{Reply{7, 0}, Reply{2, 1}, Reply{2, 0}}});
+    auto answersStart = [](const Reply& r) { return r.state == 2; };
+    EXPECT_EQ(exchange.send({0x02}, answersStart), (Reply{2, 1}));
+}
+
+TEST_F(ExchangeFixture, FailedWritesAreRepeatedAfterThePause)
+{
+    device.failNextWrites(2);
+    device.answerNextWritesWith({{Reply{1, 0}}});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(exchange.send({0x01}), (Reply{1, 0}));
+    EXPECT_EQ(device.frameCount(), 3u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 10ms);
+}
+
+TEST_F(ExchangeFixture, GivesUpAfterFourFailedWrites)
+{
+    device.failNextWrites(100);
+    EXPECT_EQ(exchange.send({0x01}), Failure);
+    EXPECT_EQ(device.frameCount(), 4u);
+}
+
+TEST_F(ExchangeFixture, ASilentDeviceGivesTheFailureAfterAllWaitSteps)
+{
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(exchange.send({0x01}), Failure);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 31 * 2ms);
+    EXPECT_EQ(device.frameCount(), 1u);
+}
+
+TEST_F(ExchangeFixture, DisconnectionEndsWaitsAndRetries)
+{
+    ProtocolTiming slow = fastTiming();
+    slow.replyWaitStep = 20ms;
+    slow.replyWaitSteps = 1000;
+    CommandExchange<Reply> patient{[this](const std::vector<uint8_t>& f) { return device.write(f); }, bus,
+                                   disconnected, Failure, slow};
+    std::thread link([this] {
+        std::this_thread::sleep_for(30ms);
+        disconnected = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(patient.send({0x01}), Failure);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the 20 s wait was not cut short";
+    link.join();
+
+    device.failNextWrites(100);
+    EXPECT_EQ(patient.send({0x01}), Failure);
+    EXPECT_EQ(device.frameCount(), 2u) << "no retry once disconnected";
+}
+
+TEST_F(ExchangeFixture, CommandRepeatsUntilTheDeviceReachesTheState)
+{
+    device.answerWhileWriting();
+    device.answerNextWritesWith({{Reply{1, 0}}, {Reply{1, 0}}, {Reply{2, 0}}});
+    auto isSignal = [](const Reply& r) { return r.state == 2; };
+    EXPECT_EQ(exchange.sendUntil({0x02}, isSignal, running), (Reply{2, 0}));
+    EXPECT_EQ(device.frameCount(), 3u);
+
+    device.answerNextWritesWith({{Reply{1, 2}}, {Reply{1, 2}}, {Reply{1, 2}}, {Reply{2, 0}}});
+    EXPECT_EQ(exchange.sendUntil({0x02}, isSignal, running), (Reply{1, 2})) << "three attempts at most";
+    EXPECT_EQ(device.frameCount(), 6u);
+
+    running = false;
+    EXPECT_EQ(exchange.sendUntil({0x02}, isSignal, running), Reply{}) << "nothing is sent once stopped";
+    EXPECT_EQ(device.frameCount(), 6u);
+}

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/ProtocolWorker.hpp"
+
+using namespace std::chrono_literals;
+using VexaDevice::Devices::ProtocolWorker;
+
+namespace {
+
+// Waits on a condition with a generous deadline.
+template <class Condition>
+bool eventually(Condition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// A protocol-like owner whose worker counts passes; it may be told to let go of itself
+// from inside a pass, as a host callback that frees the sensor does.
+class Owner : public std::enable_shared_from_this<Owner> {
+public:
+    static std::shared_ptr<Owner> create(std::atomic<int>& destroyed)
+    {
+        auto owner = std::shared_ptr<Owner>(new Owner(destroyed));
+        owner->worker_.startFor(std::weak_ptr<Owner>(owner), &Owner::pass);
+        return owner;
+    }
+    ~Owner()
+    {
+        worker_.stop();
+        ++destroyed_;
+    }
+
+    void pass()
+    {
+        ++passes;
+        if (throwNext.exchange(false))
+            throw VexaDevice::Utility::rt_exception("bad pack", 7);
+        if (releaseInPass.exchange(false))
+            selfHolder.reset();  // the host's last reference goes while the pass runs
+        payload.assign(64, passes.load());  // touches the object after the release
+    }
+
+    ProtocolWorker& worker() { return worker_; }
+
+    std::atomic<int> passes{0};
+    std::atomic<bool> throwNext{false};
+    std::atomic<bool> releaseInPass{false};
+    std::shared_ptr<Owner> selfHolder;
+    std::vector<int> payload;
+
+private:
+    explicit Owner(std::atomic<int>& destroyed) : destroyed_(destroyed) {}
+    std::atomic<int>& destroyed_;
+    ProtocolWorker worker_{5ms};
+};
+
+}  // namespace
+
+TEST(ProtocolWorker, PassesRunUntilStoppedAndStopJoins)
+{
+    std::atomic<int> passes{0};
+    ProtocolWorker worker(1h);
+    worker.start([&] {
+        ++passes;
+        return true;
+    });
+    // A wake-up that comes before the worker waits is lost; the next one is not.
+    ASSERT_TRUE(eventually([&] {
+        worker.wake();
+        return passes > 0;
+    }));
+    worker.stop();
+    const int afterStop = passes;
+    worker.wake();
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(passes, afterStop);
+    EXPECT_FALSE(worker.isRunning());
+}
+
+TEST(ProtocolWorker, TimedWaitRunsPassesWithoutWakeUps)
+{
+    std::atomic<int> passes{0};
+    ProtocolWorker worker(1ms);
+    worker.start([&] {
+        ++passes;
+        return true;
+    });
+    EXPECT_TRUE(eventually([&] { return passes >= 5; }));
+}
+
+TEST(ProtocolWorker, AFailingPassIsLoggedAndTheLoopGoesOn)
+{
+    std::atomic<int> destroyed{0};
+    auto owner = Owner::create(destroyed);
+    owner->throwNext = true;
+    ASSERT_TRUE(eventually([&] { return owner->passes > 3; }));
+    owner.reset();
+    EXPECT_EQ(destroyed, 1);
+}
+
+TEST(ProtocolWorker, OwnerReleasedInsideItsOwnPassIsDestroyedAfterThePass)
+{
+    std::atomic<int> destroyed{0};
+    std::weak_ptr<Owner> watch;
+    {
+        auto owner = Owner::create(destroyed);
+        watch = owner;
+        owner->selfHolder = owner;
+        owner->releaseInPass = true;
+    }
+    // The host's last reference went inside a pass; the destructor ran on the worker thread
+    // without joining itself, and nothing touched the freed object (ASan would tell).
+    ASSERT_TRUE(eventually([&] { return destroyed == 1; }));
+    EXPECT_TRUE(watch.expired());
+}
+
+TEST(ProtocolWorker, StopsWhenItsOwnerIsGone)
+{
+    std::atomic<int> passes{0};
+    ProtocolWorker worker(1ms);
+    worker.start([&] {
+        ++passes;
+        return false;
+    });
+    ASSERT_TRUE(eventually([&] { return passes == 1; }));
+    std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(passes, 1);
+}
