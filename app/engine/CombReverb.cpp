@@ -28,10 +28,13 @@ private:
     double gain_;
 };
 
-std::size_t delayInSamples(unsigned sampleRate, double seconds) {
-    // A delay shorter than one sample would feed a sample back into itself; one sample is the
-    // shortest line there is.
-    return std::max<std::size_t>(1, static_cast<std::size_t>(std::floor(sampleRate * seconds)));
+// A delay shorter than one sample would feed a sample back into itself: one sample is the
+// shortest line there is. An echo later than the signal's end is never heard, so no line needs
+// to be longer than the signal (a damaged file may claim any sample rate).
+std::size_t delayLineLength(unsigned sampleRate, double seconds, std::size_t signalLength) {
+    const double samples = std::floor(sampleRate * seconds);
+    if (samples >= static_cast<double>(signalLength)) return std::max<std::size_t>(1, signalLength);
+    return std::max<std::size_t>(1, static_cast<std::size_t>(samples));
 }
 
 }  // namespace
@@ -43,7 +46,7 @@ std::vector<double> combFilterBank(std::span<const double> signal, unsigned samp
     std::vector<double> output(signal.size(), 0.0);
     if (branchCount == 0) return output;
     for (std::size_t j = 0; j < branchCount; ++j) {
-        FeedbackComb comb(delayInSamples(sampleRate, delays[j]), gains[j]);
+        FeedbackComb comb(delayLineLength(sampleRate, delays[j], signal.size()), gains[j]);
         for (std::size_t n = 0; n < signal.size(); ++n) output[n] += comb.process(signal[n]);
     }
     for (auto& value : output) value /= static_cast<double>(branchCount);

@@ -66,6 +66,13 @@ TEST(CombReverb, DelayBelowOneSampleStillEchoesInsteadOfFailing) {
     EXPECT_DOUBLE_EQ(response[2], 0.25);
 }
 
+TEST(CombReverb, EchoLaterThanTheSignalLeavesItDry) {
+    const std::vector<double> delays{1e6, 1e6};  // a claimed rate of a billion: no huge line
+    const std::vector<double> gains{0.5, 0.5};
+    const std::vector<double> signal{0.25, -0.5, 1.0};
+    EXPECT_EQ(combFilterBank(signal, 1'000'000'000u, delays, gains), signal);
+}
+
 TEST(CombReverb, ChannelTruncatesTowardZeroAndClampsAtFullScale) {
     std::vector<std::int16_t> samples(120, 0);
     samples[0] = -19993;
