@@ -38,9 +38,9 @@ struct SimDevice {
     std::shared_ptr<VexaSim::SimCharacteristic> data =
         service->addCharacteristic(dataUuid, Platform::CharacteristicProperty::Notify);
 
-    std::shared_ptr<VexaDevice::BLE::BLEDevice> open(VexaDevice::BLE::PairingParam pairing = {}) {
-        return VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(deviceAddress), pairing,
-                                                  fastTiming());
+    std::shared_ptr<VexaDevice::BLE::BLEDevice> open(VexaDevice::BLE::PairingParam pairing = {},
+                                                     VexaDevice::BLE::BLEDeviceTiming timing = fastTiming()) {
+        return VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(deviceAddress), pairing, timing);
     }
 };
 
