@@ -57,8 +57,8 @@ std::vector<qwpack::PcmAudio> speechOfLength(std::uint32_t rate, double seconds)
     std::vector<qwpack::PcmAudio> speech;
     for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
         qwpack::PcmAudio clip = silence(rate, 1, seconds);
-        clip.samples.front() = static_cast<std::int16_t>(100 + k);
-        clip.samples.back() = static_cast<std::int16_t>(200 + k);
+        clip.samples.front() = static_cast<std::int16_t>(1100 + k);
+        clip.samples.back() = static_cast<std::int16_t>(1200 + k);
         speech.push_back(clip);
     }
     return speech;
@@ -72,9 +72,9 @@ TEST(AffirmationTrack, PlacesEachRecordingAtItsSlotOnBothChannels) {
     for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
         const std::size_t first = 2 * clipFirstFrame(rate, k);
         const std::size_t last = first + 2 * (2500 - 1);
-        EXPECT_EQ(track.samples[first], 100 + static_cast<int>(k));
-        EXPECT_EQ(track.samples[first + 1], 100 + static_cast<int>(k));
-        EXPECT_EQ(track.samples[last + 1], 200 + static_cast<int>(k));
+        EXPECT_EQ(track.samples[first], 1100 + static_cast<int>(k));
+        EXPECT_EQ(track.samples[first + 1], 1100 + static_cast<int>(k));
+        EXPECT_EQ(track.samples[last + 1], 1200 + static_cast<int>(k));
         EXPECT_EQ(track.samples[last + 2], 0);  // silence after the speech
     }
 }
@@ -110,10 +110,22 @@ TEST_F(Packing, SpokenTextsPassTheCheck) {
 }
 
 TEST_F(Packing, CheckRefusesAudioShorterThanTheClipTable) {
-    write(qwpack::packDataFile(silence(8000, 2, 56.0)));
+    qwpack::PcmAudio track = qwpack::layOutAffirmations(speechOfLength(8000, 2.0));
+    track.samples.resize(2 * 8000 * 56);
+    write(qwpack::packDataFile(track));
     const auto checked = qwpack::verifyDataFile(dataFile());
     ASSERT_FALSE(checked.ok());
     EXPECT_EQ(checked.errorMessage(), "Affirmation 11 is cut short: the audio ends before 58 s");
+}
+
+TEST_F(Packing, CheckRefusesASilentClip) {
+    std::vector<qwpack::PcmAudio> speech = speechOfLength(8000, 2.0);
+    speech[5] = silence(8000, 1, 2.0);
+    speech[5].samples[100] = -900;
+    write(qwpack::packDataFile(qwpack::layOutAffirmations(speech)));
+    const auto checked = qwpack::verifyDataFile(dataFile());
+    ASSERT_FALSE(checked.ok());
+    EXPECT_EQ(checked.errorMessage(), "Affirmation 5 is silent");
 }
 
 TEST(SpeechSynthesizer, MissingProgramIsAClearError) {

@@ -1,6 +1,9 @@
 #include "tools/qwpack/DataFileCheck.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <sstream>
 
 #include "app/engine/AffirmationClips.hpp"
@@ -11,6 +14,13 @@ using quellwave::AffirmationClipSamples;
 using quellwave::ClipTable;
 using quellwave::DataFileError;
 using quellwave::DataFileResult;
+
+namespace {
+
+// About -30 dB of full scale: spoken words reach far above it.
+constexpr int kAudibleLevel = 1000;
+
+}  // namespace
 
 DataFileResult<AffirmationClipSamples> verifyDataFile(const std::filesystem::path& path) {
     DataFileResult<std::vector<std::uint8_t>> bytes = quellwave::readDataFile(path);
@@ -27,6 +37,11 @@ DataFileResult<AffirmationClipSamples> verifyDataFile(const std::filesystem::pat
             message << "Affirmation " << k << " is cut short: the audio ends before "
                     << ClipTable::totalSeconds() << " s";
             return DataFileError{message.str()};
+        }
+        const auto loudest = std::max_element(found.clips[k].begin(), found.clips[k].end(),
+                                              [](std::int16_t a, std::int16_t b) { return std::abs(a) < std::abs(b); });
+        if (std::abs(*loudest) < kAudibleLevel) {
+            return DataFileError{"Affirmation " + std::to_string(k) + " is silent"};
         }
     }
     return clips;
