@@ -38,6 +38,7 @@ class EventBus : public std::enable_shared_from_this<EventBus<T...>> {
 public:
     using Callback = std::function<void(T...)>;
     using Subscriber = std::shared_ptr<Callback>;
+    using Timing = EventBusTiming;
 
     // The subscriber list. A publication walks it without holding its lock while a
     // subscriber runs; the subscriber's strong reference, held for its call, keeps
@@ -78,8 +79,8 @@ public:
         std::list<std::weak_ptr<Callback>> callbacks_;
     };
 
-    explicit EventBus(const size_t& capacity, EventBusTiming timing = {}, DeliveryLauncher launcher = {})
-        : queue_(capacity), timing_(timing), launcher_(std::move(launcher)) {
+    explicit EventBus(const size_t& capacity, Timing timing = {}, DeliveryLauncher launcher = {})
+        : delivery_(std::make_shared<Delivery>(capacity)), timing_(timing), launcher_(std::move(launcher)) {
         if (!launcher_) {
             launcher_ = [](std::function<void()> body) { return std::thread(std::move(body)); };
         }
@@ -88,7 +89,14 @@ public:
     EventBus(const EventBus&) = delete;
     EventBus& operator=(const EventBus&) = delete;
 
+    // Stops the delivery thread and waits for it, unless the bus is released on
+    // that thread itself (by a subscriber); it then ends on its own right after.
     ~EventBus() {
+        {
+            std::lock_guard guard(delivery_->wakeMutex);
+            delivery_->closing = true;
+        }
+        delivery_->wake.notify_all();
         std::lock_guard guard(threadMutex_);
         releaseDeliveryThread();
     }
@@ -108,11 +116,11 @@ public:
         if (this->weak_from_this().expired()) {
             throw std::logic_error("Queued events need an event bus owned by a shared pointer");
         }
-        queue_.put(QueuedEvent(std::move(values)...));
-        if (!deliveryRunning_.exchange(true)) {
+        delivery_->queue.put(QueuedEvent(std::move(values)...));
+        if (!delivery_->running.exchange(true)) {
             startDeliveryThread();
         }
-        wake_.notify_one();
+        delivery_->wake.notify_one();
     }
 
     // Number of subscriber entries still linked (live, or expired and not yet unlinked).
@@ -121,75 +129,82 @@ public:
 private:
     using QueuedEvent = std::tuple<std::decay_t<T>...>;
 
+    // What the delivery thread shares with the bus. The thread holds the bus itself
+    // only while it calls subscribers, so the bus's owners decide its lifetime.
+    struct Delivery {
+        explicit Delivery(size_t capacity) : queue(capacity) {}
+        RBufferQueue<QueuedEvent> queue;
+        std::atomic<bool> running{false};
+        std::mutex wakeMutex;
+        std::condition_variable wake;
+        bool closing = false; // guarded by wakeMutex
+    };
+
     void startDeliveryThread() {
         std::lock_guard guard(threadMutex_);
         releaseDeliveryThread();
         try {
-            delivery_ = launcher_([weak = this->weak_from_this(), timing = timing_] { deliver(weak, timing); });
+            thread_ = launcher_([bus = this->weak_from_this(), delivery = delivery_, timing = timing_] {
+                deliver(bus, *delivery, timing);
+            });
         } catch (...) {
-            deliveryRunning_ = false;
+            delivery_->running = false;
             throw;
         }
     }
 
-    // A previous delivery thread has ended or is ending; a bus may be released on
-    // its own delivery thread, which then cannot wait for itself.
+    // The previous delivery thread has ended or is about to.
     void releaseDeliveryThread() {
-        if (!delivery_.joinable()) {
+        if (!thread_.joinable()) {
             return;
         }
-        if (delivery_.get_id() == std::this_thread::get_id()) {
-            delivery_.detach();
+        if (thread_.get_id() == std::this_thread::get_id()) {
+            thread_.detach();
         } else {
-            delivery_.join();
+            thread_.join();
         }
     }
 
-    // The delivery thread holds the bus only for one wait-and-deliver pass, so the
-    // bus's owners decide its lifetime. Nothing here touches the bus once the
-    // strong reference of a pass is gone.
-    static void deliver(const std::weak_ptr<EventBus>& weak, const EventBusTiming& timing) {
+    static void deliver(const std::weak_ptr<EventBus>& weak, Delivery& delivery, const Timing& timing) {
         unsigned emptyWaits = 0;
-        while (const auto bus = weak.lock()) {
-            if (bus->deliverOne()) {
+        while (waitForEvent(delivery, timing)) {
+            if (auto event = delivery.queue.take()) {
+                const auto bus = weak.lock();
+                if (!bus) {
+                    return;
+                }
+                std::apply([&bus](auto&... values) { bus->holder_.notify(values...); }, *event);
                 emptyWaits = 0;
                 continue;
             }
             if (++emptyWaits < timing.emptyWaitBudget) {
                 continue;
             }
-            bus->deliveryRunning_ = false;
+            delivery.running = false;
             // An event counted while this thread was giving up: keep delivering
             // unless a new emit has already taken over.
-            if (!bus->queue_.pending() || bus->deliveryRunning_.exchange(true)) {
+            if (!delivery.queue.pending() || delivery.running.exchange(true)) {
                 return;
             }
             emptyWaits = 0;
         }
     }
 
-    bool deliverOne() {
-        if (!queue_.pending()) {
-            std::unique_lock lock(wakeMutex_);
-            wake_.wait_for(lock, timing_.deliveryWaitStep);
+    // Waits one step when nothing is queued; false once the bus is closing.
+    static bool waitForEvent(Delivery& delivery, const Timing& timing) {
+        std::unique_lock lock(delivery.wakeMutex);
+        if (!delivery.closing && !delivery.queue.pending()) {
+            delivery.wake.wait_for(lock, timing.deliveryWaitStep);
         }
-        auto event = queue_.take();
-        if (!event) {
-            return false;
-        }
-        std::apply([this](auto&... values) { holder_.notify(values...); }, *event);
-        return true;
+        return !delivery.closing;
     }
 
     EventCallbackHolder holder_;
-    RBufferQueue<QueuedEvent> queue_;
-    const EventBusTiming timing_;
+    const std::shared_ptr<Delivery> delivery_;
+    const Timing timing_;
     DeliveryLauncher launcher_;
-    std::atomic<bool> deliveryRunning_{false};
-    std::mutex wakeMutex_;
-    std::condition_variable wake_;
     std::mutex threadMutex_;
-    std::thread delivery_;
+    std::thread thread_;
 };
 
 } // namespace VexaDevice::Utility

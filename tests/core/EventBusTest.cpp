@@ -73,12 +73,6 @@ TEST(EventBusNotify, CallsLiveSubscribersInOrderIncludingDuplicates) {
     EXPECT_EQ(calls, (std::vector<std::string>{"first 7", "second 7", "first 7"}));
 }
 
-TEST(EventBusNotify, WithoutSubscribersReturnsAtOnce) {
-    EventBus<int> bus(2048);
-    bus.notify(1);
-    EXPECT_EQ(bus.linkedCount(), 0u);
-}
-
 TEST(EventBusNotify, ExpiredSubscriberIsSkippedAndUnlinked) {
     EventBus<int> bus(2048);
     int keptCalls = 0;
@@ -136,13 +130,6 @@ TEST(EventBusNotify, SubscriberExceptionStopsThePassAndExpiredEntriesWait) {
     bus.notify(2);
     EXPECT_EQ(laterCalls, 1);
     EXPECT_EQ(bus.linkedCount(), 1u);
-}
-
-TEST(EventBusNotify, EmptyFunctionRaisesBadFunctionCall) {
-    EventBus<int> bus(2048);
-    auto empty = std::make_shared<std::function<void(int)>>();
-    bus.subscribe(empty);
-    EXPECT_THROW(bus.notify(1), std::bad_function_call);
 }
 
 TEST(EventBusNotify, SubscriberReleasedDuringItsOwnCallLivesUntilItReturns) {
@@ -226,6 +213,9 @@ TEST(EventBusEmit, PayloadFreeOverflowRunsOnePassPerRetainedEvent) {
 }
 
 TEST(EventBusEmit, ThreadEndsAfterItsEmptyWaitsAndTheNextEmitRestartsIt) {
+    const EventBusTiming specified;
+    EXPECT_EQ(specified.deliveryWaitStep, std::chrono::milliseconds(1)) << "a shorter step makes the thread spin and end at once";
+    EXPECT_EQ(specified.emptyWaitBudget, 1000u);
     GatedLauncher gate;
     gate.open();
     auto bus = std::make_shared<EventBus<>>(2048, kFastTiming, gate.launcher());
@@ -239,14 +229,6 @@ TEST(EventBusEmit, ThreadEndsAfterItsEmptyWaitsAndTheNextEmitRestartsIt) {
     ASSERT_TRUE(waitFor([&] { return gate.finished == 2; }));
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(gate.started, 2);
-}
-
-TEST(EventBusEmit, WithoutSubscribersTheThreadStillRunsOutItsBudget) {
-    GatedLauncher gate;
-    gate.open();
-    auto bus = std::make_shared<EventBus<>>(2048, kFastTiming, gate.launcher());
-    bus->emit();
-    EXPECT_TRUE(waitFor([&] { return gate.finished == 1; }));
 }
 
 TEST(EventBusEmit, FailedThreadStartIsRetriedByTheNextEmit) {
@@ -315,13 +297,17 @@ TEST(EventBusEmit, BusReleasedFromItsOwnDeliveryThreadEndsCleanly) {
     dropOwner.reset();
 }
 
-TEST(EventBusEmit, ReleasedBusEndsItsDeliveryThreadBeforeItsBudget) {
+TEST(EventBusEmit, ReleasingTheBusStopsAndJoinsItsDeliveryThread) {
     GatedLauncher gate;
     gate.open();
-    auto bus = std::make_shared<EventBus<>>(16, EventBusTiming{std::chrono::milliseconds(1), 1000000}, gate.launcher());
+    auto bus = std::make_shared<EventBus<>>(16, EventBusTiming{std::chrono::hours(1), 1000000}, gate.launcher());
+    std::atomic<int> calls{0};
+    auto counter = subscriber<>([&] { ++calls; });
+    bus->subscribe(counter);
     bus->emit();
-    bus.reset();
-    EXPECT_TRUE(waitFor([&] { return gate.finished == 1; }));
+    ASSERT_TRUE(waitFor([&] { return calls == 1 && bus.use_count() == 1; }));
+    bus.reset(); // the thread is deep in an hour-long wait
+    EXPECT_EQ(gate.finished, 1) << "no delivery thread may outlive its bus";
 }
 
 // Publishers walk the list while other threads let their subscribers expire and
