@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/engine/AffirmationData.hpp"
+#include "app/engine/AffirmationPlayer.hpp"
 #include "tests/affirmations/DataFileFixture.hpp"
 
 namespace quellwave {
@@ -88,9 +89,9 @@ protected:
     }
 };
 
-TEST_F(DataFileLoading, GoodFileGivesTwelveStereoBuffers) {
+TEST_F(DataFileLoading, GoodFileGivesTwelveStereoBuffersForTheVoice) {
     write(qwpack::packDataFile(markedTrack(22050, ClipTable::totalSeconds())));
-    const DataFileResult<std::vector<sf::SoundBuffer>> loaded = loadAffirmationData(dataFile());
+    DataFileResult<std::vector<sf::SoundBuffer>> loaded = loadAffirmationData(dataFile());
     ASSERT_TRUE(loaded.ok()) << loaded.errorMessage();
     ASSERT_EQ(loaded.value().size(), 12u);
     for (std::size_t k = 0; k < 12; ++k) {
@@ -98,6 +99,12 @@ TEST_F(DataFileLoading, GoodFileGivesTwelveStereoBuffers) {
         EXPECT_EQ(loaded.value()[k].getSampleRate(), 22050u);
         EXPECT_EQ(loaded.value()[k].getSampleCount(), 2 * clipFrames(22050, k));
     }
+
+    SoundClipVoice voice(std::move(loaded.value()));
+    EXPECT_EQ(voice.clipCount(), 12u);
+    EXPECT_FALSE(voice.isPlaying());
+    voice.play({3, 30.0f, 0.8f});
+    EXPECT_TRUE(voice.isPlaying());
 }
 
 TEST_F(DataFileLoading, MissingFile) { expectFailure("Failed to find data.qw"); }
