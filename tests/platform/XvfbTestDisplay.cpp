@@ -1,0 +1,128 @@
+#include "tests/platform/XvfbTestDisplay.hpp"
+
+#include "tests/platform/TestProcess.hpp"
+
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quellwave::testing {
+namespace {
+
+constexpr const char* kBinary = "/usr/bin/Xvfb";
+constexpr auto kPollPause = std::chrono::milliseconds(20);
+
+}  // namespace
+
+bool XvfbTestDisplay::binaryAvailable()
+{
+    return access(kBinary, X_OK) == 0 && access("/usr/bin/xdotool", X_OK) == 0;
+}
+
+XvfbTestDisplay::XvfbTestDisplay(std::chrono::milliseconds startTimeout)
+{
+    if (const char* display = std::getenv("DISPLAY")) {
+        previousDisplay_ = display;
+    }
+    int ready[2];
+    if (pipe(ready) != 0) {
+        return;
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(ready[0]);
+        const std::string fd = std::to_string(ready[1]);
+        // Without -noreset the server restarts whenever its last client leaves and refuses
+        // connections meanwhile.
+        execl(kBinary, kBinary, "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+              "tcp", "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    // Xvfb writes its display number to the pipe once it accepts clients.
+    pollfd waiting{ready[0], POLLIN, 0};
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + startTimeout;
+    while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (poll(&waiting, 1, static_cast<int>(kPollPause.count())) > 0) {
+            char c = 0;
+            if (read(ready[0], &c, 1) != 1 || c == '\n') {
+                break;
+            }
+            number += c;
+        }
+    }
+    close(ready[0]);
+    if (!number.empty()) {
+        name_ = ":" + number;
+        setenv("DISPLAY", name_.c_str(), 1);
+    }
+}
+
+XvfbTestDisplay::~XvfbTestDisplay()
+{
+    if (previousDisplay_) {
+        setenv("DISPLAY", previousDisplay_->c_str(), 1);
+    } else {
+        unsetenv("DISPLAY");
+    }
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::optional<std::string> XvfbTestDisplay::waitForWindow(const std::string& title,
+                                                          std::chrono::milliseconds timeout) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto found = runProcess({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
+        std::istringstream ids(found.output);
+        std::string id;
+        if (ids >> id) {
+            return id;
+        }
+        std::this_thread::sleep_for(kPollPause);
+    }
+    return std::nullopt;
+}
+
+bool XvfbTestDisplay::pressKey(const std::string& window, const std::string& key) const
+{
+    return runProcess({"xdotool", "windowfocus", window, "key", key}).exitCode == 0;
+}
+
+bool XvfbTestDisplay::click(const std::string& window, int x, int y) const
+{
+    return runProcess({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y),
+                       "click", "1"})
+               .exitCode == 0;
+}
+
+std::optional<std::pair<int, int>> XvfbTestDisplay::windowSize(const std::string& window) const
+{
+    const auto shell = runProcess({"xdotool", "getwindowgeometry", "--shell", window});
+    std::istringstream lines(shell.output);
+    std::string line;
+    std::optional<int> width;
+    std::optional<int> height;
+    while (std::getline(lines, line)) {
+        if (line.rfind("WIDTH=", 0) == 0) {
+            width = std::stoi(line.substr(6));
+        } else if (line.rfind("HEIGHT=", 0) == 0) {
+            height = std::stoi(line.substr(7));
+        }
+    }
+    if (!width || !height) {
+        return std::nullopt;
+    }
+    return std::make_pair(*width, *height);
+}
+
+}  // namespace quellwave::testing

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include <sys/types.h>
+
+namespace quellwave::testing {
+
+// A private virtual X display for one test. While it runs, DISPLAY points this process (and
+// the programs it starts) at it.
+class XvfbTestDisplay {
+public:
+    static bool binaryAvailable();
+
+    explicit XvfbTestDisplay(std::chrono::milliseconds startTimeout = std::chrono::seconds(15));
+    ~XvfbTestDisplay();
+    XvfbTestDisplay(const XvfbTestDisplay&) = delete;
+    XvfbTestDisplay& operator=(const XvfbTestDisplay&) = delete;
+
+    bool running() const { return !name_.empty(); }
+
+    // The id of a shown top-level window titled exactly `title`, once there is one.
+    std::optional<std::string> waitForWindow(const std::string& title,
+                                             std::chrono::milliseconds timeout) const;
+
+    // Focuses the window and types one key (an X key name such as "Return" or "Escape").
+    bool pressKey(const std::string& window, const std::string& key) const;
+
+    // Clicks the left button at (x, y) of the window.
+    bool click(const std::string& window, int x, int y) const;
+
+    // Width and height of the window.
+    std::optional<std::pair<int, int>> windowSize(const std::string& window) const;
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+    std::optional<std::string> previousDisplay_;
+};
+
+}  // namespace quellwave::testing

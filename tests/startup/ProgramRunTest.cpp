@@ -1,0 +1,85 @@
+// The real program on a private display with no sound server to reach.
+#include "tests/platform/PulseTestServer.hpp"
+#include "tests/platform/XvfbTestDisplay.hpp"
+#include "tests/startup/TempFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quellwave {
+namespace {
+
+using testing::XvfbTestDisplay;
+
+constexpr auto kTimeout = std::chrono::seconds(30);
+
+// Waits for the child to end; its exit code, or nullopt (after killing it) at the time-out.
+std::optional<int> waitForExit(pid_t child)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kTimeout;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+}
+
+TEST(ProgramRunTest, WithoutASoundServerTheRateFailureIsShownAndTheProgramEndsWithOne)
+{
+    if (!XvfbTestDisplay::binaryAvailable()) {
+        GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    }
+    XvfbTestDisplay display;
+    ASSERT_TRUE(display.running());
+    testing::NoSoundServer none;
+    testing::TempFolder temp;
+    const auto errorsPath = temp.path() / "stderr.txt";
+
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(input[0], STDIN_FILENO);
+        close(input[1]);
+        const int errors = open(errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(errors, STDERR_FILENO);
+        setenv("XDG_CONFIG_HOME", (temp.path() / "config").c_str(), 1);
+        setenv("ALSOFT_DRIVERS", "null", 1);
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // the window system's own allocations
+        execl(QW_PROGRAM, QW_PROGRAM, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(input[0]);
+
+    const auto window = display.waitForWindow("Error", kTimeout);
+    ASSERT_TRUE(window.has_value()) << "no error message box";
+    EXPECT_TRUE(display.pressKey(*window, "Return"));
+    // After the message box the program waits for one character.
+    EXPECT_EQ(write(input[1], "\n", 1), 1);
+    close(input[1]);
+
+    EXPECT_EQ(waitForExit(child), std::optional<int>(1));
+    std::ifstream errors(errorsPath);
+    std::ostringstream text;
+    text << errors.rdbuf();
+    EXPECT_NE(text.str().find("Error: Failed to check or set sample rate."), std::string::npos)
+        << text.str();
+    // Nothing was configured.
+    EXPECT_FALSE(std::filesystem::exists(temp.path() / "config" / "Quellwave" / "alsoft.ini"));
+}
+
+}  // namespace
+}  // namespace quellwave
