@@ -14,14 +14,30 @@
 #include "app/engine/BlockConversion.hpp"
 #include "app/engine/Noise.hpp"
 #include "app/engine/OverlayShaper.hpp"
+#include "app/engine/PhaseSine.hpp"
 #include "app/engine/StageProgression.hpp"
+#include "app/engine/TimeSines.hpp"
 
 namespace quellwave {
 namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kSwellRadiansPerSecond = 0.3141592653589793;
+constexpr double kOverlaySwellRadiansPerSecond = 0.6283185307179586;
 constexpr double kFlutterRadiansPerSecond = 157.07963267948966;
+
+// The sines of session time that a frame reads.
+enum TimeSine : std::size_t {
+    kVibrato,
+    kSwell,
+    kTremolo,
+    kPan,
+    kOverlaySwell,
+    kCompanion,
+    kFlutter,
+    kOverlayVibrato,
+    kTimeSineCount
+};
 
 // Advances an oscillator phase and keeps it in [0, 2 pi) over an hour-long session.
 void advancePhase(double& phase, double step) {
@@ -32,7 +48,7 @@ void advancePhase(double& phase, double step) {
 // A gate that opens fully only for part of each cycle of phase: the share of the cycle where
 // sin(phase) lies below 1 - 2 duty is scaled down by (sin + 1) / 2.
 double pulseGate(double phase, double duty) {
-    const double s = std::sin(phase);
+    const double s = sineOfPhase(phase);
     return s < 1.0 - 2.0 * duty ? (s + 1.0) / 2.0 : 1.0;
 }
 
@@ -66,12 +82,12 @@ struct ExperienceEngine::Synthesis {
     bool ready() const { return started && loaded; }
     void load(const ExperienceProgram& program, std::int32_t minutes, std::uint64_t frame);
     void applyPreset(std::uint32_t preset);
+    void startBlock(const BlockContext& block);
     StereoSample frame(std::uint64_t n, const BlockContext& block);
 
-    StereoSample tonePair(double left, double right, double phaseFactor, double t,
-                          const ModeModulation& modulation);
+    StereoSample tonePair(double left, double right, double phaseFactor, const ModeModulation& modulation);
     StereoSample combineMode16(StereoSample tones, StereoSample noise, double left, double right,
-                               double carrier, double overlayFrequency, double t);
+                               double carrier, double overlayFrequency);
     void triggerAffirmation(std::uint64_t n, double masterVolume);
     void fireAmbience(std::uint64_t n);
 
@@ -109,6 +125,7 @@ struct ExperienceEngine::Synthesis {
     OverlayTone overlayTone;
 
     // Oscillators.
+    TimeSines<kTimeSineCount> sines;
     double phaseLeft = 0.0;
     double phaseRight = 0.0;
     double pulsePhase = 0.0;
@@ -177,7 +194,7 @@ void ExperienceEngine::Synthesis::fireAmbience(std::uint64_t n) {
 }
 
 StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz, double phaseFactor,
-                                                   double t, const ModeModulation& modulation) {
+                                                   const ModeModulation& modulation) {
     const double jitter = random.nextWhite() * jitterLevel;
     const double frequencyLeft = leftHz + jitter;
     const double frequencyRight = rightHz + jitter;
@@ -189,36 +206,34 @@ StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz
         advancePhase(phaseLeft, toRadians * frequencyLeft * phaseFactor);
         advancePhase(phaseRight, toRadians * frequencyRight * phaseFactor);
     }
-    const double vibrato = modulation.vibratoDepth * std::sin(kTwoPi * modulation.vibratoRate * t);
+    const double vibrato = modulation.vibratoDepth * sines[kVibrato];
     advancePhase(phaseLeft, toRadians * (frequencyLeft + vibrato));
     advancePhase(phaseRight, toRadians * (frequencyRight + vibrato));
 
-    const double sinLeft = std::sin(phaseLeft);
-    const double sinRight = std::sin(phaseRight);
+    const double sinLeft = sineOfPhase(phaseLeft);
+    const double sinRight = sineOfPhase(phaseRight);
     // sin(2x) = 2 sin(x) cos(x)
-    const double harmonicLeft = harmonicLevel * 2.0 * sinLeft * std::cos(phaseLeft);
-    const double harmonicRight = harmonicLevel * 2.0 * sinRight * std::cos(phaseRight);
-    const double swell = synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * std::sin(kSwellRadiansPerSecond * t);
+    const double harmonicLeft = harmonicLevel * 2.0 * sinLeft * cosineOfPhase(phaseLeft);
+    const double harmonicRight = harmonicLevel * 2.0 * sinRight * cosineOfPhase(phaseRight);
+    const double swell = synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sines[kSwell];
     return {(sinLeft + harmonicLeft) * swell, (sinRight + harmonicRight) * swell};
 }
 
 StereoSample ExperienceEngine::Synthesis::combineMode16(StereoSample tones, StereoSample noise,
                                                         double leftHz, double rightHz,
-                                                        double carrierHz, double overlayHz, double t) {
+                                                        double carrierHz, double overlayHz) {
     double gateHz = std::fabs(rightHz - leftHz);
     if (gateHz < 0.001) gateHz = 6.0;
     if (progression.index() == 0) gateHz = std::min(gateHz, 1.061803 * progression.stages().front().beat);
     const double toRadians = kTwoPi / sampleRate;
     advancePhase(gatePhase, toRadians * gateHz);
     const double gate = pulseGate(gatePhase, pulseDuty);
-    const double companion = affirmationActive && clipPlaying
-                                 ? 0.15 * std::sin(kTwoPi * companionToneFrequency * t)
-                                 : 0.0;
+    const double companion = affirmationActive && clipPlaying ? 0.15 * sines[kCompanion] : 0.0;
     advancePhase(overlayPhaseA, toRadians * carrierHz);
     advancePhase(overlayPhaseB, toRadians * overlayHz);
-    return {gate * (tones.left * toneLevel + noise.left * noiseLevel) + companion + 0.6 * std::sin(overlayPhaseA),
+    return {gate * (tones.left * toneLevel + noise.left * noiseLevel) + companion + 0.6 * sineOfPhase(overlayPhaseA),
             gate * (tones.right * toneLevel + noise.right * noiseLevel) + companion +
-                0.6 * std::sin(overlayPhaseB)};
+                0.6 * sineOfPhase(overlayPhaseB)};
 }
 
 void ExperienceEngine::Synthesis::triggerAffirmation(std::uint64_t n, double masterVolume) {
@@ -240,15 +255,21 @@ void ExperienceEngine::Synthesis::triggerAffirmation(std::uint64_t n, double mas
     }
 }
 
-StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockContext& block) {
-    const double t = static_cast<double>(n) / sampleRate;
+void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
+    const ModeModulation& m = block.modulation;
+    sines.restart({kTwoPi * m.vibratoRate, kSwellRadiansPerSecond, kTwoPi * m.tremoloRate, kTwoPi * m.panRate,
+                   kOverlaySwellRadiansPerSecond, kTwoPi * companionToneFrequency, kFlutterRadiansPerSecond,
+                   kTwoPi * overlayTone.vibratoRate},
+                  static_cast<double>(frameCounter) / sampleRate, sampleRate);
+}
 
+StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockContext& block) {
     // Stage progression, beat and carrier glides, overlay.
     if (progression.advance(n) && carrySweep) progression.addToPreviousBeat(sweeper.takeOffset());
     const StagePoint point = progression.evaluate(n);
     const std::int32_t index = progression.index();
     const std::int32_t count = progression.stageCount();
-    overlayFrequency = point.carrier + overlay.offset(index, count, point.progress, t);
+    overlayFrequency = point.carrier + overlay.offset(index, count, point.progress, std::fabs(sines[kOverlaySwell]));
 
     fireAmbience(n);
 
@@ -259,7 +280,7 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
 
     // Tones, noise and the mode's combination.
     const ModeModulation& modulation = block.modulation;
-    const StereoSample tones = tonePair(left, right, point.phaseFactor, t, modulation);
+    const StereoSample tones = tonePair(left, right, point.phaseFactor, modulation);
     double pulseHz = std::fabs(right - left);
     if (pulseHz < 0.001) pulseHz = 1.0;
     pulsePhase += kTwoPi * pulseHz / sampleRate;
@@ -268,9 +289,9 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
 
     StereoSample out;
     if (synthesisMode == 16) {
-        out = combineMode16(tones, noise, left, right, carrier, overlayFrequency, t);
+        out = combineMode16(tones, noise, left, right, carrier, overlayFrequency);
         if (index >= 1 && index + 1 < count && point.progress > 0.25 && point.progress < 0.3) {
-            const double flutter = 1.0 + 0.1 * point.progress * std::sin(kFlutterRadiansPerSecond * t);
+            const double flutter = 1.0 + 0.1 * point.progress * sines[kFlutter];
             out.left *= flutter;
             out.right *= flutter;
         }
@@ -288,22 +309,20 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
     if (overlayTone.enabled) {
         const double toRadians = kTwoPi / sampleRate;
         advancePhase(overlayPhaseA, toRadians * carrier);
-        advancePhase(overlayPhaseB,
-                     toRadians * (overlayFrequency + overlayTone.vibratoDepth *
-                                                         std::sin(kTwoPi * overlayTone.vibratoRate * t)));
-        out.left += 0.3 * std::sin(overlayPhaseA);
-        out.right += 0.3 * std::sin(overlayPhaseB);
+        advancePhase(overlayPhaseB, toRadians * (overlayFrequency + overlayTone.vibratoDepth * sines[kOverlayVibrato]));
+        out.left += 0.3 * sineOfPhase(overlayPhaseA);
+        out.right += 0.3 * sineOfPhase(overlayPhaseB);
     }
 
     if (modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0) {
         const double weight = overlayShaping ? sessionWeight(3.0, index, count, point.progress) : 1.0;
-        const double tremolo = 1.0 + modulation.tremoloDepth * weight * std::sin(kTwoPi * modulation.tremoloRate * t);
+        const double tremolo = 1.0 + modulation.tremoloDepth * weight * sines[kTremolo];
         out.left *= tremolo;
         out.right *= tremolo;
     }
 
     if (modulation.panRate > 0.0 && panEnable) {
-        const double pan = std::sin(kTwoPi * modulation.panRate * t);
+        const double pan = sines[kPan];
         out.left *= 1.0 + 0.1 * pan;
         out.right *= 1.0 - 0.1 * pan;
     }
@@ -319,6 +338,7 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
     burst.addTo(out.left, out.right);
     out.left *= block.masterVolume / 100.0;
     out.right *= block.masterVolume / 100.0;
+    sines.advance();
     return out;
 }
 
@@ -443,6 +463,7 @@ bool ExperienceEngine::generateBlock(std::span<std::int16_t, kBlockSamples> out)
     const auto found = s.modulations.find(s.synthesisMode);
     if (found != s.modulations.end()) block.modulation = found->second;
     s.clipPlaying = s.clips && s.clips->isPlaying();
+    s.startBlock(block);
 
     for (std::size_t i = 0; i < kBlockFrames; ++i) {
         const StereoSample frame = s.frame(s.frameCounter, block);

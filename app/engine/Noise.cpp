@@ -3,6 +3,41 @@
 #include <algorithm>
 
 namespace quellwave {
+namespace {
+
+constexpr std::uint32_t kUpperBit = 0x80000000u;
+constexpr std::uint32_t kLowerBits = 0x7fffffffu;
+constexpr std::uint32_t kTwistMatrix = 0x9908b0dfu;
+
+std::uint32_t twist(std::uint32_t current, std::uint32_t next, std::uint32_t far) {
+    const std::uint32_t y = (current & kUpperBit) | (next & kLowerBits);
+    return far ^ (y >> 1) ^ ((y & 1u) != 0 ? kTwistMatrix : 0u);
+}
+
+}  // namespace
+
+MersenneTwister32::MersenneTwister32(std::uint32_t seed) {
+    state_[0] = seed;
+    for (std::uint32_t i = 1; i < kStateSize; ++i)
+        state_[i] = 1812433253u * (state_[i - 1] ^ (state_[i - 1] >> 30)) + i;
+}
+
+void MersenneTwister32::refill() {
+    constexpr std::size_t kWrap = kStateSize - kShift;
+    for (std::size_t i = 0; i < kWrap; ++i) state_[i] = twist(state_[i], state_[i + 1], state_[i + kShift]);
+    for (std::size_t i = kWrap; i < kStateSize - 1; ++i)
+        state_[i] = twist(state_[i], state_[i + 1], state_[i - kWrap]);
+    state_[kStateSize - 1] = twist(state_[kStateSize - 1], state_[0], state_[kShift - 1]);
+    for (std::size_t i = 0; i < kStateSize; ++i) {
+        std::uint32_t y = state_[i];
+        y ^= y >> 11;
+        y ^= (y << 7) & 0x9d2c5680u;
+        y ^= (y << 15) & 0xefc60000u;
+        y ^= y >> 18;
+        outputs_[i] = y;
+    }
+    next_ = 0;
+}
 
 double nextPinkNoise(PinkNoiseState& state, UniformSource& source) {
     const double w = source.nextWhite();

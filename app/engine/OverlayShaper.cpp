@@ -29,11 +29,9 @@ double readProfile(const std::vector<double>& profile, double x) {
 OverlayShaper::OverlayShaper(std::vector<std::vector<double>> profiles, bool shaped)
     : profiles_(std::move(profiles)), shaped_(shaped) {}
 
-double OverlayShaper::offset(std::int32_t index, std::int32_t count, double progress,
-                             double timeSeconds) {
+double OverlayShaper::offset(std::int32_t index, std::int32_t count, double progress, double swell) {
     const auto& profile = profiles_[index];
     if (!shaped_) return std::min(40.0 * std::sin(kSlowRadiansPerSecond * progress), profile.back());
-    const double swell = std::fabs(std::sin(kSlowRadiansPerSecond * timeSeconds));
     return index == 0 ? shapedFirstStage(progress, swell)
                       : shapedLaterStage(index, count, progress, swell);
 }

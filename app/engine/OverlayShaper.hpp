@@ -14,8 +14,9 @@ public:
     // One non-empty profile per stage (Hz); shaped selects the latched, decaying form.
     OverlayShaper(std::vector<std::vector<double>> profiles, bool shaped);
 
-    // The offset o for a frame of stage index (of count stages) at progress P and time t (s).
-    double offset(std::int32_t index, std::int32_t count, double progress, double timeSeconds);
+    // The offset o for a frame of stage index (of count stages) at progress P; swell is the
+    // frame's |sin(0.6283185307179586 t)| at session time t.
+    double offset(std::int32_t index, std::int32_t count, double progress, double swell);
 
 private:
     double shapedFirstStage(double progress, double swell);

@@ -5,6 +5,8 @@
 #include <numbers>
 #include <utility>
 
+#include "app/engine/PhaseSine.hpp"
+
 namespace quellwave {
 namespace {
 
@@ -70,7 +72,7 @@ double StageProgression::curveBeat(double ramp) const {
         const double c = p3 - b - p0 + a;
         return c * ramp * ramp * ramp + (p0 - a - c) * ramp * ramp + (b - p0) * ramp + a;
     }
-    const double eased = ramp >= 1.0 ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * ramp);
+    const double eased = ramp >= 1.0 ? 1.0 : 0.5 - 0.5 * cosineOfPhase(std::numbers::pi * ramp);
     return a + (b - a) * eased;
 }
 

@@ -10,6 +10,14 @@
 namespace quellwave {
 namespace {
 
+TEST(MersenneTwister32, GivesTheStandardSequence) {
+    for (const std::uint32_t seed : {0u, 1u, 5489u, 0xdeadbeefu}) {
+        std::mt19937 reference(seed);
+        MersenneTwister32 twister(seed);
+        for (int i = 0; i < 5000; ++i) ASSERT_EQ(twister(), reference()) << seed << " " << i;
+    }
+}
+
 TEST(UniformSource, BuildsFiftyThreeBitsFromTwoEngineOutputsLowWordFirst) {
     std::mt19937 reference(1234);
     UniformSource source(1234);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 #include "app/engine/OverlayShaper.hpp"
@@ -10,9 +9,9 @@ namespace quellwave {
 namespace {
 
 constexpr double kSlow = 0.6283185307179586;
-// Times at which |sin(kSlow t)| is 1 and 0.5.
-const double kSwellFull = (std::numbers::pi / 2) / kSlow;
-const double kSwellHalf = (std::numbers::pi / 6) / kSlow;
+// The frame's slow swell |sin(0.6283185307179586 t)|.
+constexpr double kSwellFull = 1.0;
+constexpr double kSwellHalf = 0.5;
 
 TEST(OverlayProfile, SpreadsValuesEvenlyAndInterpolates) {
     EXPECT_DOUBLE_EQ(readProfile({6, 4}, 0.0), 6.0);
@@ -25,8 +24,8 @@ TEST(OverlayProfile, SpreadsValuesEvenlyAndInterpolates) {
 
 TEST(OverlayShaper, UnshapedRisesWithASlowSineUpToTheLastProfileValue) {
     OverlayShaper shaper({{10}, {8}, {8}, {10}}, false);
-    EXPECT_NEAR(shaper.offset(0, 4, 0.1, 123.0), 40.0 * std::sin(kSlow * 0.1), 1e-12);
-    EXPECT_DOUBLE_EQ(shaper.offset(1, 4, 0.5, 7.0), 8.0);
+    EXPECT_NEAR(shaper.offset(0, 4, 0.1, 0.3), 40.0 * std::sin(kSlow * 0.1), 1e-12);
+    EXPECT_DOUBLE_EQ(shaper.offset(1, 4, 0.5, 0.7), 8.0);
 }
 
 TEST(OverlayShaper, FirstStageSwellsLatchesAndDecays) {
