@@ -52,13 +52,24 @@ double pulseGate(double phase, double duty) {
     return s < 1.0 - 2.0 * duty ? (s + 1.0) / 2.0 : 1.0;
 }
 
-// A weight that falls along the session, exp(-steepness (index + P) / N), and in the second half
-// of the last stage rises back to 1.
-double sessionWeight(double steepness, std::int32_t index, std::int32_t count, double progress) {
+// Weights that fall along the session as exp(-steepness (index + P) / N), steepness 3 for the
+// tremolo and 2 for the texture layer, and rise back to 1 in the second half of the last stage.
+struct SessionFade {
+    double tremolo = 1.0;
+    double texture = 1.0;
+};
+
+SessionFade sessionFade(std::int32_t index, std::int32_t count, double progress) {
     const double n = count;
-    if (index + 1 < count || progress <= 0.5) return std::exp(-steepness * (index + progress) / n);
-    const double atLastStage = std::exp(-steepness * (n - 1.0) / n);
-    return atLastStage + (1.0 - atLastStage) * 2.0 * (progress - 0.5);
+    if (index + 1 < count || progress <= 0.5) {
+        const double u = std::exp(-(index + progress) / n);
+        return {u * u * u, u * u};
+    }
+    const double u = std::exp(-(n - 1.0) / n);
+    const double rise = 2.0 * (progress - 0.5);
+    const double tremolo = u * u * u;
+    const double texture = u * u;
+    return {tremolo + (1.0 - tremolo) * rise, texture + (1.0 - texture) * rise};
 }
 
 struct StereoSample {
@@ -77,7 +88,7 @@ struct BlockContext {
 // Everything the synthesis keeps between frames.
 struct ExperienceEngine::Synthesis {
     Synthesis(std::uint32_t rate, std::uint32_t seed, std::unique_ptr<ClipPlayer> player)
-        : sampleRate(rate), random(seed), clips(std::move(player)) {}
+        : sampleRate(rate), radiansPerHz(kTwoPi / rate), random(seed), clips(std::move(player)) {}
 
     bool ready() const { return started && loaded; }
     void load(const ExperienceProgram& program, std::int32_t minutes, std::uint64_t frame);
@@ -92,6 +103,7 @@ struct ExperienceEngine::Synthesis {
     void fireAmbience(std::uint64_t n);
 
     const std::uint32_t sampleRate;
+    const double radiansPerHz;  // phase advance per frame of 1 Hz
     bool started = false;
     bool loaded = false;
     std::uint64_t frameCounter = 0;
@@ -198,7 +210,7 @@ StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz
     const double jitter = random.nextWhite() * jitterLevel;
     const double frequencyLeft = leftHz + jitter;
     const double frequencyRight = rightHz + jitter;
-    const double toRadians = kTwoPi / sampleRate;
+    const double toRadians = radiansPerHz;
     if (overlayShaping) {
         // Shaped experiences run their tones at (2 + k) times the frequencies.
         advancePhase(phaseLeft, toRadians * frequencyLeft);
@@ -225,7 +237,7 @@ StereoSample ExperienceEngine::Synthesis::combineMode16(StereoSample tones, Ster
     double gateHz = std::fabs(rightHz - leftHz);
     if (gateHz < 0.001) gateHz = 6.0;
     if (progression.index() == 0) gateHz = std::min(gateHz, 1.061803 * progression.stages().front().beat);
-    const double toRadians = kTwoPi / sampleRate;
+    const double toRadians = radiansPerHz;
     advancePhase(gatePhase, toRadians * gateHz);
     const double gate = pulseGate(gatePhase, pulseDuty);
     const double companion = affirmationActive && clipPlaying ? 0.15 * sines[kCompanion] : 0.0;
@@ -283,7 +295,7 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
     const StereoSample tones = tonePair(left, right, point.phaseFactor, modulation);
     double pulseHz = std::fabs(right - left);
     if (pulseHz < 0.001) pulseHz = 1.0;
-    pulsePhase += kTwoPi * pulseHz / sampleRate;
+    pulsePhase += radiansPerHz * pulseHz;
     if (pulsePhase > kTwoPi) pulsePhase -= kTwoPi;
     const StereoSample noise{nextPinkNoise(pinkLeft, random), nextPinkNoise(pinkRight, random)};
 
@@ -307,15 +319,15 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
     }
 
     if (overlayTone.enabled) {
-        const double toRadians = kTwoPi / sampleRate;
-        advancePhase(overlayPhaseA, toRadians * carrier);
-        advancePhase(overlayPhaseB, toRadians * (overlayFrequency + overlayTone.vibratoDepth * sines[kOverlayVibrato]));
+        advancePhase(overlayPhaseA, radiansPerHz * carrier);
+        advancePhase(overlayPhaseB, radiansPerHz * (overlayFrequency + overlayTone.vibratoDepth * sines[kOverlayVibrato]));
         out.left += 0.3 * sineOfPhase(overlayPhaseA);
         out.right += 0.3 * sineOfPhase(overlayPhaseB);
     }
 
+    const SessionFade fade = sessionFade(index, count, point.progress);
     if (modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0) {
-        const double weight = overlayShaping ? sessionWeight(3.0, index, count, point.progress) : 1.0;
+        const double weight = overlayShaping ? fade.tremolo : 1.0;
         const double tremolo = 1.0 + modulation.tremoloDepth * weight * sines[kTremolo];
         out.left *= tremolo;
         out.right *= tremolo;
@@ -328,9 +340,8 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
     }
 
     if (textureNoise) {
-        const double weight = sessionWeight(2.0, index, count, point.progress);
         const double texture =
-            (nextBrownNoise(brown, random) + whiteDifference.next(random)) * 0.1 * 0.5 * weight;
+            (nextBrownNoise(brown, random) + whiteDifference.next(random)) * 0.1 * 0.5 * fade.texture;
         out.left += texture;
         out.right += texture;
     }
