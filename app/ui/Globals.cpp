@@ -12,7 +12,7 @@ sf::RenderWindow& window()
     return theWindow;
 }
 
-std::uint32_t sampleRate = 96000;
+std::uint32_t sampleRate = kInitialSampleRate;
 std::unique_ptr<AudioExperienceStream> stream;
 std::atomic<double> masterGain{0.0};
 std::atomic<double> sessionSeconds{0.0};

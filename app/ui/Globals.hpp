@@ -19,7 +19,10 @@ class AudioExperienceStream;
 // creates it before anything draws into it.
 sf::RenderWindow& window();
 
-// Output sample rate in Hz: 96000 until start-up stores the probed rate.
+// The output sample rate assumed until start-up has probed the output.
+inline constexpr std::uint32_t kInitialSampleRate = 96000;
+
+// Output sample rate in Hz: kInitialSampleRate until start-up stores the probed rate.
 extern std::uint32_t sampleRate;
 
 // The current session's stream; null outside a session.

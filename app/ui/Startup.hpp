@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/platform/AudioEndpoints.hpp"
+#include "app/ui/Globals.hpp"
 
 #include <array>
 #include <cstdint>
@@ -9,9 +10,6 @@
 #include <string>
 
 namespace quellwave::ui {
-
-// Rate assumed before the probe has run.
-inline constexpr std::uint32_t kInitialSampleRate = 96000;
 
 // 24-bit samples in 32-bit stereo frames, and 16-bit stereo PCM, at `rate`.
 platform::WaveFormat extensibleFormat(std::uint32_t rate);

@@ -14,12 +14,13 @@ const PulseTiming kQuick{std::chrono::milliseconds(3000)};
 
 class PulseAudioEndpointsTest : public ::testing::Test {
 protected:
-    void start(const PulseTestServer::Options& options)
+    void start(const std::vector<PulseTestServer::Sink>& sinks, const std::string& defaultSink,
+               const std::vector<std::string>& extraLines = {})
     {
         if (!PulseTestServer::binaryAvailable()) {
             GTEST_SKIP() << "pulseaudio is not installed";
         }
-        server_.emplace(options);
+        server_.emplace(sinks, defaultSink, extraLines);
         ASSERT_TRUE(server_->running()) << server_->log();
     }
 
@@ -41,7 +42,7 @@ const T& valueOf(const EndpointAnswer<T>& answer)
 
 TEST_F(PulseAudioEndpointsTest, PlainStereoHeadphonesAtFortyEightKilohertz)
 {
-    start({.sinks = {{"phones", "device.form_factor=headphone", 2, 48000}}, .defaultSink = "phones"});
+    start({{"phones", "device.form_factor=headphone", 2, 48000}}, "phones");
 
     const MixFormat mix = valueOf(endpoints_.defaultMixFormat());
     EXPECT_EQ(mix.sampleRate, 48000u);
@@ -54,7 +55,7 @@ TEST_F(PulseAudioEndpointsTest, PlainStereoHeadphonesAtFortyEightKilohertz)
 
 TEST_F(PulseAudioEndpointsTest, ANullSinkHasNoCardSoOnlySharedUseWorks)
 {
-    start({.sinks = {{"phones", "device.form_factor=headphone", 2, 44100}}, .defaultSink = "phones"});
+    start({{"phones", "device.form_factor=headphone", 2, 44100}}, "phones");
 
     const WaveFormat format{FormatTag::Pcm, 2, 44100, 176400, 4, 16, 0, 0, 0};
     EXPECT_EQ(endpoints_.exclusiveFormatSupport(format), FormatSupport::Unsupported);
@@ -64,7 +65,7 @@ TEST_F(PulseAudioEndpointsTest, ANullSinkHasNoCardSoOnlySharedUseWorks)
 
 TEST_F(PulseAudioEndpointsTest, MonoSpeakerIsReportedAsSuch)
 {
-    start({.sinks = {{"speaker", "device.form_factor=speaker", 1, 44100}}, .defaultSink = "speaker"});
+    start({{"speaker", "device.form_factor=speaker", 1, 44100}}, "speaker");
 
     const MixFormat mix = valueOf(endpoints_.defaultMixFormat());
     EXPECT_EQ(mix.sampleRate, 44100u);
@@ -75,10 +76,10 @@ TEST_F(PulseAudioEndpointsTest, MonoSpeakerIsReportedAsSuch)
 
 TEST_F(PulseAudioEndpointsTest, EveryOutputIsListedAndAnUntaggedOneIsOfUnknownForm)
 {
-    start({.sinks = {{"speaker", "device.form_factor=speaker", 2, 48000},
-                     {"plain", "", 2, 48000},
-                     {"headset", "device.form_factor=headset", 2, 48000}},
-           .defaultSink = "speaker"});
+    start({{"speaker", "device.form_factor=speaker", 2, 48000},
+           {"plain", "", 2, 48000},
+           {"headset", "device.form_factor=headset", 2, 48000}},
+          "speaker");
 
     EXPECT_EQ(valueOf(endpoints_.activeOutputFormFactors()),
               (std::vector<EndpointProperty>{static_cast<std::uint32_t>(FormFactor::Speakers),
@@ -88,9 +89,8 @@ TEST_F(PulseAudioEndpointsTest, EveryOutputIsListedAndAnUntaggedOneIsOfUnknownFo
 
 TEST_F(PulseAudioEndpointsTest, AnEffectsSinkAsDefaultOutputMeansEffectsOn)
 {
-    start({.sinks = {{"phones", "device.form_factor=headphone", 2, 48000}},
-           .extraLines = {"load-module module-virtual-sink sink_name=effects master=phones"},
-           .defaultSink = "effects"});
+    start({{"phones", "device.form_factor=headphone", 2, 48000}}, "effects",
+          {"load-module module-virtual-sink sink_name=effects master=phones"});
 
     EXPECT_EQ(valueOf(endpoints_.effectsDisabledProperty()), EndpointProperty{false});
     // The effects stage is no output device of its own: only the headphones behind it count.
@@ -100,8 +100,8 @@ TEST_F(PulseAudioEndpointsTest, AnEffectsSinkAsDefaultOutputMeansEffectsOn)
 
 TEST_F(PulseAudioEndpointsTest, ADefaultSinkThatWasRemovedIsNoDefaultEndpoint)
 {
-    start({.sinks = {{"phones", "device.form_factor=headphone", 2, 48000}},
-           .extraLines = {"unload-module module-null-sink"}});
+    start({{"phones", "device.form_factor=headphone", 2, 48000}}, "",
+          {"unload-module module-null-sink"});
 
     const auto answer = endpoints_.defaultMixFormat();
     ASSERT_TRUE(std::holds_alternative<EndpointFailure>(answer));

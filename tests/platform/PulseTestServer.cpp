@@ -16,6 +16,7 @@ namespace quellwave::testing {
 namespace {
 
 constexpr const char* kBinary = "/usr/bin/pulseaudio";
+constexpr auto kStartTimeout = std::chrono::seconds(15);
 
 std::filesystem::path makeTempFolder(const char* prefix)
 {
@@ -41,12 +42,13 @@ void restoreServer(const std::optional<std::string>& previous)
     }
 }
 
-std::string script(const PulseTestServer::Options& options, const std::filesystem::path& socket)
+std::string script(const std::vector<PulseTestServer::Sink>& sinks, const std::string& defaultSink,
+                   const std::vector<std::string>& extraLines, const std::filesystem::path& socket)
 {
     std::ostringstream text;
     text << "load-module module-native-protocol-unix socket=" << socket.string()
          << " auth-anonymous=1\n";
-    for (const auto& sink : options.sinks) {
+    for (const auto& sink : sinks) {
         text << "load-module module-null-sink sink_name=" << sink.name << " channels=" << sink.channels
              << " rate=" << sink.rate;
         if (!sink.properties.empty()) {
@@ -54,11 +56,11 @@ std::string script(const PulseTestServer::Options& options, const std::filesyste
         }
         text << '\n';
     }
-    for (const auto& line : options.extraLines) {
+    for (const auto& line : extraLines) {
         text << line << '\n';
     }
-    if (!options.defaultSink.empty()) {
-        text << "set-default-sink " << options.defaultSink << '\n';
+    if (!defaultSink.empty()) {
+        text << "set-default-sink " << defaultSink << '\n';
     }
     return text.str();
 }
@@ -70,12 +72,13 @@ bool PulseTestServer::binaryAvailable()
     return access(kBinary, X_OK) == 0;
 }
 
-PulseTestServer::PulseTestServer(const Options& options)
+PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::string& defaultSink,
+                                 const std::vector<std::string>& extraLines)
     : folder_(makeTempFolder("qw-pulse-")), previousServer_(currentServer())
 {
     const auto socket = folder_ / "native";
     const auto scriptPath = folder_ / "server.pa";
-    std::ofstream(scriptPath) << script(options, socket);
+    std::ofstream(scriptPath) << script(sinks, defaultSink, extraLines, socket);
     const auto logPath = folder_ / "server.log";
 
     pid_ = fork();
@@ -102,7 +105,7 @@ PulseTestServer::PulseTestServer(const Options& options)
     }
     setenv("PULSE_SERVER", ("unix:" + socket.string()).c_str(), 1);
 
-    const auto deadline = std::chrono::steady_clock::now() + options.startTimeout;
+    const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;  // it gave up; log() says why

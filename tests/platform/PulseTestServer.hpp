@@ -22,17 +22,12 @@ public:
         int rate = 48000;
     };
 
-    struct Options {
-        std::vector<Sink> sinks;
-        // Extra lines of the start-up script (after the sinks), e.g. to load an effects sink.
-        std::vector<std::string> extraLines;
-        std::string defaultSink;
-        std::chrono::milliseconds startTimeout{15000};
-    };
-
     static bool binaryAvailable();
 
-    explicit PulseTestServer(const Options& options);
+    // Starts the server with `sinks` and `defaultSink` as its default output; `extraLines` are
+    // further lines of its start-up script (e.g. to load an effects sink).
+    PulseTestServer(const std::vector<Sink>& sinks, const std::string& defaultSink,
+                    const std::vector<std::string>& extraLines = {});
     ~PulseTestServer();
     PulseTestServer(const PulseTestServer&) = delete;
     PulseTestServer& operator=(const PulseTestServer&) = delete;

@@ -27,12 +27,13 @@ const std::string kHeadphones =
 // The real audio outputs with scripted dialogs, folders and display.
 class RealOutputsTest : public ::testing::Test {
 protected:
-    void start(const PulseTestServer::Options& options)
+    void start(const std::vector<PulseTestServer::Sink>& sinks, const std::string& defaultSink,
+               const std::vector<std::string>& extraLines = {})
     {
         if (!PulseTestServer::binaryAvailable()) {
             GTEST_SKIP() << "pulseaudio is not installed";
         }
-        server_.emplace(options);
+        server_.emplace(sinks, defaultSink, extraLines);
         ASSERT_TRUE(server_->running()) << server_->log();
     }
 
@@ -47,16 +48,15 @@ protected:
 
 TEST_F(RealOutputsTest, StereoHeadphonesRaiseNoWarning)
 {
-    start({.sinks = {{"phones", "device.form_factor=headphone", 2, 48000}}, .defaultSink = "phones"});
+    start({{"phones", "device.form_factor=headphone", 2, 48000}}, "phones");
     EXPECT_TRUE(runAudioChecks());
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(RealOutputsTest, AnEffectsSinkInFrontOfTheHeadphonesWarnsAboutEnhancements)
 {
-    start({.sinks = {{"phones", "device.form_factor=headphone", 2, 48000}},
-           .extraLines = {"load-module module-virtual-sink sink_name=effects master=phones"},
-           .defaultSink = "effects"});
+    start({{"phones", "device.form_factor=headphone", 2, 48000}}, "effects",
+          {"load-module module-virtual-sink sink_name=effects master=phones"});
     dialogs.answers = {platform::DialogAnswer::No};
     EXPECT_FALSE(runAudioChecks());
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kEnhancements});
@@ -64,14 +64,14 @@ TEST_F(RealOutputsTest, AnEffectsSinkInFrontOfTheHeadphonesWarnsAboutEnhancement
 
 TEST_F(RealOutputsTest, MonoHeadphonesWarnAboutMono)
 {
-    start({.sinks = {{"phones", "device.form_factor=headphone", 1, 48000}}, .defaultSink = "phones"});
+    start({{"phones", "device.form_factor=headphone", 1, 48000}}, "phones");
     EXPECT_TRUE(runAudioChecks());
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kMono});
 }
 
 TEST_F(RealOutputsTest, SpeakersWarnAboutMissingHeadphones)
 {
-    start({.sinks = {{"speaker", "device.form_factor=speaker", 2, 48000}}, .defaultSink = "speaker"});
+    start({{"speaker", "device.form_factor=speaker", 2, 48000}}, "speaker");
     dialogs.answers = {platform::DialogAnswer::No};
     EXPECT_FALSE(runAudioChecks());
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kHeadphones});
@@ -79,16 +79,16 @@ TEST_F(RealOutputsTest, SpeakersWarnAboutMissingHeadphones)
 
 TEST_F(RealOutputsTest, HeadphonesBesideTheDefaultSpeakersAreFound)
 {
-    start({.sinks = {{"speaker", "device.form_factor=speaker", 2, 48000},
-                     {"phones", "device.form_factor=headphone", 2, 48000}},
-           .defaultSink = "speaker"});
+    start({{"speaker", "device.form_factor=speaker", 2, 48000},
+           {"phones", "device.form_factor=headphone", 2, 48000}},
+          "speaker");
     EXPECT_TRUE(runAudioChecks());
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(RealOutputsTest, AnOutputWithoutACardPlaysSharedAtItsMixRate)
 {
-    start({.sinks = {{"phones", "device.form_factor=headphone", 2, 44100}}, .defaultSink = "phones"});
+    start({{"phones", "device.form_factor=headphone", 2, 44100}}, "phones");
     std::uint32_t rate = kInitialSampleRate;
     EXPECT_TRUE(probeOutputSampleRate(rate));
     EXPECT_EQ(rate, 44100u);
