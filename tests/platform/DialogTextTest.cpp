@@ -42,21 +42,5 @@ TEST(DialogTextTest, KeysAndDismissal)
     EXPECT_EQ(answerWhenDismissed(DialogKind::Error), DialogAnswer::Ok);
 }
 
-TEST(DialogTextTest, ButtonsAndConsoleLine)
-{
-    const auto warning = buttonsFor(DialogKind::Warning);
-    ASSERT_EQ(warning.size(), 2u);
-    EXPECT_EQ(warning[0].label, "Yes");
-    EXPECT_EQ(warning[0].answer, DialogAnswer::Yes);
-    EXPECT_EQ(warning[1].label, "No");
-    EXPECT_EQ(warning[1].answer, DialogAnswer::No);
-    const auto error = buttonsFor(DialogKind::Error);
-    ASSERT_EQ(error.size(), 1u);
-    EXPECT_EQ(error[0].label, "OK");
-
-    EXPECT_EQ(consoleLine({DialogKind::Error, "Error", "Missing font (arial)."}),
-              "Error: Missing font (arial).");
-}
-
 }  // namespace
 }  // namespace quellwave::platform

@@ -43,12 +43,9 @@ TEST(SinkFactsTest, PortTypeGivesTheFormFactor)
 {
     EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_HEADPHONES)), FormFactor::Headphones);
     EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_HEADSET)), FormFactor::Headset);
-    EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_HANDSFREE)), FormFactor::Headset);
     EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_SPEAKER)), FormFactor::Speakers);
-    EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_LINE)), FormFactor::LineLevel);
     EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_HDMI)),
               FormFactor::DigitalAudioDisplayDevice);
-    EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_SPDIF)), FormFactor::Spdif);
 }
 
 TEST(SinkFactsTest, PortTypeOutranksTheFormFactorProperty)

@@ -49,16 +49,6 @@ protected:
     CapturedErrors errors;
 };
 
-TEST_F(AudioChecksTest, FailureMessagesNameTheStep)
-{
-    EXPECT_EQ(endpointFailureMessage(EndpointStep::Enumerator),
-              "CoCreateInstance for IMMDeviceEnumerator failed: ");
-    EXPECT_EQ(endpointFailureMessage(EndpointStep::DefaultEndpoint), "GetDefaultAudioEndpoint failed: ");
-    EXPECT_EQ(endpointFailureMessage(EndpointStep::PropertyStore), "OpenPropertyStore failed: ");
-    EXPECT_EQ(endpointFailureMessage(EndpointStep::AudioClient), "Activate IAudioClient failed: ");
-    EXPECT_EQ(endpointFailureMessage(EndpointStep::MixFormat), "GetMixFormat failed: ");
-}
-
 TEST_F(AudioChecksTest, EnhancementsAreOnUnlessTheSwitchSaysDisabled)
 {
     os.endpoints.effectsDisabled = EndpointProperty{true};

@@ -40,21 +40,6 @@ TEST(ExclusiveFormatTest, PcmIs16BitStereo)
     EXPECT_EQ(format.extraSize, 0);
 }
 
-TEST(ExclusiveFormatTest, BestFormatsFirst)
-{
-    const auto formats = exclusiveFormatsInOrder();
-    const std::array<std::pair<std::uint32_t, FormatTag>, 6> expected{{{96000, FormatTag::Extensible},
-                                                                       {96000, FormatTag::Pcm},
-                                                                       {48000, FormatTag::Extensible},
-                                                                       {48000, FormatTag::Pcm},
-                                                                       {44100, FormatTag::Extensible},
-                                                                       {44100, FormatTag::Pcm}}};
-    for (std::size_t i = 0; i < formats.size(); ++i) {
-        EXPECT_EQ(formats[i].samplesPerSecond, expected[i].first) << i;
-        EXPECT_EQ(formats[i].tag, expected[i].second) << i;
-    }
-}
-
 class ProbeTest : public ::testing::Test {
 protected:
     platform::fake::FakePlatform os;
