@@ -249,7 +249,6 @@ void BLEDevice::disconnect() {
 }
 
 void BLEDevice::onConnectionChanged() {
-    sdkLog().trace("Connection changed: dev:[{}]", device_ ? "NOT_NULL" : "NULL");
     disconnectPending_.store(true);
     settlePendingDisconnect();
 }
@@ -270,6 +269,7 @@ void BLEDevice::settlePendingDisconnect() {
 }
 
 void BLEDevice::processDisconnectLocked() {
+    sdkLog().trace("Connection changed: dev:[{}]", device_ ? "NOT_NULL" : "NULL");
     if (!device_ || device_->connectionStatus() != Platform::ConnectionStatus::Disconnected) return;
     token_->store(false);
     detachCharacteristics();
