@@ -101,42 +101,6 @@ TEST(ExperiencePrograms, MainStageCarriesTheCodeAsBeat) {
     for (const auto& stage : experienceProgram(4.1).stages) EXPECT_NE(stage.beat, 4.1);
 }
 
-TEST(ExperiencePrograms, ModesAndSettingsFollowTheCode) {
-    const auto deep = experienceProgram(4.0);
-    EXPECT_EQ(deep.synthesisMode, 16u);
-    EXPECT_EQ(deep.beatCurve, BeatCurve::Cubic);
-    EXPECT_TRUE(deep.rampLength);
-    EXPECT_TRUE(deep.carrySweep);
-    EXPECT_EQ(deep.companionToneFrequency, 6.0);
-    EXPECT_EQ(deep.modulation.panRate, 0.0159);
-    ASSERT_EQ(deep.sweeps.size(), 1u);
-    EXPECT_EQ(deep.sweeps[0].stage, 1);
-
-    const auto lucid = experienceProgram(4.1);
-    EXPECT_FALSE(lucid.rampLength);
-    EXPECT_FALSE(lucid.carrySweep);
-    EXPECT_TRUE(lucid.overlayShaping);
-
-    const auto art = experienceProgram(9.0);
-    EXPECT_EQ(art.synthesisMode, 6u);
-    EXPECT_TRUE(art.overlayTone.enabled);
-    EXPECT_EQ(art.harmonicLevel, 0.3);
-    EXPECT_TRUE(art.sweeps.empty());
-
-    const auto light = experienceProgram(12.0);
-    EXPECT_EQ(light.synthesisMode, 4u);
-    EXPECT_FALSE(light.overlayShaping);
-    ASSERT_EQ(light.sweeps.size(), 1u);
-    EXPECT_EQ(light.sweeps[0].upper, 0.2);
-
-    const auto positive = experienceProgram(20.0);
-    EXPECT_EQ(positive.harmonicLevel, 0.2);
-    EXPECT_EQ(positive.toneLevel, 0.8);
-    EXPECT_TRUE(positive.sweeps.empty());
-
-    EXPECT_THROW(experienceProgram(7.5), std::invalid_argument);
-}
-
 TEST(ExperienceCatalogue, ListsFiveExperiencesInDisplayOrder) {
     const auto& catalogue = experienceCatalogue();
     ASSERT_EQ(catalogue.size(), 5u);
