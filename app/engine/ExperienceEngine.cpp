@@ -94,7 +94,12 @@ struct ExperienceEngine::Synthesis {
     void load(const ExperienceProgram& program, std::int32_t minutes, std::uint64_t frame);
     void applyPreset(std::uint32_t preset);
     void startBlock(const BlockContext& block);
+    // One output frame: the stage walk, the mode's mix of tones and noise, then the slow
+    // modulations, texture, burst and master volume.
     StereoSample frame(std::uint64_t n, const BlockContext& block);
+    StagePoint followStages(std::uint64_t n);
+    StereoSample mix(std::uint64_t n, const StagePoint& point, const BlockContext& block);
+    void finish(StereoSample& out, const StagePoint& point, const BlockContext& block);
 
     StereoSample tonePair(double left, double right, double phaseFactor, const ModeModulation& modulation);
     StereoSample combineMode16(StereoSample tones, StereoSample noise, double left, double right,
@@ -210,17 +215,16 @@ StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz
     const double jitter = random.nextWhite() * jitterLevel;
     const double frequencyLeft = leftHz + jitter;
     const double frequencyRight = rightHz + jitter;
-    const double toRadians = radiansPerHz;
     if (overlayShaping) {
         // Shaped experiences run their tones at (2 + k) times the frequencies.
-        advancePhase(phaseLeft, toRadians * frequencyLeft);
-        advancePhase(phaseRight, toRadians * frequencyRight);
-        advancePhase(phaseLeft, toRadians * frequencyLeft * phaseFactor);
-        advancePhase(phaseRight, toRadians * frequencyRight * phaseFactor);
+        advancePhase(phaseLeft, radiansPerHz * frequencyLeft);
+        advancePhase(phaseRight, radiansPerHz * frequencyRight);
+        advancePhase(phaseLeft, radiansPerHz * frequencyLeft * phaseFactor);
+        advancePhase(phaseRight, radiansPerHz * frequencyRight * phaseFactor);
     }
     const double vibrato = modulation.vibratoDepth * sines[kVibrato];
-    advancePhase(phaseLeft, toRadians * (frequencyLeft + vibrato));
-    advancePhase(phaseRight, toRadians * (frequencyRight + vibrato));
+    advancePhase(phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
+    advancePhase(phaseRight, radiansPerHz * (frequencyRight + vibrato));
 
     const double sinLeft = sineOfPhase(phaseLeft);
     const double sinRight = sineOfPhase(phaseRight);
@@ -237,12 +241,11 @@ StereoSample ExperienceEngine::Synthesis::combineMode16(StereoSample tones, Ster
     double gateHz = std::fabs(rightHz - leftHz);
     if (gateHz < 0.001) gateHz = 6.0;
     if (progression.index() == 0) gateHz = std::min(gateHz, 1.061803 * progression.stages().front().beat);
-    const double toRadians = radiansPerHz;
-    advancePhase(gatePhase, toRadians * gateHz);
+    advancePhase(gatePhase, radiansPerHz * gateHz);
     const double gate = pulseGate(gatePhase, pulseDuty);
     const double companion = affirmationActive && clipPlaying ? 0.15 * sines[kCompanion] : 0.0;
-    advancePhase(overlayPhaseA, toRadians * carrierHz);
-    advancePhase(overlayPhaseB, toRadians * overlayHz);
+    advancePhase(overlayPhaseA, radiansPerHz * carrierHz);
+    advancePhase(overlayPhaseB, radiansPerHz * overlayHz);
     return {gate * (tones.left * toneLevel + noise.left * noiseLevel) + companion + 0.6 * sineOfPhase(overlayPhaseA),
             gate * (tones.right * toneLevel + noise.right * noiseLevel) + companion +
                 0.6 * sineOfPhase(overlayPhaseB)};
@@ -275,24 +278,23 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
                   static_cast<double>(frameCounter) / sampleRate, sampleRate);
 }
 
-StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockContext& block) {
-    // Stage progression, beat and carrier glides, overlay.
+StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n) {
     if (progression.advance(n) && carrySweep) progression.addToPreviousBeat(sweeper.takeOffset());
     const StagePoint point = progression.evaluate(n);
     const std::int32_t index = progression.index();
-    const std::int32_t count = progression.stageCount();
-    overlayFrequency = point.carrier + overlay.offset(index, count, point.progress, std::fabs(sines[kOverlaySwell]));
-
+    overlayFrequency = point.carrier + overlay.offset(index, progression.stageCount(), point.progress,
+                                                      std::fabs(sines[kOverlaySwell]));
     fireAmbience(n);
-
     beat = point.beat + sweeper.offset(index, point.elapsed, point.beat, progression.currentBeat());
     carrier = point.carrier;
     left = carrier;
     right = carrier + beat;
+    return point;
+}
 
-    // Tones, noise and the mode's combination.
-    const ModeModulation& modulation = block.modulation;
-    const StereoSample tones = tonePair(left, right, point.phaseFactor, modulation);
+StereoSample ExperienceEngine::Synthesis::mix(std::uint64_t n, const StagePoint& point,
+                                              const BlockContext& block) {
+    const StereoSample tones = tonePair(left, right, point.phaseFactor, block.modulation);
     double pulseHz = std::fabs(right - left);
     if (pulseHz < 0.001) pulseHz = 1.0;
     pulsePhase += radiansPerHz * pulseHz;
@@ -302,7 +304,8 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
     StereoSample out;
     if (synthesisMode == 16) {
         out = combineMode16(tones, noise, left, right, carrier, overlayFrequency);
-        if (index >= 1 && index + 1 < count && point.progress > 0.25 && point.progress < 0.3) {
+        const std::int32_t index = progression.index();
+        if (index >= 1 && !progression.isLastStage() && point.progress > 0.25 && point.progress < 0.3) {
             const double flutter = 1.0 + 0.1 * point.progress * sines[kFlutter];
             out.left *= flutter;
             out.right *= flutter;
@@ -320,35 +323,43 @@ StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockCont
 
     if (overlayTone.enabled) {
         advancePhase(overlayPhaseA, radiansPerHz * carrier);
-        advancePhase(overlayPhaseB, radiansPerHz * (overlayFrequency + overlayTone.vibratoDepth * sines[kOverlayVibrato]));
+        advancePhase(overlayPhaseB,
+                     radiansPerHz * (overlayFrequency + overlayTone.vibratoDepth * sines[kOverlayVibrato]));
         out.left += 0.3 * sineOfPhase(overlayPhaseA);
         out.right += 0.3 * sineOfPhase(overlayPhaseB);
     }
+    return out;
+}
 
-    const SessionFade fade = sessionFade(index, count, point.progress);
+void ExperienceEngine::Synthesis::finish(StereoSample& out, const StagePoint& point,
+                                         const BlockContext& block) {
+    const ModeModulation& modulation = block.modulation;
+    const SessionFade fade = sessionFade(progression.index(), progression.stageCount(), point.progress);
     if (modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0) {
         const double weight = overlayShaping ? fade.tremolo : 1.0;
         const double tremolo = 1.0 + modulation.tremoloDepth * weight * sines[kTremolo];
         out.left *= tremolo;
         out.right *= tremolo;
     }
-
     if (modulation.panRate > 0.0 && panEnable) {
-        const double pan = sines[kPan];
-        out.left *= 1.0 + 0.1 * pan;
-        out.right *= 1.0 - 0.1 * pan;
+        out.left *= 1.0 + 0.1 * sines[kPan];
+        out.right *= 1.0 - 0.1 * sines[kPan];
     }
-
     if (textureNoise) {
         const double texture =
             (nextBrownNoise(brown, random) + whiteDifference.next(random)) * 0.1 * 0.5 * fade.texture;
         out.left += texture;
         out.right += texture;
     }
-
     burst.addTo(out.left, out.right);
     out.left *= block.masterVolume / 100.0;
     out.right *= block.masterVolume / 100.0;
+}
+
+StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockContext& block) {
+    const StagePoint point = followStages(n);
+    StereoSample out = mix(n, point, block);
+    finish(out, point, block);
     sines.advance();
     return out;
 }
