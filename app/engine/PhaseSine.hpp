@@ -5,17 +5,9 @@
 
 namespace quellwave {
 
-// Sine of an oscillator phase, accurate to about 1e-13: the phase is folded into
-// [-pi/2, pi/2], where x + x^3 P(x^2) with a least-squares fitted P of degree 5 stands for the
-// sine. Oscillators keep their phases in [0, 2 pi), where this costs a fraction of a general
-// sine call; other phases are reduced first.
-inline double sineOfPhase(double phase) {
-    constexpr double kPi = std::numbers::pi;
-    constexpr double kTwoPi = 2.0 * std::numbers::pi;
-    if (phase < 0.0 || phase >= kTwoPi) phase -= kTwoPi * std::floor(phase / kTwoPi);
-    double x = kPi - phase;  // sin(phase) = sin(pi - phase), now in (-pi, pi]
-    const double folded = std::copysign(kPi, x) - x;
-    x = std::fabs(x) > kPi / 2 ? folded : x;
+// Sine of x in [-pi/2, pi/2], accurate to about 1e-13: x + x^3 P(x^2) with a least-squares
+// fitted P of degree 5.
+inline double sineNearZero(double x) {
     const double x2 = x * x;
     double p = 1.5390441233583397494e-10;
     p = p * x2 - 2.5028697435211998063e-8;
@@ -26,9 +18,28 @@ inline double sineOfPhase(double phase) {
     return x + x * x2 * p;
 }
 
-// Cosine of an oscillator phase, with the accuracy of sineOfPhase.
+// Brings a phase into [0, 2 pi); oscillators keep theirs there, so this rarely does anything.
+inline double wrapPhase(double phase) {
+    constexpr double kTwoPi = 2.0 * std::numbers::pi;
+    if (phase < 0.0 || phase >= kTwoPi) phase -= kTwoPi * std::floor(phase / kTwoPi);
+    return phase;
+}
+
+// Sine of an oscillator phase at a fraction of the cost of a general sine call:
+// sin(phase) = sin(pi - phase), folded into [-pi/2, pi/2].
+inline double sineOfPhase(double phase) {
+    constexpr double kPi = std::numbers::pi;
+    double x = kPi - wrapPhase(phase);  // in (-pi, pi]
+    const double folded = std::copysign(kPi, x) - x;
+    x = std::fabs(x) > kPi / 2 ? folded : x;
+    return sineNearZero(x);
+}
+
+// Cosine of an oscillator phase: cos(phase) = sin(pi/2 - phase), folded into [-pi/2, pi/2].
 inline double cosineOfPhase(double phase) {
-    return sineOfPhase(phase + std::numbers::pi / 2);
+    constexpr double kPi = std::numbers::pi;
+    const double x = kPi / 2 - wrapPhase(phase);  // in (-3 pi/2, pi/2]
+    return sineNearZero(x < -kPi / 2 ? -kPi - x : x);
 }
 
 }  // namespace quellwave
