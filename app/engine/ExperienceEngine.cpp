@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <numbers>
 #include <stdexcept>
@@ -173,7 +174,7 @@ void ExperienceEngine::Synthesis::applyPreset(std::uint32_t preset) {
 
 void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::int32_t minutes,
                                        std::uint64_t frame) {
-    sessionFrames = static_cast<std::uint64_t>(sampleRate) * static_cast<std::uint64_t>(minutes) * 60;
+    sessionFrames = static_cast<std::uint64_t>(sampleRate) * static_cast<std::uint64_t>(sessionSeconds(minutes));
     if (clips) clips->resetSession();
     clipStarted = false;
     affirmationActive = false;
@@ -450,7 +451,7 @@ void ExperienceEngine::applyAmbiencePreset(std::uint32_t preset) {
 namespace {
 
 void checkProgram(const ExperienceProgram& program, std::int32_t minutes) {
-    if (minutes <= 0) throw std::invalid_argument("A session must last at least one minute");
+    sessionSeconds(minutes);  // refuses a length that is not positive or overflows
     if (program.synthesisMode != 4 && program.synthesisMode != 6 && program.synthesisMode != 16)
         throw std::invalid_argument("Unknown synthesis mode " + std::to_string(program.synthesisMode));
     const std::size_t count = program.stages.size();
@@ -458,8 +459,9 @@ void checkProgram(const ExperienceProgram& program, std::int32_t minutes) {
     if (program.carriers.size() != count || program.overlayProfiles.size() != count)
         throw std::invalid_argument("Every stage needs one carrier and one overlay profile");
     for (std::size_t i = 0; i < count; ++i) {
-        if (!(program.stages[i].duration >= 1.0))
-            throw std::invalid_argument("Stage " + std::to_string(i) + " lasts less than a second");
+        const double duration = program.stages[i].duration;
+        if (!(duration >= 1.0 && duration <= std::numeric_limits<std::int32_t>::max()))
+            throw std::invalid_argument("Stage " + std::to_string(i) + " must last 1 to 2^31 - 1 seconds");
         if (program.overlayProfiles[i].empty())
             throw std::invalid_argument("Stage " + std::to_string(i) + " has an empty overlay profile");
     }

@@ -62,7 +62,9 @@ public:
 
     // Puts a new session in place: the program's mode, levels, stage table (durations already
     // fitted), carriers, overlay profiles and sweeps, a session of the given minutes, stage 0
-    // starting at the current frame, and every affirmation unplayed.
+    // starting at the current frame, and every affirmation unplayed. Throws std::invalid_argument
+    // for a program it cannot play (fewer than three stages, a stage without its carrier or
+    // overlay profile or shorter than a second, a mode other than 4, 6 and 16) or a bad length.
     void loadProgram(const ExperienceProgram& program, std::int32_t minutes);
 
     // Synthesises the next block of kBlockFrames stereo frames into out and returns false once a

@@ -159,9 +159,8 @@ void rescaleStages(std::vector<ExperienceStage>& stages, std::int32_t totalSecon
 }
 
 void configureExperience(ExperienceEngine& engine, double code, std::int32_t minutes) {
-    if (minutes <= 0) throw std::invalid_argument("A session must last at least one minute");
     ExperienceProgram program = experienceProgram(code);
-    rescaleStages(program.stages, minutes * 60);
+    rescaleStages(program.stages, sessionSeconds(minutes));
     engine.loadProgram(program, minutes);
 }
 

@@ -244,12 +244,17 @@ TEST(ExperienceEngine, RefusesProgramsItCannotPlay) {
     instant.stages[2].duration = 0.5;
     EXPECT_THROW(engine.loadProgram(instant, 5), std::invalid_argument);
 
+    ExperienceProgram endless = good;
+    endless.stages[2].duration = 1e12;
+    EXPECT_THROW(engine.loadProgram(endless, 5), std::invalid_argument);
+
     ExperienceProgram oddMode = good;
     oddMode.synthesisMode = 5;
     EXPECT_THROW(engine.loadProgram(oddMode, 5), std::invalid_argument);
 
     EXPECT_THROW(configureExperience(engine, 3.0, 30), std::invalid_argument);
     EXPECT_THROW(configureExperience(engine, 12.0, 0), std::invalid_argument);
+    EXPECT_THROW(configureExperience(engine, 12.0, 40000000), std::invalid_argument);  // seconds overflow
     EXPECT_THROW(ExperienceEngine(0, nullptr, 1), std::invalid_argument);
     {
         std::lock_guard lock(globalAudioMutex());
