@@ -1,13 +1,16 @@
 #pragma once
 // Sends one command frame to a device and waits for its answer, which arrives as a status
-// notification published on the protocol's reply bus.
+// notification that the protocol's status handler hands to deliver().
 //
 // The reply subscription is made before the frame is written, so a fast answer cannot be
-// missed; only the first matching reply after that counts. Releasing the subscription on
+// missed; only the first matching reply published after that counts. Replies are numbered
+// as they are delivered, so a reply still being handed to the previous command's
+// subscription cannot pass for the answer to the next frame. Releasing the subscription on
 // return is the whole unsubscription: a late reply reaches nobody.
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <future>
 #include <memory>
@@ -22,19 +25,19 @@ namespace VexaDevice::Devices {
 template <class Reply>
 class CommandExchange {
 public:
-    using ReplyBus = Utility::EventBus<Reply>;
     // Writes one frame to the command characteristic; true when the device took it.
     using Writer = std::function<bool(const std::vector<uint8_t>&)>;
     using Predicate = std::function<bool(const Reply&)>;
 
     // `failure` is what an exchange gives when the frame cannot be written or no reply
     // comes; `disconnected` ends every retry and wait early.
-    CommandExchange(Writer write, std::shared_ptr<ReplyBus> replies, const std::atomic<bool>& disconnected,
-                    Reply failure, const ProtocolTiming& timing)
-        : write_(std::move(write)), replies_(std::move(replies)), disconnected_(disconnected),
-          failure_(failure), timing_(timing)
+    CommandExchange(Writer write, const std::atomic<bool>& disconnected, Reply failure, const ProtocolTiming& timing)
+        : write_(std::move(write)), disconnected_(disconnected), failure_(failure), timing_(timing)
     {
     }
+
+    // Publishes one reply of the device to the exchange in progress, if any.
+    void deliver(const Reply& reply) { replies_->notify(reply, ++delivered_); }
 
     // One exchange. `answers` picks the reply that belongs to this frame; by default the
     // next reply of any kind does.
@@ -42,8 +45,11 @@ public:
     {
         auto promise = std::make_shared<std::promise<Reply>>();
         std::future<Reply> reply = promise->get_future();
-        auto subscriber = std::make_shared<typename ReplyBus::Callback>([promise, answers](Reply value) {
-            if (answers && !answers(value))
+        // Replies numbered up to `before` were published before this frame went out.
+        auto before = std::make_shared<std::atomic<uint64_t>>(UINT64_MAX);
+        auto subscriber = std::make_shared<typename ReplyBus::Callback>([promise, before, answers](Reply value,
+                                                                                                  uint64_t number) {
+            if (number <= before->load() || (answers && !answers(value)))
                 return;
             try {
                 promise->set_value(value);
@@ -52,6 +58,7 @@ public:
             }
         });
         replies_->subscribe(subscriber);
+        before->store(delivered_.load());
 
         if (!writeWithRetries(frame))
             return failure_;
@@ -82,6 +89,9 @@ public:
     const Reply& failure() const { return failure_; }
 
 private:
+    using ReplyBus = Utility::EventBus<Reply, uint64_t>;
+    static constexpr size_t ReplyQueueCapacity = 2048;
+
     bool writeWithRetries(const std::vector<uint8_t>& frame) const
     {
         for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
@@ -95,7 +105,8 @@ private:
     }
 
     const Writer write_;
-    const std::shared_ptr<ReplyBus> replies_;
+    const std::shared_ptr<ReplyBus> replies_ = std::make_shared<ReplyBus>(ReplyQueueCapacity);
+    std::atomic<uint64_t> delivered_{0};
     const std::atomic<bool>& disconnected_;
     const Reply failure_;
     const ProtocolTiming timing_;

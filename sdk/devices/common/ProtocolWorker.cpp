@@ -1,10 +1,53 @@
 #include "sdk/devices/common/ProtocolWorker.hpp"
 
+#include <condition_variable>
+#include <mutex>
+
 #include "sdk/core/Log.hpp"
 
 #include "sdk/core/RtException.hpp"
 
 namespace VexaDevice::Devices {
+
+namespace {
+
+// Workers that were stopped from their own thread and are still finishing their last pass.
+class DetachedWorkers {
+public:
+    static DetachedWorkers& instance()
+    {
+        static DetachedWorkers workers;
+        return workers;
+    }
+
+    void started()
+    {
+        std::lock_guard lock(mutex_);
+        ++running_;
+    }
+
+    void finished()
+    {
+        std::lock_guard lock(mutex_);
+        --running_;
+        done_.notify_all();
+    }
+
+    // Runs at exit, before the statics the workers use (the log) are destroyed.
+    ~DetachedWorkers()
+    {
+        std::unique_lock lock(mutex_);
+        done_.wait_for(lock, ExitWait, [this] { return running_ == 0; });
+    }
+
+private:
+    static constexpr std::chrono::milliseconds ExitWait{2000};
+    std::mutex mutex_;
+    std::condition_variable done_;
+    int running_ = 0;
+};
+
+}  // namespace
 
 ProtocolWorker::ProtocolWorker(std::chrono::milliseconds wait) : wait_(wait) {}
 
@@ -25,9 +68,11 @@ void ProtocolWorker::stop()
     control_->wakeup->notify();
     if (!thread_.joinable())
         return;
-    if (thread_.get_id() == std::this_thread::get_id())
+    if (thread_.get_id() == std::this_thread::get_id()) {
+        control_->detached = true;
+        DetachedWorkers::instance().started();
         thread_.detach();
-    else
+    } else
         thread_.join();
 }
 
@@ -51,6 +96,8 @@ void ProtocolWorker::run(const std::shared_ptr<Control>& control, std::chrono::m
             Utility::sdkLog().warn("Process channel pack error.");
         }
     }
+    if (control->detached)
+        DetachedWorkers::instance().finished();
 }
 
 }  // namespace VexaDevice::Devices

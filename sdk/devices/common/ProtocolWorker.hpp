@@ -6,7 +6,9 @@
 // pass. A host that releases the protocol's last owner from inside a callback of that pass
 // therefore destroys the protocol on the worker thread once the pass is over; the worker
 // then notices it is stopping and ends without touching the protocol again. Stopping from
-// any other thread joins the worker; stopping from the worker itself lets it run out.
+// any other thread joins the worker; stopping from the worker itself lets it run out, and at
+// process exit (or library unload) such workers are waited for, so that none outlives the
+// library's statics.
 
 #include <atomic>
 #include <chrono>
@@ -60,6 +62,7 @@ private:
     // destroyed on the worker thread.
     struct Control {
         std::atomic<bool> running{false};
+        bool detached = false;  // set and read on the worker thread only
         std::shared_ptr<Utility::CvWait> wakeup = std::make_shared<Utility::CvWait>();
     };
 

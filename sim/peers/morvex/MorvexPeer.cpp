@@ -115,6 +115,12 @@ void MorvexPeer::setRefusal(uint8_t error)
     device_->model.setRefusal(error);
 }
 
+void MorvexPeer::setIgnoring(bool ignoring)
+{
+    std::lock_guard lock(device_->mutex);
+    device_->model.setIgnoring(ignoring);
+}
+
 void MorvexPeer::setResistance(uint8_t electrode, double ohms)
 {
     std::lock_guard lock(device_->mutex);

@@ -52,6 +52,7 @@ public:
 
     void setSilent(bool silent);
     void setRefusal(uint8_t error);
+    void setIgnoring(bool ignoring);
     void setResistance(uint8_t electrode, double ohms);
     // A new battery level, announced with a status notification.
     void setBattery(uint8_t level);

@@ -41,6 +41,8 @@ std::optional<std::vector<uint8_t>> MorvexPeerModel::onCommand(const std::vector
     const size_t length = expectedLength(command);
     if (refusal_ != 0) {
         error_ = refusal_;
+    } else if (ignoring_) {
+        error_ = 0;
     } else if (length == 0) {
         error_ = ModeError;
     } else if (frame.size() != length) {

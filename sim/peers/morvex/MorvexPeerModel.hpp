@@ -51,9 +51,11 @@ public:
 
     void setBattery(uint8_t level) { settings_.battery = level; }
     void setResistance(uint8_t electrode, double ohms) { settings_.resistanceOhms.at(electrode) = ohms; }
-    // Fault switches: no answer at all, or every command refused with `error` (0 = off).
+    // Fault switches: no answer at all; every command refused with `error` (0 = off); every
+    // command acknowledged without error but not carried out.
     void setSilent(bool silent) { silent_ = silent; }
     void setRefusal(uint8_t error) { refusal_ = error; }
+    void setIgnoring(bool ignoring) { ignoring_ = ignoring; }
 
     // The known signal: count of `electrode` (device order) in sample `sample` (0 or 1) of
     // the pack numbered `packNum` (0..2047). A triangle wave of amplitude 1000000 counts,
@@ -78,6 +80,7 @@ private:
     uint32_t packIndex_ = 0;
     bool silent_ = false;
     uint8_t refusal_ = 0;
+    bool ignoring_ = false;
 };
 
 }  // namespace VexaSim

@@ -11,7 +11,6 @@
 using namespace std::chrono_literals;
 using VexaDevice::Devices::CommandExchange;
 using VexaDevice::Devices::ProtocolTiming;
-using VexaDevice::Utility::EventBus;
 
 namespace {
 
@@ -35,7 +34,8 @@ ProtocolTiming fastTiming()
 // thread, as a radio would.
 class FakeDevice {
 public:
-    explicit FakeDevice(std::shared_ptr<EventBus<Reply>> bus) : bus_(std::move(bus)) {}
+    // Where the device's replies go (the protocol's status handler).
+    std::function<void(const Reply&)> deliver;
     ~FakeDevice() { settle(); }
 
     // Waits until every answer is delivered.
@@ -55,9 +55,9 @@ public:
             return false;
         }
         if (!scripted_.empty()) {
-            auto answer = [bus = bus_, replies = scripted_.front()] {
+            auto answer = [this, replies = scripted_.front()] {
                 for (const Reply& r : replies)
-                    bus->notify(r);
+                    deliver(r);
             };
             scripted_.erase(scripted_.begin());
             if (answerWhileWriting_)
@@ -79,7 +79,6 @@ public:
     }
 
 private:
-    std::shared_ptr<EventBus<Reply>> bus_;
     std::mutex mutex_;
     std::vector<std::vector<uint8_t>> frames_;
     std::vector<std::vector<Reply>> scripted_;
@@ -89,12 +88,16 @@ private:
 };
 
 struct ExchangeFixture : ::testing::Test {
-    std::shared_ptr<EventBus<Reply>> bus = std::make_shared<EventBus<Reply>>(2048);
-    FakeDevice device{bus};
+    FakeDevice device;
     std::atomic<bool> disconnected{false};
     std::atomic<bool> running{true};
-    CommandExchange<Reply> exchange{[this](const std::vector<uint8_t>& f) { return device.write(f); }, bus,
-                                    disconnected, Failure, fastTiming()};
+    CommandExchange<Reply> exchange{[this](const std::vector<uint8_t>& f) { return device.write(f); }, disconnected,
+                                    Failure, fastTiming()};
+    ExchangeFixture()
+    {
+        device.deliver = [this](const Reply& r) { exchange.deliver(r); };
+    }
+    ~ExchangeFixture() override { device.settle(); }
 };
 
 }  // namespace
@@ -104,18 +107,26 @@ TEST_F(ExchangeFixture, ReturnsTheReplyPublishedAfterTheWrite)
     device.answerNextWritesWith({{Reply{2, 0}}});
     EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
     device.settle();
-    EXPECT_EQ(bus->linkedCount(), 1u) << "the released subscriber stays until the next publication";
-    bus->notify(Reply{1, 0});
-    EXPECT_EQ(bus->linkedCount(), 0u);
+}
+
+TEST_F(ExchangeFixture, RepliesDeliveredBeforeTheFrameOrAfterTheExchangeReachNobody)
+{
+    exchange.deliver(Reply{9, 9});  // nobody waits: dropped
+    CommandExchange<Reply> quick{[this](const std::vector<uint8_t>&) { return true; }, disconnected, Failure,
+                                 fastTiming()};
+    quick.deliver(Reply{1, 0});
+    EXPECT_EQ(quick.send({0x01}), Failure) << "a reply published before the frame is not its answer";
 }
 
 TEST_F(ExchangeFixture, AReplyPublishedDuringTheWriteIsNotMissed)
 {
     CommandExchange<Reply> synchronous{[this](const std::vector<uint8_t>&) {
-                                           bus->notify(Reply{3, 0});
+                                           exchange.deliver(Reply{7, 7});  // another exchange's
+                                           device.deliver(Reply{3, 0});
                                            return true;
                                        },
-                                       bus, disconnected, Failure, fastTiming()};
+                                       disconnected, Failure, fastTiming()};
+    device.deliver = [&synchronous](const Reply& r) { synchronous.deliver(r); };
     EXPECT_EQ(synchronous.send({0x03}), (Reply{3, 0}));
 }
 
@@ -156,8 +167,8 @@ TEST_F(ExchangeFixture, DisconnectionEndsWaitsAndRetries)
     ProtocolTiming slow = fastTiming();
     slow.replyWaitStep = 20ms;
     slow.replyWaitSteps = 1000;
-    CommandExchange<Reply> patient{[this](const std::vector<uint8_t>& f) { return device.write(f); }, bus,
-                                   disconnected, Failure, slow};
+    CommandExchange<Reply> patient{[this](const std::vector<uint8_t>& f) { return device.write(f); }, disconnected,
+                                   Failure, slow};
     std::thread link([this] {
         std::this_thread::sleep_for(30ms);
         disconnected = true;

@@ -10,24 +10,13 @@
 
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
+#include "tests/devices/common/Eventually.hpp"
 
 using namespace std::chrono_literals;
+using DevicesTest::eventually;
 using VexaDevice::Devices::ProtocolWorker;
 
 namespace {
-
-// Waits on a condition with a generous deadline.
-template <class Condition>
-bool eventually(Condition condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // A protocol-like owner whose worker counts passes; it may be told to let go of itself
 // from inside a pass, as a host callback that frees the sensor does.

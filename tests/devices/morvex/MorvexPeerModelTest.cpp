@@ -54,6 +54,10 @@ TEST(MorvexPeerModel, FaultSwitches)
     peer.setRefusal(2);
     EXPECT_EQ(peer.onCommand({0x02, 0, 0, 0, 0}), (std::vector<uint8_t>{1, 2, 87, 0}));
     EXPECT_EQ(peer.state(), 1);
+    peer.setRefusal(0);
+    peer.setIgnoring(true);
+    EXPECT_EQ(peer.onCommand({0x02, 0, 0, 0, 0}), (std::vector<uint8_t>{1, 0, 87, 0}));
+    EXPECT_EQ(peer.state(), 1);
 }
 
 TEST(MorvexPeerModel, ResistanceSignalFollowsElectrodeAndPolarity)

@@ -1,0 +1,427 @@
+#include "sdk/devices/morvex/MorvexBleProtocol.hpp"
+
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "sdk/core/ConversionTables.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
+#include "sdk/core/Log.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/CreationFailure.hpp"
+
+namespace VexaDevice::Morvex {
+
+namespace ChannelMode = BLE::ChannelMode;
+using Sensor::SensorCommand;
+using Sensor::SensorParamAccess;
+using Sensor::SensorParameter;
+using Sensor::toInt;
+using Utility::rt_exception;
+
+namespace {
+
+constexpr size_t BusCapacity = 2048;
+constexpr int StatusRingCapacity = 32;
+constexpr int DataRingCapacity = 768;
+constexpr uint8_t FirmwareMode0State = static_cast<uint8_t>(MorvexStatus::FirmwareMode0);
+
+const char* const ProtocolName = "Morvex BLE Protocol";
+const char* const UnknownCreationFailure = "Failed create Cannot create Morvex BLE Protocol.";
+
+// Decimal number at the start of a text, as the device writes its revisions.
+int32_t leadingNumber(const std::string& text)
+{
+    try {
+        return std::stoi(text);
+    } catch (const std::invalid_argument&) {
+        throw std::invalid_argument("invalid stoi argument");
+    } catch (const std::out_of_range&) {
+        throw std::out_of_range("stoi argument out of range");
+    }
+}
+
+// The result of a command that asked the device for `state`. A device that answered
+// without error but is not in that state did not do what was asked.
+OperationResult stateCommandResult(const OpCmdRes& reply, uint8_t state)
+{
+    if (reply.error == ErrorCode::NoError && reply.command != state)
+        return formatMorvexDeviceError(OpCmdRes{reply.command, ErrorCode::Mode});
+    return formatMorvexDeviceError(reply);
+}
+
+std::string kiloOhms(double ohms)
+{
+    return std::isfinite(ohms) ? fmt::format("{}", ohms / 1000.0) : fmt::format("{}", ohms);
+}
+
+}  // namespace
+
+std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(CharacteristicMap deviceInformation,
+                                                             std::shared_ptr<BLE::IBLEChannel> status,
+                                                             std::shared_ptr<BLE::IBLEChannel> command,
+                                                             std::shared_ptr<BLE::IBLEChannel> data,
+                                                             const Devices::ProtocolTiming& timing)
+{
+    std::shared_ptr<MorvexBleProtocol> protocol(new MorvexBleProtocol(
+        std::move(deviceInformation), std::move(status), std::move(command), std::move(data), timing));
+    try {
+        protocol->start();
+    } catch (...) {
+        protocol->stop();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName, UnknownCreationFailure);
+    }
+    return protocol;
+}
+
+MorvexBleProtocol::MorvexBleProtocol(CharacteristicMap deviceInformation, std::shared_ptr<BLE::IBLEChannel> status,
+                                     std::shared_ptr<BLE::IBLEChannel> command,
+                                     std::shared_ptr<BLE::IBLEChannel> data, const Devices::ProtocolTiming& timing)
+    : timing_(timing),
+      deviceInformation_(std::move(deviceInformation)),
+      statusChannel_(std::move(status)),
+      commandChannel_(std::move(command)),
+      dataChannel_(std::move(data)),
+      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
+      stateBus_(std::make_shared<StateBus>(BusCapacity)),
+      signalBus_(std::make_shared<SignalBus>(BusCapacity)),
+      resistBus_(std::make_shared<ResistBus>(BusCapacity)),
+      statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
+      dataRing_(std::make_shared<Utility::RBuffer<MorvexPack>>(DataRingCapacity)),
+      exchange_([this](const std::vector<uint8_t>& frame) { return commandChannel_->write(frame); }, disconnected_,
+                OpCmdRes{0, ErrorCode::DataSend}, timing_),
+      worker_(timing_.workerWait)
+{
+    try {
+        checkChannels();
+        morvexReadDeviceInfo();
+        morvexReadStatus();
+    } catch (...) {
+        running_ = false;
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName, UnknownCreationFailure);
+    }
+}
+
+MorvexBleProtocol::~MorvexBleProtocol()
+{
+    stop();
+}
+
+void MorvexBleProtocol::checkChannels() const
+{
+    if (deviceInformation_.empty())
+        throw rt_exception("DeviceInfo Service cannot be empty.");
+    if (!statusChannel_)
+        throw rt_exception("Status Channel cannot be null.");
+    if (!commandChannel_)
+        throw rt_exception("Command Channel cannot be null.");
+    if (!dataChannel_)
+        throw rt_exception("Data Channel cannot be null.");
+    const auto status = statusChannel_->rawChannelInfo();
+    if (!status->supports(ChannelMode::Notify) || !status->supports(ChannelMode::Read))
+        throw rt_exception("Status characteristic must have both read and notify properties");
+    if (!dataChannel_->rawChannelInfo()->supports(ChannelMode::Notify))
+        throw rt_exception("Data characteristic must have notify properties");
+}
+
+void MorvexBleProtocol::start()
+{
+    const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
+    statusHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
+        if (const auto protocol = weak.lock())
+            protocol->morvexOnStatusNotify(bytes);
+    });
+    dataHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
+        if (const auto protocol = weak.lock())
+            protocol->morvexOnDataNotify(bytes);
+    });
+    if (const auto bus = statusChannel_->dataEvent().lock())
+        bus->subscribe(statusHandler_);
+    if (const auto bus = dataChannel_->dataEvent().lock())
+        bus->subscribe(dataHandler_);
+    statusChannel_->startNotify();
+    dataChannel_->startNotify();
+    running_ = true;
+    worker_.startFor(weak, &MorvexBleProtocol::morvexWorkerPass);
+
+    const uint8_t state = deviceState_;
+    if (state == SignalState || state == ResistState) {
+        std::lock_guard lock(commandLock_);
+        morvexSetIdle();
+    }
+}
+
+void MorvexBleProtocol::stop()
+{
+    running_ = false;
+    disconnected_ = true;
+    stopNotifications();
+    worker_.stop();
+}
+
+void MorvexBleProtocol::stopNotifications()
+{
+    for (const auto& channel : {statusChannel_, dataChannel_}) {
+        if (!channel)
+            continue;
+        try {
+            channel->stopNotify();
+        } catch (const std::exception& e) {
+            Utility::sdkLog().warn("Morvex: stopping a notification failed: {}", e.what());
+        }
+    }
+}
+
+void MorvexBleProtocol::morvexReadDeviceInfo()
+{
+    const Utility::CharacteristicRead read = [this](const Utility::UUID& uuid) -> std::optional<std::vector<uint8_t>> {
+        const auto found = deviceInformation_.find(uuid);
+        std::vector<uint8_t> value;
+        if (found == deviceInformation_.end() || !found->second || !found->second->read(value))
+            return std::nullopt;
+        return value;
+    };
+    auto readText = [&](const Utility::UUID& uuid, const char* failure) {
+        std::string text;
+        for (int attempt = 0; attempt < timing_.readAttempts && !disconnected_; ++attempt)
+            if (Utility::readString(read, uuid, text))
+                return text;
+        throw rt_exception(failure);
+    };
+    std::string serial = readText(Utility::kSerialNumberCharacteristic, "Can not read Serial number");
+    const int32_t model = leadingNumber(readText(Utility::kModelNumberCharacteristic, "Can not read Model number"));
+    const int32_t hardware =
+        leadingNumber(readText(Utility::kHardwareRevisionCharacteristic, "Can not read Hardware Revision"));
+    const int32_t firmware =
+        leadingNumber(readText(Utility::kFirmwareRevisionCharacteristic, "Can not read Firmware Revision"));
+
+    std::lock_guard lock(identityMutex_);
+    serialNumber_ = std::move(serial);
+    version_ = MorvexVersion{firmware, hardware, model};
+}
+
+void MorvexBleProtocol::morvexReadStatus()
+{
+    for (int attempt = 0; attempt < timing_.readAttempts && !disconnected_; ++attempt) {
+        std::vector<uint8_t> value;
+        if (statusChannel_->read(value)) {
+            morvexOnStatusNotify(value);
+            return;
+        }
+    }
+    throw rt_exception("Can not read Status");
+}
+
+void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes)
+{
+    const auto split = splitStatusPacks(bytes);
+    statusRing_->write(split.packs.data(), split.packs.size());
+    if (split.remainder)
+        Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
+    if (split.packs.size() > 1)
+        Utility::sdkLog().trace("Recived more then one pack status: [{}] [SN]:[{}]", split.packs.size(), serialNumber());
+    if (!split.packs.empty()) {
+        const DevStatusPack& last = split.packs.back();
+        battery_ = last.battery();
+        deviceState_ = last.state();
+        exchange_.deliver(OpCmdRes{last.state(), last.errorCode()});
+    }
+    worker_.wake();
+}
+
+void MorvexBleProtocol::morvexOnDataNotify(const std::vector<uint8_t>& bytes)
+{
+    const auto split = splitDataPacks(bytes);
+    dataRing_->write(split.packs.data(), split.packs.size());
+    if (split.remainder)
+        Utility::sdkLog().warn("Error data length. Device: [{}]", serialNumber());
+    if (split.packs.size() > 1)
+        Utility::sdkLog().trace("Recived more then one pack: [{}] [SN]:[{}]", split.packs.size(), serialNumber());
+    worker_.wake();
+}
+
+OpCmdRes MorvexBleProtocol::sendUntilState(const std::vector<uint8_t>& frame, uint8_t state)
+{
+    return exchange_.sendUntil(frame, [state](const OpCmdRes& reply) { return reply.command == state; }, running_);
+}
+
+OpCmdRes MorvexBleProtocol::morvexSetIdle()
+{
+    return sendUntilState(idleFrame(), IdleState);
+}
+
+OpCmdRes MorvexBleProtocol::morvexSelectElectrode(uint8_t electrode, Polarity polarity)
+{
+    if (electrode >= ElectrodeCount)
+        return OpCmdRes{0, ErrorCode::WrongParamValue};
+    const auto chosen = static_cast<Electrode>(electrode);
+    const OpCmdRes reply = sendUntilState(selectElectrodeFrame(chosen, polarity), ResistState);
+    if (reply.command == ResistState && reply.error == ErrorCode::NoError)
+        selection_ = ElectrodeSelection{chosen, polarity};
+    return reply;
+}
+
+OperationResult MorvexBleProtocol::morvexStartSignal()
+{
+    std::lock_guard lock(commandLock_);
+    if (deviceState_ == SignalState)
+        return OperationResult::done();
+    return stateCommandResult(sendUntilState(startSignalFrame(gainIndex_), SignalState), SignalState);
+}
+
+OperationResult MorvexBleProtocol::morvexStopSignal()
+{
+    std::lock_guard lock(commandLock_);
+    if (deviceState_ != SignalState)
+        return OperationResult::done();
+    return stateCommandResult(morvexSetIdle(), IdleState);
+}
+
+OperationResult MorvexBleProtocol::morvexStartResist()
+{
+    std::lock_guard lock(commandLock_);
+    if (deviceState_ == ResistState)
+        return OperationResult::done();
+    const OpCmdRes reply = morvexSelectElectrode(static_cast<uint8_t>(Electrode::O1), Polarity::Positive);
+    if (reply.command == ResistState && reply.error == ErrorCode::NoError)
+        ++resistSession_;
+    return stateCommandResult(reply, ResistState);
+}
+
+OperationResult MorvexBleProtocol::morvexStopResist()
+{
+    std::lock_guard lock(commandLock_);
+    if (deviceState_ != ResistState)
+        return OperationResult::done();
+    return stateCommandResult(morvexSetIdle(), IdleState);
+}
+
+OperationResult MorvexBleProtocol::morvexSetGain(uint8_t gainIndex)
+{
+    std::lock_guard lock(commandLock_);
+    const uint8_t state = deviceState_;
+    if (state == SignalState || state == ResistState)
+        return OperationResult::failed(ErrorCode::DataSend,
+                                       "The parameters of the amplifier are allowed to be set in mode PowerDown");
+    if (gainIndex > 6)
+        return OperationResult::failed(ErrorCode::WrongParamValue, "Failed setPGAGain. Wrong param value");
+    gainIndex_ = gainIndex;
+    return OperationResult::done();
+}
+
+uint8_t MorvexBleProtocol::firmwareMode() const
+{
+    return deviceState_ == FirmwareMode0State ? 0 : 1;
+}
+
+std::string MorvexBleProtocol::serialNumber() const
+{
+    std::lock_guard lock(identityMutex_);
+    return serialNumber_;
+}
+
+MorvexVersion MorvexBleProtocol::version() const
+{
+    std::lock_guard lock(identityMutex_);
+    return version_;
+}
+
+Sensor::CommandSet MorvexBleProtocol::supportedCommands() const
+{
+    return {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal), toInt(SensorCommand::StartResist),
+            toInt(SensorCommand::StopResist)};
+}
+
+Sensor::FeatureSet MorvexBleProtocol::supportedFeatures() const
+{
+    return {0, 4};
+}
+
+Sensor::ParameterMap MorvexBleProtocol::supportedParameters() const
+{
+    const int32_t read = toInt(SensorParamAccess::Read);
+    return {{toInt(SensorParameter::Name), read},
+            {toInt(SensorParameter::State), toInt(SensorParamAccess::ReadNotify)},
+            {toInt(SensorParameter::Address), read},
+            {toInt(SensorParameter::SerialNumber), read},
+            {toInt(SensorParameter::FirmwareMode), read},
+            {toInt(SensorParameter::SamplingFrequency), read},
+            {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
+            {toInt(SensorParameter::Offset), read},
+            {toInt(SensorParameter::FirmwareVersion), read},
+            {toInt(SensorParameter::BattPower), toInt(SensorParamAccess::ReadNotify)}};
+}
+
+bool MorvexBleProtocol::morvexOnConnected()
+{
+    std::lock_guard lock(commandLock_);
+    if (disconnected_.exchange(false)) {
+        morvexReadDeviceInfo();
+        morvexReadStatus();
+    }
+    return true;
+}
+
+bool MorvexBleProtocol::morvexOnDisconnected()
+{
+    disconnected_ = true;
+    return true;
+}
+
+void MorvexBleProtocol::morvexWorkerPass()
+{
+    if (const auto status = statusReader_.poll(*statusRing_))
+        statusStep(*status);
+    if (!running_)
+        return;
+    const auto packs = dataReader_.poll(*dataRing_);
+    if (packs.empty())
+        return;
+    if (workerState_ == SignalState)
+        signalBus_->notify(decodePacks(packs, Utility::gainToFactor(gainIndex_)));
+    else if (workerState_ == ResistState)
+        resistStep(packs);
+}
+
+void MorvexBleProtocol::statusStep(const DevStatusPack& status)
+{
+    batteryBus_->notify(status.battery());
+    if (status.state() != workerState_) {
+        workerState_ = status.state();
+        stateBus_->notify(static_cast<MorvexStatus>(workerState_));
+    }
+}
+
+void MorvexBleProtocol::resistStep(std::span<const MorvexPack> packs)
+{
+    std::optional<_ResistData> completed;
+    {
+        std::lock_guard lock(commandLock_);
+        if (deviceState_ != ResistState) {
+            meter_.dropValues();
+            return;
+        }
+        if (meterSession_ != resistSession_) {
+            meter_.restart();
+            meterSession_ = resistSession_;
+        }
+        const auto step = meter_.feed(decodePacks(packs, ResistGainFactor), selection_);
+        if (step.next) {
+            if (step.idleFirst)
+                morvexSetIdle();
+            morvexSelectElectrode(static_cast<uint8_t>(step.next->electrode), step.next->polarity);
+        }
+        completed = step.completed;
+    }
+    // Published without the command lock: a subscriber may issue commands itself.
+    if (completed) {
+        Utility::sdkLog().trace("Resist: [O1]:[{} kOhm] [O2]:[{} kOhm] [T3]:[{} kOhm] [T4]:[{} kOhm]",
+                                kiloOhms(completed->O1), kiloOhms(completed->O2), kiloOhms(completed->T3),
+                                kiloOhms(completed->T4));
+        resistBus_->notify(*completed);
+    }
+}
+
+}  // namespace VexaDevice::Morvex
