@@ -24,11 +24,11 @@ namespace VexaDevice::BLE {
 
 // One advertisement filter; a disengaged field matches everything.
 struct ScanFilter {
-    std::optional<DeviceId> address;
-    std::optional<Utility::UUID> serviceUuid;
-    std::optional<std::string> namePattern;  // exact name, or a case-insensitive regular expression found in it
-    std::optional<uint8_t> modelType;
-    std::optional<uint8_t> modelVariant;
+    std::optional<DeviceId> address{};
+    std::optional<Utility::UUID> serviceUuid{};
+    std::optional<std::string> namePattern{};  // exact name, or a case-insensitive regular expression found in it
+    std::optional<uint8_t> modelType{};
+    std::optional<uint8_t> modelVariant{};
 };
 
 struct ScanParams {

@@ -38,7 +38,9 @@ std::string DeviceParamManufacturerData::toString() const {
     for (const auto& [companyId, list] : blocks) {
         if (!firstLine) text.push_back('\n');
         firstLine = false;
-        text += "[" + std::to_string(companyId) + "][";
+        text += '[';
+        text += std::to_string(companyId);
+        text += "][";
         for (size_t index = 0; index < list.size(); ++index) {
             if (index > 0) text += " <> ";
             appendBytesAsCharacters(text, list[index]);
