@@ -41,13 +41,18 @@ function(ak_test name)
   if(NOT A_WORKING_DIRECTORY)
     set(A_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   endif()
-  # A list handed through gtest_discover_tests must keep its separators escaped, or every
-  # test ends up with the first label only.
-  string(REPLACE ";" "\\;" labels "${A_LABELS}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
-    PROPERTIES LABELS "${labels}"
     DISCOVERY_TIMEOUT 60)
+  # Labels are set from a script of our own that runs after the discovered tests are
+  # added: a list of labels does not survive gtest_discover_tests' PROPERTIES (every
+  # test would keep the first label only, and no suite would run under TSan).
+  set(labels_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+  file(WRITE ${labels_script}
+    "foreach(test IN LISTS ${name}_TESTS)\n"
+    "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${A_LABELS}\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_script})
 endfunction()
 
 # ak_fuzzer(<name> SOURCES <file>... LIBS <lib>...): a libFuzzer target (AK_FUZZ builds only).
