@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "sdk/core/Log.hpp"
+
 namespace VexaDevice::BLE::Platform {
 
 namespace {
@@ -45,7 +47,10 @@ const std::shared_ptr<IBlePlatform>& absentPlatform() {
 
 std::shared_ptr<IBlePlatform> currentPlatform() {
     std::lock_guard lock(platformMutex());
-    return installed() ? installed() : absentPlatform();
+    if (installed()) return installed();
+    static std::once_flag reported;
+    std::call_once(reported, [] { Utility::sdkLog().warn("No Bluetooth backend installed: the adapter reads as absent"); });
+    return absentPlatform();
 }
 
 std::shared_ptr<IBlePlatform> installPlatform(std::shared_ptr<IBlePlatform> platform) {
