@@ -174,7 +174,7 @@ void ExperienceEngine::Synthesis::applyPreset(std::uint32_t preset) {
 
 void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::int32_t minutes,
                                        std::uint64_t frame) {
-    sessionFrames = static_cast<std::uint64_t>(sampleRate) * static_cast<std::uint64_t>(sessionSeconds(minutes));
+    sessionFrames = static_cast<std::uint64_t>(sampleRate) * static_cast<std::uint64_t>(sessionLengthSeconds(minutes));
     if (clips) clips->resetSession();
     clipStarted = false;
     affirmationActive = false;
@@ -451,7 +451,7 @@ void ExperienceEngine::applyAmbiencePreset(std::uint32_t preset) {
 namespace {
 
 void checkProgram(const ExperienceProgram& program, std::int32_t minutes) {
-    sessionSeconds(minutes);  // refuses a length that is not positive or overflows
+    sessionLengthSeconds(minutes);  // refuses a length that is not positive or overflows
     if (program.synthesisMode != 4 && program.synthesisMode != 6 && program.synthesisMode != 16)
         throw std::invalid_argument("Unknown synthesis mode " + std::to_string(program.synthesisMode));
     const std::size_t count = program.stages.size();

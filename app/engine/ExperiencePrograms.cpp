@@ -160,7 +160,7 @@ void rescaleStages(std::vector<ExperienceStage>& stages, std::int32_t totalSecon
 
 void configureExperience(ExperienceEngine& engine, double code, std::int32_t minutes) {
     ExperienceProgram program = experienceProgram(code);
-    rescaleStages(program.stages, sessionSeconds(minutes));
+    rescaleStages(program.stages, sessionLengthSeconds(minutes));
     engine.loadProgram(program, minutes);
 }
 

@@ -45,7 +45,7 @@ enum class BeatCurve : std::int32_t { Cosine = 2, Cubic = 4 };
 
 // The length of a session of the given minutes in seconds; throws std::invalid_argument unless
 // it is positive and fits the 32-bit second counts of the stage table.
-inline std::int32_t sessionSeconds(std::int32_t minutes) {
+inline std::int32_t sessionLengthSeconds(std::int32_t minutes) {
     if (minutes <= 0 || minutes > std::numeric_limits<std::int32_t>::max() / 60)
         throw std::invalid_argument("A session lasts a positive number of minutes, at most 35791394");
     return minutes * 60;
