@@ -387,3 +387,26 @@ TEST_F(ScannerExports, RemovedCallbackIsNotCalledAgain) {
     removeSensorsCallbackScanner(keptHandle);
     freeScanner(scanner);
 }
+
+TEST_F(ScannerExports, DevicesFoundByServiceAlone) {
+    SensorScannerWrap* scanner = create({1, 4, 3});
+    start(scanner);
+    AdvertisedDevice tessel{0x81, "Tessel", {uuid("3D2F0001-D6B9-11E4-88CF-0002A5D5C51B")}};
+    AdvertisedDevice black{0x82, "Black", {uuid("7E400001-B534-F393-68A9-E50E24DCCA90")}};
+    AdvertisedDevice morvex{0x83, "Morvex", {uuid("6E400000-B534-F393-68A9-E50E24DCCA9E")}};
+    advertise({tessel, black, morvex});
+
+    _SensorInfo sensors[4]{};
+    int32_t count = 4;
+    ASSERT_EQ(sensorsScanner(scanner, sensors, &count, nullptr), 1);
+    // The Tessel family cannot be told from its advertisement yet: such devices list as nothing.
+    ASSERT_EQ(count, 2);
+    const std::vector<_SensorInfo> listed(sensors, sensors + count);
+    ASSERT_NE(byName(listed, "Black"), nullptr);
+    EXPECT_EQ(byName(listed, "Black")->SensFamily, SensorFamilyMorvexBlack);
+    EXPECT_EQ(byName(listed, "Black")->PairingRequired, 1);
+    ASSERT_NE(byName(listed, "Morvex"), nullptr);
+    EXPECT_EQ(byName(listed, "Morvex")->SensFamily, SensorFamilyMorvex);
+    EXPECT_EQ(byName(listed, "Morvex")->PairingRequired, 0);
+    freeScanner(scanner);
+}
