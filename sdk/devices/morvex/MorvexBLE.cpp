@@ -77,6 +77,10 @@ void MorvexBLE::stopBeforeDisconnect()
 
 OperationResult MorvexBLE::connect()
 {
+    // The connection event of a link loss may still be on its way: the protocol must know
+    // now, so that it reads the device again once connected.
+    if (device_->isDisconnected())
+        protocol_->morvexOnDisconnected();
     device_->connect();
     protocol_->morvexOnConnected();
     return OperationResult::done();

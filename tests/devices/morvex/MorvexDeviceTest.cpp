@@ -354,6 +354,33 @@ TEST_F(MorvexDevice, LinkLossEndsAWaitingCommandAtTheNextStep)
     EXPECT_EQ(command.get(), OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
 }
 
+TEST_F(MorvexDevice, DisconnectStopsStreamingFirstAndConnectComesBack)
+{
+    open();
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
+    ASSERT_TRUE(sensor->disconnect());
+    EXPECT_EQ(frames().back(), Idle) << "the idle frame goes out before the link is closed";
+    int32_t state = 0;
+    sensor->readState(state);
+    EXPECT_EQ(state, 1);
+
+    // Link loss, then a new connection: identity and status are read again and the streams
+    // work as before.
+    ASSERT_TRUE(sensor->connect());
+    peer->dropLink();
+    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    peer->setBattery(64);
+    ASSERT_TRUE(sensor->connect());
+    ASSERT_TRUE(eventually([&] {
+        int32_t level = 0;
+        sensor->readBattPower(level);
+        return level == 64;
+    }));
+    Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
+    EXPECT_TRUE(eventually([&] { return signal.count() >= 3; }));
+}
+
 TEST_F(MorvexDevice, DestroyedWhileStreaming)
 {
     open();
