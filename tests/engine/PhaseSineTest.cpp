@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
 #include "app/engine/PhaseSine.hpp"
+#include "app/engine/TimeSines.hpp"
 
 namespace quellwave {
 namespace {
@@ -27,6 +30,24 @@ TEST(PhaseSine, HitsTheQuarterTurns) {
     EXPECT_NEAR(sineOfPhase(3 * kPi / 2), -1.0, 1e-13);
     EXPECT_NEAR(sineOfPhase(std::nextafter(2 * kPi, 0.0)), 0.0, 1e-13);
     EXPECT_NEAR(cosineOfPhase(kPi), -1.0, 1e-13);
+}
+
+TEST(TimeSines, FollowTheTimeOverAWholeBlockFromAnyStart) {
+    const std::array<double, 3> radiansPerSecond = {157.07963267948966, 0.3141592653589793, 2 * 3.0};
+    for (const double rate : {1000.0, 192000.0}) {
+        for (const double start : {0.0, 1799.5, 3600.25}) {
+            TimeSines<3> sines;
+            sines.restart(radiansPerSecond, start, rate);
+            double worst = 0.0;
+            for (int frame = 0; frame < 4096; ++frame) {
+                const double t = start + frame / rate;
+                for (std::size_t i = 0; i < 3; ++i)
+                    worst = std::max(worst, std::fabs(sines[i] - std::sin(radiansPerSecond[i] * t)));
+                sines.advance();
+            }
+            EXPECT_LT(worst, 1e-9) << rate << " " << start;
+        }
+    }
 }
 
 }  // namespace
