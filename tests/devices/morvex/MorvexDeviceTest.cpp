@@ -269,10 +269,13 @@ TEST_F(MorvexDevice, ANewMeasurementDoesNotReportThePreviousOne)
 {
     open();
     Recorder<_ResistData> resist(sensor->resistEvent());
+    Recorder<MorvexStatus> states(sensor->stateEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
     ASSERT_TRUE(eventually([&] { return resist.count() >= 4; }));
     EXPECT_TRUE(std::isfinite(resist.events()[3].O2));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
+    // Once the worker reports idle, it has published everything of the first measurement.
+    ASSERT_TRUE(eventually([&] { return !states.events().empty() && states.events().back() == MorvexStatus::Idle; }));
 
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
     resist.clear();
