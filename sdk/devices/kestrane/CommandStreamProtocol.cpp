@@ -1,0 +1,572 @@
+#include "sdk/devices/kestrane/CommandStreamProtocol.hpp"
+
+#include <stdexcept>
+
+#include "sdk/core/ConversionTables.hpp"
+#include "sdk/core/DeviceError.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
+#include "sdk/core/Log.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/CreationFailure.hpp"
+#include "sdk/devices/kestrane/KestraneGatt.hpp"
+
+namespace VexaDevice::Kestrane {
+
+using Sensor::SensorCommand;
+using Sensor::SensorParamAccess;
+using Sensor::SensorParameter;
+using Sensor::toInt;
+using Utility::formatKspDeviceError;
+using Utility::rt_exception;
+
+// A stream command's frame code and the names its failures carry.
+struct StreamCommand {
+    uint8_t frame;
+    const char* startName;
+    const char* stopName;
+};
+
+namespace {
+
+constexpr size_t BusCapacity = 2048;
+constexpr int StatusRingCapacity = 32;
+
+namespace Frame {
+constexpr uint8_t PowerDown = 0x01;
+constexpr uint8_t Idle = 0x02;
+constexpr uint8_t Signal = 0x03;
+constexpr uint8_t Resist = 0x04;
+constexpr uint8_t Ping = 0x06;
+constexpr uint8_t Motion = 0x07;
+constexpr uint8_t Fpg = 0x08;
+constexpr uint8_t SignalResist = 0x09;
+constexpr uint8_t Amplifier = 0x0A;
+}  // namespace Frame
+
+constexpr StreamCommand MotionStream{Frame::Motion, "StartMEMS", "StopMEMS"};
+constexpr StreamCommand FpgStream{Frame::Fpg, "StartFPG", "StopFPG"};
+
+constexpr uint8_t NoCode = 0xFF;
+constexpr uint8_t UnknownRate = 0xFF;
+constexpr uint8_t MaxGainCode = 6;
+constexpr uint8_t MaxCurrentCode = 4;
+// Device gain code of the default gain (code 4) sent for amplifier slots beyond the channels.
+constexpr uint8_t UnusedSlotGain = 3;
+// Sampling-frequency codes of the streams that have a fixed rate.
+constexpr uint8_t ResistRateCode = 0;
+constexpr uint8_t MotionRateCode = 4;
+constexpr uint8_t FpgRateCode = 2;
+
+// Second byte of a stream command: start bit, then the two codes in three bits each.
+uint8_t streamByte(const PackParams& params, bool on)
+{
+    return static_cast<uint8_t>((on ? 0x80 : 0x00) | ((params.code1 & 0x07) << 3) | (params.code2 & 0x07));
+}
+
+bool isMeasuring(uint8_t mode)
+{
+    return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::Resist) ||
+           mode == toByte(DevAmpStatus::SignalResist);
+}
+
+bool passesSignal(uint8_t mode)
+{
+    return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::SignalResist);
+}
+
+bool passesResist(uint8_t mode)
+{
+    return mode == toByte(DevAmpStatus::Resist) || mode == toByte(DevAmpStatus::SignalResist);
+}
+
+template <class Channel>
+void startIfStopped(const std::shared_ptr<Channel>& channel)
+{
+    channel->startNotifyIfStopped();
+}
+
+template <class Channel>
+void stopIfStarted(const std::shared_ptr<Channel>& channel)
+{
+    channel->stopNotifyIfStarted();
+}
+
+// The frame of an amplifier setting: per slot the signal flag and the device gain code, the
+// device current code, per slot the resistance flag. Slots beyond the channels are off.
+std::vector<uint8_t> amplifierFrame(const AmplifierSettings& settings, uint32_t channels, uint32_t slots)
+{
+    std::vector<uint8_t> frame{Frame::Amplifier};
+    for (uint32_t i = 0; i < slots; ++i) {
+        const bool used = i < channels;
+        frame.push_back(used && settings.signalEnabled[i] != 0 ? 1 : 0);
+        frame.push_back(used ? Utility::gainToDeviceCode(settings.gain[i]) : UnusedSlotGain);
+    }
+    frame.push_back(Utility::currentToDeviceCode(settings.current));
+    for (uint32_t i = 0; i < slots; ++i)
+        frame.push_back(i < channels && settings.resistEnabled[i] != 0 ? 1 : 0);
+    return frame;
+}
+
+}  // namespace
+
+CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> device,
+                                             BLE::ServiceChannels deviceInformation, ProtocolIdentity identity,
+                                             const Devices::ProtocolTiming& timing)
+    : timing_(timing),
+      device_(std::move(device)),
+      deviceInformation_(std::move(deviceInformation)),
+      identity_(identity),
+      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
+      modeBus_(std::make_shared<ModeBus>(BusCapacity)),
+      signalBus_(std::make_shared<SignalBus>(BusCapacity)),
+      resistBus_(std::make_shared<ResistBus>(BusCapacity)),
+      motionBus_(std::make_shared<MotionBus>(BusCapacity)),
+      fpgBus_(std::make_shared<FpgBus>(BusCapacity)),
+      statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
+      exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLost_,
+                OpCmdRes{0, Utility::kErrDataSend, 0}, timing_),
+      worker_(timing_.workerWait)
+{
+}
+
+CommandStreamProtocol::~CommandStreamProtocol()
+{
+    stop();
+}
+
+void CommandStreamProtocol::start()
+{
+    try {
+        if (deviceInformation_.empty())
+            throw rt_exception("DeviceInfo Service cannot be empty.");
+        if (!device_)
+            throw rt_exception("BLE device cannot be null.");
+        DeviceVersion version;
+        const bool cancel = linkLost_;
+        Utility::readDeviceInfo(deviceInformation_, version, &cancel);
+        version_.set(version);
+        setUpGatt();
+        readStatus();
+        fillCapabilities();
+
+        const std::weak_ptr<CommandStreamProtocol> weak = weak_from_this();
+        statusHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
+            if (const auto protocol = weak.lock())
+                protocol->onStatus(bytes);
+        });
+        if (const auto bus = status_->dataEvent().lock())
+            bus->subscribe(statusHandler_);
+        status_->startNotify();
+        worker_.startFor(weak, &CommandStreamProtocol::workerPass);
+
+        configureDevice();
+        bringToRest();
+    } catch (...) {
+        stop();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), identity_.subject, identity_.unknownFailure);
+    }
+}
+
+void CommandStreamProtocol::stop()
+{
+    linkLost_ = true;
+    if (status_) {
+        try {
+            status_->stopNotify();
+        } catch (const std::exception& e) {
+            Utility::sdkLog().warn("[{}] stopping the status notification failed: {}", identity_.subject, e.what());
+        }
+    }
+    worker_.stop();
+}
+
+void CommandStreamProtocol::setUpGatt()
+{
+    layout_ = layoutFor(version_.get());
+    const KestraneGattChannels found = findKestraneChannels(device_->getChannelMap(), layout_.suffix, true);
+    status_ = found.status;
+    command_ = found.command;
+    const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
+    const uint8_t order = layout_.littleEndian ? 1 : 0;
+    signal_ = std::make_shared<BLESignalChannel>(found.signal, layout_.signal, wake, order);
+    resist_ = std::make_shared<BLEResistChannel>(found.resist, layout_.resist, wake, 1);
+    if (found.motion)
+        motion_ = std::make_shared<BLEIMUChannel>(found.motion, layout_.motion, wake, order);
+    if (found.fpg)
+        fpg_ = std::make_shared<BLEFPGChannel>(found.fpg, layout_.fpg, wake, order);
+    motionParams_ = layout_.motion;
+    fpgParams_ = layout_.fpg;
+}
+
+void CommandStreamProtocol::fillCapabilities()
+{
+    commands_ = layout_.commands;
+    parameters_ = layout_.parameters;
+    features_ = layout_.features;
+    const int32_t read = toInt(SensorParamAccess::Read);
+    const int32_t readWrite = toInt(SensorParamAccess::ReadWrite);
+    if (motion_) {
+        parameters_[toInt(SensorParameter::AccelerometerSens)] = readWrite;
+        parameters_[toInt(SensorParameter::GyroscopeSens)] = readWrite;
+        parameters_[toInt(SensorParameter::SamplingFrequencyMEMS)] = read;
+        features_.insert(1);
+        commands_.insert({toInt(SensorCommand::StartMEMS), toInt(SensorCommand::StopMEMS)});
+    }
+    if (fpg_) {
+        parameters_[toInt(SensorParameter::IrAmplitude)] = readWrite;
+        parameters_[toInt(SensorParameter::RedAmplitude)] = readWrite;
+        parameters_[toInt(SensorParameter::SamplingFrequencyFPG)] = read;
+        features_.insert(5);
+        commands_.insert({toInt(SensorCommand::StartFPG), toInt(SensorCommand::StopFPG)});
+    }
+}
+
+void CommandStreamProtocol::readStatus()
+{
+    for (int attempt = 0; attempt < timing_.readAttempts; ++attempt) {
+        if (linkLost_)
+            continue;
+        std::vector<uint8_t> value;
+        if (status_->read(value)) {
+            onStatus(value);
+            return;
+        }
+    }
+    throw rt_exception("Can not read Status");
+}
+
+void CommandStreamProtocol::onStatus(const std::vector<uint8_t>& bytes)
+{
+    const size_t count = bytes.size() / DevStatusPack::Size;
+    DevStatusPack pack;
+    for (size_t i = 0; i < count; ++i) {
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * DevStatusPack::Size), DevStatusPack::Size,
+                    pack.bytes.begin());
+        statusRing_->push(pack);
+    }
+    if (bytes.size() % DevStatusPack::Size != 0)
+        Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
+    if (count > 1)
+        Utility::sdkLog().trace("Recived more then one pack status: [{}]", count);
+    if (count > 0) {
+        battery_ = pack.battery();
+        mode_ = pack.mode();
+        motionState_ = pack.motionState();
+        fpgState_ = pack.fpgState();
+        exchange_.deliver(OpCmdRes{pack.mode(), pack.result(), pack.command()});
+    }
+    worker_.wake();
+}
+
+void CommandStreamProtocol::bringToRest()
+{
+    if (isMeasuring(mode_))
+        powerDown();
+    if (fpg_ && fpgState_ == StreamRunning)
+        stopFPG();
+    if (motion_ && motionState_ == StreamRunning)
+        stopMEMS();
+}
+
+OpCmdRes CommandStreamProtocol::exchange(const std::vector<uint8_t>& frame)
+{
+    const uint8_t code = frame.at(0);
+    return exchange_.send(frame, [code](const OpCmdRes& reply) { return reply.command == code; });
+}
+
+OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t code,
+                                                   void (CommandStreamProtocol::*accepted)())
+{
+    const auto lock = lockCommands();
+    if (mode_ == toByte(mode))
+        return OperationResult::done();
+    const OpCmdRes reply = exchange({code});
+    if (reply.code == 0)
+        (this->*accepted)();
+    return formatKspDeviceError(reply.code);
+}
+
+void CommandStreamProtocol::streamNone()
+{
+    stopIfStarted(signal_);
+    stopIfStarted(resist_);
+}
+
+void CommandStreamProtocol::streamSignalOnly()
+{
+    stopIfStarted(resist_);
+    startIfStopped(signal_);
+}
+
+void CommandStreamProtocol::streamResistOnly()
+{
+    startIfStopped(resist_);
+    stopIfStarted(signal_);
+}
+
+void CommandStreamProtocol::streamBoth()
+{
+    startIfStopped(signal_);
+    startIfStopped(resist_);
+}
+
+OperationResult CommandStreamProtocol::powerDown()
+{
+    return modeCommand(DevAmpStatus::PowerDown, Frame::PowerDown, &CommandStreamProtocol::streamNone);
+}
+
+OperationResult CommandStreamProtocol::setIdle()
+{
+    return modeCommand(DevAmpStatus::Idle, Frame::Idle, &CommandStreamProtocol::streamNone);
+}
+
+OperationResult CommandStreamProtocol::startSignal()
+{
+    return modeCommand(DevAmpStatus::Signal, Frame::Signal, &CommandStreamProtocol::streamSignalOnly);
+}
+
+OperationResult CommandStreamProtocol::startResist()
+{
+    return modeCommand(DevAmpStatus::Resist, Frame::Resist, &CommandStreamProtocol::streamResistOnly);
+}
+
+OperationResult CommandStreamProtocol::startSignalAndResist()
+{
+    if (mode_ != toByte(DevAmpStatus::SignalResist) &&
+        !commands_.contains(toInt(SensorCommand::StartSignalAndResist)))
+        return OperationResult::failed(Utility::kErrUnsupportedCommand, "Unsupported Command: [StartSignalAndResist]");
+    return modeCommand(DevAmpStatus::SignalResist, Frame::SignalResist, &CommandStreamProtocol::streamBoth);
+}
+
+template <class Channel>
+OperationResult CommandStreamProtocol::streamCommand(const std::shared_ptr<Channel>& channel,
+                                                     const StreamCommand& command, const PackParams& params, bool on)
+{
+    if (!channel)
+        return OperationResult::failed(Utility::kErrUnsupportedCommand, on ? command.startName : command.stopName);
+    const OpCmdRes reply = exchange({command.frame, streamByte(params, on)});
+    if (reply.code == 0) {
+        if (on)
+            channel->startNotify();
+        else
+            channel->stopNotify();
+    }
+    return formatKspDeviceError(reply.code);
+}
+
+OperationResult CommandStreamProtocol::startMEMSLocked()
+{
+    return streamCommand(motion_, MotionStream, motionParams_, true);
+}
+
+OperationResult CommandStreamProtocol::startFPGLocked()
+{
+    return streamCommand(fpg_, FpgStream, fpgParams_, true);
+}
+
+OperationResult CommandStreamProtocol::startMEMS()
+{
+    const auto lock = lockCommands();
+    return startMEMSLocked();
+}
+
+OperationResult CommandStreamProtocol::stopMEMS()
+{
+    const auto lock = lockCommands();
+    return streamCommand(motion_, MotionStream, motionParams_, false);
+}
+
+OperationResult CommandStreamProtocol::startFPG()
+{
+    const auto lock = lockCommands();
+    return startFPGLocked();
+}
+
+OperationResult CommandStreamProtocol::stopFPG()
+{
+    const auto lock = lockCommands();
+    return streamCommand(fpg_, FpgStream, fpgParams_, false);
+}
+
+template <class Channel>
+OperationResult CommandStreamProtocol::setStreamCode(const std::shared_ptr<Channel>& channel,
+                                                     const StreamCommand& command, PackParams& params, uint8_t& code,
+                                                     uint8_t value, const char* name)
+{
+    if (!channel || value == NoCode)
+        return OperationResult::failed(Utility::kErrUnsupportedParam, std::string("Unsupported parameter [") + name + "]");
+    code = value;
+    channel->setConverterParams(params);
+    if (!channel->isNotifying())
+        return OperationResult::done();
+    return streamCommand(channel, command, params, true);
+}
+
+OperationResult CommandStreamProtocol::setAccelerometerSens(uint8_t code)
+{
+    const auto lock = lockCommands();
+    return setStreamCode(motion_, MotionStream, motionParams_, motionParams_.code1, code, "AccelerometerSensitivity");
+}
+
+OperationResult CommandStreamProtocol::setGyroscopeSens(uint8_t code)
+{
+    const auto lock = lockCommands();
+    return setStreamCode(motion_, MotionStream, motionParams_, motionParams_.code2, code, "GyroscopeSensitivity");
+}
+
+OperationResult CommandStreamProtocol::setIrAmplitude(uint8_t code)
+{
+    const auto lock = lockCommands();
+    return setStreamCode(fpg_, FpgStream, fpgParams_, fpgParams_.code1, code, "IrAmplitude");
+}
+
+OperationResult CommandStreamProtocol::setRedAmplitude(uint8_t code)
+{
+    const auto lock = lockCommands();
+    return setStreamCode(fpg_, FpgStream, fpgParams_, fpgParams_.code2, code, "RedAmplitude");
+}
+
+uint8_t CommandStreamProtocol::accelerometerSens() const
+{
+    const auto lock = readCommands();
+    return motionParams_.code1;
+}
+
+uint8_t CommandStreamProtocol::gyroscopeSens() const
+{
+    const auto lock = readCommands();
+    return motionParams_.code2;
+}
+
+uint8_t CommandStreamProtocol::irAmplitude() const
+{
+    const auto lock = readCommands();
+    return fpgParams_.code1;
+}
+
+uint8_t CommandStreamProtocol::redAmplitude() const
+{
+    const auto lock = readCommands();
+    return fpgParams_.code2;
+}
+
+OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& settings,
+                                                      const std::function<void()>& accepted)
+{
+    const auto lock = lockCommands();
+    SignalParams signal = signal_->converterParams();
+    ResistParams resist = resist_->converterParams();
+    if (settings.current > MaxCurrentCode)
+        return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Current value is not supported");
+    const uint32_t channels = layout_.channelCount;
+    if (settings.signalEnabled.size() < channels || settings.resistEnabled.size() < channels ||
+        settings.gain.size() < channels)
+        return OperationResult::failed(Utility::kErrWrongParamValue, "Wrong number of channels is specified");
+    for (uint32_t ch = 0; ch < channels; ++ch) {
+        if (settings.gain[ch] > MaxGainCode)
+            return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Gain value is not supported");
+        const double factor = Utility::gainToFactor(settings.gain[ch]);
+        signal.gain[ch] = factor;
+        resist.gain[ch] = factor;
+        signal.channelEnabled[ch] = settings.signalEnabled[ch];
+        resist.resistEnabled[ch] = settings.resistEnabled[ch];
+    }
+    resist.current = Utility::currentToAmperes(settings.current);
+
+    const OpCmdRes reply = exchange(amplifierFrame(settings, channels, layout_.amplifierSlots));
+    if (reply.code == 0) {
+        signal_->setConverterParams(signal);
+        resist_->setConverterParams(resist);
+        accepted();
+    }
+    return formatKspDeviceError(reply.code);
+}
+
+OperationResult CommandStreamProtocol::ping(int32_t value)
+{
+    const std::vector<uint8_t> frame{Frame::Ping, static_cast<uint8_t>(value & 0xFF)};
+    if (!command_->write(frame))
+        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+    return OperationResult::done();
+}
+
+uint8_t CommandStreamProtocol::samplingFrequency() const
+{
+    // Codes 3 (125 Hz) to 9 (8000 Hz) of the sampling-frequency table.
+    for (uint8_t code = 3; code <= 9; ++code) {
+        if (Utility::samplingFrequencyToHz(code) == layout_.samplingRate)
+            return code;
+    }
+    return UnknownRate;
+}
+
+uint8_t CommandStreamProtocol::samplingFrequencyResist() const
+{
+    return resist_ ? ResistRateCode : UnknownRate;
+}
+
+uint8_t CommandStreamProtocol::samplingFrequencyMEMS() const
+{
+    return motion_ ? MotionRateCode : UnknownRate;
+}
+
+uint8_t CommandStreamProtocol::samplingFrequencyFPG() const
+{
+    return fpg_ ? FpgRateCode : UnknownRate;
+}
+
+OperationResult CommandStreamProtocol::onConnected()
+{
+    const auto lock = lockCommands();
+    if (linkLost_.exchange(false)) {
+        DeviceVersion version;
+        const bool cancel = false;
+        Utility::readDeviceInfo(deviceInformation_, version, &cancel);
+        version_.set(version);
+        readStatus();
+    }
+    return OperationResult::done();
+}
+
+OperationResult CommandStreamProtocol::onDisconnected()
+{
+    linkLost_ = true;
+    return OperationResult::done();
+}
+
+template <class Channel, class Reader, class Bus>
+void CommandStreamProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& reader, bool passOn, Bus& bus)
+{
+    if (!channel)
+        return;
+    const auto batch = reader.poll(channel->ring());
+    if (batch.empty() || !passOn)
+        return;
+    std::vector<typename Channel::Record> records;
+    records.reserve(batch.size());
+    for (const auto& record : batch) {
+        if constexpr (requires { record.Samples; }) {
+            if (record.Samples.size() < layout_.channelCount)
+                continue;
+        }
+        records.push_back(record);
+    }
+    bus.notify(std::move(records));
+}
+
+void CommandStreamProtocol::workerPass()
+{
+    if (const auto status = statusReader_.poll(*statusRing_)) {
+        batteryBus_->notify(status->battery());
+        if (status->mode() != workerMode_) {
+            workerMode_ = status->mode();
+            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
+        }
+    }
+    drain(signal_, signalReader_, passesSignal(workerMode_), *signalBus_);
+    drain(resist_, resistReader_, passesResist(workerMode_), *resistBus_);
+    drain(motion_, motionReader_, true, *motionBus_);
+    drain(fpg_, fpgReader_, true, *fpgBus_);
+}
+
+}  // namespace VexaDevice::Kestrane

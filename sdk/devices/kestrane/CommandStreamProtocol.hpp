@@ -1,0 +1,232 @@
+#pragma once
+// The command-and-stream protocol shared by the Wrenlet and Morvex2 devices: it recognises the
+// device from its Device Information record, builds the status and command channels and the
+// Kestrane data channels, follows the device mode from the status notifications, sends mode,
+// stream and amplifier commands (each answered by a status whose last byte repeats the command
+// code) and runs one worker that drains the data channels into event buses.
+//
+// A family derives from it, says what it makes of the device's identity (layoutFor) and what
+// it sends once the channels are up (configureDevice), and is built with createStarted().
+//
+// Threads: notification handlers run on the Bluetooth stack's threads and only store, publish
+// the reply and wake the worker; commands and setters run on the caller's thread under the
+// command lock; the worker publishes on its own thread.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "sdk/ble/IBLEDevice.hpp"
+#include "sdk/core/DeviceVersion.hpp"
+#include "sdk/core/EventBus.hpp"
+#include "sdk/core/OperationResult.hpp"
+#include "sdk/core/RBuffer.hpp"
+#include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/CommandExchange.hpp"
+#include "sdk/devices/common/ProtocolTiming.hpp"
+#include "sdk/devices/common/ProtocolWorker.hpp"
+#include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/kestrane/KestraneChannels.hpp"
+#include "sdk/devices/kestrane/KestraneStatus.hpp"
+#include "sdk/devices/kestrane/SpinGuarded.hpp"
+#include "sdk/devices/kestrane/StreamLayout.hpp"
+
+namespace VexaDevice::Kestrane {
+
+// A motion or photoplethysmogram stream command (defined with the protocol).
+struct StreamCommand;
+
+// Texts of a family's construction failures.
+struct ProtocolIdentity {
+    const char* subject;         // "Failed create <subject>: ..."
+    const char* unknownFailure;  // exception text of a failure that is no standard exception
+};
+
+class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol> {
+public:
+    using BatteryBus = Utility::EventBus<int>;
+    using ModeBus = Utility::EventBus<DevAmpStatus>;
+    using SignalBus = Utility::EventBus<std::vector<_SignalData>>;
+    using ResistBus = Utility::EventBus<std::vector<_ResistData>>;
+    using MotionBus = Utility::EventBus<std::vector<_IMUData>>;
+    using FpgBus = Utility::EventBus<std::vector<_FPGData>>;
+
+    virtual ~CommandStreamProtocol();
+    CommandStreamProtocol(const CommandStreamProtocol&) = delete;
+    CommandStreamProtocol& operator=(const CommandStreamProtocol&) = delete;
+
+    // Builds a family's protocol and runs its construction; throws rt_exception on failure
+    // ("Failed create <subject>: ...").
+    template <class Family, class... Args>
+    static std::shared_ptr<Family> createStarted(Args&&... args)
+    {
+        std::shared_ptr<Family> protocol(new Family(std::forward<Args>(args)...));
+        static_cast<CommandStreamProtocol&>(*protocol).start();
+        return protocol;
+    }
+
+    // Stops the status notification and the worker; waits for the worker unless called on it.
+    void stop();
+
+    // Mode commands: success without sending when the device already reports the mode.
+    OperationResult powerDown();
+    OperationResult setIdle();
+    OperationResult startSignal();
+    OperationResult startResist();
+    OperationResult startSignalAndResist();
+
+    // Streams: {514, "StartMEMS"} etc. without the channel.
+    OperationResult startMEMS();
+    OperationResult stopMEMS();
+    OperationResult startFPG();
+    OperationResult stopFPG();
+
+    // Codes: {515, "Unsupported parameter [...]"} without the channel or for code 0xFF. A
+    // running stream is restarted so that the device takes the new code.
+    OperationResult setAccelerometerSens(uint8_t code);
+    OperationResult setGyroscopeSens(uint8_t code);
+    OperationResult setIrAmplitude(uint8_t code);
+    OperationResult setRedAmplitude(uint8_t code);
+    uint8_t accelerometerSens() const;
+    uint8_t gyroscopeSens() const;
+    uint8_t irAmplitude() const;
+    uint8_t redAmplitude() const;
+
+    // Writes [0x06, low byte of value] without waiting for an answer.
+    OperationResult ping(int32_t value);
+
+    uint8_t ampMode() const { return mode_; }
+    int32_t battPower() const { return battery_; }
+    uint8_t samplingFrequency() const;
+    uint8_t samplingFrequencyResist() const;
+    uint8_t samplingFrequencyMEMS() const;
+    uint8_t samplingFrequencyFPG() const;
+    uint8_t modelCode() const { return deviceVersion().modelMajor; }
+    std::string serialNumber() const { return deviceVersion().serialText(); }
+    DeviceVersion deviceVersion() const { return version_.get(); }
+    uint32_t channelCount() const { return layout_.channelCount; }
+
+    Sensor::CommandSet supportedCommands() const { return commands_; }
+    Sensor::FeatureSet supportedFeatures() const { return features_; }
+    Sensor::ParameterMap supportedParameters() const { return parameters_; }
+
+    // After a reconnection: reads the device information and the status again.
+    OperationResult onConnected();
+    OperationResult onDisconnected();
+
+    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
+    std::weak_ptr<ModeBus> ampModeEvent() const { return modeBus_; }
+    std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
+    std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
+    std::weak_ptr<MotionBus> memsEvent() const { return motionBus_; }
+    std::weak_ptr<FpgBus> fpgEvent() const { return fpgBus_; }
+
+protected:
+    CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
+                          ProtocolIdentity identity, const Devices::ProtocolTiming& timing);
+
+    // The family's reading of the device's identity; throws rt_exception "Device unsupported.
+    // ..." for a device it does not know.
+    virtual StreamLayout layoutFor(const DeviceVersion& version) const = 0;
+    // Runs once the worker is up, before the device is brought to rest.
+    virtual void configureDevice() = 0;
+
+    // Checks the values (current code, one entry per channel, gain codes), sends the amplifier
+    // frame and, once the device accepted it, hands the new parameters to the signal and
+    // resistance channels and runs `accepted` (still under the command lock). The result is
+    // the device's answer.
+    OperationResult applyAmplifier(const AmplifierSettings& settings, const std::function<void()>& accepted);
+
+    // Sends one frame and waits for the status that answers its first byte. Under the command lock.
+    OpCmdRes exchange(const std::vector<uint8_t>& frame);
+
+    std::unique_lock<std::shared_mutex> lockCommands() { return std::unique_lock(commandLock_); }
+    std::shared_lock<std::shared_mutex> readCommands() const { return std::shared_lock(commandLock_); }
+
+    const StreamLayout& layout() const { return layout_; }
+    BLESignalChannel& signalChannel() { return *signal_; }
+
+private:
+    void start();
+    void setUpGatt();
+    void fillCapabilities();
+    void readStatus();
+    void onStatus(const std::vector<uint8_t>& bytes);
+    void bringToRest();
+    void workerPass();
+
+    OperationResult modeCommand(DevAmpStatus mode, uint8_t code, void (CommandStreamProtocol::*accepted)());
+    void streamSignalOnly();
+    void streamResistOnly();
+    void streamBoth();
+    void streamNone();
+
+    template <class Channel>
+    OperationResult streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                  const PackParams& params, bool on);
+    template <class Channel>
+    OperationResult setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                  PackParams& params, uint8_t& code, uint8_t value, const char* name);
+    OperationResult startMEMSLocked();
+    OperationResult startFPGLocked();
+
+    template <class Channel, class Reader, class Bus>
+    void drain(const std::shared_ptr<Channel>& channel, Reader& reader, bool passOn, Bus& bus);
+
+    const Devices::ProtocolTiming timing_;
+    const std::shared_ptr<BLE::IBLEDevice> device_;
+    const BLE::ServiceChannels deviceInformation_;
+    const ProtocolIdentity identity_;
+
+    SpinGuarded<DeviceVersion> version_;
+    StreamLayout layout_;
+    std::shared_ptr<BLE::IBLEChannel> status_;
+    std::shared_ptr<BLE::IBLEChannel> command_;
+    std::shared_ptr<BLESignalChannel> signal_;
+    std::shared_ptr<BLEResistChannel> resist_;
+    std::shared_ptr<BLEIMUChannel> motion_;
+    std::shared_ptr<BLEFPGChannel> fpg_;
+
+    // Guarded by the command lock: the codes sent with the stream commands.
+    PackParams motionParams_;
+    PackParams fpgParams_;
+
+    std::atomic<int32_t> battery_{0};
+    std::atomic<uint8_t> mode_{0};
+    std::atomic<uint8_t> motionState_{0};
+    std::atomic<uint8_t> fpgState_{0};
+    std::atomic<bool> linkLost_{false};
+
+    Sensor::CommandSet commands_;
+    Sensor::ParameterMap parameters_;
+    Sensor::FeatureSet features_;
+
+    mutable std::shared_mutex commandLock_;
+
+    const std::shared_ptr<BatteryBus> batteryBus_;
+    const std::shared_ptr<ModeBus> modeBus_;
+    const std::shared_ptr<SignalBus> signalBus_;
+    const std::shared_ptr<ResistBus> resistBus_;
+    const std::shared_ptr<MotionBus> motionBus_;
+    const std::shared_ptr<FpgBus> fpgBus_;
+    const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
+    Devices::CommandExchange<OpCmdRes> exchange_;
+    std::shared_ptr<BLE::DataBus::Callback> statusHandler_;
+
+    // Worker-only state.
+    Devices::NewestRecordReader<DevStatusPack> statusReader_;
+    Devices::BacklogReader<_SignalData> signalReader_;
+    Devices::BacklogReader<_ResistData> resistReader_;
+    Devices::BacklogReader<_IMUData> motionReader_;
+    Devices::BacklogReader<_FPGData> fpgReader_;
+    uint8_t workerMode_ = 0;
+
+    Devices::ProtocolWorker worker_;
+};
+
+}  // namespace VexaDevice::Kestrane

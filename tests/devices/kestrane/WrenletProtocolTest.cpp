@@ -1,0 +1,387 @@
+// Whole flows of the Wrenlet protocols against the emulated sensor, in both generations.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
+#include "sim/peers/wrenlet/WrenletPeer.hpp"
+#include "tests/devices/kestrane/StreamRig.hpp"
+
+using namespace VexaDevice::Kestrane;
+using namespace KestraneTest;
+using VexaDevice::OperationResult;
+using VexaSim::CommandStreamPeerModel;
+using VexaSim::CommandStreamPeerSettings;
+using VexaSim::WrenletPeerGeneration;
+using VexaSim::wrenletSettings;
+
+namespace {
+
+constexpr double Reference = static_cast<double>(2.4f);
+constexpr double Infinity = std::numeric_limits<double>::infinity();
+const std::vector<uint8_t> StartUpAmplifier{0x0A, 1, 3, 1, 3, 1, 3, 1, 3, 1, 1, 1, 1, 1};
+
+double signalVolts(uint32_t channel, uint32_t record, double gain = 6.0)
+{
+    return CommandStreamPeerModel::signalCount(channel, record) * Reference / (8388607.0 * gain);
+}
+
+class WrenletProtocolTest : public ::testing::TestWithParam<WrenletPeerGeneration> {
+protected:
+    CommandStreamPeerSettings settings(char model = 'P') const { return wrenletSettings(GetParam(), model); }
+
+    std::shared_ptr<WrenletBleProtocol> make(StreamRig& rig)
+    {
+        auto device = rig.open();
+        auto information = StreamRig::deviceInformation(*device);
+        auto protocol = GetParam() == WrenletPeerGeneration::First
+                            ? makeWrenletBleProtocol(device, information, fastProtocol())
+                            : makeWrenletBleProtocol2(device, information, fastProtocol());
+        devices_.push_back(device);
+        return protocol;
+    }
+
+    std::vector<std::shared_ptr<VexaDevice::BLE::BLEDevice>> devices_;
+};
+
+std::string generationName(const ::testing::TestParamInfo<WrenletPeerGeneration>& info)
+{
+    return info.param == WrenletPeerGeneration::First ? "BigEndianTwoByteCounters" : "LittleEndianFourByteCounters";
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, WrenletProtocolTest,
+                         ::testing::Values(WrenletPeerGeneration::First, WrenletPeerGeneration::Second), generationName);
+
+}  // namespace
+
+TEST_P(WrenletProtocolTest, StartUpSetsTheAmplifierAndLeavesAnIdleDeviceAlone)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    EXPECT_EQ(rig.peer->commandFrames(), Frames{StartUpAmplifier});
+    WrenletAmplifierParam amplifier;
+    ASSERT_TRUE(protocol->amplifierParam(amplifier));
+    EXPECT_EQ(amplifier.gain[3], 4);
+    EXPECT_EQ(amplifier.current, 1);
+    EXPECT_EQ(protocol->ampMode(), 2);
+    EXPECT_EQ(protocol->battPower(), 77);
+    EXPECT_EQ(protocol->samplingFrequency(), 4);
+    EXPECT_EQ(protocol->serialNumber(), "WR-000042");
+    EXPECT_EQ(protocol->modelCode(), 'P');
+}
+
+TEST_P(WrenletProtocolTest, StartUpBringsAMeasuringDeviceToRest)
+{
+    CommandStreamPeerSettings busy = settings();
+    busy.mode = 3;
+    busy.motionRunning = true;
+    busy.fpgRunning = true;
+    StreamRig rig(busy);
+    auto protocol = make(rig);
+    EXPECT_EQ(rig.peer->commandFrames(),
+              (Frames{StartUpAmplifier, {0x01}, {0x08, 0x2D}, {0x07, 0x09}}));
+    EXPECT_EQ(rig.peer->mode(), 1);
+}
+
+TEST_P(WrenletProtocolTest, SignalRecordsCarryThePeersValuesInOrder)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
+    Recorder<DevAmpStatus> modes(protocol->ampModeEvent());
+    ASSERT_TRUE(protocol->startSignal());
+    EXPECT_EQ(rig.framesAfter(1), Frames{{0x03}});
+    ASSERT_TRUE(signal.atLeast(24));
+    const auto records = signal.records();
+    for (size_t i = 0; i < records.size(); ++i) {
+        const _SignalData& record = records[i];
+        if (i > 0)
+            EXPECT_EQ(record.PackNum, records[i - 1].PackNum + 1);
+        EXPECT_EQ(record.Marker, CommandStreamPeerModel::markerOf(record.PackNum));
+        ASSERT_EQ(record.Samples.size(), 4u);
+        for (uint32_t ch = 0; ch < 4; ++ch)
+            EXPECT_DOUBLE_EQ(record.Samples[ch], signalVolts(ch, record.PackNum)) << record.PackNum << " " << ch;
+    }
+    EXPECT_TRUE(DevicesTest::eventually([&] {
+        const auto seen = modes.events();
+        return std::find(seen.begin(), seen.end(), DevAmpStatus::Signal) != seen.end();
+    }));
+
+    // The device already streams: nothing is sent.
+    ASSERT_TRUE(protocol->startSignal());
+    EXPECT_EQ(rig.framesAfter(1).size(), 1u);
+}
+
+TEST_P(WrenletProtocolTest, ResistanceRecordsCarryThePeersValuesWithOutOfRangeAsInfinity)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    Recorder<std::vector<_ResistData>> resist(protocol->resistEvent());
+    ASSERT_TRUE(protocol->startResist());
+    EXPECT_EQ(rig.framesAfter(1), Frames{{0x04}});
+    ASSERT_TRUE(resist.atLeast(3));
+    for (const _ResistData& record : resist.records())
+        EXPECT_EQ(record.Samples, (std::vector<double>{50000, 100000, 150000, Infinity}));
+}
+
+TEST_P(WrenletProtocolTest, SignalAndResistanceTogetherThenIdleAndPowerDown)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
+    Recorder<std::vector<_ResistData>> resist(protocol->resistEvent());
+    ASSERT_TRUE(protocol->startSignalAndResist());
+    EXPECT_TRUE(signal.atLeast(8));
+    EXPECT_TRUE(resist.atLeast(1));
+    ASSERT_TRUE(protocol->setIdle());
+    ASSERT_TRUE(protocol->powerDown());
+    EXPECT_EQ(rig.framesAfter(1), (Frames{{0x09}, {0x02}, {0x01}}));
+    EXPECT_EQ(rig.peer->mode(), 1);
+}
+
+TEST_P(WrenletProtocolTest, MotionAndPhotoplethysmogramStreamsWithTheirCodes)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    Recorder<std::vector<_IMUData>> motion(protocol->memsEvent());
+    Recorder<std::vector<_FPGData>> fpg(protocol->fpgEvent());
+    ASSERT_TRUE(protocol->startMEMS());
+    ASSERT_TRUE(protocol->startFPG());
+    ASSERT_TRUE(motion.atLeast(16));
+    ASSERT_TRUE(fpg.atLeast(16));
+    for (const _IMUData& record : motion.records()) {
+        for (uint32_t axis = 0; axis < 3; ++axis) {
+            EXPECT_DOUBLE_EQ(record.Accelerometer[axis],
+                             CommandStreamPeerModel::motionCount(axis, record.PackNum) * 4.0 / 32767);
+            EXPECT_DOUBLE_EQ(record.Gyroscope[axis],
+                             CommandStreamPeerModel::motionCount(axis + 3, record.PackNum) * 500.0 / 32767);
+        }
+    }
+    for (const _FPGData& record : fpg.records()) {
+        EXPECT_EQ(record.Value1, CommandStreamPeerModel::fpgCount(0, record.PackNum));
+        EXPECT_EQ(record.Value2, CommandStreamPeerModel::fpgCount(1, record.PackNum));
+    }
+
+    // A new sensitivity restarts the running stream with it and scales what follows.
+    ASSERT_TRUE(protocol->setAccelerometerSens(2));
+    EXPECT_EQ(protocol->accelerometerSens(), 2);
+    motion.clear();
+    ASSERT_TRUE(motion.atLeast(40));
+    const _IMUData last = motion.records().back();
+    EXPECT_DOUBLE_EQ(last.Accelerometer[1], CommandStreamPeerModel::motionCount(1, last.PackNum) * 8.0 / 32767);
+
+    ASSERT_TRUE(protocol->stopMEMS());
+    ASSERT_TRUE(protocol->stopFPG());
+    ASSERT_TRUE(protocol->setRedAmplitude(3));  // stream off: stored only
+    EXPECT_EQ(rig.framesAfter(1), (Frames{{0x07, 0x89}, {0x08, 0xAD}, {0x07, 0x91}, {0x07, 0x11}, {0x08, 0x2D}}));
+    EXPECT_EQ(protocol->redAmplitude(), 3);
+}
+
+TEST_P(WrenletProtocolTest, AnAcceptedAmplifierSettingIsSentAndScalesTheSignal)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    WrenletAmplifierParam param;
+    param.signalEnabled = {1, 0, 1, 7};
+    param.resistEnabled = {0, 1, 1, 0};
+    param.gain = {0, 2, 5, 6};
+    param.current = 3;
+    ASSERT_TRUE(protocol->setAmplifierParam(param));
+    EXPECT_EQ(rig.peer->amplifierFrame(), (std::vector<uint8_t>{0x0A, 1, 0, 0, 6, 1, 4, 1, 5, 3, 0, 1, 1, 0}));
+    WrenletAmplifierParam stored;
+    protocol->amplifierParam(stored);
+    EXPECT_EQ(stored.gain, param.gain);
+    EXPECT_EQ(stored.signalEnabled[3], 7);
+
+    Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
+    ASSERT_TRUE(protocol->startSignal());
+    ASSERT_TRUE(signal.atLeast(8));
+    const _SignalData record = signal.records().front();
+    const std::array<double, 4> gains{1, 3, 8, 12};
+    for (uint32_t ch = 0; ch < 4; ++ch)
+        EXPECT_DOUBLE_EQ(record.Samples[ch], signalVolts(ch, record.PackNum, gains[ch]));
+}
+
+TEST_P(WrenletProtocolTest, ARefusedAmplifierSettingIsAnErrorAndChangesNothing)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    rig.peer->setRefusal(CommandStreamPeerModel::WrongParameter, 0x0A);
+    WrenletAmplifierParam param;
+    param.gain = {1, 1, 1, 1};
+    param.current = 2;
+    const OperationResult refused = protocol->setAmplifierParam(param);
+    EXPECT_EQ(refused, OperationResult::failed(1, "Device error: [KSP_ERROR_CMD_PARAM]"));
+    WrenletAmplifierParam stored;
+    protocol->amplifierParam(stored);
+    EXPECT_EQ(stored.gain[0], 4);
+}
+
+TEST_P(WrenletProtocolTest, AmplifierValuesOutOfRangeAreRefusedWithoutSending)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    WrenletAmplifierParam param;
+    param.gain = {4, 4, 4, 4};
+    param.current = 5;
+    EXPECT_EQ(protocol->setAmplifierParam(param),
+              OperationResult::failed(517, "The specified Current value is not supported"));
+    param.current = 1;
+    param.gain[2] = 7;
+    EXPECT_EQ(protocol->setAmplifierParam(param),
+              OperationResult::failed(517, "The specified Gain value is not supported"));
+    EXPECT_TRUE(rig.framesAfter(1).empty());
+}
+
+TEST_P(WrenletProtocolTest, AnAnswerToAnotherCommandDoesNotCompleteACommand)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    rig.peer->setSilent(true);
+    std::thread intruder([&] {
+        DevicesTest::eventually([&] { return rig.framesAfter(1).size() == 1; });
+        rig.peer->sendStatus({50, 0, 2, 0x02});  // answers an idle frame
+    });
+    EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
+    intruder.join();
+    EXPECT_EQ(protocol->battPower(), 50);
+}
+
+TEST_P(WrenletProtocolTest, ShortAndDoubleStatusNotifications)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    Recorder<int> battery(protocol->batteryEvent());
+    rig.peer->sendStatus({9, 0});
+    rig.radio->drain();
+    EXPECT_EQ(protocol->battPower(), 77);
+    EXPECT_EQ(protocol->ampMode(), 2);
+
+    rig.peer->sendStatus({10, 0, 3, 0, 20, 0, 4 | (2 << 3), 0});
+    rig.radio->drain();
+    EXPECT_EQ(protocol->battPower(), 20);
+    EXPECT_EQ(protocol->ampMode(), 4);
+    ASSERT_TRUE(battery.atLeast(1));
+    EXPECT_TRUE(DevicesTest::eventually([&] { return battery.events().back() == 20; }));
+}
+
+TEST_P(WrenletProtocolTest, ModelCodesOfTheGenerations)
+{
+    StreamRig rig(settings('I'));
+    if (GetParam() == WrenletPeerGeneration::First) {
+        try {
+            make(rig);
+            FAIL() << "model I accepted";
+        } catch (const VexaDevice::Utility::rt_exception& e) {
+            EXPECT_STREQ(e.what(), "Device unsupported. Failed recognized the device Family");
+        }
+    } else {
+        auto protocol = make(rig);
+        EXPECT_EQ(protocol->modelCode(), 'I');
+        EXPECT_TRUE(protocol->startSignal());
+    }
+}
+
+TEST_P(WrenletProtocolTest, WhatTheGenerationsOffer)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    const auto parameters = protocol->supportedParameters();
+    EXPECT_EQ(parameters.contains(7), GetParam() == WrenletPeerGeneration::First);
+    EXPECT_EQ(parameters.at(11), 1);
+    EXPECT_EQ(parameters.at(29), 0);
+    EXPECT_EQ(protocol->supportedFeatures(), (VexaDevice::Sensor::FeatureSet{0, 1, 4, 5, 11}));
+    EXPECT_EQ(protocol->supportedCommands(),
+              (VexaDevice::Sensor::CommandSet{0, 1, 2, 3, 4, 5, 21, 22, 23, 24, 25, 26}));
+    EXPECT_EQ(protocol->samplingFrequencyMEMS(), 4);
+    EXPECT_EQ(protocol->samplingFrequencyFPG(), 2);
+    EXPECT_EQ(protocol->samplingFrequencyResist(), 0);
+}
+
+TEST_P(WrenletProtocolTest, ADeviceWithoutMotionOrPhotoplethysmogram)
+{
+    CommandStreamPeerSettings bare = settings();
+    bare.hasMotion = false;
+    bare.hasFpg = false;
+    StreamRig rig(bare);
+    auto protocol = make(rig);
+    EXPECT_FALSE(protocol->supportedParameters().contains(11));
+    EXPECT_FALSE(protocol->supportedCommands().contains(4));
+    EXPECT_EQ(protocol->setAccelerometerSens(1),
+              OperationResult::failed(515, "Unsupported parameter [AccelerometerSensitivity]"));
+    EXPECT_EQ(protocol->setRedAmplitude(1), OperationResult::failed(515, "Unsupported parameter [RedAmplitude]"));
+    EXPECT_EQ(protocol->startMEMS(), OperationResult::failed(514, "StartMEMS"));
+    EXPECT_EQ(protocol->stopFPG(), OperationResult::failed(514, "StopFPG"));
+    EXPECT_EQ(protocol->samplingFrequencyMEMS(), 255);
+    EXPECT_TRUE(rig.framesAfter(1).empty());
+}
+
+TEST_P(WrenletProtocolTest, CodeOxFFIsRefused)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    EXPECT_EQ(protocol->setGyroscopeSens(0xFF),
+              OperationResult::failed(515, "Unsupported parameter [GyroscopeSensitivity]"));
+    EXPECT_EQ(protocol->gyroscopeSens(), 1);
+}
+
+TEST_P(WrenletProtocolTest, ASilentDeviceGivesSendFailures)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    rig.peer->setSilent(true);
+    EXPECT_EQ(protocol->startResist(), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
+    EXPECT_EQ(protocol->startFPG(), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
+}
+
+TEST_P(WrenletProtocolTest, AStatusThatCannotBeReadFailsTheConstruction)
+{
+    StreamRig rig(settings());
+    rig.peer->statusCharacteristic()->failNextReads(3);
+    try {
+        make(rig);
+        FAIL() << "constructed";
+    } catch (const VexaDevice::Utility::rt_exception& e) {
+        EXPECT_STREQ(e.what(), "Can not read Status");
+    }
+}
+
+TEST_P(WrenletProtocolTest, ReconnectionReadsTheStatusAgain)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    auto device = devices_.back();
+    rig.peer->dropLink();
+    protocol->onDisconnected();
+    ASSERT_TRUE(DevicesTest::eventually([&] { return device->isDisconnected(); }));
+    rig.peer->statusCharacteristic()->setValue({33, 0, 2, 0});
+    device->connect();
+    ASSERT_TRUE(protocol->onConnected());
+    EXPECT_EQ(protocol->battPower(), 33);
+}
+
+// Setters and stream commands from two threads at once: the codes are only touched under the
+// command lock (ThreadSanitizer finds a race otherwise).
+TEST_P(WrenletProtocolTest, CodeSettersAndStreamCommandsRunConcurrently)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    std::thread setter([&] {
+        for (uint8_t code = 0; code < 20; ++code) {
+            protocol->setAccelerometerSens(code % 4);
+            protocol->setIrAmplitude(code % 8);
+        }
+    });
+    for (int i = 0; i < 10; ++i) {
+        protocol->startMEMS();
+        protocol->stopFPG();
+        protocol->accelerometerSens();
+    }
+    setter.join();
+    EXPECT_EQ(protocol->accelerometerSens(), 3);
+    EXPECT_EQ(protocol->irAmplitude(), 3);
+}
