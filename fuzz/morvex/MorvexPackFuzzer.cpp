@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 
+#include "sdk/devices/common/PackSplitter.hpp"
 #include "sdk/devices/morvex/MorvexWire.hpp"
 #include "sim/peers/morvex/MorvexPackWriter.hpp"
 
@@ -17,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::span<const uint8_t> bytes(data, size);
 
-    const auto statuses = splitStatusPacks(bytes);
+    const auto statuses = VexaDevice::Devices::splitPacks<DevStatusPack>(bytes);
     if (statuses.packs.size() != size / DevStatusPack::Size || statuses.remainder != (size % DevStatusPack::Size != 0))
         __builtin_trap();
 
-    const auto split = splitDataPacks(bytes);
+    const auto split = VexaDevice::Devices::splitPacks<MorvexPack>(bytes);
     if (split.packs.size() != size / MorvexPack::Size)
         __builtin_trap();
     const double gain = size > 0 ? 1 + data[0] % 12 : 6;

@@ -11,6 +11,7 @@
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
+#include "sdk/devices/common/PackSplitter.hpp"
 
 namespace VexaDevice::Morvex {
 
@@ -216,7 +217,7 @@ void MorvexBleProtocol::morvexReadStatus()
 
 void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes)
 {
-    const auto split = splitStatusPacks(bytes);
+    const auto split = Devices::splitPacks<DevStatusPack>(bytes);
     statusRing_->write(split.packs.data(), split.packs.size());
     if (split.remainder)
         Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
@@ -233,7 +234,7 @@ void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes)
 
 void MorvexBleProtocol::morvexOnDataNotify(const std::vector<uint8_t>& bytes)
 {
-    const auto split = splitDataPacks(bytes);
+    const auto split = Devices::splitPacks<MorvexPack>(bytes);
     dataRing_->write(split.packs.data(), split.packs.size());
     if (split.remainder)
         Utility::sdkLog().warn("Error data length. Device: [{}]", serialNumber());

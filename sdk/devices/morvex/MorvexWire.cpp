@@ -1,6 +1,5 @@
 #include "sdk/devices/morvex/MorvexWire.hpp"
 
-#include <algorithm>
 
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/devices/common/AmplifierGainCode.hpp"
@@ -8,19 +7,6 @@
 namespace VexaDevice::Morvex {
 
 namespace {
-
-template <class Pack>
-SplitPacks<Pack> split(std::span<const uint8_t> bytes)
-{
-    SplitPacks<Pack> result;
-    const size_t count = bytes.size() / Pack::Size;
-    result.packs.resize(count);
-    for (size_t i = 0; i < count; ++i)
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * Pack::Size), Pack::Size,
-                    result.packs[i].bytes.begin());
-    result.remainder = bytes.size() % Pack::Size != 0;
-    return result;
-}
 
 uint32_t bigEndian32(const MorvexPack& pack, size_t offset)
 {
@@ -66,16 +52,6 @@ std::string morvexErrorName(uint16_t code)
 OperationResult formatMorvexDeviceError(const OpCmdRes& reply)
 {
     return Utility::deviceErrorResult(reply.error, morvexErrorName(reply.error));
-}
-
-SplitPacks<DevStatusPack> splitStatusPacks(std::span<const uint8_t> bytes)
-{
-    return split<DevStatusPack>(bytes);
-}
-
-SplitPacks<MorvexPack> splitDataPacks(std::span<const uint8_t> bytes)
-{
-    return split<MorvexPack>(bytes);
 }
 
 PackCounts readPackCounts(const MorvexPack& pack)

@@ -66,15 +66,6 @@ std::string morvexErrorName(uint16_t code);
 // Success for error 0; otherwise {failed, error, "Device error: [" + name + "]"}.
 OperationResult formatMorvexDeviceError(const OpCmdRes& reply);
 
-// Whole units of a notification and whether bytes were left over.
-template <class Pack>
-struct SplitPacks {
-    std::vector<Pack> packs;
-    bool remainder = false;
-};
-SplitPacks<DevStatusPack> splitStatusPacks(std::span<const uint8_t> bytes);
-SplitPacks<MorvexPack> splitDataPacks(std::span<const uint8_t> bytes);
-
 // Raw counts of one data pack, electrodes in device order (O1, T3, T4, O2).
 struct PackCounts {
     uint32_t packNum = 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "sdk/devices/common/PackSplitter.hpp"
 #include "sdk/devices/morvex/MorvexWire.hpp"
 
 using namespace VexaDevice::Morvex;
@@ -71,20 +72,20 @@ TEST(MorvexPackDecode, SplitsNotificationsIntoWholePacks)
 {
     std::vector<uint8_t> bytes(40, 0);
     bytes[20] = 0xB4;
-    auto two = splitDataPacks(bytes);
+    auto two = VexaDevice::Devices::splitPacks<MorvexPack>(bytes);
     EXPECT_EQ(two.packs.size(), 2u);
     EXPECT_FALSE(two.remainder);
     EXPECT_EQ(two.packs[1].bytes[0], 0xB4);
 
-    auto oneAndAHalf = splitDataPacks(std::vector<uint8_t>(30, 0));
+    auto oneAndAHalf = VexaDevice::Devices::splitPacks<MorvexPack>(std::vector<uint8_t>(30, 0));
     EXPECT_EQ(oneAndAHalf.packs.size(), 1u);
     EXPECT_TRUE(oneAndAHalf.remainder);
 
-    auto shortStatus = splitStatusPacks(std::vector<uint8_t>{2, 0, 77});
+    auto shortStatus = VexaDevice::Devices::splitPacks<DevStatusPack>(std::vector<uint8_t>{2, 0, 77});
     EXPECT_TRUE(shortStatus.packs.empty());
     EXPECT_TRUE(shortStatus.remainder);
 
-    auto statuses = splitStatusPacks(std::vector<uint8_t>{1, 0, 50, 0, 2, 1, 49, 0});
+    auto statuses = VexaDevice::Devices::splitPacks<DevStatusPack>(std::vector<uint8_t>{1, 0, 50, 0, 2, 1, 49, 0});
     ASSERT_EQ(statuses.packs.size(), 2u);
     EXPECT_EQ(statuses.packs[1].state(), 2);
     EXPECT_EQ(statuses.packs[1].errorCode(), 1);

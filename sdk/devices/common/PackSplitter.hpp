@@ -1,0 +1,34 @@
+#pragma once
+// Splits one notification into the fixed-size units of a protocol (status packs, data packs).
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace VexaDevice::Devices {
+
+// The whole units of a notification and whether bytes were left over.
+template <class Pack>
+struct SplitPacks {
+    std::vector<Pack> packs;
+    bool remainder = false;
+};
+
+// Pack needs a static Size and a byte array `bytes` of that size. Bytes past the last whole
+// unit are never read as a unit.
+template <class Pack>
+SplitPacks<Pack> splitPacks(std::span<const uint8_t> bytes)
+{
+    SplitPacks<Pack> result;
+    const size_t count = bytes.size() / Pack::Size;
+    result.packs.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * Pack::Size), Pack::Size,
+                    result.packs[i].bytes.begin());
+    result.remainder = bytes.size() % Pack::Size != 0;
+    return result;
+}
+
+}  // namespace VexaDevice::Devices
