@@ -16,7 +16,7 @@ packages=(
   # the data-file packer
   espeak-ng
   # whole-program tests: a virtual display, a sound server, input and screenshots
-  xvfb xdotool imagemagick pulseaudio pulseaudio-utils sox
+  xvfb xdotool imagemagick pulseaudio pulseaudio-utils sox libfaketime
 )
 missing=()
 for p in "${packages[@]}"; do
