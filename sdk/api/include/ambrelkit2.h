@@ -101,6 +101,482 @@ AK_API uint8_t addSensorsCallbackScanner(SensorScannerWrap* scanner, SensorsFoun
 /* Null is accepted. */
 AK_API void removeSensorsCallbackScanner(CallbackHandle* handle);
 
+/* ---- Sensor handle and lifecycle ------------------------------------------------------ */
+
+/* A sensor made by createSensor; released by freeSensor. */
+typedef struct _Sensor _Sensor;
+
+/* Sensor commands for execCommandSensor (the low byte of the value is sent). */
+enum {
+    SensorCommandStartSignal = 0,
+    SensorCommandStopSignal = 1,
+    SensorCommandStartResist = 2,
+    SensorCommandStopResist = 3,
+    SensorCommandStartMEMS = 4,
+    SensorCommandStopMEMS = 5,
+    SensorCommandIdle = 21,
+    SensorCommandPowerDown = 22,
+    SensorCommandStartFPG = 23,
+    SensorCommandStopFPG = 24,
+    SensorCommandStartSignalAndResist = 25,
+    SensorCommandStopSignalAndResist = 26
+};
+
+/* Connection state byte of readStateSensor and the connection-state callback. */
+enum { SensorStateInRange = 0, SensorStateOutOfRange = 1 };
+
+/* Builds the sensor of one found record through the scanner that found it; null on failure. */
+AK_API _Sensor* createSensor(SensorScannerWrap* scanner, _SensorInfo* info, CallStatus* status);
+AK_API uint8_t connectSensor(_Sensor* sensor, CallStatus* status);
+AK_API uint8_t disconnectSensor(_Sensor* sensor, CallStatus* status);
+/* Null is accepted. Callback handles of the sensor receive nothing more afterwards and are
+   still released with their remove functions. */
+AK_API void freeSensor(_Sensor* sensor);
+/* The handle's SensorFamily value; 0 for a null handle. */
+AK_API uint8_t getFamilySensor(_Sensor* sensor);
+AK_API uint8_t execCommandSensor(_Sensor* sensor, int32_t command, CallStatus* status);
+/* Features any sensor of a family and model may offer, in ascending order. */
+AK_API int32_t getPossibleFeaturesCountSensor(uint8_t family, uint8_t model);
+/* *count: in the capacity of features, out the number of values written. */
+AK_API uint8_t getPossibleFeaturesSensor(uint8_t family, uint8_t model, int8_t* features, int32_t* count,
+                                         CallStatus* status);
+
+/* ---- Parameter records ------------------------------------------------------------------ */
+
+typedef struct SensorVersion {
+    uint32_t FwMajor;
+    uint32_t FwMinor;
+    uint32_t FwPatch;
+    uint32_t HwMajor;
+    uint32_t HwMinor;
+    uint32_t HwPatch;
+    uint32_t Extra;
+} SensorVersion;
+AK_STATIC_ASSERT(sizeof(SensorVersion) == 28, sensor_version_size);
+
+typedef struct EEGChannelInfo {
+    uint8_t ChannelType; /* electrode position code */
+    uint8_t DataIndex;   /* index of the channel's value in a signal record */
+    char Name[8];        /* at most 7 characters, terminated */
+    uint8_t ChannelId;
+} EEGChannelInfo;
+AK_STATIC_ASSERT(sizeof(EEGChannelInfo) == 11, eeg_channel_info_size);
+AK_STATIC_ASSERT(offsetof(EEGChannelInfo, Name) == 2, eeg_channel_info_name_offset);
+AK_STATIC_ASSERT(offsetof(EEGChannelInfo, ChannelId) == 10, eeg_channel_info_id_offset);
+
+/* Amplifier records: per channel a mode byte, a flag byte (0/1) and a gain code, then the
+   measuring current code. */
+typedef struct Morvex2AmplifierParam {
+    uint8_t ChMode[8];
+    uint8_t ChFlag[8];
+    uint8_t ChGain[8];
+    uint8_t Current;
+} Morvex2AmplifierParam;
+AK_STATIC_ASSERT(sizeof(Morvex2AmplifierParam) == 25, morvex2_amplifier_size);
+
+typedef struct WrenletAmplifierParam {
+    uint8_t ChMode[4];
+    uint8_t ChFlag[4];
+    uint8_t ChGain[4];
+    uint8_t Current;
+} WrenletAmplifierParam;
+AK_STATIC_ASSERT(sizeof(WrenletAmplifierParam) == 13, wrenlet_amplifier_size);
+
+typedef struct Vondra2AmplifierParam {
+    uint8_t ChMode[4];
+    uint8_t ChFlag[4];
+    uint8_t ChGain[4];
+    uint8_t Current;
+} Vondra2AmplifierParam;
+AK_STATIC_ASSERT(sizeof(Vondra2AmplifierParam) == 13, vondra2_amplifier_size);
+
+typedef struct VondraAmplifierParam {
+    uint8_t ChMode[7];
+    uint8_t ChFlag[7];
+    uint8_t ChGain[7];
+    uint8_t Current;
+} VondraAmplifierParam;
+AK_STATIC_ASSERT(sizeof(VondraAmplifierParam) == 22, vondra_amplifier_size);
+
+typedef struct DravikAmplifierParam {
+    uint8_t ReferentFlag; /* 0/1 */
+    uint8_t Setting1;
+    uint8_t Setting2;
+    uint8_t ChannelMode[24];
+    uint8_t ChannelGain[24];
+    uint8_t ExtraFlag; /* 0/1 */
+} DravikAmplifierParam;
+AK_STATIC_ASSERT(sizeof(DravikAmplifierParam) == 52, dravik_amplifier_size);
+
+typedef struct TesselMotionAssistantParam {
+    uint8_t StartThreshold;
+    uint8_t StopThreshold;
+    uint8_t SelectorCode;
+    uint8_t IntervalCode;
+} TesselMotionAssistantParam;
+AK_STATIC_ASSERT(sizeof(TesselMotionAssistantParam) == 4, tessel_motion_assistant_size);
+
+typedef struct TesselMotionCounterParam {
+    uint16_t CounterParam1;
+    uint16_t CounterParam2;
+} TesselMotionCounterParam;
+AK_STATIC_ASSERT(sizeof(TesselMotionCounterParam) == 4, tessel_motion_counter_size);
+
+typedef struct TesselStimulatorAndMAState {
+    uint8_t StimulatorState;
+    uint8_t MAState;
+} TesselStimulatorAndMAState;
+AK_STATIC_ASSERT(sizeof(TesselStimulatorAndMAState) == 2, tessel_stimulator_state_size);
+
+typedef struct TesselStimulatorParam {
+    uint8_t Amplitude;
+    uint8_t Reserved0;
+    uint16_t PulseWidth;
+    uint8_t Frequency;
+    uint8_t Reserved1;
+    uint16_t Duration;
+} TesselStimulatorParam;
+AK_STATIC_ASSERT(sizeof(TesselStimulatorParam) == 8, tessel_stimulator_param_size);
+AK_STATIC_ASSERT(offsetof(TesselStimulatorParam, Duration) == 6, tessel_stimulator_duration_offset);
+
+typedef struct DravikFSStatus {
+    uint8_t StatusByte0;
+    uint8_t StatusByte1;
+    uint8_t StatusByte2;
+    uint8_t StatusFlag; /* 0/1 */
+} DravikFSStatus;
+AK_STATIC_ASSERT(sizeof(DravikFSStatus) == 4, dravik_fs_status_size);
+
+typedef struct DravikFSDiskInfo {
+    uint64_t Value1;
+    uint64_t Value2;
+} DravikFSDiskInfo;
+AK_STATIC_ASSERT(sizeof(DravikFSDiskInfo) == 16, dravik_fs_disk_info_size);
+
+typedef struct StimulProgram {
+    double Frequency;      /* Hz */
+    double Power;          /* percent */
+    double PulseDuration;  /* seconds */
+    double StimulDuration; /* seconds */
+    double Pause;
+    double Reserved;
+} StimulProgram;
+AK_STATIC_ASSERT(sizeof(StimulProgram) == 48, stimul_program_size);
+
+/* ---- Parameter reads ---------------------------------------------------------------------
+   A family without the parameter answers 121. Text reads copy at most length - 1 characters
+   and a terminator; list reads take the array's capacity in *count and write back the number
+   of entries written. */
+
+AK_API uint8_t readNameSensor(_Sensor* sensor, char* buffer, int32_t length, CallStatus* status);
+AK_API uint8_t readAddressSensor(_Sensor* sensor, char* buffer, int32_t length, CallStatus* status);
+AK_API uint8_t readSerialNumberSensor(_Sensor* sensor, char* buffer, int32_t length, CallStatus* status);
+AK_API uint8_t readStateSensor(_Sensor* sensor, uint8_t* state, CallStatus* status);
+AK_API uint8_t readFirmwareModeSensor(_Sensor* sensor, uint8_t* mode, CallStatus* status);
+AK_API uint8_t readVersionSensor(_Sensor* sensor, SensorVersion* version, CallStatus* status);
+AK_API uint8_t readBattPowerSensor(_Sensor* sensor, int32_t* percent, CallStatus* status);
+AK_API uint8_t readBattVoltageSensor(_Sensor* sensor, int32_t* voltage, CallStatus* status);
+AK_API uint8_t readSamplingFrequencySensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readDataOffsetSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readGainSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readAccelerometerSensSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readGyroscopeSensSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readSamplingFrequencyMEMSSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readSamplingFrequencyFPGSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readIrAmplitudeFPGSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readRedAmplitudeFPGSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readSamplingFrequencyResistSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readSamplingFrequencyEnvelopeSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readSamplingFrequencyRespSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readAmpMode(_Sensor* sensor, uint8_t* mode, CallStatus* status);
+AK_API uint8_t readStimMode(_Sensor* sensor, uint8_t* mode, CallStatus* status);
+AK_API uint8_t readPhotoStimSyncState(_Sensor* sensor, uint8_t* state, CallStatus* status);
+AK_API uint8_t readPhotoStimTimeDefer(_Sensor* sensor, double* seconds, CallStatus* status);
+AK_API uint8_t readADCInputSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readExternalSwitchSensor(_Sensor* sensor, uint8_t* code, CallStatus* status);
+AK_API uint8_t readElectrodeStateTessel(_Sensor* sensor, uint8_t* state, CallStatus* status);
+AK_API uint8_t readMEMSCalibrateStateTessel(_Sensor* sensor, uint8_t* state, CallStatus* status);
+AK_API uint8_t readColorTessel(_Sensor* sensor, int32_t* colour, CallStatus* status);
+AK_API uint8_t readMotionCounterTessel(_Sensor* sensor, int32_t* counter, CallStatus* status);
+AK_API uint8_t readSurveyIdDravik(_Sensor* sensor, int32_t* id, CallStatus* status);
+AK_API uint8_t readAmplifierParamMorvex2(_Sensor* sensor, Morvex2AmplifierParam* param, CallStatus* status);
+AK_API uint8_t readAmplifierParamWrenlet(_Sensor* sensor, WrenletAmplifierParam* param, CallStatus* status);
+AK_API uint8_t readAmplifierParamVondra2(_Sensor* sensor, Vondra2AmplifierParam* param, CallStatus* status);
+AK_API uint8_t readAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam* param, CallStatus* status);
+AK_API uint8_t readAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam* param, CallStatus* status);
+AK_API uint8_t readFilesystemStatusDravik(_Sensor* sensor, DravikFSStatus* fsStatus, CallStatus* status);
+AK_API uint8_t readFileSystemDiskInfoDravik(_Sensor* sensor, DravikFSDiskInfo* info, CallStatus* status);
+AK_API uint8_t readMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam* param, CallStatus* status);
+AK_API uint8_t readMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam* param,
+                                              CallStatus* status);
+AK_API uint8_t readStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam* param, CallStatus* status);
+AK_API uint8_t readStimulatorAndMAStateTessel(_Sensor* sensor, TesselStimulatorAndMAState* state,
+                                              CallStatus* status);
+AK_API uint8_t readSupportedChannelsMorvex2(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
+                                            CallStatus* status);
+AK_API uint8_t readSupportedChannelsDravik(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
+                                           CallStatus* status);
+AK_API uint8_t readSupportedEEGChannels(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
+                                        CallStatus* status);
+AK_API uint8_t readStimPrograms(_Sensor* sensor, StimulProgram* programs, int32_t* count, CallStatus* status);
+/* Active hardware filters, written in descending order. */
+AK_API uint8_t readHardwareFiltersSensor(_Sensor* sensor, int16_t* filters, int32_t* count, CallStatus* status);
+/* Colour code of a found Tessel sensor (0 to 3), 4 for any other record. */
+AK_API void readColorInfo(const _SensorInfo* info, int32_t* colour);
+/* The photo-stimulator linked to a Dravik sensor, or null. */
+AK_API _Sensor* readPhotoStimDravik(_Sensor* sensor);
+
+/* ---- Delivered records -------------------------------------------------------------------
+   Records and the arrays they point to belong to the library and are valid during the call
+   only. Bytes between fields carry no data. */
+
+typedef struct MorvexSignalRecord {
+    uint32_t PackNum;
+    uint8_t Marker; /* 0 or 1 */
+    double O1;
+    double O2;
+    double T3;
+    double T4;
+} MorvexSignalRecord;
+AK_STATIC_ASSERT(sizeof(MorvexSignalRecord) == 40, morvex_signal_record_size);
+AK_STATIC_ASSERT(offsetof(MorvexSignalRecord, O1) == 8, morvex_signal_record_o1_offset);
+
+typedef struct MorvexResistRecord {
+    double O1;
+    double O2;
+    double T3;
+    double T4;
+} MorvexResistRecord;
+AK_STATIC_ASSERT(sizeof(MorvexResistRecord) == 32, morvex_resist_record_size);
+
+typedef struct FourChannelResistRecord {
+    uint32_t PackNum;
+    double O1;
+    double O2;
+    double T3;
+    double T4;
+} FourChannelResistRecord;
+AK_STATIC_ASSERT(sizeof(FourChannelResistRecord) == 40, four_channel_resist_record_size);
+AK_STATIC_ASSERT(offsetof(FourChannelResistRecord, O1) == 8, four_channel_resist_record_o1_offset);
+
+typedef struct SignalChannelsRecord {
+    uint32_t PackNum;
+    uint8_t Marker;
+    uint32_t SampleCount;
+    double* Samples;
+} SignalChannelsRecord;
+AK_STATIC_ASSERT(sizeof(SignalChannelsRecord) == 24, signal_channels_record_size);
+AK_STATIC_ASSERT(offsetof(SignalChannelsRecord, SampleCount) == 8, signal_channels_record_count_offset);
+AK_STATIC_ASSERT(offsetof(SignalChannelsRecord, Samples) == 16, signal_channels_record_samples_offset);
+
+typedef struct ResistChannelsRecord {
+    uint32_t PackNum;
+    uint32_t ValueCount;
+    uint64_t Reserved0;
+    double* Values;
+    uint64_t Reserved1;
+} ResistChannelsRecord;
+AK_STATIC_ASSERT(sizeof(ResistChannelsRecord) == 32, resist_channels_record_size);
+AK_STATIC_ASSERT(offsetof(ResistChannelsRecord, ValueCount) == 4, resist_channels_record_count_offset);
+AK_STATIC_ASSERT(offsetof(ResistChannelsRecord, Values) == 16, resist_channels_record_values_offset);
+
+typedef struct DravikResistRecord {
+    uint32_t PackNum;
+    double Scalar1;
+    double Scalar2;
+    double Scalar3;
+    uint32_t ValueCount;
+    double* Values;
+} DravikResistRecord;
+AK_STATIC_ASSERT(sizeof(DravikResistRecord) == 48, dravik_resist_record_size);
+AK_STATIC_ASSERT(offsetof(DravikResistRecord, ValueCount) == 32, dravik_resist_record_count_offset);
+AK_STATIC_ASSERT(offsetof(DravikResistRecord, Values) == 40, dravik_resist_record_values_offset);
+
+typedef struct FPGRecord {
+    uint32_t PackNum;
+    double Value1;
+    double Value2;
+} FPGRecord;
+AK_STATIC_ASSERT(sizeof(FPGRecord) == 24, fpg_record_size);
+
+typedef struct MEMSRecord {
+    uint32_t PackNum;
+    double AccelerometerX;
+    double AccelerometerY;
+    double AccelerometerZ;
+    double GyroscopeX;
+    double GyroscopeY;
+    double GyroscopeZ;
+} MEMSRecord;
+AK_STATIC_ASSERT(sizeof(MEMSRecord) == 56, mems_record_size);
+
+typedef struct QuaternionRecord {
+    uint32_t PackNum;
+    float W;
+    float X;
+    float Y;
+    float Z;
+} QuaternionRecord;
+AK_STATIC_ASSERT(sizeof(QuaternionRecord) == 20, quaternion_record_size);
+
+typedef struct EnvelopeRecord {
+    uint32_t PackNum;
+    double Value;
+} EnvelopeRecord;
+AK_STATIC_ASSERT(sizeof(EnvelopeRecord) == 16, envelope_record_size);
+
+typedef struct TesselSamplesRecord {
+    uint32_t PackNum;
+    double* Samples;
+    uint32_t SampleCount;
+} TesselSamplesRecord;
+AK_STATIC_ASSERT(sizeof(TesselSamplesRecord) == 24, tessel_samples_record_size);
+AK_STATIC_ASSERT(offsetof(TesselSamplesRecord, SampleCount) == 16, tessel_samples_record_count_offset);
+
+typedef struct FileChunkRecord {
+    uint32_t Head1;
+    uint32_t Head2;
+    uint32_t ByteCount;
+    uint8_t* Bytes;
+} FileChunkRecord;
+AK_STATIC_ASSERT(sizeof(FileChunkRecord) == 24, file_chunk_record_size);
+AK_STATIC_ASSERT(offsetof(FileChunkRecord, Bytes) == 16, file_chunk_record_bytes_offset);
+
+typedef struct VondraSignalRecord {
+    uint32_t PackNum;
+    uint8_t Marker;
+    double Values[7];
+} VondraSignalRecord;
+AK_STATIC_ASSERT(sizeof(VondraSignalRecord) == 64, vondra_signal_record_size);
+
+typedef struct VondraResistRecord {
+    uint32_t PackNum;
+    double Values[7];
+} VondraResistRecord;
+AK_STATIC_ASSERT(sizeof(VondraResistRecord) == 64, vondra_resist_record_size);
+
+/* ---- Host callbacks ----------------------------------------------------------------------
+   Registered functions run on the library's threads (a sensor's worker, or its connection
+   thread for connection states), sensor handle first and user pointer last. A batch function is
+   also called for an empty batch, with a null array and count 0. A registration lasts until
+   its handle goes to the matching remove function; handles of the functions marked "dual"
+   are DualCallbackHandle and go to the removal functions of those three. */
+
+typedef struct DualCallbackHandle DualCallbackHandle;
+
+typedef void (*MorvexSignalCallback)(_Sensor* sensor, MorvexSignalRecord* records, uint32_t count, void* userData);
+typedef void (*MorvexResistCallback)(_Sensor* sensor, MorvexResistRecord* record, void* userData);
+typedef void (*FourChannelResistCallback)(_Sensor* sensor, FourChannelResistRecord* record, void* userData);
+typedef void (*FourChannelResistArrayCallback)(_Sensor* sensor, FourChannelResistRecord* records, uint32_t count,
+                                               void* userData);
+typedef void (*SignalChannelsCallback)(_Sensor* sensor, SignalChannelsRecord* records, uint32_t count,
+                                       void* userData);
+typedef void (*ResistChannelsCallback)(_Sensor* sensor, ResistChannelsRecord* records, uint32_t count,
+                                       void* userData);
+typedef void (*DravikResistCallback)(_Sensor* sensor, DravikResistRecord* records, uint32_t count, void* userData);
+typedef void (*DravikSignalResistCallback)(_Sensor* sensor, SignalChannelsRecord* signal, uint32_t signalCount,
+                                           DravikResistRecord* resist, uint32_t resistCount, void* userData);
+typedef void (*RawSignalCallback)(_Sensor* sensor, uint8_t* bytes, uint32_t count, void* userData);
+typedef void (*FPGDataCallback)(_Sensor* sensor, FPGRecord* records, uint32_t count, void* userData);
+typedef void (*MEMSDataCallback)(_Sensor* sensor, MEMSRecord* records, uint32_t count, void* userData);
+typedef void (*QuaternionDataCallback)(_Sensor* sensor, QuaternionRecord* records, uint32_t count, void* userData);
+typedef void (*EnvelopeDataCallback)(_Sensor* sensor, EnvelopeRecord* records, uint32_t count, void* userData);
+typedef void (*TesselSamplesCallback)(_Sensor* sensor, TesselSamplesRecord* records, uint32_t count,
+                                      void* userData);
+typedef void (*FileStreamCallback)(_Sensor* sensor, FileChunkRecord* records, uint32_t count, void* userData);
+typedef void (*VondraSignalCallback)(_Sensor* sensor, VondraSignalRecord* records, uint32_t count, void* userData);
+typedef void (*VondraResistCallback)(_Sensor* sensor, VondraResistRecord* records, uint32_t count, void* userData);
+typedef void (*IntValueCallback)(_Sensor* sensor, int32_t value, void* userData);
+typedef void (*ByteValueCallback)(_Sensor* sensor, uint8_t value, void* userData);
+typedef void (*ConnectionStateCallback)(_Sensor* sensor, uint8_t state, void* userData);
+
+AK_API uint8_t addSignalDataCallbackMorvex(_Sensor* sensor, MorvexSignalCallback callback, DualCallbackHandle** handle,
+                                           void* userData, CallStatus* status); /* dual */
+AK_API uint8_t addResistCallbackMorvex(_Sensor* sensor, MorvexResistCallback callback, DualCallbackHandle** handle,
+                                       void* userData, CallStatus* status); /* dual */
+AK_API uint8_t addMEMSDataCallback(_Sensor* sensor, MEMSDataCallback callback, DualCallbackHandle** handle,
+                                   void* userData, CallStatus* status); /* dual */
+AK_API uint8_t addSignalCallbackMorvex2(_Sensor* sensor, SignalChannelsCallback callback, CallbackHandle** handle,
+                                        void* userData, CallStatus* status);
+AK_API uint8_t addResistCallbackMorvex2(_Sensor* sensor, ResistChannelsCallback callback, CallbackHandle** handle,
+                                        void* userData, CallStatus* status);
+AK_API uint8_t addSignalDataCallbackLorrel(_Sensor* sensor, MorvexSignalCallback callback, CallbackHandle** handle,
+                                           void* userData, CallStatus* status);
+AK_API uint8_t addResistCallbackLorrel(_Sensor* sensor, FourChannelResistCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status);
+AK_API uint8_t addSignalDataCallbackVondra2(_Sensor* sensor, MorvexSignalCallback callback, CallbackHandle** handle,
+                                            void* userData, CallStatus* status);
+AK_API uint8_t addResistCallbackVondra2(_Sensor* sensor, FourChannelResistArrayCallback callback,
+                                        CallbackHandle** handle, void* userData, CallStatus* status);
+AK_API uint8_t addSignalDataCallbackVondra(_Sensor* sensor, VondraSignalCallback callback, CallbackHandle** handle,
+                                           void* userData, CallStatus* status);
+AK_API uint8_t addResistCallbackVondra(_Sensor* sensor, VondraResistCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status);
+AK_API uint8_t addSignalCallbackDravik(_Sensor* sensor, SignalChannelsCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status);
+AK_API uint8_t addResistCallbackDravik(_Sensor* sensor, DravikResistCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status);
+AK_API uint8_t addSignalResistCallbackDravik(_Sensor* sensor, DravikSignalResistCallback callback,
+                                             CallbackHandle** handle, void* userData, CallStatus* status);
+AK_API uint8_t addSignalRawCallbackDravik(_Sensor* sensor, RawSignalCallback callback, CallbackHandle** handle,
+                                          void* userData, CallStatus* status);
+AK_API uint8_t addFileStreamReadCallbackDravik(_Sensor* sensor, FileStreamCallback callback, CallbackHandle** handle,
+                                               void* userData, CallStatus* status);
+AK_API uint8_t addFPGDataCallback(_Sensor* sensor, FPGDataCallback callback, CallbackHandle** handle, void* userData,
+                                  CallStatus* status);
+AK_API uint8_t addQuaternionDataCallback(_Sensor* sensor, QuaternionDataCallback callback, CallbackHandle** handle,
+                                         void* userData, CallStatus* status);
+AK_API uint8_t addEnvelopeDataCallbackTessel(_Sensor* sensor, EnvelopeDataCallback callback, CallbackHandle** handle,
+                                             void* userData, CallStatus* status);
+AK_API uint8_t addSignalCallbackTessel(_Sensor* sensor, TesselSamplesCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status);
+AK_API uint8_t addRespirationCallbackTessel(_Sensor* sensor, TesselSamplesCallback callback, CallbackHandle** handle,
+                                            void* userData, CallStatus* status);
+AK_API uint8_t addBatteryCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle,
+                                  void* userData, CallStatus* status);
+AK_API uint8_t addBatteryVoltageCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle,
+                                         void* userData, CallStatus* status);
+AK_API uint8_t addAmpModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
+                                  void* userData, CallStatus* status);
+AK_API uint8_t addElectrodeStateCallbackTessel(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
+                                               void* userData, CallStatus* status);
+AK_API uint8_t addStimModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
+                                   void* userData, CallStatus* status);
+AK_API uint8_t addPhotoStimSyncStateCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
+                                             void* userData, CallStatus* status);
+AK_API uint8_t addConnectionStateCallback(_Sensor* sensor, ConnectionStateCallback callback, CallbackHandle** handle,
+                                          void* userData, CallStatus* status);
+
+/* Removal: null is accepted. A delivery already under way finishes; none starts afterwards. */
+AK_API void removeSignalDataCallbackMorvex(DualCallbackHandle* handle);
+AK_API void removeResistCallbackMorvex(DualCallbackHandle* handle);
+AK_API void removeMEMSDataCallback(DualCallbackHandle* handle);
+AK_API void removeSignalCallbackMorvex2(CallbackHandle* handle);
+AK_API void removeResistCallbackMorvex2(CallbackHandle* handle);
+AK_API void removeSignalDataCallbackLorrel(CallbackHandle* handle);
+AK_API void removeResistCallbackLorrel(CallbackHandle* handle);
+AK_API void removeSignalDataCallbackVondra2(CallbackHandle* handle);
+AK_API void removeResistCallbackVondra2(CallbackHandle* handle);
+AK_API void removeSignalDataCallbackVondra(CallbackHandle* handle);
+AK_API void removeResistCallbackVondra(CallbackHandle* handle);
+AK_API void removeSignalCallbackDravik(CallbackHandle* handle);
+AK_API void removeResistCallbackDravik(CallbackHandle* handle);
+AK_API void removeSignalResistCallbackDravik(CallbackHandle* handle);
+AK_API void removeSignalRawCallbackDravik(CallbackHandle* handle);
+AK_API void removeFileStreamReadCallbackDravik(CallbackHandle* handle);
+AK_API void removeFPGDataCallback(CallbackHandle* handle);
+AK_API void removeQuaternionDataCallback(CallbackHandle* handle);
+AK_API void removeEnvelopeDataCallbackTessel(CallbackHandle* handle);
+AK_API void removeSignalCallbackTessel(CallbackHandle* handle);
+AK_API void removeRespirationCallbackTessel(CallbackHandle* handle);
+AK_API void removeBatteryCallback(CallbackHandle* handle);
+AK_API void removeBatteryVoltageCallback(CallbackHandle* handle);
+AK_API void removeAmpModeCallback(CallbackHandle* handle);
+AK_API void removeElectrodeStateCallbackTessel(CallbackHandle* handle);
+AK_API void removeStimModeCallback(CallbackHandle* handle);
+AK_API void removePhotoStimSyncStateCallback(CallbackHandle* handle);
+AK_API void removeConnectionStateCallback(CallbackHandle* handle);
+
 AK_EXTERN_C_END
 
 #endif /* AMBRELKIT2_H */

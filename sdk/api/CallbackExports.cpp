@@ -1,0 +1,286 @@
+// The exported callback registrations and removals. A registration asks the sensor's family
+// adapter for a subscriber on the family's event bus and hands the host a heap handle that
+// keeps it alive; the removal frees the handle, which ends the subscription.
+
+#include "sdk/api/CallStatus.hpp"
+#include "sdk/api/CallbackHandle.hpp"
+#include "sdk/api/DualCallbackHandle.hpp"
+#include "sdk/api/SensorWrap.hpp"
+#include "sdk/api/include/ambrelkit2.h"
+
+using namespace VexaDevice;
+using namespace VexaDevice::Api;
+
+namespace VexaDevice::Api {
+
+void freeDualCallbackHandle(DualCallbackHandle* handle) {
+    if (handle == nullptr) {
+        return;
+    }
+    handle->kestrane.reset();
+    handle->family.reset();
+    delete handle;
+}
+
+}  // namespace VexaDevice::Api
+
+namespace {
+
+// The feature a sensor must offer before motion data can be registered.
+constexpr Sensor::SensorFeature kMotionFeature = 1;
+
+const ExportFailure kAddFailure{Errors::AddCallbackFailed};
+
+// Checks the arguments, asks `subscribe(access, host)` for the subscription and stores the
+// handle that `wrap(subscription)` makes from it.
+template <typename Handle, typename Function, typename Subscribe, typename Wrap>
+uint8_t registerCallback(_Sensor* sensor, Function function, Handle** handle, void* userData, CallStatus* status,
+                         Subscribe subscribe, Wrap wrap) {
+    if (sensor == nullptr || handle == nullptr) {
+        return statusFail(Errors::AddCallbackFailed, status);
+    }
+    return guardedExport(status, kAddFailure, [&]() -> uint8_t {
+        auto subscription = subscribe(sensor->access(), HostTarget<Function>{sensor, function, userData});
+        if (!subscription.subscriber) {
+            const auto result = withDefaultCode(subscription.result, Errors::AddCallbackFailed);
+            return statusFromResult(&result, status);
+        }
+        *handle = wrap(std::move(subscription));
+        return statusOk(nullptr, status, 1);
+    });
+}
+
+CallbackHandle* singleHandle(Subscription subscription) {
+    return makeCallbackHandle(std::move(subscription.subscriber));
+}
+
+DualCallbackHandle* dualHandle(Subscription subscription) {
+    auto* handle = new DualCallbackHandle{};
+    if (subscription.records == Subscription::Records::Kestrane) {
+        handle->kestrane = std::move(subscription.subscriber);
+    } else {
+        handle->family = std::move(subscription.subscriber);
+    }
+    return handle;
+}
+
+// A registration with a CallbackHandle, through one adapter method.
+template <typename Function>
+uint8_t addSingle(_Sensor* sensor, Function function, CallbackHandle** handle, void* userData, CallStatus* status,
+                  Subscription (FamilyAccess::*add)(const HostTarget<Function>&)) {
+    return registerCallback(
+        sensor, function, handle, userData, status,
+        [add](FamilyAccess& access, const HostTarget<Function>& host) { return (access.*add)(host); }, singleHandle);
+}
+
+template <typename Function>
+uint8_t addDual(_Sensor* sensor, Function function, DualCallbackHandle** handle, void* userData, CallStatus* status,
+                Subscription (FamilyAccess::*add)(const HostTarget<Function>&)) {
+    return registerCallback(
+        sensor, function, handle, userData, status,
+        [add](FamilyAccess& access, const HostTarget<Function>& host) { return (access.*add)(host); }, dualHandle);
+}
+
+uint8_t addIntValue(_Sensor* sensor, IntValueCallback function, CallbackHandle** handle, void* userData,
+                    CallStatus* status, IntEvent event) {
+    return registerCallback(
+        sensor, function, handle, userData, status,
+        [event](FamilyAccess& access, const HostTarget<IntValueCallback>& host) { return access.addIntValue(event, host); },
+        singleHandle);
+}
+
+uint8_t addByteValue(_Sensor* sensor, ByteValueCallback function, CallbackHandle** handle, void* userData,
+                     CallStatus* status, ByteEvent event) {
+    return registerCallback(sensor, function, handle, userData, status,
+                            [event](FamilyAccess& access, const HostTarget<ByteValueCallback>& host) {
+                                return access.addByteValue(event, host);
+                            },
+                            singleHandle);
+}
+
+}  // namespace
+
+extern "C" {
+
+AK_API uint8_t addSignalDataCallbackMorvex(_Sensor* sensor, MorvexSignalCallback callback, DualCallbackHandle** handle,
+                                           void* userData, CallStatus* status) {
+    return addDual(sensor, callback, handle, userData, status, &FamilyAccess::addSignalDataMorvex);
+}
+
+AK_API uint8_t addResistCallbackMorvex(_Sensor* sensor, MorvexResistCallback callback, DualCallbackHandle** handle,
+                                       void* userData, CallStatus* status) {
+    return addDual(sensor, callback, handle, userData, status, &FamilyAccess::addResistMorvex);
+}
+
+AK_API uint8_t addMEMSDataCallback(_Sensor* sensor, MEMSDataCallback callback, DualCallbackHandle** handle,
+                                   void* userData, CallStatus* status) {
+    return registerCallback(sensor, callback, handle, userData, status,
+                            [](FamilyAccess& access, const HostTarget<MEMSDataCallback>& host) {
+                                if (!access.sensor().isSupportedFeature(kMotionFeature)) {
+                                    return Subscription::refused();
+                                }
+                                return access.addMEMSData(host);
+                            },
+                            dualHandle);
+}
+
+AK_API uint8_t addSignalCallbackMorvex2(_Sensor* sensor, SignalChannelsCallback callback, CallbackHandle** handle,
+                                        void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addSignalMorvex2);
+}
+
+AK_API uint8_t addResistCallbackMorvex2(_Sensor* sensor, ResistChannelsCallback callback, CallbackHandle** handle,
+                                        void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addResistMorvex2);
+}
+
+AK_API uint8_t addSignalDataCallbackLorrel(_Sensor* sensor, MorvexSignalCallback callback, CallbackHandle** handle,
+                                           void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addSignalLorrel);
+}
+
+AK_API uint8_t addResistCallbackLorrel(_Sensor* sensor, FourChannelResistCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addResistLorrel);
+}
+
+AK_API uint8_t addSignalDataCallbackVondra2(_Sensor* sensor, MorvexSignalCallback callback, CallbackHandle** handle,
+                                            void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addSignalVondra2);
+}
+
+AK_API uint8_t addResistCallbackVondra2(_Sensor* sensor, FourChannelResistArrayCallback callback,
+                                        CallbackHandle** handle, void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addResistVondra2);
+}
+
+AK_API uint8_t addSignalDataCallbackVondra(_Sensor* sensor, VondraSignalCallback callback, CallbackHandle** handle,
+                                           void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addSignalVondra);
+}
+
+AK_API uint8_t addResistCallbackVondra(_Sensor* sensor, VondraResistCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addResistVondra);
+}
+
+AK_API uint8_t addSignalCallbackDravik(_Sensor* sensor, SignalChannelsCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addSignalDravik);
+}
+
+AK_API uint8_t addResistCallbackDravik(_Sensor* sensor, DravikResistCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addResistDravik);
+}
+
+AK_API uint8_t addSignalResistCallbackDravik(_Sensor* sensor, DravikSignalResistCallback callback,
+                                             CallbackHandle** handle, void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addSignalResistDravik);
+}
+
+AK_API uint8_t addSignalRawCallbackDravik(_Sensor* sensor, RawSignalCallback callback, CallbackHandle** handle,
+                                          void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addSignalRawDravik);
+}
+
+AK_API uint8_t addFileStreamReadCallbackDravik(_Sensor* sensor, FileStreamCallback callback, CallbackHandle** handle,
+                                               void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addFileStreamDravik);
+}
+
+AK_API uint8_t addFPGDataCallback(_Sensor* sensor, FPGDataCallback callback, CallbackHandle** handle, void* userData,
+                                  CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addFPGData);
+}
+
+AK_API uint8_t addQuaternionDataCallback(_Sensor* sensor, QuaternionDataCallback callback, CallbackHandle** handle,
+                                         void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addQuaternionData);
+}
+
+AK_API uint8_t addEnvelopeDataCallbackTessel(_Sensor* sensor, EnvelopeDataCallback callback, CallbackHandle** handle,
+                                             void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addEnvelopeTessel);
+}
+
+AK_API uint8_t addSignalCallbackTessel(_Sensor* sensor, TesselSamplesCallback callback, CallbackHandle** handle,
+                                       void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addSignalTessel);
+}
+
+AK_API uint8_t addRespirationCallbackTessel(_Sensor* sensor, TesselSamplesCallback callback, CallbackHandle** handle,
+                                            void* userData, CallStatus* status) {
+    return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addRespirationTessel);
+}
+
+AK_API uint8_t addBatteryCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle,
+                                  void* userData, CallStatus* status) {
+    return addIntValue(sensor, callback, handle, userData, status, IntEvent::Battery);
+}
+
+AK_API uint8_t addBatteryVoltageCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle,
+                                         void* userData, CallStatus* status) {
+    return addIntValue(sensor, callback, handle, userData, status, IntEvent::BatteryVoltage);
+}
+
+AK_API uint8_t addAmpModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
+                                  void* userData, CallStatus* status) {
+    return addByteValue(sensor, callback, handle, userData, status, ByteEvent::AmpMode);
+}
+
+AK_API uint8_t addElectrodeStateCallbackTessel(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
+                                               void* userData, CallStatus* status) {
+    return addByteValue(sensor, callback, handle, userData, status, ByteEvent::ElectrodeState);
+}
+
+AK_API uint8_t addStimModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
+                                   void* userData, CallStatus* status) {
+    return addByteValue(sensor, callback, handle, userData, status, ByteEvent::StimMode);
+}
+
+AK_API uint8_t addPhotoStimSyncStateCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
+                                             void* userData, CallStatus* status) {
+    return addByteValue(sensor, callback, handle, userData, status, ByteEvent::PhotoStimSyncState);
+}
+
+AK_API uint8_t addConnectionStateCallback(_Sensor* sensor, ConnectionStateCallback callback, CallbackHandle** handle,
+                                          void* userData, CallStatus* status) {
+    return registerCallback(sensor, callback, handle, userData, status,
+                            [](FamilyAccess& access, const HostTarget<ConnectionStateCallback>& host) {
+                                return access.addConnectionState(host);
+                            },
+                            singleHandle);
+}
+
+AK_API void removeSignalDataCallbackMorvex(DualCallbackHandle* handle) { freeDualCallbackHandle(handle); }
+AK_API void removeResistCallbackMorvex(DualCallbackHandle* handle) { freeDualCallbackHandle(handle); }
+AK_API void removeMEMSDataCallback(DualCallbackHandle* handle) { freeDualCallbackHandle(handle); }
+
+AK_API void removeSignalCallbackMorvex2(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeResistCallbackMorvex2(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeSignalDataCallbackLorrel(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeResistCallbackLorrel(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeSignalDataCallbackVondra2(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeResistCallbackVondra2(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeSignalDataCallbackVondra(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeResistCallbackVondra(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeSignalCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeResistCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeSignalResistCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeSignalRawCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeFileStreamReadCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeFPGDataCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeQuaternionDataCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeEnvelopeDataCallbackTessel(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeSignalCallbackTessel(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeRespirationCallbackTessel(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeBatteryCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeBatteryVoltageCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeAmpModeCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeElectrodeStateCallbackTessel(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeStimModeCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removePhotoStimSyncStateCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_API void removeConnectionStateCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+
+}  // extern "C"

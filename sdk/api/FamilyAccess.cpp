@@ -1,0 +1,130 @@
+#include "sdk/api/FamilyAccess.hpp"
+
+#include "sdk/api/CallStatus.hpp"
+#include "sdk/api/HostDelivery.hpp"
+#include "sdk/core/Log.hpp"
+
+namespace VexaDevice::Api {
+
+OperationResult unsupportedRead() {
+    return OperationResult::failed(static_cast<int32_t>(Errors::ReadUnsupported.code), Errors::ReadUnsupported.text);
+}
+
+Subscription Subscription::refused() {
+    return failed(OperationResult::failed(static_cast<int32_t>(Errors::CallbackUnsupported.code),
+                                          Errors::CallbackUnsupported.text));
+}
+
+Subscription Subscription::failed(OperationResult result) {
+    Subscription subscription;
+    subscription.result = std::move(result);
+    return subscription;
+}
+
+Subscription Subscription::made(std::shared_ptr<void> subscriber, Records records) {
+    Subscription subscription;
+    subscription.subscriber = std::move(subscriber);
+    subscription.records = records;
+    return subscription;
+}
+
+void logFailedDelivery(const char* what) noexcept {
+    try {
+        Utility::sdkLog().error("[HostCallback] Delivery failed: {}", what != nullptr ? what : "unknown exception");
+    } catch (...) {
+        // Nothing is left to report to.
+    }
+}
+
+FamilyAccess::FamilyAccess(std::shared_ptr<Sensor::ISensor> sensor) : sensor_(std::move(sensor)) {}
+
+OperationResult FamilyAccess::readText(TextParameter, std::string&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readState(int32_t&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readByte(ByteParameter, uint8_t&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readInt(IntParameter, int32_t&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readPhotoStimTimeDefer(double&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readVersion(SensorVersion&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readAmplifierMorvex2(Morvex2AmplifierParam&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readAmplifierWrenlet(WrenletAmplifierParam&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readAmplifierVondra2(Vondra2AmplifierParam&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readAmplifierVondra(VondraAmplifierParam&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readAmplifierDravik(DravikAmplifierParam&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readFilesystemStatus(DravikFSStatus&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readFileSystemDiskInfo(DravikFSDiskInfo&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readMotionCounterParam(TesselMotionCounterParam&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readMotionAssistantParam(TesselMotionAssistantParam&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readStimulatorParam(TesselStimulatorParam&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readStimulatorAndMAState(TesselStimulatorAndMAState&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readSupportedChannels(std::vector<Sensor::EEGChannelInfo>&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readStimPrograms(std::vector<StimulProgram>&) { return unsupportedRead(); }
+OperationResult FamilyAccess::readHardwareFilters(std::vector<uint8_t>&) { return unsupportedRead(); }
+
+Subscription FamilyAccess::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addResistMorvex(const HostTarget<MorvexResistCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addMEMSData(const HostTarget<MEMSDataCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addSignalMorvex2(const HostTarget<SignalChannelsCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addResistMorvex2(const HostTarget<ResistChannelsCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addSignalLorrel(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addResistLorrel(const HostTarget<FourChannelResistCallback>&) {
+    return Subscription::refused();
+}
+Subscription FamilyAccess::addSignalVondra2(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addResistVondra2(const HostTarget<FourChannelResistArrayCallback>&) {
+    return Subscription::refused();
+}
+Subscription FamilyAccess::addSignalVondra(const HostTarget<VondraSignalCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addResistVondra(const HostTarget<VondraResistCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addSignalDravik(const HostTarget<SignalChannelsCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addResistDravik(const HostTarget<DravikResistCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addSignalResistDravik(const HostTarget<DravikSignalResistCallback>&) {
+    return Subscription::refused();
+}
+Subscription FamilyAccess::addSignalRawDravik(const HostTarget<RawSignalCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addFileStreamDravik(const HostTarget<FileStreamCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addFPGData(const HostTarget<FPGDataCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addQuaternionData(const HostTarget<QuaternionDataCallback>&) {
+    return Subscription::refused();
+}
+Subscription FamilyAccess::addEnvelopeTessel(const HostTarget<EnvelopeDataCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addSignalTessel(const HostTarget<TesselSamplesCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addRespirationTessel(const HostTarget<TesselSamplesCallback>&) {
+    return Subscription::refused();
+}
+Subscription FamilyAccess::addIntValue(IntEvent, const HostTarget<IntValueCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addByteValue(ByteEvent, const HostTarget<ByteValueCallback>&) {
+    return Subscription::refused();
+}
+
+namespace {
+
+// Reads the state through the adapter it holds weakly; nothing once the sensor is freed.
+struct ConnectionStateDelivery {
+    std::weak_ptr<FamilyAccess> access;
+    HostTarget<ConnectionStateCallback> host;
+
+    void operator()() const {
+        if (host.function == nullptr) {
+            return;
+        }
+        const auto sensor = access.lock();
+        if (!sensor) {
+            return;
+        }
+        int32_t state = 1;
+        try {
+            sensor->readState(state);
+        } catch (...) {
+            Utility::sdkLog().warn("Failed read sensor Connection state");
+            return;
+        }
+        host.function(host.sensor, static_cast<uint8_t>(state), host.userData);
+    }
+};
+
+}  // namespace
+
+Subscription FamilyAccess::addConnectionState(const HostTarget<ConnectionStateCallback>& host) {
+    return Subscription::made(subscribeDelivery(connectionBus(), ConnectionStateDelivery{weak_from_this(), host}));
+}
+
+}  // namespace VexaDevice::Api

@@ -1,0 +1,137 @@
+#include "sdk/api/SensorSelection.hpp"
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "sdk/api/MorvexAccess.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/core/Uuid.hpp"
+#include "sdk/devices/FamilyFactories.hpp"
+
+namespace VexaDevice::Api {
+
+namespace {
+
+using BLE::IBLEDevice;
+using Devices::ProtocolTiming;
+
+using Maker = std::function<SelectedSensor(const std::shared_ptr<IBLEDevice>&, uint8_t model, uint8_t family,
+                                           const ProtocolTiming&)>;
+
+// One row of the selection: the requested family, the service the device must offer and the
+// class built for it.
+struct ClassRow {
+    uint8_t requestedFamily;
+    Utility::UUID service;
+    Maker make;
+};
+
+Utility::UUID templateService(const char* suffix) {
+    return Utility::parseUuid(fmt::format(fmt::runtime("7E400001-B534-F393-68A9-E50E24DCCA{}"), suffix));
+}
+
+// Families whose adapter is not part of the library yet: their makers refuse before any
+// adapter would be needed.
+SelectedSensor unbuilt(const std::shared_ptr<Sensor::ISensor>&, uint8_t) {
+    throw Utility::rt_exception(Devices::kSensorUnsupportedText, Devices::kSensorUnsupportedCode);
+}
+
+SelectedSensor makeMorvex(const std::shared_ptr<IBLEDevice>& device, uint8_t, uint8_t family,
+                          const ProtocolTiming& timing) {
+    return {std::make_shared<MorvexAccess>(Devices::makeMorvexBLE(device, timing)), family};
+}
+
+SelectedSensor makeMorvexBlack(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
+                               const ProtocolTiming& timing) {
+    return unbuilt(Devices::makeMorvexBlackBLE(device, model, timing), family);
+}
+
+SelectedSensor makeMorvex2(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
+                           const ProtocolTiming& timing) {
+    return unbuilt(Devices::makeMorvex2BLE(device, model, timing), family);
+}
+
+SelectedSensor makeVondra(const std::shared_ptr<IBLEDevice>& device, uint8_t, uint8_t family,
+                          const ProtocolTiming& timing) {
+    return unbuilt(Devices::makeVondraBLE(device, timing), family);
+}
+
+SelectedSensor makeVondra2(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
+                           const ProtocolTiming& timing) {
+    return unbuilt(Devices::makeVondra2BLE(device, model, timing), family);
+}
+
+SelectedSensor makeLorrel(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
+                          const ProtocolTiming& timing) {
+    return unbuilt(Devices::makeLorrelBLE(device, model, timing), family);
+}
+
+SelectedSensor makeDravik(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
+                          const ProtocolTiming& timing) {
+    return unbuilt(Devices::makeDravikBLE(device, model, timing), family);
+}
+
+SelectedSensor makePhotoStim(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
+                             const ProtocolTiming& timing) {
+    return unbuilt(Devices::makePhotoStimBLE(device, model, timing), family);
+}
+
+// Tessel devices get a Tessel handle whatever accepted family was asked for.
+SelectedSensor makeTessel(const std::shared_ptr<IBLEDevice>& device, const ProtocolTiming& timing) {
+    const auto tessel = Devices::makeTesselBLE(device, timing);
+    return unbuilt(tessel.sensor, tessel.kind == 1 ? 2 : 1);
+}
+
+const std::vector<ClassRow>& classRows() {
+    static const std::vector<ClassRow> rows{
+        {3, Utility::parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E"), makeMorvex},
+        {4, templateService("90"), makeMorvexBlack},
+        {5, templateService("96"), makeVondra},
+        {6, templateService("96"), makeVondra2},
+        {11, templateService("95"), makeLorrel},
+        {14, Utility::parseUuid("7E400001-B534-F393-68A9-E50E24DC7297"), makeDravik},
+        {21, Utility::parseUuid("6E400001-B534-F393-78A9-E50E24DCCA9E"), makePhotoStim},
+        {18, templateService("97"), makeMorvex2},
+        {19, templateService("97"), makeMorvex2},
+        {20, templateService("98"), makeMorvex2},
+        {4, templateService("99"), makeMorvex2},
+    };
+    return rows;
+}
+
+const std::array<Utility::UUID, 4>& tesselServices() {
+    static const std::array<Utility::UUID, 4> services{
+        Utility::parseUuid("B9390001-FA71-11E5-A787-0002A5D5C51B"),
+        Utility::parseUuid("67CF0001-FA71-11E5-80B7-0002A5D5C51B"),
+        Utility::parseUuid("3D2F0001-D6B9-11E4-88CF-0002A5D5C51B"),
+        Utility::parseUuid("77FF0001-FA66-11E5-B501-0002A5D5C51B"),
+    };
+    return services;
+}
+
+}  // namespace
+
+bool isCreatableFamily(uint8_t family) {
+    return (family >= 1 && family <= 6) || family == 11 || family == 14 || (family >= 18 && family <= 21);
+}
+
+SelectedSensor selectSensor(uint8_t requestedFamily, uint8_t model, const std::shared_ptr<IBLEDevice>& device,
+                            const ProtocolTiming& timing) {
+    const BLE::ChannelMap services = device->getChannelMap();
+    for (const auto& row : classRows()) {
+        if (row.requestedFamily == requestedFamily && services.contains(row.service)) {
+            return row.make(device, model, requestedFamily, timing);
+        }
+    }
+    for (const auto& service : tesselServices()) {
+        if (services.contains(service)) {
+            return makeTessel(device, timing);
+        }
+    }
+    return {};
+}
+
+}  // namespace VexaDevice::Api

@@ -1,0 +1,50 @@
+#include "sdk/devices/FamilyFactories.hpp"
+
+#include "sdk/core/RtException.hpp"
+
+namespace VexaDevice::Devices {
+
+namespace {
+
+[[noreturn]] void refuseUnbuiltFamily() {
+    throw Utility::rt_exception(kSensorUnsupportedText, kSensorUnsupportedCode);
+}
+
+}  // namespace
+
+std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice> device,
+                                                 const ProtocolTiming& timing) {
+    return std::make_shared<Morvex::MorvexBLE>(std::move(device), timing);
+}
+
+TesselDevice makeTesselBLE(std::shared_ptr<BLE::IBLEDevice>, const ProtocolTiming&) { refuseUnbuiltFamily(); }
+
+std::shared_ptr<Sensor::ISensor> makeMorvexBlackBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
+    refuseUnbuiltFamily();
+}
+
+std::shared_ptr<Sensor::ISensor> makeMorvex2BLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
+    refuseUnbuiltFamily();
+}
+
+std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice>, const ProtocolTiming&) {
+    refuseUnbuiltFamily();
+}
+
+std::shared_ptr<Sensor::ISensor> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
+    refuseUnbuiltFamily();
+}
+
+std::shared_ptr<Sensor::ISensor> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
+    refuseUnbuiltFamily();
+}
+
+std::shared_ptr<Sensor::ISensor> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
+    refuseUnbuiltFamily();
+}
+
+std::shared_ptr<Sensor::ISensor> makePhotoStimBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
+    refuseUnbuiltFamily();
+}
+
+}  // namespace VexaDevice::Devices

@@ -1,0 +1,45 @@
+#pragma once
+// One maker per device class, as sensor creation calls them. Each builds the family's device
+// object around an opened BLE device and throws (with the class's own text) when the device
+// lacks a service or characteristic the class needs. The families that are not part of the
+// library yet refuse with rt_exception "Sensor unsupported" (code 108).
+
+#include <cstdint>
+#include <memory>
+
+#include "sdk/ble/IBLEDevice.hpp"
+#include "sdk/core/ISensor.hpp"
+#include "sdk/devices/common/ProtocolTiming.hpp"
+#include "sdk/devices/morvex/MorvexBLE.hpp"
+
+namespace VexaDevice::Devices {
+
+// Code and text of a device class the library cannot build.
+inline constexpr int32_t kSensorUnsupportedCode = 108;
+inline constexpr const char* kSensorUnsupportedText = "Sensor unsupported";
+
+std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice> device,
+                                                 const ProtocolTiming& timing);
+
+// A Tessel device object and its kind (1: the Quindle variant, family 2; else family 1).
+struct TesselDevice {
+    std::shared_ptr<Sensor::ISensor> sensor;
+    int32_t kind = 0;
+};
+
+TesselDevice makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
+std::shared_ptr<Sensor::ISensor> makeMorvexBlackBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                                    const ProtocolTiming& timing);
+std::shared_ptr<Sensor::ISensor> makeMorvex2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                                const ProtocolTiming& timing);
+std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
+std::shared_ptr<Sensor::ISensor> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                                const ProtocolTiming& timing);
+std::shared_ptr<Sensor::ISensor> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                               const ProtocolTiming& timing);
+std::shared_ptr<Sensor::ISensor> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                               const ProtocolTiming& timing);
+std::shared_ptr<Sensor::ISensor> makePhotoStimBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                                  const ProtocolTiming& timing);
+
+}  // namespace VexaDevice::Devices

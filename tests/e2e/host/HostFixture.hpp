@@ -1,0 +1,130 @@
+#pragma once
+// A host program's view of the library: the exported C functions against emulated devices
+// on the simulated radio, with every library wait shortened.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sdk/api/SensorTiming.hpp"
+#include "sdk/api/include/ambrelkit2.h"
+#include "sim/radio/SimRadio.hpp"
+
+namespace HostTest {
+
+using namespace std::chrono_literals;
+
+inline constexpr auto kDeadline = 20s;
+
+// Waits for a condition with a generous deadline.
+template <class Condition>
+bool eventually(Condition condition, std::chrono::milliseconds deadline = kDeadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// Threads of this process right now.
+inline size_t threadCount() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                             std::filesystem::directory_iterator()));
+}
+
+// Everything one host function was given, for the test thread to look at.
+template <class Event>
+class Calls {
+public:
+    void add(Event event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+        threads_.push_back(std::this_thread::get_id());
+    }
+    std::vector<Event> events() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::vector<std::thread::id> threads() {
+        std::lock_guard lock(mutex_);
+        return threads_;
+    }
+    size_t count() {
+        std::lock_guard lock(mutex_);
+        return events_.size();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Event> events_;
+    std::vector<std::thread::id> threads_;
+};
+
+struct HostLibrary : ::testing::Test {
+    std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
+    VexaSim::SimRadioInstallation installed{radio};
+    CallStatus status{};
+
+    void SetUp() override {
+        VexaDevice::Api::SensorTiming timing;
+        timing.protocol.workerWait = 2ms;
+        timing.protocol.writeRetryPause = 2ms;
+        timing.protocol.replyWaitStep = 5ms;
+        VexaDevice::Api::setSensorTiming(timing);
+    }
+
+    void TearDown() override { VexaDevice::Api::setSensorTiming({}); }
+
+    void advertise(uint64_t address, const std::string& name, const char* service) {
+        VexaDevice::BLE::Platform::Advertisement ad;
+        ad.address = address;
+        ad.rssi = -50;
+        ad.flags = 0x06;
+        ad.localName = name;
+        ad.serviceUuids = {VexaDevice::Utility::parseUuid(service)};
+        // Manufacturer data of another maker: present, as the scanner requires, but no record.
+        ad.manufacturerData.push_back({0xFFFF, {0x4C, 0x00, 0x02, 0x15}});
+        radio->advertise(ad);
+    }
+
+    // A started scanner for the families, and the first found sensor once one is listed.
+    SensorScannerWrap* scanFor(std::vector<uint8_t> families) {
+        SensorScannerWrap* scanner = createScanner(families.data(), static_cast<int32_t>(families.size()), &status);
+        EXPECT_NE(scanner, nullptr) << status.ErrorMsg;
+        EXPECT_EQ(startScanner(scanner, &status, 0), 1) << status.ErrorMsg;
+        return scanner;
+    }
+
+    std::vector<_SensorInfo> listed(SensorScannerWrap* scanner) {
+        std::vector<_SensorInfo> sensors(8);
+        int32_t count = static_cast<int32_t>(sensors.size());
+        if (sensorsScanner(scanner, sensors.data(), &count, &status) == 0) {
+            return {};
+        }
+        sensors.resize(static_cast<size_t>(count));
+        return sensors;
+    }
+
+    // A record as a host would fill it by hand.
+    static _SensorInfo record(uint8_t family, const char* address, uint8_t model = 0) {
+        _SensorInfo info{};
+        info.SensFamily = family;
+        info.SensModel = model;
+        std::strncpy(info.Address, address, sizeof(info.Address) - 1);
+        return info;
+    }
+};
+
+}  // namespace HostTest
