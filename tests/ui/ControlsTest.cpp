@@ -96,17 +96,5 @@ TEST(Buttons, HitBoxesAreTheButtonRectangles) {
     EXPECT_FALSE(buttons.yes.contains({400.0f, 480.0f}));
 }
 
-TEST(Buttons, LabelsAreCentredOnTheirButtons) {
-    const Buttons buttons = Buttons::make();
-    for (const Button* button : {&buttons.warningContinue, &buttons.proceed, &buttons.back, &buttons.exitSession,
-                                 &buttons.volumeUp, &buttons.volumeDown, &buttons.yes}) {
-        const sf::FloatRect& area = button->area();
-        EXPECT_FLOAT_EQ(button->label().centre.x, area.left + area.width / 2.0f) << button->label().text;
-        EXPECT_FLOAT_EQ(button->label().centre.y, area.top + area.height / 2.0f) << button->label().text;
-    }
-    EXPECT_EQ(buttons.exitSession.label().text, "Exit Session");
-    EXPECT_EQ(buttons.volumeUp.label().size, 36u);
-}
-
 }  // namespace
 }  // namespace quellwave::ui

@@ -39,13 +39,6 @@ struct EnvelopeDriver {
     }
 };
 
-TEST(GainEnvelope, IdleEnvelopeSendsNothing) {
-    EnvelopeDriver driver;
-    driver.frame(1.0);
-    EXPECT_TRUE(driver.sent.empty());
-    EXPECT_TRUE(driver.envelope.followsVolumeDirectly());
-}
-
 TEST(GainEnvelope, RiseClimbsFromSilenceToAFifthOfTheTargetInTwentySteps) {
     EnvelopeDriver driver;
     driver.envelope.start();

@@ -172,16 +172,5 @@ TEST(VisualShapes, StageStarHasMorePointsInLaterStagesAndClosesOnItself) {
     EXPECT_NEAR(distance(slow[1].position), 0.4f * distance(slow[0].position), 1e-3f);
 }
 
-TEST(VisualShapes, RingsAlternateTheirTurnAndCoreIsAHexagon) {
-    VisualFrame frame = quietFrame();
-    frame.t = 1.0f;
-    frame.v = 0.0;
-    EXPECT_FLOAT_EQ(visual::ring(1, frame).getRotation(), 10.0f);
-    EXPECT_FLOAT_EQ(visual::ring(2, frame).getRotation(), 350.0f);
-    EXPECT_EQ(visual::ring(12, frame).getPointCount(), 80u);
-    EXPECT_EQ(visual::ring(12, frame).getOutlineColor(), sf::Color(200, 50, 20, 60));
-    EXPECT_EQ(visual::core(frame).getPointCount(), 6u);
-}
-
 }  // namespace
 }  // namespace quellwave::ui
