@@ -4,8 +4,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include <fmt/format.h>
-
 #include "sdk/core/ConversionTables.hpp"
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
@@ -53,14 +51,14 @@ OperationResult stateCommandResult(const OpCmdRes& reply, uint8_t state)
     return formatMorvexDeviceError(reply);
 }
 
-std::string kiloOhms(double ohms)
+double kiloOhms(double ohms)
 {
-    return std::isfinite(ohms) ? fmt::format("{}", ohms / 1000.0) : fmt::format("{}", ohms);
+    return std::isfinite(ohms) ? ohms / 1000.0 : ohms;
 }
 
 }  // namespace
 
-std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(CharacteristicMap deviceInformation,
+std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(BLE::ServiceChannels deviceInformation,
                                                              std::shared_ptr<BLE::IBLEChannel> status,
                                                              std::shared_ptr<BLE::IBLEChannel> command,
                                                              std::shared_ptr<BLE::IBLEChannel> data,
@@ -77,7 +75,7 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(CharacteristicMap d
     return protocol;
 }
 
-MorvexBleProtocol::MorvexBleProtocol(CharacteristicMap deviceInformation, std::shared_ptr<BLE::IBLEChannel> status,
+MorvexBleProtocol::MorvexBleProtocol(BLE::ServiceChannels deviceInformation, std::shared_ptr<BLE::IBLEChannel> status,
                                      std::shared_ptr<BLE::IBLEChannel> command,
                                      std::shared_ptr<BLE::IBLEChannel> data, const Devices::ProtocolTiming& timing)
     : timing_(timing),

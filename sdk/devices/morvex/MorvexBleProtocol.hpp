@@ -14,15 +14,14 @@
 #include <mutex>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "sdk/ble/BLEChannel.hpp"
+#include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
-#include "sdk/core/Uuid.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
@@ -32,9 +31,6 @@
 #include "sdk/devices/morvex/MorvexWire.hpp"
 
 namespace VexaDevice::Morvex {
-
-// Characteristics of one GATT service, by characteristic UUID.
-using CharacteristicMap = std::unordered_map<Utility::UUID, std::shared_ptr<BLE::IBLEChannel>, Utility::UuidHash>;
 
 // What the Device Information service says, as this family reads it.
 struct MorvexVersion {
@@ -53,7 +49,7 @@ public:
     // Checks the channels, reads the device's identity and status, subscribes to the
     // notifications and starts the worker; a device found measuring is sent to idle. Throws
     // rt_exception on failure (texts as logged, "Failed create Morvex BLE Protocol: ...").
-    static std::shared_ptr<MorvexBleProtocol> create(CharacteristicMap deviceInformation,
+    static std::shared_ptr<MorvexBleProtocol> create(BLE::ServiceChannels deviceInformation,
                                                      std::shared_ptr<BLE::IBLEChannel> status,
                                                      std::shared_ptr<BLE::IBLEChannel> command,
                                                      std::shared_ptr<BLE::IBLEChannel> data,
@@ -98,7 +94,7 @@ public:
     static constexpr uint8_t SamplingFrequency250Hz = 4;
 
 private:
-    MorvexBleProtocol(CharacteristicMap deviceInformation, std::shared_ptr<BLE::IBLEChannel> status,
+    MorvexBleProtocol(BLE::ServiceChannels deviceInformation, std::shared_ptr<BLE::IBLEChannel> status,
                       std::shared_ptr<BLE::IBLEChannel> command, std::shared_ptr<BLE::IBLEChannel> data,
                       const Devices::ProtocolTiming& timing);
 
@@ -120,7 +116,7 @@ private:
     void resistStep(std::span<const MorvexPack> packs);
 
     const Devices::ProtocolTiming timing_;
-    const CharacteristicMap deviceInformation_;
+    const BLE::ServiceChannels deviceInformation_;
     const std::shared_ptr<BLE::IBLEChannel> statusChannel_;
     const std::shared_ptr<BLE::IBLEChannel> commandChannel_;
     const std::shared_ptr<BLE::IBLEChannel> dataChannel_;
