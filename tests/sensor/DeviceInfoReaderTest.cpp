@@ -4,8 +4,6 @@
 #include <map>
 #include <tuple>
 #include <sstream>
-#include <memory>
-#include <unordered_map>
 
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
@@ -198,40 +196,6 @@ TEST(DeviceInfoReader, CancelFlagStopsQuietly) {
     EXPECT_EQ(version.serialText(), "");
     EXPECT_EQ(version.modelMajor, 0);
     EXPECT_EQ(version.firmwareMajor, 0u);
-}
-
-TEST(DeviceInfoReader, ReadsThroughAServiceMapOfChannels) {
-    struct FakeChannel {
-        std::string value;
-        bool fails = false;
-        bool read(std::vector<uint8_t>& out) const {
-            out.insert(out.end(), value.begin(), value.end());
-            return !fails;
-        }
-    };
-    std::unordered_map<UUID, std::shared_ptr<FakeChannel>, UuidHash> service;
-    for (const auto& [characteristic, text] : {std::pair{kSerialNumberCharacteristic, "SN1"},
-                                               {kModelNumberCharacteristic, "71.2"},
-                                               {kHardwareRevisionCharacteristic, "3.4.5"},
-                                               {kFirmwareRevisionCharacteristic, "6.7.8"}}) {
-        service[characteristic] = std::make_shared<FakeChannel>(FakeChannel{text});
-    }
-    DeviceVersion version;
-    readDeviceInfo(service, version, nullptr);
-    EXPECT_EQ(version.serialText(), "SN1");
-    EXPECT_EQ(version.firmwareMajor, 6u);
-
-    service[kFirmwareRevisionCharacteristic]->fails = true;  // a read that fails with a value
-    service.erase(kHardwareRevisionCharacteristic);          // a characteristic the device lacks
-    for (const char* expected : {"Can not read Hardware Revision", "Can not read Firmware Revision"}) {
-        try {
-            readDeviceInfo(service, version, nullptr);
-            FAIL() << "a failing read was taken as success";
-        } catch (const rt_exception& error) {
-            EXPECT_STREQ(error.what(), expected);
-        }
-        service[kHardwareRevisionCharacteristic] = std::make_shared<FakeChannel>(FakeChannel{"1"});
-    }
 }
 
 TEST(DeviceInfoReader, TracesTheParsedModelNumber) {
