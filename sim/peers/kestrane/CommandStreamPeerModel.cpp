@@ -1,5 +1,7 @@
 #include "sim/peers/kestrane/CommandStreamPeerModel.hpp"
 
+#include <algorithm>
+
 #include "sim/peers/kestrane/KestranePackWriter.hpp"
 
 namespace VexaSim {
@@ -25,6 +27,19 @@ std::optional<uint8_t> modeOf(uint8_t command)
     case 0x09: return 5;
     default: return std::nullopt;
     }
+}
+
+// A pack of `count` records numbered from `first`, each holding what `valuesOf` gives for its
+// number; marked records where the format has marker bytes.
+template <class ValuesOf>
+std::vector<uint8_t> packOf(const KestranePackFormat& format, uint32_t first, uint32_t count, ValuesOf valuesOf)
+{
+    std::vector<KestranePackRecord> records(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        records[i].marker = format.marker ? CommandStreamPeerModel::markerOf(first + i) : 0;
+        records[i].values = valuesOf(first + i);
+    }
+    return writeKestranePack(format, first, records);
 }
 
 }  // namespace
@@ -142,47 +157,45 @@ CommandStreamPeerModel::Packs CommandStreamPeerModel::nextPacks()
 
 std::vector<uint8_t> CommandStreamPeerModel::signalPack()
 {
-    std::vector<KestranePackRecord> records(samplesPerPack_);
-    for (uint32_t i = 0; i < samplesPerPack_; ++i) {
-        records[i].marker = markerOf(signalRecords_ + i);
-        for (uint32_t ch = 0; ch < settings_.channels; ++ch)
-            records[i].values.push_back(signalCount(ch, signalRecords_ + i));
-    }
     const KestranePackFormat format{settings_.counterSize, SignalValueSize, settings_.littleEndian, true};
-    auto pack = writeKestranePack(format, signalRecords_, records);
+    auto pack = packOf(format, signalRecords_, samplesPerPack_, [this](uint32_t record) {
+        std::vector<int64_t> values;
+        for (uint32_t ch = 0; ch < settings_.channels; ++ch)
+            values.push_back(signalCount(ch, record));
+        return values;
+    });
     signalRecords_ += samplesPerPack_;
     return pack;
 }
 
 std::vector<uint8_t> CommandStreamPeerModel::resistPack()
 {
-    KestranePackRecord record;
-    for (uint32_t ch = 0; ch < settings_.channels; ++ch)
-        record.values.push_back(settings_.resistanceOhms.at(ch));
     const KestranePackFormat format{ResistCounterSize, ResistValueSize, true, false};
-    return writeKestranePack(format, resistPacks_++, {record});
+    return packOf(format, resistPacks_++, 1, [this](uint32_t) {
+        const size_t channels = std::min<size_t>(settings_.channels, settings_.resistanceOhms.size());
+        return std::vector<int64_t>(settings_.resistanceOhms.begin(), settings_.resistanceOhms.begin() + channels);
+    });
 }
 
 std::vector<uint8_t> CommandStreamPeerModel::motionPack()
 {
-    std::vector<KestranePackRecord> records(StreamRecordsPerPack);
-    for (uint32_t i = 0; i < StreamRecordsPerPack; ++i) {
-        for (uint32_t axis = 0; axis < 6; ++axis)
-            records[i].values.push_back(motionCount(axis, motionRecords_ + i));
-    }
     const KestranePackFormat format{settings_.counterSize, MotionValueSize, settings_.littleEndian, false};
-    auto pack = writeKestranePack(format, motionRecords_, records);
+    auto pack = packOf(format, motionRecords_, StreamRecordsPerPack, [](uint32_t record) {
+        std::vector<int64_t> values;
+        for (uint32_t axis = 0; axis < 6; ++axis)
+            values.push_back(motionCount(axis, record));
+        return values;
+    });
     motionRecords_ += StreamRecordsPerPack;
     return pack;
 }
 
 std::vector<uint8_t> CommandStreamPeerModel::fpgPack()
 {
-    std::vector<KestranePackRecord> records(StreamRecordsPerPack);
-    for (uint32_t i = 0; i < StreamRecordsPerPack; ++i)
-        records[i].values = {fpgCount(0, fpgRecords_ + i), fpgCount(1, fpgRecords_ + i)};
     const KestranePackFormat format{settings_.counterSize, FpgValueSize, settings_.littleEndian, false};
-    auto pack = writeKestranePack(format, fpgRecords_, records);
+    auto pack = packOf(format, fpgRecords_, StreamRecordsPerPack, [](uint32_t record) {
+        return std::vector<int64_t>{fpgCount(0, record), fpgCount(1, record)};
+    });
     fpgRecords_ += StreamRecordsPerPack;
     return pack;
 }

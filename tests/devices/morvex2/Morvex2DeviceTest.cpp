@@ -104,6 +104,10 @@ TEST_P(Morvex2ChannelsTest, FewerSamplesPerPackReframeTheSignal)
     EXPECT_EQ(protocol->setSamplesPerPack(shape.samplesPerPack + 1),
               OperationResult::failed(517, "Wrong number samples in packet"));
     EXPECT_EQ(protocol->setSamplesPerPack(0), OperationResult::failed(517, "Wrong number samples in packet"));
+    // A refused size is reported as the device answered it.
+    rig.peer->setRefusal(CommandStreamPeerModel::WrongParameter, 0x0B);
+    EXPECT_EQ(protocol->setSamplesPerPack(2), OperationResult::failed(1, "Device error: [KSP_ERROR_CMD_PARAM]"));
+    rig.peer->setRefusal(0);
     ASSERT_TRUE(protocol->setSamplesPerPack(3));
     EXPECT_EQ(rig.peer->samplesPerPack(), 3u);
 
