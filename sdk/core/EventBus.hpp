@@ -28,6 +28,12 @@ struct EventBusTiming {
 // Starts a delivery thread; replaceable so that a failing start can be reproduced.
 using DeliveryLauncher = std::function<std::thread(std::function<void()>)>;
 
+// Takes over a delivery thread whose bus was released on that very thread, which
+// cannot wait for itself: it is joined once `finished` is set (checked whenever
+// another thread is handed over) and at the latest when the library unloads, so
+// that no delivery runs on while the log is closed or the code is unmapped.
+void adoptDeliveryThread(std::thread thread, std::shared_ptr<const std::atomic<bool>> finished);
+
 // Publish/subscribe channel for one event type. The bus holds its subscribers only
 // weakly: a subscriber leaves by releasing its callback, and its entry is unlinked
 // by the next publication. `notify` calls every live subscriber on the publisher's
@@ -138,6 +144,7 @@ private:
         std::mutex wakeMutex;
         std::condition_variable wake;
         bool closing = false; // guarded by wakeMutex
+        std::atomic<bool> finished{false};
     };
 
     void startDeliveryThread() {
@@ -146,6 +153,7 @@ private:
         try {
             thread_ = launcher_([bus = this->weak_from_this(), delivery = delivery_, timing = timing_] {
                 deliver(bus, *delivery, timing);
+                delivery->finished = true;
             });
         } catch (...) {
             delivery_->running = false;
@@ -159,7 +167,7 @@ private:
             return;
         }
         if (thread_.get_id() == std::this_thread::get_id()) {
-            thread_.detach();
+            adoptDeliveryThread(std::move(thread_), std::shared_ptr<const std::atomic<bool>>(delivery_, &delivery_->finished));
         } else {
             thread_.join();
         }
