@@ -68,7 +68,10 @@ struct Publications {
 struct ScanFixture : ::testing::Test {
     std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
     VexaSim::SimRadioInstallation installation{radio};
-    std::atomic<int64_t> now{100 * second};
+    // The scanner's timer may finish a tick after the test let go of the scanner: the clock it
+    // reads must not live in the fixture.
+    std::shared_ptr<std::atomic<int64_t>> clockState = std::make_shared<std::atomic<int64_t>>(100 * second);
+    std::atomic<int64_t>& now = *clockState;
     Publications published;
 
     std::shared_ptr<DevScan> scanner(ScanParams params) {
@@ -76,7 +79,7 @@ struct ScanFixture : ::testing::Test {
         DevScanTiming timing;
         timing.ageingPeriod = std::chrono::milliseconds(2);
         timing.device = fastTiming();
-        auto scan = DevScan::create(params, timing, [this] { return now.load(); });
+        auto scan = DevScan::create(params, timing, [clock = clockState] { return clock->load(); });
         scan->devicesFoundEvent().lock()->subscribe(published.subscriber);
         return scan;
     }
