@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -51,5 +52,23 @@ void callWithBatch(const HostTarget<Function>& host, std::vector<Record>& record
     host.function(host.sensor, records.empty() ? nullptr : records.data(), static_cast<uint32_t>(records.size()),
                   host.userData);
 }
+
+// Single values (a battery level, a one-byte state) go to the host as they are.
+template <typename Function>
+struct ValueDelivery {
+    HostTarget<Function> host;
+
+    template <typename Value>
+    void operator()(Value value) const {
+        if (host.function == nullptr) {
+            return;
+        }
+        if constexpr (std::is_enum_v<Value>) {
+            host.function(host.sensor, static_cast<std::underlying_type_t<Value>>(value), host.userData);
+        } else {
+            host.function(host.sensor, value, host.userData);
+        }
+    }
+};
 
 }  // namespace VexaDevice::Api

@@ -27,7 +27,7 @@ double* keepCopy(std::vector<std::vector<double>>& store, const std::vector<doub
 ChannelIndexMap channelIndexMap(const std::vector<Sensor::EEGChannelInfo>& channels) {
     ChannelIndexMap map;
     for (const auto& channel : channels) {
-        map.emplace(static_cast<uint8_t>(channel.type), static_cast<uint8_t>(channel.dataIndex & 0xFF));
+        map.emplace(static_cast<uint8_t>(channel.type), channel.id);
     }
     return map;
 }

@@ -17,7 +17,8 @@ namespace VexaDevice::Api {
 // Electrode position -> index of its value in a sample vector.
 using ChannelIndexMap = std::unordered_map<uint8_t, uint8_t>;
 
-// For each channel, its type -> the low byte of its data index; the first entry of a type wins.
+// For each channel, its type -> its position in a sample (the channel's identifier); the first
+// entry of a type wins.
 ChannelIndexMap channelIndexMap(const std::vector<Sensor::EEGChannelInfo>& channels);
 
 // Where the O1, O2, T3 and T4 values sit in a four-electrode sample vector. An electrode

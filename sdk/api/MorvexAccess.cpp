@@ -31,16 +31,6 @@ struct MorvexResistDelivery {
     }
 };
 
-struct IntValueDelivery {
-    HostTarget<IntValueCallback> host;
-
-    void operator()(int value) const {
-        if (host.function != nullptr) {
-            host.function(host.sensor, value, host.userData);
-        }
-    }
-};
-
 }  // namespace
 
 MorvexAccess::MorvexAccess(std::shared_ptr<Morvex::IMorvex> device) : FamilyAccess(device), device_(std::move(device)) {}
@@ -97,7 +87,7 @@ Subscription MorvexAccess::addIntValue(IntEvent event, const HostTarget<IntValue
     if (event != IntEvent::Battery) {
         return Subscription::refused();
     }
-    return Subscription::made(subscribeDelivery(device_->batteryEvent(), IntValueDelivery{host}));
+    return Subscription::made(subscribeDelivery(device_->batteryEvent(), ValueDelivery<IntValueCallback>{host}));
 }
 
 }  // namespace VexaDevice::Api

@@ -6,10 +6,12 @@
 
 #include <fmt/format.h>
 
+#include "sdk/api/Morvex2Access.hpp"
 #include "sdk/api/MorvexAccess.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/core/Uuid.hpp"
 #include "sdk/devices/FamilyFactories.hpp"
+#include "sdk/devices/morvex/Morvex2BLE.hpp"
 
 namespace VexaDevice::Api {
 
@@ -49,9 +51,9 @@ SelectedSensor makeMorvexBlack(const std::shared_ptr<IBLEDevice>& device, uint8_
     return unbuilt(Devices::makeMorvexBlackBLE(device, model, timing), family);
 }
 
-SelectedSensor makeMorvex2(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
+SelectedSensor makeMorvex2(const std::shared_ptr<IBLEDevice>& device, uint8_t, uint8_t family,
                            const ProtocolTiming& timing) {
-    return unbuilt(Devices::makeMorvex2BLE(device, model, timing), family);
+    return {std::make_shared<Morvex2Access>(Morvex2::makeMorvex2BLE(device, timing), family), family};
 }
 
 SelectedSensor makeVondra(const std::shared_ptr<IBLEDevice>& device, uint8_t, uint8_t family,

@@ -23,9 +23,6 @@ std::shared_ptr<Sensor::ISensor> makeMorvexBlackBLE(std::shared_ptr<BLE::IBLEDev
     refuseUnbuiltFamily();
 }
 
-std::shared_ptr<Sensor::ISensor> makeMorvex2BLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
-    refuseUnbuiltFamily();
-}
 
 std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice>, const ProtocolTiming&) {
     refuseUnbuiltFamily();
