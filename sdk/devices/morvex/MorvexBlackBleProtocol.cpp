@@ -1,0 +1,449 @@
+#include "sdk/devices/morvex/MorvexBlackBleProtocol.hpp"
+
+#include "sdk/core/DeviceError.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
+#include "sdk/core/Log.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/CreationFailure.hpp"
+#include "sdk/devices/common/PackSplitter.hpp"
+#include "sdk/devices/common/StreamCapabilities.hpp"
+#include "sdk/devices/kestrane/KestraneGatt.hpp"
+
+namespace VexaDevice::MorvexBlack {
+
+using Kestrane::PackParams;
+using Sensor::SensorCommand;
+using Sensor::SensorParamAccess;
+using Sensor::SensorParameter;
+using Sensor::toInt;
+using Utility::formatKspDeviceError;
+using Utility::rt_exception;
+
+namespace {
+
+constexpr size_t BusCapacity = 2048;
+constexpr int StatusRingCapacity = 32;
+// Sampling-frequency codes of the streams that have a fixed rate.
+constexpr uint8_t MotionRateCode = 4;
+constexpr uint8_t FpgRateCode = 6;
+constexpr int32_t SignalFeature = 0;
+constexpr int32_t ResistFeature = 4;
+
+const char* const ProtocolName = "Morvex Black BLE Protocol";
+const char* const UnknownCreationFailure = "Failed create Cannot create Morvex Black BLE Protocol.";
+
+constexpr uint8_t modeByte(DevAmpStatus mode)
+{
+    return Kestrane::toByte(mode);
+}
+
+}  // namespace
+
+const MorvexBleProtocol::StreamCommand MorvexBleProtocol::MotionStream{&motionFrame, "StartMEMS", "StopMEMS"};
+const MorvexBleProtocol::StreamCommand MorvexBleProtocol::FpgStream{&fpgFrame, "StartFPG", "StopFPG"};
+
+std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
+                                                             BLE::ServiceChannels deviceInformation,
+                                                             const Devices::ProtocolTiming& timing)
+{
+    std::shared_ptr<MorvexBleProtocol> protocol(
+        new MorvexBleProtocol(std::move(device), std::move(deviceInformation), timing));
+    protocol->start();
+    return protocol;
+}
+
+MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
+                                     const Devices::ProtocolTiming& timing)
+    : timing_(timing),
+      device_(std::move(device)),
+      deviceInformation_(std::move(deviceInformation)),
+      motionParams_(motionParams()),
+      fpgParams_(fpgParams()),
+      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
+      modeBus_(std::make_shared<ModeBus>(BusCapacity)),
+      signalBus_(std::make_shared<SignalBus>(BusCapacity)),
+      resistBus_(std::make_shared<ResistBus>(BusCapacity)),
+      motionBus_(std::make_shared<MotionBus>(BusCapacity)),
+      fpgBus_(std::make_shared<FpgBus>(BusCapacity)),
+      statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
+      exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, disconnected_,
+                OpCmdRes{0, Utility::kErrDataSend}, timing_),
+      worker_(timing_.workerWait)
+{
+}
+
+MorvexBleProtocol::~MorvexBleProtocol()
+{
+    stop();
+}
+
+void MorvexBleProtocol::start()
+{
+    try {
+        if (deviceInformation_.empty())
+            throw rt_exception("DeviceInfo Service cannot be empty.");
+        if (!device_)
+            throw rt_exception("BLE device cannot be null.");
+        readDeviceInformation(disconnected_);
+        setUpGatt();
+        readStatus();
+        fillCapabilities();
+
+        const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
+        statusHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
+            if (const auto protocol = weak.lock())
+                protocol->onStatusData(bytes);
+        });
+        if (const auto bus = status_->dataEvent().lock())
+            bus->subscribe(statusHandler_);
+        status_->startNotify();
+        running_ = true;
+        worker_.startFor(weak, &MorvexBleProtocol::workerPass);
+
+        bringToRest();
+    } catch (...) {
+        stop();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName, UnknownCreationFailure);
+    }
+}
+
+void MorvexBleProtocol::stop()
+{
+    running_ = false;
+    disconnected_ = true;
+    if (status_) {
+        try {
+            status_->stopNotify();
+        } catch (const std::exception& e) {
+            Utility::sdkLog().warn("[{}] stopping the status notification failed: {}", ProtocolName, e.what());
+        }
+    }
+    worker_.stop();
+}
+
+void MorvexBleProtocol::readDeviceInformation(bool cancel)
+{
+    DeviceVersion version;
+    Utility::readDeviceInfo(deviceInformation_, version, &cancel);
+    version_.set(version);
+}
+
+void MorvexBleProtocol::setUpGatt()
+{
+    checkDeviceVersion(version_.get());
+    const Kestrane::KestraneGattChannels found =
+        Kestrane::findKestraneChannels(device_->getChannelMap(), GattSuffix, false);
+    status_ = found.status;
+    command_ = found.command;
+    const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
+    signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, signalParams(gainIndex_), wake, 0);
+    if (found.motion)
+        motion_ = std::make_shared<Kestrane::BLEIMUChannel>(found.motion, motionParams_.get(), wake, 0);
+    if (found.fpg)
+        fpg_ = std::make_shared<Kestrane::BLEFPGChannel>(found.fpg, fpgParams_.get(), wake, 0);
+    if (!motion_)
+        motionParams_.set(PackParams{0, 0, 0, NoCode, NoCode});
+    if (!fpg_)
+        fpgParams_.set(PackParams{0, 0, 0, NoCode, NoCode});
+}
+
+void MorvexBleProtocol::fillCapabilities()
+{
+    const int32_t read = toInt(SensorParamAccess::Read);
+    const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
+    Devices::Capabilities offered{
+        {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal), toInt(SensorCommand::StartResist),
+         toInt(SensorCommand::StopResist), toInt(SensorCommand::Idle), toInt(SensorCommand::PowerDown)},
+        {{toInt(SensorParameter::Name), read},
+         {toInt(SensorParameter::State), readNotify},
+         {toInt(SensorParameter::Address), read},
+         {toInt(SensorParameter::SerialNumber), read},
+         {toInt(SensorParameter::FirmwareMode), read},
+         {toInt(SensorParameter::SamplingFrequency), read},
+         {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
+         {toInt(SensorParameter::Offset), read},
+         {toInt(SensorParameter::FirmwareVersion), read},
+         {toInt(SensorParameter::BattPower), readNotify},
+         {toInt(SensorParameter::SensorMode), read},
+         {toInt(SensorParameter::SensorFamily), read}},
+        {SignalFeature, ResistFeature}};
+    if (motion_)
+        Devices::addMotionStream(offered);
+    if (fpg_)
+        Devices::addFpgStream(offered);
+    commands_ = std::move(offered.commands);
+    parameters_ = std::move(offered.parameters);
+    features_ = std::move(offered.features);
+}
+
+void MorvexBleProtocol::readStatus()
+{
+    for (int attempt = 0; attempt < timing_.readAttempts && !disconnected_; ++attempt) {
+        std::vector<uint8_t> value;
+        if (status_->read(value)) {
+            onStatusData(value);
+            return;
+        }
+    }
+    throw rt_exception("Can not read Status");
+}
+
+void MorvexBleProtocol::onStatusData(const std::vector<uint8_t>& bytes)
+{
+    const auto units = Devices::splitPacks<DevStatusPack>(bytes);
+    if (!units.packs.empty())
+        statusRing_->write(units.packs.data(), units.packs.size());
+    if (units.remainder)
+        Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
+    if (units.packs.size() > 1)
+        Utility::sdkLog().trace("Recived more then one pack status: [{}]", units.packs.size());
+    if (!units.packs.empty()) {
+        const DevStatusPack& last = units.packs.back();
+        battery_ = last.battery();
+        mode_ = last.mode();
+        exchange_.deliver(OpCmdRes{last.mode(), last.error()});
+    }
+    worker_.wake();
+}
+
+void MorvexBleProtocol::bringToRest()
+{
+    if (isMeasuringMode(mode_))
+        powerDown();
+    if (fpg_)
+        stopFPG();
+    if (motion_)
+        stopMEMS();
+}
+
+OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::vector<uint8_t>& frame,
+                                               const std::function<void()>& reached)
+{
+    std::lock_guard lock(commandLock_);
+    const uint8_t wanted = modeByte(target);
+    if (mode_ == wanted)
+        return OperationResult::done();
+    const auto inMode = [wanted](const OpCmdRes& reply) { return reply.mode == wanted; };
+    // A status that neither shows the mode nor reports an error was not caused by this frame.
+    const auto answers = [wanted](const OpCmdRes& reply) { return reply.mode == wanted || reply.error != 0; };
+    const OpCmdRes reply = exchange_.sendUntil(frame, inMode, running_, OpCmdRes{}, answers);
+    if (inMode(reply))
+        reached();
+    return formatKspDeviceError(reply.error);
+}
+
+void MorvexBleProtocol::streamNone()
+{
+    signal_->stopNotifyIfStarted();
+}
+
+void MorvexBleProtocol::streamSignal(bool startNotification)
+{
+    signal_->setConverterParams(signalParams(gainIndex_));
+    if (startNotification)
+        signal_->startNotifyIfStopped();
+}
+
+void MorvexBleProtocol::streamResist()
+{
+    signal_->setConverterParams(resistModeSignalParams());
+    signal_->startNotifyIfStopped();
+}
+
+OperationResult MorvexBleProtocol::powerDown()
+{
+    return modeCommand(DevAmpStatus::PowerDown, powerDownFrame(), [this] { streamNone(); });
+}
+
+OperationResult MorvexBleProtocol::setIdle()
+{
+    return modeCommand(DevAmpStatus::Idle, idleFrame(), [this] { streamNone(); });
+}
+
+OperationResult MorvexBleProtocol::startSignal(uint8_t startNotification)
+{
+    return modeCommand(DevAmpStatus::Signal, startSignalFrame(gainIndex_),
+                       [this, startNotification] { streamSignal(startNotification != 0); });
+}
+
+OperationResult MorvexBleProtocol::startResist()
+{
+    return modeCommand(DevAmpStatus::Resist, startResistFrame(), [this] { streamResist(); });
+}
+
+template <class Channel>
+OperationResult MorvexBleProtocol::streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                                 const PackParams& params, bool on)
+{
+    const char* name = on ? command.startName : command.stopName;
+    if (!channel)
+        return OperationResult::failed(Utility::kErrUnsupportedCommand, name);
+    const std::vector<uint8_t> frame = command.frame(params, on);
+    for (int attempt = 0; attempt < timing_.commandAttempts && running_; ++attempt) {
+        if (!command_->write(frame))
+            continue;
+        if (on)
+            channel->startNotify();
+        else
+            channel->stopNotify();
+        return OperationResult::done();
+    }
+    return OperationResult::failed(Utility::kErrDataSend, std::string("Failed send ") + name);
+}
+
+OperationResult MorvexBleProtocol::startMEMS()
+{
+    std::lock_guard lock(commandLock_);
+    return streamCommand(motion_, MotionStream, motionParams_.get(), true);
+}
+
+OperationResult MorvexBleProtocol::stopMEMS()
+{
+    std::lock_guard lock(commandLock_);
+    return streamCommand(motion_, MotionStream, motionParams_.get(), false);
+}
+
+OperationResult MorvexBleProtocol::startFPG()
+{
+    std::lock_guard lock(commandLock_);
+    return streamCommand(fpg_, FpgStream, fpgParams_.get(), true);
+}
+
+OperationResult MorvexBleProtocol::stopFPG()
+{
+    std::lock_guard lock(commandLock_);
+    return streamCommand(fpg_, FpgStream, fpgParams_.get(), false);
+}
+
+OperationResult MorvexBleProtocol::setGain(const uint8_t& index)
+{
+    std::lock_guard lock(commandLock_);
+    if (amplifierBusy(mode_))
+        return OperationResult::failed(Utility::kErrUnsupportedParamAccess,
+                                       "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
+    if (index > MaxGainIndex)
+        return OperationResult::failed(Utility::kErrWrongParamValue, "Failed setPGAGain. Wrong param value");
+    gainIndex_ = index;
+    return OperationResult::done();
+}
+
+template <class Channel>
+OperationResult MorvexBleProtocol::setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                                 Kestrane::SpinGuarded<PackParams>& params,
+                                                 uint8_t PackParams::*code, uint8_t value, const char* name)
+{
+    std::lock_guard lock(commandLock_);
+    if (!channel || value == NoCode)
+        return OperationResult::failed(Utility::kErrUnsupportedParam,
+                                       std::string("Unsupported parameter [") + name + "]");
+    PackParams updated = params.get();
+    updated.*code = value;
+    params.set(updated);
+    channel->setConverterParams(updated);
+    if (!channel->isNotifying())
+        return OperationResult::done();
+    return streamCommand(channel, command, updated, true);
+}
+
+OperationResult MorvexBleProtocol::setAccelerometerSens(uint8_t code)
+{
+    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code1, code, "AccelerometerSensitivity");
+}
+
+OperationResult MorvexBleProtocol::setGyroscopeSens(uint8_t code)
+{
+    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code2, code, "GyroscopeSensitivity");
+}
+
+OperationResult MorvexBleProtocol::setIrAmplitude(uint8_t code)
+{
+    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code1, code, "IrAmplitude");
+}
+
+OperationResult MorvexBleProtocol::setRedAmplitude(uint8_t code)
+{
+    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code2, code, "RedAmplitude");
+}
+
+OperationResult MorvexBleProtocol::ping(int32_t value)
+{
+    if (!command_->write(pingFrame(value)))
+        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+    return OperationResult::done();
+}
+
+uint8_t MorvexBleProtocol::samplingFrequencyMEMS() const
+{
+    return motion_ ? MotionRateCode : NoCode;
+}
+
+uint8_t MorvexBleProtocol::samplingFrequencyFPG() const
+{
+    return fpg_ ? FpgRateCode : NoCode;
+}
+
+bool MorvexBleProtocol::onConnected()
+{
+    std::lock_guard lock(commandLock_);
+    if (disconnected_.exchange(false)) {
+        readDeviceInformation(false);
+        readStatus();
+    }
+    return true;
+}
+
+bool MorvexBleProtocol::onDisconnected()
+{
+    disconnected_ = true;
+    return true;
+}
+
+template <class Channel, class Reader, class Bus>
+void MorvexBleProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus)
+{
+    if (!channel)
+        return;
+    const auto batch = reader.poll(channel->ring());
+    if (!batch.empty())
+        bus.notify(std::vector<typename Channel::Record>(batch.begin(), batch.end()));
+}
+
+void MorvexBleProtocol::signalStep()
+{
+    const auto batch = signalReader_.poll(signal_->ring());
+    if (batch.empty())
+        return;
+    if (workerMode_ == modeByte(DevAmpStatus::Signal)) {
+        std::vector<Kestrane::_SignalData> records;
+        records.reserve(batch.size());
+        for (const auto& record : batch) {
+            if (record.Samples.size() >= ChannelCount)
+                records.push_back(record);
+        }
+        signalBus_->notify(std::move(records));
+    } else if (workerMode_ == modeByte(DevAmpStatus::Resist)) {
+        std::vector<Kestrane::_ResistData> computed;
+        resistConverter_.process(batch.data(), batch.size(), computed);
+        std::erase_if(computed, [](const Kestrane::_ResistData& record) { return record.Samples.size() < ChannelCount; });
+        if (!computed.empty())
+            resistBus_->notify(std::move(computed));
+    }
+}
+
+void MorvexBleProtocol::workerPass()
+{
+    if (const auto status = statusReader_.poll(*statusRing_)) {
+        batteryBus_->notify(status->battery());
+        if (status->mode() != workerMode_) {
+            workerMode_ = status->mode();
+            // A window begun in an earlier measurement must not mix with the new one.
+            resistConverter_.reset();
+            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
+        }
+    }
+    signalStep();
+    drain(motion_, motionReader_, *motionBus_);
+    drain(fpg_, fpgReader_, *fpgBus_);
+}
+
+}  // namespace VexaDevice::MorvexBlack

@@ -1,0 +1,206 @@
+#pragma once
+// GATT protocol of the first MorvexBlack hardware variant: four EEG channels streamed as
+// Kestrane signal packs, electrode resistance derived from that signal while the device drives
+// its probe current (windows opened by 0xAA markers), and motion and photoplethysmogram streams
+// where the device has them. Mode commands are answered by the device's status notification;
+// the stream commands are only written.
+//
+// Threads: notification handlers run on the Bluetooth stack's threads and only fill rings,
+// store the state, hand the reply to the command in progress and wake the worker; commands and
+// settings run on the caller's thread under the command lock; the worker decodes and publishes
+// on its own thread, outside that lock.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sdk/ble/IBLEDevice.hpp"
+#include "sdk/core/DeviceVersion.hpp"
+#include "sdk/core/EventBus.hpp"
+#include "sdk/core/OperationResult.hpp"
+#include "sdk/core/RBuffer.hpp"
+#include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/CommandExchange.hpp"
+#include "sdk/devices/common/ProtocolTiming.hpp"
+#include "sdk/devices/common/ProtocolWorker.hpp"
+#include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/kestrane/KestraneChannels.hpp"
+#include "sdk/devices/kestrane/SignalToResistConverter.hpp"
+#include "sdk/devices/kestrane/SpinGuarded.hpp"
+#include "sdk/devices/morvex/MorvexBlackWire.hpp"
+
+namespace VexaDevice::MorvexBlack {
+
+class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol> {
+public:
+    using BatteryBus = Utility::EventBus<int>;
+    using ModeBus = Utility::EventBus<DevAmpStatus>;
+    using SignalBus = Utility::EventBus<std::vector<Kestrane::_SignalData>>;
+    using ResistBus = Utility::EventBus<std::vector<Kestrane::_ResistData>>;
+    using MotionBus = Utility::EventBus<std::vector<Kestrane::_IMUData>>;
+    using FpgBus = Utility::EventBus<std::vector<Kestrane::_FPGData>>;
+
+    // Reads the device's identity and status, builds the channels, starts the worker and brings
+    // a measuring device to rest. Throws rt_exception "Failed create Morvex Black BLE Protocol:
+    // ..." when the device cannot be driven.
+    static std::shared_ptr<MorvexBleProtocol> create(std::shared_ptr<BLE::IBLEDevice> device,
+                                                     BLE::ServiceChannels deviceInformation,
+                                                     const Devices::ProtocolTiming& timing = {});
+    ~MorvexBleProtocol();
+    MorvexBleProtocol(const MorvexBleProtocol&) = delete;
+    MorvexBleProtocol& operator=(const MorvexBleProtocol&) = delete;
+
+    // Stops the status notification and the worker; waits for the worker unless called on it.
+    void stop();
+
+    // Mode commands: success without sending when the device already reports the mode. Only a
+    // status that arrives after the frame and shows the mode asked for (or reports an error)
+    // answers it.
+    OperationResult powerDown();
+    OperationResult setIdle();
+    // `startNotification` non-zero: the signal notification is started once the device streams.
+    OperationResult startSignal(uint8_t startNotification);
+    OperationResult startResist();
+
+    // Stream commands, written without an answer: {514, "StartMEMS"} etc. without the channel,
+    // {513, "Failed send StartMEMS"} etc. when no write got through.
+    OperationResult startMEMS();
+    OperationResult stopMEMS();
+    OperationResult startFPG();
+    OperationResult stopFPG();
+
+    // Gain index 0-6 for the next start of the signal; refused while the device measures.
+    OperationResult setGain(const uint8_t& index);
+    // {515, "Unsupported parameter [...]"} without the channel or for code 0xFF. A running
+    // stream is started again so that the device takes the new code.
+    OperationResult setAccelerometerSens(uint8_t code);
+    OperationResult setGyroscopeSens(uint8_t code);
+    OperationResult setIrAmplitude(uint8_t code);
+    OperationResult setRedAmplitude(uint8_t code);
+
+    // Writes [0x06, low byte of value] without waiting for an answer.
+    OperationResult ping(int32_t value);
+
+    uint8_t accelerometerSens() const { return motionParams_.get().code1; }
+    uint8_t gyroscopeSens() const { return motionParams_.get().code2; }
+    uint8_t irAmplitude() const { return fpgParams_.get().code1; }
+    uint8_t redAmplitude() const { return fpgParams_.get().code2; }
+    uint8_t gain() const { return gainIndex_; }
+    uint8_t ampMode() const { return mode_; }
+    int32_t battPower() const { return battery_; }
+    uint8_t samplingFrequency() const { return samplingFrequencyCode(SamplingRateHz); }
+    uint8_t samplingFrequencyMEMS() const;
+    uint8_t samplingFrequencyFPG() const;
+    uint8_t samplingFrequencyResist() const { return NoCode; }
+    uint8_t modelCode() const { return deviceVersion().modelMajor; }
+    std::string serialNumber() const { return deviceVersion().serialText(); }
+    DeviceVersion deviceVersion() const { return version_.get(); }
+
+    Sensor::CommandSet supportedCommands() const { return commands_; }
+    Sensor::FeatureSet supportedFeatures() const { return features_; }
+    Sensor::ParameterMap supportedParameters() const { return parameters_; }
+
+    // After a reconnection the device information and the status are read again.
+    bool onConnected();
+    bool onDisconnected();
+
+    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
+    std::weak_ptr<ModeBus> ampModeEvent() const { return modeBus_; }
+    std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
+    std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
+    std::weak_ptr<MotionBus> memsEvent() const { return motionBus_; }
+    std::weak_ptr<FpgBus> fpgEvent() const { return fpgBus_; }
+
+private:
+    // A stream command's frame builder and the names its failures carry.
+    struct StreamCommand {
+        std::vector<uint8_t> (*frame)(const Kestrane::PackParams&, bool);
+        const char* startName;
+        const char* stopName;
+    };
+    static const StreamCommand MotionStream;
+    static const StreamCommand FpgStream;
+
+    MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
+                      const Devices::ProtocolTiming& timing);
+
+    void start();
+    void readDeviceInformation(bool cancel);
+    void setUpGatt();
+    void fillCapabilities();
+    void readStatus();
+    void onStatusData(const std::vector<uint8_t>& bytes);
+    void bringToRest();
+
+    // Under the command lock: exchanges `frame` until the device reports `target`, then runs
+    // `reached`.
+    OperationResult modeCommand(DevAmpStatus target, const std::vector<uint8_t>& frame,
+                                const std::function<void()>& reached);
+    void streamNone();
+    void streamSignal(bool startNotification);
+    void streamResist();
+
+    template <class Channel>
+    OperationResult streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                  const Kestrane::PackParams& params, bool on);
+    template <class Channel>
+    OperationResult setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                  Kestrane::SpinGuarded<Kestrane::PackParams>& params,
+                                  uint8_t Kestrane::PackParams::*code, uint8_t value, const char* name);
+
+    void workerPass();
+    void signalStep();
+    template <class Channel, class Reader, class Bus>
+    void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus);
+
+    const Devices::ProtocolTiming timing_;
+    const std::shared_ptr<BLE::IBLEDevice> device_;
+    const BLE::ServiceChannels deviceInformation_;
+
+    Kestrane::SpinGuarded<DeviceVersion> version_;
+    std::shared_ptr<BLE::IBLEChannel> status_;
+    std::shared_ptr<BLE::IBLEChannel> command_;
+    std::shared_ptr<Kestrane::BLESignalChannel> signal_;
+    std::shared_ptr<Kestrane::BLEIMUChannel> motion_;
+    std::shared_ptr<Kestrane::BLEFPGChannel> fpg_;
+    Kestrane::SpinGuarded<Kestrane::PackParams> motionParams_;
+    Kestrane::SpinGuarded<Kestrane::PackParams> fpgParams_;
+
+    std::atomic<bool> running_{false};
+    std::atomic<bool> disconnected_{false};
+    std::atomic<int32_t> battery_{0};
+    std::atomic<uint8_t> mode_{0};
+    std::atomic<uint8_t> gainIndex_{DefaultGainIndex};
+
+    Sensor::CommandSet commands_;
+    Sensor::ParameterMap parameters_;
+    Sensor::FeatureSet features_;
+
+    std::mutex commandLock_;
+
+    const std::shared_ptr<BatteryBus> batteryBus_;
+    const std::shared_ptr<ModeBus> modeBus_;
+    const std::shared_ptr<SignalBus> signalBus_;
+    const std::shared_ptr<ResistBus> resistBus_;
+    const std::shared_ptr<MotionBus> motionBus_;
+    const std::shared_ptr<FpgBus> fpgBus_;
+    const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
+    Devices::CommandExchange<OpCmdRes> exchange_;
+    std::shared_ptr<BLE::DataBus::Callback> statusHandler_;
+
+    // Worker-only state.
+    Devices::NewestRecordReader<DevStatusPack> statusReader_;
+    Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
+    Devices::BacklogReader<Kestrane::_IMUData> motionReader_;
+    Devices::BacklogReader<Kestrane::_FPGData> fpgReader_;
+    Kestrane::SignalToResistConverter resistConverter_{resistParams()};
+    uint8_t workerMode_ = 0;
+
+    Devices::ProtocolWorker worker_;
+};
+
+}  // namespace VexaDevice::MorvexBlack
