@@ -104,6 +104,19 @@ struct MorvexDevice : ::testing::Test {
         sensor = std::make_shared<MorvexBLE>(ble, timing);
     }
 
+    // Connection events are delivered on the BLE device's own bus thread, which may still be
+    // handing out the last one (to the device class's subscriber, which logs). The test ends
+    // only once that delivery is over, so no thread is left running into process exit.
+    void TearDown() override
+    {
+        sensor.reset();
+        if (!ble)
+            return;
+        const std::weak_ptr<VexaDevice::BLE::ConnectionBus> bus = ble->connectionChangedEvent();
+        ble.reset();
+        EXPECT_TRUE(eventually([&] { return bus.expired(); }));
+    }
+
     Frames frames() { return peer->commandFrames(); }
 
     // The electrode selections sent, as (electrode, polarity) pairs.
