@@ -364,24 +364,28 @@ TEST_P(WrenletProtocolTest, ReconnectionReadsTheStatusAgain)
     EXPECT_EQ(protocol->battPower(), 33);
 }
 
-// Setters and stream commands from two threads at once: the codes are only touched under the
-// command lock (ThreadSanitizer finds a race otherwise).
-TEST_P(WrenletProtocolTest, CodeSettersAndStreamCommandsRunConcurrently)
+// Code setters against readers and stream commands on other threads: the codes are only touched
+// under the command lock (ThreadSanitizer finds a race otherwise).
+TEST_P(WrenletProtocolTest, CodeSettersRunConcurrentlyWithReadersAndStreamCommands)
 {
     StreamRig rig(settings());
     auto protocol = make(rig);
-    std::thread setter([&] {
-        for (uint8_t code = 0; code < 20; ++code) {
-            protocol->setAccelerometerSens(code % 4);
-            protocol->setIrAmplitude(code % 8);
-        }
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done)
+            protocol->gyroscopeSens();
     });
-    for (int i = 0; i < 10; ++i) {
-        protocol->startMEMS();
-        protocol->stopFPG();
-        protocol->accelerometerSens();
+    std::thread commands([&] {
+        for (int i = 0; i < 5; ++i)
+            protocol->stopFPG();
+    });
+    for (uint8_t code = 0; code < 200; ++code) {
+        protocol->setGyroscopeSens(code % 4);
+        protocol->setIrAmplitude(code % 8);
     }
-    setter.join();
-    EXPECT_EQ(protocol->accelerometerSens(), 3);
-    EXPECT_EQ(protocol->irAmplitude(), 3);
+    done = true;
+    reader.join();
+    commands.join();
+    EXPECT_EQ(protocol->gyroscopeSens(), 3);
+    EXPECT_EQ(protocol->irAmplitude(), 7);
 }
