@@ -2,11 +2,8 @@
 
 #include <exception>
 #include <memory>
-#include <mutex>
-#include <string>
 #include <vector>
 
-#include <spdlog/sinks/base_sink.h>
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
@@ -18,48 +15,20 @@ namespace {
 constexpr const char* kLoggerName = "sdk_log";
 constexpr const char* kLogFile = "logs/sdk_log.log";
 
-// The log file, truncated when it opens. Closing it at unload is safe while threads the
-// library left running still log: a closed file drops their messages.
-class ClosableFileSink final : public spdlog::sinks::base_sink<std::mutex> {
-public:
-    explicit ClosableFileSink(const std::string& path)
-        : file_(std::make_unique<spdlog::sinks::basic_file_sink_st>(path, true)) {}
-
-    void close() {
-        std::lock_guard lock(mutex_);
-        if (file_) file_->flush();
-        file_.reset();
-    }
-
-protected:
-    void sink_it_(const spdlog::details::log_msg& message) override {
-        if (file_) file_->log(message);
-    }
-    void flush_() override {
-        if (file_) file_->flush();
-    }
-    void set_pattern_(const std::string& pattern) override {
-        if (file_) file_->set_pattern(pattern);
-    }
-    void set_formatter_(std::unique_ptr<spdlog::formatter> formatter) override {
-        if (file_) file_->set_formatter(std::move(formatter));
-    }
-
-private:
-    std::unique_ptr<spdlog::sinks::basic_file_sink_st> file_;
+// Built at load and closed at unload: the process-wide lifetime of the log.
+struct LogLifetime {
+    LogLifetime() { ensureLog(); }
+    ~LogLifetime() { spdlog::shutdown(); }
 };
 
-struct LogState {
-    std::shared_ptr<spdlog::logger> logger;
-    std::shared_ptr<ClosableFileSink> file;
-};
+const LogLifetime lifetime;
 
-LogState buildLog() {
-    LogState state;
+} // namespace
+
+int initLog() {
     std::vector<spdlog::sink_ptr> sinks;
     try {
-        state.file = std::make_shared<ClosableFileSink>(kLogFile);
-        sinks.push_back(state.file);
+        sinks.push_back(std::make_shared<spdlog::sinks::basic_file_sink_mt>(kLogFile, true));
     } catch (const std::exception& error) {
         spdlog::warn("Can't init log file: {}", error.what());
     }
@@ -68,34 +37,10 @@ LogState buildLog() {
     } catch (const std::exception& error) {
         spdlog::warn("Can't init log stdout color: {}", error.what());
     }
-    state.logger = std::make_shared<spdlog::logger>(kLoggerName, sinks.begin(), sinks.end());
-    state.logger->set_level(spdlog::level::debug);
-    return state;
-}
-
-// Never destroyed: a worker or delivery thread that outlives unload may still log, and must
-// find a live logger rather than a destroyed one.
-LogState& logState() {
-    static auto* const state = new LogState(buildLog());
-    return *state;
-}
-
-// Built at load; at unload the log is flushed and its file closed.
-struct LogLifetime {
-    LogLifetime() { ensureLog(); }
-    ~LogLifetime() {
-        LogState& state = logState();
-        state.logger->flush();
-        if (state.file) state.file->close();
+    if (!sinks.empty()) {
+        spdlog::set_default_logger(std::make_shared<spdlog::logger>(kLoggerName, sinks.begin(), sinks.end()));
     }
-};
-
-const LogLifetime lifetime;
-
-} // namespace
-
-int initLog() {
-    logState();
+    spdlog::set_level(spdlog::level::debug);
     return 1;
 }
 
@@ -106,7 +51,12 @@ int ensureLog() {
 
 spdlog::logger& sdkLog() {
     ensureLog();
-    return *logState().logger;
+    if (auto* logger = spdlog::default_logger_raw()) {
+        return *logger;
+    }
+    // After unload has closed the log: a logger without sinks, kept for the process.
+    static auto* const closed = new spdlog::logger(kLoggerName);
+    return *closed;
 }
 
 } // namespace VexaDevice::Utility

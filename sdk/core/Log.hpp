@@ -17,8 +17,7 @@ int ensureLog();
 
 // The logger every part of the library writes to, e.g.
 //   sdkLog().warn("[BLEChannel][startNotify] {}", text);
-// Never fails, from any thread, at any time: once unload has closed the file, messages
-// still reach the console.
+// Never fails: once the log is closed at unload, messages go nowhere.
 spdlog::logger& sdkLog();
 
 } // namespace VexaDevice::Utility
