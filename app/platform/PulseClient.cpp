@@ -152,20 +152,24 @@ bool PulseClient::runUntil(const std::function<bool()>& done)
     return true;
 }
 
+bool PulseClient::awaitReply(pa_operation* operation, const bool& finished)
+{
+    if (operation == nullptr) {
+        noteFailure(PA_ERR_INTERNAL);
+        return false;
+    }
+    const bool answered = runUntil([&finished] { return finished; });
+    pa_operation_unref(operation);
+    return answered;
+}
+
 std::optional<std::string> PulseClient::defaultSinkName()
 {
     if (!connected_) {
         return std::nullopt;
     }
     ServerReply reply;
-    pa_operation* operation = pa_context_get_server_info(context_, &ServerReply::collect, &reply);
-    if (operation == nullptr) {
-        noteFailure(PA_ERR_INTERNAL);
-        return std::nullopt;
-    }
-    const bool answered = runUntil([&] { return reply.finished; });
-    pa_operation_unref(operation);
-    if (!answered) {
+    if (!awaitReply(pa_context_get_server_info(context_, &ServerReply::collect, &reply), reply.finished)) {
         return std::nullopt;
     }
     if (reply.defaultSink.empty()) {
@@ -181,15 +185,8 @@ std::optional<SinkFacts> PulseClient::sink(const std::string& name)
         return std::nullopt;
     }
     SinkReply reply;
-    pa_operation* operation =
-        pa_context_get_sink_info_by_name(context_, name.c_str(), &SinkReply::collect, &reply);
-    if (operation == nullptr) {
-        noteFailure(PA_ERR_INTERNAL);
-        return std::nullopt;
-    }
-    const bool answered = runUntil([&] { return reply.finished; });
-    pa_operation_unref(operation);
-    if (!answered) {
+    if (!awaitReply(pa_context_get_sink_info_by_name(context_, name.c_str(), &SinkReply::collect, &reply),
+                    reply.finished)) {
         return std::nullopt;
     }
     if (reply.failed || reply.sinks.empty()) {
@@ -205,14 +202,7 @@ std::optional<std::vector<SinkFacts>> PulseClient::sinks()
         return std::nullopt;
     }
     SinkReply reply;
-    pa_operation* operation = pa_context_get_sink_info_list(context_, &SinkReply::collect, &reply);
-    if (operation == nullptr) {
-        noteFailure(PA_ERR_INTERNAL);
-        return std::nullopt;
-    }
-    const bool answered = runUntil([&] { return reply.finished; });
-    pa_operation_unref(operation);
-    if (!answered) {
+    if (!awaitReply(pa_context_get_sink_info_list(context_, &SinkReply::collect, &reply), reply.finished)) {
         return std::nullopt;
     }
     if (reply.failed) {

@@ -10,6 +10,7 @@
 
 struct pa_context;
 struct pa_mainloop;
+struct pa_operation;
 
 namespace quellwave::platform {
 
@@ -42,6 +43,9 @@ public:
 private:
     // Runs the loop until `done` holds; false (with errorCode set) at the reply time-out.
     bool runUntil(const std::function<bool()>& done);
+    // Waits until the reply handler of `operation` (null: it could not be sent) sets `finished`;
+    // false (with errorCode set) when it was not sent or not answered in time.
+    bool awaitReply(pa_operation* operation, const bool& finished);
     void noteFailure(int fallbackCode);
 
     PulseTiming timing_;
