@@ -1,22 +1,19 @@
 // Message boxes and the screen-saver suspension on a private virtual display.
 #include "app/platform/SfmlDialogs.hpp"
 #include "app/platform/XScreenSaverSleep.hpp"
+#include "tests/platform/CapturedErrors.hpp"
 #include "tests/platform/ScopedEnvironment.hpp"
+#include "tests/platform/TestProcess.hpp"
 #include "tests/platform/XvfbTestDisplay.hpp"
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
-#include <thread>
-
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace quellwave::platform {
 namespace {
 
+using testing::CapturedErrors;
 using testing::ScopedEnvironment;
 using testing::XvfbTestDisplay;
 
@@ -27,17 +24,6 @@ const DialogRequest kWarning{DialogKind::Warning, "Warning",
                              "The system's audio output is mono. Please configure it to Stereo in "
                              "your sound settings.\n\nContinue anyway?"};
 const DialogRequest kError{DialogKind::Error, "Error", "Failed to check or set sample rate."};
-
-class CapturedErrors {
-public:
-    CapturedErrors() : previous_(std::cerr.rdbuf(text_.rdbuf())) {}
-    ~CapturedErrors() { std::cerr.rdbuf(previous_); }
-    std::string text() const { return text_.str(); }
-
-private:
-    std::ostringstream text_;
-    std::streambuf* previous_;
-};
 
 TEST(DialogsWithoutDisplayTest, TextGoesToStandardErrorAndTheAnswerIsPositive)
 {
@@ -86,22 +72,16 @@ protected:
         if (window) {
             act(*window);
         }
-        const auto deadline = std::chrono::steady_clock::now() + kAnswerTimeout;
-        int status = 0;
-        while (waitpid(child, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(child, SIGKILL);
-                waitpid(child, &status, 0);
-                ADD_FAILURE() << "the dialog did not close";
-                return std::nullopt;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const std::optional<int> exitCode = testing::waitForExit(child, kAnswerTimeout);
+        if (!exitCode) {
+            ADD_FAILURE() << "the dialog did not close";
+            return std::nullopt;
         }
-        if (!WIFEXITED(status)) {
+        if (*exitCode < 0) {
             ADD_FAILURE() << "the dialog process crashed";
             return std::nullopt;
         }
-        return static_cast<DialogAnswer>(WEXITSTATUS(status));
+        return static_cast<DialogAnswer>(*exitCode);
     }
 
     std::optional<XvfbTestDisplay> display_;

@@ -1,6 +1,6 @@
 // The endpoint answers against a real sound server of the test's own.
 #include "app/platform/PulseAudioEndpoints.hpp"
-#include "tests/platform/PulseTestServer.hpp"
+#include "tests/platform/PulseServerTest.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,23 +8,11 @@ namespace quellwave::platform {
 namespace {
 
 using testing::NoSoundServer;
-using testing::PulseTestServer;
 
 const PulseTiming kQuick{std::chrono::milliseconds(3000)};
 
-class PulseAudioEndpointsTest : public ::testing::Test {
+class PulseAudioEndpointsTest : public testing::PulseServerTest {
 protected:
-    void start(const std::vector<PulseTestServer::Sink>& sinks, const std::string& defaultSink,
-               const std::vector<std::string>& extraLines = {})
-    {
-        if (!PulseTestServer::binaryAvailable()) {
-            GTEST_SKIP() << "pulseaudio is not installed";
-        }
-        server_.emplace(sinks, defaultSink, extraLines);
-        ASSERT_TRUE(server_->running()) << server_->log();
-    }
-
-    std::optional<PulseTestServer> server_;
     PulseAudioEndpoints endpoints_{kQuick};
 };
 

@@ -18,30 +18,6 @@ namespace {
 constexpr const char* kBinary = "/usr/bin/pulseaudio";
 constexpr auto kStartTimeout = std::chrono::seconds(15);
 
-std::filesystem::path makeTempFolder(const char* prefix)
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / prefix).string() + "XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    return pattern;
-}
-
-std::optional<std::string> currentServer()
-{
-    const char* value = std::getenv("PULSE_SERVER");
-    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-}
-
-void restoreServer(const std::optional<std::string>& previous)
-{
-    if (previous) {
-        setenv("PULSE_SERVER", previous->c_str(), 1);
-    } else {
-        unsetenv("PULSE_SERVER");
-    }
-}
-
 std::string script(const std::vector<PulseTestServer::Sink>& sinks, const std::string& defaultSink,
                    const std::vector<std::string>& extraLines, const std::filesystem::path& socket)
 {
@@ -74,12 +50,11 @@ bool PulseTestServer::binaryAvailable()
 
 PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::string& defaultSink,
                                  const std::vector<std::string>& extraLines)
-    : folder_(makeTempFolder("qw-pulse-")), previousServer_(currentServer())
 {
-    const auto socket = folder_ / "native";
-    const auto scriptPath = folder_ / "server.pa";
+    const auto socket = folder_.path() / "native";
+    const auto scriptPath = folder_.path() / "server.pa";
     std::ofstream(scriptPath) << script(sinks, defaultSink, extraLines, socket);
-    const auto logPath = folder_ / "server.log";
+    const auto logPath = folder_.path() / "server.log";
 
     pid_ = fork();
     if (pid_ == 0) {
@@ -88,7 +63,7 @@ PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::stri
             dup2(log, STDOUT_FILENO);
             dup2(log, STDERR_FILENO);
         }
-        const std::string home = folder_.string();
+        const std::string home = folder_.path().string();
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
@@ -103,7 +78,7 @@ PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::stri
     if (pid_ < 0) {
         return;
     }
-    setenv("PULSE_SERVER", ("unix:" + socket.string()).c_str(), 1);
+    serverVariable_.emplace("PULSE_SERVER", "unix:" + socket.string());
 
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -122,34 +97,18 @@ PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::stri
 
 PulseTestServer::~PulseTestServer()
 {
-    restoreServer(previousServer_);
+    serverVariable_.reset();
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
 }
 
 std::string PulseTestServer::log() const
 {
-    std::ifstream file(folder_ / "server.log");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return readFile(folder_.path() / "server.log");
 }
 
-NoSoundServer::NoSoundServer()
-    : folder_(makeTempFolder("qw-nopulse-")), previousServer_(currentServer())
-{
-    setenv("PULSE_SERVER", ("unix:" + (folder_ / "native").string()).c_str(), 1);
-}
-
-NoSoundServer::~NoSoundServer()
-{
-    restoreServer(previousServer_);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-}
+NoSoundServer::NoSoundServer() : serverVariable_("PULSE_SERVER", "unix:" + (folder_.path() / "native").string()) {}
 
 }  // namespace quellwave::testing

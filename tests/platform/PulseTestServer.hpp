@@ -1,7 +1,8 @@
 #pragma once
 
-#include <chrono>
-#include <filesystem>
+#include "tests/platform/ScopedEnvironment.hpp"
+#include "tests/platform/TempFolder.hpp"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,23 +39,22 @@ public:
     std::string log() const;
 
 private:
-    std::filesystem::path folder_;
+    TempFolder folder_{"qw-pulse-"};
     pid_t pid_ = -1;
     bool running_ = false;
-    std::optional<std::string> previousServer_;
+    std::optional<ScopedEnvironment> serverVariable_;
 };
 
 // Points PULSE_SERVER at a socket nobody listens on, for the test's lifetime.
 class NoSoundServer {
 public:
     NoSoundServer();
-    ~NoSoundServer();
     NoSoundServer(const NoSoundServer&) = delete;
     NoSoundServer& operator=(const NoSoundServer&) = delete;
 
 private:
-    std::filesystem::path folder_;
-    std::optional<std::string> previousServer_;
+    TempFolder folder_{"qw-nopulse-"};
+    ScopedEnvironment serverVariable_;
 };
 
 }  // namespace quellwave::testing

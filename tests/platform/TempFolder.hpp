@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -10,9 +12,9 @@ namespace quellwave::testing {
 // A fresh folder under the temporary directory, removed with its contents afterwards.
 class TempFolder {
 public:
-    TempFolder()
+    explicit TempFolder(const std::string& prefix = "qw-test-")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qw-startup-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create a temporary folder");
         }
@@ -31,5 +33,14 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The whole contents of a file; empty when it cannot be read.
+inline std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 }  // namespace quellwave::testing

@@ -1,5 +1,8 @@
 #include "tests/platform/TestProcess.hpp"
 
+#include <thread>
+
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,10 +42,33 @@ ProcessResult runProcess(const std::vector<std::string>& arguments)
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.exitCode = exitCodeOf(status);
     }
     close(pipeEnds[0]);
     return result;
+}
+
+int exitCodeOf(int waitStatus)
+{
+    if (WIFEXITED(waitStatus)) {
+        return WEXITSTATUS(waitStatus);
+    }
+    return WIFSIGNALED(waitStatus) ? -WTERMSIG(waitStatus) : -1;
+}
+
+std::optional<int> waitForExit(pid_t child, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return exitCodeOf(status);
 }
 
 }  // namespace quellwave::testing

@@ -2,7 +2,6 @@
 
 #include "tests/platform/TestProcess.hpp"
 
-#include <cstdlib>
 #include <sstream>
 #include <thread>
 
@@ -26,9 +25,6 @@ bool XvfbTestDisplay::binaryAvailable()
 
 XvfbTestDisplay::XvfbTestDisplay(std::chrono::milliseconds startTimeout)
 {
-    if (const char* display = std::getenv("DISPLAY")) {
-        previousDisplay_ = display;
-    }
     int ready[2];
     if (pipe(ready) != 0) {
         return;
@@ -60,17 +56,13 @@ XvfbTestDisplay::XvfbTestDisplay(std::chrono::milliseconds startTimeout)
     close(ready[0]);
     if (!number.empty()) {
         name_ = ":" + number;
-        setenv("DISPLAY", name_.c_str(), 1);
+        displayVariable_.emplace("DISPLAY", name_);
     }
 }
 
 XvfbTestDisplay::~XvfbTestDisplay()
 {
-    if (previousDisplay_) {
-        setenv("DISPLAY", previousDisplay_->c_str(), 1);
-    } else {
-        unsetenv("DISPLAY");
-    }
+    displayVariable_.reset();
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);

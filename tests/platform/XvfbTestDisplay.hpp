@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/platform/ScopedEnvironment.hpp"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -37,7 +39,7 @@ public:
 private:
     pid_t pid_ = -1;
     std::string name_;
-    std::optional<std::string> previousDisplay_;
+    std::optional<ScopedEnvironment> displayVariable_;
 };
 
 }  // namespace quellwave::testing

@@ -3,48 +3,30 @@
 #include "app/platform/fake/FakePlatform.hpp"
 #include "app/ui/AudioChecks.hpp"
 #include "app/ui/Startup.hpp"
-#include "tests/platform/PulseTestServer.hpp"
+#include "tests/platform/CapturedErrors.hpp"
+#include "tests/platform/PulseServerTest.hpp"
+#include "tests/startup/WarningTexts.hpp"
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 
 namespace quellwave::ui {
 namespace {
 
-using testing::PulseTestServer;
+using namespace warning_texts;
 
-const std::string kEnhancements =
-    "Audio enhancements are enabled. Please disable them in your sound settings.\n\nContinue anyway?";
-const std::string kMono =
-    "The system's audio output is mono. Please configure it to Stereo in your sound settings.\n\n"
-    "Continue anyway?";
-const std::string kHeadphones =
-    "Headphones were not detected. For a successful experience, make sure headphones are plugged "
-    "in.\n\nContinue anyway?";
-
-// The real audio outputs with scripted dialogs, folders and display.
-class RealOutputsTest : public ::testing::Test {
-protected:
-    void start(const std::vector<PulseTestServer::Sink>& sinks, const std::string& defaultSink,
-               const std::vector<std::string>& extraLines = {})
-    {
-        if (!PulseTestServer::binaryAvailable()) {
-            GTEST_SKIP() << "pulseaudio is not installed";
-        }
-        server_.emplace(sinks, defaultSink, extraLines);
-        ASSERT_TRUE(server_->running()) << server_->log();
-    }
-
+// The real audio outputs with scripted dialogs, folders and display, installed for the
+// object's lifetime.
+struct RealOutputs {
     platform::PulseAudioEndpoints endpoints{platform::PulseTiming{std::chrono::milliseconds(3000)}};
     platform::fake::FakeDialogs dialogs;
     platform::fake::FakeSystemServices system;
     platform::fake::FakeDisplaySleep display;
     platform::Platform platform{endpoints, dialogs, system, display};
     platform::ScopedPlatform installed{platform};
-    std::optional<PulseTestServer> server_;
 };
+
+class RealOutputsTest : public testing::PulseServerTest, public RealOutputs {};
 
 TEST_F(RealOutputsTest, StereoHeadphonesRaiseNoWarning)
 {
@@ -97,12 +79,9 @@ TEST_F(RealOutputsTest, AnOutputWithoutACardPlaysSharedAtItsMixRate)
 TEST(NoSoundServerTest, StartUpReportsTheRateFailureAndChecksFallBack)
 {
     testing::NoSoundServer none;
-    platform::PulseAudioEndpoints endpoints{platform::PulseTiming{std::chrono::milliseconds(3000)}};
-    platform::fake::FakeDialogs dialogs;
-    platform::fake::FakeSystemServices system;
-    platform::fake::FakeDisplaySleep display;
-    platform::Platform platform{endpoints, dialogs, system, display};
-    platform::ScopedPlatform installed{platform};
+    RealOutputs outputs;
+    auto& dialogs = outputs.dialogs;
+    auto& system = outputs.system;
 
     bool mainLoopRan = false;
     EXPECT_EQ(runQuellwave({[] {}, [&] { mainLoopRan = true; }}), 1);
@@ -110,13 +89,16 @@ TEST(NoSoundServerTest, StartUpReportsTheRateFailureAndChecksFallBack)
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Failed to check or set sample rate."});
     EXPECT_EQ(system.characterWaits, 1);
 
-    std::ostringstream errors;
-    std::streambuf* previous = std::cerr.rdbuf(errors.rdbuf());
-    const bool checksPassed = runAudioChecks();
-    std::cerr.rdbuf(previous);
+    bool checksPassed = false;
+    std::string errors;
+    {
+        testing::CapturedErrors captured;
+        checksPassed = runAudioChecks();
+        errors = captured.text();
+    }
     EXPECT_TRUE(checksPassed);
     EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{"Failed to check or set sample rate.", kHeadphones}));
-    EXPECT_NE(errors.str().find("CoCreateInstance for IMMDeviceEnumerator failed: "), std::string::npos);
+    EXPECT_NE(errors.find("CoCreateInstance for IMMDeviceEnumerator failed: "), std::string::npos);
 }
 
 }  // namespace

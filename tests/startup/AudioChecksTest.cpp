@@ -1,10 +1,10 @@
 #include "app/platform/fake/FakePlatform.hpp"
 #include "app/ui/AudioChecks.hpp"
+#include "tests/platform/CapturedErrors.hpp"
+#include "tests/startup/WarningTexts.hpp"
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 
 namespace quellwave::ui {
 namespace {
@@ -17,36 +17,17 @@ using platform::FormFactor;
 using platform::MixFormat;
 using platform::MonoSetting;
 
-const std::string kEnhancements =
-    "Audio enhancements are enabled. Please disable them in your sound settings.\n\nContinue anyway?";
-const std::string kMono =
-    "The system's audio output is mono. Please configure it to Stereo in your sound settings.\n\n"
-    "Continue anyway?";
-const std::string kHeadphones =
-    "Headphones were not detected. For a successful experience, make sure headphones are plugged "
-    "in.\n\nContinue anyway?";
+using namespace warning_texts;
 
 EndpointProperty formFactor(FormFactor value)
 {
     return static_cast<std::uint32_t>(value);
 }
 
-// Captures standard error for the test's lifetime.
-class CapturedErrors {
-public:
-    CapturedErrors() : previous_(std::cerr.rdbuf(text_.rdbuf())) {}
-    ~CapturedErrors() { std::cerr.rdbuf(previous_); }
-    std::string text() const { return text_.str(); }
-
-private:
-    std::ostringstream text_;
-    std::streambuf* previous_;
-};
-
 class AudioChecksTest : public ::testing::Test {
 protected:
     platform::fake::FakePlatform os;
-    CapturedErrors errors;
+    testing::CapturedErrors errors;
 };
 
 TEST_F(AudioChecksTest, EnhancementsAreOnUnlessTheSwitchSaysDisabled)

@@ -1,25 +1,16 @@
 #include "app/platform/fake/FakePlatform.hpp"
 #include "app/ui/Startup.hpp"
 #include "tests/platform/ScopedEnvironment.hpp"
-#include "tests/startup/TempFolder.hpp"
+#include "tests/platform/TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 namespace quellwave::ui {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contentsOf(const fs::path& path)
-{
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 void writeFile(const fs::path& path, const std::string& text)
 {
@@ -41,7 +32,7 @@ TEST(WriteOpenALConfigTest, ReplacesTheWholeFile)
     writeFile(path, std::string(4000, 'x'));
 
     ASSERT_TRUE(writeOpenALConfig(path, 44100));
-    EXPECT_EQ(contentsOf(path), openALConfigText(44100));
+    EXPECT_EQ(testing::readFile(path), openALConfigText(44100));
 }
 
 TEST(WriteOpenALConfigTest, AFileThatCannotBeOpenedIsAFailure)
@@ -86,7 +77,7 @@ TEST_F(PrepareOpenALConfigTest, ShippedFileIsCopiedWhenThereIsNoneAndTheVariable
     writeFile(programDir() / "alsoft.ini", "shipped\n");
 
     EXPECT_EQ(prepareOpenALConfig(), target().string());
-    EXPECT_EQ(contentsOf(target()), "shipped\n");
+    EXPECT_EQ(testing::readFile(target()), "shipped\n");
     EXPECT_EQ(os.system.environment["ALSOFT_CONF"], target().string());
     EXPECT_TRUE(os.dialogs.shown.empty());
 }
@@ -98,7 +89,7 @@ TEST_F(PrepareOpenALConfigTest, AnExistingUserFileIsNeverReplacedByTheCopy)
     writeFile(target(), "mine\n");
 
     EXPECT_EQ(prepareOpenALConfig(), target().string());
-    EXPECT_EQ(contentsOf(target()), "mine\n");
+    EXPECT_EQ(testing::readFile(target()), "mine\n");
 }
 
 TEST_F(PrepareOpenALConfigTest, WithoutAShippedFileNothingIsCopied)

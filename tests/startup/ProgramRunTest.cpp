@@ -1,17 +1,12 @@
 // The real program on a private display with no sound server to reach.
 #include "tests/platform/PulseTestServer.hpp"
+#include "tests/platform/TempFolder.hpp"
+#include "tests/platform/TestProcess.hpp"
 #include "tests/platform/XvfbTestDisplay.hpp"
-#include "tests/startup/TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-#include <thread>
-
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace quellwave {
@@ -20,22 +15,6 @@ namespace {
 using testing::XvfbTestDisplay;
 
 constexpr auto kTimeout = std::chrono::seconds(30);
-
-// Waits for the child to end; its exit code, or nullopt (after killing it) at the time-out.
-std::optional<int> waitForExit(pid_t child)
-{
-    const auto deadline = std::chrono::steady_clock::now() + kTimeout;
-    int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
-}
 
 TEST(ProgramRunTest, WithoutASoundServerTheRateFailureIsShownAndTheProgramEndsWithOne)
 {
@@ -71,12 +50,9 @@ TEST(ProgramRunTest, WithoutASoundServerTheRateFailureIsShownAndTheProgramEndsWi
     EXPECT_EQ(write(input[1], "\n", 1), 1);
     close(input[1]);
 
-    EXPECT_EQ(waitForExit(child), std::optional<int>(1));
-    std::ifstream errors(errorsPath);
-    std::ostringstream text;
-    text << errors.rdbuf();
-    EXPECT_NE(text.str().find("Error: Failed to check or set sample rate."), std::string::npos)
-        << text.str();
+    EXPECT_EQ(testing::waitForExit(child, kTimeout), std::optional<int>(1));
+    const std::string errors = testing::readFile(errorsPath);
+    EXPECT_NE(errors.find("Error: Failed to check or set sample rate."), std::string::npos) << errors;
     // Nothing was configured.
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "config" / "Quellwave" / "alsoft.ini"));
 }

@@ -3,12 +3,11 @@
 #include "app/ui/Globals.hpp"
 #include "app/ui/Startup.hpp"
 #include "tests/platform/ScopedEnvironment.hpp"
-#include "tests/startup/TempFolder.hpp"
+#include "tests/platform/TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 namespace quellwave::ui {
 namespace {
@@ -17,14 +16,6 @@ namespace fs = std::filesystem;
 using platform::EndpointFailure;
 using platform::EndpointStep;
 using platform::FormatSupport;
-
-std::string contentsOf(const fs::path& path)
-{
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 class StartupFlowTest : public ::testing::Test {
 protected:
@@ -44,7 +35,7 @@ protected:
                              [this] {
                                  steps.emplace_back("main loop");
                                  // What the sound back end finds when the first stream opens.
-                                 configSeenByLoop = contentsOf(configFile());
+                                 configSeenByLoop = testing::readFile(configFile());
                                  variableSeenByLoop = os.system.environment["ALSOFT_CONF"];
                              }});
     }
@@ -78,7 +69,7 @@ TEST_F(StartupFlowTest, AnExistingUserFileIsAlwaysRewritten)
     os.endpoints.mixFormat = platform::MixFormat{44100, 2};
 
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(contentsOf(configFile()), openALConfigText(44100));
+    EXPECT_EQ(testing::readFile(configFile()), openALConfigText(44100));
 }
 
 TEST_F(StartupFlowTest, NoUsableOutputEndsTheRunWithCodeOneAfterAKeypress)

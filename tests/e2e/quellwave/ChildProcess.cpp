@@ -1,8 +1,8 @@
 #include "tests/e2e/quellwave/ChildProcess.hpp"
 
+#include "tests/platform/TestProcess.hpp"
+
 #include <csignal>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -11,12 +11,6 @@
 
 namespace quellwave::e2e {
 namespace {
-
-int decodeStatus(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return -WTERMSIG(status);
-    return -1;
-}
 
 // This process's environment with the given variables added or replaced.
 std::vector<std::string> environmentWith(const std::map<std::string, std::string>& changes) {
@@ -79,7 +73,7 @@ std::optional<int> ChildProcess::waitExit(std::chrono::milliseconds timeout) {
     do {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exitCode_ = decodeStatus(status);
+            exitCode_ = testing::exitCodeOf(status);
             return exitCode_;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -96,13 +90,6 @@ void ChildProcess::terminate() {
         kill(pid_, SIGKILL);
         waitExit(std::chrono::seconds(5));
     }
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 }  // namespace quellwave::e2e

@@ -39,6 +39,4 @@ private:
     std::optional<int> exitCode_;
 };
 
-std::string readFile(const std::filesystem::path& path);
-
 }  // namespace quellwave::e2e

@@ -8,6 +8,7 @@
 #include "tests/e2e/quellwave/SoundAnalysis.hpp"
 #include "tests/e2e/quellwave/WindowPictures.hpp"
 #include "tests/platform/PulseTestServer.hpp"
+#include "tests/platform/TempFolder.hpp"
 #include "tests/platform/XvfbTestDisplay.hpp"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ public:
     }
     StereoRecording stop() {
         recorder_.terminate();
-        const std::string bytes = readFile(file_);
+        const std::string bytes = testing::readFile(file_);
         std::vector<std::int16_t> samples(bytes.size() / 2);
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
         return StereoRecording(std::move(samples), kRate);
@@ -114,7 +115,7 @@ protected:
             folder_ / "program.log", {}});
     }
 
-    std::string programLog() const { return readFile(folder_ / "program.log"); }
+    std::string programLog() const { return testing::readFile(folder_ / "program.log"); }
 
     Picture pictureOf(const std::string& window) {
         const auto picture = pictureOfWindow(window, folder_ / "picture.ppm");
