@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <future>
 
@@ -307,6 +308,29 @@ TEST_F(MorvexBlackDevice, ReleasedWhileStreamingPowersTheDeviceDownOnce)
     EXPECT_EQ(frames().back(), PowerDown);
     EXPECT_EQ(peer->mode(), 1);
     EXPECT_TRUE(ble->isDisconnected());
+}
+
+TEST_F(MorvexBlackDevice, StoppedAndReleasedFromInsideItsOwnResistanceCallback)
+{
+    open();
+    auto holder = std::make_shared<std::shared_ptr<MorvexBLE>>(std::move(sensor));
+    std::atomic<bool> released{false};
+    std::promise<OperationResult> stopped;
+    auto callback = std::make_shared<std::function<void(std::vector<_ResistData>)>>(
+        [holder, &released, &stopped](std::vector<_ResistData>) {
+            if (released.exchange(true))
+                return;
+            // A command from the worker's own publication, then the host lets go of the sensor.
+            stopped.set_value((*holder)->execCommand(SensorCommand::StopResist));
+            holder->reset();
+        });
+    (*holder)->resistEvent().lock()->subscribe(callback);
+    ASSERT_TRUE((*holder)->execCommand(SensorCommand::StartResist));
+    auto result = stopped.get_future();
+    ASSERT_EQ(result.wait_for(20s), std::future_status::ready);
+    EXPECT_TRUE(result.get());
+    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    EXPECT_EQ(peer->mode(), 1);
 }
 
 TEST_F(MorvexBlackDevice, PingIsWrittenWithoutAnswer)
