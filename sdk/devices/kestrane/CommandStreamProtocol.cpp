@@ -8,13 +8,13 @@
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
+#include "sdk/devices/common/PackSplitter.hpp"
+#include "sdk/devices/common/StreamCapabilities.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
 
 namespace VexaDevice::Kestrane {
 
 using Sensor::SensorCommand;
-using Sensor::SensorParamAccess;
-using Sensor::SensorParameter;
 using Sensor::toInt;
 using Utility::formatKspDeviceError;
 using Utility::rt_exception;
@@ -200,25 +200,14 @@ void CommandStreamProtocol::setUpGatt()
 
 void CommandStreamProtocol::fillCapabilities()
 {
-    commands_ = layout_.commands;
-    parameters_ = layout_.parameters;
-    features_ = layout_.features;
-    const int32_t read = toInt(SensorParamAccess::Read);
-    const int32_t readWrite = toInt(SensorParamAccess::ReadWrite);
-    if (motion_) {
-        parameters_[toInt(SensorParameter::AccelerometerSens)] = readWrite;
-        parameters_[toInt(SensorParameter::GyroscopeSens)] = readWrite;
-        parameters_[toInt(SensorParameter::SamplingFrequencyMEMS)] = read;
-        features_.insert(1);
-        commands_.insert({toInt(SensorCommand::StartMEMS), toInt(SensorCommand::StopMEMS)});
-    }
-    if (fpg_) {
-        parameters_[toInt(SensorParameter::IrAmplitude)] = readWrite;
-        parameters_[toInt(SensorParameter::RedAmplitude)] = readWrite;
-        parameters_[toInt(SensorParameter::SamplingFrequencyFPG)] = read;
-        features_.insert(5);
-        commands_.insert({toInt(SensorCommand::StartFPG), toInt(SensorCommand::StopFPG)});
-    }
+    Devices::Capabilities offered{layout_.commands, layout_.parameters, layout_.features};
+    if (motion_)
+        Devices::addMotionStream(offered);
+    if (fpg_)
+        Devices::addFpgStream(offered);
+    commands_ = std::move(offered.commands);
+    parameters_ = std::move(offered.parameters);
+    features_ = std::move(offered.features);
 }
 
 void CommandStreamProtocol::readStatus()
@@ -237,23 +226,19 @@ void CommandStreamProtocol::readStatus()
 
 void CommandStreamProtocol::onStatus(const std::vector<uint8_t>& bytes)
 {
-    const size_t count = bytes.size() / DevStatusPack::Size;
-    DevStatusPack pack;
-    for (size_t i = 0; i < count; ++i) {
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * DevStatusPack::Size), DevStatusPack::Size,
-                    pack.bytes.begin());
-        statusRing_->push(pack);
-    }
-    if (bytes.size() % DevStatusPack::Size != 0)
+    const auto split = Devices::splitPacks<DevStatusPack>(bytes);
+    statusRing_->write(split.packs.data(), split.packs.size());
+    if (split.remainder)
         Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
-    if (count > 1)
-        Utility::sdkLog().trace("Recived more then one pack status: [{}]", count);
-    if (count > 0) {
-        battery_ = pack.battery();
-        mode_ = pack.mode();
-        motionState_ = pack.motionState();
-        fpgState_ = pack.fpgState();
-        exchange_.deliver(OpCmdRes{pack.mode(), pack.result(), pack.command()});
+    if (split.packs.size() > 1)
+        Utility::sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
+    if (!split.packs.empty()) {
+        const DevStatusPack& last = split.packs.back();
+        battery_ = last.battery();
+        mode_ = last.mode();
+        motionState_ = last.motionState();
+        fpgState_ = last.fpgState();
+        exchange_.deliver(OpCmdRes{last.mode(), last.result(), last.command()});
     }
     worker_.wake();
 }

@@ -5,6 +5,7 @@
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/core/Log.hpp"
 #include "sdk/core/SensorIdentity.hpp"
+#include "sdk/devices/common/ConnectionWatch.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/morvex/MorvexGatt.hpp"
 
@@ -36,20 +37,11 @@ Morvex2BLE::Morvex2BLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::P
         BLE::ChannelMap channels = device_->getChannelMap();
         protocol_ = makeMorvex2BleProtocol(device_, channels[Morvex::DeviceInformationServiceUuid], timing);
 
-        connectionSubscriber_ = std::make_shared<BLE::ConnectionBus::Callback>(
-            [weakDevice = std::weak_ptr<BLE::IBLEDevice>(device_),
-             weakProtocol = std::weak_ptr<Morvex2BleProtocol>(protocol_)] {
-                const auto bleDevice = weakDevice.lock();
-                if (!bleDevice)
-                    return;
-                const bool disconnected = bleDevice->isDisconnected();
-                Utility::sdkLog().trace("Dev [{}] [State]:[{}]", bleDevice->id().toString(),
-                                        disconnected ? "Disconnected" : "Connected");
-                if (const auto protocol = weakProtocol.lock(); protocol && disconnected)
+        connectionSubscriber_ = Devices::watchConnection(
+            device_, [weakProtocol = std::weak_ptr<Morvex2BleProtocol>(protocol_)] {
+                if (const auto protocol = weakProtocol.lock())
                     protocol->onDisconnected();
             });
-        if (const auto bus = device_->connectionChangedEvent().lock())
-            bus->subscribe(connectionSubscriber_);
     } catch (...) {
         Devices::rethrowDeviceCreationFailure(std::current_exception(), "Morvex2 BLE Device");
     }

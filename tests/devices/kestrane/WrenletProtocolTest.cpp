@@ -99,8 +99,9 @@ TEST_P(WrenletProtocolTest, SignalRecordsCarryThePeersValuesInOrder)
     const auto records = signal.records();
     for (size_t i = 0; i < records.size(); ++i) {
         const _SignalData& record = records[i];
-        if (i > 0)
+        if (i > 0) {
             EXPECT_EQ(record.PackNum, records[i - 1].PackNum + 1);
+        }
         EXPECT_EQ(record.Marker, CommandStreamPeerModel::markerOf(record.PackNum));
         ASSERT_EQ(record.Samples.size(), 4u);
         for (uint32_t ch = 0; ch < 4; ++ch)
