@@ -144,9 +144,28 @@ TEST(SharedLibrary, LoadsAndExportsOnlyListedNames) {
         listed.insert(entry.symbol);
     }
     ASSERT_EQ(listed.size(), 176u);
-    for (const auto& symbol : definedDynamicSymbols(kLibrary)) {
+    const auto exported = definedDynamicSymbols(kLibrary);
+    for (const auto& symbol : exported) {
         EXPECT_TRUE(listed.count(symbol)) << "exported but not listed: " << symbol;
     }
+    for (const auto& symbol : listed) {
+        EXPECT_TRUE(exported.count(symbol)) << "listed but not exported: " << symbol;
+        EXPECT_NE(dlsym(handle, symbol.c_str()), nullptr) << symbol;
+    }
+    EXPECT_EQ(exported, listed);
+    dlclose(handle);
+}
+
+TEST(SharedLibrary, SharedBodiesAreOneFunctionAndOrdinalOneAnswersZero) {
+    void* handle = load();
+    ASSERT_NE(handle, nullptr) << dlerror();
+    EXPECT_EQ(dlsym(handle, "writeNameSensor"), dlsym(handle, "writeSerialNumberSensor"));
+    using LedCount = int (*)(void*);
+    auto ledCount = reinterpret_cast<LedCount>(dlsym(handle, "_Z25getLedChannelsCountSensorP7_Sensor"));
+    ASSERT_NE(ledCount, nullptr);
+    int sensor = 0;
+    EXPECT_EQ(ledCount(nullptr), 0);
+    EXPECT_EQ(ledCount(&sensor), 0) << "the handle is never looked at";
     dlclose(handle);
 }
 

@@ -577,6 +577,166 @@ AK_API void removeStimModeCallback(CallbackHandle* handle);
 AK_API void removePhotoStimSyncStateCallback(CallbackHandle* handle);
 AK_API void removeConnectionStateCallback(CallbackHandle* handle);
 
+/* ---- Parameter writes --------------------------------------------------------------------
+   A family without the parameter answers 122; the family checks the value itself. */
+
+AK_API uint8_t writeSamplingFrequencySensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeGainSensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeDataOffsetSensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeFirmwareModeSensor(_Sensor* sensor, uint8_t mode, CallStatus* status);
+AK_API uint8_t writeADCInputSensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeExternalSwitchSensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeAccelerometerSensSensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeGyroscopeSensSensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeIrAmplitudeFPGSensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeRedAmplitudeFPGSensor(_Sensor* sensor, uint8_t code, CallStatus* status);
+AK_API uint8_t writeAmplifierParamMorvex2(_Sensor* sensor, Morvex2AmplifierParam param, CallStatus* status);
+AK_API uint8_t writeAmplifierParamWrenlet(_Sensor* sensor, WrenletAmplifierParam param, CallStatus* status);
+AK_API uint8_t writeAmplifierParamVondra2(_Sensor* sensor, Vondra2AmplifierParam param, CallStatus* status);
+AK_API uint8_t writeAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam param, CallStatus* status);
+AK_API uint8_t writeAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam param, CallStatus* status);
+/* The low byte of each entry; repeats count once. A null array or count below 1 sets no filter. */
+AK_API uint8_t writeHardwareFiltersSensor(_Sensor* sensor, const int16_t* filters, int32_t count,
+                                          CallStatus* status);
+AK_API uint8_t writeMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam param,
+                                               CallStatus* status);
+AK_API uint8_t writeMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam param, CallStatus* status);
+AK_API uint8_t writeStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam param, CallStatus* status);
+AK_API uint8_t writeSurveyIdDravik(_Sensor* sensor, int32_t id, CallStatus* status);
+AK_API uint8_t writePhotoStimTimeDefer(_Sensor* sensor, double seconds, CallStatus* status);
+/* count: 1 up to the number of programs the sensor holds (getMaxStimulPhasesCountSensor); a
+   longer list is refused, not cut. */
+AK_API uint8_t writeStimPrograms(_Sensor* sensor, const StimulProgram* programs, int32_t count, CallStatus* status);
+/* Name and serial number are read-only: both always fail with 122. */
+AK_API uint8_t writeNameSensor(_Sensor* sensor, const char* text, int32_t length, CallStatus* status);
+AK_API uint8_t writeSerialNumberSensor(_Sensor* sensor, const char* text, int32_t length, CallStatus* status);
+/* Links a photo-stimulator sensor to a Dravik sensor, or with null unlinks it. */
+AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallStatus* status);
+
+/* ---- Capabilities ------------------------------------------------------------------------
+   List functions take the array's capacity in *count (at least 1) and write back the number of
+   entries written, in ascending order. Counts and tests return 0 for a null handle or when
+   anything fails. */
+
+/* One supported parameter and how it may be used. */
+typedef struct ParameterInfo {
+    int32_t Param;       /* sensor parameter number */
+    int32_t ParamAccess; /* access code */
+} ParameterInfo;
+AK_STATIC_ASSERT(sizeof(ParameterInfo) == 8, parameter_info_size);
+
+AK_API uint8_t getCommandsSensor(_Sensor* sensor, int8_t* commands, int32_t* count, CallStatus* status);
+AK_API int32_t getCommandsCountSensor(_Sensor* sensor);
+AK_API uint8_t isSupportedCommandSensor(_Sensor* sensor, int8_t command);
+AK_API uint8_t getFeaturesSensor(_Sensor* sensor, int8_t* features, int32_t* count, CallStatus* status);
+AK_API int32_t getFeaturesCountSensor(_Sensor* sensor);
+AK_API uint8_t isSupportedFeatureSensor(_Sensor* sensor, int8_t feature);
+/* In the sensor's own order. */
+AK_API uint8_t getParametersSensor(_Sensor* sensor, ParameterInfo* parameters, int32_t* count, CallStatus* status);
+AK_API int32_t getParametersCountSensor(_Sensor* sensor);
+AK_API uint8_t isSupportedParameterSensor(_Sensor* sensor, int8_t parameter);
+AK_API uint8_t getSupportedFiltersSensor(_Sensor* sensor, int16_t* filters, int32_t* count, CallStatus* status);
+AK_API int32_t getSupportedFiltersCountSensor(_Sensor* sensor);
+AK_API uint8_t isSupportedFilterSensor(_Sensor* sensor, int16_t filter);
+/* Signal channels of the sensor. */
+AK_API int32_t getChannelsCountSensor(_Sensor* sensor);
+/* Stimulation phases (programs) the sensor runs. */
+AK_API int32_t getMaxStimulPhasesCountSensor(_Sensor* sensor);
+AK_API uint8_t getSignalSettingsTessel(_Sensor* sensor, uint8_t* settings, CallStatus* status);
+AK_API uint8_t setSignalSettingsTessel(_Sensor* sensor, uint8_t settings, CallStatus* status);
+
+/* ---- Commands and the Dravik file system ----------------------------------------------------
+   Other families answer 118 for commands, 121 for reads and 122 for writes. */
+
+AK_API uint8_t pingKestrane(_Sensor* sensor, uint8_t marker, CallStatus* status);
+
+/* One file of the sensor's file system. */
+typedef struct DravikFileInfo {
+    char FileName[64]; /* at most 63 characters, terminated */
+    uint32_t FileSize;
+    uint16_t Year;
+    uint8_t Month;
+    uint8_t Day;
+    uint8_t Hour;
+    uint8_t Minute;
+    uint8_t Second;
+    uint8_t Attributes;
+} DravikFileInfo;
+AK_STATIC_ASSERT(sizeof(DravikFileInfo) == 76, dravik_file_info_size);
+AK_STATIC_ASSERT(offsetof(DravikFileInfo, FileSize) == 64, dravik_file_info_size_offset);
+AK_STATIC_ASSERT(offsetof(DravikFileInfo, Year) == 68, dravik_file_info_year_offset);
+AK_STATIC_ASSERT(offsetof(DravikFileInfo, Attributes) == 75, dravik_file_info_attributes_offset);
+
+AK_API uint8_t deleteAllFilesDravik(_Sensor* sensor, const char* text, CallStatus* status);
+AK_API uint8_t deleteFileDravik(_Sensor* sensor, const char* name, CallStatus* status);
+AK_API uint8_t fileStreamAutosaveDravik(_Sensor* sensor, const char* name, CallStatus* status);
+/* The data arrives through addFileStreamReadCallbackDravik. */
+AK_API uint8_t fileStreamReadDravik(_Sensor* sensor, const char* name, int32_t first, int32_t second,
+                                    CallStatus* status);
+AK_API uint8_t readFileCRC32Dravik(_Sensor* sensor, const char* name, int32_t first, int32_t second, uint32_t* crc,
+                                   CallStatus* status);
+AK_API uint8_t readFileInfoDravik(_Sensor* sensor, const char* name, DravikFileInfo* info, CallStatus* status);
+AK_API uint8_t readFileInfoAllDravik(_Sensor* sensor, DravikFileInfo* infos, int32_t* count, CallStatus* status);
+/* *size: in the capacity of the buffer (at least 1), out the number of bytes read into it. */
+AK_API uint8_t readFileDravik(_Sensor* sensor, const char* name, uint8_t* buffer, int32_t* size, uint32_t offset,
+                              CallStatus* status);
+/* size: at least 1. */
+AK_API uint8_t writeFileDravik(_Sensor* sensor, const char* name, const uint8_t* data, int32_t size, uint32_t offset,
+                               CallStatus* status);
+
+/* ---- Dravik signal processing ------------------------------------------------------------- */
+
+/* One converted signal pack; Samples is the caller's buffer of SzSamples values (in: capacity,
+   out: values written). */
+typedef struct DravikSignalPack {
+    int32_t PackNum;
+    uint8_t Marker;
+    uint32_t SzSamples;
+    double* Samples;
+} DravikSignalPack;
+AK_STATIC_ASSERT(sizeof(DravikSignalPack) == 24, dravik_signal_pack_size);
+AK_STATIC_ASSERT(offsetof(DravikSignalPack, SzSamples) == 8, dravik_signal_pack_count_offset);
+AK_STATIC_ASSERT(offsetof(DravikSignalPack, Samples) == 16, dravik_signal_pack_samples_offset);
+
+/* One resistance result; Values is the caller's buffer of SzValues values (in: capacity, out:
+   values written). */
+typedef struct DravikResistPack {
+    int32_t Number;
+    double Value1;
+    double Value2;
+    double Value3;
+    uint32_t SzValues;
+    double* Values;
+} DravikResistPack;
+AK_STATIC_ASSERT(sizeof(DravikResistPack) == 48, dravik_resist_pack_size);
+AK_STATIC_ASSERT(offsetof(DravikResistPack, Value1) == 8, dravik_resist_pack_value1_offset);
+AK_STATIC_ASSERT(offsetof(DravikResistPack, SzValues) == 32, dravik_resist_pack_count_offset);
+AK_STATIC_ASSERT(offsetof(DravikResistPack, Values) == 40, dravik_resist_pack_values_offset);
+
+/* Processing parameters from an amplifier record; *handle is released by
+   removeSignalProcessParamDravik. */
+AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, CallbackHandle** handle,
+                                              CallStatus* status);
+/* Null is accepted. */
+AK_API void removeSignalProcessParamDravik(CallbackHandle* handle);
+/* Converts *rawLength bytes (at least 1) and sets *rawLength to the bytes used. Each output pair
+   is filled when both of its pointers are given, its count (at least 1) being the capacity in and
+   the number filled out. */
+AK_API uint8_t parseRawSignalDravik(const uint8_t* raw, int32_t* rawLength, CallbackHandle* handle,
+                                    DravikSignalPack* signals, int32_t* signalCount, DravikResistPack* resists,
+                                    int32_t* resistCount, CallStatus* status);
+
+/* ---- CRC-32 ------------------------------------------------------------------------------- */
+
+/* The CRC-32 (IEEE 802.3) of length bytes, stored in *crc and returned. A null crc, null data
+   with a non-zero length or a negative length compute nothing and return 0. */
+AK_API uint32_t calcCRC32(const uint8_t* data, int32_t length, uint32_t* crc);
+
 AK_EXTERN_C_END
+
+#if defined(__cplusplus)
+/* Bound by its C++ name; no sensor has LED channels, so it always returns 0. */
+AK_API int getLedChannelsCountSensor(_Sensor* sensor);
+#endif
 
 #endif /* AMBRELKIT2_H */

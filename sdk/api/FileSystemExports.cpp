@@ -1,0 +1,149 @@
+// The exported Dravik file-system functions and the Kestrane-style ping. A sensor of another
+// family answers 118 for the commands, 121 for the reads and 122 for the write. Names, buffers
+// and counts are checked before anything reaches the device, and nothing is copied beyond the
+// host's buffers.
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "sdk/api/CallStatus.hpp"
+#include "sdk/api/ControlExport.hpp"
+#include "sdk/api/DravikDevice.hpp"
+#include "sdk/api/DravikFileRecords.hpp"
+#include "sdk/api/FamilyAccess.hpp"
+#include "sdk/api/include/ambrelkit2.h"
+
+using namespace VexaDevice;
+using namespace VexaDevice::Api;
+
+namespace {
+
+// Runs `run(device)` on the sensor's Dravik device; `wrongFamily` is the answer for any other
+// family, `fallback` the export's default code.
+template <typename Run>
+uint8_t dravikExport(_Sensor* sensor, CallStatus* status, const LibraryError& fallback,
+                     OperationResult (*wrongFamily)(), Run run) {
+    return controlExport(sensor, status, fallback, [&](FamilyControl& control) {
+        DravikDevice* device = control.dravik();
+        return device == nullptr ? wrongFamily() : run(*device);
+    });
+}
+
+template <typename Run>
+uint8_t dravikCommand(_Sensor* sensor, const char* name, CallStatus* status, Run run) {
+    if (name == nullptr) {
+        return statusFail(Errors::CommandFailed, status);
+    }
+    return dravikExport(sensor, status, Errors::CommandFailed, unsupportedCommand, run);
+}
+
+template <typename Run>
+uint8_t dravikRead(_Sensor* sensor, CallStatus* status, Run run) {
+    return dravikExport(sensor, status, Errors::ReadParameterFailed, unsupportedRead, run);
+}
+
+}  // namespace
+
+extern "C" {
+
+AK_API uint8_t pingKestrane(_Sensor* sensor, uint8_t marker, CallStatus* status) {
+    return controlExport(sensor, status, Errors::CommandFailed,
+                         [marker](FamilyControl& control) { return control.ping(marker); });
+}
+
+AK_API uint8_t deleteAllFilesDravik(_Sensor* sensor, const char* text, CallStatus* status) {
+    return dravikCommand(sensor, text, status, [&](DravikDevice& device) { return device.deleteAllFiles(text); });
+}
+
+AK_API uint8_t deleteFileDravik(_Sensor* sensor, const char* name, CallStatus* status) {
+    return dravikCommand(sensor, name, status, [&](DravikDevice& device) { return device.deleteFile(name); });
+}
+
+AK_API uint8_t fileStreamAutosaveDravik(_Sensor* sensor, const char* name, CallStatus* status) {
+    return dravikCommand(sensor, name, status, [&](DravikDevice& device) { return device.fileStreamAutosave(name); });
+}
+
+// A sensor of another family answers 121, as the other Dravik reads do.
+AK_API uint8_t fileStreamReadDravik(_Sensor* sensor, const char* name, int32_t first, int32_t second,
+                                    CallStatus* status) {
+    if (name == nullptr) {
+        return statusFail(Errors::CommandFailed, status);
+    }
+    return dravikExport(sensor, status, Errors::CommandFailed, unsupportedRead,
+                        [&](DravikDevice& device) { return device.fileStreamRead(name, first, second); });
+}
+
+AK_API uint8_t readFileCRC32Dravik(_Sensor* sensor, const char* name, int32_t first, int32_t second, uint32_t* crc,
+                                   CallStatus* status) {
+    if (name == nullptr || crc == nullptr) {
+        return statusFail(Errors::ReadParameterFailed, status);
+    }
+    return dravikRead(sensor, status, [&](DravikDevice& device) {
+        uint32_t value = 0;
+        auto result = device.readFileCRC32(name, first, second, value);
+        *crc = value;
+        return result;
+    });
+}
+
+AK_API uint8_t readFileInfoDravik(_Sensor* sensor, const char* name, DravikFileInfo* info, CallStatus* status) {
+    if (name == nullptr) {
+        return statusFail(Errors::ReadParameterFailed, status);
+    }
+    return dravikRead(sensor, status, [&](DravikDevice& device) {
+        DravikFile file;
+        auto result = device.readFileInfo(name, file);
+        if (result && info != nullptr) {
+            *info = hostFileInfo(file);
+        }
+        return result;
+    });
+}
+
+AK_API uint8_t readFileInfoAllDravik(_Sensor* sensor, DravikFileInfo* infos, int32_t* count, CallStatus* status) {
+    if (infos == nullptr || count == nullptr || *count <= 0) {
+        return statusFail(Errors::ReadParameterFailed, status);
+    }
+    return dravikRead(sensor, status, [&](DravikDevice& device) {
+        std::vector<DravikFile> files;
+        auto result = device.readFileInfoAll(files);
+        if (result) {
+            const auto written = std::min<size_t>(static_cast<size_t>(*count), files.size());
+            std::transform(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(written), infos, hostFileInfo);
+            *count = static_cast<int32_t>(written);
+        }
+        return result;
+    });
+}
+
+// *size: in the capacity of the buffer (also the amount asked of the device), out the number of
+// bytes copied. A device that returns more than was asked for is cut to the buffer.
+AK_API uint8_t readFileDravik(_Sensor* sensor, const char* name, uint8_t* buffer, int32_t* size, uint32_t offset,
+                              CallStatus* status) {
+    if (name == nullptr || buffer == nullptr || size == nullptr || *size <= 0) {
+        return statusFail(Errors::ReadParameterFailed, status);
+    }
+    return dravikRead(sensor, status, [&](DravikDevice& device) {
+        std::vector<uint8_t> bytes;
+        auto result = device.readFile(name, bytes, *size, offset);
+        if (result) {
+            const auto copied = std::min<size_t>(static_cast<size_t>(*size), bytes.size());
+            std::copy_n(bytes.begin(), copied, buffer);
+            *size = static_cast<int32_t>(copied);
+        }
+        return result;
+    });
+}
+
+AK_API uint8_t writeFileDravik(_Sensor* sensor, const char* name, const uint8_t* data, int32_t size, uint32_t offset,
+                               CallStatus* status) {
+    if (name == nullptr || data == nullptr || size <= 0) {
+        return statusFail(Errors::WriteParameterFailed, status);
+    }
+    return dravikExport(sensor, status, Errors::WriteParameterFailed, unsupportedWrite, [&](DravikDevice& device) {
+        return device.writeFile(name, std::vector<uint8_t>(data, data + size), offset);
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,57 @@
+// The exported link between a Dravik sensor and the photo-stimulator it synchronises with.
+
+#include <memory>
+
+#include "sdk/api/CallStatus.hpp"
+#include "sdk/api/ControlExport.hpp"
+#include "sdk/api/DravikDevice.hpp"
+#include "sdk/api/StimulatorDevice.hpp"
+#include "sdk/api/include/ambrelkit2.h"
+
+using namespace VexaDevice;
+using namespace VexaDevice::Api;
+
+namespace {
+
+constexpr LibraryError kNotAStimulator{Errors::WriteParameterFailed.code,
+                                       "The sensor to link is not a photo-stimulator"};
+
+bool isPhotoStimulator(const _Sensor& sensor) {
+    return sensor.family() == SensorFamilyPhotoStim && dynamic_cast<StimulatorDevice*>(&sensor.sensor()) != nullptr &&
+           dynamic_cast<DravikDevice*>(&sensor.sensor()) == nullptr;
+}
+
+// The stimulator's device object, kept alive by the stimulator's adapter.
+std::shared_ptr<Sensor::ISensor> sharedDevice(const _Sensor& sensor) {
+    return {sensor.access().shared_from_this(), &sensor.sensor()};
+}
+
+}  // namespace
+
+extern "C" {
+
+// With a photo-stimulator the Dravik device synchronises with it and the two handles are linked.
+// A failed device call changes no link.
+AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallStatus* status) {
+    if (photoStim != nullptr && !isPhotoStimulator(*photoStim)) {
+        return statusFail(kNotAStimulator, status);
+    }
+    return controlExport(sensor, status, Errors::WriteParameterFailed, [&](FamilyControl& control) {
+        DravikDevice* device = control.dravik();
+        if (device == nullptr) {
+            return unsupportedWrite();
+        }
+        // Until the handle can drop its links, a link is made once and never replaced.
+        if (photoStim == nullptr || sensor->linkedStimulator() != nullptr) {
+            return OperationResult::failed(static_cast<int32_t>(Errors::WriteUnsupported.code),
+                                           "The photo-stimulator link of this sensor cannot be changed");
+        }
+        auto result = device->setPhotoStim(sharedDevice(*photoStim));
+        if (result) {
+            sensor->link(*photoStim);
+        }
+        return result;
+    });
+}
+
+}  // extern "C"

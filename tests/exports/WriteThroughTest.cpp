@@ -1,0 +1,106 @@
+// Writes, ping and capability lists through the exported functions against emulated devices:
+// what a write sends is what the device reports afterwards.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "sim/peers/kestrane/CommandStreamPeer.hpp"
+#include "sim/peers/morvex2/Morvex2Peer.hpp"
+#include "tests/e2e/host/HostFixture.hpp"
+
+using namespace HostTest;
+using VexaSim::CommandStreamPeer;
+
+namespace {
+
+constexpr uint64_t kAddress = 0xC0FFEE000044;
+constexpr const char* kAddressText = "C0:FF:EE:00:00:44";
+
+struct Morvex2Writes : HostLibrary {
+    std::shared_ptr<CommandStreamPeer> peer;
+    SensorScannerWrap* scanner = nullptr;
+    _Sensor* sensor = nullptr;
+
+    void open(uint8_t family, char model, uint8_t variant) {
+        peer = CommandStreamPeer::attach(*radio, kAddress, VexaSim::morvex2Settings(model, variant),
+                                         {std::chrono::microseconds(1000)});
+        scanner = scanFor({family});
+        _SensorInfo info = record(family, kAddressText, variant);
+        sensor = createSensor(scanner, &info, &status);
+        ASSERT_NE(sensor, nullptr) << status.Error << " " << status.ErrorMsg;
+    }
+
+    void TearDown() override {
+        freeSensor(sensor);
+        freeScanner(scanner);
+        HostLibrary::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(Morvex2Writes, AmplifierAndMotionSettingsReachTheDevice) {
+    open(SensorFamilyMorvex2Model2, '0', 2);
+    Morvex2AmplifierParam amplifier{};
+    ASSERT_EQ(readAmplifierParamMorvex2(sensor, &amplifier, &status), 1) << status.ErrorMsg;
+    Morvex2AmplifierParam changed = amplifier;
+    changed.ChFlag[1] = changed.ChFlag[1] != 0 ? 0 : 1;
+    changed.ChGain[0] = amplifier.ChGain[1];
+    changed.ChMode[2] = amplifier.ChMode[2] == 1 ? 0 : 1;
+    ASSERT_EQ(writeAmplifierParamMorvex2(sensor, changed, &status), 1) << status.Error << " " << status.ErrorMsg;
+    Morvex2AmplifierParam reported{};
+    ASSERT_EQ(readAmplifierParamMorvex2(sensor, &reported, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(reported.ChFlag[1], changed.ChFlag[1]);
+    EXPECT_EQ(reported.ChGain[0], changed.ChGain[0]);
+    EXPECT_EQ(reported.ChMode[2], changed.ChMode[2]);
+
+    uint8_t sensitivity = 0;
+    ASSERT_EQ(readAccelerometerSensSensor(sensor, &sensitivity, &status), 1) << status.ErrorMsg;
+    const uint8_t other = sensitivity == 1 ? 2 : 1;
+    ASSERT_EQ(writeAccelerometerSensSensor(sensor, other, &status), 1) << status.Error << " " << status.ErrorMsg;
+    ASSERT_EQ(readAccelerometerSensSensor(sensor, &sensitivity, &status), 1);
+    EXPECT_EQ(sensitivity, other);
+
+    ASSERT_EQ(pingKestrane(sensor, 5, &status), 1) << status.Error << " " << status.ErrorMsg;
+
+    // What this family does not offer.
+    EXPECT_EQ(writeGainSensor(sensor, 1, &status), 0);
+    EXPECT_EQ(status.Error, 122u);
+    EXPECT_EQ(writeSamplingFrequencySensor(sensor, 1, &status), 0);
+    EXPECT_EQ(status.Error, 122u);
+    EXPECT_EQ(writeAmplifierParamWrenlet(sensor, WrenletAmplifierParam{}, &status), 0);
+    EXPECT_EQ(status.Error, 122u) << "only family 4 takes the four-channel record";
+    EXPECT_EQ(writeNameSensor(sensor, "x", 1, &status), 0);
+    EXPECT_EQ(status.Error, 122u);
+}
+
+TEST_F(Morvex2Writes, CapabilityListsMatchTheirCounts) {
+    open(SensorFamilyMorvex2Model2, '0', 2);
+    EXPECT_EQ(getChannelsCountSensor(sensor), 4);
+    EXPECT_EQ(getMaxStimulPhasesCountSensor(sensor), 0);
+    EXPECT_EQ(getSupportedFiltersCountSensor(sensor), 0);
+    EXPECT_EQ(getLedChannelsCountSensor(sensor), 0);
+
+    std::vector<int8_t> commands(64);
+    int32_t count = static_cast<int32_t>(commands.size());
+    ASSERT_EQ(getCommandsSensor(sensor, commands.data(), &count, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(count, getCommandsCountSensor(sensor));
+    commands.resize(static_cast<size_t>(count));
+    EXPECT_TRUE(std::is_sorted(commands.begin(), commands.end()));
+    EXPECT_NE(std::find(commands.begin(), commands.end(), SensorCommandStartSignal), commands.end());
+    EXPECT_EQ(isSupportedCommandSensor(sensor, SensorCommandStartSignal), 1);
+
+    std::vector<ParameterInfo> parameters(64);
+    count = static_cast<int32_t>(parameters.size());
+    ASSERT_EQ(getParametersSensor(sensor, parameters.data(), &count, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(count, getParametersCountSensor(sensor));
+    ASSERT_GT(count, 0);
+    EXPECT_EQ(isSupportedParameterSensor(sensor, static_cast<int8_t>(parameters[0].Param)), 1);
+
+    std::vector<int8_t> features(16);
+    count = 1;
+    ASSERT_EQ(getFeaturesSensor(sensor, features.data(), &count, &status), 1) << status.ErrorMsg;
+    EXPECT_LE(count, 1) << "never more than the capacity";
+}
