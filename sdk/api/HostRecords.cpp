@@ -167,6 +167,11 @@ std::vector<MEMSRecord> memsRecords(const std::vector<Kestrane::_IMUData>& sampl
     return records;
 }
 
+SensorVersion sensorVersion(const DeviceVersion& version) {
+    return SensorVersion{version.firmwareMajor, version.firmwareMinor, version.firmwarePatch,
+                         version.hardwareMajor, version.hardwareMinor, version.hardwarePatch, 0};
+}
+
 EEGChannelInfo hostChannelInfo(const Sensor::EEGChannelInfo& channel) {
     EEGChannelInfo info{};
     info.ChannelType = static_cast<uint8_t>(channel.type);

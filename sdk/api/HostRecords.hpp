@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sdk/api/include/ambrelkit2.h"
+#include "sdk/core/DeviceVersion.hpp"
 #include "sdk/core/EEGChannel.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
 #include "sdk/devices/morvex/MorvexRecords.hpp"
@@ -73,6 +74,9 @@ private:
 
 std::vector<FPGRecord> fpgRecords(const std::vector<Kestrane::_FPGData>& samples);
 std::vector<MEMSRecord> memsRecords(const std::vector<Kestrane::_IMUData>& samples);
+
+// The six revision numbers of the Device Information service; Extra is 0.
+SensorVersion sensorVersion(const DeviceVersion& version);
 
 // The host's channel record: name cut to 7 characters, data index as its low byte.
 EEGChannelInfo hostChannelInfo(const Sensor::EEGChannelInfo& channel);

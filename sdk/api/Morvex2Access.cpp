@@ -1,6 +1,7 @@
 #include "sdk/api/Morvex2Access.hpp"
 
 #include "sdk/api/HostDelivery.hpp"
+#include "sdk/api/KestraneDeliveries.hpp"
 
 namespace VexaDevice::Api {
 
@@ -9,83 +10,6 @@ namespace {
 constexpr size_t kMorvex2Channels = 8;
 constexpr size_t kWrenletChannels = 4;
 constexpr uint8_t kMissingGain = 255;
-
-struct MappedSignalDelivery {
-    HostTarget<MorvexSignalCallback> host;
-    ElectrodePicker picker;
-
-    void operator()(const std::vector<Kestrane::_SignalData>& signal) const {
-        if (host.function == nullptr) {
-            return;
-        }
-        auto records = morvexSignalRecords(signal, picker);
-        callWithBatch(host, records);
-    }
-};
-
-// One call per resistance record.
-struct MappedResistDelivery {
-    HostTarget<MorvexResistCallback> host;
-    ElectrodePicker picker;
-
-    void operator()(const std::vector<Kestrane::_ResistData>& resist) const {
-        if (host.function == nullptr) {
-            return;
-        }
-        for (const auto& sample : resist) {
-            auto record = morvexResistRecord(sample, picker);
-            host.function(host.sensor, &record, host.userData);
-        }
-    }
-};
-
-struct SignalChannelsDelivery {
-    HostTarget<SignalChannelsCallback> host;
-
-    void operator()(const std::vector<Kestrane::_SignalData>& signal) const {
-        if (host.function == nullptr) {
-            return;
-        }
-        SignalChannelsBatch batch(signal);
-        callWithBatch(host, batch.records());
-    }
-};
-
-struct ResistChannelsDelivery {
-    HostTarget<ResistChannelsCallback> host;
-
-    void operator()(const std::vector<Kestrane::_ResistData>& resist) const {
-        if (host.function == nullptr) {
-            return;
-        }
-        ResistChannelsBatch batch(resist);
-        callWithBatch(host, batch.records());
-    }
-};
-
-struct MemsDelivery {
-    HostTarget<MEMSDataCallback> host;
-
-    void operator()(const std::vector<Kestrane::_IMUData>& samples) const {
-        if (host.function == nullptr) {
-            return;
-        }
-        auto records = memsRecords(samples);
-        callWithBatch(host, records);
-    }
-};
-
-struct FpgDelivery {
-    HostTarget<FPGDataCallback> host;
-
-    void operator()(const std::vector<Kestrane::_FPGData>& samples) const {
-        if (host.function == nullptr) {
-            return;
-        }
-        auto records = fpgRecords(samples);
-        callWithBatch(host, records);
-    }
-};
 
 template <typename Entry>
 Entry entryOr(const std::vector<Entry>& entries, size_t index, Entry missing) {
@@ -135,8 +59,7 @@ OperationResult Morvex2Access::readInt(IntParameter parameter, int32_t& out) {
 OperationResult Morvex2Access::readVersion(SensorVersion& out) {
     DeviceVersion version;
     const auto result = device_->readFirmwareVersion(version);
-    out = SensorVersion{version.firmwareMajor, version.firmwareMinor, version.firmwarePatch,
-                        version.hardwareMajor, version.hardwareMinor, version.hardwarePatch, 0};
+    out = sensorVersion(version);
     return result;
 }
 
@@ -190,7 +113,7 @@ Subscription Morvex2Access::addSignalDataMorvex(const HostTarget<MorvexSignalCal
     if (auto result = electrodePicker(picker); !result) {
         return Subscription::failed(std::move(result));
     }
-    return Subscription::made(subscribeDelivery(device_->signalEvent(), MappedSignalDelivery{host, *picker}),
+    return Subscription::made(subscribeDelivery(device_->signalEvent(), PickedSignalDelivery{host, *picker}),
                               Subscription::Records::Kestrane);
 }
 
@@ -202,7 +125,7 @@ Subscription Morvex2Access::addResistMorvex(const HostTarget<MorvexResistCallbac
     if (auto result = electrodePicker(picker); !result) {
         return Subscription::failed(std::move(result));
     }
-    return Subscription::made(subscribeDelivery(device_->resistEvent(), MappedResistDelivery{host, *picker}),
+    return Subscription::made(subscribeDelivery(device_->resistEvent(), PickedResistDelivery{host, *picker}),
                               Subscription::Records::Kestrane);
 }
 

@@ -33,6 +33,20 @@ uint8_t readValue(_Sensor* sensor, Value* out, CallStatus* status, Read read) {
     });
 }
 
+// The same for the records whose read fills only part of them: the rest keeps the caller's values.
+template <typename Value, typename Read>
+uint8_t readIntoCallersValue(_Sensor* sensor, Value* out, CallStatus* status, Read read) {
+    if (sensor == nullptr || out == nullptr) {
+        return statusFail(Errors::ReadParameterFailed, status);
+    }
+    return guardedExport(status, kReadFailure, [&]() -> uint8_t {
+        Value value = *out;
+        const auto result = withDefaultCode(read(sensor->access(), value), Errors::ReadParameterFailed);
+        *out = value;
+        return statusFromResult(&result, status);
+    });
+}
+
 uint8_t readByte(_Sensor* sensor, uint8_t* out, CallStatus* status, ByteParameter parameter) {
     return readValue(sensor, out, status,
                      [parameter](FamilyAccess& access, uint8_t& value) { return access.readByte(parameter, value); });
@@ -217,8 +231,9 @@ AK_API uint8_t readSurveyIdDravik(_Sensor* sensor, int32_t* id, CallStatus* stat
 }
 
 AK_API uint8_t readAmplifierParamMorvex2(_Sensor* sensor, Morvex2AmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status,
-                     [](FamilyAccess& access, Morvex2AmplifierParam& value) { return access.readAmplifierMorvex2(value); });
+    return readIntoCallersValue(sensor, param, status, [](FamilyAccess& access, Morvex2AmplifierParam& value) {
+        return access.readAmplifierMorvex2(value);
+    });
 }
 
 AK_API uint8_t readAmplifierParamWrenlet(_Sensor* sensor, WrenletAmplifierParam* param, CallStatus* status) {
@@ -237,8 +252,9 @@ AK_API uint8_t readAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam* p
 }
 
 AK_API uint8_t readAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status,
-                     [](FamilyAccess& access, DravikAmplifierParam& value) { return access.readAmplifierDravik(value); });
+    return readIntoCallersValue(sensor, param, status, [](FamilyAccess& access, DravikAmplifierParam& value) {
+        return access.readAmplifierDravik(value);
+    });
 }
 
 AK_API uint8_t readFilesystemStatusDravik(_Sensor* sensor, DravikFSStatus* fsStatus, CallStatus* status) {

@@ -7,11 +7,13 @@
 #include <fmt/format.h>
 
 #include "sdk/api/Morvex2Access.hpp"
+#include "sdk/api/MorvexBlackAccess.hpp"
 #include "sdk/api/MorvexAccess.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/core/Uuid.hpp"
 #include "sdk/devices/FamilyFactories.hpp"
 #include "sdk/devices/morvex/Morvex2BLE.hpp"
+#include "sdk/devices/morvex/MorvexBlackBLE.hpp"
 
 namespace VexaDevice::Api {
 
@@ -48,7 +50,7 @@ SelectedSensor makeMorvex(const std::shared_ptr<IBLEDevice>& device, uint8_t, ui
 
 SelectedSensor makeMorvexBlack(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
                                const ProtocolTiming& timing) {
-    return unbuilt(Devices::makeMorvexBlackBLE(device, model, timing), family);
+    return {std::make_shared<MorvexBlackAccess>(MorvexBlack::makeMorvexBlackBLE(device, model, timing), model), family};
 }
 
 SelectedSensor makeMorvex2(const std::shared_ptr<IBLEDevice>& device, uint8_t, uint8_t family,

@@ -19,9 +19,6 @@ std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice
 
 TesselDevice makeTesselBLE(std::shared_ptr<BLE::IBLEDevice>, const ProtocolTiming&) { refuseUnbuiltFamily(); }
 
-std::shared_ptr<Sensor::ISensor> makeMorvexBlackBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
-    refuseUnbuiltFamily();
-}
 
 
 std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice>, const ProtocolTiming&) {

@@ -28,8 +28,6 @@ struct TesselDevice {
 };
 
 TesselDevice makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
-std::shared_ptr<Sensor::ISensor> makeMorvexBlackBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
-                                                    const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
                                                 const ProtocolTiming& timing);
