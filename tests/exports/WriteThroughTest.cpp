@@ -8,6 +8,7 @@
 
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
 #include "sim/peers/morvex2/Morvex2Peer.hpp"
+#include "sim/peers/morvexblack/MorvexBlackPeer.hpp"
 #include "tests/e2e/host/HostFixture.hpp"
 
 using namespace HostTest;
@@ -39,7 +40,43 @@ struct Morvex2Writes : HostLibrary {
     }
 };
 
+struct MorvexBlackWrites : HostLibrary {
+    std::shared_ptr<VexaSim::MorvexBlackPeer> peer;
+    SensorScannerWrap* scanner = nullptr;
+    _Sensor* sensor = nullptr;
+
+    void open(uint8_t model) {
+        peer = VexaSim::MorvexBlackPeer::attach(*radio, kAddress, VexaSim::MorvexBlackPeerSettings{},
+                                                {std::chrono::microseconds(1000)});
+        scanner = scanFor({SensorFamilyMorvexBlack});
+        _SensorInfo info = record(SensorFamilyMorvexBlack, kAddressText, model);
+        sensor = createSensor(scanner, &info, &status);
+        ASSERT_NE(sensor, nullptr) << status.Error << " " << status.ErrorMsg;
+    }
+
+    void TearDown() override {
+        freeSensor(sensor);
+        freeScanner(scanner);
+        HostLibrary::TearDown();
+    }
+};
+
 }  // namespace
+
+TEST_F(MorvexBlackWrites, GainReachesTheDevice) {
+    open(0);
+    uint8_t gain = 0;
+    ASSERT_EQ(readGainSensor(sensor, &gain, &status), 1) << status.ErrorMsg;
+    const uint8_t other = gain == 3 ? 4 : 3;
+    ASSERT_EQ(writeGainSensor(sensor, other, &status), 1) << status.Error << " " << status.ErrorMsg;
+    ASSERT_EQ(readGainSensor(sensor, &gain, &status), 1);
+    EXPECT_EQ(gain, other);
+
+    EXPECT_EQ(getChannelsCountSensor(sensor), 4);
+    ASSERT_EQ(pingKestrane(sensor, 9, &status), 1) << status.Error << " " << status.ErrorMsg;
+    EXPECT_EQ(writeAmplifierParamMorvex2(sensor, Morvex2AmplifierParam{}, &status), 0);
+    EXPECT_EQ(status.Error, 122u) << "model byte 0 takes no eight-channel record";
+}
 
 TEST_F(Morvex2Writes, AmplifierAndMotionSettingsReachTheDevice) {
     open(SensorFamilyMorvex2Model2, '0', 2);
