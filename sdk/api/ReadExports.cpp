@@ -74,7 +74,7 @@ uint8_t readText(_Sensor* sensor, char* buffer, int32_t length, CallStatus* stat
 // Reads a list and converts its first min(*count, size) entries into the host's array.
 template <typename HostEntry, typename Entry, typename Read, typename Convert>
 uint8_t readList(_Sensor* sensor, HostEntry* array, int32_t* count, CallStatus* status, Read read, Convert convert) {
-    if (sensor == nullptr || array == nullptr || count == nullptr || *count < 0) {
+    if (sensor == nullptr || array == nullptr || count == nullptr || *count <= 0) {
         return statusFail(Errors::ReadParameterFailed, status);
     }
     return guardedExport(status, kReadFailure, [&]() -> uint8_t {

@@ -20,6 +20,15 @@ _Sensor::~_Sensor() { unlinkAll(); }
 
 void _Sensor::link(_Sensor& stimulator) {
     std::unique_lock lock(linkLock());
+    if (stimulator.linkedTo_ == this) {
+        return;
+    }
+    // A stimulator moved from another handle leaves that handle's list, or the list would keep
+    // a pointer to it after it is freed.
+    if (stimulator.linkedTo_ != nullptr) {
+        auto& previous = stimulator.linkedTo_->linkedHandles_;
+        previous.erase(std::remove(previous.begin(), previous.end(), &stimulator), previous.end());
+    }
     linkedHandles_.push_back(&stimulator);
     stimulator.linkedTo_ = this;
 }

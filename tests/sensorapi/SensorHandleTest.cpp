@@ -192,6 +192,23 @@ TEST(SensorLinks, FreeingEitherSideOfALinkLeavesNoDanglingPointer) {
     freeSensor(second);
 }
 
+TEST(SensorLinks, AStimulatorMovedToAnotherHandleLeavesTheFirstOne) {
+    auto* firstDravik = new _Sensor(std::make_shared<TestFamily>(), 14, 0);
+    auto* secondDravik = new _Sensor(std::make_shared<TestFamily>(), 14, 0);
+    auto* stimulator = new _Sensor(std::make_shared<TestFamily>(), 21, 0);
+    firstDravik->link(*stimulator);
+    secondDravik->link(*stimulator);
+    secondDravik->link(*stimulator);
+    EXPECT_EQ(readPhotoStimDravik(firstDravik), nullptr);
+    EXPECT_EQ(readPhotoStimDravik(secondDravik), stimulator);
+    // Without the move the first handle would still list the freed stimulator (ASan).
+    freeSensor(stimulator);
+    EXPECT_EQ(readPhotoStimDravik(firstDravik), nullptr);
+    EXPECT_EQ(readPhotoStimDravik(secondDravik), nullptr);
+    freeSensor(firstDravik);
+    freeSensor(secondDravik);
+}
+
 TEST(ConnectionStateDelivery, ReadsTheStateAndStopsOnceTheSensorIsFreed) {
     auto family = std::make_shared<TestFamily>();
     auto bus = family->bus;

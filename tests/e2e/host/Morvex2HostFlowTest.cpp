@@ -88,7 +88,10 @@ TEST_F(Morvex2Host, SignalAndResistanceReachEveryKindOfRecord) {
     EXPECT_EQ(getFamilySensor(sensor), SensorFamilyMorvex2Model2);
 
     EEGChannelInfo channels[8];
-    int32_t count = 8;
+    int32_t count = 0;
+    EXPECT_EQ(readSupportedChannelsMorvex2(sensor, channels, &count, &status), 0) << "no room copies nothing";
+    EXPECT_EQ(status.Error, 119u);
+    count = 8;
     ASSERT_EQ(readSupportedChannelsMorvex2(sensor, channels, &count, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(count, 4);
     EXPECT_STREQ(channels[0].Name, "O1");
