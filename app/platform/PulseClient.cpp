@@ -218,12 +218,12 @@ bool PulseClient::playbackStreamOpens(const std::string& sinkName, std::uint32_t
     if (!connected_) {
         return false;
     }
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, static_cast<std::uint8_t>(channels)};
-    if (channels > PA_CHANNELS_MAX || pa_sample_spec_valid(&spec) == 0) {
+    const pa_sample_spec format{PA_SAMPLE_S16LE, rate, static_cast<std::uint8_t>(channels)};
+    if (channels > PA_CHANNELS_MAX || pa_sample_spec_valid(&format) == 0) {
         error_ = PA_ERR_INVALID;
         return false;
     }
-    pa_stream* stream = pa_stream_new(context_, "Quellwave output check", &spec, nullptr);
+    pa_stream* stream = pa_stream_new(context_, "Quellwave output check", &format, nullptr);
     if (stream == nullptr) {
         noteFailure(PA_ERR_INTERNAL);
         return false;
