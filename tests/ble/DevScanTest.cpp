@@ -68,11 +68,18 @@ struct Publications {
 struct ScanFixture : ::testing::Test {
     std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
     VexaSim::SimRadioInstallation installation{radio};
-    // The scanner's timer may finish a tick after the test let go of the scanner: the clock it
-    // reads must not live in the fixture.
     std::shared_ptr<std::atomic<int64_t>> clockState = std::make_shared<std::atomic<int64_t>>(100 * second);
     std::atomic<int64_t>& now = *clockState;
     Publications published;
+    // The scanner's timer may finish a tick (and publish) after the test let go of the
+    // scanner; the fixture's members must outlive every scanner it made.
+    std::vector<std::weak_ptr<DevScan>> made;
+
+    ~ScanFixture() override {
+        for (const auto& scan : made) {
+            EXPECT_TRUE(waitFor([&] { return scan.expired(); })) << "a scanner outlived its test";
+        }
+    }
 
     std::shared_ptr<DevScan> scanner(ScanParams params) {
         params.outOfRangeTimeoutSec = 12;
@@ -81,6 +88,7 @@ struct ScanFixture : ::testing::Test {
         timing.device = fastTiming();
         auto scan = DevScan::create(params, timing, [clock = clockState] { return clock->load(); });
         scan->devicesFoundEvent().lock()->subscribe(published.subscriber);
+        made.push_back(scan);
         return scan;
     }
 

@@ -264,8 +264,11 @@ TEST_F(MorvexBlackDevice, ShortAndDoubleStatusNotifications)
     uint8_t mode = 0;
     sensor->readSensorMode(mode);
     EXPECT_EQ(mode, 2) << "the short pack changed nothing";
-    ASSERT_TRUE(battery.atLeast(1));
-    EXPECT_EQ(battery.events().back(), 60);
+    // The level is stored before the worker publishes it: wait for the publication too.
+    EXPECT_TRUE(eventually([&] {
+        const auto events = battery.events();
+        return !events.empty() && events.back() == 60;
+    }));
 }
 
 TEST_F(MorvexBlackDevice, DisconnectPowersDownOnlyAReachableDevice)
