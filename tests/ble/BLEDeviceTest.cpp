@@ -27,10 +27,13 @@ struct DeviceFixture : ::testing::Test, SimDevice {
     }
 };
 
-// Counts the events of a device's connection bus.
+// Counts the events of a device's connection bus. A delivery already under way runs to its end
+// after the counter's owner is gone, so the count lives as long as the subscriber.
 struct ConnectionEvents {
-    std::atomic<int> count{0};
-    std::shared_ptr<ConnectionBus::Callback> subscriber = std::make_shared<ConnectionBus::Callback>([this] { ++count; });
+    std::shared_ptr<std::atomic<int>> counter = std::make_shared<std::atomic<int>>(0);
+    std::atomic<int>& count = *counter;
+    std::shared_ptr<ConnectionBus::Callback> subscriber =
+        std::make_shared<ConnectionBus::Callback>([counter = counter] { ++*counter; });
     explicit ConnectionEvents(IBLEDevice& device) { device.connectionChangedEvent().lock()->subscribe(subscriber); }
 };
 
