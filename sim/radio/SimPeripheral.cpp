@@ -33,6 +33,12 @@ void SimCharacteristic::onWrite(WriteHook hook) {
     previous = std::exchange(writeHook_, std::move(hook));
 }
 
+void SimCharacteristic::onRead(ReadHook hook) {
+    ReadHook previous;
+    std::lock_guard lock(mutex_);
+    previous = std::exchange(readHook_, std::move(hook));
+}
+
 bool SimCharacteristic::takeFault(int& count) {
     if (count <= 0) return false;
     --count;
@@ -127,9 +133,17 @@ GattStatus SimCharacteristic::centralWrite(const std::vector<uint8_t>& value) {
 }
 
 GattStatus SimCharacteristic::centralRead(std::vector<uint8_t>& value) {
+    ReadHook hook;
+    {
+        std::lock_guard lock(mutex_);
+        if (takeFault(failingReads_)) return readFailure_;
+        if ((properties_ & Property::Read) == 0) return GattStatus::ProtocolError;
+        hook = readHook_;
+    }
+    std::vector<uint8_t> fresh;
+    if (hook) fresh = hook();
     std::lock_guard lock(mutex_);
-    if (takeFault(failingReads_)) return readFailure_;
-    if ((properties_ & Property::Read) == 0) return GattStatus::ProtocolError;
+    if (hook) value_ = std::move(fresh);
     value = value_;
     return GattStatus::Success;
 }
@@ -230,7 +244,10 @@ std::shared_ptr<SimCharacteristic> SimPeripheral::characteristic(const UUID& ser
 
 void SimPeripheral::releaseHooks() {
     for (const auto& service : services()) {
-        for (const auto& characteristic : service->characteristics()) characteristic->onWrite(nullptr);
+        for (const auto& characteristic : service->characteristics()) {
+            characteristic->onWrite(nullptr);
+            characteristic->onRead(nullptr);
+        }
     }
 }
 

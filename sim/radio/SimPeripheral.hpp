@@ -46,6 +46,9 @@ class SimCharacteristic {
 public:
     // Decides the status of one write from the central; runs on the writer's thread.
     using WriteHook = std::function<GattStatus(const std::vector<uint8_t>& value)>;
+    // Makes the value of one read from the central (a value that changes with time); runs on
+    // the reader's thread.
+    using ReadHook = std::function<std::vector<uint8_t>()>;
 
     SimCharacteristic(std::shared_ptr<SimLink> link, UUID uuid, uint32_t properties, std::vector<uint8_t> value);
 
@@ -58,6 +61,8 @@ public:
 
     // A hook may hold its own characteristic: SimRadio releases every hook when it is destroyed.
     void onWrite(WriteHook hook);
+    // A read then gives what the hook makes, which also becomes the stored value.
+    void onRead(ReadHook hook);
 
     // Pushes a value to the central; false when it cannot go out (link down, notification
     // not enabled, or dropped by an injected fault).
@@ -93,6 +98,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<uint8_t> value_;
     WriteHook writeHook_;
+    ReadHook readHook_;
     uint64_t notifyEpoch_ = 0;  // link epoch in which Notify was written; 0: never
     std::vector<std::weak_ptr<SimGattCharacteristic>> views_;
     std::vector<std::vector<uint8_t>> writes_;
@@ -179,7 +185,7 @@ public:
     SimPairing pairing() const;
     int pairingAttempts() const;
 
-    // Releases every write hook (and what they hold); SimRadio does this when it ends.
+    // Releases every write and read hook (and what they hold); SimRadio does this when it ends.
     void releaseHooks();
 
     // Used by the central-side handles.

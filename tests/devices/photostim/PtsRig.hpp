@@ -1,0 +1,68 @@
+#pragma once
+// A device with the photo-stimulation service on a fresh simulated radio, the BLE device that
+// opens it and the service timings of the tests.
+
+#include <chrono>
+#include <memory>
+
+#include "sdk/ble/BLEDevice.hpp"
+#include "sdk/devices/photostim/PhotoStimBLEService.hpp"
+#include "sim/peers/photostim/PtsServicePeer.hpp"
+#include "sim/radio/SimRadio.hpp"
+#include "tests/devices/kestrane/StreamRig.hpp"
+
+namespace PhotoStimTest {
+
+using namespace std::chrono_literals;
+
+// Waits that end as soon as the device answers: long enough never to run out on a slow run.
+inline VexaDevice::PhotoStim::PhotoStimServiceTiming answeredWaits()
+{
+    VexaDevice::PhotoStim::PhotoStimServiceTiming timing;
+    timing.pollStep = 1ms;
+    timing.resetWait = 10s;
+    timing.stateWait = 10s;
+    return timing;
+}
+
+// Waits that are expected to run out.
+inline VexaDevice::PhotoStim::PhotoStimServiceTiming shortWaits()
+{
+    VexaDevice::PhotoStim::PhotoStimServiceTiming timing;
+    timing.pollStep = 1ms;
+    timing.resetWait = 60ms;
+    timing.stateWait = 60ms;
+    return timing;
+}
+
+struct PtsRig {
+    static constexpr uint64_t Address = 0xC0FFEE000021;
+
+    // A device that carries nothing but the service (or, with `withService` false, nothing).
+    explicit PtsRig(bool withService = true, VexaSim::PtsPeerSettings settings = {})
+    {
+        if (withService)
+            pts = VexaSim::PtsServicePeer::add(*peripheral, VexaSim::StimSyncLink::create(), settings);
+    }
+
+    std::shared_ptr<VexaDevice::BLE::BLEDevice> open()
+    {
+        return VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {},
+                                                  KestraneTest::fastBle());
+    }
+
+    std::unique_ptr<VexaDevice::PhotoStim::PhotoStimBLEService> service(
+        const VexaDevice::PhotoStim::PhotoStimServiceTiming& timing = answeredWaits(), bool required = true)
+    {
+        device = open();
+        return std::make_unique<VexaDevice::PhotoStim::PhotoStimBLEService>(device, required, timing);
+    }
+
+    std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
+    VexaSim::SimRadioInstallation installation{radio};
+    std::shared_ptr<VexaSim::SimPeripheral> peripheral = radio->addPeripheral(Address, "PhotoStim");
+    std::shared_ptr<VexaSim::PtsServicePeer> pts;
+    std::shared_ptr<VexaDevice::BLE::BLEDevice> device;
+};
+
+}  // namespace PhotoStimTest
