@@ -3,10 +3,12 @@
 // notification that the protocol's status handler hands to deliver().
 //
 // The reply subscription is made before the frame is written, so a fast answer cannot be
-// missed; only the first matching reply published after that counts. Replies are numbered
-// as they are delivered, so a reply still being handed to the previous command's
-// subscription cannot pass for the answer to the next frame. Releasing the subscription on
-// return is the whole unsubscription: a late reply reaches nobody.
+// missed, even one delivered while the write is still returning. Replies are numbered as they
+// are delivered: only the first matching reply delivered after the write that got through was
+// issued counts, so neither a reply still being handed to the previous command's subscription
+// nor a status the device sent before it received this frame (one delivered during a retry
+// pause, say) passes for the answer. Releasing the subscription on return is the whole
+// unsubscription: a late reply reaches nobody.
 
 #include <atomic>
 #include <chrono>
@@ -43,32 +45,16 @@ public:
     // next reply of any kind does.
     Reply send(const std::vector<uint8_t>& frame, const Predicate& answers = {}) const
     {
-        auto promise = std::make_shared<std::promise<Reply>>();
-        std::future<Reply> reply = promise->get_future();
-        // Replies numbered up to `before` were published before this frame went out.
-        auto before = std::make_shared<std::atomic<uint64_t>>(UINT64_MAX);
-        auto subscriber = std::make_shared<typename ReplyBus::Callback>([promise, before, answers](Reply value,
-                                                                                                  uint64_t number) {
-            if (number <= before->load() || (answers && !answers(value)))
-                return;
-            try {
-                promise->set_value(value);
-            } catch (const std::future_error&) {
-                // A second reply to the same exchange: only the first one counts.
-            }
-        });
-        replies_->subscribe(subscriber);
-        before->store(delivered_.load());
-
-        if (!writeWithRetries(frame))
-            return failure_;
-        for (int step = 0; step < timing_.replyWaitSteps; ++step) {
-            if (reply.wait_for(timing_.replyWaitStep) == std::future_status::ready)
-                return reply.get();
-            if (disconnected_)
-                break;
+        for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
+            // Every write listens afresh: what came in around a failed write is no answer.
+            Listening listening = listen(answers);
+            if (write_(frame))
+                return await(listening.reply);
+            const auto failedAt = std::chrono::steady_clock::now();
+            if (retriesLeft == 0 || disconnected_)
+                return failure_;
+            std::this_thread::sleep_until(failedAt + timing_.writeRetryPause);
         }
-        return failure_;
     }
 
     // Repeats the exchange, at most `attempts` times and only while `running`, until the
@@ -92,16 +78,43 @@ private:
     using ReplyBus = Utility::EventBus<Reply, uint64_t>;
     static constexpr size_t ReplyQueueCapacity = 2048;
 
-    bool writeWithRetries(const std::vector<uint8_t>& frame) const
+    // A subscription for one reply; dropping it ends the subscription.
+    struct Listening {
+        std::future<Reply> reply;
+        std::shared_ptr<typename ReplyBus::Callback> subscription;
+    };
+
+    // Subscribes for the first reply delivered from now on that `answers` accepts.
+    Listening listen(const Predicate& answers) const
     {
-        for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
-            if (write_(frame))
-                return true;
-            const auto failedAt = std::chrono::steady_clock::now();
-            if (retriesLeft == 0 || disconnected_)
-                return false;
-            std::this_thread::sleep_until(failedAt + timing_.writeRetryPause);
+        auto promise = std::make_shared<std::promise<Reply>>();
+        std::future<Reply> reply = promise->get_future();
+        // Replies numbered up to `before` were being delivered before this subscription.
+        auto before = std::make_shared<std::atomic<uint64_t>>(UINT64_MAX);
+        auto subscriber = std::make_shared<typename ReplyBus::Callback>([promise, before, answers](Reply value,
+                                                                                                  uint64_t number) {
+            if (number <= before->load() || (answers && !answers(value)))
+                return;
+            try {
+                promise->set_value(value);
+            } catch (const std::future_error&) {
+                // A second reply to the same exchange: only the first one counts.
+            }
+        });
+        replies_->subscribe(subscriber);
+        before->store(delivered_.load());
+        return {std::move(reply), std::move(subscriber)};
+    }
+
+    Reply await(std::future<Reply>& reply) const
+    {
+        for (int step = 0; step < timing_.replyWaitSteps; ++step) {
+            if (reply.wait_for(timing_.replyWaitStep) == std::future_status::ready)
+                return reply.get();
+            if (disconnected_)
+                break;
         }
+        return failure_;
     }
 
     const Writer write_;

@@ -5,10 +5,10 @@
 #include <thread>
 
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
-#include "tests/devices/kestrane/FakeChannel.hpp"
+#include "tests/devices/common/FakeChannel.hpp"
 
 using namespace VexaDevice::Kestrane;
-using KestraneTest::FakeChannel;
+using DevicesTest::FakeChannel;
 using VexaDevice::Utility::CvWait;
 
 namespace {

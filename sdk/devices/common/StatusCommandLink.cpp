@@ -1,0 +1,158 @@
+#include "sdk/devices/common/StatusCommandLink.hpp"
+
+#include <span>
+
+#include "sdk/core/DeviceError.hpp"
+#include "sdk/core/Log.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/PackSplitter.hpp"
+
+namespace VexaDevice::Devices {
+
+const CommandReply StatusCommandLink::NotDelivered{0, Utility::kErrDataSend, 0};
+
+// What the status handler needs; shared with it so that it may outlive the link.
+struct StatusCommandLink::State {
+    State(const std::shared_ptr<BLE::IBLEChannel>& command, std::weak_ptr<Utility::CvWait> wakeup,
+          const ProtocolTiming& timing)
+        : exchange([command](const std::vector<uint8_t>& frame) { return command->write(frame); }, linkLost,
+                   NotDelivered, timing),
+          wake(std::move(wakeup)),
+          readAttempts(timing.readAttempts)
+    {
+    }
+
+    void onStatus(const std::vector<uint8_t>& bytes)
+    {
+        const auto split = splitPacks<StatusPack>(std::span<const uint8_t>(bytes));
+        ring.write(split.packs.data(), split.packs.size());
+        if (split.remainder)
+            Utility::sdkLog().warn("Error data length status. Device: [{}]", deviceName());
+        if (split.packs.size() > 1)
+            Utility::sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
+        // A notification shorter than one pack carries no status to follow.
+        if (!split.packs.empty()) {
+            const StatusPack& last = split.packs.back();
+            battery = last.battery();
+            mode = last.mode();
+            exchange.deliver(CommandReply{last.mode(), last.error(), last.command()});
+        }
+        if (const auto worker = wake.lock())
+            worker->notify();
+    }
+
+    std::string deviceName() const
+    {
+        std::lock_guard lock(nameMutex);
+        return name;
+    }
+
+    std::atomic<bool> linkLost{false};
+    std::atomic<int32_t> battery{0};
+    std::atomic<uint8_t> mode{0};
+    Utility::RBuffer<StatusPack> ring{StatusRingCapacity};
+    CommandExchange<CommandReply> exchange;
+    const std::weak_ptr<Utility::CvWait> wake;
+    const int readAttempts;
+    mutable std::mutex nameMutex;
+    std::string name;
+};
+
+StatusCommandLink::StatusCommandLink(std::shared_ptr<BLE::IBLEChannel> status,
+                                     std::shared_ptr<BLE::IBLEChannel> command, std::weak_ptr<Utility::CvWait> wake,
+                                     const ProtocolTiming& timing)
+    : status_(std::move(status)),
+      command_(std::move(command)),
+      state_(std::make_shared<State>(command_, std::move(wake), timing))
+{
+}
+
+StatusCommandLink::~StatusCommandLink() = default;
+
+void StatusCommandLink::listen()
+{
+    if (!handler_) {
+        handler_ = std::make_shared<BLE::DataBus::Callback>(
+            [weak = std::weak_ptr<State>(state_)](const std::vector<uint8_t>& bytes) {
+                if (const auto state = weak.lock())
+                    state->onStatus(bytes);
+            });
+        if (const auto bus = status_->dataEvent().lock())
+            bus->subscribe(handler_);
+    }
+    status_->startNotify();
+}
+
+void StatusCommandLink::stopListening()
+{
+    try {
+        status_->stopNotify();
+    } catch (const std::exception& e) {
+        Utility::sdkLog().warn("Stopping the status notification failed: {}", e.what());
+    }
+}
+
+void StatusCommandLink::readStatus()
+{
+    for (int attempt = 0; attempt < state_->readAttempts; ++attempt) {
+        if (state_->linkLost)
+            return;
+        std::vector<uint8_t> value;
+        if (status_->read(value)) {
+            state_->onStatus(value);
+            return;
+        }
+    }
+    throw Utility::rt_exception("Can not read Status");
+}
+
+CommandReply StatusCommandLink::exchangeCommand(const std::vector<uint8_t>& frame) const
+{
+    if (frame.empty())
+        return NotDelivered;
+    const uint8_t code = frame.front();
+    return state_->exchange.send(frame, [code](const CommandReply& reply) { return reply.command == code; });
+}
+
+bool StatusCommandLink::writeOnce(const std::vector<uint8_t>& frame) const
+{
+    return command_->write(frame);
+}
+
+void StatusCommandLink::markLinkLost()
+{
+    state_->linkLost = true;
+}
+
+bool StatusCommandLink::takeLinkLost()
+{
+    return state_->linkLost.exchange(false);
+}
+
+bool StatusCommandLink::isLinkLost() const
+{
+    return state_->linkLost;
+}
+
+int32_t StatusCommandLink::battery() const
+{
+    return state_->battery;
+}
+
+uint8_t StatusCommandLink::mode() const
+{
+    return state_->mode;
+}
+
+std::optional<StatusPack> StatusCommandLink::pollNewest()
+{
+    return newest_.poll(state_->ring);
+}
+
+void StatusCommandLink::setDeviceName(const std::string& serial)
+{
+    std::lock_guard lock(state_->nameMutex);
+    state_->name = serial;
+}
+
+}  // namespace VexaDevice::Devices
