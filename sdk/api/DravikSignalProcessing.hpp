@@ -1,7 +1,7 @@
 #pragma once
 // What the signal-processing exports need of the Dravik family: the processing parameters made
 // from an amplifier record, and the conversion of raw Dravik packs into signal and resistance
-// records. Until the family is part of the library both refuse with "Sensor unsupported".
+// records.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "sdk/api/DravikDevice.hpp"
+#include "sdk/devices/dravik/DravikSignalProcess.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
 
 namespace VexaDevice::Api {
 
-// Processing parameters; only the Dravik family looks inside.
-class SignalProcessParam;
+using SignalProcessParam = Dravik::SignalProcessParam;
 
 // One resistance result of the raw-pack conversion.
 struct DravikParsedResist {
@@ -25,7 +25,7 @@ struct DravikParsedResist {
     double value3 = 0;
 };
 
-// The scale with which the exports make their parameters.
+// The resistance offset (ohms) with which the exports make their parameters.
 inline constexpr double kSignalProcessScale = 1000.0;
 
 std::shared_ptr<SignalProcessParam> makeSignalProcessParam(const DravikAmplifier& amplifier, double scale);

@@ -1,0 +1,100 @@
+// Recorded Dravik data converted by a host through the exported signal-processing functions.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "sdk/api/include/ambrelkit2.h"
+#include "sim/peers/dravik/DravikPacketWriter.hpp"
+
+namespace {
+
+DravikAmplifierParam hostRecord() {
+    DravikAmplifierParam param{};
+    param.Setting1 = 5;  // 500 Hz
+    param.Setting2 = 1;
+    param.ChannelMode[0] = 2;  // signal with lead-off
+    param.ChannelMode[1] = 3;  // signal only
+    param.ChannelGain[0] = 7;  // x24
+    param.ChannelGain[1] = 0;
+    return param;
+}
+
+}  // namespace
+
+TEST(DravikSignalExports, ConvertsRecordedPacketsIntoTheHostsBuffers) {
+    CallStatus status{};
+    CallbackHandle* handle = nullptr;
+    ASSERT_EQ(createSignalProcessParamDravik(hostRecord(), &handle, &status), 1) << status.ErrorMsg;
+    ASSERT_NE(handle, nullptr);
+
+    // 100 packets of 5 sets: channel 0 sees a 12 kOhm electrode, channel 1 a fixed 1 V.
+    std::vector<uint8_t> raw;
+    for (uint32_t packet = 0; packet < 100; ++packet) {
+        std::vector<VexaSim::DravikSampleSet> sets;
+        for (uint32_t set = 0; set < 5; ++set) {
+            const uint32_t number = packet * 5 + set;
+            sets.push_back({static_cast<uint8_t>(set), {VexaSim::dravikCounts(VexaSim::dravikLeadOffVolts(12000, number, 1.0), 24),
+                                                        VexaSim::dravikCounts(1.0, 1)}});
+        }
+        const auto bytes = VexaSim::writeDravikPacket(packet * 5, 1, 0b11, sets);
+        raw.insert(raw.end(), bytes.begin(), bytes.end());
+    }
+    const size_t whole = raw.size();
+    raw.resize(whole + 7, 0xEE);  // the start of a packet that has not arrived yet
+
+    std::vector<std::array<double, 24>> signalValues(600);
+    std::vector<DravikSignalPack> signals(600);
+    std::vector<std::array<double, 24>> resistValues(600);
+    std::vector<DravikResistPack> resists(600);
+    for (size_t index = 0; index < 600; ++index) {
+        signals[index].Samples = signalValues[index].data();
+        signals[index].SzSamples = index == 0 ? 1 : 24;  // the first pack has room for one value
+        resists[index].Values = resistValues[index].data();
+        resists[index].SzValues = 24;
+    }
+    auto length = static_cast<int32_t>(raw.size());
+    int32_t signalCount = 600;
+    int32_t resistCount = 600;
+    ASSERT_EQ(parseRawSignalDravik(raw.data(), &length, handle, signals.data(), &signalCount, resists.data(),
+                                   &resistCount, &status),
+              1)
+        << status.ErrorMsg;
+    EXPECT_EQ(length, static_cast<int32_t>(whole));
+    EXPECT_EQ(signalCount, 500);
+    EXPECT_EQ(resistCount, 500);
+    EXPECT_EQ(signals[0].SzSamples, 1u);
+    EXPECT_EQ(signals[499].SzSamples, 24u);
+    EXPECT_EQ(signals[499].PackNum, 499);
+    EXPECT_EQ(signals[499].Marker, 4);
+    EXPECT_NEAR(signalValues[499][1], 1.0, 1e-6);
+    EXPECT_EQ(resists[499].Number, 499);
+    EXPECT_NEAR(resistValues[499][0], 12000, 12);
+    EXPECT_EQ(resistValues[499][1], std::numeric_limits<double>::infinity()) << "a signal-only channel";
+    EXPECT_EQ(resists[499].Value1, std::numeric_limits<double>::infinity());
+
+    // The handle keeps its filters: the next packet continues the settled demodulation.
+    const auto next = VexaSim::writeDravikPacket(
+        500, 1, 0b11, {{0, {VexaSim::dravikCounts(VexaSim::dravikLeadOffVolts(12000, 500, 1.0), 24), 0}}});
+    length = static_cast<int32_t>(next.size());
+    resistCount = 1;
+    ASSERT_EQ(parseRawSignalDravik(next.data(), &length, handle, nullptr, nullptr, resists.data(), &resistCount,
+                                   &status),
+              1);
+    EXPECT_EQ(resistCount, 1);
+    EXPECT_NEAR(resistValues[0][0], 12000, 12);
+    removeSignalProcessParamDravik(handle);
+}
+
+TEST(DravikSignalExports, AnyRecordMakesParameters) {
+    // Conversion never fails on the record: even an all-zero one gives parameters.
+    CallStatus status{};
+    CallbackHandle* handle = nullptr;
+    EXPECT_EQ(createSignalProcessParamDravik(DravikAmplifierParam{}, &handle, &status), 1);
+    ASSERT_NE(handle, nullptr);
+    removeSignalProcessParamDravik(handle);
+    removeSignalProcessParamDravik(nullptr);
+}
