@@ -36,6 +36,12 @@ int32_t decodeSigned(const uint8_t* data, const uint32_t& length, const bool& li
     return static_cast<int32_t>(raw << unusedBits) >> unusedBits;
 }
 
+void appendLittleEndian(std::vector<uint8_t>& bytes, uint32_t value, uint32_t length) {
+    for (uint32_t i = 0; i < std::min(length, kMaxWidth); ++i) {
+        bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+}
+
 bool isDigits(const std::string& text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });

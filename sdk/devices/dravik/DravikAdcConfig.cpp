@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "sdk/core/ByteReaders.hpp"
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/dravik/DravikResult.hpp"
@@ -182,8 +183,7 @@ AcsStatus parseAcsStatus(std::span<const uint8_t> bytes) {
         return status;
     }
     status.resistMode = pack[1];
-    status.surveyId = static_cast<uint32_t>(pack[4]) | static_cast<uint32_t>(pack[5]) << 8 |
-                      static_cast<uint32_t>(pack[6]) << 16 | static_cast<uint32_t>(pack[7]) << 24;
+    status.surveyId = Utility::decodeUnsigned(pack.data() + 4, 4, true);
     switch (pack[0]) {
     case 0: status.mode = AmpModePowerDown; break;
     case 1: status.mode = AmpModeIdle; break;

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <optional>
 
+#include "sdk/core/ByteReaders.hpp"
 #include "sdk/core/ConversionTables.hpp"
 
 namespace VexaDevice::Dravik {
@@ -52,21 +53,7 @@ const char* coefficientText(uint8_t rate) {
 
 bool isRate(uint8_t rate) { return rate >= kRate250 && rate <= kRate1000; }
 
-uint32_t readU32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-int32_t readS24(const uint8_t* bytes) {
-    const uint32_t raw = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                         static_cast<uint32_t>(bytes[2]) << 16;
-    return static_cast<int32_t>(raw << 8) >> 8;
-}
-
-uint32_t channelMask(const uint8_t* header) {
-    return static_cast<uint32_t>(header[6]) | static_cast<uint32_t>(header[7]) << 8 |
-           static_cast<uint32_t>(header[8]) << 16;
-}
+uint32_t channelMask(const uint8_t* header) { return Utility::decodeUnsigned(header + 6, 3, true); }
 
 bool firstReferentSide(size_t channel) { return channel <= 7 || (channel >= 19 && channel <= 21); }
 bool secondReferentSide(size_t channel) { return (channel >= 8 && channel <= 15) || channel >= 22; }
@@ -126,7 +113,7 @@ void SignalProcessParam::convert(std::span<const std::span<const uint8_t>> packe
         if (count == 0) {
             continue;
         }
-        uint32_t number = readU32(header);
+        uint32_t number = Utility::decodeUnsigned(header, 4, true);
         const uint8_t sets = header[4];
         const uint8_t resistMode = header[5];
         const size_t setSize = 3 * count + 1;
@@ -155,7 +142,7 @@ void SignalProcessParam::convert(std::span<const std::span<const uint8_t>> packe
                     signal.Samples[channel] = std::numeric_limits<double>::quiet_NaN();
                     continue;
                 }
-                const double volts = readS24(bytes + 1 + 3 * index) * kFullScaleVolts / (*gains[channel] * kFullScaleCount);
+                const double volts = Utility::decodeSigned(bytes + 1 + 3 * index, 3, true) * kFullScaleVolts / (*gains[channel] * kFullScaleCount);
                 signal.Samples[channel] = volts;
                 if (resistMode == kResistNone || record.channelMode[channel] == ChannelSignal) {
                     continue;

@@ -4,34 +4,24 @@
 #include <cmath>
 #include <numbers>
 
+#include "sdk/core/ByteReaders.hpp"
+
 namespace VexaSim {
 
-namespace {
-
-void putU32(std::vector<uint8_t>& bytes, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<uint8_t>(value >> shift));
-    }
-}
-
-}  // namespace
+using VexaDevice::Utility::appendLittleEndian;
 
 std::vector<uint8_t> writeDravikPacket(uint32_t packNum, uint8_t resistMode, uint32_t channelMask,
                                        const std::vector<DravikSampleSet>& sets) {
     std::vector<uint8_t> bytes;
-    putU32(bytes, packNum);
+    appendLittleEndian(bytes, packNum, 4);
     bytes.push_back(static_cast<uint8_t>(sets.size()));
     bytes.push_back(resistMode);
-    bytes.push_back(static_cast<uint8_t>(channelMask));
-    bytes.push_back(static_cast<uint8_t>(channelMask >> 8));
-    bytes.push_back(static_cast<uint8_t>(channelMask >> 16));
+    appendLittleEndian(bytes, channelMask, 3);
     bytes.insert(bytes.end(), 3, 0);
     for (const auto& set : sets) {
         bytes.push_back(set.marker);
         for (const int32_t sample : set.samples) {
-            bytes.push_back(static_cast<uint8_t>(sample));
-            bytes.push_back(static_cast<uint8_t>(sample >> 8));
-            bytes.push_back(static_cast<uint8_t>(sample >> 16));
+            appendLittleEndian(bytes, static_cast<uint32_t>(sample), 3);
         }
     }
     return bytes;

@@ -5,20 +5,14 @@
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/dravik/DravikResult.hpp"
 #include "sdk/devices/dravik/DravikSignalProcess.hpp"
+#include "tests/devices/dravik/DravikRecords.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Dravik;
 
 namespace {
 
-DravikAmplifierParam allChannels(uint8_t mode, uint8_t gain, uint8_t rate) {
-    DravikAmplifierParam param;
-    param.samplingFrequency = rate;
-    param.referentMode = 1;
-    param.channelMode.fill(mode);
-    param.channelGain.fill(gain);
-    return param;
-}
+using DravikTest::allChannels;
 
 std::vector<uint8_t> build(const DravikAmplifierParam& param) {
     std::vector<uint8_t> packet;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sdk/devices/dravik/DravikSignalProcess.hpp"
+#include "tests/devices/dravik/DravikRecords.hpp"
 #include "sim/peers/dravik/DravikPacketWriter.hpp"
 
 using namespace VexaDevice;
@@ -21,12 +22,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr uint8_t kGain24 = 7;
 
 DravikAmplifierParam record(uint8_t rate, uint8_t mode, uint8_t gain) {
-    DravikAmplifierParam param;
-    param.samplingFrequency = rate;
-    param.referentMode = 1;
-    param.channelMode.fill(mode);
-    param.channelGain.fill(gain);
-    return param;
+    return DravikTest::allChannels(mode, gain, rate);
 }
 
 struct Converted {
