@@ -18,54 +18,45 @@ Entry entryOr(const std::vector<Entry>& entries, size_t index, Entry missing) {
 
 }  // namespace
 
-Morvex2Access::Morvex2Access(std::shared_ptr<Morvex2::IMorvex2> device, uint8_t family)
-    : FamilyAccess(device), device_(std::move(device)), family_(family) {}
+namespace {
 
-OperationResult Morvex2Access::readText(TextParameter parameter, std::string& out) {
-    switch (parameter) {
-    case TextParameter::Name: return device_->readName(out);
-    case TextParameter::Address: return device_->readAddress(out);
-    case TextParameter::SerialNumber: return device_->readSerialNumber(out);
-    }
-    return unsupportedRead();
+using Morvex2::IMorvex2;
+
+const AccessTable<IMorvex2>& morvex2Table() {
+    static const AccessTable<IMorvex2> table{
+        .bytes =
+            {
+                {ByteParameter::FirmwareMode, readOf<uint8_t>(&IMorvex2::readFirmwareMode)},
+                {ByteParameter::SamplingFrequency, readOf<uint8_t>(&IMorvex2::readSamplingFrequency)},
+                {ByteParameter::DataOffset, readOf<uint8_t>(&IMorvex2::readOffset)},
+                {ByteParameter::AccelerometerSens, readOf<uint8_t>(&IMorvex2::readAccelerometerSens)},
+                {ByteParameter::GyroscopeSens, readOf<uint8_t>(&IMorvex2::readGyroscopeSens)},
+                {ByteParameter::SamplingFrequencyMEMS, readOf<uint8_t>(&IMorvex2::readSamplingFrequencyMEMS)},
+                {ByteParameter::SamplingFrequencyFPG, readOf<uint8_t>(&IMorvex2::readSamplingFrequencyFPG)},
+                {ByteParameter::IrAmplitude, readOf<uint8_t>(&IMorvex2::readIrAmplitude)},
+                {ByteParameter::RedAmplitude, readOf<uint8_t>(&IMorvex2::readRedAmplitude)},
+                {ByteParameter::SamplingFrequencyResist, readOf<uint8_t>(&IMorvex2::readSamplingFrequencyResist)},
+                {ByteParameter::AmpMode, readOf<uint8_t>(&IMorvex2::readSensorMode)},
+            },
+        .ints = {{IntParameter::BattPower, readOf<int32_t>(&IMorvex2::readBattPower)}},
+        .version = readOf<SensorVersion>(&IMorvex2::readFirmwareVersion),
+        .supportedChannels = readOf<std::vector<Sensor::EEGChannelInfo>>(&IMorvex2::readSensorChannels),
+        .intEvents = {{IntEvent::Battery, deliverTo<ValueDelivery<IntValueCallback>>(&IMorvex2::batteryEvent)}},
+        .byteEvents = {{ByteEvent::AmpMode, deliverTo<ValueDelivery<ByteValueCallback>>(&IMorvex2::ampModeEvent)}},
+        .memsData = deliverTo<MemsDelivery>(&IMorvex2::memsEvent, Subscription::Records::Kestrane),
+        .fpgData = deliverTo<FpgDelivery>(&IMorvex2::fpgEvent),
+    };
+    return table;
 }
 
-OperationResult Morvex2Access::readState(int32_t& out) { return device_->readState(out); }
+}  // namespace
 
-OperationResult Morvex2Access::readByte(ByteParameter parameter, uint8_t& out) {
-    switch (parameter) {
-    case ByteParameter::FirmwareMode: return device_->readFirmwareMode(out);
-    case ByteParameter::SamplingFrequency: return device_->readSamplingFrequency(out);
-    case ByteParameter::DataOffset: return device_->readOffset(out);
-    case ByteParameter::AccelerometerSens: return device_->readAccelerometerSens(out);
-    case ByteParameter::GyroscopeSens: return device_->readGyroscopeSens(out);
-    case ByteParameter::SamplingFrequencyMEMS: return device_->readSamplingFrequencyMEMS(out);
-    case ByteParameter::SamplingFrequencyFPG: return device_->readSamplingFrequencyFPG(out);
-    case ByteParameter::IrAmplitude: return device_->readIrAmplitude(out);
-    case ByteParameter::RedAmplitude: return device_->readRedAmplitude(out);
-    case ByteParameter::SamplingFrequencyResist: return device_->readSamplingFrequencyResist(out);
-    case ByteParameter::AmpMode: return device_->readSensorMode(out);
-    default: return unsupportedRead();
-    }
-}
-
-OperationResult Morvex2Access::readInt(IntParameter parameter, int32_t& out) {
-    if (parameter == IntParameter::BattPower) {
-        return device_->readBattPower(out);
-    }
-    return unsupportedRead();
-}
-
-OperationResult Morvex2Access::readVersion(SensorVersion& out) {
-    DeviceVersion version;
-    const auto result = device_->readFirmwareVersion(version);
-    out = sensorVersion(version);
-    return result;
-}
+Morvex2Access::Morvex2Access(std::shared_ptr<IMorvex2> device, uint8_t family)
+    : TableAccess(std::move(device), morvex2Table()), family_(family) {}
 
 OperationResult Morvex2Access::readAmplifierMorvex2(Morvex2AmplifierParam& out) {
     Morvex2::Morvex2AmplifierParam param;
-    const auto result = device_->readAmplifierParam(param);
+    const auto result = device().readAmplifierParam(param);
     for (size_t channel = 0; channel < kMorvex2Channels; ++channel) {
         out.ChMode[channel] = entryOr<uint8_t>(param.modes, channel, 0);
         out.ChFlag[channel] = channel < param.resistFlags.size() && param.resistFlags[channel] ? 1 : 0;
@@ -80,7 +71,7 @@ OperationResult Morvex2Access::readAmplifierWrenlet(WrenletAmplifierParam& out) 
         return unsupportedRead();
     }
     Morvex2::Morvex2AmplifierParam param;
-    const auto result = device_->readAmplifierParam(param);
+    const auto result = device().readAmplifierParam(param);
     for (size_t channel = 0; channel < kWrenletChannels; ++channel) {
         out.ChMode[channel] = entryOr<uint8_t>(param.modes, channel, 0) == 1 ? 1 : 0;
         out.ChFlag[channel] = channel < param.resistFlags.size() && param.resistFlags[channel] ? 1 : 0;
@@ -90,15 +81,9 @@ OperationResult Morvex2Access::readAmplifierWrenlet(WrenletAmplifierParam& out) 
     return result;
 }
 
-OperationResult Morvex2Access::readSupportedChannels(std::vector<Sensor::EEGChannelInfo>& out) {
-    return device_->readSensorChannels(out);
-}
-
-std::weak_ptr<BLE::ConnectionBus> Morvex2Access::connectionBus() { return device_->connectionStateEvent(); }
-
 OperationResult Morvex2Access::electrodePicker(std::optional<ElectrodePicker>& picker) {
     std::vector<Sensor::EEGChannelInfo> channels;
-    auto result = device_->readSensorChannels(channels);
+    auto result = device().readSensorChannels(channels);
     if (result) {
         picker = ElectrodePicker::mapped(channelIndexMap(channels));
     }
@@ -113,7 +98,7 @@ Subscription Morvex2Access::addSignalDataMorvex(const HostTarget<MorvexSignalCal
     if (auto result = electrodePicker(picker); !result) {
         return Subscription::failed(std::move(result));
     }
-    return Subscription::made(subscribeDelivery(device_->signalEvent(), PickedSignalDelivery{host, *picker}),
+    return Subscription::made(subscribeDelivery(device().signalEvent(), PickedSignalDelivery{host, *picker}),
                               Subscription::Records::Kestrane);
 }
 
@@ -125,39 +110,16 @@ Subscription Morvex2Access::addResistMorvex(const HostTarget<MorvexResistCallbac
     if (auto result = electrodePicker(picker); !result) {
         return Subscription::failed(std::move(result));
     }
-    return Subscription::made(subscribeDelivery(device_->resistEvent(), PickedResistDelivery{host, *picker}),
-                              Subscription::Records::Kestrane);
-}
-
-Subscription Morvex2Access::addMEMSData(const HostTarget<MEMSDataCallback>& host) {
-    return Subscription::made(subscribeDelivery(device_->memsEvent(), MemsDelivery{host}),
+    return Subscription::made(subscribeDelivery(device().resistEvent(), PickedResistDelivery{host, *picker}),
                               Subscription::Records::Kestrane);
 }
 
 Subscription Morvex2Access::addSignalMorvex2(const HostTarget<SignalChannelsCallback>& host) {
-    return Subscription::made(subscribeDelivery(device_->signalEvent(), SignalChannelsDelivery{host}));
+    return Subscription::made(subscribeDelivery(device().signalEvent(), SignalChannelsDelivery{host}));
 }
 
 Subscription Morvex2Access::addResistMorvex2(const HostTarget<ResistChannelsCallback>& host) {
-    return Subscription::made(subscribeDelivery(device_->resistEvent(), ResistChannelsDelivery{host}));
-}
-
-Subscription Morvex2Access::addFPGData(const HostTarget<FPGDataCallback>& host) {
-    return Subscription::made(subscribeDelivery(device_->fpgEvent(), FpgDelivery{host}));
-}
-
-Subscription Morvex2Access::addIntValue(IntEvent event, const HostTarget<IntValueCallback>& host) {
-    if (event != IntEvent::Battery) {
-        return Subscription::refused();
-    }
-    return Subscription::made(subscribeDelivery(device_->batteryEvent(), ValueDelivery<IntValueCallback>{host}));
-}
-
-Subscription Morvex2Access::addByteValue(ByteEvent event, const HostTarget<ByteValueCallback>& host) {
-    if (event != ByteEvent::AmpMode) {
-        return Subscription::refused();
-    }
-    return Subscription::made(subscribeDelivery(device_->ampModeEvent(), ValueDelivery<ByteValueCallback>{host}));
+    return Subscription::made(subscribeDelivery(device().resistEvent(), ResistChannelsDelivery{host}));
 }
 
 }  // namespace VexaDevice::Api

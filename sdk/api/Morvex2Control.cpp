@@ -7,6 +7,8 @@ namespace VexaDevice::Api {
 
 namespace {
 
+using Morvex2::IMorvex2;
+
 // The device's amplifier form from the host's per-channel arrays; `mode` turns a host mode
 // byte into the device's.
 template <size_t Channels, typename Mode>
@@ -22,20 +24,35 @@ Morvex2::Morvex2AmplifierParam amplifierForm(const uint8_t (&modes)[Channels], c
     return param;
 }
 
-}  // namespace
-
-OperationResult Morvex2Control::writeByte(WriteParameter parameter, uint8_t value) {
-    switch (parameter) {
-    case WriteParameter::AccelerometerSens: return device_.writeAccelerometerSens(value);
-    case WriteParameter::GyroscopeSens: return device_.writeGyroscopeSens(value);
-    case WriteParameter::IrAmplitude: return device_.writeIrAmplitude(value);
-    case WriteParameter::RedAmplitude: return device_.writeRedAmplitude(value);
-    default: return unsupportedWrite();
-    }
+const ControlTable<IMorvex2>& morvex2Writes() {
+    static const ControlTable<IMorvex2> table{
+        .bytes =
+            {
+                {WriteParameter::AccelerometerSens, writeOf<uint8_t>(&IMorvex2::writeAccelerometerSens)},
+                {WriteParameter::GyroscopeSens, writeOf<uint8_t>(&IMorvex2::writeGyroscopeSens)},
+                {WriteParameter::IrAmplitude, writeOf<uint8_t>(&IMorvex2::writeIrAmplitude)},
+                {WriteParameter::RedAmplitude, writeOf<uint8_t>(&IMorvex2::writeRedAmplitude)},
+            },
+        .ping = writeOf<int32_t>(&IMorvex2::ping),
+        // The length of the device's channel list; a failed read counts what came back, normally
+        // nothing.
+        .channelsCount =
+            [](IMorvex2& device) {
+                std::vector<Sensor::EEGChannelInfo> channels;
+                device.readSensorChannels(channels);
+                return static_cast<int32_t>(channels.size());
+            },
+    };
+    return table;
 }
 
+}  // namespace
+
+Morvex2Control::Morvex2Control(IMorvex2& device, uint8_t family)
+    : TableControl(device, morvex2Writes()), family_(family) {}
+
 OperationResult Morvex2Control::writeAmplifierMorvex2(const Morvex2AmplifierParam& param) {
-    return device_.writeAmplifierParam(
+    return device().writeAmplifierParam(
         amplifierForm(param.ChMode, param.ChFlag, param.ChGain, param.Current, [](uint8_t mode) { return mode; }));
 }
 
@@ -43,17 +60,8 @@ OperationResult Morvex2Control::writeAmplifierWrenlet(const WrenletAmplifierPara
     if (family_ != SensorFamilyMorvexBlack) {
         return unsupportedWrite();
     }
-    return device_.writeAmplifierParam(amplifierForm(param.ChMode, param.ChFlag, param.ChGain, param.Current,
+    return device().writeAmplifierParam(amplifierForm(param.ChMode, param.ChFlag, param.ChGain, param.Current,
                                                      [](uint8_t mode) { return static_cast<uint8_t>(mode != 0); }));
-}
-
-OperationResult Morvex2Control::ping(int32_t marker) { return device_.ping(marker); }
-
-int32_t Morvex2Control::channelsCount() {
-    // A failed read counts what came back, normally nothing.
-    std::vector<Sensor::EEGChannelInfo> channels;
-    device_.readSensorChannels(channels);
-    return static_cast<int32_t>(channels.size());
 }
 
 }  // namespace VexaDevice::Api

@@ -4,26 +4,21 @@
 
 #include <cstdint>
 
-#include "sdk/api/FamilyControl.hpp"
+#include "sdk/api/FamilyTable.hpp"
 #include "sdk/devices/morvex/IMorvex2.hpp"
 
 namespace VexaDevice::Api {
 
-class Morvex2Control final : public FamilyControl {
+class Morvex2Control final : public TableControl<Morvex2::IMorvex2> {
 public:
-    Morvex2Control(Morvex2::IMorvex2& device, uint8_t family) : device_(device), family_(family) {}
+    Morvex2Control(Morvex2::IMorvex2& device, uint8_t family);
 
-    OperationResult writeByte(WriteParameter parameter, uint8_t value) override;
     // All eight channels, modes as they are.
     OperationResult writeAmplifierMorvex2(const Morvex2AmplifierParam& param) override;
     // Family 4 only: four channels, any non-zero mode byte switching the channel on.
     OperationResult writeAmplifierWrenlet(const WrenletAmplifierParam& param) override;
-    OperationResult ping(int32_t marker) override;
-    // The length of the device's channel list (0 when it cannot be read).
-    int32_t channelsCount() override;
 
 private:
-    Morvex2::IMorvex2& device_;
     const uint8_t family_;
 };
 

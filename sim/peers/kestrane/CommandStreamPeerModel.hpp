@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/peers/kestrane/DeviceInformationPeer.hpp"
+#include "sim/peers/common/DeviceInformationPeer.hpp"
 
 namespace VexaSim {
 

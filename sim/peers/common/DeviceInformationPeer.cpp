@@ -1,4 +1,4 @@
-#include "sim/peers/kestrane/DeviceInformationPeer.hpp"
+#include "sim/peers/common/DeviceInformationPeer.hpp"
 
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/devices/morvex/MorvexGatt.hpp"
