@@ -6,8 +6,8 @@
 #include <string>
 
 #include "sdk/api/FamilyServices.hpp"
-#include "sdk/api/TesselGattInfo.hpp"
 #include "sdk/core/Uuid.hpp"
+#include "sdk/devices/tessel/TesselGattInfo.hpp"
 
 namespace VexaDevice::Api {
 namespace {
@@ -93,11 +93,9 @@ void detectFamily(const BLE::DeviceInfo& device, const std::optional<ModelCode>&
     if (info.SensFamily != SensorFamilyUnknown) {
         return;
     }
-    if (const auto tessel = makeTesselGattInfo(device)) {
-        info.SensFamily = tessel->kind() == 1 ? SensorFamilyTesselQuindle : SensorFamilyTessel;
-        if (tessel->model() >= 0 && tessel->model() <= 3) {
-            info.SensModel = static_cast<uint8_t>(tessel->model());
-        }
+    if (const auto tessel = Tessel::makeTesselGattInfo(device)) {
+        info.SensFamily = tessel->nameKind() == Tessel::NameKind::Quindle ? SensorFamilyTesselQuindle : SensorFamilyTessel;
+        info.SensModel = static_cast<uint8_t>(tessel->serviceSet());
         return;
     }
     if (code) {

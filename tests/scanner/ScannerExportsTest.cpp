@@ -368,19 +368,25 @@ TEST_F(ScannerExports, DevicesFoundByServiceAlone) {
     ASSERT_EQ(addSensorsCallbackScanner(scanner, &SensorsSeen::record, &handle, &seen, nullptr), 1);
     start(scanner);
     AdvertisedDevice tessel{0x81, "Tessel", {uuid("3D2F0001-D6B9-11E4-88CF-0002A5D5C51B")}};
+    AdvertisedDevice quindle{0x84, "my quindle", {uuid("B9390001-FA71-11E5-A787-0002A5D5C51B")}};
     AdvertisedDevice black{0x82, "Black", {uuid("7E400001-B534-F393-68A9-E50E24DCCA90")}};
     AdvertisedDevice morvex{0x83, "Morvex", {uuid("6E400000-B534-F393-68A9-E50E24DCCA9E")}};
     advertise({tessel});
-    ASSERT_TRUE(seen.waitForCalls(1));  // the scanner found it, but no sensor is listed for it
-    EXPECT_TRUE(seen.last().empty());
-    advertise({black, morvex});
+    ASSERT_TRUE(seen.waitForCount(1));
+    EXPECT_EQ(seen.last().front().SensFamily, SensorFamilyTessel);
+    advertise({quindle, black, morvex});
 
     _SensorInfo sensors[4]{};
     int32_t count = 4;
     ASSERT_EQ(sensorsScanner(scanner, sensors, &count, nullptr), 1);
-    // The Tessel family cannot be told from its advertisement yet: such devices list as nothing.
-    ASSERT_EQ(count, 2);
+    ASSERT_EQ(count, 4);
     const std::vector<_SensorInfo> listed(sensors, sensors + count);
+    // Tessel-class devices: the family from the advertised name, the colour from the service set.
+    ASSERT_NE(byName(listed, "Tessel"), nullptr);
+    EXPECT_EQ(byName(listed, "Tessel")->SensModel, 0);
+    ASSERT_NE(byName(listed, "my quindle"), nullptr);
+    EXPECT_EQ(byName(listed, "my quindle")->SensFamily, SensorFamilyTesselQuindle);
+    EXPECT_EQ(byName(listed, "my quindle")->SensModel, 3);
     ASSERT_NE(byName(listed, "Black"), nullptr);
     EXPECT_EQ(byName(listed, "Black")->SensFamily, SensorFamilyMorvexBlack);
     EXPECT_EQ(byName(listed, "Black")->PairingRequired, 1);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -55,6 +56,22 @@ public:
                 return failure_;
             std::this_thread::sleep_until(failedAt + timing_.writeRetryPause);
         }
+    }
+
+    // One exchange with a device that is asked again whenever a reply wait ends in silence:
+    // the frame is written once per wait, at most `writes` times (a write that fails is not
+    // repeated at once: its wait runs out first). One subscription spans every write, so a
+    // late answer to an earlier write still ends the exchange. Empty when no reply came.
+    std::optional<Reply> sendEachWait(const std::vector<uint8_t>& frame, int writes,
+                                      const Predicate& answers = {}) const
+    {
+        Listening listening = listen(answers);
+        for (int written = 0; written < writes && !disconnected_; ++written) {
+            write_(frame);
+            if (arrives(listening.reply))
+                return listening.reply.get();
+        }
+        return std::nullopt;
     }
 
     // Repeats the exchange, at most `attempts` times and only while `running`, until the
@@ -106,15 +123,18 @@ private:
         return {std::move(reply), std::move(subscriber)};
     }
 
-    Reply await(std::future<Reply>& reply) const
+    Reply await(std::future<Reply>& reply) const { return arrives(reply) ? reply.get() : failure_; }
+
+    // Waits the reply-wait steps; true once the reply is there.
+    bool arrives(std::future<Reply>& reply) const
     {
         for (int step = 0; step < timing_.replyWaitSteps; ++step) {
             if (reply.wait_for(timing_.replyWaitStep) == std::future_status::ready)
-                return reply.get();
+                return true;
             if (disconnected_)
                 break;
         }
-        return failure_;
+        return false;
     }
 
     const Writer write_;

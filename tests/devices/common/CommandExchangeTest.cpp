@@ -199,3 +199,28 @@ TEST_F(ExchangeFixture, CommandRepeatsUntilTheDeviceReachesTheState)
     EXPECT_EQ(exchange.sendUntil({0x02}, isSignal, running), Reply{}) << "nothing is sent once stopped";
     EXPECT_EQ(device.frameCount(), 6u);
 }
+
+TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait)
+{
+    ProtocolTiming perWrite = fastTiming();
+    perWrite.replyWaitStep = 20ms;
+    perWrite.replyWaitSteps = 1;
+    CommandExchange<Reply> patient{[this](const std::vector<uint8_t>& f) { return device.write(f); }, disconnected,
+                                   Failure, perWrite};
+    device.deliver = [&patient](const Reply& r) { patient.deliver(r); };
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(patient.sendEachWait({0x01}, 3), std::nullopt);
+    EXPECT_EQ(device.frameCount(), 3u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 3 * 20ms);
+
+    // A failed write is not repeated at once, and the second write's answer ends the exchange.
+    device.failNextWrites(1);
+    device.answerNextWritesWith({{Reply{4, 0}}});
+    EXPECT_EQ(patient.sendEachWait({0x01}, 3), (Reply{4, 0}));
+    EXPECT_EQ(device.frameCount(), 5u);
+
+    disconnected = true;
+    EXPECT_EQ(patient.sendEachWait({0x01}, 3), std::nullopt);
+    EXPECT_EQ(device.frameCount(), 5u) << "nothing is written once disconnected";
+}

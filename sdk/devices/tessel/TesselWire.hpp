@@ -1,0 +1,168 @@
+#pragma once
+// Wire format of the Tessel-class sensors: the 20-byte command frame with its checksum, the
+// command and error tables, the reply decoder, and the data packs (signal, motion,
+// respiration, quaternion, envelope, battery, electrode state). Pure functions, no I/O.
+// Multi-byte fields are little-endian unless said otherwise.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/tessel/TesselRecords.hpp"
+
+namespace VexaDevice::Tessel {
+
+// Command codes (byte 3 of a frame and of its reply).
+namespace Code {
+inline constexpr uint8_t Error = 0;
+inline constexpr uint8_t SetFsam = 3;
+inline constexpr uint8_t SwitchFilterState = 9;
+inline constexpr uint8_t SwitchAdcInp = 10;
+inline constexpr uint8_t SetPgaGain = 13;
+inline constexpr uint8_t StartStim = 17;
+inline constexpr uint8_t StopStim = 18;
+inline constexpr uint8_t SetStimParam = 19;
+inline constexpr uint8_t GetStimParam = 21;
+inline constexpr uint8_t DoCalibration = 22;
+inline constexpr uint8_t GetShAndStimState = 23;
+inline constexpr uint8_t SetDataOffset = 33;
+inline constexpr uint8_t SwitchExtComInputs = 35;
+inline constexpr uint8_t GetSensorParam = 36;
+inline constexpr uint8_t SetAccelSens = 37;
+inline constexpr uint8_t SetGyroSens = 38;
+inline constexpr uint8_t ResetQuatData = 41;
+inline constexpr uint8_t StartMemsCalib = 42;
+inline constexpr uint8_t GetMemsCalibStatus = 43;
+inline constexpr uint8_t StartAdcDataThrow = 64;
+inline constexpr uint8_t StopAdcDataThrow = 65;
+inline constexpr uint8_t StartMemsDataThrow = 66;
+inline constexpr uint8_t StopMemsDataThrow = 67;
+inline constexpr uint8_t StartRespDataThrow = 68;
+inline constexpr uint8_t StopRespDataThrow = 69;
+inline constexpr uint8_t GetElectrodeState = 70;
+inline constexpr uint8_t StartQuatDataThrow = 77;
+inline constexpr uint8_t StopQuatDataThrow = 78;
+inline constexpr uint8_t ActivateApp = 84;
+inline constexpr uint8_t ActivateBoot = 86;
+inline constexpr uint8_t SetShParam = 112;
+inline constexpr uint8_t ShStart = 113;
+inline constexpr uint8_t ShStop = 114;
+inline constexpr uint8_t GetShParam = 115;
+inline constexpr uint8_t SetMotionCounterParam = 128;
+inline constexpr uint8_t GetMotionCounterParam = 129;
+inline constexpr uint8_t GetMotionCounterVal = 130;
+inline constexpr uint8_t ResetMotionCounterVal = 131;
+inline constexpr uint8_t StartEnvelopeDataThrow = 135;
+inline constexpr uint8_t StopEnvelopeDataThrow = 136;
+inline constexpr uint8_t Echo = 160;
+inline constexpr uint8_t GetSerialNum = 161;
+inline constexpr uint8_t GetBatteryV = 164;
+inline constexpr uint8_t FindMe = 167;
+inline constexpr uint8_t SetSerialNum = 168;
+}  // namespace Code
+
+// Error codes: the device's own, and the library's for this family.
+namespace ErrorCode {
+inline constexpr int32_t NoError = 0;
+inline constexpr int32_t DataSend = 511;  // not sent, or no reply
+inline constexpr int32_t UnsupportedCommand = 767;
+inline constexpr int32_t UnsupportedParam = 1023;
+inline constexpr int32_t UnsupportedParamAccess = 1279;
+inline constexpr int32_t WrongParamValue = 1535;
+}  // namespace ErrorCode
+
+// "UNKNOWN" for codes outside the tables.
+std::string commandName(uint8_t code);
+std::string deviceErrorName(int32_t code);
+
+// The result of a command: `ok` as the reply says; a reply carrying a device error code gives
+// that code and "Device error: [name]" (on success too, with the name of code 0), any other
+// reply code 0 and no message.
+OperationResult deviceResult(const OpCmdRes& reply);
+
+// Leading word of a command frame and of every reply.
+inline constexpr uint16_t FrameMark = 0xFFDF;
+
+// Bytes 8-19 of a frame.
+using CommandArgs = std::array<uint8_t, 12>;
+
+// Makes bytes 0-7 of a frame add up to 0 modulo 256.
+uint8_t frameChecksum(std::span<const uint8_t, 7> head);
+
+// DF FF 00 code, the 24-bit serial, the checksum, then the arguments.
+std::vector<uint8_t> buildCommandFrame(uint8_t code, const CommandArgs& args, uint32_t serial);
+
+// One 20-byte unit of a notification.
+struct TesselPack {
+    static constexpr size_t Size = 20;
+    std::array<uint8_t, Size> bytes{};
+
+    uint16_t lead() const { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
+    uint8_t code() const { return bytes[3]; }
+};
+
+enum class PackKind { Signal, Motion, Respiration, Reply, Quaternion, Envelope, Ignored };
+
+// By the leading word: 0..65500 signal, 0xFFDD motion, 0xFFDE respiration, 0xFFDF reply,
+// 0xFFE1 quaternion, 0xFFE3 envelope; anything else is ignored.
+PackKind packKind(const TesselPack& pack);
+
+// Replies that carry data (battery voltage, electrode state) rather than answer a command.
+bool isDataReply(const TesselPack& pack);
+
+// The reply a command waiter sees, or nothing for a pack that answers no command (codes above
+// 168, codes without a reply, and the data replies). `firmware` decides which optional
+// commands the capability list offers.
+std::optional<OpCmdRes> decodeReply(const TesselPack& pack, FirmwareVersion firmware);
+
+EchoInfo decodeEcho(const TesselPack& pack);
+TesselCapabilities decodeCapabilities(const TesselPack& pack, FirmwareVersion firmware);
+
+// Setting codes of the frames: sampling-frequency index 3..9 -> 0..6, gain index
+// 0..6 -> 1, 2, 3, 4, 0, 5, 6; 255 for anything else.
+uint8_t samplingFrequencyDeviceCode(uint8_t index);
+uint8_t gainDeviceCode(uint8_t index);
+
+// Arguments of the setter frames.
+CommandArgs byteArgs(uint8_t value);
+CommandArgs filterArgs(const std::set<uint8_t>& filters);
+CommandArgs stimulationArgs(const StimulationParams& params);
+CommandArgs motionAssistantArgs(const MotionAssistantParams& params);
+CommandArgs motionCounterArgs(const MotionCounterParams& params);
+
+// Data packs.
+inline constexpr double VoltsPerCount = 2.42 / 8388607.0;
+inline constexpr uint16_t MaxSignalPackNum = 65500;
+
+uint16_t batteryMillivolts(const TesselPack& pack);
+// Piecewise linear over the device's discharge curve, 3130 mV (0 %) to 4150 mV (100 %).
+int32_t batteryPercentFromMillivolts(uint32_t millivolts);
+ElectrodeState decodeElectrodeState(const TesselPack& pack);
+
+// Nine samples: count x 2^offset x VoltsPerCount / gainFactor.
+_SignalData decodeSignal(const TesselPack& pack, double gainFactor, uint8_t offset);
+_RespirationData decodeRespiration(const TesselPack& pack);
+_EnvelopeData decodeEnvelope(const TesselPack& pack);
+// Axes are big-endian counts scaled by the ranges of the sensitivity codes.
+_MEMSData decodeMotion(const TesselPack& pack, uint8_t accelSens, uint8_t gyroSens);
+_QuaternionData decodeQuaternion(const TesselPack& pack);
+
+// One worker batch sorted by kind, each list in arrival order.
+struct PackLists {
+    std::vector<TesselPack> battery;
+    std::vector<TesselPack> electrode;
+    std::vector<TesselPack> signal;
+    std::vector<TesselPack> respiration;
+    std::vector<TesselPack> motion;
+    std::vector<TesselPack> quaternion;
+    std::vector<TesselPack> envelope;
+};
+PackLists classifyPacks(std::span<const TesselPack> packs);
+
+}  // namespace VexaDevice::Tessel
