@@ -219,6 +219,7 @@ TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait)
     device.answerNextWritesWith({{Reply{4, 0}}});
     EXPECT_EQ(patient.sendEachWait({0x01}, 3), (Reply{4, 0}));
     EXPECT_EQ(device.frameCount(), 5u);
+    device.settle();  // the answer is handed over before `patient` goes
 
     disconnected = true;
     EXPECT_EQ(patient.sendEachWait({0x01}, 3), std::nullopt);
