@@ -63,22 +63,6 @@ uint8_t streamByte(const PackParams& params, bool on)
     return static_cast<uint8_t>((on ? 0x80 : 0x00) | ((params.code1 & 0x07) << 3) | (params.code2 & 0x07));
 }
 
-bool isMeasuring(uint8_t mode)
-{
-    return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::Resist) ||
-           mode == toByte(DevAmpStatus::SignalResist);
-}
-
-bool passesSignal(uint8_t mode)
-{
-    return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::SignalResist);
-}
-
-bool passesResist(uint8_t mode)
-{
-    return mode == toByte(DevAmpStatus::Resist) || mode == toByte(DevAmpStatus::SignalResist);
-}
-
 template <class Channel>
 void startIfStopped(const std::shared_ptr<Channel>& channel)
 {

@@ -21,6 +21,23 @@ enum class DevAmpStatus : uint8_t {
 
 constexpr uint8_t toByte(DevAmpStatus mode) { return static_cast<uint8_t>(mode); }
 
+// Whether a reported mode measures anything, the signal, or the resistances.
+constexpr bool isMeasuring(uint8_t mode)
+{
+    return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::Resist) ||
+           mode == toByte(DevAmpStatus::SignalResist);
+}
+
+constexpr bool passesSignal(uint8_t mode)
+{
+    return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::SignalResist);
+}
+
+constexpr bool passesResist(uint8_t mode)
+{
+    return mode == toByte(DevAmpStatus::Resist) || mode == toByte(DevAmpStatus::SignalResist);
+}
+
 // Motion and photoplethysmogram state of a running stream.
 inline constexpr uint8_t StreamRunning = 2;
 

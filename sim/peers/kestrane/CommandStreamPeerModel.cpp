@@ -17,14 +17,15 @@ constexpr uint32_t MotionValueSize = 2;
 constexpr uint32_t FpgValueSize = 3;
 
 // Device mode that each mode frame asks for.
-std::optional<uint8_t> modeOf(uint8_t command)
+std::optional<uint8_t> modeOf(uint8_t command, const CommandStreamPeerSettings& settings)
 {
+    if (command == settings.signalResistCode)
+        return 5;
     switch (command) {
     case 0x01: return 1;
     case 0x02: return 2;
     case 0x03: return 3;
     case 0x04: return 4;
-    case 0x09: return 5;
     default: return std::nullopt;
     }
 }
@@ -83,10 +84,16 @@ uint8_t CommandStreamPeerModel::carryOut(const std::vector<uint8_t>& frame)
     if (frame.empty())
         return WrongParameter;
     const uint8_t command = frame[0];
-    if (const auto mode = modeOf(command)) {
+    if (const auto mode = modeOf(command, settings_)) {
         if (frame.size() != 1)
             return WrongParameter;
         mode_ = *mode;
+        return Accepted;
+    }
+    if (command == settings_.amplifierCode) {
+        if (frame.size() != 2 + 3 * settings_.amplifierSlots)
+            return WrongParameter;
+        amplifierFrame_ = frame;
         return Accepted;
     }
     switch (command) {
@@ -97,11 +104,6 @@ uint8_t CommandStreamPeerModel::carryOut(const std::vector<uint8_t>& frame)
         (command == 0x07 ? motionRunning_ : fpgRunning_) = (frame[1] & 0x80) != 0;
         return Accepted;
     }
-    case 0x0A:
-        if (frame.size() != 2 + 3 * settings_.amplifierSlots)
-            return WrongParameter;
-        amplifierFrame_ = frame;
-        return Accepted;
     case 0x0B:
         if (frame.size() != 2 || frame[1] == 0 || frame[1] > settings_.maxSamplesPerPack)
             return WrongParameter;

@@ -28,6 +28,9 @@ struct CommandStreamPeerSettings {
     uint32_t counterSize = 2;     // signal, motion and photoplethysmogram packs
     bool littleEndian = false;    // the same packs; resistance packs are always little-endian
     uint32_t amplifierSlots = 4;  // channel pairs of the amplifier frame
+    // Codes of the commands whose code differs between the families speaking this protocol.
+    uint8_t signalResistCode = 0x09;
+    uint8_t amplifierCode = 0x0A;
     bool hasMotion = true;
     bool hasFpg = true;
     uint8_t battery = 77;

@@ -1,0 +1,289 @@
+#include "sdk/devices/vondra/VondraProtocolBase.hpp"
+
+#include "sdk/core/ConversionTables.hpp"
+#include "sdk/core/DeviceError.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
+#include "sdk/core/Log.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/CreationFailure.hpp"
+#include "sdk/devices/kestrane/KestraneGatt.hpp"
+
+namespace VexaDevice::Vondra {
+
+using Kestrane::isMeasuring;
+using Kestrane::passesResist;
+using Kestrane::passesSignal;
+using Kestrane::toByte;
+using Utility::formatKspDeviceError;
+using Utility::rt_exception;
+
+namespace {
+
+constexpr size_t BusCapacity = 2048;
+
+bool allZero(uint32_t major, uint32_t minor, uint32_t patch)
+{
+    return major == 0 && minor == 0 && patch == 0;
+}
+
+}  // namespace
+
+VondraProtocolBase::VondraProtocolBase(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
+                                       VondraGeneration generation, std::optional<CreationTexts> texts,
+                                       const Devices::ProtocolTiming& timing)
+    : timing_(timing),
+      device_(std::move(device)),
+      deviceInformation_(std::move(deviceInformation)),
+      generation_(generation),
+      texts_(texts),
+      layout_(vondraLayout(generation)),
+      amplifier_(defaultAmplifier(generation)),
+      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
+      modeBus_(std::make_shared<ModeBus>(BusCapacity)),
+      worker_(timing.workerWait)
+{
+}
+
+VondraProtocolBase::~VondraProtocolBase()
+{
+    stop();
+}
+
+void VondraProtocolBase::start()
+{
+    try {
+        construct();
+    } catch (...) {
+        stop();
+        if (texts_)
+            Devices::rethrowProtocolCreationFailure(std::current_exception(), texts_->subject, texts_->unknownFailure);
+        throw;
+    }
+}
+
+void VondraProtocolBase::construct()
+{
+    if (deviceInformation_.empty())
+        throw rt_exception("DeviceInfo Service cannot be empty.");
+    if (!device_)
+        throw rt_exception("BLE device cannot be null.");
+    readDeviceInformation();
+    setUpChannels();
+    link_->readStatus();
+    link_->listen();
+    worker_.startFor(std::weak_ptr<VondraProtocolBase>(weak_from_this()), &VondraProtocolBase::workerPass);
+    applyStartUpAmplifier();
+}
+
+void VondraProtocolBase::stop()
+{
+    if (link_) {
+        link_->markLinkLost();
+        link_->stopListening();
+    }
+    worker_.stop();
+}
+
+void VondraProtocolBase::readDeviceInformation()
+{
+    DeviceVersion version;
+    const bool cancel = link_ && link_->isLinkLost();
+    Utility::readDeviceInfo(deviceInformation_, version, &cancel);
+    version_.set(version);
+    if (link_)
+        link_->setDeviceName(version.serialText());
+}
+
+void VondraProtocolBase::setUpChannels()
+{
+    const DeviceVersion version = version_.get();
+    if (allZero(version.hardwareMajor, version.hardwareMinor, version.hardwarePatch) ||
+        allZero(version.firmwareMajor, version.firmwareMinor, version.firmwarePatch))
+        throw rt_exception("Device unsupported. Failed recognized the device version");
+    if (version.modelMajor != FamilyCode)
+        throw rt_exception("Device unsupported. Failed recognized the device Family");
+
+    const Kestrane::KestraneGattChannels found =
+        Kestrane::findKestraneChannels(device_->getChannelMap(), layout_.suffix, true);
+    link_ = std::make_unique<Devices::StatusCommandLink>(found.status, found.command, worker_.wakeup(), timing_);
+    link_->setDeviceName(version.serialText());
+    const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
+    signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, layout_.signal, wake, 1);
+    resist_ = std::make_shared<Kestrane::BLEResistChannel>(found.resist, layout_.resist, wake, 1);
+}
+
+// A device still measuring for an earlier host refuses a new setting: it is brought to rest
+// first. Only a device at rest that refuses the defaults is one the library cannot drive.
+void VondraProtocolBase::applyStartUpAmplifier()
+{
+    if (isMeasuring(link_->mode()))
+        powerDown();
+    const OperationResult applied = setAmplifierParam(defaultAmplifier(generation_));
+    if (applied)
+        return;
+    if (!isMeasuring(link_->mode()))
+        throw rt_exception("Failed to set the amplifier parameters");
+    Utility::sdkLog().warn("Device [{}] kept measuring and refused the default amplifier setting: {}",
+                           version_.get().serialText(), applied.message);
+}
+
+OperationResult VondraProtocolBase::modeCommand(DevAmpStatus mode, uint8_t code, void (VondraProtocolBase::*before)(),
+                                                void (VondraProtocolBase::*accepted)())
+{
+    std::unique_lock lock(commandLock_);
+    if (link_->mode() == toByte(mode))
+        return OperationResult::done();
+    (this->*before)();
+    const OpCmdRes reply = link_->exchangeCommand({code});
+    if (reply.code == 0)
+        (this->*accepted)();
+    return formatKspDeviceError(reply.code);
+}
+
+void VondraProtocolBase::streamNone()
+{
+    signal_->stopNotifyIfStarted();
+    resist_->stopNotifyIfStarted();
+}
+
+void VondraProtocolBase::streamSignalOnly()
+{
+    resist_->stopNotifyIfStarted();
+    signal_->startNotifyIfStopped();
+}
+
+void VondraProtocolBase::streamResistOnly()
+{
+    resist_->startNotifyIfStopped();
+    signal_->stopNotifyIfStarted();
+}
+
+void VondraProtocolBase::streamBoth()
+{
+    signal_->startNotifyIfStopped();
+    resist_->startNotifyIfStopped();
+}
+
+OperationResult VondraProtocolBase::powerDown()
+{
+    return modeCommand(DevAmpStatus::PowerDown, Frame::PowerDown, &VondraProtocolBase::streamNone,
+                       &VondraProtocolBase::keepStreams);
+}
+
+OperationResult VondraProtocolBase::setIdle()
+{
+    return modeCommand(DevAmpStatus::Idle, Frame::Idle, &VondraProtocolBase::streamNone,
+                       &VondraProtocolBase::keepStreams);
+}
+
+OperationResult VondraProtocolBase::startSignal()
+{
+    return modeCommand(DevAmpStatus::Signal, Frame::Signal, &VondraProtocolBase::keepStreams,
+                       &VondraProtocolBase::streamSignalOnly);
+}
+
+OperationResult VondraProtocolBase::startResist()
+{
+    return modeCommand(DevAmpStatus::Resist, Frame::Resist, &VondraProtocolBase::keepStreams,
+                       &VondraProtocolBase::streamResistOnly);
+}
+
+OperationResult VondraProtocolBase::startSignalAndResist()
+{
+    return modeCommand(DevAmpStatus::SignalResist, Frame::SignalResist, &VondraProtocolBase::keepStreams,
+                       &VondraProtocolBase::streamBoth);
+}
+
+OperationResult VondraProtocolBase::ping(int32_t value)
+{
+    std::unique_lock lock(commandLock_);
+    if (!link_->writeOnce({Frame::Ping, static_cast<uint8_t>(value & 0xFF)}))
+        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+    return OperationResult::done();
+}
+
+OperationResult VondraProtocolBase::setAmplifierParam(const VondraAmplifierParam& param)
+{
+    std::unique_lock lock(commandLock_);
+    if (OperationResult refused = checkAmplifier(generation_, param); !refused)
+        return refused;
+    Kestrane::SignalParams signal = signal_->converterParams();
+    Kestrane::ResistParams resist = resist_->converterParams();
+    resist.current = Utility::currentToAmperes(param.current);
+    for (uint32_t ch = 0; ch < channels(); ++ch) {
+        const double factor = Utility::gainToFactor(param.gain[ch]);
+        signal.gain[ch] = factor;
+        resist.gain[ch] = factor;
+        signal.channelEnabled[ch] = param.signalUse[ch];
+        resist.resistEnabled[ch] = param.resistUse[ch];
+    }
+    const OpCmdRes reply = link_->exchangeCommand(amplifierFrame(generation_, param));
+    if (reply.code == 0) {
+        signal_->setConverterParams(signal);
+        resist_->setConverterParams(resist);
+        amplifier_ = param;
+    }
+    return formatKspDeviceError(reply.code);
+}
+
+OperationResult VondraProtocolBase::amplifierParam(VondraAmplifierParam& out) const
+{
+    std::shared_lock lock(commandLock_);
+    out = amplifier_;
+    return OperationResult::done();
+}
+
+OperationResult VondraProtocolBase::onConnected()
+{
+    std::unique_lock lock(commandLock_);
+    if (link_->takeLinkLost()) {
+        readDeviceInformation();
+        link_->readStatus();
+    }
+    return OperationResult::done();
+}
+
+OperationResult VondraProtocolBase::onDisconnected()
+{
+    link_->markLinkLost();
+    return OperationResult::done();
+}
+
+int32_t VondraProtocolBase::battPower() const
+{
+    return link_->battery();
+}
+
+uint8_t VondraProtocolBase::ampMode() const
+{
+    return link_->mode();
+}
+
+uint8_t VondraProtocolBase::samplingFrequency() const
+{
+    return samplingFrequencyCode(layout_.samplingRate);
+}
+
+uint8_t VondraProtocolBase::samplingFrequencyResist() const
+{
+    return samplingFrequencyCode(ResistRate);
+}
+
+void VondraProtocolBase::workerPass()
+{
+    if (const auto status = link_->pollNewest()) {
+        batteryBus_->notify(status->battery());
+        if (status->mode() != workerMode_) {
+            workerMode_ = status->mode();
+            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
+        }
+    }
+    const auto signal = signalReader_.poll(signal_->ring());
+    if (!signal.empty() && passesSignal(workerMode_))
+        publishSignal(signal);
+    const auto resist = resistReader_.poll(resist_->ring());
+    if (!resist.empty() && passesResist(workerMode_))
+        publishResist(resist);
+}
+
+}  // namespace VexaDevice::Vondra

@@ -1,0 +1,99 @@
+#pragma once
+// What goes over the air between the library and a Vondra-type headset (seven channels) or its
+// second generation (four channels): the command codes, the amplifier setting and its frame,
+// the layout of the signal and resistance packs, and the records the family publishes.
+//
+// Both generations share the GATT service 7E400001-B534-F393-68A9-E50E24DCCA96, the 4-byte
+// status packs and the mode commands. Signal packs are a 4-byte counter, a marker byte and one
+// 24-bit value per channel; resistance packs a 4-byte counter and one 32-bit value per channel;
+// every number little-endian.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/kestrane/StreamLayout.hpp"
+
+namespace VexaDevice::Vondra {
+
+// The amplifier setting as the host reads and writes it: per channel whether its signal and its
+// resistance are measured and its gain index; and the index of the resistance-probe current.
+// The first generation uses entries 0-6, the second 0-3.
+struct VondraAmplifierParam {
+    static constexpr size_t Entries = 32;
+    std::array<uint8_t, Entries> signalUse{};
+    std::array<uint8_t, Entries> resistUse{};
+    std::array<uint8_t, Entries> gain{};
+    uint8_t current = 0;
+
+    bool operator==(const VondraAmplifierParam&) const = default;
+};
+
+inline constexpr size_t VondraChannels = 7;
+
+// One signal record of the first generation, volts.
+struct _VondraSignalData {
+    uint32_t PackNum = 0;
+    uint8_t Marker = 0;
+    std::array<double, VondraChannels> Samples{};
+};
+
+// One resistance record of the first generation, ohms (+infinity outside the measurable range).
+struct _VondraResistData {
+    uint32_t PackNum = 0;
+    std::array<double, VondraChannels> Values{};
+};
+
+enum class VondraGeneration : uint8_t { First, Second };
+
+namespace Frame {
+inline constexpr uint8_t PowerDown = 0x01;
+inline constexpr uint8_t Idle = 0x02;
+inline constexpr uint8_t Signal = 0x03;
+inline constexpr uint8_t Resist = 0x04;
+inline constexpr uint8_t Ping = 0x06;
+inline constexpr uint8_t SignalResist = 0x07;
+inline constexpr uint8_t Amplifier = 0x08;
+}  // namespace Frame
+
+// Last two digits of the GATT UUIDs of both generations.
+inline constexpr const char* GattSuffix = "96";
+// First number of the model number both generations report ('I').
+inline constexpr uint8_t FamilyCode = 0x49;
+
+uint32_t channelCount(VondraGeneration generation);
+
+// The amplifier's code of a gain index, or nothing for an index it cannot take: the first
+// generation takes 0, 1 and 3-6, the second 0-6.
+std::optional<uint8_t> gainCode(VondraGeneration generation, uint8_t index);
+// The amplifier's code of a probe-current index, or nothing: 0 -> 0, 1 -> 1, 4 -> 2, and for the
+// first generation also 5 -> 3 and 6 -> 4.
+std::optional<uint8_t> currentCode(VondraGeneration generation, uint8_t index);
+
+// Success when every value of the setting can go to the amplifier; else {517, "The specified
+// Current value is not supported"} or {517, "The specified Gain value is not supported"}, the
+// current checked first, then the channels in order.
+OperationResult checkAmplifier(VondraGeneration generation, const VondraAmplifierParam& param);
+
+// The frame of a checked setting: 0x08, per channel its signal flag (0 or 1) and gain code,
+// the current code, per channel its resistance flag (0 or 1).
+std::vector<uint8_t> amplifierFrame(VondraGeneration generation, const VondraAmplifierParam& param);
+
+// Signal and resistance on every channel of the generation at gain index 4, current index 1.
+VondraAmplifierParam defaultAmplifier(VondraGeneration generation);
+
+// Packs, converter parameters at the default setting (gain 6, 250 Hz signal, resistances
+// between 0 and 4 MOhm), and what the generation offers.
+Kestrane::StreamLayout vondraLayout(VondraGeneration generation);
+
+// Hertz of the resistance stream.
+inline constexpr int32_t ResistRate = 10;
+
+// The sampling-frequency code of a rate in hertz: 10 -> 0, 100 -> 2, 125 -> 3, 250 -> 4 ... 8000 -> 9;
+// 255 for any other rate.
+uint8_t samplingFrequencyCode(int32_t hertz);
+
+}  // namespace VexaDevice::Vondra
