@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build needs, then builds and runs every test:
 #   1. everything under AddressSanitizer + UndefinedBehaviorSanitizer,
-#   2. the concurrency suites again under ThreadSanitizer,
-#   3. each libFuzzer target for a bounded time.
+#   2. everything again in the release build users run,
+#   3. the concurrency suites again under ThreadSanitizer,
+#   4. each libFuzzer target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -10,6 +11,10 @@ bash scripts/deps.sh
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan
+
+cmake --preset default
+cmake --build --preset default
+ctest --preset default
 
 cmake --preset tsan
 cmake --build --preset tsan

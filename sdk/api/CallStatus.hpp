@@ -58,6 +58,11 @@ uint8_t statusFail(const char* text, uint32_t code, CallStatus* status, uint8_t 
 // A failure with one of the library's own codes and its text; returns 0.
 uint8_t statusFail(const LibraryError& error, CallStatus* status);
 
+// The same failure as a result, for checks made once the family is known.
+inline OperationResult failedWith(const LibraryError& error) {
+    return OperationResult::failed(static_cast<int32_t>(error.code), error.text);
+}
+
 // Copies a result into `status` (when both are non-null) and returns its success
 // byte; a null result gives 0.
 uint8_t statusFromResult(const OperationResult* result, CallStatus* status);

@@ -253,34 +253,40 @@ AK_API uint8_t addConnectionStateCallback(_Sensor* sensor, ConnectionStateCallba
                             singleHandle);
 }
 
+// One body for the dual-handle removals, one for the single-handle removals (the scanner's
+// and the signal-processing record's included): only the names differ.
 AK_API void removeSignalDataCallbackMorvex(DualCallbackHandle* handle) { freeDualCallbackHandle(handle); }
-AK_API void removeResistCallbackMorvex(DualCallbackHandle* handle) { freeDualCallbackHandle(handle); }
-AK_API void removeMEMSDataCallback(DualCallbackHandle* handle) { freeDualCallbackHandle(handle); }
+#define AK_REMOVAL_NAME(name, Handle, body) AK_API void name(Handle* handle) __attribute__((alias(body)));
+AK_REMOVAL_NAME(removeResistCallbackMorvex, DualCallbackHandle, "removeSignalDataCallbackMorvex")
+AK_REMOVAL_NAME(removeMEMSDataCallback, DualCallbackHandle, "removeSignalDataCallbackMorvex")
 
 AK_API void removeSignalCallbackMorvex2(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeResistCallbackMorvex2(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeSignalDataCallbackLorrel(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeResistCallbackLorrel(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeSignalDataCallbackVondra2(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeResistCallbackVondra2(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeSignalDataCallbackVondra(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeResistCallbackVondra(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeSignalCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeResistCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeSignalResistCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeSignalRawCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeFileStreamReadCallbackDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeFPGDataCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeQuaternionDataCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeEnvelopeDataCallbackTessel(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeSignalCallbackTessel(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeRespirationCallbackTessel(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeBatteryCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeBatteryVoltageCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeAmpModeCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeElectrodeStateCallbackTessel(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeStimModeCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removePhotoStimSyncStateCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
-AK_API void removeConnectionStateCallback(CallbackHandle* handle) { freeCallbackHandle(handle); }
+AK_REMOVAL_NAME(removeResistCallbackMorvex2, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSignalDataCallbackLorrel, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeResistCallbackLorrel, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSignalDataCallbackVondra2, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeResistCallbackVondra2, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSignalDataCallbackVondra, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeResistCallbackVondra, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSignalCallbackDravik, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeResistCallbackDravik, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSignalResistCallbackDravik, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSignalRawCallbackDravik, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeFileStreamReadCallbackDravik, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeFPGDataCallback, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeQuaternionDataCallback, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeEnvelopeDataCallbackTessel, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSignalCallbackTessel, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeRespirationCallbackTessel, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeBatteryCallback, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeBatteryVoltageCallback, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeAmpModeCallback, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeElectrodeStateCallbackTessel, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeStimModeCallback, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removePhotoStimSyncStateCallback, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeConnectionStateCallback, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSensorsCallbackScanner, CallbackHandle, "removeSignalCallbackMorvex2")
+AK_REMOVAL_NAME(removeSignalProcessParamDravik, CallbackHandle, "removeSignalCallbackMorvex2")
+#undef AK_REMOVAL_NAME
 
 }  // extern "C"

@@ -1,7 +1,7 @@
 // The exported Dravik file-system functions and the Kestrane-style ping. A sensor of another
-// family answers 118 for the commands, 121 for the reads and 122 for the write. Names, buffers
-// and counts are checked before anything reaches the device, and nothing is copied beyond the
-// host's buffers.
+// family answers 118 for the commands, 121 for the reads and 122 for the write, whatever the
+// other arguments. Names, buffers and counts are checked next, before anything reaches the
+// device, and nothing is copied beyond the host's buffers.
 
 #include <algorithm>
 #include <string>
@@ -32,10 +32,9 @@ uint8_t dravikExport(_Sensor* sensor, CallStatus* status, const LibraryError& fa
 
 template <typename Run>
 uint8_t dravikCommand(_Sensor* sensor, const char* name, CallStatus* status, Run run) {
-    if (name == nullptr) {
-        return statusFail(Errors::CommandFailed, status);
-    }
-    return dravikExport(sensor, status, Errors::CommandFailed, unsupportedCommand, run);
+    return dravikExport(sensor, status, Errors::CommandFailed, unsupportedCommand, [&](DravikDevice& device) {
+        return name == nullptr ? failedWith(Errors::CommandFailed) : run(device);
+    });
 }
 
 template <typename Run>
@@ -67,19 +66,17 @@ AK_API uint8_t fileStreamAutosaveDravik(_Sensor* sensor, const char* name, CallS
 // A sensor of another family answers 121, as the other Dravik reads do.
 AK_API uint8_t fileStreamReadDravik(_Sensor* sensor, const char* name, int32_t first, int32_t second,
                                     CallStatus* status) {
-    if (name == nullptr) {
-        return statusFail(Errors::CommandFailed, status);
-    }
-    return dravikExport(sensor, status, Errors::CommandFailed, unsupportedRead,
-                        [&](DravikDevice& device) { return device.fileStreamRead(name, first, second); });
+    return dravikExport(sensor, status, Errors::CommandFailed, unsupportedRead, [&](DravikDevice& device) {
+        return name == nullptr ? failedWith(Errors::CommandFailed) : device.fileStreamRead(name, first, second);
+    });
 }
 
 AK_API uint8_t readFileCRC32Dravik(_Sensor* sensor, const char* name, int32_t first, int32_t second, uint32_t* crc,
                                    CallStatus* status) {
-    if (name == nullptr || crc == nullptr) {
-        return statusFail(Errors::ReadParameterFailed, status);
-    }
     return dravikRead(sensor, status, [&](DravikDevice& device) {
+        if (name == nullptr || crc == nullptr) {
+            return failedWith(Errors::ReadParameterFailed);
+        }
         uint32_t value = 0;
         auto result = device.readFileCRC32(name, first, second, value);
         *crc = value;
@@ -88,10 +85,10 @@ AK_API uint8_t readFileCRC32Dravik(_Sensor* sensor, const char* name, int32_t fi
 }
 
 AK_API uint8_t readFileInfoDravik(_Sensor* sensor, const char* name, DravikFileInfo* info, CallStatus* status) {
-    if (name == nullptr) {
-        return statusFail(Errors::ReadParameterFailed, status);
-    }
     return dravikRead(sensor, status, [&](DravikDevice& device) {
+        if (name == nullptr) {
+            return failedWith(Errors::ReadParameterFailed);
+        }
         DravikFile file;
         auto result = device.readFileInfo(name, file);
         if (result && info != nullptr) {
@@ -102,10 +99,10 @@ AK_API uint8_t readFileInfoDravik(_Sensor* sensor, const char* name, DravikFileI
 }
 
 AK_API uint8_t readFileInfoAllDravik(_Sensor* sensor, DravikFileInfo* infos, int32_t* count, CallStatus* status) {
-    if (infos == nullptr || count == nullptr || *count <= 0) {
-        return statusFail(Errors::ReadParameterFailed, status);
-    }
     return dravikRead(sensor, status, [&](DravikDevice& device) {
+        if (infos == nullptr || count == nullptr || *count <= 0) {
+            return failedWith(Errors::ReadParameterFailed);
+        }
         std::vector<DravikFile> files;
         auto result = device.readFileInfoAll(files);
         if (result) {
@@ -121,10 +118,10 @@ AK_API uint8_t readFileInfoAllDravik(_Sensor* sensor, DravikFileInfo* infos, int
 // bytes copied. A device that returns more than was asked for is cut to the buffer.
 AK_API uint8_t readFileDravik(_Sensor* sensor, const char* name, uint8_t* buffer, int32_t* size, uint32_t offset,
                               CallStatus* status) {
-    if (name == nullptr || buffer == nullptr || size == nullptr || *size <= 0) {
-        return statusFail(Errors::ReadParameterFailed, status);
-    }
     return dravikRead(sensor, status, [&](DravikDevice& device) {
+        if (name == nullptr || buffer == nullptr || size == nullptr || *size <= 0) {
+            return failedWith(Errors::ReadParameterFailed);
+        }
         std::vector<uint8_t> bytes;
         auto result = device.readFile(name, bytes, *size, offset);
         if (result) {
@@ -138,10 +135,10 @@ AK_API uint8_t readFileDravik(_Sensor* sensor, const char* name, uint8_t* buffer
 
 AK_API uint8_t writeFileDravik(_Sensor* sensor, const char* name, const uint8_t* data, int32_t size, uint32_t offset,
                                CallStatus* status) {
-    if (name == nullptr || data == nullptr || size <= 0) {
-        return statusFail(Errors::WriteParameterFailed, status);
-    }
     return dravikExport(sensor, status, Errors::WriteParameterFailed, unsupportedWrite, [&](DravikDevice& device) {
+        if (name == nullptr || data == nullptr || size <= 0) {
+            return failedWith(Errors::WriteParameterFailed);
+        }
         return device.writeFile(name, std::vector<uint8_t>(data, data + size), offset);
     });
 }

@@ -33,13 +33,13 @@ extern "C" {
 // With a photo-stimulator the Dravik device synchronises with it and the two handles are linked.
 // A failed device call changes no link.
 AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallStatus* status) {
-    if (photoStim != nullptr && !isPhotoStimulator(*photoStim)) {
-        return statusFail(kNotAStimulator, status);
-    }
     return controlExport(sensor, status, Errors::WriteParameterFailed, [&](FamilyControl& control) {
         DravikDevice* device = control.dravik();
         if (device == nullptr) {
             return unsupportedWrite();
+        }
+        if (photoStim != nullptr && !isPhotoStimulator(*photoStim)) {
+            return failedWith(kNotAStimulator);
         }
         // Until the handle can drop its links, a link is made once and never replaced.
         if (photoStim == nullptr || sensor->linkedStimulator() != nullptr) {

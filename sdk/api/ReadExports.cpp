@@ -71,27 +71,30 @@ uint8_t readText(_Sensor* sensor, char* buffer, int32_t length, CallStatus* stat
     });
 }
 
-// Reads a list and converts its first min(*count, size) entries into the host's array.
+// Reads a list and converts its first min(*count, size) entries into the host's array. The
+// family answers first: a sensor without the list refuses it whatever the array and count.
 template <typename HostEntry, typename Entry, typename Read, typename Convert>
 uint8_t readList(_Sensor* sensor, HostEntry* array, int32_t* count, CallStatus* status, Read read, Convert convert) {
-    if (sensor == nullptr || array == nullptr || count == nullptr || *count <= 0) {
+    if (sensor == nullptr) {
         return statusFail(Errors::ReadParameterFailed, status);
     }
     return guardedExport(status, kReadFailure, [&]() -> uint8_t {
         std::vector<Entry> entries;
         const auto result = withDefaultCode(read(sensor->access(), entries), Errors::ReadParameterFailed);
+        if (!result && result.code == static_cast<int32_t>(Errors::ReadUnsupported.code)) {
+            if (count != nullptr) {
+                *count = 0;
+            }
+            return statusFromResult(&result, status);
+        }
+        if (array == nullptr || count == nullptr || *count <= 0) {
+            return statusFail(Errors::ReadParameterFailed, status);
+        }
         const auto written = std::min<size_t>(static_cast<size_t>(*count), entries.size());
         std::transform(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(written), array, convert);
         *count = static_cast<int32_t>(written);
         return statusFromResult(&result, status);
     });
-}
-
-uint8_t readChannels(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count, CallStatus* status) {
-    return readList<EEGChannelInfo, Sensor::EEGChannelInfo>(
-        sensor, channels, count, status,
-        [](FamilyAccess& access, std::vector<Sensor::EEGChannelInfo>& out) { return access.readSupportedChannels(out); },
-        hostChannelInfo);
 }
 
 }  // namespace
@@ -292,20 +295,20 @@ AK_API uint8_t readStimulatorAndMAStateTessel(_Sensor* sensor, TesselStimulatorA
     });
 }
 
+// One body for the three channel-list exports.
 AK_API uint8_t readSupportedChannelsMorvex2(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
                                             CallStatus* status) {
-    return readChannels(sensor, channels, count, status);
+    return readList<EEGChannelInfo, Sensor::EEGChannelInfo>(
+        sensor, channels, count, status,
+        [](FamilyAccess& access, std::vector<Sensor::EEGChannelInfo>& out) { return access.readSupportedChannels(out); },
+        hostChannelInfo);
 }
 
 AK_API uint8_t readSupportedChannelsDravik(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
-                                           CallStatus* status) {
-    return readChannels(sensor, channels, count, status);
-}
+                                           CallStatus* status) __attribute__((alias("readSupportedChannelsMorvex2")));
 
 AK_API uint8_t readSupportedEEGChannels(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
-                                        CallStatus* status) {
-    return readChannels(sensor, channels, count, status);
-}
+                                        CallStatus* status) __attribute__((alias("readSupportedChannelsMorvex2")));
 
 AK_API uint8_t readStimPrograms(_Sensor* sensor, StimulProgram* programs, int32_t* count, CallStatus* status) {
     return readList<StimulProgram, StimulProgram>(

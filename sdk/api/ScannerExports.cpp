@@ -119,8 +119,4 @@ AK_API uint8_t addSensorsCallbackScanner(SensorScannerWrap* scanner, SensorsFoun
     });
 }
 
-AK_API void removeSensorsCallbackScanner(CallbackHandle* handle) {
-    freeCallbackHandle(handle);
-}
-
 }  // extern "C"

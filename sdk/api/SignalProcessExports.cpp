@@ -43,8 +43,6 @@ AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, Callba
     });
 }
 
-AK_API void removeSignalProcessParamDravik(CallbackHandle* handle) { freeCallbackHandle(handle); }
-
 AK_API uint8_t parseRawSignalDravik(const uint8_t* raw, int32_t* rawLength, CallbackHandle* handle,
                                     DravikSignalPack* signals, int32_t* signalCount, DravikResistPack* resists,
                                     int32_t* resistCount, CallStatus* status) {

@@ -130,13 +130,13 @@ AK_API uint8_t writePhotoStimTimeDefer(_Sensor* sensor, double seconds, CallStat
 // A list longer than the family holds is refused rather than cut short, and an empty or missing
 // list is refused: nothing of the host's programs is dropped unseen.
 AK_API uint8_t writeStimPrograms(_Sensor* sensor, const StimulProgram* programs, int32_t count, CallStatus* status) {
-    if (programs == nullptr || count <= 0) {
-        return statusFail(Errors::WriteParameterFailed, status);
-    }
     return writeExport(sensor, status, [&](FamilyControl& control) {
         const int32_t most = control.maxStimPrograms();
         if (most == 0) {
             return unsupportedWrite();
+        }
+        if (programs == nullptr || count <= 0) {
+            return failedWith(Errors::WriteParameterFailed);
         }
         if (count > most) {
             return OperationResult::failed(

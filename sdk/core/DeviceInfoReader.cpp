@@ -35,6 +35,11 @@ std::array<unsigned, N> scanNumbers(const std::string& text, const char* format,
     return numbers;
 }
 
+// No model number or revision is longer than a few dozen characters. Longer text is no
+// recognised form and is never handed to the patterns, whose backtracking grows with the
+// cube of the length: a device could stall its connection with a long one.
+constexpr std::size_t kLongestVersionText = 64;
+
 void applySerial(const std::string& text, DeviceVersion& record) {
     record.serial.fill('\0');
     const std::size_t length = std::min(text.size(), record.serial.size());
@@ -43,6 +48,9 @@ void applySerial(const std::string& text, DeviceVersion& record) {
 
 void applyModel(const std::string& text, DeviceVersion& record) {
     static const std::regex kModelPattern("([0-9]+).([0-9]+)");
+    if (text.size() > kLongestVersionText) {
+        return;
+    }
     if (std::regex_search(text, kModelPattern)) {
         const auto numbers = scanNumbers<2>(text, "%u.%u", "Can not parse Model number");
         sdkLog().trace("Model string: [{}] -> [{}][{}]", text, numbers[0], numbers[1]);
@@ -53,10 +61,14 @@ void applyModel(const std::string& text, DeviceVersion& record) {
     }
 }
 
-// A revision "major.minor.patch", or a bare major number; any other text leaves the fields.
+// A revision "major.minor.patch", or a bare major number; any other text (a longer one too)
+// leaves the fields.
 void applyRevision(const std::string& text, const char* parseFailure, uint32_t& major, uint32_t& minor,
                    uint32_t& patch) {
     static const std::regex kRevisionPattern("([0-9]+).([0-9]+).([0-9]+)");
+    if (text.size() > kLongestVersionText) {
+        return;
+    }
     if (std::regex_match(text, kRevisionPattern)) {
         const auto numbers = scanNumbers<3>(text, "%u.%u.%u", parseFailure);
         major = numbers[0];

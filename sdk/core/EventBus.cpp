@@ -12,7 +12,7 @@ struct AdoptedThread {
 };
 
 // Built on first use, after the log: torn down (joining what is left) before it.
-class AdoptedDeliveryThreads {
+class DeliveryThreads {
 public:
     void adopt(AdoptedThread adopted) {
         std::vector<AdoptedThread> done;
@@ -31,7 +31,23 @@ public:
         joinAll(done);
     }
 
-    ~AdoptedDeliveryThreads() {
+    void join(const std::atomic<bool>* finished) {
+        std::vector<AdoptedThread> owned;
+        {
+            std::lock_guard guard(mutex_);
+            for (auto it = threads_.begin(); it != threads_.end();) {
+                if (it->finished.get() == finished) {
+                    owned.push_back(std::move(*it));
+                    it = threads_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        joinAll(owned);
+    }
+
+    ~DeliveryThreads() {
         std::vector<AdoptedThread> left;
         {
             std::lock_guard guard(mutex_);
@@ -58,15 +74,19 @@ private:
     std::vector<AdoptedThread> threads_;
 };
 
-AdoptedDeliveryThreads& adoptedThreads() {
-    static AdoptedDeliveryThreads threads;
+DeliveryThreads& deliveryThreads() {
+    static DeliveryThreads threads;
     return threads;
 }
 
 } // namespace
 
 void adoptDeliveryThread(std::thread thread, std::shared_ptr<const std::atomic<bool>> finished) {
-    adoptedThreads().adopt({std::move(thread), std::move(finished)});
+    deliveryThreads().adopt({std::move(thread), std::move(finished)});
+}
+
+void joinDeliveryThread(const std::atomic<bool>* finished) {
+    deliveryThreads().join(finished);
 }
 
 } // namespace VexaDevice::Utility

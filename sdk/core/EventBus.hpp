@@ -28,11 +28,16 @@ struct EventBusTiming {
 // Starts a delivery thread; replaceable so that a failing start can be reproduced.
 using DeliveryLauncher = std::function<std::thread(std::function<void()>)>;
 
-// Takes over a delivery thread whose bus was released on that very thread, which
-// cannot wait for itself: it is joined once `finished` is set (checked whenever
-// another thread is handed over) and at the latest when the library unloads, so
-// that no delivery runs on while the log is closed or the code is unmapped.
+// Every delivery thread belongs to one process-wide collector from its start. A
+// thread that ended on its own (after its idle waits, or after its bus was released
+// on it) is joined when the next one is handed over, or when its bus starts another
+// or goes; whatever is left is joined when the library unloads, so that no delivery
+// runs on while the log is closed or the code is unmapped. `finished` is set by the
+// thread as its last step and names it.
 void adoptDeliveryThread(std::thread thread, std::shared_ptr<const std::atomic<bool>> finished);
+
+// Joins the thread adopted with `finished`, if still held; never called on that thread.
+void joinDeliveryThread(const std::atomic<bool>* finished);
 
 // Publish/subscribe channel for one event type. The bus holds its subscribers only
 // weakly: a subscriber leaves by releasing its callback, and its entry is unlinked
@@ -96,7 +101,8 @@ public:
     EventBus& operator=(const EventBus&) = delete;
 
     // Stops the delivery thread and waits for it, unless the bus is released on
-    // that thread itself (by a subscriber); it then ends on its own right after.
+    // that thread itself (by a subscriber); it then ends on its own right after
+    // and the collector joins it.
     ~EventBus() {
         {
             std::lock_guard guard(delivery_->wakeMutex);
@@ -144,33 +150,38 @@ private:
         std::mutex wakeMutex;
         std::condition_variable wake;
         bool closing = false; // guarded by wakeMutex
-        std::atomic<bool> finished{false};
     };
 
     void startDeliveryThread() {
         std::lock_guard guard(threadMutex_);
         releaseDeliveryThread();
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread;
         try {
-            thread_ = launcher_([bus = this->weak_from_this(), delivery = delivery_, timing = timing_] {
+            thread = launcher_([bus = this->weak_from_this(), delivery = delivery_, timing = timing_, finished] {
                 deliver(bus, *delivery, timing);
-                delivery->finished = true;
+                *finished = true;
             });
         } catch (...) {
             delivery_->running = false;
             throw;
         }
+        threadId_ = thread.get_id();
+        threadFinished_ = finished.get();
+        adoptDeliveryThread(std::move(thread), std::move(finished));
     }
 
-    // The previous delivery thread has ended or is about to.
+    // The previous delivery thread has ended or is about to: wait for it, unless this
+    // is that thread (the collector joins it once it has returned).
     void releaseDeliveryThread() {
-        if (!thread_.joinable()) {
+        if (threadId_ == std::thread::id{}) {
             return;
         }
-        if (thread_.get_id() == std::this_thread::get_id()) {
-            adoptDeliveryThread(std::move(thread_), std::shared_ptr<const std::atomic<bool>>(delivery_, &delivery_->finished));
-        } else {
-            thread_.join();
+        if (threadId_ != std::this_thread::get_id()) {
+            joinDeliveryThread(threadFinished_);
         }
+        threadId_ = {};
+        threadFinished_ = nullptr;
     }
 
     static void deliver(const std::weak_ptr<EventBus>& weak, Delivery& delivery, const Timing& timing) {
@@ -212,7 +223,9 @@ private:
     const Timing timing_;
     DeliveryLauncher launcher_;
     std::mutex threadMutex_;
-    std::thread thread_;
+    // The current delivery thread, guarded by threadMutex_; the thread itself is the collector's.
+    std::thread::id threadId_;
+    const std::atomic<bool>* threadFinished_ = nullptr;
 };
 
 } // namespace VexaDevice::Utility

@@ -14,10 +14,12 @@ using testing::clipFrames;
 using testing::DataFileFolder;
 using testing::silence;
 
-// Marks the first and last frame of every clip slot and the frames just outside it.
+// Marks the first and last frame of every clip slot and the frames just outside it; a track
+// shorter than the table keeps only the marks that fall inside it.
 qwpack::PcmAudio markedTrack(std::uint32_t rate, double seconds) {
     qwpack::PcmAudio audio = silence(rate, 2, seconds);
     auto frame = [&](std::size_t index, std::int16_t left, std::int16_t right) {
+        if (2 * index + 1 >= audio.samples.size()) return;
         audio.samples[2 * index] = left;
         audio.samples[2 * index + 1] = right;
     };
@@ -28,7 +30,7 @@ qwpack::PcmAudio markedTrack(std::uint32_t rate, double seconds) {
         if (k > 0) frame(first - 1, 31000, 31000);
         frame(first, value, static_cast<std::int16_t>(-value));
         frame(last, static_cast<std::int16_t>(value + 7), static_cast<std::int16_t>(-value - 7));
-        if (last + 1 < audio.samples.size() / 2) frame(last + 1, 31000, 31000);
+        frame(last + 1, 31000, 31000);
     }
     return audio;
 }

@@ -160,6 +160,26 @@ TEST(SharedLibrary, SharedBodiesAreOneFunctionAndOrdinalOneAnswersZero) {
     void* handle = load();
     ASSERT_NE(handle, nullptr) << dlerror();
     EXPECT_EQ(dlsym(handle, "writeNameSensor"), dlsym(handle, "writeSerialNumberSensor"));
+    const std::vector<std::vector<const char*>> groups = {
+        {"removeSignalDataCallbackMorvex", "removeResistCallbackMorvex", "removeMEMSDataCallback"},
+        {"readSupportedChannelsMorvex2", "readSupportedChannelsDravik", "readSupportedEEGChannels"},
+        {"removeSensorsCallbackScanner", "removeSignalProcessParamDravik", "removeAmpModeCallback",
+         "removeBatteryCallback", "removeBatteryVoltageCallback", "removeConnectionStateCallback",
+         "removeElectrodeStateCallbackTessel", "removeEnvelopeDataCallbackTessel", "removeFPGDataCallback",
+         "removeFileStreamReadCallbackDravik", "removePhotoStimSyncStateCallback", "removeQuaternionDataCallback",
+         "removeResistCallbackMorvex2", "removeResistCallbackLorrel", "removeResistCallbackVondra",
+         "removeResistCallbackVondra2", "removeResistCallbackDravik", "removeRespirationCallbackTessel",
+         "removeSignalCallbackMorvex2", "removeSignalCallbackTessel", "removeSignalCallbackDravik",
+         "removeSignalDataCallbackLorrel", "removeSignalDataCallbackVondra", "removeSignalDataCallbackVondra2",
+         "removeSignalRawCallbackDravik", "removeSignalResistCallbackDravik", "removeStimModeCallback"}};
+    for (const auto& group : groups) {
+        void* const body = dlsym(handle, group.front());
+        ASSERT_NE(body, nullptr) << group.front();
+        for (const char* name : group) {
+            EXPECT_EQ(dlsym(handle, name), body) << name << " is not the body of " << group.front();
+        }
+    }
+    EXPECT_NE(dlsym(handle, "removeSignalDataCallbackMorvex"), dlsym(handle, "removeBatteryCallback"));
     using LedCount = int (*)(void*);
     auto ledCount = reinterpret_cast<LedCount>(dlsym(handle, "_Z25getLedChannelsCountSensorP7_Sensor"));
     ASSERT_NE(ledCount, nullptr);

@@ -382,3 +382,41 @@ TEST(ExportTable, AFamilyWithoutTheFeatureReportsTheFamilyCode) {
         expectRow(row, &sensor, row.foreign, "a foreign family");
     }
 }
+
+// Where the family decides, it answers before the other arguments are looked at: a foreign
+// sensor gets the family's code even with empty buffers, null names or a zero count.
+TEST(ExportTable, TheFamilyAnswersBeforeTheArguments) {
+    _Sensor sensor(std::make_shared<PlainFamily>(), SensorFamilyMorvex, 0);
+    _Sensor other(std::make_shared<PlainFamily>(), SensorFamilyMorvex, 0);
+    const std::vector<Row> rows = {
+        {"readFileDravik", [](_Sensor* s, CallStatus* st) {
+             uint8_t b[4]; int32_t n = 0; return value(readFileDravik(s, "f", b, &n, 0, st)); }, {}, {0, 121}},
+        {"readFileInfoAllDravik", [](_Sensor* s, CallStatus* st) {
+             DravikFileInfo i[2]; int32_t n = 0; return value(readFileInfoAllDravik(s, i, &n, st)); }, {}, {0, 121}},
+        {"readFileCRC32Dravik", [](_Sensor* s, CallStatus* st) {
+             return value(readFileCRC32Dravik(s, "f", 0, 1, nullptr, st)); }, {}, {0, 121}},
+        {"readSupportedEEGChannels", [](_Sensor* s, CallStatus* st) {
+             EEGChannelInfo c[2]; int32_t n = 0; return value(readSupportedEEGChannels(s, c, &n, st)); }, {}, {0, 121}},
+        {"readSupportedChannelsMorvex2", [](_Sensor* s, CallStatus* st) {
+             return value(readSupportedChannelsMorvex2(s, nullptr, nullptr, st)); }, {}, {0, 121}},
+        {"fileStreamReadDravik", [](_Sensor* s, CallStatus* st) {
+             return value(fileStreamReadDravik(s, nullptr, 0, 1, st)); }, {}, {0, 121}},
+        {"writeFileDravik", [](_Sensor* s, CallStatus* st) {
+             const uint8_t d[1]{}; return value(writeFileDravik(s, "f", d, 0, 0, st)); }, {}, {0, 122}},
+        {"writeStimPrograms", [](_Sensor* s, CallStatus* st) {
+             return value(writeStimPrograms(s, nullptr, 1, st)); }, {}, {0, 122}},
+        {"writePhotoStimDravik", [&other](_Sensor* s, CallStatus* st) {
+             return value(writePhotoStimDravik(s, &other, st)); }, {}, {0, 122}},
+        {"deleteFileDravik", [](_Sensor* s, CallStatus* st) {
+             return value(deleteFileDravik(s, nullptr, st)); }, {}, {0, 118}},
+    };
+    for (const auto& row : rows) {
+        expectRow(row, &sensor, row.foreign, "a foreign family and bad arguments");
+    }
+    // The one read that looks at its arguments first.
+    int32_t count = 0;
+    CallStatus status{};
+    int16_t filters[2];
+    EXPECT_EQ(readHardwareFiltersSensor(&sensor, filters, &count, &status), 0);
+    EXPECT_EQ(status.Error, 119u);
+}

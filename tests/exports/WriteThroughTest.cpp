@@ -113,6 +113,51 @@ TEST_F(Morvex2Writes, AmplifierAndMotionSettingsReachTheDevice) {
     EXPECT_EQ(status.Error, 122u);
 }
 
+// Motion sensitivities take 0..3 and photoplethysmogram amplitudes 0..7 (three bits on the
+// wire): a larger code is refused with the setter's failure code, nothing reaches the
+// device, and the code read back is still the last accepted one.
+template <class Fixture>
+void expectOutOfRangeCodesRefused(Fixture& test) {
+    using Write = uint8_t (*)(_Sensor*, uint8_t, CallStatus*);
+    using Read = uint8_t (*)(_Sensor*, uint8_t*, CallStatus*);
+    struct Setting {
+        Write write;
+        Read read;
+        uint8_t firstRefused;
+    };
+    const Setting settings[] = {{writeAccelerometerSensSensor, readAccelerometerSensSensor, 4},
+                                {writeGyroscopeSensSensor, readGyroscopeSensSensor, 4},
+                                {writeIrAmplitudeFPGSensor, readIrAmplitudeFPGSensor, 8},
+                                {writeRedAmplitudeFPGSensor, readRedAmplitudeFPGSensor, 8}};
+    for (const Setting& setting : settings) {
+        uint8_t before = 0;
+        ASSERT_EQ(setting.read(test.sensor, &before, &test.status), 1) << test.status.ErrorMsg;
+        const auto frames = test.peer->commandFrames().size();
+        for (const uint8_t code : {setting.firstRefused, static_cast<uint8_t>(setting.firstRefused + 1), uint8_t{0xFE}}) {
+            EXPECT_EQ(setting.write(test.sensor, code, &test.status), 0) << int(code);
+            EXPECT_EQ(test.status.Error, 515u) << int(code);
+        }
+        EXPECT_EQ(test.peer->commandFrames().size(), frames);
+        uint8_t after = 0xEE;
+        ASSERT_EQ(setting.read(test.sensor, &after, &test.status), 1);
+        EXPECT_EQ(after, before);
+        const uint8_t highest = setting.firstRefused - 1;
+        EXPECT_EQ(setting.write(test.sensor, highest, &test.status), 1) << test.status.ErrorMsg;
+        ASSERT_EQ(setting.read(test.sensor, &after, &test.status), 1);
+        EXPECT_EQ(after, highest);
+    }
+}
+
+TEST_F(Morvex2Writes, MotionAndLightCodesBeyondTheirRangeAreRefused) {
+    open(SensorFamilyMorvex2Model2, '0', 2);
+    expectOutOfRangeCodesRefused(*this);
+}
+
+TEST_F(MorvexBlackWrites, MotionAndLightCodesBeyondTheirRangeAreRefused) {
+    open(0);
+    expectOutOfRangeCodesRefused(*this);
+}
+
 TEST_F(Morvex2Writes, CapabilityListsMatchTheirCounts) {
     open(SensorFamilyMorvex2Model2, '0', 2);
     EXPECT_EQ(getChannelsCountSensor(sensor), 4);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <spdlog/sinks/ostream_sink.h>
 
+#include <chrono>
 #include <map>
 #include <tuple>
 #include <sstream>
@@ -157,6 +158,29 @@ TEST(DeviceInfoReader, RevisionForms) {
     EXPECT_EQ(version.firmwarePatch, 7u);
 }
 
+// Text no real device sends: thousands of digits that almost match. It is no recognised form
+// and costs no time; the longest text a device really sends still parses.
+TEST(DeviceInfoReader, OverlongModelAndRevisionTextsAreNoFormAndCostNoTime) {
+    ScriptedService service;
+    const std::string hostile = std::string(4000, '1') + "x";
+    service.answerAll("S", hostile, hostile, std::string(4000, '7'));
+    DeviceVersion version;
+    version.modelMajor = 5;
+    version.hardwareMajor = 6;
+    version.firmwareMajor = 8;
+    const auto started = std::chrono::steady_clock::now();
+    readDeviceInfoFrom(service.reader(), version, nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_EQ(version.modelMajor, 5);
+    EXPECT_EQ(version.hardwareMajor, 6u);
+    EXPECT_EQ(version.firmwareMajor, 8u);
+
+    service.answerAll("S", "80.3" + std::string(60, ' '), "1.2.3", "4.5.6");
+    version = readAll(service);
+    EXPECT_EQ(version.modelMajor, 80);
+    EXPECT_EQ(version.modelMinor, 3);
+}
+
 TEST(DeviceInfoReader, ThreeAttemptsPerCharacteristic) {
     ScriptedService service;
     service.answerAll("S", "80.1", "1.0.0", "2.0.0");
@@ -201,7 +225,7 @@ TEST(DeviceInfoReader, CancelFlagStopsQuietly) {
 TEST(DeviceInfoReader, TracesTheParsedModelNumber) {
     std::ostringstream captured;
     auto sink = std::make_shared<spdlog::sinks::ostream_sink_mt>(captured);
-    spdlog::logger& log = sdkLog();
+    spdlog::logger& log = *sdkLog();
     const auto previousLevel = log.level();
     log.sinks().push_back(sink);
     log.set_level(spdlog::level::trace);

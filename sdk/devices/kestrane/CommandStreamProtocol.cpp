@@ -10,6 +10,7 @@
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/PackSplitter.hpp"
 #include "sdk/devices/common/StreamCapabilities.hpp"
+#include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
 
 namespace VexaDevice::Kestrane {
@@ -360,9 +361,9 @@ OperationResult CommandStreamProtocol::stopFPG()
 template <class Channel>
 OperationResult CommandStreamProtocol::setStreamCode(const std::shared_ptr<Channel>& channel,
                                                      const StreamCommand& command, PackParams& params, uint8_t& code,
-                                                     uint8_t value, const char* name)
+                                                     uint8_t value, uint8_t maxCode, const char* name)
 {
-    if (!channel || value == NoCode)
+    if (!channel || value > maxCode)
         return OperationResult::failed(Utility::kErrUnsupportedParam, std::string("Unsupported parameter [") + name + "]");
     code = value;
     channel->setConverterParams(params);
@@ -374,25 +375,27 @@ OperationResult CommandStreamProtocol::setStreamCode(const std::shared_ptr<Chann
 OperationResult CommandStreamProtocol::setAccelerometerSens(uint8_t code)
 {
     const auto lock = lockCommands();
-    return setStreamCode(motion_, MotionStream, motionParams_, motionParams_.code1, code, "AccelerometerSensitivity");
+    return setStreamCode(motion_, MotionStream, motionParams_, motionParams_.code1, code, Sensor::kMaxMotionSensitivityCode,
+                         "AccelerometerSensitivity");
 }
 
 OperationResult CommandStreamProtocol::setGyroscopeSens(uint8_t code)
 {
     const auto lock = lockCommands();
-    return setStreamCode(motion_, MotionStream, motionParams_, motionParams_.code2, code, "GyroscopeSensitivity");
+    return setStreamCode(motion_, MotionStream, motionParams_, motionParams_.code2, code, Sensor::kMaxMotionSensitivityCode,
+                         "GyroscopeSensitivity");
 }
 
 OperationResult CommandStreamProtocol::setIrAmplitude(uint8_t code)
 {
     const auto lock = lockCommands();
-    return setStreamCode(fpg_, FpgStream, fpgParams_, fpgParams_.code1, code, "IrAmplitude");
+    return setStreamCode(fpg_, FpgStream, fpgParams_, fpgParams_.code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude");
 }
 
 OperationResult CommandStreamProtocol::setRedAmplitude(uint8_t code)
 {
     const auto lock = lockCommands();
-    return setStreamCode(fpg_, FpgStream, fpgParams_, fpgParams_.code2, code, "RedAmplitude");
+    return setStreamCode(fpg_, FpgStream, fpgParams_, fpgParams_.code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude");
 }
 
 uint8_t CommandStreamProtocol::accelerometerSens() const

@@ -171,7 +171,8 @@ private:
                                   const PackParams& params, bool on);
     template <class Channel>
     OperationResult setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                  PackParams& params, uint8_t& code, uint8_t value, const char* name);
+                                  PackParams& params, uint8_t& code, uint8_t value, uint8_t maxCode,
+                                  const char* name);
     OperationResult startMEMSLocked();
     OperationResult startFPGLocked();
 

@@ -7,6 +7,7 @@
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/PackSplitter.hpp"
 #include "sdk/devices/common/StreamCapabilities.hpp"
+#include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
 
 namespace VexaDevice::MorvexBlack {
@@ -330,10 +331,10 @@ OperationResult MorvexBleProtocol::setGain(const uint8_t& index)
 template <class Channel>
 OperationResult MorvexBleProtocol::setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
                                                  Kestrane::SpinGuarded<PackParams>& params,
-                                                 uint8_t PackParams::*code, uint8_t value, const char* name)
+                                                 uint8_t PackParams::*code, uint8_t value, uint8_t maxCode, const char* name)
 {
     std::lock_guard lock(commandLock_);
-    if (!channel || value == NoCode)
+    if (!channel || value > maxCode)
         return OperationResult::failed(Utility::kErrUnsupportedParam,
                                        std::string("Unsupported parameter [") + name + "]");
     PackParams updated = params.get();
@@ -347,22 +348,24 @@ OperationResult MorvexBleProtocol::setStreamCode(const std::shared_ptr<Channel>&
 
 OperationResult MorvexBleProtocol::setAccelerometerSens(uint8_t code)
 {
-    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code1, code, "AccelerometerSensitivity");
+    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code1, code, Sensor::kMaxMotionSensitivityCode,
+                         "AccelerometerSensitivity");
 }
 
 OperationResult MorvexBleProtocol::setGyroscopeSens(uint8_t code)
 {
-    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code2, code, "GyroscopeSensitivity");
+    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code2, code, Sensor::kMaxMotionSensitivityCode,
+                         "GyroscopeSensitivity");
 }
 
 OperationResult MorvexBleProtocol::setIrAmplitude(uint8_t code)
 {
-    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code1, code, "IrAmplitude");
+    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude");
 }
 
 OperationResult MorvexBleProtocol::setRedAmplitude(uint8_t code)
 {
-    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code2, code, "RedAmplitude");
+    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude");
 }
 
 OperationResult MorvexBleProtocol::ping(int32_t value)

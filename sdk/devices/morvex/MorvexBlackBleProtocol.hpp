@@ -150,7 +150,8 @@ private:
     template <class Channel>
     OperationResult setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
                                   Kestrane::SpinGuarded<Kestrane::PackParams>& params,
-                                  uint8_t Kestrane::PackParams::*code, uint8_t value, const char* name);
+                                  uint8_t Kestrane::PackParams::*code, uint8_t value, uint8_t maxCode,
+                                  const char* name);
 
     void workerPass();
     void signalStep();

@@ -321,13 +321,30 @@ TEST_P(WrenletProtocolTest, ADeviceWithoutMotionOrPhotoplethysmogram)
     EXPECT_TRUE(rig.framesAfter(1).empty());
 }
 
-TEST_P(WrenletProtocolTest, CodeOxFFIsRefused)
+TEST_P(WrenletProtocolTest, CodesBeyondTheirRangeAreRefusedAndNothingIsSent)
 {
     StreamRig rig(settings());
     auto protocol = make(rig);
+    ASSERT_TRUE(protocol->startMEMS());
+    ASSERT_TRUE(protocol->startFPG());
+    const Frames started = rig.framesAfter(1);
     EXPECT_EQ(protocol->setGyroscopeSens(0xFF),
               OperationResult::failed(515, "Unsupported parameter [GyroscopeSensitivity]"));
+    EXPECT_EQ(protocol->setAccelerometerSens(4),
+              OperationResult::failed(515, "Unsupported parameter [AccelerometerSensitivity]"));
+    EXPECT_EQ(protocol->setGyroscopeSens(9),
+              OperationResult::failed(515, "Unsupported parameter [GyroscopeSensitivity]"));
+    EXPECT_EQ(protocol->setIrAmplitude(8), OperationResult::failed(515, "Unsupported parameter [IrAmplitude]"));
+    EXPECT_EQ(protocol->setRedAmplitude(0x80), OperationResult::failed(515, "Unsupported parameter [RedAmplitude]"));
+    EXPECT_EQ(rig.framesAfter(1), started);
     EXPECT_EQ(protocol->gyroscopeSens(), 1);
+    EXPECT_EQ(protocol->accelerometerSens(), 1);
+
+    // The highest codes still go out whole.
+    ASSERT_TRUE(protocol->setIrAmplitude(7));
+    EXPECT_EQ(rig.framesAfter(1).back(), (std::vector<uint8_t>{0x08, 0x80 | 7 << 3 | (protocol->redAmplitude() & 7)}));
+    ASSERT_TRUE(protocol->setAccelerometerSens(3));
+    EXPECT_EQ(rig.framesAfter(1).back(), (std::vector<uint8_t>{0x07, 0x80 | 3 << 3 | 1}));
 }
 
 TEST_P(WrenletProtocolTest, ASilentDeviceGivesSendFailures)
