@@ -121,6 +121,7 @@ void DravikBleProtocol::start() {
         readAcsStatus();
         readFsStatus();
         setUpStimulator();
+        fillCapabilities();
         nextStatusPoll_ = std::chrono::steady_clock::now() + timing_.statusPollPeriod;
         running_ = true;
         worker_.startFor(weak_from_this(), &DravikBleProtocol::workerPass);
@@ -196,6 +197,18 @@ void DravikBleProtocol::setUpChannels() {
         throw rt_exception("ACS Data characteristic must have notify property");
     }
     pts_ = std::make_unique<PhotoStim::PhotoStimBLEService>(device_, false);
+}
+
+void DravikBleProtocol::fillCapabilities() {
+    using Sensor::SensorParamAccess;
+    commands_ = {0, 1, 2, 3, 25, 26, 21, 22, 31, 32, 33};
+    constexpr auto read = static_cast<int32_t>(SensorParamAccess::Read);
+    constexpr auto readWrite = static_cast<int32_t>(SensorParamAccess::ReadWrite);
+    constexpr auto readNotify = static_cast<int32_t>(SensorParamAccess::ReadNotify);
+    parameters_ = {{0, read},  {1, readNotify}, {2, read},  {3, read},       {5, read},  {6, read},
+                   {27, read}, {30, readWrite}, {16, read}, {20, readNotify}, {21, read}, {22, read},
+                   {31, read}, {33, readWrite}, {34, read}, {35, read}};
+    features_ = {0, 4, 11, 9};
 }
 
 void DravikBleProtocol::setUpStimulator() {

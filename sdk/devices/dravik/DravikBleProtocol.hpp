@@ -21,6 +21,7 @@
 
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/DeviceVersion.hpp"
+#include "sdk/core/EEGChannel.hpp"
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
@@ -55,6 +56,9 @@ struct DravikTiming {
     std::chrono::milliseconds statusPollPeriod{5000};
     // Attempts of each characteristic read.
     int readAttempts = 3;
+    // Longest waits for the mode the device reports after a stop and after a start.
+    std::chrono::milliseconds stopWait{500};
+    std::chrono::milliseconds startWait{2000};
 };
 
 class DravikBleProtocol : public std::enable_shared_from_this<DravikBleProtocol> {
@@ -110,6 +114,38 @@ public:
     // The data arrives on the file-stream bus.
     OperationResult fileStreamRead(const std::string& name, uint32_t offset, uint32_t length);
 
+    // Amplifier modes (the sensor commands). Each sends its frames on ACS Command and waits for
+    // the mode the device reports; a failure leaves the reported mode as the device's.
+    OperationResult powerDown();
+    // Stops the amplifier from any mode but Idle: the device then reports PowerDown, and the
+    // command still succeeds.
+    OperationResult setIdle();
+    OperationResult startSignal();
+    OperationResult startResist();
+    // Back to signal from signal and resistance, else PowerDown.
+    OperationResult stopResist();
+    OperationResult startSignalAndResist();
+    // Waits until ACS Status reports `expected`, reading it every poll step.
+    OperationResult waitAmpMode(uint8_t expected, std::chrono::milliseconds timeout);
+
+    // Settings taken only while the amplifier is stopped (PowerDown or Idle).
+    OperationResult writeAmplifierParam(const DravikAmplifierParam& param);
+    DravikAmplifierParam readAmplifierParam() const { return processing_->amplifier(); }
+    OperationResult writeSurveyId(int32_t id);
+    int32_t readSurveyId() const { return static_cast<int32_t>(surveyId_.load()); }
+    // The 24 channels with their electrodes; the channel types follow the referent mode.
+    std::vector<Sensor::EEGChannelInfo> readSupportedChannels() const;
+    // Marks the next sample set while the amplifier measures; marker 0 sends nothing.
+    OperationResult ping(uint8_t marker);
+
+    Sensor::CommandSet supportedCommands() const { return commands_; }
+    Sensor::ParameterMap supportedParameters() const { return parameters_; }
+    Sensor::FeatureSet supportedFeatures() const { return features_; }
+
+    // The link is back: identity, configuration and status are read again.
+    OperationResult onConnected();
+    void onDisconnected();
+
     int battPower() const { return battery_; }
     // The mode getters report: the target of a mode change while it runs, else the device's.
     uint8_t ampMode() const { return publishedAmpMode_; }
@@ -140,6 +176,7 @@ private:
     void setUpChannels();
     // Follows the device's own stimulator when it has one.
     void setUpStimulator();
+    void fillCapabilities();
     void subscribe(const Channel& channel, Handler& handler, void (DravikBleProtocol::*method)(const std::vector<uint8_t>&));
     // Reads `channel` up to the attempts allowed; throws rt_exception `failure` (with the
     // read's own text after it when the read threw).
@@ -150,6 +187,15 @@ private:
     // Reads ACS Status; the device's mode becomes the reported one.
     void readAcsStatus();
     void applyAcsStatus(const AcsStatus& status);
+
+    // Writes a mode frame, at most three times; 513 with `failure` when none got through.
+    OperationResult sendModeFrame(const std::vector<uint8_t>& frame, const char* failure);
+    OperationResult resistOff();
+    OperationResult resistOn();
+    OperationResult signalOn();
+    // Under the command lock: the stop frame until the device reports PowerDown.
+    OperationResult stopAmplifier(uint8_t reached, const char* failure);
+    OperationResult startSignalLocked();
 
     void onBattery(const std::vector<uint8_t>& bytes);
     void onData(const std::vector<uint8_t>& bytes);
@@ -209,6 +255,10 @@ private:
     Channel fsCommand_;
     Channel fsReply_;
     Channel fsStream_;
+
+    Sensor::CommandSet commands_;
+    Sensor::ParameterMap parameters_;
+    Sensor::FeatureSet features_;
 
     std::shared_mutex commandLock_;
     std::atomic<bool> running_{false};

@@ -26,6 +26,8 @@ inline VexaDevice::Dravik::DravikTiming fastDravik() {
     timing.pollStep = 2ms;
     timing.listWait = 500ms;
     timing.statusPollPeriod = 50ms;
+    timing.stopWait = 100ms;
+    timing.startWait = 200ms;
     return timing;
 }
 
