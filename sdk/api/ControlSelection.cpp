@@ -4,6 +4,7 @@
 #include "sdk/api/Morvex2Control.hpp"
 #include "sdk/api/MorvexBlackControl.hpp"
 #include "sdk/api/MorvexControl.hpp"
+#include "sdk/api/TesselControl.hpp"
 
 namespace VexaDevice::Api {
 
@@ -17,6 +18,9 @@ std::unique_ptr<FamilyControl> controlFor(const _Sensor& handle) {
     }
     if (auto* device = dynamic_cast<Morvex::IMorvex*>(&sensor)) {
         return std::make_unique<MorvexControl>(*device);
+    }
+    if (auto* device = dynamic_cast<Tessel::ITessel*>(&sensor)) {
+        return std::make_unique<TesselControl>(*device);
     }
     if (auto* device = dynamic_cast<DravikDevice*>(&sensor)) {
         return std::make_unique<DravikControl>(*device);

@@ -146,13 +146,16 @@ protected:
         });
     }
 
-    // Which pack of the model's Packs goes to which characteristic.
-    using Route = std::pair<std::shared_ptr<SimCharacteristic>, std::vector<uint8_t> Model::Packs::*>;
+    // Which pack of the model's Packs goes to which characteristic (a model that streams on one
+    // characteristic only needs no Packs and pumps with startPump).
+    template <class M = Model>
+    using Route = std::pair<std::shared_ptr<SimCharacteristic>, std::vector<uint8_t> M::Packs::*>;
 
     // Pumps the model's next packs to their characteristics, one of each running stream a period.
-    void pumpPacks(std::chrono::microseconds period, std::vector<Route> routes) {
+    template <class M = Model>
+    void pumpPacks(std::chrono::microseconds period, std::vector<Route<M>> routes) {
         startPump(period, [device = device_, routes = std::move(routes)] {
-            typename Model::Packs packs;
+            typename M::Packs packs;
             {
                 std::lock_guard lock(device->mutex);
                 packs = device->model.nextPacks();
