@@ -4,7 +4,7 @@
 #include "sdk/api/Morvex2Control.hpp"
 #include "sdk/api/MorvexBlackControl.hpp"
 #include "sdk/api/MorvexControl.hpp"
-#include "sdk/api/TesselControl.hpp"
+#include "sdk/api/PhotoStimControl.hpp"
 
 namespace VexaDevice::Api {
 
@@ -19,11 +19,11 @@ std::unique_ptr<FamilyControl> controlFor(const _Sensor& handle) {
     if (auto* device = dynamic_cast<Morvex::IMorvex*>(&sensor)) {
         return std::make_unique<MorvexControl>(*device);
     }
-    if (auto* device = dynamic_cast<Tessel::ITessel*>(&sensor)) {
-        return std::make_unique<TesselControl>(*device);
-    }
     if (auto* device = dynamic_cast<DravikDevice*>(&sensor)) {
         return std::make_unique<DravikControl>(*device);
+    }
+    if (auto* device = dynamic_cast<PhotoStim::IPhotoStim*>(&sensor)) {
+        return std::make_unique<PhotoStimControl>(*device);
     }
     if (auto* device = dynamic_cast<StimulatorDevice*>(&sensor)) {
         return std::make_unique<StimulatorControl>(*device);

@@ -183,4 +183,14 @@ EEGChannelInfo hostChannelInfo(const Sensor::EEGChannelInfo& channel) {
     return info;
 }
 
+StimulProgram hostProgram(const PhotoStim::StimProgram& program) {
+    return StimulProgram{program.frequency,      program.power, program.pulseWidth,
+                         program.stimulDuration, program.pause, program.reserved};
+}
+
+PhotoStim::StimProgram deviceProgram(const StimulProgram& program) {
+    return PhotoStim::StimProgram{program.Frequency,      program.Power, program.PulseDuration,
+                                  program.StimulDuration, program.Pause, program.Reserved};
+}
+
 }  // namespace VexaDevice::Api

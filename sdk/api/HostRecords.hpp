@@ -12,6 +12,7 @@
 #include "sdk/core/EEGChannel.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
 #include "sdk/devices/morvex/MorvexRecords.hpp"
+#include "sdk/devices/photostim/PhotoStimWire.hpp"
 
 namespace VexaDevice::Api {
 
@@ -80,5 +81,9 @@ SensorVersion sensorVersion(const DeviceVersion& version);
 
 // The host's channel record: name cut to 7 characters, data index as its low byte.
 EEGChannelInfo hostChannelInfo(const Sensor::EEGChannelInfo& channel);
+
+// A stimulation program in the host's record and in the device's, field by field.
+StimulProgram hostProgram(const PhotoStim::StimProgram& program);
+PhotoStim::StimProgram deviceProgram(const StimulProgram& program);
 
 }  // namespace VexaDevice::Api

@@ -7,6 +7,7 @@
 #include "sdk/api/DravikDevice.hpp"
 #include "sdk/api/StimulatorDevice.hpp"
 #include "sdk/api/include/ambrelkit2.h"
+#include "sdk/devices/photostim/IPhotoStim.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Api;
@@ -17,8 +18,10 @@ constexpr LibraryError kNotAStimulator{Errors::WriteParameterFailed.code,
                                        "The sensor to link is not a photo-stimulator"};
 
 bool isPhotoStimulator(const _Sensor& sensor) {
-    return sensor.family() == SensorFamilyPhotoStim && dynamic_cast<StimulatorDevice*>(&sensor.sensor()) != nullptr &&
-           dynamic_cast<DravikDevice*>(&sensor.sensor()) == nullptr;
+    Sensor::ISensor* device = &sensor.sensor();
+    const bool stimulator = dynamic_cast<PhotoStim::IPhotoStim*>(device) != nullptr ||
+                            (dynamic_cast<StimulatorDevice*>(device) != nullptr && dynamic_cast<DravikDevice*>(device) == nullptr);
+    return sensor.family() == SensorFamilyPhotoStim && stimulator;
 }
 
 // The stimulator's device object, kept alive by the stimulator's adapter.

@@ -17,11 +17,7 @@ std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice
     return std::make_shared<Morvex::MorvexBLE>(std::move(device), timing);
 }
 
-std::shared_ptr<Tessel::TesselBLE> makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device,
-                                                 const Tessel::TesselTiming& timing)
-{
-    return std::make_shared<Tessel::TesselBLE>(std::move(device), timing);
-}
+TesselDevice makeTesselBLE(std::shared_ptr<BLE::IBLEDevice>, const ProtocolTiming&) { refuseUnbuiltFamily(); }
 
 
 
@@ -41,8 +37,9 @@ std::shared_ptr<Sensor::ISensor> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice>,
     refuseUnbuiltFamily();
 }
 
-std::shared_ptr<Sensor::ISensor> makePhotoStimBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
-    refuseUnbuiltFamily();
+std::shared_ptr<PhotoStim::PhotoStimBLE> makePhotoStimBLE(std::shared_ptr<BLE::IBLEDevice> device,
+                                                          const ProtocolTiming& timing) {
+    return std::make_shared<PhotoStim::PhotoStimBLE>(std::move(device), timing);
 }
 
 }  // namespace VexaDevice::Devices

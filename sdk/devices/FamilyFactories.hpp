@@ -11,7 +11,7 @@
 #include "sdk/core/ISensor.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/morvex/MorvexBLE.hpp"
-#include "sdk/devices/tessel/TesselBLE.hpp"
+#include "sdk/devices/photostim/PhotoStimBLE.hpp"
 
 namespace VexaDevice::Devices {
 
@@ -22,8 +22,13 @@ inline constexpr const char* kSensorUnsupportedText = "Sensor unsupported";
 std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice> device,
                                                  const ProtocolTiming& timing);
 
-std::shared_ptr<Tessel::TesselBLE> makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device,
-                                                 const Tessel::TesselTiming& timing);
+// A Tessel device object and its kind (1: the Quindle variant, family 2; else family 1).
+struct TesselDevice {
+    std::shared_ptr<Sensor::ISensor> sensor;
+    int32_t kind = 0;
+};
+
+TesselDevice makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
                                                 const ProtocolTiming& timing);
@@ -31,7 +36,7 @@ std::shared_ptr<Sensor::ISensor> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice> 
                                                const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
                                                const ProtocolTiming& timing);
-std::shared_ptr<Sensor::ISensor> makePhotoStimBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
-                                                  const ProtocolTiming& timing);
+std::shared_ptr<PhotoStim::PhotoStimBLE> makePhotoStimBLE(std::shared_ptr<BLE::IBLEDevice> device,
+                                                          const ProtocolTiming& timing);
 
 }  // namespace VexaDevice::Devices

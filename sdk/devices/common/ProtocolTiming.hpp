@@ -6,6 +6,21 @@
 
 namespace VexaDevice::Devices {
 
+// Waits of a photo-stimulation service and of the stand-alone stimulator that carries one.
+struct StimulatorTiming {
+    // Step of the waits for a state the stimulator reports.
+    std::chrono::milliseconds pollStep{50};
+    // Longest wait for the state a reset asks for.
+    std::chrono::milliseconds resetWait{500};
+    // Longest wait for the state of prepareSync, sync and stopProgram.
+    std::chrono::milliseconds stateWait{1500};
+    // Attempts of each status or configure read, and of each configure write.
+    int readAttempts = 3;
+    int writeAttempts = 3;
+    // Longest sleep of a stand-alone stimulator's worker between two passes.
+    std::chrono::milliseconds workerWait{500};
+};
+
 struct ProtocolTiming {
     // Longest sleep of the worker between two passes when nothing wakes it.
     std::chrono::milliseconds workerWait{50};
@@ -20,6 +35,7 @@ struct ProtocolTiming {
     int commandAttempts = 3;
     // Attempts of each blocking characteristic read (device information, status).
     int readAttempts = 3;
+    StimulatorTiming stimulator{};
 };
 
 }  // namespace VexaDevice::Devices

@@ -85,7 +85,7 @@ struct PhotoStimBLEService::Tracker {
 };
 
 PhotoStimBLEService::PhotoStimBLEService(const std::shared_ptr<BLE::IBLEDevice>& device, bool required,
-                                         const PhotoStimServiceTiming& timing)
+                                         const Devices::StimulatorTiming& timing)
     : timing_(timing), tracker_(std::make_shared<Tracker>())
 {
     try {

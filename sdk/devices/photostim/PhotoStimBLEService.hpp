@@ -27,22 +27,11 @@
 #include "sdk/core/CvWait.hpp"
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/photostim/PhotoStimWire.hpp"
 
 namespace VexaDevice::PhotoStim {
-
-struct PhotoStimServiceTiming {
-    // Step of the waits for a state the device reports.
-    std::chrono::milliseconds pollStep{50};
-    // Longest wait for the state a reset asks for.
-    std::chrono::milliseconds resetWait{500};
-    // Longest wait for the state of prepareSync, sync and stopProgram.
-    std::chrono::milliseconds stateWait{1500};
-    // Attempts of each status or configure read, and of each configure write.
-    int readAttempts = 3;
-    int writeAttempts = 3;
-};
 
 class PhotoStimBLEService {
 public:
@@ -55,7 +44,7 @@ public:
     // null.", ...); construction failures are logged as "Failed create PhotoStim BLE Service:
     // ..." and thrown as rt_exception.
     PhotoStimBLEService(const std::shared_ptr<BLE::IBLEDevice>& device, bool required,
-                        const PhotoStimServiceTiming& timing = {});
+                        const Devices::StimulatorTiming& timing = {});
     // Resets the stimulator (without waiting for it once suspended) and stops the status
     // notification; an absent service is left alone.
     virtual ~PhotoStimBLEService();
@@ -118,7 +107,7 @@ private:
     OperationResult awaitState(DevStimulStatus expected, std::chrono::milliseconds limit);
     DevStimulStatus state() const;
 
-    const PhotoStimServiceTiming timing_;
+    const Devices::StimulatorTiming timing_;
     bool present_ = false;
     std::atomic<bool> stopped_{false};
     const std::shared_ptr<Tracker> tracker_;

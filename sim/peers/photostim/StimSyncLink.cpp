@@ -29,22 +29,43 @@ void StimSyncLink::join(const std::weak_ptr<SyncMember>& member)
 
 size_t StimSyncLink::memberCount() const
 {
+    return liveMembers().size();
+}
+
+std::vector<std::shared_ptr<SyncMember>> StimSyncLink::liveMembers() const
+{
+    std::vector<std::shared_ptr<SyncMember>> live;
     std::lock_guard lock(mutex_);
-    return static_cast<size_t>(
-        std::count_if(members_.begin(), members_.end(), [](const auto& weak) { return !weak.expired(); }));
+    for (const auto& weak : members_) {
+        if (auto member = weak.lock())
+            live.push_back(std::move(member));
+    }
+    return live;
+}
+
+void StimSyncLink::setPulsing(bool pulsing, const SyncMember* source)
+{
+    {
+        std::lock_guard lock(mutex_);
+        pulsing_ = pulsing;
+    }
+    if (!pulsing)
+        return;
+    for (const auto& member : liveMembers()) {
+        if (member.get() != source)
+            member->onSyncPulse();
+    }
+}
+
+bool StimSyncLink::pulsing() const
+{
+    std::lock_guard lock(mutex_);
+    return pulsing_;
 }
 
 void StimSyncLink::breakSync()
 {
-    std::vector<std::shared_ptr<SyncMember>> live;
-    {
-        std::lock_guard lock(mutex_);
-        for (const auto& weak : members_) {
-            if (auto member = weak.lock())
-                live.push_back(std::move(member));
-        }
-    }
-    for (const auto& member : live)
+    for (const auto& member : liveMembers())
         member->onSyncLost();
 }
 

@@ -167,7 +167,7 @@ TEST(PhotoStimServiceStates, EveryTransitionSendsItsFrameAndIsPublishedOnce)
     EXPECT_TRUE(service->prepareSync());  // not idle: reset first
     EXPECT_TRUE(service->reset());
 
-    EXPECT_EQ(rig.pts->commands(), (Frames{{2}, {3}, {4, 4, 3, 2, 1}, {5}, {1}, {2}, {1}}));
+    EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {3}, {4, 4, 3, 2, 1}, {5}, {1}, {2}, {1}}));
     EXPECT_EQ(states.events(),
               (std::vector<DevStimulStatus>{DevStimulStatus::SyncPrepared, DevStimulStatus::Synchronised,
                                             DevStimulStatus::Running, DevStimulStatus::Synchronised,
@@ -187,7 +187,7 @@ TEST(PhotoStimServiceStates, CommandsOutOfOrderAreRefusedWithoutSending)
     ASSERT_TRUE(service->prepareSync());
     EXPECT_EQ(service->startProgram(1, true), OperationResult::failed(513, "Synchronization is required"));
     EXPECT_TRUE(service->stopProgram());  // nothing runs
-    EXPECT_EQ(rig.pts->commands(), (Frames{{2}}));
+    EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}}));
 }
 
 TEST(PhotoStimServiceStates, MarkingAProgramRunningPublishesItBeforeTheDeviceReportsIt)
@@ -225,7 +225,7 @@ TEST(PhotoStimServiceStates, OnlyTheStateACommandLeadsToCompletesIt)
     rig.pts->setIgnoring(true);
     EXPECT_EQ(service->stopProgram(), NotReached);
     EXPECT_EQ(service->reset(), NotReached);
-    EXPECT_EQ(rig.pts->commands(), (Frames{{2}, {5}, {1}}));
+    EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {5}, {1}}));
 }
 
 TEST(PhotoStimServiceStates, SuspendingEndsAWaitAtOnceAndResumingReadsTheDeviceAgain)
@@ -234,7 +234,7 @@ TEST(PhotoStimServiceStates, SuspendingEndsAWaitAtOnceAndResumingReadsTheDeviceA
     auto service = rig.service();
     rig.pts->setIgnoring(true);
     auto waiting = std::async(std::launch::async, [&] { return service->prepareSync(); });
-    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.pts->commands().size() == 1; }));
+    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.pts->commandFrames().size() == 1; }));
     const auto suspendedAt = std::chrono::steady_clock::now();
     EXPECT_TRUE(service->suspend());
     EXPECT_EQ(waiting.get(), NotReached);
@@ -366,7 +366,7 @@ TEST(PhotoStimServiceRelease, ReleasingTheServiceResetsTheStimulator)
     auto service = rig.service();
     ASSERT_TRUE(service->prepareSync());
     service.reset();
-    EXPECT_EQ(rig.pts->commands(), (Frames{{2}, {1}}));
+    EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {1}}));
     EXPECT_EQ(rig.pts->state(), Peer::Idle);
     EXPECT_FALSE(statusNotifying(rig));
 }

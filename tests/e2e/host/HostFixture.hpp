@@ -127,4 +127,23 @@ struct HostLibrary : ::testing::Test {
     }
 };
 
+// One sensor created through a scanner of its family, both freed at the end of the test.
+struct SensorHost : HostLibrary {
+    SensorScannerWrap* scanner = nullptr;
+    _Sensor* sensor = nullptr;
+
+    void createFor(uint8_t family, const char* address, uint8_t model = 0) {
+        scanner = scanFor({family});
+        _SensorInfo info = record(family, address, model);
+        sensor = createSensor(scanner, &info, &status);
+        ASSERT_NE(sensor, nullptr) << status.Error << " " << status.ErrorMsg;
+    }
+
+    void TearDown() override {
+        freeSensor(sensor);
+        freeScanner(scanner);
+        HostLibrary::TearDown();
+    }
+};
+
 }  // namespace HostTest

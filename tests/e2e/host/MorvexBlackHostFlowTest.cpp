@@ -31,24 +31,13 @@ struct ResistCalls : Calls<MorvexResistRecord> {
     }
 };
 
-struct MorvexBlackHost : HostLibrary {
+struct MorvexBlackHost : SensorHost {
     std::shared_ptr<MorvexBlackPeer> peer;
-    SensorScannerWrap* scanner = nullptr;
-    _Sensor* sensor = nullptr;
 
     void SetUp() override {
-        HostLibrary::SetUp();
+        SensorHost::SetUp();
         peer = MorvexBlackPeer::attach(*radio, kAddress, MorvexBlackPeerSettings{}, {std::chrono::microseconds(1000)});
-        scanner = scanFor({SensorFamilyMorvexBlack});
-        _SensorInfo info = record(SensorFamilyMorvexBlack, kAddressText, 0);
-        sensor = createSensor(scanner, &info, &status);
-        ASSERT_NE(sensor, nullptr) << status.Error << " " << status.ErrorMsg;
-    }
-
-    void TearDown() override {
-        freeSensor(sensor);
-        freeScanner(scanner);
-        HostLibrary::TearDown();
+        createFor(SensorFamilyMorvexBlack, kAddressText);
     }
 };
 

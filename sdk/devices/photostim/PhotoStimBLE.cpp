@@ -1,0 +1,136 @@
+#include "sdk/devices/photostim/PhotoStimBLE.hpp"
+
+#include <cmath>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "sdk/core/DeviceError.hpp"
+#include "sdk/core/Log.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/morvex/MorvexGatt.hpp"
+
+namespace VexaDevice::PhotoStim {
+
+using Sensor::SensorCommand;
+
+namespace {
+
+constexpr uint8_t FirmwareMode = 1;
+constexpr int MaxTimeDeferSeconds = 10;
+
+// Builds the protocol; every failure, the library's own included, reaches the device's
+// creation failure as a standard error ("Cannot create PhotoStimBLE BLE Device: <cause>").
+std::shared_ptr<PhotoStimBleProtocol> buildProtocol(const std::shared_ptr<BLE::IBLEDevice>& device,
+                                                    BLE::ChannelMap& channels, const Devices::ProtocolTiming& timing)
+{
+    try {
+        return PhotoStimBleProtocol::create(device, channels[Morvex::DeviceInformationServiceUuid], timing);
+    } catch (const Utility::rt_exception& e) {
+        throw std::runtime_error(e.what());
+    }
+}
+
+}  // namespace
+
+PhotoStimBLE::PhotoStimBLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::ProtocolTiming& timing)
+    : FamilyDevice(
+          std::move(device), "PhotoStimBLE BLE Device",
+          [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
+              return buildProtocol(ble, channels, timing);
+          },
+          {ResetCommand})
+{
+}
+
+PhotoStimBLE::~PhotoStimBLE()
+{
+    release({"PhotoStim", true, true});
+    Utility::sdkLog().trace("[PhotoStimBLE]:[deleted]");
+}
+
+OperationResult PhotoStimBLE::execCommand(const SensorCommand& command)
+{
+    switch (Sensor::toInt(command)) {
+    case Sensor::toInt(SensorCommand::StartPhotoStimulation): return startPhotoStimulation();
+    case Sensor::toInt(SensorCommand::StopPhotoStimulation): return protocol().stopProgram();
+    case Sensor::toInt(SynchroniseCommand): {
+        OperationResult prepared = protocol().prepareSync();
+        return prepared ? protocol().sync() : prepared;
+    }
+    case Sensor::toInt(ResetCommand): return protocol().reset();
+    default: return OperationResult::failed(0, "");
+    }
+}
+
+OperationResult PhotoStimBLE::startPhotoStimulation()
+{
+    // A relative start counts from the stimulator's time as it is now, not as last reported.
+    const uint32_t start = useAbsoluteStart_ ? static_cast<uint32_t>(absoluteStartTick_.load())
+                                             : static_cast<uint32_t>(timeDeferTicks_.load()) +
+                                                   protocol().stimulatorTime(true);
+    return protocol().startProgram(start, true);
+}
+
+OperationResult PhotoStimBLE::readSerialNumber(std::string& out)
+{
+    return Devices::give(out, protocol().serialNumber());
+}
+
+OperationResult PhotoStimBLE::readFirmwareMode(uint8_t& out)
+{
+    return Devices::give(out, FirmwareMode);
+}
+
+OperationResult PhotoStimBLE::readFirmwareVersion(DeviceVersion& out)
+{
+    return Devices::give(out, protocol().deviceVersion());
+}
+
+OperationResult PhotoStimBLE::readBattPower(int32_t& out)
+{
+    return Devices::give(out, protocol().battPower());
+}
+
+OperationResult PhotoStimBLE::readBattVoltage(int32_t& out)
+{
+    return Devices::give(out, protocol().batteryVoltage());
+}
+
+OperationResult PhotoStimBLE::readStimState(DevStimulStatus& out)
+{
+    return Devices::give(out, protocol().stimState());
+}
+
+OperationResult PhotoStimBLE::readStimPrograms(std::vector<StimProgram>& out)
+{
+    return Devices::give(out, protocol().programs());
+}
+
+OperationResult PhotoStimBLE::writeStimPrograms(const std::vector<StimProgram>& programs)
+{
+    return protocol().writeStimPrograms(programs);
+}
+
+OperationResult PhotoStimBLE::readTimeDefer(double& out)
+{
+    return Devices::give(out, timeDeferTicks_ / static_cast<double>(TicksPerSecond));
+}
+
+OperationResult PhotoStimBLE::writeTimeDefer(const double& seconds)
+{
+    // A value that is not a number is out of range too.
+    if (!(seconds >= 0 && seconds <= MaxTimeDeferSeconds))
+        return OperationResult::failed(
+            Utility::kErrWrongParamValue,
+            fmt::format("The maximum time must not exceed {} seconds or be negative", MaxTimeDeferSeconds));
+    timeDeferTicks_ = static_cast<int32_t>(std::trunc(TicksPerSecond * seconds));
+    return OperationResult::done();
+}
+
+OperationResult PhotoStimBLE::readSyncState(DevStimulSyncStatus& out)
+{
+    return Devices::give(out, protocol().syncState());
+}
+
+}  // namespace VexaDevice::PhotoStim

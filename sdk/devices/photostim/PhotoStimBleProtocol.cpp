@@ -1,0 +1,217 @@
+#include "sdk/devices/photostim/PhotoStimBleProtocol.hpp"
+
+#include <mutex>
+
+#include "sdk/core/DeviceInfoReader.hpp"
+#include "sdk/core/Log.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/CreationFailure.hpp"
+
+namespace VexaDevice::PhotoStim {
+
+using Sensor::SensorCommand;
+using Sensor::SensorParamAccess;
+using Sensor::SensorParameter;
+using Sensor::toInt;
+using Utility::rt_exception;
+
+namespace {
+
+constexpr uint8_t FamilyModel = 'g';
+// The one feature a photo-stimulator offers, and its parameters without printable names.
+constexpr int32_t StimulatorFeature = 7;
+constexpr int32_t Parameter42 = 42;
+constexpr int32_t Parameter43 = 43;
+constexpr int32_t Parameter44 = 44;
+
+}  // namespace
+
+std::shared_ptr<PhotoStimBleProtocol> PhotoStimBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
+                                                                   BLE::ServiceChannels deviceInformation,
+                                                                   const Devices::ProtocolTiming& timing)
+{
+    std::shared_ptr<PhotoStimBleProtocol> protocol(
+        new PhotoStimBleProtocol(std::move(device), std::move(deviceInformation), timing));
+    protocol->start();
+    return protocol;
+}
+
+PhotoStimBleProtocol::PhotoStimBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,
+                                           BLE::ServiceChannels deviceInformation,
+                                           const Devices::ProtocolTiming& timing)
+    : timing_(timing),
+      device_(std::move(device)),
+      deviceInformation_(std::move(deviceInformation)),
+      worker_(timing.stimulator.workerWait)
+{
+}
+
+void PhotoStimBleProtocol::start()
+{
+    try {
+        service_ = std::make_unique<PhotoStimBLEService>(device_, true, timing_.stimulator);
+        if (deviceInformation_.empty())
+            throw rt_exception("DeviceInfo Service cannot be empty.");
+        readVersion();
+        const DeviceVersion version = version_.get();
+        if (version.firmwareMajor == 0 || version.hardwareMajor == 0)
+            throw rt_exception("Device unsupported. Failed recognized the device version");
+        if (version.modelMajor != FamilyModel)
+            throw rt_exception("Device unsupported. Failed recognized the device Family");
+        battery_ = std::make_unique<Devices::BatteryLevelChannel>(device_->getChannelMap(), stopped_,
+                                                                  timing_.readAttempts, worker_.wakeup());
+        relay_ = std::make_unique<StimulatorRelay>(*service_, worker_.wakeup());
+        worker_.startFor(weak_from_this(), &PhotoStimBleProtocol::workerPass);
+    } catch (...) {
+        shutDown();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), "PhotoStim BLE Protocol",
+                                                "Failed create Cannot create PhotoStim BLE Protocol.");
+    }
+}
+
+PhotoStimBleProtocol::~PhotoStimBleProtocol()
+{
+    shutDown();
+    Utility::sdkLog().trace("[PhotoStimBleProtocol]:[deleted]");
+}
+
+void PhotoStimBleProtocol::shutDown()
+{
+    stopped_ = true;
+    worker_.stop();
+    battery_.reset();
+    if (service_)
+        service_->suspend();
+}
+
+void PhotoStimBleProtocol::readVersion()
+{
+    DeviceVersion version;
+    const bool cancel = stopped_;
+    Utility::readDeviceInfo(deviceInformation_, version, &cancel);
+    version_.set(version);
+}
+
+void PhotoStimBleProtocol::workerPass()
+{
+    relay_->publishStates();
+    batteryLevel_.offer(battery_->level());
+    relay_->publishVoltage(*service_);
+}
+
+Sensor::FeatureSet PhotoStimBleProtocol::supportedFeatures() const
+{
+    return {StimulatorFeature};
+}
+
+Sensor::CommandSet PhotoStimBleProtocol::supportedCommands() const
+{
+    return {toInt(SensorCommand::StartPhotoStimulation), toInt(SensorCommand::StopPhotoStimulation)};
+}
+
+Sensor::ParameterMap PhotoStimBleProtocol::supportedParameters() const
+{
+    const int32_t read = toInt(SensorParamAccess::Read);
+    const int32_t readWrite = toInt(SensorParamAccess::ReadWrite);
+    const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
+    return {{toInt(SensorParameter::Name), read},
+            {toInt(SensorParameter::State), readNotify},
+            {toInt(SensorParameter::Address), read},
+            {toInt(SensorParameter::SerialNumber), read},
+            {toInt(SensorParameter::FirmwareMode), read},
+            {toInt(SensorParameter::StimulatorParamPack), readWrite},
+            {toInt(SensorParameter::FirmwareVersion), read},
+            {toInt(SensorParameter::BattPower), readNotify},
+            {toInt(SensorParameter::SensorFamily), read},
+            {toInt(SensorParameter::SensorMode), read},
+            {Parameter42, readNotify},
+            {Parameter43, readWrite},
+            {Parameter44, readNotify}};
+}
+
+bool PhotoStimBleProtocol::onConnected()
+{
+    std::unique_lock lock(commandLock_);
+    if (stopped_.exchange(false)) {
+        try {
+            readVersion();
+            // A level that changed while the link was down was notified to nobody.
+            battery_->read();
+            service_->resume();
+        } catch (...) {
+            // Still not back: the next connection reads the device again.
+            stopped_ = true;
+            throw;
+        }
+    }
+    return true;
+}
+
+void PhotoStimBleProtocol::onDisconnected()
+{
+    stopped_ = true;
+    service_->suspend();
+}
+
+DevStimulStatus PhotoStimBleProtocol::stimState() const
+{
+    DevStimulStatus state{};
+    service_->stimState(state);
+    return state;
+}
+
+DevStimulSyncStatus PhotoStimBleProtocol::syncState() const
+{
+    DevStimulSyncStatus sync{};
+    service_->syncState(sync);
+    return sync;
+}
+
+uint32_t PhotoStimBleProtocol::stimulatorTime(bool reread)
+{
+    return service_->stimulatorTime(reread);
+}
+
+std::vector<StimProgram> PhotoStimBleProtocol::programs() const
+{
+    std::shared_lock lock(commandLock_);
+    return service_->programs();
+}
+
+OperationResult PhotoStimBleProtocol::writeStimPrograms(const std::vector<StimProgram>& programs)
+{
+    std::unique_lock lock(commandLock_);
+    return service_->writeStimProgramList(programs);
+}
+
+OperationResult PhotoStimBleProtocol::reset()
+{
+    std::unique_lock lock(commandLock_);
+    return service_->reset();
+}
+
+OperationResult PhotoStimBleProtocol::prepareSync()
+{
+    std::unique_lock lock(commandLock_);
+    return service_->prepareSync();
+}
+
+OperationResult PhotoStimBleProtocol::sync()
+{
+    std::unique_lock lock(commandLock_);
+    return service_->sync();
+}
+
+OperationResult PhotoStimBleProtocol::startProgram(uint32_t tick, bool markRunning)
+{
+    std::unique_lock lock(commandLock_);
+    return service_->startProgram(tick, markRunning);
+}
+
+OperationResult PhotoStimBleProtocol::stopProgram()
+{
+    std::unique_lock lock(commandLock_);
+    return service_->stopProgram();
+}
+
+}  // namespace VexaDevice::PhotoStim

@@ -1,0 +1,57 @@
+#include "sdk/devices/photostim/StimulatorRelay.hpp"
+
+namespace VexaDevice::PhotoStim {
+
+namespace {
+
+DevStimulStatus stateOf(const PhotoStimBLEService& service)
+{
+    DevStimulStatus state{};
+    service.stimState(state);
+    return state;
+}
+
+DevStimulSyncStatus syncOf(const PhotoStimBLEService& service)
+{
+    DevStimulSyncStatus sync{};
+    service.syncState(sync);
+    return sync;
+}
+
+}  // namespace
+
+StimulatorRelay::StimulatorRelay(PhotoStimBLEService& service, std::weak_ptr<Utility::CvWait> wake)
+    : state_(stateOf(service)), sync_(syncOf(service)), voltage_(service.batteryVoltage())
+{
+    stateHandler_ = std::make_shared<PhotoStimBLEService::StimStatusBus::Callback>(
+        [cache = cache_, wake](DevStimulStatus state) {
+            cache->state = state;
+            if (const auto waiter = wake.lock())
+                waiter->notify();
+        });
+    syncHandler_ = std::make_shared<PhotoStimBLEService::SyncStatusBus::Callback>(
+        [cache = cache_, wake](DevStimulSyncStatus sync) {
+            cache->sync = sync;
+            if (const auto waiter = wake.lock())
+                waiter->notify();
+        });
+    if (const auto bus = service.stimStatusEvent().lock())
+        bus->subscribe(stateHandler_);
+    if (const auto bus = service.syncStatusEvent().lock())
+        bus->subscribe(syncHandler_);
+    cache_->state = stateOf(service);
+    cache_->sync = syncOf(service);
+}
+
+void StimulatorRelay::publishStates()
+{
+    state_.offer(cache_->state.load());
+    sync_.offer(cache_->sync.load());
+}
+
+void StimulatorRelay::publishVoltage(const PhotoStimBLEService& service)
+{
+    voltage_.offer(service.batteryVoltage());
+}
+
+}  // namespace VexaDevice::PhotoStim
