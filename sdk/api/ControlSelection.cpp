@@ -5,6 +5,7 @@
 #include "sdk/api/MorvexBlackControl.hpp"
 #include "sdk/api/MorvexControl.hpp"
 #include "sdk/api/PhotoStimControl.hpp"
+#include "sdk/api/TesselControl.hpp"
 
 namespace VexaDevice::Api {
 
@@ -18,6 +19,9 @@ std::unique_ptr<FamilyControl> controlFor(const _Sensor& handle) {
     }
     if (auto* device = dynamic_cast<Morvex::IMorvex*>(&sensor)) {
         return std::make_unique<MorvexControl>(*device);
+    }
+    if (auto* device = dynamic_cast<Tessel::ITessel*>(&sensor)) {
+        return std::make_unique<TesselControl>(*device);
     }
     if (auto* device = dynamic_cast<DravikDevice*>(&sensor)) {
         return std::make_unique<DravikControl>(*device);

@@ -50,7 +50,7 @@ AK_API _Sensor* createSensor(SensorScannerWrap* scanner, _SensorInfo* info, Call
             statusFail(Errors::SensorNotFound, status);
             return nullptr;
         }
-        const auto selected = selectSensor(info->SensFamily, info->SensModel, device, sensorTiming().protocol);
+        const auto selected = selectSensor(info->SensFamily, info->SensModel, device, sensorTiming());
         if (!selected.access) {
             statusFail(Errors::SensorUnsupported, status);
             return nullptr;

@@ -10,6 +10,7 @@
 #include "sdk/api/MorvexBlackAccess.hpp"
 #include "sdk/api/MorvexAccess.hpp"
 #include "sdk/api/PhotoStimAccess.hpp"
+#include "sdk/api/TesselAccess.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/core/Uuid.hpp"
 #include "sdk/devices/FamilyFactories.hpp"
@@ -84,10 +85,12 @@ SelectedSensor makePhotoStim(const std::shared_ptr<IBLEDevice>& device, uint8_t,
     return {std::make_shared<PhotoStimAccess>(Devices::makePhotoStimBLE(device, timing)), family};
 }
 
-// Tessel devices get a Tessel handle whatever accepted family was asked for.
-SelectedSensor makeTessel(const std::shared_ptr<IBLEDevice>& device, const ProtocolTiming& timing) {
-    const auto tessel = Devices::makeTesselBLE(device, timing);
-    return unbuilt(tessel.sensor, tessel.kind == 1 ? 2 : 1);
+// Tessel devices get a Tessel handle whatever accepted family was asked for: the Quindle
+// variant family 2, any other family 1.
+SelectedSensor makeTessel(const std::shared_ptr<IBLEDevice>& device, const Tessel::TesselTiming& timing) {
+    auto tessel = Devices::makeTesselBLE(device, timing);
+    const uint8_t family = tessel->nameKind() == Tessel::NameKind::Quindle ? 2 : 1;
+    return {std::make_shared<TesselAccess>(std::move(tessel)), family};
 }
 
 const std::vector<ClassRow>& classRows() {
@@ -107,16 +110,6 @@ const std::vector<ClassRow>& classRows() {
     return rows;
 }
 
-const std::array<Utility::UUID, 4>& tesselServices() {
-    static const std::array<Utility::UUID, 4> services{
-        Utility::parseUuid("B9390001-FA71-11E5-A787-0002A5D5C51B"),
-        Utility::parseUuid("67CF0001-FA71-11E5-80B7-0002A5D5C51B"),
-        Utility::parseUuid("3D2F0001-D6B9-11E4-88CF-0002A5D5C51B"),
-        Utility::parseUuid("77FF0001-FA66-11E5-B501-0002A5D5C51B"),
-    };
-    return services;
-}
-
 }  // namespace
 
 bool isCreatableFamily(uint8_t family) {
@@ -124,16 +117,16 @@ bool isCreatableFamily(uint8_t family) {
 }
 
 SelectedSensor selectSensor(uint8_t requestedFamily, uint8_t model, const std::shared_ptr<IBLEDevice>& device,
-                            const ProtocolTiming& timing) {
+                            const SensorTiming& timing) {
     const BLE::ChannelMap services = device->getChannelMap();
     for (const auto& row : classRows()) {
         if (row.requestedFamily == requestedFamily && services.contains(row.service)) {
-            return row.make(device, model, requestedFamily, timing);
+            return row.make(device, model, requestedFamily, timing.protocol);
         }
     }
-    for (const auto& service : tesselServices()) {
+    for (const auto& service : Tessel::tesselServices()) {
         if (services.contains(service)) {
-            return makeTessel(device, timing);
+            return makeTessel(device, timing.tessel);
         }
     }
     return {};

@@ -7,7 +7,7 @@
 
 #include "sdk/api/FamilyAccess.hpp"
 #include "sdk/ble/IBLEDevice.hpp"
-#include "sdk/devices/common/ProtocolTiming.hpp"
+#include "sdk/api/SensorTiming.hpp"
 
 namespace VexaDevice::Api {
 
@@ -22,6 +22,6 @@ struct SelectedSensor {
 // Builds the device object of the first class whose row matches, or returns an empty access
 // when none does. Throws what the device class throws while it is built.
 SelectedSensor selectSensor(uint8_t requestedFamily, uint8_t model, const std::shared_ptr<BLE::IBLEDevice>& device,
-                            const Devices::ProtocolTiming& timing);
+                            const SensorTiming& timing);
 
 }  // namespace VexaDevice::Api

@@ -11,6 +11,7 @@
 
 namespace VexaDevice::Utility {
 
+const UUID kDeviceInformationService = parseUuid("0000180A-0000-1000-8000-00805F9B34FB");
 const UUID kSerialNumberCharacteristic = parseUuid("00002A25-0000-1000-8000-00805F9B34FB");
 const UUID kModelNumberCharacteristic = parseUuid("00002A24-0000-1000-8000-00805F9B34FB");
 const UUID kHardwareRevisionCharacteristic = parseUuid("00002A27-0000-1000-8000-00805F9B34FB");

@@ -13,7 +13,8 @@
 
 namespace VexaDevice::Utility {
 
-// Characteristics of the Device Information service, on the Bluetooth base UUID.
+// The Device Information service (0x180A) and its characteristics, on the Bluetooth base UUID.
+extern const UUID kDeviceInformationService;
 extern const UUID kSerialNumberCharacteristic;      // 0x2A25
 extern const UUID kModelNumberCharacteristic;       // 0x2A24
 extern const UUID kHardwareRevisionCharacteristic;  // 0x2A27

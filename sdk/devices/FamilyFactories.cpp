@@ -17,7 +17,11 @@ std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice
     return std::make_shared<Morvex::MorvexBLE>(std::move(device), timing);
 }
 
-TesselDevice makeTesselBLE(std::shared_ptr<BLE::IBLEDevice>, const ProtocolTiming&) { refuseUnbuiltFamily(); }
+std::shared_ptr<Tessel::TesselBLE> makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device,
+                                                 const Tessel::TesselTiming& timing)
+{
+    return std::make_shared<Tessel::TesselBLE>(std::move(device), timing);
+}
 
 
 

@@ -11,7 +11,11 @@
 #include "sdk/core/ISensor.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/morvex/MorvexBLE.hpp"
+<<<<<<< HEAD
+#include "sdk/devices/tessel/TesselBLE.hpp"
+=======
 #include "sdk/devices/photostim/PhotoStimBLE.hpp"
+>>>>>>> 8805d50 (PhotoStim device, protocol, adapters and emulated device)
 
 namespace VexaDevice::Devices {
 
@@ -22,13 +26,8 @@ inline constexpr const char* kSensorUnsupportedText = "Sensor unsupported";
 std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice> device,
                                                  const ProtocolTiming& timing);
 
-// A Tessel device object and its kind (1: the Quindle variant, family 2; else family 1).
-struct TesselDevice {
-    std::shared_ptr<Sensor::ISensor> sensor;
-    int32_t kind = 0;
-};
-
-TesselDevice makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
+std::shared_ptr<Tessel::TesselBLE> makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device,
+                                                 const Tessel::TesselTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
                                                 const ProtocolTiming& timing);

@@ -43,14 +43,15 @@ public:
     void deliver(const Reply& reply) { replies_->notify(reply, ++delivered_); }
 
     // One exchange. `answers` picks the reply that belongs to this frame; by default the
-    // next reply of any kind does.
-    Reply send(const std::vector<uint8_t>& frame, const Predicate& answers = {}) const
+    // next reply of any kind does. `replySteps` above 0 replaces the timing's number of reply
+    // wait steps, for a command the device takes longer to answer.
+    Reply send(const std::vector<uint8_t>& frame, const Predicate& answers = {}, int replySteps = 0) const
     {
         for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
             // Every write listens afresh: what came in around a failed write is no answer.
             Listening listening = listen(answers);
             if (write_(frame))
-                return await(listening.reply);
+                return await(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps);
             const auto failedAt = std::chrono::steady_clock::now();
             if (retriesLeft == 0 || disconnected_)
                 return failure_;
@@ -68,7 +69,7 @@ public:
         Listening listening = listen(answers);
         for (int written = 0; written < writes && !disconnected_; ++written) {
             write_(frame);
-            if (arrives(listening.reply))
+            if (arrives(listening.reply, timing_.replyWaitSteps))
                 return listening.reply.get();
         }
         return std::nullopt;
@@ -123,12 +124,12 @@ private:
         return {std::move(reply), std::move(subscriber)};
     }
 
-    Reply await(std::future<Reply>& reply) const { return arrives(reply) ? reply.get() : failure_; }
+    Reply await(std::future<Reply>& reply, int steps) const { return arrives(reply, steps) ? reply.get() : failure_; }
 
-    // Waits the reply-wait steps; true once the reply is there.
-    bool arrives(std::future<Reply>& reply) const
+    // Waits `steps` reply-wait steps; true once the reply is there.
+    bool arrives(std::future<Reply>& reply, int steps) const
     {
-        for (int step = 0; step < timing_.replyWaitSteps; ++step) {
+        for (int step = 0; step < steps; ++step) {
             if (reply.wait_for(timing_.replyWaitStep) == std::future_status::ready)
                 return true;
             if (disconnected_)

@@ -76,6 +76,12 @@ public:
     // reinitAfterReconnect runs the connect sequence again (and throws as create does).
     void onDisconnected();
     bool reinitAfterReconnect();
+    bool onConnected() { return reinitAfterReconnect(); }
+
+    // The capability list's features, commands and parameters.
+    Sensor::FeatureSet supportedFeatures() const { return capabilities()->offered.features; }
+    Sensor::CommandSet supportedCommands() const { return capabilities()->offered.commands; }
+    Sensor::ParameterMap supportedParameters() const { return capabilities()->offered.parameters; }
 
     // State. The capability list is replaced as a whole; a caller keeps the one it got.
     std::shared_ptr<const TesselCapabilities> capabilities() const;

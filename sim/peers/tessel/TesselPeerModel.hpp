@@ -55,6 +55,9 @@ public:
     // 20 bytes, lacks the DF FF mark or has a wrong checksum is refused with ErrChecksum.
     std::vector<std::vector<uint8_t>> onCommand(const std::vector<uint8_t>& frame);
 
+    // The Rx characteristic's value before the first notification.
+    std::vector<uint8_t> statusValue() const { return {}; }
+
     // The data packs of one streaming tick: one pack of each running stream.
     std::vector<std::vector<uint8_t>> nextPacks();
     bool streaming() const;

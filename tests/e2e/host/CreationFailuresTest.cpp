@@ -74,9 +74,11 @@ TEST_F(CreationFailures, FamiliesWhoseClassIsNotBuiltAreUnsupported) {
     device->addService(parseUuid("7E400001-B534-F393-68A9-E50E24DCCA96"));
     expectFailure(record(SensorFamilyVondra, "C0:FF:EE:00:00:24"), 108, "Sensor unsupported");
     expectFailure(record(SensorFamilyVondra2, "C0:FF:EE:00:00:24", 4), 108, "Sensor unsupported");
+}
 
+TEST_F(CreationFailures, ATesselServiceWithoutItsCharacteristics) {
     auto tessel = radio->addPeripheral(0xC0FFEE000025, "Tessel");
     tessel->addService(parseUuid("3D2F0001-D6B9-11E4-88CF-0002A5D5C51B"));
     // Any accepted family reaches the Tessel class through its services.
-    expectFailure(record(SensorFamilyLorrel, "C0:FF:EE:00:00:25"), 108, "Sensor unsupported");
+    expectFailure(record(SensorFamilyLorrel, "C0:FF:EE:00:00:25"), 108, "Rx Channel cannot be null.");
 }

@@ -1,0 +1,67 @@
+#pragma once
+// Interface of the Dravik device: the sensor interface, then the event buses, the file system,
+// the reads and the settings, in the family's own order.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sdk/ble/IBLEDevice.hpp"
+#include "sdk/core/DeviceVersion.hpp"
+#include "sdk/core/EEGChannel.hpp"
+#include "sdk/core/ISensor.hpp"
+#include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/dravik/DravikBleProtocol.hpp"
+
+namespace VexaDevice::Dravik {
+
+class IDravik : public Sensor::ISensor {
+public:
+    using Protocol = DravikBleProtocol;
+
+    virtual std::weak_ptr<Protocol::BatteryBus> batteryEvent() = 0;
+    virtual std::weak_ptr<Protocol::BatteryBus> batteryVoltageEvent() = 0;
+    virtual std::weak_ptr<Protocol::SignalBus> signalEvent() = 0;
+    virtual std::weak_ptr<Protocol::ResistBus> resistEvent() = 0;
+    virtual std::weak_ptr<Protocol::SignalResistBus> signalResistEvent() = 0;
+    virtual std::weak_ptr<Protocol::RawSignalBus> rawSignalEvent() = 0;
+    virtual std::weak_ptr<Protocol::FileStreamBus> fileStreamEvent() = 0;
+    virtual std::weak_ptr<Protocol::ModeBus> ampModeEvent() = 0;
+    virtual std::weak_ptr<Protocol::FsStatusBus> fsStatusEvent() = 0;
+    virtual std::weak_ptr<BLE::ConnectionBus> connectionStateEvent() = 0;
+    virtual std::weak_ptr<Protocol::StimStateBus> stimStateEvent() = 0;
+    virtual std::weak_ptr<Protocol::StimSyncBus> stimSyncEvent() = 0;
+    virtual OperationResult ping(const int32_t& marker) = 0;
+    virtual OperationResult readFileInfo(const std::string& name, _FileInfo& out) = 0;
+    virtual OperationResult writeFile(const std::string& name, const std::vector<uint8_t>& data, uint32_t offset) = 0;
+    virtual OperationResult readFile(const std::string& name, uint32_t limit, uint32_t offset,
+                                     std::vector<uint8_t>& out) = 0;
+    virtual OperationResult deleteFile(const std::string& name) = 0;
+    virtual OperationResult deleteAllFiles(const std::string& extension) = 0;
+    virtual OperationResult readFileCRC32(const std::string& name, uint32_t offset, uint32_t length,
+                                          uint32_t& out) = 0;
+    virtual OperationResult fileStreamAutosave(const std::string& name) = 0;
+    virtual OperationResult fileStreamRead(const std::string& name, uint32_t offset, uint32_t length) = 0;
+    virtual OperationResult readFileInfoAll(std::vector<_FileInfo>& out) = 0;
+    virtual int32_t maxStimPhases() = 0;
+    virtual OperationResult readName(std::string& out) = 0;
+    virtual OperationResult readState(int32_t& out) = 0;
+    virtual OperationResult readAddress(std::string& out) = 0;
+    virtual OperationResult readSerialNumber(std::string& out) = 0;
+    virtual OperationResult readFirmwareMode(uint8_t& out) = 0;
+    virtual OperationResult readSamplingFrequency(uint8_t& out) = 0;
+    virtual OperationResult readSamplingFrequencyResist(uint8_t& out) = 0;
+    virtual OperationResult readSupportedChannels(std::vector<Sensor::EEGChannelInfo>& out) = 0;
+    virtual OperationResult readSurveyId(int32_t& out) = 0;
+    virtual OperationResult writeSurveyId(const int32_t& id) = 0;
+    virtual OperationResult readFilesystemStatus(_DravikFSStatus& out) = 0;
+    virtual OperationResult readVersion(DeviceVersion& out) = 0;
+    virtual OperationResult readBattPower(int32_t& out) = 0;
+    virtual OperationResult readAmpMode(uint8_t& out) = 0;
+    virtual OperationResult readAmplifierParam(DravikAmplifierParam& out) = 0;
+    virtual OperationResult writeAmplifierParam(const DravikAmplifierParam& param) = 0;
+    virtual OperationResult readFileSystemDiskInfo(uint64_t& total, uint64_t& free) = 0;
+};
+
+}  // namespace VexaDevice::Dravik

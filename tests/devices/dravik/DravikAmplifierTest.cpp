@@ -1,0 +1,164 @@
+// The Dravik amplifier's modes and settings against the emulated device: the frames on ACS
+// Command, the modes the device reports, and the samples and resistances it streams.
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "sdk/core/ByteReaders.hpp"
+#include "tests/devices/common/Eventually.hpp"
+#include "tests/devices/dravik/DravikRecords.hpp"
+#include "tests/devices/dravik/DravikRig.hpp"
+
+using namespace VexaDevice;
+using namespace VexaDevice::Dravik;
+using DevicesTest::eventually;
+using DravikTest::DravikRig;
+using Frames = std::vector<std::vector<uint8_t>>;
+
+namespace {
+
+VexaSim::DravikPeerSettings streamingDevice() {
+    VexaSim::DravikPeerSettings settings;
+    for (size_t channel = 0; channel < 24; ++channel) {
+        settings.channelVolts[channel] = 0.0001 * static_cast<double>(channel + 1);
+        settings.electrodeOhms[channel] = 5000.0 + 1000.0 * static_cast<double>(channel);
+    }
+    return settings;
+}
+
+// Channels 0..3 with lead-off, the rest signal-only, x24 at 500 Hz.
+DravikAmplifierParam leadOffRecord() {
+    auto param = DravikTest::allChannels(ChannelSignal, 7, kRate500);
+    for (size_t channel = 0; channel < 4; ++channel) {
+        param.channelMode[channel] = ChannelSignalResist;
+    }
+    return param;
+}
+
+template <class Record>
+struct Collected {
+    std::mutex lock;
+    std::vector<Record> records;
+    std::shared_ptr<typename Utility::EventBus<std::vector<Record>>::Callback> subscriber =
+        std::make_shared<typename Utility::EventBus<std::vector<Record>>::Callback>([this](std::vector<Record> batch) {
+            std::lock_guard guard(lock);
+            records.insert(records.end(), batch.begin(), batch.end());
+        });
+    size_t size() {
+        std::lock_guard guard(lock);
+        return records.size();
+    }
+    Record last() {
+        std::lock_guard guard(lock);
+        return records.back();
+    }
+    void clear() {
+        std::lock_guard guard(lock);
+        records.clear();
+    }
+};
+
+struct DravikAmplifier : ::testing::Test {
+    DravikRig rig{streamingDevice()};
+    std::shared_ptr<DravikBleProtocol> protocol = rig.protocol();
+    Frames frames() const { return rig.peer->commandFrames(); }
+};
+
+}  // namespace
+
+TEST_F(DravikAmplifier, SignalStartsWithTheSurveyIdAndStreamsTheDevicesVolts) {
+    EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
+    ASSERT_TRUE(protocol->writeSurveyId(0x01020304));
+    Collected<Kestrane::_SignalData> signals;
+    protocol->signalEvent().lock()->subscribe(signals.subscriber);
+
+    ASSERT_TRUE(protocol->startSignal());
+    EXPECT_EQ(frames(), (Frames{{0x05, 0x00}, {0x03, 0x04, 0x03, 0x02, 0x01}}));
+    EXPECT_EQ(protocol->ampMode(), AmpModeSignal);
+    EXPECT_EQ(rig.peer->withDevice([](VexaSim::DravikPeerModel& model) { return model.surveyId(); }), 0x01020304u);
+    ASSERT_TRUE(eventually([&] { return signals.size() >= 10; }));
+    const auto record = signals.last();
+    ASSERT_EQ(record.Samples.size(), 24u);
+    for (size_t channel = 0; channel < 24; ++channel) {
+        EXPECT_NEAR(record.Samples[channel], 0.0001 * static_cast<double>(channel + 1), 1e-7) << channel;
+    }
+    EXPECT_EQ(protocol->writeSurveyId(7), OperationResult::failed(517, "Setting the parameter is allowed for modes: Idle or PowerDown"));
+    EXPECT_EQ(protocol->readSurveyId(), 0x01020304);
+    EXPECT_EQ(protocol->writeAmplifierParam(leadOffRecord()).code, 513) << "only while stopped";
+
+    ASSERT_TRUE(protocol->ping(0));
+    ASSERT_TRUE(protocol->ping(5));
+    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x06, 5}));
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard guard(signals.lock);
+        return std::any_of(signals.records.begin(), signals.records.end(), [](const auto& r) { return r.Marker == 5; });
+    }));
+
+    ASSERT_TRUE(protocol->powerDown());
+    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x01}));
+    EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
+    ASSERT_TRUE(protocol->powerDown());
+    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x01})) << "already stopped: nothing more is sent";
+}
+
+TEST_F(DravikAmplifier, ResistanceModesReportTheElectrodes) {
+    ASSERT_TRUE(protocol->writeAmplifierParam(leadOffRecord()));
+    EXPECT_EQ(protocol->readAmplifierParam(), leadOffRecord());
+    EXPECT_EQ(rig.peer->acsConfigCharacteristic()->value()[8 + 14], 0x0F) << "lead-off on channels 0..3";
+    Collected<_DravikResistData> resists;
+    protocol->resistEvent().lock()->subscribe(resists.subscriber);
+
+    ASSERT_TRUE(protocol->startResist());
+    EXPECT_EQ(protocol->ampMode(), AmpModeResist);
+    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x01}));
+    ASSERT_TRUE(eventually([&] {
+        return resists.size() > 0 && std::abs(resists.last().Values[3] - 8000.0) < 8.0;
+    })) << "the filters settle on the device's 8 kOhm";
+    auto last = resists.last();
+    EXPECT_NEAR(last.Values[0], 5000.0, 5.0);
+    EXPECT_EQ(last.Values[4], std::numeric_limits<double>::infinity()) << "a signal-only channel";
+
+    // From resistance to signal and resistance, then back to signal alone.
+    ASSERT_TRUE(protocol->startSignalAndResist());
+    EXPECT_EQ(protocol->ampMode(), AmpModeSignalResist);
+    ASSERT_TRUE(protocol->stopResist());
+    EXPECT_EQ(protocol->ampMode(), AmpModeSignal);
+    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x00}));
+    EXPECT_EQ(rig.peer->withDevice([](VexaSim::DravikPeerModel& model) { return model.state(); }), 2);
+
+    ASSERT_TRUE(protocol->stopResist()) << "outside signal and resistance it stops the amplifier";
+    EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
+
+    ASSERT_TRUE(protocol->startSignalAndResist());
+    EXPECT_EQ(protocol->ampMode(), AmpModeSignalResist);
+    EXPECT_EQ(frames().back()[0], 0x03);
+    ASSERT_TRUE(protocol->setIdle()) << "the device has no Idle frame: it stops";
+    EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
+}
+
+TEST_F(DravikAmplifier, AnUnansweredModeChangeFailsAndKeepsTheDevicesMode) {
+    rig.peer->setIgnoring(true);
+    EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Failed changed amp. mode"));
+    EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
+    rig.peer->commandCharacteristic()->failNextWrites(100);
+    EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Failed off resist mode"));
+}
+
+TEST_F(DravikAmplifier, SupportedChannelsFollowTheReferentMode) {
+    auto channels = protocol->readSupportedChannels();
+    ASSERT_EQ(channels.size(), 24u);
+    EXPECT_EQ(channels[0].name, "O1");
+    EXPECT_EQ(channels[8].name, "O2");
+    EXPECT_EQ(channels[18].name, "D3");
+    EXPECT_EQ(channels[23].name, "FpZ");
+    EXPECT_EQ(channels[0].id, 3);
+    EXPECT_EQ(channels[16].id, 2);
+    auto two = leadOffRecord();
+    two.referentMode = 2;
+    ASSERT_TRUE(protocol->writeAmplifierParam(two));
+    channels = protocol->readSupportedChannels();
+    EXPECT_EQ(channels[0].id, 0);
+    EXPECT_EQ(channels[9].id, 1);
+    EXPECT_EQ(channels[9].dataIndex, 9);
+}
