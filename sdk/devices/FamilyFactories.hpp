@@ -11,11 +11,8 @@
 #include "sdk/core/ISensor.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/morvex/MorvexBLE.hpp"
-<<<<<<< HEAD
-#include "sdk/devices/tessel/TesselBLE.hpp"
-=======
 #include "sdk/devices/photostim/PhotoStimBLE.hpp"
->>>>>>> 8805d50 (PhotoStim device, protocol, adapters and emulated device)
+#include "sdk/devices/tessel/TesselBLE.hpp"
 
 namespace VexaDevice::Devices {
 

@@ -146,13 +146,8 @@ protected:
         });
     }
 
-<<<<<<< HEAD
     // Which pack of the model's Packs goes to which characteristic (a model that streams on one
     // characteristic only needs no Packs and pumps with startPump).
-=======
-    // Which pack of the model's Packs goes to which characteristic (a model without data
-    // streams has no Packs and never pumps).
->>>>>>> 8805d50 (PhotoStim device, protocol, adapters and emulated device)
     template <class M = Model>
     using Route = std::pair<std::shared_ptr<SimCharacteristic>, std::vector<uint8_t> M::Packs::*>;
 

@@ -43,7 +43,7 @@ DravikPeer::DravikPeer(std::shared_ptr<SimPeripheral> peripheral, DravikPeerSett
     auto data = amplifier->addCharacteristic(acs(5), Property::Notify);
     addFileSystem();
     if (fixed.hasStimulator) {
-        pts_ = PtsServicePeer::add(*peripheral_, std::move(syncLink));
+        pts_ = PtsServicePeer::add(peripheral_, {.link = std::move(syncLink), .syncSource = false});
     }
     pumpPacks(timing.packetPeriod, {{data, &DravikPeerModel::Packs::data}});
 }
