@@ -39,9 +39,4 @@ DataFileResult<AffirmationClipSamples> prepareAffirmationClips(std::vector<std::
 DataFileResult<std::vector<sf::SoundBuffer>> loadAffirmationData(
     const std::filesystem::path& path = kDataFileName);
 
-// As loadAffirmationData; on failure prints the message to standard output and ends the program
-// with a non-zero exit code.
-std::vector<sf::SoundBuffer> loadAffirmationDataOrExit(
-    const std::filesystem::path& path = kDataFileName);
-
 }  // namespace quellwave

@@ -6,19 +6,26 @@
 #include "app/ui/Globals.hpp"
 
 #include <algorithm>
+#include <iostream>
 #include <thread>
 
 namespace quellwave::ui {
 
-void SessionAudio::begin(double experienceCode, int minutes) {
+bool SessionAudio::begin(double experienceCode, int minutes) {
     stream.reset();
-    stream = std::make_unique<AudioExperienceStream>(sampleRate, loadAffirmationPlayerOrExit());
+    DataFileResult<std::unique_ptr<ClipPlayer>> clips = loadAffirmationPlayer();
+    if (!clips.ok()) {
+        exitCode_ = reportDataFileError(clips.errorMessage(), std::cout);
+        return false;
+    }
+    stream = std::make_unique<AudioExperienceStream>(sampleRate, std::move(clips.value()));
     stream->startSynthesis();
     configureExperience(*stream, experienceCode, minutes);
     quellwave::sessionSeconds.exchange(minutes * 60.0);
     masterGain.exchange(0.0);
     stageCount.exchange(stream->getStageCount());
     stream->play();
+    return true;
 }
 
 void SessionAudio::finish() {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace quellwave::ui {
 
@@ -22,7 +23,9 @@ public:
 
     // Builds a new stream (reading the data file), sets the experience up for the chosen
     // minutes, publishes the session's length, gain 0 and stage count, and starts playback.
-    void begin(double experienceCode, int minutes);
+    // A data file that cannot be used builds nothing: its message goes to standard output, the
+    // program's exit code for it is kept in exitCode() and false is returned.
+    bool begin(double experienceCode, int minutes);
     // Lets the last block play, then stops and deletes the stream: the session has run out.
     void finish();
     // Stops and deletes the stream at once: the listener left the session.
@@ -37,8 +40,12 @@ public:
     SessionSnapshot snapshot() const;
     double stageBeat(std::int32_t stage) const;
 
+    // Set once a session could not begin: the program ends with this code.
+    std::optional<int> exitCode() const { return exitCode_; }
+
 private:
     Timing timing_;
+    std::optional<int> exitCode_;
 };
 
 }  // namespace quellwave::ui
