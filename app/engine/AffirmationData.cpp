@@ -41,6 +41,10 @@ DataFileError clipFailure(std::size_t clip) {
 
 DataFileResult<DecodedAudio> decodeAudio(std::span<const std::uint8_t> bytes) {
     const DataFileError failure{"Failed to load decrypted data into sf::SoundBuffer"};
+    WavDecoding wav = decodePcm16Wav(bytes);
+    if (wav.outcome == WavDecoding::Outcome::Decoded) return std::move(wav.audio);
+    if (wav.outcome == WavDecoding::Outcome::Unusable) return failure;
+
     const QuietSoundLibrary quiet;
     sf::InputSoundFile file;
     if (bytes.empty() || !file.openFromMemory(bytes.data(), bytes.size())) return failure;

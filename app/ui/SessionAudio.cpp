@@ -11,12 +11,20 @@
 
 namespace quellwave::ui {
 
-bool SessionAudio::begin(double experienceCode, int minutes) {
-    stream.reset();
-    DataFileResult<std::unique_ptr<ClipPlayer>> clips = loadAffirmationPlayer();
+SessionAudio::~SessionAudio() {
+    if (loading_.valid()) loading_.wait();
+}
+
+SessionAudio::Start SessionAudio::begin(double experienceCode, int minutes) {
+    if (!loading_.valid()) {
+        stream.reset();
+        loading_ = std::async(std::launch::async, [file = dataFile_] { return loadAffirmationPlayer(file); });
+    }
+    if (loading_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return Start::Pending;
+    DataFileResult<std::unique_ptr<ClipPlayer>> clips = loading_.get();
     if (!clips.ok()) {
         exitCode_ = reportDataFileError(clips.errorMessage(), std::cout);
-        return false;
+        return Start::Failed;
     }
     stream = std::make_unique<AudioExperienceStream>(sampleRate, std::move(clips.value()));
     stream->startSynthesis();
@@ -25,7 +33,7 @@ bool SessionAudio::begin(double experienceCode, int minutes) {
     masterGain.exchange(0.0);
     stageCount.exchange(stream->getStageCount());
     stream->play();
-    return true;
+    return Start::Started;
 }
 
 void SessionAudio::finish() {

@@ -46,7 +46,7 @@ void SessionScreen::changeVolume(bool up) {
 }
 
 void SessionScreen::start() {
-    if (!audio_.begin(choice_.selected.code, choice_.chosenMinutes)) return;
+    if (audio_.begin(choice_.selected.code, choice_.chosenMinutes) != SessionAudio::Start::Started) return;
     envelope_.start();
     fadeClock_.restart();
     ui_.screenClock.restart();

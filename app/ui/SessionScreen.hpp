@@ -9,7 +9,8 @@
 
 namespace quellwave::ui {
 
-// A running session: starts the stream on its first frame, fades the gain in and out around
+// A running session: starts the stream from its first frame on (the data file is read on a
+// worker thread while frames go on being drawn), fades the gain in and out around
 // the session, shows the visual, the time left and each stage's progress, and takes volume
 // changes from the buttons and the Up and Down keys.
 class SessionScreen final : public ScreenView {
