@@ -18,33 +18,13 @@
 
 #include "app/engine/ExperienceEngine.hpp"
 #include "app/engine/ExperiencePrograms.hpp"
+#include "tests/engine/ScriptedClips.hpp"
 
 namespace {
 
 using quellwave::ExperienceEngine;
 
 constexpr int kSessionMinutes = 30;
-
-// Plays each clip it is asked for for about four seconds of output.
-class TimedClips final : public quellwave::ClipPlayer {
-public:
-    explicit TimedClips(std::uint32_t rate) : blocksPerClip_(4 * rate / ExperienceEngine::kBlockFrames) {}
-    void resetSession() override { blocksLeft_ = 0; }
-    bool trigger(const quellwave::AffirmationCue&) override {
-        if (blocksLeft_ > 0) return false;
-        blocksLeft_ = blocksPerClip_;
-        return true;
-    }
-    bool isPlaying() override {
-        if (blocksLeft_ == 0) return false;
-        --blocksLeft_;
-        return true;
-    }
-
-private:
-    std::uint32_t blocksPerClip_;
-    std::uint32_t blocksLeft_ = 0;
-};
 
 double threadSeconds() {
     timespec now{};
@@ -60,7 +40,9 @@ void wholeSession(benchmark::State& state, double code) {
     blockCpu.reserve(blocks);
     double sessionCpu = 0.0;
     for (auto _ : state) {
-        ExperienceEngine engine(rate, std::make_unique<TimedClips>(rate), 12345);
+        // A clip of about four seconds every four seconds of triggers (one each quarter second).
+        const auto blocksPerClip = static_cast<std::uint32_t>(4 * rate / ExperienceEngine::kBlockFrames);
+        ExperienceEngine engine(rate, std::make_unique<quellwave::testing::ScriptedClips>(16, blocksPerClip), 12345);
         engine.startSynthesis();
         quellwave::configureExperience(engine, code, kSessionMinutes);
         engine.setVolume(60.0);

@@ -14,6 +14,7 @@
 
 #include "app/engine/ExperienceEngine.hpp"
 #include "app/engine/ExperiencePrograms.hpp"
+#include "tests/engine/ScriptedClips.hpp"
 
 namespace quellwave {
 namespace {
@@ -24,29 +25,10 @@ constexpr int kMinutes = 1;
 // A little past the session's end, so that the last stage's second half is heard too.
 constexpr int kBlocks = static_cast<int>(62.0 * kRate / ExperienceEngine::kBlockFrames);
 
-// Plays a clip on every fifth trigger and keeps it sounding for a few blocks.
-class ScriptedClips final : public ClipPlayer {
-public:
-    void resetSession() override {}
-    bool trigger(const AffirmationCue&) override {
-        if (++triggers_ % 5 != 0) return false;
-        blocksLeft_ = 6;
-        return true;
-    }
-    bool isPlaying() override {
-        if (blocksLeft_ == 0) return false;
-        --blocksLeft_;
-        return true;
-    }
-
-private:
-    int triggers_ = 0;
-    int blocksLeft_ = 0;
-};
-
 // FNV-1a over the samples' bytes, little end first.
 std::uint64_t renderHash(double code) {
-    ExperienceEngine engine(kRate, std::make_unique<ScriptedClips>(), kSeed);
+    // A clip on every fifth trigger, sounding for six blocks.
+    ExperienceEngine engine(kRate, std::make_unique<testing::ScriptedClips>(5, 6), kSeed);
     engine.startSynthesis();
     configureExperience(engine, code, kMinutes);
     std::vector<std::int16_t> block(ExperienceEngine::kBlockSamples);
