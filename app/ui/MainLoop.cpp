@@ -49,7 +49,7 @@ MainLoop::MainLoop(sf::RenderWindow& window, const Fonts& fonts, Timing timing)
       warnings_(ui_, choice_),
       selection_(ui_, choice_),
       confirmation_(ui_, choice_),
-      session_(ui_, choice_, audio_, random_, timing.envelope),
+      session_(ui_, choice_, audio_, random_, confirmation_, timing.envelope),
       end_(ui_, beep_) {}
 
 ScreenView& MainLoop::current() {
