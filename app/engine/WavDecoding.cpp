@@ -61,7 +61,7 @@ WavDecoding decodePcm16Wav(std::span<const std::uint8_t> bytes) {
             if (!formatSeen || size > left) return kUnusable;
             static_assert(std::endian::native == std::endian::little, "the samples are copied as they lie");
             audio.samples.resize(static_cast<std::size_t>(size / 2));
-            std::memcpy(audio.samples.data(), &bytes[body], audio.samples.size() * 2);
+            if (!audio.samples.empty()) std::memcpy(audio.samples.data(), bytes.data() + body, audio.samples.size() * 2);
             return decoded;
         }
         if (size > left) break;

@@ -125,6 +125,12 @@ TEST(WavDecoding, OtherBytesAreNotTakenForAWaveFile) {
     EXPECT_EQ(decodePcm16Wav(Bytes{'O', 'g', 'g', 'S', 0, 2}).outcome, Outcome::NotWav);
 }
 
+TEST(WavDecoding, AnEmptyDataChunkAtTheVeryEndGivesNoSamples) {
+    const WavDecoding decoded = decodePcm16Wav(riff({pcm16(2, 8000), data(0)}));
+    ASSERT_EQ(decoded.outcome, Outcome::Decoded);
+    EXPECT_TRUE(decoded.audio.samples.empty());
+}
+
 TEST(WavDecoding, AnOddLastByteOfDataIsDropped) {
     Chunk odd = data(2);
     odd.body.push_back(0x7F);
