@@ -26,3 +26,15 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+# The npm client fetches the title face (scripts/fetch-title-font.sh, run again by the build).
+if ! command -v npm >/dev/null 2>&1; then
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends npm
+fi
+status=0
+bash "$(dirname "$0")/fetch-title-font.sh" "$(dirname "$0")/../build-deps/fonts" || status=$?
+if [ "$status" -eq 2 ]; then
+  echo "deps.sh: the npm registry cannot be reached; the build falls back to Jura Bold for the titles"
+elif [ "$status" -ne 0 ]; then
+  exit "$status"
+fi

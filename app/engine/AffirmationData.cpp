@@ -1,10 +1,9 @@
 #include "app/engine/AffirmationData.hpp"
 
-#include <cstdlib>
-#include <iostream>
 #include <string>
 
 #include <SFML/Audio/InputSoundFile.hpp>
+#include <SFML/System/Err.hpp>
 
 #include "app/engine/AffirmationClips.hpp"
 #include "app/engine/CombReverb.hpp"
@@ -18,6 +17,22 @@ constexpr unsigned kStereo = 2;
 constexpr std::size_t kClipsPerPhase = 4;
 constexpr std::size_t kDecodeChunk = 65536;
 
+// Keeps the sound library's own complaints off standard error while it exists: a data file it
+// cannot decode is reported once, in our words.
+class QuietSoundLibrary {
+public:
+    QuietSoundLibrary() : previous_(sf::err().rdbuf(nullptr)) {}
+    ~QuietSoundLibrary() {
+        sf::err().clear();
+        sf::err().rdbuf(previous_);
+    }
+    QuietSoundLibrary(const QuietSoundLibrary&) = delete;
+    QuietSoundLibrary& operator=(const QuietSoundLibrary&) = delete;
+
+private:
+    std::streambuf* previous_;
+};
+
 DataFileError clipFailure(std::size_t clip) {
     return {"Failed to load reverbed affirmation " + std::to_string(clip)};
 }
@@ -26,6 +41,11 @@ DataFileError clipFailure(std::size_t clip) {
 
 DataFileResult<DecodedAudio> decodeAudio(std::span<const std::uint8_t> bytes) {
     const DataFileError failure{"Failed to load decrypted data into sf::SoundBuffer"};
+    WavDecoding wav = decodePcm16Wav(bytes);
+    if (wav.outcome == WavDecoding::Outcome::Decoded) return std::move(wav.audio);
+    if (wav.outcome == WavDecoding::Outcome::Unusable) return failure;
+
+    const QuietSoundLibrary quiet;
     sf::InputSoundFile file;
     if (bytes.empty() || !file.openFromMemory(bytes.data(), bytes.size())) return failure;
 
@@ -83,12 +103,6 @@ DataFileResult<std::vector<sf::SoundBuffer>> loadAffirmationData(const std::file
         }
     }
     return buffers;
-}
-
-std::vector<sf::SoundBuffer> loadAffirmationDataOrExit(const std::filesystem::path& path) {
-    DataFileResult<std::vector<sf::SoundBuffer>> loaded = loadAffirmationData(path);
-    if (!loaded.ok()) std::exit(reportDataFileError(loaded.errorMessage(), std::cout));
-    return std::move(loaded.value());
 }
 
 }  // namespace quellwave

@@ -8,15 +8,9 @@
 #include <SFML/Audio/SoundBuffer.hpp>
 
 #include "app/engine/DataFile.hpp"
+#include "app/engine/WavDecoding.hpp"
 
 namespace quellwave {
-
-// Interleaved 16-bit audio as decoded from the data file.
-struct DecodedAudio {
-    std::vector<std::int16_t> samples;
-    unsigned sampleRate = 0;
-    unsigned channelCount = 0;
-};
 
 // The twelve affirmation clips, cut and given their phase's reverb, as interleaved stereo.
 struct AffirmationClipSamples {
@@ -25,8 +19,9 @@ struct AffirmationClipSamples {
     unsigned channelCount = 0;
 };
 
-// Decodes any audio format the sound library reads from memory. Fails with
-// "Failed to load decrypted data into sf::SoundBuffer" when the bytes are not such audio or
+// Decodes a 16-bit PCM WAVE file straight, and any other format the sound library reads from
+// memory through it. Fails with "Failed to load decrypted data into sf::SoundBuffer" when the
+// bytes are not such audio, are a WAVE file with a damaged header or of another encoding, or
 // hold fewer samples than their header announces.
 DataFileResult<DecodedAudio> decodeAudio(std::span<const std::uint8_t> bytes);
 
@@ -37,11 +32,6 @@ DataFileResult<AffirmationClipSamples> prepareAffirmationClips(std::vector<std::
 
 // Reads the data file and turns its clips into sound buffers, in clip order.
 DataFileResult<std::vector<sf::SoundBuffer>> loadAffirmationData(
-    const std::filesystem::path& path = kDataFileName);
-
-// As loadAffirmationData; on failure prints the message to standard output and ends the program
-// with a non-zero exit code.
-std::vector<sf::SoundBuffer> loadAffirmationDataOrExit(
     const std::filesystem::path& path = kDataFileName);
 
 }  // namespace quellwave

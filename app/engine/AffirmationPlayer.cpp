@@ -30,9 +30,11 @@ bool AffirmationPlayer::trigger(const AffirmationCue& cue) {
 
 bool AffirmationPlayer::isPlaying() { return voice_->isPlaying(); }
 
-std::unique_ptr<ClipPlayer> loadAffirmationPlayerOrExit(const std::filesystem::path& path) {
-    return std::make_unique<AffirmationPlayer>(
-        std::make_unique<SoundClipVoice>(loadAffirmationDataOrExit(path)));
+DataFileResult<std::unique_ptr<ClipPlayer>> loadAffirmationPlayer(const std::filesystem::path& path) {
+    DataFileResult<std::vector<sf::SoundBuffer>> clips = loadAffirmationData(path);
+    if (!clips.ok()) return DataFileError{clips.errorMessage()};
+    return std::unique_ptr<ClipPlayer>(
+        std::make_unique<AffirmationPlayer>(std::make_unique<SoundClipVoice>(std::move(clips.value()))));
 }
 
 }  // namespace quellwave

@@ -55,9 +55,8 @@ private:
     AffirmationSchedule schedule_;
 };
 
-// Reads the data file into a player; on failure prints the message to standard output and ends
-// the program with a non-zero exit code.
-std::unique_ptr<ClipPlayer> loadAffirmationPlayerOrExit(
+// Reads the data file into a player, or tells why it cannot be used.
+DataFileResult<std::unique_ptr<ClipPlayer>> loadAffirmationPlayer(
     const std::filesystem::path& path = kDataFileName);
 
 }  // namespace quellwave

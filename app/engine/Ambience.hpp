@@ -26,6 +26,9 @@ public:
     // Returns the event that fires at this fraction of the session, or null.
     const AmbienceEvent* run(double fraction);
 
+    // The position of the next event to fire; null when all have fired.
+    const double* nextPosition() const { return next_ < events_.size() ? &events_[next_].position : nullptr; }
+
 private:
     std::span<const AmbienceEvent> events_;
     std::size_t next_ = 0;

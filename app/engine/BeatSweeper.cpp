@@ -15,9 +15,13 @@ BeatSweeper::BeatSweeper(std::vector<BeatSweep> records, std::int32_t stepCountS
 }
 
 const BeatSweep* BeatSweeper::recordFor(std::int32_t index) const {
-    const auto found = std::find_if(records_.begin(), records_.end(),
-                                    [index](const BeatSweep& r) { return r.stage == index; });
-    return found == records_.end() ? nullptr : &*found;
+    if (index != foundIndex_) {
+        const auto found = std::find_if(records_.begin(), records_.end(),
+                                        [index](const BeatSweep& r) { return r.stage == index; });
+        foundAt_ = found == records_.end() ? -1 : found - records_.begin();
+        foundIndex_ = index;
+    }
+    return foundAt_ < 0 ? nullptr : &records_[static_cast<std::size_t>(foundAt_)];
 }
 
 double BeatSweeper::offset(std::int32_t index, double elapsed, double beat, double stageBeat) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,9 @@ private:
     void fallBack(std::int32_t index, double beat, double stageBeat);
 
     std::vector<BeatSweep> records_;
+    // The last lookup: the stage index and the position of its record (-1 when it has none).
+    mutable std::int32_t foundIndex_ = -1;
+    mutable std::ptrdiff_t foundAt_ = -1;
     double stepSeconds_ = 0.0;
     bool carry_ = false;
     double fallPerFrame_ = 0.0;

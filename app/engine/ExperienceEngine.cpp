@@ -82,7 +82,21 @@ struct StereoSample {
 struct BlockContext {
     ModeModulation modulation;
     double masterVolume = 0.0;  // 0..100
+    double volumeScale = 0.0;   // masterVolume / 100
+    std::uint64_t lastFrame = 0;  // absolute frame number of the block's last frame
 };
+
+// The first frame n >= 0 at which the session fraction n / sessionFrames reaches position,
+// as AmbienceSequencer::run compares them; the fraction never falls as n grows.
+std::uint64_t firstFrameAtFraction(double position, std::uint64_t sessionFrames) {
+    const double frames = static_cast<double>(sessionFrames);
+    const auto before = [&](std::uint64_t n) { return position > static_cast<double>(n) / frames; };
+    const double estimate = std::floor(position * frames);
+    std::uint64_t n = estimate > 2.0 ? static_cast<std::uint64_t>(estimate) - 2 : 0;
+    while (before(n)) ++n;
+    while (n > 0 && !before(n - 1)) --n;
+    return n;
+}
 
 }  // namespace
 
@@ -98,7 +112,7 @@ struct ExperienceEngine::Synthesis {
     // One output frame: the stage walk, the mode's mix of tones and noise, then the slow
     // modulations, texture, burst and master volume.
     StereoSample frame(std::uint64_t n, const BlockContext& block);
-    StagePoint followStages(std::uint64_t n);
+    StagePoint followStages(std::uint64_t n, const BlockContext& block);
     StereoSample mix(std::uint64_t n, const StagePoint& point, const BlockContext& block);
     void finish(StereoSample& out, const StagePoint& point, const BlockContext& block);
 
@@ -107,6 +121,7 @@ struct ExperienceEngine::Synthesis {
                                double carrier, double overlayFrequency);
     void triggerAffirmation(std::uint64_t n, double masterVolume);
     void fireAmbience(std::uint64_t n);
+    void findAmbienceFrame();
 
     const std::uint32_t sampleRate;
     const double radiansPerHz;  // phase advance per frame of 1 Hz
@@ -122,6 +137,7 @@ struct ExperienceEngine::Synthesis {
     double brown = 0.0;
     WhiteDifferenceNoise whiteDifference;
     AmbienceSequencer ambience;
+    std::uint64_t ambienceFrame = 0;  // no earlier frame can fire the next ambience event
     NoiseBurst burst;
     bool textureNoise = true;
 
@@ -152,6 +168,8 @@ struct ExperienceEngine::Synthesis {
     double overlayPhaseB = 0.0;
 
     // Affirmations.
+    std::uint64_t framesPerTrigger = 1;
+    std::uint64_t framesSinceTrigger = 0;  // absolute frame modulo framesPerTrigger
     std::unique_ptr<ClipPlayer> clips;
     bool clipPlaying = false;
     bool clipStarted = false;
@@ -170,6 +188,17 @@ struct ExperienceEngine::Synthesis {
 void ExperienceEngine::Synthesis::applyPreset(std::uint32_t preset) {
     ambience.applyPreset(preset);
     textureNoise = true;
+    findAmbienceFrame();
+}
+
+void ExperienceEngine::Synthesis::findAmbienceFrame() {
+    const double* position = ambience.nextPosition();
+    if (position == nullptr)
+        ambienceFrame = std::numeric_limits<std::uint64_t>::max();
+    else if (sessionFrames == 0)
+        ambienceFrame = 0;  // no session yet: every frame asks
+    else
+        ambienceFrame = firstFrameAtFraction(*position, sessionFrames);
 }
 
 void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::int32_t minutes,
@@ -204,6 +233,7 @@ void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::in
 void ExperienceEngine::Synthesis::fireAmbience(std::uint64_t n) {
     const double fraction = static_cast<double>(n) / static_cast<double>(sessionFrames);
     const AmbienceEvent* event = ambience.run(fraction);
+    findAmbienceFrame();
     if (event == nullptr || event->kind != AmbienceKind::NoiseBurst) return;
     const double level = 0.4 * event->amount;
     const double burstLeft = level * nextPinkNoise(pinkLeft, random);
@@ -273,19 +303,35 @@ void ExperienceEngine::Synthesis::triggerAffirmation(std::uint64_t n, double mas
 
 void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
     const ModeModulation& m = block.modulation;
+    // The sines this block reads; the others are not moved.
+    const std::array<bool, kTimeSineCount> used{
+        true,                                          // vibrato: every tone pair
+        synthesisMode != 6,                            // swell
+        m.tremoloRate > 0.0 && m.tremoloDepth >= 0.0,  // tremolo
+        m.panRate > 0.0 && panEnable,                  // pan
+        overlayShaping,                                // overlay swell: only the shaped overlay
+        synthesisMode == 16,                           // companion tone
+        synthesisMode == 16,                           // flutter
+        overlayTone.enabled};                          // overlay vibrato
     sines.restart({kTwoPi * m.vibratoRate, kSwellRadiansPerSecond, kTwoPi * m.tremoloRate, kTwoPi * m.panRate,
                    kOverlaySwellRadiansPerSecond, kTwoPi * companionToneFrequency, kFlutterRadiansPerSecond,
                    kTwoPi * overlayTone.vibratoRate},
-                  static_cast<double>(frameCounter) / sampleRate, sampleRate);
+                  static_cast<double>(frameCounter) / sampleRate, sampleRate, used);
+    framesPerTrigger = std::max<std::uint64_t>(1, sampleRate / 4);
+    framesSinceTrigger = frameCounter % framesPerTrigger;
 }
 
-StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n) {
+StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n, const BlockContext& block) {
     if (progression.advance(n) && carrySweep) progression.addToPreviousBeat(sweeper.takeOffset());
     const StagePoint point = progression.evaluate(n);
     const std::int32_t index = progression.index();
-    overlayFrequency = point.carrier + overlay.offset(index, progression.stageCount(), point.progress,
-                                                      std::fabs(sines[kOverlaySwell]));
-    fireAmbience(n);
+    // The shaped overlay follows its stage every frame; the plain one only matters where it is
+    // heard or published.
+    if (overlayShaping || synthesisMode == 16 || overlayTone.enabled || n == block.lastFrame) {
+        overlayFrequency = point.carrier + overlay.offset(index, progression.stageCount(), point.progress,
+                                                          std::fabs(sines[kOverlaySwell]));
+    }
+    if (n >= ambienceFrame) fireAmbience(n);
     beat = point.beat + sweeper.offset(index, point.elapsed, point.beat, progression.currentBeat());
     carrier = point.carrier;
     left = carrier;
@@ -311,7 +357,8 @@ StereoSample ExperienceEngine::Synthesis::mix(std::uint64_t n, const StagePoint&
             out.left *= flutter;
             out.right *= flutter;
         }
-        if (n % std::max<std::uint64_t>(1, sampleRate / 4) == 0) triggerAffirmation(n, block.masterVolume);
+        if (framesSinceTrigger == 0) triggerAffirmation(n, block.masterVolume);
+        if (++framesSinceTrigger == framesPerTrigger) framesSinceTrigger = 0;
         if (!clipPlaying && clipStarted) affirmationActive = false;
     } else {
         out = {tones.left * toneLevel + noise.left * noiseLevel, tones.right * toneLevel + noise.right * noiseLevel};
@@ -353,12 +400,12 @@ void ExperienceEngine::Synthesis::finish(StereoSample& out, const StagePoint& po
         out.right += texture;
     }
     burst.addTo(out.left, out.right);
-    out.left *= block.masterVolume / 100.0;
-    out.right *= block.masterVolume / 100.0;
+    out.left *= block.volumeScale;
+    out.right *= block.volumeScale;
 }
 
 StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockContext& block) {
-    const StagePoint point = followStages(n);
+    const StagePoint point = followStages(n, block);
     StereoSample out = mix(n, point, block);
     finish(out, point, block);
     sines.advance();
@@ -484,6 +531,8 @@ bool ExperienceEngine::generateBlock(std::span<std::int16_t, kBlockSamples> out)
     }
     BlockContext block;
     block.masterVolume = masterVolume_.load();
+    block.volumeScale = block.masterVolume / 100.0;
+    block.lastFrame = s.frameCounter + kBlockFrames - 1;
     const auto found = s.modulations.find(s.synthesisMode);
     if (found != s.modulations.end()) block.modulation = found->second;
     s.clipPlaying = s.clips && s.clips->isPlaying();

@@ -32,15 +32,34 @@ StageProgression::StageProgression(std::vector<ExperienceStage> stages, std::vec
       previousBeat_(stages_.front().beat),
       currentBeat_(stages_.front().beat),
       previousCarrier_(carriers_.front()),
-      currentCarrier_(carriers_.front()) {}
+      currentCarrier_(carriers_.front()) {
+    findStageFrames();
+}
 
 double StageProgression::elapsedSeconds(std::uint64_t n) const {
     // A seek back before the stage's start counts as its first frame.
     return n > beginFrame_ ? static_cast<double>(n - beginFrame_) / sampleRate_ : 0.0;
 }
 
+template <class Reached>
+std::uint64_t StageProgression::firstFrame(double estimateSeconds, Reached reached) const {
+    // Elapsed time never falls as n grows: start just below the estimate and step to the frame.
+    const double estimate = std::floor(estimateSeconds * sampleRate_);
+    std::uint64_t n = beginFrame_ + (estimate > 2.0 ? static_cast<std::uint64_t>(estimate) - 2 : 0);
+    while (!reached(n)) ++n;
+    while (n > beginFrame_ && reached(n - 1)) --n;
+    return n;
+}
+
+void StageProgression::findStageFrames() {
+    endFrame_ = firstFrame(duration_, [this](std::uint64_t n) { return elapsedSeconds(n) >= duration_; });
+    const double glideSeconds = duration_ * rampShare();
+    glideEnd_ = firstFrame(glideSeconds, [&](std::uint64_t n) { return elapsedSeconds(n) / glideSeconds >= 1.0; });
+    glideEndKnown_ = false;
+}
+
 bool StageProgression::advance(std::uint64_t n) {
-    if (isLastStage() || elapsedSeconds(n) < duration_) return false;
+    if (isLastStage() || n < endFrame_) return false;
     ++index_;
     beginFrame_ = n;
     previousBeat_ = currentBeat_;
@@ -49,6 +68,7 @@ bool StageProgression::advance(std::uint64_t n) {
     duration_ = static_cast<std::int32_t>(stages_[index_].duration);
     previousCarrier_ = currentCarrier_;
     currentCarrier_ = carriers_[index_];
+    findStageFrames();
     return true;
 }
 
@@ -80,8 +100,10 @@ StagePoint StageProgression::evaluate(std::uint64_t n) {
     StagePoint point;
     point.elapsed = elapsedSeconds(n);
     point.progress = std::min(1.0, point.elapsed / duration_);
-    if (index_ == 0 && n == beginFrame_) previousBeat_ = openingBeat(stages_.front().beat);
-    point.ramp = std::min(1.0, point.elapsed / (duration_ * rampShare()));
+    if (index_ == 0 && n == beginFrame_) {
+        previousBeat_ = openingBeat(stages_.front().beat);
+        glideEndKnown_ = false;
+    }
 
     if (index_ == 0) {
         phaseFactor_ = 1.0 - point.progress;
@@ -92,6 +114,18 @@ StagePoint StageProgression::evaluate(std::uint64_t n) {
         phaseFactor_ = std::clamp(start + 2.0 * point.progress * (target - start), 0.0, 0.3);
     }
     point.phaseFactor = phaseFactor_;
+    if (n >= glideEnd_) {
+        if (!glideEndKnown_) {
+            glideEndBeat_ = curveBeat(1.0);
+            glideEndCarrier_ = previousCarrier_ + (currentCarrier_ - previousCarrier_) * 1.0;
+            glideEndKnown_ = true;
+        }
+        point.ramp = 1.0;
+        point.beat = glideEndBeat_;
+        point.carrier = glideEndCarrier_;
+        return point;
+    }
+    point.ramp = point.elapsed / (duration_ * rampShare());
     point.beat = curveBeat(point.ramp);
     point.carrier = previousCarrier_ + (currentCarrier_ - previousCarrier_) * point.ramp;
     return point;

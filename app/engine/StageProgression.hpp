@@ -32,7 +32,10 @@ public:
     bool advance(std::uint64_t n);
 
     // Folds a carried sweep offset into the beat the new stage glides from.
-    void addToPreviousBeat(double offset) { previousBeat_ += offset; }
+    void addToPreviousBeat(double offset) {
+        previousBeat_ += offset;
+        glideEndKnown_ = false;
+    }
 
     StagePoint evaluate(std::uint64_t n);
 
@@ -46,6 +49,13 @@ public:
 
 private:
     double elapsedSeconds(std::uint64_t n) const;
+    // The first frame of the current stage for which `reached` holds; `reached` must hold for
+    // every later frame once it holds for one.
+    template <class Reached>
+    std::uint64_t firstFrame(double estimateSeconds, Reached reached) const;
+    // Frames at which the stage ends and its glide is complete, found at each stage start so
+    // that a frame needs no more than comparisons to know.
+    void findStageFrames();
     double rampShare() const;
     double nextStageBeat() const;
     double curveBeat(double ramp) const;
@@ -64,6 +74,12 @@ private:
     double currentCarrier_ = 0.0;
     double phaseFactor_ = 0.0;
     double phaseFactorAtStart_ = 0.0;
+    std::uint64_t endFrame_ = 0;    // the first frame whose elapsed time reaches the duration
+    std::uint64_t glideEnd_ = 0;    // the first frame whose ramp is complete
+    // Beat and carrier once the glide is complete, which stay as they are for the stage.
+    bool glideEndKnown_ = false;
+    double glideEndBeat_ = 0.0;
+    double glideEndCarrier_ = 0.0;
 };
 
 }  // namespace quellwave

@@ -1,6 +1,5 @@
 #include "app/ui/Button.hpp"
 
-#include <SFML/Graphics/RectangleShape.hpp>
 #include <SFML/Graphics/Text.hpp>
 
 #include <utility>
@@ -8,15 +7,21 @@
 namespace quellwave::ui {
 
 Button::Button(sf::FloatRect area, Look look, Label label)
-    : area_(area), look_(look), label_(std::move(label)) {}
+    : area_(area), look_(look), label_(std::move(label)) {
+    bounds_ = box().getGlobalBounds();
+}
+
+sf::RectangleShape Button::box() const {
+    sf::RectangleShape shape({area_.width, area_.height});
+    shape.setPosition(area_.left, area_.top);
+    shape.setFillColor(look_.fill);
+    shape.setOutlineColor(look_.outline);
+    shape.setOutlineThickness(look_.outlineThickness);
+    return shape;
+}
 
 void Button::draw(sf::RenderTarget& target, const sf::Font& font) const {
-    sf::RectangleShape box({area_.width, area_.height});
-    box.setPosition(area_.left, area_.top);
-    box.setFillColor(look_.fill);
-    box.setOutlineColor(look_.outline);
-    box.setOutlineThickness(look_.outlineThickness);
-    target.draw(box);
+    target.draw(box());
 
     sf::Text text(label_.text, font, label_.size);
     text.setFillColor(label_.colour);

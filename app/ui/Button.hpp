@@ -3,6 +3,7 @@
 #include <SFML/Graphics/Color.hpp>
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/Rect.hpp>
+#include <SFML/Graphics/RectangleShape.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/System/Vector2.hpp>
 
@@ -10,7 +11,8 @@
 
 namespace quellwave::ui {
 
-// A filled rectangle with a centred label. The label is drawn with the button font.
+// A filled rectangle with a centred label. The label is drawn with the button font. A click
+// counts anywhere on the drawn rectangle, its outline included.
 class Button {
 public:
     struct Look {
@@ -27,13 +29,18 @@ public:
 
     Button(sf::FloatRect area, Look look, Label label);
 
-    bool contains(sf::Vector2f point) const { return area_.contains(point); }
+    bool contains(sf::Vector2f point) const { return bounds_.contains(point); }
     const sf::FloatRect& area() const { return area_; }
+    // What is drawn: the area grown by the outline.
+    const sf::FloatRect& bounds() const { return bounds_; }
     const Label& label() const { return label_; }
     void draw(sf::RenderTarget& target, const sf::Font& font) const;
 
 private:
+    sf::RectangleShape box() const;
+
     sf::FloatRect area_;
+    sf::FloatRect bounds_;
     Look look_;
     Label label_;
 };

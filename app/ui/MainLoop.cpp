@@ -15,14 +15,14 @@ bool beforeSession(Screen screen) {
     return screen == Screen::Warnings || screen == Screen::Selection || screen == Screen::Confirmation;
 }
 
-Experience initialChoice() {
-    const auto& catalogue = experienceCatalogue();
-    return catalogue.size() > 1 ? catalogue[1] : Experience{};
-}
-
 }  // namespace
 
-void runMainLoop() {
+Choice initialChoice() {
+    const auto& catalogue = experienceCatalogue();
+    return {-1, catalogue.empty() ? Experience{} : catalogue.front(), {}, DurationSlider::kMinutes[0]};
+}
+
+int runMainLoop() {
     platform::currentPlatform().display.keepAwake();
     sf::RenderWindow& programWindow = window();
     const platform::WindowIcon icon = platform::windowIcon();
@@ -32,10 +32,10 @@ void runMainLoop() {
     Fonts fonts;
     if (const auto missing = fonts.load()) {
         showError(*missing);
-        return;
+        return 0;
     }
     MainLoop loop(programWindow, fonts, {});
-    loop.run();
+    return loop.run();
 }
 
 MainLoop::MainLoop(sf::RenderWindow& window, const Fonts& fonts, Timing timing)
@@ -43,13 +43,13 @@ MainLoop::MainLoop(sf::RenderWindow& window, const Fonts& fonts, Timing timing)
       buttons_(Buttons::make()),
       ui_{window, fonts, buttons_, screenClock_},
       background_(random_),
-      choice_{-1, initialChoice(), {}, DurationSlider::kMinutes[0]},
+      choice_(initialChoice()),
       audio_(timing.session),
       beep_(timing.beep),
       warnings_(ui_, choice_),
       selection_(ui_, choice_),
       confirmation_(ui_, choice_),
-      session_(ui_, choice_, audio_, random_, timing.envelope),
+      session_(ui_, choice_, audio_, random_, confirmation_, timing.envelope),
       end_(ui_, beep_) {}
 
 ScreenView& MainLoop::current() {
@@ -104,19 +104,23 @@ void MainLoop::drawFrame() {
     window_.display();
 }
 
-void MainLoop::run() {
+int MainLoop::run() {
     while (window_.isOpen()) {
         if (!handleEvents()) {
             break;
         }
         drawFrame();
+        if (const auto code = audio_.exitCode()) {
+            return *code;
+        }
         if (!checksDone_) {
             checksDone_ = true;
             if (!runAudioChecks()) {
-                return;
+                return 0;
             }
         }
     }
+    return 0;
 }
 
 }  // namespace quellwave::ui

@@ -21,9 +21,13 @@
 namespace quellwave::ui {
 
 // The program's whole user interface: keeps the display awake, sets the icon, loads the fonts
-// and runs the screens until the window closes, a font is missing or the listener declines an
-// audio warning.
-void runMainLoop();
+// and runs the screens until the window closes, a font is missing, the listener declines an
+// audio warning or a session finds the data file unusable. Returns the program's exit code.
+int runMainLoop();
+
+// The listener's choice before any click: no row shown as chosen, the catalogue's first
+// experience held as the selection, the shortest duration.
+Choice initialChoice();
 
 // The frame loop over the five screens.
 class MainLoop {
@@ -36,8 +40,9 @@ public:
 
     MainLoop(sf::RenderWindow& window, const Fonts& fonts, Timing timing);
 
-    // Runs frames until the window closes or an audio warning is declined.
-    void run();
+    // Runs frames until the window closes, an audio warning is declined or a session cannot
+    // begin; returns the program's exit code.
+    int run();
 
 private:
     // Handles the pending events; false when the window was closed.

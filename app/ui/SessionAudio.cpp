@@ -6,19 +6,34 @@
 #include "app/ui/Globals.hpp"
 
 #include <algorithm>
+#include <iostream>
 #include <thread>
 
 namespace quellwave::ui {
 
-void SessionAudio::begin(double experienceCode, int minutes) {
-    stream.reset();
-    stream = std::make_unique<AudioExperienceStream>(sampleRate, loadAffirmationPlayerOrExit());
+SessionAudio::~SessionAudio() {
+    if (loading_.valid()) loading_.wait();
+}
+
+SessionAudio::Start SessionAudio::begin(double experienceCode, int minutes) {
+    if (!loading_.valid()) {
+        stream.reset();
+        loading_ = std::async(std::launch::async, [file = dataFile_] { return loadAffirmationPlayer(file); });
+    }
+    if (loading_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return Start::Pending;
+    DataFileResult<std::unique_ptr<ClipPlayer>> clips = loading_.get();
+    if (!clips.ok()) {
+        exitCode_ = reportDataFileError(clips.errorMessage(), std::cout);
+        return Start::Failed;
+    }
+    stream = std::make_unique<AudioExperienceStream>(sampleRate, std::move(clips.value()));
     stream->startSynthesis();
     configureExperience(*stream, experienceCode, minutes);
     quellwave::sessionSeconds.exchange(minutes * 60.0);
     masterGain.exchange(0.0);
     stageCount.exchange(stream->getStageCount());
     stream->play();
+    return Start::Started;
 }
 
 void SessionAudio::finish() {

@@ -8,8 +8,8 @@
 namespace quellwave::ui {
 
 SessionScreen::SessionScreen(const UiContext& ui, const Choice& choice, SessionAudio& audio,
-                             const RandomSource& random, GainEnvelope::Timing envelopeTiming)
-    : ui_(ui), choice_(choice), audio_(audio), visual_(random), envelope_(envelopeTiming) {}
+                             const RandomSource& random, ScreenView& waiting, GainEnvelope::Timing envelopeTiming)
+    : ui_(ui), choice_(choice), audio_(audio), waiting_(waiting), visual_(random), envelope_(envelopeTiming) {}
 
 std::optional<Screen> SessionScreen::handle(const sf::Event& event) {
     if (!started_) {
@@ -46,7 +46,7 @@ void SessionScreen::changeVolume(bool up) {
 }
 
 void SessionScreen::start() {
-    audio_.begin(choice_.selected.code, choice_.chosenMinutes);
+    if (audio_.begin(choice_.selected.code, choice_.chosenMinutes) != SessionAudio::Start::Started) return;
     envelope_.start();
     fadeClock_.restart();
     ui_.screenClock.restart();
@@ -68,6 +68,7 @@ bool SessionScreen::advanceEnvelope(float t) {
 std::optional<Screen> SessionScreen::draw(const FrameTime& time) {
     if (!started_) {
         start();
+        if (!started_) waiting_.draw(time);  // still reading the data file
         return std::nullopt;
     }
     if (advanceEnvelope(time.t)) {

@@ -9,13 +9,15 @@
 
 namespace quellwave::ui {
 
-// A running session: starts the stream on its first frame, fades the gain in and out around
+// A running session: starts the stream from its first frame on (the data file is read on a
+// worker thread while the screen that led here goes on being drawn), fades the gain in and out around
 // the session, shows the visual, the time left and each stage's progress, and takes volume
 // changes from the buttons and the Up and Down keys.
 class SessionScreen final : public ScreenView {
 public:
+    // `waiting` is drawn while the session's sound is being prepared.
     SessionScreen(const UiContext& ui, const Choice& choice, SessionAudio& audio, const RandomSource& random,
-                  GainEnvelope::Timing envelopeTiming = {});
+                  ScreenView& waiting, GainEnvelope::Timing envelopeTiming = {});
 
     std::optional<Screen> handle(const sf::Event& event) override;
     std::optional<Screen> draw(const FrameTime& time) override;
@@ -31,6 +33,7 @@ private:
     const UiContext& ui_;
     const Choice& choice_;
     SessionAudio& audio_;
+    ScreenView& waiting_;
     SessionVisual visual_;
     GainEnvelope envelope_;
     ListenerVolume volume_;

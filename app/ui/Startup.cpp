@@ -164,9 +164,9 @@ int runQuellwave(const ProgramParts& parts)
         showError("Failed to write to initialize configuration file");
     }
 
-    parts.runMainLoop();
+    const int exitCode = parts.runMainLoop();
     shutDown();
-    return 0;
+    return exitCode;
 }
 
 void shutDown()

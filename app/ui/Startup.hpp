@@ -44,7 +44,7 @@ bool writeOpenALConfig(const std::filesystem::path& path, std::uint32_t rate);
 // The steps of a run that need a display or the screens.
 struct ProgramParts {
     std::function<void()> openWindow;
-    std::function<void()> runMainLoop;
+    std::function<int()> runMainLoop;  // returns the program's exit code
 };
 
 // Opens the program's 800 x 600 window.

@@ -1,10 +1,16 @@
-// Advertisements processed per second by the scanner: a batch is queued on the simulated
-// radio while it is held, then the time from release until the batch is handled is measured.
-// Everything after the release runs on the radio's one delivery thread.
+// Advertisements processed per second by the scanner, with a host subscribed to the found-devices
+// list as the exported scanner always is: a batch is queued on the simulated radio while it is
+// held, then the time from release until the batch is handled and the subscriber has seen every
+// found device is measured. Two workloads: advertisements of devices already in the list (the
+// steady state of a scan), and devices never seen before (each one takes the new-device path:
+// identity parsing, list insertion and a publication), with fresh addresses in every round.
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
+#include <thread>
 
 #include "sdk/ble/DevScan.hpp"
 #include "sdk/core/Uuid.hpp"
@@ -18,7 +24,8 @@ using VexaDevice::Utility::formatString;
 using VexaDevice::Utility::parseUuid;
 
 constexpr size_t batchSize = 20000;
-constexpr uint64_t deviceCount = 200;
+constexpr uint64_t knownDeviceCount = 200;
+constexpr size_t newDeviceBatchSize = 2000;
 
 std::vector<uint8_t> modelBlock(uint8_t type, uint8_t variant) {
     std::vector<uint8_t> block{0x00, 0x39, 0x30, 0x00, type, variant, 0x01};
@@ -45,11 +52,12 @@ BLE::ScanParams hostLikeParams() {
 }
 
 // Devices of several kinds: matching by service, by model code, and not matching at all.
-std::vector<Platform::Advertisement> advertisements() {
+// Advertisement `index` comes from device `index % devices`, numbered from `firstDevice`.
+std::vector<Platform::Advertisement> advertisements(size_t count, uint64_t devices, uint64_t firstDevice) {
     std::vector<Platform::Advertisement> batch;
-    batch.reserve(batchSize);
-    for (size_t index = 0; index < batchSize; ++index) {
-        const uint64_t device = index % deviceCount;
+    batch.reserve(count);
+    for (size_t index = 0; index < count; ++index) {
+        const uint64_t device = firstDevice + index % devices;
         Platform::Advertisement ad;
         ad.address = 0xC0FFEE000000ULL + device;
         ad.rssi = static_cast<int16_t>(-40 - static_cast<int>(index % 50));
@@ -66,25 +74,90 @@ std::vector<Platform::Advertisement> advertisements() {
     return batch;
 }
 
-void scannerAdvertisements(benchmark::State& state) {
-    auto radio = VexaSim::SimRadio::create();
-    VexaSim::SimRadioInstallation installation(radio);
-    auto scan = BLE::DevScan::create(hostLikeParams());
-    scan->startScan();
-    const auto batch = advertisements();
-    for (auto _ : state) {
+// What the host's found-devices subscriber has seen.
+struct FoundListener {
+    std::atomic<uint64_t> lists{0};
+    std::atomic<size_t> lastSize{0};
+    std::shared_ptr<BLE::DeviceListBus::Callback> subscriber = std::make_shared<BLE::DeviceListBus::Callback>(
+        [this](const std::vector<std::shared_ptr<BLE::DeviceInfo>>& devices) {
+            lastSize.store(devices.size(), std::memory_order_release);
+            lists.fetch_add(1, std::memory_order_relaxed);
+        });
+
+    // Waits until the subscriber has been handed a list of `size` devices.
+    void waitFor(size_t size) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (lastSize.load(std::memory_order_acquire) != size && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+    }
+};
+
+struct ScanRig {
+    std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
+    VexaSim::SimRadioInstallation installation{radio};
+    std::shared_ptr<BLE::DevScan> scan = BLE::DevScan::create(hostLikeParams());
+    FoundListener listener;
+
+    ScanRig() {
+        scan->devicesFoundEvent().lock()->subscribe(listener.subscriber);
+        scan->startScan();
+    }
+
+    // Seconds from releasing the queued batch until it is handled and published.
+    double handle(const std::vector<Platform::Advertisement>& batch) {
         radio->pause();
         for (const auto& ad : batch) radio->advertise(ad);
         const auto started = std::chrono::steady_clock::now();
         radio->resume();
         radio->drain();
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+        listener.waitFor(scan->getDevices().size());
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    }
+};
+
+// The steady state: the same 200 devices advertise again and again.
+void scannerKnownDevices(benchmark::State& state) {
+    ScanRig rig;
+    const auto batch = advertisements(batchSize, knownDeviceCount, 0);
+    rig.handle(batch);  // the devices are known from here on
+    for (auto _ : state) {
+        state.SetIterationTime(rig.handle(batch));
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * batch.size()));
-    state.counters["found"] = static_cast<double>(scan->getDevices().size());
+    state.counters["found"] = static_cast<double>(rig.scan->getDevices().size());
+    state.counters["lists"] = static_cast<double>(rig.listener.lists.load());
+}
+
+// Only the new-device path: every advertisement comes from an address never seen before, on
+// a fresh scanner each round, so the list grows from empty to every matching device.
+void scannerNewDevices(benchmark::State& state) {
+    uint64_t firstDevice = 1'000'000;
+    double found = 0.0;
+    double seconds = 0.0;
+    double foundInAll = 0.0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const auto batch = advertisements(newDeviceBatchSize, newDeviceBatchSize, firstDevice);
+        firstDevice += newDeviceBatchSize;
+        auto rig = std::make_unique<ScanRig>();
+        state.ResumeTiming();
+        const double taken = rig->handle(batch);
+        state.SetIterationTime(taken);
+        found = static_cast<double>(rig->scan->getDevices().size());
+        seconds += taken;
+        foundInAll += found;
+        state.PauseTiming();
+        rig.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * newDeviceBatchSize));
+    state.counters["found"] = found;
+    state.counters["us_per_new_device"] = foundInAll > 0.0 ? seconds * 1e6 / foundInAll : 0.0;
 }
 
 }  // namespace
 
-BENCHMARK(scannerAdvertisements)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(scannerKnownDevices)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(scannerNewDevices)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -13,9 +13,16 @@ void CvWait::wait(Lock& held, std::chrono::milliseconds timeout) {
     }
     constexpr std::chrono::milliseconds oneDay = std::chrono::hours(24);
     const auto bounded = std::clamp(timeout, std::chrono::milliseconds(0), oneDay);
-    condition_.wait_for(held, bounded);
+    condition_.wait_for(held, bounded, [this] { return pending_; });
+    pending_ = false;
 }
 
-void CvWait::notify() { condition_.notify_one(); }
+void CvWait::notify() {
+    {
+        std::lock_guard held(mutex_);
+        pending_ = true;
+    }
+    condition_.notify_one();
+}
 
 } // namespace VexaDevice::Utility

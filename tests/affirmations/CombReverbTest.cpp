@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <vector>
 
@@ -98,6 +100,60 @@ TEST(CombReverb, StereoKeepsTheChannelsApart) {
     EXPECT_NEAR(out[0], 20000, 1);
     EXPECT_NEAR(out[2 * 30], 20000 * 0.6 / 2, 1);  // first echo of the 0.03 s comb
     EXPECT_NEAR(out[2 * 40], 20000 * 0.5 / 2, 1);  // first echo of the 0.04 s comb
+}
+
+// The reverb as its definition reads: the channels split apart, each branch a ring of its last
+// D outputs, the branches added in order and divided by their count.
+std::vector<std::int16_t> ringReverb(const std::vector<std::int16_t>& samples, unsigned rate,
+                                     const CombReverbSettings& settings) {
+    std::vector<std::int16_t> output(samples.size());
+    for (std::size_t channel = 0; channel < 2; ++channel) {
+        std::vector<double> x;
+        for (std::size_t i = channel; i < samples.size(); i += 2) x.push_back(samples[i] / 32767.0);
+        std::vector<double> sum(x.size(), 0.0);
+        for (std::size_t j = 0; j < 2; ++j) {
+            const double d = std::floor(rate * settings.delays[j]);
+            const std::size_t length = d >= static_cast<double>(x.size()) ? std::max<std::size_t>(1, x.size())
+                                                                          : std::max<std::size_t>(1, static_cast<std::size_t>(d));
+            std::vector<double> line(length, 0.0);
+            std::size_t at = 0;
+            for (std::size_t n = 0; n < x.size(); ++n) {
+                const double y = x[n] + settings.gains[j] * line[at];
+                line[at] = y;
+                at = (at + 1) % length;
+                sum[n] += y;
+            }
+        }
+        for (std::size_t n = 0; n < x.size(); ++n)
+            output[2 * n + channel] = static_cast<std::int16_t>(std::clamp(sum[n] / 2.0, -1.0, 1.0) * 32767.0);
+    }
+    return output;
+}
+
+// Speech-like material: loud, with runs that push the echoes past full scale.
+std::vector<std::int16_t> material(std::size_t count, std::uint32_t seed) {
+    std::vector<std::int16_t> samples(count);
+    std::uint32_t state = seed;
+    for (std::size_t i = 0; i < count; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const double envelope = std::sin(static_cast<double>(i) * 0.0007) * 30000.0;
+        samples[i] = static_cast<std::int16_t>(envelope * (static_cast<double>(state >> 8) / 16777216.0 * 2.0 - 1.0));
+    }
+    return samples;
+}
+
+TEST(CombReverb, StereoOutputIsBitForBitTheChannelByChannelRingForm) {
+    for (const unsigned rate : {8000u, 22050u, 48000u}) {
+        for (std::size_t phase = 0; phase < kPhaseReverbs.size(); ++phase) {
+            // Whole clips, an odd sample count, and clips shorter than some echo distances.
+            for (const std::size_t count : {std::size_t{2 * 22050}, std::size_t{2 * 901 + 1}, std::size_t{2 * 300}}) {
+                const std::vector<std::int16_t> dry = material(count, rate + static_cast<std::uint32_t>(phase));
+                const CombReverbSettings& settings = kPhaseReverbs[phase];
+                EXPECT_EQ(applyStereoReverb(dry, rate, settings.delays, settings.gains), ringReverb(dry, rate, settings))
+                    << rate << " Hz, phase " << phase << ", " << count << " samples";
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -25,6 +25,16 @@ TEST(DataFileCipher, KeyRepeatsEveryThirteenBytes) {
     EXPECT_EQ(zeros[12], '9');
 }
 
+TEST(DataFileCipher, EveryByteOfALongFileHasItsKeyByteWhateverTheLength) {
+    for (const std::size_t length : {std::size_t{831}, std::size_t{832}, std::size_t{2500}, std::size_t{100003}}) {
+        std::vector<std::uint8_t> zeros(length, 0);
+        applyDataFileKey(zeros);
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < length; ++i) wrong += zeros[i] != static_cast<std::uint8_t>(kDataFileKey[i % 13]);
+        EXPECT_EQ(wrong, 0u) << length;
+    }
+}
+
 TEST(DataFileCipher, EncipheringTwiceGivesBackTheInput) {
     std::vector<std::uint8_t> bytes(1000);
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);

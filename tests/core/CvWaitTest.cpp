@@ -21,12 +21,24 @@ TEST(CvWait, NotifyWakesAWaiterLongBeforeItsTimeOut) {
         EXPECT_TRUE(held.owns_lock());
         woken = true;
     });
-    // A wake-up given before the waiter waits is not kept: keep waking until it returns.
-    EXPECT_TRUE(waitFor([&] {
-        wake.notify();
-        return woken.load();
-    }));
+    wake.notify();
+    EXPECT_TRUE(waitFor([&] { return woken.load(); }));
     waiter.join();
+}
+
+TEST(CvWait, AWakeUpSentWhileNobodyWaitsIsKeptForTheNextWaitAndCountsOnce) {
+    CvWait wake;
+    wake.notify();
+    wake.notify();
+    auto held = wake.lock();
+    const auto start = std::chrono::steady_clock::now();
+    wake.wait(held, std::chrono::hours(1));  // returns at once: the wake-up was kept
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_TRUE(held.owns_lock());
+    // Both notifications were taken by that one wait.
+    const auto second = std::chrono::steady_clock::now();
+    wake.wait(held, 5ms);
+    EXPECT_GE(std::chrono::steady_clock::now() - second, 5ms);
 }
 
 TEST(CvWait, TimeOutReturnsWithTheLockHeld) {

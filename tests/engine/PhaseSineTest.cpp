@@ -37,7 +37,7 @@ TEST(TimeSines, FollowTheTimeOverAWholeBlockFromAnyStart) {
     for (const double rate : {1000.0, 192000.0}) {
         for (const double start : {0.0, 1799.5, 3600.25}) {
             TimeSines<3> sines;
-            sines.restart(radiansPerSecond, start, rate);
+            sines.restart(radiansPerSecond, start, rate, {true, true, true});
             double worst = 0.0;
             for (int frame = 0; frame < 4096; ++frame) {
                 const double t = start + frame / rate;
@@ -46,6 +46,24 @@ TEST(TimeSines, FollowTheTimeOverAWholeBlockFromAnyStart) {
                 sines.advance();
             }
             EXPECT_LT(worst, 1e-9) << rate << " " << start;
+        }
+    }
+}
+
+TEST(TimeSines, TheUsedSinesMoveBitForBitAsWhenAllDo) {
+    const std::array<double, 8> radiansPerSecond = {157.07963267948966, 0.3141592653589793, 6.0, 0.1,
+                                                    0.6283185307179586, 37.69911184307752, 2.0, 0.05};
+    for (const std::array<bool, 8> used : {std::array<bool, 8>{true, false, true, false, false, false, true, false},
+                                           std::array<bool, 8>{true, true, true, true, true, false, true, true}}) {
+        TimeSines<8> all;
+        TimeSines<8> some;
+        all.restart(radiansPerSecond, 12.5, 48000.0, {true, true, true, true, true, true, true, true});
+        some.restart(radiansPerSecond, 12.5, 48000.0, used);
+        for (int frame = 0; frame < 4096; ++frame) {
+            for (std::size_t i = 0; i < 8; ++i)
+                if (used[i]) ASSERT_EQ(some[i], all[i]) << "sine " << i << " frame " << frame;
+            all.advance();
+            some.advance();
         }
     }
 }

@@ -84,7 +84,10 @@ TEST(NoSoundServerTest, StartUpReportsTheRateFailureAndChecksFallBack)
     auto& system = outputs.system;
 
     bool mainLoopRan = false;
-    EXPECT_EQ(runQuellwave({[] {}, [&] { mainLoopRan = true; }}), 1);
+    EXPECT_EQ(runQuellwave({[] {}, [&] {
+        mainLoopRan = true;
+        return 0;
+    }}), 1);
     EXPECT_FALSE(mainLoopRan);
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Failed to check or set sample rate."});
     EXPECT_EQ(system.characterWaits, 1);

@@ -37,6 +37,7 @@ protected:
                                  // What the sound back end finds when the first stream opens.
                                  configSeenByLoop = testing::readFile(configFile());
                                  variableSeenByLoop = os.system.environment["ALSOFT_CONF"];
+                                 return loopExitCode;
                              }});
     }
 
@@ -45,6 +46,7 @@ protected:
     std::vector<std::string> steps;
     std::string configSeenByLoop;
     std::string variableSeenByLoop;
+    int loopExitCode = 0;
 };
 
 TEST_F(StartupFlowTest, ANormalRunConfiguresTheProbedRateBeforeTheMainLoop)
@@ -60,6 +62,16 @@ TEST_F(StartupFlowTest, ANormalRunConfiguresTheProbedRateBeforeTheMainLoop)
     EXPECT_EQ(os.display.calls, std::vector<std::string>{"sleep"});
     EXPECT_TRUE(os.dialogs.shown.empty());
     EXPECT_EQ(os.system.characterWaits, 0);
+}
+
+TEST_F(StartupFlowTest, AMainLoopEndedByAnUnusableDataFileShutsDownAndPassesItsCodeOn)
+{
+    os.endpoints.mixFormat = platform::MixFormat{48000, 2};
+    loopExitCode = 1;
+
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(steps, (std::vector<std::string>{"window", "main loop"}));
+    EXPECT_EQ(os.display.calls, std::vector<std::string>{"sleep"});
 }
 
 TEST_F(StartupFlowTest, AnExistingUserFileIsAlwaysRewritten)

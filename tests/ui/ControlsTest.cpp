@@ -1,6 +1,7 @@
 #include "app/ui/Button.hpp"
 #include "app/ui/DurationSlider.hpp"
 #include "app/ui/ListenerVolume.hpp"
+#include "app/ui/MainLoop.hpp"
 
 #include <gtest/gtest.h>
 
@@ -75,25 +76,42 @@ TEST_F(DurationSliderTest, ResetReturnsToThirtyMinutes) {
     EXPECT_FLOAT_EQ(slider.knobX(), 100.0f);
 }
 
-TEST(Buttons, HitBoxesAreTheButtonRectangles) {
+TEST(Choice, BeforeAnyClickNoRowIsShownAndTheFirstExperienceIsHeld) {
+    const Choice choice = initialChoice();
+    EXPECT_EQ(choice.selectedRow, -1);
+    ASSERT_FALSE(experienceCatalogue().empty());
+    EXPECT_EQ(choice.selected.code, experienceCatalogue().front().code);
+    EXPECT_EQ(choice.selected.name, experienceCatalogue().front().name);
+    EXPECT_EQ(choice.chosenMinutes, 30);
+}
+
+TEST(Buttons, HitBoxesAreTheDrawnRectanglesOutlineIncluded) {
     const Buttons buttons = Buttons::make();
-    EXPECT_TRUE(buttons.warningContinue.contains({300.0f, 500.0f}));
-    EXPECT_TRUE(buttons.warningContinue.contains({499.0f, 549.0f}));
-    EXPECT_FALSE(buttons.warningContinue.contains({299.0f, 520.0f}));
-    EXPECT_FALSE(buttons.warningContinue.contains({400.0f, 551.0f}));
+    // The warning screen's Continue: 200 x 50 at (300, 500) with a 2-pixel outline around it.
+    EXPECT_EQ(buttons.warningContinue.bounds(), sf::FloatRect(298.0f, 498.0f, 204.0f, 54.0f));
+    EXPECT_TRUE(buttons.warningContinue.contains({299.0f, 520.0f}));  // on the outline
+    EXPECT_TRUE(buttons.warningContinue.contains({298.0f, 498.0f}));
+    EXPECT_TRUE(buttons.warningContinue.contains({501.5f, 551.5f}));
+    EXPECT_FALSE(buttons.warningContinue.contains({297.5f, 520.0f}));
+    EXPECT_FALSE(buttons.warningContinue.contains({502.0f, 520.0f}));
+    EXPECT_FALSE(buttons.warningContinue.contains({400.0f, 552.0f}));
 
-    EXPECT_TRUE(buttons.proceed.contains({550.0f, 525.0f}));
-    EXPECT_FALSE(buttons.proceed.contains({449.0f, 525.0f}));
-    EXPECT_TRUE(buttons.back.contains({250.0f, 525.0f}));
-    EXPECT_FALSE(buttons.back.contains({351.0f, 525.0f}));
+    // Buttons without an outline take exactly their rectangle.
+    EXPECT_EQ(buttons.proceed.bounds(), buttons.proceed.area());
+    EXPECT_TRUE(buttons.proceed.contains({450.0f, 500.0f}));
+    EXPECT_TRUE(buttons.proceed.contains({649.5f, 549.5f}));
+    EXPECT_FALSE(buttons.proceed.contains({449.5f, 525.0f}));
+    EXPECT_FALSE(buttons.proceed.contains({650.0f, 525.0f}));
+    EXPECT_TRUE(buttons.back.contains({150.0f, 525.0f}));
+    EXPECT_FALSE(buttons.back.contains({350.0f, 525.0f}));
 
-    EXPECT_TRUE(buttons.exitSession.contains({400.0f, 515.0f}));
+    EXPECT_TRUE(buttons.exitSession.contains({300.0f, 490.0f}));
     EXPECT_TRUE(buttons.volumeUp.contains({535.0f, 515.0f}));
     EXPECT_FALSE(buttons.volumeUp.contains({565.0f, 515.0f}));  // the gap between + and -
     EXPECT_FALSE(buttons.volumeDown.contains({565.0f, 515.0f}));
     EXPECT_TRUE(buttons.volumeDown.contains({595.0f, 515.0f}));
     EXPECT_TRUE(buttons.yes.contains({400.0f, 515.0f}));
-    EXPECT_FALSE(buttons.yes.contains({400.0f, 480.0f}));
+    EXPECT_FALSE(buttons.yes.contains({400.0f, 489.0f}));
 }
 
 }  // namespace

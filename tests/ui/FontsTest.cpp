@@ -54,5 +54,20 @@ TEST_F(FontsTest, AFileThatIsNotAFontCountsAsMissing) {
     EXPECT_EQ(fonts.load(folder), "Missing font (arial).");
 }
 
+// The faces the build installs next to the program are the families the screens are drawn in:
+// the family names are read from the files themselves.
+TEST(InstalledFonts, EachFileHoldsTheFaceItIsNamedFor) {
+    const fs::path installed = QW_APP_DIR;
+    Fonts fonts;
+    ASSERT_EQ(fonts.load(installed), std::nullopt);
+    EXPECT_EQ(fonts.arial.getInfo().family, "Liberation Sans");
+    EXPECT_EQ(fonts.roboto.getInfo().family, "Roboto");
+    EXPECT_EQ(fonts.orbitron.getInfo().family, QW_TITLE_FAMILY);
+    if (std::string(QW_TITLE_FAMILY) == "Orbitron") {
+        EXPECT_TRUE(fs::is_regular_file(installed / "fonts" / "orbitron-OFL.txt"))
+            << "the title face's licence is not kept beside it";
+    }
+}
+
 }  // namespace
 }  // namespace quellwave::ui

@@ -68,17 +68,42 @@ TEST(ProtocolWorker, PassesRunUntilStoppedAndStopJoins)
         ++passes;
         return true;
     });
-    // A wake-up that comes before the worker waits is lost; the next one is not.
-    ASSERT_TRUE(eventually([&] {
-        worker.wake();
-        return passes > 0;
-    }));
+    // A wake-up is kept until the worker waits: one is enough.
+    worker.wake();
+    ASSERT_TRUE(eventually([&] { return passes > 0; }));
     worker.stop();
     const int afterStop = passes;
     worker.wake();
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(passes, afterStop);
     EXPECT_FALSE(worker.isRunning());
+}
+
+TEST(ProtocolWorker, AWakeUpSentDuringAPassStartsTheNextPassAtOnce)
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    int passes = 0;
+    bool released = false;
+    ProtocolWorker worker(1h);  // only a wake-up can start a pass within the test
+    worker.start([&] {
+        std::unique_lock lock(mutex);
+        ++passes;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released || passes > 1; });
+        return true;
+    });
+    worker.wake();
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return passes == 1; }));
+    // The worker is inside its first pass: a notification arriving now (as one from the radio
+    // thread would) must not be lost while nobody waits.
+    worker.wake();
+    released = true;
+    changed.notify_all();
+    EXPECT_TRUE(changed.wait_for(lock, 10s, [&] { return passes == 2; })) << "the wake-up was lost";
+    lock.unlock();
+    worker.stop();
 }
 
 TEST(ProtocolWorker, TimedWaitRunsPassesWithoutWakeUps)

@@ -33,11 +33,12 @@ constexpr const char* kSink = "quellwave_out";
 // Spread of brightness above which a picture shows something (a blank window has none).
 constexpr double kNotBlank = 5.0;
 
-// Button and row centres in window coordinates.
-constexpr int kWarningContinue[] = {400, 525};
-constexpr int kContinue[] = {550, 525};
-constexpr int kExitSession[] = {400, 515};
-constexpr int kYes[] = {400, 515};
+// Points on the buttons' edges in window coordinates: a click anywhere on what is drawn counts.
+constexpr int kWarningContinue[] = {299, 520};    // on the 2-pixel outline left of the rectangle
+constexpr int kSelectionContinue[] = {450, 500};  // top left corner
+constexpr int kConfirmationContinue[] = {649, 549};  // bottom right corner
+constexpr int kExitSession[] = {300, 539};        // bottom left corner
+constexpr int kYes[] = {499, 490};                // top right corner
 int rowY(int row) { return 150 + 40 * row + 15; }
 
 // Records everything the sink plays into a raw file; tells how much is recorded so far.
@@ -154,11 +155,12 @@ protected:
     // The middle of the window, where the session's visual is brightest, shows the background.
     static bool darkMiddle(const Picture& picture) { return picture.meanBrightness(300, 200, 200, 200) < 80.0; }
 
-    // Starts the program from its build folder and waits for the drawn warnings screen.
-    void launch(std::map<std::string, std::string> environment) {
-        ASSERT_TRUE(fs::exists(kProgramFolder / "fonts" / "arial.ttf")) << "fonts were not copied next to the program";
-        ASSERT_TRUE(fs::exists(kProgramFolder / "data.qw")) << "the data file was not generated";
-        program_ = startProgram(kProgramFolder, std::move(environment));
+    // Starts the program (from its build folder unless told otherwise) and waits for the drawn
+    // warnings screen.
+    void launch(std::map<std::string, std::string> environment, const fs::path& workingFolder = kProgramFolder) {
+        ASSERT_TRUE(fs::exists(workingFolder / "fonts" / "arial.ttf")) << "fonts were not copied next to the program";
+        ASSERT_TRUE(fs::exists(workingFolder / "data.qw")) << "the data file was not generated";
+        program_ = startProgram(workingFolder, std::move(environment));
         const auto window = display_->waitForWindow("Quellwave", 30s);
         ASSERT_TRUE(window.has_value()) << programLog();
         window_ = *window;
@@ -177,7 +179,7 @@ protected:
         selection_ = waitForChange(window_, warnings_, "the selection");
         EXPECT_GT(selection_.brightnessSpread(), kNotBlank);
         ASSERT_TRUE(display_->click(window_, 100, rowY(row)));
-        ASSERT_TRUE(display_->click(window_, kContinue[0], kContinue[1]));
+        ASSERT_TRUE(display_->click(window_, kSelectionContinue[0], kSelectionContinue[1]));
         confirmation_ = waitForChange(window_, selection_, "the confirmation");
         EXPECT_GT(confirmation_.brightnessSpread(), kNotBlank);
     }
@@ -185,7 +187,7 @@ protected:
     // Continue on the confirmation; returns once the session's first frame is shown (that frame
     // reads the data file and starts the sound first).
     void startSession() {
-        ASSERT_TRUE(display_->click(window_, kContinue[0], kContinue[1]));
+        ASSERT_TRUE(display_->click(window_, kConfirmationContinue[0], kConfirmationContinue[1]));
         waitForChange(window_, confirmation_, "the session");
     }
 
@@ -306,6 +308,22 @@ TEST_F(QuellwaveTest, ExitSessionStopsTheSoundAndReturnsToTheSelection) {
     const StereoRecording sound = recorder.stop();
     ASSERT_TRUE(sound.onset(1e-4).has_value()) << "the session played nothing";
     EXPECT_LT(sound.rms(exitSeen + 0.2, exitSeen + 1.0), 1e-4) << "the sound went on after leaving the session";
+}
+
+TEST_F(QuellwaveTest, AnUnusableDataFileEndsTheProgramWithItsMessageAlone) {
+    const fs::path run = folder_ / "run";
+    fs::create_directories(run);
+    fs::copy(kProgramFolder / "fonts", run / "fonts");
+    std::ofstream(run / "data.qw", std::ios::binary) << std::string(4096, '\x5a');
+    ASSERT_NO_FATAL_FAILURE(launch(programEnvironment(), run));
+    ASSERT_NO_FATAL_FAILURE(chooseExperience(0));
+    ASSERT_TRUE(display_->click(window_, kConfirmationContinue[0], kConfirmationContinue[1]));
+
+    const auto exitCode = program_->waitExit(20s);
+    ASSERT_TRUE(exitCode.has_value()) << "the program did not end\n" << programLog();
+    EXPECT_EQ(*exitCode, 1);
+    // Every object of the sound library is released on the way out: nothing of it complains.
+    EXPECT_EQ(programLog(), "Failed to load decrypted data into sf::SoundBuffer\n");
 }
 
 TEST_F(QuellwaveTest, AMissingFontsFolderIsReportedAndTheProgramEnds) {
