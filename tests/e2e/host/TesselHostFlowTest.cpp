@@ -137,7 +137,8 @@ TEST_F(TesselHost, FoundCreatedAndDescribedByTheDevice) {
     EXPECT_FALSE(run(C::StartCurrentStimulation));
     EXPECT_EQ(status.Error, 767u);
     EXPECT_STREQ(status.ErrorMsg, "Unsupported Command: [StartCurrentStimulation]");
-    EXPECT_TRUE(std::none_of(codes().begin(), codes().end(), [](uint8_t c) { return c == 17; }))
+    const std::vector<uint8_t> sent = codes();
+    EXPECT_TRUE(std::none_of(sent.begin(), sent.end(), [](uint8_t c) { return c == 17; }))
         << "refused before anything was sent";
 }
 
