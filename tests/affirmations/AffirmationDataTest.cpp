@@ -4,6 +4,7 @@
 
 #include "app/engine/AffirmationData.hpp"
 #include "app/engine/AffirmationPlayer.hpp"
+#include "app/engine/DataFileCipher.hpp"
 #include "tests/affirmations/DataFileFixture.hpp"
 
 namespace quellwave {
@@ -132,6 +133,34 @@ TEST_F(DataFileLoading, DamagedFilesCannotBeDecoded) {
         write(damaged[i]);
         expectFailure("Failed to load decrypted data into sf::SoundBuffer");
     }
+}
+
+// A WAV whose samples are not described before they start: the decoder would divide by the
+// sample width it never read. Each must end in the data file's error, not in a crash.
+TEST_F(DataFileLoading, AWaveWithoutAUsableFormatChunkIsRefusedBeforeDecoding) {
+    const std::vector<std::uint8_t> wav = qwpack::encodeWav(silence(8000, 2, 2.0));
+    constexpr std::ptrdiff_t kFormatChunk = 12, kFormatChunkEnd = 12 + 8 + 16;
+    ASSERT_EQ(std::string(wav.begin() + kFormatChunk, wav.begin() + kFormatChunk + 4), "fmt ");
+    auto enciphered = [](std::vector<std::uint8_t> bytes) {
+        applyDataFileKey(bytes);
+        return bytes;
+    };
+    std::vector<std::uint8_t> noFormat(wav.begin(), wav.begin() + kFormatChunk);
+    noFormat.insert(noFormat.end(), wav.begin() + kFormatChunkEnd, wav.end());
+    std::vector<std::uint8_t> zeroWidth = wav;
+    zeroWidth[kFormatChunk + 8 + 14] = 0;
+    std::vector<std::uint8_t> noChannels = wav;
+    noChannels[kFormatChunk + 8 + 2] = 0;
+    std::vector<std::uint8_t> formatAfterData(wav.begin(), wav.begin() + kFormatChunk);
+    formatAfterData.insert(formatAfterData.end(), wav.begin() + kFormatChunkEnd, wav.end());
+    formatAfterData.insert(formatAfterData.end(), wav.begin() + kFormatChunk, wav.begin() + kFormatChunkEnd);
+
+    for (const auto& damaged : {noFormat, zeroWidth, noChannels, formatAfterData}) {
+        EXPECT_FALSE(decodeAudio(damaged).ok());
+        write(enciphered(damaged));
+        expectFailure("Failed to load decrypted data into sf::SoundBuffer");
+    }
+    EXPECT_TRUE(decodeAudio(wav).ok());
 }
 
 TEST_F(DataFileLoading, AudioThatIsNotStereoIsRefused) {

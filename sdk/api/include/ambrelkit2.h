@@ -332,7 +332,9 @@ AK_API _Sensor* readPhotoStimDravik(_Sensor* sensor);
 
 typedef struct MorvexSignalRecord {
     uint32_t PackNum;
-    uint8_t Marker; /* 0 or 1 */
+    uint8_t Marker; /* generation-1 devices (family 3): 0 or 1, the device's marker flag;
+                       MorvexBlack and Morvex2-class devices: the raw marker byte of the
+                       pack as the device sent it (any value 0-255) */
     double O1;
     double O2;
     double T3;

@@ -203,6 +203,7 @@ void CommandStreamProtocol::readStatus()
         std::vector<uint8_t> value;
         if (status_->read(value)) {
             onStatus(value);
+            trust_.confirmed();
             return;
         }
     }
@@ -248,11 +249,20 @@ OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t co
                                                    void (CommandStreamProtocol::*accepted)())
 {
     const auto lock = lockCommands();
-    if (mode_ == toByte(mode))
+    // Skipped only when the device is known to be in the mode (a mode left unknown is read
+    // first); a link that is down fails every command.
+    if (linkLost_ || device_->isDisconnected())
+        return formatKspDeviceError(exchange_.failure().code);
+    if (trust_.relearn(*status_, [this](const std::vector<uint8_t>& value) { onStatus(value); }) &&
+        mode_ == toByte(mode))
         return OperationResult::done();
     const OpCmdRes reply = exchange({code});
-    if (reply.code == 0)
+    if (reply.code == 0) {
+        trust_.confirmed();
         (this->*accepted)();
+    } else {
+        trust_.forget();
+    }
     return formatKspDeviceError(reply.code);
 }
 
@@ -490,7 +500,12 @@ uint8_t CommandStreamProtocol::samplingFrequencyFPG() const
 OperationResult CommandStreamProtocol::onConnected()
 {
     const auto lock = lockCommands();
-    if (linkLost_.exchange(false)) {
+    bool relinked = false;
+    {
+        std::lock_guard link(linkMutex_);
+        relinked = linkLost_.exchange(false);
+    }
+    if (relinked) {
         DeviceVersion version;
         const bool cancel = false;
         Utility::readDeviceInfo(deviceInformation_, version, &cancel);
@@ -502,7 +517,13 @@ OperationResult CommandStreamProtocol::onConnected()
 
 OperationResult CommandStreamProtocol::onDisconnected()
 {
-    linkLost_ = true;
+    std::lock_guard link(linkMutex_);
+    // A loss whose report arrives after the link came back is over already: it must neither
+    // cancel the status read of the reconnection nor the commands that follow.
+    if (device_->isDisconnected()) {
+        linkLost_ = true;
+        trust_.forget();
+    }
     return OperationResult::done();
 }
 

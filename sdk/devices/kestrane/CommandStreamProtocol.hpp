@@ -28,6 +28,7 @@
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
+#include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -217,6 +218,9 @@ private:
     const std::shared_ptr<FpgBus> fpgBus_;
     const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
     Devices::CommandExchange<OpCmdRes> exchange_;
+    Devices::DeviceStateTrust trust_;
+    // Orders link-loss reports against reconnection: a loss reported once the link is back is stale.
+    std::mutex linkMutex_;
     std::shared_ptr<BLE::DataBus::Callback> statusHandler_;
 
     // Worker-only state.

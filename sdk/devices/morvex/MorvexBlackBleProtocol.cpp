@@ -1,5 +1,7 @@
 #include "sdk/devices/morvex/MorvexBlackBleProtocol.hpp"
 
+#include <optional>
+
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
@@ -183,6 +185,7 @@ void MorvexBleProtocol::readStatus()
         std::vector<uint8_t> value;
         if (status_->read(value)) {
             onStatusData(value);
+            trust_.confirmed();
             return;
         }
     }
@@ -202,6 +205,8 @@ void MorvexBleProtocol::onStatusData(const std::vector<uint8_t>& bytes)
         const DevStatusPack& last = units.packs.back();
         battery_ = last.battery();
         mode_ = last.mode();
+        if (signal_)
+            trust_.statusArrived(signal_->ring().totalWritten());
         exchange_.deliver(OpCmdRes{last.mode(), last.error()});
     }
     worker_.wake();
@@ -222,14 +227,22 @@ OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::v
 {
     std::lock_guard lock(commandLock_);
     const uint8_t wanted = modeByte(target);
-    if (mode_ == wanted)
+    // Skipped only when the device is known to be in the mode (a mode left unknown is read
+    // first); a link that is down fails every command.
+    if (disconnected_ || device_->isDisconnected())
+        return formatKspDeviceError(exchange_.failure().error);
+    if (relearnState() && mode_ == wanted)
         return OperationResult::done();
     const auto inMode = [wanted](const OpCmdRes& reply) { return reply.mode == wanted; };
     // A status that neither shows the mode nor reports an error was not caused by this frame.
     const auto answers = [wanted](const OpCmdRes& reply) { return reply.mode == wanted || reply.error != 0; };
     const OpCmdRes reply = exchange_.sendUntil(frame, inMode, running_, OpCmdRes{}, answers);
-    if (inMode(reply))
+    if (inMode(reply)) {
+        trust_.confirmed();
         reached();
+    } else {
+        trust_.forget();
+    }
     return formatKspDeviceError(reply.error);
 }
 
@@ -388,7 +401,12 @@ uint8_t MorvexBleProtocol::samplingFrequencyFPG() const
 bool MorvexBleProtocol::onConnected()
 {
     std::lock_guard lock(commandLock_);
-    if (disconnected_.exchange(false)) {
+    bool relinked = false;
+    {
+        std::lock_guard link(linkMutex_);
+        relinked = disconnected_.exchange(false);
+    }
+    if (relinked) {
         readDeviceInformation(false);
         readStatus();
     }
@@ -397,8 +415,19 @@ bool MorvexBleProtocol::onConnected()
 
 bool MorvexBleProtocol::onDisconnected()
 {
-    disconnected_ = true;
+    std::lock_guard link(linkMutex_);
+    // A loss whose report arrives after the link came back is over already.
+    if (device_->isDisconnected()) {
+        disconnected_ = true;
+        trust_.forget();
+    }
     return true;
+}
+
+// Under the command lock.
+bool MorvexBleProtocol::relearnState()
+{
+    return trust_.relearn(*status_, [this](const std::vector<uint8_t>& value) { onStatusData(value); });
 }
 
 template <class Channel, class Reader, class Bus>
@@ -411,40 +440,57 @@ void MorvexBleProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& r
         bus.notify(std::vector<typename Channel::Record>(batch.begin(), batch.end()));
 }
 
-void MorvexBleProtocol::signalStep()
+// Under the command lock. Packs from before the mode now known are dropped.
+void MorvexBleProtocol::signalStep(std::vector<Kestrane::_SignalData>& signal,
+                                   std::vector<Kestrane::_ResistData>& resist)
 {
     const auto batch = signalReader_.poll(signal_->ring());
-    if (batch.empty())
+    const auto current = batch.subspan(trust_.stalePacks(signalReader_.position() - batch.size(), batch.size()));
+    if (current.empty())
         return;
     if (workerMode_ == modeByte(DevAmpStatus::Signal)) {
-        std::vector<Kestrane::_SignalData> records;
-        records.reserve(batch.size());
-        for (const auto& record : batch) {
+        signal.reserve(current.size());
+        for (const auto& record : current) {
             if (record.Samples.size() >= ChannelCount)
-                records.push_back(record);
+                signal.push_back(record);
         }
-        signalBus_->notify(std::move(records));
     } else if (workerMode_ == modeByte(DevAmpStatus::Resist)) {
-        std::vector<Kestrane::_ResistData> computed;
-        resistConverter_.process(batch.data(), batch.size(), computed);
-        std::erase_if(computed, [](const Kestrane::_ResistData& record) { return record.Samples.size() < ChannelCount; });
-        if (!computed.empty())
-            resistBus_->notify(std::move(computed));
+        resistConverter_.process(current.data(), current.size(), resist);
+        std::erase_if(resist, [](const Kestrane::_ResistData& record) { return record.Samples.size() < ChannelCount; });
     }
 }
 
 void MorvexBleProtocol::workerPass()
 {
-    if (const auto status = statusReader_.poll(*statusRing_)) {
-        batteryBus_->notify(status->battery());
-        if (status->mode() != workerMode_) {
-            workerMode_ = status->mode();
-            // A window begun in an earlier measurement must not mix with the new one.
-            resistConverter_.reset();
-            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
+    std::optional<DevStatusPack> status;
+    bool modeChanged = false;
+    std::vector<Kestrane::_SignalData> signal;
+    std::vector<Kestrane::_ResistData> resist;
+    {
+        // While a command is under way, what the signal arriving meanwhile means is settled by
+        // its outcome: leave it until the command has ended.
+        std::unique_lock lock(commandLock_, std::try_to_lock);
+        if (lock.owns_lock() && relearnState()) {
+            status = statusReader_.poll(*statusRing_);
+            if (status && status->mode() != workerMode_) {
+                workerMode_ = status->mode();
+                // A window begun in an earlier measurement must not mix with the new one.
+                resistConverter_.reset();
+                modeChanged = true;
+            }
+            signalStep(signal, resist);
         }
     }
-    signalStep();
+    // Published without the command lock: a subscriber may issue commands itself.
+    if (status) {
+        batteryBus_->notify(status->battery());
+        if (modeChanged)
+            modeBus_->notify(static_cast<DevAmpStatus>(status->mode()));
+    }
+    if (!signal.empty())
+        signalBus_->notify(std::move(signal));
+    if (!resist.empty())
+        resistBus_->notify(std::move(resist));
     drain(motion_, motionReader_, *motionBus_);
     drain(fpg_, fpgReader_, *fpgBus_);
 }

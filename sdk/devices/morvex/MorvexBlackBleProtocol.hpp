@@ -25,6 +25,7 @@
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
+#include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -153,8 +154,9 @@ private:
                                   uint8_t Kestrane::PackParams::*code, uint8_t value, uint8_t maxCode,
                                   const char* name);
 
+    bool relearnState();
     void workerPass();
-    void signalStep();
+    void signalStep(std::vector<Kestrane::_SignalData>& signal, std::vector<Kestrane::_ResistData>& resist);
     template <class Channel, class Reader, class Bus>
     void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus);
 
@@ -191,6 +193,9 @@ private:
     const std::shared_ptr<FpgBus> fpgBus_;
     const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
     Devices::CommandExchange<OpCmdRes> exchange_;
+    Devices::DeviceStateTrust trust_;
+    // Orders link-loss reports against reconnection: a loss reported once the link is back is stale.
+    std::mutex linkMutex_;
     std::shared_ptr<BLE::DataBus::Callback> statusHandler_;
 
     // Worker-only state.

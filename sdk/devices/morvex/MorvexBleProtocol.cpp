@@ -207,6 +207,7 @@ void MorvexBleProtocol::morvexReadStatus()
         std::vector<uint8_t> value;
         if (statusChannel_->read(value)) {
             morvexOnStatusNotify(value);
+            trust_.confirmed();
             return;
         }
     }
@@ -225,6 +226,7 @@ void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes)
         const DevStatusPack& last = split.packs.back();
         battery_ = last.battery();
         deviceState_ = last.state();
+        trust_.statusArrived(dataRing_->totalWritten());
         exchange_.deliver(OpCmdRes{last.state(), last.errorCode()});
     }
     worker_.wake();
@@ -243,7 +245,38 @@ void MorvexBleProtocol::morvexOnDataNotify(const std::vector<uint8_t>& bytes)
 
 OpCmdRes MorvexBleProtocol::sendUntilState(const std::vector<uint8_t>& frame, uint8_t state)
 {
-    return exchange_.sendUntil(frame, [state](const OpCmdRes& reply) { return reply.command == state; }, running_);
+    const OpCmdRes reply =
+        exchange_.sendUntil(frame, [state](const OpCmdRes& reply) { return reply.command == state; }, running_);
+    if (reply.command == state)
+        trust_.confirmed();
+    else
+        trust_.forget();
+    return reply;
+}
+
+// Under the command lock. A command is skipped only when the device is known to be where it
+// leads already: a mode left unknown is read first, and the status is read once more before a
+// skip, so that no skip stands on a stale state or a link that went down unreported. A link
+// known to be down fails every command.
+std::optional<OperationResult> MorvexBleProtocol::settledCommand(bool (*there)(uint8_t state))
+{
+    if (disconnected_)
+        return formatMorvexDeviceError(exchange_.failure());
+    if (!relearnState() || !there(deviceState_))
+        return std::nullopt;
+    std::vector<uint8_t> value;
+    if (!statusChannel_->read(value) || value.empty())
+        return std::nullopt;
+    morvexOnStatusNotify(value);
+    if (there(deviceState_))
+        return OperationResult::done();
+    return std::nullopt;
+}
+
+// Under the command lock.
+bool MorvexBleProtocol::relearnState()
+{
+    return trust_.relearn(*statusChannel_, [this](const std::vector<uint8_t>& value) { morvexOnStatusNotify(value); });
 }
 
 OpCmdRes MorvexBleProtocol::morvexSetIdle()
@@ -265,24 +298,24 @@ OpCmdRes MorvexBleProtocol::morvexSelectElectrode(uint8_t electrode, Polarity po
 OperationResult MorvexBleProtocol::morvexStartSignal()
 {
     std::lock_guard lock(commandLock_);
-    if (deviceState_ == SignalState)
-        return OperationResult::done();
+    if (const auto settled = settledCommand([](uint8_t state) { return state == SignalState; }))
+        return *settled;
     return stateCommandResult(sendUntilState(startSignalFrame(gainIndex_), SignalState), SignalState);
 }
 
 OperationResult MorvexBleProtocol::morvexStopSignal()
 {
     std::lock_guard lock(commandLock_);
-    if (deviceState_ != SignalState)
-        return OperationResult::done();
+    if (const auto settled = settledCommand([](uint8_t state) { return state != SignalState; }))
+        return *settled;
     return stateCommandResult(morvexSetIdle(), IdleState);
 }
 
 OperationResult MorvexBleProtocol::morvexStartResist()
 {
     std::lock_guard lock(commandLock_);
-    if (deviceState_ == ResistState)
-        return OperationResult::done();
+    if (const auto settled = settledCommand([](uint8_t state) { return state == ResistState; }))
+        return *settled;
     const OpCmdRes reply = morvexSelectElectrode(static_cast<uint8_t>(Electrode::O1), Polarity::Positive);
     if (reply.command == ResistState && reply.error == ErrorCode::NoError)
         ++resistSession_;
@@ -292,8 +325,8 @@ OperationResult MorvexBleProtocol::morvexStartResist()
 OperationResult MorvexBleProtocol::morvexStopResist()
 {
     std::lock_guard lock(commandLock_);
-    if (deviceState_ != ResistState)
-        return OperationResult::done();
+    if (const auto settled = settledCommand([](uint8_t state) { return state != ResistState; }))
+        return *settled;
     return stateCommandResult(morvexSetIdle(), IdleState);
 }
 
@@ -366,61 +399,73 @@ bool MorvexBleProtocol::morvexOnConnected()
 bool MorvexBleProtocol::morvexOnDisconnected()
 {
     disconnected_ = true;
+    trust_.forget();
     return true;
 }
 
 void MorvexBleProtocol::morvexWorkerPass()
 {
-    if (const auto status = statusReader_.poll(*statusRing_))
-        statusStep(*status);
-    if (!running_)
-        return;
-    const auto packs = dataReader_.poll(*dataRing_);
-    if (packs.empty())
-        return;
-    if (workerState_ == SignalState)
-        signalBus_->notify(decodePacks(packs, Utility::gainToFactor(gainIndex_)));
-    else if (workerState_ == ResistState)
-        resistStep(packs);
-}
-
-void MorvexBleProtocol::statusStep(const DevStatusPack& status)
-{
-    batteryBus_->notify(status.battery());
-    if (status.state() != workerState_) {
-        workerState_ = status.state();
-        stateBus_->notify(static_cast<MorvexStatus>(workerState_));
-    }
-}
-
-void MorvexBleProtocol::resistStep(std::span<const MorvexPack> packs)
-{
+    std::optional<DevStatusPack> status;
+    bool stateChanged = false;
+    std::vector<_SignalData> signal;
     std::optional<_ResistData> completed;
     {
-        std::lock_guard lock(commandLock_);
-        if (deviceState_ != ResistState) {
-            meter_.dropValues();
+        // While a command is under way, what the data arriving meanwhile means is settled by
+        // its outcome: leave the data until it has ended.
+        std::unique_lock lock(commandLock_, std::try_to_lock);
+        if (!lock.owns_lock() || !relearnState())
             return;
+        status = statusReader_.poll(*statusRing_);
+        if (status && status->state() != workerState_) {
+            workerState_ = status->state();
+            stateChanged = true;
         }
-        if (meterSession_ != resistSession_) {
-            meter_.restart();
-            meterSession_ = resistSession_;
+        const auto packs = dataReader_.poll(*dataRing_);
+        const auto current = packs.subspan(trust_.stalePacks(dataReader_.position() - packs.size(), packs.size()));
+        if (running_ && !current.empty()) {
+            if (workerState_ == SignalState)
+                signal = decodePacks(current, Utility::gainToFactor(gainIndex_));
+            else if (workerState_ == ResistState)
+                completed = resistStep(current);
         }
-        const auto step = meter_.feed(decodePacks(packs, ResistGainFactor), selection_);
-        if (step.next) {
-            if (step.idleFirst)
-                morvexSetIdle();
-            morvexSelectElectrode(static_cast<uint8_t>(step.next->electrode), step.next->polarity);
-        }
-        completed = step.completed;
     }
     // Published without the command lock: a subscriber may issue commands itself.
+    if (status) {
+        batteryBus_->notify(status->battery());
+        if (stateChanged)
+            stateBus_->notify(static_cast<MorvexStatus>(status->state()));
+    }
+    if (!running_)
+        return;
+    if (!signal.empty())
+        signalBus_->notify(std::move(signal));
     if (completed) {
         Utility::sdkLog().trace("Resist: [O1]:[{} kOhm] [O2]:[{} kOhm] [T3]:[{} kOhm] [T4]:[{} kOhm]",
                                 kiloOhms(completed->O1), kiloOhms(completed->O2), kiloOhms(completed->T3),
                                 kiloOhms(completed->T4));
         resistBus_->notify(*completed);
     }
+}
+
+// Under the command lock. Packs measured before the device acknowledged the current electrode
+// and polarity never reach here.
+std::optional<_ResistData> MorvexBleProtocol::resistStep(std::span<const MorvexPack> packs)
+{
+    if (deviceState_ != ResistState) {
+        meter_.dropValues();
+        return std::nullopt;
+    }
+    if (meterSession_ != resistSession_) {
+        meter_.restart();
+        meterSession_ = resistSession_;
+    }
+    const auto step = meter_.feed(decodePacks(packs, ResistGainFactor), selection_);
+    if (step.next) {
+        if (step.idleFirst)
+            morvexSetIdle();
+        morvexSelectElectrode(static_cast<uint8_t>(step.next->electrode), step.next->polarity);
+    }
+    return step.completed;
 }
 
 }  // namespace VexaDevice::Morvex

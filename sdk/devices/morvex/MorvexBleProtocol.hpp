@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
+#include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -110,10 +112,11 @@ private:
     OpCmdRes morvexSetIdle();
     OpCmdRes morvexSelectElectrode(uint8_t electrode, Polarity polarity);
     OpCmdRes sendUntilState(const std::vector<uint8_t>& frame, uint8_t state);
+    std::optional<OperationResult> settledCommand(bool (*there)(uint8_t state));
+    bool relearnState();
+    std::optional<_ResistData> resistStep(std::span<const MorvexPack> packs);
 
     void morvexWorkerPass();
-    void statusStep(const DevStatusPack& status);
-    void resistStep(std::span<const MorvexPack> packs);
 
     const Devices::ProtocolTiming timing_;
     const BLE::ServiceChannels deviceInformation_;
@@ -145,6 +148,7 @@ private:
     const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
     const std::shared_ptr<Utility::RBuffer<MorvexPack>> dataRing_;
     Devices::CommandExchange<OpCmdRes> exchange_;
+    Devices::DeviceStateTrust trust_;
 
     std::shared_ptr<BLE::DataBus::Callback> statusHandler_;
     std::shared_ptr<BLE::DataBus::Callback> dataHandler_;

@@ -347,6 +347,40 @@ TEST_P(WrenletProtocolTest, CodesBeyondTheirRangeAreRefusedAndNothingIsSent)
     EXPECT_EQ(rig.framesAfter(1).back(), (std::vector<uint8_t>{0x07, 0x80 | 3 << 3 | 1}));
 }
 
+// The reply to a power-down is lost while the device did power down: the mode last seen is no
+// longer known, so a start that follows is sent, not skipped as if the device still streamed.
+TEST_P(WrenletProtocolTest, AfterALostReplyAModeCommandIsSentNotSkipped)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    ASSERT_TRUE(protocol->startSignal());
+    rig.peer->statusCharacteristic()->dropNextNotifications(1000);
+    EXPECT_FALSE(protocol->powerDown());
+    EXPECT_EQ(rig.peer->mode(), toByte(DevAmpStatus::PowerDown));
+    rig.peer->statusCharacteristic()->dropNextNotifications(0);
+    ASSERT_TRUE(protocol->startSignal());
+    EXPECT_EQ(rig.peer->mode(), toByte(DevAmpStatus::Signal));
+    EXPECT_EQ(rig.framesAfter(1).back(), std::vector<uint8_t>{0x03});
+}
+
+// A link loss reported only after the link came back (its event was still on its way) cancels
+// nothing; a link that is really down fails every command, cached mode or not.
+TEST_P(WrenletProtocolTest, AStaleLinkLossCancelsNothingAndADownLinkNeverSucceeds)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    protocol->onDisconnected();
+    ASSERT_TRUE(protocol->onConnected());
+    ASSERT_TRUE(protocol->startSignal());
+    EXPECT_EQ(rig.peer->mode(), toByte(DevAmpStatus::Signal));
+
+    rig.peer->peripheral()->dropLink();
+    ASSERT_TRUE(DevicesTest::eventually([&] { return devices_.back()->isDisconnected(); }));
+    protocol->onDisconnected();
+    EXPECT_FALSE(protocol->startSignal()) << "the device is known to stream, but the link is down";
+    EXPECT_FALSE(protocol->powerDown());
+}
+
 TEST_P(WrenletProtocolTest, ASilentDeviceGivesSendFailures)
 {
     StreamRig rig(settings());

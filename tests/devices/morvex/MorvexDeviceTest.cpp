@@ -97,9 +97,10 @@ struct MorvexDevice : ::testing::Test {
     std::shared_ptr<BLEDevice> ble;
     std::shared_ptr<MorvexBLE> sensor;
 
-    void open(MorvexPeerSettings settings = {}, ProtocolTiming timing = fastProtocol())
+    void open(MorvexPeerSettings settings = {}, ProtocolTiming timing = fastProtocol(),
+              VexaSim::MorvexPeerTiming peerTiming = {std::chrono::microseconds(1000), 2})
     {
-        peer = MorvexPeer::attach(*radio, Address, std::move(settings), {std::chrono::microseconds(1000), 2});
+        peer = MorvexPeer::attach(*radio, Address, std::move(settings), peerTiming);
         ble = BLEDevice::create(DeviceId::fromUInt64(Address), {}, fastBle());
         sensor = std::make_shared<MorvexBLE>(ble, timing);
     }
@@ -298,6 +299,75 @@ TEST_F(MorvexDevice, ANewMeasurementDoesNotReportThePreviousOne)
     EXPECT_TRUE(std::isinf(first.T3));
     EXPECT_TRUE(std::isinf(first.T4));
     EXPECT_TRUE(std::isinf(first.O2)) << "O2 of the previous measurement leaked into the new one";
+}
+
+// Many packs per notification: when the device acknowledges a new electrode, packs measured on
+// the previous one are still waiting to be read. Only packs sent after the acknowledgement count.
+TEST_F(MorvexDevice, ResistanceCountsOnlyPacksMeasuredAfterEachSwitch)
+{
+    MorvexPeerSettings settings;
+    settings.resistanceOhms = {50e3, 100e3, 150e3, 20e3};
+    open(settings, fastProtocol(), {std::chrono::microseconds(1000), 13});
+    Recorder<_ResistData> resist(sensor->resistEvent());
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
+    ASSERT_TRUE(eventually([&] { return resist.count() >= 6; }));
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
+    const auto records = resist.events();
+    for (size_t i = 3; i < records.size(); ++i) {
+        EXPECT_NEAR(records[i].O1, 50e3, 50e3 * 0.005) << "record " << i;
+        EXPECT_NEAR(records[i].T3, 100e3, 100e3 * 0.005) << "record " << i;
+        EXPECT_NEAR(records[i].T4, 150e3, 150e3 * 0.005) << "record " << i;
+        EXPECT_NEAR(records[i].O2, 20e3, 20e3 * 0.005) << "record " << i;
+    }
+}
+
+// The device switches to resistance but every status notification about it is lost: the start
+// fails, the mode is unknown until read again, and no resistance pack reaches the host as signal.
+TEST_F(MorvexDevice, AnUnseenSwitchToResistanceNeverDeliversResistancePacksAsSignal)
+{
+    open();
+    Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
+    ASSERT_TRUE(sensor->writeGain(2));
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
+    ASSERT_TRUE(eventually([&] { return signal.count() >= 5; }));
+    peer->statusCharacteristic()->dropNextNotifications(1000);
+    EXPECT_FALSE(sensor->execCommand(SensorCommand::StartResist));
+    EXPECT_EQ(peer->state(), MorvexPeerModel::ResistState);
+    const uint64_t sentAtFailure = peer->packsSent();
+    ASSERT_TRUE(eventually([&] { return peer->packsSent() >= sentAtFailure + 200; }));
+
+    const double gain3 = 3.0;
+    for (const auto& batch : signal.events()) {
+        for (const _SignalData& record : batch) {
+            for (int j = 0; j < 2; ++j) {
+                ASSERT_EQ(toCount(record.Samples[j].O1, gain3), MorvexPeerModel::signalCount(0, record.PackNum, j))
+                    << "pack " << record.PackNum << " is not the device's signal";
+            }
+        }
+    }
+    // The mode was read again: stopping the measurement reaches the device.
+    peer->statusCharacteristic()->dropNextNotifications(0);
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
+    EXPECT_EQ(peer->state(), MorvexPeerModel::IdleState);
+}
+
+// The reply to a start is lost while the device did start: a stop that follows is sent, not
+// answered from the idle state last seen. Once the link is down, no command succeeds.
+TEST_F(MorvexDevice, AfterALostReplyCommandsAreSentAndADownLinkNeverSucceeds)
+{
+    open();
+    peer->statusCharacteristic()->dropNextNotifications(1000);
+    EXPECT_FALSE(sensor->execCommand(SensorCommand::StartSignal));
+    EXPECT_EQ(peer->state(), MorvexPeerModel::SignalState);
+    peer->statusCharacteristic()->dropNextNotifications(0);
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StopSignal));
+    EXPECT_EQ(peer->state(), MorvexPeerModel::IdleState);
+
+    peer->dropLink();
+    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    ASSERT_TRUE(sensor->disconnect());
+    EXPECT_FALSE(sensor->execCommand(SensorCommand::StopSignal)) << "the device is idle, but the link is down";
+    EXPECT_FALSE(sensor->execCommand(SensorCommand::StopResist));
 }
 
 TEST_F(MorvexDevice, ASilentDeviceFailsWithTheSendFailureCode)
