@@ -8,7 +8,6 @@
 #include "app/engine/AffirmationClips.hpp"
 #include "app/engine/CombReverb.hpp"
 #include "app/engine/DataFileCipher.hpp"
-#include "app/engine/WavHeader.hpp"
 
 namespace quellwave {
 
@@ -48,8 +47,7 @@ DataFileResult<DecodedAudio> decodeAudio(std::span<const std::uint8_t> bytes) {
 
     const QuietSoundLibrary quiet;
     sf::InputSoundFile file;
-    if (bytes.empty() || !wavHeaderIsDecodable(bytes) || !file.openFromMemory(bytes.data(), bytes.size()))
-        return failure;
+    if (bytes.empty() || !file.openFromMemory(bytes.data(), bytes.size())) return failure;
 
     // Read in chunks rather than trusting the announced count with one allocation: a damaged
     // header may announce far more than the file holds.
