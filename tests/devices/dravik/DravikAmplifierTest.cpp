@@ -113,10 +113,12 @@ TEST_F(DravikAmplifier, ResistanceModesReportTheElectrodes) {
     EXPECT_EQ(protocol->ampMode(), AmpModeResist);
     EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x01}));
     ASSERT_TRUE(eventually([&] {
-        return resists.size() > 0 && std::abs(resists.last().Values[3] - 8000.0) < 8.0;
-    })) << "the filters settle on the device's 8 kOhm";
+        if (resists.size() == 0)
+            return false;
+        const auto newest = resists.last();
+        return std::abs(newest.Values[3] - 8000.0) < 8.0 && std::abs(newest.Values[0] - 5000.0) < 5.0;
+    })) << "the filters settle on the device's 8 and 5 kOhm";
     auto last = resists.last();
-    EXPECT_NEAR(last.Values[0], 5000.0, 5.0);
     EXPECT_EQ(last.Values[4], std::numeric_limits<double>::infinity()) << "a signal-only channel";
 
     // From resistance to signal and resistance, then back to signal alone.
