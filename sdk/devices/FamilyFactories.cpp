@@ -25,12 +25,14 @@ std::shared_ptr<Tessel::TesselBLE> makeTesselBLE(std::shared_ptr<BLE::IBLEDevice
 
 
 
-std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice>, const ProtocolTiming&) {
-    refuseUnbuiltFamily();
+std::shared_ptr<Vondra::VondraBLE> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice> device,
+                                                 const ProtocolTiming& timing) {
+    return std::make_shared<Vondra::VondraBLE>(std::move(device), timing);
 }
 
-std::shared_ptr<Sensor::ISensor> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
-    refuseUnbuiltFamily();
+std::shared_ptr<Vondra2::Vondra2BLE> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                                   const ProtocolTiming& timing) {
+    return std::make_shared<Vondra2::Vondra2BLE>(std::move(device), model, timing);
 }
 
 std::shared_ptr<Sensor::ISensor> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {

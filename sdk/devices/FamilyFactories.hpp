@@ -13,6 +13,8 @@
 #include "sdk/devices/morvex/MorvexBLE.hpp"
 #include "sdk/devices/photostim/PhotoStimBLE.hpp"
 #include "sdk/devices/tessel/TesselBLE.hpp"
+#include "sdk/devices/vondra/Vondra2BLE.hpp"
+#include "sdk/devices/vondra/VondraBLE.hpp"
 
 namespace VexaDevice::Devices {
 
@@ -25,9 +27,11 @@ std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice
 
 std::shared_ptr<Tessel::TesselBLE> makeTesselBLE(std::shared_ptr<BLE::IBLEDevice> device,
                                                  const Tessel::TesselTiming& timing);
-std::shared_ptr<Sensor::ISensor> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice> device, const ProtocolTiming& timing);
-std::shared_ptr<Sensor::ISensor> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
-                                                const ProtocolTiming& timing);
+std::shared_ptr<Vondra::VondraBLE> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice> device,
+                                                 const ProtocolTiming& timing);
+// Models up to 2 get the Wrenlet protocol, later ones the Vondra2 protocol.
+std::shared_ptr<Vondra2::Vondra2BLE> makeVondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                                   const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
                                                const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,

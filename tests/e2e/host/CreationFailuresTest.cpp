@@ -69,11 +69,13 @@ TEST_F(CreationFailures, ServicesOfNoClassOfTheFamilyAreUnsupported) {
     expectFailure(record(SensorFamilyMorvexBlack, "C0:FF:EE:00:00:23", 1), 108, "Sensor unsupported");
 }
 
-TEST_F(CreationFailures, FamiliesWhoseClassIsNotBuiltAreUnsupported) {
+TEST_F(CreationFailures, AVondraServiceWithoutItsCharacteristics) {
     auto device = radio->addPeripheral(0xC0FFEE000024, "Vondra");
     device->addService(parseUuid("7E400001-B534-F393-68A9-E50E24DCCA96"));
-    expectFailure(record(SensorFamilyVondra, "C0:FF:EE:00:00:24"), 108, "Sensor unsupported");
-    expectFailure(record(SensorFamilyVondra2, "C0:FF:EE:00:00:24", 4), 108, "Sensor unsupported");
+    expectFailure(record(SensorFamilyVondra, "C0:FF:EE:00:00:24"), 108,
+                  "Cannot create Vondra BLE Device: DeviceInfo Service cannot be empty.");
+    expectFailure(record(SensorFamilyVondra2, "C0:FF:EE:00:00:24", 4), 108, "DeviceInfo Service cannot be empty.");
+    expectFailure(record(SensorFamilyVondra2, "C0:FF:EE:00:00:24", 2), 108, "DeviceInfo Service cannot be empty.");
 }
 
 TEST_F(CreationFailures, ATesselServiceWithoutItsCharacteristics) {

@@ -1,0 +1,91 @@
+#pragma once
+// The device base of the families whose interface offers the measuring set: battery,
+// resistance, mode and signal buses, the ping, the serial number, version, model and mode
+// reads, the battery level, the firmware mode, the data offset and the signal and resistance
+// sampling frequencies. Each of these forwards to the protocol that is present; the family
+// class adds what is its own (execCommand, amplifier, ...).
+//
+//   class VondraBLE final : public Devices::MeasuringDevice<IVondra, VondraBLEProtocol> { ... };
+//
+// The types come from the family interface, so each interface keeps its own declarations.
+// StreamDevice adds the motion and photoplethysmogram set.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "sdk/core/DeviceVersion.hpp"
+#include "sdk/devices/common/FamilyDevice.hpp"
+
+namespace VexaDevice::Devices {
+
+template <class Interface, class... Protocols>
+class MeasuringDevice : public FamilyDevice<Interface, Protocols...> {
+    using Base = FamilyDevice<Interface, Protocols...>;
+
+protected:
+    template <class Method>
+    using Answer = decltype((std::declval<Interface&>().*std::declval<Method>())());
+
+public:
+    Answer<decltype(&Interface::batteryEvent)> batteryEvent() override
+    {
+        return this->onProtocol([](auto& protocol) { return protocol.batteryEvent(); });
+    }
+    Answer<decltype(&Interface::resistEvent)> resistEvent() override
+    {
+        return this->onProtocol([](auto& protocol) { return protocol.resistEvent(); });
+    }
+    Answer<decltype(&Interface::ampModeEvent)> ampModeEvent() override
+    {
+        return this->onProtocol([](auto& protocol) { return protocol.ampModeEvent(); });
+    }
+    Answer<decltype(&Interface::signalEvent)> signalEvent() override
+    {
+        return this->onProtocol([](auto& protocol) { return protocol.signalEvent(); });
+    }
+
+    OperationResult ping(const int32_t& value) override
+    {
+        return this->onProtocol([value](auto& protocol) { return protocol.ping(value); });
+    }
+
+    OperationResult readSerialNumber(std::string& out) override
+    {
+        return give(out, this->onProtocol([](auto& protocol) { return protocol.serialNumber(); }));
+    }
+    OperationResult readFirmwareVersion(DeviceVersion& out) override
+    {
+        return give(out, this->onProtocol([](auto& protocol) { return protocol.deviceVersion(); }));
+    }
+    OperationResult readModelCode(uint8_t& out) override
+    {
+        return give(out, this->onProtocol([](auto& protocol) { return protocol.modelCode(); }));
+    }
+    OperationResult readSensorMode(uint8_t& out) override
+    {
+        return give(out, this->onProtocol([](auto& protocol) { return protocol.ampMode(); }));
+    }
+    OperationResult readBattPower(int32_t& out) override
+    {
+        return give(out, this->onProtocol([](auto& protocol) { return protocol.battPower(); }));
+    }
+    // The devices run their one firmware mode.
+    OperationResult readFirmwareMode(uint8_t& out) override { return give(out, uint8_t{1}); }
+    // The device sends its samples without an offset.
+    OperationResult readOffset(uint8_t& out) override { return give(out, uint8_t{0}); }
+
+    OperationResult readSamplingFrequency(uint8_t& out) override
+    {
+        return give(out, this->onProtocol([](auto& protocol) { return protocol.samplingFrequency(); }));
+    }
+    OperationResult readSamplingFrequencyResist(uint8_t& out) override
+    {
+        return give(out, this->onProtocol([](auto& protocol) { return protocol.samplingFrequencyResist(); }));
+    }
+
+protected:
+    using Base::Base;
+};
+
+}  // namespace VexaDevice::Devices

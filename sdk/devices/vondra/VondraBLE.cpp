@@ -1,0 +1,58 @@
+#include "sdk/devices/vondra/VondraBLE.hpp"
+
+#include <stdexcept>
+
+#include "sdk/core/DeviceInfoReader.hpp"
+#include "sdk/core/RtException.hpp"
+
+namespace VexaDevice::Vondra {
+
+using Sensor::SensorCommand;
+
+VondraBLE::VondraBLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::ProtocolTiming& timing)
+    : MeasuringDevice(std::move(device), "Vondra BLE Device",
+                      [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
+                          // Every failure of the protocol, its own texts included, is reported
+                          // as this class's creation failure.
+                          try {
+                              return makeVondraBLEProtocol(ble, channels[Utility::kDeviceInformationService],
+                                                           timing);
+                          } catch (const Utility::rt_exception& e) {
+                              throw std::runtime_error(e.what());
+                          }
+                      })
+{
+}
+
+VondraBLE::~VondraBLE()
+{
+    release({.family = "Vondra", .disconnectLink = true});
+}
+
+OperationResult VondraBLE::execCommand(const SensorCommand& command)
+{
+    auto& protocol = this->protocol();
+    switch (command) {
+    case SensorCommand::StartSignal: return protocol.startSignal();
+    case SensorCommand::StopSignal:
+    case SensorCommand::StopResist:
+    case SensorCommand::PowerDown:
+    case SensorCommand::StopSignalAndResist: return protocol.powerDown();
+    case SensorCommand::StartResist: return protocol.startResist();
+    case SensorCommand::Idle: return protocol.setIdle();
+    case SensorCommand::StartSignalAndResist: return protocol.startSignalAndResist();
+    default: return OperationResult::failed(0, "");
+    }
+}
+
+OperationResult VondraBLE::readAmplifierParam(VondraAmplifierParam& out)
+{
+    return protocol().amplifierParam(out);
+}
+
+OperationResult VondraBLE::writeAmplifierParam(const VondraAmplifierParam& param)
+{
+    return protocol().setAmplifierParam(param);
+}
+
+}  // namespace VexaDevice::Vondra
