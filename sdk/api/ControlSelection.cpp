@@ -6,6 +6,7 @@
 #include "sdk/api/MorvexControl.hpp"
 #include "sdk/api/PhotoStimControl.hpp"
 #include "sdk/api/TesselControl.hpp"
+#include "sdk/api/VondraControl.hpp"
 
 namespace VexaDevice::Api {
 
@@ -22,6 +23,12 @@ std::unique_ptr<FamilyControl> controlFor(const _Sensor& handle) {
     }
     if (auto* device = dynamic_cast<Tessel::ITessel*>(&sensor)) {
         return std::make_unique<TesselControl>(*device);
+    }
+    if (auto* device = dynamic_cast<Vondra::IVondra*>(&sensor)) {
+        return std::make_unique<VondraControl>(*device);
+    }
+    if (auto* device = dynamic_cast<Vondra2::IVondra2*>(&sensor)) {
+        return std::make_unique<Vondra2Control>(*device);
     }
     if (auto* device = dynamic_cast<DravikDevice*>(&sensor)) {
         return std::make_unique<DravikControl>(*device);

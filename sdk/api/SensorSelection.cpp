@@ -11,6 +11,7 @@
 #include "sdk/api/MorvexAccess.hpp"
 #include "sdk/api/PhotoStimAccess.hpp"
 #include "sdk/api/TesselAccess.hpp"
+#include "sdk/api/VondraAccess.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/core/Uuid.hpp"
 #include "sdk/devices/FamilyFactories.hpp"
@@ -62,12 +63,12 @@ SelectedSensor makeMorvex2(const std::shared_ptr<IBLEDevice>& device, uint8_t, u
 
 SelectedSensor makeVondra(const std::shared_ptr<IBLEDevice>& device, uint8_t, uint8_t family,
                           const ProtocolTiming& timing) {
-    return unbuilt(Devices::makeVondraBLE(device, timing), family);
+    return {std::make_shared<VondraAccess>(Devices::makeVondraBLE(device, timing)), family};
 }
 
 SelectedSensor makeVondra2(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
                            const ProtocolTiming& timing) {
-    return unbuilt(Devices::makeVondra2BLE(device, model, timing), family);
+    return {std::make_shared<Vondra2Access>(Devices::makeVondra2BLE(device, model, timing)), family};
 }
 
 SelectedSensor makeLorrel(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,

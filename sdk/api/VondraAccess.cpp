@@ -1,0 +1,111 @@
+#include "sdk/api/VondraAccess.hpp"
+
+#include <cstddef>
+#include <type_traits>
+
+#include "sdk/api/KestraneDeliveries.hpp"
+#include "sdk/api/VondraDeliveries.hpp"
+
+namespace VexaDevice::Api {
+
+namespace {
+
+using Vondra::IVondra;
+using Vondra2::IVondra2;
+
+// The reads both generations answer alike.
+template <class Device>
+AccessTable<Device> measuringReads() {
+    return AccessTable<Device>{
+        .bytes =
+            {
+                {ByteParameter::FirmwareMode, readOf<uint8_t>(&Device::readFirmwareMode)},
+                {ByteParameter::SamplingFrequency, readOf<uint8_t>(&Device::readSamplingFrequency)},
+                {ByteParameter::DataOffset, readOf<uint8_t>(&Device::readOffset)},
+                {ByteParameter::SamplingFrequencyResist, readOf<uint8_t>(&Device::readSamplingFrequencyResist)},
+                {ByteParameter::AmpMode, readOf<uint8_t>(&Device::readSensorMode)},
+            },
+        .ints = {{IntParameter::BattPower, readOf<int32_t>(&Device::readBattPower)}},
+        .version = readOf<SensorVersion>(&Device::readFirmwareVersion),
+        .intEvents = {{IntEvent::Battery, deliverTo<ValueDelivery<IntValueCallback>>(&Device::batteryEvent)}},
+        .byteEvents = {{ByteEvent::AmpMode, deliverTo<ValueDelivery<ByteValueCallback>>(&Device::ampModeEvent)}},
+    };
+}
+
+const AccessTable<IVondra>& vondraReads() {
+    static const AccessTable<IVondra> table = measuringReads<IVondra>();
+    return table;
+}
+
+const AccessTable<IVondra2>& vondra2Reads() {
+    static const AccessTable<IVondra2> table = [] {
+        AccessTable<IVondra2> reads = measuringReads<IVondra2>();
+        reads.bytes.insert(reads.bytes.end(),
+                           {
+                               {ByteParameter::AccelerometerSens, readOf<uint8_t>(&IVondra2::readAccelerometerSens)},
+                               {ByteParameter::GyroscopeSens, readOf<uint8_t>(&IVondra2::readGyroscopeSens)},
+                               {ByteParameter::SamplingFrequencyMEMS,
+                                readOf<uint8_t>(&IVondra2::readSamplingFrequencyMEMS)},
+                               {ByteParameter::SamplingFrequencyFPG,
+                                readOf<uint8_t>(&IVondra2::readSamplingFrequencyFPG)},
+                               {ByteParameter::IrAmplitude, readOf<uint8_t>(&IVondra2::readIrAmplitude)},
+                               {ByteParameter::RedAmplitude, readOf<uint8_t>(&IVondra2::readRedAmplitude)},
+                           });
+        reads.memsData = deliverTo<MemsDelivery>(&IVondra2::memsEvent, Subscription::Records::Kestrane);
+        reads.fpgData = deliverTo<FpgDelivery>(&IVondra2::fpgEvent);
+        return reads;
+    }();
+    return table;
+}
+
+// The host's record: as many entries of each array as it has channels, and the current.
+template <class HostParam>
+HostParam hostAmplifier(const Vondra::VondraAmplifierParam& param) {
+    HostParam out{};
+    for (size_t channel = 0; channel < std::extent_v<decltype(HostParam::ChMode)>; ++channel) {
+        out.ChMode[channel] = param.signalUse[channel];
+        out.ChFlag[channel] = param.resistUse[channel];
+        out.ChGain[channel] = param.gain[channel];
+    }
+    out.Current = param.current;
+    return out;
+}
+
+}  // namespace
+
+VondraAccess::VondraAccess(std::shared_ptr<IVondra> device) : TableAccess(std::move(device), vondraReads()) {}
+
+OperationResult VondraAccess::readAmplifierVondra(VondraAmplifierParam& out) {
+    Vondra::VondraAmplifierParam param;
+    const auto result = device().readAmplifierParam(param);
+    out = hostAmplifier<VondraAmplifierParam>(param);
+    return result;
+}
+
+Subscription VondraAccess::addSignalVondra(const HostTarget<VondraSignalCallback>& host) {
+    return Subscription::made(subscribeDelivery(device().signalEvent(), VondraSignalDelivery{host}));
+}
+
+Subscription VondraAccess::addResistVondra(const HostTarget<VondraResistCallback>& host) {
+    return Subscription::made(subscribeDelivery(device().resistEvent(), VondraResistDelivery{host}));
+}
+
+Vondra2Access::Vondra2Access(std::shared_ptr<IVondra2> device) : TableAccess(std::move(device), vondra2Reads()) {}
+
+OperationResult Vondra2Access::readAmplifierVondra2(Vondra2AmplifierParam& out) {
+    Vondra2::Vondra2AmplifierParam param;
+    const auto result = device().readAmplifierParam(param);
+    out = hostAmplifier<Vondra2AmplifierParam>(param);
+    return result;
+}
+
+Subscription Vondra2Access::addSignalVondra2(const HostTarget<MorvexSignalCallback>& host) {
+    return Subscription::made(
+        subscribeDelivery(device().signalEvent(), PickedSignalDelivery{host, ElectrodePicker::inOrder()}));
+}
+
+Subscription Vondra2Access::addResistVondra2(const HostTarget<FourChannelResistArrayCallback>& host) {
+    return Subscription::made(subscribeDelivery(device().resistEvent(), FourChannelResistArrayDelivery{host}));
+}
+
+}  // namespace VexaDevice::Api
