@@ -43,8 +43,7 @@ void NoiseBurst::fire(double left, double right) {
     framesLeft_ = kFrames;
 }
 
-void NoiseBurst::addTo(double& left, double& right) {
-    if (framesLeft_ <= 0) return;
+void NoiseBurst::addShare(double& left, double& right) {
     const double envelope = std::sin(framesLeft_ * std::numbers::pi / kFrames);
     left += envelope * left_;
     right += envelope * right_;

@@ -42,9 +42,13 @@ public:
     void fire(double left, double right);
 
     // Adds this frame's share of the burst, if any, to the two samples.
-    void addTo(double& left, double& right);
+    void addTo(double& left, double& right) {
+        if (framesLeft_ > 0) addShare(left, right);
+    }
 
 private:
+    void addShare(double& left, double& right);
+
     double left_ = 0.0;
     double right_ = 0.0;
     int framesLeft_ = 0;

@@ -119,6 +119,9 @@ struct ExperienceEngine::Synthesis {
     StereoSample tonePair(double left, double right, double phaseFactor, const ModeModulation& modulation);
     StereoSample combineMode16(StereoSample tones, StereoSample noise, double left, double right,
                                double carrier, double overlayFrequency);
+    DoublePair overlayPair() const {
+        return sinePair(sineArgument(overlayPhaseA), sineArgument(overlayPhaseB));
+    }
     void triggerAffirmation(std::uint64_t n, double masterVolume);
     void fireAmbience(std::uint64_t n);
     void findAmbienceFrame();
@@ -257,11 +260,14 @@ StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz
     advancePhase(phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
     advancePhase(phaseRight, radiansPerHz * (frequencyRight + vibrato));
 
-    const double sinLeft = sineOfPhase(phaseLeft);
-    const double sinRight = sineOfPhase(phaseRight);
+    const DoublePair toneSines = sinePair(sineArgument(phaseLeft), sineArgument(phaseRight));
+    const DoublePair cosines = sinePair(cosineArgument(phaseLeft), cosineArgument(phaseRight));
     // sin(2x) = 2 sin(x) cos(x)
-    const double harmonicLeft = harmonicLevel * 2.0 * sinLeft * cosineOfPhase(phaseLeft);
-    const double harmonicRight = harmonicLevel * 2.0 * sinRight * cosineOfPhase(phaseRight);
+    const DoublePair harmonics = harmonicLevel * 2.0 * toneSines * cosines;
+    const double sinLeft = toneSines[0];
+    const double sinRight = toneSines[1];
+    const double harmonicLeft = harmonics[0];
+    const double harmonicRight = harmonics[1];
     const double swell = synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sines[kSwell];
     return {(sinLeft + harmonicLeft) * swell, (sinRight + harmonicRight) * swell};
 }
@@ -277,9 +283,9 @@ StereoSample ExperienceEngine::Synthesis::combineMode16(StereoSample tones, Ster
     const double companion = affirmationActive && clipPlaying ? 0.15 * sines[kCompanion] : 0.0;
     advancePhase(overlayPhaseA, radiansPerHz * carrierHz);
     advancePhase(overlayPhaseB, radiansPerHz * overlayHz);
-    return {gate * (tones.left * toneLevel + noise.left * noiseLevel) + companion + 0.6 * sineOfPhase(overlayPhaseA),
-            gate * (tones.right * toneLevel + noise.right * noiseLevel) + companion +
-                0.6 * sineOfPhase(overlayPhaseB)};
+    const DoublePair overlaySines = overlayPair();
+    return {gate * (tones.left * toneLevel + noise.left * noiseLevel) + companion + 0.6 * overlaySines[0],
+            gate * (tones.right * toneLevel + noise.right * noiseLevel) + companion + 0.6 * overlaySines[1]};
 }
 
 void ExperienceEngine::Synthesis::triggerAffirmation(std::uint64_t n, double masterVolume) {
@@ -373,8 +379,9 @@ StereoSample ExperienceEngine::Synthesis::mix(std::uint64_t n, const StagePoint&
         advancePhase(overlayPhaseA, radiansPerHz * carrier);
         advancePhase(overlayPhaseB,
                      radiansPerHz * (overlayFrequency + overlayTone.vibratoDepth * sines[kOverlayVibrato]));
-        out.left += 0.3 * sineOfPhase(overlayPhaseA);
-        out.right += 0.3 * sineOfPhase(overlayPhaseB);
+        const DoublePair overlaySines = overlayPair();
+        out.left += 0.3 * overlaySines[0];
+        out.right += 0.3 * overlaySines[1];
     }
     return out;
 }
