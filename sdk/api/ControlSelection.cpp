@@ -1,5 +1,6 @@
 #include "sdk/api/ControlSelection.hpp"
 
+#include "sdk/api/DravikAccess.hpp"
 #include "sdk/api/DravikControl.hpp"
 #include "sdk/api/Morvex2Control.hpp"
 #include "sdk/api/MorvexBlackControl.hpp"
@@ -29,6 +30,9 @@ std::unique_ptr<FamilyControl> controlFor(const _Sensor& handle) {
     }
     if (auto* device = dynamic_cast<Vondra2::IVondra2*>(&sensor)) {
         return std::make_unique<Vondra2Control>(*device);
+    }
+    if (auto* access = dynamic_cast<DravikAccess*>(&handle.access())) {
+        return std::make_unique<DravikControl>(access->dravikDevice());
     }
     if (auto* device = dynamic_cast<DravikDevice*>(&sensor)) {
         return std::make_unique<DravikControl>(*device);

@@ -4,9 +4,7 @@
 
 namespace VexaDevice::Api {
 
-namespace {
-
-Dravik::DravikAmplifierParam deviceRecord(const DravikAmplifier& amplifier) {
+Dravik::DravikAmplifierParam deviceAmplifier(const DravikAmplifier& amplifier) {
     Dravik::DravikAmplifierParam param;
     param.referentsResist = amplifier.referentFlag ? 1 : 0;
     param.samplingFrequency = amplifier.setting1;
@@ -19,10 +17,8 @@ Dravik::DravikAmplifierParam deviceRecord(const DravikAmplifier& amplifier) {
     return param;
 }
 
-}  // namespace
-
 std::shared_ptr<SignalProcessParam> makeSignalProcessParam(const DravikAmplifier& amplifier, double offset) {
-    return std::make_shared<SignalProcessParam>(deviceRecord(amplifier), offset);
+    return std::make_shared<SignalProcessParam>(deviceAmplifier(amplifier), offset);
 }
 
 size_t parseRawSignal(std::shared_ptr<SignalProcessParam> param, const std::vector<uint8_t>& raw,

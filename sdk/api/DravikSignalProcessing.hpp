@@ -28,6 +28,9 @@ struct DravikParsedResist {
 // The resistance offset (ohms) with which the exports make their parameters.
 inline constexpr double kSignalProcessScale = 1000.0;
 
+// The device's amplifier record; channels beyond the given ones are left at 0.
+Dravik::DravikAmplifierParam deviceAmplifier(const DravikAmplifier& amplifier);
+
 std::shared_ptr<SignalProcessParam> makeSignalProcessParam(const DravikAmplifier& amplifier, double scale);
 
 // Converts the whole packs of `raw`; returns the number of bytes used.

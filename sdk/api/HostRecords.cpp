@@ -16,13 +16,12 @@ double valueAt(const std::vector<double>& values, const std::optional<size_t>& p
     return position && *position < values.size() ? values[*position] : 0.0;
 }
 
-// Keeps each value vector alive in `store` and hands out its data (null when empty).
+}  // namespace
+
 double* keepCopy(std::vector<std::vector<double>>& store, const std::vector<double>& values) {
     store.push_back(values);
     return store.back().empty() ? nullptr : store.back().data();
 }
-
-}  // namespace
 
 ChannelIndexMap channelIndexMap(const std::vector<Sensor::EEGChannelInfo>& channels) {
     ChannelIndexMap map;

@@ -51,6 +51,9 @@ std::vector<MorvexSignalRecord> morvexSignalRecords(const std::vector<Kestrane::
 MorvexResistRecord morvexResistRecord(const Kestrane::_ResistData& resist, const ElectrodePicker& picker);
 FourChannelResistRecord fourChannelResistRecord(const Kestrane::_ResistData& resist, const ElectrodePicker& picker);
 
+// Appends a copy of `values` to `store`; its data, or null when empty.
+double* keepCopy(std::vector<std::vector<double>>& store, const std::vector<double>& values);
+
 // Records whose values live in arrays of their own: the arrays are owned by the batch and
 // live as long as it does.
 class SignalChannelsBatch {

@@ -33,8 +33,9 @@ std::shared_ptr<Sensor::ISensor> sharedDevice(const _Sensor& sensor) {
 
 extern "C" {
 
-// With a photo-stimulator the Dravik device synchronises with it and the two handles are linked.
-// A failed device call changes no link.
+// With a photo-stimulator the Dravik device takes it in place of any other and the two handles
+// are linked; with null the device drops its stimulator and the handles their links. A failed
+// device call changes no link.
 AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallStatus* status) {
     return controlExport(sensor, status, Errors::WriteParameterFailed, [&](FamilyControl& control) {
         DravikDevice* device = control.dravik();
@@ -44,14 +45,11 @@ AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallSta
         if (photoStim != nullptr && !isPhotoStimulator(*photoStim)) {
             return failedWith(kNotAStimulator);
         }
-        // Until the handle can drop its links, a link is made once and never replaced.
-        if (photoStim == nullptr || sensor->linkedStimulator() != nullptr) {
-            return OperationResult::failed(static_cast<int32_t>(Errors::WriteUnsupported.code),
-                                           "The photo-stimulator link of this sensor cannot be changed");
-        }
-        auto result = device->setPhotoStim(sharedDevice(*photoStim));
-        if (result) {
+        auto result = device->setPhotoStim(photoStim != nullptr ? sharedDevice(*photoStim) : nullptr);
+        if (result && photoStim != nullptr) {
             sensor->link(*photoStim);
+        } else if (result) {
+            sensor->unlinkStimulators();
         }
         return result;
     });

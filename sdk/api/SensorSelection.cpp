@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "sdk/api/DravikAccess.hpp"
 #include "sdk/api/Morvex2Access.hpp"
 #include "sdk/api/MorvexBlackAccess.hpp"
 #include "sdk/api/MorvexAccess.hpp"
@@ -78,7 +79,7 @@ SelectedSensor makeLorrel(const std::shared_ptr<IBLEDevice>& device, uint8_t mod
 
 SelectedSensor makeDravik(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
                           const ProtocolTiming& timing) {
-    return unbuilt(Devices::makeDravikBLE(device, model, timing), family);
+    return {std::make_shared<DravikAccess>(Devices::makeDravikBLE(device, model, timing)), family};
 }
 
 SelectedSensor makePhotoStim(const std::shared_ptr<IBLEDevice>& device, uint8_t, uint8_t family,

@@ -29,8 +29,23 @@ void _Sensor::link(_Sensor& stimulator) {
         auto& previous = stimulator.linkedTo_->linkedHandles_;
         previous.erase(std::remove(previous.begin(), previous.end(), &stimulator), previous.end());
     }
+    dropLinkedHandles();
     linkedHandles_.push_back(&stimulator);
     stimulator.linkedTo_ = this;
+}
+
+void _Sensor::unlinkStimulators() {
+    std::unique_lock lock(linkLock());
+    dropLinkedHandles();
+}
+
+void _Sensor::dropLinkedHandles() {
+    for (_Sensor* linked : linkedHandles_) {
+        if (linked != nullptr && linked->linkedTo_ == this) {
+            linked->linkedTo_ = nullptr;
+        }
+    }
+    linkedHandles_.clear();
 }
 
 _Sensor* _Sensor::linkedStimulator() const {
@@ -51,10 +66,5 @@ void _Sensor::unlinkAll() {
         linkedTo_ = nullptr;
     }
     // The handles linked to this one must not reach it once it is gone.
-    for (_Sensor* linked : linkedHandles_) {
-        if (linked != nullptr && linked->linkedTo_ == this) {
-            linked->linkedTo_ = nullptr;
-        }
-    }
-    linkedHandles_.clear();
+    dropLinkedHandles();
 }

@@ -24,13 +24,17 @@ public:
     uint8_t family() const { return family_; }
     uint8_t model() const { return model_; }
 
-    // Links a photo-stimulator handle to this one.
+    // Makes `stimulator` the one photo-stimulator handle linked to this one.
     void link(_Sensor& stimulator);
+    // Drops every photo-stimulator handle linked to this one.
+    void unlinkStimulators();
     // The first photo-stimulator linked to this handle, or null.
     _Sensor* linkedStimulator() const;
 
 private:
     void unlinkAll();
+    // Under the link lock.
+    void dropLinkedHandles();
 
     const std::shared_ptr<VexaDevice::Api::FamilyAccess> access_;
     const uint8_t family_;

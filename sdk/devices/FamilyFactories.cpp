@@ -39,8 +39,17 @@ std::shared_ptr<Sensor::ISensor> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice>,
     refuseUnbuiltFamily();
 }
 
-std::shared_ptr<Sensor::ISensor> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
-    refuseUnbuiltFamily();
+std::shared_ptr<Dravik::DravikBLE> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t,
+                                                 const ProtocolTiming& timing) {
+    Dravik::DravikTiming dravik;
+    dravik.workerWait = timing.workerWait;
+    dravik.writeRetryPause = timing.writeRetryPause;
+    dravik.writeRetries = timing.writeRetries;
+    dravik.replyStep = timing.replyWaitStep;
+    dravik.readAttempts = timing.readAttempts;
+    dravik.pollStep = timing.stimulator.pollStep;
+    dravik.stimulator = timing.stimulator;
+    return Dravik::makeDravikBLE(std::move(device), dravik);
 }
 
 std::shared_ptr<PhotoStim::PhotoStimBLE> makePhotoStimBLE(std::shared_ptr<BLE::IBLEDevice> device,

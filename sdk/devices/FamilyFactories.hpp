@@ -10,6 +10,7 @@
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
+#include "sdk/devices/dravik/DravikBLE.hpp"
 #include "sdk/devices/morvex/MorvexBLE.hpp"
 #include "sdk/devices/photostim/PhotoStimBLE.hpp"
 #include "sdk/devices/tessel/TesselBLE.hpp"
@@ -34,8 +35,10 @@ std::shared_ptr<Vondra2::Vondra2BLE> makeVondra2BLE(std::shared_ptr<BLE::IBLEDev
                                                    const ProtocolTiming& timing);
 std::shared_ptr<Sensor::ISensor> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
                                                const ProtocolTiming& timing);
-std::shared_ptr<Sensor::ISensor> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
-                                               const ProtocolTiming& timing);
+// The model byte does not matter to the Dravik device. Its waits come from `timing` where the
+// families share them (worker, write retries, reply steps, reads, stimulator); the rest are its own.
+std::shared_ptr<Dravik::DravikBLE> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                                 const ProtocolTiming& timing);
 std::shared_ptr<PhotoStim::PhotoStimBLE> makePhotoStimBLE(std::shared_ptr<BLE::IBLEDevice> device,
                                                           const ProtocolTiming& timing);
 

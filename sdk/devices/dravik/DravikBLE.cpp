@@ -19,6 +19,13 @@ DravikBLE::~DravikBLE() { release({"Dravik", true, true}); }
 
 OperationResult DravikBLE::execCommand(const SensorCommand& command) {
     auto& device = protocol();
+    // The stimulator commands without a name of their own.
+    if (command == PhotoStim::SynchroniseCommand) {
+        return device.synchroniseStimulators();
+    }
+    if (command == PhotoStim::ResetCommand) {
+        return device.resetStimulators();
+    }
     switch (command) {
     case SensorCommand::StartSignal: return device.startSignal();
     case SensorCommand::StartResist: return device.startResist();
@@ -31,6 +38,8 @@ OperationResult DravikBLE::execCommand(const SensorCommand& command) {
     case SensorCommand::FileSystemEnable: return device.fileSystemEnable();
     case SensorCommand::FileSystemDisable: return device.fileSystemDisable();
     case SensorCommand::FileSystemStreamClose: return device.fileSystemStreamClose();
+    case SensorCommand::StartPhotoStimulation: return device.startPhotoStimulation();
+    case SensorCommand::StopPhotoStimulation: return device.stopPhotoStimulation();
     default: return OperationResult::failed(0, {});
     }
 }

@@ -84,6 +84,27 @@ public:
     OperationResult readFileSystemDiskInfo(uint64_t& total, uint64_t& free) override {
         return protocol().readFileSystemDiskInfo(total, free);
     }
+    std::shared_ptr<PhotoStim::IPhotoStim> readPhotoStim() override { return protocol().photoStim(); }
+    OperationResult writePhotoStim(std::shared_ptr<PhotoStim::IPhotoStim> stimulator) override {
+        return protocol().writePhotoStim(std::move(stimulator));
+    }
+    OperationResult readBattVoltage(int32_t& out) override { return Devices::give(out, protocol().batteryVoltage()); }
+    OperationResult readStimState(PhotoStim::DevStimulStatus& out) override { return protocol().readStimState(out); }
+    OperationResult readStimPrograms(std::vector<PhotoStim::StimProgram>& out) override {
+        return Devices::give(out, protocol().stimPrograms());
+    }
+    OperationResult writeStimPrograms(const std::vector<PhotoStim::StimProgram>& programs) override {
+        return protocol().writeStimPrograms(programs);
+    }
+    OperationResult readPhotoStimTimeDefer(double& out) override {
+        return Devices::give(out, protocol().photoStimTimeDefer());
+    }
+    OperationResult writePhotoStimTimeDefer(const double& seconds) override {
+        return protocol().writePhotoStimTimeDefer(seconds);
+    }
+    OperationResult readPhotoStimSyncState(PhotoStim::DevStimulSyncStatus& out) override {
+        return protocol().readStimSyncState(out);
+    }
 };
 
 std::shared_ptr<DravikBLE> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice> device, const DravikTiming& timing = {});

@@ -196,7 +196,7 @@ void DravikBleProtocol::setUpChannels() {
     if (!hasMode(acsData_, Notify)) {
         throw rt_exception("ACS Data characteristic must have notify property");
     }
-    pts_ = std::make_unique<PhotoStim::PhotoStimBLEService>(device_, false);
+    pts_ = std::make_unique<PhotoStim::PhotoStimBLEService>(device_, false, timing_.stimulator);
 }
 
 void DravikBleProtocol::fillCapabilities() {
@@ -209,6 +209,12 @@ void DravikBleProtocol::fillCapabilities() {
                    {27, read}, {30, readWrite}, {16, read}, {20, readNotify}, {21, read}, {22, read},
                    {31, read}, {33, readWrite}, {34, read}, {35, read}};
     features_ = {0, 4, 11, 9};
+    if (pts_->isPresent()) {
+        commands_.insert({36, 37, 27, 28});
+        parameters_.insert({{45, readWrite}, {46, readNotify}, {14, readWrite}, {43, readWrite}, {44, readNotify},
+                            {42, readNotify}});
+        features_.insert(7);
+    }
 }
 
 void DravikBleProtocol::setUpStimulator() {

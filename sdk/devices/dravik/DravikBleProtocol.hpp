@@ -33,6 +33,7 @@
 #include "sdk/devices/dravik/DravikResult.hpp"
 #include "sdk/devices/dravik/DravikSignalProcess.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
+#include "sdk/devices/photostim/IPhotoStim.hpp"
 #include "sdk/devices/photostim/PhotoStimBLEService.hpp"
 
 namespace VexaDevice::Dravik {
@@ -59,6 +60,12 @@ struct DravikTiming {
     // Longest waits for the mode the device reports after a stop and after a start.
     std::chrono::milliseconds stopWait{500};
     std::chrono::milliseconds startWait{2000};
+    // Waits of the device's photo-stimulation service.
+    Devices::StimulatorTiming stimulator{};
+    // Longest wait for the device's stimulator to follow the external one into synchronisation.
+    std::chrono::milliseconds syncWait{3000};
+    // Polls (one poll step apart) for the device's stimulator to report a started program.
+    int startPolls = 20;
 };
 
 class DravikBleProtocol : public std::enable_shared_from_this<DravikBleProtocol> {
@@ -138,6 +145,34 @@ public:
     // Marks the next sample set while the amplifier measures; marker 0 sends nothing.
     OperationResult ping(uint8_t marker);
 
+    // The photo-stimulation link: the device's own stimulator (when it has one) and an external
+    // photo-stimulator it synchronises with and starts programs together with. Each command
+    // runs under the command lock; 527 without the own stimulator, 528 without the external one
+    // where both are needed.
+    std::shared_ptr<PhotoStim::IPhotoStim> photoStim() const;
+    // Links `stimulator` (empty: unlinks) in place of the previous one. The linked stimulator
+    // starts at absolute ticks and takes the device's programs; the one it replaces goes back
+    // to relative starts.
+    OperationResult writePhotoStim(std::shared_ptr<PhotoStim::IPhotoStim> stimulator);
+    // Both stimulators synchronised: the external one starts the programs the start deferral
+    // after its present time, and the device's own stimulator at the same tick.
+    OperationResult startPhotoStimulation();
+    // Stops both stimulators; the second is stopped even when the first refuses.
+    OperationResult stopPhotoStimulation();
+    // The device's stimulator synchronises on the external one.
+    OperationResult synchroniseStimulators();
+    // Resets the external stimulator and the device's own.
+    OperationResult resetStimulators();
+    OperationResult readStimState(PhotoStim::DevStimulStatus& out) const;
+    OperationResult readStimSyncState(PhotoStim::DevStimulSyncStatus& out) const;
+    std::vector<PhotoStim::StimProgram> stimPrograms() const { return pts_->programs(); }
+    // To the device's stimulator, then to the external one.
+    OperationResult writeStimPrograms(const std::vector<PhotoStim::StimProgram>& programs);
+    // The delay between the external stimulator's present time and a program start, 0 to 10 s.
+    OperationResult writePhotoStimTimeDefer(double seconds);
+    double photoStimTimeDefer() const;
+    int batteryVoltage() const { return pts_->batteryVoltage(); }
+
     Sensor::CommandSet supportedCommands() const { return commands_; }
     Sensor::ParameterMap supportedParameters() const { return parameters_; }
     Sensor::FeatureSet supportedFeatures() const { return features_; }
@@ -196,6 +231,15 @@ private:
     // Under the command lock: the stop frame until the device reports PowerDown.
     OperationResult stopAmplifier(uint8_t reached, const char* failure);
     OperationResult startSignalLocked();
+
+    // 527 without the device's stimulator, 528 without an external one; else success with the
+    // external one in `external`.
+    OperationResult linkedStimulators(std::shared_ptr<PhotoStim::IPhotoStim>& external) const;
+    // Under the command lock: the synchronisation steps after the external stimulator's reset.
+    OperationResult synchroniseLinked(PhotoStim::IPhotoStim& external);
+    // Polls while `keepWaiting` holds, at most `polls` times; false once the link is lost.
+    template <class Condition>
+    void pollStimulator(int polls, Condition keepWaiting);
 
     void onBattery(const std::vector<uint8_t>& bytes);
     void onData(const std::vector<uint8_t>& bytes);
@@ -289,6 +333,11 @@ private:
     std::atomic<PhotoStim::DevStimulSyncStatus> ptsSyncState_{PhotoStim::DevStimulSyncStatus::NotSynchronised};
     std::shared_ptr<StimStateBus::Callback> ptsStateHandler_;
     std::shared_ptr<StimSyncBus::Callback> ptsSyncHandler_;
+    // The external stimulator; its own lock lets the reads see it while a command runs.
+    mutable std::mutex photoStimLock_;
+    std::shared_ptr<PhotoStim::IPhotoStim> photoStim_;
+    // Ticks between the external stimulator's time and a program start.
+    std::atomic<int32_t> startDeferTicks_{125000};
 
     // Worker-only state.
     Devices::BacklogReader<std::vector<uint8_t>, 128> rawReader_;

@@ -1,6 +1,6 @@
 #pragma once
 // Interface of the Dravik device: the sensor interface, then the event buses, the file system,
-// the reads and the settings, in the family's own order.
+// the reads and the settings, the photo-stimulation link, in the family's own order.
 
 #include <cstdint>
 #include <memory>
@@ -62,6 +62,17 @@ public:
     virtual OperationResult readAmplifierParam(DravikAmplifierParam& out) = 0;
     virtual OperationResult writeAmplifierParam(const DravikAmplifierParam& param) = 0;
     virtual OperationResult readFileSystemDiskInfo(uint64_t& total, uint64_t& free) = 0;
+    virtual std::shared_ptr<PhotoStim::IPhotoStim> readPhotoStim() = 0;
+    // An empty stimulator unlinks the present one.
+    virtual OperationResult writePhotoStim(std::shared_ptr<PhotoStim::IPhotoStim> stimulator) = 0;
+    virtual OperationResult readBattVoltage(int32_t& out) = 0;
+    virtual OperationResult readStimState(PhotoStim::DevStimulStatus& out) = 0;
+    virtual OperationResult readStimPrograms(std::vector<PhotoStim::StimProgram>& out) = 0;
+    virtual OperationResult writeStimPrograms(const std::vector<PhotoStim::StimProgram>& programs) = 0;
+    // Seconds.
+    virtual OperationResult readPhotoStimTimeDefer(double& out) = 0;
+    virtual OperationResult writePhotoStimTimeDefer(const double& seconds) = 0;
+    virtual OperationResult readPhotoStimSyncState(PhotoStim::DevStimulSyncStatus& out) = 0;
 };
 
 }  // namespace VexaDevice::Dravik

@@ -17,6 +17,10 @@
 
 namespace VexaDevice::PhotoStim {
 
+// The sensor commands of the stimulator that have no name of their own.
+inline constexpr auto SynchroniseCommand = static_cast<Sensor::SensorCommand>(36);
+inline constexpr auto ResetCommand = static_cast<Sensor::SensorCommand>(37);
+
 class IPhotoStim : public Sensor::ISensor {
 public:
     virtual std::weak_ptr<Utility::EventBus<int>> batteryEvent() = 0;

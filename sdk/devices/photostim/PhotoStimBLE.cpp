@@ -1,11 +1,7 @@
 #include "sdk/devices/photostim/PhotoStimBLE.hpp"
 
-#include <cmath>
 #include <stdexcept>
 
-#include <fmt/format.h>
-
-#include "sdk/core/DeviceError.hpp"
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/morvex/MorvexGatt.hpp"
@@ -17,7 +13,6 @@ using Sensor::SensorCommand;
 namespace {
 
 constexpr uint8_t FirmwareMode = 1;
-constexpr int MaxTimeDeferSeconds = 10;
 
 // Builds the protocol; every failure, the library's own included, reaches the device's
 // creation failure as a standard error ("Cannot create PhotoStimBLE BLE Device: <cause>").
@@ -119,13 +114,11 @@ OperationResult PhotoStimBLE::readTimeDefer(double& out)
 
 OperationResult PhotoStimBLE::writeTimeDefer(const double& seconds)
 {
-    // A value that is not a number is out of range too.
-    if (!(seconds >= 0 && seconds <= MaxTimeDeferSeconds))
-        return OperationResult::failed(
-            Utility::kErrWrongParamValue,
-            fmt::format("The maximum time must not exceed {} seconds or be negative", MaxTimeDeferSeconds));
-    timeDeferTicks_ = static_cast<int32_t>(std::trunc(TicksPerSecond * seconds));
-    return OperationResult::done();
+    int32_t ticks = 0;
+    const OperationResult result = deferTicks(seconds, ticks);
+    if (result)
+        timeDeferTicks_ = ticks;
+    return result;
 }
 
 OperationResult PhotoStimBLE::readSyncState(DevStimulSyncStatus& out)

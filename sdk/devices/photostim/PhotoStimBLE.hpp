@@ -14,10 +14,6 @@
 
 namespace VexaDevice::PhotoStim {
 
-// The sensor commands of the stimulator that have no name of their own.
-inline constexpr auto SynchroniseCommand = static_cast<Sensor::SensorCommand>(36);
-inline constexpr auto ResetCommand = static_cast<Sensor::SensorCommand>(37);
-
 class PhotoStimBLE final : public Devices::FamilyDevice<IPhotoStim, PhotoStimBleProtocol> {
 public:
     // Throws std::runtime_error "Cannot create PhotoStimBLE BLE Device: ..." when the device

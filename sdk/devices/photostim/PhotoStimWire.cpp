@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include <fmt/format.h>
+
 #include "sdk/core/DeviceError.hpp"
 
 namespace VexaDevice::PhotoStim {
@@ -170,6 +172,17 @@ std::vector<uint8_t> startFrame(uint32_t tick)
 {
     return {Command::Start, static_cast<uint8_t>(tick), static_cast<uint8_t>(tick >> 8),
             static_cast<uint8_t>(tick >> 16), static_cast<uint8_t>(tick >> 24)};
+}
+
+OperationResult deferTicks(double seconds, int32_t& ticks)
+{
+    constexpr int MaxDeferSeconds = 10;
+    if (!(seconds >= 0 && seconds <= MaxDeferSeconds))
+        return OperationResult::failed(
+            Utility::kErrWrongParamValue,
+            fmt::format("The maximum time must not exceed {} seconds or be negative", MaxDeferSeconds));
+    ticks = static_cast<int32_t>(std::trunc(TicksPerSecond * seconds));
+    return OperationResult::done();
 }
 
 }  // namespace VexaDevice::PhotoStim

@@ -130,4 +130,8 @@ inline constexpr uint8_t Stop = 5;
 // [4, t0, t1, t2, t3]: start the program list at stimulator time `tick`.
 std::vector<uint8_t> startFrame(uint32_t tick);
 
+// The start deferral of a stimulator in ticks, from 0 to 10 seconds (truncated toward zero);
+// 517 for anything else, a value that is not a number included.
+OperationResult deferTicks(double seconds, int32_t& ticks);
+
 }  // namespace VexaDevice::PhotoStim

@@ -84,3 +84,9 @@ TEST_F(CreationFailures, ATesselServiceWithoutItsCharacteristics) {
     // Any accepted family reaches the Tessel class through its services.
     expectFailure(record(SensorFamilyLorrel, "C0:FF:EE:00:00:25"), 108, "Rx Channel cannot be null.");
 }
+
+TEST_F(CreationFailures, ADravikWithoutItsServicesNamesWhatIsMissing) {
+    auto device = radio->addPeripheral(0xC0FFEE000026, "Dravik");
+    device->addService(parseUuid("7E400001-B534-F393-68A9-E50E24DC7297"));
+    expectFailure(record(SensorFamilyDravik, "C0:FF:EE:00:00:26"), 108, "DeviceInfo Service cannot be empty.");
+}

@@ -72,6 +72,23 @@ private:
     std::vector<std::thread::id> threads_;
 };
 
+// A host function for one-byte values (states, modes) and one for int32 values.
+struct ByteValueCalls : Calls<uint8_t> {
+    static void receive(_Sensor*, uint8_t value, void* user) { static_cast<ByteValueCalls*>(user)->add(value); }
+};
+struct IntValueCalls : Calls<int32_t> {
+    static void receive(_Sensor*, int32_t value, void* user) { static_cast<IntValueCalls*>(user)->add(value); }
+};
+
+// Waits until the newest value the host function received is `value`.
+template <class Event>
+bool lastIs(Calls<Event>& calls, Event value) {
+    return eventually([&] {
+        const auto events = calls.events();
+        return !events.empty() && events.back() == value;
+    });
+}
+
 struct HostLibrary : ::testing::Test {
     std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
     VexaSim::SimRadioInstallation installed{radio};

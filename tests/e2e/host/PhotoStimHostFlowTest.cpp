@@ -19,22 +19,6 @@ constexpr int32_t kStopPhotoStimulation = 28;
 constexpr int32_t kSynchronise = 36;
 constexpr int32_t kReset = 37;
 
-struct ByteCalls : Calls<uint8_t> {
-    static void receive(_Sensor*, uint8_t value, void* user) { static_cast<ByteCalls*>(user)->add(value); }
-};
-
-struct IntCalls : Calls<int32_t> {
-    static void receive(_Sensor*, int32_t value, void* user) { static_cast<IntCalls*>(user)->add(value); }
-};
-
-template <class Event>
-bool lastIs(Calls<Event>& calls, Event value) {
-    return eventually([&] {
-        const auto events = calls.events();
-        return !events.empty() && events.back() == value;
-    });
-}
-
 struct PhotoStimHost : SensorHost {
     std::shared_ptr<VexaSim::PhotoStimPeer> peer = VexaSim::PhotoStimPeer::attach(*radio, kAddress);
 
@@ -110,15 +94,15 @@ TEST_F(PhotoStimHost, ProgramsAreWrittenQuantisedAndRefusedWithTheirParameter) {
 }
 
 TEST_F(PhotoStimHost, SynchronisingAndRunningAProgramReachTheCallbacks) {
-    ByteCalls states;
-    ByteCalls syncs;
-    IntCalls voltages;
+    ByteValueCalls states;
+    ByteValueCalls syncs;
+    IntValueCalls voltages;
     CallbackHandle* stateHandle = nullptr;
     CallbackHandle* syncHandle = nullptr;
     CallbackHandle* voltageHandle = nullptr;
-    ASSERT_EQ(addStimModeCallback(sensor, ByteCalls::receive, &stateHandle, &states, &status), 1) << status.ErrorMsg;
-    ASSERT_EQ(addPhotoStimSyncStateCallback(sensor, ByteCalls::receive, &syncHandle, &syncs, &status), 1);
-    ASSERT_EQ(addBatteryVoltageCallback(sensor, IntCalls::receive, &voltageHandle, &voltages, &status), 1);
+    ASSERT_EQ(addStimModeCallback(sensor, ByteValueCalls::receive, &stateHandle, &states, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(addPhotoStimSyncStateCallback(sensor, ByteValueCalls::receive, &syncHandle, &syncs, &status), 1);
+    ASSERT_EQ(addBatteryVoltageCallback(sensor, IntValueCalls::receive, &voltageHandle, &voltages, &status), 1);
 
     EXPECT_EQ(execCommandSensor(sensor, kStartPhotoStimulation, &status), 0);
     EXPECT_EQ(status.Error, 513u);
