@@ -182,11 +182,14 @@ TEST(SensorLinks, FreeingEitherSideOfALinkLeavesNoDanglingPointer) {
     auto* second = new _Sensor(std::make_shared<TestFamily>(), 21, 0);
     dravik->link(*first);
     dravik->link(*second);
-    EXPECT_EQ(readPhotoStimDravik(dravik), first);
+    EXPECT_EQ(readPhotoStimDravik(dravik), second) << "a new link replaces the one before";
     EXPECT_EQ(readPhotoStimDravik(first), nullptr) << "only a Dravik handle has stimulators";
 
     freeSensor(first);
     EXPECT_EQ(readPhotoStimDravik(dravik), second);
+    dravik->unlinkStimulators();
+    EXPECT_EQ(readPhotoStimDravik(dravik), nullptr);
+    dravik->link(*second);
     // The Dravik handle goes first: the stimulator no longer points at it (ASan would see it).
     freeSensor(dravik);
     freeSensor(second);
