@@ -2,6 +2,7 @@
 
 #include "sdk/api/DravikAccess.hpp"
 #include "sdk/api/DravikControl.hpp"
+#include "sdk/api/LorrelControl.hpp"
 #include "sdk/api/Morvex2Control.hpp"
 #include "sdk/api/MorvexBlackControl.hpp"
 #include "sdk/api/MorvexControl.hpp"
@@ -21,6 +22,9 @@ std::unique_ptr<FamilyControl> controlFor(const _Sensor& handle) {
     }
     if (auto* device = dynamic_cast<Morvex::IMorvex*>(&sensor)) {
         return std::make_unique<MorvexControl>(*device);
+    }
+    if (auto* device = dynamic_cast<Lorrel::ILorrel*>(&sensor)) {
+        return std::make_unique<LorrelControl>(*device);
     }
     if (auto* device = dynamic_cast<Tessel::ITessel*>(&sensor)) {
         return std::make_unique<TesselControl>(*device);

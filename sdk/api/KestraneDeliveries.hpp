@@ -39,6 +39,22 @@ struct PickedResistDelivery {
     }
 };
 
+// Kestrane resistance as four-channel records, one call per record.
+struct FourChannelResistDelivery {
+    HostTarget<FourChannelResistCallback> host;
+    ElectrodePicker picker;
+
+    void operator()(const std::vector<Kestrane::_ResistData>& resist) const {
+        if (host.function == nullptr) {
+            return;
+        }
+        for (const auto& sample : resist) {
+            auto record = fourChannelResistRecord(sample, picker);
+            host.function(host.sensor, &record, host.userData);
+        }
+    }
+};
+
 struct SignalChannelsDelivery {
     HostTarget<SignalChannelsCallback> host;
 

@@ -2,14 +2,9 @@
 
 #include "sdk/api/HostDelivery.hpp"
 #include "sdk/api/KestraneDeliveries.hpp"
+#include "sdk/api/WrenletAmplifierForm.hpp"
 
 namespace VexaDevice::Api {
-
-namespace {
-
-constexpr size_t kChannels = 4;
-
-}  // namespace
 
 MorvexBlackAccess::MorvexBlackAccess(std::shared_ptr<MorvexBlack::IMorvex> device, uint8_t model)
     : FamilyAccess(device), device_(std::move(device)), model_(model) {}
@@ -69,24 +64,14 @@ OperationResult MorvexBlackAccess::readAmplifierMorvex2(Morvex2AmplifierParam& o
     }
     Kestrane::WrenletAmplifierParam param;
     const auto result = device_->readAmplifierParam(param);
-    for (size_t channel = 0; channel < kChannels; ++channel) {
-        out.ChMode[channel] = param.signalEnabled[channel] != 0 ? 1 : 0;
-        out.ChFlag[channel] = param.resistEnabled[channel] != 0 ? 1 : 0;
-        out.ChGain[channel] = param.gain[channel];
-    }
-    out.Current = param.current;
+    copyToHost(param, out);
     return result;
 }
 
 OperationResult MorvexBlackAccess::readAmplifierWrenlet(WrenletAmplifierParam& out) {
     Kestrane::WrenletAmplifierParam param;
     const auto result = device_->readAmplifierParam(param);
-    for (size_t channel = 0; channel < kChannels; ++channel) {
-        out.ChMode[channel] = param.signalEnabled[channel] != 0 ? 1 : 0;
-        out.ChFlag[channel] = param.resistEnabled[channel] != 0 ? 1 : 0;
-        out.ChGain[channel] = param.gain[channel];
-    }
-    out.Current = param.current;
+    copyToHost(param, out);
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "sdk/api/DravikAccess.hpp"
+#include "sdk/api/LorrelAccess.hpp"
 #include "sdk/api/Morvex2Access.hpp"
 #include "sdk/api/MorvexBlackAccess.hpp"
 #include "sdk/api/MorvexAccess.hpp"
@@ -74,7 +75,7 @@ SelectedSensor makeVondra2(const std::shared_ptr<IBLEDevice>& device, uint8_t mo
 
 SelectedSensor makeLorrel(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,
                           const ProtocolTiming& timing) {
-    return unbuilt(Devices::makeLorrelBLE(device, model, timing), family);
+    return {std::make_shared<LorrelAccess>(Devices::makeLorrelBLE(device, model, timing)), family};
 }
 
 SelectedSensor makeDravik(const std::shared_ptr<IBLEDevice>& device, uint8_t model, uint8_t family,

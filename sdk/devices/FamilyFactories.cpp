@@ -35,8 +35,9 @@ std::shared_ptr<Vondra2::Vondra2BLE> makeVondra2BLE(std::shared_ptr<BLE::IBLEDev
     return std::make_shared<Vondra2::Vondra2BLE>(std::move(device), model, timing);
 }
 
-std::shared_ptr<Sensor::ISensor> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice>, uint8_t, const ProtocolTiming&) {
-    refuseUnbuiltFamily();
+std::shared_ptr<Lorrel::LorrelBLE> makeLorrelBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model,
+                                                 const ProtocolTiming& timing) {
+    return std::make_shared<Lorrel::LorrelBLE>(std::move(device), model, timing);
 }
 
 std::shared_ptr<Dravik::DravikBLE> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t,

@@ -8,17 +8,12 @@
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/PackSplitter.hpp"
-#include "sdk/devices/common/StreamCapabilities.hpp"
 #include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
 
 namespace VexaDevice::MorvexBlack {
 
 using Kestrane::PackParams;
-using Sensor::SensorCommand;
-using Sensor::SensorParamAccess;
-using Sensor::SensorParameter;
-using Sensor::toInt;
 using Utility::formatKspDeviceError;
 using Utility::rt_exception;
 
@@ -29,8 +24,6 @@ constexpr int StatusRingCapacity = 32;
 // Sampling-frequency codes of the streams that have a fixed rate.
 constexpr uint8_t MotionRateCode = 4;
 constexpr uint8_t FpgRateCode = 6;
-constexpr int32_t SignalFeature = 0;
-constexpr int32_t ResistFeature = 4;
 
 const char* const ProtocolName = "Morvex Black BLE Protocol";
 const char* const UnknownCreationFailure = "Failed create Cannot create Morvex Black BLE Protocol.";
@@ -152,28 +145,7 @@ void MorvexBleProtocol::setUpGatt()
 
 void MorvexBleProtocol::fillCapabilities()
 {
-    const int32_t read = toInt(SensorParamAccess::Read);
-    const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
-    Devices::Capabilities offered{
-        {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal), toInt(SensorCommand::StartResist),
-         toInt(SensorCommand::StopResist), toInt(SensorCommand::Idle), toInt(SensorCommand::PowerDown)},
-        {{toInt(SensorParameter::Name), read},
-         {toInt(SensorParameter::State), readNotify},
-         {toInt(SensorParameter::Address), read},
-         {toInt(SensorParameter::SerialNumber), read},
-         {toInt(SensorParameter::FirmwareMode), read},
-         {toInt(SensorParameter::SamplingFrequency), read},
-         {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
-         {toInt(SensorParameter::Offset), read},
-         {toInt(SensorParameter::FirmwareVersion), read},
-         {toInt(SensorParameter::BattPower), readNotify},
-         {toInt(SensorParameter::SensorMode), read},
-         {toInt(SensorParameter::SensorFamily), read}},
-        {SignalFeature, ResistFeature}};
-    if (motion_)
-        Devices::addMotionStream(offered);
-    if (fpg_)
-        Devices::addFpgStream(offered);
+    Devices::Capabilities offered = Kestrane::Headband::capabilities(motion_ != nullptr, fpg_ != nullptr);
     commands_ = std::move(offered.commands);
     parameters_ = std::move(offered.parameters);
     features_ = std::move(offered.features);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sdk/core/DeviceVersion.hpp"
+#include "sdk/devices/kestrane/HeadbandWire.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 
@@ -20,13 +21,27 @@ using Kestrane::DevAmpStatus;
 inline constexpr const char* GattSuffix = "90";
 // First model byte of the device-information record: 'G'.
 inline constexpr uint8_t ModelCode = 71;
-inline constexpr uint32_t ChannelCount = 4;
-inline constexpr int32_t SamplingRateHz = 250;
-// Gain index the amplifier starts with (factor 6).
-inline constexpr uint8_t DefaultGainIndex = 4;
-inline constexpr uint8_t MaxGainIndex = 6;
-// A motion or photoplethysmogram code the device does not have.
-inline constexpr uint8_t NoCode = 0xFF;
+// The signal, resistance, motion and photoplethysmogram packs, the frames and the offer of the
+// older four-channel headbands.
+using Kestrane::Headband::ChannelCount;
+using Kestrane::Headband::DefaultGainIndex;
+using Kestrane::Headband::MaxGainIndex;
+using Kestrane::Headband::NoCode;
+using Kestrane::Headband::SamplingRateHz;
+using Kestrane::Headband::amplifierBusy;
+using Kestrane::Headband::fpgFrame;
+using Kestrane::Headband::fpgParams;
+using Kestrane::Headband::idleFrame;
+using Kestrane::Headband::motionFrame;
+using Kestrane::Headband::motionParams;
+using Kestrane::Headband::pingFrame;
+using Kestrane::Headband::powerDownFrame;
+using Kestrane::Headband::resistModeSignalParams;
+using Kestrane::Headband::resistParams;
+using Kestrane::Headband::samplingFrequencyCode;
+using Kestrane::Headband::signalParams;
+using Kestrane::Headband::startResistFrame;
+using Kestrane::Headband::startSignalFrame;
 
 // One status unit: device mode, error code of the last command (0 none), battery level, and a
 // byte the protocol does not use.
@@ -49,32 +64,6 @@ struct OpCmdRes {
 
 // Modes that measure: signal, resistance, both.
 bool isMeasuringMode(uint8_t mode);
-// Modes in which the amplifier cannot be set: the measuring ones and the device's test mode 6.
-bool amplifierBusy(uint8_t mode);
-
-// Command frames.
-std::vector<uint8_t> powerDownFrame();
-std::vector<uint8_t> idleFrame();
-// 03 and the gain code of `gainIndex` once per channel.
-std::vector<uint8_t> startSignalFrame(uint8_t gainIndex);
-// 04 and the probe gain code 30 once per channel.
-std::vector<uint8_t> startResistFrame();
-// 07 (motion) or 08 (photoplethysmogram) and one byte: bit 7 start, bits 5-3 code1, bits 2-0 code2.
-std::vector<uint8_t> motionFrame(const Kestrane::PackParams& params, bool start);
-std::vector<uint8_t> fpgFrame(const Kestrane::PackParams& params, bool start);
-// 06 and the low byte of the value.
-std::vector<uint8_t> pingFrame(int32_t value);
-
-// Converter parameters of the device's packs.
-Kestrane::SignalParams signalParams(uint8_t gainIndex);
-// The signal as it is read while the device measures resistance (gain factor 3 on every channel).
-Kestrane::SignalParams resistModeSignalParams();
-Kestrane::ResistParams resistParams();
-Kestrane::PackParams motionParams();
-Kestrane::PackParams fpgParams();
-
-// Sampling-frequency code of a rate: 125 Hz -> 3 ... 8000 Hz -> 9, 255 otherwise.
-uint8_t samplingFrequencyCode(int32_t hertz);
 
 // Throws rt_exception "Device unsupported. ..." for a device that is no MorvexBlack device of a
 // known version.

@@ -4,10 +4,9 @@
 // the peer serialises access.
 //
 // A status is [mode, error of the last command, battery, 0]; mode frames are answered with one,
-// the motion, photoplethysmogram and ping frames with none. In signal mode the device streams
-// 106-byte signal packs of a known sawtooth; in resistance mode the same packs carry its
-// resistance windows: 64 records per channel, channel 0 first, the first record marked 0xAA, and
-// in records 24-31 of its channel a level that the probe current makes across that electrode.
+// the motion, photoplethysmogram and ping frames with none. It streams the packs of the older
+// four-channel headbands (HeadbandPacks): the signal in signal mode, the resistance windows in
+// resistance mode.
 
 #include <array>
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "sim/peers/common/DeviceInformationPeer.hpp"
+#include "sim/peers/kestrane/HeadbandDevice.hpp"
 
 namespace VexaSim {
 
@@ -31,12 +31,11 @@ struct MorvexBlackPeerSettings {
 
 class MorvexBlackPeerModel {
 public:
-    static constexpr uint8_t Accepted = 0;
-    static constexpr uint8_t WrongParameter = 1;
-    static constexpr uint8_t NotSupported = 2;
-    static constexpr uint32_t Channels = 4;
-    static constexpr uint32_t RecordsPerPack = 8;
-    static constexpr uint32_t WindowRecords = 64 * Channels;
+    static constexpr uint8_t Accepted = HeadbandDevice::Accepted;
+    static constexpr uint8_t WrongParameter = HeadbandDevice::WrongParameter;
+    static constexpr uint8_t NotSupported = HeadbandDevice::NotSupported;
+    static constexpr uint32_t Channels = HeadbandPacks::Channels;
+    static constexpr uint32_t WindowRecords = HeadbandPacks::WindowRecords;
 
     explicit MorvexBlackPeerModel(MorvexBlackPeerSettings settings);
 
@@ -45,22 +44,18 @@ public:
     std::vector<uint8_t> statusValue() const;
 
     // The next pack of each running stream (empty when the stream is off).
-    struct Packs {
-        std::vector<uint8_t> signal;
-        std::vector<uint8_t> motion;
-        std::vector<uint8_t> fpg;
-    };
-    Packs nextPacks();
+    using Packs = HeadbandDevice::Packs;
+    Packs nextPacks() { return device_.nextPacks(); }
 
     // Raw signal count of a resistance window's probe level across `ohms`.
-    static int64_t probeCount(double ohms);
+    static int64_t probeCount(double ohms) { return HeadbandPacks::probeCount(ohms); }
 
-    uint8_t mode() const { return mode_; }
-    bool motionRunning() const { return motionRunning_; }
-    bool fpgRunning() const { return fpgRunning_; }
-    uint8_t motionByte() const { return motionByte_; }
-    uint8_t fpgByte() const { return fpgByte_; }
-    const std::vector<uint8_t>& gainCodes() const { return gainCodes_; }
+    uint8_t mode() const { return device_.mode(); }
+    bool motionRunning() const { return device_.motionRunning(); }
+    bool fpgRunning() const { return device_.fpgRunning(); }
+    uint8_t motionByte() const { return device_.motionByte(); }
+    uint8_t fpgByte() const { return device_.fpgByte(); }
+    const std::vector<uint8_t>& gainCodes() const { return device_.gainCodes(); }
     const std::vector<std::vector<uint8_t>>& pings() const { return pings_; }
     const MorvexBlackPeerSettings& settings() const { return settings_; }
 
@@ -74,25 +69,12 @@ public:
     void setStaleFirst(bool staleFirst) { staleFirst_ = staleFirst; }
 
 private:
-    uint8_t carryOut(const std::vector<uint8_t>& frame);
     bool takeStreamFrame(const std::vector<uint8_t>& frame);
-    std::vector<uint8_t> signalPack();
-    std::vector<uint8_t> motionPack();
-    std::vector<uint8_t> fpgPack();
 
     MorvexBlackPeerSettings settings_;
-    uint8_t mode_;
+    HeadbandDevice device_;
     uint8_t error_ = Accepted;
-    bool motionRunning_ = false;
-    bool fpgRunning_ = false;
-    uint8_t motionByte_ = 0;
-    uint8_t fpgByte_ = 0;
-    std::vector<uint8_t> gainCodes_;
     std::vector<std::vector<uint8_t>> pings_;
-    uint32_t signalRecords_ = 0;
-    uint32_t resistRecords_ = 0;
-    uint32_t motionRecords_ = 0;
-    uint32_t fpgRecords_ = 0;
     bool silent_ = false;
     uint8_t refusal_ = 0;
     bool ignoring_ = false;

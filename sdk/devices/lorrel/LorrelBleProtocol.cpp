@@ -1,0 +1,359 @@
+#include "sdk/devices/lorrel/LorrelBleProtocol.hpp"
+
+#include <string>
+
+#include "sdk/core/DeviceError.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
+#include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/CreationFailure.hpp"
+#include "sdk/devices/common/StreamCodeLimits.hpp"
+#include "sdk/devices/kestrane/KestraneGatt.hpp"
+
+namespace VexaDevice::Lorrel {
+
+using Kestrane::PackParams;
+using Utility::formatKspDeviceError;
+using Utility::rt_exception;
+
+namespace {
+
+constexpr size_t BusCapacity = 2048;
+
+const char* const ProtocolName = "Lorrel Black BLE Protocol";
+const char* const UnknownCreationFailure = "Failed create Cannot create Lorrel Black BLE Protocol.";
+
+}  // namespace
+
+const LorrelBleProtocol::StreamCommand LorrelBleProtocol::MotionStream{&Headband::motionFrame, "StartMEMS", "StopMEMS"};
+const LorrelBleProtocol::StreamCommand LorrelBleProtocol::FpgStream{&Headband::fpgFrame, "StartFPG", "StopFPG"};
+
+std::shared_ptr<LorrelBleProtocol> LorrelBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
+                                                             BLE::ServiceChannels deviceInformation,
+                                                             const Devices::ProtocolTiming& timing)
+{
+    std::shared_ptr<LorrelBleProtocol> protocol(
+        new LorrelBleProtocol(std::move(device), std::move(deviceInformation), timing));
+    protocol->start();
+    return protocol;
+}
+
+LorrelBleProtocol::LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
+                                     const Devices::ProtocolTiming& timing)
+    : timing_(timing),
+      device_(std::move(device)),
+      deviceInformation_(std::move(deviceInformation)),
+      motionParams_(Headband::motionParams()),
+      fpgParams_(Headband::fpgParams()),
+      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
+      modeBus_(std::make_shared<ModeBus>(BusCapacity)),
+      signalBus_(std::make_shared<SignalBus>(BusCapacity)),
+      resistBus_(std::make_shared<ResistBus>(BusCapacity)),
+      motionBus_(std::make_shared<MotionBus>(BusCapacity)),
+      fpgBus_(std::make_shared<FpgBus>(BusCapacity)),
+      worker_(timing.workerWait)
+{
+}
+
+LorrelBleProtocol::~LorrelBleProtocol()
+{
+    stop();
+}
+
+void LorrelBleProtocol::start()
+{
+    try {
+        if (deviceInformation_.empty())
+            throw rt_exception("DeviceInfo Service cannot be empty.");
+        if (!device_)
+            throw rt_exception("BLE device cannot be null.");
+        readDeviceInformation();
+        setUpGatt();
+        link_->readStatus();
+        Devices::Capabilities offered = Headband::capabilities(motion_ != nullptr, fpg_ != nullptr);
+        commands_ = std::move(offered.commands);
+        parameters_ = std::move(offered.parameters);
+        features_ = std::move(offered.features);
+        link_->listen();
+        worker_.startFor(std::weak_ptr<LorrelBleProtocol>(weak_from_this()), &LorrelBleProtocol::workerPass);
+        bringToRest();
+    } catch (...) {
+        stop();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName, UnknownCreationFailure);
+    }
+}
+
+void LorrelBleProtocol::stop()
+{
+    if (link_) {
+        link_->markLinkLost();
+        link_->stopListening();
+    }
+    worker_.stop();
+}
+
+void LorrelBleProtocol::readDeviceInformation()
+{
+    DeviceVersion version;
+    const bool cancel = link_ && link_->isLinkLost();
+    Utility::readDeviceInfo(deviceInformation_, version, &cancel);
+    version_.set(version);
+    if (link_)
+        link_->setDeviceName(version.serialText());
+}
+
+void LorrelBleProtocol::setUpGatt()
+{
+    const DeviceVersion version = version_.get();
+    Headband::checkDeviceVersion(version, FamilyCode);
+    const Kestrane::KestraneGattChannels found =
+        Kestrane::findKestraneChannels(device_->getChannelMap(), GattSuffix, false);
+    link_ = std::make_unique<Devices::StatusCommandLink>(found.status, found.command, worker_.wakeup(), timing_);
+    link_->setDeviceName(version.serialText());
+    const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
+    signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, Headband::signalParams(gainIndex_), wake, 0);
+    if (found.motion)
+        motion_ = std::make_shared<Kestrane::BLEIMUChannel>(found.motion, motionParams_.get(), wake, 0);
+    if (found.fpg)
+        fpg_ = std::make_shared<Kestrane::BLEFPGChannel>(found.fpg, fpgParams_.get(), wake, 0);
+}
+
+void LorrelBleProtocol::bringToRest()
+{
+    if (Kestrane::isMeasuring(link_->mode()))
+        powerDown();
+    if (fpg_)
+        stopFPG();
+    if (motion_)
+        stopMEMS();
+}
+
+OperationResult LorrelBleProtocol::modeCommand(uint8_t mode, const std::vector<uint8_t>& frame, bool mustReach,
+                                               void (LorrelBleProtocol::*accepted)())
+{
+    std::unique_lock lock(commandLock_);
+    if (link_->mode() == mode)
+        return OperationResult::done();
+    const Devices::CommandReply reply = link_->exchangeCommand(frame);
+    if (reply.code != 0)
+        return formatKspDeviceError(reply.code);
+    // A start that the device acknowledged without streaming has not started anything.
+    if (mustReach && reply.mode != mode)
+        return OperationResult::failed(Utility::kErrDataSend, "The device did not enter the mode [" +
+                                                                  std::to_string(mode) + "], it reports [" +
+                                                                  std::to_string(reply.mode) + "]");
+    (this->*accepted)();
+    return OperationResult::done();
+}
+
+void LorrelBleProtocol::streamNone()
+{
+    signal_->stopNotifyIfStarted();
+}
+
+void LorrelBleProtocol::streamSignal()
+{
+    signal_->setConverterParams(Headband::signalParams(gainIndex_));
+    signal_->startNotifyIfStopped();
+}
+
+void LorrelBleProtocol::streamResist()
+{
+    // The protocol's gain stays as it is: only the signal read in resistance mode is scaled so.
+    signal_->setConverterParams(Headband::resistModeSignalParams());
+    signal_->startNotifyIfStopped();
+}
+
+OperationResult LorrelBleProtocol::powerDown()
+{
+    return modeCommand(PowerDownMode, Headband::powerDownFrame(), false, &LorrelBleProtocol::streamNone);
+}
+
+OperationResult LorrelBleProtocol::setIdle()
+{
+    return modeCommand(IdleMode, Headband::idleFrame(), false, &LorrelBleProtocol::streamNone);
+}
+
+OperationResult LorrelBleProtocol::startSignal()
+{
+    return modeCommand(SignalMode, Headband::startSignalFrame(gainIndex_), true, &LorrelBleProtocol::streamSignal);
+}
+
+OperationResult LorrelBleProtocol::startResist()
+{
+    return modeCommand(ResistMode, Headband::startResistFrame(), true, &LorrelBleProtocol::streamResist);
+}
+
+template <class Channel>
+OperationResult LorrelBleProtocol::streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                                 const PackParams& params, bool on)
+{
+    if (!channel)
+        return OperationResult::failed(Utility::kErrUnsupportedCommand, on ? command.startName : command.stopName);
+    const Devices::CommandReply reply = link_->exchangeCommand(command.frame(params, on));
+    if (reply.code == 0) {
+        if (on)
+            channel->startNotifyIfStopped();
+        else
+            channel->stopNotifyIfStarted();
+    }
+    return formatKspDeviceError(reply.code);
+}
+
+OperationResult LorrelBleProtocol::startMEMS()
+{
+    std::unique_lock lock(commandLock_);
+    return streamCommand(motion_, MotionStream, motionParams_.get(), true);
+}
+
+OperationResult LorrelBleProtocol::stopMEMS()
+{
+    std::unique_lock lock(commandLock_);
+    return streamCommand(motion_, MotionStream, motionParams_.get(), false);
+}
+
+OperationResult LorrelBleProtocol::startFPG()
+{
+    std::unique_lock lock(commandLock_);
+    return streamCommand(fpg_, FpgStream, fpgParams_.get(), true);
+}
+
+OperationResult LorrelBleProtocol::stopFPG()
+{
+    std::unique_lock lock(commandLock_);
+    return streamCommand(fpg_, FpgStream, fpgParams_.get(), false);
+}
+
+OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
+{
+    std::unique_lock lock(commandLock_);
+    // A refusal for the device's mode: nothing was sent, so it is no send failure.
+    if (Headband::amplifierBusy(link_->mode()))
+        return OperationResult::failed(Utility::kErrUnsupportedParamAccess,
+                                       "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
+    if (index > Headband::MaxGainIndex)
+        return OperationResult::failed(Utility::kErrWrongParamValue, "Failed setPGAGain. Wrong param value");
+    gainIndex_ = index;
+    return OperationResult::done();
+}
+
+template <class Channel>
+OperationResult LorrelBleProtocol::setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                                 Kestrane::SpinGuarded<PackParams>& params, uint8_t PackParams::*code,
+                                                 uint8_t value, uint8_t maxCode, const char* name)
+{
+    std::unique_lock lock(commandLock_);
+    if (!channel || value > maxCode)
+        return OperationResult::failed(Utility::kErrUnsupportedParam,
+                                       std::string("Unsupported parameter [") + name + "]");
+    PackParams updated = params.get();
+    updated.*code = value;
+    // A running stream takes the code only when the device accepts its new start.
+    if (channel->isNotifying()) {
+        if (OperationResult restarted = streamCommand(channel, command, updated, true); !restarted)
+            return restarted;
+    }
+    params.set(updated);
+    channel->setConverterParams(updated);
+    return OperationResult::done();
+}
+
+OperationResult LorrelBleProtocol::setAccelerometerSens(uint8_t code)
+{
+    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code1, code,
+                         Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity");
+}
+
+OperationResult LorrelBleProtocol::setGyroscopeSens(uint8_t code)
+{
+    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code2, code,
+                         Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity");
+}
+
+OperationResult LorrelBleProtocol::setIrAmplitude(uint8_t code)
+{
+    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode,
+                         "IrAmplitude");
+}
+
+OperationResult LorrelBleProtocol::setRedAmplitude(uint8_t code)
+{
+    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode,
+                         "RedAmplitude");
+}
+
+OperationResult LorrelBleProtocol::ping(int32_t value)
+{
+    if (!link_->writeOnce(Headband::pingFrame(value)))
+        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+    return OperationResult::done();
+}
+
+bool LorrelBleProtocol::onConnected()
+{
+    std::unique_lock lock(commandLock_);
+    if (link_->takeLinkLost()) {
+        readDeviceInformation();
+        link_->readStatus();
+    }
+    return true;
+}
+
+bool LorrelBleProtocol::onDisconnected()
+{
+    // A loss reported once the link is back again is over already.
+    if (device_->isDisconnected())
+        link_->markLinkLost();
+    return true;
+}
+
+template <class Channel, class Reader, class Bus>
+void LorrelBleProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus)
+{
+    if (!channel)
+        return;
+    const auto batch = reader.poll(channel->ring());
+    if (!batch.empty())
+        bus.notify(std::vector<typename Channel::Record>(batch.begin(), batch.end()));
+}
+
+void LorrelBleProtocol::workerPass()
+{
+    if (const auto status = link_->pollNewest()) {
+        batteryBus_->notify(status->battery());
+        if (status->mode() != workerMode_) {
+            workerMode_ = status->mode();
+            // A window begun in an earlier measurement must not mix with the next one.
+            resistConverter_.reset();
+            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
+        }
+    }
+    const auto signal = signalReader_.poll(signal_->ring());
+    if (!signal.empty() && workerMode_ == SignalMode) {
+        std::vector<Kestrane::_SignalData> records;
+        records.reserve(signal.size());
+        for (const auto& record : signal) {
+            if (record.Samples.size() >= Headband::ChannelCount)
+                records.push_back(record);
+        }
+        signalBus_->notify(std::move(records));
+    } else if (!signal.empty() && workerMode_ == ResistMode) {
+        std::vector<Kestrane::_ResistData> resist;
+        resistConverter_.process(signal.data(), signal.size(), resist);
+        std::erase_if(resist, [](const Kestrane::_ResistData& record) {
+            return record.Samples.size() < Headband::ChannelCount;
+        });
+        if (!resist.empty())
+            resistBus_->notify(std::move(resist));
+    }
+    drain(motion_, motionReader_, *motionBus_);
+    drain(fpg_, fpgReader_, *fpgBus_);
+}
+
+std::shared_ptr<LorrelBleProtocol> makeLorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,
+                                                         BLE::ServiceChannels deviceInformation,
+                                                         const Devices::ProtocolTiming& timing)
+{
+    return LorrelBleProtocol::create(std::move(device), std::move(deviceInformation), timing);
+}
+
+}  // namespace VexaDevice::Lorrel

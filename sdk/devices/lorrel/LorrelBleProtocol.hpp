@@ -1,0 +1,200 @@
+#pragma once
+// The protocol of the first Lorrel models (model bytes 0 to 2): it recognises the device from its
+// Device Information record, finds the characteristics of the Lorrel service, follows battery
+// level and device mode from the status notifications, sends the mode and stream commands (each
+// answered by the status that repeats its code, StatusCommandLink), and runs one worker that
+// publishes battery level, mode, signal, resistance (derived from the signal in resistance mode),
+// motion and photoplethysmogram data on its buses.
+//
+// Threads: notification handlers run on the Bluetooth stack's threads and only store, answer the
+// command in progress and wake the worker; commands and setters run on the caller's thread under
+// the command lock; the worker publishes on its own thread.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "sdk/ble/IBLEDevice.hpp"
+#include "sdk/core/DeviceVersion.hpp"
+#include "sdk/core/EventBus.hpp"
+#include "sdk/core/OperationResult.hpp"
+#include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/ProtocolTiming.hpp"
+#include "sdk/devices/common/ProtocolWorker.hpp"
+#include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/common/StatusCommandLink.hpp"
+#include "sdk/devices/kestrane/KestraneChannels.hpp"
+#include "sdk/devices/kestrane/KestraneStatus.hpp"
+#include "sdk/devices/kestrane/SignalToResistConverter.hpp"
+#include "sdk/devices/kestrane/SpinGuarded.hpp"
+#include "sdk/devices/lorrel/LorrelWire.hpp"
+
+namespace VexaDevice::Lorrel {
+
+using Kestrane::DevAmpStatus;
+
+class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol> {
+public:
+    using BatteryBus = Utility::EventBus<int>;
+    using ModeBus = Utility::EventBus<DevAmpStatus>;
+    using SignalBus = Utility::EventBus<std::vector<Kestrane::_SignalData>>;
+    using ResistBus = Utility::EventBus<std::vector<Kestrane::_ResistData>>;
+    using MotionBus = Utility::EventBus<std::vector<Kestrane::_IMUData>>;
+    using FpgBus = Utility::EventBus<std::vector<Kestrane::_FPGData>>;
+
+    // Reads the device's identity and status, builds the channels, starts the worker and brings
+    // a measuring device to rest. Throws rt_exception "Failed create Lorrel Black BLE Protocol:
+    // ..." (or the device's own text for a library exception) when the device cannot be driven;
+    // nothing of it keeps running then.
+    static std::shared_ptr<LorrelBleProtocol> create(std::shared_ptr<BLE::IBLEDevice> device,
+                                                     BLE::ServiceChannels deviceInformation,
+                                                     const Devices::ProtocolTiming& timing = {});
+    ~LorrelBleProtocol();
+    LorrelBleProtocol(const LorrelBleProtocol&) = delete;
+    LorrelBleProtocol& operator=(const LorrelBleProtocol&) = delete;
+
+    // Mode commands: success without sending when the device already reports the mode, else the
+    // device's answer. A start the device accepts without reaching its mode fails.
+    OperationResult powerDown();
+    OperationResult setIdle();
+    OperationResult startSignal();
+    OperationResult startResist();
+
+    // Streams: {514, "StartMEMS"} etc. without the channel, else the device's answer.
+    OperationResult startMEMS();
+    OperationResult stopMEMS();
+    OperationResult startFPG();
+    OperationResult stopFPG();
+
+    // Gain index 0-6 for the next start of the signal: {516, ...} while the device measures,
+    // {517, ...} for another index; nothing is sent.
+    OperationResult setGain(const uint8_t& index);
+    // {515, "Unsupported parameter [...]"} without the channel or for a code the stream command
+    // cannot carry. A running stream is started again with the new code, which is kept only when
+    // the device accepts it.
+    OperationResult setAccelerometerSens(uint8_t code);
+    OperationResult setGyroscopeSens(uint8_t code);
+    OperationResult setIrAmplitude(uint8_t code);
+    OperationResult setRedAmplitude(uint8_t code);
+
+    // Writes [0x06, low byte of value] once, without waiting for an answer.
+    OperationResult ping(int32_t value);
+
+    uint8_t gain() const { return gainIndex_; }
+    uint8_t accelerometerSens() const { return motionParams_.get().code1; }
+    uint8_t gyroscopeSens() const { return motionParams_.get().code2; }
+    uint8_t irAmplitude() const { return fpgParams_.get().code1; }
+    uint8_t redAmplitude() const { return fpgParams_.get().code2; }
+    int32_t battPower() const { return link_->battery(); }
+    uint8_t ampMode() const { return link_->mode(); }
+    uint8_t samplingFrequency() const { return Headband::samplingFrequencyCode(Headband::SamplingRateHz); }
+    uint8_t samplingFrequencyMEMS() const { return motion_ ? MotionRateCode : Headband::NoCode; }
+    uint8_t samplingFrequencyFPG() const { return fpg_ ? FpgRateCode : Headband::NoCode; }
+    uint8_t samplingFrequencyResist() const { return Headband::NoCode; }
+    DeviceVersion deviceVersion() const { return version_.get(); }
+    uint8_t modelCode() const { return deviceVersion().modelMajor; }
+    // At most the 16 characters of the record, up to the first zero byte.
+    std::string serialNumber() const { return deviceVersion().serialText(); }
+
+    Sensor::CommandSet supportedCommands() const { return commands_; }
+    Sensor::FeatureSet supportedFeatures() const { return features_; }
+    Sensor::ParameterMap supportedParameters() const { return parameters_; }
+
+    // After a lost link: reads the device information and the status again. Always true.
+    bool onConnected();
+    // The link dropped: waits and retries end early until the next onConnected.
+    bool onDisconnected();
+
+    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
+    std::weak_ptr<ModeBus> ampModeEvent() const { return modeBus_; }
+    std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
+    std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
+    std::weak_ptr<MotionBus> memsEvent() const { return motionBus_; }
+    std::weak_ptr<FpgBus> fpgEvent() const { return fpgBus_; }
+
+private:
+    // A stream command's frame and the names its failures carry.
+    struct StreamCommand {
+        std::vector<uint8_t> (*frame)(const Kestrane::PackParams&, bool);
+        const char* startName;
+        const char* stopName;
+    };
+    static const StreamCommand MotionStream;
+    static const StreamCommand FpgStream;
+
+    LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
+                      const Devices::ProtocolTiming& timing);
+
+    void start();
+    void stop();
+    void readDeviceInformation();
+    void setUpGatt();
+    void bringToRest();
+
+    // Under the command lock. `reached` runs once the device accepted the frame (and, with a
+    // target mode, reports it).
+    OperationResult modeCommand(uint8_t mode, const std::vector<uint8_t>& frame, bool mustReach,
+                                void (LorrelBleProtocol::*accepted)());
+    void streamNone();
+    void streamSignal();
+    void streamResist();
+
+    template <class Channel>
+    OperationResult streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                  const Kestrane::PackParams& params, bool on);
+    template <class Channel>
+    OperationResult setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
+                                  Kestrane::SpinGuarded<Kestrane::PackParams>& params,
+                                  uint8_t Kestrane::PackParams::*code, uint8_t value, uint8_t maxCode,
+                                  const char* name);
+
+    void workerPass();
+    template <class Channel, class Reader, class Bus>
+    void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus);
+
+    const Devices::ProtocolTiming timing_;
+    const std::shared_ptr<BLE::IBLEDevice> device_;
+    const BLE::ServiceChannels deviceInformation_;
+
+    Kestrane::SpinGuarded<DeviceVersion> version_;
+    std::unique_ptr<Devices::StatusCommandLink> link_;
+    std::shared_ptr<Kestrane::BLESignalChannel> signal_;
+    std::shared_ptr<Kestrane::BLEIMUChannel> motion_;
+    std::shared_ptr<Kestrane::BLEFPGChannel> fpg_;
+    // Written under the command lock; the stream codes the device has taken.
+    Kestrane::SpinGuarded<Kestrane::PackParams> motionParams_;
+    Kestrane::SpinGuarded<Kestrane::PackParams> fpgParams_;
+    std::atomic<uint8_t> gainIndex_{Headband::DefaultGainIndex};
+
+    Sensor::CommandSet commands_;
+    Sensor::ParameterMap parameters_;
+    Sensor::FeatureSet features_;
+
+    mutable std::shared_mutex commandLock_;
+
+    const std::shared_ptr<BatteryBus> batteryBus_;
+    const std::shared_ptr<ModeBus> modeBus_;
+    const std::shared_ptr<SignalBus> signalBus_;
+    const std::shared_ptr<ResistBus> resistBus_;
+    const std::shared_ptr<MotionBus> motionBus_;
+    const std::shared_ptr<FpgBus> fpgBus_;
+
+    // Worker-only state.
+    Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
+    Devices::BacklogReader<Kestrane::_IMUData> motionReader_;
+    Devices::BacklogReader<Kestrane::_FPGData> fpgReader_;
+    Kestrane::SignalToResistConverter resistConverter_{Headband::resistParams()};
+    uint8_t workerMode_ = 0;
+
+    Devices::ProtocolWorker worker_;
+};
+
+// The protocol of a Lorrel device of model 0 to 2 (LorrelBleProtocol::create).
+std::shared_ptr<LorrelBleProtocol> makeLorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,
+                                                         BLE::ServiceChannels deviceInformation,
+                                                         const Devices::ProtocolTiming& timing = {});
+
+}  // namespace VexaDevice::Lorrel
