@@ -13,7 +13,6 @@ using Sensor::SensorCommand;
 
 namespace {
 
-constexpr uint8_t FirmwareMode = 1;
 // What the Wrenlet models report as their gain index.
 constexpr uint8_t WrenletGainIndex = 4;
 constexpr uint8_t FirstWrenletModel = 3;
@@ -80,16 +79,6 @@ OperationResult LorrelBLE::execCommand(const SensorCommand& command)
     }
     default: return notExecuted();
     }
-}
-
-OperationResult LorrelBLE::readFirmwareMode(uint8_t& out)
-{
-    return Devices::give(out, FirmwareMode);
-}
-
-OperationResult LorrelBLE::readBattPower(int32_t& out)
-{
-    return Devices::give(out, onProtocol([](auto& protocol) { return protocol.battPower(); }));
 }
 
 OperationResult LorrelBLE::readGain(uint8_t& out)

@@ -24,8 +24,6 @@ public:
 
     OperationResult execCommand(const Sensor::SensorCommand& command) override;
 
-    OperationResult readFirmwareMode(uint8_t& out) override;
-    OperationResult readBattPower(int32_t& out) override;
     // The Lorrel protocol's gain index; the Wrenlet models report 4 and refuse a new gain.
     OperationResult readGain(uint8_t& out) override;
     OperationResult writeGain(const uint8_t& gain) override;
