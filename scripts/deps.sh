@@ -8,8 +8,10 @@ packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev pkg-config
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # the device library
-  libspdlog-dev libfmt-dev libasio-dev
+  # the device library (sd-bus for the Bluetooth daemon's D-Bus API)
+  libspdlog-dev libfmt-dev libasio-dev libsystemd-dev
+  # D-Bus tests of the Bluetooth backend: a private message bus
+  dbus-daemon
   # the program
   libsfml-dev libopenal-dev libpulse-dev libasound2-dev libx11-dev libxss-dev
   fonts-liberation fonts-roboto-unhinted fonts-dejavu-core fonts-jura

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "sdk/ble/platform/bluez/BluezPlatform.hpp"
 #include "sdk/core/Log.hpp"
 
 namespace VexaDevice::BLE::Platform {
@@ -43,11 +44,18 @@ const std::shared_ptr<IBlePlatform>& absentPlatform() {
     return absent;
 }
 
+// The backend found on the machine at first use: the Bluetooth daemon when the system bus has it.
+const std::shared_ptr<IBlePlatform>& detected() {
+    static const std::shared_ptr<IBlePlatform> platform = Bluez::detectSystemPlatform();
+    return platform;
+}
+
 }  // namespace
 
 std::shared_ptr<IBlePlatform> currentPlatform() {
     std::lock_guard lock(platformMutex());
     if (installed()) return installed();
+    if (detected()) return detected();
     static std::once_flag reported;
     std::call_once(reported, [] { Utility::sdkLog().warn("No Bluetooth backend installed: the adapter reads as absent"); });
     return absentPlatform();

@@ -1,0 +1,137 @@
+#pragma once
+// The platform interface on the Linux Bluetooth daemon's D-Bus API.
+//
+// The backend mirrors the daemon's object tree (ObjectManager plus PropertiesChanged) and
+// answers the platform's questions from it: the first object with Adapter1 is the adapter,
+// Device1 objects and their changes are the advertisements, GattService1 / GattCharacteristic1
+// objects under a resolved device are its GATT table. The daemon's name is watched: when it
+// goes away the adapter reads as absent, watchers abort and links drop; when it returns the
+// tree is loaded again.
+//
+// Threads: one loop thread owns the D-Bus connection; handlers of the library run on delivery
+// threads (one for the watchers, one per device), never on the loop.
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sdk/ble/platform/BlePlatform.hpp"
+#include "sdk/ble/platform/bluez/BusLoop.hpp"
+#include "sdk/ble/platform/bluez/DbusValue.hpp"
+#include "sdk/ble/platform/bluez/DeliveryQueue.hpp"
+
+namespace VexaDevice::BLE::Platform::Bluez {
+
+struct BluezTiming {
+    std::chrono::milliseconds callTimeout{10000};     // any one D-Bus call
+    std::chrono::milliseconds connectTimeout{20000};  // Connect until the services are resolved
+    std::chrono::milliseconds pairTimeout{60000};     // Pair, the agent's questions included
+};
+
+class DeviceLink;
+struct CharacteristicLink;
+class BluezWatcher;
+class PairingAgent;
+
+class BluezPlatform final : public IBlePlatform, public std::enable_shared_from_this<BluezPlatform> {
+public:
+    // Connects to the bus at the address and follows the daemon's name there. Throws
+    // PlatformError when the bus cannot be reached.
+    static std::shared_ptr<BluezPlatform> create(const std::string& busAddress, BluezTiming timing = {});
+    ~BluezPlatform() override;
+
+    // Waits until the daemon's name was looked up (and its objects loaded when it has an
+    // owner); true when the daemon is there.
+    bool waitUntilSettled(std::chrono::milliseconds deadline);
+    bool daemonPresent() const;
+
+    std::shared_ptr<IAdapter> defaultAdapter() override;
+    std::vector<RadioKind> radios() override;
+    std::shared_ptr<IAdvertisementWatcher> createWatcher() override;
+    std::shared_ptr<IPeripheral> openPeripheral(uint64_t address) override;
+
+    // ---- used by the objects the platform hands out ----
+    const BluezTiming& timing() const { return timing_; }
+
+    // One method call to the daemon, waited for on the calling thread. The builder appends the
+    // arguments and the handler sees the reply, both on the loop thread. A call made for a
+    // device fails at once when that device's link drops.
+    using Builder = std::function<int(sd_bus_message*)>;
+    CallOutcome call(const std::string& path, const char* interface, const char* member, const Builder& build,
+                     BusLoop::ReplyHandler handler, std::chrono::milliseconds timeout,
+                     const std::shared_ptr<DeviceLink>& link = nullptr);
+    BusLoop& loop() { return *loop_; }
+
+    // A copy of one interface's properties; empty when the object or interface is missing.
+    std::optional<PropertyMap> properties(const std::string& path, const char* interface) const;
+    // Paths (in order) of the objects with the interface whose property `parentKey` is `parent`.
+    std::vector<std::string> children(const char* interface, const char* parentKey, const std::string& parent) const;
+    // Connected and ServicesResolved.
+    bool linkUp(const std::string& devicePath) const;
+    // Waits until the condition (checked under the tree's lock) holds or the deadline passes.
+    bool waitFor(const std::function<bool()>& condition, std::chrono::steady_clock::time_point deadline);
+
+    // Discovery sessions are shared by every watcher of this platform.
+    bool acquireDiscovery();
+    void releaseDiscovery();
+    void forgetWatcher(const BluezWatcher* watcher);
+    // Reports every device the daemon knows to a watcher that just started.
+    void announceKnownDevices(const std::shared_ptr<BluezWatcher>& watcher);
+    // Loop thread: closes a characteristic's notification socket.
+    void closeSocket(CharacteristicLink& link);
+
+    // Asks the daemon to drop a link no handle uses any more.
+    void releaseLink(const std::shared_ptr<DeviceLink>& link);
+    // The link of a device path while a handle was opened on it; empty otherwise.
+    std::shared_ptr<DeviceLink> findLink(const std::string& path) const;
+    // Makes sure the pairing agent is registered with the daemon.
+    bool ensureAgent();
+
+private:
+    BluezPlatform(const std::string& busAddress, BluezTiming timing);
+    void start();
+
+    // Loop thread.
+    void onNameOwnerChanged(sd_bus_message* message);
+    void onInterfacesAdded(sd_bus_message* message);
+    void onInterfacesRemoved(sd_bus_message* message);
+    void onPropertiesChanged(sd_bus_message* message);
+    void loadObjects();
+    void vanish();
+    void deviceChanged(const std::string& path, bool advertised);
+    void abortWatchers();
+    std::optional<std::string> adapterPathLocked() const;
+    // The advertisement a Device1 object stands for, and whether it carries a signal strength.
+    std::optional<std::pair<Advertisement, bool>> advertisementLocked(const std::string& path) const;
+    bool fromDaemon(sd_bus_message* message) const;
+    std::shared_ptr<DeviceLink> linkOf(const std::string& path, uint64_t address);
+    void refreshLink(const std::shared_ptr<DeviceLink>& link);
+    std::shared_ptr<DeviceLink> linkOwning(const std::string& objectPath) const;
+
+    const BluezTiming timing_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<std::string, InterfaceMap> tree_;
+    std::string owner_;  // unique name of the daemon, empty while it is away
+    bool settled_ = false;
+    uint64_t generation_ = 0;  // counts changes of the tree, for waitFor
+    int discoveryUsers_ = 0;
+    bool agentRegistered_ = false;
+    std::vector<std::weak_ptr<BluezWatcher>> watchers_;
+    std::map<std::string, std::shared_ptr<DeviceLink>> links_;
+    std::shared_ptr<PairingAgent> agent_;
+    const std::shared_ptr<DeliveryQueue> scannerQueue_ = std::make_shared<DeliveryQueue>();
+    // Last: the loop stops (and with it every handler that uses the members above) first.
+    std::unique_ptr<BusLoop> loop_;
+};
+
+// Installs the daemon's backend when the system bus (DBUS_SYSTEM_BUS_ADDRESS, else the standard
+// socket) has org.bluez; empty otherwise.
+std::shared_ptr<IBlePlatform> detectSystemPlatform();
+
+}  // namespace VexaDevice::BLE::Platform::Bluez

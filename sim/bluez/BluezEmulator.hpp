@@ -1,0 +1,61 @@
+#pragma once
+// A Bluetooth daemon of our own on a D-Bus bus: the org.bluez API (adapter, devices, GATT
+// objects, battery, agent manager) in front of a simulated radio, so the library's daemon
+// backend can be tested against every emulated peer without Bluetooth hardware.
+//
+// The emulator is a central of the radio it is given: discovery starts a watcher there and
+// turns advertisements into Device1 objects; Connect opens the peripheral and exports its GATT
+// table; reads, writes and notifications go through to the emulated device. It behaves as the
+// real daemon does where clients must cope: Connect answers before ServicesResolved, a read's
+// value is also announced as a change of Value, Device1.UUIDs merges advertised and resolved
+// services (sorted), the Battery service is hidden behind Battery1, StartNotify sessions
+// survive a link loss while AcquireNotify sockets close.
+//
+//   VexaSim::PrivateBus bus;
+//   auto radio = VexaSim::SimRadio::create();
+//   VexaSim::BluezEmulator daemon(radio, bus.address());
+//   ... peers attach to `radio`; the library talks to bus.address() ...
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sim/radio/SimRadio.hpp"
+
+namespace VexaSim {
+
+struct BluezEmulatorOptions {
+    // Offer AcquireNotify (NotifyAcquired) on notifying characteristics; else StartNotify only.
+    bool acquireNotify = true;
+    // Answer Adapter1.ConnectDevice; without it clients must discover devices first.
+    bool connectDevice = true;
+};
+
+class BluezEmulator {
+public:
+    // Connects to the bus and takes the name org.bluez; throws when the bus cannot be reached.
+    BluezEmulator(std::shared_ptr<SimRadio> radio, const std::string& busAddress, BluezEmulatorOptions options = {});
+    ~BluezEmulator();
+    BluezEmulator(const BluezEmulator&) = delete;
+    BluezEmulator& operator=(const BluezEmulator&) = delete;
+
+    // The daemon stopping: links drop, sessions end, the name is given up. claim() is it
+    // starting again, with the devices it remembers.
+    void release();
+    void claim();
+
+    void setPowered(bool powered);
+    // Number of clients with a discovery session.
+    int discoverySessions() const;
+    // The level the battery interface of a device reports (added on first use).
+    void setBatteryLevel(uint64_t address, uint8_t percent);
+    // Counts of the calls clients made, for assertions.
+    int calls(const std::string& member) const;
+
+    class Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace VexaSim

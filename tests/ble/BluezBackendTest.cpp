@@ -1,0 +1,435 @@
+// The daemon backend over D-Bus against the emulated daemon: discovery, connection and GATT
+// table, reads and writes, both notification paths, link loss, the daemon leaving and coming
+// back, the battery interface, pairing and the choice of backend at first use.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include <systemd/sd-bus.h>
+
+#include "sdk/ble/platform/bluez/BluezDevice.hpp"
+#include "sdk/ble/platform/bluez/BluezNames.hpp"
+#include "tests/ble/BluezFixture.hpp"
+
+using namespace BleTest;
+using VexaDevice::Utility::parseUuid;
+namespace Property = Platform::CharacteristicProperty;
+
+namespace {
+
+const auto kService = parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E");
+const auto kCommand = parseUuid("6E400002-B534-F393-68A9-E50E24DCCA9E");
+const auto kStream = parseUuid("6E400003-B534-F393-68A9-E50E24DCCA9E");
+const auto kSecondService = parseUuid("0000180A-0000-1000-8000-00805F9B34FB");
+const auto kModel = parseUuid("00002A24-0000-1000-8000-00805F9B34FB");
+constexpr uint64_t kAddress = 0xC0FFEE0000A1;
+
+Platform::Advertisement advertisement(int16_t rssi) {
+    Platform::Advertisement ad;
+    ad.address = kAddress;
+    ad.rssi = rssi;
+    ad.localName = "Emulated";
+    ad.serviceUuids = {kService};
+    ad.manufacturerData = {{0x1234, {1, 2, 3}}};
+    return ad;
+}
+
+// A device with a command (write, read) and a stream (notify) characteristic, plus a second
+// service with a read-only one.
+std::shared_ptr<VexaSim::SimPeripheral> addDevice(VexaSim::SimRadio& radio) {
+    auto peripheral = radio.addPeripheral(kAddress, "Emulated");
+    auto service = peripheral->addService(kService);
+    service->addCharacteristic(kCommand, Property::Write | Property::Read, {0x10});
+    service->addCharacteristic(kStream, Property::Notify);
+    peripheral->addService(kSecondService)->addCharacteristic(kModel, Property::Read, {'M', '1'});
+    return peripheral;
+}
+
+struct Advertisements {
+    std::mutex mutex;
+    std::vector<Platform::Advertisement> received;
+    void add(const Platform::Advertisement& ad) {
+        std::lock_guard lock(mutex);
+        received.push_back(ad);
+    }
+    std::vector<Platform::Advertisement> all() {
+        std::lock_guard lock(mutex);
+        return received;
+    }
+};
+
+}  // namespace
+
+using BluezDiscovery = BluezFixtureOf<true>;
+
+TEST_F(BluezDiscovery, AdvertisementsBecomeDeviceEventsWithTheirFields) {
+    auto adapter = platform->defaultAdapter();
+    ASSERT_NE(adapter, nullptr);
+    EXPECT_EQ(adapter->radioState(), Platform::RadioState::On);
+    EXPECT_EQ(platform->radios(), std::vector{Platform::RadioKind::Bluetooth});
+
+    auto watcher = platform->createWatcher();
+    Advertisements seen;
+    auto registration = watcher->onReceived([&](const Platform::Advertisement& ad) { seen.add(ad); });
+    watcher->start();
+    ASSERT_EQ(watcher->status(), Platform::WatcherStatus::Started);
+    EXPECT_EQ(daemon->calls("SetDiscoveryFilter"), 1);
+    EXPECT_EQ(daemon->discoverySessions(), 1);
+
+    radio->advertise(advertisement(-60));
+    ASSERT_TRUE(waitFor([&] { return !seen.all().empty(); }));
+    const auto first = seen.all().front();
+    EXPECT_EQ(first.address, kAddress);
+    EXPECT_EQ(first.rssi, -60);
+    EXPECT_EQ(first.localName, "Emulated");
+    EXPECT_EQ(first.serviceUuids, std::vector{kService});
+    ASSERT_EQ(first.manufacturerData.size(), 1u);
+    EXPECT_EQ(first.manufacturerData[0].companyId, 0x1234);
+    EXPECT_EQ(first.manufacturerData[0].data, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(first.flags.has_value()) << "the daemon does not report the flags";
+
+    // A change of signal strength is one more report; the same packet again is none.
+    radio->advertise(advertisement(-70));
+    ASSERT_TRUE(waitFor([&] { return seen.all().size() == 2; }));
+    EXPECT_EQ(seen.all().back().rssi, -70);
+
+    Received stopped;
+    auto stoppedRegistration = watcher->onStopped([&] { stopped.add({}); });
+    watcher->stop();
+    EXPECT_EQ(watcher->status(), Platform::WatcherStatus::Stopped);
+    ASSERT_TRUE(waitFor([&] { return stopped.count() == 1; }));
+    EXPECT_TRUE(waitFor([&] { return daemon->discoverySessions() == 0; }));
+}
+
+TEST_F(BluezDiscovery, DevicesTheDaemonAlreadyKnowsAreReportedWhenAScanStarts) {
+    addDevice(*radio);
+    // Opened by address: the daemon creates the device without ever hearing it.
+    auto device = platform->openPeripheral(kAddress);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(daemon->calls("ConnectDevice"), 1);
+
+    auto watcher = platform->createWatcher();
+    Platform::WatcherSettings settings;
+    settings.inRangeThresholdDbm = -90;
+    watcher->configure(settings);
+    Advertisements seen;
+    auto registration = watcher->onReceived([&](const Platform::Advertisement& ad) { seen.add(ad); });
+    watcher->start();
+    ASSERT_TRUE(waitFor([&] { return !seen.all().empty(); }));
+    EXPECT_EQ(seen.all().front().address, kAddress);
+    EXPECT_EQ(seen.all().front().rssi, -90) << "no signal strength: counted as just in range";
+    EXPECT_EQ(seen.all().front().localName, "Emulated");
+}
+
+TEST_F(BluezDiscovery, AnotherProgramsDiscoveryDoesNotDisturbTheWatcher) {
+    auto other = Bluez::BluezPlatform::create(bus.address(), shortTiming());
+    ASSERT_TRUE(other->waitUntilSettled(5s));
+    auto theirs = other->createWatcher();
+    theirs->start();
+    auto ours = platform->createWatcher();
+    EXPECT_EQ(ours->status(), Platform::WatcherStatus::Created);
+    ours->start();
+    EXPECT_EQ(ours->status(), Platform::WatcherStatus::Started);
+    EXPECT_EQ(daemon->discoverySessions(), 2);
+    ours->stop();
+    EXPECT_EQ(ours->status(), Platform::WatcherStatus::Stopped);
+    EXPECT_TRUE(waitFor([&] { return daemon->discoverySessions() == 1; }));
+    EXPECT_EQ(theirs->status(), Platform::WatcherStatus::Started);
+
+    // Two watchers of one program share one discovery session.
+    auto first = platform->createWatcher();
+    auto second = platform->createWatcher();
+    first->start();
+    second->start();
+    EXPECT_EQ(second->status(), Platform::WatcherStatus::Started);
+    EXPECT_EQ(daemon->discoverySessions(), 2);
+    first->stop();
+    EXPECT_EQ(daemon->discoverySessions(), 2) << "the second watcher still scans";
+    second->stop();
+    EXPECT_TRUE(waitFor([&] { return daemon->discoverySessions() == 1; }));
+}
+
+TEST_F(BluezDiscovery, APoweredOffAdapterAbortsTheScanAndRefusesNewOnes) {
+    auto watcher = platform->createWatcher();
+    Received stopped;
+    auto registration = watcher->onStopped([&] { stopped.add({}); });
+    watcher->start();
+    daemon->setPowered(false);
+    ASSERT_TRUE(waitFor([&] { return stopped.count() == 1; }));
+    EXPECT_EQ(watcher->status(), Platform::WatcherStatus::Aborted);
+    EXPECT_EQ(platform->defaultAdapter()->radioState(), Platform::RadioState::Off);
+    auto next = platform->createWatcher();
+    next->start();
+    EXPECT_EQ(next->status(), Platform::WatcherStatus::Aborted);
+}
+
+using BluezGatt = BluezFixtureOf<true>;
+
+TEST_F(BluezGatt, ConnectingResolvesTheGattTableInOrderWithItsProperties) {
+    addDevice(*radio);
+    EXPECT_EQ(platform->openPeripheral(0xC0FFEE0000FF), nullptr) << "nothing at that address";
+    auto device = platform->openPeripheral(kAddress);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->address(), kAddress);
+    EXPECT_EQ(device->name(), "Emulated");
+    const auto services = device->gattServices();
+    ASSERT_EQ(services.status, Platform::GattStatus::Success);
+    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);
+    ASSERT_EQ(services.services.size(), 2u);
+    EXPECT_EQ(services.services[0]->uuid(), kService);
+    EXPECT_EQ(services.services[1]->uuid(), kSecondService);
+    const auto characteristics = services.services[0]->characteristics();
+    ASSERT_EQ(characteristics.status, Platform::GattStatus::Success);
+    ASSERT_EQ(characteristics.characteristics.size(), 2u);
+    EXPECT_EQ(characteristics.characteristics[0]->uuid(), kCommand);
+    EXPECT_EQ(characteristics.characteristics[0]->properties(), Property::Write | Property::Read);
+    EXPECT_EQ(characteristics.characteristics[1]->uuid(), kStream);
+    EXPECT_EQ(characteristics.characteristics[1]->properties(), Property::Notify);
+
+    // Closing the last handle drops the link.
+    auto peer = radio->peripheral(kAddress);
+    device->close();
+    EXPECT_TRUE(waitFor([&] { return !peer->isConnected(); }));
+    EXPECT_THROW(device->gattServices(), Platform::PlatformError);
+}
+
+TEST_F(BluezGatt, WritesAndReadsReachTheDeviceAndFailuresKeepTheirMeaning) {
+    auto peer = addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    auto command = find(device, kCommand);
+    ASSERT_NE(command, nullptr);
+
+    ASSERT_EQ(command->writeValue({0xA5, 0x01}), Platform::GattStatus::Success);
+    auto simCommand = peer->characteristic(kService, kCommand);
+    EXPECT_EQ(simCommand->writes(), (std::vector<std::vector<uint8_t>>{{0xA5, 0x01}}));
+    const auto read = command->readValue();
+    ASSERT_EQ(read.status, Platform::GattStatus::Success);
+    EXPECT_EQ(read.value, (std::vector<uint8_t>{0xA5, 0x01}));
+
+    simCommand->failNextWrites(1, Platform::GattStatus::AccessDenied);
+    EXPECT_EQ(command->writeValue({1}), Platform::GattStatus::AccessDenied);
+    simCommand->failNextReads(1, Platform::GattStatus::ProtocolError);
+    EXPECT_EQ(command->readValue().status, Platform::GattStatus::ProtocolError);
+    auto model = find(device, kModel);
+    EXPECT_EQ(model->writeValue({1}), Platform::GattStatus::ProtocolError) << "not writable";
+    EXPECT_EQ(model->readValue().value, (std::vector<uint8_t>{'M', '1'}));
+}
+
+TEST_F(BluezGatt, AcquiredNotificationsArriveInOrderOffTheBusThreadAndStopWhenSwitchedOff) {
+    auto peer = addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    auto stream = find(device, kStream);
+    Received received;
+    auto registration = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    EXPECT_EQ(daemon->calls("AcquireNotify"), 1);
+    EXPECT_EQ(daemon->calls("StartNotify"), 0);
+    auto simStream = peer->characteristic(kService, kStream);
+    ASSERT_TRUE(simStream->isNotifying());
+    for (uint8_t i = 0; i < 200; ++i) ASSERT_TRUE(simStream->notify({i, static_cast<uint8_t>(i ^ 0xFF)}));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 200; }));
+    const auto values = received.all();
+    for (uint8_t i = 0; i < 200; ++i) EXPECT_EQ(values[i], (std::vector<uint8_t>{i, static_cast<uint8_t>(i ^ 0xFF)}));
+    EXPECT_NE(received.threads.front(), std::this_thread::get_id());
+    // Enabled twice is still one subscription.
+    EXPECT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    EXPECT_EQ(daemon->calls("AcquireNotify"), 1);
+
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::None), Platform::GattStatus::Success);
+    EXPECT_TRUE(waitFor([&] { return !simStream->isNotifying(); })) << "the device stops sending";
+    EXPECT_EQ(find(device, kCommand)->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+              Platform::GattStatus::ProtocolError);
+}
+
+using BluezSessions = BluezFixtureOf<false>;
+
+TEST_F(BluezSessions, StartNotifyValuesArriveButAReadIsNotANotification) {
+    auto peripheral = radio->addPeripheral(kAddress, "Emulated");
+    auto simValue = peripheral->addService(kService)->addCharacteristic(kStream, Property::Notify | Property::Read, {7});
+    auto device = platform->openPeripheral(kAddress);
+    auto stream = find(device, kStream);
+    Received received;
+    auto registration = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    EXPECT_EQ(daemon->calls("StartNotify"), 1);
+    EXPECT_EQ(daemon->calls("AcquireNotify"), 0);
+
+    ASSERT_TRUE(simValue->notify({1}));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 1; }));
+    simValue->setValue({9});
+    EXPECT_EQ(stream->readValue().value, (std::vector<uint8_t>{9}));
+    ASSERT_TRUE(simValue->notify({2}));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 2; }));
+    EXPECT_EQ(received.all(), (std::vector<std::vector<uint8_t>>{{1}, {2}})) << "the read's value is not delivered";
+
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::None), Platform::GattStatus::Success);
+    EXPECT_EQ(daemon->calls("StopNotify"), 1);
+    EXPECT_FALSE(simValue->isNotifying());
+}
+
+TEST_F(BluezSessions, SessionsSurviveALinkLossAndResumeOnReconnection) {
+    auto peripheral = radio->addPeripheral(kAddress, "Emulated");
+    auto simValue = peripheral->addService(kService)->addCharacteristic(kStream, Property::Notify);
+    auto device = platform->openPeripheral(kAddress);
+    auto stream = find(device, kStream);
+    Received received;
+    auto registration = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    peripheral->dropLink();
+    ASSERT_TRUE(waitFor([&] { return device->connectionStatus() == Platform::ConnectionStatus::Disconnected; }));
+    ASSERT_EQ(device->gattServices().status, Platform::GattStatus::Success);
+    ASSERT_TRUE(waitFor([&] { return simValue->isNotifying(); }));
+    ASSERT_TRUE(simValue->notify({5}));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 1; }));
+    EXPECT_EQ(daemon->calls("StartNotify"), 1) << "the session was not started again";
+}
+
+using BluezLinks = BluezFixtureOf<true>;
+
+TEST_F(BluezLinks, ALinkLossIsAnnouncedQuicklyAndCallsFailAtOnce) {
+    auto peer = addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    auto command = find(device, kCommand);
+    auto stream = find(device, kStream);
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    std::atomic<int64_t> announced{0};
+    auto registration = device->onConnectionStatusChanged([&] {
+        if (device->connectionStatus() == Platform::ConnectionStatus::Disconnected) {
+            announced = std::chrono::steady_clock::now().time_since_epoch().count();
+        }
+    });
+    const auto dropped = std::chrono::steady_clock::now();
+    peer->dropLink();
+    ASSERT_TRUE(waitFor([&] { return announced.load() != 0; }));
+    const auto delay = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(announced.load())) - dropped;
+    EXPECT_LT(delay, 100ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(command->writeValue({1}), Platform::GattStatus::Unreachable);
+    EXPECT_EQ(command->readValue().status, Platform::GattStatus::Unreachable);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+
+    // Reconnected, the acquired socket is taken again when the library asks for notifications.
+    ASSERT_EQ(device->gattServices().status, Platform::GattStatus::Success);
+    stream = find(device, kStream);
+    Received received;
+    auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    EXPECT_EQ(daemon->calls("AcquireNotify"), 2);
+    ASSERT_TRUE(peer->characteristic(kService, kStream)->notify({3}));
+    EXPECT_TRUE(waitFor([&] { return received.count() == 1; }));
+}
+
+TEST(BluezDeviceLink, ALostLinkFailsTheCallsInFlight) {
+    Bluez::DeviceLink link("/org/bluez/hci0/dev_00_00_00_00_00_01", 1);
+    link.setUp(true);
+    auto pending = std::make_shared<Bluez::PendingCall>();
+    link.track(pending);
+    link.setUp(false);
+    const auto outcome = pending->wait(std::chrono::steady_clock::now() + 10s);
+    EXPECT_EQ(outcome.errorName, "org.bluez.Error.NotConnected");
+}
+
+TEST_F(BluezLinks, TheDeviceObjectRemovedIsALinkLoss) {
+    addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    ASSERT_EQ(device->gattServices().status, Platform::GattStatus::Success);
+    const std::string path = Bluez::devicePath("/org/bluez/hci0", kAddress);
+    const auto removed = platform->call(
+        "/org/bluez/hci0", Bluez::kAdapter, "RemoveDevice",
+        [&](sd_bus_message* message) { return sd_bus_message_append(message, "o", path.c_str()); }, nullptr, 5s);
+    ASSERT_TRUE(removed.ok()) << removed.errorName;
+    EXPECT_TRUE(waitFor([&] { return device->connectionStatus() == Platform::ConnectionStatus::Disconnected; }));
+    EXPECT_EQ(device->gattServices().status, Platform::GattStatus::Unreachable);
+}
+
+TEST_F(BluezLinks, TheDaemonLeavingAndReturningIsFollowedWithoutARestart) {
+    addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    ASSERT_EQ(device->gattServices().status, Platform::GattStatus::Success);
+    auto watcher = platform->createWatcher();
+    Received stopped;
+    auto registration = watcher->onStopped([&] { stopped.add({}); });
+    watcher->start();
+
+    daemon->release();
+    ASSERT_TRUE(waitFor([&] { return stopped.count() == 1; }));
+    EXPECT_EQ(watcher->status(), Platform::WatcherStatus::Aborted);
+    EXPECT_TRUE(waitFor([&] { return platform->defaultAdapter() == nullptr; }));
+    EXPECT_TRUE(platform->radios().empty());
+    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Disconnected);
+    EXPECT_EQ(device->gattServices().status, Platform::GattStatus::Unreachable);
+    auto refused = platform->createWatcher();
+    refused->start();
+    EXPECT_EQ(refused->status(), Platform::WatcherStatus::Aborted);
+
+    daemon->claim();
+    ASSERT_TRUE(waitFor([&] { return platform->defaultAdapter() != nullptr; }));
+    ASSERT_EQ(device->gattServices().status, Platform::GattStatus::Success);
+    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);
+    watcher->start();
+    EXPECT_EQ(watcher->status(), Platform::WatcherStatus::Started);
+}
+
+using BluezBattery = BluezFixtureOf<true>;
+
+TEST_F(BluezBattery, TheBatteryInterfaceStandsInForTheHiddenBatteryService) {
+    auto peripheral = radio->addPeripheral(kAddress, "Emulated");
+    peripheral->addService(kService)->addCharacteristic(kCommand, Property::Write);
+    auto level = peripheral->addService(Bluez::uuidOfShort(0x180F))
+                     ->addCharacteristic(Bluez::uuidOfShort(0x2A19), Property::Read | Property::Notify, {77});
+    auto device = platform->openPeripheral(kAddress);
+    auto battery = find(device, Bluez::uuidOfShort(0x2A19));
+    ASSERT_NE(battery, nullptr);
+    EXPECT_EQ(battery->properties(), Property::Read | Property::Notify);
+    ASSERT_TRUE(waitFor([&] { return battery->readValue().value == std::vector<uint8_t>{77}; }));
+    Received received;
+    auto registration = battery->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    ASSERT_EQ(battery->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    ASSERT_TRUE(level->notify({64}));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 1; }));
+    EXPECT_EQ(received.all().front(), std::vector<uint8_t>{64});
+}
+
+using BluezPairing = BluezFixtureOf<true>;
+
+TEST_F(BluezPairing, PairingAsksTheHandlersThroughTheAgentAndMapsTheOutcome) {
+    auto peer = addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    EXPECT_EQ(device->pair(Platform::PairingKind::ConfirmOnly, Platform::ProtectionLevel::Encryption),
+              Platform::PairingStatus::RequiredHandlerNotRegistered);
+
+    std::atomic<bool> accept{false};
+    std::atomic<int> asked{0};
+    auto registration = device->onPairingRequested([&](Platform::PairingRequest& request) {
+        ++asked;
+        EXPECT_EQ(request.kind(), Platform::PairingKind::ConfirmOnly);
+        if (accept) request.accept();
+    });
+    EXPECT_EQ(device->pair(Platform::PairingKind::ConfirmOnly, Platform::ProtectionLevel::Encryption),
+              Platform::PairingStatus::RejectedByHandler);
+    EXPECT_EQ(asked.load(), 1);
+    accept = true;
+    EXPECT_EQ(device->pair(Platform::PairingKind::ConfirmOnly, Platform::ProtectionLevel::Encryption),
+              Platform::PairingStatus::Paired);
+    EXPECT_TRUE(waitFor([&] { return device->pairingInfo().isPaired; }));
+    EXPECT_EQ(device->pair(Platform::PairingKind::ConfirmOnly, Platform::ProtectionLevel::Encryption),
+              Platform::PairingStatus::AlreadyPaired);
+    EXPECT_EQ(daemon->calls("RegisterAgent"), 1);
+}
+
+TEST(BluezSelection, TheDaemonsBackendIsChosenOnlyWhenItsNameHasAnOwner) {
+    VexaSim::PrivateBus bus;
+    {
+        VexaSim::SystemBusOverride system(bus.address());
+        EXPECT_EQ(Bluez::detectSystemPlatform(), nullptr) << "a bus without the daemon";
+        auto radio = VexaSim::SimRadio::create();
+        VexaSim::BluezEmulator daemon(radio, bus.address());
+        auto platform = Bluez::detectSystemPlatform();
+        ASSERT_NE(platform, nullptr);
+        EXPECT_NE(platform->defaultAdapter(), nullptr);
+    }
+    VexaSim::SystemBusOverride nowhere("unix:path=/nonexistent/bus");
+    EXPECT_EQ(Bluez::detectSystemPlatform(), nullptr) << "no bus at all";
+}
