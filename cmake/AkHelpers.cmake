@@ -26,11 +26,13 @@ function(ak_library name)
   endif()
 endfunction()
 
-# ak_test(<name> SOURCES <file>... LIBS <lib>... [LABELS <label>...] [WORKING_DIRECTORY <dir>])
-# One GoogleTest executable; every TEST() becomes a CTest test carrying the labels.
+# ak_test(<name> SOURCES <file>... LIBS <lib>... [LABELS <label>...] [WORKING_DIRECTORY <dir>]
+#         [PREFIX <text>])
+# One GoogleTest executable; every TEST() becomes a CTest test carrying the labels (its name
+# preceded by the prefix, for executables that run the same tests another way).
 # Label "concurrency" marks the suites that CI also runs under ThreadSanitizer.
 function(ak_test name)
-  cmake_parse_arguments(A "" "WORKING_DIRECTORY" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "" "WORKING_DIRECTORY;PREFIX" "SOURCES;LIBS;LABELS" ${ARGN})
   find_package(GTest REQUIRED)
   include(GoogleTest)
   add_executable(${name} ${A_SOURCES})
@@ -43,6 +45,7 @@ function(ak_test name)
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
+    TEST_PREFIX "${A_PREFIX}"
     DISCOVERY_TIMEOUT 60)
   # Labels are set from a script of our own that runs after the discovered tests are
   # added: a list of labels does not survive gtest_discover_tests' PROPERTIES (every

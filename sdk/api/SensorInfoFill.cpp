@@ -63,23 +63,27 @@ uint8_t familyWithoutDeviceClass(uint8_t type) {
     }
 }
 
-// The family named by the first advertised service, for devices without a model code.
-uint8_t familyOfFirstService(const BLE::DeviceInfo& device) {
+// The family named by the advertised services, for devices without a model code. A known
+// service anywhere in the list counts: a stack may report the advertised services merged with
+// those it resolved on an earlier connection, and sorted, so the family's own need not be first.
+uint8_t familyOfServices(const BLE::DeviceInfo& device) {
     const auto services = device.servicesUuids();
     if (!services || services->uuids.empty()) {
         return SensorFamilyUnknown;
     }
-    const Utility::UUID& first = services->uuids.front();
     using Utility::formatString;
     using Utility::parseUuid;
     static const Utility::UUID blackService0 = parseUuid(formatString(kMorvexBlackService0Template, kMorvexBlackSuffix));
     static const Utility::UUID blackService1 = parseUuid(formatString(kMorvexBlackService1Template, kMorvexBlackSuffix));
     static const Utility::UUID morvexService0 = parseUuid(kMorvexService0Text);
     static const Utility::UUID morvexService1 = parseUuid(kMorvexService1Text);
-    if (first == blackService0 || first == blackService1) {
+    const auto advertises = [&](const Utility::UUID& service) {
+        return std::find(services->uuids.begin(), services->uuids.end(), service) != services->uuids.end();
+    };
+    if (advertises(blackService0) || advertises(blackService1)) {
         return SensorFamilyMorvexBlack;
     }
-    if (first == morvexService0 || first == morvexService1) {
+    if (advertises(morvexService0) || advertises(morvexService1)) {
         return SensorFamilyMorvex;
     }
     return SensorFamilyUnknown;
@@ -104,7 +108,7 @@ void detectFamily(const BLE::DeviceInfo& device, const std::optional<ModelCode>&
             return;
         }
     }
-    info.SensFamily = familyOfFirstService(device);
+    info.SensFamily = familyOfServices(device);
 }
 
 // Families that pair before use when the advertisement does not say.

@@ -48,10 +48,15 @@ TEST(SensorInfoFill, ModelCodesWithoutDeviceClassOrFamily) {
     }
 }
 
-TEST(SensorInfoFill, OnlyTheFirstServiceNamesTheFamily) {
+// A stack that lists the services sorted and merged with resolved ones (the Linux Bluetooth
+// daemon, once it connected a device) may put the family's own anywhere.
+TEST(SensorInfoFill, AnyAdvertisedServiceNamesTheFamily) {
     AdvertisedDevice second{0x3, "Other", {uuid("0000180F-0000-1000-8000-00805F9B34FB"),
                                            uuid("6E400001-B534-F393-68A9-E50E24DCCA9E")}};
-    EXPECT_EQ(fill(second).SensFamily, SensorFamilyUnknown);
+    EXPECT_EQ(fill(second).SensFamily, SensorFamilyMorvex);
+    AdvertisedDevice none{0x4, "Other", {uuid("0000180F-0000-1000-8000-00805F9B34FB"),
+                                         uuid("0000180A-0000-1000-8000-00805F9B34FB")}};
+    EXPECT_EQ(fill(none).SensFamily, SensorFamilyUnknown);
 
     // An unknown model type falls through to the service test and keeps its model byte.
     AdvertisedDevice device = withModel('Z', 4);

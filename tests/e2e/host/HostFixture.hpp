@@ -1,6 +1,7 @@
 #pragma once
 // A host program's view of the library: the exported C functions against emulated devices
-// on the simulated radio, with every library wait shortened.
+// on the simulated radio (reached in-process or over D-Bus, see HostTransport.hpp), with every
+// library wait shortened.
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include "sdk/api/SensorTiming.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 #include "sim/radio/SimRadio.hpp"
+#include "tests/e2e/host/HostTransport.hpp"
 
 namespace HostTest {
 
@@ -91,7 +93,7 @@ bool lastIs(Calls<Event>& calls, Event value) {
 
 struct HostLibrary : ::testing::Test {
     std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
-    VexaSim::SimRadioInstallation installed{radio};
+    RadioTransport transport{radio};
     CallStatus status{};
 
     void SetUp() override {
