@@ -1,7 +1,7 @@
 #include "sdk/api/Morvex2Access.hpp"
 
-#include "sdk/api/HostDelivery.hpp"
 #include "sdk/api/KestraneDeliveries.hpp"
+#include "sdk/api/StreamSensorTables.hpp"
 
 namespace VexaDevice::Api {
 
@@ -23,29 +23,11 @@ namespace {
 using Morvex2::IMorvex2;
 
 const AccessTable<IMorvex2>& morvex2Table() {
-    static const AccessTable<IMorvex2> table{
-        .bytes =
-            {
-                {ByteParameter::FirmwareMode, readOf<uint8_t>(&IMorvex2::readFirmwareMode)},
-                {ByteParameter::SamplingFrequency, readOf<uint8_t>(&IMorvex2::readSamplingFrequency)},
-                {ByteParameter::DataOffset, readOf<uint8_t>(&IMorvex2::readOffset)},
-                {ByteParameter::AccelerometerSens, readOf<uint8_t>(&IMorvex2::readAccelerometerSens)},
-                {ByteParameter::GyroscopeSens, readOf<uint8_t>(&IMorvex2::readGyroscopeSens)},
-                {ByteParameter::SamplingFrequencyMEMS, readOf<uint8_t>(&IMorvex2::readSamplingFrequencyMEMS)},
-                {ByteParameter::SamplingFrequencyFPG, readOf<uint8_t>(&IMorvex2::readSamplingFrequencyFPG)},
-                {ByteParameter::IrAmplitude, readOf<uint8_t>(&IMorvex2::readIrAmplitude)},
-                {ByteParameter::RedAmplitude, readOf<uint8_t>(&IMorvex2::readRedAmplitude)},
-                {ByteParameter::SamplingFrequencyResist, readOf<uint8_t>(&IMorvex2::readSamplingFrequencyResist)},
-                {ByteParameter::AmpMode, readOf<uint8_t>(&IMorvex2::readSensorMode)},
-            },
-        .ints = {{IntParameter::BattPower, readOf<int32_t>(&IMorvex2::readBattPower)}},
-        .version = readOf<SensorVersion>(&IMorvex2::readFirmwareVersion),
-        .supportedChannels = readOf<std::vector<Sensor::EEGChannelInfo>>(&IMorvex2::readSensorChannels),
-        .intEvents = {{IntEvent::Battery, deliverTo<ValueDelivery<IntValueCallback>>(&IMorvex2::batteryEvent)}},
-        .byteEvents = {{ByteEvent::AmpMode, deliverTo<ValueDelivery<ByteValueCallback>>(&IMorvex2::ampModeEvent)}},
-        .memsData = deliverTo<MemsDelivery>(&IMorvex2::memsEvent, Subscription::Records::Kestrane),
-        .fpgData = deliverTo<FpgDelivery>(&IMorvex2::fpgEvent),
-    };
+    static const AccessTable<IMorvex2> table = [] {
+        auto rows = streamSensorReads<IMorvex2>();
+        rows.supportedChannels = readOf<std::vector<Sensor::EEGChannelInfo>>(&IMorvex2::readSensorChannels);
+        return rows;
+    }();
     return table;
 }
 

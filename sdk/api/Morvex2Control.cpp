@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "sdk/api/StreamSensorTables.hpp"
+
 namespace VexaDevice::Api {
 
 namespace {
@@ -25,24 +27,17 @@ Morvex2::Morvex2AmplifierParam amplifierForm(const uint8_t (&modes)[Channels], c
 }
 
 const ControlTable<IMorvex2>& morvex2Writes() {
-    static const ControlTable<IMorvex2> table{
-        .bytes =
-            {
-                {WriteParameter::AccelerometerSens, writeOf<uint8_t>(&IMorvex2::writeAccelerometerSens)},
-                {WriteParameter::GyroscopeSens, writeOf<uint8_t>(&IMorvex2::writeGyroscopeSens)},
-                {WriteParameter::IrAmplitude, writeOf<uint8_t>(&IMorvex2::writeIrAmplitude)},
-                {WriteParameter::RedAmplitude, writeOf<uint8_t>(&IMorvex2::writeRedAmplitude)},
-            },
-        .ping = writeOf<int32_t>(&IMorvex2::ping),
+    static const ControlTable<IMorvex2> table = [] {
+        auto rows = streamSensorWrites<IMorvex2>();
         // The length of the device's channel list; a failed read counts what came back, normally
         // nothing.
-        .channelsCount =
-            [](IMorvex2& device) {
-                std::vector<Sensor::EEGChannelInfo> channels;
-                device.readSensorChannels(channels);
-                return static_cast<int32_t>(channels.size());
-            },
-    };
+        rows.channelsCount = [](IMorvex2& device) {
+            std::vector<Sensor::EEGChannelInfo> channels;
+            device.readSensorChannels(channels);
+            return static_cast<int32_t>(channels.size());
+        };
+        return rows;
+    }();
     return table;
 }
 

@@ -31,41 +31,12 @@ struct MorvexResistDelivery {
     }
 };
 
-}  // namespace
+using Morvex::IMorvex;
 
-MorvexAccess::MorvexAccess(std::shared_ptr<Morvex::IMorvex> device) : FamilyAccess(device), device_(std::move(device)) {}
-
-OperationResult MorvexAccess::readText(TextParameter parameter, std::string& out) {
-    switch (parameter) {
-    case TextParameter::Name: return device_->readName(out);
-    case TextParameter::Address: return device_->readAddress(out);
-    case TextParameter::SerialNumber: return device_->readSerialNumber(out);
-    }
-    return unsupportedRead();
-}
-
-OperationResult MorvexAccess::readState(int32_t& out) { return device_->readState(out); }
-
-OperationResult MorvexAccess::readByte(ByteParameter parameter, uint8_t& out) {
-    switch (parameter) {
-    case ByteParameter::FirmwareMode: return device_->readFirmwareMode(out);
-    case ByteParameter::SamplingFrequency: return device_->readSamplingFrequency(out);
-    case ByteParameter::DataOffset: return device_->readOffset(out);
-    case ByteParameter::Gain: return device_->readGain(out);
-    default: return unsupportedRead();
-    }
-}
-
-OperationResult MorvexAccess::readInt(IntParameter parameter, int32_t& out) {
-    if (parameter == IntParameter::BattPower) {
-        return device_->readBattPower(out);
-    }
-    return unsupportedRead();
-}
-
-OperationResult MorvexAccess::readVersion(SensorVersion& out) {
+// Firmware, hardware and model numbers as FwMajor, HwMajor and Extra.
+OperationResult readMorvexVersion(IMorvex& device, SensorVersion& out) {
     Morvex::MorvexVersion version;
-    const auto result = device_->readFirmwareVersion(version);
+    const auto result = device.readFirmwareVersion(version);
     out = SensorVersion{};
     out.FwMajor = static_cast<uint32_t>(version.firmware);
     out.HwMajor = static_cast<uint32_t>(version.hardware);
@@ -73,21 +44,32 @@ OperationResult MorvexAccess::readVersion(SensorVersion& out) {
     return result;
 }
 
-std::weak_ptr<BLE::ConnectionBus> MorvexAccess::connectionBus() { return device_->connectionStateEvent(); }
+const AccessTable<IMorvex>& morvexReads() {
+    static const AccessTable<IMorvex> table{
+        .bytes =
+            {
+                {ByteParameter::FirmwareMode, readOf<uint8_t>(&IMorvex::readFirmwareMode)},
+                {ByteParameter::SamplingFrequency, readOf<uint8_t>(&IMorvex::readSamplingFrequency)},
+                {ByteParameter::DataOffset, readOf<uint8_t>(&IMorvex::readOffset)},
+                {ByteParameter::Gain, readOf<uint8_t>(&IMorvex::readGain)},
+            },
+        .ints = {{IntParameter::BattPower, readOf<int32_t>(&IMorvex::readBattPower)}},
+        .version = readMorvexVersion,
+        .intEvents = {{IntEvent::Battery, deliverTo<ValueDelivery<IntValueCallback>>(&IMorvex::batteryEvent)}},
+    };
+    return table;
+}
+
+}  // namespace
+
+MorvexAccess::MorvexAccess(std::shared_ptr<IMorvex> device) : TableAccess(std::move(device), morvexReads()) {}
 
 Subscription MorvexAccess::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>& host) {
-    return Subscription::made(subscribeDelivery(device_->signalEvent(), MorvexSignalDelivery{host}));
+    return Subscription::made(subscribeDelivery(device().signalEvent(), MorvexSignalDelivery{host}));
 }
 
 Subscription MorvexAccess::addResistMorvex(const HostTarget<MorvexResistCallback>& host) {
-    return Subscription::made(subscribeDelivery(device_->resistEvent(), MorvexResistDelivery{host}));
-}
-
-Subscription MorvexAccess::addIntValue(IntEvent event, const HostTarget<IntValueCallback>& host) {
-    if (event != IntEvent::Battery) {
-        return Subscription::refused();
-    }
-    return Subscription::made(subscribeDelivery(device_->batteryEvent(), ValueDelivery<IntValueCallback>{host}));
+    return Subscription::made(subscribeDelivery(device().resistEvent(), MorvexResistDelivery{host}));
 }
 
 }  // namespace VexaDevice::Api

@@ -4,37 +4,25 @@
 #include <cstdint>
 #include <memory>
 
-#include "sdk/api/FamilyAccess.hpp"
+#include "sdk/api/FamilyTable.hpp"
 #include "sdk/devices/morvex/IMorvexBlack.hpp"
 
 namespace VexaDevice::Api {
 
-class MorvexBlackAccess final : public FamilyAccess {
+class MorvexBlackAccess final : public TableAccess<MorvexBlack::IMorvex> {
 public:
     // `model`: the model byte of the record the sensor was made from (0 to 2).
     MorvexBlackAccess(std::shared_ptr<MorvexBlack::IMorvex> device, uint8_t model);
 
-    OperationResult readText(TextParameter parameter, std::string& out) override;
-    OperationResult readState(int32_t& out) override;
-    OperationResult readByte(ByteParameter parameter, uint8_t& out) override;
-    OperationResult readInt(IntParameter parameter, int32_t& out) override;
-    OperationResult readVersion(SensorVersion& out) override;
     // Models 1 and 2: the four channels into entries 0 to 3; the other entries stay as they are.
     OperationResult readAmplifierMorvex2(Morvex2AmplifierParam& out) override;
     OperationResult readAmplifierWrenlet(WrenletAmplifierParam& out) override;
 
-    std::weak_ptr<BLE::ConnectionBus> connectionBus() override;
-
     // The fixed channel order of the device: O1, T3, T4, O2.
     Subscription addSignalDataMorvex(const HostTarget<MorvexSignalCallback>& host) override;
     Subscription addResistMorvex(const HostTarget<MorvexResistCallback>& host) override;
-    Subscription addMEMSData(const HostTarget<MEMSDataCallback>& host) override;
-    Subscription addFPGData(const HostTarget<FPGDataCallback>& host) override;
-    Subscription addIntValue(IntEvent event, const HostTarget<IntValueCallback>& host) override;
-    Subscription addByteValue(ByteEvent event, const HostTarget<ByteValueCallback>& host) override;
 
 private:
-    const std::shared_ptr<MorvexBlack::IMorvex> device_;
     const uint8_t model_;
 };
 

@@ -4,25 +4,21 @@
 
 #include <cstdint>
 
-#include "sdk/api/FamilyControl.hpp"
+#include "sdk/api/FamilyTable.hpp"
 #include "sdk/devices/morvex/IMorvexBlack.hpp"
 
 namespace VexaDevice::Api {
 
-class MorvexBlackControl final : public FamilyControl {
+class MorvexBlackControl final : public TableControl<MorvexBlack::IMorvex> {
 public:
-    MorvexBlackControl(MorvexBlack::IMorvex& device, uint8_t model) : device_(device), model_(model) {}
+    MorvexBlackControl(MorvexBlack::IMorvex& device, uint8_t model);
 
-    OperationResult writeByte(WriteParameter parameter, uint8_t value) override;
     // Channels 0-3 only, a channel being on when its mode byte is 1; refused for model byte 0.
     OperationResult writeAmplifierMorvex2(const Morvex2AmplifierParam& param) override;
     // A channel is on for any non-zero mode byte.
     OperationResult writeAmplifierWrenlet(const WrenletAmplifierParam& param) override;
-    OperationResult ping(int32_t marker) override;
-    int32_t channelsCount() override;
 
 private:
-    MorvexBlack::IMorvex& device_;
     const uint8_t model_;
 };
 

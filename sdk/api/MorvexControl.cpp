@@ -3,13 +3,19 @@
 namespace VexaDevice::Api {
 
 namespace {
-constexpr int32_t kMorvexChannels = 4;
+
+using Morvex::IMorvex;
+
+const ControlTable<IMorvex>& morvexWrites() {
+    static const ControlTable<IMorvex> table{
+        .bytes = {{WriteParameter::Gain, writeOf<uint8_t>(&IMorvex::writeGain)}},
+        .channelsCount = [](IMorvex&) { return int32_t{4}; },
+    };
+    return table;
 }
 
-OperationResult MorvexControl::writeByte(WriteParameter parameter, uint8_t value) {
-    return parameter == WriteParameter::Gain ? device_.writeGain(value) : unsupportedWrite();
-}
+}  // namespace
 
-int32_t MorvexControl::channelsCount() { return kMorvexChannels; }
+MorvexControl::MorvexControl(IMorvex& device) : TableControl(device, morvexWrites()) {}
 
 }  // namespace VexaDevice::Api

@@ -1,6 +1,7 @@
 #include "sdk/devices/common/CreationFailure.hpp"
 
 #include <stdexcept>
+#include <utility>
 
 #include "sdk/core/Log.hpp"
 
@@ -23,6 +24,11 @@ void rethrowProtocolCreationFailure(std::exception_ptr caught, const std::string
         Utility::sdkLog().error("Failed create {}.", subject);
         throw Utility::rt_exception(unknownText);
     }
+}
+
+void rethrowProtocolCreationFailure(std::exception_ptr caught, const std::string& subject)
+{
+    rethrowProtocolCreationFailure(std::move(caught), subject, "Failed create Cannot create " + subject + ".");
 }
 
 void rethrowDeviceCreationFailure(std::exception_ptr caught, const std::string& subject)

@@ -14,6 +14,8 @@ namespace VexaDevice::Devices {
 // `unknownText`.
 [[noreturn]] void rethrowProtocolCreationFailure(std::exception_ptr caught, const std::string& subject,
                                                  const std::string& unknownText);
+// The same with the usual `unknownText`: "Failed create Cannot create <subject>.".
+[[noreturn]] void rethrowProtocolCreationFailure(std::exception_ptr caught, const std::string& subject);
 
 // A library exception passes unchanged; another standard exception becomes the runtime
 // error "Cannot create <subject>: what"; anything else "Cannot create Cannot create

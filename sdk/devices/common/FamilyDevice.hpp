@@ -19,8 +19,8 @@
 //       ...  // the family's own reads and writes, over protocol()
 //   };
 //
-// What the base asks of every protocol type: onConnected(), onDisconnected(),
-// supportedFeatures(), supportedCommands(), supportedParameters(). The family interface
+// What the base asks of every protocol type: onConnected(), onDisconnected() (or a LinkNotice
+// that names them), supportedFeatures(), supportedCommands(), supportedParameters(). The family interface
 // declares readName, readState, readAddress and connectionStateEvent as every family does.
 
 #include <exception>
@@ -52,6 +52,26 @@ OperationResult give(T& out, V&& value)
     return OperationResult::done();
 }
 
+// How the base tells a protocol that its link came up or went down. A protocol that names these
+// otherwise specialises it.
+template <class Protocol>
+struct LinkNotice {
+    static decltype(auto) up(Protocol& protocol) { return protocol.onConnected(); }
+    static void down(Protocol& protocol) { protocol.onDisconnected(); }
+};
+
+template <class Protocol>
+decltype(auto) noticeLinkUp(Protocol& protocol)
+{
+    return LinkNotice<std::remove_const_t<Protocol>>::up(protocol);
+}
+
+template <class Protocol>
+void noticeLinkDown(Protocol& protocol)
+{
+    LinkNotice<std::remove_const_t<Protocol>>::down(protocol);
+}
+
 // How a device object lets go of its link when it is released.
 struct ReleasePlan {
     const char* family;               // "<family>: releasing the device failed: ..." in the log
@@ -78,7 +98,7 @@ public:
         if (device_->isDisconnected())
             protocolLost();
         device_->connect();
-        return onProtocol([](auto& protocol) { return connectedResult(protocol.onConnected()); });
+        return onProtocol([](auto& protocol) { return connectedResult(noticeLinkUp(protocol)); });
     }
 
     OperationResult disconnect() override
@@ -123,7 +143,7 @@ protected:
                 std::visit(
                     [](const auto& protocol) {
                         if (const auto strong = protocol.lock())
-                            strong->onDisconnected();
+                            noticeLinkDown(*strong);
                     },
                     slot);
             });
@@ -178,7 +198,7 @@ protected:
     // The protocol learns the link is down.
     void protocolLost()
     {
-        onProtocol([](auto& protocol) { protocol.onDisconnected(); });
+        onProtocol([](auto& protocol) { noticeLinkDown(protocol); });
     }
 
     BLE::IBLEDevice& bleDevice() const { return *device_; }

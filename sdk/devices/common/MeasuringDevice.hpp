@@ -1,7 +1,7 @@
 #pragma once
 // The device base of the families whose interface offers the measuring set: battery,
 // resistance, mode and signal buses, the ping, the serial number, version, model and mode
-// reads, the battery level, the firmware mode, the data offset and the signal and resistance
+// reads, the battery level and the firmware mode (see MeasuringReads), the data offset and the signal and resistance
 // sampling frequencies. Each of these forwards to the protocol that is present; the family
 // class adds what is its own (execCommand, amplifier, ...).
 //
@@ -10,6 +10,7 @@
 // The types come from the family interface, so each interface keeps its own declarations.
 // StreamDevice adds the motion and photoplethysmogram set.
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -19,9 +20,36 @@
 
 namespace VexaDevice::Devices {
 
+// The battery level and firmware mode reads, for an interface that declares them in the
+// measuring set's shape; an interface whose reads of these have another shape (MorvexBlack)
+// leaves them to its family class.
+template <class Interface, class Base>
+class MeasuringReads : public Base {
+protected:
+    using Base::Base;
+};
+
+template <class Interface, class Base>
+    requires requires(Interface& device, int32_t& level, uint8_t& mode) {
+        { device.readBattPower(level) } -> std::same_as<OperationResult>;
+        { device.readFirmwareMode(mode) } -> std::same_as<OperationResult>;
+    }
+class MeasuringReads<Interface, Base> : public Base {
+public:
+    OperationResult readBattPower(int32_t& out) override
+    {
+        return give(out, this->onProtocol([](auto& protocol) { return protocol.battPower(); }));
+    }
+    // The devices run their one firmware mode.
+    OperationResult readFirmwareMode(uint8_t& out) override { return give(out, uint8_t{1}); }
+
+protected:
+    using Base::Base;
+};
+
 template <class Interface, class... Protocols>
-class MeasuringDevice : public FamilyDevice<Interface, Protocols...> {
-    using Base = FamilyDevice<Interface, Protocols...>;
+class MeasuringDevice : public MeasuringReads<Interface, FamilyDevice<Interface, Protocols...>> {
+    using Base = MeasuringReads<Interface, FamilyDevice<Interface, Protocols...>>;
 
 protected:
     template <class Method>
@@ -66,12 +94,6 @@ public:
     {
         return give(out, this->onProtocol([](auto& protocol) { return protocol.ampMode(); }));
     }
-    OperationResult readBattPower(int32_t& out) override
-    {
-        return give(out, this->onProtocol([](auto& protocol) { return protocol.battPower(); }));
-    }
-    // The devices run their one firmware mode.
-    OperationResult readFirmwareMode(uint8_t& out) override { return give(out, uint8_t{1}); }
     // The device sends its samples without an offset.
     OperationResult readOffset(uint8_t& out) override { return give(out, uint8_t{0}); }
 

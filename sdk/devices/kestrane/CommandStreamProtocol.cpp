@@ -8,7 +8,7 @@
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
-#include "sdk/devices/common/PackSplitter.hpp"
+#include "sdk/devices/common/StatusIntake.hpp"
 #include "sdk/devices/common/StreamCapabilities.hpp"
 #include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
@@ -29,7 +29,6 @@ struct StreamCommand {
 
 namespace {
 
-constexpr size_t BusCapacity = 2048;
 constexpr int StatusRingCapacity = 32;
 
 namespace Frame {
@@ -101,12 +100,6 @@ CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> de
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
       identity_(identity),
-      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
-      modeBus_(std::make_shared<ModeBus>(BusCapacity)),
-      signalBus_(std::make_shared<SignalBus>(BusCapacity)),
-      resistBus_(std::make_shared<ResistBus>(BusCapacity)),
-      motionBus_(std::make_shared<MotionBus>(BusCapacity)),
-      fpgBus_(std::make_shared<FpgBus>(BusCapacity)),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLost_,
                 OpCmdRes{0, Utility::kErrDataSend, 0}, timing_),
@@ -135,13 +128,7 @@ void CommandStreamProtocol::start()
         fillCapabilities();
 
         const std::weak_ptr<CommandStreamProtocol> weak = weak_from_this();
-        statusHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
-            if (const auto protocol = weak.lock())
-                protocol->onStatus(bytes);
-        });
-        if (const auto bus = status_->dataEvent().lock())
-            bus->subscribe(statusHandler_);
-        status_->startNotify();
+        statusHandler_ = Devices::listenTo(*status_, weak, &CommandStreamProtocol::onStatus);
         worker_.startFor(weak, &CommandStreamProtocol::workerPass);
 
         configureDevice();
@@ -155,13 +142,7 @@ void CommandStreamProtocol::start()
 void CommandStreamProtocol::stop()
 {
     linkLost_ = true;
-    if (status_) {
-        try {
-            status_->stopNotify();
-        } catch (const std::exception& e) {
-            Utility::sdkLog().warn("[{}] stopping the status notification failed: {}", identity_.subject, e.what());
-        }
-    }
+    Devices::stopStatusNotify(status_.get(), identity_.subject);
     worker_.stop();
 }
 
@@ -197,29 +178,17 @@ void CommandStreamProtocol::fillCapabilities()
 
 void CommandStreamProtocol::readStatus()
 {
-    for (int attempt = 0; attempt < timing_.readAttempts; ++attempt) {
-        if (linkLost_)
-            continue;
-        std::vector<uint8_t> value;
-        if (status_->read(value)) {
-            onStatus(value);
-            trust_.confirmed();
-            return;
-        }
-    }
-    throw rt_exception("Can not read Status");
+    Devices::readStatusValue(*status_, timing_.readAttempts, linkLost_, [this](const std::vector<uint8_t>& value) {
+        onStatus(value);
+        trust_.confirmed();
+    });
 }
 
 void CommandStreamProtocol::onStatus(const std::vector<uint8_t>& bytes)
 {
-    const auto split = Devices::splitPacks<DevStatusPack>(bytes);
-    statusRing_->write(split.packs.data(), split.packs.size());
-    if (split.remainder)
-        Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
-    if (split.packs.size() > 1)
-        Utility::sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
-    if (!split.packs.empty()) {
-        const DevStatusPack& last = split.packs.back();
+    const auto packs = Devices::keepStatusPacks(bytes, *statusRing_, serialNumber());
+    if (!packs.empty()) {
+        const DevStatusPack& last = packs.back();
         battery_ = last.battery();
         mode_ = last.mode();
         motionState_ = last.motionState();

@@ -23,7 +23,6 @@
 
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/DeviceVersion.hpp"
-#include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
@@ -35,6 +34,7 @@
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
+#include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/kestrane/StreamLayout.hpp"
 
 namespace VexaDevice::Kestrane {
@@ -48,15 +48,8 @@ struct ProtocolIdentity {
     const char* unknownFailure;  // exception text of a failure that is no standard exception
 };
 
-class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol> {
+class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol>, public StreamBuses {
 public:
-    using BatteryBus = Utility::EventBus<int>;
-    using ModeBus = Utility::EventBus<DevAmpStatus>;
-    using SignalBus = Utility::EventBus<std::vector<_SignalData>>;
-    using ResistBus = Utility::EventBus<std::vector<_ResistData>>;
-    using MotionBus = Utility::EventBus<std::vector<_IMUData>>;
-    using FpgBus = Utility::EventBus<std::vector<_FPGData>>;
-
     virtual ~CommandStreamProtocol();
     CommandStreamProtocol(const CommandStreamProtocol&) = delete;
     CommandStreamProtocol& operator=(const CommandStreamProtocol&) = delete;
@@ -120,12 +113,6 @@ public:
     OperationResult onConnected();
     OperationResult onDisconnected();
 
-    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
-    std::weak_ptr<ModeBus> ampModeEvent() const { return modeBus_; }
-    std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
-    std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
-    std::weak_ptr<MotionBus> memsEvent() const { return motionBus_; }
-    std::weak_ptr<FpgBus> fpgEvent() const { return fpgBus_; }
 
 protected:
     CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
@@ -210,12 +197,6 @@ private:
 
     mutable std::shared_mutex commandLock_;
 
-    const std::shared_ptr<BatteryBus> batteryBus_;
-    const std::shared_ptr<ModeBus> modeBus_;
-    const std::shared_ptr<SignalBus> signalBus_;
-    const std::shared_ptr<ResistBus> resistBus_;
-    const std::shared_ptr<MotionBus> motionBus_;
-    const std::shared_ptr<FpgBus> fpgBus_;
     const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
     Devices::CommandExchange<OpCmdRes> exchange_;
     Devices::DeviceStateTrust trust_;

@@ -1,38 +1,17 @@
 #pragma once
-// Interface of the MorvexBlack devices: the sensor interface, then the event buses, the ping and
-// the parameter reads and writes, in this order.
+// Interface of the MorvexBlack devices: the command-and-stream slots, then the family's parameter
+// reads and writes, in this order.
 
 #include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/DeviceVersion.hpp"
-#include "sdk/core/EventBus.hpp"
-#include "sdk/core/ISensor.hpp"
-#include "sdk/core/OperationResult.hpp"
-#include "sdk/devices/kestrane/KestraneRecords.hpp"
-#include "sdk/devices/kestrane/KestraneStatus.hpp"
+#include "sdk/devices/kestrane/IStreamSensor.hpp"
 #include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
 
 namespace VexaDevice::MorvexBlack {
 
-class IMorvex : public Sensor::ISensor {
+class IMorvex : public Kestrane::IStreamSensor {
 public:
-    virtual std::weak_ptr<Utility::EventBus<int>> batteryEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_ResistData>>> resistEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<Kestrane::DevAmpStatus>> ampModeEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_SignalData>>> signalEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_IMUData>>> memsEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_FPGData>>> fpgEvent() = 0;
-    virtual std::weak_ptr<BLE::ConnectionBus> connectionStateEvent() = 0;
-    virtual OperationResult ping(const int32_t& value) = 0;
-
-    virtual OperationResult readName(std::string& out) = 0;
-    virtual OperationResult readState(int32_t& out) = 0;
-    virtual OperationResult readAddress(std::string& out) = 0;
-    virtual OperationResult readSerialNumber(std::string& out) = 0;
     virtual OperationResult readFirmwareMode(int32_t& out) = 0;
     virtual OperationResult readSamplingFrequency(uint8_t& out) = 0;
     virtual OperationResult readGain(uint8_t& out) = 0;

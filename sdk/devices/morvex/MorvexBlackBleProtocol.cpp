@@ -7,7 +7,7 @@
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
-#include "sdk/devices/common/PackSplitter.hpp"
+#include "sdk/devices/common/StatusIntake.hpp"
 #include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
 
@@ -19,14 +19,12 @@ using Utility::rt_exception;
 
 namespace {
 
-constexpr size_t BusCapacity = 2048;
 constexpr int StatusRingCapacity = 32;
 // Sampling-frequency codes of the streams that have a fixed rate.
 constexpr uint8_t MotionRateCode = 4;
 constexpr uint8_t FpgRateCode = 6;
 
 const char* const ProtocolName = "Morvex Black BLE Protocol";
-const char* const UnknownCreationFailure = "Failed create Cannot create Morvex Black BLE Protocol.";
 
 constexpr uint8_t modeByte(DevAmpStatus mode)
 {
@@ -55,12 +53,6 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
       deviceInformation_(std::move(deviceInformation)),
       motionParams_(motionParams()),
       fpgParams_(fpgParams()),
-      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
-      modeBus_(std::make_shared<ModeBus>(BusCapacity)),
-      signalBus_(std::make_shared<SignalBus>(BusCapacity)),
-      resistBus_(std::make_shared<ResistBus>(BusCapacity)),
-      motionBus_(std::make_shared<MotionBus>(BusCapacity)),
-      fpgBus_(std::make_shared<FpgBus>(BusCapacity)),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, disconnected_,
                 OpCmdRes{0, Utility::kErrDataSend}, timing_),
@@ -86,20 +78,14 @@ void MorvexBleProtocol::start()
         fillCapabilities();
 
         const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
-        statusHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
-            if (const auto protocol = weak.lock())
-                protocol->onStatusData(bytes);
-        });
-        if (const auto bus = status_->dataEvent().lock())
-            bus->subscribe(statusHandler_);
-        status_->startNotify();
+        statusHandler_ = Devices::listenTo(*status_, weak, &MorvexBleProtocol::onStatusData);
         running_ = true;
         worker_.startFor(weak, &MorvexBleProtocol::workerPass);
 
         bringToRest();
     } catch (...) {
         stop();
-        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName, UnknownCreationFailure);
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
     }
 }
 
@@ -107,13 +93,7 @@ void MorvexBleProtocol::stop()
 {
     running_ = false;
     disconnected_ = true;
-    if (status_) {
-        try {
-            status_->stopNotify();
-        } catch (const std::exception& e) {
-            Utility::sdkLog().warn("[{}] stopping the status notification failed: {}", ProtocolName, e.what());
-        }
-    }
+    Devices::stopStatusNotify(status_.get(), ProtocolName);
     worker_.stop();
 }
 
@@ -153,28 +133,17 @@ void MorvexBleProtocol::fillCapabilities()
 
 void MorvexBleProtocol::readStatus()
 {
-    for (int attempt = 0; attempt < timing_.readAttempts && !disconnected_; ++attempt) {
-        std::vector<uint8_t> value;
-        if (status_->read(value)) {
-            onStatusData(value);
-            trust_.confirmed();
-            return;
-        }
-    }
-    throw rt_exception("Can not read Status");
+    Devices::readStatusValue(*status_, timing_.readAttempts, disconnected_, [this](const std::vector<uint8_t>& value) {
+        onStatusData(value);
+        trust_.confirmed();
+    });
 }
 
 void MorvexBleProtocol::onStatusData(const std::vector<uint8_t>& bytes)
 {
-    const auto units = Devices::splitPacks<DevStatusPack>(bytes);
-    if (!units.packs.empty())
-        statusRing_->write(units.packs.data(), units.packs.size());
-    if (units.remainder)
-        Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
-    if (units.packs.size() > 1)
-        Utility::sdkLog().trace("Recived more then one pack status: [{}]", units.packs.size());
-    if (!units.packs.empty()) {
-        const DevStatusPack& last = units.packs.back();
+    const auto packs = Devices::keepStatusPacks(bytes, *statusRing_, serialNumber());
+    if (!packs.empty()) {
+        const DevStatusPack& last = packs.back();
         battery_ = last.battery();
         mode_ = last.mode();
         if (signal_)

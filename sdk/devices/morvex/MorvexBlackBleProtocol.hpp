@@ -20,7 +20,6 @@
 
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/DeviceVersion.hpp"
-#include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
@@ -32,18 +31,13 @@
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/SignalToResistConverter.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
+#include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/morvex/MorvexBlackWire.hpp"
 
 namespace VexaDevice::MorvexBlack {
 
-class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol> {
+class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol>, public Kestrane::StreamBuses {
 public:
-    using BatteryBus = Utility::EventBus<int>;
-    using ModeBus = Utility::EventBus<DevAmpStatus>;
-    using SignalBus = Utility::EventBus<std::vector<Kestrane::_SignalData>>;
-    using ResistBus = Utility::EventBus<std::vector<Kestrane::_ResistData>>;
-    using MotionBus = Utility::EventBus<std::vector<Kestrane::_IMUData>>;
-    using FpgBus = Utility::EventBus<std::vector<Kestrane::_FPGData>>;
 
     // Reads the device's identity and status, builds the channels, starts the worker and brings
     // a measuring device to rest. Throws rt_exception "Failed create Morvex Black BLE Protocol:
@@ -109,12 +103,6 @@ public:
     bool onConnected();
     bool onDisconnected();
 
-    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
-    std::weak_ptr<ModeBus> ampModeEvent() const { return modeBus_; }
-    std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
-    std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
-    std::weak_ptr<MotionBus> memsEvent() const { return motionBus_; }
-    std::weak_ptr<FpgBus> fpgEvent() const { return fpgBus_; }
 
 private:
     // A stream command's frame builder and the names its failures carry.
@@ -185,12 +173,6 @@ private:
 
     std::mutex commandLock_;
 
-    const std::shared_ptr<BatteryBus> batteryBus_;
-    const std::shared_ptr<ModeBus> modeBus_;
-    const std::shared_ptr<SignalBus> signalBus_;
-    const std::shared_ptr<ResistBus> resistBus_;
-    const std::shared_ptr<MotionBus> motionBus_;
-    const std::shared_ptr<FpgBus> fpgBus_;
     const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
     Devices::CommandExchange<OpCmdRes> exchange_;
     Devices::DeviceStateTrust trust_;

@@ -10,6 +10,7 @@
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/PackSplitter.hpp"
+#include "sdk/devices/common/StatusIntake.hpp"
 
 namespace VexaDevice::Morvex {
 
@@ -28,7 +29,6 @@ constexpr int DataRingCapacity = 768;
 constexpr uint8_t FirmwareMode0State = static_cast<uint8_t>(MorvexStatus::FirmwareMode0);
 
 const char* const ProtocolName = "Morvex BLE Protocol";
-const char* const UnknownCreationFailure = "Failed create Cannot create Morvex BLE Protocol.";
 
 // Decimal number at the start of a text, as the device writes its revisions.
 int32_t leadingNumber(const std::string& text)
@@ -70,7 +70,7 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(BLE::ServiceChannel
         protocol->start();
     } catch (...) {
         protocol->stop();
-        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName, UnknownCreationFailure);
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
     }
     return protocol;
 }
@@ -99,7 +99,7 @@ MorvexBleProtocol::MorvexBleProtocol(BLE::ServiceChannels deviceInformation, std
         morvexReadStatus();
     } catch (...) {
         running_ = false;
-        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName, UnknownCreationFailure);
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
     }
 }
 
@@ -128,20 +128,8 @@ void MorvexBleProtocol::checkChannels() const
 void MorvexBleProtocol::start()
 {
     const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
-    statusHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
-        if (const auto protocol = weak.lock())
-            protocol->morvexOnStatusNotify(bytes);
-    });
-    dataHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
-        if (const auto protocol = weak.lock())
-            protocol->morvexOnDataNotify(bytes);
-    });
-    if (const auto bus = statusChannel_->dataEvent().lock())
-        bus->subscribe(statusHandler_);
-    if (const auto bus = dataChannel_->dataEvent().lock())
-        bus->subscribe(dataHandler_);
-    statusChannel_->startNotify();
-    dataChannel_->startNotify();
+    statusHandler_ = Devices::listenTo(*statusChannel_, weak, &MorvexBleProtocol::morvexOnStatusNotify);
+    dataHandler_ = Devices::listenTo(*dataChannel_, weak, &MorvexBleProtocol::morvexOnDataNotify);
     running_ = true;
     worker_.startFor(weak, &MorvexBleProtocol::morvexWorkerPass);
 
@@ -203,15 +191,11 @@ void MorvexBleProtocol::morvexReadDeviceInfo()
 
 void MorvexBleProtocol::morvexReadStatus()
 {
-    for (int attempt = 0; attempt < timing_.readAttempts && !disconnected_; ++attempt) {
-        std::vector<uint8_t> value;
-        if (statusChannel_->read(value)) {
-            morvexOnStatusNotify(value);
-            trust_.confirmed();
-            return;
-        }
-    }
-    throw rt_exception("Can not read Status");
+    Devices::readStatusValue(*statusChannel_, timing_.readAttempts, disconnected_,
+                             [this](const std::vector<uint8_t>& value) {
+                                 morvexOnStatusNotify(value);
+                                 trust_.confirmed();
+                             });
 }
 
 void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes)

@@ -27,7 +27,6 @@ constexpr int SwitchRetries = 3;
 constexpr uint8_t LastReplyCode = 168;
 
 const char* const ProtocolName = "Tessel BLE Protocol";
-const char* const UnknownCreationFailure = "Failed create Cannot create Tessel BLE Protocol.";
 
 int64_t nanoseconds(std::chrono::milliseconds duration)
 {
@@ -55,7 +54,7 @@ std::shared_ptr<TesselBleProtocol> TesselBleProtocol::create(std::shared_ptr<BLE
         protocol->start();
     } catch (...) {
         protocol->stop();
-        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName, UnknownCreationFailure);
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
     }
     return protocol;
 }

@@ -1,17 +1,11 @@
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
 
-#include "sdk/devices/kestrane/KestraneGatt.hpp"
+#include "sim/peers/kestrane/KestranePeerService.hpp"
 
 namespace VexaSim {
 
-namespace {
-
-namespace Property = VexaDevice::BLE::Platform::CharacteristicProperty;
-using VexaDevice::Kestrane::KestraneRole;
-using VexaDevice::Kestrane::kestraneUuid;
+using Role = VexaDevice::Kestrane::KestraneRole;
 using Packs = CommandStreamPeerModel::Packs;
-
-}  // namespace
 
 std::shared_ptr<CommandStreamPeer> CommandStreamPeer::attach(SimRadio& radio, uint64_t address,
                                                              CommandStreamPeerSettings settings,
@@ -26,18 +20,13 @@ CommandStreamPeer::CommandStreamPeer(std::shared_ptr<SimPeripheral> peripheral, 
     : PeerBase(std::move(peripheral), std::move(settings))
 {
     const CommandStreamPeerSettings& kept = device_->model.settings();
-    const std::string& suffix = kept.suffix;
     addDeviceInformation(*peripheral_, kept.information);
-    auto service = addCommandService(kestraneUuid(suffix, KestraneRole::Service),
-                                     kestraneUuid(suffix, KestraneRole::Status),
-                                     kestraneUuid(suffix, KestraneRole::Command));
-    auto stream = [&](KestraneRole role, bool present) {
-        return present ? service->addCharacteristic(kestraneUuid(suffix, role), Property::Notify) : nullptr;
-    };
-    pumpPacks(timing.notificationPeriod, {{stream(KestraneRole::Signal, true), &Packs::signal},
-                                          {stream(KestraneRole::Resist, true), &Packs::resist},
-                                          {stream(KestraneRole::Motion, kept.hasMotion), &Packs::motion},
-                                          {stream(KestraneRole::Fpg, kept.hasFpg), &Packs::fpg}});
+    const KestranePeerService layout{kept.suffix};
+    auto service = addCommandService(layout.service(), layout.status(), layout.command());
+    pumpPacks(timing.notificationPeriod, {{layout.stream(*service, Role::Signal), &Packs::signal},
+                                          {layout.stream(*service, Role::Resist), &Packs::resist},
+                                          {layout.stream(*service, Role::Motion, kept.hasMotion), &Packs::motion},
+                                          {layout.stream(*service, Role::Fpg, kept.hasFpg), &Packs::fpg}});
 }
 
 uint8_t CommandStreamPeer::mode() const

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/peers/common/DeviceInformationPeer.hpp"
+#include "sim/peers/common/FaultSwitches.hpp"
 
 namespace VexaSim {
 
@@ -41,7 +42,7 @@ struct CommandStreamPeerSettings {
     std::array<int32_t, 8> resistanceOhms{50000, 100000, 150000, 5000000, 60000, 70000, 80000, 90000};
 };
 
-class CommandStreamPeerModel {
+class CommandStreamPeerModel : public FaultSwitches {
 public:
     static constexpr uint8_t Accepted = 0;
     static constexpr uint8_t WrongParameter = 1;
@@ -78,11 +79,8 @@ public:
     const CommandStreamPeerSettings& settings() const { return settings_; }
 
     void setBattery(uint8_t level) { settings_.battery = level; }
-    // Fault switches: no answer at all; frames (of one command code, or all) refused with
-    // `error` (0 = off); frames acknowledged without being carried out.
-    void setSilent(bool silent) { silent_ = silent; }
+    // Besides the fault switches: a refusal may name the one command code it applies to.
     void setRefusal(uint8_t error, int command = AnyCommand);
-    void setIgnoring(bool ignoring) { ignoring_ = ignoring; }
 
 private:
     uint8_t carryOut(const std::vector<uint8_t>& frame);
@@ -104,10 +102,7 @@ private:
     uint32_t resistPacks_ = 0;
     uint32_t motionRecords_ = 0;
     uint32_t fpgRecords_ = 0;
-    bool silent_ = false;
-    uint8_t refusal_ = 0;
     int refusedCommand_ = AnyCommand;
-    bool ignoring_ = false;
 };
 
 }  // namespace VexaSim

@@ -9,20 +9,23 @@
 #include <string>
 #include <vector>
 
+#include "sim/peers/common/DeviceInformationPeer.hpp"
+#include "sim/peers/common/FaultSwitches.hpp"
+
 namespace VexaSim {
 
-struct MorvexPeerSettings {
-    std::string serialNumber = "MX1-000042";
-    std::string modelNumber = "1";
-    std::string hardwareRevision = "2";
-    std::string firmwareRevision = "7";
+// The Device Information texts first (serial number, model number, hardware and firmware
+// revision).
+struct MorvexPeerSettings : DeviceInformationTexts {
+    MorvexPeerSettings() : DeviceInformationTexts{"MX1-000042", "1", "2", "7"} {}
+
     uint8_t battery = 87;
     uint8_t state = 1;  // device state at power-on
     // Skin-electrode resistance per electrode in device order (O1, T3, T4, O2), ohms.
     std::array<double, 4> resistanceOhms{50e3, 100e3, 150e3, 200e3};
 };
 
-class MorvexPeerModel {
+class MorvexPeerModel : public FaultSwitches {
 public:
     static constexpr uint8_t IdleState = 1;
     static constexpr uint8_t SignalState = 2;
@@ -51,11 +54,6 @@ public:
 
     void setBattery(uint8_t level) { settings_.battery = level; }
     void setResistance(uint8_t electrode, double ohms) { settings_.resistanceOhms.at(electrode) = ohms; }
-    // Fault switches: no answer at all; every command refused with `error` (0 = off); every
-    // command acknowledged without error but not carried out.
-    void setSilent(bool silent) { silent_ = silent; }
-    void setRefusal(uint8_t error) { refusal_ = error; }
-    void setIgnoring(bool ignoring) { ignoring_ = ignoring; }
 
     // The known signal: count of `electrode` (device order) in sample `sample` (0 or 1) of
     // the pack numbered `packNum` (0..2047). A triangle wave of amplitude 1000000 counts,
@@ -78,9 +76,6 @@ private:
     uint8_t electrode_ = 0;
     uint8_t polarity_ = 0;
     uint32_t packIndex_ = 0;
-    bool silent_ = false;
-    uint8_t refusal_ = 0;
-    bool ignoring_ = false;
 };
 
 }  // namespace VexaSim

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sim/peers/common/DeviceInformationPeer.hpp"
+#include "sim/peers/common/FaultSwitches.hpp"
 #include "sim/peers/kestrane/HeadbandDevice.hpp"
 
 namespace VexaSim {
@@ -29,7 +30,7 @@ struct MorvexBlackPeerSettings {
     std::array<double, 4> resistanceOhms{10000, 25000, 50000, 200000};
 };
 
-class MorvexBlackPeerModel {
+class MorvexBlackPeerModel : public FaultSwitches {
 public:
     static constexpr uint8_t Accepted = HeadbandDevice::Accepted;
     static constexpr uint8_t WrongParameter = HeadbandDevice::WrongParameter;
@@ -60,12 +61,9 @@ public:
     const MorvexBlackPeerSettings& settings() const { return settings_; }
 
     void setBattery(uint8_t level) { settings_.battery = level; }
-    // Fault switches: no answer at all; every mode frame refused with `error` (0 = off); mode
-    // frames answered without being carried out; each answer preceded by the status the device
-    // had before the frame (as a device announcing its battery at the wrong moment would).
-    void setSilent(bool silent) { silent_ = silent; }
-    void setRefusal(uint8_t error) { refusal_ = error; }
-    void setIgnoring(bool ignoring) { ignoring_ = ignoring; }
+    // Besides the fault switches (a refusal applies to mode frames): each answer preceded by the
+    // status the device had before the frame (as a device announcing its battery at the wrong
+    // moment would).
     void setStaleFirst(bool staleFirst) { staleFirst_ = staleFirst; }
 
 private:
@@ -75,9 +73,6 @@ private:
     HeadbandDevice device_;
     uint8_t error_ = Accepted;
     std::vector<std::vector<uint8_t>> pings_;
-    bool silent_ = false;
-    uint8_t refusal_ = 0;
-    bool ignoring_ = false;
     bool staleFirst_ = false;
 };
 
