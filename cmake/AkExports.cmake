@@ -25,10 +25,8 @@ function(ak_shared_library name)
   add_dependencies(${name} ${name}_map)
   target_link_libraries(${name} PRIVATE ${A_ARCHIVES})
   target_link_options(${name} PRIVATE -Wl,--version-script=${map} -Wl,--no-undefined)
-  # The language runtime is linked in, so that a host built with another C++ runtime cannot
-  # clash with ours. Sanitizer builds keep the shared runtime their interceptors expect.
-  if(NOT AK_SANITIZE AND NOT AK_FUZZ)
-    target_link_options(${name} PRIVATE -static-libstdc++ -static-libgcc)
-  endif()
+  # The C++ runtime stays the system's shared one, as in every Debian C++ library: the library's
+  # own C++ dependencies (fmt) load it anyway, and a second, static copy beside it would give one
+  # process two runtimes.
   set_target_properties(${name} PROPERTIES LINK_DEPENDS ${map})
 endfunction()

@@ -37,8 +37,14 @@ run(readelf -d ${real})
 if(NOT out MATCHES "SONAME\\)[^\n]*\\[libambrelkit2-x64\\.so\\.2\\]")
   message(FATAL_ERROR "SONAME is not libambrelkit2-x64.so.2:\n${out}")
 endif()
-if(out MATCHES "libstdc\\+\\+|libgcc_s")
-  message(FATAL_ERROR "the library still needs the shared C++ runtime:\n${out}")
+# What it links against: the system's shared C++ runtime (no copy of its own), and nothing the
+# loader cannot find.
+if(NOT out MATCHES "NEEDED\\)[^\n]*\\[libstdc\\+\\+\\.so\\.6\\]")
+  message(FATAL_ERROR "the library does not link the shared C++ runtime:\n${out}")
+endif()
+run(ldd ${real})
+if(out MATCHES "not found")
+  message(FATAL_ERROR "the library needs what the loader cannot find:\n${out}")
 endif()
 
 set(run_env ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir})
