@@ -1,19 +1,11 @@
 #include "sim/peers/lorrel/LorrelPeer.hpp"
 
-#include "sdk/devices/kestrane/KestraneGatt.hpp"
+#include "sim/peers/kestrane/KestranePeerService.hpp"
 
 namespace VexaSim {
 
-namespace {
-
-namespace Property = VexaDevice::BLE::Platform::CharacteristicProperty;
-using VexaDevice::Kestrane::KestraneRole;
-using VexaDevice::Kestrane::kestraneUuid;
+using Role = VexaDevice::Kestrane::KestraneRole;
 using Packs = LorrelPeerModel::Packs;
-
-constexpr const char* Suffix = "95";
-
-}  // namespace
 
 std::shared_ptr<LorrelPeer> LorrelPeer::attach(SimRadio& radio, uint64_t address, LorrelPeerSettings settings,
                                                LorrelPeerTiming timing)
@@ -28,16 +20,12 @@ LorrelPeer::LorrelPeer(std::shared_ptr<SimPeripheral> peripheral, LorrelPeerSett
 {
     const LorrelPeerSettings& kept = device_->model.settings();
     addDeviceInformation(*peripheral_, kept.information);
-    auto service = addCommandService(kestraneUuid(Suffix, KestraneRole::Service),
-                                     kestraneUuid(Suffix, KestraneRole::Status),
-                                     kestraneUuid(Suffix, KestraneRole::Command));
-    auto stream = [&](KestraneRole role, bool present) {
-        return present ? service->addCharacteristic(kestraneUuid(Suffix, role), Property::Notify) : nullptr;
-    };
-    stream(KestraneRole::Envelope, true);
-    pumpPacks(timing.notificationPeriod, {{stream(KestraneRole::Signal, true), &Packs::signal},
-                                          {stream(KestraneRole::Motion, kept.hasMotion), &Packs::motion},
-                                          {stream(KestraneRole::Fpg, kept.hasFpg), &Packs::fpg}});
+    const KestranePeerService layout{"95"};
+    auto service = addCommandService(layout.service(), layout.status(), layout.command());
+    layout.stream(*service, Role::Envelope);
+    pumpPacks(timing.notificationPeriod, {{layout.stream(*service, Role::Signal), &Packs::signal},
+                                          {layout.stream(*service, Role::Motion, kept.hasMotion), &Packs::motion},
+                                          {layout.stream(*service, Role::Fpg, kept.hasFpg), &Packs::fpg}});
 }
 
 uint8_t LorrelPeer::mode() const
