@@ -139,7 +139,7 @@ int readDict(sd_bus_message* message, const std::string& entry, DbusDict& dict) 
         if ((r = readValue(message, key)) < 0) return r;
         if ((r = readValue(message, value)) < 0) return r;
         if ((r = sd_bus_message_exit_container(message)) < 0) return r;
-        dict.emplace_back(std::move(key), std::move(value));
+        dict.push_back({std::move(key), std::move(value)});
     }
     if (r < 0) return r;
     return sd_bus_message_exit_container(message);

@@ -6,7 +6,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <utility>
 #include <variant>
 #include <vector>
 
@@ -15,8 +14,9 @@ struct sd_bus_message;
 namespace VexaDevice::BLE::Platform::Bluez {
 
 struct DbusValue;
+struct DbusDictEntry;
 using DbusArray = std::vector<DbusValue>;
-using DbusDict = std::vector<std::pair<DbusValue, DbusValue>>;  // keys in message order
+using DbusDict = std::vector<DbusDictEntry>;  // keys in message order
 using DbusBytes = std::vector<uint8_t>;
 
 struct DbusValue {
@@ -24,7 +24,8 @@ struct DbusValue {
     // uint64_t, strings, object paths and signatures as std::string; structs are arrays.
     std::variant<std::monostate, bool, int64_t, uint64_t, double, std::string, DbusBytes, DbusArray, DbusDict> data;
 
-    bool operator==(const DbusValue&) const = default;
+    // Defined below, where a dictionary entry is a complete type.
+    bool operator==(const DbusValue& other) const;
 
     std::optional<bool> asBool() const;
     std::optional<int64_t> asInt() const;  // any integer type that fits
@@ -32,6 +33,19 @@ struct DbusValue {
     std::optional<DbusBytes> asBytes() const;
     std::vector<std::string> asStrings() const;  // empty unless an array of strings
 };
+
+// A dictionary entry of its own type rather than a pair: a pair of a type that holds it cannot be
+// checked for default construction while that type is still incomplete.
+struct DbusDictEntry {
+    DbusValue key;
+    DbusValue value;
+
+    bool operator==(const DbusDictEntry&) const = default;
+};
+
+inline bool DbusValue::operator==(const DbusValue& other) const {
+    return data == other.data;
+}
 
 // Properties of one interface, by name.
 using PropertyMap = std::map<std::string, DbusValue>;
