@@ -17,8 +17,8 @@ void freeDualCallbackHandle(DualCallbackHandle* handle) {
     if (handle == nullptr) {
         return;
     }
-    handle->kestrane.reset();
-    handle->family.reset();
+    handle->kestrane.end();
+    handle->family.end();
     delete handle;
 }
 
@@ -41,7 +41,7 @@ uint8_t registerCallback(_Sensor* sensor, Function function, Handle** handle, vo
     }
     return guardedExport(status, kAddFailure, [&]() -> uint8_t {
         auto subscription = subscribe(sensor->access(), HostTarget<Function>{sensor, function, userData});
-        if (!subscription.subscriber) {
+        if (!subscription.delivery.subscriber) {
             const auto result = withDefaultCode(subscription.result, Errors::AddCallbackFailed);
             return statusFromResult(&result, status);
         }
@@ -51,15 +51,15 @@ uint8_t registerCallback(_Sensor* sensor, Function function, Handle** handle, vo
 }
 
 CallbackHandle* singleHandle(Subscription subscription) {
-    return makeCallbackHandle(std::move(subscription.subscriber));
+    return makeCallbackHandle(std::move(subscription.delivery));
 }
 
 DualCallbackHandle* dualHandle(Subscription subscription) {
     auto* handle = new DualCallbackHandle{};
     if (subscription.records == Subscription::Records::Kestrane) {
-        handle->kestrane = std::move(subscription.subscriber);
+        handle->kestrane = std::move(subscription.delivery);
     } else {
-        handle->family = std::move(subscription.subscriber);
+        handle->family = std::move(subscription.delivery);
     }
     return handle;
 }

@@ -3,6 +3,10 @@
 namespace VexaDevice::Api {
 
 void freeCallbackHandle(CallbackHandle* handle) {
+    if (handle == nullptr) {
+        return;
+    }
+    handle->subscription.end();
     delete handle;
 }
 

@@ -37,4 +37,11 @@ void DeliveryGate::closeAndWait() {
     left_.wait(lock, [this] { return onlyCallerInside(); });
 }
 
+void GatedSubscriber::end() {
+    if (gate) {
+        gate->closeAndWait();
+    }
+    subscriber.reset();
+}
+
 }  // namespace VexaDevice::Api

@@ -3,6 +3,7 @@
 // the deliveries still running on other threads.
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -43,6 +44,16 @@ private:
     std::condition_variable left_;
     std::vector<std::thread::id> inside_;
     bool closed_ = false;
+};
+
+// One host subscription as its handle keeps it: the subscriber, which the event bus holds
+// weakly, and the gate every delivery to it passes. Ending it closes the gate first, so that
+// once the host's removal returns its function is no longer running and never runs again.
+struct GatedSubscriber {
+    std::shared_ptr<void> subscriber;
+    std::shared_ptr<DeliveryGate> gate;
+
+    void end();
 };
 
 }  // namespace VexaDevice::Api

@@ -2,18 +2,18 @@
 // The handle of the three registrations that serve device classes publishing different record
 // types: one slot for the family's own records, one for the Kestrane records; exactly one is set.
 
-#include <memory>
+#include "sdk/api/DeliveryGate.hpp"
 
 #include "sdk/api/include/ambrelkit2.h"
 
 struct DualCallbackHandle {
-    std::shared_ptr<void> family;
-    std::shared_ptr<void> kestrane;
+    VexaDevice::Api::GatedSubscriber family;
+    VexaDevice::Api::GatedSubscriber kestrane;
 };
 
 namespace VexaDevice::Api {
 
-// Ends the subscription and frees the handle; null is accepted.
+// Ends the subscription and frees the handle, as a single handle is freed; null is accepted.
 void freeDualCallbackHandle(DualCallbackHandle* handle);
 
 }  // namespace VexaDevice::Api

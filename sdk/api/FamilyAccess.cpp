@@ -21,9 +21,9 @@ Subscription Subscription::failed(OperationResult result) {
     return subscription;
 }
 
-Subscription Subscription::made(std::shared_ptr<void> subscriber, Records records) {
+Subscription Subscription::made(GatedSubscriber delivery, Records records) {
     Subscription subscription;
-    subscription.subscriber = std::move(subscriber);
+    subscription.delivery = std::move(delivery);
     subscription.records = records;
     return subscription;
 }

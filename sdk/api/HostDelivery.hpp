@@ -2,7 +2,8 @@
 // Subscribing host deliveries to a family's event bus. A delivery runs on the publishing
 // thread (a protocol worker, a connection thread); whatever it throws is logged there and
 // the publication goes on, so a failed allocation or a throwing host function never ends
-// the process.
+// the process. Every delivery passes its subscription's gate: once the host's removal has
+// closed it, the host function is not running and is not called again.
 
 #include <exception>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "sdk/api/DeliveryGate.hpp"
 #include "sdk/api/HostTarget.hpp"
 
 namespace VexaDevice::Api {
@@ -20,10 +22,15 @@ void logFailedDelivery(const char* what) noexcept;
 
 template <typename Routine>
 struct GuardedDelivery {
+    std::shared_ptr<DeliveryGate> gate;
     Routine routine;
 
     template <typename... Payload>
     void operator()(Payload&&... payload) const noexcept {
+        const auto pass = gate->enter();
+        if (!pass) {
+            return;
+        }
         try {
             routine(std::forward<Payload>(payload)...);
         } catch (const std::exception& error) {
@@ -34,16 +41,22 @@ struct GuardedDelivery {
     }
 };
 
-// Makes the subscriber around `routine` and appends it to the bus; the bus keeps it weakly.
+// Makes the gated subscriber around `routine` and appends it to `bus`, which keeps it weakly.
 template <typename Bus, typename Routine>
-std::shared_ptr<void> subscribeDelivery(const std::weak_ptr<Bus>& weakBus, Routine routine) {
+GatedSubscriber subscribeGated(Bus& bus, Routine routine) {
+    auto gate = std::make_shared<DeliveryGate>();
+    auto subscriber = std::make_shared<typename Bus::Callback>(GuardedDelivery<Routine>{gate, std::move(routine)});
+    bus.subscribe(subscriber);
+    return {std::move(subscriber), std::move(gate)};
+}
+
+template <typename Bus, typename Routine>
+GatedSubscriber subscribeDelivery(const std::weak_ptr<Bus>& weakBus, Routine routine) {
     const auto bus = weakBus.lock();
     if (!bus) {
         throw std::runtime_error("The sensor's event bus is gone");
     }
-    auto subscriber = std::make_shared<typename Bus::Callback>(GuardedDelivery<Routine>{std::move(routine)});
-    bus->subscribe(subscriber);
-    return subscriber;
+    return subscribeGated(*bus, std::move(routine));
 }
 
 // One call of a batch host function: a null array for an empty batch.

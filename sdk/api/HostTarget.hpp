@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "sdk/api/DeliveryGate.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 #include "sdk/core/OperationResult.hpp"
 
@@ -23,13 +24,13 @@ struct Subscription {
     enum class Records { Family, Kestrane };
 
     OperationResult result = OperationResult::done();
-    std::shared_ptr<void> subscriber;
+    GatedSubscriber delivery;
     Records records = Records::Family;
 
     // {failed, 124, "Failed add callback the sensor"}: the family has no such event.
     static Subscription refused();
     static Subscription failed(OperationResult result);
-    static Subscription made(std::shared_ptr<void> subscriber, Records records = Records::Family);
+    static Subscription made(GatedSubscriber delivery, Records records = Records::Family);
 };
 
 }  // namespace VexaDevice::Api

@@ -8,6 +8,7 @@
 
 #include "sdk/api/CallStatus.hpp"
 #include "sdk/api/CallbackHandle.hpp"
+#include "sdk/api/HostDelivery.hpp"
 #include "sdk/api/ScanSetup.hpp"
 #include "sdk/api/ScannerTiming.hpp"
 #include "sdk/api/SensorScannerWrap.hpp"
@@ -111,10 +112,7 @@ AK_API uint8_t addSensorsCallbackScanner(SensorScannerWrap* scanner, SensorsFoun
         return statusFail("handle == nullptr", Errors::StopScannerFailed.code, status, 0);
     }
     return guardedExport(status, {Errors::StopScannerFailed}, [&]() -> uint8_t {
-        auto subscriber = std::make_shared<SensorScannerWrap::FoundSensorsBus::Callback>(
-            HostSensorsCallback{scanner, callback, userData});
-        scanner->subscribe(subscriber);
-        *handle = makeCallbackHandle(std::move(subscriber));
+        *handle = makeCallbackHandle(subscribeGated(*scanner, HostSensorsCallback{scanner, callback, userData}));
         return statusOk(nullptr, status, 1);
     });
 }

@@ -12,6 +12,7 @@
 struct SensorScannerWrap {
 public:
     using FoundSensorsBus = VexaDevice::Utility::EventBus<std::vector<_SensorInfo>>;
+    using Callback = FoundSensorsBus::Callback;
 
     // Subscribes to the scanner's device list at once.
     explicit SensorScannerWrap(std::shared_ptr<VexaDevice::BLE::IBLEDeviceScan> scanner);

@@ -14,7 +14,6 @@
 #include "sdk/api/PhotoStimAccess.hpp"
 #include "sdk/api/TesselAccess.hpp"
 #include "sdk/api/VondraAccess.hpp"
-#include "sdk/core/RtException.hpp"
 #include "sdk/core/Uuid.hpp"
 #include "sdk/devices/FamilyFactories.hpp"
 #include "sdk/devices/morvex/Morvex2BLE.hpp"
@@ -40,12 +39,6 @@ struct ClassRow {
 
 Utility::UUID templateService(const char* suffix) {
     return Utility::parseUuid(fmt::format(fmt::runtime("7E400001-B534-F393-68A9-E50E24DCCA{}"), suffix));
-}
-
-// Families whose adapter is not part of the library yet: their makers refuse before any
-// adapter would be needed.
-SelectedSensor unbuilt(const std::shared_ptr<Sensor::ISensor>&, uint8_t) {
-    throw Utility::rt_exception(Devices::kSensorUnsupportedText, Devices::kSensorUnsupportedCode);
 }
 
 SelectedSensor makeMorvex(const std::shared_ptr<IBLEDevice>& device, uint8_t, uint8_t family,

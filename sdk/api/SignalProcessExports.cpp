@@ -37,8 +37,8 @@ AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, Callba
         return statusFail(kMissingArguments.text, Errors::InvalidParametersParams.code, status, 0);
     }
     return guardedExport(status, kProcessingFailure, [&]() -> uint8_t {
-        *handle = makeCallbackHandle(makeSignalProcessParam(dravikAmplifier(param, kDravikRecordChannels),
-                                                            kSignalProcessScale));
+        *handle = makeCallbackHandle(
+            {makeSignalProcessParam(dravikAmplifier(param, kDravikRecordChannels), kSignalProcessScale), nullptr});
         return statusOk(nullptr, status, 1);
     });
 }
@@ -53,7 +53,7 @@ AK_API uint8_t parseRawSignalDravik(const uint8_t* raw, int32_t* rawLength, Call
     return guardedExport(status, kProcessingFailure, [&]() -> uint8_t {
         std::vector<Kestrane::_SignalData> signal;
         std::vector<DravikParsedResist> resist;
-        const auto param = std::static_pointer_cast<SignalProcessParam>(handle->subscriber);
+        const auto param = std::static_pointer_cast<SignalProcessParam>(handle->subscription.subscriber);
         const size_t used = parseRawSignal(param, std::vector<uint8_t>(raw, raw + *rawLength), signal, resist);
         *rawLength = static_cast<int32_t>(used);
         if (signals != nullptr && signalCount != nullptr) {

@@ -1,16 +1,6 @@
 #include "sdk/devices/FamilyFactories.hpp"
 
-#include "sdk/core/RtException.hpp"
-
 namespace VexaDevice::Devices {
-
-namespace {
-
-[[noreturn]] void refuseUnbuiltFamily() {
-    throw Utility::rt_exception(kSensorUnsupportedText, kSensorUnsupportedCode);
-}
-
-}  // namespace
 
 std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice> device,
                                                  const ProtocolTiming& timing) {
@@ -22,8 +12,6 @@ std::shared_ptr<Tessel::TesselBLE> makeTesselBLE(std::shared_ptr<BLE::IBLEDevice
 {
     return std::make_shared<Tessel::TesselBLE>(std::move(device), timing);
 }
-
-
 
 std::shared_ptr<Vondra::VondraBLE> makeVondraBLE(std::shared_ptr<BLE::IBLEDevice> device,
                                                  const ProtocolTiming& timing) {

@@ -20,10 +20,6 @@
 
 namespace VexaDevice::Devices {
 
-// Code and text of a device class the library cannot build.
-inline constexpr int32_t kSensorUnsupportedCode = 108;
-inline constexpr const char* kSensorUnsupportedText = "Sensor unsupported";
-
 std::shared_ptr<Morvex::MorvexBLE> makeMorvexBLE(std::shared_ptr<BLE::IBLEDevice> device,
                                                  const ProtocolTiming& timing);
 

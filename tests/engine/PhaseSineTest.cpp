@@ -60,8 +60,11 @@ TEST(TimeSines, TheUsedSinesMoveBitForBitAsWhenAllDo) {
         all.restart(radiansPerSecond, 12.5, 48000.0, {true, true, true, true, true, true, true, true});
         some.restart(radiansPerSecond, 12.5, 48000.0, used);
         for (int frame = 0; frame < 4096; ++frame) {
-            for (std::size_t i = 0; i < 8; ++i)
-                if (used[i]) ASSERT_EQ(some[i], all[i]) << "sine " << i << " frame " << frame;
+            for (std::size_t i = 0; i < 8; ++i) {
+                if (used[i]) {
+                    ASSERT_EQ(some[i], all[i]) << "sine " << i << " frame " << frame;
+                }
+            }
             all.advance();
             some.advance();
         }

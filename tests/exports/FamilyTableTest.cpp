@@ -162,7 +162,7 @@ TEST(FamilyTable, WriteAndEventRowsReachTheInterface) {
     ASSERT_TRUE(subscription.result);
     device->battery->notify(42);
     EXPECT_EQ(delivered, 42);
-    subscription.subscriber.reset();
+    subscription.delivery.end();
     device->battery->notify(43);
     EXPECT_EQ(delivered, 42);
 }

@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "sdk/api/CallbackHandle.hpp"
 #include "sdk/api/FamilyAccess.hpp"
 #include "sdk/api/HostDelivery.hpp"
 #include "sdk/api/SensorWrap.hpp"
@@ -273,4 +278,56 @@ TEST(GuardedDeliveries, AnEmptyBatchCallsWithANullArray) {
     callWithBatch(host, none);
     EXPECT_EQ(seen.records, nullptr);
     EXPECT_EQ(seen.count, 0u);
+}
+
+// A host frees its callback handle and then the state its function writes to: once the removal
+// returns, the function must not be running on the publishing thread, nor start again.
+TEST(GuardedDeliveries, RemovalWaitsForADeliveryRunningOnAnotherThread) {
+    using Bus = Utility::EventBus<int>;
+    auto bus = std::make_shared<Bus>(16);
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool inside = false;
+    bool release = false;
+    std::atomic<int> calls{0};
+    CallbackHandle* handle = makeCallbackHandle(subscribeDelivery(std::weak_ptr<Bus>(bus), [&](int) {
+        std::unique_lock lock(mutex);
+        inside = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return release; });
+        ++calls;
+    }));
+    std::thread publisher([&] { bus->notify(1); });
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return inside; }));
+    }
+    auto removal = std::async(std::launch::async, [&] { freeCallbackHandle(handle); });
+    EXPECT_EQ(removal.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout)
+        << "the removal returned while the host function was still running";
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    removal.get();
+    EXPECT_EQ(calls, 1);
+    publisher.join();
+    bus->notify(2);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(GuardedDeliveries, AFunctionRemovingItsOwnCallbackIsNotWaitedFor) {
+    using Bus = Utility::EventBus<int>;
+    auto bus = std::make_shared<Bus>(16);
+    CallbackHandle* handle = nullptr;
+    int calls = 0;
+    handle = makeCallbackHandle(subscribeDelivery(std::weak_ptr<Bus>(bus), [&](int) {
+        ++calls;
+        freeCallbackHandle(handle);
+    }));
+    std::thread publisher([&] { bus->notify(1); });
+    publisher.join();
+    bus->notify(2);
+    EXPECT_EQ(calls, 1);
 }

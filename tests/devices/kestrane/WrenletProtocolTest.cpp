@@ -342,7 +342,7 @@ TEST_P(WrenletProtocolTest, CodesBeyondTheirRangeAreRefusedAndNothingIsSent)
 
     // The highest codes still go out whole.
     ASSERT_TRUE(protocol->setIrAmplitude(7));
-    EXPECT_EQ(rig.framesAfter(1).back(), (std::vector<uint8_t>{0x08, 0x80 | 7 << 3 | (protocol->redAmplitude() & 7)}));
+    EXPECT_EQ(rig.framesAfter(1).back(), (std::vector<uint8_t>{0x08, static_cast<uint8_t>(0x80 | 7 << 3 | (protocol->redAmplitude() & 7))}));
     ASSERT_TRUE(protocol->setAccelerometerSens(3));
     EXPECT_EQ(rig.framesAfter(1).back(), (std::vector<uint8_t>{0x07, 0x80 | 3 << 3 | 1}));
 }
