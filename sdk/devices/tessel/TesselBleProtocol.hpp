@@ -78,6 +78,11 @@ public:
     bool reinitAfterReconnect();
     bool onConnected() { return reinitAfterReconnect(); }
 
+    // Ends the notifications and the worker, joining it unless called on it; the destructor
+    // does the same. A worker pass that holds the protocol when its owner lets go would
+    // otherwise still use the channels after the owner has returned.
+    void stop();
+
     // The capability list's features, commands and parameters.
     Sensor::FeatureSet supportedFeatures() const { return capabilities()->offered.features; }
     Sensor::CommandSet supportedCommands() const { return capabilities()->offered.commands; }
@@ -118,7 +123,6 @@ private:
                       TesselTiming timing);
 
     void start();
-    void stop();
     // Serial, battery request, echo, capability list, motion-counter parameters; the caller
     // holds the command lock.
     void initialise();

@@ -3,16 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
+#include <algorithm>
 
 #include "sdk/core/ByteReaders.hpp"
 #include "tests/devices/common/Eventually.hpp"
+#include "tests/devices/common/Recorder.hpp"
 #include "tests/devices/dravik/DravikRecords.hpp"
 #include "tests/devices/dravik/DravikRig.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Dravik;
 using DevicesTest::eventually;
+using DevicesTest::Recorder;
 using DravikTest::DravikRig;
 using Frames = std::vector<std::vector<uint8_t>>;
 
@@ -36,29 +38,6 @@ DravikAmplifierParam leadOffRecord() {
     return param;
 }
 
-template <class Record>
-struct Collected {
-    std::mutex lock;
-    std::vector<Record> records;
-    std::shared_ptr<typename Utility::EventBus<std::vector<Record>>::Callback> subscriber =
-        std::make_shared<typename Utility::EventBus<std::vector<Record>>::Callback>([this](std::vector<Record> batch) {
-            std::lock_guard guard(lock);
-            records.insert(records.end(), batch.begin(), batch.end());
-        });
-    size_t size() {
-        std::lock_guard guard(lock);
-        return records.size();
-    }
-    Record last() {
-        std::lock_guard guard(lock);
-        return records.back();
-    }
-    void clear() {
-        std::lock_guard guard(lock);
-        records.clear();
-    }
-};
-
 struct DravikAmplifier : ::testing::Test {
     DravikRig rig{streamingDevice()};
     std::shared_ptr<DravikBleProtocol> protocol = rig.protocol();
@@ -70,15 +49,14 @@ struct DravikAmplifier : ::testing::Test {
 TEST_F(DravikAmplifier, SignalStartsWithTheSurveyIdAndStreamsTheDevicesVolts) {
     EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
     ASSERT_TRUE(protocol->writeSurveyId(0x01020304));
-    Collected<Kestrane::_SignalData> signals;
-    protocol->signalEvent().lock()->subscribe(signals.subscriber);
+    Recorder<std::vector<Kestrane::_SignalData>> signals(protocol->signalEvent());
 
     ASSERT_TRUE(protocol->startSignal());
     EXPECT_EQ(frames(), (Frames{{0x05, 0x00}, {0x03, 0x04, 0x03, 0x02, 0x01}}));
     EXPECT_EQ(protocol->ampMode(), AmpModeSignal);
     EXPECT_EQ(rig.peer->withDevice([](VexaSim::DravikPeerModel& model) { return model.surveyId(); }), 0x01020304u);
-    ASSERT_TRUE(eventually([&] { return signals.size() >= 10; }));
-    const auto record = signals.last();
+    ASSERT_TRUE(signals.atLeast(10));
+    const auto record = signals.records().back();
     ASSERT_EQ(record.Samples.size(), 24u);
     for (size_t channel = 0; channel < 24; ++channel) {
         EXPECT_NEAR(record.Samples[channel], 0.0001 * static_cast<double>(channel + 1), 1e-7) << channel;
@@ -91,8 +69,8 @@ TEST_F(DravikAmplifier, SignalStartsWithTheSurveyIdAndStreamsTheDevicesVolts) {
     ASSERT_TRUE(protocol->ping(5));
     EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x06, 5}));
     ASSERT_TRUE(eventually([&] {
-        std::lock_guard guard(signals.lock);
-        return std::any_of(signals.records.begin(), signals.records.end(), [](const auto& r) { return r.Marker == 5; });
+        const auto records = signals.records();
+        return std::any_of(records.begin(), records.end(), [](const auto& r) { return r.Marker == 5; });
     }));
 
     ASSERT_TRUE(protocol->powerDown());
@@ -106,19 +84,19 @@ TEST_F(DravikAmplifier, ResistanceModesReportTheElectrodes) {
     ASSERT_TRUE(protocol->writeAmplifierParam(leadOffRecord()));
     EXPECT_EQ(protocol->readAmplifierParam(), leadOffRecord());
     EXPECT_EQ(rig.peer->acsConfigCharacteristic()->value()[8 + 14], 0x0F) << "lead-off on channels 0..3";
-    Collected<_DravikResistData> resists;
-    protocol->resistEvent().lock()->subscribe(resists.subscriber);
+    Recorder<std::vector<_DravikResistData>> resists(protocol->resistEvent());
 
     ASSERT_TRUE(protocol->startResist());
     EXPECT_EQ(protocol->ampMode(), AmpModeResist);
     EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x01}));
     ASSERT_TRUE(eventually([&] {
-        if (resists.size() == 0)
+        const auto records = resists.records();
+        if (records.empty())
             return false;
-        const auto newest = resists.last();
+        const auto& newest = records.back();
         return std::abs(newest.Values[3] - 8000.0) < 8.0 && std::abs(newest.Values[0] - 5000.0) < 5.0;
     })) << "the filters settle on the device's 8 and 5 kOhm";
-    auto last = resists.last();
+    auto last = resists.records().back();
     EXPECT_EQ(last.Values[4], std::numeric_limits<double>::infinity()) << "a signal-only channel";
 
     // From resistance to signal and resistance, then back to signal alone.
