@@ -13,7 +13,7 @@
 #include "app/engine/AudioMutex.hpp"
 #include "app/engine/BeatSweeper.hpp"
 #include "app/engine/BlockConversion.hpp"
-#include "app/engine/Noise.hpp"
+#include "app/engine/FrameNoise.hpp"
 #include "app/engine/OverlayShaper.hpp"
 #include "app/engine/PhaseSine.hpp"
 #include "app/engine/StageProgression.hpp"
@@ -103,20 +103,24 @@ std::uint64_t firstFrameAtFraction(double position, std::uint64_t sessionFrames)
 // Everything the synthesis keeps between frames.
 struct ExperienceEngine::Synthesis {
     Synthesis(std::uint32_t rate, std::uint32_t seed, std::unique_ptr<ClipPlayer> player)
-        : sampleRate(rate), radiansPerHz(kTwoPi / rate), random(seed), clips(std::move(player)) {}
+        : sampleRate(rate), radiansPerHz(kTwoPi / rate), noise(seed), clips(std::move(player)) {}
 
     bool ready() const { return started && loaded; }
     void load(const ExperienceProgram& program, std::int32_t minutes, std::uint64_t frame);
     void applyPreset(std::uint32_t preset);
     void startBlock(const BlockContext& block);
-    // One output frame: the stage walk, the mode's mix of tones and noise, then the slow
-    // modulations, texture, burst and master volume.
-    StereoSample frame(std::uint64_t n, const BlockContext& block);
+    // The block's frames, in runs that end where an ambience event may fire, each run's noise
+    // drawn before its frames.
+    void render(const BlockContext& block);
+    // One output frame, whose noise is in the given slot: the stage walk, the mode's mix of
+    // tones and noise, then the slow modulations, texture, burst and master volume.
+    StereoSample frame(std::uint64_t n, std::size_t slot, const BlockContext& block);
     StagePoint followStages(std::uint64_t n, const BlockContext& block);
-    StereoSample mix(std::uint64_t n, const StagePoint& point, const BlockContext& block);
-    void finish(StereoSample& out, const StagePoint& point, const BlockContext& block);
+    StereoSample mix(std::uint64_t n, std::size_t slot, const StagePoint& point, const BlockContext& block);
+    void finish(StereoSample& out, std::size_t slot, const StagePoint& point, const BlockContext& block);
 
-    StereoSample tonePair(double left, double right, double phaseFactor, const ModeModulation& modulation);
+    StereoSample tonePair(double left, double right, double jitterWhite, double phaseFactor,
+                          const ModeModulation& modulation);
     StereoSample combineMode16(StereoSample tones, StereoSample noise, double left, double right,
                                double carrier, double overlayFrequency);
     DoublePair overlayPair() const {
@@ -133,16 +137,10 @@ struct ExperienceEngine::Synthesis {
     std::uint64_t frameCounter = 0;
     std::uint64_t sessionFrames = 0;
 
-    // Sources of randomness and noise.
-    UniformSource random;
-    PinkNoiseState pinkLeft;
-    PinkNoiseState pinkRight;
-    double brown = 0.0;
-    WhiteDifferenceNoise whiteDifference;
+    FrameNoise noise;
     AmbienceSequencer ambience;
     std::uint64_t ambienceFrame = 0;  // no earlier frame can fire the next ambience event
     NoiseBurst burst;
-    bool textureNoise = true;
 
     // The session's program.
     StageProgression progression;
@@ -185,12 +183,11 @@ struct ExperienceEngine::Synthesis {
     double carrier = 0.0;
     double overlayFrequency = 0.0;
 
-    std::array<double, kBlockSamples> block{};
+    std::array<double, kBlockSamples> samples{};
 };
 
 void ExperienceEngine::Synthesis::applyPreset(std::uint32_t preset) {
     ambience.applyPreset(preset);
-    textureNoise = true;
     findAmbienceFrame();
 }
 
@@ -239,14 +236,13 @@ void ExperienceEngine::Synthesis::fireAmbience(std::uint64_t n) {
     findAmbienceFrame();
     if (event == nullptr || event->kind != AmbienceKind::NoiseBurst) return;
     const double level = 0.4 * event->amount;
-    const double burstLeft = level * nextPinkNoise(pinkLeft, random);
-    const double burstRight = level * nextPinkNoise(pinkRight, random);
-    burst.fire(burstLeft, burstRight);
+    const DoublePair pink = noise.pinkPair();
+    burst.fire(level * pink[0], level * pink[1]);
 }
 
-StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz, double phaseFactor,
-                                                   const ModeModulation& modulation) {
-    const double jitter = random.nextWhite() * jitterLevel;
+StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz, double jitterWhite,
+                                                   double phaseFactor, const ModeModulation& modulation) {
+    const double jitter = jitterWhite * jitterLevel;
     const double frequencyLeft = leftHz + jitter;
     const double frequencyRight = rightHz + jitter;
     if (overlayShaping) {
@@ -337,7 +333,6 @@ StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n, const Bloc
         overlayFrequency = point.carrier + overlay.offset(index, progression.stageCount(), point.progress,
                                                           std::fabs(sines[kOverlaySwell]));
     }
-    if (n >= ambienceFrame) fireAmbience(n);
     beat = point.beat + sweeper.offset(index, point.elapsed, point.beat, progression.currentBeat());
     carrier = point.carrier;
     left = carrier;
@@ -345,18 +340,19 @@ StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n, const Bloc
     return point;
 }
 
-StereoSample ExperienceEngine::Synthesis::mix(std::uint64_t n, const StagePoint& point,
+StereoSample ExperienceEngine::Synthesis::mix(std::uint64_t n, std::size_t slot, const StagePoint& point,
                                               const BlockContext& block) {
-    const StereoSample tones = tonePair(left, right, point.phaseFactor, block.modulation);
+    const StereoSample tones = tonePair(left, right, noise.jitter(slot), point.phaseFactor, block.modulation);
     double pulseHz = std::fabs(right - left);
     if (pulseHz < 0.001) pulseHz = 1.0;
     pulsePhase += radiansPerHz * pulseHz;
     if (pulsePhase > kTwoPi) pulsePhase -= kTwoPi;
-    const StereoSample noise{nextPinkNoise(pinkLeft, random), nextPinkNoise(pinkRight, random)};
+    const DoublePair pink = noise.pink(slot);
+    const StereoSample pinkNoise{pink[0], pink[1]};
 
     StereoSample out;
     if (synthesisMode == 16) {
-        out = combineMode16(tones, noise, left, right, carrier, overlayFrequency);
+        out = combineMode16(tones, pinkNoise, left, right, carrier, overlayFrequency);
         const std::int32_t index = progression.index();
         if (index >= 1 && !progression.isLastStage() && point.progress > 0.25 && point.progress < 0.3) {
             const double flutter = 1.0 + 0.1 * point.progress * sines[kFlutter];
@@ -367,7 +363,8 @@ StereoSample ExperienceEngine::Synthesis::mix(std::uint64_t n, const StagePoint&
         if (++framesSinceTrigger == framesPerTrigger) framesSinceTrigger = 0;
         if (!clipPlaying && clipStarted) affirmationActive = false;
     } else {
-        out = {tones.left * toneLevel + noise.left * noiseLevel, tones.right * toneLevel + noise.right * noiseLevel};
+        out = {tones.left * toneLevel + pinkNoise.left * noiseLevel,
+               tones.right * toneLevel + pinkNoise.right * noiseLevel};
         if (synthesisMode == 6) {
             const double gate = pulseGate(pulsePhase, pulseDuty);
             out.left *= gate;
@@ -386,7 +383,7 @@ StereoSample ExperienceEngine::Synthesis::mix(std::uint64_t n, const StagePoint&
     return out;
 }
 
-void ExperienceEngine::Synthesis::finish(StereoSample& out, const StagePoint& point,
+void ExperienceEngine::Synthesis::finish(StereoSample& out, std::size_t slot, const StagePoint& point,
                                          const BlockContext& block) {
     const ModeModulation& modulation = block.modulation;
     const SessionFade fade = sessionFade(progression.index(), progression.stageCount(), point.progress);
@@ -400,23 +397,37 @@ void ExperienceEngine::Synthesis::finish(StereoSample& out, const StagePoint& po
         out.left *= 1.0 + 0.1 * sines[kPan];
         out.right *= 1.0 - 0.1 * sines[kPan];
     }
-    if (textureNoise) {
-        const double texture =
-            (nextBrownNoise(brown, random) + whiteDifference.next(random)) * 0.1 * 0.5 * fade.texture;
-        out.left += texture;
-        out.right += texture;
-    }
+    const double texture = noise.texture(slot) * 0.1 * 0.5 * fade.texture;
+    out.left += texture;
+    out.right += texture;
     burst.addTo(out.left, out.right);
     out.left *= block.volumeScale;
     out.right *= block.volumeScale;
 }
 
-StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, const BlockContext& block) {
+StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, std::size_t slot, const BlockContext& block) {
     const StagePoint point = followStages(n, block);
-    StereoSample out = mix(n, point, block);
-    finish(out, point, block);
+    StereoSample out = mix(n, slot, point, block);
+    finish(out, slot, point, block);
     sines.advance();
     return out;
+}
+
+void ExperienceEngine::Synthesis::render(const BlockContext& block) {
+    for (std::size_t i = 0; i < kBlockFrames;) {
+        // An event fires at a run's first frame, before that frame draws its noise.
+        if (frameCounter >= ambienceFrame) fireAmbience(frameCounter);
+        std::size_t run = std::min(kBlockFrames - i, FrameNoise::kMaxFrames);
+        if (ambienceFrame > frameCounter) run = std::min<std::uint64_t>(run, ambienceFrame - frameCounter);
+        else run = 1;  // the next frame may fire the next event
+        noise.draw(run);
+        for (std::size_t slot = 0; slot < run; ++slot, ++i) {
+            const StereoSample out = frame(frameCounter, slot, block);
+            samples[2 * i] = out.left;
+            samples[2 * i + 1] = out.right;
+            ++frameCounter;
+        }
+    }
 }
 
 ExperienceEngine::ExperienceEngine(std::uint32_t sampleRate, std::unique_ptr<ClipPlayer> clips,
@@ -545,18 +556,13 @@ bool ExperienceEngine::generateBlock(std::span<std::int16_t, kBlockSamples> out)
     s.clipPlaying = s.clips && s.clips->isPlaying();
     s.startBlock(block);
 
-    for (std::size_t i = 0; i < kBlockFrames; ++i) {
-        const StereoSample frame = s.frame(s.frameCounter, block);
-        s.block[2 * i] = frame.left;
-        s.block[2 * i + 1] = frame.right;
-        ++s.frameCounter;
-    }
+    s.render(block);
     publishedBeat_.store(s.beat);
     publishedLeft_.store(s.left);
     publishedRight_.store(s.right);
     publishedCarrier_.store(s.carrier);
     publishedOverlay_.store(s.overlayFrequency);
-    normaliseToPcm16(s.block, out);
+    normaliseToPcm16(s.samples, out);
     return running_.load();
 }
 

@@ -48,13 +48,30 @@ private:
     MersenneTwister32 engine_;
 };
 
-// Five-pole pink noise filter state; the left and right channel each keep one.
-struct PinkNoiseState {
-    std::array<double, 5> poles{};
+// Five-pole pink noise filter (about -3 dB per octave). Value is double for one channel or
+// DoublePair for both ears at once, each lane filtered as a double alone would be.
+template <class Value>
+class PinkFilter {
+public:
+    // The pink sample for one white sample.
+    Value next(Value w) {
+        auto& b = poles_;
+        b[0] = 0.99886 * b[0] + 0.0555179 * w;
+        b[1] = 0.99332 * b[1] + 0.0750759 * w;
+        b[2] = 0.969 * b[2] + 0.153852 * w;
+        b[3] = 0.8665 * b[3] + 0.3104856 * w;
+        b[4] = 0.55 * b[4] + 0.5329522 * w;
+        return 0.05 * (b[0] + b[1] + b[2] + b[3] + b[4] + 0.2685819 * w);
+    }
+
+private:
+    std::array<Value, 5> poles_{};
 };
 
-// One pink sample (about -3 dB per octave), one white draw.
-double nextPinkNoise(PinkNoiseState& state, UniformSource& source);
+using PinkNoiseState = PinkFilter<double>;
+
+// One pink sample, one white draw.
+inline double nextPinkNoise(PinkNoiseState& state, UniformSource& source) { return state.next(source.nextWhite()); }
 
 // One brown (random-walk) sample; the walk is clamped to [-1, 1], one white draw.
 double nextBrownNoise(double& state, UniformSource& source);

@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "app/engine/FrameNoise.hpp"
 #include "app/engine/Noise.hpp"
 #include "tests/engine/SignalAnalysis.hpp"
 
@@ -87,6 +88,35 @@ TEST(BrownNoise, WalksInSmallStepsAndSaturatesAtExactlyOne) {
     const double w = reference.nextWhite();
     nextBrownNoise(high, again);
     EXPECT_EQ(high, w > 0 ? 1.0 : 1.0 + 0.02 * w);
+}
+
+// A run's noise is what the frames would draw one by one from the same source: the jitter, the
+// left and then the right pink sample, the brown step and the white difference; a burst's pinks
+// drawn between two runs move the ears' filters as a frame's would.
+TEST(FrameNoise, DrawsWhatTheFramesWouldDrawOneByOne) {
+    constexpr std::uint32_t kSeed = 77;
+    UniformSource source(kSeed);
+    PinkNoiseState left;
+    PinkNoiseState right;
+    double brown = 0.0;
+    WhiteDifferenceNoise difference;
+    FrameNoise noise(kSeed);
+    for (const std::size_t run : {FrameNoise::kMaxFrames, std::size_t{1}, std::size_t{37}}) {
+        noise.draw(run);
+        for (std::size_t slot = 0; slot < run; ++slot) {
+            ASSERT_EQ(noise.jitter(slot), source.nextWhite()) << run << " " << slot;
+            const double pinkLeft = nextPinkNoise(left, source);
+            const double pinkRight = nextPinkNoise(right, source);
+            ASSERT_EQ(noise.pink(slot)[0], pinkLeft) << run << " " << slot;
+            ASSERT_EQ(noise.pink(slot)[1], pinkRight) << run << " " << slot;
+            const double texture = nextBrownNoise(brown, source) + difference.next(source);
+            ASSERT_EQ(noise.texture(slot), texture) << run << " " << slot;
+        }
+        const DoublePair burst = noise.pinkPair();
+        const double burstLeft = nextPinkNoise(left, source);
+        EXPECT_EQ(burst[0], burstLeft);
+        EXPECT_EQ(burst[1], nextPinkNoise(right, source));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "app/engine/Noise.hpp"
+#include "app/engine/PhaseSine.hpp"
+
+namespace quellwave {
+
+// The random values of a run of frames, drawn in one pass from the engine's one random source in
+// the order in which the frames take them: per frame the frequency jitter, a pink sample for the
+// left and then the right ear, a brown step and a white difference for the texture layer.
+class FrameNoise {
+public:
+    static constexpr std::size_t kMaxFrames = 256;
+
+    explicit FrameNoise(std::uint32_t seed) : random_(seed) {}
+
+    // Draws the values of the next count frames (at most kMaxFrames), slot 0 first.
+    void draw(std::size_t count);
+
+    // A pink sample for each ear drawn between two frames (the loudness of a noise burst).
+    DoublePair pinkPair();
+
+    double jitter(std::size_t slot) const { return jitter_[slot]; }  // white, in [-1, 1)
+    DoublePair pink(std::size_t slot) const { return pink_[slot]; }  // left, right
+    double texture(std::size_t slot) const { return texture_[slot]; }  // brown plus white difference
+
+private:
+    UniformSource random_;
+    PinkFilter<DoublePair> pinkFilter_;
+    double brown_ = 0.0;
+    WhiteDifferenceNoise whiteDifference_;
+    std::array<double, kMaxFrames> jitter_{};
+    std::array<DoublePair, kMaxFrames> pink_{};
+    std::array<double, kMaxFrames> texture_{};
+};
+
+}  // namespace quellwave
