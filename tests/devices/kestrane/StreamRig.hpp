@@ -26,7 +26,8 @@ inline VexaDevice::Devices::ProtocolTiming fastProtocol()
     VexaDevice::Devices::ProtocolTiming timing;
     timing.workerWait = 2ms;
     timing.writeRetryPause = 2ms;
-    timing.replyWaitStep = 5ms;
+    // 31 steps: a reply gets about a third of a second, which a loaded machine needs.
+    timing.replyWaitStep = 10ms;
     return timing;
 }
 
