@@ -214,14 +214,24 @@ TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait)
     EXPECT_EQ(device.frameCount(), 3u);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 3 * 20ms);
 
-    // A failed write is not repeated at once, and the second write's answer ends the exchange.
+    disconnected = true;
+    EXPECT_EQ(patient.sendEachWait({0x01}, 3), std::nullopt);
+    EXPECT_EQ(device.frameCount(), 3u) << "nothing is written once disconnected";
+}
+
+TEST_F(ExchangeFixture, AFailedWriteIsNotRepeatedAtOnceAndTheNextAnswerEndsTheExchange)
+{
+    // Half a second per write: the failed one waits it out, the second one's answer comes well
+    // within it however loaded the machine.
+    ProtocolTiming perWrite = fastTiming();
+    perWrite.replyWaitStep = 20ms;
+    perWrite.replyWaitSteps = 25;
+    CommandExchange<Reply> patient{[this](const std::vector<uint8_t>& f) { return device.write(f); }, disconnected,
+                                   Failure, perWrite};
+    device.deliver = [&patient](const Reply& r) { patient.deliver(r); };
     device.failNextWrites(1);
     device.answerNextWritesWith({{Reply{4, 0}}});
     EXPECT_EQ(patient.sendEachWait({0x01}, 3), (Reply{4, 0}));
-    EXPECT_EQ(device.frameCount(), 5u);
+    EXPECT_EQ(device.frameCount(), 2u);
     device.settle();  // the answer is handed over before `patient` goes
-
-    disconnected = true;
-    EXPECT_EQ(patient.sendEachWait({0x01}, 3), std::nullopt);
-    EXPECT_EQ(device.frameCount(), 5u) << "nothing is written once disconnected";
 }
