@@ -93,6 +93,17 @@ void BLEChannel::stopNotify() {
         if (!subscribed_) return;
         handler = detachHandler();
         notifyEnabled_ = false;
+        // The device stops sending too; one that cannot be told (link gone) stops with its link.
+        try {
+            const auto status = characteristic_->writeClientConfiguration(Platform::ClientConfiguration::None);
+            if (status != Platform::GattStatus::Success) {
+                sdkLog().warn("Unable stop notify: [{}] [{}]", info_->characteristicUuidText(), static_cast<int>(status));
+            }
+        } catch (const Platform::PlatformError& error) {
+            sdkLog().warn("Unable stop notify: [{}] [{}]", info_->characteristicUuidText(), error.message);
+        } catch (const std::exception& error) {
+            sdkLog().warn("Unable stop notify: [{}] [{}]", info_->characteristicUuidText(), error.what());
+        }
     }
 }
 

@@ -114,6 +114,7 @@ struct EmulatedDevice {
     uint64_t address = 0;
     bool heard = false;  // reported by a scan: it has a signal strength
     int16_t rssi = 0;
+    std::optional<uint8_t> flags;
     std::string name;
     std::set<std::string> uuids;  // the daemon keeps them sorted
     std::map<uint16_t, Bytes> manufacturer;
@@ -317,6 +318,7 @@ public:
         if (name == "Connected") return sd_bus_message_append(reply, "b", device.connected);
         if (name == "ServicesResolved") return sd_bus_message_append(reply, "b", device.resolved);
         if (name == "RSSI") return sd_bus_message_append(reply, "n", device.rssi);
+        if (name == "AdvertisingFlags") return appendBytes(reply, device.flags ? Bytes{*device.flags} : Bytes{});
         if (name == "Adapter") return sd_bus_message_append(reply, "o", kAdapterPath);
         if (name == "UUIDs") return appendStrings(reply, {device.uuids.begin(), device.uuids.end()});
         if (name == "ServiceData") return sd_bus_message_append(reply, "a{sv}", 0);
@@ -633,6 +635,9 @@ const sd_bus_vtable kAgentManagerVtable[] = {
 
 // A device heard in a scan has a signal strength; one only remembered has none.
 const sd_bus_vtable kHeardDeviceVtable[] = AK_DEVICE_VTABLE(SD_BUS_PROPERTY("RSSI", "n", deviceGet, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),);
+const sd_bus_vtable kHeardFlaggedDeviceVtable[] =
+    AK_DEVICE_VTABLE(SD_BUS_PROPERTY("RSSI", "n", deviceGet, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+                     SD_BUS_PROPERTY("AdvertisingFlags", "ay", deviceGet, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),);
 const sd_bus_vtable kKnownDeviceVtable[] = AK_DEVICE_VTABLE();
 
 const sd_bus_vtable kBatteryVtable[] = {
@@ -710,7 +715,10 @@ EmulatedDevice& Impl::deviceFor(sd_bus* bus, uint64_t address, bool heard) {
     device.path = Bluez::devicePath(kAdapterPath, address);
     sd_bus_slot* vtable = nullptr;
     if (sd_bus_add_object_vtable(bus, &vtable, device.path.c_str(), Bluez::kDevice,
-                                 heard ? kHeardDeviceVtable : kKnownDeviceVtable, &device) >= 0) {
+                                 !heard                      ? kKnownDeviceVtable
+                                 : options_.advertisingFlags ? kHeardFlaggedDeviceVtable
+                                                             : kHeardDeviceVtable,
+                                 &device) >= 0) {
         device.slots.push_back(vtable);
     }
     return device;
@@ -723,6 +731,10 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
     if (device.heard && device.rssi != advertisement.rssi) {
         device.rssi = advertisement.rssi;
         changed.emplace_back("RSSI");
+    }
+    if (advertisement.flags && device.flags != static_cast<uint8_t>(*advertisement.flags)) {
+        device.flags = static_cast<uint8_t>(*advertisement.flags);
+        if (options_.advertisingFlags && device.heard) changed.emplace_back("AdvertisingFlags");
     }
     if (!advertisement.localName.empty() && advertisement.localName != device.name) {
         device.name = advertisement.localName;

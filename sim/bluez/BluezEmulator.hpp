@@ -29,6 +29,9 @@ struct BluezEmulatorOptions {
     bool acquireNotify = true;
     // Answer Adapter1.ConnectDevice; without it clients must discover devices first.
     bool connectDevice = true;
+    // Report the advertised flags (AdvertisingFlags), as daemons built with experimental
+    // features do; a stable daemon leaves the property out.
+    bool advertisingFlags = true;
 };
 
 class BluezEmulator {

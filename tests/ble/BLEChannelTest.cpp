@@ -71,6 +71,8 @@ TEST_F(BLEChannelNotify, NotificationsReachTheBusIncludingEmptyValues) {
 
     data->stopNotify();
     EXPECT_FALSE(data->isNotifying());
+    EXPECT_FALSE(this->data->isNotifying()) << "the device was told to stop sending";
+    EXPECT_EQ(this->data->clientConfigurationWrites(), 2);
     this->data->notify({9});
     radio->drain();
     EXPECT_EQ(received.snapshot().size(), 2u);

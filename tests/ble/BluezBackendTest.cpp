@@ -9,6 +9,9 @@
 
 #include <systemd/sd-bus.h>
 
+#include <filesystem>
+
+#include "sdk/ble/BLEChannel.hpp"
 #include "sdk/ble/platform/bluez/BluezDevice.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "tests/ble/BluezFixture.hpp"
@@ -45,6 +48,11 @@ std::shared_ptr<VexaSim::SimPeripheral> addDevice(VexaSim::SimRadio& radio) {
     service->addCharacteristic(kStream, Property::Notify);
     peripheral->addService(kSecondService)->addCharacteristic(kModel, Property::Read, {'M', '1'});
     return peripheral;
+}
+
+size_t threadCount() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                             std::filesystem::directory_iterator()));
 }
 
 struct Advertisements {
@@ -101,6 +109,37 @@ TEST_F(BluezDiscovery, AdvertisementsBecomeDeviceEventsWithTheirFields) {
     EXPECT_EQ(watcher->status(), Platform::WatcherStatus::Stopped);
     ASSERT_TRUE(waitFor([&] { return stopped.count() == 1; }));
     EXPECT_TRUE(waitFor([&] { return daemon->discoverySessions() == 0; }));
+}
+
+TEST_F(BluezDiscovery, TheAdvertisedFlagsArePassedOnWhereTheDaemonReportsThem) {
+    auto watcher = platform->createWatcher();
+    Advertisements seen;
+    auto registration = watcher->onReceived([&](const Platform::Advertisement& ad) { seen.add(ad); });
+    watcher->start();
+    auto flagged = advertisement(-60);
+    flagged.flags = 0x06;
+    radio->advertise(flagged);
+    ASSERT_TRUE(waitFor([&] { return !seen.all().empty(); }));
+    EXPECT_EQ(seen.all().front().flags, std::optional<uint32_t>(0x06));
+    flagged.flags = 0x05;
+    radio->advertise(flagged);
+    ASSERT_TRUE(waitFor([&] { return seen.all().size() == 2; }));
+    EXPECT_EQ(seen.all().back().flags, std::optional<uint32_t>(0x05));
+
+    // A daemon built without experimental features has no such property: the flags are unknown.
+    VexaSim::PrivateBus stableBus;
+    auto stableRadio = VexaSim::SimRadio::create();
+    VexaSim::BluezEmulator stable(stableRadio, stableBus.address(), {.advertisingFlags = false});
+    auto stablePlatform = Bluez::BluezPlatform::create(stableBus.address(), shortTiming());
+    ASSERT_TRUE(stablePlatform->waitUntilSettled(5s));
+    auto stableWatcher = stablePlatform->createWatcher();
+    Advertisements stableSeen;
+    auto stableRegistration = stableWatcher->onReceived([&](const Platform::Advertisement& ad) { stableSeen.add(ad); });
+    stableWatcher->start();
+    stableRadio->advertise(flagged);
+    ASSERT_TRUE(waitFor([&] { return !stableSeen.all().empty(); }));
+    EXPECT_FALSE(stableSeen.all().front().flags.has_value());
+    EXPECT_EQ(stableSeen.all().front().localName, "Emulated");
 }
 
 TEST_F(BluezDiscovery, DevicesTheDaemonAlreadyKnowsAreReportedWhenAScanStarts) {
@@ -245,6 +284,25 @@ TEST_F(BluezGatt, AcquiredNotificationsArriveInOrderOffTheBusThreadAndStopWhenSw
 
 using BluezSessions = BluezFixtureOf<false>;
 
+TEST_F(BluezSessions, AChannelStoppingNotificationsEndsTheDaemonsSession) {
+    auto peripheral = radio->addPeripheral(kAddress, "Emulated");
+    auto simValue = peripheral->addService(kService)->addCharacteristic(kStream, Property::Notify);
+    auto device = platform->openPeripheral(kAddress);
+    auto info = std::make_shared<VexaDevice::BLE::RawChannelInfo>(kService, kStream,
+                                                                  std::vector<int32_t>{VexaDevice::BLE::ChannelMode::Notify});
+    VexaDevice::BLE::BLEChannel channel(info, find(device, kStream));
+    channel.startNotify();
+    EXPECT_EQ(daemon->calls("StartNotify"), 1);
+    ASSERT_TRUE(simValue->isNotifying());
+    channel.stopNotify();
+    EXPECT_EQ(daemon->calls("StopNotify"), 1);
+    EXPECT_FALSE(simValue->isNotifying()) << "the device still sends";
+    // Switched on again, the session starts again.
+    channel.startNotify();
+    EXPECT_EQ(daemon->calls("StartNotify"), 2);
+    EXPECT_TRUE(simValue->isNotifying());
+}
+
 TEST_F(BluezSessions, StartNotifyValuesArriveButAReadIsNotANotification) {
     auto peripheral = radio->addPeripheral(kAddress, "Emulated");
     auto simValue = peripheral->addService(kService)->addCharacteristic(kStream, Property::Notify | Property::Read, {7});
@@ -329,6 +387,42 @@ TEST(BluezDeviceLink, ALostLinkFailsTheCallsInFlight) {
     link.setUp(false);
     const auto outcome = pending->wait(std::chrono::steady_clock::now() + 10s);
     EXPECT_EQ(outcome.errorName, "org.bluez.Error.NotConnected");
+}
+
+TEST_F(BluezLinks, TheLastHandleClosedEndsItsDevicesThreadWhileEarlierOnesKeepTheLink) {
+    // Devices heard in a scan: handles on them need no call to the daemon.
+    auto watcher = platform->createWatcher();
+    Advertisements seen;
+    auto registration = watcher->onReceived([&](const Platform::Advertisement& ad) { seen.add(ad); });
+    watcher->start();
+    for (uint64_t i = 1; i <= 5; ++i) {
+        auto ad = advertisement(-60);
+        ad.address = kAddress + i;
+        radio->advertise(ad);
+    }
+    ASSERT_TRUE(waitFor([&] { return seen.all().size() == 5; }));
+    const size_t before = threadCount();
+    for (uint64_t i = 1; i <= 5; ++i) {
+        auto device = platform->openPeripheral(kAddress + i);
+        ASSERT_NE(device, nullptr);
+        EXPECT_EQ(device->name(), "Emulated");
+        device->close();
+    }
+    EXPECT_TRUE(waitFor([&] { return threadCount() <= before; })) << threadCount() << " threads, " << before << " before";
+
+    // One handle closed while another is open: the other still follows the link.
+    auto peer = addDevice(*radio);
+    auto first = platform->openPeripheral(kAddress);
+    auto second = platform->openPeripheral(kAddress);
+    ASSERT_EQ(second->gattServices().status, Platform::GattStatus::Success);
+    std::atomic<int> lost{0};
+    auto statusRegistration = second->onConnectionStatusChanged([&] {
+        if (second->connectionStatus() == Platform::ConnectionStatus::Disconnected) ++lost;
+    });
+    first->close();
+    EXPECT_EQ(daemon->calls("Disconnect"), 0) << "a handle is still open";
+    peer->dropLink();
+    EXPECT_TRUE(waitFor([&] { return lost.load() == 1; }));
 }
 
 TEST_F(BluezLinks, TheDeviceObjectRemovedIsALinkLoss) {

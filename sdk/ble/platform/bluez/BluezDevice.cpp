@@ -362,10 +362,9 @@ GattCharacteristicsResult BluezService::characteristics() {
 
 // ---- BluezPeripheral -------------------------------------------------------------------
 
-BluezPeripheral::BluezPeripheral(std::shared_ptr<BluezPlatform> platform, std::shared_ptr<DeviceLink> device)
-    : platform_(std::move(platform)), device_(std::move(device)) {
-    device_->addHandle(statusHandlers_);
-}
+BluezPeripheral::BluezPeripheral(std::shared_ptr<BluezPlatform> platform, std::shared_ptr<DeviceLink> device,
+                                 std::shared_ptr<StatusRegistry> statusHandlers)
+    : platform_(std::move(platform)), device_(std::move(device)), statusHandlers_(std::move(statusHandlers)) {}
 
 BluezPeripheral::~BluezPeripheral() { close(); }
 
@@ -456,7 +455,7 @@ GattServicesResult BluezPeripheral::gattServices() {
 
 void BluezPeripheral::close() {
     if (closed_->exchange(true)) return;
-    if (device_->removeHandle(statusHandlers_) == 0) platform_->releaseLink(device_);
+    platform_->releaseLink(device_, statusHandlers_);
 }
 
 // ---- BluezWatcher ----------------------------------------------------------------------

@@ -18,7 +18,6 @@
 namespace VexaDevice::BLE::Platform::Bluez {
 
 using ValueRegistry = HandlerRegistry<const std::vector<uint8_t>&>;
-using StatusRegistry = HandlerRegistry<>;
 using PairingRegistry = HandlerRegistry<PairingRequest&>;
 
 // One remote characteristic as this platform follows it. Every field but the handler list
@@ -157,7 +156,9 @@ private:
 
 class BluezPeripheral final : public IPeripheral {
 public:
-    BluezPeripheral(std::shared_ptr<BluezPlatform> platform, std::shared_ptr<DeviceLink> device);
+    // The platform opened the handle on the link with these status handlers.
+    BluezPeripheral(std::shared_ptr<BluezPlatform> platform, std::shared_ptr<DeviceLink> device,
+                    std::shared_ptr<StatusRegistry> statusHandlers);
     ~BluezPeripheral() override;
 
     uint64_t address() const override { return device_->address; }
@@ -176,7 +177,7 @@ private:
     const std::shared_ptr<BluezPlatform> platform_;
     const std::shared_ptr<DeviceLink> device_;
     const std::shared_ptr<std::atomic<bool>> closed_ = std::make_shared<std::atomic<bool>>(false);
-    const std::shared_ptr<StatusRegistry> statusHandlers_ = std::make_shared<StatusRegistry>();
+    const std::shared_ptr<StatusRegistry> statusHandlers_;
     const std::shared_ptr<PairingRegistry> pairingHandlers_ = std::make_shared<PairingRegistry>();
 };
 

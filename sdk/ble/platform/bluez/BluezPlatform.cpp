@@ -17,7 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 // What the daemon reports of a device that reads as one advertisement.
-const char* const kAdvertisedProperties[] = {"RSSI", "ManufacturerData", "ServiceData", "UUIDs", "Name"};
+const char* const kAdvertisedProperties[] = {"RSSI", "ManufacturerData", "ServiceData", "UUIDs", "Name",
+                                             "AdvertisingFlags"};
 constexpr const char* kSystemBusSocket = "unix:path=/run/dbus/system_bus_socket";
 constexpr auto kSettleDeadline = std::chrono::milliseconds(3000);
 constexpr uint8_t kServiceData16 = 0x16;
@@ -565,10 +566,13 @@ std::shared_ptr<DeviceLink> BluezPlatform::linkOwning(const std::string& objectP
     return nullptr;
 }
 
-std::shared_ptr<DeviceLink> BluezPlatform::linkOf(const std::string& path, uint64_t address) {
+std::shared_ptr<DeviceLink> BluezPlatform::holdLink(const std::string& path, uint64_t address,
+                                                   const std::shared_ptr<StatusRegistry>& statusHandlers) {
+    // Under the tree's lock: a handle closing meanwhile cannot forget the link this one joins.
     std::lock_guard lock(mutex_);
     auto& link = links_[path];
     if (!link) link = std::make_shared<DeviceLink>(path, address);
+    link->addHandle(statusHandlers);
     return link;
 }
 
@@ -604,10 +608,22 @@ std::shared_ptr<IPeripheral> BluezPlatform::openPeripheral(uint64_t address) {
         }
         if (!properties(path, kDevice)) return nullptr;
     }
-    return std::make_shared<BluezPeripheral>(shared_from_this(), linkOf(path, address));
+    auto statusHandlers = std::make_shared<StatusRegistry>();
+    auto link = holdLink(path, address, statusHandlers);
+    return std::make_shared<BluezPeripheral>(shared_from_this(), std::move(link), std::move(statusHandlers));
 }
 
-void BluezPlatform::releaseLink(const std::shared_ptr<DeviceLink>& link) {
+void BluezPlatform::releaseLink(const std::shared_ptr<DeviceLink>& link, const std::shared_ptr<StatusRegistry>& statusHandlers) {
+    {
+        std::lock_guard lock(mutex_);
+        if (link->removeHandle(statusHandlers) > 0) return;
+        auto found = links_.find(link->path);
+        if (found != links_.end() && found->second == link) links_.erase(found);
+    }
+    // The sockets' watches hold the link: they go now, while the caller still holds it too.
+    loop_->run([&](sd_bus*) {
+        for (const auto& characteristic : link->characteristics()) closeSocket(*characteristic);
+    });
     const auto device = properties(link->path, kDevice);
     if (!device || !flag(*device, "Connected")) return;
     // The daemon may take seconds to drop a link: nobody waits for it.

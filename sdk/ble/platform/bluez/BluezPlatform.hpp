@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "sdk/ble/platform/BlePlatform.hpp"
+#include "sdk/ble/platform/HandlerRegistry.hpp"
 #include "sdk/ble/platform/bluez/BusLoop.hpp"
 #include "sdk/ble/platform/bluez/DbusValue.hpp"
 #include "sdk/ble/platform/bluez/DeliveryQueue.hpp"
@@ -35,6 +36,7 @@ struct BluezTiming {
 
 class DeviceLink;
 struct CharacteristicLink;
+using StatusRegistry = HandlerRegistry<>;
 class BluezWatcher;
 class PairingAgent;
 
@@ -85,8 +87,9 @@ public:
     // Loop thread: closes a characteristic's notification socket.
     void closeSocket(CharacteristicLink& link);
 
-    // Asks the daemon to drop a link no handle uses any more.
-    void releaseLink(const std::shared_ptr<DeviceLink>& link);
+    // Closes one handle on the link. The last one closed forgets the link (its delivery
+    // thread ends with it), closes its notification sockets and asks the daemon to drop it.
+    void releaseLink(const std::shared_ptr<DeviceLink>& link, const std::shared_ptr<StatusRegistry>& statusHandlers);
     // The link of a device path while a handle was opened on it; empty otherwise.
     std::shared_ptr<DeviceLink> findLink(const std::string& path) const;
     // Makes sure the pairing agent is registered with the daemon.
@@ -109,7 +112,9 @@ private:
     // The advertisement a Device1 object stands for, and whether it carries a signal strength.
     std::optional<std::pair<Advertisement, bool>> advertisementLocked(const std::string& path) const;
     bool fromDaemon(sd_bus_message* message) const;
-    std::shared_ptr<DeviceLink> linkOf(const std::string& path, uint64_t address);
+    // Opens a handle on the device's link, making the link when no handle is open.
+    std::shared_ptr<DeviceLink> holdLink(const std::string& path, uint64_t address,
+                                         const std::shared_ptr<StatusRegistry>& statusHandlers);
     void refreshLink(const std::shared_ptr<DeviceLink>& link);
     std::shared_ptr<DeviceLink> linkOwning(const std::string& objectPath) const;
 
