@@ -57,7 +57,8 @@ struct TesselHost : HostLibrary {
         HostLibrary::SetUp();
         auto timing = VexaDevice::Api::sensorTiming();
         timing.tessel.workerWait = 2ms;
-        timing.tessel.replyWait = 40ms;
+        // Over D-Bus a reply crosses two more processes' queues: a loaded machine needs longer.
+        timing.tessel.replyWait = kOverDbus ? 400ms : 40ms;
         timing.tessel.requestRetryPause = 2ms;
         timing.tessel.firstBatteryWait = 2s;
         // A clock that stands still: no periodic battery request mixes with the commands.
