@@ -1,6 +1,6 @@
 #include "sdk/api/LorrelControl.hpp"
 
-#include "sdk/api/WrenletAmplifierForm.hpp"
+#include "sdk/api/StreamSensorTables.hpp"
 
 namespace VexaDevice::Api {
 
@@ -9,18 +9,7 @@ namespace {
 using Lorrel::ILorrel;
 
 const ControlTable<ILorrel>& lorrelWrites() {
-    static const ControlTable<ILorrel> table{
-        .bytes =
-            {
-                {WriteParameter::Gain, writeOf<uint8_t>(&ILorrel::writeGain)},
-                {WriteParameter::AccelerometerSens, writeOf<uint8_t>(&ILorrel::writeAccelerometerSens)},
-                {WriteParameter::GyroscopeSens, writeOf<uint8_t>(&ILorrel::writeGyroscopeSens)},
-                {WriteParameter::IrAmplitude, writeOf<uint8_t>(&ILorrel::writeIrAmplitude)},
-                {WriteParameter::RedAmplitude, writeOf<uint8_t>(&ILorrel::writeRedAmplitude)},
-            },
-        .ping = writeOf<int32_t>(&ILorrel::ping),
-        .channelsCount = [](ILorrel&) { return static_cast<int32_t>(kHeadbandChannels); },
-    };
+    static const ControlTable<ILorrel> table = headbandWrites<ILorrel>();
     return table;
 }
 

@@ -2,7 +2,6 @@
 
 #include "sdk/api/KestraneDeliveries.hpp"
 #include "sdk/api/StreamSensorTables.hpp"
-#include "sdk/api/WrenletAmplifierForm.hpp"
 
 namespace VexaDevice::Api {
 
@@ -11,11 +10,7 @@ namespace {
 using MorvexBlack::IMorvex;
 
 const AccessTable<IMorvex>& morvexBlackReads() {
-    static const AccessTable<IMorvex> table = [] {
-        auto rows = streamSensorReads<IMorvex>();
-        rows.bytes.emplace_back(ByteParameter::Gain, readOf<uint8_t>(&IMorvex::readGain));
-        return rows;
-    }();
+    static const AccessTable<IMorvex> table = headbandReads<IMorvex>();
     return table;
 }
 
@@ -28,17 +23,11 @@ OperationResult MorvexBlackAccess::readAmplifierMorvex2(Morvex2AmplifierParam& o
     if (model_ == 0) {
         return unsupportedRead();
     }
-    Kestrane::WrenletAmplifierParam param;
-    const auto result = device().readAmplifierParam(param);
-    copyToHost(param, out);
-    return result;
+    return readHeadbandAmplifier(device(), out);
 }
 
 OperationResult MorvexBlackAccess::readAmplifierWrenlet(WrenletAmplifierParam& out) {
-    Kestrane::WrenletAmplifierParam param;
-    const auto result = device().readAmplifierParam(param);
-    copyToHost(param, out);
-    return result;
+    return readHeadbandAmplifier(device(), out);
 }
 
 Subscription MorvexBlackAccess::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>& host) {

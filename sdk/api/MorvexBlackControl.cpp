@@ -1,7 +1,6 @@
 #include "sdk/api/MorvexBlackControl.hpp"
 
 #include "sdk/api/StreamSensorTables.hpp"
-#include "sdk/api/WrenletAmplifierForm.hpp"
 
 namespace VexaDevice::Api {
 
@@ -10,12 +9,7 @@ namespace {
 using MorvexBlack::IMorvex;
 
 const ControlTable<IMorvex>& morvexBlackWrites() {
-    static const ControlTable<IMorvex> table = [] {
-        auto rows = streamSensorWrites<IMorvex>();
-        rows.bytes.emplace_back(WriteParameter::Gain, writeOf<uint8_t>(&IMorvex::writeGain));
-        rows.channelsCount = [](IMorvex&) { return static_cast<int32_t>(kHeadbandChannels); };
-        return rows;
-    }();
+    static const ControlTable<IMorvex> table = headbandWrites<IMorvex>();
     return table;
 }
 

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "sdk/api/KestraneDeliveries.hpp"
+#include "sdk/api/StreamSensorTables.hpp"
 #include "sdk/api/VondraDeliveries.hpp"
 
 namespace VexaDevice::Api {
@@ -13,48 +14,13 @@ namespace {
 using Vondra::IVondra;
 using Vondra2::IVondra2;
 
-// The reads both generations answer alike.
-template <class Device>
-AccessTable<Device> measuringReads() {
-    return AccessTable<Device>{
-        .bytes =
-            {
-                {ByteParameter::FirmwareMode, readOf<uint8_t>(&Device::readFirmwareMode)},
-                {ByteParameter::SamplingFrequency, readOf<uint8_t>(&Device::readSamplingFrequency)},
-                {ByteParameter::DataOffset, readOf<uint8_t>(&Device::readOffset)},
-                {ByteParameter::SamplingFrequencyResist, readOf<uint8_t>(&Device::readSamplingFrequencyResist)},
-                {ByteParameter::AmpMode, readOf<uint8_t>(&Device::readSensorMode)},
-            },
-        .ints = {{IntParameter::BattPower, readOf<int32_t>(&Device::readBattPower)}},
-        .version = readOf<SensorVersion>(&Device::readFirmwareVersion),
-        .intEvents = {{IntEvent::Battery, deliverTo<ValueDelivery<IntValueCallback>>(&Device::batteryEvent)}},
-        .byteEvents = {{ByteEvent::AmpMode, deliverTo<ValueDelivery<ByteValueCallback>>(&Device::ampModeEvent)}},
-    };
-}
-
 const AccessTable<IVondra>& vondraReads() {
-    static const AccessTable<IVondra> table = measuringReads<IVondra>();
+    static const AccessTable<IVondra> table = amplifierReads<IVondra>();
     return table;
 }
 
 const AccessTable<IVondra2>& vondra2Reads() {
-    static const AccessTable<IVondra2> table = [] {
-        AccessTable<IVondra2> reads = measuringReads<IVondra2>();
-        reads.bytes.insert(reads.bytes.end(),
-                           {
-                               {ByteParameter::AccelerometerSens, readOf<uint8_t>(&IVondra2::readAccelerometerSens)},
-                               {ByteParameter::GyroscopeSens, readOf<uint8_t>(&IVondra2::readGyroscopeSens)},
-                               {ByteParameter::SamplingFrequencyMEMS,
-                                readOf<uint8_t>(&IVondra2::readSamplingFrequencyMEMS)},
-                               {ByteParameter::SamplingFrequencyFPG,
-                                readOf<uint8_t>(&IVondra2::readSamplingFrequencyFPG)},
-                               {ByteParameter::IrAmplitude, readOf<uint8_t>(&IVondra2::readIrAmplitude)},
-                               {ByteParameter::RedAmplitude, readOf<uint8_t>(&IVondra2::readRedAmplitude)},
-                           });
-        reads.memsData = deliverTo<MemsDelivery>(&IVondra2::memsEvent, Subscription::Records::Kestrane);
-        reads.fpgData = deliverTo<FpgDelivery>(&IVondra2::fpgEvent);
-        return reads;
-    }();
+    static const AccessTable<IVondra2> table = streamSensorReads<IVondra2>();
     return table;
 }
 

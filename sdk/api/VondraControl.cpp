@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <type_traits>
 
+#include "sdk/api/StreamSensorTables.hpp"
+
 namespace VexaDevice::Api {
 
 namespace {
@@ -20,18 +22,13 @@ const ControlTable<IVondra>& vondraWrites() {
 }
 
 const ControlTable<IVondra2>& vondra2Writes() {
-    static const ControlTable<IVondra2> table{
-        .bytes =
-            {
-                {WriteParameter::AccelerometerSens, writeOf<uint8_t>(&IVondra2::writeAccelerometerSens)},
-                {WriteParameter::GyroscopeSens, writeOf<uint8_t>(&IVondra2::writeGyroscopeSens)},
-                {WriteParameter::IrAmplitude, writeOf<uint8_t>(&IVondra2::writeIrAmplitude)},
-                {WriteParameter::RedAmplitude, writeOf<uint8_t>(&IVondra2::writeRedAmplitude)},
-            },
-        .ping = writeOf<int32_t>(&IVondra2::ping),
-        .channelsCount =
-            [](IVondra2&) { return static_cast<int32_t>(Vondra::channelCount(Vondra::VondraGeneration::Second)); },
-    };
+    static const ControlTable<IVondra2> table = [] {
+        auto rows = streamSensorWrites<IVondra2>();
+        rows.channelsCount = [](IVondra2&) {
+            return static_cast<int32_t>(Vondra::channelCount(Vondra::VondraGeneration::Second));
+        };
+        return rows;
+    }();
     return table;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "sdk/api/include/ambrelkit2.h"
+#include "sdk/core/OperationResult.hpp"
 #include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
 
 namespace VexaDevice::Api {
@@ -23,6 +24,15 @@ void copyToHost(const Kestrane::WrenletAmplifierParam& param, HostRecord& out) {
         out.ChGain[channel] = param.gain[channel];
     }
     out.Current = param.current;
+}
+
+// The device's record read into the host's as copyToHost does, whatever the read's result.
+template <class Device, class HostRecord>
+OperationResult readHeadbandAmplifier(Device& device, HostRecord& out) {
+    Kestrane::WrenletAmplifierParam param;
+    const auto result = device.readAmplifierParam(param);
+    copyToHost(param, out);
+    return result;
 }
 
 // The first four entries of the host's record; `signalOn` decides from a host mode byte whether

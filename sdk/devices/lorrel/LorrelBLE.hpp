@@ -8,28 +8,18 @@
 
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
-#include "sdk/devices/common/StreamDevice.hpp"
-#include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
+#include "sdk/devices/kestrane/WrenletHeadband.hpp"
 #include "sdk/devices/lorrel/ILorrel.hpp"
 #include "sdk/devices/lorrel/LorrelBleProtocol.hpp"
 
 namespace VexaDevice::Lorrel {
 
-class LorrelBLE final : public Devices::StreamDevice<ILorrel, LorrelBleProtocol, Kestrane::WrenletBleProtocol> {
+class LorrelBLE final : public Kestrane::WrenletHeadband<ILorrel, LorrelBleProtocol> {
 public:
     // Throws std::runtime_error "Cannot create Lorrel BLE Device: " and the protocol's failure.
     LorrelBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model, const Devices::ProtocolTiming& timing = {});
     // Powers a connected device down and lets go of the link.
     ~LorrelBLE() override;
-
-    OperationResult execCommand(const Sensor::SensorCommand& command) override;
-
-    // The Lorrel protocol's gain index; the Wrenlet models report 4 and refuse a new gain.
-    OperationResult readGain(uint8_t& out) override;
-    OperationResult writeGain(const uint8_t& gain) override;
-    // The Wrenlet models' amplifier; refused by the first models.
-    OperationResult readAmplifierParam(Kestrane::WrenletAmplifierParam& out) override;
-    OperationResult writeAmplifierParam(const Kestrane::WrenletAmplifierParam& param) override;
 
 private:
     // The protocol of the model byte.

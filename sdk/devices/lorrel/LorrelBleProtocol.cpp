@@ -3,8 +3,6 @@
 #include <string>
 
 #include "sdk/core/DeviceError.hpp"
-#include "sdk/core/DeviceInfoReader.hpp"
-#include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
@@ -13,11 +11,8 @@ namespace VexaDevice::Lorrel {
 
 using Kestrane::PackParams;
 using Utility::formatKspDeviceError;
-using Utility::rt_exception;
 
 namespace {
-
-constexpr size_t BusCapacity = 2048;
 
 const char* const ProtocolName = "Lorrel Black BLE Protocol";
 const char* const UnknownCreationFailure = "Failed create Cannot create Lorrel Black BLE Protocol.";
@@ -40,16 +35,9 @@ std::shared_ptr<LorrelBleProtocol> LorrelBleProtocol::create(std::shared_ptr<BLE
 LorrelBleProtocol::LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                                      const Devices::ProtocolTiming& timing)
     : timing_(timing),
-      device_(std::move(device)),
-      deviceInformation_(std::move(deviceInformation)),
+      linked_(std::move(device), std::move(deviceInformation)),
       motionParams_(Headband::motionParams()),
       fpgParams_(Headband::fpgParams()),
-      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
-      modeBus_(std::make_shared<ModeBus>(BusCapacity)),
-      signalBus_(std::make_shared<SignalBus>(BusCapacity)),
-      resistBus_(std::make_shared<ResistBus>(BusCapacity)),
-      motionBus_(std::make_shared<MotionBus>(BusCapacity)),
-      fpgBus_(std::make_shared<FpgBus>(BusCapacity)),
       worker_(timing.workerWait)
 {
 }
@@ -62,18 +50,14 @@ LorrelBleProtocol::~LorrelBleProtocol()
 void LorrelBleProtocol::start()
 {
     try {
-        if (deviceInformation_.empty())
-            throw rt_exception("DeviceInfo Service cannot be empty.");
-        if (!device_)
-            throw rt_exception("BLE device cannot be null.");
-        readDeviceInformation();
+        linked_.readIdentity();
         setUpGatt();
-        link_->readStatus();
+        linked_.link().readStatus();
         Devices::Capabilities offered = Headband::capabilities(motion_ != nullptr, fpg_ != nullptr);
         commands_ = std::move(offered.commands);
         parameters_ = std::move(offered.parameters);
         features_ = std::move(offered.features);
-        link_->listen();
+        linked_.link().listen();
         worker_.startFor(std::weak_ptr<LorrelBleProtocol>(weak_from_this()), &LorrelBleProtocol::workerPass);
         bringToRest();
     } catch (...) {
@@ -84,31 +68,16 @@ void LorrelBleProtocol::start()
 
 void LorrelBleProtocol::stop()
 {
-    if (link_) {
-        link_->markLinkLost();
-        link_->stopListening();
-    }
+    linked_.close();
     worker_.stop();
-}
-
-void LorrelBleProtocol::readDeviceInformation()
-{
-    DeviceVersion version;
-    const bool cancel = link_ && link_->isLinkLost();
-    Utility::readDeviceInfo(deviceInformation_, version, &cancel);
-    version_.set(version);
-    if (link_)
-        link_->setDeviceName(version.serialText());
 }
 
 void LorrelBleProtocol::setUpGatt()
 {
-    const DeviceVersion version = version_.get();
-    Headband::checkDeviceVersion(version, FamilyCode);
+    Headband::checkDeviceVersion(linked_.version(), FamilyCode);
     const Kestrane::KestraneGattChannels found =
-        Kestrane::findKestraneChannels(device_->getChannelMap(), GattSuffix, false);
-    link_ = std::make_unique<Devices::StatusCommandLink>(found.status, found.command, worker_.wakeup(), timing_);
-    link_->setDeviceName(version.serialText());
+        Kestrane::findKestraneChannels(linked_.device()->getChannelMap(), GattSuffix, false);
+    linked_.open(found.status, found.command, worker_.wakeup(), timing_);
     const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
     signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, Headband::signalParams(gainIndex_), wake, 0);
     if (found.motion)
@@ -119,7 +88,7 @@ void LorrelBleProtocol::setUpGatt()
 
 void LorrelBleProtocol::bringToRest()
 {
-    if (Kestrane::isMeasuring(link_->mode()))
+    if (Kestrane::isMeasuring(linked_.link().mode()))
         powerDown();
     if (fpg_)
         stopFPG();
@@ -131,9 +100,9 @@ OperationResult LorrelBleProtocol::modeCommand(uint8_t mode, const std::vector<u
                                                void (LorrelBleProtocol::*accepted)())
 {
     std::unique_lock lock(commandLock_);
-    if (link_->mode() == mode)
+    if (linked_.link().mode() == mode)
         return OperationResult::done();
-    const Devices::CommandReply reply = link_->exchangeCommand(frame);
+    const Devices::CommandReply reply = linked_.link().exchangeCommand(frame);
     if (reply.code != 0)
         return formatKspDeviceError(reply.code);
     // A start that the device acknowledged without streaming has not started anything.
@@ -189,7 +158,7 @@ OperationResult LorrelBleProtocol::streamCommand(const std::shared_ptr<Channel>&
 {
     if (!channel)
         return OperationResult::failed(Utility::kErrUnsupportedCommand, on ? command.startName : command.stopName);
-    const Devices::CommandReply reply = link_->exchangeCommand(command.frame(params, on));
+    const Devices::CommandReply reply = linked_.link().exchangeCommand(command.frame(params, on));
     if (reply.code == 0) {
         if (on)
             channel->startNotifyIfStopped();
@@ -227,7 +196,7 @@ OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
 {
     std::unique_lock lock(commandLock_);
     // A refusal for the device's mode: nothing was sent, so it is no send failure.
-    if (Headband::amplifierBusy(link_->mode()))
+    if (Headband::amplifierBusy(linked_.link().mode()))
         return OperationResult::failed(Utility::kErrUnsupportedParamAccess,
                                        "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
     if (index > Headband::MaxGainIndex)
@@ -283,7 +252,7 @@ OperationResult LorrelBleProtocol::setRedAmplitude(uint8_t code)
 
 OperationResult LorrelBleProtocol::ping(int32_t value)
 {
-    if (!link_->writeOnce(Headband::pingFrame(value)))
+    if (!linked_.link().writeOnce(Headband::pingFrame(value)))
         return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
     return OperationResult::done();
 }
@@ -291,18 +260,15 @@ OperationResult LorrelBleProtocol::ping(int32_t value)
 bool LorrelBleProtocol::onConnected()
 {
     std::unique_lock lock(commandLock_);
-    if (link_->takeLinkLost()) {
-        readDeviceInformation();
-        link_->readStatus();
-    }
+    linked_.relink();
     return true;
 }
 
 bool LorrelBleProtocol::onDisconnected()
 {
     // A loss reported once the link is back again is over already.
-    if (device_->isDisconnected())
-        link_->markLinkLost();
+    if (linked_.device()->isDisconnected())
+        linked_.link().markLinkLost();
     return true;
 }
 
@@ -318,7 +284,7 @@ void LorrelBleProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& r
 
 void LorrelBleProtocol::workerPass()
 {
-    if (const auto status = link_->pollNewest()) {
+    if (const auto status = linked_.link().pollNewest()) {
         batteryBus_->notify(status->battery());
         if (status->mode() != workerMode_) {
             workerMode_ = status->mode();

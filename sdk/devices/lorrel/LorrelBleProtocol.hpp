@@ -19,32 +19,25 @@
 
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/DeviceVersion.hpp"
-#include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/IdentifiedLink.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
-#include "sdk/devices/common/StatusCommandLink.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 #include "sdk/devices/kestrane/SignalToResistConverter.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
+#include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/lorrel/LorrelWire.hpp"
 
 namespace VexaDevice::Lorrel {
 
 using Kestrane::DevAmpStatus;
 
-class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol> {
+class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol>, public Kestrane::StreamBuses {
 public:
-    using BatteryBus = Utility::EventBus<int>;
-    using ModeBus = Utility::EventBus<DevAmpStatus>;
-    using SignalBus = Utility::EventBus<std::vector<Kestrane::_SignalData>>;
-    using ResistBus = Utility::EventBus<std::vector<Kestrane::_ResistData>>;
-    using MotionBus = Utility::EventBus<std::vector<Kestrane::_IMUData>>;
-    using FpgBus = Utility::EventBus<std::vector<Kestrane::_FPGData>>;
-
     // Reads the device's identity and status, builds the channels, starts the worker and brings
     // a measuring device to rest. Throws rt_exception "Failed create Lorrel Black BLE Protocol:
     // ..." (or the device's own text for a library exception) when the device cannot be driven;
@@ -88,13 +81,13 @@ public:
     uint8_t gyroscopeSens() const { return motionParams_.get().code2; }
     uint8_t irAmplitude() const { return fpgParams_.get().code1; }
     uint8_t redAmplitude() const { return fpgParams_.get().code2; }
-    int32_t battPower() const { return link_->battery(); }
-    uint8_t ampMode() const { return link_->mode(); }
+    int32_t battPower() const { return linked_.link().battery(); }
+    uint8_t ampMode() const { return linked_.link().mode(); }
     uint8_t samplingFrequency() const { return Headband::samplingFrequencyCode(Headband::SamplingRateHz); }
     uint8_t samplingFrequencyMEMS() const { return motion_ ? MotionRateCode : Headband::NoCode; }
     uint8_t samplingFrequencyFPG() const { return fpg_ ? FpgRateCode : Headband::NoCode; }
     uint8_t samplingFrequencyResist() const { return Headband::NoCode; }
-    DeviceVersion deviceVersion() const { return version_.get(); }
+    DeviceVersion deviceVersion() const { return linked_.version(); }
     uint8_t modelCode() const { return deviceVersion().modelMajor; }
     // At most the 16 characters of the record, up to the first zero byte.
     std::string serialNumber() const { return deviceVersion().serialText(); }
@@ -107,13 +100,6 @@ public:
     bool onConnected();
     // The link dropped: waits and retries end early until the next onConnected.
     bool onDisconnected();
-
-    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
-    std::weak_ptr<ModeBus> ampModeEvent() const { return modeBus_; }
-    std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
-    std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
-    std::weak_ptr<MotionBus> memsEvent() const { return motionBus_; }
-    std::weak_ptr<FpgBus> fpgEvent() const { return fpgBus_; }
 
 private:
     // A stream command's frame and the names its failures carry.
@@ -130,7 +116,6 @@ private:
 
     void start();
     void stop();
-    void readDeviceInformation();
     void setUpGatt();
     void bringToRest();
 
@@ -156,11 +141,7 @@ private:
     void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus);
 
     const Devices::ProtocolTiming timing_;
-    const std::shared_ptr<BLE::IBLEDevice> device_;
-    const BLE::ServiceChannels deviceInformation_;
-
-    Kestrane::SpinGuarded<DeviceVersion> version_;
-    std::unique_ptr<Devices::StatusCommandLink> link_;
+    Devices::IdentifiedLink linked_;
     std::shared_ptr<Kestrane::BLESignalChannel> signal_;
     std::shared_ptr<Kestrane::BLEIMUChannel> motion_;
     std::shared_ptr<Kestrane::BLEFPGChannel> fpg_;
@@ -174,13 +155,6 @@ private:
     Sensor::FeatureSet features_;
 
     mutable std::shared_mutex commandLock_;
-
-    const std::shared_ptr<BatteryBus> batteryBus_;
-    const std::shared_ptr<ModeBus> modeBus_;
-    const std::shared_ptr<SignalBus> signalBus_;
-    const std::shared_ptr<ResistBus> resistBus_;
-    const std::shared_ptr<MotionBus> motionBus_;
-    const std::shared_ptr<FpgBus> fpgBus_;
 
     // Worker-only state.
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;

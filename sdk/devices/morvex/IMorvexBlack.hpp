@@ -1,16 +1,19 @@
 #pragma once
-// Interface of the MorvexBlack devices: the command-and-stream slots, then the family's parameter
-// reads and writes, in this order.
+// Interface of the MorvexBlack devices: the command-and-stream slots, the family's reads and the
+// gain, the motion and photoplethysmogram codes, then the resistance sampling frequency and the
+// amplifier setting, in this order.
 
 #include <cstdint>
 
 #include "sdk/core/DeviceVersion.hpp"
 #include "sdk/devices/kestrane/IStreamSensor.hpp"
+#include "sdk/devices/kestrane/StreamCodeSlots.hpp"
 #include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
 
 namespace VexaDevice::MorvexBlack {
 
-class IMorvex : public Kestrane::IStreamSensor {
+// The slots before the motion and photoplethysmogram codes.
+class IMorvexReads : public Kestrane::IStreamSensor {
 public:
     virtual OperationResult readFirmwareMode(int32_t& out) = 0;
     virtual OperationResult readSamplingFrequency(uint8_t& out) = 0;
@@ -21,16 +24,10 @@ public:
     virtual int32_t readBattPower() = 0;
     virtual OperationResult readModelCode(uint8_t& out) = 0;
     virtual OperationResult readSensorMode(uint8_t& out) = 0;
-    virtual OperationResult readIrAmplitude(uint8_t& out) = 0;
-    virtual OperationResult writeIrAmplitude(const uint8_t& code) = 0;
-    virtual OperationResult readRedAmplitude(uint8_t& out) = 0;
-    virtual OperationResult writeRedAmplitude(const uint8_t& code) = 0;
-    virtual OperationResult readAccelerometerSens(uint8_t& out) = 0;
-    virtual OperationResult writeAccelerometerSens(const uint8_t& code) = 0;
-    virtual OperationResult readGyroscopeSens(uint8_t& out) = 0;
-    virtual OperationResult writeGyroscopeSens(const uint8_t& code) = 0;
-    virtual OperationResult readSamplingFrequencyFPG(uint8_t& out) = 0;
-    virtual OperationResult readSamplingFrequencyMEMS(uint8_t& out) = 0;
+};
+
+class IMorvex : public Kestrane::StreamCodeSlots<IMorvexReads> {
+public:
     virtual OperationResult readSamplingFrequencyResist(uint8_t& out) = 0;
     virtual OperationResult readAmplifierParam(Kestrane::WrenletAmplifierParam& out) = 0;
     virtual OperationResult writeAmplifierParam(const Kestrane::WrenletAmplifierParam& param) = 0;

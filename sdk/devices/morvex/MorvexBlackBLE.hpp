@@ -9,14 +9,13 @@
 
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
-#include "sdk/devices/common/StreamDevice.hpp"
-#include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
+#include "sdk/devices/kestrane/WrenletHeadband.hpp"
 #include "sdk/devices/morvex/IMorvexBlack.hpp"
 #include "sdk/devices/morvex/MorvexBlackBleProtocol.hpp"
 
 namespace VexaDevice::MorvexBlack {
 
-class MorvexBLE final : public Devices::StreamDevice<IMorvex, MorvexBleProtocol, Kestrane::WrenletBleProtocol> {
+class MorvexBLE final : public Kestrane::WrenletHeadband<IMorvex, MorvexBleProtocol> {
 public:
     // Throws rt_exception from the protocol unchanged, std::runtime_error "Cannot create Morvex
     // BLE Device: ..." for anything else.
@@ -25,14 +24,8 @@ public:
     // Powers the device down, marks the protocol disconnected and drops the link.
     ~MorvexBLE() override;
 
-    OperationResult execCommand(const Sensor::SensorCommand& command) override;
-
     OperationResult readFirmwareMode(int32_t& out) override;
-    OperationResult readGain(uint8_t& out) override;
-    OperationResult writeGain(const uint8_t& gain) override;
     int32_t readBattPower() override;
-    OperationResult readAmplifierParam(Kestrane::WrenletAmplifierParam& out) override;
-    OperationResult writeAmplifierParam(const Kestrane::WrenletAmplifierParam& param) override;
 };
 
 std::shared_ptr<MorvexBLE> makeMorvexBlackBLE(std::shared_ptr<BLE::IBLEDevice> device, const uint8_t& variant,

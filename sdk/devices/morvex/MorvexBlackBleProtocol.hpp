@@ -58,7 +58,7 @@ public:
     OperationResult powerDown();
     OperationResult setIdle();
     // `startNotification` non-zero: the signal notification is started once the device streams.
-    OperationResult startSignal(uint8_t startNotification);
+    OperationResult startSignal(uint8_t startNotification = 1);
     OperationResult startResist();
 
     // Stream commands, written without an answer: {514, "StartMEMS"} etc. without the channel,

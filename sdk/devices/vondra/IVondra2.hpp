@@ -1,61 +1,16 @@
 #pragma once
-// Interface of the second Vondra generation (four channels): the sensor interface, the event
-// buses (motion and photoplethysmogram too), the ping, the reads, the amplifier setting and
-// the motion and photoplethysmogram codes, in this order.
+// Interface of the second Vondra generation (four channels): the command-and-stream slots, the
+// amplifier reads, then the motion and photoplethysmogram codes ({515, "Unsupported parameter"}
+// on a device without those streams).
 
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "sdk/ble/IBLEDevice.hpp"
-#include "sdk/core/DeviceVersion.hpp"
-#include "sdk/core/EventBus.hpp"
-#include "sdk/core/ISensor.hpp"
-#include "sdk/core/OperationResult.hpp"
-#include "sdk/devices/kestrane/KestraneRecords.hpp"
+#include "sdk/devices/common/AmplifierSlots.hpp"
+#include "sdk/devices/kestrane/IStreamSensor.hpp"
+#include "sdk/devices/kestrane/StreamCodeSlots.hpp"
 #include "sdk/devices/vondra/Vondra2BLEProtocol.hpp"
 
 namespace VexaDevice::Vondra2 {
 
-class IVondra2 : public Sensor::ISensor {
-public:
-    virtual std::weak_ptr<Utility::EventBus<int>> batteryEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_ResistData>>> resistEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<DevAmpStatus>> ampModeEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_SignalData>>> signalEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_IMUData>>> memsEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_FPGData>>> fpgEvent() = 0;
-    virtual std::weak_ptr<BLE::ConnectionBus> connectionStateEvent() = 0;
-    virtual OperationResult ping(const int32_t& value) = 0;
-
-    virtual OperationResult readName(std::string& out) = 0;
-    virtual OperationResult readState(int32_t& out) = 0;
-    virtual OperationResult readAddress(std::string& out) = 0;
-    virtual OperationResult readSerialNumber(std::string& out) = 0;
-    virtual OperationResult readFirmwareMode(uint8_t& out) = 0;
-    virtual OperationResult readSamplingFrequency(uint8_t& out) = 0;
-    virtual OperationResult readSamplingFrequencyResist(uint8_t& out) = 0;
-    virtual OperationResult readOffset(uint8_t& out) = 0;
-    virtual OperationResult readFirmwareVersion(DeviceVersion& out) = 0;
-    virtual OperationResult readBattPower(int32_t& out) = 0;
-    // The family byte of the model number.
-    virtual OperationResult readModelCode(uint8_t& out) = 0;
-    virtual OperationResult readSensorMode(uint8_t& out) = 0;
-    virtual OperationResult readAmplifierParam(Vondra2AmplifierParam& out) = 0;
-    virtual OperationResult writeAmplifierParam(const Vondra2AmplifierParam& param) = 0;
-    // The motion and photoplethysmogram codes: {515, "Unsupported parameter"} on a device
-    // without those streams.
-    virtual OperationResult readIrAmplitude(uint8_t& out) = 0;
-    virtual OperationResult writeIrAmplitude(const uint8_t& code) = 0;
-    virtual OperationResult readRedAmplitude(uint8_t& out) = 0;
-    virtual OperationResult writeRedAmplitude(const uint8_t& code) = 0;
-    virtual OperationResult readAccelerometerSens(uint8_t& out) = 0;
-    virtual OperationResult writeAccelerometerSens(const uint8_t& code) = 0;
-    virtual OperationResult readGyroscopeSens(uint8_t& out) = 0;
-    virtual OperationResult writeGyroscopeSens(const uint8_t& code) = 0;
-    virtual OperationResult readSamplingFrequencyFPG(uint8_t& out) = 0;
-    virtual OperationResult readSamplingFrequencyMEMS(uint8_t& out) = 0;
-};
+class IVondra2
+    : public Kestrane::StreamCodeSlots<Devices::AmplifierSlots<Kestrane::IStreamSensor, Vondra2AmplifierParam>> {};
 
 }  // namespace VexaDevice::Vondra2

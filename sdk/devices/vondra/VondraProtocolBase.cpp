@@ -2,7 +2,6 @@
 
 #include "sdk/core/ConversionTables.hpp"
 #include "sdk/core/DeviceError.hpp"
-#include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
@@ -32,8 +31,7 @@ VondraProtocolBase::VondraProtocolBase(std::shared_ptr<BLE::IBLEDevice> device, 
                                        VondraGeneration generation, std::optional<CreationTexts> texts,
                                        const Devices::ProtocolTiming& timing)
     : timing_(timing),
-      device_(std::move(device)),
-      deviceInformation_(std::move(deviceInformation)),
+      linked_(std::move(device), std::move(deviceInformation)),
       generation_(generation),
       texts_(texts),
       layout_(vondraLayout(generation)),
@@ -63,40 +61,23 @@ void VondraProtocolBase::start()
 
 void VondraProtocolBase::construct()
 {
-    if (deviceInformation_.empty())
-        throw rt_exception("DeviceInfo Service cannot be empty.");
-    if (!device_)
-        throw rt_exception("BLE device cannot be null.");
-    readDeviceInformation();
+    linked_.readIdentity();
     setUpChannels();
-    link_->readStatus();
-    link_->listen();
+    linked_.link().readStatus();
+    linked_.link().listen();
     worker_.startFor(std::weak_ptr<VondraProtocolBase>(weak_from_this()), &VondraProtocolBase::workerPass);
     applyStartUpAmplifier();
 }
 
 void VondraProtocolBase::stop()
 {
-    if (link_) {
-        link_->markLinkLost();
-        link_->stopListening();
-    }
+    linked_.close();
     worker_.stop();
-}
-
-void VondraProtocolBase::readDeviceInformation()
-{
-    DeviceVersion version;
-    const bool cancel = link_ && link_->isLinkLost();
-    Utility::readDeviceInfo(deviceInformation_, version, &cancel);
-    version_.set(version);
-    if (link_)
-        link_->setDeviceName(version.serialText());
 }
 
 void VondraProtocolBase::setUpChannels()
 {
-    const DeviceVersion version = version_.get();
+    const DeviceVersion version = linked_.version();
     if (allZero(version.hardwareMajor, version.hardwareMinor, version.hardwarePatch) ||
         allZero(version.firmwareMajor, version.firmwareMinor, version.firmwarePatch))
         throw rt_exception("Device unsupported. Failed recognized the device version");
@@ -104,9 +85,8 @@ void VondraProtocolBase::setUpChannels()
         throw rt_exception("Device unsupported. Failed recognized the device Family");
 
     const Kestrane::KestraneGattChannels found =
-        Kestrane::findKestraneChannels(device_->getChannelMap(), layout_.suffix, true);
-    link_ = std::make_unique<Devices::StatusCommandLink>(found.status, found.command, worker_.wakeup(), timing_);
-    link_->setDeviceName(version.serialText());
+        Kestrane::findKestraneChannels(linked_.device()->getChannelMap(), layout_.suffix, true);
+    linked_.open(found.status, found.command, worker_.wakeup(), timing_);
     const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
     signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, layout_.signal, wake, 1);
     resist_ = std::make_shared<Kestrane::BLEResistChannel>(found.resist, layout_.resist, wake, 1);
@@ -116,25 +96,25 @@ void VondraProtocolBase::setUpChannels()
 // first. Only a device at rest that refuses the defaults is one the library cannot drive.
 void VondraProtocolBase::applyStartUpAmplifier()
 {
-    if (isMeasuring(link_->mode()))
+    if (isMeasuring(linked_.link().mode()))
         powerDown();
     const OperationResult applied = setAmplifierParam(defaultAmplifier(generation_));
     if (applied)
         return;
-    if (!isMeasuring(link_->mode()))
+    if (!isMeasuring(linked_.link().mode()))
         throw rt_exception("Failed to set the amplifier parameters");
     Utility::sdkLog().warn("Device [{}] kept measuring and refused the default amplifier setting: {}",
-                           version_.get().serialText(), applied.message);
+                           linked_.version().serialText(), applied.message);
 }
 
 OperationResult VondraProtocolBase::modeCommand(DevAmpStatus mode, uint8_t code, void (VondraProtocolBase::*before)(),
                                                 void (VondraProtocolBase::*accepted)())
 {
     std::unique_lock lock(commandLock_);
-    if (link_->mode() == toByte(mode))
+    if (linked_.link().mode() == toByte(mode))
         return OperationResult::done();
     (this->*before)();
-    const OpCmdRes reply = link_->exchangeCommand({code});
+    const OpCmdRes reply = linked_.link().exchangeCommand({code});
     if (reply.code == 0)
         (this->*accepted)();
     return formatKspDeviceError(reply.code);
@@ -197,7 +177,7 @@ OperationResult VondraProtocolBase::startSignalAndResist()
 OperationResult VondraProtocolBase::ping(int32_t value)
 {
     std::unique_lock lock(commandLock_);
-    if (!link_->writeOnce({Frame::Ping, static_cast<uint8_t>(value & 0xFF)}))
+    if (!linked_.link().writeOnce({Frame::Ping, static_cast<uint8_t>(value & 0xFF)}))
         return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
     return OperationResult::done();
 }
@@ -217,7 +197,7 @@ OperationResult VondraProtocolBase::setAmplifierParam(const VondraAmplifierParam
         signal.channelEnabled[ch] = param.signalUse[ch];
         resist.resistEnabled[ch] = param.resistUse[ch];
     }
-    const OpCmdRes reply = link_->exchangeCommand(amplifierFrame(generation_, param));
+    const OpCmdRes reply = linked_.link().exchangeCommand(amplifierFrame(generation_, param));
     if (reply.code == 0) {
         signal_->setConverterParams(signal);
         resist_->setConverterParams(resist);
@@ -236,27 +216,24 @@ OperationResult VondraProtocolBase::amplifierParam(VondraAmplifierParam& out) co
 OperationResult VondraProtocolBase::onConnected()
 {
     std::unique_lock lock(commandLock_);
-    if (link_->takeLinkLost()) {
-        readDeviceInformation();
-        link_->readStatus();
-    }
+    linked_.relink();
     return OperationResult::done();
 }
 
 OperationResult VondraProtocolBase::onDisconnected()
 {
-    link_->markLinkLost();
+    linked_.link().markLinkLost();
     return OperationResult::done();
 }
 
 int32_t VondraProtocolBase::battPower() const
 {
-    return link_->battery();
+    return linked_.link().battery();
 }
 
 uint8_t VondraProtocolBase::ampMode() const
 {
-    return link_->mode();
+    return linked_.link().mode();
 }
 
 uint8_t VondraProtocolBase::samplingFrequency() const
@@ -271,7 +248,7 @@ uint8_t VondraProtocolBase::samplingFrequencyResist() const
 
 void VondraProtocolBase::workerPass()
 {
-    if (const auto status = link_->pollNewest()) {
+    if (const auto status = linked_.link().pollNewest()) {
         batteryBus_->notify(status->battery());
         if (status->mode() != workerMode_) {
             workerMode_ = status->mode();

@@ -28,10 +28,9 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
-#include "sdk/devices/common/StatusCommandLink.hpp"
+#include "sdk/devices/common/IdentifiedLink.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/kestrane/StreamLayout.hpp"
 #include "sdk/devices/vondra/VondraWire.hpp"
 
@@ -88,7 +87,7 @@ public:
     // Codes of the sampling-frequency table: 4 (250 Hz) and 0 (10 Hz).
     uint8_t samplingFrequency() const;
     uint8_t samplingFrequencyResist() const;
-    DeviceVersion deviceVersion() const { return version_.get(); }
+    DeviceVersion deviceVersion() const { return linked_.version(); }
     std::string serialNumber() const { return deviceVersion().serialText(); }
     // The family byte of the model number.
     uint8_t modelCode() const { return deviceVersion().modelMajor; }
@@ -125,7 +124,6 @@ private:
     void start();
     void construct();
     void stop();
-    void readDeviceInformation();
     void setUpChannels();
     void applyStartUpAmplifier();
 
@@ -140,14 +138,11 @@ private:
     void workerPass();
 
     const Devices::ProtocolTiming timing_;
-    const std::shared_ptr<BLE::IBLEDevice> device_;
-    const BLE::ServiceChannels deviceInformation_;
+    Devices::IdentifiedLink linked_;
     const VondraGeneration generation_;
     const std::optional<CreationTexts> texts_;
     const Kestrane::StreamLayout layout_;
 
-    Kestrane::SpinGuarded<DeviceVersion> version_;
-    std::unique_ptr<Devices::StatusCommandLink> link_;
     std::shared_ptr<Kestrane::BLESignalChannel> signal_;
     std::shared_ptr<Kestrane::BLEResistChannel> resist_;
     VondraAmplifierParam amplifier_;  // guarded by the command lock

@@ -8,36 +8,28 @@
 //   auto radio = VexaSim::SimRadio::create();
 //   auto device = VexaSim::CommandStreamPeer::attach(*radio, 0xA1B2C3D4E5F6, VexaSim::wrenletSettings(...));
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "sim/peers/common/PeerBase.hpp"
 #include "sim/peers/kestrane/CommandStreamPeerModel.hpp"
+#include "sim/peers/kestrane/KestraneStreamPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
 
 namespace VexaSim {
 
-struct CommandStreamPeerTiming {
-    // One pack of every running stream per period.
-    std::chrono::microseconds notificationPeriod{32000};
-};
-
-class CommandStreamPeer final : public PeerBase<CommandStreamPeerModel> {
+class CommandStreamPeer final : public KestraneStreamPeer<CommandStreamPeerModel> {
 public:
     static std::shared_ptr<CommandStreamPeer> attach(SimRadio& radio, uint64_t address,
                                                      CommandStreamPeerSettings settings,
-                                                     CommandStreamPeerTiming timing = {});
+                                                     KestranePeerTiming timing = {});
 
-    uint8_t mode() const;
     uint32_t samplesPerPack() const;
     std::vector<uint8_t> amplifierFrame() const;
-    std::vector<std::vector<uint8_t>> pings() const;
 
 private:
     CommandStreamPeer(std::shared_ptr<SimPeripheral> peripheral, CommandStreamPeerSettings settings,
-                      CommandStreamPeerTiming timing);
+                      KestranePeerTiming timing);
 };
 
 }  // namespace VexaSim

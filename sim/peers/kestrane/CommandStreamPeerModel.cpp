@@ -54,12 +54,6 @@ CommandStreamPeerModel::CommandStreamPeerModel(CommandStreamPeerSettings setting
 {
 }
 
-void CommandStreamPeerModel::setRefusal(uint8_t error, int command)
-{
-    refusal_ = error;
-    refusedCommand_ = command;
-}
-
 std::optional<std::vector<uint8_t>> CommandStreamPeerModel::onCommand(const std::vector<uint8_t>& frame)
 {
     if (silent_)
@@ -69,13 +63,7 @@ std::optional<std::vector<uint8_t>> CommandStreamPeerModel::onCommand(const std:
         return std::nullopt;
     }
     answered_ = frame.empty() ? 0 : frame[0];
-    const bool refused = refusal_ != 0 && (refusedCommand_ == AnyCommand || refusedCommand_ == answered_);
-    if (refused)
-        result_ = refusal_;
-    else if (ignoring_)
-        result_ = Accepted;
-    else
-        result_ = carryOut(frame);
+    result_ = resultOf(answered_, Accepted, [&] { return carryOut(frame); });
     return statusValue();
 }
 

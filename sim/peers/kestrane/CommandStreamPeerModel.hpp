@@ -47,7 +47,6 @@ public:
     static constexpr uint8_t Accepted = 0;
     static constexpr uint8_t WrongParameter = 1;
     static constexpr uint8_t NotSupported = 2;
-    static constexpr int AnyCommand = -1;
 
     explicit CommandStreamPeerModel(CommandStreamPeerSettings settings);
 
@@ -79,8 +78,6 @@ public:
     const CommandStreamPeerSettings& settings() const { return settings_; }
 
     void setBattery(uint8_t level) { settings_.battery = level; }
-    // Besides the fault switches: a refusal may name the one command code it applies to.
-    void setRefusal(uint8_t error, int command = AnyCommand);
 
 private:
     uint8_t carryOut(const std::vector<uint8_t>& frame);
@@ -102,7 +99,6 @@ private:
     uint32_t resistPacks_ = 0;
     uint32_t motionRecords_ = 0;
     uint32_t fpgRecords_ = 0;
-    int refusedCommand_ = AnyCommand;
 };
 
 }  // namespace VexaSim

@@ -9,35 +9,23 @@
 //   auto radio = VexaSim::SimRadio::create();
 //   auto device = VexaSim::LorrelPeer::attach(*radio, 0xA1B2C3D4E5F6);
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "sim/peers/common/PeerBase.hpp"
+#include "sim/peers/kestrane/KestraneStreamPeer.hpp"
 #include "sim/peers/lorrel/LorrelPeerModel.hpp"
 #include "sim/radio/SimRadio.hpp"
 
 namespace VexaSim {
 
-struct LorrelPeerTiming {
-    // One pack of every running stream per period.
-    std::chrono::microseconds notificationPeriod{32000};
-};
-
-class LorrelPeer final : public PeerBase<LorrelPeerModel> {
+class LorrelPeer final : public KestraneStreamPeer<LorrelPeerModel> {
 public:
     static std::shared_ptr<LorrelPeer> attach(SimRadio& radio, uint64_t address, LorrelPeerSettings settings = {},
-                                              LorrelPeerTiming timing = {});
-
-    uint8_t mode() const;
-    bool motionRunning() const;
-    bool fpgRunning() const;
-    std::vector<uint8_t> gainCodes() const;
-    std::vector<std::vector<uint8_t>> pings() const;
+                                              KestranePeerTiming timing = {});
 
 private:
-    LorrelPeer(std::shared_ptr<SimPeripheral> peripheral, LorrelPeerSettings settings, LorrelPeerTiming timing);
+    LorrelPeer(std::shared_ptr<SimPeripheral> peripheral, LorrelPeerSettings settings, KestranePeerTiming timing);
 };
 
 }  // namespace VexaSim

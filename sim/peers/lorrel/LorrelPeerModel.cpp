@@ -14,12 +14,6 @@ LorrelPeerModel::LorrelPeerModel(LorrelPeerSettings settings)
 {
 }
 
-void LorrelPeerModel::setRefusal(uint8_t error, int command)
-{
-    refusal_ = error;
-    refusedCommand_ = command;
-}
-
 std::optional<std::vector<uint8_t>> LorrelPeerModel::onCommand(const std::vector<uint8_t>& frame)
 {
     if (silent_)
@@ -29,12 +23,7 @@ std::optional<std::vector<uint8_t>> LorrelPeerModel::onCommand(const std::vector
         return std::nullopt;
     }
     answered_ = frame.empty() ? 0 : frame[0];
-    if (refusal_ != 0 && (refusedCommand_ == AnyCommand || refusedCommand_ == answered_))
-        error_ = refusal_;
-    else if (ignoring_)
-        error_ = HeadbandDevice::Accepted;
-    else
-        error_ = carryOut(frame);
+    error_ = resultOf(answered_, HeadbandDevice::Accepted, [&] { return carryOut(frame); });
     return statusValue();
 }
 

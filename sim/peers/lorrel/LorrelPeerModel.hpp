@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sim/peers/common/DeviceInformationPeer.hpp"
+#include "sim/peers/common/FaultSwitches.hpp"
 #include "sim/peers/kestrane/HeadbandDevice.hpp"
 
 namespace VexaSim {
@@ -29,10 +30,8 @@ struct LorrelPeerSettings {
     std::array<double, HeadbandPacks::Channels> resistanceOhms{12000, 30000, 60000, 150000};
 };
 
-class LorrelPeerModel {
+class LorrelPeerModel : public FaultSwitches {
 public:
-    static constexpr int AnyCommand = -1;
-
     explicit LorrelPeerModel(LorrelPeerSettings settings);
 
     // The status that answers a frame; none while silent and for the ping.
@@ -50,11 +49,6 @@ public:
     const LorrelPeerSettings& settings() const { return settings_; }
 
     void setBattery(uint8_t level) { settings_.battery = level; }
-    // Fault switches: no answer at all; frames (of one command code, or all) refused with `error`
-    // (0 = off); frames acknowledged without being carried out.
-    void setSilent(bool silent) { silent_ = silent; }
-    void setRefusal(uint8_t error, int command = AnyCommand);
-    void setIgnoring(bool ignoring) { ignoring_ = ignoring; }
 
 private:
     uint8_t carryOut(const std::vector<uint8_t>& frame);
@@ -64,10 +58,6 @@ private:
     uint8_t error_ = HeadbandDevice::Accepted;
     uint8_t answered_ = 0;
     std::vector<std::vector<uint8_t>> pings_;
-    bool silent_ = false;
-    uint8_t refusal_ = 0;
-    int refusedCommand_ = AnyCommand;
-    bool ignoring_ = false;
 };
 
 }  // namespace VexaSim

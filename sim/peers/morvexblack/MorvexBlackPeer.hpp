@@ -8,38 +8,27 @@
 //   auto radio = VexaSim::SimRadio::create();
 //   auto device = VexaSim::MorvexBlackPeer::attach(*radio, 0xA1B2C3D4E5F6);
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "sim/peers/common/PeerBase.hpp"
+#include "sim/peers/kestrane/KestraneStreamPeer.hpp"
 #include "sim/peers/morvexblack/MorvexBlackPeerModel.hpp"
 #include "sim/radio/SimRadio.hpp"
 
 namespace VexaSim {
 
-struct MorvexBlackPeerTiming {
-    // One pack of every running stream per period.
-    std::chrono::microseconds notificationPeriod{32000};
-};
-
-class MorvexBlackPeer final : public PeerBase<MorvexBlackPeerModel> {
+class MorvexBlackPeer final : public KestraneStreamPeer<MorvexBlackPeerModel> {
 public:
     static std::shared_ptr<MorvexBlackPeer> attach(SimRadio& radio, uint64_t address,
                                                    MorvexBlackPeerSettings settings = {},
-                                                   MorvexBlackPeerTiming timing = {});
+                                                   KestranePeerTiming timing = {});
 
-    uint8_t mode() const;
-    bool motionRunning() const;
-    bool fpgRunning() const;
-    std::vector<uint8_t> gainCodes() const;
-    std::vector<std::vector<uint8_t>> pings() const;
     void setStaleFirst(bool staleFirst);
 
 private:
     MorvexBlackPeer(std::shared_ptr<SimPeripheral> peripheral, MorvexBlackPeerSettings settings,
-                    MorvexBlackPeerTiming timing);
+                    KestranePeerTiming timing);
 };
 
 }  // namespace VexaSim
