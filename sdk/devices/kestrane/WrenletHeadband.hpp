@@ -11,6 +11,7 @@
 
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/core/ISensor.hpp"
+#include "sdk/devices/common/ModeCommands.hpp"
 #include "sdk/devices/common/StreamDevice.hpp"
 #include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
 
@@ -21,30 +22,12 @@ class WrenletHeadband : public Devices::StreamDevice<Interface, Own, WrenletBleP
     using Base = Devices::StreamDevice<Interface, Own, WrenletBleProtocol>;
 
 public:
-    // Stopping a stream, the signal or the resistance powers the device down; signal and
-    // resistance at once are the Wrenlet models' only.
+    // Signal and resistance at once are the Wrenlet models' only.
     OperationResult execCommand(const Sensor::SensorCommand& command) override
     {
-        using Sensor::SensorCommand;
-        switch (command) {
-        case SensorCommand::StartSignal: return this->onProtocol([](auto& protocol) { return protocol.startSignal(); });
-        case SensorCommand::StopSignal:
-        case SensorCommand::StopResist:
-        case SensorCommand::PowerDown:
-        case SensorCommand::StopSignalAndResist:
-            return this->onProtocol([](auto& protocol) { return protocol.powerDown(); });
-        case SensorCommand::StartResist: return this->onProtocol([](auto& protocol) { return protocol.startResist(); });
-        case SensorCommand::StartMEMS: return this->onProtocol([](auto& protocol) { return protocol.startMEMS(); });
-        case SensorCommand::StopMEMS: return this->onProtocol([](auto& protocol) { return protocol.stopMEMS(); });
-        case SensorCommand::Idle: return this->onProtocol([](auto& protocol) { return protocol.setIdle(); });
-        case SensorCommand::StartFPG: return this->onProtocol([](auto& protocol) { return protocol.startFPG(); });
-        case SensorCommand::StopFPG: return this->onProtocol([](auto& protocol) { return protocol.stopFPG(); });
-        case SensorCommand::StartSignalAndResist: {
-            auto* wrenlet = this->template protocolAs<WrenletBleProtocol>();
-            return wrenlet ? wrenlet->startSignalAndResist() : notExecuted();
-        }
-        default: return notExecuted();
-        }
+        const auto done =
+            this->onProtocol([command](auto& protocol) { return Devices::modeCommand(protocol, command); });
+        return done ? *done : notExecuted();
     }
 
     OperationResult readGain(uint8_t& out) override

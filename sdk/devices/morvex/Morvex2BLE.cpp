@@ -1,6 +1,7 @@
 #include "sdk/devices/morvex/Morvex2BLE.hpp"
 
 #include "sdk/core/DeviceError.hpp"
+#include "sdk/devices/common/ModeCommands.hpp"
 #include "sdk/devices/morvex/MorvexGatt.hpp"
 
 namespace VexaDevice::Morvex2 {
@@ -22,22 +23,9 @@ Morvex2BLE::~Morvex2BLE()
 
 OperationResult Morvex2BLE::execCommand(const SensorCommand& command)
 {
-    auto& protocol = this->protocol();
-    switch (command) {
-    case SensorCommand::StartSignal: return protocol.startSignal();
-    case SensorCommand::StopSignal:
-    case SensorCommand::StopResist:
-    case SensorCommand::PowerDown:
-    case SensorCommand::StopSignalAndResist: return protocol.powerDown();
-    case SensorCommand::StartResist: return protocol.startResist();
-    case SensorCommand::StartMEMS: return protocol.startMEMS();
-    case SensorCommand::StopMEMS: return protocol.stopMEMS();
-    case SensorCommand::Idle: return protocol.setIdle();
-    case SensorCommand::StartFPG: return protocol.startFPG();
-    case SensorCommand::StopFPG: return protocol.stopFPG();
-    case SensorCommand::StartSignalAndResist: return protocol.startSignalAndResist();
-    default: return OperationResult::failed(Utility::kErrUnsupportedCommand, "Unsupported command");
-    }
+    if (const auto done = Devices::modeCommand(protocol(), command))
+        return *done;
+    return OperationResult::failed(Utility::kErrUnsupportedCommand, "Unsupported command");
 }
 
 OperationResult Morvex2BLE::readFirmwareMode(uint8_t& out)

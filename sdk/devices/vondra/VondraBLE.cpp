@@ -4,6 +4,7 @@
 
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/ModeCommands.hpp"
 
 namespace VexaDevice::Vondra {
 
@@ -31,18 +32,9 @@ VondraBLE::~VondraBLE()
 
 OperationResult VondraBLE::execCommand(const SensorCommand& command)
 {
-    auto& protocol = this->protocol();
-    switch (command) {
-    case SensorCommand::StartSignal: return protocol.startSignal();
-    case SensorCommand::StopSignal:
-    case SensorCommand::StopResist:
-    case SensorCommand::PowerDown:
-    case SensorCommand::StopSignalAndResist: return protocol.powerDown();
-    case SensorCommand::StartResist: return protocol.startResist();
-    case SensorCommand::Idle: return protocol.setIdle();
-    case SensorCommand::StartSignalAndResist: return protocol.startSignalAndResist();
-    default: return OperationResult::failed(0, "");
-    }
+    if (const auto done = Devices::modeCommand(protocol(), command))
+        return *done;
+    return OperationResult::failed(0, "");
 }
 
 OperationResult VondraBLE::readAmplifierParam(VondraAmplifierParam& out)

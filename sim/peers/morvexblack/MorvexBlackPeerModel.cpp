@@ -15,12 +15,7 @@ std::vector<std::vector<uint8_t>> MorvexBlackPeerModel::onCommand(const std::vec
     std::vector<std::vector<uint8_t>> statuses;
     if (staleFirst_)
         statuses.push_back(statusValue());
-    if (refusal_ != 0)
-        error_ = refusal_;
-    else if (ignoring_)
-        error_ = Accepted;
-    else
-        error_ = device_.carryOutMode(frame);
+    error_ = resultOf(frame[0], Accepted, [&] { return device_.carryOutMode(frame); });
     statuses.push_back(statusValue());
     return statuses;
 }
