@@ -8,6 +8,7 @@
 // and the bytes. The emulated devices themselves answer commands and stream slowly.
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -77,6 +78,9 @@ struct Target {
     std::shared_ptr<VexaSim::SimPeripheral> peripheral;
     _Sensor* sensor = nullptr;
     std::vector<std::shared_ptr<VexaSim::SimCharacteristic>> notifying;
+    // The host functions' handles, kept with the sensor for the whole run.
+    std::array<DualCallbackHandle*, 2> duals{};
+    std::array<CallbackHandle*, 4> handles{};
 };
 
 // The radio, the devices and their sensors, made once and kept for the whole run.
@@ -124,14 +128,13 @@ private:
                 if (characteristic->properties() & VexaDevice::BLE::Platform::CharacteristicProperty::Notify)
                     target.notifying.push_back(characteristic);
 
-        DualCallbackHandle* dual = nullptr;
-        CallbackHandle* handle = nullptr;
-        addSignalDataCallbackMorvex(target.sensor, onMorvexSignal, &dual, nullptr, &status);
-        addResistCallbackMorvex(target.sensor, onMorvexResist, &dual, nullptr, &status);
-        addSignalCallbackMorvex2(target.sensor, onChannels, &handle, nullptr, &status);
-        addResistCallbackMorvex2(target.sensor, onResistChannels, &handle, nullptr, &status);
-        addSignalCallbackTessel(target.sensor, onTessel, &handle, nullptr, &status);
-        addBatteryCallback(target.sensor, onBattery, &handle, nullptr, &status);
+        // Each call leaves its handle (or none, where the family has no such data) in a slot of its own.
+        addSignalDataCallbackMorvex(target.sensor, onMorvexSignal, &target.duals[0], nullptr, &status);
+        addResistCallbackMorvex(target.sensor, onMorvexResist, &target.duals[1], nullptr, &status);
+        addSignalCallbackMorvex2(target.sensor, onChannels, &target.handles[0], nullptr, &status);
+        addResistCallbackMorvex2(target.sensor, onResistChannels, &target.handles[1], nullptr, &status);
+        addSignalCallbackTessel(target.sensor, onTessel, &target.handles[2], nullptr, &status);
+        addBatteryCallback(target.sensor, onBattery, &target.handles[3], nullptr, &status);
         targets_.push_back(std::move(target));
     }
 
