@@ -245,7 +245,10 @@ OperationResult VondraProtocolBase::onConnected()
 
 OperationResult VondraProtocolBase::onDisconnected()
 {
-    link_->markLinkLost();
+    // A loss reported once the link is back again is over already: taken for a new one, it
+    // would skip the status read of the reconnection.
+    if (device_->isDisconnected())
+        link_->markLinkLost();
     return OperationResult::done();
 }
 
