@@ -60,7 +60,10 @@ WavDecoding decodePcm16Wav(std::span<const std::uint8_t> bytes) {
         } else if (named(header, "data")) {
             if (!formatSeen || size > left) return kUnusable;
             static_assert(std::endian::native == std::endian::little, "the samples are copied as they lie");
-            audio.samples.resize(static_cast<std::size_t>(size / 2));
+            // Whole frames only: a trailing partial frame (or odd byte) would pair one ear's
+            // sample with the next frame's other ear.
+            const std::size_t frames = static_cast<std::size_t>(size / (2u * audio.channelCount));
+            audio.samples.resize(frames * audio.channelCount);
             if (!audio.samples.empty()) std::memcpy(audio.samples.data(), bytes.data() + body, audio.samples.size() * 2);
             return decoded;
         }

@@ -139,6 +139,15 @@ TEST(WavDecoding, AnOddLastByteOfDataIsDropped) {
     EXPECT_EQ(decoded.audio.samples, (std::vector<std::int16_t>{1, -1, 2, -2}));
 }
 
+TEST(WavDecoding, ATrailingPartialFrameIsDropped) {
+    Chunk partial = data(2);
+    partial.body.insert(partial.body.end(), {0x03, 0x00, 0x7F});
+    const WavDecoding decoded = decodePcm16Wav(riff({pcm16(2, 8000), partial}));
+    ASSERT_EQ(decoded.outcome, Outcome::Decoded);
+    EXPECT_EQ(decoded.audio.samples, (std::vector<std::int16_t>{1, -1, 2, -2}))
+        << "the left sample of a third frame has no right one";
+}
+
 TEST(WavDecoding, AnEncipheredFileWithDataAndNoFormatFailsWithTheDecodeMessage) {
     Bytes file = riff({data(64)});
     applyDataFileKey(file);

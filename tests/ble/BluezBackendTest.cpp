@@ -361,12 +361,15 @@ TEST_F(BluezLinks, ALinkLossIsAnnouncedQuicklyAndCallsFailAtOnce) {
     const auto dropped = std::chrono::steady_clock::now();
     peer->dropLink();
     ASSERT_TRUE(waitFor([&] { return announced.load() != 0; }));
+    // Well within 100 ms on an idle machine; a sanitizer build on a loaded one gets five times
+    // that, which still tells a prompt announcement from the timeouts of seconds it replaces.
+    constexpr auto promptly = 500ms;
     const auto delay = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(announced.load())) - dropped;
-    EXPECT_LT(delay, 100ms);
+    EXPECT_LT(delay, promptly);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(command->writeValue({1}), Platform::GattStatus::Unreachable);
     EXPECT_EQ(command->readValue().status, Platform::GattStatus::Unreachable);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, promptly);
 
     // Reconnected, the acquired socket is taken again when the library asks for notifications.
     ASSERT_EQ(device->gattServices().status, Platform::GattStatus::Success);

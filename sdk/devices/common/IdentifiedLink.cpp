@@ -36,6 +36,12 @@ void IdentifiedLink::close()
     }
 }
 
+void IdentifiedLink::markLinkLost()
+{
+    if (device_->isDisconnected())
+        link_->markLinkLost();
+}
+
 void IdentifiedLink::relink()
 {
     if (link_->takeLinkLost()) {

@@ -36,6 +36,9 @@ public:
                             std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing);
     // Marks the link lost and turns the status notification off; nothing before open.
     void close();
+    // The link went down: marks it lost. A loss reported once the link is back again is over
+    // already, and taken for a new one it would skip the status read of the reconnection.
+    void markLinkLost();
     // After a reconnection: the record and the status are read again when the link had been lost.
     void relink();
 

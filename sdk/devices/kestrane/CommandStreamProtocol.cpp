@@ -226,13 +226,15 @@ OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t co
         mode_ == toByte(mode))
         return OperationResult::done();
     const OpCmdRes reply = exchange({code});
-    if (reply.code == 0) {
+    // Accepted while the status still shows another mode: the command was not carried out.
+    const uint16_t result = reply.code == 0 && reply.mode != toByte(mode) ? Utility::kErrDataSend : reply.code;
+    if (result == 0) {
         trust_.confirmed();
         (this->*accepted)();
     } else {
         trust_.forget();
     }
-    return formatKspDeviceError(reply.code);
+    return formatKspDeviceError(result);
 }
 
 void CommandStreamProtocol::streamNone()

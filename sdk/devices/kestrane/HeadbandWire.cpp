@@ -28,9 +28,6 @@ constexpr uint8_t Fpg = 0x08;
 
 constexpr uint8_t DeviceTestMode = 6;
 
-// Gain index of the probe current's amplification while resistance is measured (factor 3).
-constexpr uint8_t ResistGainIndex = 2;
-
 // The devices' reference voltage is a single-precision 2.4.
 constexpr double ReferenceVoltage = static_cast<double>(2.4f);
 constexpr uint32_t ResolutionBits = 24;
@@ -128,6 +125,11 @@ std::vector<uint8_t> pingFrame(int32_t value)
 SignalParams signalParams(uint8_t gainIndex)
 {
     return signalParamsWithFactor(Utility::gainToFactor(gainIndex));
+}
+
+SignalParams unitGainSignalParams()
+{
+    return signalParamsWithFactor(1.0);
 }
 
 SignalParams resistModeSignalParams()

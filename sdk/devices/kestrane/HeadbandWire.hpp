@@ -19,6 +19,8 @@ inline constexpr uint32_t ChannelCount = 4;
 inline constexpr int32_t SamplingRateHz = 250;
 // Gain index the amplifier starts with (factor 6).
 inline constexpr uint8_t DefaultGainIndex = 4;
+// Gain index of the probe current's amplification while resistance is measured (factor 3).
+inline constexpr uint8_t ResistGainIndex = 2;
 inline constexpr uint8_t MaxGainIndex = 6;
 // A motion or photoplethysmogram code, or a sampling-frequency code, the device does not have.
 inline constexpr uint8_t NoCode = 0xFF;
@@ -44,6 +46,8 @@ std::vector<uint8_t> pingFrame(int32_t value);
 SignalParams signalParams(uint8_t gainIndex);
 // The signal as it is read while the device measures resistance (gain factor 3 on every channel).
 SignalParams resistModeSignalParams();
+// The signal at gain factor 1: volts before the amplification of the mode it was measured in.
+SignalParams unitGainSignalParams();
 ResistParams resistParams();
 PackParams motionParams();
 PackParams fpgParams();

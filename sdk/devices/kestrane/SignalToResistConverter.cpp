@@ -48,10 +48,23 @@ bool SignalToResistConverter::process(const _SignalData* records, const size_t& 
             window_.reserve(windowSize());
             windowOpen_ = true;
         }
-        if (windowOpen_ && window_.size() < windowSize())
-            window_.push_back(record);
+        if (!windowOpen_ || window_.size() >= windowSize())
+            continue;
+        if (!window_.empty() && !follows(record)) {
+            reset();
+            continue;
+        }
+        window_.push_back(record);
     }
     return evaluated;
+}
+
+bool SignalToResistConverter::follows(const _SignalData& record) const
+{
+    // Record numbers count modulo the pack counter's range.
+    const uint32_t counterBits = params_.counterSize >= 1 && params_.counterSize < 4 ? 8 * params_.counterSize : 32;
+    const uint32_t mask = counterBits == 32 ? 0xFFFFFFFFu : (uint32_t{1} << counterBits) - 1;
+    return ((record.PackNum - window_.back().PackNum) & mask) == 1;
 }
 
 void SignalToResistConverter::reset()

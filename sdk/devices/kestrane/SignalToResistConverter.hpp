@@ -23,7 +23,9 @@ public:
     // Adds the records in order. Every window that a marker closes is evaluated, and a full one
     // appends one record to `out`; true when at least one was appended. Records before the first
     // marker belong to no window and are dropped, and so are records past a full window and
-    // records with fewer values than channels.
+    // records with fewer values than channels. A window measures 64 consecutive records per
+    // channel: one whose records stop following each other (packs lost on the way, or a
+    // measurement resumed after another mode) is abandoned until the next marker.
     bool process(const _SignalData* records, const size_t& count, std::vector<_ResistData>& out);
 
     // Forgets the window being filled, e.g. when the device leaves the resistance mode.
@@ -36,6 +38,8 @@ public:
 private:
     size_t windowSize() const;
     size_t channelCount() const;
+    // Whether `record` is the one the device sent right after the window's last.
+    bool follows(const _SignalData& record) const;
 
     const ResistParams params_;
     std::vector<_SignalData> window_;

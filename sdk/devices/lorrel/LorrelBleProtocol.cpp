@@ -266,9 +266,7 @@ bool LorrelBleProtocol::onConnected()
 
 bool LorrelBleProtocol::onDisconnected()
 {
-    // A loss reported once the link is back again is over already.
-    if (linked_.device()->isDisconnected())
-        linked_.link().markLinkLost();
+    linked_.markLinkLost();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "sdk/core/ConversionTables.hpp"
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
@@ -112,7 +113,7 @@ void MorvexBleProtocol::setUpGatt()
     status_ = found.status;
     command_ = found.command;
     const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
-    signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, signalParams(gainIndex_), wake, 0);
+    signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, unitGainSignalParams(), wake, 0);
     if (found.motion)
         motion_ = std::make_shared<Kestrane::BLEIMUChannel>(found.motion, motionParams_.get(), wake, 0);
     if (found.fpg)
@@ -194,14 +195,12 @@ void MorvexBleProtocol::streamNone()
 
 void MorvexBleProtocol::streamSignal(bool startNotification)
 {
-    signal_->setConverterParams(signalParams(gainIndex_));
     if (startNotification)
         signal_->startNotifyIfStopped();
 }
 
 void MorvexBleProtocol::streamResist()
 {
-    signal_->setConverterParams(resistModeSignalParams());
     signal_->startNotifyIfStopped();
 }
 
@@ -386,14 +385,22 @@ void MorvexBleProtocol::signalStep(std::vector<Kestrane::_SignalData>& signal,
                                    std::vector<Kestrane::_ResistData>& resist)
 {
     const auto batch = signalReader_.poll(signal_->ring());
-    const auto current = batch.subspan(trust_.stalePacks(signalReader_.position() - batch.size(), batch.size()));
-    if (current.empty())
+    const auto fresh = batch.subspan(trust_.stalePacks(signalReader_.position() - batch.size(), batch.size()));
+    if (fresh.empty())
         return;
+    // The ring holds volts at gain factor 1, whatever the mode when a pack arrived: each pack
+    // takes the amplification of the mode it was measured in, known only here.
+    const double gain =
+        Utility::gainToFactor(workerMode_ == modeByte(DevAmpStatus::Resist) ? ResistGainIndex : gainIndex_.load());
+    std::vector<Kestrane::_SignalData> current(fresh.begin(), fresh.end());
+    for (auto& record : current)
+        for (double& sample : record.Samples)
+            sample /= gain;
     if (workerMode_ == modeByte(DevAmpStatus::Signal)) {
         signal.reserve(current.size());
-        for (const auto& record : current) {
+        for (auto& record : current) {
             if (record.Samples.size() >= ChannelCount)
-                signal.push_back(record);
+                signal.push_back(std::move(record));
         }
     } else if (workerMode_ == modeByte(DevAmpStatus::Resist)) {
         resistConverter_.process(current.data(), current.size(), resist);

@@ -25,6 +25,7 @@ inline constexpr uint8_t ModelCode = 71;
 // older four-channel headbands.
 using Kestrane::Headband::ChannelCount;
 using Kestrane::Headband::DefaultGainIndex;
+using Kestrane::Headband::ResistGainIndex;
 using Kestrane::Headband::MaxGainIndex;
 using Kestrane::Headband::NoCode;
 using Kestrane::Headband::SamplingRateHz;
@@ -42,6 +43,7 @@ using Kestrane::Headband::samplingFrequencyCode;
 using Kestrane::Headband::signalParams;
 using Kestrane::Headband::startResistFrame;
 using Kestrane::Headband::startSignalFrame;
+using Kestrane::Headband::unitGainSignalParams;
 
 // One status unit: device mode, error code of the last command (0 none), battery level, and a
 // byte the protocol does not use.

@@ -222,7 +222,7 @@ OperationResult VondraProtocolBase::onConnected()
 
 OperationResult VondraProtocolBase::onDisconnected()
 {
-    linked_.link().markLinkLost();
+    linked_.markLinkLost();
     return OperationResult::done();
 }
 

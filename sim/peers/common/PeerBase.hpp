@@ -155,11 +155,10 @@ protected:
     template <class M = Model>
     void pumpPacks(std::chrono::microseconds period, std::vector<Route<M>> routes) {
         startPump(period, [device = device_, routes = std::move(routes)] {
-            typename M::Packs packs;
-            {
-                std::lock_guard lock(device->mutex);
-                packs = device->model.nextPacks();
-            }
+            // Sent under the model's lock, as the status answers are: a pack made in one mode
+            // never follows the status announcing the next.
+            std::lock_guard lock(device->mutex);
+            typename M::Packs packs = device->model.nextPacks();
             for (const auto& [characteristic, pack] : routes)
                 notifyWhenAny(characteristic, std::move(packs.*pack));
         });

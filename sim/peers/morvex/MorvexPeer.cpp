@@ -20,18 +20,17 @@ MorvexPeer::MorvexPeer(std::shared_ptr<SimPeripheral> peripheral, MorvexPeerSett
     addDeviceInformation(*peripheral_, device_->model.settings());
     auto service = addCommandService(Gatt::MorvexServiceUuid, Gatt::MorvexStatusUuid, Gatt::MorvexCommandUuid);
     data_ = service->addCharacteristic(Gatt::MorvexDataUuid, Property::Notify);
-    // Several packs may go in one notification.
+    // Several packs may go in one notification. They are sent under the model's lock, as the status
+    // answers are: a pack made in one state never follows the status announcing the next.
     startPump(timing.notificationPeriod,
               [device = device_, data = data_, sent = packsSent_, packs = timing.packsPerNotification] {
+                  std::lock_guard lock(device->mutex);
                   std::vector<uint8_t> notification;
-                  {
-                      std::lock_guard lock(device->mutex);
-                      for (int i = 0; i < packs; ++i) {
-                          const auto pack = device->model.nextPack();
-                          if (!pack)
-                              break;
-                          notification.insert(notification.end(), pack->begin(), pack->end());
-                      }
+                  for (int i = 0; i < packs; ++i) {
+                      const auto pack = device->model.nextPack();
+                      if (!pack)
+                          break;
+                      notification.insert(notification.end(), pack->begin(), pack->end());
                   }
                   if (!notification.empty() && data->notify(std::move(notification)))
                       *sent += static_cast<uint64_t>(packs);

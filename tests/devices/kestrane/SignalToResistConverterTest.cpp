@@ -172,3 +172,46 @@ TEST(SignalToResistConverterTest, RecordsWithTooFewValuesAreSkipped)
     std::vector<_ResistData> out;
     EXPECT_FALSE(converter.process(records.data(), records.size(), out));
 }
+
+TEST(SignalToResistConverterTest, AWindowMissingPacksIsNotFilledFromTheNext)
+{
+    // A pack of channel 0's block is lost, and so is the pack that opens the next window: the
+    // next window's records must not fill the gap (every channel would be measured on records
+    // of the wrong step).
+    SignalToResistConverter converter(params());
+    auto records = window(sampleValues, zeros, 0);
+    records.erase(records.begin() + 8, records.begin() + 16);
+    const auto next = window(sampleValues, zeros, static_cast<uint32_t>(Window));
+    records.insert(records.end(), next.begin() + 8, next.end());
+    _SignalData closing = marker();
+    closing.PackNum = static_cast<uint32_t>(2 * Window);
+    records.push_back(closing);
+    std::vector<_ResistData> out;
+    EXPECT_FALSE(converter.process(records.data(), records.size(), out));
+    EXPECT_TRUE(out.empty());
+
+    // The window the marker opened is measured as usual.
+    auto following = window(sampleValues, zeros, static_cast<uint32_t>(2 * Window));
+    following.erase(following.begin());
+    following.push_back(marker());
+    EXPECT_TRUE(converter.process(following.data(), following.size(), out));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_DOUBLE_EQ(out[0].Samples[0], ohms(sampleValues[0], 0.0));
+}
+
+TEST(SignalToResistConverterTest, RecordNumbersFollowEachOtherAcrossTheCounterWrap)
+{
+    // A 2-byte counter: a pack that starts at 65532 numbers its records 65532 up to 65539, the
+    // last four being records 0 to 3 of the wrapped count; the next pack starts at 4.
+    ResistParams wrapping = params();
+    wrapping.counterSize = 2;
+    SignalToResistConverter converter(wrapping);
+    auto records = window(sampleValues, zeros, 65532 - 128);
+    for (size_t i = 136; i < records.size(); ++i)
+        records[i].PackNum = static_cast<uint32_t>(i - 136 + 4);
+    records.push_back(marker());
+    std::vector<_ResistData> out;
+    EXPECT_TRUE(converter.process(records.data(), records.size(), out));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_DOUBLE_EQ(out[0].Samples[2], ohms(sampleValues[2], 0.0));
+}

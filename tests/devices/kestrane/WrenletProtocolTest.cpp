@@ -363,6 +363,21 @@ TEST_P(WrenletProtocolTest, AfterALostReplyAModeCommandIsSentNotSkipped)
     EXPECT_EQ(rig.framesAfter(1).back(), std::vector<uint8_t>{0x03});
 }
 
+// The device accepts the command but stays in its mode: no success, and the mode it shows is
+// what a later command starts from.
+TEST_P(WrenletProtocolTest, AnAcceptanceWithoutTheModeChangeIsNoSuccess)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    rig.peer->setIgnoring(true);
+    EXPECT_EQ(protocol->startSignal().code, 513) << "a send failure";
+    EXPECT_FALSE(protocol->startResist());
+    EXPECT_NE(rig.peer->mode(), toByte(DevAmpStatus::Signal));
+    rig.peer->setIgnoring(false);
+    ASSERT_TRUE(protocol->startSignal());
+    EXPECT_EQ(rig.peer->mode(), toByte(DevAmpStatus::Signal));
+}
+
 // A link loss reported only after the link came back (its event was still on its way) cancels
 // nothing; a link that is really down fails every command, cached mode or not.
 TEST_P(WrenletProtocolTest, AStaleLinkLossCancelsNothingAndADownLinkNeverSucceeds)

@@ -199,6 +199,62 @@ TEST_F(MorvexBlackDevice, ResistanceComesFromTheSignalWindowsAndNoSignalIsPublis
     EXPECT_EQ(peer->mode(), 1);
 }
 
+// Packs of the new mode arrive before the command's reply has been taken in: from resistance to
+// signal, every signal record still carries the signal gain, none the resistance gain.
+TEST_F(MorvexBlackDevice, SignalAfterResistanceIsReadAtTheSignalGainFromItsFirstRecord)
+{
+    open();
+    Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
+    Recorder<std::vector<_ResistData>> resistance(sensor->resistEvent());
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
+        ASSERT_TRUE(resistance.atLeast(static_cast<size_t>(round + 1)));
+        ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
+        ASSERT_TRUE(signal.atLeast(static_cast<size_t>(40 * (round + 1))));
+    }
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StopSignal));
+    for (const _SignalData& record : signal.records())
+        for (uint32_t ch = 0; ch < 4; ++ch)
+            ASSERT_NEAR(record.Samples[ch], signalVolts(CommandStreamPeerModel::signalCount(ch, record.PackNum), 6.0),
+                        1e-12)
+                << "record " << record.PackNum << " channel " << ch;
+    const auto ohms = MorvexBlackPeerSettings{}.resistanceOhms;
+    for (const _ResistData& record : resistance.records())
+        for (size_t ch = 0; ch < 4; ++ch)
+            EXPECT_NEAR(record.Samples[ch], ohms[ch], ohms[ch] * 1e-4) << "channel " << ch;
+}
+
+// The device switches to resistance but every status notification about it is lost: the start
+// fails, and the resistance windows that stream meanwhile never reach the host as signal.
+TEST_F(MorvexBlackDevice, AnUnseenSwitchToResistanceNeverDeliversItsWindowsAsSignal)
+{
+    open();
+    Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
+    Recorder<std::vector<_ResistData>> resistance(sensor->resistEvent());
+    ASSERT_TRUE(sensor->writeGain(2));
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
+    ASSERT_TRUE(signal.atLeast(20));
+    peer->statusCharacteristic()->dropNextNotifications(1000);
+    EXPECT_FALSE(sensor->execCommand(SensorCommand::StartResist));
+    EXPECT_EQ(peer->mode(), 4);
+    // The status read afterwards tells the windows' meaning: they come out as resistance.
+    ASSERT_TRUE(resistance.atLeast(2));
+
+    const auto records = signal.records();
+    for (const _SignalData& record : records) {
+        ASSERT_EQ(record.Samples.size(), 4u);
+        for (uint32_t ch = 0; ch < 4; ++ch)
+            ASSERT_NEAR(record.Samples[ch], signalVolts(CommandStreamPeerModel::signalCount(ch, record.PackNum), 3.0),
+                        1e-12)
+                << "record " << record.PackNum << " channel " << ch << " is not the device's signal";
+    }
+
+    // The mode was read again: stopping the measurement reaches the device.
+    peer->statusCharacteristic()->dropNextNotifications(0);
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
+    EXPECT_EQ(peer->mode(), 1);
+}
+
 TEST_F(MorvexBlackDevice, MotionAndPhotoplethysmogramRecords)
 {
     open();
@@ -289,6 +345,8 @@ TEST_F(MorvexBlackDevice, DisconnectPowersDownOnlyAReachableDevice)
     ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
     ASSERT_TRUE(sensor->disconnect());
     EXPECT_EQ(frames().size(), sent) << "nothing is sent to a device out of reach";
+    EXPECT_FALSE(sensor->execCommand(SensorCommand::StartSignal)) << "the device streams, but the link is down";
+    EXPECT_FALSE(sensor->execCommand(SensorCommand::StopResist));
 
     peer->setBattery(33);
     ASSERT_TRUE(sensor->connect());
