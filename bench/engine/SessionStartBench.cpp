@@ -1,5 +1,5 @@
 // What the first frame of a session waits for: reading the data file (data.qw as the build
-// makes it), deciphering, decoding, cutting and reverberating the clips, loading them into
+// makes it), deciphering, decoding, the reverb of the cut clips on its own, cutting and reverberating the clips, loading them into
 // sound buffers, and building the session's stream with its experience. Each step alone and the
 // whole start, 30 times each, with the typical (p50) and the worst time in milliseconds; the
 // window shows a frame every 33 ms, so the whole start has to stay below that.
@@ -17,9 +17,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/engine/AffirmationClips.hpp"
 #include "app/engine/AffirmationData.hpp"
 #include "app/engine/AffirmationPlayer.hpp"
 #include "app/engine/AudioExperienceStream.hpp"
+#include "app/engine/CombReverb.hpp"
 #include "app/engine/DataFileCipher.hpp"
 #include "app/engine/ExperiencePrograms.hpp"
 #include "app/ui/Globals.hpp"
@@ -68,6 +70,26 @@ void BM_Decode(benchmark::State& state) {
     std::vector<std::uint8_t> bytes = fileBytes();
     applyDataFileKey(bytes);
     timeStep(state, [] {}, [&] { benchmark::DoNotOptimize(decodeAudio(bytes)); });
+}
+
+// The reverb of all twelve clips, each with its phase's settings, from the cut dry clips.
+void BM_Reverb(benchmark::State& state) {
+    std::vector<std::uint8_t> bytes = fileBytes();
+    applyDataFileKey(bytes);
+    DataFileResult<DecodedAudio> decoded = decodeAudio(bytes);
+    if (!decoded.ok()) throw std::runtime_error(decoded.errorMessage());
+    const DecodedAudio& audio = decoded.value();
+    std::vector<std::vector<std::int16_t>> dry;
+    for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
+        dry.push_back(cutClip(audio.samples, audio.sampleRate, audio.channelCount, ClipTable::start(k),
+                              ClipTable::duration(k)));
+    }
+    timeStep(state, [] {}, [&] {
+        for (std::size_t k = 0; k < dry.size(); ++k) {
+            const CombReverbSettings& reverb = kPhaseReverbs[k / 4];
+            benchmark::DoNotOptimize(applyStereoReverb(dry[k], audio.sampleRate, reverb.delays, reverb.gains));
+        }
+    });
 }
 
 // Deciphering, decoding, cutting and the reverb of all twelve clips.
@@ -165,6 +187,7 @@ void BM_IdleFrames(benchmark::State& state) {
 BENCHMARK(BM_Read)->Iterations(kRuns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decipher)->Iterations(kRuns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decode)->Iterations(kRuns)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reverb)->Iterations(kRuns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PrepareClips)->Iterations(kRuns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionStart)->Iterations(kRuns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SessionStartFrames)->Iterations(kRuns)->Unit(benchmark::kMillisecond);
