@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 namespace quellwave {
 
@@ -30,10 +29,10 @@ struct ClipTable {
     }
 };
 
-// Copies the interleaved samples of one clip: from frame floor(rate * start) on, for
+// The interleaved samples of one clip, within `samples`: from frame floor(rate * start) on, for
 // floor(rate * duration) frames, cut short at the end of the samples; a clip that would start at
 // or beyond the end is empty.
-std::vector<std::int16_t> cutClip(std::span<const std::int16_t> samples, unsigned sampleRate,
+std::span<const std::int16_t> cutClip(std::span<const std::int16_t> samples, unsigned sampleRate,
                                   unsigned channelCount, double startSeconds,
                                   double durationSeconds);
 

@@ -51,15 +51,14 @@ DataFileResult<DecodedAudio> decodeAudio(std::span<const std::uint8_t> bytes) {
 
     // Read in chunks rather than trusting the announced count with one allocation: a damaged
     // header may announce far more than the file holds.
-    DecodedAudio audio{{}, file.getSampleRate(), file.getChannelCount()};
+    std::vector<std::int16_t> samples;
     std::vector<std::int16_t> chunk(kDecodeChunk);
     while (const sf::Uint64 read = file.read(chunk.data(), chunk.size())) {
-        audio.samples.insert(audio.samples.end(), chunk.begin(),
-                             chunk.begin() + static_cast<std::ptrdiff_t>(read));
-        if (audio.samples.size() > file.getSampleCount()) return failure;
+        samples.insert(samples.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(read));
+        if (samples.size() > file.getSampleCount()) return failure;
     }
-    if (audio.samples.size() != file.getSampleCount()) return failure;
-    return audio;
+    if (samples.size() != file.getSampleCount()) return failure;
+    return DecodedAudio{std::move(samples), file.getSampleRate(), file.getChannelCount()};
 }
 
 DataFileResult<AffirmationClipSamples> prepareAffirmationClips(std::vector<std::uint8_t> fileBytes) {
@@ -77,9 +76,8 @@ DataFileResult<AffirmationClipSamples> prepareAffirmationClips(std::vector<std::
     AffirmationClipSamples result{{}, audio.sampleRate, audio.channelCount};
     result.clips.reserve(ClipTable::kClipCount);
     for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
-        const std::vector<std::int16_t> dry = cutClip(audio.samples, audio.sampleRate,
-                                                      audio.channelCount, ClipTable::start(k),
-                                                      ClipTable::duration(k));
+        const std::span<const std::int16_t> dry = cutClip(audio.samples, audio.sampleRate, audio.channelCount,
+                                                          ClipTable::start(k), ClipTable::duration(k));
         if (dry.empty()) return clipFailure(k);
         const CombReverbSettings& reverb = kPhaseReverbs[k / kClipsPerPhase];
         result.clips.push_back(applyStereoReverb(dry, audio.sampleRate, reverb.delays, reverb.gains));

@@ -19,11 +19,13 @@ struct AffirmationClipSamples {
     unsigned channelCount = 0;
 };
 
-// Decodes a 16-bit PCM WAVE file straight, and any other format the sound library reads from
-// memory through it. Fails with "Failed to load decrypted data into sf::SoundBuffer" when the
+// Decodes a 16-bit PCM WAVE file straight (its samples read where they lie in `bytes`, which
+// must outlive the result), and any other format the sound library reads from memory through it. Fails with "Failed to load decrypted data into sf::SoundBuffer" when the
 // bytes are not such audio, are a WAVE file with a damaged header or of another encoding, or
 // hold fewer samples than their header announces.
 DataFileResult<DecodedAudio> decodeAudio(std::span<const std::uint8_t> bytes);
+// The samples would point into bytes about to go.
+DataFileResult<DecodedAudio> decodeAudio(std::vector<std::uint8_t>&& bytes) = delete;
 
 // Deciphers the file's bytes (in place), decodes them, refuses audio that is not stereo and
 // cuts and reverberates the twelve clips; a clip that comes out empty fails with

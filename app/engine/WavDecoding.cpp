@@ -1,6 +1,7 @@
 #include "app/engine/WavDecoding.hpp"
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace quellwave {
@@ -22,22 +23,34 @@ std::uint32_t read32(const std::uint8_t* at) {
 
 bool named(const std::uint8_t* at, const char* id) { return std::memcmp(at, id, 4) == 0; }
 
-constexpr WavDecoding kUnusable{WavDecoding::Outcome::Unusable, {}};
+WavDecoding unusable() { return {WavDecoding::Outcome::Unusable, {}}; }
+
+// The whole frames of the data chunk's body: a trailing partial frame (or odd byte) would pair
+// one ear's sample with the next frame's other ear.
+DecodedAudio wholeFrames(std::span<const std::uint8_t> body, unsigned sampleRate, unsigned channelCount) {
+    static_assert(std::endian::native == std::endian::little, "the samples are read as they lie");
+    const std::size_t count = body.size() / (2u * channelCount) * channelCount;
+    if (reinterpret_cast<std::uintptr_t>(body.data()) % alignof(std::int16_t) == 0) {
+        return {std::span(reinterpret_cast<const std::int16_t*>(body.data()), count), sampleRate, channelCount};
+    }
+    std::vector<std::int16_t> copied(count);
+    if (count > 0) std::memcpy(copied.data(), body.data(), count * 2);
+    return {std::move(copied), sampleRate, channelCount};
+}
 
 // True when the format chunk describes 16-bit PCM that can be played; fills in its layout.
-bool playableFormat(std::span<const std::uint8_t> format, DecodedAudio& audio) {
+bool playableFormat(std::span<const std::uint8_t> format, unsigned& sampleRate, unsigned& channelCount) {
     if (format.size() < kPlainFormatSize) return false;
     std::uint16_t tag = read16(&format[0]);
     if (tag == kExtensible) {
         if (format.size() < kExtensibleFormatSize) return false;
         tag = read16(&format[kSubFormatOffset]);
     }
-    audio.channelCount = read16(&format[2]);
-    audio.sampleRate = read32(&format[4]);
+    channelCount = read16(&format[2]);
+    sampleRate = read32(&format[4]);
     const std::uint16_t blockAlign = read16(&format[12]);
     const std::uint16_t bits = read16(&format[14]);
-    return tag == kPcm && bits == 16 && audio.channelCount > 0 && audio.sampleRate > 0 &&
-           blockAlign == 2 * audio.channelCount;
+    return tag == kPcm && bits == 16 && channelCount > 0 && sampleRate > 0 && blockAlign == 2 * channelCount;
 }
 
 }  // namespace
@@ -45,8 +58,8 @@ bool playableFormat(std::span<const std::uint8_t> format, DecodedAudio& audio) {
 WavDecoding decodePcm16Wav(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < 12 || !named(&bytes[0], "RIFF") || !named(&bytes[8], "WAVE")) return {};
 
-    WavDecoding decoded{WavDecoding::Outcome::Decoded, {}};
-    DecodedAudio& audio = decoded.audio;
+    unsigned sampleRate = 0;
+    unsigned channelCount = 0;
     bool formatSeen = false;
     for (std::size_t at = 12; at + kChunkHeader <= bytes.size();) {
         const std::uint8_t* header = &bytes[at];
@@ -54,23 +67,19 @@ WavDecoding decodePcm16Wav(std::span<const std::uint8_t> bytes) {
         const std::size_t body = at + kChunkHeader;
         const std::size_t left = bytes.size() - body;
         if (named(header, "fmt ")) {
-            if (size > left || !playableFormat(bytes.subspan(body, static_cast<std::size_t>(size)), audio))
-                return kUnusable;
+            if (size > left ||
+                !playableFormat(bytes.subspan(body, static_cast<std::size_t>(size)), sampleRate, channelCount))
+                return unusable();
             formatSeen = true;
         } else if (named(header, "data")) {
-            if (!formatSeen || size > left) return kUnusable;
-            static_assert(std::endian::native == std::endian::little, "the samples are copied as they lie");
-            // Whole frames only: a trailing partial frame (or odd byte) would pair one ear's
-            // sample with the next frame's other ear.
-            const std::size_t frames = static_cast<std::size_t>(size / (2u * audio.channelCount));
-            audio.samples.resize(frames * audio.channelCount);
-            if (!audio.samples.empty()) std::memcpy(audio.samples.data(), bytes.data() + body, audio.samples.size() * 2);
-            return decoded;
+            if (!formatSeen || size > left) return unusable();
+            return {WavDecoding::Outcome::Decoded,
+                    wholeFrames(bytes.subspan(body, static_cast<std::size_t>(size)), sampleRate, channelCount)};
         }
         if (size > left) break;
         at = body + static_cast<std::size_t>(size) + (size & 1);  // chunks are padded to even sizes
     }
-    return kUnusable;  // no data chunk (or no format chunk either)
+    return unusable();  // no data chunk (or no format chunk either)
 }
 
 }  // namespace quellwave

@@ -79,7 +79,7 @@ void BM_Reverb(benchmark::State& state) {
     DataFileResult<DecodedAudio> decoded = decodeAudio(bytes);
     if (!decoded.ok()) throw std::runtime_error(decoded.errorMessage());
     const DecodedAudio& audio = decoded.value();
-    std::vector<std::vector<std::int16_t>> dry;
+    std::vector<std::span<const std::int16_t>> dry;
     for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
         dry.push_back(cutClip(audio.samples, audio.sampleRate, audio.channelCount, ClipTable::start(k),
                               ClipTable::duration(k)));

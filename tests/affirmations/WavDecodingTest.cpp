@@ -2,7 +2,9 @@
 // sample is trusted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -68,13 +70,19 @@ Chunk data(std::size_t frames) {
     return {"data", body};
 }
 
+using Samples = std::vector<std::int16_t>;
+
+Samples samplesOf(const WavDecoding& decoded) { return {decoded.audio.samples.begin(), decoded.audio.samples.end()}; }
+
 TEST(WavDecoding, SixteenBitPcmIsTakenStraightPastOtherChunks) {
     Chunk list{"LIST", {'I', 'N', 'F', 'O', 'x'}};  // odd size: padded
-    const WavDecoding decoded = decodePcm16Wav(riff({pcm16(2, 22050), list, data(3)}));
+    const Bytes file = riff({pcm16(2, 22050), list, data(3)});
+    const WavDecoding decoded = decodePcm16Wav(file);
     ASSERT_EQ(decoded.outcome, Outcome::Decoded);
     EXPECT_EQ(decoded.audio.sampleRate, 22050u);
     EXPECT_EQ(decoded.audio.channelCount, 2u);
-    EXPECT_EQ(decoded.audio.samples, (std::vector<std::int16_t>{1, -1, 2, -2, 3, -3}));
+    EXPECT_EQ(samplesOf(decoded), (Samples{1, -1, 2, -2, 3, -3}));
+    EXPECT_TRUE(decoded.audio.decoded.empty()) << "the samples are read where they lie, not copied";
 }
 
 TEST(WavDecoding, TheExtensibleFormWithThePcmSubFormatIsPcm) {
@@ -88,9 +96,11 @@ TEST(WavDecoding, TheExtensibleFormWithThePcmSubFormatIsPcm) {
     put16(extra, 1);  // sub-format: PCM
     extra.resize(extra.size() + 14, 0);
     extensible.body.insert(extensible.body.end(), extra.begin(), extra.end());
-    EXPECT_EQ(decodePcm16Wav(riff({extensible, data(2)})).outcome, Outcome::Decoded);
+    const Bytes pcm = riff({extensible, data(2)});
+    EXPECT_EQ(decodePcm16Wav(pcm).outcome, Outcome::Decoded);
     extensible.body[24] = 3;  // sub-format: float
-    EXPECT_EQ(decodePcm16Wav(riff({extensible, data(2)})).outcome, Outcome::Unusable);
+    const Bytes floating = riff({extensible, data(2)});
+    EXPECT_EQ(decodePcm16Wav(floating).outcome, Outcome::Unusable);
 }
 
 TEST(WavDecoding, DamagedOrForeignHeadersAreRefused) {
@@ -120,13 +130,13 @@ TEST(WavDecoding, DamagedOrForeignHeadersAreRefused) {
 }
 
 TEST(WavDecoding, OtherBytesAreNotTakenForAWaveFile) {
-    EXPECT_EQ(decodePcm16Wav(Bytes{}).outcome, Outcome::NotWav);
-    EXPECT_EQ(decodePcm16Wav(Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', ' '}).outcome, Outcome::NotWav);
-    EXPECT_EQ(decodePcm16Wav(Bytes{'O', 'g', 'g', 'S', 0, 2}).outcome, Outcome::NotWav);
+    for (const Bytes& other : {Bytes{}, Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', ' '}, Bytes{'O', 'g', 'g', 'S', 0, 2}})
+        EXPECT_EQ(decodePcm16Wav(other).outcome, Outcome::NotWav);
 }
 
 TEST(WavDecoding, AnEmptyDataChunkAtTheVeryEndGivesNoSamples) {
-    const WavDecoding decoded = decodePcm16Wav(riff({pcm16(2, 8000), data(0)}));
+    const Bytes file = riff({pcm16(2, 8000), data(0)});
+    const WavDecoding decoded = decodePcm16Wav(file);
     ASSERT_EQ(decoded.outcome, Outcome::Decoded);
     EXPECT_TRUE(decoded.audio.samples.empty());
 }
@@ -134,18 +144,19 @@ TEST(WavDecoding, AnEmptyDataChunkAtTheVeryEndGivesNoSamples) {
 TEST(WavDecoding, AnOddLastByteOfDataIsDropped) {
     Chunk odd = data(2);
     odd.body.push_back(0x7F);
-    const WavDecoding decoded = decodePcm16Wav(riff({pcm16(2, 8000), odd}));
+    const Bytes file = riff({pcm16(2, 8000), odd});
+    const WavDecoding decoded = decodePcm16Wav(file);
     ASSERT_EQ(decoded.outcome, Outcome::Decoded);
-    EXPECT_EQ(decoded.audio.samples, (std::vector<std::int16_t>{1, -1, 2, -2}));
+    EXPECT_EQ(samplesOf(decoded), (Samples{1, -1, 2, -2}));
 }
 
 TEST(WavDecoding, ATrailingPartialFrameIsDropped) {
     Chunk partial = data(2);
     partial.body.insert(partial.body.end(), {0x03, 0x00, 0x7F});
-    const WavDecoding decoded = decodePcm16Wav(riff({pcm16(2, 8000), partial}));
+    const Bytes file = riff({pcm16(2, 8000), partial});
+    const WavDecoding decoded = decodePcm16Wav(file);
     ASSERT_EQ(decoded.outcome, Outcome::Decoded);
-    EXPECT_EQ(decoded.audio.samples, (std::vector<std::int16_t>{1, -1, 2, -2}))
-        << "the left sample of a third frame has no right one";
+    EXPECT_EQ(samplesOf(decoded), (Samples{1, -1, 2, -2})) << "the left sample of a third frame has no right one";
 }
 
 TEST(WavDecoding, AnEncipheredFileWithDataAndNoFormatFailsWithTheDecodeMessage) {
@@ -154,6 +165,20 @@ TEST(WavDecoding, AnEncipheredFileWithDataAndNoFormatFailsWithTheDecodeMessage) 
     const DataFileResult<AffirmationClipSamples> clips = prepareAffirmationClips(file);
     ASSERT_FALSE(clips.ok());
     EXPECT_EQ(clips.errorMessage(), "Failed to load decrypted data into sf::SoundBuffer");
+}
+
+// Bytes at an odd address cannot be read as 16-bit samples where they lie: they are copied, with
+// the same result, and the copy goes with the decoded audio when it moves.
+TEST(WavDecoding, BytesAtAnOddAddressAreCopiedWithTheSameSamples) {
+    const Bytes file = riff({pcm16(2, 8000), data(3)});
+    Bytes shifted(file.size() + 1);
+    std::copy(file.begin(), file.end(), shifted.begin() + 1);
+    WavDecoding decoded = decodePcm16Wav(std::span(shifted).subspan(1));
+    ASSERT_EQ(decoded.outcome, Outcome::Decoded);
+    EXPECT_FALSE(decoded.audio.decoded.empty());
+    std::fill(shifted.begin(), shifted.end(), 0);
+    const DecodedAudio moved = std::move(decoded.audio);
+    EXPECT_EQ(Samples(moved.samples.begin(), moved.samples.end()), (Samples{1, -1, 2, -2, 3, -3}));
 }
 
 }  // namespace
