@@ -274,7 +274,8 @@ OpCmdRes MorvexBleProtocol::morvexSelectElectrode(uint8_t electrode, Polarity po
         return OpCmdRes{0, ErrorCode::WrongParamValue};
     const auto chosen = static_cast<Electrode>(electrode);
     const OpCmdRes reply = sendUntilState(selectElectrodeFrame(chosen, polarity), ResistState);
-    if (reply.command == ResistState && reply.error == ErrorCode::NoError)
+    selectionKnown_ = reply.command == ResistState && reply.error == ErrorCode::NoError;
+    if (selectionKnown_)
         selection_ = ElectrodeSelection{chosen, polarity};
     return reply;
 }
@@ -442,6 +443,14 @@ std::optional<_ResistData> MorvexBleProtocol::resistStep(std::span<const MorvexP
     if (meterSession_ != resistSession_) {
         meter_.restart();
         meterSession_ = resistSession_;
+    }
+    // After a switch left unacknowledged the device measures either selection: the values
+    // gathered for this electrode may hold packs of both polarities, and the packs now arriving
+    // belong to neither for sure. The electrode starts over from a selection the device confirms.
+    if (!selectionKnown_) {
+        meter_.dropValues();
+        morvexSelectElectrode(static_cast<uint8_t>(selection_.electrode), selection_.polarity);
+        return std::nullopt;
     }
     const auto step = meter_.feed(decodePacks(packs, ResistGainFactor), selection_);
     if (step.next) {

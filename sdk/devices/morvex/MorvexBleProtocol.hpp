@@ -137,6 +137,8 @@ private:
     // Held for a whole command, and by the worker around one batch of resistance samples.
     std::mutex commandLock_;
     ElectrodeSelection selection_;
+    // False after a switch the device did not acknowledge: it may be on either selection.
+    bool selectionKnown_ = true;
     // Counts measurements started, so the worker knows when to forget the last one.
     uint64_t resistSession_ = 0;
 

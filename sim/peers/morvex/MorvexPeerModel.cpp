@@ -41,7 +41,9 @@ std::optional<std::vector<uint8_t>> MorvexPeerModel::onCommand(const std::vector
     const size_t length = expectedLength(command);
     if (refusal_ != 0) {
         error_ = refusal_;
-    } else if (ignoring_) {
+    } else if (ignoring_ && !switchesElectrode(command)) {
+        // An electrode switch is carried out even so: its acknowledgement is the status of the
+        // resistance mode either way, so a host could never tell an ignored switch.
         error_ = 0;
     } else if (length == 0) {
         error_ = ModeError;
@@ -62,6 +64,11 @@ std::optional<std::vector<uint8_t>> MorvexPeerModel::onCommand(const std::vector
         }
     }
     return statusValue();
+}
+
+bool MorvexPeerModel::switchesElectrode(uint8_t command) const
+{
+    return command == 0x03 && state_ == ResistState;
 }
 
 void MorvexPeerModel::enter(uint8_t state)

@@ -67,6 +67,7 @@ public:
 private:
     std::vector<uint8_t> signalPack();
     std::vector<uint8_t> resistPack();
+    bool switchesElectrode(uint8_t command) const;
     void enter(uint8_t state);
 
     MorvexPeerSettings settings_;

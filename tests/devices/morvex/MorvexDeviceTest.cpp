@@ -321,6 +321,34 @@ TEST_F(MorvexDevice, ResistanceCountsOnlyPacksMeasuredAfterEachSwitch)
     }
 }
 
+// Every acknowledgement of the switch to O1's negative polarity is lost while the device did
+// switch: the positive values gathered so far and the packs measured meanwhile belong to either
+// polarity, so O1 starts over from a selection the device acknowledges (counted blindly, O1
+// came out at 0 ohm).
+TEST_F(MorvexDevice, AnUnacknowledgedSwitchStartsTheElectrodeOver)
+{
+    MorvexPeerSettings settings;
+    settings.resistanceOhms = {50e3, 100e3, 150e3, 20e3};
+    ProtocolTiming timing = fastProtocol();
+    timing.commandAttempts = 2;
+    timing.replyWaitSteps = 400;   // two seconds for each reply on a loaded machine
+    open(settings, timing);
+    Recorder<_ResistData> resist(sensor->resistEvent());
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
+    peer->statusCharacteristic()->dropNextNotifications(timing.commandAttempts);
+    ASSERT_TRUE(eventually([&] { return resist.count() >= 4; }));
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
+
+    // The start, both attempts of the lost switch, then O1 over again: positive, then negative.
+    const auto sent = selections();
+    const std::vector<std::pair<uint8_t, uint8_t>> opening{{0, 0x00}, {0, 0xFF}, {0, 0xFF}, {0, 0x00}, {0, 0xFF}};
+    ASSERT_GE(sent.size(), opening.size());
+    EXPECT_EQ(std::vector(sent.begin(), sent.begin() + opening.size()), opening);
+    for (const _ResistData& record : resist.events())
+        EXPECT_NEAR(record.O1, 50e3, 50e3 * 0.005);
+    EXPECT_NEAR(resist.events()[3].O2, 20e3, 20e3 * 0.005);
+}
+
 // The device switches to resistance but every status notification about it is lost: the start
 // fails, the mode is unknown until read again, and no resistance pack reaches the host as signal.
 TEST_F(MorvexDevice, AnUnseenSwitchToResistanceNeverDeliversResistancePacksAsSignal)
