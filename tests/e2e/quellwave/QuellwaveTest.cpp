@@ -262,12 +262,16 @@ TEST_F(QuellwaveTest, AListenerHearsTheSessionFadeInAndOutAndAnswersTheEndPrompt
     EXPECT_GT(*onset, sessionClick - 0.2);
     EXPECT_LT(*onset, sessionShown + 1.0);
     EXPECT_LT(sound.rms(0.0, *onset - 0.05), 1e-4);
-    EXPECT_LT(sound.rms(*onset + 0.05, *onset + 0.35), 0.7 * sound.rms(*onset + 0.7, *onset + 1.0));
+    // The first steps of the rise stay well below the level the wobble and the swell keep
+    // once the rise is over. Each frame takes at most one step, so on a loaded machine the rise
+    // may stall for a while; six seconds on, it is over at any frame rate the test sees.
+    const double later = std::min(*onset + 13.0, clockJump);
+    EXPECT_LT(sound.rms(*onset + 0.05, *onset + 0.35), 0.6 * sound.rms(*onset + 6.0, later));
 
     // A beat between the ears: the opening stage of "Light Relaxation" starts a quarter above its
     // beat and glides down towards it.
     const double stageBeat = experienceProgram(12.0).stages.at(0).beat;
-    const double beat = sound.beatBetweenChannels(*onset + 6.0, std::min(*onset + 13.0, clockJump), 5.0, 40.0);
+    const double beat = sound.beatBetweenChannels(*onset + 6.0, later, 5.0, 40.0);
     EXPECT_GE(beat, stageBeat - 0.3);
     EXPECT_LE(beat, stageBeat * 1.25 + 0.3);
 
