@@ -101,7 +101,8 @@ CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> de
       deviceInformation_(std::move(deviceInformation)),
       identity_(identity),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
-      exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLost_,
+      linkLoss_(device_),
+      exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
                 OpCmdRes{0, Utility::kErrDataSend, 0}, timing_),
       worker_(timing_.workerWait)
 {
@@ -120,7 +121,7 @@ void CommandStreamProtocol::start()
         if (!device_)
             throw rt_exception("BLE device cannot be null.");
         DeviceVersion version;
-        const bool cancel = linkLost_;
+        const bool cancel = linkLoss_.isLost();
         Utility::readDeviceInfo(deviceInformation_, version, &cancel);
         version_.set(version);
         setUpGatt();
@@ -141,7 +142,7 @@ void CommandStreamProtocol::start()
 
 void CommandStreamProtocol::stop()
 {
-    linkLost_ = true;
+    linkLoss_.markLost();
     Devices::stopStatusNotify(status_.get(), identity_.subject);
     worker_.stop();
 }
@@ -178,7 +179,7 @@ void CommandStreamProtocol::fillCapabilities()
 
 void CommandStreamProtocol::readStatus()
 {
-    Devices::readStatusValue(*status_, timing_.readAttempts, linkLost_, [this](const std::vector<uint8_t>& value) {
+    Devices::readStatusValue(*status_, timing_.readAttempts, linkLoss_.flag(), [this](const std::vector<uint8_t>& value) {
         onStatus(value);
         trust_.confirmed();
     });
@@ -220,7 +221,7 @@ OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t co
     const auto lock = lockCommands();
     // Skipped only when the device is known to be in the mode (a mode left unknown is read
     // first); a link that is down fails every command.
-    if (linkLost_ || device_->isDisconnected())
+    if (linkLoss_.isLost() || device_->isDisconnected())
         return formatKspDeviceError(exchange_.failure().code);
     if (trust_.relearn(*status_, [this](const std::vector<uint8_t>& value) { onStatus(value); }) &&
         mode_ == toByte(mode))
@@ -471,12 +472,7 @@ uint8_t CommandStreamProtocol::samplingFrequencyFPG() const
 OperationResult CommandStreamProtocol::onConnected()
 {
     const auto lock = lockCommands();
-    bool relinked = false;
-    {
-        std::lock_guard link(linkMutex_);
-        relinked = linkLost_.exchange(false);
-    }
-    if (relinked) {
+    if (linkLoss_.relink()) {
         DeviceVersion version;
         const bool cancel = false;
         Utility::readDeviceInfo(deviceInformation_, version, &cancel);
@@ -488,13 +484,8 @@ OperationResult CommandStreamProtocol::onConnected()
 
 OperationResult CommandStreamProtocol::onDisconnected()
 {
-    std::lock_guard link(linkMutex_);
-    // A loss whose report arrives after the link came back is over already: it must neither
-    // cancel the status read of the reconnection nor the commands that follow.
-    if (device_->isDisconnected()) {
-        linkLost_ = true;
+    if (linkLoss_.reportLoss())
         trust_.forget();
-    }
     return OperationResult::done();
 }
 

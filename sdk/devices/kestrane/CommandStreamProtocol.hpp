@@ -28,6 +28,7 @@
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
+#include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -189,7 +190,7 @@ private:
     std::atomic<uint8_t> mode_{0};
     std::atomic<uint8_t> motionState_{0};
     std::atomic<uint8_t> fpgState_{0};
-    std::atomic<bool> linkLost_{false};
+    Devices::LinkLoss linkLoss_;
 
     Sensor::CommandSet commands_;
     Sensor::ParameterMap parameters_;
@@ -201,7 +202,6 @@ private:
     Devices::CommandExchange<OpCmdRes> exchange_;
     Devices::DeviceStateTrust trust_;
     // Orders link-loss reports against reconnection: a loss reported once the link is back is stale.
-    std::mutex linkMutex_;
     std::shared_ptr<BLE::DataBus::Callback> statusHandler_;
 
     // Worker-only state.

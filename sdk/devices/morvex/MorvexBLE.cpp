@@ -19,9 +19,9 @@ std::shared_ptr<BLE::IBLEChannel> channelOf(const BLE::ServiceChannels& service,
 MorvexBLE::MorvexBLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::ProtocolTiming& timing)
     : FamilyDevice(
           std::move(device), "Morvex BLE Device",
-          [&timing](const std::shared_ptr<BLE::IBLEDevice>&, BLE::ChannelMap& channels) {
+          [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
               const BLE::ServiceChannels& service = channels[MorvexServiceUuid];
-              return MorvexBleProtocol::create(channels[DeviceInformationServiceUuid],
+              return MorvexBleProtocol::create(ble, channels[DeviceInformationServiceUuid],
                                                channelOf(service, MorvexStatusUuid),
                                                channelOf(service, MorvexCommandUuid),
                                                channelOf(service, MorvexDataUuid), timing);

@@ -55,7 +55,8 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
       motionParams_(motionParams()),
       fpgParams_(fpgParams()),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
-      exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, disconnected_,
+      linkLoss_(device_),
+      exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
                 OpCmdRes{0, Utility::kErrDataSend}, timing_),
       worker_(timing_.workerWait)
 {
@@ -73,7 +74,7 @@ void MorvexBleProtocol::start()
             throw rt_exception("DeviceInfo Service cannot be empty.");
         if (!device_)
             throw rt_exception("BLE device cannot be null.");
-        readDeviceInformation(disconnected_);
+        readDeviceInformation(linkLoss_.isLost());
         setUpGatt();
         readStatus();
         fillCapabilities();
@@ -93,7 +94,7 @@ void MorvexBleProtocol::start()
 void MorvexBleProtocol::stop()
 {
     running_ = false;
-    disconnected_ = true;
+    linkLoss_.markLost();
     Devices::stopStatusNotify(status_.get(), ProtocolName);
     worker_.stop();
 }
@@ -134,7 +135,7 @@ void MorvexBleProtocol::fillCapabilities()
 
 void MorvexBleProtocol::readStatus()
 {
-    Devices::readStatusValue(*status_, timing_.readAttempts, disconnected_, [this](const std::vector<uint8_t>& value) {
+    Devices::readStatusValue(*status_, timing_.readAttempts, linkLoss_.flag(), [this](const std::vector<uint8_t>& value) {
         onStatusData(value);
         trust_.confirmed();
     });
@@ -171,7 +172,7 @@ OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::v
     const uint8_t wanted = modeByte(target);
     // Skipped only when the device is known to be in the mode (a mode left unknown is read
     // first); a link that is down fails every command.
-    if (disconnected_ || device_->isDisconnected())
+    if (linkLoss_.isLost() || device_->isDisconnected())
         return formatKspDeviceError(exchange_.failure().error);
     if (relearnState() && mode_ == wanted)
         return OperationResult::done();
@@ -341,12 +342,7 @@ uint8_t MorvexBleProtocol::samplingFrequencyFPG() const
 bool MorvexBleProtocol::onConnected()
 {
     std::lock_guard lock(commandLock_);
-    bool relinked = false;
-    {
-        std::lock_guard link(linkMutex_);
-        relinked = disconnected_.exchange(false);
-    }
-    if (relinked) {
+    if (linkLoss_.relink()) {
         readDeviceInformation(false);
         readStatus();
     }
@@ -355,12 +351,8 @@ bool MorvexBleProtocol::onConnected()
 
 bool MorvexBleProtocol::onDisconnected()
 {
-    std::lock_guard link(linkMutex_);
-    // A loss whose report arrives after the link came back is over already.
-    if (device_->isDisconnected()) {
-        disconnected_ = true;
+    if (linkLoss_.reportLoss())
         trust_.forget();
-    }
     return true;
 }
 

@@ -25,6 +25,7 @@
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
+#include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -162,7 +163,6 @@ private:
     Kestrane::SpinGuarded<Kestrane::PackParams> fpgParams_;
 
     std::atomic<bool> running_{false};
-    std::atomic<bool> disconnected_{false};
     std::atomic<int32_t> battery_{0};
     std::atomic<uint8_t> mode_{0};
     std::atomic<uint8_t> gainIndex_{DefaultGainIndex};
@@ -174,10 +174,9 @@ private:
     std::mutex commandLock_;
 
     const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
+    Devices::LinkLoss linkLoss_;
     Devices::CommandExchange<OpCmdRes> exchange_;
     Devices::DeviceStateTrust trust_;
-    // Orders link-loss reports against reconnection: a loss reported once the link is back is stale.
-    std::mutex linkMutex_;
     std::shared_ptr<BLE::DataBus::Callback> statusHandler_;
 
     // Worker-only state.

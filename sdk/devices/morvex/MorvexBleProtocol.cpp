@@ -58,14 +58,15 @@ double kiloOhms(double ohms)
 
 }  // namespace
 
-std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(BLE::ServiceChannels deviceInformation,
+std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
+                                                             BLE::ServiceChannels deviceInformation,
                                                              std::shared_ptr<BLE::IBLEChannel> status,
                                                              std::shared_ptr<BLE::IBLEChannel> command,
                                                              std::shared_ptr<BLE::IBLEChannel> data,
                                                              const Devices::ProtocolTiming& timing)
 {
     std::shared_ptr<MorvexBleProtocol> protocol(new MorvexBleProtocol(
-        std::move(deviceInformation), std::move(status), std::move(command), std::move(data), timing));
+        std::move(device), std::move(deviceInformation), std::move(status), std::move(command), std::move(data), timing));
     try {
         protocol->start();
     } catch (...) {
@@ -75,7 +76,8 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(BLE::ServiceChannel
     return protocol;
 }
 
-MorvexBleProtocol::MorvexBleProtocol(BLE::ServiceChannels deviceInformation, std::shared_ptr<BLE::IBLEChannel> status,
+MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
+                                     std::shared_ptr<BLE::IBLEChannel> status,
                                      std::shared_ptr<BLE::IBLEChannel> command,
                                      std::shared_ptr<BLE::IBLEChannel> data, const Devices::ProtocolTiming& timing)
     : timing_(timing),
@@ -83,13 +85,14 @@ MorvexBleProtocol::MorvexBleProtocol(BLE::ServiceChannels deviceInformation, std
       statusChannel_(std::move(status)),
       commandChannel_(std::move(command)),
       dataChannel_(std::move(data)),
+      linkLoss_(std::move(device)),
       batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
       stateBus_(std::make_shared<StateBus>(BusCapacity)),
       signalBus_(std::make_shared<SignalBus>(BusCapacity)),
       resistBus_(std::make_shared<ResistBus>(BusCapacity)),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       dataRing_(std::make_shared<Utility::RBuffer<MorvexPack>>(DataRingCapacity)),
-      exchange_([this](const std::vector<uint8_t>& frame) { return commandChannel_->write(frame); }, disconnected_,
+      exchange_([this](const std::vector<uint8_t>& frame) { return commandChannel_->write(frame); }, linkLoss_.flag(),
                 OpCmdRes{0, ErrorCode::DataSend}, timing_),
       worker_(timing_.workerWait)
 {
@@ -143,7 +146,7 @@ void MorvexBleProtocol::start()
 void MorvexBleProtocol::stop()
 {
     running_ = false;
-    disconnected_ = true;
+    linkLoss_.markLost();
     stopNotifications();
     worker_.stop();
 }
@@ -172,7 +175,7 @@ void MorvexBleProtocol::morvexReadDeviceInfo()
     };
     auto readText = [&](const Utility::UUID& uuid, const char* failure) {
         std::string text;
-        for (int attempt = 0; attempt < timing_.readAttempts && !disconnected_; ++attempt)
+        for (int attempt = 0; attempt < timing_.readAttempts && !linkLoss_.isLost(); ++attempt)
             if (Utility::readString(read, uuid, text))
                 return text;
         throw rt_exception(failure);
@@ -191,7 +194,7 @@ void MorvexBleProtocol::morvexReadDeviceInfo()
 
 void MorvexBleProtocol::morvexReadStatus()
 {
-    Devices::readStatusValue(*statusChannel_, timing_.readAttempts, disconnected_,
+    Devices::readStatusValue(*statusChannel_, timing_.readAttempts, linkLoss_.flag(),
                              [this](const std::vector<uint8_t>& value) {
                                  morvexOnStatusNotify(value);
                                  trust_.confirmed();
@@ -244,7 +247,7 @@ OpCmdRes MorvexBleProtocol::sendUntilState(const std::vector<uint8_t>& frame, ui
 // known to be down fails every command.
 std::optional<OperationResult> MorvexBleProtocol::settledCommand(bool (*there)(uint8_t state))
 {
-    if (disconnected_)
+    if (linkLoss_.isLost())
         return formatMorvexDeviceError(exchange_.failure());
     if (!relearnState() || !there(deviceState_))
         return std::nullopt;
@@ -374,7 +377,7 @@ Sensor::ParameterMap MorvexBleProtocol::supportedParameters() const
 bool MorvexBleProtocol::morvexOnConnected()
 {
     std::lock_guard lock(commandLock_);
-    if (disconnected_.exchange(false)) {
+    if (linkLoss_.relink()) {
         morvexReadDeviceInfo();
         morvexReadStatus();
     }
@@ -383,8 +386,8 @@ bool MorvexBleProtocol::morvexOnConnected()
 
 bool MorvexBleProtocol::morvexOnDisconnected()
 {
-    disconnected_ = true;
-    trust_.forget();
+    if (linkLoss_.reportLoss())
+        trust_.forget();
     return true;
 }
 

@@ -25,6 +25,7 @@
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
+#include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -51,7 +52,8 @@ public:
     // Checks the channels, reads the device's identity and status, subscribes to the
     // notifications and starts the worker; a device found measuring is sent to idle. Throws
     // rt_exception on failure (texts as logged, "Failed create Morvex BLE Protocol: ...").
-    static std::shared_ptr<MorvexBleProtocol> create(BLE::ServiceChannels deviceInformation,
+    static std::shared_ptr<MorvexBleProtocol> create(std::shared_ptr<BLE::IBLEDevice> device,
+                                                     BLE::ServiceChannels deviceInformation,
                                                      std::shared_ptr<BLE::IBLEChannel> status,
                                                      std::shared_ptr<BLE::IBLEChannel> command,
                                                      std::shared_ptr<BLE::IBLEChannel> data,
@@ -96,7 +98,8 @@ public:
     static constexpr uint8_t SamplingFrequency250Hz = 4;
 
 private:
-    MorvexBleProtocol(BLE::ServiceChannels deviceInformation, std::shared_ptr<BLE::IBLEChannel> status,
+    MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
+                      std::shared_ptr<BLE::IBLEChannel> status,
                       std::shared_ptr<BLE::IBLEChannel> command, std::shared_ptr<BLE::IBLEChannel> data,
                       const Devices::ProtocolTiming& timing);
 
@@ -125,7 +128,7 @@ private:
     const std::shared_ptr<BLE::IBLEChannel> dataChannel_;
 
     std::atomic<bool> running_{false};
-    std::atomic<bool> disconnected_{false};
+    Devices::LinkLoss linkLoss_;
     std::atomic<int> battery_{0};
     std::atomic<uint8_t> deviceState_{0};
     std::atomic<uint8_t> gainIndex_{4};

@@ -11,26 +11,13 @@
 
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/RtException.hpp"
+#include "tests/devices/common/FakeBleDevice.hpp"
 #include "tests/devices/common/FakeChannel.hpp"
 
 namespace {
 
 using namespace VexaDevice;
 using DevicesTest::FakeChannel;
-
-class StillBle final : public BLE::IBLEDevice {
-public:
-    std::vector<std::shared_ptr<BLE::RawChannelInfo>> getChannels() override { return {}; }
-    bool isDisconnected() override { return false; }
-    std::string name() override { return "Still"; }
-    void connect() override {}
-    void disconnect() override {}
-    BLE::ChannelMap getChannelMap() override { return {}; }
-    std::weak_ptr<BLE::ConnectionBus> connectionChangedEvent() override { return bus; }
-    BLE::DeviceId id() override { return BLE::DeviceId::fromUInt64(0xA1B2C3D4E5F6); }
-
-    const std::shared_ptr<BLE::ConnectionBus> bus = std::make_shared<BLE::ConnectionBus>(4);
-};
 
 std::vector<uint8_t> text(const std::string& value)
 {
@@ -47,7 +34,7 @@ struct Identified : ::testing::Test {
                                      {Utility::kModelNumberCharacteristic, model},
                                      {Utility::kHardwareRevisionCharacteristic, hardware},
                                      {Utility::kFirmwareRevisionCharacteristic, firmware}};
-    Devices::IdentifiedLink linked{std::make_shared<StillBle>(), information};
+    Devices::IdentifiedLink linked{std::make_shared<DevicesTest::FakeBleDevice>(), information};
 
     // The record the device gives at its next reads: first the one at creation, then `later`.
     Identified()
@@ -78,7 +65,7 @@ TEST_F(Identified, WhatCannotBeADeviceIsRefusedBeforeAnythingIsRead)
         }
         return std::string("accepted");
     };
-    Devices::IdentifiedLink noInformation(std::make_shared<StillBle>(), {});
+    Devices::IdentifiedLink noInformation(std::make_shared<DevicesTest::FakeBleDevice>(), {});
     EXPECT_EQ(refusal(noInformation), "DeviceInfo Service cannot be empty.");
     Devices::IdentifiedLink noDevice(nullptr, information);
     EXPECT_EQ(refusal(noDevice), "BLE device cannot be null.");
