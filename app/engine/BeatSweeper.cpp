@@ -39,6 +39,11 @@ double BeatSweeper::offset(std::int32_t index, double elapsed, double beat, doub
     return offset_;
 }
 
+bool BeatSweeper::restsIn(std::int32_t index) const {
+    if (records_.empty() || stepSeconds_ <= 0.0) return true;
+    return recordFor(index) == nullptr && offset_ == 0.0 && stage_ == -1;
+}
+
 double BeatSweeper::sweepOffset(const BeatSweep& record, double sinceStart) const {
     const double L = stepSeconds_;
     const double climb = record.upper / kStepHz * L;

@@ -24,6 +24,10 @@ public:
     // beat while the stage's own beat is stageBeat.
     double offset(std::int32_t index, double elapsed, double beat, double stageBeat);
 
+    // True when every frame of stage index would get an offset of 0 and leave the sweeper as it
+    // is, until the stage changes: nothing sweeps there and nothing is left to fall back or carry.
+    bool restsIn(std::int32_t index) const;
+
     // Hands over the offset at a stage change (the carry-across-stages form) and restarts at 0.
     double takeOffset();
 

@@ -86,6 +86,14 @@ struct BlockContext {
     std::uint64_t lastFrame = 0;  // absolute frame number of the block's last frame
 };
 
+// Values that stay fixed for one run of frames: the stage and what follows from it.
+struct RunContext {
+    StageRun stage;
+    std::int32_t index = 0;
+    double stageBeat = 0.0;  // the stage's own beat, which a sweep waits for the glide to reach
+    bool sweepRests = false;  // no frame of the run moves the sweep offset from 0
+};
+
 // The first frame n >= 0 at which the session fraction n / sessionFrames reaches position,
 // as AmbienceSequencer::run compares them; the fraction never falls as n grows.
 std::uint64_t firstFrameAtFraction(double position, std::uint64_t sessionFrames) {
@@ -109,13 +117,16 @@ struct ExperienceEngine::Synthesis {
     void load(const ExperienceProgram& program, std::int32_t minutes, std::uint64_t frame);
     void applyPreset(std::uint32_t preset);
     void startBlock(const BlockContext& block);
-    // The block's frames, in runs that end where an ambience event may fire, each run's noise
-    // drawn before its frames.
+    // The block's frames, in runs that end where an ambience event may fire or the stage or the
+    // form of its glide changes, each run's noise drawn before its frames.
     void render(const BlockContext& block);
-    // One output frame, whose noise is in the given slot: the stage walk, the mode's mix of
+    // The frames from the current one on that make one run, at most limit.
+    std::size_t runLength(std::size_t limit) const;
+    void renderRun(std::size_t count, std::size_t firstSample, const BlockContext& block);
+    // One output frame, whose noise is in the given slot: the stage point, the mode's mix of
     // tones and noise, then the slow modulations, texture, burst and master volume.
-    StereoSample frame(std::uint64_t n, std::size_t slot, const BlockContext& block);
-    StagePoint followStages(std::uint64_t n, const BlockContext& block);
+    StereoSample frame(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
+    StagePoint followStages(std::uint64_t n, const RunContext& run, const BlockContext& block);
     StereoSample mix(std::uint64_t n, std::size_t slot, const StagePoint& point, const BlockContext& block);
     void finish(StereoSample& out, std::size_t slot, const StagePoint& point, const BlockContext& block);
 
@@ -323,17 +334,17 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
     framesSinceTrigger = frameCounter % framesPerTrigger;
 }
 
-StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n, const BlockContext& block) {
-    if (progression.advance(n) && carrySweep) progression.addToPreviousBeat(sweeper.takeOffset());
-    const StagePoint point = progression.evaluate(n);
-    const std::int32_t index = progression.index();
+StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n, const RunContext& run,
+                                                     const BlockContext& block) {
+    const StagePoint point = run.stage.at(n);
     // The shaped overlay follows its stage every frame; the plain one only matters where it is
     // heard or published.
     if (overlayShaping || synthesisMode == 16 || overlayTone.enabled || n == block.lastFrame) {
-        overlayFrequency = point.carrier + overlay.offset(index, progression.stageCount(), point.progress,
+        overlayFrequency = point.carrier + overlay.offset(run.index, progression.stageCount(), point.progress,
                                                           std::fabs(sines[kOverlaySwell]));
     }
-    beat = point.beat + sweeper.offset(index, point.elapsed, point.beat, progression.currentBeat());
+    const double sweep = run.sweepRests ? 0.0 : sweeper.offset(run.index, point.elapsed, point.beat, run.stageBeat);
+    beat = point.beat + sweep;
     carrier = point.carrier;
     left = carrier;
     right = carrier + beat;
@@ -405,28 +416,47 @@ void ExperienceEngine::Synthesis::finish(StereoSample& out, std::size_t slot, co
     out.right *= block.volumeScale;
 }
 
-StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, std::size_t slot, const BlockContext& block) {
-    const StagePoint point = followStages(n, block);
+StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, std::size_t slot, const RunContext& run,
+                                                const BlockContext& block) {
+    const StagePoint point = followStages(n, run, block);
     StereoSample out = mix(n, slot, point, block);
     finish(out, slot, point, block);
     sines.advance();
     return out;
 }
 
+std::size_t ExperienceEngine::Synthesis::runLength(std::size_t limit) const {
+    std::uint64_t run = std::min(limit, FrameNoise::kMaxFrames);
+    // The next frame may fire the next ambience event when this one has reached its frame.
+    run = std::min(run, ambienceFrame > frameCounter ? ambienceFrame - frameCounter : 1);
+    return static_cast<std::size_t>(std::min(run, progression.runEnd(frameCounter) - frameCounter));
+}
+
+void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t firstSample, const BlockContext& block) {
+    RunContext run;
+    run.stage = progression.beginRun(frameCounter);
+    run.index = progression.index();
+    run.stageBeat = progression.currentBeat();
+    run.sweepRests = sweeper.restsIn(run.index);
+    noise.draw(count);
+    for (std::size_t slot = 0; slot < count; ++slot) {
+        const StereoSample out = frame(frameCounter, slot, run, block);
+        samples[2 * (firstSample + slot)] = out.left;
+        samples[2 * (firstSample + slot) + 1] = out.right;
+        ++frameCounter;
+    }
+    progression.endRun(run.stage.at(frameCounter - 1));
+}
+
 void ExperienceEngine::Synthesis::render(const BlockContext& block) {
     for (std::size_t i = 0; i < kBlockFrames;) {
-        // An event fires at a run's first frame, before that frame draws its noise.
+        // An event fires at a run's first frame, before that frame draws its noise; the stage
+        // changes there too.
         if (frameCounter >= ambienceFrame) fireAmbience(frameCounter);
-        std::size_t run = std::min(kBlockFrames - i, FrameNoise::kMaxFrames);
-        if (ambienceFrame > frameCounter) run = std::min<std::uint64_t>(run, ambienceFrame - frameCounter);
-        else run = 1;  // the next frame may fire the next event
-        noise.draw(run);
-        for (std::size_t slot = 0; slot < run; ++slot, ++i) {
-            const StereoSample out = frame(frameCounter, slot, block);
-            samples[2 * i] = out.left;
-            samples[2 * i + 1] = out.right;
-            ++frameCounter;
-        }
+        if (progression.advance(frameCounter) && carrySweep) progression.addToPreviousBeat(sweeper.takeOffset());
+        const std::size_t run = runLength(kBlockFrames - i);
+        renderRun(run, i, block);
+        i += run;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "app/engine/FrameNoise.hpp"
 
+#include <span>
+
 namespace quellwave {
 
 DoublePair FrameNoise::pinkPair() {
@@ -9,10 +11,12 @@ DoublePair FrameNoise::pinkPair() {
 }
 
 void FrameNoise::draw(std::size_t count) {
+    random_.fillWhite(std::span(whites_).first(count * kWhitesPerFrame));
     for (std::size_t i = 0; i < count; ++i) {
-        jitter_[i] = random_.nextWhite();
-        pink_[i] = pinkPair();
-        texture_[i] = nextBrownNoise(brown_, random_) + whiteDifference_.next(random_);
+        const double* white = &whites_[i * kWhitesPerFrame];
+        jitter_[i] = white[0];
+        pink_[i] = pinkFilter_.next(DoublePair{white[1], white[2]});
+        texture_[i] = nextBrownNoise(brown_, white[3]) + whiteDifference_.next(white[4]);
     }
 }
 

@@ -29,10 +29,13 @@ public:
     double texture(std::size_t slot) const { return texture_[slot]; }  // brown plus white difference
 
 private:
+    static constexpr std::size_t kWhitesPerFrame = 5;
+
     UniformSource random_;
     PinkFilter<DoublePair> pinkFilter_;
     double brown_ = 0.0;
     WhiteDifferenceNoise whiteDifference_;
+    std::array<double, kMaxFrames * kWhitesPerFrame> whites_{};
     std::array<double, kMaxFrames> jitter_{};
     std::array<DoublePair, kMaxFrames> pink_{};
     std::array<double, kMaxFrames> texture_{};

@@ -45,8 +45,25 @@ void MersenneTwister32::refill() {
     next_ = 0;
 }
 
-double nextBrownNoise(double& state, UniformSource& source) {
-    state = std::clamp(state + 0.02 * source.nextWhite(), -1.0, 1.0);
+std::span<const std::uint32_t> MersenneTwister32::take(std::size_t count) {
+    if (next_ == kStateSize) refill();
+    const std::size_t start = next_;
+    next_ += std::min(count, kStateSize - start);
+    return std::span(outputs_).subspan(start, next_ - start);
+}
+
+void UniformSource::fillWhite(std::span<double> out) {
+    // The engine only ever hands out pairs, and its buffer holds an even number of outputs, so
+    // every span taken in pairs holds whole pairs.
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const std::span<const std::uint32_t> words = engine_.take(2 * (out.size() - done));
+        for (std::size_t k = 0; k + 1 < words.size(); k += 2) out[done++] = 2.0 * unit(words[k], words[k + 1]) - 1.0;
+    }
+}
+
+double nextBrownNoise(double& state, double white) {
+    state = std::clamp(state + 0.02 * white, -1.0, 1.0);
     return state;
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace quellwave {
 
@@ -16,6 +17,9 @@ public:
         if (next_ == kStateSize) refill();
         return outputs_[next_++];
     }
+
+    // The next outputs in order, as many as are ready at once: at most count, at least one.
+    std::span<const std::uint32_t> take(std::size_t count);
 
 private:
     static constexpr std::size_t kStateSize = 624;
@@ -36,15 +40,22 @@ public:
     explicit UniformSource(std::uint32_t seed) : engine_(seed) {}
 
     double nextUnit() {
-        const std::uint64_t a = engine_();
-        const std::uint64_t b = engine_();
-        return static_cast<double>((b << 21) + (a >> 11)) * 0x1p-53;
+        const std::uint32_t a = engine_();
+        return unit(a, engine_());
     }
 
     // White noise in [-1, 1).
     double nextWhite() { return 2.0 * nextUnit() - 1.0; }
 
+    // As many white samples as out holds, the values that as many nextWhite() calls give.
+    void fillWhite(std::span<double> out);
+
 private:
+    static double unit(std::uint64_t a, std::uint64_t b) {
+        // Below 2^53, so the signed conversion is exact and needs no unsigned fix-up.
+        return static_cast<double>(static_cast<std::int64_t>((b << 21) + (a >> 11))) * 0x1p-53;
+    }
+
     MersenneTwister32 engine_;
 };
 
@@ -73,14 +84,13 @@ using PinkNoiseState = PinkFilter<double>;
 // One pink sample, one white draw.
 inline double nextPinkNoise(PinkNoiseState& state, UniformSource& source) { return state.next(source.nextWhite()); }
 
-// One brown (random-walk) sample; the walk is clamped to [-1, 1], one white draw.
-double nextBrownNoise(double& state, UniformSource& source);
+// One brown (random-walk) sample, a step of the given white sample; the walk is clamped to [-1, 1].
+double nextBrownNoise(double& state, double white);
 
-// White noise minus its previous draw (a high-pass texture), one white draw.
+// White noise minus its previous sample (a high-pass texture).
 class WhiteDifferenceNoise {
 public:
-    double next(UniformSource& source) {
-        const double white = source.nextWhite();
+    double next(double white) {
         const double sample = white - previous_;
         previous_ = white;
         return sample;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <utility>
 
@@ -55,7 +56,6 @@ void StageProgression::findStageFrames() {
     endFrame_ = firstFrame(duration_, [this](std::uint64_t n) { return elapsedSeconds(n) >= duration_; });
     const double glideSeconds = duration_ * rampShare();
     glideEnd_ = firstFrame(glideSeconds, [&](std::uint64_t n) { return elapsedSeconds(n) / glideSeconds >= 1.0; });
-    glideEndKnown_ = false;
 }
 
 bool StageProgression::advance(std::uint64_t n) {
@@ -83,51 +83,82 @@ double StageProgression::nextStageBeat() const {
     return isLastStage() ? currentBeat_ : stages_[index_ + 1].beat;
 }
 
-double StageProgression::curveBeat(double ramp) const {
+double StageRun::curveBeat(double ramp) const {
+    if (curve == BeatCurve::Cubic)
+        return cubic * ramp * ramp * ramp + cubicSquare * ramp * ramp + cubicLinear * ramp + beatFrom;
+    const double eased = ramp >= 1.0 ? 1.0 : 0.5 - 0.5 * cosineOfPhase(std::numbers::pi * ramp);
+    return beatFrom + beatSpan * eased;
+}
+
+StagePoint StageRun::at(std::uint64_t n) const {
+    StagePoint point;
+    // A seek back before the stage's start counts as its first frame.
+    point.elapsed = n > beginFrame ? static_cast<double>(n - beginFrame) / sampleRate : 0.0;
+    point.progress = std::min(1.0, point.elapsed / duration);
+    point.phaseFactor = firstStage ? 1.0 - point.progress
+                                   : std::clamp(phaseFactorAtStart + 2.0 * point.progress * phaseFactorSpan, 0.0, 0.3);
+    if (glideDone) {
+        point.ramp = 1.0;
+        point.beat = glideEndBeat;
+        point.carrier = glideEndCarrier;
+        return point;
+    }
+    point.ramp = point.elapsed / glideSeconds;
+    point.beat = curveBeat(point.ramp);
+    point.carrier = carrierFrom + carrierSpan * point.ramp;
+    return point;
+}
+
+void StageProgression::fillGlide(StageRun& run) const {
     const double a = previousBeat_;
     const double b = currentBeat_;
+    run.curve = curve_;
+    run.beatFrom = a;
+    run.beatSpan = b - a;
     if (curve_ == BeatCurve::Cubic) {
         const double p0 = index_ == 0 ? a : stages_[index_ - 1].beat;
         const double p3 = nextStageBeat();
-        const double c = p3 - b - p0 + a;
-        return c * ramp * ramp * ramp + (p0 - a - c) * ramp * ramp + (b - p0) * ramp + a;
+        run.cubic = p3 - b - p0 + a;
+        run.cubicSquare = p0 - a - run.cubic;
+        run.cubicLinear = b - p0;
     }
-    const double eased = ramp >= 1.0 ? 1.0 : 0.5 - 0.5 * cosineOfPhase(std::numbers::pi * ramp);
-    return a + (b - a) * eased;
+    run.carrierFrom = previousCarrier_;
+    run.carrierSpan = currentCarrier_ - previousCarrier_;
+    run.glideEndBeat = run.curveBeat(1.0);
+    run.glideEndCarrier = previousCarrier_ + run.carrierSpan * 1.0;
 }
 
-StagePoint StageProgression::evaluate(std::uint64_t n) {
-    StagePoint point;
-    point.elapsed = elapsedSeconds(n);
-    point.progress = std::min(1.0, point.elapsed / duration_);
-    if (index_ == 0 && n == beginFrame_) {
-        previousBeat_ = openingBeat(stages_.front().beat);
-        glideEndKnown_ = false;
-    }
-
-    if (index_ == 0) {
-        phaseFactor_ = 1.0 - point.progress;
-    } else {
+StageRun StageProgression::beginRun(std::uint64_t n) {
+    if (index_ == 0 && n == beginFrame_) previousBeat_ = openingBeat(stages_.front().beat);
+    StageRun run;
+    run.beginFrame = beginFrame_;
+    run.sampleRate = sampleRate_;
+    run.duration = duration_;
+    run.firstStage = index_ == 0;
+    if (!run.firstStage) {
         const double next = nextStageBeat();
         const double start = phaseFactorAtStart_;
         const double target = next > currentBeat_ ? 1.0 : (next < currentBeat_ ? 0.0 : start);
-        phaseFactor_ = std::clamp(start + 2.0 * point.progress * (target - start), 0.0, 0.3);
+        run.phaseFactorAtStart = start;
+        run.phaseFactorSpan = target - start;
     }
-    point.phaseFactor = phaseFactor_;
-    if (n >= glideEnd_) {
-        if (!glideEndKnown_) {
-            glideEndBeat_ = curveBeat(1.0);
-            glideEndCarrier_ = previousCarrier_ + (currentCarrier_ - previousCarrier_) * 1.0;
-            glideEndKnown_ = true;
-        }
-        point.ramp = 1.0;
-        point.beat = glideEndBeat_;
-        point.carrier = glideEndCarrier_;
-        return point;
-    }
-    point.ramp = point.elapsed / (duration_ * rampShare());
-    point.beat = curveBeat(point.ramp);
-    point.carrier = previousCarrier_ + (currentCarrier_ - previousCarrier_) * point.ramp;
+    run.glideDone = n >= glideEnd_;
+    run.glideSeconds = duration_ * rampShare();
+    fillGlide(run);
+    return run;
+}
+
+std::uint64_t StageProgression::runEnd(std::uint64_t n) const {
+    std::uint64_t end = std::numeric_limits<std::uint64_t>::max();
+    if (!isLastStage()) end = n < endFrame_ ? endFrame_ : n + 1;
+    if (n < glideEnd_) end = std::min(end, glideEnd_);
+    if (index_ == 0 && n < beginFrame_) end = std::min(end, beginFrame_);
+    return end;
+}
+
+StagePoint StageProgression::evaluate(std::uint64_t n) {
+    const StagePoint point = beginRun(n).at(n);
+    endRun(point);
     return point;
 }
 

@@ -17,6 +17,39 @@ struct StagePoint {
     double carrier = 0.0;   // Hz
 };
 
+// What a frame's stage point needs that stays the same over a run of frames of one stage, all on
+// one side of the end of its glide: the values that evaluating frame by frame computes afresh for
+// every frame, computed once with the same operations.
+class StageRun {
+public:
+    StagePoint at(std::uint64_t n) const;
+
+private:
+    friend class StageProgression;
+
+    double curveBeat(double ramp) const;
+
+    std::uint64_t beginFrame = 0;
+    double sampleRate = 1.0;
+    double duration = 1.0;          // seconds
+    bool firstStage = false;
+    double phaseFactorAtStart = 0.0;
+    double phaseFactorSpan = 0.0;   // target minus start
+    bool glideDone = false;
+    double glideSeconds = 1.0;
+    BeatCurve curve = BeatCurve::Cosine;
+    // Cubic: c r^3 + cubicSquare r^2 + cubicLinear r + from; cosine: from + span eased(r).
+    double cubic = 0.0;
+    double cubicSquare = 0.0;
+    double cubicLinear = 0.0;
+    double beatFrom = 0.0;
+    double beatSpan = 0.0;
+    double carrierFrom = 0.0;
+    double carrierSpan = 0.0;
+    double glideEndBeat = 0.0;
+    double glideEndCarrier = 0.0;
+};
+
 // Walks the stage table frame by frame: moves to the next stage when the current one has run its
 // length, and glides the beat and the carrier from the previous stage's values to the current
 // ones. The session opens above its first beat and falls to it.
@@ -32,12 +65,19 @@ public:
     bool advance(std::uint64_t n);
 
     // Folds a carried sweep offset into the beat the new stage glides from.
-    void addToPreviousBeat(double offset) {
-        previousBeat_ += offset;
-        glideEndKnown_ = false;
-    }
+    void addToPreviousBeat(double offset) { previousBeat_ += offset; }
 
+    // The point of frame n alone, as a run of one frame.
     StagePoint evaluate(std::uint64_t n);
+
+    // A run of frames from n on (n already past advance), which ends before runEnd(n); frame n
+    // opens the session's glide if it is the first frame of stage 0.
+    StageRun beginRun(std::uint64_t n);
+    // The first frame after n that needs a run of its own: a stage change, the end of the glide or
+    // the session's first frame.
+    std::uint64_t runEnd(std::uint64_t n) const;
+    // Keeps what the run's last frame leaves for the next stage.
+    void endRun(const StagePoint& last) { phaseFactor_ = last.phaseFactor; }
 
     const std::vector<ExperienceStage>& stages() const { return stages_; }
     std::int32_t stageCount() const { return static_cast<std::int32_t>(stages_.size()); }
@@ -58,7 +98,7 @@ private:
     void findStageFrames();
     double rampShare() const;
     double nextStageBeat() const;
-    double curveBeat(double ramp) const;
+    void fillGlide(StageRun& run) const;
 
     std::vector<ExperienceStage> stages_;
     std::vector<double> carriers_;
@@ -76,10 +116,6 @@ private:
     double phaseFactorAtStart_ = 0.0;
     std::uint64_t endFrame_ = 0;    // the first frame whose elapsed time reaches the duration
     std::uint64_t glideEnd_ = 0;    // the first frame whose ramp is complete
-    // Beat and carrier once the glide is complete, which stay as they are for the stage.
-    bool glideEndKnown_ = false;
-    double glideEndBeat_ = 0.0;
-    double glideEndCarrier_ = 0.0;
 };
 
 }  // namespace quellwave

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "app/engine/FrameNoise.hpp"
@@ -30,6 +31,18 @@ TEST(UniformSource, BuildsFiftyThreeBitsFromTwoEngineOutputsLowWordFirst) {
         ASSERT_EQ(u, expected);
         ASSERT_GE(u, 0.0);
         ASSERT_LT(u, 1.0);
+    }
+}
+
+// Bulk white noise crosses the engine's refills as the draws one by one do.
+TEST(UniformSource, FillsWhiteAsTheDrawsOneByOne) {
+    UniformSource reference(99);
+    UniformSource bulk(99);
+    std::vector<double> whites(1000);
+    for (const std::size_t count : {std::size_t{1}, std::size_t{311}, std::size_t{1000}, std::size_t{7}}) {
+        bulk.fillWhite(std::span(whites).first(count));
+        for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(whites[i], reference.nextWhite()) << count << " " << i;
+        ASSERT_EQ(bulk.nextWhite(), reference.nextWhite()) << count;
     }
 }
 
@@ -74,7 +87,7 @@ TEST(BrownNoise, WalksInSmallStepsAndSaturatesAtExactlyOne) {
     bool reachedTop = false;
     for (int i = 0; i < 100000 && !reachedTop; ++i) {
         const double before = state;
-        const double y = nextBrownNoise(state, source);
+        const double y = nextBrownNoise(state, source.nextWhite());
         ASSERT_EQ(y, state);
         ASSERT_LE(std::fabs(y - before), 0.02);
         ASSERT_LE(std::fabs(y), 1.0);
@@ -86,7 +99,7 @@ TEST(BrownNoise, WalksInSmallStepsAndSaturatesAtExactlyOne) {
     UniformSource reference(3);
     UniformSource again(3);
     const double w = reference.nextWhite();
-    nextBrownNoise(high, again);
+    nextBrownNoise(high, again.nextWhite());
     EXPECT_EQ(high, w > 0 ? 1.0 : 1.0 + 0.02 * w);
 }
 
@@ -109,7 +122,8 @@ TEST(FrameNoise, DrawsWhatTheFramesWouldDrawOneByOne) {
             const double pinkRight = nextPinkNoise(right, source);
             ASSERT_EQ(noise.pink(slot)[0], pinkLeft) << run << " " << slot;
             ASSERT_EQ(noise.pink(slot)[1], pinkRight) << run << " " << slot;
-            const double texture = nextBrownNoise(brown, source) + difference.next(source);
+            const double brownStep = nextBrownNoise(brown, source.nextWhite());
+            const double texture = brownStep + difference.next(source.nextWhite());
             ASSERT_EQ(noise.texture(slot), texture) << run << " " << slot;
         }
         const DoublePair burst = noise.pinkPair();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -139,6 +140,44 @@ TEST(StageProgression, SeekBeforeTheStageStartCountsAsItsFirstFrame) {
     EXPECT_EQ(point.elapsed, 0.0);
     EXPECT_FALSE(progression.advance(0));
     EXPECT_EQ(progression.index(), 0);
+}
+
+// Runs as the synthesis makes them (some cut short, as a noise draw or an ambience event cuts them)
+// give every frame the point that frame-by-frame evaluation gives, and no run crosses a stage
+// change, the end of a glide or the session's first frame (the walk starts before it).
+TEST(StageProgression, RunsGiveTheFrameByFramePointsAndEndAtEveryChange) {
+    for (const BeatCurve curve : {BeatCurve::Cosine, BeatCurve::Cubic}) {
+        const std::vector<double> beats{6, 10, 8, 12};
+        const std::vector<double> seconds{3, 4, 2, 5};
+        auto stepwise = progressionOf(beats, seconds, curve, false, 200);
+        auto byRuns = progressionOf(beats, seconds, curve, false, 200);
+        std::uint64_t n = 0;
+        while (n < 200 + 14 * kRate + 50) {
+            byRuns.advance(n);
+            const StageRun run = byRuns.beginRun(n);
+            const std::int32_t index = byRuns.index();
+            const std::uint64_t end = std::min(byRuns.runEnd(n), n + 37);
+            ASSERT_GT(end, n);
+            ASSERT_FALSE(n < 200 && end > 200) << n;
+            bool gliding = false;
+            for (const std::uint64_t first = n; n < end; ++n) {
+                stepwise.advance(n);
+                const StagePoint expected = stepwise.evaluate(n);
+                ASSERT_EQ(stepwise.index(), index) << n;
+                if (n == first) gliding = expected.ramp < 1.0;
+                ASSERT_EQ(expected.ramp < 1.0, gliding) << n;
+                const StagePoint point = run.at(n);
+                ASSERT_EQ(point.elapsed, expected.elapsed) << n;
+                ASSERT_EQ(point.progress, expected.progress) << n;
+                ASSERT_EQ(point.ramp, expected.ramp) << n;
+                ASSERT_EQ(point.phaseFactor, expected.phaseFactor) << n;
+                ASSERT_EQ(point.beat, expected.beat) << n;
+                ASSERT_EQ(point.carrier, expected.carrier) << n;
+            }
+            byRuns.endRun(run.at(n - 1));
+        }
+        EXPECT_EQ(byRuns.index(), 3);
+    }
 }
 
 }  // namespace
