@@ -3,7 +3,8 @@
 // The benchmark thread plays the devices' radio side. Figures:
 // - packs per second on one and on eight devices, at one pack per notification (what a real
 //   device sends) and at eight, keeping a bounded number in flight so the protocol's ring never
-//   overruns;
+//   overruns; beside it the library's CPU time per pack (every thread but the sender's) and the
+//   longest pause between two calls of one sensor's host function;
 // - notification-to-call latency of single packs, p50, p99, p99.9 and the maximum over 20000;
 // - one to eight devices paced as real ones (one pack every 8 ms each): the library's CPU time
 //   per pack (every thread but the sender's, and its busiest thread alone) and the latency
@@ -66,6 +67,7 @@ struct Received {
 
     std::atomic<uint64_t> packs{0};
     std::atomic<int64_t> lastCallNs{0};
+    std::atomic<int64_t> longestGapNs{0};  // between two calls; written by the delivery thread only
     std::vector<std::atomic<int64_t>> sentNs = std::vector<std::atomic<int64_t>>(kSendTimes);
     std::atomic<bool> timing{false};
     std::vector<double> latencyUs;  // written by the sensor's delivery thread only
@@ -73,7 +75,10 @@ struct Received {
     static void onSignal(_Sensor*, MorvexSignalRecord*, uint32_t count, void* user) {
         auto* self = static_cast<Received*>(user);
         const int64_t now = nowNs();
-        self->lastCallNs.store(now, std::memory_order_relaxed);
+        const int64_t previous = self->lastCallNs.exchange(now, std::memory_order_relaxed);
+        if (previous != 0 && now - previous > self->longestGapNs.load(std::memory_order_relaxed)) {
+            self->longestGapNs.store(now - previous, std::memory_order_relaxed);
+        }
         const uint64_t pack = self->packs.load(std::memory_order_relaxed);
         if (self->timing.load(std::memory_order_acquire)) {
             const int64_t sent = self->sentNs[pack % kSendTimes].load(std::memory_order_acquire);
@@ -161,9 +166,20 @@ std::vector<uint8_t> notificationOf(const std::vector<std::vector<uint8_t>>& pac
     return bytes;
 }
 
-// Streams to every sensor of the rig as fast as the library takes the packs, for kStreamTime;
-// returns delivered packs per second.
-double stream(Rig& rig, size_t packsPerNotification) {
+int64_t cpuNs(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
+}
+
+struct StreamFigures {
+    double packsPerSecond = 0;
+    double libraryCpuUsPerPack = 0;  // every thread but the sender's
+    double longestGapMs = 0;         // between two calls of one sensor's host function
+};
+
+// Streams to every sensor of the rig as fast as the library takes the packs, for kStreamTime.
+StreamFigures stream(Rig& rig, size_t packsPerNotification) {
     const auto packs = preparedPacks(2048);
     std::vector<std::vector<uint8_t>> notifications;
     for (size_t first = 0; first < packs.size(); first += packsPerNotification) {
@@ -172,7 +188,11 @@ double stream(Rig& rig, size_t packsPerNotification) {
     uint64_t before = 0;
     for (const auto& sensor : rig.sensors) {
         before += sensor->received.packs.load();
+        sensor->received.lastCallNs.store(0);
+        sensor->received.longestGapNs.store(0);
     }
+    const int64_t processBefore = cpuNs(CLOCK_PROCESS_CPUTIME_ID);
+    const int64_t senderBefore = cpuNs(CLOCK_THREAD_CPUTIME_ID);
     size_t next = 0;
     const auto start = Clock::now();
     while (Clock::now() - start < kStreamTime) {
@@ -188,11 +208,17 @@ double stream(Rig& rig, size_t packsPerNotification) {
         }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const int64_t senderCpu = cpuNs(CLOCK_THREAD_CPUTIME_ID) - senderBefore;
+    const int64_t libraryCpu = cpuNs(CLOCK_PROCESS_CPUTIME_ID) - processBefore - senderCpu;
     uint64_t after = 0;
+    int64_t longestGap = 0;
     for (const auto& sensor : rig.sensors) {
         after += sensor->received.packs.load();
+        longestGap = std::max(longestGap, sensor->received.longestGapNs.load());
     }
-    return static_cast<double>(after - before) / seconds;
+    const double delivered = static_cast<double>(std::max<uint64_t>(after - before, 1));
+    return {delivered / seconds, static_cast<double>(libraryCpu) / 1e3 / delivered,
+            static_cast<double>(longestGap) / 1e6};
 }
 
 // Sorted latencies in, the usual figures out.
@@ -210,7 +236,10 @@ void reportLatency(benchmark::State& state, std::vector<double> micros) {
 void BM_PacksPerSecond(benchmark::State& state) {
     Rig rig(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
-        state.counters["packs_per_s"] = stream(rig, static_cast<size_t>(state.range(1)));
+        const StreamFigures figures = stream(rig, static_cast<size_t>(state.range(1)));
+        state.counters["packs_per_s"] = figures.packsPerSecond;
+        state.counters["cpu_us_per_pack"] = figures.libraryCpuUsPerPack;
+        state.counters["longest_gap_ms"] = figures.longestGapMs;
     }
 }
 
@@ -252,12 +281,6 @@ std::map<pid_t, int64_t> threadCpuTimes() {
     }
     closedir(tasks);
     return times;
-}
-
-int64_t cpuNs(clockid_t clock) {
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
 }
 
 // range(0) devices, each sending one pack every 8 ms, their sends spread over the period.
