@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 #include "sdk/core/Log.hpp"
 
@@ -47,6 +48,9 @@ private:
     int running_ = 0;
 };
 
+// Set by requestAnotherPass on a worker thread during its pass; read and cleared by its loop.
+thread_local bool anotherPassRequested = false;
+
 }  // namespace
 
 ProtocolWorker::ProtocolWorker(std::chrono::milliseconds wait) : wait_(wait) {}
@@ -76,10 +80,15 @@ void ProtocolWorker::stop()
         thread_.join();
 }
 
+void ProtocolWorker::requestAnotherPass()
+{
+    anotherPassRequested = true;
+}
+
 void ProtocolWorker::run(const std::shared_ptr<Control>& control, std::chrono::milliseconds wait, const Pass& pass)
 {
     while (control->running) {
-        {
+        if (!std::exchange(anotherPassRequested, false)) {
             auto held = control->wakeup->lock();
             control->wakeup->wait(held, wait);
         }

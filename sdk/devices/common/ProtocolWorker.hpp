@@ -1,6 +1,7 @@
 #pragma once
 // The worker thread of a device protocol: it sleeps until a notification handler wakes it
-// (or the wait runs out), then runs one pass of its protocol, until it is stopped.
+// (or the wait runs out), then runs one pass of its protocol, until it is stopped. A pass
+// that asks for another (work left over) is followed by the next one without a wait.
 //
 // Lifetime: the worker holds its protocol only weakly, and strongly for the length of one
 // pass. A host that releases the protocol's last owner from inside a callback of that pass
@@ -50,6 +51,10 @@ public:
     }
 
     void wake() const { control_->wakeup->notify(); }
+
+    // Called from inside a pass (a ring reader that left records behind): the worker starts
+    // its next pass at once instead of waiting. Anywhere else it does nothing.
+    static void requestAnotherPass();
 
     // Clears the running flag and wakes the worker; waits for its end unless called from
     // the worker itself. Safe to call more than once.

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "sdk/core/RBuffer.hpp"
+#include "sdk/devices/common/ProtocolWorker.hpp"
 
 namespace VexaDevice::Devices {
 
@@ -33,7 +34,8 @@ private:
 };
 
 // Data rings: at most BatchSize records per pass in order; a reader that fell further
-// behind than the ring holds skips to the newest BatchSize records.
+// behind than the ring holds skips to the newest BatchSize records. A poll on a protocol
+// worker that leaves records behind has the worker start its next pass at once.
 template <class Record, size_t BatchSize = 64>
 class BacklogReader {
 public:
@@ -48,6 +50,8 @@ public:
             position_ = total - wanted;
         const size_t read = ring.read(batch_.data(), position_, wanted);
         position_ += read;
+        if (total > position_)
+            ProtocolWorker::requestAnotherPass();
         return {batch_.data(), read};
     }
 

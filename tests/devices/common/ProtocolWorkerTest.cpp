@@ -7,9 +7,12 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "sdk/core/RtException.hpp"
+#include "sdk/core/RBuffer.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
+#include "sdk/devices/common/RingReaders.hpp"
 #include "tests/devices/common/Eventually.hpp"
 
 using namespace std::chrono_literals;
@@ -104,6 +107,26 @@ TEST(ProtocolWorker, AWakeUpSentDuringAPassStartsTheNextPassAtOnce)
     EXPECT_TRUE(changed.wait_for(lock, 10s, [&] { return passes == 2; })) << "the wake-up was lost";
     lock.unlock();
     worker.stop();
+}
+
+TEST(ProtocolWorker, ABacklogLeftByAPassIsReadByTheNextPassesWithoutWaiting)
+{
+    VexaDevice::Utility::RBuffer<int> ring(768);
+    const std::vector<int> values(200, 7);
+    ring.write(values.data(), values.size());
+    VexaDevice::Devices::BacklogReader<int> reader;  // 64 a pass: four passes for 200
+    std::atomic<size_t> read{0};
+    std::atomic<int> passes{0};
+    ProtocolWorker worker(1h);  // only the one wake-up below, or a pass asking for the next
+    worker.start([&] {
+        read += reader.poll(ring).size();
+        ++passes;
+        return true;
+    });
+    worker.wake();
+    EXPECT_TRUE(eventually([&] { return read == values.size(); }));
+    worker.stop();
+    EXPECT_EQ(passes, 4) << "a pass that read all that was left asks for no other";
 }
 
 TEST(ProtocolWorker, TimedWaitRunsPassesWithoutWakeUps)
