@@ -282,6 +282,29 @@ TEST_F(BluezGatt, AcquiredNotificationsArriveInOrderOffTheBusThreadAndStopWhenSw
               Platform::GattStatus::ProtocolError);
 }
 
+TEST_F(BluezGatt, NotificationsSwitchedOnAgainRightAfterSwitchingOffTakeANewSocket) {
+    // The daemon lets go of a closed socket only once it notices the hang-up; until then it
+    // refuses another one.
+    auto peer = addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    auto stream = find(device, kStream);
+    Received received;
+    auto registration = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    constexpr int kRounds = 40;
+    for (int round = 0; round < kRounds; ++round) {
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success)
+            << "round " << round;
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::None), Platform::GattStatus::Success);
+    }
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    EXPECT_EQ(daemon->calls("AcquireNotify"), kRounds + 1);
+    auto simStream = peer->characteristic(kService, kStream);
+    ASSERT_TRUE(waitFor([&] { return simStream->isNotifying(); }));
+    ASSERT_TRUE(simStream->notify({42}));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 1; }));
+    EXPECT_EQ(received.all().front(), std::vector<uint8_t>{42});
+}
+
 using BluezSessions = BluezFixtureOf<false>;
 
 TEST_F(BluezSessions, AChannelStoppingNotificationsEndsTheDaemonsSession) {
@@ -415,6 +438,38 @@ TEST_F(BluezLinks, TheLastHandleClosedEndsItsDevicesThread) {
     EXPECT_TRUE(waitFor([&] { return threadCount() <= before; })) << threadCount() << " threads, " << before << " before";
 }
 
+TEST_F(BluezLinks, EveryOpenHandleHearsOfTheLinkLossAfterAnotherClosed) {
+    auto peer = addDevice(*radio);
+    constexpr int kRounds = 5;
+    for (int round = 0; round < kRounds; ++round) {
+        auto first = platform->openPeripheral(kAddress);
+        auto second = platform->openPeripheral(kAddress);
+        ASSERT_EQ(second->gattServices().status, Platform::GattStatus::Success) << "round " << round;
+        // Both handles' first questions race the loop's own view of the link.
+        ASSERT_EQ(first->gattServices().status, Platform::GattStatus::Success);
+        std::atomic<bool> lost{false};
+        auto registration = second->onConnectionStatusChanged([&] {
+            if (second->connectionStatus() == Platform::ConnectionStatus::Disconnected) lost = true;
+        });
+        first->close();
+        EXPECT_EQ(daemon->calls("Disconnect"), round) << "a handle is still open";
+        peer->dropLink();
+        ASSERT_TRUE(waitFor([&] { return lost.load(); }, 20s)) << "round " << round;
+        // Once down, the link is announced again when it comes back.
+        std::atomic<bool> back{false};
+        auto again = second->onConnectionStatusChanged([&] {
+            if (second->connectionStatus() == Platform::ConnectionStatus::Connected) back = true;
+        });
+        ASSERT_EQ(second->gattServices().status, Platform::GattStatus::Success);
+        ASSERT_TRUE(waitFor([&] { return back.load(); }, 20s)) << "round " << round;
+        registration.reset();
+        again.reset();
+        second->close();
+        ASSERT_TRUE(waitFor([&] { return daemon->calls("Disconnect") == round + 1; }, 20s));
+        ASSERT_TRUE(waitFor([&] { return second->connectionStatus() == Platform::ConnectionStatus::Disconnected; }, 20s));
+    }
+}
+
 TEST_F(BluezLinks, TheDeviceObjectRemovedIsALinkLoss) {
     addDevice(*radio);
     auto device = platform->openPeripheral(kAddress);
@@ -501,6 +556,41 @@ TEST_F(BluezPairing, PairingAsksTheHandlersThroughTheAgentAndMapsTheOutcome) {
     EXPECT_EQ(device->pair(Platform::PairingKind::ConfirmOnly, Platform::ProtectionLevel::Encryption),
               Platform::PairingStatus::AlreadyPaired);
     EXPECT_EQ(daemon->calls("RegisterAgent"), 1);
+}
+
+TEST_F(BluezPairing, AnAnswerDecidedAfterThePlatformWentGoesNowhere) {
+    addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    ASSERT_EQ(device->gattServices().status, Platform::GattStatus::Success);
+    // The device's delivery thread stays with this link after the platform goes.
+    auto link = platform->findLink(Bluez::devicePath("/org/bluez/hci0", kAddress));
+    ASSERT_NE(link, nullptr);
+    std::atomic<bool> asked{false};
+    std::atomic<bool> decide{false};
+    std::atomic<bool> decided{false};
+    auto registration = device->onPairingRequested([&](Platform::PairingRequest& request) {
+        asked = true;
+        waitFor([&] { return decide.load(); }, 20s);
+        request.accept();
+        decided = true;
+    });
+    std::atomic<Platform::PairingStatus> status{Platform::PairingStatus::Paired};
+    std::thread pairing([&] { status = device->pair(Platform::PairingKind::ConfirmOnly, Platform::ProtectionLevel::Encryption); });
+    ASSERT_TRUE(waitFor([&] { return asked.load(); }, 20s));
+    // The daemon gone, the pairing ends at once instead of waiting for its answer.
+    daemon->release();
+    pairing.join();
+    EXPECT_EQ(status.load(), Platform::PairingStatus::ConnectionRejected);
+
+    device->close();
+    device.reset();
+    std::weak_ptr<Bluez::BluezPlatform> gone = platform;
+    platform.reset();
+    ASSERT_TRUE(gone.expired());
+    decide = true;
+    EXPECT_TRUE(waitFor([&] { return decided.load(); }, 20s));
+    registration.reset();
+    link.reset();
 }
 
 TEST(BluezSelection, TheDaemonsBackendIsChosenOnlyWhenItsNameHasAnOwner) {

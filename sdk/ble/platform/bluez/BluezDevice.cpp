@@ -228,7 +228,10 @@ GattStatus BluezCharacteristic::startNotifications() {
     auto device = device_;
     BluezPlatform* platform = platform_.get();
     if (acquire) {
-        // The fast path: one datagram per notification on a socket of our own.
+        // The fast path: one datagram per notification on a socket of our own. A socket closed
+        // a moment ago is still the daemon's until it notices the hang-up: wait for that.
+        const auto deadline = std::chrono::steady_clock::now() + platform_->timing().callTimeout;
+        platform_->waitFor([&] { return !link_->releasing.load() || !platform_->linkUp(device_->path); }, deadline);
         const CallOutcome outcome = platform_->call(
             link_->path, kGattCharacteristic, "AcquireNotify", appendNoOptions,
             [link, device, platform](sd_bus_message* reply, const CallOutcome& outcome) {
@@ -275,7 +278,7 @@ GattStatus BluezCharacteristic::stopNotifications() {
     auto mode = CharacteristicLink::Mode::Off;
     platform_->loop().run([&](sd_bus*) {
         mode = link_->mode;
-        if (mode == CharacteristicLink::Mode::Socket) platform_->closeSocket(*link_);
+        if (mode == CharacteristicLink::Mode::Socket) platform_->releaseSocket(*link_);
     });
     if (mode != CharacteristicLink::Mode::Session) return GattStatus::Success;
     auto link = link_;
@@ -398,8 +401,9 @@ PairingStatus BluezPeripheral::pair(PairingKind, ProtectionLevel) {
     if (pairingHandlers_->empty()) return PairingStatus::RequiredHandlerNotRegistered;
     if (!platform_->ensureAgent()) return PairingStatus::RequiredHandlerNotRegistered;
     device_->setPairingHandlers(pairingHandlers_);
+    // A link lost meanwhile ends the pairing at once, as it ends every call made for the device.
     const CallOutcome outcome =
-        platform_->call(device_->path, kDevice, "Pair", nullptr, nullptr, platform_->timing().pairTimeout);
+        platform_->call(device_->path, kDevice, "Pair", nullptr, nullptr, platform_->timing().pairTimeout, device_);
     device_->setPairingHandlers(nullptr);
     if (!outcome.ok()) Utility::sdkLog().warn("Pairing refused by the Bluetooth daemon: {} {}", outcome.errorName, outcome.errorMessage);
     return pairingStatusOf(outcome);
@@ -437,7 +441,11 @@ GattServicesResult BluezPeripheral::gattServices() {
         return result;
     }
     // A link that came up before this handle (ConnectDevice connects at once) is announced now.
-    device_->setUp(true);
+    platform_->followLink(device_);
+    if (!device_->up()) {
+        result.status = GattStatus::Unreachable;
+        return result;
+    }
     bool batteryService = false;
     for (const auto& path : platform_->children(kGattService, "Device", device_->path)) {
         const auto properties = platform_->properties(path, kGattService);

@@ -20,8 +20,8 @@ namespace VexaDevice::BLE::Platform::Bluez {
 using ValueRegistry = HandlerRegistry<const std::vector<uint8_t>&>;
 using PairingRegistry = HandlerRegistry<PairingRequest&>;
 
-// One remote characteristic as this platform follows it. Every field but the handler list
-// belongs to the loop thread.
+// One remote characteristic as this platform follows it. Every field but the handler list and
+// the release flag belongs to the loop thread.
 struct CharacteristicLink {
     enum class Mode { Off, Session, Socket };
 
@@ -31,6 +31,9 @@ struct CharacteristicLink {
     const std::shared_ptr<ValueRegistry> handlers = std::make_shared<ValueRegistry>();
     Mode mode = Mode::Off;  // Session: StartNotify, values from PropertiesChanged; Socket: AcquireNotify
     int fd = -1;
+    // Set when this side closed an acquired socket on a live link: the daemon refuses a new one
+    // until it has noticed the hang-up, which it reports as NotifyAcquired turning false.
+    std::atomic<bool> releasing{false};
     // Reads in flight: the daemon announces each read's value as a change of Value too, and
     // such changes are held until the read's reply says which one was the read.
     int readsInFlight = 0;

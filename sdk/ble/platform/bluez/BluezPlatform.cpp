@@ -196,6 +196,7 @@ void BluezPlatform::vanish() {
         // Notification sessions end with the daemon.
         for (const auto& characteristic : link->characteristics()) {
             closeSocket(*characteristic);
+            characteristic->releasing = false;
             characteristic->mode = CharacteristicLink::Mode::Off;
             characteristic->held.clear();
         }
@@ -251,6 +252,13 @@ void BluezPlatform::onPropertiesChanged(sd_bus_message* message) {
     if (sd_bus_message_read_basic(message, 's', &interface) < 0 || readProperties(message, changed) < 0) return;
     readStrings(message, invalidated);
     const std::string name = interface;
+    if (name == kGattCharacteristic && changed.contains("NotifyAcquired") &&
+        !changed.at("NotifyAcquired").asBool().value_or(true)) {
+        // The daemon let go of a socket: a new one can be acquired. Cleared before the change
+        // is counted, so a caller waiting for it sees the flag with the change.
+        const auto link = linkOwning(path);
+        if (const auto characteristic = link ? link->findCharacteristic(path) : nullptr) characteristic->releasing = false;
+    }
     {
         std::lock_guard lock(mutex_);
         auto object = tree_.find(path);
@@ -306,11 +314,18 @@ void BluezPlatform::deviceChanged(const std::string& path, bool advertised) {
     if (auto link = findLink(path)) refreshLink(link);
 }
 
+void BluezPlatform::followLink(const std::shared_ptr<DeviceLink>& link) {
+    loop_->run([&](sd_bus*) { refreshLink(link); });
+}
+
 void BluezPlatform::refreshLink(const std::shared_ptr<DeviceLink>& link) {
     const bool up = linkUp(link->path);
     if (!link->setUp(up) || up) return;
     // Notification sockets close with the link; sessions started with StartNotify survive it.
-    for (const auto& characteristic : link->characteristics()) closeSocket(*characteristic);
+    for (const auto& characteristic : link->characteristics()) {
+        closeSocket(*characteristic);
+        characteristic->releasing = false;
+    }
 }
 
 void BluezPlatform::closeSocket(CharacteristicLink& link) {
@@ -319,6 +334,12 @@ void BluezPlatform::closeSocket(CharacteristicLink& link) {
     ::close(link.fd);
     link.fd = -1;
     link.mode = CharacteristicLink::Mode::Off;
+}
+
+void BluezPlatform::releaseSocket(CharacteristicLink& link) {
+    if (link.mode != CharacteristicLink::Mode::Socket) return;
+    closeSocket(link);
+    link.releasing = true;
 }
 
 void BluezPlatform::abortWatchers() {

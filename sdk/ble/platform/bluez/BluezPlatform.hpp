@@ -86,10 +86,16 @@ public:
     void announceKnownDevices(const std::shared_ptr<BluezWatcher>& watcher);
     // Loop thread: closes a characteristic's notification socket.
     void closeSocket(CharacteristicLink& link);
+    // Loop thread: closes the socket because notifications are switched off, while the daemon
+    // still holds its end.
+    void releaseSocket(CharacteristicLink& link);
 
     // Closes one handle on the link. The last one closed forgets the link (its delivery
     // thread ends with it), closes its notification sockets and asks the daemon to drop it.
     void releaseLink(const std::shared_ptr<DeviceLink>& link, const std::shared_ptr<StatusRegistry>& statusHandlers);
+    // Brings the link's state in line with the daemon's, on the loop thread where every other
+    // change of it is made: a state read elsewhere could be outdated by the time it is applied.
+    void followLink(const std::shared_ptr<DeviceLink>& link);
     // The link of a device path while a handle was opened on it; empty otherwise.
     std::shared_ptr<DeviceLink> findLink(const std::string& path) const;
     // Makes sure the pairing agent is registered with the daemon.

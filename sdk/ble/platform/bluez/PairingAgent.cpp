@@ -2,6 +2,8 @@
 
 #include <systemd/sd-bus.h>
 
+#include <memory>
+
 #include "sdk/ble/platform/bluez/BluezDevice.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 
@@ -20,19 +22,21 @@ int ask(sd_bus_message* message, void* userdata, PairingKind kind) {
     const auto link = platform.findLink(path);
     const auto handlers = link ? link->pairingHandlers() : nullptr;
     if (!handlers) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Rejected", "No pairing is in progress.");
-    sd_bus_message_ref(message);
-    BusLoop* loop = &platform.loop();
-    link->queue().post([handlers, message, kind, loop] {
+    // The handlers may decide after the platform is gone: the answer then goes nowhere, and the
+    // question is let go with whichever task holds it last.
+    std::shared_ptr<sd_bus_message> question(sd_bus_message_ref(message), sd_bus_message_unref);
+    link->queue().post([handlers, question, kind, weak = platform.weak_from_this()] {
         PairingRequest request(kind);
         handlers->invoke(request);
         const bool accepted = request.accepted();
-        loop->post([message, accepted](sd_bus*) {
+        const auto live = weak.lock();
+        if (!live) return;
+        live->loop().post([question, accepted](sd_bus*) {
             if (accepted) {
-                sd_bus_reply_method_return(message, "");
+                sd_bus_reply_method_return(question.get(), "");
             } else {
-                sd_bus_reply_method_errorf(message, "org.bluez.Error.Rejected", "The pairing was refused.");
+                sd_bus_reply_method_errorf(question.get(), "org.bluez.Error.Rejected", "The pairing was refused.");
             }
-            sd_bus_message_unref(message);
         });
     });
     return 1;
