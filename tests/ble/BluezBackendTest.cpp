@@ -511,6 +511,47 @@ TEST_F(BluezLinks, TheDaemonLeavingAndReturningIsFollowedWithoutARestart) {
     EXPECT_EQ(watcher->status(), Platform::WatcherStatus::Started);
 }
 
+TEST_F(BluezLinks, TheServiceStoppedAndStartedAgainIsFollowedWithoutARestart) {
+    auto peer = addDevice(*radio);
+    auto device = platform->openPeripheral(kAddress);
+    auto stream = find(device, kStream);
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    std::atomic<bool> lost{false};
+    auto status = device->onConnectionStatusChanged([&] {
+        if (device->connectionStatus() == Platform::ConnectionStatus::Disconnected) lost = true;
+    });
+    auto watcher = platform->createWatcher();
+    Received stopped;
+    auto stops = watcher->onStopped([&] { stopped.add({}); });
+    Advertisements seen;
+    auto ads = watcher->onReceived([&](const Platform::Advertisement& ad) { seen.add(ad); });
+    watcher->start();
+
+    // The service's process ends: its connection and with it the name go.
+    daemon.reset();
+    ASSERT_TRUE(waitFor([&] { return stopped.count() == 1; }, 20s));
+    EXPECT_EQ(watcher->status(), Platform::WatcherStatus::Aborted);
+    EXPECT_TRUE(waitFor([&] { return lost.load(); }, 20s));
+    EXPECT_TRUE(waitFor([&] { return platform->defaultAdapter() == nullptr; }, 20s));
+    EXPECT_EQ(device->gattServices().status, Platform::GattStatus::Unreachable);
+
+    // A new process takes the name: it knows the device once it hears it again.
+    daemon = std::make_unique<VexaSim::BluezEmulator>(radio, bus.address());
+    ASSERT_TRUE(waitFor([&] { return platform->defaultAdapter() != nullptr; }, 20s));
+    const size_t before = seen.all().size();
+    watcher->start();
+    ASSERT_EQ(watcher->status(), Platform::WatcherStatus::Started);
+    radio->advertise(advertisement(-50));
+    ASSERT_TRUE(waitFor([&] { return seen.all().size() > before; }, 20s));
+    stream = find(device, kStream);
+    ASSERT_NE(stream, nullptr);
+    Received received;
+    auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    ASSERT_TRUE(peer->characteristic(kService, kStream)->notify({8}));
+    EXPECT_TRUE(waitFor([&] { return received.count() == 1; }, 20s));
+}
+
 using BluezBattery = BluezFixtureOf<true>;
 
 TEST_F(BluezBattery, TheBatteryInterfaceStandsInForTheHiddenBatteryService) {
