@@ -23,6 +23,7 @@ constexpr const char* kSystemBusSocket = "unix:path=/run/dbus/system_bus_socket"
 constexpr auto kSettleDeadline = std::chrono::milliseconds(3000);
 constexpr uint8_t kServiceData16 = 0x16;
 constexpr uint8_t kServiceData128 = 0x21;
+constexpr uint32_t kGeneralDiscoverable = 0x02;  // LE General Discoverable Mode, in the advertised flags
 
 bool flag(const PropertyMap& properties, const char* name) {
     auto found = properties.find(name);
@@ -387,10 +388,15 @@ std::optional<std::pair<Advertisement, bool>> BluezPlatform::advertisementLocked
             if (auto uuid = parseUuidText(text)) advertisement.serviceUuids.push_back(*uuid);
         }
     }
-    // Only experimental daemons report the advertised flags.
+    // Only experimental daemons report the advertised flags. Without them, a device heard in
+    // this scan counts as generally discoverable: in discovery the daemon reports a device it did
+    // not know only when its advertisement made it discoverable, and the scanner would otherwise
+    // drop every device that is not paired yet.
     if (const DbusValue* flags = get("AdvertisingFlags")) {
         const auto bytes = flags->asBytes();
         if (bytes && !bytes->empty()) advertisement.flags = (*bytes)[0];
+    } else if (heard) {
+        advertisement.flags = kGeneralDiscoverable;
     }
     if (const DbusValue* manufacturer = get("ManufacturerData")) {
         if (const auto* entries = std::get_if<DbusDict>(&manufacturer->data)) {
