@@ -100,8 +100,8 @@ CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> de
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
       identity_(identity),
-      statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       linkLoss_(device_),
+      statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
                 OpCmdRes{0, Utility::kErrDataSend, 0}, timing_),
       worker_(timing_.workerWait)
