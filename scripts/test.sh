@@ -4,7 +4,7 @@
 #   2. everything again in the release build users run,
 #   3. the concurrency suites again under ThreadSanitizer,
 #   4. each libFuzzer target for a bounded time.
-# The fault-stress run among the tests runs when AK_STRESS_SECONDS sets its length.
+# The fault-stress run among the tests takes a minute in each build (AK_STRESS_SECONDS changes it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

@@ -110,8 +110,9 @@ std::vector<uint8_t> CommandStreamPeerModel::statusValue() const
 
 int32_t CommandStreamPeerModel::signalCount(uint32_t channel, uint32_t record)
 {
-    // A sawtooth between -1000000 and +1000000 counts, its slope and phase per channel.
-    const int64_t t = int64_t{record} * (997 + 131 * int64_t{channel}) + 123457 * int64_t{channel};
+    // A sawtooth between -1000000 and +1000000 counts, its slope and phase per channel. It repeats
+    // every 65536 records, so that the number a 16-bit pack counter gives names the value too.
+    const int64_t t = int64_t{record % 65536} * (997 + 131 * int64_t{channel}) + 123457 * int64_t{channel};
     return static_cast<int32_t>(t % 2000001 - 1000000);
 }
 
