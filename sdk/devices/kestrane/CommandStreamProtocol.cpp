@@ -20,13 +20,6 @@ using Sensor::toInt;
 using Utility::formatKspDeviceError;
 using Utility::rt_exception;
 
-// A stream command's frame code and the names its failures carry.
-struct StreamCommand {
-    uint8_t frame;
-    const char* startName;
-    const char* stopName;
-};
-
 namespace {
 
 constexpr int StatusRingCapacity = 32;
@@ -37,14 +30,9 @@ constexpr uint8_t Idle = 0x02;
 constexpr uint8_t Signal = 0x03;
 constexpr uint8_t Resist = 0x04;
 constexpr uint8_t Ping = 0x06;
-constexpr uint8_t Motion = 0x07;
-constexpr uint8_t Fpg = 0x08;
 constexpr uint8_t SignalResist = 0x09;
 constexpr uint8_t Amplifier = 0x0A;
 }  // namespace Frame
-
-constexpr StreamCommand MotionStream{Frame::Motion, "StartMEMS", "StopMEMS"};
-constexpr StreamCommand FpgStream{Frame::Fpg, "StartFPG", "StopFPG"};
 
 constexpr uint8_t NoCode = 0xFF;
 constexpr uint8_t UnknownRate = 0xFF;
@@ -56,12 +44,6 @@ constexpr uint8_t UnusedSlotGain = 3;
 constexpr uint8_t ResistRateCode = 0;
 constexpr uint8_t MotionRateCode = 4;
 constexpr uint8_t FpgRateCode = 2;
-
-// Second byte of a stream command: start bit, then the two codes in three bits each.
-uint8_t streamByte(const PackParams& params, bool on)
-{
-    return static_cast<uint8_t>((on ? 0x80 : 0x00) | ((params.code1 & 0x07) << 3) | (params.code2 & 0x07));
-}
 
 template <class Channel>
 void startIfStopped(const std::shared_ptr<Channel>& channel)
@@ -157,20 +139,18 @@ void CommandStreamProtocol::setUpGatt()
     const uint8_t order = layout_.littleEndian ? 1 : 0;
     signal_ = std::make_shared<BLESignalChannel>(found.signal, layout_.signal, wake, order);
     resist_ = std::make_shared<BLEResistChannel>(found.resist, layout_.resist, wake, 1);
-    if (found.motion)
-        motion_ = std::make_shared<BLEIMUChannel>(found.motion, layout_.motion, wake, order);
-    if (found.fpg)
-        fpg_ = std::make_shared<BLEFPGChannel>(found.fpg, layout_.fpg, wake, order);
-    motionParams_ = layout_.motion;
-    fpgParams_ = layout_.fpg;
+    motion_.setParams(layout_.motion);
+    fpg_.setParams(layout_.fpg);
+    motion_.open(found.motion, wake, order);
+    fpg_.open(found.fpg, wake, order);
 }
 
 void CommandStreamProtocol::fillCapabilities()
 {
     Devices::Capabilities offered{layout_.commands, layout_.parameters, layout_.features};
-    if (motion_)
+    if (motion_.channel())
         Devices::addMotionStream(offered);
-    if (fpg_)
+    if (fpg_.channel())
         Devices::addFpgStream(offered);
     commands_ = std::move(offered.commands);
     parameters_ = std::move(offered.parameters);
@@ -203,9 +183,9 @@ void CommandStreamProtocol::bringToRest()
 {
     if (isMeasuring(mode_))
         powerDown();
-    if (fpg_ && fpgState_ == StreamRunning)
+    if (fpg_.channel() && fpgState_ == StreamRunning)
         stopFPG();
-    if (motion_ && motionState_ == StreamRunning)
+    if (motion_.channel() && motionState_ == StreamRunning)
         stopMEMS();
 }
 
@@ -290,118 +270,77 @@ OperationResult CommandStreamProtocol::startSignalAndResist()
     return modeCommand(DevAmpStatus::SignalResist, Frame::SignalResist, &CommandStreamProtocol::streamBoth);
 }
 
-template <class Channel>
-OperationResult CommandStreamProtocol::streamCommand(const std::shared_ptr<Channel>& channel,
-                                                     const StreamCommand& command, const PackParams& params, bool on)
+SendFrame CommandStreamProtocol::commandSender()
 {
-    if (!channel)
-        return OperationResult::failed(Utility::kErrUnsupportedCommand, on ? command.startName : command.stopName);
-    const OpCmdRes reply = exchange({command.frame, streamByte(params, on)});
-    if (reply.code == 0) {
-        if (on)
-            channel->startNotify();
-        else
-            channel->stopNotify();
-    }
-    return formatKspDeviceError(reply.code);
-}
-
-OperationResult CommandStreamProtocol::startMEMSLocked()
-{
-    return streamCommand(motion_, MotionStream, motionParams_, true);
-}
-
-OperationResult CommandStreamProtocol::startFPGLocked()
-{
-    return streamCommand(fpg_, FpgStream, fpgParams_, true);
+    return [this](const std::vector<uint8_t>& frame, const char*) { return formatKspDeviceError(exchange(frame).code); };
 }
 
 OperationResult CommandStreamProtocol::startMEMS()
 {
     const auto lock = lockCommands();
-    return startMEMSLocked();
+    return motion_.start(commandSender());
 }
 
 OperationResult CommandStreamProtocol::stopMEMS()
 {
     const auto lock = lockCommands();
-    return streamCommand(motion_, MotionStream, motionParams_, false);
+    return motion_.stop(commandSender());
 }
 
 OperationResult CommandStreamProtocol::startFPG()
 {
     const auto lock = lockCommands();
-    return startFPGLocked();
+    return fpg_.start(commandSender());
 }
 
 OperationResult CommandStreamProtocol::stopFPG()
 {
     const auto lock = lockCommands();
-    return streamCommand(fpg_, FpgStream, fpgParams_, false);
-}
-
-template <class Channel>
-OperationResult CommandStreamProtocol::setStreamCode(const std::shared_ptr<Channel>& channel,
-                                                     const StreamCommand& command, PackParams& params, uint8_t& code,
-                                                     uint8_t value, uint8_t maxCode, const char* name)
-{
-    if (!channel || value > maxCode)
-        return OperationResult::failed(Utility::kErrUnsupportedParam, std::string("Unsupported parameter [") + name + "]");
-    code = value;
-    channel->setConverterParams(params);
-    if (!channel->isNotifying())
-        return OperationResult::done();
-    return streamCommand(channel, command, params, true);
+    return fpg_.stop(commandSender());
 }
 
 OperationResult CommandStreamProtocol::setAccelerometerSens(uint8_t code)
 {
     const auto lock = lockCommands();
-    return setStreamCode(motion_, MotionStream, motionParams_, motionParams_.code1, code, Sensor::kMaxMotionSensitivityCode,
-                         "AccelerometerSensitivity");
+    return motion_.setCode(&PackParams::code1, code, Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity", commandSender());
 }
 
 OperationResult CommandStreamProtocol::setGyroscopeSens(uint8_t code)
 {
     const auto lock = lockCommands();
-    return setStreamCode(motion_, MotionStream, motionParams_, motionParams_.code2, code, Sensor::kMaxMotionSensitivityCode,
-                         "GyroscopeSensitivity");
+    return motion_.setCode(&PackParams::code2, code, Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity", commandSender());
 }
 
 OperationResult CommandStreamProtocol::setIrAmplitude(uint8_t code)
 {
     const auto lock = lockCommands();
-    return setStreamCode(fpg_, FpgStream, fpgParams_, fpgParams_.code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude");
+    return fpg_.setCode(&PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude", commandSender());
 }
 
 OperationResult CommandStreamProtocol::setRedAmplitude(uint8_t code)
 {
     const auto lock = lockCommands();
-    return setStreamCode(fpg_, FpgStream, fpgParams_, fpgParams_.code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude");
+    return fpg_.setCode(&PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude", commandSender());
 }
 
 uint8_t CommandStreamProtocol::accelerometerSens() const
 {
-    const auto lock = readCommands();
-    return motionParams_.code1;
+    return motion_.params().code1;
 }
 
 uint8_t CommandStreamProtocol::gyroscopeSens() const
 {
-    const auto lock = readCommands();
-    return motionParams_.code2;
+    return motion_.params().code2;
 }
 
 uint8_t CommandStreamProtocol::irAmplitude() const
 {
-    const auto lock = readCommands();
-    return fpgParams_.code1;
+    return fpg_.params().code1;
 }
 
 uint8_t CommandStreamProtocol::redAmplitude() const
 {
-    const auto lock = readCommands();
-    return fpgParams_.code2;
+    return fpg_.params().code2;
 }
 
 OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& settings,
@@ -461,12 +400,12 @@ uint8_t CommandStreamProtocol::samplingFrequencyResist() const
 
 uint8_t CommandStreamProtocol::samplingFrequencyMEMS() const
 {
-    return motion_ ? MotionRateCode : UnknownRate;
+    return motion_.channel() ? MotionRateCode : UnknownRate;
 }
 
 uint8_t CommandStreamProtocol::samplingFrequencyFPG() const
 {
-    return fpg_ ? FpgRateCode : UnknownRate;
+    return fpg_.channel() ? FpgRateCode : UnknownRate;
 }
 
 OperationResult CommandStreamProtocol::onConnected()
@@ -520,8 +459,8 @@ void CommandStreamProtocol::workerPass()
     }
     drain(signal_, signalReader_, passesSignal(workerMode_), *signalBus_);
     drain(resist_, resistReader_, passesResist(workerMode_), *resistBus_);
-    drain(motion_, motionReader_, true, *motionBus_);
-    drain(fpg_, fpgReader_, true, *fpgBus_);
+    drain(motion_.channel(), motionReader_, true, *motionBus_);
+    drain(fpg_.channel(), fpgReader_, true, *fpgBus_);
 }
 
 }  // namespace VexaDevice::Kestrane

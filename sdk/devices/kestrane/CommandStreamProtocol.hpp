@@ -32,6 +32,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
@@ -39,9 +40,6 @@
 #include "sdk/devices/kestrane/StreamLayout.hpp"
 
 namespace VexaDevice::Kestrane {
-
-// A motion or photoplethysmogram stream command (defined with the protocol).
-struct StreamCommand;
 
 // Texts of a family's construction failures.
 struct ProtocolIdentity {
@@ -155,15 +153,8 @@ private:
     void streamBoth();
     void streamNone();
 
-    template <class Channel>
-    OperationResult streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                  const PackParams& params, bool on);
-    template <class Channel>
-    OperationResult setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                  PackParams& params, uint8_t& code, uint8_t value, uint8_t maxCode,
-                                  const char* name);
-    OperationResult startMEMSLocked();
-    OperationResult startFPGLocked();
+    // Sends a stream command and reports the device's answer.
+    SendFrame commandSender();
 
     template <class Channel, class Reader, class Bus>
     void drain(const std::shared_ptr<Channel>& channel, Reader& reader, bool passOn, Bus& bus);
@@ -179,12 +170,9 @@ private:
     std::shared_ptr<BLE::IBLEChannel> command_;
     std::shared_ptr<BLESignalChannel> signal_;
     std::shared_ptr<BLEResistChannel> resist_;
-    std::shared_ptr<BLEIMUChannel> motion_;
-    std::shared_ptr<BLEFPGChannel> fpg_;
-
-    // Guarded by the command lock: the codes sent with the stream commands.
-    PackParams motionParams_;
-    PackParams fpgParams_;
+    // Changed under the command lock.
+    CodedMotionStream motion_{MotionStream, {}};
+    CodedFpgStream fpg_{FpgStream, {}};
 
     std::atomic<int32_t> battery_{0};
     std::atomic<uint8_t> mode_{0};

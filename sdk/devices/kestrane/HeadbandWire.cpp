@@ -22,8 +22,6 @@ constexpr uint8_t Idle = 0x02;
 constexpr uint8_t Signal = 0x03;
 constexpr uint8_t Resist = 0x04;
 constexpr uint8_t Ping = 0x06;
-constexpr uint8_t Motion = 0x07;
-constexpr uint8_t Fpg = 0x08;
 }  // namespace Frame
 
 constexpr uint8_t DeviceTestMode = 6;
@@ -53,12 +51,6 @@ std::vector<uint8_t> perChannelFrame(uint8_t command, uint8_t value)
     std::vector<uint8_t> frame{command};
     frame.insert(frame.end(), ChannelCount, value);
     return frame;
-}
-
-std::vector<uint8_t> streamFrame(uint8_t command, const PackParams& params, bool start)
-{
-    const auto byte = static_cast<uint8_t>((start ? 0x80 : 0x00) | ((params.code1 & 0x07) << 3) | (params.code2 & 0x07));
-    return {command, byte};
 }
 
 SignalParams signalParamsWithFactor(double factor)
@@ -105,16 +97,6 @@ std::vector<uint8_t> startSignalFrame(uint8_t gainIndex)
 std::vector<uint8_t> startResistFrame()
 {
     return perChannelFrame(Frame::Resist, Devices::amplifierGainCode(ResistGainIndex));
-}
-
-std::vector<uint8_t> motionFrame(const PackParams& params, bool start)
-{
-    return streamFrame(Frame::Motion, params, start);
-}
-
-std::vector<uint8_t> fpgFrame(const PackParams& params, bool start)
-{
-    return streamFrame(Frame::Fpg, params, start);
 }
 
 std::vector<uint8_t> pingFrame(int32_t value)

@@ -36,9 +36,6 @@ std::vector<uint8_t> idleFrame();
 std::vector<uint8_t> startSignalFrame(uint8_t gainIndex);
 // 04 and the probe gain code 30 once per channel.
 std::vector<uint8_t> startResistFrame();
-// 07 (motion) or 08 (photoplethysmogram) and one byte: bit 7 start, bits 5-3 code1, bits 2-0 code2.
-std::vector<uint8_t> motionFrame(const PackParams& params, bool start);
-std::vector<uint8_t> fpgFrame(const PackParams& params, bool start);
 // 06 and the low byte of the value.
 std::vector<uint8_t> pingFrame(int32_t value);
 

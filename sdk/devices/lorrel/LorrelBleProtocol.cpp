@@ -19,9 +19,6 @@ const char* const UnknownCreationFailure = "Failed create Cannot create Lorrel B
 
 }  // namespace
 
-const LorrelBleProtocol::StreamCommand LorrelBleProtocol::MotionStream{&Headband::motionFrame, "StartMEMS", "StopMEMS"};
-const LorrelBleProtocol::StreamCommand LorrelBleProtocol::FpgStream{&Headband::fpgFrame, "StartFPG", "StopFPG"};
-
 std::shared_ptr<LorrelBleProtocol> LorrelBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                              BLE::ServiceChannels deviceInformation,
                                                              const Devices::ProtocolTiming& timing)
@@ -36,8 +33,8 @@ LorrelBleProtocol::LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
                                      const Devices::ProtocolTiming& timing)
     : timing_(timing),
       linked_(std::move(device), std::move(deviceInformation)),
-      motionParams_(Headband::motionParams()),
-      fpgParams_(Headband::fpgParams()),
+      motion_(Kestrane::MotionStream, Headband::motionParams()),
+      fpg_(Kestrane::FpgStream, Headband::fpgParams()),
       worker_(timing.workerWait)
 {
 }
@@ -53,7 +50,7 @@ void LorrelBleProtocol::start()
         linked_.readIdentity();
         setUpGatt();
         linked_.link().readStatus();
-        Devices::Capabilities offered = Headband::capabilities(motion_ != nullptr, fpg_ != nullptr);
+        Devices::Capabilities offered = Headband::capabilities(motion_.channel() != nullptr, fpg_.channel() != nullptr);
         commands_ = std::move(offered.commands);
         parameters_ = std::move(offered.parameters);
         features_ = std::move(offered.features);
@@ -80,19 +77,17 @@ void LorrelBleProtocol::setUpGatt()
     linked_.open(found.status, found.command, worker_.wakeup(), timing_);
     const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
     signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, Headband::signalParams(gainIndex_), wake, 0);
-    if (found.motion)
-        motion_ = std::make_shared<Kestrane::BLEIMUChannel>(found.motion, motionParams_.get(), wake, 0);
-    if (found.fpg)
-        fpg_ = std::make_shared<Kestrane::BLEFPGChannel>(found.fpg, fpgParams_.get(), wake, 0);
+    motion_.open(found.motion, wake, 0);
+    fpg_.open(found.fpg, wake, 0);
 }
 
 void LorrelBleProtocol::bringToRest()
 {
     if (Kestrane::isMeasuring(linked_.link().mode()))
         powerDown();
-    if (fpg_)
+    if (fpg_.channel())
         stopFPG();
-    if (motion_)
+    if (motion_.channel())
         stopMEMS();
 }
 
@@ -152,44 +147,35 @@ OperationResult LorrelBleProtocol::startResist()
     return modeCommand(ResistMode, Headband::startResistFrame(), true, &LorrelBleProtocol::streamResist);
 }
 
-template <class Channel>
-OperationResult LorrelBleProtocol::streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                                 const PackParams& params, bool on)
+Kestrane::SendFrame LorrelBleProtocol::commandSender()
 {
-    if (!channel)
-        return OperationResult::failed(Utility::kErrUnsupportedCommand, on ? command.startName : command.stopName);
-    const Devices::CommandReply reply = linked_.link().exchangeCommand(command.frame(params, on));
-    if (reply.code == 0) {
-        if (on)
-            channel->startNotifyIfStopped();
-        else
-            channel->stopNotifyIfStarted();
-    }
-    return formatKspDeviceError(reply.code);
+    return [this](const std::vector<uint8_t>& frame, const char*) {
+        return formatKspDeviceError(linked_.link().exchangeCommand(frame).code);
+    };
 }
 
 OperationResult LorrelBleProtocol::startMEMS()
 {
     std::unique_lock lock(commandLock_);
-    return streamCommand(motion_, MotionStream, motionParams_.get(), true);
+    return motion_.start(commandSender());
 }
 
 OperationResult LorrelBleProtocol::stopMEMS()
 {
     std::unique_lock lock(commandLock_);
-    return streamCommand(motion_, MotionStream, motionParams_.get(), false);
+    return motion_.stop(commandSender());
 }
 
 OperationResult LorrelBleProtocol::startFPG()
 {
     std::unique_lock lock(commandLock_);
-    return streamCommand(fpg_, FpgStream, fpgParams_.get(), true);
+    return fpg_.start(commandSender());
 }
 
 OperationResult LorrelBleProtocol::stopFPG()
 {
     std::unique_lock lock(commandLock_);
-    return streamCommand(fpg_, FpgStream, fpgParams_.get(), false);
+    return fpg_.stop(commandSender());
 }
 
 OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
@@ -205,49 +191,28 @@ OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
     return OperationResult::done();
 }
 
-template <class Channel>
-OperationResult LorrelBleProtocol::setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                                 Kestrane::SpinGuarded<PackParams>& params, uint8_t PackParams::*code,
-                                                 uint8_t value, uint8_t maxCode, const char* name)
-{
-    std::unique_lock lock(commandLock_);
-    if (!channel || value > maxCode)
-        return OperationResult::failed(Utility::kErrUnsupportedParam,
-                                       std::string("Unsupported parameter [") + name + "]");
-    PackParams updated = params.get();
-    updated.*code = value;
-    // A running stream takes the code only when the device accepts its new start.
-    if (channel->isNotifying()) {
-        if (OperationResult restarted = streamCommand(channel, command, updated, true); !restarted)
-            return restarted;
-    }
-    params.set(updated);
-    channel->setConverterParams(updated);
-    return OperationResult::done();
-}
-
 OperationResult LorrelBleProtocol::setAccelerometerSens(uint8_t code)
 {
-    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code1, code,
-                         Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity");
+    std::unique_lock lock(commandLock_);
+    return motion_.setCode(&PackParams::code1, code, Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity", commandSender());
 }
 
 OperationResult LorrelBleProtocol::setGyroscopeSens(uint8_t code)
 {
-    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code2, code,
-                         Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity");
+    std::unique_lock lock(commandLock_);
+    return motion_.setCode(&PackParams::code2, code, Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity", commandSender());
 }
 
 OperationResult LorrelBleProtocol::setIrAmplitude(uint8_t code)
 {
-    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode,
-                         "IrAmplitude");
+    std::unique_lock lock(commandLock_);
+    return fpg_.setCode(&PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude", commandSender());
 }
 
 OperationResult LorrelBleProtocol::setRedAmplitude(uint8_t code)
 {
-    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode,
-                         "RedAmplitude");
+    std::unique_lock lock(commandLock_);
+    return fpg_.setCode(&PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude", commandSender());
 }
 
 OperationResult LorrelBleProtocol::ping(int32_t value)
@@ -309,8 +274,8 @@ void LorrelBleProtocol::workerPass()
         if (!resist.empty())
             resistBus_->notify(std::move(resist));
     }
-    drain(motion_, motionReader_, *motionBus_);
-    drain(fpg_, fpgReader_, *fpgBus_);
+    drain(motion_.channel(), motionReader_, *motionBus_);
+    drain(fpg_.channel(), fpgReader_, *fpgBus_);
 }
 
 std::shared_ptr<LorrelBleProtocol> makeLorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,

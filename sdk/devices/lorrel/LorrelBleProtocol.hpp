@@ -25,6 +25,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 #include "sdk/devices/kestrane/SignalToResistConverter.hpp"
@@ -77,15 +78,15 @@ public:
     OperationResult ping(int32_t value);
 
     uint8_t gain() const { return gainIndex_; }
-    uint8_t accelerometerSens() const { return motionParams_.get().code1; }
-    uint8_t gyroscopeSens() const { return motionParams_.get().code2; }
-    uint8_t irAmplitude() const { return fpgParams_.get().code1; }
-    uint8_t redAmplitude() const { return fpgParams_.get().code2; }
+    uint8_t accelerometerSens() const { return motion_.params().code1; }
+    uint8_t gyroscopeSens() const { return motion_.params().code2; }
+    uint8_t irAmplitude() const { return fpg_.params().code1; }
+    uint8_t redAmplitude() const { return fpg_.params().code2; }
     int32_t battPower() const { return linked_.link().battery(); }
     uint8_t ampMode() const { return linked_.link().mode(); }
     uint8_t samplingFrequency() const { return Headband::samplingFrequencyCode(Headband::SamplingRateHz); }
-    uint8_t samplingFrequencyMEMS() const { return motion_ ? MotionRateCode : Headband::NoCode; }
-    uint8_t samplingFrequencyFPG() const { return fpg_ ? FpgRateCode : Headband::NoCode; }
+    uint8_t samplingFrequencyMEMS() const { return motion_.channel() ? MotionRateCode : Headband::NoCode; }
+    uint8_t samplingFrequencyFPG() const { return fpg_.channel() ? FpgRateCode : Headband::NoCode; }
     uint8_t samplingFrequencyResist() const { return Headband::NoCode; }
     DeviceVersion deviceVersion() const { return linked_.version(); }
     uint8_t modelCode() const { return deviceVersion().modelMajor; }
@@ -102,15 +103,6 @@ public:
     bool onDisconnected();
 
 private:
-    // A stream command's frame and the names its failures carry.
-    struct StreamCommand {
-        std::vector<uint8_t> (*frame)(const Kestrane::PackParams&, bool);
-        const char* startName;
-        const char* stopName;
-    };
-    static const StreamCommand MotionStream;
-    static const StreamCommand FpgStream;
-
     LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                       const Devices::ProtocolTiming& timing);
 
@@ -127,14 +119,8 @@ private:
     void streamSignal();
     void streamResist();
 
-    template <class Channel>
-    OperationResult streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                  const Kestrane::PackParams& params, bool on);
-    template <class Channel>
-    OperationResult setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                  Kestrane::SpinGuarded<Kestrane::PackParams>& params,
-                                  uint8_t Kestrane::PackParams::*code, uint8_t value, uint8_t maxCode,
-                                  const char* name);
+    // Sends a stream command and reports the device's answer.
+    Kestrane::SendFrame commandSender();
 
     void workerPass();
     template <class Channel, class Reader, class Bus>
@@ -143,11 +129,9 @@ private:
     const Devices::ProtocolTiming timing_;
     Devices::IdentifiedLink linked_;
     std::shared_ptr<Kestrane::BLESignalChannel> signal_;
-    std::shared_ptr<Kestrane::BLEIMUChannel> motion_;
-    std::shared_ptr<Kestrane::BLEFPGChannel> fpg_;
-    // Written under the command lock; the stream codes the device has taken.
-    Kestrane::SpinGuarded<Kestrane::PackParams> motionParams_;
-    Kestrane::SpinGuarded<Kestrane::PackParams> fpgParams_;
+    // Changed under the command lock.
+    Kestrane::CodedMotionStream motion_;
+    Kestrane::CodedFpgStream fpg_;
     std::atomic<uint8_t> gainIndex_{Headband::DefaultGainIndex};
 
     Sensor::CommandSet commands_;

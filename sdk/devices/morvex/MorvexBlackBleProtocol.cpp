@@ -34,8 +34,6 @@ constexpr uint8_t modeByte(DevAmpStatus mode)
 
 }  // namespace
 
-const MorvexBleProtocol::StreamCommand MorvexBleProtocol::MotionStream{&motionFrame, "StartMEMS", "StopMEMS"};
-const MorvexBleProtocol::StreamCommand MorvexBleProtocol::FpgStream{&fpgFrame, "StartFPG", "StopFPG"};
 
 std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                              BLE::ServiceChannels deviceInformation,
@@ -52,8 +50,8 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
     : timing_(timing),
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
-      motionParams_(motionParams()),
-      fpgParams_(fpgParams()),
+      motion_(Kestrane::MotionStream, motionParams()),
+      fpg_(Kestrane::FpgStream, fpgParams()),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       linkLoss_(device_),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
@@ -115,19 +113,18 @@ void MorvexBleProtocol::setUpGatt()
     command_ = found.command;
     const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
     signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, unitGainSignalParams(), wake, 0);
-    if (found.motion)
-        motion_ = std::make_shared<Kestrane::BLEIMUChannel>(found.motion, motionParams_.get(), wake, 0);
-    if (found.fpg)
-        fpg_ = std::make_shared<Kestrane::BLEFPGChannel>(found.fpg, fpgParams_.get(), wake, 0);
-    if (!motion_)
-        motionParams_.set(PackParams{0, 0, 0, NoCode, NoCode});
-    if (!fpg_)
-        fpgParams_.set(PackParams{0, 0, 0, NoCode, NoCode});
+    motion_.open(found.motion, wake, 0);
+    fpg_.open(found.fpg, wake, 0);
+    // A stream the device does not have reads as having no codes.
+    if (!motion_.channel())
+        motion_.setParams(PackParams{0, 0, 0, NoCode, NoCode});
+    if (!fpg_.channel())
+        fpg_.setParams(PackParams{0, 0, 0, NoCode, NoCode});
 }
 
 void MorvexBleProtocol::fillCapabilities()
 {
-    Devices::Capabilities offered = Kestrane::Headband::capabilities(motion_ != nullptr, fpg_ != nullptr);
+    Devices::Capabilities offered = Kestrane::Headband::capabilities(motion_.channel() != nullptr, fpg_.channel() != nullptr);
     commands_ = std::move(offered.commands);
     parameters_ = std::move(offered.parameters);
     features_ = std::move(offered.features);
@@ -159,9 +156,9 @@ void MorvexBleProtocol::bringToRest()
 {
     if (isMeasuringMode(mode_))
         powerDown();
-    if (fpg_)
+    if (fpg_.channel())
         stopFPG();
-    if (motion_)
+    if (motion_.channel())
         stopMEMS();
 }
 
@@ -226,48 +223,40 @@ OperationResult MorvexBleProtocol::startResist()
     return modeCommand(DevAmpStatus::Resist, startResistFrame(), [this] { streamResist(); });
 }
 
-template <class Channel>
-OperationResult MorvexBleProtocol::streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                                 const PackParams& params, bool on)
+// The device answers a stream command with no status: a frame written is a command taken.
+Kestrane::SendFrame MorvexBleProtocol::commandSender()
 {
-    const char* name = on ? command.startName : command.stopName;
-    if (!channel)
-        return OperationResult::failed(Utility::kErrUnsupportedCommand, name);
-    const std::vector<uint8_t> frame = command.frame(params, on);
-    for (int attempt = 0; attempt < timing_.commandAttempts && running_; ++attempt) {
-        if (!command_->write(frame))
-            continue;
-        if (on)
-            channel->startNotify();
-        else
-            channel->stopNotify();
-        return OperationResult::done();
-    }
-    return OperationResult::failed(Utility::kErrDataSend, std::string("Failed send ") + name);
+    return [this](const std::vector<uint8_t>& frame, const char* name) {
+        for (int attempt = 0; attempt < timing_.commandAttempts && running_; ++attempt) {
+            if (command_->write(frame))
+                return OperationResult::done();
+        }
+        return OperationResult::failed(Utility::kErrDataSend, std::string("Failed send ") + name);
+    };
 }
 
 OperationResult MorvexBleProtocol::startMEMS()
 {
     std::lock_guard lock(commandLock_);
-    return streamCommand(motion_, MotionStream, motionParams_.get(), true);
+    return motion_.start(commandSender());
 }
 
 OperationResult MorvexBleProtocol::stopMEMS()
 {
     std::lock_guard lock(commandLock_);
-    return streamCommand(motion_, MotionStream, motionParams_.get(), false);
+    return motion_.stop(commandSender());
 }
 
 OperationResult MorvexBleProtocol::startFPG()
 {
     std::lock_guard lock(commandLock_);
-    return streamCommand(fpg_, FpgStream, fpgParams_.get(), true);
+    return fpg_.start(commandSender());
 }
 
 OperationResult MorvexBleProtocol::stopFPG()
 {
     std::lock_guard lock(commandLock_);
-    return streamCommand(fpg_, FpgStream, fpgParams_.get(), false);
+    return fpg_.stop(commandSender());
 }
 
 OperationResult MorvexBleProtocol::setGain(const uint8_t& index)
@@ -282,44 +271,28 @@ OperationResult MorvexBleProtocol::setGain(const uint8_t& index)
     return OperationResult::done();
 }
 
-template <class Channel>
-OperationResult MorvexBleProtocol::setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                                 Kestrane::SpinGuarded<PackParams>& params,
-                                                 uint8_t PackParams::*code, uint8_t value, uint8_t maxCode, const char* name)
-{
-    std::lock_guard lock(commandLock_);
-    if (!channel || value > maxCode)
-        return OperationResult::failed(Utility::kErrUnsupportedParam,
-                                       std::string("Unsupported parameter [") + name + "]");
-    PackParams updated = params.get();
-    updated.*code = value;
-    params.set(updated);
-    channel->setConverterParams(updated);
-    if (!channel->isNotifying())
-        return OperationResult::done();
-    return streamCommand(channel, command, updated, true);
-}
-
 OperationResult MorvexBleProtocol::setAccelerometerSens(uint8_t code)
 {
-    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code1, code, Sensor::kMaxMotionSensitivityCode,
-                         "AccelerometerSensitivity");
+    std::lock_guard lock(commandLock_);
+    return motion_.setCode(&PackParams::code1, code, Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity", commandSender());
 }
 
 OperationResult MorvexBleProtocol::setGyroscopeSens(uint8_t code)
 {
-    return setStreamCode(motion_, MotionStream, motionParams_, &PackParams::code2, code, Sensor::kMaxMotionSensitivityCode,
-                         "GyroscopeSensitivity");
+    std::lock_guard lock(commandLock_);
+    return motion_.setCode(&PackParams::code2, code, Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity", commandSender());
 }
 
 OperationResult MorvexBleProtocol::setIrAmplitude(uint8_t code)
 {
-    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude");
+    std::lock_guard lock(commandLock_);
+    return fpg_.setCode(&PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude", commandSender());
 }
 
 OperationResult MorvexBleProtocol::setRedAmplitude(uint8_t code)
 {
-    return setStreamCode(fpg_, FpgStream, fpgParams_, &PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude");
+    std::lock_guard lock(commandLock_);
+    return fpg_.setCode(&PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude", commandSender());
 }
 
 OperationResult MorvexBleProtocol::ping(int32_t value)
@@ -331,12 +304,12 @@ OperationResult MorvexBleProtocol::ping(int32_t value)
 
 uint8_t MorvexBleProtocol::samplingFrequencyMEMS() const
 {
-    return motion_ ? MotionRateCode : NoCode;
+    return motion_.channel() ? MotionRateCode : NoCode;
 }
 
 uint8_t MorvexBleProtocol::samplingFrequencyFPG() const
 {
-    return fpg_ ? FpgRateCode : NoCode;
+    return fpg_.channel() ? FpgRateCode : NoCode;
 }
 
 bool MorvexBleProtocol::onConnected()
@@ -431,8 +404,8 @@ void MorvexBleProtocol::workerPass()
         signalBus_->notify(std::move(signal));
     if (!resist.empty())
         resistBus_->notify(std::move(resist));
-    drain(motion_, motionReader_, *motionBus_);
-    drain(fpg_, fpgReader_, *fpgBus_);
+    drain(motion_.channel(), motionReader_, *motionBus_);
+    drain(fpg_.channel(), fpgReader_, *fpgBus_);
 }
 
 }  // namespace VexaDevice::MorvexBlack

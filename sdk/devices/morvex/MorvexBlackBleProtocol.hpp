@@ -29,6 +29,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/SignalToResistConverter.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
@@ -81,10 +82,10 @@ public:
     // Writes [0x06, low byte of value] without waiting for an answer.
     OperationResult ping(int32_t value);
 
-    uint8_t accelerometerSens() const { return motionParams_.get().code1; }
-    uint8_t gyroscopeSens() const { return motionParams_.get().code2; }
-    uint8_t irAmplitude() const { return fpgParams_.get().code1; }
-    uint8_t redAmplitude() const { return fpgParams_.get().code2; }
+    uint8_t accelerometerSens() const { return motion_.params().code1; }
+    uint8_t gyroscopeSens() const { return motion_.params().code2; }
+    uint8_t irAmplitude() const { return fpg_.params().code1; }
+    uint8_t redAmplitude() const { return fpg_.params().code2; }
     uint8_t gain() const { return gainIndex_; }
     uint8_t ampMode() const { return mode_; }
     int32_t battPower() const { return battery_; }
@@ -106,15 +107,6 @@ public:
 
 
 private:
-    // A stream command's frame builder and the names its failures carry.
-    struct StreamCommand {
-        std::vector<uint8_t> (*frame)(const Kestrane::PackParams&, bool);
-        const char* startName;
-        const char* stopName;
-    };
-    static const StreamCommand MotionStream;
-    static const StreamCommand FpgStream;
-
     MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                       const Devices::ProtocolTiming& timing);
 
@@ -134,14 +126,7 @@ private:
     void streamSignal(bool startNotification);
     void streamResist();
 
-    template <class Channel>
-    OperationResult streamCommand(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                  const Kestrane::PackParams& params, bool on);
-    template <class Channel>
-    OperationResult setStreamCode(const std::shared_ptr<Channel>& channel, const StreamCommand& command,
-                                  Kestrane::SpinGuarded<Kestrane::PackParams>& params,
-                                  uint8_t Kestrane::PackParams::*code, uint8_t value, uint8_t maxCode,
-                                  const char* name);
+    Kestrane::SendFrame commandSender();
 
     bool relearnState();
     void workerPass();
@@ -157,10 +142,9 @@ private:
     std::shared_ptr<BLE::IBLEChannel> status_;
     std::shared_ptr<BLE::IBLEChannel> command_;
     std::shared_ptr<Kestrane::BLESignalChannel> signal_;
-    std::shared_ptr<Kestrane::BLEIMUChannel> motion_;
-    std::shared_ptr<Kestrane::BLEFPGChannel> fpg_;
-    Kestrane::SpinGuarded<Kestrane::PackParams> motionParams_;
-    Kestrane::SpinGuarded<Kestrane::PackParams> fpgParams_;
+    // Changed under the command lock.
+    Kestrane::CodedMotionStream motion_;
+    Kestrane::CodedFpgStream fpg_;
 
     std::atomic<bool> running_{false};
     std::atomic<int32_t> battery_{0};

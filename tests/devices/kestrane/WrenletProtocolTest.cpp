@@ -182,6 +182,24 @@ TEST_P(WrenletProtocolTest, MotionAndPhotoplethysmogramStreamsWithTheirCodes)
     EXPECT_EQ(protocol->redAmplitude(), 3);
 }
 
+// The device refuses the restart that carries a new sensitivity: it goes on sending with the
+// old one, so the code read back and the scaling of its records stay the old ones.
+TEST_P(WrenletProtocolTest, ARefusedRestartKeepsTheCodeTheDeviceStreamsWith)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    Recorder<std::vector<_IMUData>> motion(protocol->memsEvent());
+    ASSERT_TRUE(protocol->startMEMS());
+    rig.peer->setRefusal(CommandStreamPeerModel::WrongParameter, 0x07);
+    EXPECT_FALSE(protocol->setAccelerometerSens(2));
+    EXPECT_EQ(protocol->accelerometerSens(), 1);
+    motion.clear();
+    ASSERT_TRUE(motion.atLeast(16));
+    const _IMUData last = motion.records().back();
+    EXPECT_DOUBLE_EQ(last.Accelerometer[1], CommandStreamPeerModel::motionCount(1, last.PackNum) * 4.0 / 32767);
+    EXPECT_EQ(rig.framesAfter(1), (Frames{{0x07, 0x89}, {0x07, 0x91}}));
+}
+
 TEST_P(WrenletProtocolTest, AnAcceptedAmplifierSettingIsSentAndScalesTheSignal)
 {
     StreamRig rig(settings());

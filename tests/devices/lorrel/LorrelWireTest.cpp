@@ -20,7 +20,6 @@ using VexaDevice::Kestrane::_IMUData;
 using VexaDevice::Kestrane::_SignalData;
 using VexaDevice::Kestrane::FPGConverter;
 using VexaDevice::Kestrane::IMUConverter;
-using VexaDevice::Kestrane::PackParams;
 using VexaDevice::Kestrane::SignalConverter;
 using VexaDevice::Sensor::SensorCommand;
 using VexaDevice::Sensor::SensorParameter;
@@ -66,15 +65,6 @@ TEST(LorrelWire, CommandFrames)
     EXPECT_EQ(Headband::startSignalFrame(2), (Bytes{0x03, 0x30, 0x30, 0x30, 0x30}));
     EXPECT_EQ(Headband::startSignalFrame(6), (Bytes{0x03, 0x60, 0x60, 0x60, 0x60}));
     EXPECT_EQ(Headband::startResistFrame(), (Bytes{0x04, 0x30, 0x30, 0x30, 0x30}));
-    // Accelerometer 1 and gyroscope 1: 0x80 | 1 << 3 | 1; infrared 5 and red 5: 0x80 | 5 << 3 | 5.
-    EXPECT_EQ(Headband::motionFrame(Headband::motionParams(), true), (Bytes{0x07, 0x89}));
-    EXPECT_EQ(Headband::motionFrame(Headband::motionParams(), false), (Bytes{0x07, 0x09}));
-    EXPECT_EQ(Headband::fpgFrame(Headband::fpgParams(), true), (Bytes{0x08, 0xAD}));
-    EXPECT_EQ(Headband::fpgFrame(Headband::fpgParams(), false), (Bytes{0x08, 0x2D}));
-    PackParams codes = Headband::motionParams();
-    codes.code1 = 3;
-    codes.code2 = 2;
-    EXPECT_EQ(Headband::motionFrame(codes, true), (Bytes{0x07, 0x9A}));
     EXPECT_EQ(Headband::pingFrame(0x1234), (Bytes{0x06, 0x34}));
 }
 

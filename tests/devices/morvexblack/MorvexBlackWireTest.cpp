@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "sdk/core/RtException.hpp"
+#include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/KestraneConverters.hpp"
 #include "sdk/devices/kestrane/SignalToResistConverter.hpp"
 #include "sdk/devices/morvex/MorvexBlackWire.hpp"
@@ -16,6 +17,9 @@ using namespace VexaDevice::MorvexBlack;
 using VexaDevice::DeviceVersion;
 using VexaDevice::Kestrane::_ResistData;
 using VexaDevice::Kestrane::_SignalData;
+using VexaDevice::Kestrane::FpgStream;
+using VexaDevice::Kestrane::MotionStream;
+using VexaDevice::Kestrane::streamFrame;
 using VexaDevice::Kestrane::SignalConverter;
 using VexaDevice::Kestrane::SignalToResistConverter;
 using VexaSim::CommandStreamPeerModel;
@@ -33,18 +37,6 @@ TEST(MorvexBlackFrames, ModeFramesCarryOneGainCodePerChannel)
     EXPECT_EQ(startResistFrame(), (Bytes{0x04, 0x30, 0x30, 0x30, 0x30}));
     EXPECT_EQ(pingFrame(0x1234), (Bytes{0x06, 0x34}));
     EXPECT_EQ(pingFrame(-1), (Bytes{0x06, 0xFF}));
-}
-
-TEST(MorvexBlackFrames, StreamFramesPackStartBitAndBothCodes)
-{
-    EXPECT_EQ(motionFrame(motionParams(), true), (Bytes{0x07, 0x89}));
-    EXPECT_EQ(motionFrame(motionParams(), false), (Bytes{0x07, 0x09}));
-    EXPECT_EQ(fpgFrame(fpgParams(), true), (Bytes{0x08, 0xAD}));
-    EXPECT_EQ(fpgFrame(fpgParams(), false), (Bytes{0x08, 0x2D}));
-    auto params = motionParams();
-    params.code1 = 3;
-    params.code2 = 0x0A;  // only the low three bits travel
-    EXPECT_EQ(motionFrame(params, true), (Bytes{0x07, 0x80 | (3 << 3) | 2}));
 }
 
 TEST(MorvexBlackModes, MeasuringModesAndAmplifierLock)
@@ -148,8 +140,8 @@ TEST(MorvexBlackPacks, EmulatedResistanceWindowsGiveTheElectrodesResistance)
 TEST(MorvexBlackPacks, MotionAndPhotoplethysmogramPacksMatchTheirParameters)
 {
     VexaSim::MorvexBlackPeerModel device({});
-    device.onCommand(motionFrame(motionParams(), true));
-    device.onCommand(fpgFrame(fpgParams(), true));
+    device.onCommand(streamFrame(MotionStream, motionParams(), true));
+    device.onCommand(streamFrame(FpgStream, fpgParams(), true));
     const auto packs = device.nextPacks();
     ASSERT_EQ(packs.motion.size(), motionParams().packSize);
     ASSERT_EQ(packs.fpg.size(), fpgParams().packSize);
