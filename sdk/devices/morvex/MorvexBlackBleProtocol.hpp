@@ -72,8 +72,9 @@ public:
 
     // Gain index 0-6 for the next start of the signal; refused while the device measures.
     OperationResult setGain(const uint8_t& index);
-    // {515, "Unsupported parameter [...]"} without the channel or for code 0xFF. A running
-    // stream is started again so that the device takes the new code.
+    // {515, "Unsupported parameter [...]"} without the channel or for a code the stream command
+    // cannot carry. A running stream is started again with the new code, which is kept only when
+    // the start was written.
     OperationResult setAccelerometerSens(uint8_t code);
     OperationResult setGyroscopeSens(uint8_t code);
     OperationResult setIrAmplitude(uint8_t code);
