@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "app/engine/PhaseSine.hpp"
+#include "app/engine/WideLanes.hpp"
 
 namespace quellwave {
 namespace {
@@ -97,29 +98,14 @@ template <class Wide>
     mixFrames<DoubleQuad>(lanes, pink, settings, from, to, out);
 }
 
-bool wideLanes() {
-    static const bool wide = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return wide;
-}
-
 }  // namespace
-
-void mixRunNarrow(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from,
-                  std::size_t to, double* out) {
-    mixFrames<DoublePair>(lanes, pink, settings, from, to, out);
-}
 
 void mixRun(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from,
             std::size_t to, double* out) {
     if (wideLanes())
         mixRunWide(lanes, pink, settings, from, to, out);
     else
-        mixRunNarrow(lanes, pink, settings, from, to, out);
+        mixFrames<DoublePair>(lanes, pink, settings, from, to, out);
 }
-
-bool mixRunIsWide() { return wideLanes(); }
 
 }  // namespace quellwave

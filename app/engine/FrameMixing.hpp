@@ -44,15 +44,8 @@ struct MixSettings {
 // Mixes frames [from, to) of a run: tones, gate, overlay, noise, tremolo, pan and texture (and the
 // volume when settings.volume), left and right interleaved into out[2 from] onwards. pink holds
 // each frame's left and right pink sample. Each sample is the value that the same operations on
-// one double give, whichever instruction set the machine offers.
+// one double give, on the wide and the narrow lanes alike.
 void mixRun(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from,
             std::size_t to, double* out);
-
-// The same mix with two lanes at a time only, for comparison with the one mixRun picks.
-void mixRunNarrow(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from,
-                  std::size_t to, double* out);
-
-// True when mixRun uses four lanes at a time on this machine.
-bool mixRunIsWide();
 
 }  // namespace quellwave

@@ -14,6 +14,7 @@
 
 #include "app/engine/FrameMixing.hpp"
 #include "app/engine/PhaseSine.hpp"
+#include "app/engine/WideLanes.hpp"
 
 namespace quellwave {
 namespace {
@@ -116,7 +117,9 @@ TEST(FrameMixing, EverySampleEqualsTheOneDoubleOperationsOnBothPaths) {
             std::fill(picked.begin(), picked.end(), -7.0);
             std::fill(narrow.begin(), narrow.end(), -7.0);
             mixRun(inputs->lanes, inputs->pink.data(), s, span[0], span[1], picked.data());
-            mixRunNarrow(inputs->lanes, inputs->pink.data(), s, span[0], span[1], narrow.data());
+            keepLanesNarrow(true);
+            mixRun(inputs->lanes, inputs->pink.data(), s, span[0], span[1], narrow.data());
+            keepLanesNarrow(false);
             for (std::size_t i = 0; i < RunLanes::kSize; ++i) {
                 const bool inside = i >= 2 * span[0] && i < 2 * span[1];
                 const double expected = inside ? scalarSample(*inputs, s, i) : -7.0;
@@ -127,7 +130,7 @@ TEST(FrameMixing, EverySampleEqualsTheOneDoubleOperationsOnBothPaths) {
             }
         }
     }
-    if (!mixRunIsWide()) GTEST_SKIP() << "no four-lane instructions here: only the two-lane path was checked";
+    if (!wideLanes()) GTEST_SKIP() << "no four-lane instructions here: only the two-lane path was checked";
 }
 
 }  // namespace
