@@ -41,6 +41,8 @@ public:
 
     void fire(double left, double right);
 
+    bool active() const { return framesLeft_ > 0; }
+
     // Adds this frame's share of the burst, if any, to the two samples.
     void addTo(double& left, double& right) {
         if (framesLeft_ > 0) addShare(left, right);

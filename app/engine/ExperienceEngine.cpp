@@ -13,6 +13,7 @@
 #include "app/engine/AudioMutex.hpp"
 #include "app/engine/BeatSweeper.hpp"
 #include "app/engine/BlockConversion.hpp"
+#include "app/engine/FrameMixing.hpp"
 #include "app/engine/FrameNoise.hpp"
 #include "app/engine/OverlayShaper.hpp"
 #include "app/engine/PhaseSine.hpp"
@@ -46,13 +47,6 @@ void advancePhase(double& phase, double step) {
     if (phase >= kTwoPi) phase -= kTwoPi;
 }
 
-// A gate that opens fully only for part of each cycle of phase: the share of the cycle where
-// sin(phase) lies below 1 - 2 duty is scaled down by (sin + 1) / 2.
-double pulseGate(double phase, double duty) {
-    const double s = sineOfPhase(phase);
-    return s < 1.0 - 2.0 * duty ? (s + 1.0) / 2.0 : 1.0;
-}
-
 // Weights that fall along the session as exp(-steepness (index + P) / N), steepness 3 for the
 // tremolo and 2 for the texture layer, and rise back to 1 in the second half of the last stage.
 struct SessionFade {
@@ -73,10 +67,14 @@ SessionFade sessionFade(std::int32_t index, std::int32_t count, double progress)
     return {tremolo + (1.0 - tremolo) * rise, texture + (1.0 - texture) * rise};
 }
 
-struct StereoSample {
-    double left = 0.0;
-    double right = 0.0;
-};
+void setLanes(std::array<double, RunLanes::kSize>& lanes, std::size_t slot, double left, double right) {
+    lanes[2 * slot] = left;
+    lanes[2 * slot + 1] = right;
+}
+
+void setLanes(std::array<double, RunLanes::kSize>& lanes, std::size_t slot, double both) {
+    setLanes(lanes, slot, both, both);
+}
 
 // Values that stay fixed for one block.
 struct BlockContext {
@@ -123,20 +121,14 @@ struct ExperienceEngine::Synthesis {
     // The frames from the current one on that make one run, at most limit.
     std::size_t runLength(std::size_t limit) const;
     void renderRun(std::size_t count, std::size_t firstSample, const BlockContext& block);
-    // One output frame, whose noise is in the given slot: the stage point, the mode's mix of
-    // tones and noise, then the slow modulations, texture, burst and master volume.
-    StereoSample frame(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
+    // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
+    // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
+    void walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
     StagePoint followStages(std::uint64_t n, const RunContext& run, const BlockContext& block);
-    StereoSample mix(std::uint64_t n, std::size_t slot, const StagePoint& point, const BlockContext& block);
-    void finish(StereoSample& out, std::size_t slot, const StagePoint& point, const BlockContext& block);
-
-    StereoSample tonePair(double left, double right, double jitterWhite, double phaseFactor,
-                          const ModeModulation& modulation);
-    StereoSample combineMode16(StereoSample tones, StereoSample noise, double left, double right,
-                               double carrier, double overlayFrequency);
-    DoublePair overlayPair() const {
-        return sinePair(sineArgument(overlayPhaseA), sineArgument(overlayPhaseB));
-    }
+    void advanceTones(std::size_t slot, double phaseFactor, const ModeModulation& modulation);
+    void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point, const BlockContext& block);
+    // The session fade of the run's frames: the tremolo factor and the texture layer.
+    void fadeRun(std::size_t count, const ModeModulation& modulation);
     void triggerAffirmation(std::uint64_t n, double masterVolume);
     void fireAmbience(std::uint64_t n);
     void findAmbienceFrame();
@@ -194,6 +186,10 @@ struct ExperienceEngine::Synthesis {
     double carrier = 0.0;
     double overlayFrequency = 0.0;
 
+    static_assert(RunLanes::kMaxFrames == FrameNoise::kMaxFrames);
+    RunLanes lanes;
+    std::array<double, FrameNoise::kMaxFrames> progress{};      // each frame's stage progress
+    std::array<double, FrameNoise::kMaxFrames> tremoloSine{};   // each frame's tremolo sine
     std::array<double, kBlockSamples> samples{};
 };
 
@@ -249,50 +245,6 @@ void ExperienceEngine::Synthesis::fireAmbience(std::uint64_t n) {
     const double level = 0.4 * event->amount;
     const DoublePair pink = noise.pinkPair();
     burst.fire(level * pink[0], level * pink[1]);
-}
-
-StereoSample ExperienceEngine::Synthesis::tonePair(double leftHz, double rightHz, double jitterWhite,
-                                                   double phaseFactor, const ModeModulation& modulation) {
-    const double jitter = jitterWhite * jitterLevel;
-    const double frequencyLeft = leftHz + jitter;
-    const double frequencyRight = rightHz + jitter;
-    if (overlayShaping) {
-        // Shaped experiences run their tones at (2 + k) times the frequencies.
-        advancePhase(phaseLeft, radiansPerHz * frequencyLeft);
-        advancePhase(phaseRight, radiansPerHz * frequencyRight);
-        advancePhase(phaseLeft, radiansPerHz * frequencyLeft * phaseFactor);
-        advancePhase(phaseRight, radiansPerHz * frequencyRight * phaseFactor);
-    }
-    const double vibrato = modulation.vibratoDepth * sines[kVibrato];
-    advancePhase(phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
-    advancePhase(phaseRight, radiansPerHz * (frequencyRight + vibrato));
-
-    const DoublePair toneSines = sinePair(sineArgument(phaseLeft), sineArgument(phaseRight));
-    const DoublePair cosines = sinePair(cosineArgument(phaseLeft), cosineArgument(phaseRight));
-    // sin(2x) = 2 sin(x) cos(x)
-    const DoublePair harmonics = harmonicLevel * 2.0 * toneSines * cosines;
-    const double sinLeft = toneSines[0];
-    const double sinRight = toneSines[1];
-    const double harmonicLeft = harmonics[0];
-    const double harmonicRight = harmonics[1];
-    const double swell = synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sines[kSwell];
-    return {(sinLeft + harmonicLeft) * swell, (sinRight + harmonicRight) * swell};
-}
-
-StereoSample ExperienceEngine::Synthesis::combineMode16(StereoSample tones, StereoSample noise,
-                                                        double leftHz, double rightHz,
-                                                        double carrierHz, double overlayHz) {
-    double gateHz = std::fabs(rightHz - leftHz);
-    if (gateHz < 0.001) gateHz = 6.0;
-    if (progression.index() == 0) gateHz = std::min(gateHz, 1.061803 * progression.stages().front().beat);
-    advancePhase(gatePhase, radiansPerHz * gateHz);
-    const double gate = pulseGate(gatePhase, pulseDuty);
-    const double companion = affirmationActive && clipPlaying ? 0.15 * sines[kCompanion] : 0.0;
-    advancePhase(overlayPhaseA, radiansPerHz * carrierHz);
-    advancePhase(overlayPhaseB, radiansPerHz * overlayHz);
-    const DoublePair overlaySines = overlayPair();
-    return {gate * (tones.left * toneLevel + noise.left * noiseLevel) + companion + 0.6 * overlaySines[0],
-            gate * (tones.right * toneLevel + noise.right * noiseLevel) + companion + 0.6 * overlaySines[1]};
 }
 
 void ExperienceEngine::Synthesis::triggerAffirmation(std::uint64_t n, double masterVolume) {
@@ -351,78 +303,84 @@ StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n, const RunC
     return point;
 }
 
-StereoSample ExperienceEngine::Synthesis::mix(std::uint64_t n, std::size_t slot, const StagePoint& point,
-                                              const BlockContext& block) {
-    const StereoSample tones = tonePair(left, right, noise.jitter(slot), point.phaseFactor, block.modulation);
+void ExperienceEngine::Synthesis::advanceTones(std::size_t slot, double phaseFactor, const ModeModulation& modulation) {
+    const double jitter = noise.jitter(slot) * jitterLevel;
+    const double frequencyLeft = left + jitter;
+    const double frequencyRight = right + jitter;
+    if (overlayShaping) {
+        // Shaped experiences run their tones at (2 + k) times the frequencies.
+        advancePhase(phaseLeft, radiansPerHz * frequencyLeft);
+        advancePhase(phaseRight, radiansPerHz * frequencyRight);
+        advancePhase(phaseLeft, radiansPerHz * frequencyLeft * phaseFactor);
+        advancePhase(phaseRight, radiansPerHz * frequencyRight * phaseFactor);
+    }
+    const double vibrato = modulation.vibratoDepth * sines[kVibrato];
+    advancePhase(phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
+    advancePhase(phaseRight, radiansPerHz * (frequencyRight + vibrato));
+    setLanes(lanes.tonePhase, slot, wrapPhase(phaseLeft), wrapPhase(phaseRight));
+    setLanes(lanes.swell, slot, synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sines[kSwell]);
+}
+
+void ExperienceEngine::Synthesis::advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
+                                                const BlockContext& block) {
+    double gateHz = std::fabs(right - left);
+    if (gateHz < 0.001) gateHz = 6.0;
+    if (progression.index() == 0) gateHz = std::min(gateHz, 1.061803 * progression.stages().front().beat);
+    advancePhase(gatePhase, radiansPerHz * gateHz);
+    setLanes(lanes.gatePhase, slot, wrapPhase(gatePhase));
+    setLanes(lanes.companion, slot, affirmationActive && clipPlaying ? 0.15 * sines[kCompanion] : 0.0);
+    advancePhase(overlayPhaseA, radiansPerHz * carrier);
+    advancePhase(overlayPhaseB, radiansPerHz * overlayFrequency);
+    setLanes(lanes.overlayPhase, slot, wrapPhase(overlayPhaseA), wrapPhase(overlayPhaseB));
+    const std::int32_t index = progression.index();
+    const bool flutters = index >= 1 && !progression.isLastStage() && point.progress > 0.25 && point.progress < 0.3;
+    setLanes(lanes.flutter, slot, flutters ? 1.0 + 0.1 * point.progress * sines[kFlutter] : 1.0);
+    if (framesSinceTrigger == 0) triggerAffirmation(n, block.masterVolume);
+    if (++framesSinceTrigger == framesPerTrigger) framesSinceTrigger = 0;
+    if (!clipPlaying && clipStarted) affirmationActive = false;
+}
+
+void ExperienceEngine::Synthesis::walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run,
+                                            const BlockContext& block) {
+    const StagePoint point = followStages(n, run, block);
+    const ModeModulation& modulation = block.modulation;
+    advanceTones(slot, point.phaseFactor, modulation);
     double pulseHz = std::fabs(right - left);
     if (pulseHz < 0.001) pulseHz = 1.0;
     pulsePhase += radiansPerHz * pulseHz;
     if (pulsePhase > kTwoPi) pulsePhase -= kTwoPi;
-    const DoublePair pink = noise.pink(slot);
-    const StereoSample pinkNoise{pink[0], pink[1]};
 
-    StereoSample out;
-    if (synthesisMode == 16) {
-        out = combineMode16(tones, pinkNoise, left, right, carrier, overlayFrequency);
-        const std::int32_t index = progression.index();
-        if (index >= 1 && !progression.isLastStage() && point.progress > 0.25 && point.progress < 0.3) {
-            const double flutter = 1.0 + 0.1 * point.progress * sines[kFlutter];
-            out.left *= flutter;
-            out.right *= flutter;
-        }
-        if (framesSinceTrigger == 0) triggerAffirmation(n, block.masterVolume);
-        if (++framesSinceTrigger == framesPerTrigger) framesSinceTrigger = 0;
-        if (!clipPlaying && clipStarted) affirmationActive = false;
-    } else {
-        out = {tones.left * toneLevel + pinkNoise.left * noiseLevel,
-               tones.right * toneLevel + pinkNoise.right * noiseLevel};
-        if (synthesisMode == 6) {
-            const double gate = pulseGate(pulsePhase, pulseDuty);
-            out.left *= gate;
-            out.right *= gate;
-        }
-    }
+    if (synthesisMode == 16)
+        advanceMode16(n, slot, point, block);
+    else if (synthesisMode == 6)
+        setLanes(lanes.gatePhase, slot, wrapPhase(pulsePhase));
 
     if (overlayTone.enabled) {
         advancePhase(overlayPhaseA, radiansPerHz * carrier);
         advancePhase(overlayPhaseB,
                      radiansPerHz * (overlayFrequency + overlayTone.vibratoDepth * sines[kOverlayVibrato]));
-        const DoublePair overlaySines = overlayPair();
-        out.left += 0.3 * overlaySines[0];
-        out.right += 0.3 * overlaySines[1];
+        setLanes(lanes.overlayTonePhase, slot, wrapPhase(overlayPhaseA), wrapPhase(overlayPhaseB));
     }
-    return out;
-}
 
-void ExperienceEngine::Synthesis::finish(StereoSample& out, std::size_t slot, const StagePoint& point,
-                                         const BlockContext& block) {
-    const ModeModulation& modulation = block.modulation;
-    const SessionFade fade = sessionFade(progression.index(), progression.stageCount(), point.progress);
-    if (modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0) {
-        const double weight = overlayShaping ? fade.tremolo : 1.0;
-        const double tremolo = 1.0 + modulation.tremoloDepth * weight * sines[kTremolo];
-        out.left *= tremolo;
-        out.right *= tremolo;
-    }
-    if (modulation.panRate > 0.0 && panEnable) {
-        out.left *= 1.0 + 0.1 * sines[kPan];
-        out.right *= 1.0 - 0.1 * sines[kPan];
-    }
-    const double texture = noise.texture(slot) * 0.1 * 0.5 * fade.texture;
-    out.left += texture;
-    out.right += texture;
-    burst.addTo(out.left, out.right);
-    out.left *= block.volumeScale;
-    out.right *= block.volumeScale;
-}
-
-StereoSample ExperienceEngine::Synthesis::frame(std::uint64_t n, std::size_t slot, const RunContext& run,
-                                                const BlockContext& block) {
-    const StagePoint point = followStages(n, run, block);
-    StereoSample out = mix(n, slot, point, block);
-    finish(out, slot, point, block);
+    progress[slot] = point.progress;
+    tremoloSine[slot] = sines[kTremolo];
+    if (modulation.panRate > 0.0 && panEnable)
+        setLanes(lanes.pan, slot, 1.0 + 0.1 * sines[kPan], 1.0 - 0.1 * sines[kPan]);
     sines.advance();
-    return out;
+}
+
+void ExperienceEngine::Synthesis::fadeRun(std::size_t count, const ModeModulation& modulation) {
+    const std::int32_t index = progression.index();
+    const std::int32_t stageCount = progression.stageCount();
+    const bool tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
+    for (std::size_t slot = 0; slot < count; ++slot) {
+        const SessionFade fade = sessionFade(index, stageCount, progress[slot]);
+        if (tremolo) {
+            const double weight = overlayShaping ? fade.tremolo : 1.0;
+            setLanes(lanes.tremolo, slot, 1.0 + modulation.tremoloDepth * weight * tremoloSine[slot]);
+        }
+        setLanes(lanes.texture, slot, noise.texture(slot) * 0.1 * 0.5 * fade.texture);
+    }
 }
 
 std::size_t ExperienceEngine::Synthesis::runLength(std::size_t limit) const {
@@ -439,13 +397,33 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     run.stageBeat = progression.currentBeat();
     run.sweepRests = sweeper.restsIn(run.index);
     noise.draw(count);
-    for (std::size_t slot = 0; slot < count; ++slot) {
-        const StereoSample out = frame(frameCounter, slot, run, block);
-        samples[2 * (firstSample + slot)] = out.left;
-        samples[2 * (firstSample + slot) + 1] = out.right;
-        ++frameCounter;
-    }
+    const std::uint64_t first = frameCounter;
+    for (std::size_t slot = 0; slot < count; ++slot) walkFrame(first + slot, slot, run, block);
+    frameCounter = first + count;
     progression.endRun(run.stage.at(frameCounter - 1));
+    const ModeModulation& modulation = block.modulation;
+    fadeRun(count, modulation);
+
+    MixSettings settings;
+    settings.mode = synthesisMode;
+    settings.harmonicWeight = harmonicLevel * 2.0;
+    settings.toneLevel = toneLevel;
+    settings.noiseLevel = noiseLevel;
+    settings.gateThreshold = 1.0 - 2.0 * pulseDuty;
+    settings.overlayTone = overlayTone.enabled;
+    settings.tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
+    settings.pan = modulation.panRate > 0.0 && panEnable;
+    // A burst is added before the volume: then the volume waits until the burst is in.
+    settings.volume = !burst.active();
+    settings.volumeScale = block.volumeScale;
+    double* out = &samples[2 * firstSample];
+    mixRun(lanes, noise.pinkLanes(), settings, 0, count, out);
+    if (settings.volume) return;
+    for (std::size_t slot = 0; slot < count; ++slot) {
+        burst.addTo(out[2 * slot], out[2 * slot + 1]);
+        out[2 * slot] *= block.volumeScale;
+        out[2 * slot + 1] *= block.volumeScale;
+    }
 }
 
 void ExperienceEngine::Synthesis::render(const BlockContext& block) {

@@ -15,7 +15,9 @@ void FrameNoise::draw(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const double* white = &whites_[i * kWhitesPerFrame];
         jitter_[i] = white[0];
-        pink_[i] = pinkFilter_.next(DoublePair{white[1], white[2]});
+        const DoublePair pink = pinkFilter_.next(DoublePair{white[1], white[2]});
+        pink_[2 * i] = pink[0];
+        pink_[2 * i + 1] = pink[1];
         texture_[i] = nextBrownNoise(brown_, white[3]) + whiteDifference_.next(white[4]);
     }
 }

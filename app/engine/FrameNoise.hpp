@@ -25,7 +25,8 @@ public:
     DoublePair pinkPair();
 
     double jitter(std::size_t slot) const { return jitter_[slot]; }  // white, in [-1, 1)
-    DoublePair pink(std::size_t slot) const { return pink_[slot]; }  // left, right
+    DoublePair pink(std::size_t slot) const { return DoublePair{pink_[2 * slot], pink_[2 * slot + 1]}; }  // left, right
+    const double* pinkLanes() const { return pink_.data(); }  // left, right, left, right, ... from slot 0
     double texture(std::size_t slot) const { return texture_[slot]; }  // brown plus white difference
 
 private:
@@ -37,7 +38,7 @@ private:
     WhiteDifferenceNoise whiteDifference_;
     std::array<double, kMaxFrames * kWhitesPerFrame> whites_{};
     std::array<double, kMaxFrames> jitter_{};
-    std::array<DoublePair, kMaxFrames> pink_{};
+    std::array<double, 2 * kMaxFrames> pink_{};
     std::array<double, kMaxFrames> texture_{};
 };
 

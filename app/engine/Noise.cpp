@@ -1,6 +1,10 @@
+#pragma GCC diagnostic ignored "-Wpsabi"  // vectors of eight words stay inside inlined code
+
 #include "app/engine/Noise.hpp"
 
 #include <algorithm>
+
+#include "app/engine/WideLanes.hpp"
 
 namespace quellwave {
 namespace {
@@ -9,10 +13,120 @@ constexpr std::uint32_t kUpperBit = 0x80000000u;
 constexpr std::uint32_t kLowerBits = 0x7fffffffu;
 constexpr std::uint32_t kTwistMatrix = 0x9908b0dfu;
 
-std::uint32_t twist(std::uint32_t current, std::uint32_t next, std::uint32_t far) {
-    const std::uint32_t y = (current & kUpperBit) | (next & kLowerBits);
-    // The matrix where the low bit is set, as a mask rather than a branch: loops of this vectorise.
+// Eight words (four doubles) at a time where the machine has AVX2, four (two) elsewhere.
+using WideWords = std::uint32_t __attribute__((vector_size(32)));
+using NarrowWords = std::uint32_t __attribute__((vector_size(16)));
+
+template <class Words>
+[[gnu::always_inline]] inline Words loadWords(const std::uint32_t* from) {
+    Words words;
+    __builtin_memcpy(&words, from, sizeof words);
+    return words;
+}
+
+// Value is one word or a vector of words, each lane twisted as one word alone.
+template <class Value>
+[[gnu::always_inline]] inline Value twist(Value current, Value next, Value far) {
+    const Value y = (current & kUpperBit) | (next & kLowerBits);
+    // The matrix where the low bit is set, as a mask rather than a branch.
     return far ^ (y >> 1) ^ ((0u - (y & 1u)) & kTwistMatrix);
+}
+
+template <class Value>
+[[gnu::always_inline]] inline Value temper(Value y) {
+    y ^= y >> 11;
+    y ^= (y << 7) & 0x9d2c5680u;
+    y ^= (y << 15) & 0xefc60000u;
+    y ^= y >> 18;
+    return y;
+}
+
+// The next 624 states and their outputs. A lane group reads states at and after its own, which
+// are not yet new, and states a whole shift behind, which are.
+template <class Words>
+[[gnu::always_inline]] inline void refillLanes(std::uint32_t* state, std::uint32_t* outputs) {
+    constexpr std::size_t kLanes = sizeof(Words) / sizeof(std::uint32_t);
+    constexpr std::size_t kSize = 624;
+    constexpr std::size_t kShift = 397;
+    constexpr std::size_t kWrap = kSize - kShift;
+    constexpr std::size_t kFirstGroupsEnd = kWrap / kLanes * kLanes;
+    constexpr std::size_t kSecondGroupsEnd = kWrap + (kSize - 1 - kWrap) / kLanes * kLanes;
+    for (std::size_t i = 0; i < kFirstGroupsEnd; i += kLanes) {
+        const Words next = twist(loadWords<Words>(state + i), loadWords<Words>(state + i + 1),
+                                 loadWords<Words>(state + i + kShift));
+        __builtin_memcpy(state + i, &next, sizeof next);
+    }
+    for (std::size_t i = kFirstGroupsEnd; i < kWrap; ++i) state[i] = twist(state[i], state[i + 1], state[i + kShift]);
+    for (std::size_t i = kWrap; i < kSecondGroupsEnd; i += kLanes) {
+        const Words next = twist(loadWords<Words>(state + i), loadWords<Words>(state + i + 1),
+                                 loadWords<Words>(state + i - kWrap));
+        __builtin_memcpy(state + i, &next, sizeof next);
+    }
+    if constexpr (kSecondGroupsEnd < kSize - 1) {
+        for (std::size_t i = kSecondGroupsEnd; i < kSize - 1; ++i)
+            state[i] = twist(state[i], state[i + 1], state[i - kWrap]);
+    }
+    state[kSize - 1] = twist(state[kSize - 1], state[0], state[kShift - 1]);
+    static_assert(kSize % kLanes == 0);
+    for (std::size_t i = 0; i < kSize; i += kLanes) {
+        const Words tempered = temper(loadWords<Words>(state + i));
+        __builtin_memcpy(outputs + i, &tempered, sizeof tempered);
+    }
+}
+
+[[gnu::target("avx2")]] void refillWide(std::uint32_t* state, std::uint32_t* outputs) {
+    refillLanes<WideWords>(state, outputs);
+}
+
+// White samples 2 u - 1 from the first whole lane groups of pairs of words, u as UniformSource
+// builds it; returns how many pairs it took. The 53-bit integer b 2^21 + floor(a / 2^11) is put
+// together in doubles: b as a signed word plus 2^31, times 2^21, plus the low part; every step is
+// exact, so the double is the integer's own.
+template <std::size_t Lanes>
+struct WhiteLanes;
+template <>
+struct WhiteLanes<4> {
+    using Half = std::uint32_t __attribute__((vector_size(16)));
+    using Signed = std::int32_t __attribute__((vector_size(16)));
+    using Doubles = double __attribute__((vector_size(32)));
+};
+template <>
+struct WhiteLanes<2> {
+    using Half = std::uint32_t __attribute__((vector_size(8)));
+    using Signed = std::int32_t __attribute__((vector_size(8)));
+    using Doubles = double __attribute__((vector_size(16)));
+};
+
+template <class Words>
+[[gnu::always_inline]] inline std::size_t whitesFromWords(const std::uint32_t* words, std::size_t pairs,
+                                                          double* out) {
+    constexpr std::size_t kLanes = sizeof(Words) / sizeof(std::uint32_t) / 2;
+    using Half = typename WhiteLanes<kLanes>::Half;
+    using Signed = typename WhiteLanes<kLanes>::Signed;
+    using Doubles = typename WhiteLanes<kLanes>::Doubles;
+    std::size_t k = 0;
+    for (; k + kLanes <= pairs; k += kLanes) {
+        const Words both = loadWords<Words>(words + 2 * k);
+        Half low;
+        Half high;
+        if constexpr (kLanes == 4) {
+            low = __builtin_shufflevector(both, both, 0, 2, 4, 6);
+            high = __builtin_shufflevector(both, both, 1, 3, 5, 7);
+        } else {
+            low = __builtin_shufflevector(both, both, 0, 2);
+            high = __builtin_shufflevector(both, both, 1, 3);
+        }
+        const Doubles a = __builtin_convertvector(reinterpret_cast<Signed>(low >> 11), Doubles);
+        const Doubles b = __builtin_convertvector(reinterpret_cast<Signed>(high ^ kUpperBit), Doubles) + 2147483648.0;
+        const Doubles unit = (b * 2097152.0 + a) * 0x1p-53;
+        const Doubles white = 2.0 * unit - 1.0;
+        __builtin_memcpy(out + k, &white, sizeof white);
+    }
+    return k;
+}
+
+[[gnu::target("avx2")]] std::size_t whitesWide(const std::uint32_t* words, std::size_t pairs, double* out) {
+    return whitesFromWords<WideWords>(words, pairs, out);
 }
 
 }  // namespace
@@ -24,24 +138,10 @@ MersenneTwister32::MersenneTwister32(std::uint32_t seed) {
 }
 
 void MersenneTwister32::refill() {
-    constexpr std::size_t kWrap = kStateSize - kShift;
-    // Whole groups of four words first, so the compiler can vectorise the loop.
-    constexpr std::size_t kWrapGroups = kWrap - kWrap % 4;
-    for (std::size_t i = 0; i < kWrapGroups; ++i)
-        state_[i] = twist(state_[i], state_[i + 1], state_[i + kShift]);
-    for (std::size_t i = kWrapGroups; i < kWrap; ++i)
-        state_[i] = twist(state_[i], state_[i + 1], state_[i + kShift]);
-    for (std::size_t i = kWrap; i < kStateSize - 1; ++i)
-        state_[i] = twist(state_[i], state_[i + 1], state_[i - kWrap]);
-    state_[kStateSize - 1] = twist(state_[kStateSize - 1], state_[0], state_[kShift - 1]);
-    for (std::size_t i = 0; i < kStateSize; ++i) {
-        std::uint32_t y = state_[i];
-        y ^= y >> 11;
-        y ^= (y << 7) & 0x9d2c5680u;
-        y ^= (y << 15) & 0xefc60000u;
-        y ^= y >> 18;
-        outputs_[i] = y;
-    }
+    if (wideLanes())
+        refillWide(state_.data(), outputs_.data());
+    else
+        refillLanes<NarrowWords>(state_.data(), outputs_.data());
     next_ = 0;
 }
 
@@ -58,7 +158,11 @@ void UniformSource::fillWhite(std::span<double> out) {
     std::size_t done = 0;
     while (done < out.size()) {
         const std::span<const std::uint32_t> words = engine_.take(2 * (out.size() - done));
-        for (std::size_t k = 0; k + 1 < words.size(); k += 2) out[done++] = 2.0 * unit(words[k], words[k + 1]) - 1.0;
+        const std::size_t pairs = words.size() / 2;
+        std::size_t k = wideLanes() ? whitesWide(words.data(), pairs, &out[done])
+                                    : whitesFromWords<NarrowWords>(words.data(), pairs, &out[done]);
+        for (; k < pairs; ++k) out[done + k] = 2.0 * unit(words[2 * k], words[2 * k + 1]) - 1.0;
+        done += pairs;
     }
 }
 

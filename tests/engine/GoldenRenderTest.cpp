@@ -14,6 +14,7 @@
 
 #include "app/engine/ExperienceEngine.hpp"
 #include "app/engine/ExperiencePrograms.hpp"
+#include "app/engine/WideLanes.hpp"
 #include "tests/engine/ScriptedClips.hpp"
 
 namespace quellwave {
@@ -60,6 +61,17 @@ TEST_P(GoldenRender, EveryOutputSampleIsAsPinned) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(hash));
     EXPECT_EQ(hash, golden.hash) << "experience " << golden.code << " now renders as " << text;
+}
+
+// The same render with the noise and the mix kept on two lanes at a time, where the machine
+// would take four.
+TEST_P(GoldenRender, NarrowLanesRenderEverySampleAsPinned) {
+    struct NarrowLanes {
+        NarrowLanes() { keepLanesNarrow(true); }
+        ~NarrowLanes() { keepLanesNarrow(false); }
+    } narrow;
+    const Golden golden = GetParam();
+    EXPECT_EQ(renderHash(golden.code), golden.hash) << "experience " << golden.code;
 }
 
 INSTANTIATE_TEST_SUITE_P(Experiences, GoldenRender,

@@ -1,0 +1,111 @@
+// Four-lane vectors in functions built for machines without AVX are split into two-lane halves;
+// no such vector crosses a function boundary (every helper is inlined), so the ABI note does not
+// apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#include "app/engine/FrameMixing.hpp"
+
+#include <numbers>
+
+#include "app/engine/PhaseSine.hpp"
+#include "app/engine/WideLanes.hpp"
+
+namespace quellwave {
+namespace {
+
+using DoubleQuad = double __attribute__((vector_size(32)));
+
+constexpr double kPi = std::numbers::pi;
+
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes load(const double* from) {
+    Lanes value;
+    __builtin_memcpy(&value, from, sizeof value);
+    return value;
+}
+
+template <class Lanes>
+[[gnu::always_inline]] inline void store(double* to, Lanes value) {
+    __builtin_memcpy(to, &value, sizeof value);
+}
+
+// sineArgument and cosineArgument lane by lane, for phases already in [0, 2 pi).
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes sineOfWrapped(Lanes phase) {
+    const Lanes x = kPi - phase;
+    const Lanes magnitude = x < 0.0 ? -x : x;
+    const Lanes pi = Lanes{} + kPi;
+    const Lanes folded = (x < 0.0 ? -pi : pi) - x;  // copysign(pi, x) - x
+    return sineNearZero(magnitude > kPi / 2 ? folded : x);
+}
+
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes cosineOfWrapped(Lanes phase) {
+    const Lanes x = kPi / 2 - phase;
+    return sineNearZero(x < -kPi / 2 ? -kPi - x : x);
+}
+
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes gateOf(Lanes phase, double threshold) {
+    const Lanes s = sineOfWrapped(phase);
+    const Lanes open = Lanes{} + 1.0;
+    return s < threshold ? (s + 1.0) / 2.0 : open;
+}
+
+template <class Lanes>
+[[gnu::always_inline]] inline void mixLanes(const RunLanes& lanes, const double* pink, const MixSettings& settings,
+                                            std::size_t begin, std::size_t end, double* out) {
+    constexpr std::size_t kLanes = sizeof(Lanes) / sizeof(double);
+    for (std::size_t i = begin; i < end; i += kLanes) {
+        const Lanes phase = load<Lanes>(&lanes.tonePhase[i]);
+        const Lanes s = sineOfWrapped(phase);
+        const Lanes c = cosineOfWrapped(phase);
+        // sin(2x) = 2 sin(x) cos(x)
+        const Lanes harmonics = settings.harmonicWeight * s * c;
+        const Lanes tones = (s + harmonics) * load<Lanes>(&lanes.swell[i]);
+        const Lanes noise = load<Lanes>(pink + i);
+        Lanes mixed;
+        if (settings.mode == 16) {
+            const Lanes gate = gateOf(load<Lanes>(&lanes.gatePhase[i]), settings.gateThreshold);
+            const Lanes overlay = sineOfWrapped(load<Lanes>(&lanes.overlayPhase[i]));
+            mixed = gate * (tones * settings.toneLevel + noise * settings.noiseLevel) +
+                    load<Lanes>(&lanes.companion[i]) + 0.6 * overlay;
+            mixed *= load<Lanes>(&lanes.flutter[i]);
+        } else {
+            mixed = tones * settings.toneLevel + noise * settings.noiseLevel;
+            if (settings.mode == 6) mixed *= gateOf(load<Lanes>(&lanes.gatePhase[i]), settings.gateThreshold);
+        }
+        if (settings.overlayTone) mixed += 0.3 * sineOfWrapped(load<Lanes>(&lanes.overlayTonePhase[i]));
+        if (settings.tremolo) mixed *= load<Lanes>(&lanes.tremolo[i]);
+        if (settings.pan) mixed *= load<Lanes>(&lanes.pan[i]);
+        mixed += load<Lanes>(&lanes.texture[i]);
+        if (settings.volume) mixed *= settings.volumeScale;
+        store(out + i, mixed);
+    }
+}
+
+// Whole pairs of frames four lanes at a time, an odd last frame two at a time.
+template <class Wide>
+[[gnu::always_inline]] inline void mixFrames(const RunLanes& lanes, const double* pink, const MixSettings& settings,
+                                             std::size_t from, std::size_t to, double* out) {
+    const std::size_t pairsEnd = from + (to - from) / 2 * 2;
+    mixLanes<Wide>(lanes, pink, settings, 2 * from, 2 * pairsEnd, out);
+    mixLanes<DoublePair>(lanes, pink, settings, 2 * pairsEnd, 2 * to, out);
+}
+
+[[gnu::target("avx2")]] void mixRunWide(const RunLanes& lanes, const double* pink, const MixSettings& settings,
+                                        std::size_t from, std::size_t to, double* out) {
+    mixFrames<DoubleQuad>(lanes, pink, settings, from, to, out);
+}
+
+}  // namespace
+
+void mixRun(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from,
+            std::size_t to, double* out) {
+    if (wideLanes())
+        mixRunWide(lanes, pink, settings, from, to, out);
+    else
+        mixFrames<DoublePair>(lanes, pink, settings, from, to, out);
+}
+
+}  // namespace quellwave
