@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
@@ -112,8 +113,11 @@ struct EmulatedDevice {
     BluezEmulator::Impl* impl = nullptr;
     std::string path;
     uint64_t address = 0;
-    bool heard = false;  // reported by a scan: it has a signal strength
+    bool heard = false;  // first reported by a scan (it reports its advertised flags)
     int16_t rssi = 0;
+    // The signal strength exists while the running discovery hears the device: the daemon
+    // drops it when discovery stops.
+    sd_bus_slot* rssiSlot = nullptr;
     std::optional<uint8_t> flags;
     std::string name;
     std::set<std::string> uuids;  // the daemon keeps them sorted
@@ -144,6 +148,7 @@ public:
 
     ~Impl() {
         loop_.run([this](sd_bus*) {
+            finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, false);
             watcherHandler_.reset();
             if (watcher_) watcher_->stop();
@@ -159,6 +164,7 @@ public:
 
     void release() {
         loop_.run([this](sd_bus* bus) {
+            finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, true);
             for (auto& [address, device] : devices_) {
                 for (auto& characteristic : device->characteristics) characteristic->notifying = false;
@@ -183,6 +189,13 @@ public:
                 updateDiscovery();
             }
             emitChanged(bus, kAdapterPath, Bluez::kAdapter, {"Powered"});
+        });
+    }
+
+    void holdDisconnects(bool hold) {
+        loop_.run([this, hold](sd_bus*) {
+            holdDisconnects_ = hold;
+            if (!hold) finishDisconnects();
         });
     }
 
@@ -352,8 +365,22 @@ public:
     int disconnectMethod(EmulatedDevice& device, sd_bus_message* message) {
         count(message);
         if (!device.connected) return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
+        if (holdDisconnects_) {
+            heldDisconnects_.emplace_back(device.address, sd_bus_message_ref(message));
+            return 1;
+        }
         dropLink(device, true);
         return sd_bus_reply_method_return(message, "");
+    }
+
+    // The held Disconnects take their links down and are answered.
+    void finishDisconnects() {
+        for (auto [address, message] : std::exchange(heldDisconnects_, {})) {
+            auto found = devices_.find(address);
+            if (found != devices_.end()) dropLink(*found->second, true);
+            sd_bus_reply_method_return(message, "");
+            sd_bus_message_unref(message);
+        }
     }
 
     int pairMethod(EmulatedDevice& device, sd_bus_message* message) {
@@ -525,6 +552,7 @@ private:
     void dropLink(EmulatedDevice& device, bool announce);
     void unexport(EmulatedDevice& device);
     void updateDiscovery();
+    void forgetRssi(EmulatedDevice& device);
     void heard(sd_bus* bus, const Platform::Advertisement& advertisement);
     void setBattery(sd_bus* bus, EmulatedDevice& device, uint8_t percent);
     bool askAgent(const std::string& devicePath, Platform::PairingKind kind);
@@ -534,6 +562,8 @@ private:
     const std::shared_ptr<SimRadio> radio_;
     const BluezEmulatorOptions options_;
     bool powered_ = true;
+    bool holdDisconnects_ = false;
+    std::vector<std::pair<uint64_t, sd_bus_message*>> heldDisconnects_;
     std::set<std::string> discoverers_;
     std::shared_ptr<Platform::IAdvertisementWatcher> watcher_;
     Platform::Registration watcherHandler_;
@@ -633,12 +663,14 @@ const sd_bus_vtable kAgentManagerVtable[] = {
      SD_BUS_METHOD("CancelPairing", "", "", AK_METHOD(sd_bus_reply_method_return(m, "")), SD_BUS_VTABLE_UNPRIVILEGED),                \
      SD_BUS_VTABLE_END}
 
-// A device heard in a scan has a signal strength; one only remembered has none.
-const sd_bus_vtable kHeardDeviceVtable[] = AK_DEVICE_VTABLE(SD_BUS_PROPERTY("RSSI", "n", deviceGet, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),);
-const sd_bus_vtable kHeardFlaggedDeviceVtable[] =
-    AK_DEVICE_VTABLE(SD_BUS_PROPERTY("RSSI", "n", deviceGet, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
-                     SD_BUS_PROPERTY("AdvertisingFlags", "ay", deviceGet, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),);
-const sd_bus_vtable kKnownDeviceVtable[] = AK_DEVICE_VTABLE();
+const sd_bus_vtable kFlaggedDeviceVtable[] =
+    AK_DEVICE_VTABLE(SD_BUS_PROPERTY("AdvertisingFlags", "ay", deviceGet, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),);
+const sd_bus_vtable kDeviceVtable[] = AK_DEVICE_VTABLE();
+// The signal strength, a part of Device1 of its own: it comes and goes with discovery.
+const sd_bus_vtable kRssiVtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("RSSI", "n", deviceGet, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_VTABLE_END};
 
 const sd_bus_vtable kBatteryVtable[] = {
     SD_BUS_VTABLE_START(0),
@@ -715,9 +747,7 @@ EmulatedDevice& Impl::deviceFor(sd_bus* bus, uint64_t address, bool heard) {
     device.path = Bluez::devicePath(kAdapterPath, address);
     sd_bus_slot* vtable = nullptr;
     if (sd_bus_add_object_vtable(bus, &vtable, device.path.c_str(), Bluez::kDevice,
-                                 !heard                      ? kKnownDeviceVtable
-                                 : options_.advertisingFlags ? kHeardFlaggedDeviceVtable
-                                                             : kHeardDeviceVtable,
+                                 heard && options_.advertisingFlags ? kFlaggedDeviceVtable : kDeviceVtable,
                                  &device) >= 0) {
         device.slots.push_back(vtable);
     }
@@ -725,11 +755,16 @@ EmulatedDevice& Impl::deviceFor(sd_bus* bus, uint64_t address, bool heard) {
 }
 
 void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
+    if (!watcher_) return;  // heard just before discovery stopped
     const bool known = devices_.contains(advertisement.address);
     auto& device = deviceFor(bus, advertisement.address, true);
     std::vector<std::string> changed;
-    if (device.heard && device.rssi != advertisement.rssi) {
+    if (!device.rssiSlot || device.rssi != advertisement.rssi) {
         device.rssi = advertisement.rssi;
+        if (!device.rssiSlot &&
+            sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice, kRssiVtable, &device) < 0) {
+            device.rssiSlot = nullptr;
+        }
         changed.emplace_back("RSSI");
     }
     if (advertisement.flags && device.flags != static_cast<uint8_t>(*advertisement.flags)) {
@@ -753,7 +788,6 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
     if (manufacturer) changed.emplace_back("ManufacturerData");
     // A new object carries everything in its InterfacesAdded; an old one announces changes.
     if (!known) {
-        device.rssi = advertisement.rssi;
         sd_bus_emit_object_added(bus, device.path.c_str());
     } else if (!changed.empty()) {
         emitChanged(bus, device.path, Bluez::kDevice, changed);
@@ -777,8 +811,22 @@ void Impl::updateDiscovery() {
         watcherHandler_.reset();
         watcher_->stop();
         watcher_.reset();
+        for (auto& [address, device] : devices_) forgetRssi(*device);
     }
     emitChanged(bus, kAdapterPath, Bluez::kAdapter, {"Discovering"});
+}
+
+void Impl::forgetRssi(EmulatedDevice& device) {
+    if (!device.rssiSlot) return;
+    device.rssiSlot = sd_bus_slot_unref(device.rssiSlot);
+    // The property is gone: announced as invalidated, with no value.
+    sd_bus_message* signal = nullptr;
+    if (sd_bus_message_new_signal(loop_.bus(), &signal, device.path.c_str(), "org.freedesktop.DBus.Properties",
+                                  "PropertiesChanged") >= 0 &&
+        sd_bus_message_append(signal, "sa{sv}as", Bluez::kDevice, 0, 1, "RSSI") >= 0) {
+        sd_bus_send(nullptr, signal, nullptr);
+    }
+    sd_bus_message_unref(signal);
 }
 
 void Impl::exportGatt(sd_bus* bus, EmulatedDevice& device) {
@@ -980,6 +1028,7 @@ void Impl::unexport(EmulatedDevice& device) {
     sd_bus_emit_object_removed(bus, device.path.c_str());
     for (auto* slot : device.slots) sd_bus_slot_unref(slot);
     device.slots.clear();
+    device.rssiSlot = sd_bus_slot_unref(device.rssiSlot);
 }
 
 bool Impl::askAgent(const std::string& devicePath, Platform::PairingKind kind) {
@@ -1022,6 +1071,8 @@ void BluezEmulator::release() { impl_->release(); }
 void BluezEmulator::claim() { impl_->claim(); }
 
 void BluezEmulator::setPowered(bool powered) { impl_->setPowered(powered); }
+
+void BluezEmulator::holdDisconnects(bool hold) { impl_->holdDisconnects(hold); }
 
 int BluezEmulator::discoverySessions() const { return impl_->discoverySessions(); }
 

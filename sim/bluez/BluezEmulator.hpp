@@ -48,6 +48,9 @@ public:
     void claim();
 
     void setPowered(bool powered);
+    // While held, a Disconnect leaves the link up and its caller waiting, as the daemon does
+    // for the seconds a link takes to go down; letting go ends every held one.
+    void holdDisconnects(bool hold);
     // Number of clients with a discovery session.
     int discoverySessions() const;
     // The level the battery interface of a device reports (added on first use).

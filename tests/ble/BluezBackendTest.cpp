@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <future>
 
 #include <systemd/sd-bus.h>
 
@@ -163,6 +164,47 @@ TEST_F(BluezDiscovery, DevicesTheDaemonAlreadyKnowsAreReportedWhenAScanStarts) {
     EXPECT_EQ(seen.all().front().rssi, -90) << "no signal strength: counted as just in range";
     EXPECT_FALSE(seen.all().front().flags.has_value()) << "only remembered: nothing says it is discoverable";
     EXPECT_EQ(seen.all().front().localName, "Emulated");
+}
+
+TEST_F(BluezDiscovery, TheSignalStrengthGoesWhenDiscoveryStopsAndComesBackWhenTheDeviceIsHeardAgain) {
+    Platform::WatcherSettings settings;
+    settings.inRangeThresholdDbm = -90;
+    auto watcher = platform->createWatcher();
+    watcher->configure(settings);
+    Advertisements seen;
+    auto registration = watcher->onReceived([&](const Platform::Advertisement& ad) { seen.add(ad); });
+    watcher->start();
+    radio->advertise(advertisement(-60));
+    ASSERT_TRUE(waitFor([&] { return !seen.all().empty(); }));
+    const std::string path = Bluez::devicePath("/org/bluez/hci0", kAddress);
+    auto hasRssi = [&](Bluez::BluezPlatform& backend) {
+        const auto device = backend.properties(path, Bluez::kDevice);
+        return device && device->contains("RSSI");
+    };
+    EXPECT_TRUE(hasRssi(*platform));
+
+    // The daemon invalidates the property: the mirror loses it and nobody hears of it.
+    watcher->stop();
+    ASSERT_TRUE(waitFor([&] { return platform->properties(path, Bluez::kDevice) && !hasRssi(*platform); }));
+    EXPECT_EQ(seen.all().size(), 1u) << "the signal strength going is no advertisement";
+    auto late = Bluez::BluezPlatform::create(bus.address(), shortTiming());
+    ASSERT_TRUE(late->waitUntilSettled(5s));
+    ASSERT_TRUE(late->properties(path, Bluez::kDevice).has_value());
+    EXPECT_FALSE(hasRssi(*late)) << "the daemon's objects carry no signal strength outside discovery";
+
+    // A new scan reports the device as remembered until it is heard again, with the same
+    // strength as before.
+    auto next = platform->createWatcher();
+    next->configure(settings);
+    Advertisements nextSeen;
+    auto nextRegistration = next->onReceived([&](const Platform::Advertisement& ad) { nextSeen.add(ad); });
+    next->start();
+    ASSERT_TRUE(waitFor([&] { return !nextSeen.all().empty(); }));
+    EXPECT_EQ(nextSeen.all().front().rssi, -90) << "no signal strength: counted as just in range";
+    radio->advertise(advertisement(-60));
+    ASSERT_TRUE(waitFor([&] { return nextSeen.all().size() == 2; }));
+    EXPECT_EQ(nextSeen.all().back().rssi, -60);
+    EXPECT_TRUE(hasRssi(*platform));
 }
 
 TEST_F(BluezDiscovery, AnotherProgramsDiscoveryDoesNotDisturbTheWatcher) {
@@ -471,6 +513,29 @@ TEST_F(BluezLinks, EveryOpenHandleHearsOfTheLinkLossAfterAnotherClosed) {
         ASSERT_TRUE(waitFor([&] { return daemon->calls("Disconnect") == round + 1; }, 20s));
         ASSERT_TRUE(waitFor([&] { return second->connectionStatus() == Platform::ConnectionStatus::Disconnected; }, 20s));
     }
+}
+
+TEST_F(BluezLinks, AHandleOpenedWhileTheLastOneIsBeingDisconnectedWaitsAndConnectsAgain) {
+    addDevice(*radio);
+    auto first = platform->openPeripheral(kAddress);
+    ASSERT_EQ(first->gattServices().status, Platform::GattStatus::Success);
+    daemon->holdDisconnects(true);
+    first->close();
+    ASSERT_TRUE(waitFor([&] { return daemon->calls("Disconnect") == 1; }));
+    // The daemon still reports the link up while it takes it down.
+    auto second = platform->openPeripheral(kAddress);
+    ASSERT_NE(second, nullptr);
+    auto services = std::async(std::launch::async, [&] { return second->gattServices().status; });
+    EXPECT_EQ(services.wait_for(100ms), std::future_status::timeout) << "the link being taken down was taken over";
+    daemon->holdDisconnects(false);
+    ASSERT_EQ(services.get(), Platform::GattStatus::Success);
+    EXPECT_EQ(daemon->calls("Connect") + daemon->calls("ConnectDevice"), 2) << "no new connection after the old one went";
+    auto model = find(second, kModel);
+    ASSERT_NE(model, nullptr);
+    const auto read = model->readValue();
+    EXPECT_EQ(read.status, Platform::GattStatus::Success);
+    EXPECT_EQ(read.value, (std::vector<uint8_t>{'M', '1'}));
+    EXPECT_EQ(second->connectionStatus(), Platform::ConnectionStatus::Connected);
 }
 
 TEST_F(BluezLinks, TheDeviceObjectRemovedIsALinkLoss) {

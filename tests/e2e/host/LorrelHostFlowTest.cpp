@@ -210,11 +210,6 @@ TEST_F(LorrelHost, ModelsFromFiveOnSpeakTheSecondWrenletProtocol) {
 }
 
 TEST_F(LorrelHost, AFailedCreationReportsItsErrorAndLeavesNoThreadRunning) {
-    // Over D-Bus a creation right after a failed one can still meet the daemon taking the
-    // previous link down, and fails reading the serial number instead: an open fault of the
-    // daemon backend, not of this flow.
-    if (kOverDbus)
-        GTEST_SKIP() << "a creation racing the previous link's teardown over D-Bus";
     VexaSim::LorrelPeerSettings settings;
     settings.information.modelNumber = "71.0";
     lorrel = VexaSim::LorrelPeer::attach(*radio, kAddress, settings, {std::chrono::microseconds(1000)});

@@ -436,6 +436,8 @@ bool BluezPeripheral::connect() {
 GattServicesResult BluezPeripheral::gattServices() {
     throwIfClosed(closed_);
     GattServicesResult result;
+    // A link an earlier handle is taking down still reads as up: it is not this handle's to use.
+    platform_->awaitDisconnects(device_->path, std::chrono::steady_clock::now() + platform_->timing().connectTimeout);
     if (!platform_->linkUp(device_->path) && !connect()) {
         result.status = GattStatus::Unreachable;
         return result;

@@ -653,12 +653,40 @@ void BluezPlatform::releaseLink(const std::shared_ptr<DeviceLink>& link, const s
     });
     const auto device = properties(link->path, kDevice);
     if (!device || !flag(*device, "Connected")) return;
-    // The daemon may take seconds to drop a link: nobody waits for it.
+    // The daemon may take seconds to drop a link: nobody waits for it here, but a handle opened
+    // on the device meanwhile does before it trusts the link (awaitDisconnects).
+    {
+        std::lock_guard lock(mutex_);
+        ++disconnecting_[link->path];
+    }
     loop_->post([this, path = link->path](sd_bus* bus) {
-        if (sd_bus_message* message = newMethodCall(bus, kService, path, kDevice, "Disconnect")) {
-            loop_->callAsync(message, micros(timing_.callTimeout), [](sd_bus_message*, const CallOutcome&) {});
+        sd_bus_message* message = newMethodCall(bus, kService, path, kDevice, "Disconnect");
+        if (!message) {
+            disconnectEnded(path);
+            return;
         }
+        loop_->callAsync(message, micros(timing_.callTimeout),
+                         [this, path](sd_bus_message*, const CallOutcome&) { disconnectEnded(path); });
     });
+}
+
+void BluezPlatform::disconnectEnded(const std::string& path) {
+    {
+        std::lock_guard lock(mutex_);
+        auto found = disconnecting_.find(path);
+        if (found != disconnecting_.end() && --found->second <= 0) disconnecting_.erase(found);
+        ++generation_;
+    }
+    changed_.notify_all();
+}
+
+void BluezPlatform::awaitDisconnects(const std::string& devicePath, Clock::time_point deadline) {
+    waitFor(
+        [&] {
+            std::lock_guard lock(mutex_);
+            return !disconnecting_.contains(devicePath);
+        },
+        deadline);
 }
 
 bool BluezPlatform::ensureAgent() {

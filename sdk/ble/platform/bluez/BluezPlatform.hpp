@@ -93,6 +93,9 @@ public:
     // Closes one handle on the link. The last one closed forgets the link (its delivery
     // thread ends with it), closes its notification sockets and asks the daemon to drop it.
     void releaseLink(const std::shared_ptr<DeviceLink>& link, const std::shared_ptr<StatusRegistry>& statusHandlers);
+    // Waits until the daemon answered every Disconnect this platform asked of the device (or the
+    // deadline passes): until then the link the daemon reports is the one being taken down.
+    void awaitDisconnects(const std::string& devicePath, std::chrono::steady_clock::time_point deadline);
     // Brings the link's state in line with the daemon's, on the loop thread where every other
     // change of it is made: a state read elsewhere could be outdated by the time it is applied.
     void followLink(const std::shared_ptr<DeviceLink>& link);
@@ -122,6 +125,8 @@ private:
     std::shared_ptr<DeviceLink> holdLink(const std::string& path, uint64_t address,
                                          const std::shared_ptr<StatusRegistry>& statusHandlers);
     void refreshLink(const std::shared_ptr<DeviceLink>& link);
+    // Loop thread: the daemon answered (or the bus gave up on) a Disconnect of the device.
+    void disconnectEnded(const std::string& path);
     std::shared_ptr<DeviceLink> linkOwning(const std::string& objectPath) const;
 
     const BluezTiming timing_;
@@ -135,6 +140,7 @@ private:
     bool agentRegistered_ = false;
     std::vector<std::weak_ptr<BluezWatcher>> watchers_;
     std::map<std::string, std::shared_ptr<DeviceLink>> links_;
+    std::map<std::string, int> disconnecting_;  // Disconnect calls in flight, by device path
     std::shared_ptr<PairingAgent> agent_;
     const std::shared_ptr<DeliveryQueue> scannerQueue_ = std::make_shared<DeliveryQueue>();
     // Last: the loop stops (and with it every handler that uses the members above) first.
