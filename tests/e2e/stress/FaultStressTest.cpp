@@ -84,6 +84,9 @@ protected:
         timing.protocol.writeRetryPause = 2ms;
         timing.protocol.replyWaitStep = 5ms;
         timing.protocol.replyWaitSteps = 20;
+        timing.tessel.workerWait = 2ms;
+        timing.tessel.replyWait = 100ms;
+        timing.tessel.requestRetryPause = 2ms;
         VexaDevice::Api::setSensorTiming(timing);
         subjects_ = makeSubjects(*radio_, 0xC0FFEE00A000, tally_);
         std::vector<uint8_t> families;

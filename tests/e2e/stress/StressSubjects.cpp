@@ -15,6 +15,7 @@
 #include "sim/peers/morvex/MorvexPeer.hpp"
 #include "sim/peers/morvex2/Morvex2Peer.hpp"
 #include "sim/peers/morvexblack/MorvexBlackPeer.hpp"
+#include "sim/peers/tessel/TesselPeer.hpp"
 
 namespace StressTest {
 
@@ -409,6 +410,56 @@ private:
     }
 };
 
+// A Tessel-class sensor of the first service set: signal packs of nine samples at the device's
+// gain x6 and data offset 3 (each count eight times as many volts), numbered up to 65500.
+class TesselSubject final : public PeerSubject<VexaSim::TesselPeer, VexaSim::TesselPeerSettings> {
+public:
+    TesselSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : PeerSubject(address, SensorFamilyTessel, 0, tally, VexaSim::TesselPeerModel::MaxSignalPackNum + 1, {},
+                      [&](const VexaSim::TesselPeerSettings& s) {
+                          return VexaSim::TesselPeer::attach(radio, address, s, {.packPeriod = PackPeriod});
+                      })
+    {
+    }
+
+    PeerMode mode() const override { return peer_->signalOn() ? PeerMode::Signal : PeerMode::Idle; }
+    // The device stops its streams when its link drops: one that dropped right after a start
+    // that succeeded no longer shows it.
+    bool shows(int32_t command) const override
+    {
+        return Subject::shows(command) || (command == SensorCommandStartSignal && !peripheral().isConnected());
+    }
+    // The device's 3800 mV are 36 % of its charge.
+    int32_t battery() const override { return 36; }
+    std::string serialNumber() const override { return "123456"; }
+
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        listen(sensor, addSignalCallbackTessel, &TesselSubject::signal, removeSignalCallbackTessel, removals,
+               "signal");
+    }
+
+private:
+    static constexpr uint32_t Samples = 9;
+    static constexpr double VoltsPerCount = 8.0 * 2.42 / (8388607.0 * 6.0);
+
+    static void signal(_Sensor*, TesselSamplesRecord* records, uint32_t count, void* user)
+    {
+        auto* self = static_cast<TesselSubject*>(user);
+        self->maybeFreeHere();
+        for (uint32_t i = 0; i < count; ++i) {
+            const TesselSamplesRecord& r = records[i];
+            self->checkOrder(r.PackNum, self->signalOrder_, "signal");
+            bool same = r.SampleCount == Samples;
+            for (uint32_t s = 0; same && s < Samples; ++s)
+                same = equalVolts(r.Samples[s],
+                                  VexaSim::TesselPeerModel::signalCount(r.PackNum, static_cast<int>(s)) * VoltsPerCount);
+            self->check(same, [&] { return "signal pack " + std::to_string(r.PackNum) + " is not the device's"; });
+        }
+        self->countRecords(count);
+    }
+};
+
 template <class Family>
 std::unique_ptr<Subject> make(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
 {
@@ -420,7 +471,8 @@ std::unique_ptr<Subject> make(VexaSim::SimRadio& radio, uint64_t address, Tally&
 std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uint64_t first, Tally& tally)
 {
     using Maker = std::unique_ptr<Subject> (*)(VexaSim::SimRadio&, uint64_t, Tally&);
-    static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>};
+    static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>,
+                                         &make<TesselSubject>};
     // At least eight devices, the families taking turns: every family takes part in every run.
     const size_t count = std::max<size_t>(8, std::size(Families));
     std::vector<std::unique_ptr<Subject>> subjects;
