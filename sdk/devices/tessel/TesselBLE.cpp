@@ -311,6 +311,10 @@ OperationResult TesselBLE::readBattPower(int32_t& out)
 {
     if (auto check = protocol().checkParameter(SensorParameter::BattPower, SensorParamAccess::Read); !check)
         return check;
+    // Before the device's first battery report there is no level to give (its request has had
+    // no answer yet): 0 would pass for an empty battery.
+    if (!protocol().batteryKnown())
+        return OperationResult::failed(ErrorCode::DataSend, "Device error: [ERR_DATA_SEND]");
     return Devices::give(out, protocol().batteryPercent());
 }
 

@@ -406,6 +406,7 @@ void TesselBleProtocol::publish(const PackLists& lists)
         {
             std::lock_guard lock(batteryMutex_);
             batteryPercent_ = percent;
+            batteryKnown_ = true;
         }
         batteryArrived_.notify_all();
         batteryBus_->notify(percent);

@@ -104,6 +104,8 @@ public:
     int32_t firmwareMode() const { return firmwareMode_; }
     uint32_t serialNumber() const { return serial_; }
     int32_t batteryPercent() const { return batteryPercent_; }
+    // Whether the device reported its battery voltage since the protocol began.
+    bool batteryKnown() const { return batteryKnown_; }
     ElectrodeState electrodeState() const { return electrodeState_; }
     MotionCounterParams motionCounterParams() const;
     void setMotionCounterParams(const MotionCounterParams& params);
@@ -158,6 +160,7 @@ private:
     std::atomic<bool> needsReinit_{false};
     std::atomic<uint32_t> serial_{0};
     std::atomic<int32_t> batteryPercent_{0};
+    std::atomic<bool> batteryKnown_{false};
     std::atomic<ElectrodeState> electrodeState_{ElectrodeState::Normal};
     std::atomic<int32_t> firmwareMode_{0};
 

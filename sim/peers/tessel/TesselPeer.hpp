@@ -56,6 +56,10 @@ public:
     {
         return withModel([](const TesselPeerModel& model) { return model.streaming(); });
     }
+    bool signalOn() const
+    {
+        return withModel([](const TesselPeerModel& model) { return model.signalOn(); });
+    }
 
 private:
     TesselPeer(std::shared_ptr<SimPeripheral> peripheral, TesselPeerSettings settings, const TesselPeerLook& look);

@@ -331,3 +331,24 @@ TEST_F(TesselHost, RefusalsSilenceAndTheBootLoader) {
     EXPECT_STREQ(status.ErrorMsg, "Device error: [ERR_DATA_SEND]");
     EXPECT_EQ(codes().size(), before + 4) << "three retries";
 }
+
+TEST_F(TesselHost, NoBatteryLevelBeforeTheDeviceReportsOne) {
+    // The device answers the battery request with an error: no level reaches the sensor.
+    peer = TesselPeer::attach(*radio, kTessel);
+    peer->refuseCommand(164, TesselPeerModel::ErrModuleMissing);
+    scanner = scanFor({SensorFamilyTessel, SensorFamilyTesselQuindle});
+    _SensorInfo info = record(SensorFamilyTessel, "C0:FF:EE:00:00:41");
+    sensor = createSensor(scanner, &info, &status);
+    ASSERT_NE(sensor, nullptr) << status.Error << " " << status.ErrorMsg;
+    int32_t battery = -1;
+    EXPECT_EQ(readBattPowerSensor(sensor, &battery, &status), 0) << "read " << battery;
+    EXPECT_EQ(status.Error, 511u);
+    EXPECT_STREQ(status.ErrorMsg, "Device error: [ERR_DATA_SEND]");
+
+    // Once the device reports, its level reads.
+    peer->refuseCommand(164, 0);
+    ASSERT_EQ(disconnectSensor(sensor, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(connectSensor(sensor, &status), 1) << status.ErrorMsg;
+    ASSERT_TRUE(eventually([&] { return readBattPowerSensor(sensor, &battery, &status) == 1; }));
+    EXPECT_EQ(battery, 36);
+}

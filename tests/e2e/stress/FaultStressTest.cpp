@@ -1,4 +1,4 @@
-// A fault-stress run: eight emulated devices driven through the exported functions while the
+// A fault-stress run: emulated devices of every family driven through the exported functions while the
 // simulated radio and the devices misbehave at random (lost, late and shortened notifications,
 // failed writes, reads and notification switches, link loss, also mid-command, devices that are
 // silent, refuse or acknowledge without acting), with host threads issuing commands and reads,
@@ -21,6 +21,7 @@
 #include <mutex>
 #include <random>
 #include <shared_mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -83,6 +84,9 @@ protected:
         timing.protocol.writeRetryPause = 2ms;
         timing.protocol.replyWaitStep = 5ms;
         timing.protocol.replyWaitSteps = 20;
+        timing.tessel.workerWait = 2ms;
+        timing.tessel.replyWait = 100ms;
+        timing.tessel.requestRetryPause = 2ms;
         VexaDevice::Api::setSensorTiming(timing);
         subjects_ = makeSubjects(*radio_, 0xC0FFEE00A000, tally_);
         std::vector<uint8_t> families;
@@ -281,10 +285,9 @@ protected:
     // One command; a success must show on the device, and never comes from a down link.
     void command(Device& device, std::mt19937& random)
     {
-        static constexpr int32_t Commands[] = {SensorCommandStartSignal, SensorCommandStopSignal,
-                                               SensorCommandStartResist, SensorCommandStopResist};
-        const int32_t command = Commands[random() % 4];
         Subject& subject = device.subject;
+        const std::span<const int32_t> commands = subject.commands();
+        const int32_t command = commands[random() % commands.size()];
         // The device's own fault switches apply to this one command.
         const uint32_t peerFault = random() % 12;
         if (peerFault == 0)
@@ -306,15 +309,10 @@ protected:
         ++tally_.commands;
         if (succeeded) {
             ++tally_.successesChecked;
-            const PeerMode mode = subject.mode();
-            const bool shown = command == SensorCommandStartSignal   ? mode == PeerMode::Signal
-                               : command == SensorCommandStopSignal  ? mode != PeerMode::Signal
-                               : command == SensorCommandStartResist ? mode == PeerMode::Resist
-                                                                     : mode != PeerMode::Resist;
-            tally_.check(shown, [&] {
+            tally_.check(subject.shows(command), [&] {
                 static constexpr const char* Faults[] = {"silent", "refusing", "ignoring"};
-                return subject.name() + ": command " + std::to_string(command) +
-                       " succeeded, the device is in mode " + std::to_string(static_cast<int>(mode)) +
+                return subject.name() + ": command " + std::to_string(command) + " succeeded, the device is in " +
+                       subject.describeState() +
                        (peerFault < 3 ? std::string(", the device ") + Faults[peerFault] : std::string());
             });
             tally_.check(!downBefore || subject.peripheral().isConnected(), [&] {

@@ -3,8 +3,8 @@
 // radio (its mode, its fault switches, the waveform it sends) and the host's view of it through
 // the exported functions (the data functions that check every record they are given).
 //
-// A family joins the run with one Subject subclass in StressSubjects.cpp and a line in
-// makeSubjects().
+// A family joins the run with one Subject subclass (most derive from PeerSubject, which holds
+// the emulated device and its settings) and a line in makeSubjects().
 
 #include <chrono>
 #include <cstdint>
@@ -12,10 +12,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sdk/api/include/ambrelkit2.h"
+#include "sim/peers/common/PeerBase.hpp"
 #include "sim/radio/SimRadio.hpp"
 #include "tests/e2e/stress/StressTally.hpp"
 
@@ -62,6 +65,10 @@ enum class PeerMode { Idle, Signal, Resist };
 // A removal of one data-function registration.
 using Removal = std::function<void()>;
 
+// The commands most families take: their signal and resistance starts and stops.
+inline constexpr int32_t StreamCommands[] = {SensorCommandStartSignal, SensorCommandStopSignal,
+                                             SensorCommandStartResist, SensorCommandStopResist};
+
 class Subject {
 public:
     // Pack numbers of the family's streams count modulo `packModulus`.
@@ -85,6 +92,13 @@ public:
     virtual int32_t battery() const = 0;
     virtual std::string serialNumber() const = 0;
 
+    // The commands the run sends this device.
+    virtual std::span<const int32_t> commands() const { return StreamCommands; }
+    // Whether the device now shows the effect of `command`, which just succeeded.
+    virtual bool shows(int32_t command) const;
+    // The device's state in words, for a command whose effect it does not show.
+    virtual std::string describeState() const;
+
     // A sensor was created: registers the family's data functions, each checking every record
     // against what the device sends. `removals` receives one removal per registration.
     virtual void watch(_Sensor* sensor, std::vector<Removal>& removals) = 0;
@@ -107,6 +121,21 @@ protected:
     }
     void countRecords(uint64_t count) { tally_.recordsChecked += count; }
 
+    // Registers `callback` (with this subject as its user pointer) through `add`, with its
+    // removal through `remove`; a registration fails only for a family that lacks the data.
+    template <class Callback, class Handle>
+    void listen(_Sensor* sensor, uint8_t (*add)(_Sensor*, Callback, Handle**, void*, CallStatus*),
+                Callback callback, void (*remove)(Handle*), std::vector<Removal>& removals, const char* what)
+    {
+        Handle* handle = nullptr;
+        CallStatus status{};
+        if (add(sensor, callback, &handle, this, &status) == 1 && handle != nullptr) {
+            removals.push_back([handle, remove] { remove(handle); });
+            return;
+        }
+        check(false, [&] { return std::string(what) + " could not be registered: " + status.ErrorMsg; });
+    }
+
     PackOrder signalOrder_;
     PackOrder resistOrder_;
 
@@ -117,6 +146,48 @@ private:
     Tally& tally_;
     std::mutex releaseMutex_;
     std::function<bool()> release_;
+};
+
+// The wire model of an emulated device.
+template <class Model>
+Model modelOf(const VexaSim::PeerBase<Model>&);
+
+// A subject of one emulated device: the device's settings, then the device made of them on the
+// radio, whose fault switches it forwards (those its model has; a device without one simply
+// never shows that fault).
+template <class Peer, class Settings>
+class PeerSubject : public Subject {
+    using Model = decltype(modelOf(std::declval<const Peer&>()));
+
+public:
+    VexaSim::SimPeripheral& peripheral() const override { return *peer_->peripheral(); }
+    void setSilent(bool silent) override
+    {
+        if constexpr (requires(Model& model) { model.setSilent(silent); })
+            peer_->setSilent(silent);
+    }
+    void setRefusal(uint8_t error) override
+    {
+        if constexpr (requires(Model& model) { model.setRefusal(error); })
+            peer_->setRefusal(error);
+    }
+    void setIgnoring(bool ignoring) override
+    {
+        if constexpr (requires(Model& model) { model.setIgnoring(ignoring); })
+            peer_->setIgnoring(ignoring);
+    }
+
+protected:
+    template <class Attach>
+    PeerSubject(uint64_t address, uint8_t family, uint8_t model, Tally& tally, uint64_t packModulus,
+                Settings settings, Attach attach)
+        : Subject(address, family, model, tally, packModulus), settings_(std::move(settings)),
+          peer_(attach(settings_))
+    {
+    }
+
+    const Settings settings_;
+    const std::shared_ptr<Peer> peer_;
 };
 
 // Every device of the run: each built family, emulated on `radio`, at addresses from `first`.

@@ -1,10 +1,13 @@
 #include "tests/e2e/stress/StressSubject.hpp"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "sdk/core/ConversionTables.hpp"
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
@@ -12,6 +15,7 @@
 #include "sim/peers/morvex/MorvexPeer.hpp"
 #include "sim/peers/morvex2/Morvex2Peer.hpp"
 #include "sim/peers/morvexblack/MorvexBlackPeer.hpp"
+#include "sim/peers/tessel/TesselPeer.hpp"
 
 namespace StressTest {
 
@@ -73,10 +77,31 @@ bool Subject::checkOrder(uint32_t packNum, PackOrder& order, const char* stream)
                  [&] { return std::string(stream) + " pack " + std::to_string(packNum) + " repeats or goes back"; });
 }
 
+bool Subject::shows(int32_t command) const
+{
+    const PeerMode now = mode();
+    switch (command) {
+    case SensorCommandStartSignal:
+        return now == PeerMode::Signal;
+    case SensorCommandStopSignal:
+        return now != PeerMode::Signal;
+    case SensorCommandStartResist:
+        return now == PeerMode::Resist;
+    default:
+        return now != PeerMode::Resist;
+    }
+}
+
+std::string Subject::describeState() const
+{
+    return "mode " + std::to_string(static_cast<int>(mode()));
+}
+
 namespace {
 
 constexpr auto PackPeriod = std::chrono::microseconds(2000);
 constexpr uint64_t Wide = uint64_t{1} << 32;
+const double Infinity = std::numeric_limits<double>::infinity();
 
 // Whether `value` is the device's `ohms` within `tolerance` (relative), or no measurement yet.
 bool resistanceOf(double value, double ohms, double tolerance)
@@ -84,16 +109,32 @@ bool resistanceOf(double value, double ohms, double tolerance)
     return std::isinf(value) || std::abs(value - ohms) <= ohms * tolerance;
 }
 
-std::string describeResistance(const MorvexResistRecord& r)
+// A resistance record of the four electrodes O1, T3, T4, O2 (the device's order) against its ohms.
+template <class Record, class Ohms>
+bool electrodesOf(const Record& r, const Ohms& ohms, double tolerance)
+{
+    return resistanceOf(r.O1, ohms[0], tolerance) && resistanceOf(r.T3, ohms[1], tolerance) &&
+           resistanceOf(r.T4, ohms[2], tolerance) && resistanceOf(r.O2, ohms[3], tolerance);
+}
+
+template <class Record>
+std::string describeResistance(const Record& r)
 {
     return "resistance O1 " + std::to_string(r.O1) + ", T3 " + std::to_string(r.T3) + ", T4 " +
            std::to_string(r.T4) + ", O2 " + std::to_string(r.O2) + " is not the device's";
 }
 
-// Volts of a count of the 24-bit amplifiers at `gainFactor`.
-double volts24(int32_t count, double gainFactor)
+// What a command-and-stream device reports for a channel's raw ohms: below 0 and above 4 MOhm lie
+// outside what it measures.
+double reportedOhms(double ohms)
 {
-    return count * static_cast<double>(2.4f) / (8388607.0 * gainFactor);
+    return ohms < 0 || ohms > 4e6 ? Infinity : ohms;
+}
+
+// Volts of a count of the 24-bit amplifiers at `gainFactor`.
+double volts24(int32_t count, double gainFactor, double reference = static_cast<double>(2.4f))
+{
+    return count * reference / (8388607.0 * gainFactor);
 }
 
 // The same volts but for the rounding of the conversion.
@@ -112,32 +153,34 @@ double gainFactorOf(_Sensor* sensor)
     return VexaDevice::Utility::gainToFactor(gain);
 }
 
-// Adds a data function with its removal, or reports why it could not be added.
-template <class Handle, class Add, class Remove>
-void registerWith(Add add, Remove remove, std::vector<Removal>& removals, Tally& tally, const std::string& what)
+// Mode byte of the command-and-stream statuses: 3 signal, 4 resistance, 5 both.
+PeerMode modeOfStatus(uint8_t mode)
 {
-    Handle* handle = nullptr;
-    CallStatus status{};
-    if (add(&handle, &status) == 1 && handle != nullptr) {
-        removals.push_back([handle, remove] { remove(handle); });
-        return;
-    }
-    // A registration fails only for a family that lacks the data.
-    tally.check(false, [&] { return what + " could not be registered: " + status.ErrorMsg; });
+    return mode == 3 ? PeerMode::Signal : mode == 4 ? PeerMode::Resist : PeerMode::Idle;
 }
+
+// A device whose status carries the mode byte of the command-and-stream devices.
+template <class Peer, class Settings>
+class StatusModeSubject : public PeerSubject<Peer, Settings> {
+public:
+    using PeerSubject<Peer, Settings>::PeerSubject;
+
+    PeerMode mode() const override { return modeOfStatus(this->peer_->mode()); }
+    int32_t battery() const override { return this->settings_.battery; }
+    std::string serialNumber() const override { return this->settings_.information.serialNumber; }
+};
 
 // First-generation Morvex: records in pairs per pack, counts of a triangle wave, resistance of
 // each electrode in turn.
-class MorvexSubject final : public Subject {
+class MorvexSubject final : public PeerSubject<VexaSim::MorvexPeer, VexaSim::MorvexPeerSettings> {
 public:
     MorvexSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : Subject(address, SensorFamilyMorvex, 0, tally, 2048),
-          tally_(tally),
-          peer_(VexaSim::MorvexPeer::attach(radio, address, settings_, {PackPeriod, 2}))
+        : PeerSubject(address, SensorFamilyMorvex, 0, tally, 2048, {}, [&](const VexaSim::MorvexPeerSettings& s) {
+              return VexaSim::MorvexPeer::attach(radio, address, s, {PackPeriod, 2});
+          })
     {
     }
 
-    VexaSim::SimPeripheral& peripheral() const override { return *peer_->peripheral(); }
     PeerMode mode() const override
     {
         switch (peer_->state()) {
@@ -149,25 +192,16 @@ public:
             return PeerMode::Idle;
         }
     }
-    void setSilent(bool silent) override { peer_->setSilent(silent); }
-    void setRefusal(uint8_t error) override { peer_->setRefusal(error); }
-    void setIgnoring(bool ignoring) override { peer_->setIgnoring(ignoring); }
     int32_t battery() const override { return settings_.battery; }
     std::string serialNumber() const override { return settings_.serialNumber; }
 
     void watch(_Sensor* sensor, std::vector<Removal>& removals) override
     {
         factor_ = gainFactorOf(sensor);
-        registerWith<DualCallbackHandle>(
-            [&](DualCallbackHandle** handle, CallStatus* status) {
-                return addSignalDataCallbackMorvex(sensor, &MorvexSubject::signal, handle, this, status);
-            },
-            removeSignalDataCallbackMorvex, removals, tally_, name() + " signal");
-        registerWith<DualCallbackHandle>(
-            [&](DualCallbackHandle** handle, CallStatus* status) {
-                return addResistCallbackMorvex(sensor, &MorvexSubject::resist, handle, this, status);
-            },
-            removeResistCallbackMorvex, removals, tally_, name() + " resistance");
+        listen(sensor, addSignalDataCallbackMorvex, &MorvexSubject::signal, removeSignalDataCallbackMorvex, removals,
+               "signal");
+        listen(sensor, addResistCallbackMorvex, &MorvexSubject::resist, removeResistCallbackMorvex, removals,
+               "resistance");
     }
 
 private:
@@ -208,63 +242,24 @@ private:
     {
         auto* self = static_cast<MorvexSubject*>(user);
         self->maybeFreeHere();
-        const auto& ohms = self->settings_.resistanceOhms;
-        self->check(resistanceOf(r->O1, ohms[0], 0.005) && resistanceOf(r->T3, ohms[1], 0.005) &&
-                        resistanceOf(r->T4, ohms[2], 0.005) && resistanceOf(r->O2, ohms[3], 0.005),
-                    [&] { return describeResistance(*r); });
+        self->check(electrodesOf(*r, self->settings_.resistanceOhms, 0.005), [&] { return describeResistance(*r); });
         self->countRecords(1);
     }
 
-    Tally& tally_;
-    const VexaSim::MorvexPeerSettings settings_{};
-    const std::shared_ptr<VexaSim::MorvexPeer> peer_;
     std::atomic<double> factor_{0};
 };
 
-// The first MorvexBlack variant: records of its sawtooth in the device's channel order O1, T3,
-// T4, O2, and resistance from the windows it streams in resistance mode.
-class MorvexBlackSubject final : public Subject {
-public:
-    MorvexBlackSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : Subject(address, SensorFamilyMorvexBlack, 0, tally, 65536),
-          tally_(tally),
-          peer_(VexaSim::MorvexBlackPeer::attach(radio, address, settings_, {PackPeriod}))
-    {
-    }
+// The older four-channel headbands (the first MorvexBlack variant, the first Lorrel models): records
+// of their sawtooth in the device's channel order O1, T3, T4, O2 at the gain the sensor reads, and
+// resistance from the windows they stream in resistance mode.
+template <class Peer, class Settings>
+class HeadbandSubject : public StatusModeSubject<Peer, Settings> {
+protected:
+    using StatusModeSubject<Peer, Settings>::StatusModeSubject;
 
-    VexaSim::SimPeripheral& peripheral() const override { return *peer_->peripheral(); }
-    PeerMode mode() const override { return modeOfStatus(peer_->mode()); }
-    void setSilent(bool silent) override { peer_->setSilent(silent); }
-    void setRefusal(uint8_t error) override { peer_->setRefusal(error); }
-    void setIgnoring(bool ignoring) override { peer_->setIgnoring(ignoring); }
-    int32_t battery() const override { return settings_.battery; }
-    std::string serialNumber() const override { return settings_.information.serialNumber; }
-
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
-        factor_ = gainFactorOf(sensor);
-        registerWith<DualCallbackHandle>(
-            [&](DualCallbackHandle** handle, CallStatus* status) {
-                return addSignalDataCallbackMorvex(sensor, &MorvexBlackSubject::signal, handle, this, status);
-            },
-            removeSignalDataCallbackMorvex, removals, tally_, name() + " signal");
-        registerWith<DualCallbackHandle>(
-            [&](DualCallbackHandle** handle, CallStatus* status) {
-                return addResistCallbackMorvex(sensor, &MorvexBlackSubject::resist, handle, this, status);
-            },
-            removeResistCallbackMorvex, removals, tally_, name() + " resistance");
-    }
-
-    // Mode byte of the command-and-stream statuses: 3 signal, 4 resistance, 5 both.
-    static PeerMode modeOfStatus(uint8_t mode)
-    {
-        return mode == 3 ? PeerMode::Signal : mode == 4 ? PeerMode::Resist : PeerMode::Idle;
-    }
-
-private:
     static void signal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user)
     {
-        auto* self = static_cast<MorvexBlackSubject*>(user);
+        auto* self = static_cast<HeadbandSubject*>(user);
         self->maybeFreeHere();
         const double factor = self->factor_;
         for (uint32_t i = 0; i < count; ++i) {
@@ -285,59 +280,106 @@ private:
         self->countRecords(count);
     }
 
-    static void resist(_Sensor*, MorvexResistRecord* r, void* user)
+    // One resistance record: within `tolerance` of the device's ohms.
+    template <class Record>
+    void resistance(const Record& r, double tolerance)
     {
-        auto* self = static_cast<MorvexBlackSubject*>(user);
-        self->maybeFreeHere();
-        const auto& ohms = self->settings_.resistanceOhms;
-        self->check(resistanceOf(r->O1, ohms[0], 1e-4) && resistanceOf(r->T3, ohms[1], 1e-4) &&
-                        resistanceOf(r->T4, ohms[2], 1e-4) && resistanceOf(r->O2, ohms[3], 1e-4),
-                    [&] { return describeResistance(*r); });
-        self->countRecords(1);
+        this->maybeFreeHere();
+        this->check(electrodesOf(r, this->settings_.resistanceOhms, tolerance), [&] { return describeResistance(r); });
+        this->countRecords(1);
     }
 
-    Tally& tally_;
-    const VexaSim::MorvexBlackPeerSettings settings_{};
-    const std::shared_ptr<VexaSim::MorvexBlackPeer> peer_;
     std::atomic<double> factor_{0};
 };
 
-// A Morvex2-class device (model '0', variant 2): records with value arrays at the start-up gain.
-class Morvex2Subject final : public Subject {
+class MorvexBlackSubject final
+    : public HeadbandSubject<VexaSim::MorvexBlackPeer, VexaSim::MorvexBlackPeerSettings> {
 public:
-    Morvex2Subject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : Subject(address, SensorFamilyMorvex2Model2, 2, tally, Wide),
-          tally_(tally),
-          settings_(VexaSim::morvex2Settings('0', 2)),
-          peer_(VexaSim::CommandStreamPeer::attach(radio, address, settings_, {PackPeriod}))
+    MorvexBlackSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : HeadbandSubject(address, SensorFamilyMorvexBlack, 0, tally, 65536, {},
+                          [&](const VexaSim::MorvexBlackPeerSettings& s) {
+                              return VexaSim::MorvexBlackPeer::attach(radio, address, s, {PackPeriod});
+                          })
     {
     }
-
-    VexaSim::SimPeripheral& peripheral() const override { return *peer_->peripheral(); }
-    PeerMode mode() const override { return MorvexBlackSubject::modeOfStatus(peer_->mode()); }
-    void setSilent(bool silent) override { peer_->setSilent(silent); }
-    void setRefusal(uint8_t error) override { peer_->setRefusal(error); }
-    void setIgnoring(bool ignoring) override { peer_->setIgnoring(ignoring); }
-    int32_t battery() const override { return settings_.battery; }
-    std::string serialNumber() const override { return settings_.information.serialNumber; }
 
     void watch(_Sensor* sensor, std::vector<Removal>& removals) override
     {
-        registerWith<CallbackHandle>(
-            [&](CallbackHandle** handle, CallStatus* status) {
-                return addSignalCallbackMorvex2(sensor, &Morvex2Subject::signal, handle, this, status);
-            },
-            removeSignalCallbackMorvex2, removals, tally_, name() + " signal");
-        registerWith<CallbackHandle>(
-            [&](CallbackHandle** handle, CallStatus* status) {
-                return addResistCallbackMorvex2(sensor, &Morvex2Subject::resist, handle, this, status);
-            },
-            removeResistCallbackMorvex2, removals, tally_, name() + " resistance");
+        factor_ = gainFactorOf(sensor);
+        listen(sensor, addSignalDataCallbackMorvex, &HeadbandSubject::signal, removeSignalDataCallbackMorvex,
+               removals, "signal");
+        listen(sensor, addResistCallbackMorvex, &MorvexBlackSubject::resist, removeResistCallbackMorvex, removals,
+               "resistance");
     }
 
 private:
-    static constexpr double StartUpGain = 6;
-    static constexpr double ResistanceLimit = 4e6;
+    static void resist(_Sensor*, MorvexResistRecord* r, void* user)
+    {
+        static_cast<MorvexBlackSubject*>(user)->resistance(*r, 1e-4);
+    }
+};
+
+// The command-and-stream devices' records: volts of the device's sawtooth at the start-up gain,
+// resistance values of the device's ohms.
+namespace Checks {
+
+constexpr double StartUpGain = 6;
+
+double sawtoothVolts(uint32_t channel, uint32_t packNum, double reference)
+{
+    return volts24(CommandStreamPeerModel::signalCount(channel, packNum), StartUpGain, reference);
+}
+
+// Whether each of the `count` values is the device's sample of record `packNum`.
+bool sawtooth(const double* values, uint32_t count, uint32_t packNum, double reference)
+{
+    for (uint32_t ch = 0; ch < count; ++ch)
+        if (!equalVolts(values[ch], sawtoothVolts(ch, packNum, reference)))
+            return false;
+    return true;
+}
+
+std::string describe(const double* values, uint32_t count, uint32_t packNum, double reference)
+{
+    std::string text = "signal record " + std::to_string(packNum) + " is not the device's:";
+    for (uint32_t ch = 0; ch < count; ++ch)
+        text += " " + std::to_string(values[ch]) + " (device " +
+                std::to_string(sawtoothVolts(ch, packNum, reference)) + ")";
+    return text;
+}
+
+// Whether each of the `count` values is the device's resistance of its channel.
+bool ohms(const double* values, uint32_t count, const std::array<int32_t, 8>& device)
+{
+    for (uint32_t ch = 0; ch < count; ++ch)
+        if (values[ch] != reportedOhms(device[ch]))
+            return false;
+    return true;
+}
+
+}  // namespace Checks
+
+// A Morvex2-class device (model '0', variant 2): records with value arrays at the start-up gain.
+class Morvex2Subject final : public StatusModeSubject<VexaSim::CommandStreamPeer, VexaSim::CommandStreamPeerSettings> {
+public:
+    Morvex2Subject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : StatusModeSubject(address, SensorFamilyMorvex2Model2, 2, tally, Wide, VexaSim::morvex2Settings('0', 2),
+                            [&](const VexaSim::CommandStreamPeerSettings& s) {
+                                return VexaSim::CommandStreamPeer::attach(radio, address, s, {PackPeriod});
+                            })
+    {
+    }
+
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        listen(sensor, addSignalCallbackMorvex2, &Morvex2Subject::signal, removeSignalCallbackMorvex2, removals,
+               "signal");
+        listen(sensor, addResistCallbackMorvex2, &Morvex2Subject::resist, removeResistCallbackMorvex2, removals,
+               "resistance");
+    }
+
+private:
+    static constexpr double Reference = static_cast<double>(2.4f);
 
     static void signal(_Sensor*, SignalChannelsRecord* records, uint32_t count, void* user)
     {
@@ -346,17 +388,9 @@ private:
         for (uint32_t i = 0; i < count; ++i) {
             const SignalChannelsRecord& r = records[i];
             self->checkOrder(r.PackNum, self->signalOrder_, "signal");
-            bool same = r.SampleCount == self->settings_.channels;
-            for (uint32_t ch = 0; same && ch < r.SampleCount; ++ch)
-                same = equalVolts(r.Samples[ch], volts24(CommandStreamPeerModel::signalCount(ch, r.PackNum), StartUpGain));
-            self->check(same, [&] {
-                std::string values;
-                for (uint32_t ch = 0; ch < r.SampleCount; ++ch)
-                    values += " " + std::to_string(r.Samples[ch]) + " (device " +
-                              std::to_string(volts24(CommandStreamPeerModel::signalCount(ch, r.PackNum), StartUpGain)) +
-                              ")";
-                return "signal record " + std::to_string(r.PackNum) + " is not the device's:" + values;
-            });
+            self->check(r.SampleCount == self->settings_.channels &&
+                            Checks::sawtooth(r.Samples, r.SampleCount, r.PackNum, Reference),
+                        [&] { return Checks::describe(r.Samples, r.SampleCount, r.PackNum, Reference); });
         }
         self->countRecords(count);
     }
@@ -365,44 +399,85 @@ private:
     {
         auto* self = static_cast<Morvex2Subject*>(user);
         self->maybeFreeHere();
-        const auto& ohms = self->settings_.resistanceOhms;
         for (uint32_t i = 0; i < count; ++i) {
             const ResistChannelsRecord& r = records[i];
             self->checkOrder(r.PackNum, self->resistOrder_, "resistance");
-            bool same = r.ValueCount == self->settings_.channels;
-            for (uint32_t ch = 0; same && ch < r.ValueCount; ++ch)
-                same = std::isinf(r.Values[ch]) ? ohms[ch] > ResistanceLimit : r.Values[ch] == ohms[ch];
-            self->check(same,
+            self->check(r.ValueCount == self->settings_.channels &&
+                            Checks::ohms(r.Values, r.ValueCount, self->settings_.resistanceOhms),
                         [&] { return "resistance record " + std::to_string(r.PackNum) + " is not the device's"; });
         }
         self->countRecords(count);
     }
-
-    Tally& tally_;
-    const VexaSim::CommandStreamPeerSettings settings_;
-    const std::shared_ptr<VexaSim::CommandStreamPeer> peer_;
 };
+
+// A Tessel-class sensor of the first service set: signal packs of nine samples at the device's
+// gain x6 and data offset 3 (each count eight times as many volts), numbered up to 65500.
+class TesselSubject final : public PeerSubject<VexaSim::TesselPeer, VexaSim::TesselPeerSettings> {
+public:
+    TesselSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : PeerSubject(address, SensorFamilyTessel, 0, tally, VexaSim::TesselPeerModel::MaxSignalPackNum + 1, {},
+                      [&](const VexaSim::TesselPeerSettings& s) {
+                          return VexaSim::TesselPeer::attach(radio, address, s, {.packPeriod = PackPeriod});
+                      })
+    {
+    }
+
+    PeerMode mode() const override { return peer_->signalOn() ? PeerMode::Signal : PeerMode::Idle; }
+    // The device stops its streams when its link drops: one that dropped right after a start
+    // that succeeded no longer shows it.
+    bool shows(int32_t command) const override
+    {
+        return Subject::shows(command) || (command == SensorCommandStartSignal && !peripheral().isConnected());
+    }
+    // The device's 3800 mV are 36 % of its charge.
+    int32_t battery() const override { return 36; }
+    std::string serialNumber() const override { return "123456"; }
+
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        listen(sensor, addSignalCallbackTessel, &TesselSubject::signal, removeSignalCallbackTessel, removals,
+               "signal");
+    }
+
+private:
+    static constexpr uint32_t Samples = 9;
+    static constexpr double VoltsPerCount = 8.0 * 2.42 / (8388607.0 * 6.0);
+
+    static void signal(_Sensor*, TesselSamplesRecord* records, uint32_t count, void* user)
+    {
+        auto* self = static_cast<TesselSubject*>(user);
+        self->maybeFreeHere();
+        for (uint32_t i = 0; i < count; ++i) {
+            const TesselSamplesRecord& r = records[i];
+            self->checkOrder(r.PackNum, self->signalOrder_, "signal");
+            bool same = r.SampleCount == Samples;
+            for (uint32_t s = 0; same && s < Samples; ++s)
+                same = equalVolts(r.Samples[s],
+                                  VexaSim::TesselPeerModel::signalCount(r.PackNum, static_cast<int>(s)) * VoltsPerCount);
+            self->check(same, [&] { return "signal pack " + std::to_string(r.PackNum) + " is not the device's"; });
+        }
+        self->countRecords(count);
+    }
+};
+
+template <class Family>
+std::unique_ptr<Subject> make(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+{
+    return std::make_unique<Family>(radio, address, tally);
+}
 
 }  // namespace
 
 std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uint64_t first, Tally& tally)
 {
     using Maker = std::unique_ptr<Subject> (*)(VexaSim::SimRadio&, uint64_t, Tally&);
-    const std::vector<Maker> families{
-        [](VexaSim::SimRadio& r, uint64_t a, Tally& t) -> std::unique_ptr<Subject> {
-            return std::make_unique<MorvexSubject>(r, a, t);
-        },
-        [](VexaSim::SimRadio& r, uint64_t a, Tally& t) -> std::unique_ptr<Subject> {
-            return std::make_unique<MorvexBlackSubject>(r, a, t);
-        },
-        [](VexaSim::SimRadio& r, uint64_t a, Tally& t) -> std::unique_ptr<Subject> {
-            return std::make_unique<Morvex2Subject>(r, a, t);
-        },
-    };
-    // Eight devices, the families taking turns.
+    static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>,
+                                         &make<TesselSubject>};
+    // At least eight devices, the families taking turns: every family takes part in every run.
+    const size_t count = std::max<size_t>(8, std::size(Families));
     std::vector<std::unique_ptr<Subject>> subjects;
-    for (uint64_t i = 0; i < 8; ++i)
-        subjects.push_back(families[i % families.size()](radio, first + i, tally));
+    for (size_t i = 0; i < count; ++i)
+        subjects.push_back(Families[i % std::size(Families)](radio, first + i, tally));
     return subjects;
 }
 
