@@ -124,7 +124,7 @@ struct ExperienceEngine::Synthesis {
     // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
     // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
     void walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
-    StagePoint followStages(std::uint64_t n, const RunContext& run, const BlockContext& block);
+    const StagePoint& followStages(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
     void advanceTones(std::size_t slot, double phaseFactor, const ModeModulation& modulation);
     void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point, const BlockContext& block);
     // The session fade of the run's frames: the tremolo factor and the texture layer.
@@ -188,6 +188,7 @@ struct ExperienceEngine::Synthesis {
 
     static_assert(RunLanes::kMaxFrames == FrameNoise::kMaxFrames);
     RunLanes lanes;
+    std::array<StagePoint, FrameNoise::kMaxFrames> points{};   // each frame's stage point
     std::array<double, FrameNoise::kMaxFrames> progress{};      // each frame's stage progress
     std::array<double, FrameNoise::kMaxFrames> tremoloSine{};   // each frame's tremolo sine
     std::array<double, kBlockSamples> samples{};
@@ -286,9 +287,9 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
     framesSinceTrigger = frameCounter % framesPerTrigger;
 }
 
-StagePoint ExperienceEngine::Synthesis::followStages(std::uint64_t n, const RunContext& run,
-                                                     const BlockContext& block) {
-    const StagePoint point = run.stage.at(n);
+const StagePoint& ExperienceEngine::Synthesis::followStages(std::uint64_t n, std::size_t slot, const RunContext& run,
+                                                            const BlockContext& block) {
+    const StagePoint& point = points[slot];
     // The shaped overlay follows its stage every frame; the plain one only matters where it is
     // heard or published.
     if (overlayShaping || synthesisMode == 16 || overlayTone.enabled || n == block.lastFrame) {
@@ -342,7 +343,7 @@ void ExperienceEngine::Synthesis::advanceMode16(std::uint64_t n, std::size_t slo
 
 void ExperienceEngine::Synthesis::walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run,
                                             const BlockContext& block) {
-    const StagePoint point = followStages(n, run, block);
+    const StagePoint& point = followStages(n, slot, run, block);
     const ModeModulation& modulation = block.modulation;
     advanceTones(slot, point.phaseFactor, modulation);
     double pulseHz = std::fabs(right - left);
@@ -398,9 +399,11 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     run.sweepRests = sweeper.restsIn(run.index);
     noise.draw(count);
     const std::uint64_t first = frameCounter;
+    // The stage points first, in one loop: no point depends on another.
+    for (std::size_t slot = 0; slot < count; ++slot) points[slot] = run.stage.at(first + slot);
     for (std::size_t slot = 0; slot < count; ++slot) walkFrame(first + slot, slot, run, block);
     frameCounter = first + count;
-    progression.endRun(run.stage.at(frameCounter - 1));
+    progression.endRun(points[count - 1]);
     const ModeModulation& modulation = block.modulation;
     fadeRun(count, modulation);
 

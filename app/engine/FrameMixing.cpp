@@ -25,13 +25,13 @@ template <class Lanes>
 }
 
 template <class Lanes>
-[[gnu::always_inline]] inline void store(double* to, Lanes value) {
+[[gnu::always_inline]] inline void store(double* to, const Lanes& value) {
     __builtin_memcpy(to, &value, sizeof value);
 }
 
 // sineArgument and cosineArgument lane by lane, for phases already in [0, 2 pi).
 template <class Lanes>
-[[gnu::always_inline]] inline Lanes sineOfWrapped(Lanes phase) {
+[[gnu::always_inline]] inline Lanes sineOfWrapped(const Lanes& phase) {
     const Lanes x = kPi - phase;
     const Lanes magnitude = x < 0.0 ? -x : x;
     const Lanes pi = Lanes{} + kPi;
@@ -40,13 +40,13 @@ template <class Lanes>
 }
 
 template <class Lanes>
-[[gnu::always_inline]] inline Lanes cosineOfWrapped(Lanes phase) {
+[[gnu::always_inline]] inline Lanes cosineOfWrapped(const Lanes& phase) {
     const Lanes x = kPi / 2 - phase;
     return sineNearZero(x < -kPi / 2 ? -kPi - x : x);
 }
 
 template <class Lanes>
-[[gnu::always_inline]] inline Lanes gateOf(Lanes phase, double threshold) {
+[[gnu::always_inline]] inline Lanes gateOf(const Lanes& phase, double threshold) {
     const Lanes s = sineOfWrapped(phase);
     const Lanes open = Lanes{} + 1.0;
     return s < threshold ? (s + 1.0) / 2.0 : open;

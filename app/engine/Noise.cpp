@@ -26,14 +26,15 @@ template <class Words>
 
 // Value is one word or a vector of words, each lane twisted as one word alone.
 template <class Value>
-[[gnu::always_inline]] inline Value twist(Value current, Value next, Value far) {
+[[gnu::always_inline]] inline Value twist(const Value& current, const Value& next, const Value& far) {
     const Value y = (current & kUpperBit) | (next & kLowerBits);
     // The matrix where the low bit is set, as a mask rather than a branch.
     return far ^ (y >> 1) ^ ((0u - (y & 1u)) & kTwistMatrix);
 }
 
 template <class Value>
-[[gnu::always_inline]] inline Value temper(Value y) {
+[[gnu::always_inline]] inline Value temper(const Value& word) {
+    Value y = word;
     y ^= y >> 11;
     y ^= (y << 7) & 0x9d2c5680u;
     y ^= (y << 15) & 0xefc60000u;

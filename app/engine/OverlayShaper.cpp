@@ -20,8 +20,10 @@ double decayed(double target, double progress) {
 
 double readProfile(const std::vector<double>& profile, double x) {
     if (profile.size() == 1) return profile.front();
-    const double position = std::clamp(x, 0.0, 1.0) * static_cast<double>(profile.size() - 1);
-    const auto lower = std::min(static_cast<std::size_t>(position), profile.size() - 2);
+    const auto last = static_cast<std::int64_t>(profile.size() - 1);
+    const double position = std::clamp(x, 0.0, 1.0) * static_cast<double>(last);
+    // Signed conversions: the values are small and not negative, and these are single instructions.
+    const std::int64_t lower = std::min(static_cast<std::int64_t>(position), last - 1);
     const double fraction = position - static_cast<double>(lower);
     return profile[lower] + (profile[lower + 1] - profile[lower]) * fraction;
 }

@@ -11,7 +11,7 @@ using DoublePair = double __attribute__((vector_size(16)));
 // Sine of x in [-pi/2, pi/2], accurate to about 1e-13: x + x^3 P(x^2) with a least-squares
 // fitted P of degree 5. Value is double or DoublePair; each lane is computed as a double would be.
 template <class Value>
-[[gnu::always_inline]] inline Value sineNearZero(Value x) {
+[[gnu::always_inline]] inline Value sineNearZero(const Value& x) {
     const Value x2 = x * x;
     Value p = x2 * 1.5390441233583397494e-10 - 2.5028697435211998063e-8;
     p = p * x2 + 2.7556908420187762892e-6;
