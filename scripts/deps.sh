@@ -10,8 +10,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # the device library (sd-bus for the Bluetooth daemon's D-Bus API)
   libspdlog-dev libfmt-dev libasio-dev libsystemd-dev
-  # D-Bus tests of the Bluetooth backend: a private message bus
-  dbus-daemon
+  # D-Bus tests of the Bluetooth backend: a private message bus, a stand-in daemon written
+  # elsewhere (python-dbusmock's template) and the daemon's own client (bluetoothctl)
+  dbus-daemon python3-dbusmock bluez
   # the program
   libsfml-dev libopenal-dev libpulse-dev libasound2-dev libx11-dev libxss-dev
   fonts-liberation fonts-roboto-unhinted fonts-dejavu-core fonts-jura

@@ -56,19 +56,6 @@ size_t threadCount() {
                                              std::filesystem::directory_iterator()));
 }
 
-struct Advertisements {
-    std::mutex mutex;
-    std::vector<Platform::Advertisement> received;
-    void add(const Platform::Advertisement& ad) {
-        std::lock_guard lock(mutex);
-        received.push_back(ad);
-    }
-    std::vector<Platform::Advertisement> all() {
-        std::lock_guard lock(mutex);
-        return received;
-    }
-};
-
 }  // namespace
 
 using BluezDiscovery = BluezFixtureOf<true>;

@@ -50,6 +50,20 @@ struct Received {
     }
 };
 
+// Advertisements a watcher delivered.
+struct Advertisements {
+    std::mutex mutex;
+    std::vector<Platform::Advertisement> received;
+    void add(const Platform::Advertisement& ad) {
+        std::lock_guard lock(mutex);
+        received.push_back(ad);
+    }
+    std::vector<Platform::Advertisement> all() {
+        std::lock_guard lock(mutex);
+        return received;
+    }
+};
+
 template <bool AcquireNotify = true>
 struct BluezFixtureOf : ::testing::Test {
     VexaSim::PrivateBus bus;
