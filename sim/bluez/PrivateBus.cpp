@@ -52,7 +52,10 @@ PrivateBus::PrivateBus() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 3);
-    // Its complaints (it may not raise its descriptor limit here) are of no interest.
+    // Its complaints (it may not raise its descriptor limit here) are of no interest, and it
+    // keeps none of the test's output streams: a daemon left behind by a crashed test must not
+    // hold the test runner's pipes open.
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     std::vector<std::string> arguments{"dbus-daemon", "--config-file=" + configFile, "--nofork", "--nosyslog",
                                        "--print-address=3"};
