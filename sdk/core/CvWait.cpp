@@ -13,16 +13,24 @@ void CvWait::wait(Lock& held, std::chrono::milliseconds timeout) {
     }
     constexpr std::chrono::milliseconds oneDay = std::chrono::hours(24);
     const auto bounded = std::clamp(timeout, std::chrono::milliseconds(0), oneDay);
-    condition_.wait_for(held, bounded, [this] { return pending_; });
+    if (!pending_) {
+        ++waiting_;
+        condition_.wait_for(held, bounded, [this] { return pending_; });
+        --waiting_;
+    }
     pending_ = false;
 }
 
 void CvWait::notify() {
+    bool signal = false;
     {
         std::lock_guard held(mutex_);
+        signal = waiting_ > 0 && !pending_;  // a pending wake-up has been signalled already
         pending_ = true;
     }
-    condition_.notify_one();
+    if (signal) {
+        condition_.notify_one();
+    }
 }
 
 } // namespace VexaDevice::Utility

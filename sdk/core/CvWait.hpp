@@ -3,7 +3,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <shared_mutex>
 
 namespace VexaDevice::Utility {
 
@@ -11,10 +10,12 @@ namespace VexaDevice::Utility {
 // is notified or the time-out passes, and finds the lock held again. A wake-up sent
 // while nobody waits (the worker is busy with its last pass) is kept, and the next
 // wait returns at once; several such wake-ups count as one. A return says nothing
-// more about what happened meanwhile; the worker looks for itself.
+// more about what happened meanwhile; the worker looks for itself. A notification
+// signals the condition only when somebody waits and no wake-up is pending yet: a
+// busy worker costs its notifiers no system call.
 class CvWait {
 public:
-    using Lock = std::unique_lock<std::shared_mutex>;
+    using Lock = std::unique_lock<std::mutex>;
 
     // Takes the waiter's lock exclusively.
     Lock lock();
@@ -27,9 +28,10 @@ public:
     void notify();
 
 private:
-    std::condition_variable_any condition_;
-    std::shared_mutex mutex_;
+    std::condition_variable condition_;
+    std::mutex mutex_;
     bool pending_ = false;  // guarded by mutex_
+    int waiting_ = 0;       // threads inside wait; guarded by mutex_
 };
 
 } // namespace VexaDevice::Utility

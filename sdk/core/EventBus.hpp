@@ -18,11 +18,10 @@
 
 namespace VexaDevice::Utility {
 
-// Pace of a bus's delivery thread: it waits for queued events in steps and ends
-// after a run of empty waits; the next queued event starts a new one.
+// Pace of a bus's delivery thread: it sleeps until an event is queued and ends once
+// it has waited this long with nothing to deliver; the next queued event starts a new one.
 struct EventBusTiming {
-    std::chrono::milliseconds deliveryWaitStep{1};
-    unsigned emptyWaitBudget = 1000;
+    std::chrono::milliseconds idleEnd{1000};
 };
 
 // Starts a delivery thread; replaceable so that a failing start can be reproduced.
@@ -132,6 +131,9 @@ public:
         if (!delivery_->running.exchange(true)) {
             startDeliveryThread();
         }
+        // The waiting thread checks the queue under this lock: passing through it orders the
+        // event before that check or after the thread has gone to sleep, never in between.
+        { std::lock_guard guard(delivery_->wakeMutex); }
         delivery_->wake.notify_one();
     }
 
@@ -185,7 +187,6 @@ private:
     }
 
     static void deliver(const std::weak_ptr<EventBus>& weak, Delivery& delivery, const Timing& timing) {
-        unsigned emptyWaits = 0;
         while (waitForEvent(delivery, timing)) {
             if (auto event = delivery.queue.take()) {
                 const auto bus = weak.lock();
@@ -193,10 +194,6 @@ private:
                     return;
                 }
                 std::apply([&bus](auto&... values) { bus->holder_.notify(values...); }, *event);
-                emptyWaits = 0;
-                continue;
-            }
-            if (++emptyWaits < timing.emptyWaitBudget) {
                 continue;
             }
             delivery.running = false;
@@ -205,16 +202,14 @@ private:
             if (!delivery.queue.pending() || delivery.running.exchange(true)) {
                 return;
             }
-            emptyWaits = 0;
         }
     }
 
-    // Waits one step when nothing is queued; false once the bus is closing.
+    // Sleeps until an event is queued, the bus closes or the idle time has passed
+    // (nothing to deliver: the caller ends); false once the bus is closing.
     static bool waitForEvent(Delivery& delivery, const Timing& timing) {
         std::unique_lock lock(delivery.wakeMutex);
-        if (!delivery.closing && !delivery.queue.pending()) {
-            delivery.wake.wait_for(lock, timing.deliveryWaitStep);
-        }
+        delivery.wake.wait_for(lock, timing.idleEnd, [&delivery] { return delivery.closing || delivery.queue.pending(); });
         return !delivery.closing;
     }
 

@@ -22,7 +22,7 @@ inline VexaDevice::BLE::BLEDeviceTiming fastTiming() {
     VexaDevice::BLE::BLEDeviceTiming timing;
     timing.discoveryRetryPause = std::chrono::milliseconds(1);
     timing.disconnectPollInterval = std::chrono::milliseconds(1);
-    timing.connectionBus = {std::chrono::milliseconds(1), 50};
+    timing.connectionBus = {std::chrono::milliseconds(50)};
     return timing;
 }
 

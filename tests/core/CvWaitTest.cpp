@@ -2,7 +2,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <shared_mutex>
+#include <mutex>
 #include <thread>
 
 #include "sdk/core/CvWait.hpp"
@@ -52,10 +52,37 @@ TEST(CvWait, TimeOutReturnsWithTheLockHeld) {
 
 TEST(CvWait, RefusesALockThatIsNotItsOwn) {
     CvWait wake;
-    std::shared_mutex other;
+    std::mutex other;
     std::unique_lock foreign(other);
     EXPECT_THROW(wake.wait(foreign, 1ms), std::logic_error);
     auto released = wake.lock();
     released.unlock();
     EXPECT_THROW(wake.wait(released, 1ms), std::logic_error);
+}
+
+// Each notification lands somewhere in the waiter's loop: before its wait, during it, or
+// while it is still counting the previous one. None may be lost (the waiter's time-out is an
+// hour: a lost wake-up stalls the test).
+TEST(CvWait, NoWakeUpIsLostWhereverItLandsInTheWaitersLoop) {
+    constexpr int rounds = 2000;
+    CvWait wake;
+    std::atomic<int> woken{0};
+    std::thread waiter([&] {
+        auto held = wake.lock();
+        for (int i = 0; i < rounds; ++i) {
+            wake.wait(held, std::chrono::hours(1));
+            woken.fetch_add(1);
+        }
+    });
+    bool delivered = true;
+    for (int i = 1; i <= rounds && delivered; ++i) {
+        wake.notify();
+        delivered = waitFor([&] { return woken.load() == i; });
+    }
+    EXPECT_TRUE(delivered);
+    while (woken.load() < rounds) {
+        wake.notify();  // lets the waiter finish after a failure
+        std::this_thread::yield();
+    }
+    waiter.join();
 }

@@ -24,7 +24,9 @@ auto subscriber(Function function) {
     return std::make_shared<std::function<void(T...)>>(std::move(function));
 }
 
-constexpr EventBusTiming kFastTiming{std::chrono::milliseconds(1), 5};
+constexpr EventBusTiming kFastTiming{std::chrono::milliseconds(5)};
+// A delivery thread that never idles out within a test: a late delivery is a lost wake-up.
+constexpr EventBusTiming kNeverIdle{std::chrono::hours(1)};
 
 // A launcher that holds every delivery thread at a gate until the test opens it,
 // and counts started and finished threads.
@@ -212,10 +214,9 @@ TEST(EventBusEmit, PayloadFreeOverflowRunsOnePassPerRetainedEvent) {
     EXPECT_EQ(passes, 2048);
 }
 
-TEST(EventBusEmit, ThreadEndsAfterItsEmptyWaitsAndTheNextEmitRestartsIt) {
+TEST(EventBusEmit, ThreadEndsAfterItsIdleTimeAndTheNextEmitRestartsIt) {
     const EventBusTiming specified;
-    EXPECT_EQ(specified.deliveryWaitStep, std::chrono::milliseconds(1)) << "a shorter step makes the thread spin and end at once";
-    EXPECT_EQ(specified.emptyWaitBudget, 1000u);
+    EXPECT_EQ(specified.idleEnd, std::chrono::milliseconds(1000));
     GatedLauncher gate;
     gate.open();
     auto bus = std::make_shared<EventBus<>>(2048, kFastTiming, gate.launcher());
@@ -229,6 +230,36 @@ TEST(EventBusEmit, ThreadEndsAfterItsEmptyWaitsAndTheNextEmitRestartsIt) {
     ASSERT_TRUE(waitFor([&] { return gate.finished == 2; }));
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(gate.started, 2);
+}
+
+// The thread sleeps between events without polling: each emit to the sleeping thread must
+// wake it, including one that lands while the thread is about to go to sleep.
+TEST(EventBusEmit, EveryEmitWakesTheSleepingThreadAtOnce) {
+    GatedLauncher gate;
+    gate.open();
+    auto bus = std::make_shared<EventBus<int>>(16, kNeverIdle, gate.launcher());
+    std::atomic<int> calls{0};
+    auto counter = subscriber<int>([&](int) { ++calls; });
+    bus->subscribe(counter);
+    for (int i = 1; i <= 300; ++i) {
+        bus->emit(i);
+        ASSERT_TRUE(waitFor([&] { return calls == i; })) << "event " << i << " waits for the idle time";
+    }
+    EXPECT_EQ(gate.started, 1) << "one thread delivered them all";
+}
+
+// Events that land while the thread is giving up after its idle time: each is delivered,
+// by that thread or by the next one.
+TEST(EventBusEmit, EmitsAroundTheIdleEndAreAllDelivered) {
+    auto bus = std::make_shared<EventBus<int>>(16, EventBusTiming{std::chrono::milliseconds(1)});
+    std::atomic<int> calls{0};
+    auto counter = subscriber<int>([&](int) { ++calls; });
+    bus->subscribe(counter);
+    for (int i = 1; i <= 300; ++i) {
+        bus->emit(i);
+        ASSERT_TRUE(waitFor([&] { return calls == i; })) << "event " << i << " was lost";
+        std::this_thread::sleep_for(std::chrono::microseconds(400 * (i % 5)));
+    }
 }
 
 TEST(EventBusEmit, FailedThreadStartIsRetriedByTheNextEmit) {
@@ -300,7 +331,7 @@ TEST(EventBusEmit, BusReleasedFromItsOwnDeliveryThreadEndsCleanly) {
 TEST(EventBusEmit, ReleasingTheBusStopsAndJoinsItsDeliveryThread) {
     GatedLauncher gate;
     gate.open();
-    auto bus = std::make_shared<EventBus<>>(16, EventBusTiming{std::chrono::hours(1), 1000000}, gate.launcher());
+    auto bus = std::make_shared<EventBus<>>(16, kNeverIdle, gate.launcher());
     std::atomic<int> calls{0};
     auto counter = subscriber<>([&] { ++calls; });
     bus->subscribe(counter);

@@ -36,7 +36,7 @@ inline VexaDevice::BLE::BLEDeviceTiming fastBle()
     VexaDevice::BLE::BLEDeviceTiming timing;
     timing.discoveryRetryPause = 1ms;
     timing.disconnectPollInterval = 1ms;
-    timing.connectionBus = {1ms, 50};
+    timing.connectionBus = {50ms};
     return timing;
 }
 

@@ -46,7 +46,7 @@ BLEDeviceTiming fastBle()
     BLEDeviceTiming timing;
     timing.discoveryRetryPause = 1ms;
     timing.disconnectPollInterval = 1ms;
-    timing.connectionBus = {1ms, 50};
+    timing.connectionBus = {50ms};
     return timing;
 }
 
