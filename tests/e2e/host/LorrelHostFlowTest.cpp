@@ -239,6 +239,8 @@ TEST_F(LorrelHost, AModeCommandSucceedsOnlyWhenTheDeviceShowsIt) {
     EXPECT_EQ(lorrel->mode(), 3);
 
     lorrel->dropLink();
+    uint8_t state = SensorStateInRange;
+    ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
     EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "the link is down";
     EXPECT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 0) << "the link is down";
 }

@@ -282,6 +282,8 @@ TEST_F(VondraHost, AModeCommandSucceedsOnlyWhenTheDeviceShowsIt) {
     EXPECT_EQ(peer->mode(), 3);
 
     peer->dropLink();
+    uint8_t state = SensorStateInRange;
+    ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
     EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "the link is down";
     EXPECT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 0) << "the link is down";
 }
