@@ -48,6 +48,7 @@ struct StatusCommandLink::State {
     }
 
     std::atomic<bool> linkLost{false};
+    std::atomic<bool> modeKnown{true};
     std::atomic<int32_t> battery{0};
     std::atomic<uint8_t> mode{0};
     Utility::RBuffer<StatusPack> ring{StatusRingCapacity};
@@ -100,6 +101,7 @@ void StatusCommandLink::readStatus()
         std::vector<uint8_t> value;
         if (status_->read(value)) {
             state_->onStatus(value);
+            state_->modeKnown = true;
             return;
         }
     }
@@ -114,6 +116,21 @@ CommandReply StatusCommandLink::exchangeCommand(const std::vector<uint8_t>& fram
     return state_->exchange.send(frame, [code](const CommandReply& reply) { return reply.command == code; });
 }
 
+CommandReply StatusCommandLink::exchangeMode(const std::vector<uint8_t>& frame,
+                                             const std::function<bool(uint8_t)>& reached)
+{
+    CommandReply reply = exchangeCommand(frame);
+    if (reply.code == 0 && !reached(reply.mode))
+        reply.code = Utility::kErrDataSend;
+    state_->modeKnown = reply.code == 0;
+    return reply;
+}
+
+bool StatusCommandLink::modeKnown() const
+{
+    return state_->modeKnown;
+}
+
 bool StatusCommandLink::writeOnce(const std::vector<uint8_t>& frame) const
 {
     return command_->write(frame);
@@ -121,6 +138,7 @@ bool StatusCommandLink::writeOnce(const std::vector<uint8_t>& frame) const
 
 void StatusCommandLink::markLinkLost()
 {
+    state_->modeKnown = false;
     state_->linkLost = true;
 }
 

@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -89,6 +90,15 @@ public:
     // of timing.replyWaitStep; a lost link ends the retries and the wait. A reply with a
     // non-zero error code is returned as received. An empty frame is not sent.
     CommandReply exchangeCommand(const std::vector<uint8_t>& frame) const;
+
+    // Sends a frame that switches the device's mode, as exchangeCommand does, and fails an
+    // accepted reply whose mode `reached` refuses (code 513): the device took the frame without
+    // carrying it out. A failed switch leaves the mode unknown (the device may have switched or
+    // not) until a switch succeeds or the status is read again.
+    CommandReply exchangeMode(const std::vector<uint8_t>& frame, const std::function<bool(uint8_t)>& reached);
+    // Whether mode() is the device's: false after a failed switch or a lost link, until the next
+    // status read or successful switch.
+    bool modeKnown() const;
 
     // Writes one frame once, for the commands the device does not answer; true when written.
     bool writeOnce(const std::vector<uint8_t>& frame) const;

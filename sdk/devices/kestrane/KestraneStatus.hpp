@@ -28,6 +28,14 @@ constexpr bool isMeasuring(uint8_t mode)
            mode == toByte(DevAmpStatus::SignalResist);
 }
 
+// Whether a device reporting mode `now` carried out a switch to `wanted`: a measurement is
+// reached in its own mode, a stop once the device measures nothing (some models power down to
+// Idle).
+constexpr bool modeReached(uint8_t wanted, uint8_t now)
+{
+    return isMeasuring(wanted) ? now == wanted : !isMeasuring(now);
+}
+
 constexpr bool passesSignal(uint8_t mode)
 {
     return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::SignalResist);

@@ -91,20 +91,21 @@ void LorrelBleProtocol::bringToRest()
         stopMEMS();
 }
 
-OperationResult LorrelBleProtocol::modeCommand(uint8_t mode, const std::vector<uint8_t>& frame, bool mustReach,
+OperationResult LorrelBleProtocol::modeCommand(uint8_t mode, const std::vector<uint8_t>& frame,
                                                void (LorrelBleProtocol::*accepted)())
 {
     std::unique_lock lock(commandLock_);
-    if (linked_.link().mode() == mode)
+    // A link that is down fails every command; the frame is skipped only when the device is
+    // known to be in the mode already.
+    if (linked_.link().isLinkLost() || linked_.device()->isDisconnected())
+        return formatKspDeviceError(Devices::StatusCommandLink::NotDelivered.code);
+    if (linked_.link().modeKnown() && linked_.link().mode() == mode)
         return OperationResult::done();
-    const Devices::CommandReply reply = linked_.link().exchangeCommand(frame);
+    // A start that the device acknowledged without streaming has not started anything.
+    const Devices::CommandReply reply =
+        linked_.link().exchangeMode(frame, [mode](uint8_t now) { return Kestrane::modeReached(mode, now); });
     if (reply.code != 0)
         return formatKspDeviceError(reply.code);
-    // A start that the device acknowledged without streaming has not started anything.
-    if (mustReach && reply.mode != mode)
-        return OperationResult::failed(Utility::kErrDataSend, "The device did not enter the mode [" +
-                                                                  std::to_string(mode) + "], it reports [" +
-                                                                  std::to_string(reply.mode) + "]");
     (this->*accepted)();
     return OperationResult::done();
 }
@@ -129,22 +130,22 @@ void LorrelBleProtocol::streamResist()
 
 OperationResult LorrelBleProtocol::powerDown()
 {
-    return modeCommand(PowerDownMode, Headband::powerDownFrame(), false, &LorrelBleProtocol::streamNone);
+    return modeCommand(PowerDownMode, Headband::powerDownFrame(), &LorrelBleProtocol::streamNone);
 }
 
 OperationResult LorrelBleProtocol::setIdle()
 {
-    return modeCommand(IdleMode, Headband::idleFrame(), false, &LorrelBleProtocol::streamNone);
+    return modeCommand(IdleMode, Headband::idleFrame(), &LorrelBleProtocol::streamNone);
 }
 
 OperationResult LorrelBleProtocol::startSignal()
 {
-    return modeCommand(SignalMode, Headband::startSignalFrame(gainIndex_), true, &LorrelBleProtocol::streamSignal);
+    return modeCommand(SignalMode, Headband::startSignalFrame(gainIndex_), &LorrelBleProtocol::streamSignal);
 }
 
 OperationResult LorrelBleProtocol::startResist()
 {
-    return modeCommand(ResistMode, Headband::startResistFrame(), true, &LorrelBleProtocol::streamResist);
+    return modeCommand(ResistMode, Headband::startResistFrame(), &LorrelBleProtocol::streamResist);
 }
 
 Kestrane::SendFrame LorrelBleProtocol::commandSender()

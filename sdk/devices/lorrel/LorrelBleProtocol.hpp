@@ -111,9 +111,9 @@ private:
     void setUpGatt();
     void bringToRest();
 
-    // Under the command lock. `reached` runs once the device accepted the frame (and, with a
-    // target mode, reports it).
-    OperationResult modeCommand(uint8_t mode, const std::vector<uint8_t>& frame, bool mustReach,
+    // Takes the command lock. `accepted` runs once the device accepted the frame and reports
+    // `mode` (a stop: no measuring mode).
+    OperationResult modeCommand(uint8_t mode, const std::vector<uint8_t>& frame,
                                 void (LorrelBleProtocol::*accepted)());
     void streamNone();
     void streamSignal();

@@ -10,6 +10,7 @@
 namespace VexaDevice::Vondra {
 
 using Kestrane::isMeasuring;
+using Kestrane::modeReached;
 using Kestrane::passesResist;
 using Kestrane::passesSignal;
 using Kestrane::toByte;
@@ -111,10 +112,15 @@ OperationResult VondraProtocolBase::modeCommand(DevAmpStatus mode, uint8_t code,
                                                 void (VondraProtocolBase::*accepted)())
 {
     std::unique_lock lock(commandLock_);
-    if (linked_.link().mode() == toByte(mode))
+    // A link that is down fails every command; the frame is skipped only when the device is
+    // known to be in the mode already.
+    if (linked_.link().isLinkLost() || linked_.device()->isDisconnected())
+        return formatKspDeviceError(Devices::StatusCommandLink::NotDelivered.code);
+    const uint8_t wanted = toByte(mode);
+    if (linked_.link().modeKnown() && linked_.link().mode() == wanted)
         return OperationResult::done();
     (this->*before)();
-    const OpCmdRes reply = linked_.link().exchangeCommand({code});
+    const OpCmdRes reply = linked_.link().exchangeMode({code}, [wanted](uint8_t now) { return modeReached(wanted, now); });
     if (reply.code == 0)
         (this->*accepted)();
     return formatKspDeviceError(reply.code);

@@ -337,8 +337,10 @@ TEST_F(TesselHost, NoBatteryLevelBeforeTheDeviceReportsOne) {
     peer = TesselPeer::attach(*radio, kTessel);
     peer->refuseCommand(164, TesselPeerModel::ErrModuleMissing);
     scanner = scanFor({SensorFamilyTessel, SensorFamilyTesselQuindle});
-    _SensorInfo info = record(SensorFamilyTessel, "C0:FF:EE:00:00:41");
-    sensor = createSensor(scanner, &info, &status);
+    advertise(kTessel, "Tessel", VexaDevice::Utility::uuidToString(TesselPeer::serviceUuid(0)).c_str());
+    std::vector<_SensorInfo> found;
+    ASSERT_TRUE(eventually([&] { return !(found = listed(scanner)).empty(); }));
+    sensor = createSensor(scanner, &found.front(), &status);
     ASSERT_NE(sensor, nullptr) << status.Error << " " << status.ErrorMsg;
     int32_t battery = -1;
     EXPECT_EQ(readBattPowerSensor(sensor, &battery, &status), 0) << "read " << battery;

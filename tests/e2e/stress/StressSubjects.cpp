@@ -16,6 +16,7 @@
 #include "sim/peers/morvex2/Morvex2Peer.hpp"
 #include "sim/peers/morvexblack/MorvexBlackPeer.hpp"
 #include "sim/peers/tessel/TesselPeer.hpp"
+#include "sim/peers/vondra/VondraPeer.hpp"
 
 namespace StressTest {
 
@@ -410,6 +411,116 @@ private:
     }
 };
 
+// A Vondra headset of either generation: one record a pack behind 4-byte counters.
+class VondraSubject : public StatusModeSubject<VexaSim::CommandStreamPeer, VexaSim::CommandStreamPeerSettings> {
+protected:
+    VondraSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally, uint8_t family, uint8_t model,
+                  VexaSim::VondraPeerGeneration generation)
+        : StatusModeSubject(address, family, model, tally, Wide, VexaSim::vondraSettings(generation),
+                            [&](const VexaSim::CommandStreamPeerSettings& s) {
+                                return VexaSim::CommandStreamPeer::attach(radio, address, s, {PackPeriod});
+                            })
+    {
+    }
+};
+
+// The first generation: seven channels, read against the amplifier's 4.5 V reference.
+class VondraFirstSubject final : public VondraSubject {
+public:
+    VondraFirstSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : VondraSubject(radio, address, tally, SensorFamilyVondra, 0, VexaSim::VondraPeerGeneration::First)
+    {
+    }
+
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        listen(sensor, addSignalDataCallbackVondra, &VondraFirstSubject::signal, removeSignalDataCallbackVondra,
+               removals, "signal");
+        listen(sensor, addResistCallbackVondra, &VondraFirstSubject::resist, removeResistCallbackVondra, removals,
+               "resistance");
+    }
+
+private:
+    static constexpr uint32_t Channels = 7;
+    static constexpr double Reference = 4.5;
+
+    static void signal(_Sensor*, VondraSignalRecord* records, uint32_t count, void* user)
+    {
+        auto* self = static_cast<VondraFirstSubject*>(user);
+        self->maybeFreeHere();
+        for (uint32_t i = 0; i < count; ++i) {
+            const VondraSignalRecord& r = records[i];
+            self->checkOrder(r.PackNum, self->signalOrder_, "signal");
+            self->check(r.Marker == CommandStreamPeerModel::markerOf(r.PackNum),
+                        [&] { return "marker of record " + std::to_string(r.PackNum); });
+            self->check(Checks::sawtooth(r.Values, Channels, r.PackNum, Reference),
+                        [&] { return Checks::describe(r.Values, Channels, r.PackNum, Reference); });
+        }
+        self->countRecords(count);
+    }
+
+    static void resist(_Sensor*, VondraResistRecord* records, uint32_t count, void* user)
+    {
+        auto* self = static_cast<VondraFirstSubject*>(user);
+        self->maybeFreeHere();
+        for (uint32_t i = 0; i < count; ++i) {
+            const VondraResistRecord& r = records[i];
+            self->checkOrder(r.PackNum, self->resistOrder_, "resistance");
+            self->check(Checks::ohms(r.Values, Channels, self->settings_.resistanceOhms),
+                        [&] { return "resistance record " + std::to_string(r.PackNum) + " is not the device's"; });
+        }
+        self->countRecords(count);
+    }
+};
+
+// The second generation on its own protocol (model 3): four channels O1, O2, T3, T4.
+class Vondra2Subject final : public VondraSubject {
+public:
+    Vondra2Subject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : VondraSubject(radio, address, tally, SensorFamilyVondra2, 3, VexaSim::VondraPeerGeneration::Second)
+    {
+    }
+
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        listen(sensor, addSignalDataCallbackVondra2, &Vondra2Subject::signal, removeSignalDataCallbackVondra2,
+               removals, "signal");
+        listen(sensor, addResistCallbackVondra2, &Vondra2Subject::resist, removeResistCallbackVondra2, removals,
+               "resistance");
+    }
+
+private:
+    static constexpr double Reference = static_cast<double>(2.4f);
+
+    static void signal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user)
+    {
+        auto* self = static_cast<Vondra2Subject*>(user);
+        self->maybeFreeHere();
+        for (uint32_t i = 0; i < count; ++i) {
+            const MorvexSignalRecord& r = records[i];
+            self->checkOrder(r.PackNum, self->signalOrder_, "signal");
+            const double values[] = {r.O1, r.O2, r.T3, r.T4};
+            self->check(Checks::sawtooth(values, 4, r.PackNum, Reference),
+                        [&] { return Checks::describe(values, 4, r.PackNum, Reference); });
+        }
+        self->countRecords(count);
+    }
+
+    static void resist(_Sensor*, FourChannelResistRecord* records, uint32_t count, void* user)
+    {
+        auto* self = static_cast<Vondra2Subject*>(user);
+        self->maybeFreeHere();
+        for (uint32_t i = 0; i < count; ++i) {
+            const FourChannelResistRecord& r = records[i];
+            self->checkOrder(r.PackNum, self->resistOrder_, "resistance");
+            const double values[] = {r.O1, r.O2, r.T3, r.T4};
+            self->check(Checks::ohms(values, 4, self->settings_.resistanceOhms),
+                        [&] { return "resistance record " + std::to_string(r.PackNum) + " is not the device's"; });
+        }
+        self->countRecords(count);
+    }
+};
+
 // A Tessel-class sensor of the first service set: signal packs of nine samples at the device's
 // gain x6 and data offset 3 (each count eight times as many volts), numbered up to 65500.
 class TesselSubject final : public PeerSubject<VexaSim::TesselPeer, VexaSim::TesselPeerSettings> {
@@ -472,7 +583,8 @@ std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uin
 {
     using Maker = std::unique_ptr<Subject> (*)(VexaSim::SimRadio&, uint64_t, Tally&);
     static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>,
-                                         &make<TesselSubject>};
+                                         &make<TesselSubject>, &make<VondraFirstSubject>,
+                                         &make<Vondra2Subject>};
     // At least eight devices, the families taking turns: every family takes part in every run.
     const size_t count = std::max<size_t>(8, std::size(Families));
     std::vector<std::unique_ptr<Subject>> subjects;
