@@ -42,6 +42,7 @@ PhotoStimBleProtocol::PhotoStimBleProtocol(std::shared_ptr<BLE::IBLEDevice> devi
     : timing_(timing),
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
+      linkLoss_(device_),
       worker_(timing.stimulator.workerWait)
 {
 }
@@ -58,7 +59,7 @@ void PhotoStimBleProtocol::start()
             throw rt_exception("Device unsupported. Failed recognized the device version");
         if (version.modelMajor != FamilyModel)
             throw rt_exception("Device unsupported. Failed recognized the device Family");
-        battery_ = std::make_unique<Devices::BatteryLevelChannel>(device_->getChannelMap(), stopped_,
+        battery_ = std::make_unique<Devices::BatteryLevelChannel>(device_->getChannelMap(), linkLoss_.flag(),
                                                                   timing_.readAttempts, worker_.wakeup());
         relay_ = std::make_unique<StimulatorRelay>(*service_, worker_.wakeup());
         worker_.startFor(weak_from_this(), &PhotoStimBleProtocol::workerPass);
@@ -77,7 +78,7 @@ PhotoStimBleProtocol::~PhotoStimBleProtocol()
 
 void PhotoStimBleProtocol::shutDown()
 {
-    stopped_ = true;
+    linkLoss_.markLost();
     worker_.stop();
     battery_.reset();
     if (service_)
@@ -87,7 +88,7 @@ void PhotoStimBleProtocol::shutDown()
 void PhotoStimBleProtocol::readVersion()
 {
     DeviceVersion version;
-    const bool cancel = stopped_;
+    const bool cancel = linkLoss_.isLost();
     Utility::readDeviceInfo(deviceInformation_, version, &cancel);
     version_.set(version);
 }
@@ -132,7 +133,8 @@ Sensor::ParameterMap PhotoStimBleProtocol::supportedParameters() const
 bool PhotoStimBleProtocol::onConnected()
 {
     std::unique_lock lock(commandLock_);
-    if (stopped_.exchange(false)) {
+    std::lock_guard change(linkChange_);
+    if (linkLoss_.relink()) {
         try {
             readVersion();
             // A level that changed while the link was down was notified to nobody.
@@ -140,7 +142,7 @@ bool PhotoStimBleProtocol::onConnected()
             service_->resume();
         } catch (...) {
             // Still not back: the next connection reads the device again.
-            stopped_ = true;
+            linkLoss_.markLost();
             throw;
         }
     }
@@ -149,8 +151,12 @@ bool PhotoStimBleProtocol::onConnected()
 
 void PhotoStimBleProtocol::onDisconnected()
 {
-    stopped_ = true;
-    service_->suspend();
+    // A report that comes once the link is back again is over already; one that comes while the
+    // device is read again after a reconnection waits for that read, so that it cannot suspend
+    // the service after its resumption.
+    std::lock_guard change(linkChange_);
+    if (linkLoss_.reportLoss())
+        service_->suspend();
 }
 
 DevStimulStatus PhotoStimBleProtocol::stimState() const

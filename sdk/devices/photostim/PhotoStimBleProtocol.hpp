@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/BatteryLevelChannel.hpp"
 #include "sdk/devices/common/ChangedValue.hpp"
+#include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
@@ -87,7 +89,9 @@ private:
     const Devices::ProtocolTiming timing_;
     const std::shared_ptr<BLE::IBLEDevice> device_;
     const BLE::ServiceChannels deviceInformation_;
-    std::atomic<bool> stopped_{false};
+    Devices::LinkLoss linkLoss_;
+    // Orders a link-loss report with the reading again of a reconnection.
+    std::mutex linkChange_;
     Kestrane::SpinGuarded<DeviceVersion> version_;
     std::unique_ptr<PhotoStimBLEService> service_;
     std::unique_ptr<Devices::BatteryLevelChannel> battery_;
