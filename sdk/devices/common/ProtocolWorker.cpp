@@ -17,8 +17,11 @@ class DetachedWorkers {
 public:
     static DetachedWorkers& instance()
     {
-        static DetachedWorkers workers;
-        return workers;
+        // Never destroyed: a worker that outlives the exit wait still finds its counter intact.
+        static auto* workers = new DetachedWorkers;
+        // Constructed on first use, so destroyed before the statics the workers use (the log).
+        static const ExitWait exitWait{*workers};
+        return *workers;
     }
 
     void started()
@@ -34,15 +37,19 @@ public:
         done_.notify_all();
     }
 
-    // Runs at exit, before the statics the workers use (the log) are destroyed.
-    ~DetachedWorkers()
-    {
-        std::unique_lock lock(mutex_);
-        done_.wait_for(lock, ExitWait, [this] { return running_ == 0; });
-    }
-
 private:
-    static constexpr std::chrono::milliseconds ExitWait{2000};
+    struct ExitWait {
+        DetachedWorkers& workers;
+
+        ~ExitWait()
+        {
+            std::unique_lock lock(workers.mutex_);
+            workers.done_.wait_for(lock, Limit, [this] { return workers.running_ == 0; });
+        }
+
+        static constexpr std::chrono::milliseconds Limit{2000};
+    };
+
     std::mutex mutex_;
     std::condition_variable done_;
     int running_ = 0;
