@@ -165,6 +165,24 @@ struct SensorHost : HostLibrary {
         freeScanner(scanner);
         HostLibrary::TearDown();
     }
+
+    // A start that `peer` (the emulated device of `sensor`) takes without carrying it out fails;
+    // so does every command once the link is down.
+    template <class Peer>
+    void expectModeCommandsOnlyWhenTheDeviceShowsThem(Peer& peer) {
+        peer.setIgnoring(true);
+        EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "taken, not carried out";
+        EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "still not carried out";
+        peer.setIgnoring(false);
+        ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
+        EXPECT_EQ(peer.mode(), 3);
+
+        peer.dropLink();
+        uint8_t state = SensorStateInRange;
+        ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
+        EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "the link is down";
+        EXPECT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 0) << "the link is down";
+    }
 };
 
 }  // namespace HostTest

@@ -226,16 +226,5 @@ TEST_F(LorrelHost, AFailedCreationReportsItsErrorAndLeavesNoThreadRunning) {
 
 TEST_F(LorrelHost, AModeCommandSucceedsOnlyWhenTheDeviceShowsIt) {
     openLorrel(0);
-    lorrel->setIgnoring(true);
-    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "taken, not carried out";
-    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "still not carried out";
-    lorrel->setIgnoring(false);
-    ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
-    EXPECT_EQ(lorrel->mode(), 3);
-
-    lorrel->dropLink();
-    uint8_t state = SensorStateInRange;
-    ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
-    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "the link is down";
-    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 0) << "the link is down";
+    expectModeCommandsOnlyWhenTheDeviceShowsThem(*lorrel);
 }

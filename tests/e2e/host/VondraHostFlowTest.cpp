@@ -274,16 +274,5 @@ TEST_F(VondraHost, SecondGenerationEarlyModelsOnTheWrenletProtocol) {
 TEST_F(VondraHost, AModeCommandSucceedsOnlyWhenTheDeviceShowsIt) {
     attach(VexaSim::vondraSettings(VondraPeerGeneration::First));
     createFor(SensorFamilyVondra, kAddressText);
-    peer->setIgnoring(true);
-    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "taken, not carried out";
-    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "still not carried out";
-    peer->setIgnoring(false);
-    ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
-    EXPECT_EQ(peer->mode(), 3);
-
-    peer->dropLink();
-    uint8_t state = SensorStateInRange;
-    ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
-    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "the link is down";
-    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 0) << "the link is down";
+    expectModeCommandsOnlyWhenTheDeviceShowsThem(*peer);
 }
