@@ -18,6 +18,7 @@
 #include "sim/peers/morvexblack/MorvexBlackPeer.hpp"
 #include "sim/peers/tessel/TesselPeer.hpp"
 #include "sim/peers/vondra/VondraPeer.hpp"
+#include "sim/peers/wrenlet/WrenletPeer.hpp"
 
 namespace StressTest {
 
@@ -321,32 +322,6 @@ private:
     }
 };
 
-// A Lorrel headband of the first models (model 2), on its own protocol.
-class LorrelSubject final : public HeadbandSubject<VexaSim::LorrelPeer, VexaSim::LorrelPeerSettings> {
-public:
-    LorrelSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : HeadbandSubject(address, SensorFamilyLorrel, 2, tally, 65536, {}, [&](const VexaSim::LorrelPeerSettings& s) {
-              return VexaSim::LorrelPeer::attach(radio, address, s, {PackPeriod});
-          })
-    {
-    }
-
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
-        factor_ = gainFactorOf(sensor);
-        listen(sensor, addSignalDataCallbackLorrel, &HeadbandSubject::signal, removeSignalDataCallbackLorrel, removals,
-               "signal");
-        listen(sensor, addResistCallbackLorrel, &LorrelSubject::resist, removeResistCallbackLorrel, removals,
-               "resistance");
-    }
-
-private:
-    static void resist(_Sensor*, FourChannelResistRecord* r, void* user)
-    {
-        static_cast<LorrelSubject*>(user)->resistance(*r, 1e-4);
-    }
-};
-
 // The command-and-stream devices' records: volts of the device's sawtooth at the start-up gain,
 // resistance values of the device's ohms.
 namespace Checks {
@@ -386,6 +361,65 @@ bool ohms(const double* values, uint32_t count, const std::array<int32_t, 8>& de
 }
 
 }  // namespace Checks
+
+// A Lorrel headband: its signal and resistance through the Lorrel functions, whichever protocol
+// its model speaks. `Model::resist` checks a resistance record.
+template <class Model, class Peer, class Settings>
+class LorrelHeadband : public HeadbandSubject<Peer, Settings> {
+public:
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        this->factor_ = gainFactorOf(sensor);
+        this->listen(sensor, addSignalDataCallbackLorrel, &LorrelHeadband::signal, removeSignalDataCallbackLorrel,
+                     removals, "signal");
+        this->listen(sensor, addResistCallbackLorrel, &Model::resist, removeResistCallbackLorrel, removals,
+                     "resistance");
+    }
+
+protected:
+    using HeadbandSubject<Peer, Settings>::HeadbandSubject;
+};
+
+// The first models (model 2), on their own protocol.
+class LorrelSubject final : public LorrelHeadband<LorrelSubject, VexaSim::LorrelPeer, VexaSim::LorrelPeerSettings> {
+public:
+    LorrelSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : LorrelHeadband(address, SensorFamilyLorrel, 2, tally, 65536, {}, [&](const VexaSim::LorrelPeerSettings& s) {
+              return VexaSim::LorrelPeer::attach(radio, address, s, {PackPeriod});
+          })
+    {
+    }
+
+    static void resist(_Sensor*, FourChannelResistRecord* r, void* user)
+    {
+        static_cast<LorrelSubject*>(user)->resistance(*r, 1e-4);
+    }
+};
+
+// The later models (model 3), on the first Wrenlet protocol: resistance as the device reports
+// its ohms.
+class LorrelWrenletSubject final
+    : public LorrelHeadband<LorrelWrenletSubject, VexaSim::CommandStreamPeer, VexaSim::CommandStreamPeerSettings> {
+public:
+    LorrelWrenletSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : LorrelHeadband(address, SensorFamilyLorrel, 3, tally, 65536,
+                         VexaSim::wrenletSettings(VexaSim::WrenletPeerGeneration::First, 'P'),
+                         [&](const VexaSim::CommandStreamPeerSettings& s) {
+                             return VexaSim::CommandStreamPeer::attach(radio, address, s, {PackPeriod});
+                         })
+    {
+    }
+
+    static void resist(_Sensor*, FourChannelResistRecord* r, void* user)
+    {
+        auto* self = static_cast<LorrelWrenletSubject*>(user);
+        self->maybeFreeHere();
+        const double values[] = {r->O1, r->T3, r->T4, r->O2};
+        self->check(Checks::ohms(values, 4, self->settings_.resistanceOhms),
+                    [&] { return "resistance record " + std::to_string(r->PackNum) + " is not the device's"; });
+        self->countRecords(1);
+    }
+};
 
 // A Morvex2-class device (model '0', variant 2): records with value arrays at the start-up gain.
 class Morvex2Subject final : public StatusModeSubject<VexaSim::CommandStreamPeer, VexaSim::CommandStreamPeerSettings> {
@@ -612,7 +646,7 @@ std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uin
     static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>,
                                          &make<TesselSubject>, &make<VondraFirstSubject>,
                                          &make<Vondra2Subject>,
-                                         &make<LorrelSubject>};
+                                         &make<LorrelSubject>, &make<LorrelWrenletSubject>};
     // At least eight devices, the families taking turns: every family takes part in every run.
     const size_t count = std::max<size_t>(8, std::size(Families));
     std::vector<std::unique_ptr<Subject>> subjects;
