@@ -35,6 +35,8 @@ struct StatusCommandLink::State {
             const StatusPack& last = split.packs.back();
             battery = last.battery();
             mode = last.mode();
+            if (observer)
+                observer(last.mode());
             exchange.deliver(CommandReply{last.mode(), last.error(), last.command()});
         }
         if (const auto worker = wake.lock())
@@ -47,6 +49,7 @@ struct StatusCommandLink::State {
         return name;
     }
 
+    std::function<void(uint8_t)> observer;
     std::atomic<bool> linkLost{false};
     std::atomic<bool> modeKnown{true};
     std::atomic<int32_t> battery{0};
@@ -69,6 +72,11 @@ StatusCommandLink::StatusCommandLink(std::shared_ptr<BLE::IBLEChannel> status,
 }
 
 StatusCommandLink::~StatusCommandLink() = default;
+
+void StatusCommandLink::observe(std::function<void(uint8_t mode)> observer)
+{
+    state_->observer = std::move(observer);
+}
 
 void StatusCommandLink::listen()
 {

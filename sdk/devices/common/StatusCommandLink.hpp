@@ -75,6 +75,9 @@ public:
     StatusCommandLink(const StatusCommandLink&) = delete;
     StatusCommandLink& operator=(const StatusCommandLink&) = delete;
 
+    // Before listen and readStatus: `observer` is told the mode of every status taken in, on
+    // the thread that takes it in, before the command waiting for it is answered.
+    void observe(std::function<void(uint8_t mode)> observer);
     // Subscribes to the status characteristic and turns its notification on.
     void listen();
     // Turns the status notification off (a failure is logged, not thrown).

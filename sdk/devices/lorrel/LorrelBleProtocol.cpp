@@ -76,7 +76,12 @@ void LorrelBleProtocol::setUpGatt()
         Kestrane::findKestraneChannels(linked_.device()->getChannelMap(), GattSuffix, false);
     linked_.open(found.status, found.command, worker_.wakeup(), timing_);
     const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
-    signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, Headband::signalParams(gainIndex_), wake, 0);
+    signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, Headband::unitGainSignalParams(), wake, 0);
+    // Each status marks where the packs of its mode begin: status and signal arrive in the order
+    // the device sent them.
+    linked_.link().observe([modes = packModes_, signal = signal_](uint8_t mode) {
+        modes->statusArrived(signal->ring().totalWritten(), mode);
+    });
     motion_.open(found.motion, wake, 0);
     fpg_.open(found.fpg, wake, 0);
 }
@@ -102,8 +107,11 @@ OperationResult LorrelBleProtocol::modeCommand(uint8_t mode, const std::vector<u
     if (linked_.link().modeKnown() && linked_.link().mode() == mode)
         return OperationResult::done();
     // A start that the device acknowledged without streaming has not started anything.
+    const Headband::PackModes::Switch begun = packModes_->switchBegins(signal_->ring().totalWritten());
     const Devices::CommandReply reply =
         linked_.link().exchangeMode(frame, [mode](uint8_t now) { return Kestrane::modeReached(mode, now); });
+    if (reply.code != 0 && reply.command != frame.front())
+        packModes_->switchUnanswered(begun);
     if (reply.code != 0)
         return formatKspDeviceError(reply.code);
     (this->*accepted)();
@@ -115,16 +123,8 @@ void LorrelBleProtocol::streamNone()
     signal_->stopNotifyIfStarted();
 }
 
-void LorrelBleProtocol::streamSignal()
+void LorrelBleProtocol::streamMeasurement()
 {
-    signal_->setConverterParams(Headband::signalParams(gainIndex_));
-    signal_->startNotifyIfStopped();
-}
-
-void LorrelBleProtocol::streamResist()
-{
-    // The protocol's gain stays as it is: only the signal read in resistance mode is scaled so.
-    signal_->setConverterParams(Headband::resistModeSignalParams());
     signal_->startNotifyIfStopped();
 }
 
@@ -140,12 +140,13 @@ OperationResult LorrelBleProtocol::setIdle()
 
 OperationResult LorrelBleProtocol::startSignal()
 {
-    return modeCommand(SignalMode, Headband::startSignalFrame(gainIndex_), &LorrelBleProtocol::streamSignal);
+    return modeCommand(SignalMode, Headband::startSignalFrame(packModes_->gain()),
+                       &LorrelBleProtocol::streamMeasurement);
 }
 
 OperationResult LorrelBleProtocol::startResist()
 {
-    return modeCommand(ResistMode, Headband::startResistFrame(), &LorrelBleProtocol::streamResist);
+    return modeCommand(ResistMode, Headband::startResistFrame(), &LorrelBleProtocol::streamMeasurement);
 }
 
 Kestrane::SendFrame LorrelBleProtocol::commandSender()
@@ -188,7 +189,7 @@ OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
                                        "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
     if (index > Headband::MaxGainIndex)
         return OperationResult::failed(Utility::kErrWrongParamValue, "Failed setPGAGain. Wrong param value");
-    gainIndex_ = index;
+    packModes_->setGain(index);
     return OperationResult::done();
 }
 
@@ -246,35 +247,49 @@ void LorrelBleProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& r
         bus.notify(std::vector<typename Channel::Record>(batch.begin(), batch.end()));
 }
 
+// Each run of packs of one measurement is read as that measurement's.
+void LorrelBleProtocol::signalStep(std::vector<Kestrane::_SignalData>& signal,
+                                   std::vector<Kestrane::_ResistData>& resist)
+{
+    const auto batch = signalReader_.poll(signal_->ring());
+    const size_t first = signalReader_.position() - batch.size();
+    size_t begin = 0;
+    while (begin < batch.size()) {
+        const Headband::PackModes::Measurement measurement = packModes_->measurementAt(first + begin);
+        if (measurement.number != measurement_) {
+            measurement_ = measurement.number;
+            packReader_.reset();
+        }
+        size_t end = begin + 1;
+        while (end < batch.size() && packModes_->measurementAt(first + end).number == measurement.number)
+            ++end;
+        packReader_.take(batch.subspan(begin, end - begin), measurement.mode, measurement.gainIndex, signal, resist);
+        begin = end;
+    }
+}
+
 void LorrelBleProtocol::workerPass()
 {
     if (const auto status = linked_.link().pollNewest()) {
         batteryBus_->notify(status->battery());
         if (status->mode() != workerMode_) {
             workerMode_ = status->mode();
-            // A window begun in an earlier measurement must not mix with the next one.
-            resistConverter_.reset();
             modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
         }
     }
-    const auto signal = signalReader_.poll(signal_->ring());
-    if (!signal.empty() && workerMode_ == SignalMode) {
-        std::vector<Kestrane::_SignalData> records;
-        records.reserve(signal.size());
-        for (const auto& record : signal) {
-            if (record.Samples.size() >= Headband::ChannelCount)
-                records.push_back(record);
-        }
-        signalBus_->notify(std::move(records));
-    } else if (!signal.empty() && workerMode_ == ResistMode) {
-        std::vector<Kestrane::_ResistData> resist;
-        resistConverter_.process(signal.data(), signal.size(), resist);
-        std::erase_if(resist, [](const Kestrane::_ResistData& record) {
-            return record.Samples.size() < Headband::ChannelCount;
-        });
-        if (!resist.empty())
-            resistBus_->notify(std::move(resist));
+    std::vector<Kestrane::_SignalData> signal;
+    std::vector<Kestrane::_ResistData> resist;
+    {
+        // While a command is under way, what the signal arriving meanwhile means is settled by
+        // its outcome: leave it until the command has ended.
+        std::shared_lock lock(commandLock_, std::try_to_lock);
+        if (lock.owns_lock())
+            signalStep(signal, resist);
     }
+    if (!signal.empty())
+        signalBus_->notify(std::move(signal));
+    if (!resist.empty())
+        resistBus_->notify(std::move(resist));
     drain(motion_.channel(), motionReader_, *motionBus_);
     drain(fpg_.channel(), fpgReader_, *fpgBus_);
 }

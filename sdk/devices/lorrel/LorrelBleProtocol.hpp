@@ -6,11 +6,14 @@
 // publishes battery level, mode, signal, resistance (derived from the signal in resistance mode),
 // motion and photoplethysmogram data on its buses.
 //
+// The signal is read at gain factor 1 as it arrives; the worker gives each pack the meaning and
+// scale of the mode the device sent it in (Headband::PackModes), never those of the mode the
+// commands have reached meanwhile.
+//
 // Threads: notification handlers run on the Bluetooth stack's threads and only store, answer the
 // command in progress and wake the worker; commands and setters run on the caller's thread under
 // the command lock; the worker publishes on its own thread.
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <shared_mutex>
@@ -26,9 +29,10 @@
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
 #include "sdk/devices/kestrane/CodedStream.hpp"
+#include "sdk/devices/kestrane/HeadbandSignalReader.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
-#include "sdk/devices/kestrane/SignalToResistConverter.hpp"
+#include "sdk/devices/kestrane/PackModes.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/lorrel/LorrelWire.hpp"
@@ -77,7 +81,7 @@ public:
     // Writes [0x06, low byte of value] once, without waiting for an answer.
     OperationResult ping(int32_t value);
 
-    uint8_t gain() const { return gainIndex_; }
+    uint8_t gain() const { return packModes_->gain(); }
     uint8_t accelerometerSens() const { return motion_.params().code1; }
     uint8_t gyroscopeSens() const { return motion_.params().code2; }
     uint8_t irAmplitude() const { return fpg_.params().code1; }
@@ -116,13 +120,13 @@ private:
     OperationResult modeCommand(uint8_t mode, const std::vector<uint8_t>& frame,
                                 void (LorrelBleProtocol::*accepted)());
     void streamNone();
-    void streamSignal();
-    void streamResist();
+    void streamMeasurement();
 
     // Sends a stream command and reports the device's answer.
     Kestrane::SendFrame commandSender();
 
     void workerPass();
+    void signalStep(std::vector<Kestrane::_SignalData>& signal, std::vector<Kestrane::_ResistData>& resist);
     template <class Channel, class Reader, class Bus>
     void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus);
 
@@ -132,7 +136,8 @@ private:
     // Changed under the command lock.
     Kestrane::CodedMotionStream motion_;
     Kestrane::CodedFpgStream fpg_;
-    std::atomic<uint8_t> gainIndex_{Headband::DefaultGainIndex};
+    // Shared with the status handler.
+    const std::shared_ptr<Headband::PackModes> packModes_ = std::make_shared<Headband::PackModes>();
 
     Sensor::CommandSet commands_;
     Sensor::ParameterMap parameters_;
@@ -144,7 +149,8 @@ private:
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
     Devices::BacklogReader<Kestrane::_IMUData> motionReader_;
     Devices::BacklogReader<Kestrane::_FPGData> fpgReader_;
-    Kestrane::SignalToResistConverter resistConverter_{Headband::resistParams()};
+    Headband::SignalReader packReader_;
+    uint64_t measurement_ = 0;
     uint8_t workerMode_ = 0;
 
     Devices::ProtocolWorker worker_;

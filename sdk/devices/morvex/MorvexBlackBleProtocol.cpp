@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "sdk/core/ConversionTables.hpp"
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
@@ -355,22 +354,7 @@ void MorvexBleProtocol::signalStep(std::vector<Kestrane::_SignalData>& signal,
         return;
     // The ring holds volts at gain factor 1, whatever the mode when a pack arrived: each pack
     // takes the amplification of the mode it was measured in, known only here.
-    const double gain =
-        Utility::gainToFactor(workerMode_ == modeByte(DevAmpStatus::Resist) ? ResistGainIndex : gainIndex_.load());
-    std::vector<Kestrane::_SignalData> current(fresh.begin(), fresh.end());
-    for (auto& record : current)
-        for (double& sample : record.Samples)
-            sample /= gain;
-    if (workerMode_ == modeByte(DevAmpStatus::Signal)) {
-        signal.reserve(current.size());
-        for (auto& record : current) {
-            if (record.Samples.size() >= ChannelCount)
-                signal.push_back(std::move(record));
-        }
-    } else if (workerMode_ == modeByte(DevAmpStatus::Resist)) {
-        resistConverter_.process(current.data(), current.size(), resist);
-        std::erase_if(resist, [](const Kestrane::_ResistData& record) { return record.Samples.size() < ChannelCount; });
-    }
+    packReader_.take(fresh, workerMode_, gainIndex_.load(), signal, resist);
 }
 
 void MorvexBleProtocol::workerPass()
@@ -388,7 +372,7 @@ void MorvexBleProtocol::workerPass()
             if (status && status->mode() != workerMode_) {
                 workerMode_ = status->mode();
                 // A window begun in an earlier measurement must not mix with the new one.
-                resistConverter_.reset();
+                packReader_.reset();
                 modeChanged = true;
             }
             signalStep(signal, resist);

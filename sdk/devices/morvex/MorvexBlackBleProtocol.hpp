@@ -30,8 +30,8 @@
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
 #include "sdk/devices/kestrane/CodedStream.hpp"
+#include "sdk/devices/kestrane/HeadbandSignalReader.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
-#include "sdk/devices/kestrane/SignalToResistConverter.hpp"
 #include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/morvex/MorvexBlackWire.hpp"
@@ -169,7 +169,7 @@ private:
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
     Devices::BacklogReader<Kestrane::_IMUData> motionReader_;
     Devices::BacklogReader<Kestrane::_FPGData> fpgReader_;
-    Kestrane::SignalToResistConverter resistConverter_{resistParams()};
+    Kestrane::Headband::SignalReader packReader_;
     uint8_t workerMode_ = 0;
 
     Devices::ProtocolWorker worker_;

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <functional>
+#include <future>
+#include <mutex>
 #include <string>
 
 #include "sdk/core/RtException.hpp"
@@ -212,6 +216,91 @@ TEST_F(LorrelProtocol, ResistanceIsReadFromTheProbeWindows)
             EXPECT_NEAR(record.Samples[ch], ohms[ch], ohms[ch] * 1e-3);
     }
     EXPECT_EQ(signal.count(), 0u);
+}
+
+// The device switches but the answer is lost: the start fails and the protocol's own switch
+// never happens. The packs the device sends meanwhile mean nothing; from the status that shows
+// the device's mode on, each pack is read in the mode it was sent in, at that mode's scale.
+TEST_F(LorrelProtocol, PacksAreReadInTheModeTheDeviceSentThemIn)
+{
+    auto protocol = open();
+    Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
+    Recorder<std::vector<_ResistData>> resist(protocol->resistEvent());
+    const auto ohms = LorrelPeerSettings{}.resistanceOhms;
+    const auto checkResistance = [&] {
+        for (const _ResistData& record : resist.records()) {
+            ASSERT_EQ(record.Samples.size(), 4u);
+            for (size_t ch = 0; ch < 4; ++ch)
+                ASSERT_NEAR(record.Samples[ch], ohms[ch], ohms[ch] * 1e-3) << "record " << record.PackNum;
+        }
+    };
+    ASSERT_TRUE(protocol->startResist());
+    ASSERT_TRUE(resist.atLeast(1));
+
+    // From resistance to signal.
+    peer->statusCharacteristic()->dropNextNotifications(1);
+    EXPECT_EQ(protocol->startSignal().code, 513);
+    ASSERT_EQ(peer->mode(), 3);
+    EXPECT_EQ(signal.count(), 0u);
+    peer->setBattery(70);
+    ASSERT_TRUE(signal.atLeast(40));
+    for (const _SignalData& record : signal.records()) {
+        ASSERT_EQ(record.Samples.size(), 4u);
+        for (uint32_t ch = 0; ch < 4; ++ch)
+            ASSERT_NEAR(record.Samples[ch], volts(CommandStreamPeerModel::signalCount(ch, record.PackNum), 6.0), 1e-12)
+                << "record " << record.PackNum << " channel " << ch;
+    }
+    checkResistance();
+
+    // And back to resistance.
+    const size_t signalRecords = signal.records().size();
+    const size_t windows = resist.records().size();
+    peer->statusCharacteristic()->dropNextNotifications(1);
+    EXPECT_EQ(protocol->startResist().code, 513);
+    ASSERT_EQ(peer->mode(), 4);
+    peer->setBattery(69);
+    ASSERT_TRUE(resist.atLeast(windows + 2));
+    checkResistance();
+    // No window was taken for signal.
+    for (const _SignalData& record : signal.records())
+        ASSERT_NEAR(record.Samples[0], volts(CommandStreamPeerModel::signalCount(0, record.PackNum), 6.0), 1e-12)
+            << "record " << record.PackNum;
+    EXPECT_GE(signal.records().size(), signalRecords);
+}
+
+// A measurement's packs keep the gain it was started with, however late the worker takes them.
+TEST_F(LorrelProtocol, SignalPacksKeepTheGainOfTheirStart)
+{
+    auto protocol = open();
+    ASSERT_TRUE(protocol->setGain(2));
+    // The first delivery holds the worker until the gain has changed.
+    std::promise<void> gainChanged;
+    std::shared_future<void> changed = gainChanged.get_future().share();
+    std::atomic<bool> first{true};
+    std::vector<_SignalData> records;
+    std::mutex recordsMutex;
+    auto subscriber = std::make_shared<std::function<void(std::vector<_SignalData>)>>(
+        [&](const std::vector<_SignalData>& batch) {
+            if (first.exchange(false))
+                changed.wait();
+            std::lock_guard lock(recordsMutex);
+            records.insert(records.end(), batch.begin(), batch.end());
+        });
+    protocol->signalEvent().lock()->subscribe(subscriber);
+    ASSERT_TRUE(protocol->startSignal());
+    ASSERT_TRUE(eventually([&] { return !first; }));
+    ASSERT_TRUE(protocol->powerDown());
+    ASSERT_TRUE(protocol->setGain(5));
+    gainChanged.set_value();
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(recordsMutex);
+        return records.size() >= 8;
+    }));
+    std::lock_guard lock(recordsMutex);
+    for (const _SignalData& record : records)
+        for (uint32_t ch = 0; ch < 4; ++ch)
+            ASSERT_NEAR(record.Samples[ch], volts(CommandStreamPeerModel::signalCount(ch, record.PackNum), 3.0), 1e-12)
+                << "record " << record.PackNum << " channel " << ch;
 }
 
 TEST_F(LorrelProtocol, MotionAndPhotoplethysmogramRecords)

@@ -12,6 +12,7 @@
 #include "sdk/core/ConversionTables.hpp"
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
 #include "sim/peers/kestrane/CommandStreamPeerModel.hpp"
+#include "sim/peers/lorrel/LorrelPeer.hpp"
 #include "sim/peers/morvex/MorvexPeer.hpp"
 #include "sim/peers/morvex2/Morvex2Peer.hpp"
 #include "sim/peers/morvexblack/MorvexBlackPeer.hpp"
@@ -320,6 +321,32 @@ private:
     }
 };
 
+// A Lorrel headband of the first models (model 2), on its own protocol.
+class LorrelSubject final : public HeadbandSubject<VexaSim::LorrelPeer, VexaSim::LorrelPeerSettings> {
+public:
+    LorrelSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : HeadbandSubject(address, SensorFamilyLorrel, 2, tally, 65536, {}, [&](const VexaSim::LorrelPeerSettings& s) {
+              return VexaSim::LorrelPeer::attach(radio, address, s, {PackPeriod});
+          })
+    {
+    }
+
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        factor_ = gainFactorOf(sensor);
+        listen(sensor, addSignalDataCallbackLorrel, &HeadbandSubject::signal, removeSignalDataCallbackLorrel, removals,
+               "signal");
+        listen(sensor, addResistCallbackLorrel, &LorrelSubject::resist, removeResistCallbackLorrel, removals,
+               "resistance");
+    }
+
+private:
+    static void resist(_Sensor*, FourChannelResistRecord* r, void* user)
+    {
+        static_cast<LorrelSubject*>(user)->resistance(*r, 1e-4);
+    }
+};
+
 // The command-and-stream devices' records: volts of the device's sawtooth at the start-up gain,
 // resistance values of the device's ohms.
 namespace Checks {
@@ -584,7 +611,8 @@ std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uin
     using Maker = std::unique_ptr<Subject> (*)(VexaSim::SimRadio&, uint64_t, Tally&);
     static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>,
                                          &make<TesselSubject>, &make<VondraFirstSubject>,
-                                         &make<Vondra2Subject>};
+                                         &make<Vondra2Subject>,
+                                         &make<LorrelSubject>};
     // At least eight devices, the families taking turns: every family takes part in every run.
     const size_t count = std::max<size_t>(8, std::size(Families));
     std::vector<std::unique_ptr<Subject>> subjects;
