@@ -68,7 +68,9 @@ struct PhotoStimBLEService::Tracker {
             newSync = fresh.syncFlag;
             newState = newest.state();
         }
-        if (state.exchange(newState) != newState)
+        // A state whose meaning is unknown stays for the commands to see, and is published to
+        // nobody: subscribers hear only of the stimulator's four states.
+        if (state.exchange(newState) != newState && newState != DevStimulStatus::Unknown)
             stimBus->notify(newState);
         if (newSync != oldSync)
             syncBus->notify(static_cast<DevStimulSyncStatus>(newSync));

@@ -8,8 +8,8 @@
 // it or not) and lives as long as that protocol:
 //   - the owner serialises the commands (reset, prepareSync, sync, startProgram, stopProgram,
 //     writeStimProgramList) under its own command lock; the service takes none around them;
-//   - the owner subscribes to the two buses, which publish every change of the state and of
-//     the sync flag synchronously on the thread that applied the status (a Bluetooth stack
+//   - the owner subscribes to the two buses, which publish every change of the state (to one
+//     of its four known values) and of the sync flag synchronously on the thread that applied the status (a Bluetooth stack
 //     thread, or the caller of a read); subscribers must only store and wake, never command;
 //   - the owner calls suspend() when the link goes (every wait then ends at once and no read
 //     is attempted) and resume() once it is back;

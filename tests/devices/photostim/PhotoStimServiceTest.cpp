@@ -257,6 +257,7 @@ TEST(PhotoStimServiceStatus, OnlyTheLastWholePackCountsAndShortBytesLeaveTheStat
     PtsRig rig;
     auto service = rig.service();
     Recorder<DevStimulSyncStatus> syncs(service->syncStatusEvent());
+    Recorder<DevStimulStatus> states(service->stimStatusEvent());
     std::vector<uint8_t> two = pack(Peer::Idle, 0, 1, 1);
     const std::vector<uint8_t> second = pack(Peer::Synchronised, 9, 3333, 0x00ABCDEF);
     two.insert(two.end(), second.begin(), second.end());
@@ -276,6 +277,11 @@ TEST(PhotoStimServiceStatus, OnlyTheLastWholePackCountsAndShortBytesLeaveTheStat
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Unknown);
     EXPECT_EQ(syncs.events(), (std::vector<DevStimulSyncStatus>{DevStimulSyncStatus::Synchronised,
                                                                 DevStimulSyncStatus::NotSynchronised}));
+
+    // The unknown states were published to nobody; the next known one is.
+    rig.pts->sendStatus(pack(Peer::Idle, 0, 1, 1));
+    ASSERT_TRUE(DevicesTest::eventually([&] { return states.count() == 2; }));
+    EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::Synchronised, DevStimulStatus::Idle}));
 }
 
 TEST(PhotoStimServiceStatus, TheStimulatorTimeIsReadAgainOnRequestAndFollowsTheSyncLink)
