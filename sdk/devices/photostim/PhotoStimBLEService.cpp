@@ -76,14 +76,6 @@ struct PhotoStimBLEService::Tracker {
             syncBus->notify(static_cast<DevStimulSyncStatus>(newSync));
         wake.notify();
     }
-
-    void markRunning()
-    {
-        std::lock_guard guard(applying);
-        if (state.exchange(DevStimulStatus::Running) != DevStimulStatus::Running)
-            stimBus->notify(DevStimulStatus::Running);
-        wake.notify();
-    }
 };
 
 PhotoStimBLEService::PhotoStimBLEService(const std::shared_ptr<BLE::IBLEDevice>& device, bool required,
@@ -351,7 +343,7 @@ OperationResult PhotoStimBLEService::sync()
     }
 }
 
-OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunning)
+OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool awaitRunning)
 {
     if (!present_)
         return absent();
@@ -363,9 +355,8 @@ OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunnin
         return OperationResult::failed(Utility::kErrDataSend, "Synchronization is required");
     if (!send(startFrame(tick)))
         return failedChange();
-    if (markRunning)
-        tracker_->markRunning();
-    return OperationResult::done();
+    // A start the device does not carry out is no start.
+    return awaitRunning ? awaitState(DevStimulStatus::Running, timing_.stateWait) : OperationResult::done();
 }
 
 OperationResult PhotoStimBLEService::stopProgram()

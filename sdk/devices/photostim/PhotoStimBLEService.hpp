@@ -73,8 +73,10 @@ public:
     OperationResult prepareSync();  // resets first unless idle
     OperationResult sync();         // needs prepareSync; a running program is stopped instead
     // Starts the program list at stimulator time `tick` (a running list is stopped first).
-    // With `markRunning` the state is Running at once, and published as such.
-    OperationResult startProgram(uint32_t tick, bool markRunning);
+    // With `awaitRunning` the start is done once the device reports the program running (513
+    // "Failed changed stim status" when it does not within its wait); without, once the frame
+    // is written, for a device that reports Running only when the program actually starts.
+    OperationResult startProgram(uint32_t tick, bool awaitRunning);
     OperationResult stopProgram();
 
     // 513 with the cause's text when the notification cannot be started.

@@ -68,7 +68,8 @@ public:
     OperationResult reset();
     OperationResult prepareSync();
     OperationResult sync();
-    // Starts the program list at stimulator time `tick`, marked running at once.
+    // Starts the program list at stimulator time `tick`; done once the stimulator reports it
+    // running.
     OperationResult startProgram(uint32_t tick);
     // The same `deferTicks` after the stimulator's time as it is now, not as last reported.
     OperationResult startProgramAfter(uint32_t deferTicks);

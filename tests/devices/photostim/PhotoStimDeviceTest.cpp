@@ -230,6 +230,22 @@ TEST(PhotoStimDeviceCommands, SynchronisingFailsWhenThePreparationIsNotReported)
               OperationResult::failed(513, "Synchronization is required"));
 }
 
+TEST(PhotoStimDeviceCommands, AStartTheStimulatorDoesNotCarryOutFails)
+{
+    PhotoStimRig rig;
+    auto device = rig.make(stimulatorProtocol(shortWaits()));
+    ASSERT_TRUE(device->execCommand(SynchroniseCommand));
+    rig.peer->setIgnoring(true);
+    EXPECT_EQ(device->execCommand(SensorCommand::StartPhotoStimulation), NotReached);
+    EXPECT_EQ(rig.peer->commandFrames().back().at(0), 4);
+    EXPECT_EQ(stateOf(*device), DevStimulStatus::Synchronised) << "as the stimulator reports it";
+
+    rig.peer->setIgnoring(false);
+    ASSERT_TRUE(device->execCommand(SensorCommand::StartPhotoStimulation));
+    EXPECT_EQ(rig.peer->state(), Peer::Running);
+    EXPECT_EQ(stateOf(*device), DevStimulStatus::Running);
+}
+
 TEST(PhotoStimDeviceLink, ALostLinkEndsAWaitAndTheNextConnectionReadsTheDeviceAgain)
 {
     PhotoStimRig rig;
