@@ -400,7 +400,7 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     noise.draw(count);
     const std::uint64_t first = frameCounter;
     // The stage points first, in one loop: no point depends on another.
-    for (std::size_t slot = 0; slot < count; ++slot) points[slot] = run.stage.at(first + slot);
+    run.stage.fill(first, std::span(points).first(count));
     for (std::size_t slot = 0; slot < count; ++slot) walkFrame(first + slot, slot, run, block);
     frameCounter = first + count;
     progression.endRun(points[count - 1]);

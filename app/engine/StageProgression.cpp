@@ -90,7 +90,8 @@ double StageRun::curveBeat(double ramp) const {
     return beatFrom + beatSpan * eased;
 }
 
-StagePoint StageRun::at(std::uint64_t n) const {
+// Inlined into fill(), where each point is written in place.
+[[gnu::always_inline]] inline StagePoint StageRun::pointAt(std::uint64_t n) const {
     StagePoint point;
     // A seek back before the stage's start counts as its first frame.
     point.elapsed = n > beginFrame ? static_cast<double>(n - beginFrame) / sampleRate : 0.0;
@@ -107,6 +108,12 @@ StagePoint StageRun::at(std::uint64_t n) const {
     point.beat = curveBeat(point.ramp);
     point.carrier = carrierFrom + carrierSpan * point.ramp;
     return point;
+}
+
+StagePoint StageRun::at(std::uint64_t n) const { return pointAt(n); }
+
+void StageRun::fill(std::uint64_t first, std::span<StagePoint> points) const {
+    for (std::size_t slot = 0; slot < points.size(); ++slot) points[slot] = pointAt(first + slot);
 }
 
 void StageProgression::fillGlide(StageRun& run) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "app/engine/ExperienceStage.hpp"
@@ -23,11 +24,14 @@ struct StagePoint {
 class StageRun {
 public:
     StagePoint at(std::uint64_t n) const;
+    // The points of frames first, first + 1, ... into points, as at() gives them one by one.
+    void fill(std::uint64_t first, std::span<StagePoint> points) const;
 
 private:
     friend class StageProgression;
 
     double curveBeat(double ramp) const;
+    StagePoint pointAt(std::uint64_t n) const;
 
     std::uint64_t beginFrame = 0;
     double sampleRate = 1.0;
