@@ -54,18 +54,34 @@ struct SessionFade {
     double texture = 1.0;
 };
 
-SessionFade sessionFade(std::int32_t index, std::int32_t count, double progress) {
-    const double n = count;
-    if (index + 1 < count || progress <= 0.5) {
-        const double u = std::exp(-(index + progress) / n);
+// The session fade over one stage. In the last stage the fall ends at the weights of its start,
+// from which the second half rises: those are worked out once.
+class StageFade {
+public:
+    StageFade(std::int32_t index, std::int32_t count)
+        : index_(index),
+          count_(count),
+          lastStage_(index + 1 >= count),
+          fallen_(lastStage_ ? fall(count - 1.0) : SessionFade{}) {}
+
+    SessionFade at(double progress) const {
+        if (!lastStage_ || progress <= 0.5) return fall(index_ + progress);
+        const double rise = 2.0 * (progress - 0.5);
+        return {fallen_.tremolo + (1.0 - fallen_.tremolo) * rise, fallen_.texture + (1.0 - fallen_.texture) * rise};
+    }
+
+private:
+    // The weights at position stages into the session.
+    SessionFade fall(double position) const {
+        const double u = std::exp(-position / count_);
         return {u * u * u, u * u};
     }
-    const double u = std::exp(-(n - 1.0) / n);
-    const double rise = 2.0 * (progress - 0.5);
-    const double tremolo = u * u * u;
-    const double texture = u * u;
-    return {tremolo + (1.0 - tremolo) * rise, texture + (1.0 - texture) * rise};
-}
+
+    std::int32_t index_;
+    double count_;
+    bool lastStage_;
+    SessionFade fallen_;
+};
 
 void setLanes(std::array<double, RunLanes::kSize>& lanes, std::size_t slot, double left, double right) {
     lanes[2 * slot] = left;
@@ -377,8 +393,9 @@ void ExperienceEngine::Synthesis::fadeRun(std::size_t count, const ModeModulatio
     const std::int32_t index = progression.index();
     const std::int32_t stageCount = progression.stageCount();
     const bool tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
+    const StageFade stageFade(index, stageCount);
     for (std::size_t slot = 0; slot < count; ++slot) {
-        const SessionFade fade = sessionFade(index, stageCount, progress[slot]);
+        const SessionFade fade = stageFade.at(progress[slot]);
         if (tremolo) {
             const double weight = overlayShaping ? fade.tremolo : 1.0;
             setLanes(lanes.tremolo, slot, 1.0 + modulation.tremoloDepth * weight * tremoloSine[slot]);
