@@ -145,9 +145,13 @@ struct ExperienceEngine::Synthesis {
     // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
     // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
     void walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
-    const StagePoint& followStages(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
-    void advanceTones(std::size_t slot, double phaseFactor, const ModeModulation& modulation);
-    void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point, const BlockContext& block);
+    // The parts of walkFrame, inlined into it.
+    [[gnu::always_inline]] inline const StagePoint& followStages(std::uint64_t n, std::size_t slot,
+                                                                 const RunContext& run, const BlockContext& block);
+    [[gnu::always_inline]] inline void advanceTones(std::size_t slot, double phaseFactor,
+                                                    const ModeModulation& modulation);
+    [[gnu::always_inline]] inline void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
+                                                     const BlockContext& block);
     // The session fade of the run's frames: the tremolo factor and the texture layer.
     void fadeRun(std::size_t count, const ModeModulation& modulation);
     void triggerAffirmation(std::uint64_t n, double masterVolume);

@@ -83,7 +83,7 @@ double StageProgression::nextStageBeat() const {
     return isLastStage() ? currentBeat_ : stages_[index_ + 1].beat;
 }
 
-double StageRun::curveBeat(double ramp) const {
+[[gnu::always_inline]] inline double StageRun::curveBeat(double ramp) const {
     if (curve == BeatCurve::Cubic)
         return cubic * ramp * ramp * ramp + cubicSquare * ramp * ramp + cubicLinear * ramp + beatFrom;
     const double eased = ramp >= 1.0 ? 1.0 : 0.5 - 0.5 * cosineOfPhase(std::numbers::pi * ramp);
