@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/engine/ExperienceStage.hpp"
+#include "app/engine/PhaseSine.hpp"
 
 namespace quellwave {
 
@@ -31,7 +32,9 @@ private:
     friend class StageProgression;
 
     double curveBeat(double ramp) const;
+    DoublePair curveBeats(const DoublePair& ramp) const;
     StagePoint pointAt(std::uint64_t n) const;
+    void fillPair(const DoublePair& frames, std::span<StagePoint> points) const;
 
     std::uint64_t beginFrame = 0;
     double sampleRate = 1.0;
