@@ -106,6 +106,11 @@ struct RunContext {
     std::int32_t index = 0;
     double stageBeat = 0.0;  // the stage's own beat, which a sweep waits for the glide to reach
     bool sweepRests = false;  // no frame of the run moves the sweep offset from 0
+    // Mode 16: the ceiling of the gate's rate in the first stage, and whether the stage may
+    // flutter (neither the first nor the last).
+    bool firstStage = false;
+    double gateCeiling = 0.0;
+    bool mayFlutter = false;
 };
 
 // The first frame n >= 0 at which the session fraction n / sessionFrames reaches position,
@@ -151,7 +156,7 @@ struct ExperienceEngine::Synthesis {
     [[gnu::always_inline]] inline void advanceTones(std::size_t slot, double phaseFactor,
                                                     const ModeModulation& modulation);
     [[gnu::always_inline]] inline void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
-                                                     const BlockContext& block);
+                                                     const RunContext& run, const BlockContext& block);
     // The session fade of the run's frames: the tremolo factor and the texture layer.
     void fadeRun(std::size_t count, const ModeModulation& modulation);
     void triggerAffirmation(std::uint64_t n, double masterVolume);
@@ -346,18 +351,17 @@ void ExperienceEngine::Synthesis::advanceTones(std::size_t slot, double phaseFac
 }
 
 void ExperienceEngine::Synthesis::advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
-                                                const BlockContext& block) {
+                                                const RunContext& run, const BlockContext& block) {
     double gateHz = std::fabs(right - left);
     if (gateHz < 0.001) gateHz = 6.0;
-    if (progression.index() == 0) gateHz = std::min(gateHz, 1.061803 * progression.stages().front().beat);
+    if (run.firstStage) gateHz = std::min(gateHz, run.gateCeiling);
     advancePhase(gatePhase, radiansPerHz * gateHz);
     setLanes(lanes.gatePhase, slot, wrapPhase(gatePhase));
     setLanes(lanes.companion, slot, affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
     advancePhase(overlayPhaseA, radiansPerHz * carrier);
     advancePhase(overlayPhaseB, radiansPerHz * overlayFrequency);
     setLanes(lanes.overlayPhase, slot, wrapPhase(overlayPhaseA), wrapPhase(overlayPhaseB));
-    const std::int32_t index = progression.index();
-    const bool flutters = index >= 1 && !progression.isLastStage() && point.progress > 0.25 && point.progress < 0.3;
+    const bool flutters = run.mayFlutter && point.progress > 0.25 && point.progress < 0.3;
     setLanes(lanes.flutter, slot, flutters ? 1.0 + 0.1 * point.progress * sine(slot, kFlutter) : 1.0);
     if (framesSinceTrigger == 0) triggerAffirmation(n, block.masterVolume);
     if (++framesSinceTrigger == framesPerTrigger) framesSinceTrigger = 0;
@@ -375,7 +379,7 @@ void ExperienceEngine::Synthesis::walkFrame(std::uint64_t n, std::size_t slot, c
     if (pulsePhase > kTwoPi) pulsePhase -= kTwoPi;
 
     if (synthesisMode == 16)
-        advanceMode16(n, slot, point, block);
+        advanceMode16(n, slot, point, run, block);
     else if (synthesisMode == 6)
         setLanes(lanes.gatePhase, slot, wrapPhase(pulsePhase));
 
@@ -436,6 +440,9 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     run.index = progression.index();
     run.stageBeat = progression.currentBeat();
     run.sweepRests = sweeper.restsIn(run.index);
+    run.firstStage = run.index == 0;
+    run.gateCeiling = 1.061803 * progression.stages().front().beat;
+    run.mayFlutter = run.index >= 1 && !progression.isLastStage();
     noise.draw(count);
     const std::uint64_t first = frameCounter;
     // The stage points first, in one loop: no point depends on another.
