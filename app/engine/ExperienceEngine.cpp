@@ -54,18 +54,34 @@ struct SessionFade {
     double texture = 1.0;
 };
 
-SessionFade sessionFade(std::int32_t index, std::int32_t count, double progress) {
-    const double n = count;
-    if (index + 1 < count || progress <= 0.5) {
-        const double u = std::exp(-(index + progress) / n);
+// The session fade over one stage. In the last stage the fall ends at the weights of its start,
+// from which the second half rises: those are worked out once.
+class StageFade {
+public:
+    StageFade(std::int32_t index, std::int32_t count)
+        : index_(index),
+          count_(count),
+          lastStage_(index + 1 >= count),
+          fallen_(lastStage_ ? fall(count - 1.0) : SessionFade{}) {}
+
+    SessionFade at(double progress) const {
+        if (!lastStage_ || progress <= 0.5) return fall(index_ + progress);
+        const double rise = 2.0 * (progress - 0.5);
+        return {fallen_.tremolo + (1.0 - fallen_.tremolo) * rise, fallen_.texture + (1.0 - fallen_.texture) * rise};
+    }
+
+private:
+    // The weights at position stages into the session.
+    SessionFade fall(double position) const {
+        const double u = std::exp(-position / count_);
         return {u * u * u, u * u};
     }
-    const double u = std::exp(-(n - 1.0) / n);
-    const double rise = 2.0 * (progress - 0.5);
-    const double tremolo = u * u * u;
-    const double texture = u * u;
-    return {tremolo + (1.0 - tremolo) * rise, texture + (1.0 - texture) * rise};
-}
+
+    std::int32_t index_;
+    double count_;
+    bool lastStage_;
+    SessionFade fallen_;
+};
 
 void setLanes(std::array<double, RunLanes::kSize>& lanes, std::size_t slot, double left, double right) {
     lanes[2 * slot] = left;
@@ -90,6 +106,11 @@ struct RunContext {
     std::int32_t index = 0;
     double stageBeat = 0.0;  // the stage's own beat, which a sweep waits for the glide to reach
     bool sweepRests = false;  // no frame of the run moves the sweep offset from 0
+    // Mode 16: the ceiling of the gate's rate in the first stage, and whether the stage may
+    // flutter (neither the first nor the last).
+    bool firstStage = false;
+    double gateCeiling = 0.0;
+    bool mayFlutter = false;
 };
 
 // The first frame n >= 0 at which the session fraction n / sessionFrames reaches position,
@@ -121,12 +142,21 @@ struct ExperienceEngine::Synthesis {
     // The frames from the current one on that make one run, at most limit.
     std::size_t runLength(std::size_t limit) const;
     void renderRun(std::size_t count, std::size_t firstSample, const BlockContext& block);
+    // Whether the overlay's frequency is heard, and so needed at every frame.
+    bool overlayHeard() const { return overlayShaping || synthesisMode == 16 || overlayTone.enabled; }
+    // The overlay offsets of the run's frames from first on, where they are needed.
+    void shapeOverlay(std::uint64_t first, std::size_t count, const RunContext& run, const BlockContext& block);
+    double sine(std::size_t slot, TimeSine which) const { return sines.of(sineFrames[slot], which); }
     // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
     // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
     void walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
-    const StagePoint& followStages(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
-    void advanceTones(std::size_t slot, double phaseFactor, const ModeModulation& modulation);
-    void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point, const BlockContext& block);
+    // The parts of walkFrame, inlined into it.
+    [[gnu::always_inline]] inline const StagePoint& followStages(std::uint64_t n, std::size_t slot,
+                                                                 const RunContext& run, const BlockContext& block);
+    [[gnu::always_inline]] inline void advanceTones(std::size_t slot, double phaseFactor,
+                                                    const ModeModulation& modulation);
+    [[gnu::always_inline]] inline void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
+                                                     const RunContext& run, const BlockContext& block);
     // The session fade of the run's frames: the tremolo factor and the texture layer.
     void fadeRun(std::size_t count, const ModeModulation& modulation);
     void triggerAffirmation(std::uint64_t n, double masterVolume);
@@ -190,6 +220,9 @@ struct ExperienceEngine::Synthesis {
     RunLanes lanes;
     std::array<StagePoint, FrameNoise::kMaxFrames> points{};   // each frame's stage point
     std::array<double, FrameNoise::kMaxFrames> progress{};      // each frame's stage progress
+    std::array<TimeSines<kTimeSineCount>::Frame, FrameNoise::kMaxFrames> sineFrames{};  // each frame's sines
+    std::array<double, FrameNoise::kMaxFrames> overlaySwell{};  // each frame's |overlay swell sine|
+    std::array<double, FrameNoise::kMaxFrames> overlayOffsets{};
     std::array<double, FrameNoise::kMaxFrames> tremoloSine{};   // each frame's tremolo sine
     std::array<double, kBlockSamples> samples{};
 };
@@ -290,12 +323,7 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
 const StagePoint& ExperienceEngine::Synthesis::followStages(std::uint64_t n, std::size_t slot, const RunContext& run,
                                                             const BlockContext& block) {
     const StagePoint& point = points[slot];
-    // The shaped overlay follows its stage every frame; the plain one only matters where it is
-    // heard or published.
-    if (overlayShaping || synthesisMode == 16 || overlayTone.enabled || n == block.lastFrame) {
-        overlayFrequency = point.carrier + overlay.offset(run.index, progression.stageCount(), point.progress,
-                                                          std::fabs(sines[kOverlaySwell]));
-    }
+    if (overlayHeard() || n == block.lastFrame) overlayFrequency = point.carrier + overlayOffsets[slot];
     const double sweep = run.sweepRests ? 0.0 : sweeper.offset(run.index, point.elapsed, point.beat, run.stageBeat);
     beat = point.beat + sweep;
     carrier = point.carrier;
@@ -315,27 +343,26 @@ void ExperienceEngine::Synthesis::advanceTones(std::size_t slot, double phaseFac
         advancePhase(phaseLeft, radiansPerHz * frequencyLeft * phaseFactor);
         advancePhase(phaseRight, radiansPerHz * frequencyRight * phaseFactor);
     }
-    const double vibrato = modulation.vibratoDepth * sines[kVibrato];
+    const double vibrato = modulation.vibratoDepth * sine(slot, kVibrato);
     advancePhase(phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
     advancePhase(phaseRight, radiansPerHz * (frequencyRight + vibrato));
     setLanes(lanes.tonePhase, slot, wrapPhase(phaseLeft), wrapPhase(phaseRight));
-    setLanes(lanes.swell, slot, synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sines[kSwell]);
+    setLanes(lanes.swell, slot, synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sine(slot, kSwell));
 }
 
 void ExperienceEngine::Synthesis::advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
-                                                const BlockContext& block) {
+                                                const RunContext& run, const BlockContext& block) {
     double gateHz = std::fabs(right - left);
     if (gateHz < 0.001) gateHz = 6.0;
-    if (progression.index() == 0) gateHz = std::min(gateHz, 1.061803 * progression.stages().front().beat);
+    if (run.firstStage) gateHz = std::min(gateHz, run.gateCeiling);
     advancePhase(gatePhase, radiansPerHz * gateHz);
     setLanes(lanes.gatePhase, slot, wrapPhase(gatePhase));
-    setLanes(lanes.companion, slot, affirmationActive && clipPlaying ? 0.15 * sines[kCompanion] : 0.0);
+    setLanes(lanes.companion, slot, affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
     advancePhase(overlayPhaseA, radiansPerHz * carrier);
     advancePhase(overlayPhaseB, radiansPerHz * overlayFrequency);
     setLanes(lanes.overlayPhase, slot, wrapPhase(overlayPhaseA), wrapPhase(overlayPhaseB));
-    const std::int32_t index = progression.index();
-    const bool flutters = index >= 1 && !progression.isLastStage() && point.progress > 0.25 && point.progress < 0.3;
-    setLanes(lanes.flutter, slot, flutters ? 1.0 + 0.1 * point.progress * sines[kFlutter] : 1.0);
+    const bool flutters = run.mayFlutter && point.progress > 0.25 && point.progress < 0.3;
+    setLanes(lanes.flutter, slot, flutters ? 1.0 + 0.1 * point.progress * sine(slot, kFlutter) : 1.0);
     if (framesSinceTrigger == 0) triggerAffirmation(n, block.masterVolume);
     if (++framesSinceTrigger == framesPerTrigger) framesSinceTrigger = 0;
     if (!clipPlaying && clipStarted) affirmationActive = false;
@@ -352,30 +379,31 @@ void ExperienceEngine::Synthesis::walkFrame(std::uint64_t n, std::size_t slot, c
     if (pulsePhase > kTwoPi) pulsePhase -= kTwoPi;
 
     if (synthesisMode == 16)
-        advanceMode16(n, slot, point, block);
+        advanceMode16(n, slot, point, run, block);
     else if (synthesisMode == 6)
         setLanes(lanes.gatePhase, slot, wrapPhase(pulsePhase));
 
     if (overlayTone.enabled) {
         advancePhase(overlayPhaseA, radiansPerHz * carrier);
         advancePhase(overlayPhaseB,
-                     radiansPerHz * (overlayFrequency + overlayTone.vibratoDepth * sines[kOverlayVibrato]));
+                     radiansPerHz * (overlayFrequency + overlayTone.vibratoDepth * sine(slot, kOverlayVibrato)));
         setLanes(lanes.overlayTonePhase, slot, wrapPhase(overlayPhaseA), wrapPhase(overlayPhaseB));
     }
 
-    progress[slot] = point.progress;
-    tremoloSine[slot] = sines[kTremolo];
-    if (modulation.panRate > 0.0 && panEnable)
-        setLanes(lanes.pan, slot, 1.0 + 0.1 * sines[kPan], 1.0 - 0.1 * sines[kPan]);
-    sines.advance();
+    tremoloSine[slot] = sine(slot, kTremolo);
+    if (modulation.panRate > 0.0 && panEnable) {
+        const double pan = sine(slot, kPan);
+        setLanes(lanes.pan, slot, 1.0 + 0.1 * pan, 1.0 - 0.1 * pan);
+    }
 }
 
 void ExperienceEngine::Synthesis::fadeRun(std::size_t count, const ModeModulation& modulation) {
     const std::int32_t index = progression.index();
     const std::int32_t stageCount = progression.stageCount();
     const bool tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
+    const StageFade stageFade(index, stageCount);
     for (std::size_t slot = 0; slot < count; ++slot) {
-        const SessionFade fade = sessionFade(index, stageCount, progress[slot]);
+        const SessionFade fade = stageFade.at(progress[slot]);
         if (tremolo) {
             const double weight = overlayShaping ? fade.tremolo : 1.0;
             setLanes(lanes.tremolo, slot, 1.0 + modulation.tremoloDepth * weight * tremoloSine[slot]);
@@ -391,16 +419,37 @@ std::size_t ExperienceEngine::Synthesis::runLength(std::size_t limit) const {
     return static_cast<std::size_t>(std::min(run, progression.runEnd(frameCounter) - frameCounter));
 }
 
+void ExperienceEngine::Synthesis::shapeOverlay(std::uint64_t first, std::size_t count, const RunContext& run,
+                                                const BlockContext& block) {
+    // The shaped overlay follows its stage every frame; the plain one only matters where it is
+    // heard or published, the block's last frame.
+    std::size_t from = 0;
+    if (!overlayHeard()) {
+        if (block.lastFrame - first >= count) return;
+        from = static_cast<std::size_t>(block.lastFrame - first);
+    }
+    for (std::size_t slot = from; slot < count; ++slot) overlaySwell[slot] = std::fabs(sine(slot, kOverlaySwell));
+    overlay.offsets(run.index, progression.stageCount(), std::span(progress).subspan(from, count - from),
+                    std::span(overlaySwell).subspan(from, count - from),
+                    std::span(overlayOffsets).subspan(from, count - from));
+}
+
 void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t firstSample, const BlockContext& block) {
     RunContext run;
     run.stage = progression.beginRun(frameCounter);
     run.index = progression.index();
     run.stageBeat = progression.currentBeat();
     run.sweepRests = sweeper.restsIn(run.index);
+    run.firstStage = run.index == 0;
+    run.gateCeiling = 1.061803 * progression.stages().front().beat;
+    run.mayFlutter = run.index >= 1 && !progression.isLastStage();
     noise.draw(count);
     const std::uint64_t first = frameCounter;
     // The stage points first, in one loop: no point depends on another.
-    for (std::size_t slot = 0; slot < count; ++slot) points[slot] = run.stage.at(first + slot);
+    run.stage.fill(first, std::span(points).first(count));
+    sines.fill(std::span(sineFrames).first(count));
+    for (std::size_t slot = 0; slot < count; ++slot) progress[slot] = points[slot].progress;
+    shapeOverlay(first, count, run, block);
     for (std::size_t slot = 0; slot < count; ++slot) walkFrame(first + slot, slot, run, block);
     frameCounter = first + count;
     progression.endRun(points[count - 1]);

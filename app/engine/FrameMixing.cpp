@@ -53,9 +53,11 @@ template <class Lanes>
 }
 
 template <class Lanes>
-[[gnu::always_inline]] inline void mixLanes(const RunLanes& lanes, const double* pink, const MixSettings& settings,
+[[gnu::always_inline]] inline void mixLanes(const RunLanes& lanes, const double* pink, const MixSettings& run,
                                             std::size_t begin, std::size_t end, double* out) {
     constexpr std::size_t kLanes = sizeof(Lanes) / sizeof(double);
+    // A copy that no store to out can change, so that the loop keeps it in registers.
+    const MixSettings settings = run;
     for (std::size_t i = begin; i < end; i += kLanes) {
         const Lanes phase = load<Lanes>(&lanes.tonePhase[i]);
         const Lanes s = sineOfWrapped(phase);

@@ -167,9 +167,4 @@ void UniformSource::fillWhite(std::span<double> out) {
     }
 }
 
-double nextBrownNoise(double& state, double white) {
-    state = std::clamp(state + 0.02 * white, -1.0, 1.0);
-    return state;
-}
-
 }  // namespace quellwave

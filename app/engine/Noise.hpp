@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -85,7 +86,10 @@ using PinkNoiseState = PinkFilter<double>;
 inline double nextPinkNoise(PinkNoiseState& state, UniformSource& source) { return state.next(source.nextWhite()); }
 
 // One brown (random-walk) sample, a step of the given white sample; the walk is clamped to [-1, 1].
-double nextBrownNoise(double& state, double white);
+inline double nextBrownNoise(double& state, double white) {
+    state = std::clamp(state + 0.02 * white, -1.0, 1.0);
+    return state;
+}
 
 // White noise minus its previous sample (a high-pass texture).
 class WhiteDifferenceNoise {

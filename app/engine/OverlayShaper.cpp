@@ -16,26 +16,55 @@ double decayed(double target, double progress) {
     return target * std::exp(-4.0 * (progress - 0.75));
 }
 
-}  // namespace
-
-double readProfile(const std::vector<double>& profile, double x) {
-    if (profile.size() == 1) return profile.front();
-    const auto last = static_cast<std::int64_t>(profile.size() - 1);
+// A profile of more than one value read at x, linear between neighbours; last is its last index.
+[[gnu::always_inline]] inline double interpolate(const double* values, std::int64_t last, double x) {
     const double position = std::clamp(x, 0.0, 1.0) * static_cast<double>(last);
     // Signed conversions: the values are small and not negative, and these are single instructions.
     const std::int64_t lower = std::min(static_cast<std::int64_t>(position), last - 1);
     const double fraction = position - static_cast<double>(lower);
-    return profile[lower] + (profile[lower + 1] - profile[lower]) * fraction;
+    return values[lower] + (values[lower + 1] - values[lower]) * fraction;
 }
+
+}  // namespace
+
+double readProfile(const std::vector<double>& profile, double x) {
+    if (profile.size() == 1) return profile.front();
+    return interpolate(profile.data(), static_cast<std::int64_t>(profile.size() - 1), x);
+}
+
+// What a later stage's frames share: its profile, the next one's first value and the forms the
+// stage takes.
+struct OverlayShaper::LaterStage {
+    const std::vector<double>* profile = nullptr;
+    std::int64_t lastIndex = 0;  // the profile's last index, 0 for a single value
+    std::int32_t index = 0;
+    bool last = false;            // the session's last stage
+    bool rising = false;          // the next profile starts above this one's end
+    double first = 0.0;           // the next profile's first value
+    bool mayFallBelow = false;    // the hand-over also catches an offset below first
+    bool holdsFirst = false;      // a middle stage holding its first value for the first quarter
+};
 
 OverlayShaper::OverlayShaper(std::vector<std::vector<double>> profiles, bool shaped)
     : profiles_(std::move(profiles)), shaped_(shaped) {}
 
 double OverlayShaper::offset(std::int32_t index, std::int32_t count, double progress, double swell) {
-    const auto& profile = profiles_[index];
-    if (!shaped_) return std::min(40.0 * std::sin(kSlowRadiansPerSecond * progress), profile.back());
-    return index == 0 ? shapedFirstStage(progress, swell)
-                      : shapedLaterStage(index, count, progress, swell);
+    double o = 0.0;
+    offsets(index, count, std::span(&progress, 1), std::span(&swell, 1), std::span(&o, 1));
+    return o;
+}
+
+void OverlayShaper::offsets(std::int32_t index, std::int32_t count, std::span<const double> progress,
+                            std::span<const double> swell, std::span<double> out) {
+    if (!shaped_) {
+        const double ceiling = profiles_[index].back();
+        for (std::size_t k = 0; k < out.size(); ++k)
+            out[k] = std::min(40.0 * std::sin(kSlowRadiansPerSecond * progress[k]), ceiling);
+    } else if (index == 0) {
+        shapedFirstStage(progress, swell, out);
+    } else {
+        shapedLaterStage(index, count, progress, swell, out);
+    }
 }
 
 void OverlayShaper::updateLatch(double progress, double clearUpTo, double armFrom, double swell) {
@@ -45,41 +74,61 @@ void OverlayShaper::updateLatch(double progress, double clearUpTo, double armFro
         latched_ = true;
 }
 
-double OverlayShaper::shapedFirstStage(double progress, double swell) {
+void OverlayShaper::shapedFirstStage(std::span<const double> progress, std::span<const double> swell,
+                                     std::span<double> out) {
     const auto& profile = profiles_.front();
-    const double target = progress >= 0.61803 ? profile.back() : readProfile(profile, progress);
-    updateLatch(progress, 0.25, 0.5, swell);
-    if (progress <= 0.25) return swell * target * 4.0 * progress;
-    return latched_ ? decayed(target, progress) : swell * target;
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        const double p = progress[k];
+        const double target = p >= 0.61803 ? profile.back() : readProfile(profile, p);
+        updateLatch(p, 0.25, 0.5, swell[k]);
+        if (p <= 0.25)
+            out[k] = swell[k] * target * 4.0 * p;
+        else
+            out[k] = latched_ ? decayed(target, p) : swell[k] * target;
+    }
 }
 
-double OverlayShaper::shapedLaterStage(std::int32_t index, std::int32_t count, double progress,
-                                       double swell) {
-    const auto& profile = profiles_[index];
-    const bool last = index + 1 >= count;
-    const std::vector<double>* next = last ? nullptr : &profiles_[index + 1];
-    const bool rising = next != nullptr && next->front() > profile.back();
-    const double target = readProfile(profile, progress);
+[[gnu::always_inline]] inline double OverlayShaper::shapedLaterFrame(const LaterStage& stage, double progress,
+                                                                     double swell) {
+    const std::vector<double>& profile = *stage.profile;
+    const double target =
+        stage.lastIndex == 0 ? profile.front() : interpolate(profile.data(), stage.lastIndex, progress);
 
     updateLatch(progress, 0.05, 0.06, swell);
     double o;
-    if (last)
+    if (stage.last)
         o = profile.back() * std::sin(kSlowRadiansPerSecond * progress);
     else if (progress <= 0.05)
         o = swell * target * progress / 0.05;
     else if (!latched_)
         o = swell * target;
     else
-        o = (index == 1 || !rising) ? decayed(target, progress) : target;
+        o = (stage.index == 1 || !stage.rising) ? decayed(target, progress) : target;
 
-    if (next != nullptr && progress >= 0.75) {
-        const double first = next->front();
-        const bool fallenBelow = o < first && !(index == 1 && first > profile.back());
-        if (fallenBelow || (rising && o > first))
+    if (!stage.last && progress >= 0.75) {
+        const double first = stage.first;
+        const bool fallenBelow = o < first && stage.mayFallBelow;
+        if (fallenBelow || (stage.rising && o > first))
             o = progress < 0.9 ? o + (first - o) * (progress - 0.75) / 0.15 : first;
     }
-    if (index >= 2 && index <= count - 2 && count > 3 && progress <= 0.25) o = profile.front();
+    if (stage.holdsFirst && progress <= 0.25) o = profile.front();
     return o;
+}
+
+void OverlayShaper::shapedLaterStage(std::int32_t index, std::int32_t count, std::span<const double> progress,
+                                     std::span<const double> swell, std::span<double> out) {
+    LaterStage stage;
+    stage.profile = &profiles_[index];
+    stage.lastIndex = static_cast<std::int64_t>(stage.profile->size() - 1);
+    stage.index = index;
+    stage.last = index + 1 >= count;
+    if (!stage.last) {
+        stage.first = profiles_[index + 1].front();
+        stage.rising = stage.first > stage.profile->back();
+        stage.mayFallBelow = !(index == 1 && stage.first > stage.profile->back());
+    }
+    stage.holdsFirst = index >= 2 && index <= count - 2 && count > 3;
+    for (std::size_t k = 0; k < out.size(); ++k) out[k] = shapedLaterFrame(stage, progress[k], swell[k]);
 }
 
 }  // namespace quellwave

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace quellwave {
@@ -18,9 +19,18 @@ public:
     // frame's |sin(0.6283185307179586 t)| at session time t.
     double offset(std::int32_t index, std::int32_t count, double progress, double swell);
 
+    // The offsets of successive frames of stage index, frame k at progress[k] with swell[k], into
+    // out (as long as progress and swell): the values that offset() gives frame by frame.
+    void offsets(std::int32_t index, std::int32_t count, std::span<const double> progress,
+                 std::span<const double> swell, std::span<double> out);
+
 private:
-    double shapedFirstStage(double progress, double swell);
-    double shapedLaterStage(std::int32_t index, std::int32_t count, double progress, double swell);
+    struct LaterStage;
+
+    void shapedFirstStage(std::span<const double> progress, std::span<const double> swell, std::span<double> out);
+    void shapedLaterStage(std::int32_t index, std::int32_t count, std::span<const double> progress,
+                          std::span<const double> swell, std::span<double> out);
+    double shapedLaterFrame(const LaterStage& stage, double progress, double swell);
     void updateLatch(double progress, double clearUpTo, double armFrom, double swell);
 
     std::vector<std::vector<double>> profiles_;

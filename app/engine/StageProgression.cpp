@@ -83,14 +83,50 @@ double StageProgression::nextStageBeat() const {
     return isLastStage() ? currentBeat_ : stages_[index_ + 1].beat;
 }
 
-double StageRun::curveBeat(double ramp) const {
+[[gnu::always_inline]] inline double StageRun::curveBeat(double ramp) const {
     if (curve == BeatCurve::Cubic)
         return cubic * ramp * ramp * ramp + cubicSquare * ramp * ramp + cubicLinear * ramp + beatFrom;
     const double eased = ramp >= 1.0 ? 1.0 : 0.5 - 0.5 * cosineOfPhase(std::numbers::pi * ramp);
     return beatFrom + beatSpan * eased;
 }
 
-StagePoint StageRun::at(std::uint64_t n) const {
+// Two frames' points at once, lane by lane the operations of pointAt for frames not before the
+// stage's start.
+[[gnu::always_inline]] inline void StageRun::fillPair(const DoublePair& frames, std::span<StagePoint> points) const {
+    const DoublePair elapsed = frames / sampleRate;
+    const DoublePair ratio = elapsed / duration;
+    const DoublePair one = DoublePair{} + 1.0;
+    const DoublePair progress = ratio < 1.0 ? ratio : one;  // std::min(1.0, ratio)
+    DoublePair phaseFactor;
+    if (firstStage) {
+        phaseFactor = 1.0 - progress;
+    } else {
+        const DoublePair factor = phaseFactorAtStart + 2.0 * progress * phaseFactorSpan;
+        const DoublePair low = DoublePair{};
+        const DoublePair high = DoublePair{} + 0.3;
+        phaseFactor = factor < 0.0 ? low : (0.3 < factor ? high : factor);  // std::clamp(factor, 0.0, 0.3)
+    }
+    DoublePair ramp = one;
+    DoublePair beat = DoublePair{} + glideEndBeat;
+    DoublePair carrier = DoublePair{} + glideEndCarrier;
+    if (!glideDone) {
+        ramp = elapsed / glideSeconds;
+        beat = curveBeats(ramp);
+        carrier = carrierFrom + carrierSpan * ramp;
+    }
+    for (std::size_t k = 0; k < 2; ++k) {
+        StagePoint& point = points[k];
+        point.elapsed = elapsed[k];
+        point.progress = progress[k];
+        point.ramp = ramp[k];
+        point.phaseFactor = phaseFactor[k];
+        point.beat = beat[k];
+        point.carrier = carrier[k];
+    }
+}
+
+// Inlined into fill(), where each point is written in place.
+[[gnu::always_inline]] inline StagePoint StageRun::pointAt(std::uint64_t n) const {
     StagePoint point;
     // A seek back before the stage's start counts as its first frame.
     point.elapsed = n > beginFrame ? static_cast<double>(n - beginFrame) / sampleRate : 0.0;
@@ -107,6 +143,34 @@ StagePoint StageRun::at(std::uint64_t n) const {
     point.beat = curveBeat(point.ramp);
     point.carrier = carrierFrom + carrierSpan * point.ramp;
     return point;
+}
+
+// curveBeat of two ramps below 1 or at it, lane by lane. Below 1 the phase pi r lies in [0, pi),
+// where cosineOfPhase needs no wrap.
+[[gnu::always_inline]] inline DoublePair StageRun::curveBeats(const DoublePair& ramp) const {
+    if (curve == BeatCurve::Cubic)
+        return cubic * ramp * ramp * ramp + cubicSquare * ramp * ramp + cubicLinear * ramp + beatFrom;
+    constexpr double kPi = std::numbers::pi;
+    const DoublePair x = kPi / 2 - kPi * ramp;
+    const DoublePair cosine = sineNearZero(x < -kPi / 2 ? -kPi - x : x);
+    const DoublePair eased = ramp >= 1.0 ? DoublePair{} + 1.0 : 0.5 - 0.5 * cosine;
+    return beatFrom + beatSpan * eased;
+}
+
+StagePoint StageRun::at(std::uint64_t n) const { return pointAt(n); }
+
+void StageRun::fill(std::uint64_t first, std::span<StagePoint> points) const {
+    std::size_t slot = 0;
+    if (first >= beginFrame) {
+        // Frames since the stage began, as doubles: whole numbers far below 2^53, so the sums are
+        // the conversions' own values.
+        const double since = static_cast<double>(first - beginFrame);
+        for (; slot + 2 <= points.size(); slot += 2) {
+            const DoublePair frames{since + static_cast<double>(slot), since + static_cast<double>(slot + 1)};
+            fillPair(frames, points.subspan(slot, 2));
+        }
+    }
+    for (; slot < points.size(); ++slot) points[slot] = pointAt(first + slot);
 }
 
 void StageProgression::fillGlide(StageRun& run) const {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "app/engine/ExperienceStage.hpp"
+#include "app/engine/PhaseSine.hpp"
 
 namespace quellwave {
 
@@ -23,11 +25,16 @@ struct StagePoint {
 class StageRun {
 public:
     StagePoint at(std::uint64_t n) const;
+    // The points of frames first, first + 1, ... into points, as at() gives them one by one.
+    void fill(std::uint64_t first, std::span<StagePoint> points) const;
 
 private:
     friend class StageProgression;
 
     double curveBeat(double ramp) const;
+    DoublePair curveBeats(const DoublePair& ramp) const;
+    StagePoint pointAt(std::uint64_t n) const;
+    void fillPair(const DoublePair& frames, std::span<StagePoint> points) const;
 
     std::uint64_t beginFrame = 0;
     double sampleRate = 1.0;

@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <span>
+#include <utility>
 
 #include "app/engine/PhaseSine.hpp"
 
@@ -36,19 +38,52 @@ public:
         }
     }
 
-    double operator[](std::size_t i) const { return sin_[slot_[i] / 2][slot_[i] % 2]; }
+    // Every sine of one frame, in the order that restart() put them in.
+    using Frame = std::array<DoublePair, (N + 1) / 2>;
 
-    // Moves the used sines on by one frame.
-    void advance() {
-        for (std::size_t k = 0; k < movingPairs_; ++k) {
-            const DoublePair s = sin_[k] * stepCos_[k] + cos_[k] * stepSin_[k];
-            cos_[k] = cos_[k] * stepCos_[k] - sin_[k] * stepSin_[k];
-            sin_[k] = s;
+    // Sine i of a frame that fill() wrote.
+    double of(const Frame& frame, std::size_t i) const { return frame[slot_[i] / 2][slot_[i] % 2]; }
+
+    // The sines of the next frames.size() frames, one frame after another, moving them on as
+    // often.
+    void fill(std::span<Frame> frames) {
+        switch (movingPairs_) {
+            case 0: return fillMoving<0>(frames);
+            case 1: return fillMoving<1>(frames);
+            case 2: return fillMoving<2>(frames);
+            case 3: return fillMoving<3>(frames);
+            default: return fillMoving<kPairs>(frames);
         }
     }
 
 private:
     static constexpr std::size_t kPairs = (N + 1) / 2;
+    static_assert(kPairs <= 4);
+
+    // fill() with the count of moving pairs fixed, so that the sines stay in registers.
+    template <std::size_t Moving>
+    void fillMoving(std::span<Frame> frames) {
+        fillPairs(frames, std::make_index_sequence<Moving>{});
+    }
+
+    template <std::size_t... K>
+    void fillPairs(std::span<Frame> frames, std::index_sequence<K...>) {
+        Frame sin = sin_;
+        Frame cos = cos_;
+        for (Frame& frame : frames) {
+            frame = sin;
+            (rotate(sin[K], cos[K], K), ...);
+        }
+        sin_ = sin;
+        cos_ = cos;
+    }
+
+    // One frame on for pair k.
+    [[gnu::always_inline]] void rotate(DoublePair& sin, DoublePair& cos, std::size_t k) const {
+        const DoublePair s = sin * stepCos_[k] + cos * stepSin_[k];
+        cos = cos * stepCos_[k] - sin * stepSin_[k];
+        sin = s;
+    }
 
     std::array<std::size_t, N> slot_{};
     std::size_t movingPairs_ = 0;

@@ -791,7 +791,10 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
         sd_bus_emit_object_added(bus, device.path.c_str());
     } else if (!changed.empty()) {
         emitChanged(bus, device.path, Bluez::kDevice, changed);
+    } else {
+        return;
     }
+    if (options_.announced) options_.announced(advertisement.address);
 }
 
 void Impl::updateDiscovery() {

@@ -17,6 +17,7 @@
 //   ... peers attach to `radio`; the library talks to bus.address() ...
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,9 @@ struct BluezEmulatorOptions {
     // Report the advertised flags (AdvertisingFlags), as daemons built with experimental
     // features do; a stable daemon leaves the property out.
     bool advertisingFlags = true;
+    // Told, on the daemon's thread, each time an advertisement has been announced to clients:
+    // a new device's InterfacesAdded or a known one's PropertiesChanged (for timing them).
+    std::function<void(uint64_t address)> announced;
 };
 
 class BluezEmulator {

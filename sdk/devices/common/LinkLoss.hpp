@@ -9,12 +9,15 @@
 //   loss.reportLoss();                      // onDisconnected
 //   if (loss.relink()) readEverythingAgain; // onConnected
 //   loss.markLost();                        // the protocol stops for good
+//   if (loss.isDown()) return linkDownFailure();  // a command on a link that is down
 
 #include <atomic>
 #include <memory>
 #include <mutex>
 
 #include "sdk/ble/IBLEDevice.hpp"
+#include "sdk/core/DeviceError.hpp"
+#include "sdk/core/OperationResult.hpp"
 
 namespace VexaDevice::Devices {
 
@@ -40,6 +43,9 @@ public:
 
     void markLost() { lost_ = true; }
     bool isLost() const { return lost_; }
+    // Whether a command must fail: the loss is reported, or the device is down already while
+    // its report is still on the way (what the device was last seen doing proves nothing then).
+    bool isDown() const { return lost_ || !device_ || device_->isDisconnected(); }
     const std::atomic<bool>& flag() const { return lost_; }
 
 private:
@@ -47,5 +53,11 @@ private:
     std::mutex mutex_;
     std::atomic<bool> lost_{false};
 };
+
+// What a command gives on a link that is down: its frame cannot be delivered.
+inline OperationResult linkDownFailure()
+{
+    return Utility::formatKspDeviceError(Utility::kErrDataSend);
+}
 
 }  // namespace VexaDevice::Devices

@@ -38,7 +38,7 @@ OperationResult DravikBleProtocol::waitAmpMode(uint8_t expected, std::chrono::mi
     }
     const auto deadline =
         std::chrono::steady_clock::now() + (timeout.count() == 0 ? std::chrono::milliseconds(65535) : timeout);
-    while (!disconnected_ && std::chrono::steady_clock::now() < deadline) {
+    while (!linkLoss_.isLost() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(timing_.pollStep);
         std::vector<uint8_t> bytes;
         if (acsStatus_->read(bytes)) {
@@ -98,19 +98,23 @@ OperationResult DravikBleProtocol::stopAmplifier(uint8_t reached, const char* fa
     return result;
 }
 
-OperationResult DravikBleProtocol::powerDown() {
+template <class Change>
+OperationResult DravikBleProtocol::modeChange(Change change) {
     std::unique_lock lock(commandLock_);
-    return stopAmplifier(AmpModePowerDown, "Failed set power down mode");
+    return linkLoss_.isDown() ? Devices::linkDownFailure() : change();
+}
+
+OperationResult DravikBleProtocol::powerDown() {
+    return modeChange([this] { return stopAmplifier(AmpModePowerDown, "Failed set power down mode"); });
 }
 
 // The device has no frame that asks for Idle: from any other mode the amplifier is stopped, and
 // the command succeeds although the device then reports PowerDown.
 OperationResult DravikBleProtocol::setIdle() {
-    std::unique_lock lock(commandLock_);
-    if (ampMode_ == AmpModeIdle) {
-        return OperationResult::done();
-    }
-    return stopAmplifier(AmpModePowerDown, "Failed set Idle mode");
+    return modeChange([this] {
+        return ampMode_ == AmpModeIdle ? OperationResult::done()
+                                       : stopAmplifier(AmpModePowerDown, "Failed set Idle mode");
+    });
 }
 
 OperationResult DravikBleProtocol::startSignalLocked() {
@@ -128,25 +132,25 @@ OperationResult DravikBleProtocol::startSignalLocked() {
     if (auto off = resistOff(); !off) {
         return failed(off);
     }
-    if (previous == AmpModeResist) {
-        ampMode_ = AmpModeSignal;
-        return OperationResult::done();
-    }
-    OperationResult result = previous == AmpModeSignalResist ? waitAmpMode(AmpModeSignal, timing_.stopWait)
-                                                             : signalOn();
-    if (result && previous != AmpModeSignalResist) {
+    // From either resistance mode the signal runs on: done once the device reports the
+    // resistance measurement off.
+    const bool measuring = previous == AmpModeResist || previous == AmpModeSignalResist;
+    OperationResult result = measuring ? waitAmpMode(AmpModeSignal, timing_.stopWait) : signalOn();
+    if (result && !measuring) {
         result = waitAmpMode(AmpModeSignal, timing_.startWait);
     }
     return result ? result : failed(result);
 }
 
 OperationResult DravikBleProtocol::startSignal() {
-    std::unique_lock lock(commandLock_);
-    return startSignalLocked();
+    return modeChange([this] { return startSignalLocked(); });
 }
 
 OperationResult DravikBleProtocol::startResist() {
-    std::unique_lock lock(commandLock_);
+    return modeChange([this] { return startResistLocked(); });
+}
+
+OperationResult DravikBleProtocol::startResistLocked() {
     const uint8_t previous = ampMode_;
     if (previous == AmpModeResist) {
         return OperationResult::done();
@@ -171,7 +175,12 @@ OperationResult DravikBleProtocol::startResist() {
             return failed(result);
         }
     }
-    if (auto on = resistOn(); !on) {
+    OperationResult on = resistOn();
+    // The device shows the measurement on as signal and resistance.
+    if (on) {
+        on = waitAmpMode(AmpModeSignalResist, timing_.stopWait);
+    }
+    if (!on) {
         return failed(on);
     }
     ampMode_ = AmpModeResist;
@@ -179,7 +188,10 @@ OperationResult DravikBleProtocol::startResist() {
 }
 
 OperationResult DravikBleProtocol::startSignalAndResist() {
-    std::unique_lock lock(commandLock_);
+    return modeChange([this] { return startSignalAndResistLocked(); });
+}
+
+OperationResult DravikBleProtocol::startSignalAndResistLocked() {
     const uint8_t previous = ampMode_;
     if (previous == AmpModeSignalResist) {
         return OperationResult::done();
@@ -270,11 +282,10 @@ OperationResult DravikBleProtocol::ping(uint8_t marker) {
 
 OperationResult DravikBleProtocol::onConnected() {
     std::unique_lock lock(commandLock_);
-    if (!disconnected_ || !running_) {
+    if (!running_ || !linkLoss_.relink()) {
         return OperationResult::done();
     }
     try {
-        disconnected_ = false;
         readAdcConfig();
         DeviceVersion version;
         const bool cancel = false;
@@ -286,15 +297,19 @@ OperationResult DravikBleProtocol::onConnected() {
         }
     } catch (const std::exception& error) {
         Utility::sdkLog().error("Failes start: {}", error.what());
-        onDisconnected();
+        // Still not back: the next connection reads the device again.
+        linkLoss_.markLost();
+        pts_->suspend();
         throw;
     }
     return OperationResult::done();
 }
 
+// A report that comes once the link is back again is over already.
 void DravikBleProtocol::onDisconnected() {
-    disconnected_ = true;
-    pts_->suspend();
+    if (linkLoss_.reportLoss()) {
+        pts_->suspend();
+    }
 }
 
 }  // namespace VexaDevice::Dravik

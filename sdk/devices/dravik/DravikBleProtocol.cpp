@@ -74,6 +74,7 @@ DravikBleProtocol::DravikBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
     : timing_(timing),
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
+      linkLoss_(device_),
       idGenerator_(std::random_device{}()),
       rawRing_(std::make_shared<Utility::RBuffer<std::vector<uint8_t>>>(kRingCapacity)),
       fileRing_(std::make_shared<Utility::RBuffer<_FileData>>(kRingCapacity)),
@@ -90,7 +91,7 @@ DravikBleProtocol::DravikBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
       batteryVoltageBus_(std::make_shared<BatteryBus>(kBusCapacity)),
       stimStateBus_(std::make_shared<StimStateBus>(kBusCapacity)),
       stimSyncBus_(std::make_shared<StimSyncBus>(kBusCapacity)),
-      exchange_([this](const std::vector<uint8_t>& frame) { return fsCommand_->write(frame); }, disconnected_,
+      exchange_([this](const std::vector<uint8_t>& frame) { return fsCommand_->write(frame); }, linkLoss_.flag(),
                 OpCmdRes{ErrDataSend, 0, 0, {}, {}}, exchangeTiming(timing)),
       worker_(timing.workerWait) {}
 
@@ -133,7 +134,7 @@ void DravikBleProtocol::start() {
 
 void DravikBleProtocol::stop() {
     running_ = false;
-    disconnected_ = true;
+    linkLoss_.markLost();
     // Unsubscribed first: a notification in flight finds no protocol behind its handler.
     batteryHandler_.reset();
     dataHandler_.reset();
@@ -267,7 +268,7 @@ void DravikBleProtocol::subscribe(const Channel& channel, Handler& handler,
 
 std::vector<uint8_t> DravikBleProtocol::readWithRetries(const Channel& channel, const char* failure) {
     for (int attempt = 1;; ++attempt) {
-        if (disconnected_) {
+        if (linkLoss_.isLost()) {
             throw rt_exception(failure);
         }
         try {
@@ -402,7 +403,7 @@ OperationResult DravikBleProtocol::fsCommand(uint8_t command, const std::string&
 
 OperationResult DravikBleProtocol::waitFsStatusChange(const _DravikFSStatus& before) {
     const auto deadline = std::chrono::steady_clock::now() + timing_.statusChangeWait;
-    while (!disconnected_ && std::chrono::steady_clock::now() < deadline) {
+    while (!linkLoss_.isLost() && std::chrono::steady_clock::now() < deadline) {
         readFsStatus();
         if (!fsStatus_.get().sameState(before)) {
             return OperationResult::done();
@@ -503,7 +504,7 @@ OperationResult DravikBleProtocol::readFile(const std::string& name, uint32_t li
         return dravikFailure(ErrDataOverflow);
     }
     for (uint32_t position = offset; position < end;) {
-        if (disconnected_) {
+        if (linkLoss_.isLost()) {
             return dravikFailure(ErrDataSend);
         }
         const auto count = static_cast<uint32_t>(std::min<size_t>(end - position, kFileChunk));
@@ -541,7 +542,7 @@ OperationResult DravikBleProtocol::writeFile(const std::string& name, const std:
         return dravikFailure(ErrDataOverflow);
     }
     for (size_t sent = 0; sent < data.size();) {
-        if (disconnected_) {
+        if (linkLoss_.isLost()) {
             return dravikFailure(ErrDataSend);
         }
         const size_t count = std::min(data.size() - sent, kFileChunk);
@@ -663,7 +664,7 @@ OperationResult DravikBleProtocol::readFileInfoAll(std::vector<_FileInfo>& out) 
     }
     const auto deadline = std::chrono::steady_clock::now() + timing_.listWait;
     while (listed.wait_for(timing_.replyStep) != std::future_status::ready) {
-        if (disconnected_ || std::chrono::steady_clock::now() >= deadline) {
+        if (linkLoss_.isLost() || std::chrono::steady_clock::now() >= deadline) {
             return dravikFailure(ErrTimeout);
         }
     }
@@ -793,7 +794,7 @@ void DravikBleProtocol::watchStream() {
         }
         return;
     }
-    if (!disconnected_ && now >= nextStatusPoll_ && !fsStream_->isNotifying()) {
+    if (!linkLoss_.isLost() && now >= nextStatusPoll_ && !fsStream_->isNotifying()) {
         std::unique_lock lock(commandLock_, std::try_to_lock);
         if (lock.owns_lock()) {
             readFsStatus();

@@ -27,6 +27,7 @@
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
+#include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
 #include "sdk/devices/dravik/DravikFrames.hpp"
@@ -121,8 +122,9 @@ public:
     // The data arrives on the file-stream bus.
     OperationResult fileStreamRead(const std::string& name, uint32_t offset, uint32_t length);
 
-    // Amplifier modes (the sensor commands). Each sends its frames on ACS Command and waits for
-    // the mode the device reports; a failure leaves the reported mode as the device's.
+    // Amplifier modes (the sensor commands). Each sends its frames on ACS Command and succeeds
+    // only once the device reports the mode it leads to; a failure leaves the reported mode as
+    // the device's, and a link that is down fails every one of them.
     OperationResult powerDown();
     // Stops the amplifier from any mode but Idle: the device then reports PowerDown, and the
     // command still succeeds.
@@ -228,9 +230,15 @@ private:
     OperationResult resistOff();
     OperationResult resistOn();
     OperationResult signalOn();
+    // Runs one mode change under the command lock; a link that is down fails it before
+    // anything is skipped or sent.
+    template <class Change>
+    OperationResult modeChange(Change change);
     // Under the command lock: the stop frame until the device reports PowerDown.
     OperationResult stopAmplifier(uint8_t reached, const char* failure);
     OperationResult startSignalLocked();
+    OperationResult startResistLocked();
+    OperationResult startSignalAndResistLocked();
 
     // 527 without the device's stimulator, 528 without an external one; else success with the
     // external one in `external`.
@@ -267,7 +275,7 @@ private:
     const BLE::ServiceChannels deviceInformation_;
     std::string deviceName_;
 
-    std::atomic<bool> disconnected_{false};
+    Devices::LinkLoss linkLoss_;
     std::atomic<int> battery_{0};
     std::atomic<uint8_t> ampMode_{AmpModeUnknown};
     std::atomic<uint8_t> publishedAmpMode_{AmpModeUnknown};

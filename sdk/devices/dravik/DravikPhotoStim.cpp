@@ -41,7 +41,7 @@ OperationResult DravikBleProtocol::linkedStimulators(std::shared_ptr<PhotoStim::
 
 template <class Condition>
 void DravikBleProtocol::pollStimulator(int polls, Condition keepWaiting) {
-    for (int poll = 0; poll < polls && !disconnected_ && keepWaiting(); ++poll) {
+    for (int poll = 0; poll < polls && !linkLoss_.isLost() && keepWaiting(); ++poll) {
         std::this_thread::sleep_for(timing_.pollStep);
     }
 }
@@ -156,8 +156,9 @@ OperationResult DravikBleProtocol::stopPhotoStimulation() {
     if (auto linked = linkedStimulators(external); !linked) {
         return linked;
     }
-    // Both stimulators are stopped whatever the first one answers.
-    const auto own = pts_->stopProgram();
+    // Both stimulators are stopped whatever the first one answers; the own one cannot be on a
+    // link that is down, whatever state it last reported.
+    const auto own = linkLoss_.isDown() ? Devices::linkDownFailure() : pts_->stopProgram();
     const auto theirs = external->execCommand(SensorCommand::StopPhotoStimulation);
     return own ? theirs : own;
 }

@@ -201,7 +201,7 @@ OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t co
     const auto lock = lockCommands();
     // Skipped only when the device is known to be in the mode (a mode left unknown is read
     // first); a link that is down fails every command.
-    if (linkLoss_.isLost() || device_->isDisconnected())
+    if (linkLoss_.isDown())
         return formatKspDeviceError(exchange_.failure().code);
     if (trust_.relearn(*status_, [this](const std::vector<uint8_t>& value) { onStatus(value); }) &&
         mode_ == toByte(mode))

@@ -168,7 +168,7 @@ OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::v
     const uint8_t wanted = modeByte(target);
     // Skipped only when the device is known to be in the mode (a mode left unknown is read
     // first); a link that is down fails every command.
-    if (linkLoss_.isLost() || device_->isDisconnected())
+    if (linkLoss_.isDown())
         return formatKspDeviceError(exchange_.failure().error);
     if (relearnState() && mode_ == wanted)
         return OperationResult::done();

@@ -60,11 +60,9 @@ OperationResult PhotoStimBLE::execCommand(const SensorCommand& command)
 
 OperationResult PhotoStimBLE::startPhotoStimulation()
 {
-    // A relative start counts from the stimulator's time as it is now, not as last reported.
-    const uint32_t start = useAbsoluteStart_ ? static_cast<uint32_t>(absoluteStartTick_.load())
-                                             : static_cast<uint32_t>(timeDeferTicks_.load()) +
-                                                   protocol().stimulatorTime(true);
-    return protocol().startProgram(start, true);
+    if (useAbsoluteStart_)
+        return protocol().startProgram(static_cast<uint32_t>(absoluteStartTick_.load()));
+    return protocol().startProgramAfter(static_cast<uint32_t>(timeDeferTicks_.load()));
 }
 
 OperationResult PhotoStimBLE::readSerialNumber(std::string& out)

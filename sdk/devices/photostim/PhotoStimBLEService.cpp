@@ -68,18 +68,12 @@ struct PhotoStimBLEService::Tracker {
             newSync = fresh.syncFlag;
             newState = newest.state();
         }
-        if (state.exchange(newState) != newState)
+        // A state whose meaning is unknown stays for the commands to see, and is published to
+        // nobody: subscribers hear only of the stimulator's four states.
+        if (state.exchange(newState) != newState && newState != DevStimulStatus::Unknown)
             stimBus->notify(newState);
         if (newSync != oldSync)
             syncBus->notify(static_cast<DevStimulSyncStatus>(newSync));
-        wake.notify();
-    }
-
-    void markRunning()
-    {
-        std::lock_guard guard(applying);
-        if (state.exchange(DevStimulStatus::Running) != DevStimulStatus::Running)
-            stimBus->notify(DevStimulStatus::Running);
         wake.notify();
     }
 };
@@ -349,7 +343,7 @@ OperationResult PhotoStimBLEService::sync()
     }
 }
 
-OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunning)
+OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool awaitRunning)
 {
     if (!present_)
         return absent();
@@ -361,9 +355,8 @@ OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunnin
         return OperationResult::failed(Utility::kErrDataSend, "Synchronization is required");
     if (!send(startFrame(tick)))
         return failedChange();
-    if (markRunning)
-        tracker_->markRunning();
-    return OperationResult::done();
+    // A start the device does not carry out is no start.
+    return awaitRunning ? awaitState(DevStimulStatus::Running, timing_.stateWait) : OperationResult::done();
 }
 
 OperationResult PhotoStimBLEService::stopProgram()

@@ -8,8 +8,8 @@
 // it or not) and lives as long as that protocol:
 //   - the owner serialises the commands (reset, prepareSync, sync, startProgram, stopProgram,
 //     writeStimProgramList) under its own command lock; the service takes none around them;
-//   - the owner subscribes to the two buses, which publish every change of the state and of
-//     the sync flag synchronously on the thread that applied the status (a Bluetooth stack
+//   - the owner subscribes to the two buses, which publish every change of the state (to one
+//     of its four known values) and of the sync flag synchronously on the thread that applied the status (a Bluetooth stack
 //     thread, or the caller of a read); subscribers must only store and wake, never command;
 //   - the owner calls suspend() when the link goes (every wait then ends at once and no read
 //     is attempted) and resume() once it is back;
@@ -73,8 +73,10 @@ public:
     OperationResult prepareSync();  // resets first unless idle
     OperationResult sync();         // needs prepareSync; a running program is stopped instead
     // Starts the program list at stimulator time `tick` (a running list is stopped first).
-    // With `markRunning` the state is Running at once, and published as such.
-    OperationResult startProgram(uint32_t tick, bool markRunning);
+    // With `awaitRunning` the start is done once the device reports the program running (513
+    // "Failed changed stim status" when it does not within its wait); without, once the frame
+    // is written, for a device that reports Running only when the program actually starts.
+    OperationResult startProgram(uint32_t tick, bool awaitRunning);
     OperationResult stopProgram();
 
     // 513 with the cause's text when the notification cannot be started.

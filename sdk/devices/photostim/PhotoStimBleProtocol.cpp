@@ -184,40 +184,48 @@ std::vector<StimProgram> PhotoStimBleProtocol::programs() const
     return service_->programs();
 }
 
-OperationResult PhotoStimBleProtocol::writeStimPrograms(const std::vector<StimProgram>& programs)
+template <class Command>
+OperationResult PhotoStimBleProtocol::command(Command run)
 {
     std::unique_lock lock(commandLock_);
-    return service_->writeStimProgramList(programs);
+    return linkLoss_.isDown() ? Devices::linkDownFailure() : run(*service_);
+}
+
+OperationResult PhotoStimBleProtocol::writeStimPrograms(const std::vector<StimProgram>& programs)
+{
+    return command([&programs](PhotoStimBLEService& service) { return service.writeStimProgramList(programs); });
 }
 
 OperationResult PhotoStimBleProtocol::reset()
 {
-    std::unique_lock lock(commandLock_);
-    return service_->reset();
+    return command([](PhotoStimBLEService& service) { return service.reset(); });
 }
 
 OperationResult PhotoStimBleProtocol::prepareSync()
 {
-    std::unique_lock lock(commandLock_);
-    return service_->prepareSync();
+    return command([](PhotoStimBLEService& service) { return service.prepareSync(); });
 }
 
 OperationResult PhotoStimBleProtocol::sync()
 {
-    std::unique_lock lock(commandLock_);
-    return service_->sync();
+    return command([](PhotoStimBLEService& service) { return service.sync(); });
 }
 
-OperationResult PhotoStimBleProtocol::startProgram(uint32_t tick, bool markRunning)
+OperationResult PhotoStimBleProtocol::startProgram(uint32_t tick)
 {
-    std::unique_lock lock(commandLock_);
-    return service_->startProgram(tick, markRunning);
+    return command([tick](PhotoStimBLEService& service) { return service.startProgram(tick, true); });
+}
+
+OperationResult PhotoStimBleProtocol::startProgramAfter(uint32_t deferTicks)
+{
+    return command([deferTicks](PhotoStimBLEService& service) {
+        return service.startProgram(service.stimulatorTime(true) + deferTicks, true);
+    });
 }
 
 OperationResult PhotoStimBleProtocol::stopProgram()
 {
-    std::unique_lock lock(commandLock_);
-    return service_->stopProgram();
+    return command([](PhotoStimBLEService& service) { return service.stopProgram(); });
 }
 
 }  // namespace VexaDevice::PhotoStim

@@ -60,13 +60,19 @@ public:
     // The stimulator time, read from the device first with `reread`.
     uint32_t stimulatorTime(bool reread);
 
-    // The service's program list and commands, under the command lock.
+    // The service's program list and commands, under the command lock. A link that is down
+    // fails every command (513) before the service skips or sends anything on the state the
+    // stimulator last reported.
     std::vector<StimProgram> programs() const;
     OperationResult writeStimPrograms(const std::vector<StimProgram>& programs);
     OperationResult reset();
     OperationResult prepareSync();
     OperationResult sync();
-    OperationResult startProgram(uint32_t tick, bool markRunning);
+    // Starts the program list at stimulator time `tick`; done once the stimulator reports it
+    // running.
+    OperationResult startProgram(uint32_t tick);
+    // The same `deferTicks` after the stimulator's time as it is now, not as last reported.
+    OperationResult startProgramAfter(uint32_t deferTicks);
     OperationResult stopProgram();
 
     std::weak_ptr<Utility::EventBus<int>> batteryEvent() const { return batteryLevel_.event(); }
@@ -83,6 +89,8 @@ private:
     void start();
     void readVersion();
     void workerPass();
+    template <class Command>
+    OperationResult command(Command run);
     // Ends the worker and the notifications; the service stays, suspended.
     void shutDown();
 

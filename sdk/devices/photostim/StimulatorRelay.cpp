@@ -45,7 +45,9 @@ StimulatorRelay::StimulatorRelay(PhotoStimBLEService& service, std::weak_ptr<Uti
 
 void StimulatorRelay::publishStates()
 {
-    state_.offer(cache_->state.load());
+    // The service publishes no state whose meaning is unknown, but the one it starts from may be.
+    if (const DevStimulStatus state = cache_->state.load(); state != DevStimulStatus::Unknown)
+        state_.offer(state);
     sync_.offer(cache_->sync.load());
 }
 

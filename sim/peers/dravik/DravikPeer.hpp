@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "sim/peers/common/PeerBase.hpp"
 #include "sim/peers/dravik/DravikPeerModel.hpp"
@@ -49,6 +50,10 @@ public:
 
     // A new battery level on the battery characteristic.
     void setBattery(uint8_t level);
+    // The amplifier's state and lead-off sub-mode, read together (nothing is announced).
+    std::pair<uint8_t, uint8_t> amplifier() const {
+        return withModel([](const DravikPeerModel& model) { return std::pair{model.state(), model.resistMode()}; });
+    }
 
 private:
     DravikPeer(std::shared_ptr<SimPeripheral> peripheral, DravikPeerSettings settings, DravikPeerTiming timing,

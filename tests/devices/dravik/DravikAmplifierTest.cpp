@@ -125,6 +125,49 @@ TEST_F(DravikAmplifier, AnUnansweredModeChangeFailsAndKeepsTheDevicesMode) {
     EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Failed off resist mode"));
 }
 
+TEST_F(DravikAmplifier, AResistanceChangeTheDeviceDoesNotShowFails) {
+    const auto deviceResist = [&] {
+        return rig.peer->withDevice([](VexaSim::DravikPeerModel& model) { return model.resistMode(); });
+    };
+    ASSERT_TRUE(protocol->startSignal());
+    rig.peer->setIgnoring(true);
+    EXPECT_EQ(protocol->startResist(), OperationResult::failed(513, "Failed changed amp. mode"));
+    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x01}));
+    EXPECT_EQ(protocol->ampMode(), AmpModeSignal) << "the device still measures the signal alone";
+
+    rig.peer->setIgnoring(false);
+    ASSERT_TRUE(protocol->startResist());
+    EXPECT_EQ(protocol->ampMode(), AmpModeResist);
+    rig.peer->setIgnoring(true);
+    EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Failed changed amp. mode"));
+    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x00}));
+    EXPECT_EQ(deviceResist(), 1);
+    EXPECT_EQ(protocol->ampMode(), AmpModeSignalResist) << "as the device reports it";
+
+    rig.peer->setIgnoring(false);
+    ASSERT_TRUE(protocol->startSignal());
+    EXPECT_EQ(deviceResist(), 0);
+    EXPECT_EQ(protocol->ampMode(), AmpModeSignal);
+}
+
+TEST_F(DravikAmplifier, EveryModeCommandFailsOnALinkThatIsDown) {
+    ASSERT_TRUE(protocol->startSignal());
+    ASSERT_TRUE(protocol->powerDown());
+    const size_t sent = frames().size();
+    rig.peer->dropLink();
+    ASSERT_TRUE(eventually([&] { return rig.ble->isDisconnected(); }));
+
+    const OperationResult down = OperationResult::failed(513, "Device error: [ERR_DATA_SEND]");
+    EXPECT_EQ(protocol->powerDown(), down) << "stopped when last seen, which proves nothing now";
+    EXPECT_EQ(protocol->setIdle(), down);
+    EXPECT_EQ(protocol->stopResist(), down);
+    EXPECT_EQ(protocol->startSignal(), down);
+    EXPECT_EQ(protocol->startResist(), down);
+    EXPECT_EQ(protocol->startSignalAndResist(), down);
+    EXPECT_EQ(frames().size(), sent) << "nothing is sent";
+    EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
+}
+
 TEST_F(DravikAmplifier, SupportedChannelsFollowTheReferentMode) {
     auto channels = protocol->readSupportedChannels();
     ASSERT_EQ(channels.size(), 24u);

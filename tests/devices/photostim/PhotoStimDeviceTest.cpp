@@ -230,6 +230,22 @@ TEST(PhotoStimDeviceCommands, SynchronisingFailsWhenThePreparationIsNotReported)
               OperationResult::failed(513, "Synchronization is required"));
 }
 
+TEST(PhotoStimDeviceCommands, AStartTheStimulatorDoesNotCarryOutFails)
+{
+    PhotoStimRig rig;
+    auto device = rig.make(stimulatorProtocol(shortWaits()));
+    ASSERT_TRUE(device->execCommand(SynchroniseCommand));
+    rig.peer->setIgnoring(true);
+    EXPECT_EQ(device->execCommand(SensorCommand::StartPhotoStimulation), NotReached);
+    EXPECT_EQ(rig.peer->commandFrames().back().at(0), 4);
+    EXPECT_EQ(stateOf(*device), DevStimulStatus::Synchronised) << "as the stimulator reports it";
+
+    rig.peer->setIgnoring(false);
+    ASSERT_TRUE(device->execCommand(SensorCommand::StartPhotoStimulation));
+    EXPECT_EQ(rig.peer->state(), Peer::Running);
+    EXPECT_EQ(stateOf(*device), DevStimulStatus::Running);
+}
+
 TEST(PhotoStimDeviceLink, ALostLinkEndsAWaitAndTheNextConnectionReadsTheDeviceAgain)
 {
     PhotoStimRig rig;
@@ -247,6 +263,55 @@ TEST(PhotoStimDeviceLink, ALostLinkEndsAWaitAndTheNextConnectionReadsTheDeviceAg
     int32_t level = 0;
     device->readBattPower(level);
     EXPECT_EQ(level, 40);
+}
+
+TEST(PhotoStimDeviceLink, EveryCommandFailsOnALinkThatIsDown)
+{
+    PhotoStimRig rig;
+    auto device = rig.make();
+    ASSERT_EQ(stateOf(*device), DevStimulStatus::Idle);
+    rig.peer->dropLink();
+    int32_t linkState = 0;
+    ASSERT_TRUE(DevicesTest::eventually([&] { return device->readState(linkState) && linkState == 1; }));
+
+    // Idle when last seen, which proves nothing now: neither the stop nor the reset is done.
+    const OperationResult down = OperationResult::failed(513, "Device error: [ERR_DATA_SEND]");
+    EXPECT_EQ(device->execCommand(SensorCommand::StopPhotoStimulation), down);
+    EXPECT_EQ(device->execCommand(ResetCommand), down);
+    EXPECT_EQ(device->execCommand(SynchroniseCommand), down);
+    EXPECT_EQ(device->execCommand(SensorCommand::StartPhotoStimulation), down);
+    EXPECT_TRUE(rig.peer->commandFrames().empty());
+}
+
+TEST(PhotoStimDeviceReads, AStateOfUnknownMeaningIsPublishedToNobody)
+{
+    PhotoStimRig rig;
+    auto device = rig.make();
+    Recorder<DevStimulStatus> states(device->stimStatusEvent());
+    Recorder<int> levels(device->batteryEvent());
+    ASSERT_TRUE(device->execCommand(SynchroniseCommand));
+
+    // A status without a whole pack, then one of a state code the library does not know: each
+    // leaves the state unknown, and a worker pass after it publishes nothing of it.
+    std::vector<uint8_t> unknownCode(20, 0);
+    unknownCode[0] = 7;
+    int level = 60;
+    for (const auto& status : {std::vector<uint8_t>(19, 2), unknownCode}) {
+        rig.peer->sendStatus(status);
+        ASSERT_TRUE(DevicesTest::eventually([&] { return stateOf(*device) == DevStimulStatus::Unknown; }));
+        rig.peer->setBatteryLevel(static_cast<uint8_t>(++level));
+        ASSERT_TRUE(DevicesTest::eventually([&] {
+            const auto published = levels.events();
+            return !published.empty() && published.back() == level;
+        }));
+    }
+    ASSERT_TRUE(device->execCommand(ResetCommand));
+    ASSERT_TRUE(DevicesTest::eventually([&] {
+        const auto published = states.events();
+        return !published.empty() && published.back() == DevStimulStatus::Idle;
+    }));
+    for (const DevStimulStatus state : states.events())
+        EXPECT_NE(state, DevStimulStatus::Unknown);
 }
 
 TEST(PhotoStimDeviceLink, DisconnectingAndReleasingResetTheStimulator)

@@ -190,26 +190,28 @@ TEST(PhotoStimServiceStates, CommandsOutOfOrderAreRefusedWithoutSending)
     EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}}));
 }
 
-TEST(PhotoStimServiceStates, MarkingAProgramRunningPublishesItBeforeTheDeviceReportsIt)
+TEST(PhotoStimServiceStates, AnAwaitedStartIsDoneOnceTheDeviceReportsTheProgramRunning)
 {
     PtsRig rig;
-    auto service = rig.service();
+    auto service = rig.service(shortWaits());
     ASSERT_TRUE(service->prepareSync());
     ASSERT_TRUE(service->sync());
     Recorder<DevStimulStatus> states(service->stimStatusEvent());
     rig.pts->setIgnoring(true);
-    EXPECT_TRUE(service->startProgram(500, true));
-    EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
-    EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::Running}));
+    EXPECT_EQ(service->startProgram(500, true), NotReached);
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
     EXPECT_EQ(rig.pts->state(), Peer::Synchronised);
 
     // A start frame the device does not take is reported, and the state stays.
     rig.pts->setIgnoring(false);
-    rig.pts->sendStatus(pack(Peer::Synchronised, 1, 3900, 0));
-    ASSERT_TRUE(DevicesTest::eventually([&] { return stateOf(*service) == DevStimulStatus::Synchronised; }));
     rig.pts->commandCharacteristic()->failNextWrites(1);
     EXPECT_EQ(service->startProgram(500, true), NotReached);
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
+
+    EXPECT_TRUE(service->startProgram(500, true));
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
+    ASSERT_TRUE(states.atLeast(1));
+    EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::Running}));
 }
 
 TEST(PhotoStimServiceStates, OnlyTheStateACommandLeadsToCompletesIt)
@@ -257,6 +259,7 @@ TEST(PhotoStimServiceStatus, OnlyTheLastWholePackCountsAndShortBytesLeaveTheStat
     PtsRig rig;
     auto service = rig.service();
     Recorder<DevStimulSyncStatus> syncs(service->syncStatusEvent());
+    Recorder<DevStimulStatus> states(service->stimStatusEvent());
     std::vector<uint8_t> two = pack(Peer::Idle, 0, 1, 1);
     const std::vector<uint8_t> second = pack(Peer::Synchronised, 9, 3333, 0x00ABCDEF);
     two.insert(two.end(), second.begin(), second.end());
@@ -276,6 +279,11 @@ TEST(PhotoStimServiceStatus, OnlyTheLastWholePackCountsAndShortBytesLeaveTheStat
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Unknown);
     EXPECT_EQ(syncs.events(), (std::vector<DevStimulSyncStatus>{DevStimulSyncStatus::Synchronised,
                                                                 DevStimulSyncStatus::NotSynchronised}));
+
+    // The unknown states were published to nobody; the next known one is.
+    rig.pts->sendStatus(pack(Peer::Idle, 0, 1, 1));
+    ASSERT_TRUE(DevicesTest::eventually([&] { return states.count() == 2; }));
+    EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::Synchronised, DevStimulStatus::Idle}));
 }
 
 TEST(PhotoStimServiceStatus, TheStimulatorTimeIsReadAgainOnRequestAndFollowsTheSyncLink)

@@ -10,12 +10,14 @@
 #include <limits>
 
 #include "sdk/core/ConversionTables.hpp"
+#include "sim/peers/dravik/DravikPeer.hpp"
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
 #include "sim/peers/kestrane/CommandStreamPeerModel.hpp"
 #include "sim/peers/lorrel/LorrelPeer.hpp"
 #include "sim/peers/morvex/MorvexPeer.hpp"
 #include "sim/peers/morvex2/Morvex2Peer.hpp"
 #include "sim/peers/morvexblack/MorvexBlackPeer.hpp"
+#include "sim/peers/photostim/PhotoStimPeer.hpp"
 #include "sim/peers/tessel/TesselPeer.hpp"
 #include "sim/peers/vondra/VondraPeer.hpp"
 #include "sim/peers/wrenlet/WrenletPeer.hpp"
@@ -632,6 +634,144 @@ private:
     }
 };
 
+// A Dravik amplifier, every channel signal-only: each channel reads a constant of its own, and
+// with lead-off measurement on no channel has a resistance to report.
+class DravikSubject final : public PeerSubject<VexaSim::DravikPeer, VexaSim::DravikPeerSettings> {
+public:
+    DravikSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : PeerSubject(address, SensorFamilyDravik, 0, tally, Wide, settings(),
+                      [&](const VexaSim::DravikPeerSettings& s) {
+                          return VexaSim::DravikPeer::attach(radio, address, s, {PackPeriod});
+                      })
+    {
+    }
+
+    // The device measures in its state 2; with a lead-off sub-mode that is the resistance.
+    PeerMode mode() const override
+    {
+        const auto [state, resist] = peer_->amplifier();
+        return state != 2 ? PeerMode::Idle : resist != 0 ? PeerMode::Resist : PeerMode::Signal;
+    }
+    int32_t battery() const override { return settings_.battery; }
+    std::string serialNumber() const override { return settings_.information.serialNumber; }
+
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        listen(sensor, addSignalCallbackDravik, &DravikSubject::signal, removeSignalCallbackDravik, removals,
+               "signal");
+        listen(sensor, addResistCallbackDravik, &DravikSubject::resist, removeResistCallbackDravik, removals,
+               "resistance");
+    }
+
+private:
+    static constexpr uint32_t Channels = 24;
+
+    static double volts(uint32_t channel) { return 0.0001 * (channel + 1); }
+
+    static VexaSim::DravikPeerSettings settings()
+    {
+        VexaSim::DravikPeerSettings settings;
+        for (uint32_t channel = 0; channel < Channels; ++channel)
+            settings.channelVolts[channel] = volts(channel);
+        return settings;
+    }
+
+    static void signal(_Sensor*, SignalChannelsRecord* records, uint32_t count, void* user)
+    {
+        auto* self = static_cast<DravikSubject*>(user);
+        self->maybeFreeHere();
+        for (uint32_t i = 0; i < count; ++i) {
+            const SignalChannelsRecord& r = records[i];
+            self->checkOrder(r.PackNum, self->signalOrder_, "signal");
+            bool same = r.SampleCount == Channels;
+            // Within the 24-bit converter's step at gain x24.
+            for (uint32_t ch = 0; same && ch < Channels; ++ch)
+                same = std::abs(r.Samples[ch] - volts(ch)) <= 1e-7;
+            self->check(same, [&] { return "signal record " + std::to_string(r.PackNum) + " is not the device's"; });
+        }
+        self->countRecords(count);
+    }
+
+    static void resist(_Sensor*, DravikResistRecord* records, uint32_t count, void* user)
+    {
+        auto* self = static_cast<DravikSubject*>(user);
+        self->maybeFreeHere();
+        for (uint32_t i = 0; i < count; ++i) {
+            const DravikResistRecord& r = records[i];
+            self->checkOrder(r.PackNum, self->resistOrder_, "resistance");
+            const bool none = r.ValueCount == Channels &&
+                              std::all_of(r.Values, r.Values + r.ValueCount, [](double v) { return std::isinf(v); });
+            self->check(none, [&] { return "resistance record " + std::to_string(r.PackNum) + " is not the device's"; });
+        }
+        self->countRecords(count);
+    }
+};
+
+// A stand-alone photo-stimulator: synchronised, started, stopped and reset; its state and sync
+// callbacks give only the values they have.
+class PhotoStimSubject final : public PeerSubject<VexaSim::PhotoStimPeer, VexaSim::PhotoStimPeerSettings> {
+public:
+    PhotoStimSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
+        : PeerSubject(address, SensorFamilyPhotoStim, 0, tally, Wide, {},
+                      [&](const VexaSim::PhotoStimPeerSettings& s) {
+                          return VexaSim::PhotoStimPeer::attach(radio, address, s);
+                      })
+    {
+    }
+
+    PeerMode mode() const override { return PeerMode::Idle; }
+    int32_t battery() const override { return settings_.battery; }
+    std::string serialNumber() const override { return settings_.information.serialNumber; }
+
+    std::span<const int32_t> commands() const override { return Commands; }
+    bool shows(int32_t command) const override
+    {
+        const uint8_t state = peer_->state();
+        switch (command) {
+        case Synchronise:
+            return state == VexaSim::PhotoStimPeer::Synchronised;
+        case Start:
+            return state == VexaSim::PhotoStimPeer::Running;
+        case Stop:
+            return state != VexaSim::PhotoStimPeer::Running;
+        default:
+            return state == VexaSim::PhotoStimPeer::Idle;
+        }
+    }
+    std::string describeState() const override { return "stimulator state " + std::to_string(peer_->state()); }
+
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
+    {
+        listen(sensor, addStimModeCallback, &PhotoStimSubject::state, removeStimModeCallback, removals,
+               "stimulation state");
+        listen(sensor, addPhotoStimSyncStateCallback, &PhotoStimSubject::sync, removePhotoStimSyncStateCallback,
+               removals, "sync state");
+    }
+
+private:
+    static constexpr int32_t Start = 27;
+    static constexpr int32_t Stop = 28;
+    static constexpr int32_t Synchronise = 36;
+    static constexpr int32_t Reset = 37;
+    static constexpr int32_t Commands[] = {Synchronise, Start, Stop, Reset};
+
+    static void state(_Sensor*, uint8_t value, void* user)
+    {
+        auto* self = static_cast<PhotoStimSubject*>(user);
+        self->maybeFreeHere();
+        self->check(value >= 1 && value <= 4, [&] { return "stimulation state " + std::to_string(value); });
+        self->countRecords(1);
+    }
+
+    static void sync(_Sensor*, uint8_t value, void* user)
+    {
+        auto* self = static_cast<PhotoStimSubject*>(user);
+        self->maybeFreeHere();
+        self->check(value <= 1, [&] { return "sync state " + std::to_string(value); });
+        self->countRecords(1);
+    }
+};
+
 template <class Family>
 std::unique_ptr<Subject> make(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
 {
@@ -646,7 +786,8 @@ std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uin
     static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>,
                                          &make<TesselSubject>, &make<VondraFirstSubject>,
                                          &make<Vondra2Subject>,
-                                         &make<LorrelSubject>, &make<LorrelWrenletSubject>};
+                                         &make<LorrelSubject>, &make<LorrelWrenletSubject>, &make<DravikSubject>,
+                                         &make<PhotoStimSubject>};
     // At least eight devices, the families taking turns: every family takes part in every run.
     const size_t count = std::max<size_t>(8, std::size(Families));
     std::vector<std::unique_ptr<Subject>> subjects;
