@@ -287,6 +287,24 @@ TEST_F(DravikHost, MeasuresSignalAndResistanceWithTheDevicesValues) {
     }
 }
 
+TEST_F(DravikHost, ModeCommandsSucceedOnlyWhenTheDeviceShowsThem) {
+    ASSERT_EQ(execCommandSensor(sensor, kStartSignal, &status), 1) << status.ErrorMsg;
+    peer->setIgnoring(true);
+    EXPECT_EQ(execCommandSensor(sensor, kStartResist, &status), 0) << "taken, not carried out";
+    EXPECT_EQ(ampMode(), kSignal);
+    peer->setIgnoring(false);
+    ASSERT_EQ(execCommandSensor(sensor, kStopSignal, &status), 1) << status.ErrorMsg;
+
+    peer->dropLink();
+    uint8_t state = SensorStateInRange;
+    ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
+    for (const int32_t command : {kStopSignal, kStopResist, kStartSignal}) {
+        EXPECT_EQ(execCommandSensor(sensor, command, &status), 0) << command << ": the link is down";
+        EXPECT_EQ(status.Error, 513u);
+        EXPECT_STREQ(status.ErrorMsg, "Device error: [ERR_DATA_SEND]");
+    }
+}
+
 TEST_F(DravikHost, KeepsFilesOnTheDevice) {
     std::vector<uint8_t> data(600);
     for (size_t i = 0; i < data.size(); ++i) {
