@@ -35,6 +35,7 @@ std::shared_ptr<Dravik::DravikBLE> makeDravikBLE(std::shared_ptr<BLE::IBLEDevice
     dravik.writeRetryPause = timing.writeRetryPause;
     dravik.writeRetries = timing.writeRetries;
     dravik.replyStep = timing.replyWaitStep;
+    dravik.replyTimeout = timing.dravikReplyTimeout;
     dravik.readAttempts = timing.readAttempts;
     dravik.pollStep = timing.stimulator.pollStep;
     dravik.stimulator = timing.stimulator;

@@ -29,6 +29,8 @@ struct ProtocolTiming {
     // One step of the wait for a command's reply, and the number of steps.
     std::chrono::milliseconds replyWaitStep{100};
     int replyWaitSteps = 31;
+    // The Dravik amplifier's wait for a command's reply, awaited in the steps above.
+    std::chrono::milliseconds dravikReplyTimeout{1000};
     // Repeated writes of a frame whose write failed (so at most 1 + writeRetries writes).
     int writeRetries = 3;
     // Exchanges of one command until the device reports the state it asks for.

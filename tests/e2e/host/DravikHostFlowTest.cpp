@@ -430,6 +430,10 @@ TEST_F(DravikHost, StoppingReachesThePhotoStimWhenTheDeviceRefuses) {
     ASSERT_EQ(execCommandSensor(sensor, kSynchronise, &status), 1) << status.Error << " " << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, kStartPhotoStimulation, &status), 1) << status.Error << " " << status.ErrorMsg;
     ASSERT_TRUE(eventually([&] { return stimulatorPeer->state() == VexaSim::PtsServicePeer::Running; }));
+    // The device's own stimulator reports Running once its program starts; a stop asked before
+    // the library has heard that finds nothing to stop.
+    uint8_t mode = 0;
+    ASSERT_TRUE(eventually([&] { return readStimMode(sensor, &mode, &status) == 1 && mode == kStimRunning; }));
 
     peer->stimulator()->setAnswerState(VexaSim::PtsServicePeer::Running);
     EXPECT_EQ(execCommandSensor(sensor, kStopPhotoStimulation, &status), 0);

@@ -103,6 +103,10 @@ struct HostLibrary : ::testing::Test {
         // Over D-Bus a reply crosses two more processes' loops: a loaded sanitizer build has
         // taken more than the 155 ms the direct radio's flows are given.
         timing.protocol.replyWaitStep = kOverDbus ? 50ms : 5ms;
+        // The wait ends as soon as the reply is there, so its deadline can be generous: a reply
+        // later than the wait would fail its command and pass for the answer to the next one.
+        timing.protocol.replyWaitSteps = static_cast<int>(kDeadline / timing.protocol.replyWaitStep);
+        timing.protocol.dravikReplyTimeout = kDeadline;
         VexaDevice::Api::setSensorTiming(timing);
     }
 
