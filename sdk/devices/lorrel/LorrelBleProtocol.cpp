@@ -265,7 +265,7 @@ void LorrelBleProtocol::workerPass()
             if (record.Samples.size() >= Headband::ChannelCount)
                 records.push_back(record);
         }
-        signalBus_->notify(std::move(records));
+        signalBus_->notify(records);
     } else if (!signal.empty() && workerMode_ == ResistMode) {
         std::vector<Kestrane::_ResistData> resist;
         resistConverter_.process(signal.data(), signal.size(), resist);
@@ -273,7 +273,7 @@ void LorrelBleProtocol::workerPass()
             return record.Samples.size() < Headband::ChannelCount;
         });
         if (!resist.empty())
-            resistBus_->notify(std::move(resist));
+            resistBus_->notify(resist);
     }
     drain(motion_.channel(), motionReader_, *motionBus_);
     drain(fpg_.channel(), fpgReader_, *fpgBus_);
