@@ -90,6 +90,15 @@ TEST(MorvexPackDecode, SplitsNotificationsIntoWholePacks)
     EXPECT_EQ(statuses.packs[1].state(), 2);
     EXPECT_EQ(statuses.packs[1].errorCode(), 1);
     EXPECT_EQ(statuses.packs[1].battery(), 49);
+
+    // A notification longer than any the radio carries still splits into every pack, in order.
+    std::vector<uint8_t> long40(40 * MorvexPack::Size);
+    for (size_t i = 0; i < 40; ++i)
+        long40[i * MorvexPack::Size] = static_cast<uint8_t>(i + 1);
+    const auto forty = VexaDevice::Devices::splitPacks<MorvexPack>(long40);
+    ASSERT_EQ(forty.packs.size(), 40u);
+    for (size_t i = 0; i < 40; ++i)
+        EXPECT_EQ(forty.packs[i].bytes[0], i + 1);
 }
 
 TEST(MorvexFrames, CommandBytes)
