@@ -59,9 +59,10 @@ GatedSubscriber subscribeDelivery(const std::weak_ptr<Bus>& weakBus, Routine rou
     return subscribeGated(*bus, std::move(routine));
 }
 
-// One call of a batch host function: a null array for an empty batch.
-template <typename Function, typename Record>
-void callWithBatch(const HostTarget<Function>& host, std::vector<Record>& records) {
+// One call of a batch host function: a null array for an empty batch. `records` is any
+// contiguous batch (a vector, a HostBatch).
+template <typename Function, typename Batch>
+void callWithBatch(const HostTarget<Function>& host, Batch& records) {
     host.function(host.sensor, records.empty() ? nullptr : records.data(), static_cast<uint32_t>(records.size()),
                   host.userData);
 }

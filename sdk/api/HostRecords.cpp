@@ -51,23 +51,22 @@ std::array<double, 4> ElectrodePicker::pick(const std::vector<double>& values) c
             valueAt(values, positions_[3])};
 }
 
-std::vector<MorvexSignalRecord> morvexSignalRecords(const std::vector<Morvex::_SignalData>& packs) {
+HostBatch<MorvexSignalRecord> morvexSignalRecords(const std::vector<Morvex::_SignalData>& packs) {
     size_t total = 0;
     for (const auto& pack : packs) {
         total += pack.Samples.size();
     }
-    std::vector<MorvexSignalRecord> records;
-    records.reserve(total);
+    HostBatch<MorvexSignalRecord> records(total);
+    size_t next = 0;
     for (const auto& pack : packs) {
         for (const auto& sample : pack.Samples) {
-            MorvexSignalRecord record{};
+            MorvexSignalRecord& record = records[next++];
             record.PackNum = pack.PackNum;
             record.Marker = pack.Marker != 0 ? 1 : 0;
             record.O1 = sample.O1;
             record.O2 = sample.O2;
             record.T3 = sample.T3;
             record.T4 = sample.T4;
-            records.push_back(record);
         }
     }
     return records;
@@ -77,20 +76,18 @@ MorvexResistRecord morvexResistRecord(const Morvex::_ResistData& resist) {
     return MorvexResistRecord{resist.O1, resist.O2, resist.T3, resist.T4};
 }
 
-std::vector<MorvexSignalRecord> morvexSignalRecords(const std::vector<Kestrane::_SignalData>& signal,
-                                                    const ElectrodePicker& picker) {
-    std::vector<MorvexSignalRecord> records;
-    records.reserve(signal.size());
-    for (const auto& sample : signal) {
-        const auto values = picker.pick(sample.Samples);
-        MorvexSignalRecord record{};
-        record.PackNum = sample.PackNum;
-        record.Marker = sample.Marker;
+HostBatch<MorvexSignalRecord> morvexSignalRecords(const std::vector<Kestrane::_SignalData>& signal,
+                                                  const ElectrodePicker& picker) {
+    HostBatch<MorvexSignalRecord> records(signal.size());
+    for (size_t i = 0; i < signal.size(); ++i) {
+        const auto values = picker.pick(signal[i].Samples);
+        MorvexSignalRecord& record = records[i];
+        record.PackNum = signal[i].PackNum;
+        record.Marker = signal[i].Marker;
         record.O1 = values[0];
         record.O2 = values[1];
         record.T3 = values[2];
         record.T4 = values[3];
-        records.push_back(record);
     }
     return records;
 }
@@ -136,24 +133,21 @@ ResistChannelsBatch::ResistChannelsBatch(const std::vector<Kestrane::_ResistData
     }
 }
 
-std::vector<FPGRecord> fpgRecords(const std::vector<Kestrane::_FPGData>& samples) {
-    std::vector<FPGRecord> records;
-    records.reserve(samples.size());
-    for (const auto& sample : samples) {
-        FPGRecord record{};
-        record.PackNum = sample.PackNum;
-        record.Value1 = sample.Value1;
-        record.Value2 = sample.Value2;
-        records.push_back(record);
+HostBatch<FPGRecord> fpgRecords(const std::vector<Kestrane::_FPGData>& samples) {
+    HostBatch<FPGRecord> records(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) {
+        records[i].PackNum = samples[i].PackNum;
+        records[i].Value1 = samples[i].Value1;
+        records[i].Value2 = samples[i].Value2;
     }
     return records;
 }
 
-std::vector<MEMSRecord> memsRecords(const std::vector<Kestrane::_IMUData>& samples) {
-    std::vector<MEMSRecord> records;
-    records.reserve(samples.size());
-    for (const auto& sample : samples) {
-        MEMSRecord record{};
+HostBatch<MEMSRecord> memsRecords(const std::vector<Kestrane::_IMUData>& samples) {
+    HostBatch<MEMSRecord> records(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const auto& sample = samples[i];
+        MEMSRecord& record = records[i];
         record.PackNum = sample.PackNum;
         record.AccelerometerX = sample.Accelerometer[0];
         record.AccelerometerY = sample.Accelerometer[1];
@@ -161,7 +155,6 @@ std::vector<MEMSRecord> memsRecords(const std::vector<Kestrane::_IMUData>& sampl
         record.GyroscopeX = sample.Gyroscope[0];
         record.GyroscopeY = sample.Gyroscope[1];
         record.GyroscopeZ = sample.Gyroscope[2];
-        records.push_back(record);
     }
     return records;
 }

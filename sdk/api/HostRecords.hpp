@@ -9,6 +9,7 @@
 
 #include "sdk/api/include/ambrelkit2.h"
 #include "sdk/core/DeviceVersion.hpp"
+#include "sdk/core/InlineBatch.hpp"
 #include "sdk/core/EEGChannel.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
 #include "sdk/devices/morvex/MorvexRecords.hpp"
@@ -42,12 +43,17 @@ private:
     std::array<std::optional<size_t>, 4> positions_;
 };
 
+// The records of one host call, in place for a batch of up to 64 two-sample packs (what one
+// worker pass publishes) and on the heap only past that.
+template <typename Record>
+using HostBatch = Utility::InlineBatch<Record, 128>;
+
 // One record per sample of every pack, each with its pack's number and marker (0 or 1).
-std::vector<MorvexSignalRecord> morvexSignalRecords(const std::vector<Morvex::_SignalData>& packs);
+HostBatch<MorvexSignalRecord> morvexSignalRecords(const std::vector<Morvex::_SignalData>& packs);
 MorvexResistRecord morvexResistRecord(const Morvex::_ResistData& resist);
 
-std::vector<MorvexSignalRecord> morvexSignalRecords(const std::vector<Kestrane::_SignalData>& signal,
-                                                    const ElectrodePicker& picker);
+HostBatch<MorvexSignalRecord> morvexSignalRecords(const std::vector<Kestrane::_SignalData>& signal,
+                                                  const ElectrodePicker& picker);
 MorvexResistRecord morvexResistRecord(const Kestrane::_ResistData& resist, const ElectrodePicker& picker);
 FourChannelResistRecord fourChannelResistRecord(const Kestrane::_ResistData& resist, const ElectrodePicker& picker);
 
@@ -76,8 +82,8 @@ private:
     std::vector<ResistChannelsRecord> records_;
 };
 
-std::vector<FPGRecord> fpgRecords(const std::vector<Kestrane::_FPGData>& samples);
-std::vector<MEMSRecord> memsRecords(const std::vector<Kestrane::_IMUData>& samples);
+HostBatch<FPGRecord> fpgRecords(const std::vector<Kestrane::_FPGData>& samples);
+HostBatch<MEMSRecord> memsRecords(const std::vector<Kestrane::_IMUData>& samples);
 
 // The six revision numbers of the Device Information service; Extra is 0.
 SensorVersion sensorVersion(const DeviceVersion& version);

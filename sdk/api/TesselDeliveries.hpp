@@ -2,29 +2,39 @@
 // Host deliveries of the Tessel-class sensors' record batches: each batch becomes an array of
 // the host's flat records for the length of one call.
 
+#include <algorithm>
 #include <vector>
 
 #include "sdk/api/HostDelivery.hpp"
+#include "sdk/api/HostRecords.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 #include "sdk/devices/tessel/TesselRecords.hpp"
 
 namespace VexaDevice::Api {
 
-// Signal and respiration: each record points at its own samples in the batch, which lives as
-// long as the call.
+// Signal and respiration: each record points at its own samples, copied for the call into one
+// array of this delivery, so that a host writing through them changes nothing another
+// subscriber sees.
 template <class Record>
 struct TesselSamplesDelivery {
     HostTarget<TesselSamplesCallback> host;
 
-    void operator()(std::vector<Record> batch) const {
+    void operator()(const std::vector<Record>& batch) const {
         if (host.function == nullptr) {
             return;
         }
-        std::vector<TesselSamplesRecord> records;
-        records.reserve(batch.size());
-        for (Record& record : batch) {
-            records.push_back(TesselSamplesRecord{record.PackNum, record.Samples.data(),
-                                                  static_cast<uint32_t>(record.Samples.size())});
+        size_t total = 0;
+        for (const Record& record : batch) {
+            total += record.Samples.size();
+        }
+        HostBatch<double> samples(total);
+        HostBatch<TesselSamplesRecord> records(batch.size());
+        double* next = samples.data();
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const auto& values = batch[i].Samples;
+            records[i] = TesselSamplesRecord{batch[i].PackNum, values.empty() ? nullptr : next,
+                                             static_cast<uint32_t>(values.size())};
+            next = std::copy(values.begin(), values.end(), next);
         }
         callWithBatch(host, records);
     }
@@ -37,11 +47,11 @@ struct TesselMemsDelivery {
         if (host.function == nullptr) {
             return;
         }
-        std::vector<MEMSRecord> records;
-        records.reserve(batch.size());
-        for (const auto& s : batch) {
-            records.push_back(MEMSRecord{s.PackNum, s.AccelerometerX, s.AccelerometerY, s.AccelerometerZ, s.GyroscopeX,
-                                         s.GyroscopeY, s.GyroscopeZ});
+        HostBatch<MEMSRecord> records(batch.size());
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const auto& s = batch[i];
+            records[i] = MEMSRecord{s.PackNum, s.AccelerometerX, s.AccelerometerY, s.AccelerometerZ, s.GyroscopeX,
+                                   s.GyroscopeY, s.GyroscopeZ};
         }
         callWithBatch(host, records);
     }
@@ -54,10 +64,10 @@ struct QuaternionDelivery {
         if (host.function == nullptr) {
             return;
         }
-        std::vector<QuaternionRecord> records;
-        records.reserve(batch.size());
-        for (const auto& q : batch) {
-            records.push_back(QuaternionRecord{q.PackNum, q.W, q.X, q.Y, q.Z});
+        HostBatch<QuaternionRecord> records(batch.size());
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const auto& q = batch[i];
+            records[i] = QuaternionRecord{q.PackNum, q.W, q.X, q.Y, q.Z};
         }
         callWithBatch(host, records);
     }
@@ -70,10 +80,10 @@ struct EnvelopeDelivery {
         if (host.function == nullptr) {
             return;
         }
-        std::vector<EnvelopeRecord> records;
-        records.reserve(batch.size());
-        for (const auto& e : batch) {
-            records.push_back(EnvelopeRecord{e.PackNum, e.Value});
+        HostBatch<EnvelopeRecord> records(batch.size());
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const auto& e = batch[i];
+            records[i] = EnvelopeRecord{e.PackNum, e.Value};
         }
         callWithBatch(host, records);
     }

@@ -21,7 +21,7 @@ struct VondraSignalDelivery {
         if (host.function == nullptr) {
             return;
         }
-        std::vector<VondraSignalRecord> records(batch.size());
+        HostBatch<VondraSignalRecord> records(batch.size());
         for (size_t i = 0; i < batch.size(); ++i) {
             records[i].PackNum = batch[i].PackNum;
             records[i].Marker = batch[i].Marker;
@@ -39,7 +39,7 @@ struct VondraResistDelivery {
         if (host.function == nullptr) {
             return;
         }
-        std::vector<VondraResistRecord> records(batch.size());
+        HostBatch<VondraResistRecord> records(batch.size());
         for (size_t i = 0; i < batch.size(); ++i) {
             records[i].PackNum = batch[i].PackNum;
             std::ranges::copy(batch[i].Values, records[i].Values);
@@ -57,10 +57,9 @@ struct FourChannelResistArrayDelivery {
             return;
         }
         const ElectrodePicker inOrder = ElectrodePicker::inOrder();
-        std::vector<FourChannelResistRecord> records;
-        records.reserve(batch.size());
-        for (const auto& record : batch) {
-            records.push_back(fourChannelResistRecord(record, inOrder));
+        HostBatch<FourChannelResistRecord> records(batch.size());
+        for (size_t i = 0; i < batch.size(); ++i) {
+            records[i] = fourChannelResistRecord(batch[i], inOrder);
         }
         callWithBatch(host, records);
     }

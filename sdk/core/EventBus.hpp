@@ -42,11 +42,12 @@ void joinDeliveryThread(const std::atomic<bool>* finished);
 // weakly: a subscriber leaves by releasing its callback, and its entry is unlinked
 // by the next publication. `notify` calls every live subscriber on the publisher's
 // thread, in subscription order; `emit` queues the event for the bus's own
-// delivery thread.
+// delivery thread. Subscribers see the published values by const reference, so a
+// publication copies nothing; a subscriber that keeps a value copies it itself.
 template <typename... T>
 class EventBus : public std::enable_shared_from_this<EventBus<T...>> {
 public:
-    using Callback = std::function<void(T...)>;
+    using Callback = std::function<void(const std::decay_t<T>&...)>;
     using Subscriber = std::shared_ptr<Callback>;
     using Timing = EventBusTiming;
 
@@ -60,7 +61,7 @@ public:
             callbacks_.push_back(subscriber);
         }
 
-        void notify(T... values) {
+        void notify(const std::decay_t<T>&... values) {
             std::unique_lock lock(mutex_);
             Subscriber current;
             for (auto entry = callbacks_.begin();; ++entry) {
@@ -114,10 +115,10 @@ public:
 
     void subscribe(const Subscriber& subscriber) { holder_.subscribe(subscriber); }
 
-    // Synchronous publication: every live subscriber runs before this returns. A
-    // vector passed by value reaches each subscriber as its own copy. An exception
-    // from a subscriber leaves at once; later subscribers miss this event.
-    void notify(T... values) { holder_.notify(std::move(values)...); }
+    // Synchronous publication: every live subscriber runs before this returns, each
+    // handed the caller's values themselves (the publisher may reuse them afterwards).
+    // An exception from a subscriber leaves at once; later subscribers miss this event.
+    void notify(const std::decay_t<T>&... values) { holder_.notify(values...); }
 
     // Queued publication, delivered on the bus's delivery thread. When more events
     // pile up than the queue holds, the oldest are skipped. Needs a bus owned by a
@@ -193,7 +194,7 @@ private:
                 if (!bus) {
                     return;
                 }
-                std::apply([&bus](auto&... values) { bus->holder_.notify(values...); }, *event);
+                std::apply([&bus](const auto&... values) { bus->holder_.notify(values...); }, *event);
                 continue;
             }
             delivery.running = false;

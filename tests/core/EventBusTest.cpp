@@ -21,7 +21,7 @@ namespace {
 
 template <typename... T, typename Function>
 auto subscriber(Function function) {
-    return std::make_shared<std::function<void(T...)>>(std::move(function));
+    return std::make_shared<typename EventBus<T...>::Callback>(std::move(function));
 }
 
 constexpr EventBusTiming kFastTiming{std::chrono::milliseconds(5)};
@@ -115,6 +115,26 @@ TEST(EventBusNotify, ReferencePayloadReachesEverySubscriberUncopied) {
     EXPECT_EQ(seen, (std::vector<const std::vector<uint8_t>*>{&bytes, &bytes}));
 }
 
+TEST(EventBusNotify, ValuePayloadReachesEverySubscriberInOrderUncopiedAndMayBeReused) {
+    EventBus<std::vector<int>> bus(2048);
+    std::vector<std::pair<int, const std::vector<int>*>> seen;
+    std::vector<std::vector<int>> contents;
+    auto first = subscriber<std::vector<int>>([&](const std::vector<int>& v) { seen.emplace_back(1, &v); });
+    auto second = subscriber<std::vector<int>>([&](const std::vector<int>& v) {
+        seen.emplace_back(2, &v);
+        contents.push_back(v);
+    });
+    bus.subscribe(first);
+    bus.subscribe(second);
+    std::vector<int> batch{1, 2, 3};
+    bus.notify(batch);
+    batch.assign({4});  // the publisher refills its batch for the next publication
+    bus.notify(batch);
+    using Seen = std::vector<std::pair<int, const std::vector<int>*>>;
+    EXPECT_EQ(seen, (Seen{{1, &batch}, {2, &batch}, {1, &batch}, {2, &batch}}));
+    EXPECT_EQ(contents, (std::vector<std::vector<int>>{{1, 2, 3}, {4}}));
+}
+
 TEST(EventBusNotify, SubscriberExceptionStopsThePassAndExpiredEntriesWait) {
     EventBus<int> bus(2048);
     int laterCalls = 0;
@@ -138,7 +158,7 @@ TEST(EventBusNotify, SubscriberReleasedDuringItsOwnCallLivesUntilItReturns) {
     EventBus<int> bus(2048);
     auto text = std::make_shared<std::string>("still here");
     std::string seenAfterRelease;
-    std::shared_ptr<std::function<void(int)>> self;
+    std::shared_ptr<EventBus<int>::Callback> self;
     self = subscriber<int>([&, text](int) {
         self.reset(); // the owner lets go while its callback runs
         seenAfterRelease = *text;
@@ -376,7 +396,7 @@ TEST(EventBusConcurrency, PublishRacesSubscriberExpiry) {
     for (int c = 0; c < 3; ++c) {
         threads.emplace_back([&] {
             for (int round = 0; round < 300; ++round) {
-                std::vector<std::shared_ptr<std::function<void(std::vector<int>)>>> batch;
+                std::vector<std::shared_ptr<EventBus<std::vector<int>>::Callback>> batch;
                 for (int i = 0; i < 8; ++i) {
                     batch.push_back(subscriber<std::vector<int>>([&](std::vector<int> v) { calls += static_cast<long>(v.size()); }));
                     bus->subscribe(batch.back());

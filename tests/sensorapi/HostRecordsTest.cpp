@@ -40,6 +40,22 @@ TEST(MorvexRecords, EverySampleOfEveryPackIsOneRecordWithItsPacksNumberAndMarker
     EXPECT_TRUE(morvexSignalRecords(std::vector<Morvex::_SignalData>{}).empty());
 }
 
+TEST(MorvexRecords, ABatchPastTheInPlaceRecordsKeepsEveryRecordInOrder) {
+    for (const uint32_t packCount : {64u, 65u, 200u}) {
+        std::vector<Morvex::_SignalData> packs(packCount);
+        for (uint32_t pack = 0; pack < packCount; ++pack) {
+            packs[pack].PackNum = pack;
+            packs[pack].Samples = {{1.0 * pack, 0, 0, 0}, {-1.0 * pack, 0, 0, 0}};
+        }
+        const auto records = morvexSignalRecords(packs);
+        ASSERT_EQ(records.size(), 2u * packCount);
+        for (uint32_t i = 0; i < records.size(); ++i) {
+            ASSERT_EQ(records[i].PackNum, i / 2) << "record " << i << " of " << packCount << " packs";
+            ASSERT_EQ(records[i].O1, (i % 2 == 0 ? 1.0 : -1.0) * (i / 2));
+        }
+    }
+}
+
 TEST(ElectrodePicking, FixedAndInOrderPositions) {
     const std::vector<double> values{1, 2, 3, 4};
     EXPECT_EQ(ElectrodePicker::fixedOrder().pick(values), (std::array<double, 4>{1, 4, 2, 3}));

@@ -5,14 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
+
+#include "sdk/core/InlineBatch.hpp"
 
 namespace VexaDevice::Devices {
 
-// The whole units of a notification and whether bytes were left over.
+// The whole units of a notification and whether bytes were left over. The units of a
+// notification of ordinary length are held in place: splitting one allocates nothing.
 template <class Pack>
 struct SplitPacks {
-    std::vector<Pack> packs;
+    explicit SplitPacks(size_t count) : packs(count) {}
+
+    Utility::InlineBatch<Pack, 32> packs;
     bool remainder = false;
 };
 
@@ -21,9 +25,8 @@ struct SplitPacks {
 template <class Pack>
 SplitPacks<Pack> splitPacks(std::span<const uint8_t> bytes)
 {
-    SplitPacks<Pack> result;
     const size_t count = bytes.size() / Pack::Size;
-    result.packs.resize(count);
+    SplitPacks<Pack> result(count);
     for (size_t i = 0; i < count; ++i)
         std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * Pack::Size), Pack::Size,
                     result.packs[i].bytes.begin());

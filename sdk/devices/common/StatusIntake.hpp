@@ -55,7 +55,7 @@ std::vector<Pack> keepStatusPacks(const std::vector<uint8_t>& bytes, Utility::RB
         Utility::sdkLog().warn("Error data length status. Device: [{}]", serial);
     if (split.packs.size() > 1)
         Utility::sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
-    return std::move(split.packs);
+    return {split.packs.begin(), split.packs.end()};
 }
 
 }  // namespace VexaDevice::Devices

@@ -358,7 +358,7 @@ void DravikBleProtocol::onFsStream(const std::vector<uint8_t>& bytes) {
             }
             finished.swap(listed_);
         }
-        fileListBus_->notify(std::move(finished));
+        fileListBus_->notify(finished);
     }
     worker_.wake();
 }
@@ -770,11 +770,11 @@ void DravikBleProtocol::publishSamples() {
         signalResistBus_->notify({signals, resists});
         signalBus_->notify(signals);
         if (mode == AmpModeSignalResist && !resists.empty()) {
-            resistBus_->notify(std::move(resists));
+            resistBus_->notify(resists);
         }
     } else if (mode == AmpModeResist && !resists.empty()) {
         signalResistBus_->notify({{}, resists});
-        resistBus_->notify(std::move(resists));
+        resistBus_->notify(resists);
     }
 }
 

@@ -445,7 +445,7 @@ void CommandStreamProtocol::drain(const std::shared_ptr<Channel>& channel, Reade
         }
         records.push_back(record);
     }
-    bus.notify(std::move(records));
+    bus.notify(records);
 }
 
 void CommandStreamProtocol::workerPass()

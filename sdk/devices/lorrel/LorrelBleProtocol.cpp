@@ -287,9 +287,9 @@ void LorrelBleProtocol::workerPass()
             signalStep(signal, resist);
     }
     if (!signal.empty())
-        signalBus_->notify(std::move(signal));
+        signalBus_->notify(signal);
     if (!resist.empty())
-        resistBus_->notify(std::move(resist));
+        resistBus_->notify(resist);
     drain(motion_.channel(), motionReader_, *motionBus_);
     drain(fpg_.channel(), fpgReader_, *fpgBus_);
 }

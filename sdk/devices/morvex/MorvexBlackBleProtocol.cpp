@@ -385,9 +385,9 @@ void MorvexBleProtocol::workerPass()
             modeBus_->notify(static_cast<DevAmpStatus>(status->mode()));
     }
     if (!signal.empty())
-        signalBus_->notify(std::move(signal));
+        signalBus_->notify(signal);
     if (!resist.empty())
-        resistBus_->notify(std::move(resist));
+        resistBus_->notify(resist);
     drain(motion_.channel(), motionReader_, *motionBus_);
     drain(fpg_.channel(), fpgReader_, *fpgBus_);
 }

@@ -395,7 +395,7 @@ void MorvexBleProtocol::morvexWorkerPass()
 {
     std::optional<DevStatusPack> status;
     bool stateChanged = false;
-    std::vector<_SignalData> signal;
+    bool signal = false;
     std::optional<_ResistData> completed;
     {
         // While a command is under way, what the data arriving meanwhile means is settled by
@@ -411,10 +411,12 @@ void MorvexBleProtocol::morvexWorkerPass()
         const auto packs = dataReader_.poll(*dataRing_);
         const auto current = packs.subspan(trust_.stalePacks(dataReader_.position() - packs.size(), packs.size()));
         if (running_ && !current.empty()) {
-            if (workerState_ == SignalState)
-                signal = decodePacks(current, Utility::gainToFactor(gainIndex_));
-            else if (workerState_ == ResistState)
+            if (workerState_ == SignalState) {
+                decodePacksInto(current, Utility::gainToFactor(gainIndex_), signalBatch_);
+                signal = true;
+            } else if (workerState_ == ResistState) {
                 completed = resistStep(current);
+            }
         }
     }
     // Published without the command lock: a subscriber may issue commands itself.
@@ -425,8 +427,8 @@ void MorvexBleProtocol::morvexWorkerPass()
     }
     if (!running_)
         return;
-    if (!signal.empty())
-        signalBus_->notify(std::move(signal));
+    if (signal)
+        signalBus_->notify(signalBatch_);
     if (completed) {
         Utility::sdkLog().trace("Resist: [O1]:[{} kOhm] [O2]:[{} kOhm] [T3]:[{} kOhm] [T4]:[{} kOhm]",
                                 kiloOhms(completed->O1), kiloOhms(completed->O2), kiloOhms(completed->T3),

@@ -161,6 +161,7 @@ private:
     // Worker-only state.
     Devices::NewestRecordReader<DevStatusPack> statusReader_;
     Devices::BacklogReader<MorvexPack> dataReader_;
+    std::vector<_SignalData> signalBatch_;  // refilled by every pass that decodes signal
     uint8_t workerState_ = 0;
     MorvexResistMeter meter_;
     uint64_t meterSession_ = 0;

@@ -73,7 +73,10 @@ double countToVolts(int32_t count, double gainFactor)
     return count * 2.4 / (gainFactor * 1048575.0);
 }
 
-_SignalData decodePack(const MorvexPack& pack, double gainFactor)
+namespace {
+
+// Overwrites every field of `data`; its sample storage is kept when large enough.
+void decodePackOnto(const MorvexPack& pack, double gainFactor, _SignalData& data)
 {
     const PackCounts counts = readPackCounts(pack);
     auto sampleOf = [&](const std::array<int32_t, ElectrodeCount>& c) {
@@ -85,20 +88,32 @@ _SignalData decodePack(const MorvexPack& pack, double gainFactor)
     for (size_t e = 0; e < ElectrodeCount; ++e)
         second[e] = counts.first[e] + counts.difference[e];
 
-    _SignalData data;
     data.PackNum = counts.packNum;
     data.Marker = counts.marker;
     data.Samples = {sampleOf(counts.first), sampleOf(second)};
+}
+
+}  // namespace
+
+_SignalData decodePack(const MorvexPack& pack, double gainFactor)
+{
+    _SignalData data;
+    decodePackOnto(pack, gainFactor, data);
     return data;
 }
 
 std::vector<_SignalData> decodePacks(std::span<const MorvexPack> packs, double gainFactor)
 {
     std::vector<_SignalData> records;
-    records.reserve(packs.size());
-    for (const MorvexPack& pack : packs)
-        records.push_back(decodePack(pack, gainFactor));
+    decodePacksInto(packs, gainFactor, records);
     return records;
+}
+
+void decodePacksInto(std::span<const MorvexPack> packs, double gainFactor, std::vector<_SignalData>& records)
+{
+    records.resize(packs.size());
+    for (size_t i = 0; i < packs.size(); ++i)
+        decodePackOnto(packs[i], gainFactor, records[i]);
 }
 
 double electrodeValue(const MorvexSample& sample, Electrode electrode)

@@ -84,6 +84,9 @@ inline constexpr double ResistGainFactor = 6.0;
 // One record per pack: two samples, each the four electrodes in volts.
 _SignalData decodePack(const MorvexPack& pack, double gainFactor);
 std::vector<_SignalData> decodePacks(std::span<const MorvexPack> packs, double gainFactor);
+// The same into a batch the caller keeps between calls: `records` ends up holding exactly one
+// record per pack, and the sample storage of the records it held before is reused.
+void decodePacksInto(std::span<const MorvexPack> packs, double gainFactor, std::vector<_SignalData>& records);
 
 // Value of one electrode in a decoded sample.
 double electrodeValue(const MorvexSample& sample, Electrode electrode);

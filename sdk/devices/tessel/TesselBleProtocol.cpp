@@ -426,31 +426,31 @@ void TesselBleProtocol::publish(const PackLists& lists)
             records.push_back(decodeSignal(pack, gainFactor, caps->dataOffset));
             packCounter_.onPack(records.back().PackNum);
         }
-        signalBus_->notify(std::move(records));
+        signalBus_->notify(records);
     }
     if (!lists.respiration.empty()) {
         std::vector<_RespirationData> records;
         for (const TesselPack& pack : lists.respiration)
             records.push_back(decodeRespiration(pack));
-        respirationBus_->notify(std::move(records));
+        respirationBus_->notify(records);
     }
     if (!lists.motion.empty() && caps->accelSens != UnknownSetting && caps->gyroSens != UnknownSetting) {
         std::vector<_MEMSData> records;
         for (const TesselPack& pack : lists.motion)
             records.push_back(decodeMotion(pack, caps->accelSens, caps->gyroSens));
-        motionBus_->notify(std::move(records));
+        motionBus_->notify(records);
     }
     if (!lists.quaternion.empty()) {
         std::vector<_QuaternionData> records;
         for (const TesselPack& pack : lists.quaternion)
             records.push_back(decodeQuaternion(pack));
-        quaternionBus_->notify(std::move(records));
+        quaternionBus_->notify(records);
     }
     if (!lists.envelope.empty()) {
         std::vector<_EnvelopeData> records;
         for (const TesselPack& pack : lists.envelope)
             records.push_back(decodeEnvelope(pack));
-        envelopeBus_->notify(std::move(records));
+        envelopeBus_->notify(records);
     }
 }
 

@@ -36,7 +36,7 @@ void VondraBLEProtocol::publishSignal(std::span<const Kestrane::_SignalData> rec
         out.Marker = record.Marker;
         std::copy_n(record.Samples.begin(), VondraChannels, out.Samples.begin());
     }
-    signalBus_->notify(std::move(batch));
+    signalBus_->notify(batch);
 }
 
 void VondraBLEProtocol::publishResist(std::span<const Kestrane::_ResistData> records)
@@ -50,7 +50,7 @@ void VondraBLEProtocol::publishResist(std::span<const Kestrane::_ResistData> rec
         out.PackNum = record.PackNum;
         std::copy_n(record.Samples.begin(), VondraChannels, out.Values.begin());
     }
-    resistBus_->notify(std::move(batch));
+    resistBus_->notify(batch);
 }
 
 std::shared_ptr<VondraBLEProtocol> makeVondraBLEProtocol(std::shared_ptr<BLE::IBLEDevice> device,

@@ -64,10 +64,10 @@ private:
         std::vector<Payload> events;
     };
     std::shared_ptr<State> state_ = std::make_shared<State>();
-    std::shared_ptr<std::function<void(Payload)>> subscriber_ =
-        std::make_shared<std::function<void(Payload)>>([state = state_](Payload value) {
+    std::shared_ptr<std::function<void(const Payload&)>> subscriber_ =
+        std::make_shared<std::function<void(const Payload&)>>([state = state_](const Payload& value) {
             std::lock_guard lock(state->mutex);
-            state->events.push_back(std::move(value));
+            state->events.push_back(value);
         });
 };
 

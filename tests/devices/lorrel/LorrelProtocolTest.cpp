@@ -279,7 +279,7 @@ TEST_F(LorrelProtocol, SignalPacksKeepTheGainOfTheirStart)
     std::atomic<bool> first{true};
     std::vector<_SignalData> records;
     std::mutex recordsMutex;
-    auto subscriber = std::make_shared<std::function<void(std::vector<_SignalData>)>>(
+    auto subscriber = std::make_shared<std::function<void(const std::vector<_SignalData>&)>>(
         [&](const std::vector<_SignalData>& batch) {
             if (first.exchange(false))
                 changed.wait();

@@ -83,10 +83,10 @@ private:
         std::vector<Event> events;
     };
     std::shared_ptr<Log> log_ = std::make_shared<Log>();
-    std::shared_ptr<std::function<void(Event)>> subscriber_ =
-        std::make_shared<std::function<void(Event)>>([log = log_](Event event) {
+    std::shared_ptr<std::function<void(const Event&)>> subscriber_ =
+        std::make_shared<std::function<void(const Event&)>>([log = log_](const Event& event) {
             std::lock_guard lock(log->mutex);
-            log->events.push_back(std::move(event));
+            log->events.push_back(event);
         });
 };
 
@@ -512,7 +512,7 @@ TEST_F(MorvexDevice, ReleasedFromInsideItsOwnSignalCallback)
     open();
     auto holder = std::make_shared<std::shared_ptr<MorvexBLE>>(std::move(sensor));
     std::atomic<bool> released{false};
-    auto callback = std::make_shared<std::function<void(std::vector<_SignalData>)>>(
+    auto callback = std::make_shared<std::function<void(const std::vector<_SignalData>&)>>(
         [holder, &released](std::vector<_SignalData>) {
             if (!released.exchange(true))
                 holder->reset();  // the host frees the sensor from its callback
@@ -529,7 +529,7 @@ TEST_F(MorvexDevice, ReleasedFromInsideItsOwnResistanceCallback)
     open();
     auto holder = std::make_shared<std::shared_ptr<MorvexBLE>>(std::move(sensor));
     std::atomic<bool> released{false};
-    auto callback = std::make_shared<std::function<void(_ResistData)>>([holder, &released](_ResistData) {
+    auto callback = std::make_shared<std::function<void(const _ResistData&)>>([holder, &released](const _ResistData&) {
         // A command from the callback must not deadlock on the command lock.
         if (!released.exchange(true))
             holder->reset();

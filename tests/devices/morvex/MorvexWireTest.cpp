@@ -68,6 +68,35 @@ TEST(MorvexPackDecode, VoltsOfBothSamplesInRecordOrder)
     EXPECT_DOUBLE_EQ(unity.Samples[1].T4, (-0x100000 + 0x7FFF) * 2.4 / 1048575.0);
 }
 
+TEST(MorvexPackDecode, AReusedBatchHoldsExactlyThePacksOfTheLastDecode)
+{
+    auto expectDecodedAs = [](const _SignalData& record, const MorvexPack& pack) {
+        const _SignalData fresh = decodePack(pack, 6.0);
+        EXPECT_EQ(record.PackNum, fresh.PackNum);
+        EXPECT_EQ(record.Marker, fresh.Marker);
+        EXPECT_EQ(record.Samples, fresh.Samples);
+    };
+    std::vector<_SignalData> batch;
+    const std::vector<MorvexPack> three{ExtremePack, NegativePack, ExtremePack};
+    decodePacksInto(three, 6.0, batch);
+    ASSERT_EQ(batch.size(), 3u);
+    for (size_t i = 0; i < three.size(); ++i)
+        expectDecodedAs(batch[i], three[i]);
+
+    // A smaller pass leaves nothing of the larger one behind, a larger one nothing stale.
+    const std::vector<MorvexPack> one{NegativePack};
+    decodePacksInto(one, 6.0, batch);
+    ASSERT_EQ(batch.size(), 1u);
+    expectDecodedAs(batch[0], NegativePack);
+    const std::vector<MorvexPack> two{ExtremePack, ExtremePack};
+    decodePacksInto(two, 6.0, batch);
+    ASSERT_EQ(batch.size(), 2u);
+    expectDecodedAs(batch[0], ExtremePack);
+    expectDecodedAs(batch[1], ExtremePack);
+    decodePacksInto({}, 6.0, batch);
+    EXPECT_TRUE(batch.empty());
+}
+
 TEST(MorvexPackDecode, SplitsNotificationsIntoWholePacks)
 {
     std::vector<uint8_t> bytes(40, 0);
@@ -90,6 +119,15 @@ TEST(MorvexPackDecode, SplitsNotificationsIntoWholePacks)
     EXPECT_EQ(statuses.packs[1].state(), 2);
     EXPECT_EQ(statuses.packs[1].errorCode(), 1);
     EXPECT_EQ(statuses.packs[1].battery(), 49);
+
+    // A notification longer than any the radio carries still splits into every pack, in order.
+    std::vector<uint8_t> long40(40 * MorvexPack::Size);
+    for (size_t i = 0; i < 40; ++i)
+        long40[i * MorvexPack::Size] = static_cast<uint8_t>(i + 1);
+    const auto forty = VexaDevice::Devices::splitPacks<MorvexPack>(long40);
+    ASSERT_EQ(forty.packs.size(), 40u);
+    for (size_t i = 0; i < 40; ++i)
+        EXPECT_EQ(forty.packs[i].bytes[0], i + 1);
 }
 
 TEST(MorvexFrames, CommandBytes)

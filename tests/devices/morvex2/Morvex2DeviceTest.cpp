@@ -265,7 +265,7 @@ TEST(Morvex2DeviceTest, ReleasedWhileStreaming)
     StreamRig rig(morvex2Settings('f', 3));
     auto device = make(rig);
     std::atomic<int> batches{0};
-    auto subscriber = std::make_shared<std::function<void(std::vector<_SignalData>)>>(
+    auto subscriber = std::make_shared<std::function<void(const std::vector<_SignalData>&)>>(
         [&](std::vector<_SignalData>) { ++batches; });
     device->signalEvent().lock()->subscribe(subscriber);
     ASSERT_TRUE(device->execCommand(SensorCommand::StartSignal));

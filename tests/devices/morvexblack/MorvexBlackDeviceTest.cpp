@@ -377,7 +377,7 @@ TEST_F(MorvexBlackDevice, StoppedAndReleasedFromInsideItsOwnResistanceCallback)
     auto holder = std::make_shared<std::shared_ptr<MorvexBLE>>(std::move(sensor));
     std::atomic<bool> released{false};
     std::promise<OperationResult> stopped;
-    auto callback = std::make_shared<std::function<void(std::vector<_ResistData>)>>(
+    auto callback = std::make_shared<std::function<void(const std::vector<_ResistData>&)>>(
         [holder, &released, &stopped](std::vector<_ResistData>) {
             if (released.exchange(true))
                 return;
