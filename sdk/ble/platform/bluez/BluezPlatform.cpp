@@ -646,19 +646,20 @@ void BluezPlatform::releaseLink(const std::shared_ptr<DeviceLink>& link, const s
         if (link->removeHandle(statusHandlers) > 0) return;
         auto found = links_.find(link->path);
         if (found != links_.end() && found->second == link) links_.erase(found);
+        // Counted with the link's removal: a handle opened from now on, which finds no link to
+        // share, waits until this release has taken the link down (awaitDisconnects).
+        ++disconnecting_[link->path];
     }
     // The sockets' watches hold the link: they go now, while the caller still holds it too.
     loop_->run([&](sd_bus*) {
         for (const auto& characteristic : link->characteristics()) closeSocket(*characteristic);
     });
     const auto device = properties(link->path, kDevice);
-    if (!device || !flag(*device, "Connected")) return;
-    // The daemon may take seconds to drop a link: nobody waits for it here, but a handle opened
-    // on the device meanwhile does before it trusts the link (awaitDisconnects).
-    {
-        std::lock_guard lock(mutex_);
-        ++disconnecting_[link->path];
+    if (!device || !flag(*device, "Connected")) {
+        disconnectEnded(link->path);
+        return;
     }
+    // The daemon may take seconds to drop a link: nobody waits for it here.
     loop_->post([this, path = link->path](sd_bus* bus) {
         sd_bus_message* message = newMethodCall(bus, kService, path, kDevice, "Disconnect");
         if (!message) {
