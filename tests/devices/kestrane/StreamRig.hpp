@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "sdk/ble/BLEDevice.hpp"
-#include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/morvex/MorvexGatt.hpp"
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
 #include "tests/devices/common/Eventually.hpp"
+#include "tests/devices/common/ProtocolTimings.hpp"
 #include "tests/devices/common/Recorder.hpp"
 
 namespace KestraneTest {
@@ -21,15 +21,8 @@ namespace KestraneTest {
 using namespace std::chrono_literals;
 using Frames = std::vector<std::vector<uint8_t>>;
 
-inline VexaDevice::Devices::ProtocolTiming fastProtocol()
-{
-    VexaDevice::Devices::ProtocolTiming timing;
-    timing.workerWait = 2ms;
-    timing.writeRetryPause = 2ms;
-    // 31 steps: a reply gets about a third of a second, which a loaded machine needs.
-    timing.replyWaitStep = 10ms;
-    return timing;
-}
+using DevicesTest::fastProtocol;
+using DevicesTest::lostReplyProtocol;
 
 inline VexaDevice::BLE::BLEDeviceTiming fastBle()
 {

@@ -14,6 +14,7 @@
 using namespace VexaDevice::Kestrane;
 using namespace KestraneTest;
 using VexaDevice::OperationResult;
+using VexaDevice::Devices::ProtocolTiming;
 using VexaSim::CommandStreamPeerModel;
 using VexaSim::CommandStreamPeerSettings;
 using VexaSim::WrenletPeerGeneration;
@@ -34,13 +35,13 @@ class WrenletProtocolTest : public ::testing::TestWithParam<WrenletPeerGeneratio
 protected:
     CommandStreamPeerSettings settings(char model = 'P') const { return wrenletSettings(GetParam(), model); }
 
-    std::shared_ptr<WrenletBleProtocol> make(StreamRig& rig)
+    std::shared_ptr<WrenletBleProtocol> make(StreamRig& rig, const ProtocolTiming& timing = fastProtocol())
     {
         auto device = rig.open();
         auto information = StreamRig::deviceInformation(*device);
         auto protocol = GetParam() == WrenletPeerGeneration::First
-                            ? makeWrenletBleProtocol(device, information, fastProtocol())
-                            : makeWrenletBleProtocol2(device, information, fastProtocol());
+                            ? makeWrenletBleProtocol(device, information, timing)
+                            : makeWrenletBleProtocol2(device, information, timing);
         devices_.push_back(device);
         return protocol;
     }
@@ -259,7 +260,7 @@ TEST_P(WrenletProtocolTest, AmplifierValuesOutOfRangeAreRefusedWithoutSending)
 TEST_P(WrenletProtocolTest, AnAnswerToAnotherCommandDoesNotCompleteACommand)
 {
     StreamRig rig(settings());
-    auto protocol = make(rig);
+    auto protocol = make(rig, lostReplyProtocol());
     rig.peer->setSilent(true);
     std::thread intruder([&] {
         DevicesTest::eventually([&] { return rig.framesAfter(1).size() == 1; });
@@ -370,7 +371,7 @@ TEST_P(WrenletProtocolTest, CodesBeyondTheirRangeAreRefusedAndNothingIsSent)
 TEST_P(WrenletProtocolTest, AfterALostReplyAModeCommandIsSentNotSkipped)
 {
     StreamRig rig(settings());
-    auto protocol = make(rig);
+    auto protocol = make(rig, lostReplyProtocol());
     ASSERT_TRUE(protocol->startSignal());
     rig.peer->statusCharacteristic()->dropNextNotifications(1000);
     EXPECT_FALSE(protocol->powerDown());
@@ -417,7 +418,7 @@ TEST_P(WrenletProtocolTest, AStaleLinkLossCancelsNothingAndADownLinkNeverSucceed
 TEST_P(WrenletProtocolTest, ASilentDeviceGivesSendFailures)
 {
     StreamRig rig(settings());
-    auto protocol = make(rig);
+    auto protocol = make(rig, lostReplyProtocol());
     rig.peer->setSilent(true);
     EXPECT_EQ(protocol->startResist(), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
     EXPECT_EQ(protocol->startFPG(), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));

@@ -51,11 +51,12 @@ struct LorrelProtocol : ::testing::Test {
     std::shared_ptr<LorrelPeer> peer;
     std::shared_ptr<VexaDevice::BLE::BLEDevice> ble;
 
-    std::shared_ptr<LorrelBleProtocol> open(LorrelPeerSettings settings = {})
+    std::shared_ptr<LorrelBleProtocol> open(LorrelPeerSettings settings = {},
+                                            VexaDevice::Devices::ProtocolTiming timing = fastProtocol())
     {
         peer = LorrelPeer::attach(*radio, Address, std::move(settings), {1ms});
         ble = VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {}, fastBle());
-        return makeLorrelBleProtocol(ble, KestraneTest::StreamRig::deviceInformation(*ble), fastProtocol());
+        return makeLorrelBleProtocol(ble, KestraneTest::StreamRig::deviceInformation(*ble), timing);
     }
 
     std::string failureOf(LorrelPeerSettings settings)
@@ -223,7 +224,7 @@ TEST_F(LorrelProtocol, ResistanceIsReadFromTheProbeWindows)
 // the device's mode on, each pack is read in the mode it was sent in, at that mode's scale.
 TEST_F(LorrelProtocol, PacksAreReadInTheModeTheDeviceSentThemIn)
 {
-    auto protocol = open();
+    auto protocol = open({}, KestraneTest::lostReplyProtocol());
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
     Recorder<std::vector<_ResistData>> resist(protocol->resistEvent());
     const auto ohms = LorrelPeerSettings{}.resistanceOhms;

@@ -16,10 +16,13 @@
 #include "sim/peers/morvex/MorvexPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
 #include "tests/devices/common/Eventually.hpp"
+#include "tests/devices/common/ProtocolTimings.hpp"
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Morvex;
 using DevicesTest::eventually;
+using DevicesTest::fastProtocol;
+using DevicesTest::lostReplyProtocol;
 using VexaDevice::OperationResult;
 using VexaDevice::BLE::BLEDevice;
 using VexaDevice::BLE::BLEDeviceTiming;
@@ -36,15 +39,6 @@ namespace {
 constexpr uint64_t Address = 0xC0FFEE000001;
 using Frames = std::vector<std::vector<uint8_t>>;
 const std::vector<uint8_t> Idle{0x01};
-
-ProtocolTiming fastProtocol()
-{
-    ProtocolTiming timing;
-    timing.workerWait = 2ms;
-    timing.writeRetryPause = 2ms;
-    timing.replyWaitStep = 5ms;
-    return timing;
-}
 
 BLEDeviceTiming fastBle()
 {
@@ -331,7 +325,7 @@ TEST_F(MorvexDevice, AnUnacknowledgedSwitchStartsTheElectrodeOver)
     settings.resistanceOhms = {50e3, 100e3, 150e3, 20e3};
     ProtocolTiming timing = fastProtocol();
     timing.commandAttempts = 2;
-    timing.replyWaitSteps = 400;   // two seconds for each reply on a loaded machine
+    timing.replyWaitSteps = 200;   // two seconds for each reply on a loaded machine
     open(settings, timing);
     Recorder<_ResistData> resist(sensor->resistEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
@@ -353,7 +347,7 @@ TEST_F(MorvexDevice, AnUnacknowledgedSwitchStartsTheElectrodeOver)
 // fails, the mode is unknown until read again, and no resistance pack reaches the host as signal.
 TEST_F(MorvexDevice, AnUnseenSwitchToResistanceNeverDeliversResistancePacksAsSignal)
 {
-    open();
+    open({}, lostReplyProtocol());
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     ASSERT_TRUE(sensor->writeGain(2));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
@@ -383,7 +377,7 @@ TEST_F(MorvexDevice, AnUnseenSwitchToResistanceNeverDeliversResistancePacksAsSig
 // answered from the idle state last seen. Once the link is down, no command succeeds.
 TEST_F(MorvexDevice, AfterALostReplyCommandsAreSentAndADownLinkNeverSucceeds)
 {
-    open();
+    open({}, lostReplyProtocol());
     peer->statusCharacteristic()->dropNextNotifications(1000);
     EXPECT_FALSE(sensor->execCommand(SensorCommand::StartSignal));
     EXPECT_EQ(peer->state(), MorvexPeerModel::SignalState);
@@ -400,7 +394,7 @@ TEST_F(MorvexDevice, AfterALostReplyCommandsAreSentAndADownLinkNeverSucceeds)
 
 TEST_F(MorvexDevice, ASilentDeviceFailsWithTheSendFailureCode)
 {
-    open();
+    open({}, lostReplyProtocol());
     peer->setSilent(true);
     EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal), OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
     EXPECT_EQ(frames().size(), 3u) << "three exchanges";
@@ -457,7 +451,7 @@ TEST_F(MorvexDevice, StatusNotificationsShortOrMultiple)
 
 TEST_F(MorvexDevice, LinkLossEndsAWaitingCommandAtTheNextStep)
 {
-    ProtocolTiming patient = fastProtocol();
+    ProtocolTiming patient = lostReplyProtocol();
     patient.replyWaitStep = 100ms;  // a full command would take over 9 s
     open({}, patient);
     peer->setSilent(true);

@@ -228,7 +228,7 @@ TEST_F(MorvexBlackDevice, SignalAfterResistanceIsReadAtTheSignalGainFromItsFirst
 // fails, and the resistance windows that stream meanwhile never reach the host as signal.
 TEST_F(MorvexBlackDevice, AnUnseenSwitchToResistanceNeverDeliversItsWindowsAsSignal)
 {
-    open();
+    open({}, KestraneTest::lostReplyProtocol());
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     Recorder<std::vector<_ResistData>> resistance(sensor->resistEvent());
     ASSERT_TRUE(sensor->writeGain(2));
@@ -300,7 +300,7 @@ TEST_F(MorvexBlackDevice, StaleStatusIsNotTakenForTheAnswer)
 
 TEST_F(MorvexBlackDevice, DeviceThatAcknowledgesWithoutSwitchingIsNoSuccess)
 {
-    open();
+    open({}, KestraneTest::lostReplyProtocol());
     peer->setIgnoring(true);
     EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
     EXPECT_EQ(frames().size(), 2u + 3u) << "three attempts";

@@ -15,6 +15,7 @@
 using namespace VexaDevice::Vondra;
 using namespace KestraneTest;
 using VexaDevice::OperationResult;
+using VexaDevice::Devices::ProtocolTiming;
 using VexaDevice::Vondra2::makeVondra2BLEProtocol;
 using VexaSim::CommandStreamPeerModel;
 using VexaSim::CommandStreamPeerSettings;
@@ -38,14 +39,14 @@ protected:
     CommandStreamPeerSettings settings() const { return vondraSettings(GetParam()); }
     const std::vector<uint8_t>& defaults() const { return first() ? FirstDefaults : SecondDefaults; }
 
-    std::shared_ptr<VondraProtocolBase> make(StreamRig& rig)
+    std::shared_ptr<VondraProtocolBase> make(StreamRig& rig, const ProtocolTiming& timing = fastProtocol())
     {
         auto device = rig.open();
         devices_.push_back(device);
         auto information = StreamRig::deviceInformation(*device);
         if (first())
-            return makeVondraBLEProtocol(device, information, fastProtocol());
-        return makeVondra2BLEProtocol(device, information, fastProtocol());
+            return makeVondraBLEProtocol(device, information, timing);
+        return makeVondra2BLEProtocol(device, information, timing);
     }
 
     std::vector<std::shared_ptr<VexaDevice::BLE::BLEDevice>> devices_;
@@ -142,7 +143,7 @@ TEST_P(VondraProtocolTest, TheDevicesAnswerToASettingIsTheResult)
 TEST_P(VondraProtocolTest, ModeCommandsAndThePing)
 {
     StreamRig rig(settings());
-    auto protocol = make(rig);
+    auto protocol = make(rig, KestraneTest::lostReplyProtocol());
     const size_t start = rig.peer->commandFrames().size();
     EXPECT_TRUE(protocol->startSignal());
     EXPECT_TRUE(protocol->startSignal()) << "already measuring the signal";
