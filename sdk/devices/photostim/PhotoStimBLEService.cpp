@@ -40,6 +40,9 @@ bool supports(BLE::IBLEChannel& channel, int32_t mode)
 
 struct PhotoStimBLEService::Tracker {
     std::atomic<DevStimulStatus> state{DevStimulStatus::Unknown};
+    // A start frame went out without waiting for the device to report the program running, and
+    // the device has not reported any state but synchronised since.
+    std::atomic<bool> startInFlight{false};
     Kestrane::SpinGuarded<PtsStatus> status;
     // One change of the state or the sync flag, and its publication, at a time, so that
     // subscribers see the changes in the order they were applied.
@@ -70,6 +73,8 @@ struct PhotoStimBLEService::Tracker {
         }
         // A state whose meaning is unknown stays for the commands to see, and is published to
         // nobody: subscribers hear only of the stimulator's four states.
+        if (newState != DevStimulStatus::Unknown && newState != DevStimulStatus::Synchronised)
+            startInFlight = false;
         if (state.exchange(newState) != newState && newState != DevStimulStatus::Unknown)
             stimBus->notify(newState);
         if (newSync != oldSync)
@@ -353,8 +358,13 @@ OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool awaitRunni
     }
     if (state() != DevStimulStatus::Synchronised)
         return OperationResult::failed(Utility::kErrDataSend, "Synchronization is required");
-    if (!send(startFrame(tick)))
+    // Marked before the write: the device's report of the running program may come before
+    // the write returns, and must clear the mark.
+    tracker_->startInFlight = !awaitRunning;
+    if (!send(startFrame(tick))) {
+        tracker_->startInFlight = false;
         return failedChange();
+    }
     // A start the device does not carry out is no start.
     return awaitRunning ? awaitState(DevStimulStatus::Running, timing_.stateWait) : OperationResult::done();
 }
@@ -363,6 +373,10 @@ OperationResult PhotoStimBLEService::stopProgram()
 {
     if (!present_)
         return absent();
+    // A start still on its way would run the program after a stop that found it not running
+    // yet: the stop waits for the device to take the start first.
+    if (tracker_->startInFlight && state() == DevStimulStatus::Synchronised)
+        awaitState(DevStimulStatus::Running, timing_.stateWait);
     if (state() != DevStimulStatus::Running)
         return OperationResult::done();
     send({Command::Stop});
@@ -399,6 +413,7 @@ OperationResult PhotoStimBLEService::stopStatusNotify()
 bool PhotoStimBLEService::suspend()
 {
     stopped_ = true;
+    tracker_->startInFlight = false;
     tracker_->wake.notify();
     return true;
 }

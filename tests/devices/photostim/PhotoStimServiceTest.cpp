@@ -10,6 +10,7 @@
 #include "sdk/core/RtException.hpp"
 #include "tests/devices/photostim/PtsRig.hpp"
 
+using namespace std::chrono_literals;
 using namespace VexaDevice::PhotoStim;
 using namespace PhotoStimTest;
 using KestraneTest::Frames;
@@ -212,6 +213,29 @@ TEST(PhotoStimServiceStates, AnAwaitedStartIsDoneOnceTheDeviceReportsTheProgramR
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
     ASSERT_TRUE(states.atLeast(1));
     EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::Running}));
+}
+
+// The owner of a second stimulator starts it without waiting for the running program, which a
+// device reports only once the program starts: a stop right after the start must still stop it.
+TEST(PhotoStimServiceStates, AStopRightAfterAnUnawaitedStartStopsTheProgramTheStartRuns)
+{
+    PtsRig rig;
+    auto service = rig.service();
+    ASSERT_TRUE(service->prepareSync());
+    ASSERT_TRUE(service->sync());
+    rig.pts->statusCharacteristic()->delayNextNotifications(1, 300ms);
+    ASSERT_TRUE(service->startProgram(7, false));
+    EXPECT_TRUE(service->stopProgram());
+    EXPECT_EQ(rig.pts->state(), Peer::Synchronised);
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
+    EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {3}, {4, 7, 0, 0, 0}, {5}}));
+
+    // Once the device has reported a state other than synchronised, no start is on its way.
+    ASSERT_TRUE(service->reset());
+    ASSERT_TRUE(service->prepareSync());
+    ASSERT_TRUE(service->sync());
+    EXPECT_TRUE(service->stopProgram());
+    EXPECT_EQ(rig.pts->commandFrames().size(), 7u) << "nothing runs: no stop is sent";
 }
 
 TEST(PhotoStimServiceStates, OnlyTheStateACommandLeadsToCompletesIt)
