@@ -398,17 +398,20 @@ public:
     }
 };
 
-// The later models (model 3), on the first Wrenlet protocol: resistance as the device reports
-// its ohms.
+// The later models, on a Wrenlet protocol (the first from model 3, the second from model 5):
+// resistance as the device reports its ohms.
+template <VexaSim::WrenletPeerGeneration Generation, uint8_t ModelNumber>
 class LorrelWrenletSubject final
-    : public LorrelHeadband<LorrelWrenletSubject, VexaSim::CommandStreamPeer, VexaSim::CommandStreamPeerSettings> {
+    : public LorrelHeadband<LorrelWrenletSubject<Generation, ModelNumber>, VexaSim::CommandStreamPeer,
+                            VexaSim::CommandStreamPeerSettings> {
 public:
     LorrelWrenletSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : LorrelHeadband(address, SensorFamilyLorrel, 3, tally, 65536,
-                         VexaSim::wrenletSettings(VexaSim::WrenletPeerGeneration::First, 'P'),
-                         [&](const VexaSim::CommandStreamPeerSettings& s) {
-                             return VexaSim::CommandStreamPeer::attach(radio, address, s, {PackPeriod});
-                         })
+        : LorrelWrenletSubject::LorrelHeadband(address, SensorFamilyLorrel, ModelNumber, tally, 65536,
+                                               VexaSim::wrenletSettings(Generation, 'P'),
+                                               [&](const VexaSim::CommandStreamPeerSettings& s) {
+                                                   return VexaSim::CommandStreamPeer::attach(radio, address, s,
+                                                                                             {PackPeriod});
+                                               })
     {
     }
 
@@ -786,7 +789,10 @@ std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uin
     static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>,
                                          &make<TesselSubject>, &make<VondraFirstSubject>,
                                          &make<Vondra2Subject>,
-                                         &make<LorrelSubject>, &make<LorrelWrenletSubject>, &make<DravikSubject>,
+                                         &make<LorrelSubject>,
+                                         &make<LorrelWrenletSubject<VexaSim::WrenletPeerGeneration::First, 3>>,
+                                         &make<LorrelWrenletSubject<VexaSim::WrenletPeerGeneration::Second, 5>>,
+                                         &make<DravikSubject>,
                                          &make<PhotoStimSubject>};
     // At least eight devices, the families taking turns: every family takes part in every run.
     const size_t count = std::max<size_t>(8, std::size(Families));
