@@ -42,10 +42,13 @@ VexaDevice::Devices::ProtocolTiming fastStimulator() {
     timing.workerWait = 2ms;
     timing.writeRetryPause = 2ms;
     timing.replyWaitStep = 5ms;
+    timing.replyWaitSteps = 600;
+    // Every wait ends once the device reports the state; the long ones only allow for a loaded
+    // machine. The synchronisation that is meant to fail has a short wait of its own.
     timing.stimulator.pollStep = 1ms;
     timing.stimulator.workerWait = 2ms;
-    timing.stimulator.resetWait = 200ms;
-    timing.stimulator.stateWait = 200ms;
+    timing.stimulator.resetWait = 3s;
+    timing.stimulator.stateWait = 3s;
     return timing;
 }
 
