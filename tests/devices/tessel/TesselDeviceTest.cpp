@@ -33,7 +33,7 @@ TesselTiming fastTiming()
 {
     TesselTiming timing;
     timing.workerWait = 2ms;
-    timing.replyWait = 40ms;
+    timing.replyWait = 250ms;  // ended by the reply; long only for a loaded machine
     timing.requestRetryPause = 2ms;
     timing.firstBatteryWait = 2s;
     // A clock that stands still: no periodic battery request mixes with the commands.
