@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/engine/PhaseSine.hpp"
+#include "app/engine/WideLanes.hpp"
 
 namespace quellwave {
 
@@ -15,7 +16,8 @@ namespace quellwave {
 // rotation, which costs a few multiplications per frame instead of one sine call per frequency
 // and keeps them accurate to about 1e-12 over a block. Only the sines a block reads need to
 // move: restart() is told which; the others may keep their first-frame value for the block. Two
-// sines move at once, lane by lane with the same operations as one alone.
+// sines move at once, or four where the machine has AVX2, lane by lane with the same operations as
+// one alone.
 template <std::size_t N>
 class TimeSines {
 public:
@@ -47,6 +49,7 @@ public:
     // The sines of the next frames.size() frames, one frame after another, moving them on as
     // often.
     void fill(std::span<Frame> frames) {
+        if (movingPairs_ > 0 && wideLanes()) return fillWide(frames);
         switch (movingPairs_) {
             case 0: return fillMoving<0>(frames);
             case 1: return fillMoving<1>(frames);
@@ -59,6 +62,36 @@ public:
 private:
     static constexpr std::size_t kPairs = (N + 1) / 2;
     static_assert(kPairs <= 4);
+    static constexpr std::size_t kQuads = kPairs / 2;
+    static_assert(kPairs % 2 == 0, "four lanes hold two whole pairs");
+
+    using DoubleQuad = double __attribute__((vector_size(32)));
+
+    // fill() four lanes at a time: two pairs move as one vector, so a pair that need not move may
+    // move along with one that must.
+    [[gnu::target("avx2")]] void fillWide(std::span<Frame> frames) {
+        if (movingPairs_ <= 2) return fillQuads(frames, std::make_index_sequence<1>{});
+        return fillQuads(frames, std::make_index_sequence<kQuads>{});
+    }
+
+    // Moves quads Q... and writes every quad of every frame; the quads are kept in registers.
+    template <std::size_t... Q>
+    [[gnu::target("avx2"), gnu::always_inline]] void fillQuads(std::span<Frame> frames, std::index_sequence<Q...>) {
+        std::array<DoubleQuad, kQuads> sin;
+        std::array<DoubleQuad, kQuads> cos;
+        std::array<DoubleQuad, kQuads> stepSin;
+        std::array<DoubleQuad, kQuads> stepCos;
+        __builtin_memcpy(&sin, &sin_, sizeof sin);
+        __builtin_memcpy(&cos, &cos_, sizeof cos);
+        __builtin_memcpy(&stepSin, &stepSin_, sizeof stepSin);
+        __builtin_memcpy(&stepCos, &stepCos_, sizeof stepCos);
+        for (Frame& frame : frames) {
+            __builtin_memcpy(&frame, &sin, sizeof frame);
+            (rotate(sin[Q], cos[Q], stepSin[Q], stepCos[Q]), ...);
+        }
+        __builtin_memcpy(&sin_, &sin, sizeof sin);
+        __builtin_memcpy(&cos_, &cos, sizeof cos);
+    }
 
     // fill() with the count of moving pairs fixed, so that the sines stay in registers.
     template <std::size_t Moving>
@@ -72,16 +105,17 @@ private:
         Frame cos = cos_;
         for (Frame& frame : frames) {
             frame = sin;
-            (rotate(sin[K], cos[K], K), ...);
+            (rotate(sin[K], cos[K], stepSin_[K], stepCos_[K]), ...);
         }
         sin_ = sin;
         cos_ = cos;
     }
 
-    // One frame on for pair k.
-    [[gnu::always_inline]] void rotate(DoublePair& sin, DoublePair& cos, std::size_t k) const {
-        const DoublePair s = sin * stepCos_[k] + cos * stepSin_[k];
-        cos = cos * stepCos_[k] - sin * stepSin_[k];
+    // One frame on for a pair or a quad of sines.
+    template <class Lanes>
+    [[gnu::always_inline]] static void rotate(Lanes& sin, Lanes& cos, const Lanes& stepSin, const Lanes& stepCos) {
+        const Lanes s = sin * stepCos + cos * stepSin;
+        cos = cos * stepCos - sin * stepSin;
         sin = s;
     }
 
