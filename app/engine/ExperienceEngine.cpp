@@ -149,14 +149,22 @@ struct ExperienceEngine::Synthesis {
     double sine(std::size_t slot, TimeSine which) const { return sines.of(sineFrames[slot], which); }
     // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
     // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
+    template <bool Sweeps>
     void walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
+    // The run's frames in order, with the affirmation triggers that fall due among them.
+    void walkRun(std::uint64_t first, std::size_t count, const RunContext& run, const BlockContext& block);
+    // Frames [from, to) of a run; Sweeps when the run's sweep offset may move.
+    template <bool Sweeps>
+    void walkFrames(std::uint64_t first, std::size_t from, std::size_t to, const RunContext& run,
+                    const BlockContext& block);
     // The parts of walkFrame, inlined into it.
+    template <bool Sweeps>
     [[gnu::always_inline]] inline const StagePoint& followStages(std::uint64_t n, std::size_t slot,
                                                                  const RunContext& run, const BlockContext& block);
     [[gnu::always_inline]] inline void advanceTones(std::size_t slot, double phaseFactor,
                                                     const ModeModulation& modulation);
-    [[gnu::always_inline]] inline void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
-                                                     const RunContext& run, const BlockContext& block);
+    [[gnu::always_inline]] inline void advanceMode16(std::size_t slot, const StagePoint& point,
+                                                     const RunContext& run);
     // The session fade of the run's frames: the tremolo factor and the texture layer.
     void fadeRun(std::size_t count, const ModeModulation& modulation);
     void triggerAffirmation(std::uint64_t n, double masterVolume);
@@ -320,11 +328,12 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
     framesSinceTrigger = frameCounter % framesPerTrigger;
 }
 
+template <bool Sweeps>
 const StagePoint& ExperienceEngine::Synthesis::followStages(std::uint64_t n, std::size_t slot, const RunContext& run,
                                                             const BlockContext& block) {
     const StagePoint& point = points[slot];
     if (overlayHeard() || n == block.lastFrame) overlayFrequency = point.carrier + overlayOffsets[slot];
-    const double sweep = run.sweepRests ? 0.0 : sweeper.offset(run.index, point.elapsed, point.beat, run.stageBeat);
+    const double sweep = Sweeps ? sweeper.offset(run.index, point.elapsed, point.beat, run.stageBeat) : 0.0;
     beat = point.beat + sweep;
     carrier = point.carrier;
     left = carrier;
@@ -350,8 +359,7 @@ void ExperienceEngine::Synthesis::advanceTones(std::size_t slot, double phaseFac
     setLanes(lanes.swell, slot, synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sine(slot, kSwell));
 }
 
-void ExperienceEngine::Synthesis::advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
-                                                const RunContext& run, const BlockContext& block) {
+void ExperienceEngine::Synthesis::advanceMode16(std::size_t slot, const StagePoint& point, const RunContext& run) {
     double gateHz = std::fabs(right - left);
     if (gateHz < 0.001) gateHz = 6.0;
     if (run.firstStage) gateHz = std::min(gateHz, run.gateCeiling);
@@ -363,14 +371,14 @@ void ExperienceEngine::Synthesis::advanceMode16(std::uint64_t n, std::size_t slo
     setLanes(lanes.overlayPhase, slot, wrapPhase(overlayPhaseA), wrapPhase(overlayPhaseB));
     const bool flutters = run.mayFlutter && point.progress > 0.25 && point.progress < 0.3;
     setLanes(lanes.flutter, slot, flutters ? 1.0 + 0.1 * point.progress * sine(slot, kFlutter) : 1.0);
-    if (framesSinceTrigger == 0) triggerAffirmation(n, block.masterVolume);
     if (++framesSinceTrigger == framesPerTrigger) framesSinceTrigger = 0;
     if (!clipPlaying && clipStarted) affirmationActive = false;
 }
 
+template <bool Sweeps>
 void ExperienceEngine::Synthesis::walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run,
                                             const BlockContext& block) {
-    const StagePoint& point = followStages(n, slot, run, block);
+    const StagePoint& point = followStages<Sweeps>(n, slot, run, block);
     const ModeModulation& modulation = block.modulation;
     advanceTones(slot, point.phaseFactor, modulation);
     double pulseHz = std::fabs(right - left);
@@ -379,7 +387,7 @@ void ExperienceEngine::Synthesis::walkFrame(std::uint64_t n, std::size_t slot, c
     if (pulsePhase > kTwoPi) pulsePhase -= kTwoPi;
 
     if (synthesisMode == 16)
-        advanceMode16(n, slot, point, run, block);
+        advanceMode16(slot, point, run);
     else if (synthesisMode == 6)
         setLanes(lanes.gatePhase, slot, wrapPhase(pulsePhase));
 
@@ -394,6 +402,39 @@ void ExperienceEngine::Synthesis::walkFrame(std::uint64_t n, std::size_t slot, c
     if (modulation.panRate > 0.0 && panEnable) {
         const double pan = sine(slot, kPan);
         setLanes(lanes.pan, slot, 1.0 + 0.1 * pan, 1.0 - 0.1 * pan);
+    }
+}
+
+template <bool Sweeps>
+void ExperienceEngine::Synthesis::walkFrames(std::uint64_t first, std::size_t from, std::size_t to,
+                                             const RunContext& run, const BlockContext& block) {
+    for (std::size_t slot = from; slot < to; ++slot) walkFrame<Sweeps>(first + slot, slot, run, block);
+}
+
+void ExperienceEngine::Synthesis::walkRun(std::uint64_t first, std::size_t count, const RunContext& run,
+                                          const BlockContext& block) {
+    // An affirmation falls due at each frame that starts a trigger period and is asked for after
+    // that frame's walk, which nothing in it depends on; the frame then ends as after a trigger.
+    // The loops between these calls hold no call themselves (the sweeper is only called in runs
+    // where it may move), so that the synthesis state stays in registers over them instead of
+    // being read back from memory after every frame.
+    for (std::size_t slot = 0; slot < count;) {
+        std::size_t end = count;
+        bool due = false;
+        if (synthesisMode == 16) {
+            const std::uint64_t toTrigger = framesSinceTrigger == 0 ? 0 : framesPerTrigger - framesSinceTrigger;
+            due = toTrigger < count - slot;
+            if (due) end = slot + static_cast<std::size_t>(toTrigger) + 1;
+        }
+        if (run.sweepRests)
+            walkFrames<false>(first, slot, end, run, block);
+        else
+            walkFrames<true>(first, slot, end, run, block);
+        if (due) {
+            triggerAffirmation(first + end - 1, block.masterVolume);
+            if (!clipPlaying && clipStarted) affirmationActive = false;
+        }
+        slot = end;
     }
 }
 
@@ -450,7 +491,7 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     sines.fill(std::span(sineFrames).first(count));
     for (std::size_t slot = 0; slot < count; ++slot) progress[slot] = points[slot].progress;
     shapeOverlay(first, count, run, block);
-    for (std::size_t slot = 0; slot < count; ++slot) walkFrame(first + slot, slot, run, block);
+    walkRun(first, count, run, block);
     frameCounter = first + count;
     progression.endRun(points[count - 1]);
     const ModeModulation& modulation = block.modulation;
