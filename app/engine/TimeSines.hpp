@@ -81,16 +81,32 @@ private:
         std::array<DoubleQuad, kQuads> cos;
         std::array<DoubleQuad, kQuads> stepSin;
         std::array<DoubleQuad, kQuads> stepCos;
-        __builtin_memcpy(&sin, &sin_, sizeof sin);
-        __builtin_memcpy(&cos, &cos_, sizeof cos);
-        __builtin_memcpy(&stepSin, &stepSin_, sizeof stepSin);
-        __builtin_memcpy(&stepCos, &stepCos_, sizeof stepCos);
+        for (std::size_t q = 0; q < kQuads; ++q) {
+            sin[q] = quadOf(sin_, q);
+            cos[q] = quadOf(cos_, q);
+            stepSin[q] = quadOf(stepSin_, q);
+            stepCos[q] = quadOf(stepCos_, q);
+        }
         for (Frame& frame : frames) {
-            __builtin_memcpy(&frame, &sin, sizeof frame);
+            for (std::size_t q = 0; q < kQuads; ++q) setQuad(frame, q, sin[q]);
             (rotate(sin[Q], cos[Q], stepSin[Q], stepCos[Q]), ...);
         }
-        __builtin_memcpy(&sin_, &sin, sizeof sin);
-        __builtin_memcpy(&cos_, &cos, sizeof cos);
+        for (std::size_t q = 0; q < kQuads; ++q) {
+            setQuad(sin_, q, sin[q]);
+            setQuad(cos_, q, cos[q]);
+        }
+    }
+
+    // Pairs 2 q and 2 q + 1 as one vector. Taken by value, not copied through their addresses, so
+    // that the quads stay in registers.
+    [[gnu::target("avx2"), gnu::always_inline]] static DoubleQuad quadOf(const Frame& pairs, std::size_t q) {
+        DoubleQuad quad;
+        __builtin_memcpy(&quad, &pairs[2 * q], sizeof quad);
+        return quad;
+    }
+
+    [[gnu::target("avx2"), gnu::always_inline]] static void setQuad(Frame& pairs, std::size_t q, DoubleQuad quad) {
+        __builtin_memcpy(&pairs[2 * q], &quad, sizeof quad);
     }
 
     // fill() with the count of moving pairs fixed, so that the sines stay in registers.
