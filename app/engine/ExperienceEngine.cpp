@@ -170,19 +170,24 @@ struct ExperienceEngine::Synthesis {
     double sine(std::size_t slot, TimeSine which) const { return sines.of(sineFrames[slot], which); }
     // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
     // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
-    template <bool Sweeps>
+    template <bool Sweeps, std::uint32_t Mode>
     void walkFrame(WalkState& state, std::uint64_t n, std::size_t slot, const RunContext& run,
                    const BlockContext& block);
     // The run's frames in order, with the affirmation triggers that fall due among them.
     void walkRun(std::uint64_t first, std::size_t count, const RunContext& run, const BlockContext& block);
-    // Frames [from, to) of a run; Sweeps when the run's sweep offset may move.
-    template <bool Sweeps>
+    // Frames [from, to) of a run, in the loop made for the synthesis mode and for whether the run's
+    // sweep offset may move.
+    void walkFrames(std::uint64_t first, std::size_t from, std::size_t to, const RunContext& run,
+                    const BlockContext& block);
+    // That loop: Mode is the synthesis mode, Sweeps whether the sweep offset may move.
+    template <bool Sweeps, std::uint32_t Mode>
     void walkFrames(std::uint64_t first, std::size_t from, std::size_t to, const RunContext& run,
                     const BlockContext& block);
     // The parts of walkFrame, inlined into it.
     template <bool Sweeps>
     [[gnu::always_inline]] inline const StagePoint& followStages(WalkState& state, std::uint64_t n, std::size_t slot,
                                                                  const RunContext& run, const BlockContext& block);
+    template <std::uint32_t Mode>
     [[gnu::always_inline]] inline void advanceTones(WalkState& state, std::size_t slot, double phaseFactor,
                                                     const ModeModulation& modulation);
     [[gnu::always_inline]] inline void advanceMode16(WalkState& state, std::size_t slot, const StagePoint& point,
@@ -349,6 +354,7 @@ const StagePoint& ExperienceEngine::Synthesis::followStages(WalkState& state, st
     return point;
 }
 
+template <std::uint32_t Mode>
 void ExperienceEngine::Synthesis::advanceTones(WalkState& state, std::size_t slot, double phaseFactor,
                                                const ModeModulation& modulation) {
     const double jitter = noise.jitter(slot) * jitterLevel;
@@ -365,7 +371,7 @@ void ExperienceEngine::Synthesis::advanceTones(WalkState& state, std::size_t slo
     advancePhase(state.phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
     advancePhase(state.phaseRight, radiansPerHz * (frequencyRight + vibrato));
     setLanes(lanes.tonePhase, slot, wrapPhase(state.phaseLeft), wrapPhase(state.phaseRight));
-    setLanes(lanes.swell, slot, synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sine(slot, kSwell));
+    setLanes(lanes.swell, slot, Mode == 6 ? 1.0 : 1.0 + 0.1 * sine(slot, kSwell));
 }
 
 void ExperienceEngine::Synthesis::advanceMode16(WalkState& state, std::size_t slot, const StagePoint& point,
@@ -385,20 +391,20 @@ void ExperienceEngine::Synthesis::advanceMode16(WalkState& state, std::size_t sl
     if (!clipPlaying && clipStarted) state.affirmationActive = false;
 }
 
-template <bool Sweeps>
+template <bool Sweeps, std::uint32_t Mode>
 void ExperienceEngine::Synthesis::walkFrame(WalkState& state, std::uint64_t n, std::size_t slot,
                                             const RunContext& run, const BlockContext& block) {
     const StagePoint& point = followStages<Sweeps>(state, n, slot, run, block);
     const ModeModulation& modulation = block.modulation;
-    advanceTones(state, slot, point.phaseFactor, modulation);
+    advanceTones<Mode>(state, slot, point.phaseFactor, modulation);
     double pulseHz = std::fabs(state.right - state.left);
     if (pulseHz < 0.001) pulseHz = 1.0;
     state.pulsePhase += radiansPerHz * pulseHz;
     if (state.pulsePhase > kTwoPi) state.pulsePhase -= kTwoPi;
 
-    if (synthesisMode == 16)
+    if constexpr (Mode == 16)
         advanceMode16(state, slot, point, run);
-    else if (synthesisMode == 6)
+    else if constexpr (Mode == 6)
         setLanes(lanes.gatePhase, slot, wrapPhase(state.pulsePhase));
 
     if (overlayTone.enabled) {
@@ -415,12 +421,29 @@ void ExperienceEngine::Synthesis::walkFrame(WalkState& state, std::uint64_t n, s
     }
 }
 
-template <bool Sweeps>
+template <bool Sweeps, std::uint32_t Mode>
 void ExperienceEngine::Synthesis::walkFrames(std::uint64_t first, std::size_t from, std::size_t to,
                                              const RunContext& run, const BlockContext& block) {
     WalkState state = walk;
-    for (std::size_t slot = from; slot < to; ++slot) walkFrame<Sweeps>(state, first + slot, slot, run, block);
+    for (std::size_t slot = from; slot < to; ++slot) walkFrame<Sweeps, Mode>(state, first + slot, slot, run, block);
     walk = state;
+}
+
+void ExperienceEngine::Synthesis::walkFrames(std::uint64_t first, std::size_t from, std::size_t to,
+                                             const RunContext& run, const BlockContext& block) {
+    // One loop for each form, so that no frame asks for the mode or whether the sweep moves.
+    const auto walk = [&]<std::uint32_t Mode>() {
+        if (run.sweepRests)
+            walkFrames<false, Mode>(first, from, to, run, block);
+        else
+            walkFrames<true, Mode>(first, from, to, run, block);
+    };
+    if (synthesisMode == 16)
+        walk.template operator()<16>();
+    else if (synthesisMode == 6)
+        walk.template operator()<6>();
+    else
+        walk.template operator()<4>();
 }
 
 void ExperienceEngine::Synthesis::walkRun(std::uint64_t first, std::size_t count, const RunContext& run,
@@ -439,10 +462,7 @@ void ExperienceEngine::Synthesis::walkRun(std::uint64_t first, std::size_t count
             due = toTrigger < count - slot;
             if (due) end = slot + static_cast<std::size_t>(toTrigger) + 1;
         }
-        if (run.sweepRests)
-            walkFrames<false>(first, slot, end, run, block);
-        else
-            walkFrames<true>(first, slot, end, run, block);
+        walkFrames(first, slot, end, run, block);
         if (due) {
             triggerAffirmation(first + end - 1, block.masterVolume);
             if (!clipPlaying && clipStarted) walk.affirmationActive = false;
