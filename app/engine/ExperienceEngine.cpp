@@ -127,6 +127,27 @@ std::uint64_t firstFrameAtFraction(double position, std::uint64_t sessionFrames)
 
 }  // namespace
 
+// What each frame of the walk takes from the one before: the oscillators' phases, the place in
+// the affirmation trigger period, whether an affirmation is under way and the frame's frequencies
+// (the block's last frame publishes them). The walk's loops work on a copy, which the compiler
+// keeps in registers: it would not keep the engine's own members there, since the loops update
+// them only in some modes and frames.
+struct WalkState {
+    double phaseLeft = 0.0;
+    double phaseRight = 0.0;
+    double pulsePhase = 0.0;
+    double gatePhase = 0.0;
+    double overlayPhaseA = 0.0;
+    double overlayPhaseB = 0.0;
+    std::uint64_t framesSinceTrigger = 0;  // absolute frame modulo framesPerTrigger
+    bool affirmationActive = false;
+    double beat = 0.0;
+    double left = 0.0;
+    double right = 0.0;
+    double carrier = 0.0;
+    double overlayFrequency = 0.0;
+};
+
 // Everything the synthesis keeps between frames.
 struct ExperienceEngine::Synthesis {
     Synthesis(std::uint32_t rate, std::uint32_t seed, std::unique_ptr<ClipPlayer> player)
@@ -149,14 +170,28 @@ struct ExperienceEngine::Synthesis {
     double sine(std::size_t slot, TimeSine which) const { return sines.of(sineFrames[slot], which); }
     // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
     // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
-    void walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run, const BlockContext& block);
+    template <bool Sweeps, std::uint32_t Mode>
+    void walkFrame(WalkState& state, std::uint64_t n, std::size_t slot, const RunContext& run,
+                   const BlockContext& block);
+    // The run's frames in order, with the affirmation triggers that fall due among them.
+    void walkRun(std::uint64_t first, std::size_t count, const RunContext& run, const BlockContext& block);
+    // Frames [from, to) of a run, in the loop made for the synthesis mode and for whether the run's
+    // sweep offset may move.
+    void walkFrames(std::uint64_t first, std::size_t from, std::size_t to, const RunContext& run,
+                    const BlockContext& block);
+    // That loop: Mode is the synthesis mode, Sweeps whether the sweep offset may move.
+    template <bool Sweeps, std::uint32_t Mode>
+    void walkFrames(std::uint64_t first, std::size_t from, std::size_t to, const RunContext& run,
+                    const BlockContext& block);
     // The parts of walkFrame, inlined into it.
-    [[gnu::always_inline]] inline const StagePoint& followStages(std::uint64_t n, std::size_t slot,
+    template <bool Sweeps>
+    [[gnu::always_inline]] inline const StagePoint& followStages(WalkState& state, std::uint64_t n, std::size_t slot,
                                                                  const RunContext& run, const BlockContext& block);
-    [[gnu::always_inline]] inline void advanceTones(std::size_t slot, double phaseFactor,
+    template <std::uint32_t Mode>
+    [[gnu::always_inline]] inline void advanceTones(WalkState& state, std::size_t slot, double phaseFactor,
                                                     const ModeModulation& modulation);
-    [[gnu::always_inline]] inline void advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
-                                                     const RunContext& run, const BlockContext& block);
+    [[gnu::always_inline]] inline void advanceMode16(WalkState& state, std::size_t slot, const StagePoint& point,
+                                                     const RunContext& run);
     // The session fade of the run's frames: the tremolo factor and the texture layer.
     void fadeRun(std::size_t count, const ModeModulation& modulation);
     void triggerAffirmation(std::uint64_t n, double masterVolume);
@@ -194,27 +229,13 @@ struct ExperienceEngine::Synthesis {
 
     // Oscillators.
     TimeSines<kTimeSineCount> sines;
-    double phaseLeft = 0.0;
-    double phaseRight = 0.0;
-    double pulsePhase = 0.0;
-    double gatePhase = 0.0;
-    double overlayPhaseA = 0.0;
-    double overlayPhaseB = 0.0;
+    WalkState walk;
 
     // Affirmations.
     std::uint64_t framesPerTrigger = 1;
-    std::uint64_t framesSinceTrigger = 0;  // absolute frame modulo framesPerTrigger
     std::unique_ptr<ClipPlayer> clips;
     bool clipPlaying = false;
     bool clipStarted = false;
-    bool affirmationActive = false;
-
-    // Values of the last frame, published at the end of each block.
-    double beat = 0.0;
-    double left = 0.0;
-    double right = 0.0;
-    double carrier = 0.0;
-    double overlayFrequency = 0.0;
 
     static_assert(RunLanes::kMaxFrames == FrameNoise::kMaxFrames);
     RunLanes lanes;
@@ -247,8 +268,8 @@ void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::in
     sessionFrames = static_cast<std::uint64_t>(sampleRate) * static_cast<std::uint64_t>(sessionLengthSeconds(minutes));
     if (clips) clips->resetSession();
     clipStarted = false;
-    affirmationActive = false;
-    gatePhase = 0.0;
+    walk.affirmationActive = false;
+    walk.gatePhase = 0.0;
     panEnable = true;
 
     synthesisMode = program.synthesisMode;
@@ -296,7 +317,7 @@ void ExperienceEngine::Synthesis::triggerAffirmation(std::uint64_t n, double mas
     if (clips->trigger(cue)) {
         clipPlaying = true;
         clipStarted = true;
-        affirmationActive = true;
+        walk.affirmationActive = true;
     }
 }
 
@@ -317,83 +338,136 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
                    kTwoPi * overlayTone.vibratoRate},
                   static_cast<double>(frameCounter) / sampleRate, sampleRate, used);
     framesPerTrigger = std::max<std::uint64_t>(1, sampleRate / 4);
-    framesSinceTrigger = frameCounter % framesPerTrigger;
+    walk.framesSinceTrigger = frameCounter % framesPerTrigger;
 }
 
-const StagePoint& ExperienceEngine::Synthesis::followStages(std::uint64_t n, std::size_t slot, const RunContext& run,
-                                                            const BlockContext& block) {
+template <bool Sweeps>
+const StagePoint& ExperienceEngine::Synthesis::followStages(WalkState& state, std::uint64_t n, std::size_t slot,
+                                                            const RunContext& run, const BlockContext& block) {
     const StagePoint& point = points[slot];
-    if (overlayHeard() || n == block.lastFrame) overlayFrequency = point.carrier + overlayOffsets[slot];
-    const double sweep = run.sweepRests ? 0.0 : sweeper.offset(run.index, point.elapsed, point.beat, run.stageBeat);
-    beat = point.beat + sweep;
-    carrier = point.carrier;
-    left = carrier;
-    right = carrier + beat;
+    if (overlayHeard() || n == block.lastFrame) state.overlayFrequency = point.carrier + overlayOffsets[slot];
+    const double sweep = Sweeps ? sweeper.offset(run.index, point.elapsed, point.beat, run.stageBeat) : 0.0;
+    state.beat = point.beat + sweep;
+    state.carrier = point.carrier;
+    state.left = state.carrier;
+    state.right = state.carrier + state.beat;
     return point;
 }
 
-void ExperienceEngine::Synthesis::advanceTones(std::size_t slot, double phaseFactor, const ModeModulation& modulation) {
+template <std::uint32_t Mode>
+void ExperienceEngine::Synthesis::advanceTones(WalkState& state, std::size_t slot, double phaseFactor,
+                                               const ModeModulation& modulation) {
     const double jitter = noise.jitter(slot) * jitterLevel;
-    const double frequencyLeft = left + jitter;
-    const double frequencyRight = right + jitter;
+    const double frequencyLeft = state.left + jitter;
+    const double frequencyRight = state.right + jitter;
     if (overlayShaping) {
         // Shaped experiences run their tones at (2 + k) times the frequencies.
-        advancePhase(phaseLeft, radiansPerHz * frequencyLeft);
-        advancePhase(phaseRight, radiansPerHz * frequencyRight);
-        advancePhase(phaseLeft, radiansPerHz * frequencyLeft * phaseFactor);
-        advancePhase(phaseRight, radiansPerHz * frequencyRight * phaseFactor);
+        advancePhase(state.phaseLeft, radiansPerHz * frequencyLeft);
+        advancePhase(state.phaseRight, radiansPerHz * frequencyRight);
+        advancePhase(state.phaseLeft, radiansPerHz * frequencyLeft * phaseFactor);
+        advancePhase(state.phaseRight, radiansPerHz * frequencyRight * phaseFactor);
     }
     const double vibrato = modulation.vibratoDepth * sine(slot, kVibrato);
-    advancePhase(phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
-    advancePhase(phaseRight, radiansPerHz * (frequencyRight + vibrato));
-    setLanes(lanes.tonePhase, slot, wrapPhase(phaseLeft), wrapPhase(phaseRight));
-    setLanes(lanes.swell, slot, synthesisMode == 6 ? 1.0 : 1.0 + 0.1 * sine(slot, kSwell));
+    advancePhase(state.phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
+    advancePhase(state.phaseRight, radiansPerHz * (frequencyRight + vibrato));
+    setLanes(lanes.tonePhase, slot, wrapPhase(state.phaseLeft), wrapPhase(state.phaseRight));
+    setLanes(lanes.swell, slot, Mode == 6 ? 1.0 : 1.0 + 0.1 * sine(slot, kSwell));
 }
 
-void ExperienceEngine::Synthesis::advanceMode16(std::uint64_t n, std::size_t slot, const StagePoint& point,
-                                                const RunContext& run, const BlockContext& block) {
-    double gateHz = std::fabs(right - left);
+void ExperienceEngine::Synthesis::advanceMode16(WalkState& state, std::size_t slot, const StagePoint& point,
+                                                const RunContext& run) {
+    double gateHz = std::fabs(state.right - state.left);
     if (gateHz < 0.001) gateHz = 6.0;
     if (run.firstStage) gateHz = std::min(gateHz, run.gateCeiling);
-    advancePhase(gatePhase, radiansPerHz * gateHz);
-    setLanes(lanes.gatePhase, slot, wrapPhase(gatePhase));
-    setLanes(lanes.companion, slot, affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
-    advancePhase(overlayPhaseA, radiansPerHz * carrier);
-    advancePhase(overlayPhaseB, radiansPerHz * overlayFrequency);
-    setLanes(lanes.overlayPhase, slot, wrapPhase(overlayPhaseA), wrapPhase(overlayPhaseB));
+    advancePhase(state.gatePhase, radiansPerHz * gateHz);
+    setLanes(lanes.gatePhase, slot, wrapPhase(state.gatePhase));
+    setLanes(lanes.companion, slot, state.affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
+    advancePhase(state.overlayPhaseA, radiansPerHz * state.carrier);
+    advancePhase(state.overlayPhaseB, radiansPerHz * state.overlayFrequency);
+    setLanes(lanes.overlayPhase, slot, wrapPhase(state.overlayPhaseA), wrapPhase(state.overlayPhaseB));
     const bool flutters = run.mayFlutter && point.progress > 0.25 && point.progress < 0.3;
     setLanes(lanes.flutter, slot, flutters ? 1.0 + 0.1 * point.progress * sine(slot, kFlutter) : 1.0);
-    if (framesSinceTrigger == 0) triggerAffirmation(n, block.masterVolume);
-    if (++framesSinceTrigger == framesPerTrigger) framesSinceTrigger = 0;
-    if (!clipPlaying && clipStarted) affirmationActive = false;
+    if (++state.framesSinceTrigger == framesPerTrigger) state.framesSinceTrigger = 0;
+    if (!clipPlaying && clipStarted) state.affirmationActive = false;
 }
 
-void ExperienceEngine::Synthesis::walkFrame(std::uint64_t n, std::size_t slot, const RunContext& run,
-                                            const BlockContext& block) {
-    const StagePoint& point = followStages(n, slot, run, block);
+template <bool Sweeps, std::uint32_t Mode>
+void ExperienceEngine::Synthesis::walkFrame(WalkState& state, std::uint64_t n, std::size_t slot,
+                                            const RunContext& run, const BlockContext& block) {
+    const StagePoint& point = followStages<Sweeps>(state, n, slot, run, block);
     const ModeModulation& modulation = block.modulation;
-    advanceTones(slot, point.phaseFactor, modulation);
-    double pulseHz = std::fabs(right - left);
+    advanceTones<Mode>(state, slot, point.phaseFactor, modulation);
+    double pulseHz = std::fabs(state.right - state.left);
     if (pulseHz < 0.001) pulseHz = 1.0;
-    pulsePhase += radiansPerHz * pulseHz;
-    if (pulsePhase > kTwoPi) pulsePhase -= kTwoPi;
+    state.pulsePhase += radiansPerHz * pulseHz;
+    if (state.pulsePhase > kTwoPi) state.pulsePhase -= kTwoPi;
 
-    if (synthesisMode == 16)
-        advanceMode16(n, slot, point, run, block);
-    else if (synthesisMode == 6)
-        setLanes(lanes.gatePhase, slot, wrapPhase(pulsePhase));
+    if constexpr (Mode == 16)
+        advanceMode16(state, slot, point, run);
+    else if constexpr (Mode == 6)
+        setLanes(lanes.gatePhase, slot, wrapPhase(state.pulsePhase));
 
     if (overlayTone.enabled) {
-        advancePhase(overlayPhaseA, radiansPerHz * carrier);
-        advancePhase(overlayPhaseB,
-                     radiansPerHz * (overlayFrequency + overlayTone.vibratoDepth * sine(slot, kOverlayVibrato)));
-        setLanes(lanes.overlayTonePhase, slot, wrapPhase(overlayPhaseA), wrapPhase(overlayPhaseB));
+        advancePhase(state.overlayPhaseA, radiansPerHz * state.carrier);
+        advancePhase(state.overlayPhaseB,
+                     radiansPerHz * (state.overlayFrequency + overlayTone.vibratoDepth * sine(slot, kOverlayVibrato)));
+        setLanes(lanes.overlayTonePhase, slot, wrapPhase(state.overlayPhaseA), wrapPhase(state.overlayPhaseB));
     }
 
     tremoloSine[slot] = sine(slot, kTremolo);
     if (modulation.panRate > 0.0 && panEnable) {
         const double pan = sine(slot, kPan);
         setLanes(lanes.pan, slot, 1.0 + 0.1 * pan, 1.0 - 0.1 * pan);
+    }
+}
+
+template <bool Sweeps, std::uint32_t Mode>
+void ExperienceEngine::Synthesis::walkFrames(std::uint64_t first, std::size_t from, std::size_t to,
+                                             const RunContext& run, const BlockContext& block) {
+    WalkState state = walk;
+    for (std::size_t slot = from; slot < to; ++slot) walkFrame<Sweeps, Mode>(state, first + slot, slot, run, block);
+    walk = state;
+}
+
+void ExperienceEngine::Synthesis::walkFrames(std::uint64_t first, std::size_t from, std::size_t to,
+                                             const RunContext& run, const BlockContext& block) {
+    // One loop for each form, so that no frame asks for the mode or whether the sweep moves.
+    const auto walk = [&]<std::uint32_t Mode>() {
+        if (run.sweepRests)
+            walkFrames<false, Mode>(first, from, to, run, block);
+        else
+            walkFrames<true, Mode>(first, from, to, run, block);
+    };
+    if (synthesisMode == 16)
+        walk.template operator()<16>();
+    else if (synthesisMode == 6)
+        walk.template operator()<6>();
+    else
+        walk.template operator()<4>();
+}
+
+void ExperienceEngine::Synthesis::walkRun(std::uint64_t first, std::size_t count, const RunContext& run,
+                                          const BlockContext& block) {
+    // An affirmation falls due at each frame that starts a trigger period and is asked for after
+    // that frame's walk, which nothing in it depends on; the frame then ends as after a trigger.
+    // The loops between these calls hold no call themselves (the sweeper is only called in runs
+    // where it may move), so that the synthesis state stays in registers over them instead of
+    // being read back from memory after every frame.
+    for (std::size_t slot = 0; slot < count;) {
+        std::size_t end = count;
+        bool due = false;
+        if (synthesisMode == 16) {
+            const std::uint64_t toTrigger =
+                walk.framesSinceTrigger == 0 ? 0 : framesPerTrigger - walk.framesSinceTrigger;
+            due = toTrigger < count - slot;
+            if (due) end = slot + static_cast<std::size_t>(toTrigger) + 1;
+        }
+        walkFrames(first, slot, end, run, block);
+        if (due) {
+            triggerAffirmation(first + end - 1, block.masterVolume);
+            if (!clipPlaying && clipStarted) walk.affirmationActive = false;
+        }
+        slot = end;
     }
 }
 
@@ -450,7 +524,7 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     sines.fill(std::span(sineFrames).first(count));
     for (std::size_t slot = 0; slot < count; ++slot) progress[slot] = points[slot].progress;
     shapeOverlay(first, count, run, block);
-    for (std::size_t slot = 0; slot < count; ++slot) walkFrame(first + slot, slot, run, block);
+    walkRun(first, count, run, block);
     frameCounter = first + count;
     progression.endRun(points[count - 1]);
     const ModeModulation& modulation = block.modulation;
@@ -617,11 +691,11 @@ bool ExperienceEngine::generateBlock(std::span<std::int16_t, kBlockSamples> out)
     s.startBlock(block);
 
     s.render(block);
-    publishedBeat_.store(s.beat);
-    publishedLeft_.store(s.left);
-    publishedRight_.store(s.right);
-    publishedCarrier_.store(s.carrier);
-    publishedOverlay_.store(s.overlayFrequency);
+    publishedBeat_.store(s.walk.beat);
+    publishedLeft_.store(s.walk.left);
+    publishedRight_.store(s.walk.right);
+    publishedCarrier_.store(s.walk.carrier);
+    publishedOverlay_.store(s.walk.overlayFrequency);
     normaliseToPcm16(s.samples, out);
     return running_.load();
 }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/engine/PhaseSine.hpp"
+#include "app/engine/WideLanes.hpp"
 
 namespace quellwave {
 
@@ -15,7 +16,8 @@ namespace quellwave {
 // rotation, which costs a few multiplications per frame instead of one sine call per frequency
 // and keeps them accurate to about 1e-12 over a block. Only the sines a block reads need to
 // move: restart() is told which; the others may keep their first-frame value for the block. Two
-// sines move at once, lane by lane with the same operations as one alone.
+// sines move at once, or four where the machine has AVX2, lane by lane with the same operations as
+// one alone.
 template <std::size_t N>
 class TimeSines {
 public:
@@ -47,6 +49,7 @@ public:
     // The sines of the next frames.size() frames, one frame after another, moving them on as
     // often.
     void fill(std::span<Frame> frames) {
+        if (movingPairs_ > 0 && wideLanes()) return fillWide(frames);
         switch (movingPairs_) {
             case 0: return fillMoving<0>(frames);
             case 1: return fillMoving<1>(frames);
@@ -59,6 +62,52 @@ public:
 private:
     static constexpr std::size_t kPairs = (N + 1) / 2;
     static_assert(kPairs <= 4);
+    static constexpr std::size_t kQuads = kPairs / 2;
+    static_assert(kPairs % 2 == 0, "four lanes hold two whole pairs");
+
+    using DoubleQuad = double __attribute__((vector_size(32)));
+
+    // fill() four lanes at a time: two pairs move as one vector, so a pair that need not move may
+    // move along with one that must.
+    [[gnu::target("avx2")]] void fillWide(std::span<Frame> frames) {
+        if (movingPairs_ <= 2) return fillQuads(frames, std::make_index_sequence<1>{});
+        return fillQuads(frames, std::make_index_sequence<kQuads>{});
+    }
+
+    // Moves quads Q... and writes every quad of every frame; the quads are kept in registers.
+    template <std::size_t... Q>
+    [[gnu::target("avx2"), gnu::always_inline]] void fillQuads(std::span<Frame> frames, std::index_sequence<Q...>) {
+        std::array<DoubleQuad, kQuads> sin;
+        std::array<DoubleQuad, kQuads> cos;
+        std::array<DoubleQuad, kQuads> stepSin;
+        std::array<DoubleQuad, kQuads> stepCos;
+        for (std::size_t q = 0; q < kQuads; ++q) {
+            sin[q] = quadOf(sin_, q);
+            cos[q] = quadOf(cos_, q);
+            stepSin[q] = quadOf(stepSin_, q);
+            stepCos[q] = quadOf(stepCos_, q);
+        }
+        for (Frame& frame : frames) {
+            for (std::size_t q = 0; q < kQuads; ++q) setQuad(frame, q, sin[q]);
+            (rotate(sin[Q], cos[Q], stepSin[Q], stepCos[Q]), ...);
+        }
+        for (std::size_t q = 0; q < kQuads; ++q) {
+            setQuad(sin_, q, sin[q]);
+            setQuad(cos_, q, cos[q]);
+        }
+    }
+
+    // Pairs 2 q and 2 q + 1 as one vector. Taken by value, not copied through their addresses, so
+    // that the quads stay in registers.
+    [[gnu::target("avx2"), gnu::always_inline]] static DoubleQuad quadOf(const Frame& pairs, std::size_t q) {
+        DoubleQuad quad;
+        __builtin_memcpy(&quad, &pairs[2 * q], sizeof quad);
+        return quad;
+    }
+
+    [[gnu::target("avx2"), gnu::always_inline]] static void setQuad(Frame& pairs, std::size_t q, DoubleQuad quad) {
+        __builtin_memcpy(&pairs[2 * q], &quad, sizeof quad);
+    }
 
     // fill() with the count of moving pairs fixed, so that the sines stay in registers.
     template <std::size_t Moving>
@@ -72,16 +121,17 @@ private:
         Frame cos = cos_;
         for (Frame& frame : frames) {
             frame = sin;
-            (rotate(sin[K], cos[K], K), ...);
+            (rotate(sin[K], cos[K], stepSin_[K], stepCos_[K]), ...);
         }
         sin_ = sin;
         cos_ = cos;
     }
 
-    // One frame on for pair k.
-    [[gnu::always_inline]] void rotate(DoublePair& sin, DoublePair& cos, std::size_t k) const {
-        const DoublePair s = sin * stepCos_[k] + cos * stepSin_[k];
-        cos = cos * stepCos_[k] - sin * stepSin_[k];
+    // One frame on for a pair or a quad of sines.
+    template <class Lanes>
+    [[gnu::always_inline]] static void rotate(Lanes& sin, Lanes& cos, const Lanes& stepSin, const Lanes& stepCos) {
+        const Lanes s = sin * stepCos + cos * stepSin;
+        cos = cos * stepCos - sin * stepSin;
         sin = s;
     }
 

@@ -9,6 +9,7 @@
 
 #include "app/engine/PhaseSine.hpp"
 #include "app/engine/TimeSines.hpp"
+#include "app/engine/WideLanes.hpp"
 
 namespace quellwave {
 namespace {
@@ -62,7 +63,9 @@ TEST(TimeSines, FollowTheTimeOverAWholeBlockFromAnyStart) {
     }
 }
 
-TEST(TimeSines, TheUsedSinesMoveBitForBitAsWhenAllDo) {
+// All sines moving two lanes at a time against only the used ones moving on the lanes the machine
+// picks (four where it has AVX2) and on two lanes.
+TEST(TimeSines, TheUsedSinesMoveBitForBitAsWhenAllDoOnBothLaneWidths) {
     const std::array<double, 8> radiansPerSecond = {157.07963267948966, 0.3141592653589793, 6.0, 0.1,
                                                     0.6283185307179586, 37.69911184307752, 2.0, 0.05};
     for (const std::array<bool, 8> used : {std::array<bool, 8>{true, false, true, false, false, false, true, false},
@@ -70,16 +73,21 @@ TEST(TimeSines, TheUsedSinesMoveBitForBitAsWhenAllDo) {
                                            std::array<bool, 8>{false, false, false, false, true, false, false, false},
                                            std::array<bool, 8>{true, false, true, true, false, true, true, false}}) {
         TimeSines<8> all;
-        TimeSines<8> some;
         all.restart(radiansPerSecond, 12.5, 48000.0, {true, true, true, true, true, true, true, true});
-        some.restart(radiansPerSecond, 12.5, 48000.0, used);
+        keepLanesNarrow(true);
         const std::vector<TimeSines<8>::Frame> allFrames = fillInRuns(all, 4096);
-        const std::vector<TimeSines<8>::Frame> someFrames = fillInRuns(some, 4096);
-        for (std::size_t frame = 0; frame < allFrames.size(); ++frame) {
-            for (std::size_t i = 0; i < 8; ++i) {
-                if (used[i]) {
-                    ASSERT_EQ(some.of(someFrames[frame], i), all.of(allFrames[frame], i))
-                        << "sine " << i << " frame " << frame;
+        for (const bool narrow : {false, true}) {
+            keepLanesNarrow(narrow);
+            TimeSines<8> some;
+            some.restart(radiansPerSecond, 12.5, 48000.0, used);
+            const std::vector<TimeSines<8>::Frame> someFrames = fillInRuns(some, 4096);
+            keepLanesNarrow(false);
+            for (std::size_t frame = 0; frame < allFrames.size(); ++frame) {
+                for (std::size_t i = 0; i < 8; ++i) {
+                    if (used[i]) {
+                        ASSERT_EQ(some.of(someFrames[frame], i), all.of(allFrames[frame], i))
+                            << "sine " << i << " frame " << frame << (narrow ? " (two lanes)" : "");
+                    }
                 }
             }
         }
