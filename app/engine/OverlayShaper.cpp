@@ -77,9 +77,12 @@ void OverlayShaper::updateLatch(double progress, double clearUpTo, double armFro
 void OverlayShaper::shapedFirstStage(std::span<const double> progress, std::span<const double> swell,
                                      std::span<double> out) {
     const auto& profile = profiles_.front();
+    const double* values = profile.data();
+    const auto lastIndex = static_cast<std::int64_t>(profile.size() - 1);
     for (std::size_t k = 0; k < out.size(); ++k) {
         const double p = progress[k];
-        const double target = p >= 0.61803 ? profile.back() : readProfile(profile, p);
+        // A single value is its profile's end.
+        const double target = p >= 0.61803 || lastIndex == 0 ? profile.back() : interpolate(values, lastIndex, p);
         updateLatch(p, 0.25, 0.5, swell[k]);
         if (p <= 0.25)
             out[k] = swell[k] * target * 4.0 * p;
