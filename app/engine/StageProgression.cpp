@@ -1,3 +1,8 @@
+// Four-lane vectors in functions built for machines without AVX are split into two-lane halves;
+// no such vector crosses a function boundary (every helper is inlined), so the ABI note does not
+// apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include "app/engine/StageProgression.hpp"
 
 #include <algorithm>
@@ -7,6 +12,7 @@
 #include <utility>
 
 #include "app/engine/PhaseSine.hpp"
+#include "app/engine/WideLanes.hpp"
 
 namespace quellwave {
 namespace {
@@ -90,31 +96,32 @@ double StageProgression::nextStageBeat() const {
     return beatFrom + beatSpan * eased;
 }
 
-// Two frames' points at once, lane by lane the operations of pointAt for frames not before the
-// stage's start.
-[[gnu::always_inline]] inline void StageRun::fillPair(const DoublePair& frames, std::span<StagePoint> points) const {
-    const DoublePair elapsed = frames / sampleRate;
-    const DoublePair ratio = elapsed / duration;
-    const DoublePair one = DoublePair{} + 1.0;
-    const DoublePair progress = ratio < 1.0 ? ratio : one;  // std::min(1.0, ratio)
-    DoublePair phaseFactor;
+// The points of as many frames as Lanes holds doubles at once, lane by lane the operations of
+// pointAt for frames not before the stage's start.
+template <class Lanes>
+[[gnu::always_inline]] inline void StageRun::fillLanes(const Lanes& frames, StagePoint* points) const {
+    const Lanes elapsed = frames / sampleRate;
+    const Lanes ratio = elapsed / duration;
+    const Lanes one = Lanes{} + 1.0;
+    const Lanes progress = ratio < 1.0 ? ratio : one;  // std::min(1.0, ratio)
+    Lanes phaseFactor;
     if (firstStage) {
         phaseFactor = 1.0 - progress;
     } else {
-        const DoublePair factor = phaseFactorAtStart + 2.0 * progress * phaseFactorSpan;
-        const DoublePair low = DoublePair{};
-        const DoublePair high = DoublePair{} + 0.3;
+        const Lanes factor = phaseFactorAtStart + 2.0 * progress * phaseFactorSpan;
+        const Lanes low = Lanes{};
+        const Lanes high = Lanes{} + 0.3;
         phaseFactor = factor < 0.0 ? low : (0.3 < factor ? high : factor);  // std::clamp(factor, 0.0, 0.3)
     }
-    DoublePair ramp = one;
-    DoublePair beat = DoublePair{} + glideEndBeat;
-    DoublePair carrier = DoublePair{} + glideEndCarrier;
+    Lanes ramp = one;
+    Lanes beat = Lanes{} + glideEndBeat;
+    Lanes carrier = Lanes{} + glideEndCarrier;
     if (!glideDone) {
         ramp = elapsed / glideSeconds;
         beat = curveBeats(ramp);
         carrier = carrierFrom + carrierSpan * ramp;
     }
-    for (std::size_t k = 0; k < 2; ++k) {
+    for (std::size_t k = 0; k < sizeof(Lanes) / sizeof(double); ++k) {
         StagePoint& point = points[k];
         point.elapsed = elapsed[k];
         point.progress = progress[k];
@@ -145,30 +152,46 @@ double StageProgression::nextStageBeat() const {
     return point;
 }
 
-// curveBeat of two ramps below 1 or at it, lane by lane. Below 1 the phase pi r lies in [0, pi),
-// where cosineOfPhase needs no wrap.
-[[gnu::always_inline]] inline DoublePair StageRun::curveBeats(const DoublePair& ramp) const {
+// curveBeat of ramps below 1 or at it, lane by lane. Below 1 the phase pi r lies in [0, pi), where
+// cosineOfPhase needs no wrap.
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes StageRun::curveBeats(const Lanes& ramp) const {
     if (curve == BeatCurve::Cubic)
         return cubic * ramp * ramp * ramp + cubicSquare * ramp * ramp + cubicLinear * ramp + beatFrom;
     constexpr double kPi = std::numbers::pi;
-    const DoublePair x = kPi / 2 - kPi * ramp;
-    const DoublePair cosine = sineNearZero(x < -kPi / 2 ? -kPi - x : x);
-    const DoublePair eased = ramp >= 1.0 ? DoublePair{} + 1.0 : 0.5 - 0.5 * cosine;
+    const Lanes x = kPi / 2 - kPi * ramp;
+    const Lanes cosine = sineNearZero(x < -kPi / 2 ? -kPi - x : x);
+    const Lanes eased = ramp >= 1.0 ? Lanes{} + 1.0 : 0.5 - 0.5 * cosine;
     return beatFrom + beatSpan * eased;
 }
 
 StagePoint StageRun::at(std::uint64_t n) const { return pointAt(n); }
 
+// The frames from slot on, as many at a time as Lanes holds doubles, while that many are left;
+// returns the first slot not filled. since is the first frame's count of frames since the stage
+// began, as a double: whole numbers far below 2^53, so the sums are the conversions' own values.
+template <class Lanes>
+[[gnu::always_inline]] inline std::size_t StageRun::fillFrames(double since, std::size_t slot,
+                                                               std::span<StagePoint> points) const {
+    constexpr std::size_t kLanes = sizeof(Lanes) / sizeof(double);
+    Lanes slots;  // slot, slot + 1, ... as doubles
+    for (std::size_t k = 0; k < kLanes; ++k) slots[k] = static_cast<double>(slot + k);
+    for (; slot + kLanes <= points.size(); slot += kLanes) {
+        fillLanes(since + slots, &points[slot]);
+        slots += static_cast<double>(kLanes);
+    }
+    return slot;
+}
+
+std::size_t StageRun::fillWide(double since, std::span<StagePoint> points) const {
+    return fillFrames<DoublePair>(since, fillFrames<DoubleQuad>(since, 0, points), points);
+}
+
 void StageRun::fill(std::uint64_t first, std::span<StagePoint> points) const {
     std::size_t slot = 0;
     if (first >= beginFrame) {
-        // Frames since the stage began, as doubles: whole numbers far below 2^53, so the sums are
-        // the conversions' own values.
         const double since = static_cast<double>(first - beginFrame);
-        for (; slot + 2 <= points.size(); slot += 2) {
-            const DoublePair frames{since + static_cast<double>(slot), since + static_cast<double>(slot + 1)};
-            fillPair(frames, points.subspan(slot, 2));
-        }
+        slot = wideLanes() ? fillWide(since, points) : fillFrames<DoublePair>(since, 0, points);
     }
     for (; slot < points.size(); ++slot) points[slot] = pointAt(first + slot);
 }

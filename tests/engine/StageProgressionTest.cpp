@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "app/engine/StageProgression.hpp"
+#include "app/engine/WideLanes.hpp"
 
 namespace quellwave {
 namespace {
@@ -143,10 +145,13 @@ TEST(StageProgression, SeekBeforeTheStageStartCountsAsItsFirstFrame) {
 }
 
 // Runs as the synthesis makes them (some cut short, as a noise draw or an ambience event cuts them)
-// and filled in one call give every frame the point that frame-by-frame evaluation gives, and no run crosses a stage
-// change, the end of a glide or the session's first frame (the walk starts before it).
+// and filled in one call give every frame the point that frame-by-frame evaluation gives, on both
+// lane widths, and no run crosses a stage change, the end of a glide or the session's first frame
+// (the walk starts before it).
 TEST(StageProgression, RunsGiveTheFrameByFramePointsAndEndAtEveryChange) {
-    for (const BeatCurve curve : {BeatCurve::Cosine, BeatCurve::Cubic}) {
+    for (const auto& [curve, narrow] : {std::pair{BeatCurve::Cosine, false}, std::pair{BeatCurve::Cubic, false},
+                                        std::pair{BeatCurve::Cosine, true}, std::pair{BeatCurve::Cubic, true}}) {
+        SCOPED_TRACE(narrow ? "two lanes" : "the machine's lanes");
         const std::vector<double> beats{6, 10, 8, 12};
         const std::vector<double> seconds{3, 4, 2, 5};
         auto stepwise = progressionOf(beats, seconds, curve, false, 200);
@@ -160,7 +165,9 @@ TEST(StageProgression, RunsGiveTheFrameByFramePointsAndEndAtEveryChange) {
             ASSERT_GT(end, n);
             ASSERT_FALSE(n < 200 && end > 200) << n;
             std::vector<StagePoint> points(end - n);
+            keepLanesNarrow(narrow);
             run.fill(n, points);
+            keepLanesNarrow(false);
             bool gliding = false;
             for (const std::uint64_t first = n; n < end; ++n) {
                 stepwise.advance(n);
