@@ -1,8 +1,9 @@
-#pragma GCC diagnostic ignored "-Wpsabi"  // vectors of eight words stay inside inlined code
+#pragma GCC diagnostic ignored "-Wpsabi"  // vectors of eight and sixteen words stay inside inlined code
 
 #include "app/engine/Noise.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/engine/WideLanes.hpp"
 
@@ -13,7 +14,9 @@ constexpr std::uint32_t kUpperBit = 0x80000000u;
 constexpr std::uint32_t kLowerBits = 0x7fffffffu;
 constexpr std::uint32_t kTwistMatrix = 0x9908b0dfu;
 
-// Eight words (four doubles) at a time where the machine has AVX2, four (two) elsewhere.
+// Sixteen words (eight doubles) at a time where the machine has AVX-512, eight (four) where it has
+// AVX2, four (two) elsewhere.
+using WidestWords = std::uint32_t __attribute__((vector_size(64)));
 using WideWords = std::uint32_t __attribute__((vector_size(32)));
 using NarrowWords = std::uint32_t __attribute__((vector_size(16)));
 
@@ -79,12 +82,22 @@ template <class Words>
     refillLanes<WideWords>(state, outputs);
 }
 
+[[gnu::target("avx2,avx512f")]] void refillWidest(std::uint32_t* state, std::uint32_t* outputs) {
+    refillLanes<WidestWords>(state, outputs);
+}
+
 // White samples 2 u - 1 from the first whole lane groups of pairs of words, u as UniformSource
 // builds it; returns how many pairs it took. The 53-bit integer b 2^21 + floor(a / 2^11) is put
 // together in doubles: b as a signed word plus 2^31, times 2^21, plus the low part; every step is
 // exact, so the double is the integer's own.
 template <std::size_t Lanes>
 struct WhiteLanes;
+template <>
+struct WhiteLanes<8> {
+    using Half = std::uint32_t __attribute__((vector_size(32)));
+    using Signed = std::int32_t __attribute__((vector_size(32)));
+    using Doubles = double __attribute__((vector_size(64)));
+};
 template <>
 struct WhiteLanes<4> {
     using Half = std::uint32_t __attribute__((vector_size(16)));
@@ -98,6 +111,12 @@ struct WhiteLanes<2> {
     using Doubles = double __attribute__((vector_size(16)));
 };
 
+// The words at First, First + 2, First + 4, ... of words.
+template <class Half, std::size_t First, class Words, std::size_t... I>
+[[gnu::always_inline]] inline Half everyOtherWord(const Words& words, std::index_sequence<I...>) {
+    return __builtin_shufflevector(words, words, (First + 2 * I)...);
+}
+
 template <class Words>
 [[gnu::always_inline]] inline std::size_t whitesFromWords(const std::uint32_t* words, std::size_t pairs,
                                                           double* out) {
@@ -108,15 +127,8 @@ template <class Words>
     std::size_t k = 0;
     for (; k + kLanes <= pairs; k += kLanes) {
         const Words both = loadWords<Words>(words + 2 * k);
-        Half low;
-        Half high;
-        if constexpr (kLanes == 4) {
-            low = __builtin_shufflevector(both, both, 0, 2, 4, 6);
-            high = __builtin_shufflevector(both, both, 1, 3, 5, 7);
-        } else {
-            low = __builtin_shufflevector(both, both, 0, 2);
-            high = __builtin_shufflevector(both, both, 1, 3);
-        }
+        const Half low = everyOtherWord<Half, 0>(both, std::make_index_sequence<kLanes>());
+        const Half high = everyOtherWord<Half, 1>(both, std::make_index_sequence<kLanes>());
         const Doubles a = __builtin_convertvector(reinterpret_cast<Signed>(low >> 11), Doubles);
         const Doubles b = __builtin_convertvector(reinterpret_cast<Signed>(high ^ kUpperBit), Doubles) + 2147483648.0;
         const Doubles unit = (b * 2097152.0 + a) * 0x1p-53;
@@ -130,6 +142,18 @@ template <class Words>
     return whitesFromWords<WideWords>(words, pairs, out);
 }
 
+[[gnu::target("avx2,avx512f")]] std::size_t whitesWidest(const std::uint32_t* words, std::size_t pairs, double* out) {
+    return whitesFromWords<WidestWords>(words, pairs, out);
+}
+
+// The first whole lane groups of whitesFromWords on the widest lanes the machine offers; returns
+// how many pairs it took.
+std::size_t whitesInLanes(const std::uint32_t* words, std::size_t pairs, double* out) {
+    if (widestLanes()) return whitesWidest(words, pairs, out);
+    if (wideLanes()) return whitesWide(words, pairs, out);
+    return whitesFromWords<NarrowWords>(words, pairs, out);
+}
+
 }  // namespace
 
 MersenneTwister32::MersenneTwister32(std::uint32_t seed) {
@@ -139,7 +163,9 @@ MersenneTwister32::MersenneTwister32(std::uint32_t seed) {
 }
 
 void MersenneTwister32::refill() {
-    if (wideLanes())
+    if (widestLanes())
+        refillWidest(state_.data(), outputs_.data());
+    else if (wideLanes())
         refillWide(state_.data(), outputs_.data());
     else
         refillLanes<NarrowWords>(state_.data(), outputs_.data());
@@ -160,8 +186,7 @@ void UniformSource::fillWhite(std::span<double> out) {
     while (done < out.size()) {
         const std::span<const std::uint32_t> words = engine_.take(2 * (out.size() - done));
         const std::size_t pairs = words.size() / 2;
-        std::size_t k = wideLanes() ? whitesWide(words.data(), pairs, &out[done])
-                                    : whitesFromWords<NarrowWords>(words.data(), pairs, &out[done]);
+        std::size_t k = whitesInLanes(words.data(), pairs, &out[done]);
         for (; k < pairs; ++k) out[done + k] = 2.0 * unit(words[2 * k], words[2 * k + 1]) - 1.0;
         done += pairs;
     }

@@ -15,6 +15,7 @@
 #include "app/engine/ExperienceEngine.hpp"
 #include "app/engine/ExperiencePrograms.hpp"
 #include "app/engine/WideLanes.hpp"
+#include "tests/engine/KeptLanes.hpp"
 #include "tests/engine/ScriptedClips.hpp"
 
 namespace quellwave {
@@ -66,10 +67,16 @@ TEST_P(GoldenRender, EveryOutputSampleIsAsPinned) {
 // The same render with the noise and the mix kept on two lanes at a time, where the machine
 // would take four.
 TEST_P(GoldenRender, NarrowLanesRenderEverySampleAsPinned) {
-    struct NarrowLanes {
-        NarrowLanes() { keepLanesNarrow(true); }
-        ~NarrowLanes() { keepLanesNarrow(false); }
-    } narrow;
+    const testing::KeptLanes kept(testing::kTwoLanes);
+    const Golden golden = GetParam();
+    EXPECT_EQ(renderHash(golden.code), golden.hash) << "experience " << golden.code;
+}
+
+// The same render with the random words kept at four doubles at a time, where the machine would
+// take eight.
+TEST_P(GoldenRender, FourLaneNoiseRendersEverySampleAsPinned) {
+    if (!widestLanes()) GTEST_SKIP() << "no eight-lane instructions here: the machine's render covers four lanes";
+    const testing::KeptLanes kept(testing::kFourLanesAtMost);
     const Golden golden = GetParam();
     EXPECT_EQ(renderHash(golden.code), golden.hash) << "experience " << golden.code;
 }

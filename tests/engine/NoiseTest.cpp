@@ -7,16 +7,25 @@
 
 #include "app/engine/FrameNoise.hpp"
 #include "app/engine/Noise.hpp"
+#include "tests/engine/KeptLanes.hpp"
 #include "tests/engine/SignalAnalysis.hpp"
 
 namespace quellwave {
 namespace {
 
+using testing::KeptLanes;
+using testing::kLaneWidths;
+using testing::LaneWidth;
+
 TEST(MersenneTwister32, GivesTheStandardSequence) {
-    for (const std::uint32_t seed : {0u, 1u, 5489u, 0xdeadbeefu}) {
-        std::mt19937 reference(seed);
-        MersenneTwister32 twister(seed);
-        for (int i = 0; i < 5000; ++i) ASSERT_EQ(twister(), reference()) << seed << " " << i;
+    for (const LaneWidth& width : kLaneWidths) {
+        SCOPED_TRACE(width.name);
+        const KeptLanes kept(width);
+        for (const std::uint32_t seed : {0u, 1u, 5489u, 0xdeadbeefu}) {
+            std::mt19937 reference(seed);
+            MersenneTwister32 twister(seed);
+            for (int i = 0; i < 5000; ++i) ASSERT_EQ(twister(), reference()) << seed << " " << i;
+        }
     }
 }
 
@@ -34,15 +43,20 @@ TEST(UniformSource, BuildsFiftyThreeBitsFromTwoEngineOutputsLowWordFirst) {
     }
 }
 
-// Bulk white noise crosses the engine's refills as the draws one by one do.
+// Bulk white noise crosses the engine's refills as the draws one by one do, on every lane width.
 TEST(UniformSource, FillsWhiteAsTheDrawsOneByOne) {
-    UniformSource reference(99);
-    UniformSource bulk(99);
-    std::vector<double> whites(1000);
-    for (const std::size_t count : {std::size_t{1}, std::size_t{311}, std::size_t{1000}, std::size_t{7}}) {
-        bulk.fillWhite(std::span(whites).first(count));
-        for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(whites[i], reference.nextWhite()) << count << " " << i;
-        ASSERT_EQ(bulk.nextWhite(), reference.nextWhite()) << count;
+    for (const LaneWidth& width : kLaneWidths) {
+        SCOPED_TRACE(width.name);
+        const KeptLanes kept(width);
+        UniformSource reference(99);
+        UniformSource bulk(99);
+        std::vector<double> whites(1000);
+        for (const std::size_t count : {std::size_t{1}, std::size_t{311}, std::size_t{1000}, std::size_t{7},
+                                        std::size_t{15}, std::size_t{17}}) {
+            bulk.fillWhite(std::span(whites).first(count));
+            for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(whites[i], reference.nextWhite()) << count << " " << i;
+            ASSERT_EQ(bulk.nextWhite(), reference.nextWhite()) << count;
+        }
     }
 }
 
