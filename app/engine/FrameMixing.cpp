@@ -1,4 +1,4 @@
-// Four-lane vectors in functions built for machines without AVX are split into two-lane halves;
+// Four- and eight-lane vectors in functions built for machines without them are split into halves;
 // no such vector crosses a function boundary (every helper is inlined), so the ABI note does not
 // apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -14,6 +14,7 @@ namespace quellwave {
 namespace {
 
 using DoubleQuad = double __attribute__((vector_size(32)));
+using DoubleOctet = double __attribute__((vector_size(64)));
 
 constexpr double kPi = std::numbers::pi;
 
@@ -86,25 +87,35 @@ template <class Lanes>
     }
 }
 
-// Whole pairs of frames four lanes at a time, an odd last frame two at a time.
-template <class Wide>
+// Whole groups of frames as many at a time as Lanes holds doubles, the frames left over on the
+// narrower lanes that follow, down to an odd last frame two at a time.
+template <class Lanes, class... Narrower>
 [[gnu::always_inline]] inline void mixFrames(const RunLanes& lanes, const double* pink, const MixSettings& settings,
                                              std::size_t from, std::size_t to, double* out) {
-    const std::size_t pairsEnd = from + (to - from) / 2 * 2;
-    mixLanes<Wide>(lanes, pink, settings, 2 * from, 2 * pairsEnd, out);
-    mixLanes<DoublePair>(lanes, pink, settings, 2 * pairsEnd, 2 * to, out);
+    constexpr std::size_t kFrames = sizeof(Lanes) / sizeof(double) / 2;
+    const std::size_t groupsEnd = from + (to - from) / kFrames * kFrames;
+    mixLanes<Lanes>(lanes, pink, settings, 2 * from, 2 * groupsEnd, out);
+    if constexpr (sizeof...(Narrower) > 0) mixFrames<Narrower...>(lanes, pink, settings, groupsEnd, to, out);
 }
 
 [[gnu::target("avx2")]] void mixRunWide(const RunLanes& lanes, const double* pink, const MixSettings& settings,
                                         std::size_t from, std::size_t to, double* out) {
-    mixFrames<DoubleQuad>(lanes, pink, settings, from, to, out);
+    mixFrames<DoubleQuad, DoublePair>(lanes, pink, settings, from, to, out);
+}
+
+[[gnu::target("avx2,avx512f")]] void mixRunWidest(const RunLanes& lanes, const double* pink,
+                                                  const MixSettings& settings, std::size_t from, std::size_t to,
+                                                  double* out) {
+    mixFrames<DoubleOctet, DoubleQuad, DoublePair>(lanes, pink, settings, from, to, out);
 }
 
 }  // namespace
 
 void mixRun(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from,
             std::size_t to, double* out) {
-    if (wideLanes())
+    if (widestLanes())
+        mixRunWidest(lanes, pink, settings, from, to, out);
+    else if (wideLanes())
         mixRunWide(lanes, pink, settings, from, to, out);
     else
         mixFrames<DoublePair>(lanes, pink, settings, from, to, out);

@@ -15,6 +15,7 @@
 #include "app/engine/FrameMixing.hpp"
 #include "app/engine/PhaseSine.hpp"
 #include "app/engine/WideLanes.hpp"
+#include "tests/engine/KeptLanes.hpp"
 
 namespace quellwave {
 namespace {
@@ -106,27 +107,25 @@ std::vector<MixSettings> everyForm() {
     return forms;
 }
 
-TEST(FrameMixing, EverySampleEqualsTheOneDoubleOperationsOnBothPaths) {
+TEST(FrameMixing, EverySampleEqualsTheOneDoubleOperationsOnEveryLaneWidth) {
     const auto inputs = randomInputs(7);
-    // Runs that start and end on odd frames, a single frame, a whole run.
-    const std::size_t spans[][2] = {{0, 1}, {0, 7}, {3, 10}, {5, 256}, {0, 256}};
-    std::vector<double> picked(RunLanes::kSize);
-    std::vector<double> narrow(RunLanes::kSize);
-    for (const MixSettings& s : everyForm()) {
-        for (const auto& span : spans) {
-            std::fill(picked.begin(), picked.end(), -7.0);
-            std::fill(narrow.begin(), narrow.end(), -7.0);
-            mixRun(inputs->lanes, inputs->pink.data(), s, span[0], span[1], picked.data());
-            keepLanesNarrow(true);
-            mixRun(inputs->lanes, inputs->pink.data(), s, span[0], span[1], narrow.data());
-            keepLanesNarrow(false);
-            for (std::size_t i = 0; i < RunLanes::kSize; ++i) {
-                const bool inside = i >= 2 * span[0] && i < 2 * span[1];
-                const double expected = inside ? scalarSample(*inputs, s, i) : -7.0;
-                ASSERT_EQ(std::memcmp(&picked[i], &expected, sizeof expected), 0)
-                    << "mode " << s.mode << " lane " << i << ": " << picked[i] << " against " << expected;
-                ASSERT_EQ(std::memcmp(&narrow[i], &expected, sizeof expected), 0)
-                    << "mode " << s.mode << " lane " << i << " (two lanes): " << narrow[i] << " against " << expected;
+    // Runs that start and end on odd frames and at every frame of a group of four, a single frame,
+    // a whole run.
+    const std::size_t spans[][2] = {{0, 1}, {0, 7}, {3, 10}, {1, 4}, {2, 13}, {5, 256}, {0, 256}};
+    std::vector<double> mixed(RunLanes::kSize);
+    for (const testing::LaneWidth& width : testing::kLaneWidths) {
+        const testing::KeptLanes kept(width);
+        for (const MixSettings& s : everyForm()) {
+            for (const auto& span : spans) {
+                std::fill(mixed.begin(), mixed.end(), -7.0);
+                mixRun(inputs->lanes, inputs->pink.data(), s, span[0], span[1], mixed.data());
+                for (std::size_t i = 0; i < RunLanes::kSize; ++i) {
+                    const bool inside = i >= 2 * span[0] && i < 2 * span[1];
+                    const double expected = inside ? scalarSample(*inputs, s, i) : -7.0;
+                    ASSERT_EQ(std::memcmp(&mixed[i], &expected, sizeof expected), 0)
+                        << "mode " << s.mode << " lane " << i << " (" << width.name << "): " << mixed[i]
+                        << " against " << expected;
+                }
             }
         }
     }

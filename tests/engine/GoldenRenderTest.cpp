@@ -72,9 +72,9 @@ TEST_P(GoldenRender, NarrowLanesRenderEverySampleAsPinned) {
     EXPECT_EQ(renderHash(golden.code), golden.hash) << "experience " << golden.code;
 }
 
-// The same render with the random words kept at four doubles at a time, where the machine would
-// take eight.
-TEST_P(GoldenRender, FourLaneNoiseRendersEverySampleAsPinned) {
+// The same render with the random words and the mix kept at four doubles at a time, where the
+// machine would take eight.
+TEST_P(GoldenRender, FourLanesRenderEverySampleAsPinned) {
     if (!widestLanes()) GTEST_SKIP() << "no eight-lane instructions here: the machine's render covers four lanes";
     const testing::KeptLanes kept(testing::kFourLanesAtMost);
     const Golden golden = GetParam();

@@ -7,7 +7,7 @@
 namespace quellwave::testing {
 
 // A lane width the engine's loops may be held to: two doubles at a time, four at most (the random
-// words stop short of eight), or the machine's own choice.
+// words and the mix stop short of eight), or the machine's own choice.
 struct LaneWidth {
     const char* name;
     bool narrow;
