@@ -1,4 +1,4 @@
-// Four-lane vectors in the narrow path stay inside inlined code.
+// Four- and eight-lane vectors in the narrower paths stay inside inlined code.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include "app/engine/BlockConversion.hpp"
@@ -18,6 +18,12 @@ struct SampleLanes<2> {
     using Doubles = double __attribute__((vector_size(16)));
     using Words = std::int32_t __attribute__((vector_size(8)));
     using Halves = std::int16_t __attribute__((vector_size(4)));
+};
+template <>
+struct SampleLanes<8> {
+    using Doubles = double __attribute__((vector_size(64)));
+    using Words = std::int32_t __attribute__((vector_size(32)));
+    using Halves = std::int16_t __attribute__((vector_size(16)));
 };
 template <>
 struct SampleLanes<4> {
@@ -78,10 +84,16 @@ template <std::size_t Lanes>
     convertLanes<4>(block, out);
 }
 
+[[gnu::target("avx2,avx512f")]] void convertWidest(std::span<double> block, std::span<std::int16_t> out) {
+    convertLanes<8>(block, out);
+}
+
 }  // namespace
 
 void normaliseToPcm16(std::span<double> block, std::span<std::int16_t> out) {
-    if (wideLanes())
+    if (widestLanes())
+        convertWidest(block, out);
+    else if (wideLanes())
         convertWide(block, out);
     else
         convertLanes<2>(block, out);

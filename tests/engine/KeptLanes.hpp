@@ -6,8 +6,8 @@
 
 namespace quellwave::testing {
 
-// A lane width the engine's loops may be held to: two doubles at a time, four at most (the random
-// words and the mix stop short of eight), or the machine's own choice.
+// A lane width the engine's loops may be held to: two doubles at a time, four at most (where the
+// machine would take eight), or the machine's own choice.
 struct LaneWidth {
     const char* name;
     bool narrow;
