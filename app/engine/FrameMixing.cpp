@@ -13,9 +13,6 @@
 namespace quellwave {
 namespace {
 
-using DoubleQuad = double __attribute__((vector_size(32)));
-using DoubleOctet = double __attribute__((vector_size(64)));
-
 constexpr double kPi = std::numbers::pi;
 
 template <class Lanes>

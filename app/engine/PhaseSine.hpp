@@ -3,10 +3,9 @@
 #include <cmath>
 #include <numbers>
 
-namespace quellwave {
+#include "app/engine/LaneVectors.hpp"
 
-// Two doubles worked on at once, lane by lane with the same operations as one double alone.
-using DoublePair = double __attribute__((vector_size(16)));
+namespace quellwave {
 
 // Sine of x in [-pi/2, pi/2], accurate to about 1e-13: x + x^3 P(x^2) with a least-squares
 // fitted P of degree 5. Value is double or DoublePair; each lane is computed as a double would be.

@@ -31,9 +31,6 @@ public:
 private:
     friend class StageProgression;
 
-    // Four doubles worked on at once where the machine has AVX2, lane by lane as DoublePair.
-    using DoubleQuad = double __attribute__((vector_size(32)));
-
     double curveBeat(double ramp) const;
     template <class Lanes>
     Lanes curveBeats(const Lanes& ramp) const;

@@ -65,8 +65,6 @@ private:
     static constexpr std::size_t kQuads = kPairs / 2;
     static_assert(kPairs % 2 == 0, "four lanes hold two whole pairs");
 
-    using DoubleQuad = double __attribute__((vector_size(32)));
-
     // fill() four lanes at a time: two pairs move as one vector, so a pair that need not move may
     // move along with one that must.
     [[gnu::target("avx2")]] void fillWide(std::span<Frame> frames) {
