@@ -185,7 +185,7 @@ struct ExperienceEngine::Synthesis {
                     const BlockContext& block);
     // The parts of walkFrame, inlined into it.
     template <bool Sweeps>
-    [[gnu::always_inline]] inline const StagePoint& followStages(WalkState& state, std::uint64_t n, std::size_t slot,
+    [[gnu::always_inline]] inline StagePoint followStages(WalkState& state, std::uint64_t n, std::size_t slot,
                                                                  const RunContext& run, const BlockContext& block);
     template <std::uint32_t Mode>
     [[gnu::always_inline]] inline void advanceTones(WalkState& state, std::size_t slot, double phaseFactor,
@@ -237,10 +237,9 @@ struct ExperienceEngine::Synthesis {
     bool clipPlaying = false;
     bool clipStarted = false;
 
-    static_assert(RunLanes::kMaxFrames == FrameNoise::kMaxFrames);
+    static_assert(RunLanes::kMaxFrames == FrameNoise::kMaxFrames && StageFrames::kMaxFrames == FrameNoise::kMaxFrames);
     RunLanes lanes;
-    std::array<StagePoint, FrameNoise::kMaxFrames> points{};   // each frame's stage point
-    std::array<double, FrameNoise::kMaxFrames> progress{};      // each frame's stage progress
+    StageFrames points;  // each frame's stage point
     std::array<TimeSines<kTimeSineCount>::Frame, FrameNoise::kMaxFrames> sineFrames{};  // each frame's sines
     std::array<double, FrameNoise::kMaxFrames> overlaySwell{};  // each frame's |overlay swell sine|
     std::array<double, FrameNoise::kMaxFrames> overlayOffsets{};
@@ -342,9 +341,9 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
 }
 
 template <bool Sweeps>
-const StagePoint& ExperienceEngine::Synthesis::followStages(WalkState& state, std::uint64_t n, std::size_t slot,
+StagePoint ExperienceEngine::Synthesis::followStages(WalkState& state, std::uint64_t n, std::size_t slot,
                                                             const RunContext& run, const BlockContext& block) {
-    const StagePoint& point = points[slot];
+    const StagePoint point = points.at(slot);
     if (overlayHeard() || n == block.lastFrame) state.overlayFrequency = point.carrier + overlayOffsets[slot];
     const double sweep = Sweeps ? sweeper.offset(run.index, point.elapsed, point.beat, run.stageBeat) : 0.0;
     state.beat = point.beat + sweep;
@@ -394,7 +393,7 @@ void ExperienceEngine::Synthesis::advanceMode16(WalkState& state, std::size_t sl
 template <bool Sweeps, std::uint32_t Mode>
 void ExperienceEngine::Synthesis::walkFrame(WalkState& state, std::uint64_t n, std::size_t slot,
                                             const RunContext& run, const BlockContext& block) {
-    const StagePoint& point = followStages<Sweeps>(state, n, slot, run, block);
+    const StagePoint point = followStages<Sweeps>(state, n, slot, run, block);
     const ModeModulation& modulation = block.modulation;
     advanceTones<Mode>(state, slot, point.phaseFactor, modulation);
     double pulseHz = std::fabs(state.right - state.left);
@@ -477,7 +476,7 @@ void ExperienceEngine::Synthesis::fadeRun(std::size_t count, const ModeModulatio
     const bool tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
     const StageFade stageFade(index, stageCount);
     for (std::size_t slot = 0; slot < count; ++slot) {
-        const SessionFade fade = stageFade.at(progress[slot]);
+        const SessionFade fade = stageFade.at(points.progress[slot]);
         if (tremolo) {
             const double weight = overlayShaping ? fade.tremolo : 1.0;
             setLanes(lanes.tremolo, slot, 1.0 + modulation.tremoloDepth * weight * tremoloSine[slot]);
@@ -503,7 +502,7 @@ void ExperienceEngine::Synthesis::shapeOverlay(std::uint64_t first, std::size_t 
         from = static_cast<std::size_t>(block.lastFrame - first);
     }
     for (std::size_t slot = from; slot < count; ++slot) overlaySwell[slot] = std::fabs(sine(slot, kOverlaySwell));
-    overlay.offsets(run.index, progression.stageCount(), std::span(progress).subspan(from, count - from),
+    overlay.offsets(run.index, progression.stageCount(), std::span(points.progress).subspan(from, count - from),
                     std::span(overlaySwell).subspan(from, count - from),
                     std::span(overlayOffsets).subspan(from, count - from));
 }
@@ -520,13 +519,12 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     noise.draw(count);
     const std::uint64_t first = frameCounter;
     // The stage points first, in one loop: no point depends on another.
-    run.stage.fill(first, std::span(points).first(count));
+    run.stage.fill(first, count, points);
     sines.fill(std::span(sineFrames).first(count));
-    for (std::size_t slot = 0; slot < count; ++slot) progress[slot] = points[slot].progress;
     shapeOverlay(first, count, run, block);
     walkRun(first, count, run, block);
     frameCounter = first + count;
-    progression.endRun(points[count - 1]);
+    progression.endRun(points.at(count - 1));
     const ModeModulation& modulation = block.modulation;
     fadeRun(count, modulation);
 

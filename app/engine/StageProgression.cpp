@@ -96,11 +96,23 @@ double StageProgression::nextStageBeat() const {
     return beatFrom + beatSpan * eased;
 }
 
-// The points of as many frames as Lanes holds doubles at once, lane by lane the operations of
-// pointAt for frames not before the stage's start.
+namespace {
+
 template <class Lanes>
-[[gnu::always_inline]] inline void StageRun::fillLanes(const Lanes& frames, StagePoint* points) const {
-    const Lanes elapsed = frames / sampleRate;
+[[gnu::always_inline]] inline void storeLanes(std::array<double, StageFrames::kMaxFrames>& to, std::size_t slot,
+                                              const Lanes& lanes) {
+    __builtin_memcpy(&to[slot], &lanes, sizeof lanes);
+}
+
+}  // namespace
+
+// The points of as many frames as Lanes holds doubles at once, from slot on, lane by lane the
+// operations of pointAt for frames not before the stage's start; since holds each frame's count
+// of frames since the stage began.
+template <class Lanes>
+[[gnu::always_inline]] inline void StageRun::fillLanes(const Lanes& since, std::size_t slot,
+                                                       StageFrames& frames) const {
+    const Lanes elapsed = since / sampleRate;
     const Lanes ratio = elapsed / duration;
     const Lanes one = Lanes{} + 1.0;
     const Lanes progress = ratio < 1.0 ? ratio : one;  // std::min(1.0, ratio)
@@ -121,15 +133,12 @@ template <class Lanes>
         beat = curveBeats(ramp);
         carrier = carrierFrom + carrierSpan * ramp;
     }
-    for (std::size_t k = 0; k < sizeof(Lanes) / sizeof(double); ++k) {
-        StagePoint& point = points[k];
-        point.elapsed = elapsed[k];
-        point.progress = progress[k];
-        point.ramp = ramp[k];
-        point.phaseFactor = phaseFactor[k];
-        point.beat = beat[k];
-        point.carrier = carrier[k];
-    }
+    storeLanes(frames.elapsed, slot, elapsed);
+    storeLanes(frames.progress, slot, progress);
+    storeLanes(frames.ramp, slot, ramp);
+    storeLanes(frames.phaseFactor, slot, phaseFactor);
+    storeLanes(frames.beat, slot, beat);
+    storeLanes(frames.carrier, slot, carrier);
 }
 
 // Inlined into fill(), where each point is written in place.
@@ -171,29 +180,29 @@ StagePoint StageRun::at(std::uint64_t n) const { return pointAt(n); }
 // returns the first slot not filled. since is the first frame's count of frames since the stage
 // began, as a double: whole numbers far below 2^53, so the sums are the conversions' own values.
 template <class Lanes>
-[[gnu::always_inline]] inline std::size_t StageRun::fillFrames(double since, std::size_t slot,
-                                                               std::span<StagePoint> points) const {
+[[gnu::always_inline]] inline std::size_t StageRun::fillFrames(double since, std::size_t slot, std::size_t count,
+                                                               StageFrames& frames) const {
     constexpr std::size_t kLanes = sizeof(Lanes) / sizeof(double);
     Lanes slots;  // slot, slot + 1, ... as doubles
     for (std::size_t k = 0; k < kLanes; ++k) slots[k] = static_cast<double>(slot + k);
-    for (; slot + kLanes <= points.size(); slot += kLanes) {
-        fillLanes(since + slots, &points[slot]);
+    for (; slot + kLanes <= count; slot += kLanes) {
+        fillLanes(since + slots, slot, frames);
         slots += static_cast<double>(kLanes);
     }
     return slot;
 }
 
-std::size_t StageRun::fillWide(double since, std::span<StagePoint> points) const {
-    return fillFrames<DoublePair>(since, fillFrames<DoubleQuad>(since, 0, points), points);
+std::size_t StageRun::fillWide(double since, std::size_t count, StageFrames& frames) const {
+    return fillFrames<DoublePair>(since, fillFrames<DoubleQuad>(since, 0, count, frames), count, frames);
 }
 
-void StageRun::fill(std::uint64_t first, std::span<StagePoint> points) const {
+void StageRun::fill(std::uint64_t first, std::size_t count, StageFrames& frames) const {
     std::size_t slot = 0;
     if (first >= beginFrame) {
         const double since = static_cast<double>(first - beginFrame);
-        slot = wideLanes() ? fillWide(since, points) : fillFrames<DoublePair>(since, 0, points);
+        slot = wideLanes() ? fillWide(since, count, frames) : fillFrames<DoublePair>(since, 0, count, frames);
     }
-    for (; slot < points.size(); ++slot) points[slot] = pointAt(first + slot);
+    for (; slot < count; ++slot) frames.set(slot, pointAt(first + slot));
 }
 
 void StageProgression::fillGlide(StageRun& run) const {

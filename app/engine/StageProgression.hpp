@@ -1,7 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 #include "app/engine/ExperienceStage.hpp"
@@ -19,14 +20,40 @@ struct StagePoint {
     double carrier = 0.0;   // Hz
 };
 
+// The stage points of a run's frames, one array per quantity, slot 0 first: the walk reads each
+// quantity for several frames at once.
+struct StageFrames {
+    static constexpr std::size_t kMaxFrames = 256;
+
+    alignas(64) std::array<double, kMaxFrames> elapsed{};
+    alignas(64) std::array<double, kMaxFrames> progress{};
+    alignas(64) std::array<double, kMaxFrames> ramp{};
+    alignas(64) std::array<double, kMaxFrames> phaseFactor{};
+    alignas(64) std::array<double, kMaxFrames> beat{};
+    alignas(64) std::array<double, kMaxFrames> carrier{};
+
+    StagePoint at(std::size_t slot) const {
+        return {elapsed[slot], progress[slot], ramp[slot], phaseFactor[slot], beat[slot], carrier[slot]};
+    }
+    void set(std::size_t slot, const StagePoint& point) {
+        elapsed[slot] = point.elapsed;
+        progress[slot] = point.progress;
+        ramp[slot] = point.ramp;
+        phaseFactor[slot] = point.phaseFactor;
+        beat[slot] = point.beat;
+        carrier[slot] = point.carrier;
+    }
+};
+
 // What a frame's stage point needs that stays the same over a run of frames of one stage, all on
 // one side of the end of its glide: the values that evaluating frame by frame computes afresh for
 // every frame, computed once with the same operations.
 class StageRun {
 public:
     StagePoint at(std::uint64_t n) const;
-    // The points of frames first, first + 1, ... into points, as at() gives them one by one.
-    void fill(std::uint64_t first, std::span<StagePoint> points) const;
+    // The points of frames first, first + 1, ..., first + count - 1 (count at most
+    // StageFrames::kMaxFrames) into frames from slot 0, as at() gives them one by one.
+    void fill(std::uint64_t first, std::size_t count, StageFrames& frames) const;
 
 private:
     friend class StageProgression;
@@ -36,10 +63,10 @@ private:
     Lanes curveBeats(const Lanes& ramp) const;
     StagePoint pointAt(std::uint64_t n) const;
     template <class Lanes>
-    void fillLanes(const Lanes& frames, StagePoint* points) const;
+    void fillLanes(const Lanes& since, std::size_t slot, StageFrames& frames) const;
     template <class Lanes>
-    std::size_t fillFrames(double since, std::size_t slot, std::span<StagePoint> points) const;
-    [[gnu::target("avx2")]] std::size_t fillWide(double since, std::span<StagePoint> points) const;
+    std::size_t fillFrames(double since, std::size_t slot, std::size_t count, StageFrames& frames) const;
+    [[gnu::target("avx2")]] std::size_t fillWide(double since, std::size_t count, StageFrames& frames) const;
 
     std::uint64_t beginFrame = 0;
     double sampleRate = 1.0;

@@ -164,9 +164,10 @@ TEST(StageProgression, RunsGiveTheFrameByFramePointsAndEndAtEveryChange) {
             const std::uint64_t end = std::min(byRuns.runEnd(n), n + 37);
             ASSERT_GT(end, n);
             ASSERT_FALSE(n < 200 && end > 200) << n;
-            std::vector<StagePoint> points(end - n);
+            StageFrames frames;
+            const auto count = static_cast<std::size_t>(end - n);
             keepLanesNarrow(narrow);
-            run.fill(n, points);
+            run.fill(n, count, frames);
             keepLanesNarrow(false);
             bool gliding = false;
             for (const std::uint64_t first = n; n < end; ++n) {
@@ -175,7 +176,7 @@ TEST(StageProgression, RunsGiveTheFrameByFramePointsAndEndAtEveryChange) {
                 ASSERT_EQ(stepwise.index(), index) << n;
                 if (n == first) gliding = expected.ramp < 1.0;
                 ASSERT_EQ(expected.ramp < 1.0, gliding) << n;
-                const StagePoint& point = points[n - first];
+                const StagePoint point = frames.at(n - first);
                 ASSERT_EQ(point.elapsed, expected.elapsed) << n;
                 ASSERT_EQ(point.progress, expected.progress) << n;
                 ASSERT_EQ(point.ramp, expected.ramp) << n;
@@ -183,7 +184,7 @@ TEST(StageProgression, RunsGiveTheFrameByFramePointsAndEndAtEveryChange) {
                 ASSERT_EQ(point.beat, expected.beat) << n;
                 ASSERT_EQ(point.carrier, expected.carrier) << n;
             }
-            byRuns.endRun(points.back());
+            byRuns.endRun(frames.at(count - 1));
         }
         EXPECT_EQ(byRuns.index(), 3);
     }
