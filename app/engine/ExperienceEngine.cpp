@@ -167,7 +167,7 @@ struct ExperienceEngine::Synthesis {
     bool overlayHeard() const { return overlayShaping || synthesisMode == 16 || overlayTone.enabled; }
     // The overlay offsets of the run's frames from first on, where they are needed.
     void shapeOverlay(std::uint64_t first, std::size_t count, const RunContext& run, const BlockContext& block);
-    double sine(std::size_t slot, TimeSine which) const { return sines.of(sineFrames[slot], which); }
+    double sine(std::size_t slot, TimeSine which) const { return sines.of(which)[slot]; }
     // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
     // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
     template <bool Sweeps, std::uint32_t Mode>
@@ -228,7 +228,7 @@ struct ExperienceEngine::Synthesis {
     OverlayTone overlayTone;
 
     // Oscillators.
-    TimeSines<kTimeSineCount> sines;
+    TimeSines<kTimeSineCount, FrameNoise::kMaxFrames> sines;
     WalkState walk;
 
     // Affirmations.
@@ -240,7 +240,6 @@ struct ExperienceEngine::Synthesis {
     static_assert(RunLanes::kMaxFrames == FrameNoise::kMaxFrames && StageFrames::kMaxFrames == FrameNoise::kMaxFrames);
     RunLanes lanes;
     StageFrames points;  // each frame's stage point
-    std::array<TimeSines<kTimeSineCount>::Frame, FrameNoise::kMaxFrames> sineFrames{};  // each frame's sines
     std::array<double, FrameNoise::kMaxFrames> overlaySwell{};  // each frame's |overlay swell sine|
     std::array<double, FrameNoise::kMaxFrames> overlayOffsets{};
     std::array<double, FrameNoise::kMaxFrames> tremoloSine{};   // each frame's tremolo sine
@@ -520,7 +519,7 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     const std::uint64_t first = frameCounter;
     // The stage points first, in one loop: no point depends on another.
     run.stage.fill(first, count, points);
-    sines.fill(std::span(sineFrames).first(count));
+    sines.fill(count);
     shapeOverlay(first, count, run, block);
     walkRun(first, count, run, block);
     frameCounter = first + count;

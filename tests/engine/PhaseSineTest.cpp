@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <numbers>
-#include <span>
 #include <vector>
 
 #include "app/engine/PhaseSine.hpp"
@@ -35,13 +34,25 @@ TEST(PhaseSine, HitsTheQuarterTurns) {
     EXPECT_NEAR(cosineOfPhase(kPi), -1.0, 1e-13);
 }
 
-// The sines of count frames, filled in runs of uneven lengths as the engine asks for them.
+constexpr std::size_t kRunFrames = 256;
+
 template <std::size_t N>
-std::vector<typename TimeSines<N>::Frame> fillInRuns(TimeSines<N>& sines, std::size_t count) {
-    std::vector<typename TimeSines<N>::Frame> frames(count);
-    const std::span<typename TimeSines<N>::Frame> all(frames);
-    for (std::size_t done = 0, run = 1; done < count; done += run, run = run * 3 % 257 + 1)
-        sines.fill(all.subspan(done, std::min(run, count - done)));
+using RunSines = TimeSines<N, kRunFrames>;
+
+// The used sines of count frames (frames[frame][i] is sine i), filled in runs of uneven lengths
+// as the engine asks for them.
+template <std::size_t N>
+std::vector<std::array<double, N>> fillInRuns(RunSines<N>& sines, const std::array<bool, N>& used,
+                                              std::size_t count) {
+    std::vector<std::array<double, N>> frames(count);
+    for (std::size_t done = 0, run = 1; done < count; done += run, run = run * 3 % kRunFrames + 1) {
+        const std::size_t length = std::min(run, count - done);
+        sines.fill(length);
+        for (std::size_t i = 0; i < N; ++i) {
+            if (!used[i]) continue;
+            for (std::size_t slot = 0; slot < length; ++slot) frames[done + slot][i] = sines.of(i)[slot];
+        }
+    }
     return frames;
 }
 
@@ -49,14 +60,14 @@ TEST(TimeSines, FollowTheTimeOverAWholeBlockFromAnyStart) {
     const std::array<double, 3> radiansPerSecond = {157.07963267948966, 0.3141592653589793, 2 * 3.0};
     for (const double rate : {1000.0, 192000.0}) {
         for (const double start : {0.0, 1799.5, 3600.25}) {
-            TimeSines<3> sines;
+            RunSines<3> sines;
             sines.restart(radiansPerSecond, start, rate, {true, true, true});
-            const std::vector<TimeSines<3>::Frame> frames = fillInRuns(sines, 4096);
+            const auto frames = fillInRuns(sines, {true, true, true}, 4096);
             double worst = 0.0;
             for (std::size_t frame = 0; frame < frames.size(); ++frame) {
                 const double t = start + static_cast<double>(frame) / rate;
                 for (std::size_t i = 0; i < 3; ++i)
-                    worst = std::max(worst, std::fabs(sines.of(frames[frame], i) - std::sin(radiansPerSecond[i] * t)));
+                    worst = std::max(worst, std::fabs(frames[frame][i] - std::sin(radiansPerSecond[i] * t)));
             }
             EXPECT_LT(worst, 1e-9) << rate << " " << start;
         }
@@ -72,20 +83,21 @@ TEST(TimeSines, TheUsedSinesMoveBitForBitAsWhenAllDoOnBothLaneWidths) {
                                            std::array<bool, 8>{true, true, true, true, true, false, true, true},
                                            std::array<bool, 8>{false, false, false, false, true, false, false, false},
                                            std::array<bool, 8>{true, false, true, true, false, true, true, false}}) {
-        TimeSines<8> all;
-        all.restart(radiansPerSecond, 12.5, 48000.0, {true, true, true, true, true, true, true, true});
+        constexpr std::array<bool, 8> kAll{true, true, true, true, true, true, true, true};
+        RunSines<8> all;
+        all.restart(radiansPerSecond, 12.5, 48000.0, kAll);
         keepLanesNarrow(true);
-        const std::vector<TimeSines<8>::Frame> allFrames = fillInRuns(all, 4096);
+        const auto allFrames = fillInRuns(all, kAll, 4096);
         for (const bool narrow : {false, true}) {
             keepLanesNarrow(narrow);
-            TimeSines<8> some;
+            RunSines<8> some;
             some.restart(radiansPerSecond, 12.5, 48000.0, used);
-            const std::vector<TimeSines<8>::Frame> someFrames = fillInRuns(some, 4096);
+            const auto someFrames = fillInRuns(some, used, 4096);
             keepLanesNarrow(false);
             for (std::size_t frame = 0; frame < allFrames.size(); ++frame) {
                 for (std::size_t i = 0; i < 8; ++i) {
                     if (used[i]) {
-                        ASSERT_EQ(some.of(someFrames[frame], i), all.of(allFrames[frame], i))
+                        ASSERT_EQ(someFrames[frame][i], allFrames[frame][i])
                             << "sine " << i << " frame " << frame << (narrow ? " (two lanes)" : "");
                     }
                 }
