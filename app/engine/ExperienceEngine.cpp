@@ -15,8 +15,8 @@
 #include "app/engine/BlockConversion.hpp"
 #include "app/engine/FrameMixing.hpp"
 #include "app/engine/FrameNoise.hpp"
+#include "app/engine/FrameWalk.hpp"
 #include "app/engine/OverlayShaper.hpp"
-#include "app/engine/PhaseSine.hpp"
 #include "app/engine/StageProgression.hpp"
 #include "app/engine/TimeSines.hpp"
 
@@ -40,12 +40,6 @@ enum TimeSine : std::size_t {
     kOverlayVibrato,
     kTimeSineCount
 };
-
-// Advances an oscillator phase and keeps it in [0, 2 pi) over an hour-long session.
-void advancePhase(double& phase, double step) {
-    phase += step;
-    if (phase >= kTwoPi) phase -= kTwoPi;
-}
 
 // Weights that fall along the session as exp(-steepness (index + P) / N), steepness 3 for the
 // tremolo and 2 for the texture layer, and rise back to 1 in the second half of the last stage.
@@ -129,16 +123,9 @@ std::uint64_t firstFrameAtFraction(double position, std::uint64_t sessionFrames)
 
 // What each frame of the walk takes from the one before: the oscillators' phases, the place in
 // the affirmation trigger period, whether an affirmation is under way and the frame's frequencies
-// (the block's last frame publishes them). The walk's loops work on a copy, which the compiler
-// keeps in registers: it would not keep the engine's own members there, since the loops update
-// them only in some modes and frames.
+// (the block's last frame publishes them).
 struct WalkState {
-    double phaseLeft = 0.0;
-    double phaseRight = 0.0;
-    double pulsePhase = 0.0;
-    double gatePhase = 0.0;
-    double overlayPhaseA = 0.0;
-    double overlayPhaseB = 0.0;
+    WalkPhases phases;
     std::uint64_t framesSinceTrigger = 0;  // absolute frame modulo framesPerTrigger
     bool affirmationActive = false;
     double beat = 0.0;
@@ -168,30 +155,11 @@ struct ExperienceEngine::Synthesis {
     // The overlay offsets of the run's frames from first on, where they are needed.
     void shapeOverlay(std::uint64_t first, std::size_t count, const RunContext& run, const BlockContext& block);
     double sine(std::size_t slot, TimeSine which) const { return sines.of(which)[slot]; }
-    // The frame-by-frame part of one frame, whose noise is in the given slot: the stage point, the
-    // oscillators and the slow modulations, with what the mix reads written to the run's lanes.
-    template <bool Sweeps, std::uint32_t Mode>
-    void walkFrame(WalkState& state, std::uint64_t n, std::size_t slot, const RunContext& run,
-                   const BlockContext& block);
-    // The run's frames in order, with the affirmation triggers that fall due among them.
+    // The run's frames: their sweep offsets, the frame walk, the frequencies the run leaves, and
+    // in mode 16 the companion tone with the affirmation triggers that fall due among the frames.
     void walkRun(std::uint64_t first, std::size_t count, const RunContext& run, const BlockContext& block);
-    // Frames [from, to) of a run, in the loop made for the synthesis mode and for whether the run's
-    // sweep offset may move.
-    void walkFrames(std::uint64_t first, std::size_t from, std::size_t to, const RunContext& run,
-                    const BlockContext& block);
-    // That loop: Mode is the synthesis mode, Sweeps whether the sweep offset may move.
-    template <bool Sweeps, std::uint32_t Mode>
-    void walkFrames(std::uint64_t first, std::size_t from, std::size_t to, const RunContext& run,
-                    const BlockContext& block);
-    // The parts of walkFrame, inlined into it.
-    template <bool Sweeps>
-    [[gnu::always_inline]] inline StagePoint followStages(WalkState& state, std::uint64_t n, std::size_t slot,
-                                                                 const RunContext& run, const BlockContext& block);
-    template <std::uint32_t Mode>
-    [[gnu::always_inline]] inline void advanceTones(WalkState& state, std::size_t slot, double phaseFactor,
-                                                    const ModeModulation& modulation);
-    [[gnu::always_inline]] inline void advanceMode16(WalkState& state, std::size_t slot, const StagePoint& point,
-                                                     const RunContext& run);
+    void followLastFrame(std::uint64_t first, std::size_t count, const RunContext& run, const BlockContext& block);
+    void soundCompanion(std::uint64_t first, std::size_t count, const BlockContext& block);
     // The session fade of the run's frames: the tremolo factor and the texture layer.
     void fadeRun(std::size_t count, const ModeModulation& modulation);
     void triggerAffirmation(std::uint64_t n, double masterVolume);
@@ -230,6 +198,7 @@ struct ExperienceEngine::Synthesis {
     // Oscillators.
     TimeSines<kTimeSineCount, FrameNoise::kMaxFrames> sines;
     WalkState walk;
+    FrameWalk frameWalk;
 
     // Affirmations.
     std::uint64_t framesPerTrigger = 1;
@@ -242,7 +211,7 @@ struct ExperienceEngine::Synthesis {
     StageFrames points;  // each frame's stage point
     std::array<double, FrameNoise::kMaxFrames> overlaySwell{};  // each frame's |overlay swell sine|
     std::array<double, FrameNoise::kMaxFrames> overlayOffsets{};
-    std::array<double, FrameNoise::kMaxFrames> tremoloSine{};   // each frame's tremolo sine
+    std::array<double, FrameNoise::kMaxFrames> sweeps{};        // each frame's sweep offset
     std::array<double, kBlockSamples> samples{};
 };
 
@@ -267,7 +236,7 @@ void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::in
     if (clips) clips->resetSession();
     clipStarted = false;
     walk.affirmationActive = false;
-    walk.gatePhase = 0.0;
+    walk.phases.gate = 0.0;
     panEnable = true;
 
     synthesisMode = program.synthesisMode;
@@ -339,133 +308,68 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
     walk.framesSinceTrigger = frameCounter % framesPerTrigger;
 }
 
-template <bool Sweeps>
-StagePoint ExperienceEngine::Synthesis::followStages(WalkState& state, std::uint64_t n, std::size_t slot,
-                                                            const RunContext& run, const BlockContext& block) {
-    const StagePoint point = points.at(slot);
-    if (overlayHeard() || n == block.lastFrame) state.overlayFrequency = point.carrier + overlayOffsets[slot];
-    const double sweep = Sweeps ? sweeper.offset(run.index, point.elapsed, point.beat, run.stageBeat) : 0.0;
-    state.beat = point.beat + sweep;
-    state.carrier = point.carrier;
-    state.left = state.carrier;
-    state.right = state.carrier + state.beat;
-    return point;
-}
-
-template <std::uint32_t Mode>
-void ExperienceEngine::Synthesis::advanceTones(WalkState& state, std::size_t slot, double phaseFactor,
-                                               const ModeModulation& modulation) {
-    const double jitter = noise.jitter(slot) * jitterLevel;
-    const double frequencyLeft = state.left + jitter;
-    const double frequencyRight = state.right + jitter;
-    if (overlayShaping) {
-        // Shaped experiences run their tones at (2 + k) times the frequencies.
-        advancePhase(state.phaseLeft, radiansPerHz * frequencyLeft);
-        advancePhase(state.phaseRight, radiansPerHz * frequencyRight);
-        advancePhase(state.phaseLeft, radiansPerHz * frequencyLeft * phaseFactor);
-        advancePhase(state.phaseRight, radiansPerHz * frequencyRight * phaseFactor);
-    }
-    const double vibrato = modulation.vibratoDepth * sine(slot, kVibrato);
-    advancePhase(state.phaseLeft, radiansPerHz * (frequencyLeft + vibrato));
-    advancePhase(state.phaseRight, radiansPerHz * (frequencyRight + vibrato));
-    setLanes(lanes.tonePhase, slot, wrapPhase(state.phaseLeft), wrapPhase(state.phaseRight));
-    setLanes(lanes.swell, slot, Mode == 6 ? 1.0 : 1.0 + 0.1 * sine(slot, kSwell));
-}
-
-void ExperienceEngine::Synthesis::advanceMode16(WalkState& state, std::size_t slot, const StagePoint& point,
-                                                const RunContext& run) {
-    double gateHz = std::fabs(state.right - state.left);
-    if (gateHz < 0.001) gateHz = 6.0;
-    if (run.firstStage) gateHz = std::min(gateHz, run.gateCeiling);
-    advancePhase(state.gatePhase, radiansPerHz * gateHz);
-    setLanes(lanes.gatePhase, slot, wrapPhase(state.gatePhase));
-    setLanes(lanes.companion, slot, state.affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
-    advancePhase(state.overlayPhaseA, radiansPerHz * state.carrier);
-    advancePhase(state.overlayPhaseB, radiansPerHz * state.overlayFrequency);
-    setLanes(lanes.overlayPhase, slot, wrapPhase(state.overlayPhaseA), wrapPhase(state.overlayPhaseB));
-    const bool flutters = run.mayFlutter && point.progress > 0.25 && point.progress < 0.3;
-    setLanes(lanes.flutter, slot, flutters ? 1.0 + 0.1 * point.progress * sine(slot, kFlutter) : 1.0);
-    if (++state.framesSinceTrigger == framesPerTrigger) state.framesSinceTrigger = 0;
-    if (!clipPlaying && clipStarted) state.affirmationActive = false;
-}
-
-template <bool Sweeps, std::uint32_t Mode>
-void ExperienceEngine::Synthesis::walkFrame(WalkState& state, std::uint64_t n, std::size_t slot,
-                                            const RunContext& run, const BlockContext& block) {
-    const StagePoint point = followStages<Sweeps>(state, n, slot, run, block);
-    const ModeModulation& modulation = block.modulation;
-    advanceTones<Mode>(state, slot, point.phaseFactor, modulation);
-    double pulseHz = std::fabs(state.right - state.left);
-    if (pulseHz < 0.001) pulseHz = 1.0;
-    state.pulsePhase += radiansPerHz * pulseHz;
-    if (state.pulsePhase > kTwoPi) state.pulsePhase -= kTwoPi;
-
-    if constexpr (Mode == 16)
-        advanceMode16(state, slot, point, run);
-    else if constexpr (Mode == 6)
-        setLanes(lanes.gatePhase, slot, wrapPhase(state.pulsePhase));
-
-    if (overlayTone.enabled) {
-        advancePhase(state.overlayPhaseA, radiansPerHz * state.carrier);
-        advancePhase(state.overlayPhaseB,
-                     radiansPerHz * (state.overlayFrequency + overlayTone.vibratoDepth * sine(slot, kOverlayVibrato)));
-        setLanes(lanes.overlayTonePhase, slot, wrapPhase(state.overlayPhaseA), wrapPhase(state.overlayPhaseB));
-    }
-
-    tremoloSine[slot] = sine(slot, kTremolo);
-    if (modulation.panRate > 0.0 && panEnable) {
-        const double pan = sine(slot, kPan);
-        setLanes(lanes.pan, slot, 1.0 + 0.1 * pan, 1.0 - 0.1 * pan);
-    }
-}
-
-template <bool Sweeps, std::uint32_t Mode>
-void ExperienceEngine::Synthesis::walkFrames(std::uint64_t first, std::size_t from, std::size_t to,
-                                             const RunContext& run, const BlockContext& block) {
-    WalkState state = walk;
-    for (std::size_t slot = from; slot < to; ++slot) walkFrame<Sweeps, Mode>(state, first + slot, slot, run, block);
-    walk = state;
-}
-
-void ExperienceEngine::Synthesis::walkFrames(std::uint64_t first, std::size_t from, std::size_t to,
-                                             const RunContext& run, const BlockContext& block) {
-    // One loop for each form, so that no frame asks for the mode or whether the sweep moves.
-    const auto walk = [&]<std::uint32_t Mode>() {
-        if (run.sweepRests)
-            walkFrames<false, Mode>(first, from, to, run, block);
-        else
-            walkFrames<true, Mode>(first, from, to, run, block);
-    };
-    if (synthesisMode == 16)
-        walk.template operator()<16>();
-    else if (synthesisMode == 6)
-        walk.template operator()<6>();
-    else
-        walk.template operator()<4>();
-}
-
 void ExperienceEngine::Synthesis::walkRun(std::uint64_t first, std::size_t count, const RunContext& run,
                                           const BlockContext& block) {
+    // The sweeper goes frame after frame, but nothing it does depends on the walk.
+    if (!run.sweepRests) {
+        for (std::size_t slot = 0; slot < count; ++slot)
+            sweeps[slot] = sweeper.offset(run.index, points.elapsed[slot], points.beat[slot], run.stageBeat);
+    }
+    const ModeModulation& modulation = block.modulation;
+    WalkSettings settings;
+    settings.mode = synthesisMode;
+    settings.radiansPerHz = radiansPerHz;
+    settings.jitterLevel = jitterLevel;
+    settings.shaped = overlayShaping;
+    settings.vibratoDepth = modulation.vibratoDepth;
+    settings.overlayTone = overlayTone.enabled;
+    settings.overlayVibratoDepth = overlayTone.vibratoDepth;
+    settings.firstStage = run.firstStage;
+    settings.gateCeiling = run.gateCeiling;
+    settings.mayFlutter = run.mayFlutter;
+    settings.pan = modulation.panRate > 0.0 && panEnable;
+    WalkInputs inputs;
+    inputs.points = &points;
+    inputs.sweeps = run.sweepRests ? nullptr : sweeps.data();
+    inputs.jitter = noise.jitters();
+    inputs.overlayOffsets = overlayOffsets.data();
+    inputs.vibrato = sines.of(kVibrato);
+    inputs.swell = sines.of(kSwell);
+    inputs.flutter = sines.of(kFlutter);
+    inputs.overlayVibrato = sines.of(kOverlayVibrato);
+    inputs.pan = sines.of(kPan);
+    frameWalk.walk(count, settings, inputs, walk.phases, lanes);
+    followLastFrame(first, count, run, block);
+    if (synthesisMode == 16) soundCompanion(first, count, block);
+}
+
+void ExperienceEngine::Synthesis::followLastFrame(std::uint64_t first, std::size_t count, const RunContext& run,
+                                                  const BlockContext& block) {
+    const std::size_t last = count - 1;
+    if (overlayHeard() || first + last == block.lastFrame)
+        walk.overlayFrequency = points.carrier[last] + overlayOffsets[last];
+    walk.beat = points.beat[last] + (run.sweepRests ? 0.0 : sweeps[last]);
+    walk.carrier = points.carrier[last];
+    walk.left = walk.carrier;
+    walk.right = walk.carrier + walk.beat;
+}
+
+void ExperienceEngine::Synthesis::soundCompanion(std::uint64_t first, std::size_t count, const BlockContext& block) {
     // An affirmation falls due at each frame that starts a trigger period and is asked for after
-    // that frame's walk, which nothing in it depends on; the frame then ends as after a trigger.
-    // The loops between these calls hold no call themselves (the sweeper is only called in runs
-    // where it may move), so that the synthesis state stays in registers over them instead of
-    // being read back from memory after every frame.
+    // that frame, which nothing in the walk depends on; the frame then ends as after a trigger.
     for (std::size_t slot = 0; slot < count;) {
-        std::size_t end = count;
-        bool due = false;
-        if (synthesisMode == 16) {
-            const std::uint64_t toTrigger =
-                walk.framesSinceTrigger == 0 ? 0 : framesPerTrigger - walk.framesSinceTrigger;
-            due = toTrigger < count - slot;
-            if (due) end = slot + static_cast<std::size_t>(toTrigger) + 1;
+        const std::uint64_t toTrigger = walk.framesSinceTrigger == 0 ? 0 : framesPerTrigger - walk.framesSinceTrigger;
+        const bool due = toTrigger < count - slot;
+        const std::size_t end = due ? slot + static_cast<std::size_t>(toTrigger) + 1 : count;
+        walk.framesSinceTrigger = (walk.framesSinceTrigger + (end - slot)) % framesPerTrigger;
+        for (; slot < end; ++slot) {
+            setLanes(lanes.companion, slot, walk.affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
+            if (!clipPlaying && clipStarted) walk.affirmationActive = false;
         }
-        walkFrames(first, slot, end, run, block);
         if (due) {
             triggerAffirmation(first + end - 1, block.masterVolume);
             if (!clipPlaying && clipStarted) walk.affirmationActive = false;
         }
-        slot = end;
     }
 }
 
@@ -478,7 +382,7 @@ void ExperienceEngine::Synthesis::fadeRun(std::size_t count, const ModeModulatio
         const SessionFade fade = stageFade.at(points.progress[slot]);
         if (tremolo) {
             const double weight = overlayShaping ? fade.tremolo : 1.0;
-            setLanes(lanes.tremolo, slot, 1.0 + modulation.tremoloDepth * weight * tremoloSine[slot]);
+            setLanes(lanes.tremolo, slot, 1.0 + modulation.tremoloDepth * weight * sine(slot, kTremolo));
         }
         setLanes(lanes.texture, slot, noise.texture(slot) * 0.1 * 0.5 * fade.texture);
     }

@@ -7,6 +7,7 @@
 
 #include <numbers>
 
+#include "app/engine/LaneVectors.hpp"
 #include "app/engine/PhaseSine.hpp"
 #include "app/engine/WideLanes.hpp"
 
@@ -14,18 +15,6 @@ namespace quellwave {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-template <class Lanes>
-[[gnu::always_inline]] inline Lanes load(const double* from) {
-    Lanes value;
-    __builtin_memcpy(&value, from, sizeof value);
-    return value;
-}
-
-template <class Lanes>
-[[gnu::always_inline]] inline void store(double* to, const Lanes& value) {
-    __builtin_memcpy(to, &value, sizeof value);
-}
 
 // sineArgument and cosineArgument lane by lane, for phases already in [0, 2 pi).
 template <class Lanes>
@@ -57,30 +46,30 @@ template <class Lanes>
     // A copy that no store to out can change, so that the loop keeps it in registers.
     const MixSettings settings = run;
     for (std::size_t i = begin; i < end; i += kLanes) {
-        const Lanes phase = load<Lanes>(&lanes.tonePhase[i]);
+        const Lanes phase = loadLanes<Lanes>(&lanes.tonePhase[i]);
         const Lanes s = sineOfWrapped(phase);
         const Lanes c = cosineOfWrapped(phase);
         // sin(2x) = 2 sin(x) cos(x)
         const Lanes harmonics = settings.harmonicWeight * s * c;
-        const Lanes tones = (s + harmonics) * load<Lanes>(&lanes.swell[i]);
-        const Lanes noise = load<Lanes>(pink + i);
+        const Lanes tones = (s + harmonics) * loadLanes<Lanes>(&lanes.swell[i]);
+        const Lanes noise = loadLanes<Lanes>(pink + i);
         Lanes mixed;
         if (settings.mode == 16) {
-            const Lanes gate = gateOf(load<Lanes>(&lanes.gatePhase[i]), settings.gateThreshold);
-            const Lanes overlay = sineOfWrapped(load<Lanes>(&lanes.overlayPhase[i]));
+            const Lanes gate = gateOf(loadLanes<Lanes>(&lanes.gatePhase[i]), settings.gateThreshold);
+            const Lanes overlay = sineOfWrapped(loadLanes<Lanes>(&lanes.overlayPhase[i]));
             mixed = gate * (tones * settings.toneLevel + noise * settings.noiseLevel) +
-                    load<Lanes>(&lanes.companion[i]) + 0.6 * overlay;
-            mixed *= load<Lanes>(&lanes.flutter[i]);
+                    loadLanes<Lanes>(&lanes.companion[i]) + 0.6 * overlay;
+            mixed *= loadLanes<Lanes>(&lanes.flutter[i]);
         } else {
             mixed = tones * settings.toneLevel + noise * settings.noiseLevel;
-            if (settings.mode == 6) mixed *= gateOf(load<Lanes>(&lanes.gatePhase[i]), settings.gateThreshold);
+            if (settings.mode == 6) mixed *= gateOf(loadLanes<Lanes>(&lanes.gatePhase[i]), settings.gateThreshold);
         }
-        if (settings.overlayTone) mixed += 0.3 * sineOfWrapped(load<Lanes>(&lanes.overlayTonePhase[i]));
-        if (settings.tremolo) mixed *= load<Lanes>(&lanes.tremolo[i]);
-        if (settings.pan) mixed *= load<Lanes>(&lanes.pan[i]);
-        mixed += load<Lanes>(&lanes.texture[i]);
+        if (settings.overlayTone) mixed += 0.3 * sineOfWrapped(loadLanes<Lanes>(&lanes.overlayTonePhase[i]));
+        if (settings.tremolo) mixed *= loadLanes<Lanes>(&lanes.tremolo[i]);
+        if (settings.pan) mixed *= loadLanes<Lanes>(&lanes.pan[i]);
+        mixed += loadLanes<Lanes>(&lanes.texture[i]);
         if (settings.volume) mixed *= settings.volumeScale;
-        store(out + i, mixed);
+        storeLanes(out + i, mixed);
     }
 }
 

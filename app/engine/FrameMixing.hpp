@@ -7,9 +7,8 @@
 namespace quellwave {
 
 // What one run of frames needs for its mix beyond its noise, two lanes a frame (left ear, then
-// right ear). The engine's frame-by-frame walk fills it in frame order, since each frame's phases
-// follow from the previous one's; mixing then needs no frame's predecessor and takes several
-// frames at once. Phases are already brought into [0, 2 pi); values shared by both ears are
+// right ear). The engine's frame walk fills it once each frame's phases have followed from the
+// previous one's; mixing then needs no frame's predecessor and takes several frames at once. Phases are already brought into [0, 2 pi); values shared by both ears are
 // written to both lanes.
 struct RunLanes {
     static constexpr std::size_t kMaxFrames = 256;

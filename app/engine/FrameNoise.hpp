@@ -24,7 +24,7 @@ public:
     // A pink sample for each ear drawn between two frames (the loudness of a noise burst).
     DoublePair pinkPair();
 
-    double jitter(std::size_t slot) const { return jitter_[slot]; }  // white, in [-1, 1)
+    const double* jitters() const { return jitter_.data(); }  // white, in [-1, 1), from slot 0
     DoublePair pink(std::size_t slot) const { return DoublePair{pink_[2 * slot], pink_[2 * slot + 1]}; }  // left, right
     const double* pinkLanes() const { return pink_.data(); }  // left, right, left, right, ... from slot 0
     double texture(std::size_t slot) const { return texture_[slot]; }  // brown plus white difference

@@ -11,6 +11,7 @@
 #include <numbers>
 #include <utility>
 
+#include "app/engine/LaneVectors.hpp"
 #include "app/engine/PhaseSine.hpp"
 #include "app/engine/WideLanes.hpp"
 
@@ -96,16 +97,6 @@ double StageProgression::nextStageBeat() const {
     return beatFrom + beatSpan * eased;
 }
 
-namespace {
-
-template <class Lanes>
-[[gnu::always_inline]] inline void storeLanes(std::array<double, StageFrames::kMaxFrames>& to, std::size_t slot,
-                                              const Lanes& lanes) {
-    __builtin_memcpy(&to[slot], &lanes, sizeof lanes);
-}
-
-}  // namespace
-
 // The points of as many frames as Lanes holds doubles at once, from slot on, lane by lane the
 // operations of pointAt for frames not before the stage's start; since holds each frame's count
 // of frames since the stage began.
@@ -133,12 +124,12 @@ template <class Lanes>
         beat = curveBeats(ramp);
         carrier = carrierFrom + carrierSpan * ramp;
     }
-    storeLanes(frames.elapsed, slot, elapsed);
-    storeLanes(frames.progress, slot, progress);
-    storeLanes(frames.ramp, slot, ramp);
-    storeLanes(frames.phaseFactor, slot, phaseFactor);
-    storeLanes(frames.beat, slot, beat);
-    storeLanes(frames.carrier, slot, carrier);
+    storeLanes(&frames.elapsed[slot], elapsed);
+    storeLanes(&frames.progress[slot], progress);
+    storeLanes(&frames.ramp[slot], ramp);
+    storeLanes(&frames.phaseFactor[slot], phaseFactor);
+    storeLanes(&frames.beat[slot], beat);
+    storeLanes(&frames.carrier[slot], carrier);
 }
 
 // Inlined into fill(), where each point is written in place.

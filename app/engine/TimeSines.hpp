@@ -7,6 +7,7 @@
 #include <span>
 #include <utility>
 
+#include "app/engine/LaneVectors.hpp"
 #include "app/engine/PhaseSine.hpp"
 #include "app/engine/WideLanes.hpp"
 
@@ -87,6 +88,7 @@ private:
         std::size_t slot = 0;
         for (; slot + 4 <= count; slot += 4) {
             std::array<std::array<DoubleQuad, 4>, kQuads> frames;  // frames[q][f]: quad q at frame f
+#pragma GCC unroll 4
             for (std::size_t f = 0; f < 4; ++f) {
                 ((frames[Q][f] = sin[Q]), ...);
                 (rotate(sin[Q], cos[Q], stepSin[Q], stepCos[Q]), ...);
@@ -110,10 +112,10 @@ private:
         const DoubleQuad odds01 = __builtin_shuffle(frames[0], frames[1], QuadIndex{1, 5, 3, 7});
         const DoubleQuad evens23 = __builtin_shuffle(frames[2], frames[3], QuadIndex{0, 4, 2, 6});
         const DoubleQuad odds23 = __builtin_shuffle(frames[2], frames[3], QuadIndex{1, 5, 3, 7});
-        store(4 * q, slot, __builtin_shuffle(evens01, evens23, QuadIndex{0, 1, 4, 5}));
-        store(4 * q + 1, slot, __builtin_shuffle(odds01, odds23, QuadIndex{0, 1, 4, 5}));
-        store(4 * q + 2, slot, __builtin_shuffle(evens01, evens23, QuadIndex{2, 3, 6, 7}));
-        store(4 * q + 3, slot, __builtin_shuffle(odds01, odds23, QuadIndex{2, 3, 6, 7}));
+        storeLanes(&columns_[4 * q][slot], __builtin_shuffle(evens01, evens23, QuadIndex{0, 1, 4, 5}));
+        storeLanes(&columns_[4 * q + 1][slot], __builtin_shuffle(odds01, odds23, QuadIndex{0, 1, 4, 5}));
+        storeLanes(&columns_[4 * q + 2][slot], __builtin_shuffle(evens01, evens23, QuadIndex{2, 3, 6, 7}));
+        storeLanes(&columns_[4 * q + 3][slot], __builtin_shuffle(odds01, odds23, QuadIndex{2, 3, 6, 7}));
     }
 
     // The sines of one frame, each in its array: lanes 0, 1, ... of quad or pair number group.
@@ -123,22 +125,15 @@ private:
         for (std::size_t k = 0; k < kLanes; ++k) columns_[kLanes * group + k][slot] = sines[k];
     }
 
-    template <class Lanes>
-    [[gnu::always_inline]] void store(std::size_t column, std::size_t slot, const Lanes& lanes) {
-        __builtin_memcpy(&columns_[column][slot], &lanes, sizeof lanes);
-    }
-
     // Pairs 2 q and 2 q + 1 as one vector. Taken by value, not copied through their addresses, so
     // that the quads stay in registers.
     using Pairs = std::array<DoublePair, kPairs>;
     [[gnu::target("avx2"), gnu::always_inline]] static DoubleQuad quadOf(const Pairs& pairs, std::size_t q) {
-        DoubleQuad quad;
-        __builtin_memcpy(&quad, &pairs[2 * q], sizeof quad);
-        return quad;
+        return loadLanes<DoubleQuad>(&pairs[2 * q][0]);
     }
 
     [[gnu::target("avx2"), gnu::always_inline]] static void setQuad(Pairs& pairs, std::size_t q, DoubleQuad quad) {
-        __builtin_memcpy(&pairs[2 * q], &quad, sizeof quad);
+        storeLanes(&pairs[2 * q][0], quad);
     }
 
     // fill() two lanes at a time with the count of moving pairs fixed, so that the sines stay in

@@ -131,7 +131,7 @@ TEST(FrameNoise, DrawsWhatTheFramesWouldDrawOneByOne) {
     for (const std::size_t run : {FrameNoise::kMaxFrames, std::size_t{1}, std::size_t{37}}) {
         noise.draw(run);
         for (std::size_t slot = 0; slot < run; ++slot) {
-            ASSERT_EQ(noise.jitter(slot), source.nextWhite()) << run << " " << slot;
+            ASSERT_EQ(noise.jitters()[slot], source.nextWhite()) << run << " " << slot;
             const double pinkLeft = nextPinkNoise(left, source);
             const double pinkRight = nextPinkNoise(right, source);
             ASSERT_EQ(noise.pink(slot)[0], pinkLeft) << run << " " << slot;
