@@ -17,6 +17,7 @@
 #include "app/engine/FrameNoise.hpp"
 #include "app/engine/FrameWalk.hpp"
 #include "app/engine/OverlayShaper.hpp"
+#include "app/engine/SessionFade.hpp"
 #include "app/engine/StageProgression.hpp"
 #include "app/engine/TimeSines.hpp"
 
@@ -41,49 +42,10 @@ enum TimeSine : std::size_t {
     kTimeSineCount
 };
 
-// Weights that fall along the session as exp(-steepness (index + P) / N), steepness 3 for the
-// tremolo and 2 for the texture layer, and rise back to 1 in the second half of the last stage.
-struct SessionFade {
-    double tremolo = 1.0;
-    double texture = 1.0;
-};
-
-// The session fade over one stage. In the last stage the fall ends at the weights of its start,
-// from which the second half rises: those are worked out once.
-class StageFade {
-public:
-    StageFade(std::int32_t index, std::int32_t count)
-        : index_(index),
-          count_(count),
-          lastStage_(index + 1 >= count),
-          fallen_(lastStage_ ? fall(count - 1.0) : SessionFade{}) {}
-
-    SessionFade at(double progress) const {
-        if (!lastStage_ || progress <= 0.5) return fall(index_ + progress);
-        const double rise = 2.0 * (progress - 0.5);
-        return {fallen_.tremolo + (1.0 - fallen_.tremolo) * rise, fallen_.texture + (1.0 - fallen_.texture) * rise};
-    }
-
-private:
-    // The weights at position stages into the session.
-    SessionFade fall(double position) const {
-        const double u = std::exp(-position / count_);
-        return {u * u * u, u * u};
-    }
-
-    std::int32_t index_;
-    double count_;
-    bool lastStage_;
-    SessionFade fallen_;
-};
-
-void setLanes(std::array<double, RunLanes::kSize>& lanes, std::size_t slot, double left, double right) {
-    lanes[2 * slot] = left;
-    lanes[2 * slot + 1] = right;
-}
-
-void setLanes(std::array<double, RunLanes::kSize>& lanes, std::size_t slot, double both) {
-    setLanes(lanes, slot, both, both);
+// A value both ears share, in a frame's two lanes.
+void setBothLanes(std::array<double, RunLanes::kSize>& lanes, std::size_t slot, double both) {
+    lanes[2 * slot] = both;
+    lanes[2 * slot + 1] = both;
 }
 
 // Values that stay fixed for one block.
@@ -199,6 +161,7 @@ struct ExperienceEngine::Synthesis {
     TimeSines<kTimeSineCount, FrameNoise::kMaxFrames> sines;
     WalkState walk;
     FrameWalk frameWalk;
+    SessionFade fade;
 
     // Affirmations.
     std::uint64_t framesPerTrigger = 1;
@@ -363,7 +326,7 @@ void ExperienceEngine::Synthesis::soundCompanion(std::uint64_t first, std::size_
         const std::size_t end = due ? slot + static_cast<std::size_t>(toTrigger) + 1 : count;
         walk.framesSinceTrigger = (walk.framesSinceTrigger + (end - slot)) % framesPerTrigger;
         for (; slot < end; ++slot) {
-            setLanes(lanes.companion, slot, walk.affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
+            setBothLanes(lanes.companion, slot, walk.affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
             if (!clipPlaying && clipStarted) walk.affirmationActive = false;
         }
         if (due) {
@@ -374,18 +337,16 @@ void ExperienceEngine::Synthesis::soundCompanion(std::uint64_t first, std::size_
 }
 
 void ExperienceEngine::Synthesis::fadeRun(std::size_t count, const ModeModulation& modulation) {
-    const std::int32_t index = progression.index();
-    const std::int32_t stageCount = progression.stageCount();
-    const bool tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
-    const StageFade stageFade(index, stageCount);
-    for (std::size_t slot = 0; slot < count; ++slot) {
-        const SessionFade fade = stageFade.at(points.progress[slot]);
-        if (tremolo) {
-            const double weight = overlayShaping ? fade.tremolo : 1.0;
-            setLanes(lanes.tremolo, slot, 1.0 + modulation.tremoloDepth * weight * sine(slot, kTremolo));
-        }
-        setLanes(lanes.texture, slot, noise.texture(slot) * 0.1 * 0.5 * fade.texture);
-    }
+    fade.enterStage(progression.index(), progression.stageCount());
+    FadeSettings settings;
+    settings.tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
+    settings.tremoloDepth = modulation.tremoloDepth;
+    settings.shaped = overlayShaping;
+    FadeFrames frames;
+    frames.progress = points.progress.data();
+    frames.tremoloSine = sines.of(kTremolo);
+    frames.texture = noise.textures();
+    fade.writeLanes(count, settings, frames, lanes);
 }
 
 std::size_t ExperienceEngine::Synthesis::runLength(std::size_t limit) const {

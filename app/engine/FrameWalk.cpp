@@ -16,25 +16,6 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
-// Whole-number lanes as wide as Lanes: bit masks and shuffle indices.
-template <class Lanes>
-struct LaneWords;
-template <>
-struct LaneWords<DoublePair> {
-    using type = long long __attribute__((vector_size(16)));
-};
-template <>
-struct LaneWords<DoubleQuad> {
-    using type = long long __attribute__((vector_size(32)));
-};
-template <class Lanes>
-using LaneBits = typename LaneWords<Lanes>::type;
-
-template <class Lanes>
-[[gnu::always_inline]] inline Lanes broadcast(double value) {
-    return Lanes{} + value;
-}
-
 // std::fabs lane by lane: the sign bit cleared.
 template <class Lanes>
 [[gnu::always_inline]] inline Lanes magnitude(const Lanes& x) {
@@ -59,20 +40,6 @@ template <class Lanes>
         for (std::size_t k = 0; k < sizeof(Lanes) / sizeof(double); ++k) phase[k] = wrapPhase(phase[k]);
     }
     return phase;
-}
-
-// Writes left[0], right[0], left[1], right[1], ... from out on: a lane pair per frame.
-template <class Lanes>
-[[gnu::always_inline]] inline void storeFramePairs(double* out, const Lanes& left, const Lanes& right) {
-    using Index = LaneBits<Lanes>;
-    if constexpr (sizeof(Lanes) == sizeof(DoubleQuad)) {
-        storeLanes(out, __builtin_shuffle(left, right, Index{0, 4, 1, 5}));
-        storeLanes(out + 4, __builtin_shuffle(left, right, Index{2, 6, 3, 7}));
-    } else {
-        static_assert(sizeof(Lanes) == sizeof(DoublePair));
-        storeLanes(out, __builtin_shuffle(left, right, Index{0, 2}));
-        storeLanes(out + 2, __builtin_shuffle(left, right, Index{1, 3}));
-    }
 }
 
 // A phase moved on by one step and kept in [0, 2 pi) over an hour-long session.

@@ -138,7 +138,7 @@ TEST(FrameNoise, DrawsWhatTheFramesWouldDrawOneByOne) {
             ASSERT_EQ(noise.pink(slot)[1], pinkRight) << run << " " << slot;
             const double brownStep = nextBrownNoise(brown, source.nextWhite());
             const double texture = brownStep + difference.next(source.nextWhite());
-            ASSERT_EQ(noise.texture(slot), texture) << run << " " << slot;
+            ASSERT_EQ(noise.textures()[slot], texture) << run << " " << slot;
         }
         const DoublePair burst = noise.pinkPair();
         const double burstLeft = nextPinkNoise(left, source);
