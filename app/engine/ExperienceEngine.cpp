@@ -112,6 +112,10 @@ struct ExperienceEngine::Synthesis {
     // The frames from the current one on that make one run, at most limit.
     std::size_t runLength(std::size_t limit) const;
     void renderRun(std::size_t count, std::size_t firstSample, const BlockContext& block);
+    // Whether the block's tremolo and pan are on. Their sines move, and their lanes are written
+    // and mixed, only then.
+    static bool tremoloOn(const ModeModulation& m) { return m.tremoloRate > 0.0 && m.tremoloDepth >= 0.0; }
+    bool panOn(const ModeModulation& m) const { return m.panRate > 0.0 && panEnable; }
     // Whether the overlay's frequency is heard, and so needed at every frame.
     bool overlayHeard() const { return overlayShaping || synthesisMode == 16 || overlayTone.enabled; }
     // The overlay offsets of the run's frames from first on, where they are needed.
@@ -257,8 +261,8 @@ void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
     const std::array<bool, kTimeSineCount> used{
         true,                                          // vibrato: every tone pair
         synthesisMode != 6,                            // swell
-        m.tremoloRate > 0.0 && m.tremoloDepth >= 0.0,  // tremolo
-        m.panRate > 0.0 && panEnable,                  // pan
+        tremoloOn(m),                                  // tremolo
+        panOn(m),                                      // pan
         overlayShaping,                                // overlay swell: only the shaped overlay
         synthesisMode == 16,                           // companion tone
         synthesisMode == 16,                           // flutter
@@ -290,7 +294,7 @@ void ExperienceEngine::Synthesis::walkRun(std::uint64_t first, std::size_t count
     settings.firstStage = run.firstStage;
     settings.gateCeiling = run.gateCeiling;
     settings.mayFlutter = run.mayFlutter;
-    settings.pan = modulation.panRate > 0.0 && panEnable;
+    settings.pan = panOn(modulation);
     WalkInputs inputs;
     inputs.points = &points;
     inputs.sweeps = run.sweepRests ? nullptr : sweeps.data();
@@ -339,7 +343,7 @@ void ExperienceEngine::Synthesis::soundCompanion(std::uint64_t first, std::size_
 void ExperienceEngine::Synthesis::fadeRun(std::size_t count, const ModeModulation& modulation) {
     fade.enterStage(progression.index(), progression.stageCount());
     FadeSettings settings;
-    settings.tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
+    settings.tremolo = tremoloOn(modulation);
     settings.tremoloDepth = modulation.tremoloDepth;
     settings.shaped = overlayShaping;
     FadeFrames frames;
@@ -365,7 +369,10 @@ void ExperienceEngine::Synthesis::shapeOverlay(std::uint64_t first, std::size_t 
         if (block.lastFrame - first >= count) return;
         from = static_cast<std::size_t>(block.lastFrame - first);
     }
-    for (std::size_t slot = from; slot < count; ++slot) overlaySwell[slot] = std::fabs(sine(slot, kOverlaySwell));
+    // Only the shaped overlay swells, and only then does its sine move.
+    if (overlayShaping) {
+        for (std::size_t slot = from; slot < count; ++slot) overlaySwell[slot] = std::fabs(sine(slot, kOverlaySwell));
+    }
     overlay.offsets(run.index, progression.stageCount(), std::span(points.progress).subspan(from, count - from),
                     std::span(overlaySwell).subspan(from, count - from),
                     std::span(overlayOffsets).subspan(from, count - from));
@@ -399,8 +406,8 @@ void ExperienceEngine::Synthesis::renderRun(std::size_t count, std::size_t first
     settings.noiseLevel = noiseLevel;
     settings.gateThreshold = 1.0 - 2.0 * pulseDuty;
     settings.overlayTone = overlayTone.enabled;
-    settings.tremolo = modulation.tremoloRate > 0.0 && modulation.tremoloDepth >= 0.0;
-    settings.pan = modulation.panRate > 0.0 && panEnable;
+    settings.tremolo = tremoloOn(modulation);
+    settings.pan = panOn(modulation);
     // A burst is added before the volume: then the volume waits until the burst is in.
     settings.volume = !burst.active();
     settings.volumeScale = block.volumeScale;
