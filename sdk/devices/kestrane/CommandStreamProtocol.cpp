@@ -85,7 +85,7 @@ CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> de
       linkLoss_(device_),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
-                OpCmdRes{0, Utility::kErrDataSend, 0}, timing_),
+                OpCmdRes{0, Utility::kKspErrors.dataSend, 0}, timing_),
       worker_(timing_.workerWait)
 {
 }
@@ -208,7 +208,7 @@ OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t co
         return OperationResult::done();
     const OpCmdRes reply = exchange({code});
     // Accepted while the status still shows another mode: the command was not carried out.
-    const uint16_t result = reply.code == 0 && reply.mode != toByte(mode) ? Utility::kErrDataSend : reply.code;
+    const uint16_t result = reply.code == 0 && reply.mode != toByte(mode) ? Utility::kKspErrors.dataSend : reply.code;
     if (result == 0) {
         trust_.confirmed();
         (this->*accepted)();
@@ -266,7 +266,7 @@ OperationResult CommandStreamProtocol::startSignalAndResist()
 {
     if (mode_ != toByte(DevAmpStatus::SignalResist) &&
         !commands_.contains(toInt(SensorCommand::StartSignalAndResist)))
-        return OperationResult::failed(Utility::kErrUnsupportedCommand, "Unsupported Command: [StartSignalAndResist]");
+        return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, "Unsupported Command: [StartSignalAndResist]");
     return modeCommand(DevAmpStatus::SignalResist, Frame::SignalResist, &CommandStreamProtocol::streamBoth);
 }
 
@@ -350,14 +350,14 @@ OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& s
     SignalParams signal = signal_->converterParams();
     ResistParams resist = resist_->converterParams();
     if (settings.current > MaxCurrentCode)
-        return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Current value is not supported");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Current value is not supported");
     const uint32_t channels = layout_.channelCount;
     if (settings.signalEnabled.size() < channels || settings.resistEnabled.size() < channels ||
         settings.gain.size() < channels)
-        return OperationResult::failed(Utility::kErrWrongParamValue, "Wrong number of channels is specified");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Wrong number of channels is specified");
     for (uint32_t ch = 0; ch < channels; ++ch) {
         if (settings.gain[ch] > MaxGainCode)
-            return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Gain value is not supported");
+            return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Gain value is not supported");
         const double factor = Utility::gainToFactor(settings.gain[ch]);
         signal.gain[ch] = factor;
         resist.gain[ch] = factor;
@@ -379,7 +379,7 @@ OperationResult CommandStreamProtocol::ping(int32_t value)
 {
     const std::vector<uint8_t> frame{Frame::Ping, static_cast<uint8_t>(value & 0xFF)};
     if (!command_->write(frame))
-        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
     return OperationResult::done();
 }
 
