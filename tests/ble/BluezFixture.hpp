@@ -13,7 +13,7 @@
 #include "sim/bluez/BluezEmulator.hpp"
 #include "sim/bluez/PrivateBus.hpp"
 #include "sim/radio/SimRadio.hpp"
-#include "tests/ble/WaitFor.hpp"
+#include "tests/support/WaitFor.hpp"
 
 namespace BleTest {
 
