@@ -498,13 +498,13 @@ TEST_F(DravikHost, AnAutosavedFileReadsBackAsTheRawStream) {
     ASSERT_EQ(addSignalRawCallbackDravik(sensor, &RawByteCalls::receive, &handle, &raw, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(fileStreamAutosaveDravik(sensor, "auto.raw", &status), 1) << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, kStartSignal, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return raw.joined().size() >= 3000; }));
+    ASSERT_TRUE(waitFor([&] { return raw.joined().size() >= 3000; }));
     ASSERT_EQ(execCommandSensor(sensor, kStopSignal, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, kFileSystemStreamClose, &status), 1) << status.ErrorMsg;
     const auto saved = [&] {
         return peer->withStore([](VexaSim::DravikFileStore& store) { return store.files()["auto.raw"].bytes.size(); });
     };
-    ASSERT_TRUE(eventually([&] { return raw.joined().size() == saved(); })) << "every packet reached the host";
+    ASSERT_TRUE(waitFor([&] { return raw.joined().size() == saved(); })) << "every packet reached the host";
 
     DravikFileInfo info{};
     ASSERT_EQ(readFileInfoDravik(sensor, "auto.raw", &info, &status), 1) << status.ErrorMsg;
