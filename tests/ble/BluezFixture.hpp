@@ -20,6 +20,7 @@ namespace BleTest {
 namespace Platform = VexaDevice::BLE::Platform;
 namespace Bluez = VexaDevice::BLE::Platform::Bluez;
 using namespace std::chrono_literals;
+using TestSupport::waitFor;
 
 inline Bluez::BluezTiming shortTiming() {
     Bluez::BluezTiming timing;
