@@ -1,5 +1,6 @@
 #include "sdk/devices/common/StatusCommandLink.hpp"
 
+#include <functional>
 #include <span>
 
 #include "sdk/core/DeviceError.hpp"
@@ -16,7 +17,7 @@ struct StatusCommandLink::State {
     State(const std::shared_ptr<BLE::IBLEChannel>& command, std::weak_ptr<Utility::CvWait> wakeup,
           const ProtocolTiming& timing)
         : exchange([command](const std::vector<uint8_t>& frame) { return command->write(frame); }, linkLost,
-                   NotDelivered, timing),
+                   NotDelivered, timing, std::equal_to<CommandReply>{}),
           wake(std::move(wakeup)),
           readAttempts(timing.readAttempts)
     {

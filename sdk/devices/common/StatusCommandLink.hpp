@@ -5,7 +5,10 @@
 // device executed. The link owns the status and command characteristics, keeps every pack in a
 // ring of 32 for the protocol's worker, follows battery level and device mode from the newest
 // pack, and sends command frames: a frame is answered by the first status whose command code
-// equals the frame's first byte and that was delivered after the frame went out.
+// equals the frame's first byte and that was delivered after the frame went out. These devices
+// announce their current status as soon as a frame arrives and answer once they carried it
+// out, so a status delivered while the write is still returning answers only when it differs
+// from the last status before the write; an unchanged one is the announcement.
 //
 //   StatusCommandLink link(statusChannel, commandChannel, worker.wakeup(), timing);
 //   link.readStatus();                     // the device's state before anything is sent
