@@ -216,6 +216,7 @@ OpCmdRes TesselBleProtocol::execCommand(uint8_t code, const CommandArgs& args, i
 OpCmdRes TesselBleProtocol::sendCommandNoReply(uint8_t code, int retries)
 {
     const std::vector<uint8_t> frame = buildCommandFrame(code, {}, serial_);
+    noteRequest(code, true);
     bool written = false;
     for (int retriesLeft = retries; running_; --retriesLeft) {
         written = tx_->write(frame);
@@ -223,7 +224,28 @@ OpCmdRes TesselBleProtocol::sendCommandNoReply(uint8_t code, int retries)
             break;
         std::this_thread::sleep_for(timing_.requestRetryPause);
     }
+    if (!written)
+        noteRequest(code, false);
     return OpCmdRes{static_cast<uint8_t>(written), code, DeviceError{written ? ErrorCode::NoError : ErrorCode::DataSend}};
+}
+
+void TesselBleProtocol::noteRequest(uint8_t code, bool outstanding)
+{
+    auto& deadline = code == Code::GetBatteryV ? batteryRequestOpen_ : electrodeRequestOpen_;
+    deadline = outstanding ? timing_.clock() + nanoseconds(timing_.replyWait) : 0;
+}
+
+bool TesselBleProtocol::answersRequest()
+{
+    const int64_t now = timing_.clock();
+    for (const uint8_t request : {Code::GetBatteryV, Code::GetElectrodeState}) {
+        const auto& deadline = request == Code::GetBatteryV ? batteryRequestOpen_ : electrodeRequestOpen_;
+        if (deadline.load() > now) {
+            noteRequest(request, false);
+            return true;
+        }
+    }
+    return false;
 }
 
 OperationResult TesselBleProtocol::checkCommand(SensorCommand command) const
@@ -303,7 +325,10 @@ void TesselBleProtocol::onNotification(const std::vector<uint8_t>& bytes)
 {
     const auto split = Devices::splitPacks<TesselPack>(bytes);
     for (const TesselPack& pack : split.packs) {
-        if (pack.lead() != FrameMark || isDataReply(pack)) {
+        if (pack.lead() != FrameMark) {
+            ring_->push(pack);
+        } else if (isDataReply(pack)) {
+            noteRequest(pack.code(), false);
             ring_->push(pack);
         } else {
             onReply(pack);
@@ -326,6 +351,8 @@ void TesselBleProtocol::onReply(const TesselPack& pack)
     if (reply->command == Code::Error) {
         const int32_t code = std::get<DeviceError>(reply->payload).code;
         Utility::sdkLog().warn("Device error: [{}] Code: [{}]", deviceErrorName(code), code);
+        if (answersRequest())
+            return;
     }
     exchange_.deliver(*reply);
 }

@@ -142,6 +142,11 @@ private:
     void onNotification(const std::vector<uint8_t>& bytes);
     void onReply(const TesselPack& pack);
 
+    // An ERROR reply that answers one of the requests without reply, not a waiting command:
+    // one that arrives while such a request still awaits its answer.
+    bool answersRequest();
+    void noteRequest(uint8_t code, bool outstanding);
+
     void workerPass();
     // A periodic request of the worker, sent only when no command is in flight.
     bool requestFromWorker(uint8_t code);
@@ -175,6 +180,10 @@ private:
 
     std::mutex commandLock_;
     PackCounter packCounter_;
+    // Deadlines (clock nanoseconds) until which a battery or electrode request may still be
+    // answered with an ERROR reply.
+    std::atomic<int64_t> batteryRequestOpen_{0};
+    std::atomic<int64_t> electrodeRequestOpen_{0};
     // Worker-only.
     DroppedStream signalDrop_{"Signal"};
     DroppedStream motionDrop_{"Motion"};

@@ -221,23 +221,28 @@ TEST_F(TesselProtocol, AnErrorReplyEndsTheWaitWithTheDevicesCodeWhateverItsByte9
     }
 }
 
-TEST_F(TesselProtocol, AnErrorReplyWhileACommandWaitsIsThatCommandsAnswer)
+TEST_F(TesselProtocol, ARefusedRequestWithoutReplyNeverFailsAHostCommand)
 {
     open();
-    // The ERROR reply names no command: the one that arrives while a command waits answers it,
-    // even when it was the device's refusal of the battery request written just before.
-    for (const ErrorByte9 kind : {ErrorByte9::RefusedCode, ErrorByte9::Zero}) {
+    for (const ErrorByte9 kind : {ErrorByte9::RefusedCode, ErrorByte9::Zero, ErrorByte9::OtherCommand}) {
         link->withModel([kind](TesselPeerModel& model) {
             model.refuseCommand(Code::GetBatteryV, 33);
             model.setErrorByte9(kind);
         });
+        // The refusal of the battery request arrives while the command waits, then its reply.
         link->delayNextAnswers(2, LateAnswer);
         EXPECT_TRUE(protocol->sendCommandNoReply(Code::GetBatteryV, 0).ok);
         const OpCmdRes reply = protocol->execCommand(Code::FindMe, {}, 3);
-        EXPECT_EQ(reply.ok, 0) << "byte 9 kind " << int(kind);
-        EXPECT_EQ(error(reply), 33);
+        EXPECT_EQ(reply.ok, 1) << "byte 9 kind " << int(kind) << ": the refusal taken for the command's";
+        EXPECT_EQ(reply.command, Code::FindMe);
         link->drain();
     }
+    // A refusal of the waiting command fails it.
+    link->withModel([](TesselPeerModel& model) {
+        model.setErrorByte9(ErrorByte9::OtherCommand);
+        model.refuseCommand(Code::FindMe, 49);
+    });
+    EXPECT_EQ(error(protocol->execCommand(Code::FindMe, {}, 0)), 49);
 }
 
 TEST_F(TesselProtocol, RequestsWithoutReplyArePacedAndCounted)
