@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "sdk/ble/platform/PlatformTypes.hpp"
+#include "sim/peers/common/AnswerOrder.hpp"
 #include "sim/peers/common/DeviceInformationPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
 
@@ -46,13 +47,6 @@ inline void notifyWhenAny(const std::shared_ptr<SimCharacteristic>& characterist
         characteristic->notify(std::move(pack));
 }
 
-// When the answer to a frame reaches the central, which the wire leaves to the device.
-enum class AnswerOrder {
-    AsTaken,         // sent as the frame is taken: it may arrive before the write returns
-    AfterWrite,      // sent `answerAfter` after the frame arrived, once the write returned
-    AnnouncedFirst,  // as AfterWrite, and the current status, unchanged, is announced the
-                     // moment the frame arrives: it arrives before the write returns
-};
 
 template <class Model>
 class PeerBase {
