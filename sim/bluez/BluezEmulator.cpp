@@ -16,6 +16,7 @@
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "sdk/ble/platform/bluez/BusLoop.hpp"
 #include "sdk/ble/platform/bluez/DbusValue.hpp"
+#include "sim/bluez/LoopTimers.hpp"
 
 namespace VexaSim {
 
@@ -33,6 +34,8 @@ constexpr uint16_t kBatteryLevel = 0x2A19;
 constexpr uint16_t kClientConfiguration = 0x2902;
 constexpr uint16_t kMtu = 247;
 constexpr auto kAgentTimeout = std::chrono::seconds(5);
+constexpr uint8_t kServiceData16 = 0x16;
+constexpr uint8_t kServiceData128 = 0x21;
 
 const char* errorOf(Platform::GattStatus status) {
     switch (status) {
@@ -122,6 +125,7 @@ struct EmulatedDevice {
     std::string name;
     std::set<std::string> uuids;  // the daemon keeps them sorted
     std::map<uint16_t, Bytes> manufacturer;
+    std::map<std::string, Bytes> serviceData;  // by UUID text
     bool connected = false;
     bool resolved = false;
     bool paired = false;
@@ -143,11 +147,19 @@ class BluezEmulator::Impl {
 public:
     Impl(std::shared_ptr<SimRadio> radio, const std::string& address, BluezEmulatorOptions options)
         : radio_(std::move(radio)), options_(options), loop_(address) {
-        loop_.run([this](sd_bus* bus) { setUp(bus); });
+        loop_.run([this](sd_bus* bus) {
+            setUp(bus);
+            if (options_.appearAfter.count() == 0) {
+                sd_bus_request_name(bus, Bluez::kService, 0);
+            } else {
+                timers_.after(options_.appearAfter, [bus] { sd_bus_request_name(bus, Bluez::kService, 0); });
+            }
+        });
     }
 
     ~Impl() {
         loop_.run([this](sd_bus*) {
+            timers_.flush();
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, false);
             watcherHandler_.reset();
@@ -164,6 +176,7 @@ public:
 
     void release() {
         loop_.run([this](sd_bus* bus) {
+            timers_.flush();
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, true);
             for (auto& [address, device] : devices_) {
@@ -220,6 +233,31 @@ public:
         return found == calls_.end() ? 0 : found->second;
     }
 
+    void remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi) {
+        loop_.run([&](sd_bus* bus) {
+            const bool known = devices_.contains(address);
+            auto& device = deviceFor(bus, address, false);
+            device.name = name;
+            device.paired = paired;
+            if (rssi) showRssi(bus, device, *rssi);
+            if (!known) sd_bus_emit_object_added(bus, device.path.c_str());
+        });
+    }
+
+    bool onBus() {
+        bool owned = false;
+        loop_.run([&](sd_bus* bus) {
+            const char* unique = nullptr;
+            sd_bus_get_unique_name(bus, &unique);
+            sd_bus_creds* creds = nullptr;
+            const char* owner = nullptr;
+            owned = sd_bus_get_name_creds(bus, Bluez::kService, SD_BUS_CREDS_UNIQUE_NAME, &creds) >= 0 &&
+                    sd_bus_creds_get_unique_name(creds, &owner) >= 0 && unique && owner && std::string(unique) == owner;
+            sd_bus_creds_unref(creds);
+        });
+        return owned;
+    }
+
     // ---- vtable handlers (loop thread) ----
 
     void count(sd_bus_message* message) {
@@ -253,23 +291,50 @@ public:
 
     int stopDiscovery(sd_bus_message* message) {
         count(message);
-        if (discoverers_.erase(sd_bus_message_get_sender(message)) == 0) {
+        const std::string client = sd_bus_message_get_sender(message);
+        if (!discoverers_.contains(client)) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No discovery started");
         }
+        if (stopping_.contains(client)) {
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "Operation already in progress");
+        }
+        // The session lasts until the controller has stopped: the reply waits for it.
+        stopping_.insert(client);
+        sd_bus_message_ref(message);
+        timers_.after(options_.stopDiscoveryDelay, [this, client, message] { finishStop(client, message); });
+        return 1;
+    }
+
+    void finishStop(const std::string& client, sd_bus_message* message) {
+        stopping_.erase(client);
+        duplicateData_.erase(client);
+        const bool last = discoverers_.erase(client) > 0 && discoverers_.empty();
+        // Whether the reply or the end of Discovering reaches clients first is the daemon's
+        // business: both orders are played.
+        if (last && (stops_++ % 2) == 0) updateDiscovery();
+        sd_bus_reply_method_return(message, "");
+        sd_bus_message_unref(message);
         updateDiscovery();
-        return sd_bus_reply_method_return(message, "");
     }
 
     int setDiscoveryFilter(sd_bus_message* message) {
         count(message);
+        Bluez::PropertyMap filter;
+        if (Bluez::readProperties(message, filter) < 0) {
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.InvalidArguments", "Invalid arguments");
+        }
+        const std::string client = sd_bus_message_get_sender(message);
+        auto duplicates = filter.find("DuplicateData");
+        if (duplicates != filter.end() && duplicates->second.asBool().value_or(false)) {
+            duplicateData_.insert(client);
+        } else {
+            duplicateData_.erase(client);
+        }
         return sd_bus_reply_method_return(message, "");
     }
 
     int connectDevice(sd_bus_message* message) {
         count(message);
-        if (!options_.connectDevice) {
-            return sd_bus_reply_method_errorf(message, "org.freedesktop.DBus.Error.UnknownMethod", "Unknown method");
-        }
         Bluez::PropertyMap properties;
         if (Bluez::readProperties(message, properties) < 0 || !properties.contains("Address")) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.InvalidArguments", "Invalid arguments");
@@ -334,7 +399,18 @@ public:
         if (name == "AdvertisingFlags") return appendBytes(reply, device.flags ? Bytes{*device.flags} : Bytes{});
         if (name == "Adapter") return sd_bus_message_append(reply, "o", kAdapterPath);
         if (name == "UUIDs") return appendStrings(reply, {device.uuids.begin(), device.uuids.end()});
-        if (name == "ServiceData") return sd_bus_message_append(reply, "a{sv}", 0);
+        if (name == "ServiceData") {
+            int r = sd_bus_message_open_container(reply, 'a', "{sv}");
+            for (const auto& [uuid, data] : device.serviceData) {
+                if (r >= 0) r = sd_bus_message_open_container(reply, 'e', "sv");
+                if (r >= 0) r = sd_bus_message_append(reply, "s", uuid.c_str());
+                if (r >= 0) r = sd_bus_message_open_container(reply, 'v', "ay");
+                if (r >= 0) r = appendBytes(reply, data);
+                if (r >= 0) r = sd_bus_message_close_container(reply);
+                if (r >= 0) r = sd_bus_message_close_container(reply);
+            }
+            return r < 0 ? r : sd_bus_message_close_container(reply);
+        }
         if (name == "ManufacturerData") {
             int r = sd_bus_message_open_container(reply, 'a', "{qv}");
             for (const auto& [company, data] : device.manufacturer) {
@@ -553,6 +629,10 @@ private:
     void unexport(EmulatedDevice& device);
     void updateDiscovery();
     void forgetRssi(EmulatedDevice& device);
+    // Gives the device a signal strength; true when it changed.
+    bool showRssi(sd_bus* bus, EmulatedDevice& device, int16_t rssi);
+    // Takes the advertisement's service data; true when clients are to hear of it.
+    bool takeServiceData(EmulatedDevice& device, const Platform::Advertisement& advertisement, bool duplicates);
     void heard(sd_bus* bus, const Platform::Advertisement& advertisement);
     void setBattery(sd_bus* bus, EmulatedDevice& device, uint8_t percent);
     bool askAgent(const std::string& devicePath, Platform::PairingKind kind);
@@ -565,6 +645,9 @@ private:
     bool holdDisconnects_ = false;
     std::vector<std::pair<uint64_t, sd_bus_message*>> heldDisconnects_;
     std::set<std::string> discoverers_;
+    std::set<std::string> stopping_;       // clients whose StopDiscovery is being carried out
+    std::set<std::string> duplicateData_;  // clients whose filter asked for every report
+    unsigned stops_ = 0;
     std::shared_ptr<Platform::IAdvertisementWatcher> watcher_;
     Platform::Registration watcherHandler_;
     std::string agent_;
@@ -575,6 +658,7 @@ private:
     std::mutex countMutex_;
     std::map<std::string, int> calls_;
     BusLoop loop_;  // last: it stops before the state above goes
+    LoopTimers timers_{loop_};
 };
 
 namespace {
@@ -631,6 +715,11 @@ const sd_bus_vtable kAdapterVtable[] = {
     SD_BUS_METHOD("StopDiscovery", "", "", AK_METHOD(implOf(u).stopDiscovery(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("SetDiscoveryFilter", "a{sv}", "", AK_METHOD(implOf(u).setDiscoveryFilter(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("RemoveDevice", "o", "", AK_METHOD(implOf(u).removeDevice(m)), SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_VTABLE_END};
+
+// The experimental part of the adapter, on the same interface.
+const sd_bus_vtable kExperimentalAdapterVtable[] = {
+    SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("ConnectDevice", "a{sv}", "o", AK_METHOD(implOf(u).connectDevice(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_VTABLE_END};
 
@@ -723,10 +812,13 @@ void Impl::setUp(sd_bus* bus) {
     sd_bus_slot* slot = nullptr;
     if (sd_bus_add_object_manager(bus, &slot, "/") >= 0) slots_.push_back(slot);
     if (sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kAdapterVtable, this) >= 0) slots_.push_back(slot);
+    if (options_.connectDevice &&
+        sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kExperimentalAdapterVtable, this) >= 0) {
+        slots_.push_back(slot);
+    }
     if (sd_bus_add_object_vtable(bus, &slot, Bluez::kRoot, Bluez::kAgentManager, kAgentManagerVtable, this) >= 0) {
         slots_.push_back(slot);
     }
-    sd_bus_request_name(bus, Bluez::kService, 0);
 }
 
 void Impl::emitChanged(sd_bus* bus, const std::string& path, const char* interface, std::vector<std::string> names) {
@@ -758,15 +850,12 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
     if (!watcher_) return;  // heard just before discovery stopped
     const bool known = devices_.contains(advertisement.address);
     auto& device = deviceFor(bus, advertisement.address, true);
+    // Clients that asked for every report hear of the advertising data each time, even when
+    // it did not change; the signal strength is announced when it changed.
+    const bool duplicates = std::any_of(discoverers_.begin(), discoverers_.end(),
+                                        [&](const std::string& client) { return duplicateData_.contains(client); });
     std::vector<std::string> changed;
-    if (!device.rssiSlot || device.rssi != advertisement.rssi) {
-        device.rssi = advertisement.rssi;
-        if (!device.rssiSlot &&
-            sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice, kRssiVtable, &device) < 0) {
-            device.rssiSlot = nullptr;
-        }
-        changed.emplace_back("RSSI");
-    }
+    if (showRssi(bus, device, advertisement.rssi)) changed.emplace_back("RSSI");
     if (advertisement.flags && device.flags != static_cast<uint8_t>(*advertisement.flags)) {
         device.flags = static_cast<uint8_t>(*advertisement.flags);
         if (options_.advertisingFlags && device.heard) changed.emplace_back("AdvertisingFlags");
@@ -779,13 +868,14 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
     bool uuids = false;
     for (const auto& uuid : advertisement.serviceUuids) uuids = device.uuids.insert(Bluez::uuidText(uuid)).second || uuids;
     if (uuids) changed.emplace_back("UUIDs");
-    bool manufacturer = false;
+    bool manufacturer = duplicates && !advertisement.manufacturerData.empty();
     for (const auto& entry : advertisement.manufacturerData) {
         auto& data = device.manufacturer[entry.companyId];
         manufacturer = manufacturer || data != entry.data;
         data = entry.data;
     }
     if (manufacturer) changed.emplace_back("ManufacturerData");
+    if (takeServiceData(device, advertisement, duplicates)) changed.emplace_back("ServiceData");
     // A new object carries everything in its InterfacesAdded; an old one announces changes.
     if (!known) {
         sd_bus_emit_object_added(bus, device.path.c_str());
@@ -817,6 +907,36 @@ void Impl::updateDiscovery() {
         for (auto& [address, device] : devices_) forgetRssi(*device);
     }
     emitChanged(bus, kAdapterPath, Bluez::kAdapter, {"Discovering"});
+}
+
+bool Impl::showRssi(sd_bus* bus, EmulatedDevice& device, int16_t rssi) {
+    if (device.rssiSlot && device.rssi == rssi) return false;
+    device.rssi = rssi;
+    if (!device.rssiSlot &&
+        sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice, kRssiVtable, &device) < 0) {
+        device.rssiSlot = nullptr;
+    }
+    return true;
+}
+
+bool Impl::takeServiceData(EmulatedDevice& device, const Platform::Advertisement& advertisement, bool duplicates) {
+    bool changed = false;
+    for (const auto& section : advertisement.dataSections) {
+        // The UUID leads the section, least significant byte first.
+        const size_t uuidSize = section.type == kServiceData16 ? 2 : section.type == kServiceData128 ? 16 : 0;
+        if (uuidSize == 0 || section.data.size() < uuidSize) continue;
+        Platform::UUID uuid;
+        if (uuidSize == 2) {
+            uuid = Bluez::uuidOfShort(static_cast<uint16_t>(section.data[0] | (section.data[1] << 8)));
+        } else {
+            std::reverse_copy(section.data.begin(), section.data.begin() + 16, uuid.bytes.begin());
+        }
+        auto& data = device.serviceData[Bluez::uuidText(uuid)];
+        const Bytes value(section.data.begin() + static_cast<std::ptrdiff_t>(uuidSize), section.data.end());
+        changed = changed || duplicates || data != value;
+        data = value;
+    }
+    return changed;
 }
 
 void Impl::forgetRssi(EmulatedDevice& device) {
@@ -1080,6 +1200,12 @@ void BluezEmulator::holdDisconnects(bool hold) { impl_->holdDisconnects(hold); }
 int BluezEmulator::discoverySessions() const { return impl_->discoverySessions(); }
 
 void BluezEmulator::setBatteryLevel(uint64_t address, uint8_t percent) { impl_->setBatteryLevel(address, percent); }
+
+void BluezEmulator::remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi) {
+    impl_->remember(address, name, paired, rssi);
+}
+
+bool BluezEmulator::onBus() const { return impl_->onBus(); }
 
 int BluezEmulator::calls(const std::string& member) const { return impl_->calls(member); }
 

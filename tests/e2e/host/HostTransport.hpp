@@ -2,6 +2,8 @@
 // How a host test's library reaches the emulated devices. Built with AK_HOST_OVER_DBUS=1, every
 // flow goes through the Bluetooth daemon backend over D-Bus to the emulated daemon, which serves
 // the same simulated radio's peers; otherwise the library talks to the simulated radio directly.
+// The emulated daemon is a stock one that takes its time to stop discovering; built with
+// AK_HOST_BLUEZ_EXPERIMENTAL=1 it offers the experimental features too.
 
 #include <chrono>
 #include <memory>
@@ -15,10 +17,20 @@
 #ifndef AK_HOST_OVER_DBUS
 #define AK_HOST_OVER_DBUS 0
 #endif
+#ifndef AK_HOST_BLUEZ_EXPERIMENTAL
+#define AK_HOST_BLUEZ_EXPERIMENTAL 0
+#endif
 
 namespace HostTest {
 
 inline constexpr bool kOverDbus = AK_HOST_OVER_DBUS != 0;
+
+inline VexaSim::BluezEmulatorOptions daemonProfile() {
+    VexaSim::BluezEmulatorOptions options;
+    options.stopDiscoveryDelay = std::chrono::milliseconds(20);
+    if constexpr (AK_HOST_BLUEZ_EXPERIMENTAL != 0) return VexaSim::experimentalProfile(options);
+    return options;
+}
 
 // Installs the chosen backend for its lifetime and restores the previous one afterwards.
 class RadioTransport {
@@ -27,7 +39,7 @@ public:
         namespace Platform = VexaDevice::BLE::Platform;
         if constexpr (kOverDbus) {
             bus_ = std::make_unique<VexaSim::PrivateBus>();
-            daemon_ = std::make_unique<VexaSim::BluezEmulator>(radio, bus_->address());
+            daemon_ = std::make_unique<VexaSim::BluezEmulator>(radio, bus_->address(), daemonProfile());
             auto platform = Platform::Bluez::BluezPlatform::create(bus_->address());
             platform->waitUntilSettled(std::chrono::seconds(10));
             previous_ = Platform::installPlatform(std::move(platform));
