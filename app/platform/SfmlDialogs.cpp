@@ -1,9 +1,10 @@
 #include "app/platform/SfmlDialogs.hpp"
 
+#include "app/platform/DesktopPlacement.hpp"
 #include "app/platform/DialogText.hpp"
+#include "app/platform/DisplayConnection.hpp"
 
 #include <SFML/Graphics.hpp>
-#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <iostream>
@@ -23,16 +24,6 @@ constexpr float kButtonGap = 10.0f;
 sf::String fromUtf8(std::string_view text)
 {
     return sf::String::fromUtf8(text.begin(), text.end());
-}
-
-bool displayAvailable()
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        return false;
-    }
-    XCloseDisplay(display);
-    return true;
 }
 
 std::optional<sf::Font> loadFont(const std::vector<std::filesystem::path>& candidates)
@@ -99,7 +90,9 @@ public:
 
     DialogAnswer run()
     {
-        sf::RenderWindow window(sf::VideoMode(kWidth, height_), fromUtf8(request_.caption), sf::Style::Titlebar);
+        sf::RenderWindow window(sf::VideoMode(kWidth, height_), fromUtf8(request_.caption),
+                                sf::Style::Titlebar | sf::Style::Close);
+        settleOnDesktop(window);
         window.requestFocus();
         draw(window);
         sf::Event event;
@@ -131,7 +124,7 @@ private:
             const sf::Vector2f point(static_cast<float>(event.mouseButton.x),
                                      static_cast<float>(event.mouseButton.y));
             for (std::size_t i = 0; i < buttons_.size(); ++i) {
-                if (buttonRect(i).contains(point)) {
+                if (buttonShape(i).getGlobalBounds().contains(point)) {
                     return buttons_[i].answer;
                 }
             }
@@ -152,6 +145,18 @@ private:
         return {left, top, kButtonWidth, kButtonHeight};
     }
 
+    // The button as drawn: a click anywhere on it, its outline included, presses it.
+    sf::RectangleShape buttonShape(std::size_t index) const
+    {
+        const sf::FloatRect rect = buttonRect(index);
+        sf::RectangleShape shape({rect.width, rect.height});
+        shape.setPosition(rect.left, rect.top);
+        shape.setFillColor(sf::Color(225, 225, 225));
+        shape.setOutlineColor(index == 0 ? sf::Color(0, 120, 215) : sf::Color(140, 140, 140));
+        shape.setOutlineThickness(index == 0 ? 2.0f : 1.0f);
+        return shape;
+    }
+
     void draw(sf::RenderWindow& window) const
     {
         window.clear(sf::Color(240, 240, 240));
@@ -170,12 +175,7 @@ private:
         }
         for (std::size_t i = 0; i < buttons_.size(); ++i) {
             const sf::FloatRect rect = buttonRect(i);
-            sf::RectangleShape shape({rect.width, rect.height});
-            shape.setPosition(rect.left, rect.top);
-            shape.setFillColor(sf::Color(225, 225, 225));
-            shape.setOutlineColor(i == 0 ? sf::Color(0, 120, 215) : sf::Color(140, 140, 140));
-            shape.setOutlineThickness(i == 0 ? 2.0f : 1.0f);
-            window.draw(shape);
+            window.draw(buttonShape(i));
             sf::Text label(buttons_[i].label, font_, kCharacterSize);
             label.setFillColor(sf::Color::Black);
             const sf::FloatRect bounds = label.getLocalBounds();
@@ -210,7 +210,7 @@ std::vector<std::filesystem::path> SfmlDialogs::systemFonts()
 DialogAnswer SfmlDialogs::show(const DialogRequest& request)
 {
     std::cerr << consoleLine(request) << std::endl;
-    if (!displayAvailable()) {
+    if (displayProblem()) {
         return answerWhenDismissed(request.kind);
     }
     const auto font = loadFont(fontCandidates_);

@@ -23,7 +23,7 @@ bool XvfbTestDisplay::binaryAvailable()
     return access(kBinary, X_OK) == 0 && access("/usr/bin/xdotool", X_OK) == 0;
 }
 
-XvfbTestDisplay::XvfbTestDisplay(std::chrono::milliseconds startTimeout)
+XvfbTestDisplay::XvfbTestDisplay(const std::string& screen, std::chrono::milliseconds startTimeout)
 {
     int ready[2];
     if (pipe(ready) != 0) {
@@ -35,7 +35,7 @@ XvfbTestDisplay::XvfbTestDisplay(std::chrono::milliseconds startTimeout)
         const std::string fd = std::to_string(ready[1]);
         // Without -noreset the server restarts whenever its last client leaves and refuses
         // connections meanwhile.
-        execl(kBinary, kBinary, "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+        execl(kBinary, kBinary, "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
               "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -73,16 +73,18 @@ std::optional<std::string> XvfbTestDisplay::waitForWindow(const std::string& tit
                                                           std::chrono::milliseconds timeout) const
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (;;) {  // looks once even with no time to wait
         const auto found = runProcess({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
         std::istringstream ids(found.output);
         std::string id;
         if (ids >> id) {
             return id;
         }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return std::nullopt;
+        }
         std::this_thread::sleep_for(kPollPause);
     }
-    return std::nullopt;
 }
 
 bool XvfbTestDisplay::pressKey(const std::string& window, const std::string& key) const

@@ -16,14 +16,17 @@ class XvfbTestDisplay {
 public:
     static bool binaryAvailable();
 
-    explicit XvfbTestDisplay(std::chrono::milliseconds startTimeout = std::chrono::seconds(15));
+    // `screen` is the desktop's width x height x depth.
+    explicit XvfbTestDisplay(const std::string& screen = "1024x768x24",
+                             std::chrono::milliseconds startTimeout = std::chrono::seconds(15));
     ~XvfbTestDisplay();
     XvfbTestDisplay(const XvfbTestDisplay&) = delete;
     XvfbTestDisplay& operator=(const XvfbTestDisplay&) = delete;
 
     bool running() const { return !name_.empty(); }
 
-    // The id of a shown top-level window titled exactly `title`, once there is one.
+    // The id of a shown top-level window titled exactly `title`, once there is one (looked for
+    // at least once, also with a zero time-out).
     std::optional<std::string> waitForWindow(const std::string& title,
                                              std::chrono::milliseconds timeout) const;
 

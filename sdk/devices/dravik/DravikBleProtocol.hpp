@@ -114,6 +114,7 @@ public:
     OperationResult writeFile(const std::string& name, const std::vector<uint8_t>& data, uint32_t offset);
     OperationResult deleteFile(const std::string& name);
     OperationResult deleteAllFiles(const std::string& extension);
+    // The range must lie inside the file (522), as for a stream read.
     OperationResult readFileCRC32(const std::string& name, uint32_t offset, uint32_t length, uint32_t& crc);
     // Total and free bytes.
     OperationResult readFileSystemDiskInfo(uint64_t& total, uint64_t& free);
@@ -122,14 +123,17 @@ public:
     // The data arrives on the file-stream bus.
     OperationResult fileStreamRead(const std::string& name, uint32_t offset, uint32_t length);
 
-    // Amplifier modes (the sensor commands). Each sends its frames on ACS Command and succeeds
-    // only once the device reports the mode it leads to; a failure leaves the reported mode as
-    // the device's, and a link that is down fails every one of them.
+    // Amplifier modes (the sensor commands). Each sends its frames on ACS Command and waits for
+    // the mode the device reports where its sequence says so; while it runs, the reported mode
+    // is its target, so packs arriving meanwhile are read by the new mode. A failure leaves the
+    // reported mode as the device's, and a link that is down fails every one of them.
     OperationResult powerDown();
-    // Stops the amplifier from any mode but Idle: the device then reports PowerDown, and the
-    // command still succeeds.
+    // Stops the amplifier from any mode but Idle, PowerDown included: the device then reports
+    // PowerDown, and the command still succeeds.
     OperationResult setIdle();
+    // From resistance alone, switching the measurement off is all it takes (no wait).
     OperationResult startSignal();
+    // From signal, switching the measurement on is all it takes (no wait).
     OperationResult startResist();
     // Back to signal from signal and resistance, else PowerDown.
     OperationResult stopResist();
@@ -234,8 +238,9 @@ private:
     // anything is skipped or sent.
     template <class Change>
     OperationResult modeChange(Change change);
-    // Under the command lock: the stop frame until the device reports PowerDown.
-    OperationResult stopAmplifier(uint8_t reached, const char* failure);
+    // Under the command lock: unless the amplifier is in `already`, the stop frame until the
+    // device reports PowerDown.
+    OperationResult stopAmplifier(uint8_t already, const char* failure);
     OperationResult startSignalLocked();
     OperationResult startResistLocked();
     OperationResult startSignalAndResistLocked();
@@ -261,6 +266,8 @@ private:
     OperationResult fsCommand(uint8_t command, const std::string& name, const std::vector<uint8_t>& payload,
                               Access access, OpCmdRes* reply = nullptr, uint16_t nameFailure = ErrFileNameWrong);
     OperationResult fileInfo(const std::string& name, _FileInfo& out);
+    // The file's information says the range lies inside it; 522 when it does not.
+    OperationResult rangeInFile(const std::string& name, uint32_t offset, uint32_t length);
     OperationResult streamClose();
     // Reads FS Status until its four bytes differ from `before` or the wait runs out.
     OperationResult waitFsStatusChange(const _DravikFSStatus& before);
