@@ -3,7 +3,8 @@
 //
 // The backend mirrors the daemon's object tree (ObjectManager plus PropertiesChanged) and
 // answers the platform's questions from it: the first object with Adapter1 is the adapter,
-// Device1 objects and their changes are the advertisements, GattService1 / GattCharacteristic1
+// the daemon hearing a device (a Device1 object added with a signal strength, a change of its
+// signal strength or advertising data) is an advertisement, GattService1 / GattCharacteristic1
 // objects under a resolved device are its GATT table. The daemon's name is watched: when it
 // goes away the adapter reads as absent, watchers abort and links drop; when it returns the
 // tree is loaded again.
