@@ -348,5 +348,31 @@ TEST_F(QuellwaveTest, AMissingFontsFolderIsReportedAndTheProgramEnds) {
     EXPECT_EQ(*exitCode, 0) << programLog();
 }
 
+// The sound server goes away during a session: a message box says so, the selection screen
+// follows, and the program goes on and ends normally.
+TEST_F(QuellwaveTest, LosingTheSoundServerMidSessionIsToldAndTheSelectionReturns) {
+    // A server of this test's own (PULSE_SERVER points at it while it runs), so that it can go.
+    auto own = std::make_unique<testing::PulseTestServer>(
+        std::vector<testing::PulseTestServer::Sink>{{kSink, "device.form_factor=headphone", 2, static_cast<int>(kRate)}},
+        kSink);
+    ASSERT_TRUE(own->running()) << own->log();
+    ASSERT_NO_FATAL_FAILURE(launch(programEnvironment()));
+    ASSERT_NO_FATAL_FAILURE(chooseExperience(0));
+    ASSERT_NO_FATAL_FAILURE(startSession());
+    own.reset();
+
+    const auto box = display_->waitForWindow("Error", 30s);
+    ASSERT_TRUE(box.has_value()) << "no message box after the sound server went\n" << programLog();
+    EXPECT_NE(programLog().find("Error: The sound output was lost: the sound server (PulseAudio or PipeWire) no "
+                                "longer answers. The session was stopped."),
+              std::string::npos)
+        << programLog();
+    ASSERT_TRUE(display_->pressKey(*box, "Return"));
+    waitForStill(
+        window_, 15s, [this](const Picture& p) { return p.differenceFrom(selection_) < 0.02; },
+        "the selection without a chosen row after the lost output");
+    ASSERT_NO_FATAL_FAILURE(closeAndExpectNormalEnd());
+}
+
 }  // namespace
 }  // namespace quellwave::e2e
