@@ -16,7 +16,6 @@
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "sdk/ble/platform/bluez/BusLoop.hpp"
 #include "sdk/ble/platform/bluez/DbusValue.hpp"
-#include "sim/bluez/LoopTimers.hpp"
 
 namespace VexaSim {
 
@@ -167,7 +166,9 @@ public:
             if (options_.appearAfter.count() == 0) {
                 sd_bus_request_name(bus, Bluez::kService, 0);
             } else {
-                timers_.after(options_.appearAfter, [bus] { sd_bus_request_name(bus, Bluez::kService, 0); });
+                loop_.after(options_.appearAfter, [this, bus] {
+                    if (!stopping_) sd_bus_request_name(bus, Bluez::kService, 0);
+                });
             }
         });
     }
@@ -175,7 +176,7 @@ public:
     ~Impl() {
         loop_.run([this](sd_bus*) {
             stopping_ = true;
-            timers_.flush();
+            finishStops();
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, false);
             watcherHandler_.reset();
@@ -192,7 +193,7 @@ public:
 
     void release() {
         loop_.run([this](sd_bus* bus) {
-            timers_.flush();
+            finishStops();
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, true);
             for (auto& [address, device] : devices_) {
@@ -319,18 +320,25 @@ public:
         if (!discoverers_.contains(client)) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No discovery started");
         }
-        if (stoppingDiscovery_.contains(client)) {
+        if (pendingStops_.contains(client)) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "Operation already in progress");
         }
         // The session lasts until the controller has stopped: the reply waits for it.
-        stoppingDiscovery_.insert(client);
-        sd_bus_message_ref(message);
-        timers_.after(options_.stopDiscoveryDelay, [this, client, message] { finishStop(client, message); });
+        pendingStops_[client] = sd_bus_message_ref(message);
+        loop_.after(options_.stopDiscoveryDelay, [this, client] { finishStop(client); });
         return 1;
     }
 
-    void finishStop(const std::string& client, sd_bus_message* message) {
-        stoppingDiscovery_.erase(client);
+    // Ends every stop still being carried out (the daemon going away ends them at once).
+    void finishStops() {
+        while (!pendingStops_.empty()) finishStop(pendingStops_.begin()->first);
+    }
+
+    void finishStop(const std::string& client) {
+        auto pending = pendingStops_.find(client);
+        if (pending == pendingStops_.end()) return;
+        sd_bus_message* message = pending->second;
+        pendingStops_.erase(pending);
         duplicateData_.erase(client);
         const bool last = discoverers_.erase(client) > 0 && discoverers_.empty();
         // Whether the reply or the end of Discovering reaches clients first is the daemon's
@@ -685,7 +693,7 @@ private:
     bool holdDisconnects_ = false;
     std::vector<std::pair<uint64_t, sd_bus_message*>> heldDisconnects_;
     std::set<std::string> discoverers_;
-    std::set<std::string> stoppingDiscovery_;  // clients whose StopDiscovery is being carried out
+    std::map<std::string, sd_bus_message*> pendingStops_;  // StopDiscovery being carried out, by client
     std::set<std::string> duplicateData_;  // clients whose filter asked for every report
     unsigned stops_ = 0;
     std::shared_ptr<Platform::IAdvertisementWatcher> watcher_;
@@ -700,7 +708,6 @@ private:
     std::map<uint64_t, LinkFaults> faults_;
     bool stopping_ = false;  // no delayed work is done once set
     BusLoop loop_;  // last: it stops before the state above goes
-    LoopTimers timers_{loop_};
 };
 
 namespace {
