@@ -368,9 +368,21 @@ TEST_F(QuellwaveTest, LosingTheSoundServerMidSessionIsToldAndTheSelectionReturns
               std::string::npos)
         << programLog();
     ASSERT_TRUE(display_->pressKey(*box, "Return"));
-    waitForStill(
+    Picture selection = waitForStill(
         window_, 15s, [this](const Picture& p) { return p.differenceFrom(selection_) < 0.02; },
         "the selection without a chosen row after the lost output");
+
+    // A later session on the lost output is not left silent without a word either.
+    ASSERT_TRUE(display_->click(window_, 100, rowY(1)));
+    ASSERT_TRUE(display_->click(window_, kSelectionContinue[0], kSelectionContinue[1]));
+    waitForChange(window_, selection, "the confirmation");
+    ASSERT_TRUE(display_->click(window_, kConfirmationContinue[0], kConfirmationContinue[1]));
+    const auto again = display_->waitForWindow("Error", 30s);
+    ASSERT_TRUE(again.has_value()) << "a later session on the lost output said nothing\n" << programLog();
+    ASSERT_TRUE(display_->pressKey(*again, "Return"));
+    waitForStill(
+        window_, 15s, [this](const Picture& p) { return p.differenceFrom(selection_) < 0.02; },
+        "the selection after the second session on the lost output");
     ASSERT_NO_FATAL_FAILURE(closeAndExpectNormalEnd());
 }
 
