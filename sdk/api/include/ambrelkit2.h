@@ -462,7 +462,8 @@ AK_STATIC_ASSERT(sizeof(VondraResistRecord) == 64, vondra_resist_record_size);
    thread for connection states), sensor handle first and user pointer last. A batch function is
    also called for an empty batch, with a null array and count 0. A registration lasts until
    its handle goes to the matching remove function; handles of the functions marked "dual"
-   are DualCallbackHandle and go to the removal functions of those three. */
+   are DualCallbackHandle and go to the removal functions of those three. A null function is
+   refused with 123 (addSensorsCallbackScanner: 104) and no handle is written. */
 
 typedef struct DualCallbackHandle DualCallbackHandle;
 
