@@ -265,7 +265,8 @@ AK_STATIC_ASSERT(sizeof(StimulProgram) == 48, stimul_program_size);
 
 /* ---- Parameter reads ---------------------------------------------------------------------
    A family without the parameter answers 121. Text reads copy at most length - 1 characters
-   and a terminator; list reads take the array's capacity in *count and write back the number
+   and a terminator; a null buffer or a length of 0 or below is refused with 119 and nothing is
+   copied. List reads take the array's capacity in *count and write back the number
    of entries written. */
 
 AK_API uint8_t readNameSensor(_Sensor* sensor, char* buffer, int32_t length, CallStatus* status);
