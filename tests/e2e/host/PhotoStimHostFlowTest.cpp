@@ -34,6 +34,14 @@ struct PhotoStimHost : SensorHost {
 
 }  // namespace
 
+TEST_F(PhotoStimHost, ListsTheSynchronisationAndResetItRuns) {
+    EXPECT_EQ(listedCommands(sensor), (std::set<int32_t>{27, 28, 36, 37}));
+    EXPECT_EQ(getCommandsCountSensor(sensor), 4);
+    EXPECT_EQ(isSupportedCommandSensor(sensor, 37), 1);
+    expectUnlistedCommandsRefused(sensor);
+    ASSERT_EQ(execCommandSensor(sensor, 37, &status), 1) << status.ErrorMsg;
+}
+
 TEST_F(PhotoStimHost, ReadsCapabilitiesAndTheStartDeferral) {
     EXPECT_EQ(getFamilySensor(sensor), SensorFamilyPhotoStim);
     char serial[32] = {};
@@ -59,7 +67,7 @@ TEST_F(PhotoStimHost, ReadsCapabilitiesAndTheStartDeferral) {
     int8_t commands[8] = {};
     int32_t count = 8;
     ASSERT_EQ(getCommandsSensor(sensor, commands, &count, &status), 1);
-    EXPECT_EQ(std::vector<int8_t>(commands, commands + count), (std::vector<int8_t>{27, 28}));
+    EXPECT_EQ(std::vector<int8_t>(commands, commands + count), (std::vector<int8_t>{27, 28, 36, 37}));
     EXPECT_EQ(getMaxStimulPhasesCountSensor(sensor), 16);
 
     double seconds = 0;
