@@ -3,5 +3,6 @@
 
 int main()
 {
-    return quellwave::ui::runQuellwave({quellwave::ui::openProgramWindow, quellwave::ui::runMainLoop});
+    return quellwave::ui::runQuellwave(
+        {quellwave::ui::openProgramWindow, quellwave::ui::closeProgramWindow, quellwave::ui::runMainLoop});
 }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include <unistd.h>
+
 namespace quellwave::platform {
 namespace {
 
@@ -45,7 +47,9 @@ bool LinuxSystemServices::setEnvironment(const std::string& name, const std::str
 
 void LinuxSystemServices::waitForCharacter()
 {
-    std::getchar();
+    if (isatty(STDIN_FILENO) == 1) {
+        std::getchar();
+    }
 }
 
 }  // namespace quellwave::platform

@@ -1,9 +1,9 @@
 #include "app/platform/SfmlDialogs.hpp"
 
 #include "app/platform/DialogText.hpp"
+#include "app/platform/DisplayConnection.hpp"
 
 #include <SFML/Graphics.hpp>
-#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <iostream>
@@ -23,16 +23,6 @@ constexpr float kButtonGap = 10.0f;
 sf::String fromUtf8(std::string_view text)
 {
     return sf::String::fromUtf8(text.begin(), text.end());
-}
-
-bool displayAvailable()
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        return false;
-    }
-    XCloseDisplay(display);
-    return true;
 }
 
 std::optional<sf::Font> loadFont(const std::vector<std::filesystem::path>& candidates)
@@ -210,7 +200,7 @@ std::vector<std::filesystem::path> SfmlDialogs::systemFonts()
 DialogAnswer SfmlDialogs::show(const DialogRequest& request)
 {
     std::cerr << consoleLine(request) << std::endl;
-    if (!displayAvailable()) {
+    if (displayProblem()) {
         return answerWhenDismissed(request.kind);
     }
     const auto font = loadFont(fontCandidates_);

@@ -19,7 +19,8 @@ public:
     // Sets a variable of this process's environment; false when that failed.
     virtual bool setEnvironment(const std::string& name, const std::string& value) = 0;
 
-    // Waits until one character arrives on standard input (or input ends).
+    // When standard input is a terminal, waits until one character arrives there (or input
+    // ends); otherwise (a pipe, a file, nothing) returns at once.
     virtual void waitForCharacter() = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "app/ui/Startup.hpp"
 
 #include "app/engine/AudioExperienceStream.hpp"
+#include "app/platform/DisplayConnection.hpp"
 #include "app/platform/Platform.hpp"
 #include "app/ui/Globals.hpp"
 #include "app/ui/MessageBoxes.hpp"
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iostream>
 #include <system_error>
 
 namespace quellwave::ui {
@@ -59,14 +61,21 @@ std::array<WaveFormat, 6> exclusiveFormatsInOrder()
             pcmFormat(48000),        extensibleFormat(44100), pcmFormat(44100)};
 }
 
-bool probeOutputSampleRate(std::uint32_t& rate)
+bool probeOutputSampleRate(std::uint32_t& rate, OutputProblem* problem)
 {
+    const auto fail = [problem](OutputProblem why) {
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return false;
+    };
     platform::AudioEndpoints& endpoints = platform::currentPlatform().endpoints;
     const auto mixAnswer = endpoints.defaultMixFormat();
-    const MixFormat* mix = std::get_if<MixFormat>(&mixAnswer);
-    if (mix == nullptr) {
-        return false;
+    if (const auto* failure = std::get_if<platform::EndpointFailure>(&mixAnswer)) {
+        return fail(failure->step == platform::EndpointStep::Enumerator ? OutputProblem::NoSoundServer
+                                                                        : OutputProblem::NoDefaultOutput);
     }
+    const MixFormat* mix = &std::get<MixFormat>(mixAnswer);
     rate = mix->sampleRate;
     for (const WaveFormat& format : exclusiveFormatsInOrder()) {
         if (endpoints.exclusiveFormatSupport(format) == FormatSupport::Supported &&
@@ -75,7 +84,21 @@ bool probeOutputSampleRate(std::uint32_t& rate)
             return true;
         }
     }
-    return endpoints.initializeShared(*mix);
+    return endpoints.initializeShared(*mix) || fail(OutputProblem::SharedRefused);
+}
+
+std::string sampleRateFailureText(OutputProblem problem)
+{
+    std::string text = "Failed to check or set sample rate.\n\n";
+    switch (problem) {
+    case OutputProblem::NoSoundServer:
+        return text + "No sound server (PulseAudio or PipeWire) answered.";
+    case OutputProblem::NoDefaultOutput:
+        return text + "The sound server has no default output.";
+    case OutputProblem::SharedRefused:
+        break;
+    }
+    return text + "The default output accepts no stream.";
 }
 
 std::string programFolder()
@@ -139,20 +162,35 @@ bool writeOpenALConfig(const fs::path& path, std::uint32_t rate)
     return !file.fail();
 }
 
-void openProgramWindow()
+std::optional<std::string> openProgramWindow()
 {
+    if (auto problem = platform::displayProblem()) {
+        return problem;
+    }
     window().create(sf::VideoMode(800, 600, 32), "Quellwave", sf::Style::Titlebar | sf::Style::Close);
     window().setFramerateLimit(60);
+    return std::nullopt;
+}
+
+void closeProgramWindow()
+{
+    window().close();
 }
 
 int runQuellwave(const ProgramParts& parts)
 {
     platform::Platform& os = platform::currentPlatform();
-    parts.openWindow();
+    if (const auto problem = parts.openWindow()) {
+        std::cerr << *problem << std::endl;
+        return 1;
+    }
 
     std::uint32_t rate = kInitialSampleRate;
-    if (!probeOutputSampleRate(rate)) {
-        showError("Failed to check or set sample rate.");
+    OutputProblem problem = OutputProblem::NoSoundServer;
+    if (!probeOutputSampleRate(rate, &problem)) {
+        // Nothing draws into the window from here on: a window left open would not answer.
+        parts.closeWindow();
+        showError(sampleRateFailureText(problem));
         os.system.waitForCharacter();
         return 1;
     }

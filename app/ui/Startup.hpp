@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace quellwave::ui {
@@ -18,11 +19,21 @@ platform::WaveFormat pcmFormat(std::uint32_t rate);
 // The formats tried for the output's own use, best first.
 std::array<platform::WaveFormat, 6> exclusiveFormatsInOrder();
 
+// Why the output cannot be used.
+enum class OutputProblem {
+    NoSoundServer,    // no sound server answered
+    NoDefaultOutput,  // the server names no default output, or it cannot be read
+    SharedRefused,    // the default output opens neither for its own use nor shared
+};
+
 // Finds the rate to play at: the first format of exclusiveFormatsInOrder() that the default
 // output takes for its own use alone, else its mix rate when it opens shared. Writes the rate
 // and returns true when one was found; false when the output cannot be used (`rate` then holds
-// the mix rate when that was read, else is unchanged).
-bool probeOutputSampleRate(std::uint32_t& rate);
+// the mix rate when that was read, else is unchanged; `problem`, when given, says why).
+bool probeOutputSampleRate(std::uint32_t& rate, OutputProblem* problem = nullptr);
+
+// The message shown when no rate was found.
+std::string sampleRateFailureText(OutputProblem problem);
 
 // Folder of the program file, without a trailing separator.
 std::string programFolder();
@@ -43,15 +54,21 @@ bool writeOpenALConfig(const std::filesystem::path& path, std::uint32_t rate);
 
 // The steps of a run that need a display or the screens.
 struct ProgramParts {
-    std::function<void()> openWindow;
+    // Returns the line that says why no window could be opened, or nothing once it is open.
+    std::function<std::optional<std::string>()> openWindow;
+    std::function<void()> closeWindow;
     std::function<int()> runMainLoop;  // returns the program's exit code
 };
 
-// Opens the program's 800 x 600 window.
-void openProgramWindow();
+// Opens the program's 800 x 600 window when the display opens;
+// otherwise returns the line that says which display could not be opened.
+std::optional<std::string> openProgramWindow();
+void closeProgramWindow();
 
 // The whole run: window, sample-rate probe, random seed, audio configuration, main loop and
-// shut-down. Returns the process exit code: 0 after a normal run, 1 when no output is usable.
+// shut-down. Returns the process exit code: 0 after a normal run, 1 without a display (its line
+// goes to standard error) or when no output is usable (the window is closed before that is
+// shown).
 int runQuellwave(const ProgramParts& parts);
 
 // Stops and releases what a session left behind and lets the display sleep again.

@@ -79,19 +79,21 @@ AK_API uint8_t readFileCRC32Dravik(_Sensor* sensor, const char* name, int32_t fi
         }
         uint32_t value = 0;
         auto result = device.readFileCRC32(name, first, second, value);
-        *crc = value;
+        if (result) {
+            *crc = value;
+        }
         return result;
     });
 }
 
 AK_API uint8_t readFileInfoDravik(_Sensor* sensor, const char* name, DravikFileInfo* info, CallStatus* status) {
     return dravikRead(sensor, status, [&](DravikDevice& device) {
-        if (name == nullptr) {
+        if (name == nullptr || info == nullptr) {
             return failedWith(Errors::ReadParameterFailed);
         }
         DravikFile file;
         auto result = device.readFileInfo(name, file);
-        if (result && info != nullptr) {
+        if (result) {
             *info = hostFileInfo(file);
         }
         return result;
@@ -114,18 +116,20 @@ AK_API uint8_t readFileInfoAllDravik(_Sensor* sensor, DravikFileInfo* infos, int
     });
 }
 
-// *size: in the capacity of the buffer (also the amount asked of the device), out the number of
-// bytes copied. A device that returns more than was asked for is cut to the buffer.
+// *size: in the end position of the read (0: the file's end), out the number of bytes copied.
+// The device reads no further than that end, so a positive end also bounds what is copied; to the
+// file's end the host sized the buffer from the file's information.
 AK_API uint8_t readFileDravik(_Sensor* sensor, const char* name, uint8_t* buffer, int32_t* size, uint32_t offset,
                               CallStatus* status) {
     return dravikRead(sensor, status, [&](DravikDevice& device) {
-        if (name == nullptr || buffer == nullptr || size == nullptr || *size <= 0) {
+        if (name == nullptr || buffer == nullptr || size == nullptr || *size < 0) {
             return failedWith(Errors::ReadParameterFailed);
         }
         std::vector<uint8_t> bytes;
         auto result = device.readFile(name, bytes, *size, offset);
         if (result) {
-            const auto copied = std::min<size_t>(static_cast<size_t>(*size), bytes.size());
+            const auto copied =
+                *size == 0 ? bytes.size() : std::min<size_t>(static_cast<size_t>(*size), bytes.size());
             std::copy_n(bytes.begin(), copied, buffer);
             *size = static_cast<int32_t>(copied);
         }
@@ -136,10 +140,12 @@ AK_API uint8_t readFileDravik(_Sensor* sensor, const char* name, uint8_t* buffer
 AK_API uint8_t writeFileDravik(_Sensor* sensor, const char* name, const uint8_t* data, int32_t size, uint32_t offset,
                                CallStatus* status) {
     return dravikExport(sensor, status, Errors::WriteParameterFailed, unsupportedWrite, [&](DravikDevice& device) {
-        if (name == nullptr || data == nullptr || size <= 0) {
+        if (name == nullptr || size < 0 || (data == nullptr && size > 0)) {
             return failedWith(Errors::WriteParameterFailed);
         }
-        return device.writeFile(name, std::vector<uint8_t>(data, data + size), offset);
+        // No bytes reach the sensor's own check, which refuses them with its code.
+        const std::vector<uint8_t> bytes = size == 0 ? std::vector<uint8_t>{} : std::vector<uint8_t>(data, data + size);
+        return device.writeFile(name, bytes, offset);
     });
 }
 

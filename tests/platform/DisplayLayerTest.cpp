@@ -4,6 +4,7 @@
 #include "tests/platform/CapturedErrors.hpp"
 #include "tests/platform/ScopedEnvironment.hpp"
 #include "tests/platform/TestProcess.hpp"
+#include "tests/platform/VirtualDisplayFixture.hpp"
 #include "tests/platform/XvfbTestDisplay.hpp"
 
 #include <gtest/gtest.h>
@@ -46,17 +47,8 @@ TEST(KeepAwakeWithoutDisplayTest, DoesNothing)
     EXPECT_FALSE(display.suspended());
 }
 
-class VirtualDisplayTest : public ::testing::Test {
+class VirtualDisplayTest : public testing::VirtualDisplayFixture {
 protected:
-    void SetUp() override
-    {
-        if (!XvfbTestDisplay::binaryAvailable()) {
-            GTEST_SKIP() << "Xvfb or xdotool is not installed";
-        }
-        display_.emplace();
-        ASSERT_TRUE(display_->running());
-    }
-
     // Shows `request` in a child process, lets `act` work on its window and returns the answer.
     // The child keeps the window system's connections of the process to itself, so the display
     // can go away with the test.
@@ -84,7 +76,6 @@ protected:
         return static_cast<DialogAnswer>(*exitCode);
     }
 
-    std::optional<XvfbTestDisplay> display_;
     CapturedErrors errors_;
     SfmlDialogs dialogs_;
 };

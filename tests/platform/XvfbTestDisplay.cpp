@@ -73,16 +73,18 @@ std::optional<std::string> XvfbTestDisplay::waitForWindow(const std::string& tit
                                                           std::chrono::milliseconds timeout) const
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (;;) {  // looks once even with no time to wait
         const auto found = runProcess({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
         std::istringstream ids(found.output);
         std::string id;
         if (ids >> id) {
             return id;
         }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return std::nullopt;
+        }
         std::this_thread::sleep_for(kPollPause);
     }
-    return std::nullopt;
 }
 
 bool XvfbTestDisplay::pressKey(const std::string& window, const std::string& key) const

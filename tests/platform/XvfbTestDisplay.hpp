@@ -23,7 +23,8 @@ public:
 
     bool running() const { return !name_.empty(); }
 
-    // The id of a shown top-level window titled exactly `title`, once there is one.
+    // The id of a shown top-level window titled exactly `title`, once there is one (looked for
+    // at least once, also with a zero time-out).
     std::optional<std::string> waitForWindow(const std::string& title,
                                              std::chrono::milliseconds timeout) const;
 

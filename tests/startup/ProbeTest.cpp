@@ -112,18 +112,37 @@ TEST_F(ProbeTest, NothingUsableFailsWithTheMixRateLeft)
     os.endpoints.mixFormat = MixFormat{32000, 2};
     os.endpoints.opensShared = false;
 
-    EXPECT_FALSE(probeOutputSampleRate(rate));
+    OutputProblem problem = OutputProblem::NoSoundServer;
+    EXPECT_FALSE(probeOutputSampleRate(rate, &problem));
     EXPECT_EQ(rate, 32000u);
+    EXPECT_EQ(problem, OutputProblem::SharedRefused);
 }
 
 TEST_F(ProbeTest, NoDefaultOutputFailsWithTheRateUnchanged)
 {
     os.endpoints.mixFormat = EndpointFailure{EndpointStep::DefaultEndpoint, 2};
 
-    EXPECT_FALSE(probeOutputSampleRate(rate));
+    OutputProblem problem = OutputProblem::NoSoundServer;
+    EXPECT_FALSE(probeOutputSampleRate(rate, &problem));
     EXPECT_EQ(rate, kInitialSampleRate);
     EXPECT_TRUE(os.endpoints.supportQueries.empty());
     EXPECT_TRUE(os.endpoints.sharedOpens.empty());
+    EXPECT_EQ(problem, OutputProblem::NoDefaultOutput);
+}
+
+TEST_F(ProbeTest, AServerThatDoesNotAnswerIsToldApartFromAMissingOutput)
+{
+    os.endpoints.mixFormat = EndpointFailure{EndpointStep::Enumerator, 111};
+
+    OutputProblem problem = OutputProblem::SharedRefused;
+    EXPECT_FALSE(probeOutputSampleRate(rate, &problem));
+    EXPECT_EQ(problem, OutputProblem::NoSoundServer);
+    EXPECT_EQ(sampleRateFailureText(problem),
+              "Failed to check or set sample rate.\n\nNo sound server (PulseAudio or PipeWire) answered.");
+    EXPECT_EQ(sampleRateFailureText(OutputProblem::NoDefaultOutput),
+              "Failed to check or set sample rate.\n\nThe sound server has no default output.");
+    EXPECT_EQ(sampleRateFailureText(OutputProblem::SharedRefused),
+              "Failed to check or set sample rate.\n\nThe default output accepts no stream.");
 }
 
 }  // namespace

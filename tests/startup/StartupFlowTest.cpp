@@ -2,6 +2,7 @@
 #include "app/platform/fake/FakePlatform.hpp"
 #include "app/ui/Globals.hpp"
 #include "app/ui/Startup.hpp"
+#include "tests/platform/CapturedErrors.hpp"
 #include "tests/platform/ScopedEnvironment.hpp"
 #include "tests/platform/TempFolder.hpp"
 
@@ -31,7 +32,17 @@ protected:
 
     int run()
     {
-        return runQuellwave({[this] { steps.emplace_back("window"); },
+        return runQuellwave({[this]() -> std::optional<std::string> {
+                                 if (displayProblem) {
+                                     return displayProblem;
+                                 }
+                                 steps.emplace_back("window");
+                                 return std::nullopt;
+                             },
+                             [this] {
+                                 steps.emplace_back("close window");
+                                 dialogsBeforeClose = os.dialogs.shown.size();
+                             },
                              [this] {
                                  steps.emplace_back("main loop");
                                  // What the sound back end finds when the first stream opens.
@@ -47,6 +58,8 @@ protected:
     std::string configSeenByLoop;
     std::string variableSeenByLoop;
     int loopExitCode = 0;
+    std::optional<std::string> displayProblem;
+    std::size_t dialogsBeforeClose = 0;
 };
 
 TEST_F(StartupFlowTest, ANormalRunConfiguresTheProbedRateBeforeTheMainLoop)
@@ -84,20 +97,45 @@ TEST_F(StartupFlowTest, AnExistingUserFileIsAlwaysRewritten)
     EXPECT_EQ(testing::readFile(configFile()), openALConfigText(44100));
 }
 
-TEST_F(StartupFlowTest, NoUsableOutputEndsTheRunWithCodeOneAfterAKeypress)
+TEST_F(StartupFlowTest, NoUsableOutputClosesTheWindowThenSaysWhyAndEndsTheRunWithCodeOne)
 {
     os.endpoints.mixFormat = EndpointFailure{EndpointStep::Enumerator, 111};
 
     EXPECT_EQ(run(), 1);
-    EXPECT_EQ(steps, std::vector<std::string>{"window"});
+    EXPECT_EQ(steps, (std::vector<std::string>{"window", "close window"}));
+    EXPECT_EQ(dialogsBeforeClose, 0u);
     ASSERT_EQ(os.dialogs.shown.size(), 1u);
-    EXPECT_EQ(os.dialogs.shown[0].text, "Failed to check or set sample rate.");
+    EXPECT_EQ(os.dialogs.shown[0].text, sampleRateFailureText(OutputProblem::NoSoundServer));
     EXPECT_EQ(os.dialogs.shown[0].caption, "Error");
     EXPECT_EQ(os.dialogs.shown[0].kind, platform::DialogKind::Error);
     EXPECT_EQ(os.system.characterWaits, 1);
     EXPECT_EQ(sampleRate, kInitialSampleRate);
     EXPECT_FALSE(fs::exists(configFile()));
     EXPECT_TRUE(os.display.calls.empty());
+}
+
+TEST_F(StartupFlowTest, AnOutputThatRefusesEveryStreamIsToldApartFromAMissingServer)
+{
+    os.endpoints.mixFormat = platform::MixFormat{48000, 2};
+    os.endpoints.opensShared = false;
+
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{sampleRateFailureText(OutputProblem::SharedRefused)});
+}
+
+TEST_F(StartupFlowTest, WithoutADisplayOneLineSaysSoAndNothingElseRuns)
+{
+    displayProblem = "Failed to open the display \":77\".";
+    testing::CapturedErrors errors;
+
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(errors.text(), "Failed to open the display \":77\".\n");
+    EXPECT_TRUE(steps.empty());
+    EXPECT_TRUE(os.dialogs.shown.empty());
+    EXPECT_TRUE(os.endpoints.supportQueries.empty());
+    EXPECT_FALSE(fs::exists(configFile()));
+    EXPECT_TRUE(os.display.calls.empty());
+    EXPECT_EQ(sampleRate, kInitialSampleRate);
 }
 
 TEST_F(StartupFlowTest, AConfigurationThatCannotBeWrittenIsShownAndTheProgramRuns)

@@ -679,12 +679,17 @@ AK_API uint8_t fileStreamReadDravik(_Sensor* sensor, const char* name, int32_t f
                                     CallStatus* status);
 AK_API uint8_t readFileCRC32Dravik(_Sensor* sensor, const char* name, int32_t first, int32_t second, uint32_t* crc,
                                    CallStatus* status);
+/* info: not null. */
 AK_API uint8_t readFileInfoDravik(_Sensor* sensor, const char* name, DravikFileInfo* info, CallStatus* status);
 AK_API uint8_t readFileInfoAllDravik(_Sensor* sensor, DravikFileInfo* infos, int32_t* count, CallStatus* status);
-/* *size: in the capacity of the buffer (at least 1), out the number of bytes read into it. */
+/* Reads the file from offset up to the end position *size (0, or a value at or beyond the file's
+   size, means the end of the file). The buffer must hold every byte from offset to that end: to
+   read to the end of the file, the size readFileInfoDravik reports less the offset. Out, *size is
+   the number of bytes read into the buffer (0 for an empty file); an offset at or beyond the end
+   fails with 522. */
 AK_API uint8_t readFileDravik(_Sensor* sensor, const char* name, uint8_t* buffer, int32_t* size, uint32_t offset,
                               CallStatus* status);
-/* size: at least 1. */
+/* size: 0 or more (0 is refused by the sensor with 521); data may be null only when size is 0. */
 AK_API uint8_t writeFileDravik(_Sensor* sensor, const char* name, const uint8_t* data, int32_t size, uint32_t offset,
                                CallStatus* status);
 

@@ -478,6 +478,17 @@ OperationResult DravikBleProtocol::fileInfo(const std::string& name, _FileInfo& 
     return result;
 }
 
+OperationResult DravikBleProtocol::rangeInFile(const std::string& name, uint32_t offset, uint32_t length) {
+    _FileInfo info;
+    if (auto result = fileInfo(name, info); !result) {
+        return result;
+    }
+    if (offset >= info.size || uint64_t{offset} + length > info.size) {
+        return dravikFailure(ErrDataOverflow);
+    }
+    return OperationResult::done();
+}
+
 OperationResult DravikBleProtocol::readFileInfo(const std::string& name, _FileInfo& out) {
     std::unique_lock lock(commandLock_);
     auto result = fileInfo(name, out);
@@ -582,6 +593,9 @@ OperationResult DravikBleProtocol::deleteAllFiles(const std::string& extension) 
 OperationResult DravikBleProtocol::readFileCRC32(const std::string& name, uint32_t offset, uint32_t length,
                                                  uint32_t& crc) {
     std::unique_lock lock(commandLock_);
+    if (auto inside = rangeInFile(name, offset, length); !inside) {
+        return inside;
+    }
     std::vector<uint8_t> payload;
     Utility::appendLittleEndian(payload, offset, 4);
     Utility::appendLittleEndian(payload, length, 4);
@@ -614,13 +628,8 @@ OperationResult DravikBleProtocol::readFileSystemDiskInfo(uint64_t& total, uint6
 
 OperationResult DravikBleProtocol::fileStreamRead(const std::string& name, uint32_t offset, uint32_t length) {
     std::unique_lock lock(commandLock_);
-    _FileInfo info;
-    if (auto result = fileInfo(name, info); !result) {
-        return result;
-    }
-    // The whole requested range must lie inside the file.
-    if (offset >= info.size || uint64_t{offset} + length > info.size) {
-        return dravikFailure(ErrDataOverflow);
+    if (auto inside = rangeInFile(name, offset, length); !inside) {
+        return inside;
     }
     const bool streamWasOn = fsStream_->isNotifying();
     setNotify(fsStream_, true);

@@ -114,6 +114,7 @@ public:
     OperationResult writeFile(const std::string& name, const std::vector<uint8_t>& data, uint32_t offset);
     OperationResult deleteFile(const std::string& name);
     OperationResult deleteAllFiles(const std::string& extension);
+    // The range must lie inside the file (522), as for a stream read.
     OperationResult readFileCRC32(const std::string& name, uint32_t offset, uint32_t length, uint32_t& crc);
     // Total and free bytes.
     OperationResult readFileSystemDiskInfo(uint64_t& total, uint64_t& free);
@@ -261,6 +262,8 @@ private:
     OperationResult fsCommand(uint8_t command, const std::string& name, const std::vector<uint8_t>& payload,
                               Access access, OpCmdRes* reply = nullptr, uint16_t nameFailure = ErrFileNameWrong);
     OperationResult fileInfo(const std::string& name, _FileInfo& out);
+    // The file's information says the range lies inside it; 522 when it does not.
+    OperationResult rangeInFile(const std::string& name, uint32_t offset, uint32_t length);
     OperationResult streamClose();
     // Reads FS Status until its four bytes differ from `before` or the wait runs out.
     OperationResult waitFsStatusChange(const _DravikFSStatus& before);

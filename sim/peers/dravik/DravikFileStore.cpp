@@ -196,6 +196,7 @@ DravikFsAnswer DravikFileStore::onRequest(const std::vector<uint8_t>& frame) {
         autosave_ = true;
         streamActive_ = true;
         autosaveName_ = name;
+        files_[name] = DravikFile{{}, static_cast<uint16_t>(enabledAt_ >> 16), static_cast<uint16_t>(enabledAt_), 0x20};
         break;
     case 18: {
         if (found == files_.end()) {
@@ -238,6 +239,14 @@ DravikFsAnswer DravikFileStore::onRequest(const std::vector<uint8_t>& frame) {
     }
     answer.replies.push_back(std::move(answered));
     return answer;
+}
+
+void DravikFileStore::record(const std::vector<uint8_t>& bytes) {
+    if (!autosave_) {
+        return;
+    }
+    auto& file = files_[autosaveName_].bytes;
+    file.insert(file.end(), bytes.begin(), bytes.end());
 }
 
 }  // namespace VexaSim

@@ -39,6 +39,9 @@ public:
 
     DravikFsAnswer onRequest(const std::vector<uint8_t>& frame);
 
+    // While autosave runs, the sample bytes the amplifier streams are appended to its file.
+    void record(const std::vector<uint8_t>& bytes);
+
     // The 20-byte status value: state, a device byte, stream active, autosave, two int32.
     std::vector<uint8_t> statusValue() const;
 

@@ -95,7 +95,9 @@ DravikPeerModel::Packs DravikPeerModel::nextPacks() {
         ++packNum_;
     }
     ++packetsSent_;
-    return {writeDravikPacket(first, resistMode_, mask, sets)};
+    auto packet = writeDravikPacket(first, resistMode_, mask, sets);
+    store_.record(packet);
+    return {std::move(packet)};
 }
 
 }  // namespace VexaSim

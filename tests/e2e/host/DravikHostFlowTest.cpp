@@ -30,6 +30,7 @@ constexpr int32_t kStartSignalAndResist = 25;
 constexpr int32_t kStartPhotoStimulation = 27;
 constexpr int32_t kStopPhotoStimulation = 28;
 constexpr int32_t kSynchronise = 36;
+constexpr int32_t kFileSystemStreamClose = 33;
 
 constexpr uint8_t kPowerDown = 1;
 constexpr uint8_t kSignal = 3;
@@ -96,6 +97,20 @@ struct RawCalls : Calls<size_t> {
         if (bytes != nullptr && count > 0) {
             static_cast<RawCalls*>(user)->add(count);
         }
+    }
+};
+
+// Every raw byte the host was handed, in order.
+struct RawByteCalls : Calls<std::vector<uint8_t>> {
+    static void receive(_Sensor*, uint8_t* bytes, uint32_t count, void* user) {
+        static_cast<RawByteCalls*>(user)->add(std::vector<uint8_t>(bytes, bytes + count));
+    }
+    std::vector<uint8_t> joined() {
+        std::vector<uint8_t> all;
+        for (const auto& bytes : events()) {
+            all.insert(all.end(), bytes.begin(), bytes.end());
+        }
+        return all;
     }
 };
 
@@ -380,6 +395,99 @@ TEST_F(DravikHost, KeepsFilesOnTheDevice) {
     ASSERT_EQ(deleteFileDravik(sensor, "rec01.bin", &status), 1) << status.ErrorMsg;
     EXPECT_EQ(readFileInfoDravik(sensor, "rec01.bin", &info, &status), 0);
     EXPECT_EQ(status.Error, 4u);
+}
+
+// The read's count is its end position: 0 reads to the end of the file, whatever its size.
+TEST_F(DravikHost, ReadsFilesToTheirEndAndRefusesRangesPastIt) {
+    std::vector<uint8_t> data(300);
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<uint8_t>(i * 7 + 3);
+    }
+    ASSERT_EQ(writeFileDravik(sensor, "rec02.bin", data.data(), 300, 0, &status), 1) << status.ErrorMsg;
+    peer->withStore([](VexaSim::DravikFileStore& store) { store.files()["empty.bin"] = {}; });
+    const auto requests = [&] { return peer->fsCommandCharacteristic()->writes().size(); };
+
+    // The buffer holds exactly what lies from the offset to the end, with a guard after it.
+    std::vector<uint8_t> back(200 + 16, 0xEE);
+    int32_t size = 0;
+    ASSERT_EQ(readFileDravik(sensor, "rec02.bin", back.data(), &size, 100, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(size, 200);
+    EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 200), std::vector<uint8_t>(data.begin() + 100, data.end()));
+    EXPECT_EQ(std::vector<uint8_t>(back.begin() + 200, back.end()), std::vector<uint8_t>(16, 0xEE)) << "nothing past it";
+    size = 250;
+    ASSERT_EQ(readFileDravik(sensor, "rec02.bin", back.data(), &size, 100, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(size, 150) << "up to position 250";
+    back.assign(300, 0);
+    size = 5000;
+    ASSERT_EQ(readFileDravik(sensor, "rec02.bin", back.data(), &size, 0, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(size, 300) << "an end beyond the size is the file's end";
+    EXPECT_EQ(back, data);
+
+    size = 0;
+    uint8_t untouched = 0x5A;
+    ASSERT_EQ(readFileDravik(sensor, "empty.bin", &untouched, &size, 0, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(size, 0) << "an empty file gives no bytes";
+    EXPECT_EQ(untouched, 0x5A);
+    size = 0;
+    EXPECT_EQ(readFileDravik(sensor, "rec02.bin", back.data(), &size, 300, &status), 0);
+    EXPECT_EQ(status.Error, 522u);
+    EXPECT_STREQ(status.ErrorMsg, "ERR_DATA_OVERFLOW");
+    size = -1;
+    EXPECT_EQ(readFileDravik(sensor, "rec02.bin", back.data(), &size, 0, &status), 0);
+    EXPECT_EQ(status.Error, 119u);
+
+    // No bytes to write reach the sensor's own check.
+    const size_t before = requests();
+    EXPECT_EQ(writeFileDravik(sensor, "rec03.bin", data.data(), 0, 0, &status), 0);
+    EXPECT_EQ(status.Error, 521u);
+    EXPECT_STREQ(status.ErrorMsg, "ERR_DATA_EMPTY");
+    EXPECT_EQ(writeFileDravik(sensor, "rec03.bin", nullptr, 0, 0, &status), 0);
+    EXPECT_EQ(status.Error, 521u);
+    EXPECT_EQ(writeFileDravik(sensor, "rec03.bin", nullptr, 4, 0, &status), 0);
+    EXPECT_EQ(status.Error, 120u);
+    EXPECT_EQ(readFileInfoDravik(sensor, "rec02.bin", nullptr, &status), 0);
+    EXPECT_EQ(status.Error, 119u) << "no place for the answer";
+    EXPECT_EQ(requests(), before) << "none of these reached the device";
+
+    // A checksum over a range past the end is refused as a stream read of it is.
+    uint32_t crc = 0xC0DEC0DE;
+    EXPECT_EQ(readFileCRC32Dravik(sensor, "rec02.bin", 200, 101, &crc, &status), 0);
+    EXPECT_EQ(status.Error, 522u);
+    EXPECT_EQ(crc, 0xC0DEC0DEu) << "no value on failure";
+    EXPECT_EQ(readFileCRC32Dravik(sensor, "rec02.bin", 300, 0, &crc, &status), 0);
+    EXPECT_EQ(status.Error, 522u);
+    EXPECT_EQ(fileStreamReadDravik(sensor, "rec02.bin", 200, 101, &status), 0);
+    EXPECT_EQ(status.Error, 522u);
+    ASSERT_EQ(readFileCRC32Dravik(sensor, "rec02.bin", 200, 100, &crc, &status), 1) << status.ErrorMsg;
+    uint32_t expected = 0;
+    EXPECT_EQ(crc, calcCRC32(data.data() + 200, 100, &expected));
+}
+
+// The device saves the sample stream into a file; read back whole, it is what the host was given.
+TEST_F(DravikHost, AnAutosavedFileReadsBackAsTheRawStream) {
+    RawByteCalls raw;
+    CallbackHandle* handle = nullptr;
+    ASSERT_EQ(addSignalRawCallbackDravik(sensor, &RawByteCalls::receive, &handle, &raw, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(fileStreamAutosaveDravik(sensor, "auto.raw", &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(execCommandSensor(sensor, kStartSignal, &status), 1) << status.ErrorMsg;
+    ASSERT_TRUE(eventually([&] { return raw.joined().size() >= 3000; }));
+    ASSERT_EQ(execCommandSensor(sensor, kStopSignal, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(execCommandSensor(sensor, kFileSystemStreamClose, &status), 1) << status.ErrorMsg;
+    const auto saved = [&] {
+        return peer->withStore([](VexaSim::DravikFileStore& store) { return store.files()["auto.raw"].bytes.size(); });
+    };
+    ASSERT_TRUE(eventually([&] { return raw.joined().size() == saved(); })) << "every packet reached the host";
+
+    DravikFileInfo info{};
+    ASSERT_EQ(readFileInfoDravik(sensor, "auto.raw", &info, &status), 1) << status.ErrorMsg;
+    const auto given = raw.joined();
+    ASSERT_EQ(info.FileSize, given.size());
+    std::vector<uint8_t> back(info.FileSize);
+    int32_t size = 0;
+    ASSERT_EQ(readFileDravik(sensor, "auto.raw", back.data(), &size, 0, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(size, static_cast<int32_t>(given.size()));
+    EXPECT_TRUE(back == given) << "byte for byte";
+    removeSignalRawCallbackDravik(handle);
 }
 
 TEST_F(DravikHost, StartsProgramsTogetherWithALinkedPhotoStim) {
