@@ -20,6 +20,8 @@ packages=(
   espeak-ng
   # whole-program tests: a virtual display, a sound server, input and screenshots
   xvfb xdotool imagemagick pulseaudio pulseaudio-utils sox libfaketime
+  # a window manager for the desktop tests (window placement, title-bar hints)
+  openbox
 )
 missing=()
 for p in "${packages[@]}"; do

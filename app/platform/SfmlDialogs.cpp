@@ -1,5 +1,6 @@
 #include "app/platform/SfmlDialogs.hpp"
 
+#include "app/platform/DesktopPlacement.hpp"
 #include "app/platform/DialogText.hpp"
 #include "app/platform/DisplayConnection.hpp"
 
@@ -89,7 +90,9 @@ public:
 
     DialogAnswer run()
     {
-        sf::RenderWindow window(sf::VideoMode(kWidth, height_), fromUtf8(request_.caption), sf::Style::Titlebar);
+        sf::RenderWindow window(sf::VideoMode(kWidth, height_), fromUtf8(request_.caption),
+                                sf::Style::Titlebar | sf::Style::Close);
+        settleOnDesktop(window);
         window.requestFocus();
         draw(window);
         sf::Event event;
@@ -121,7 +124,7 @@ private:
             const sf::Vector2f point(static_cast<float>(event.mouseButton.x),
                                      static_cast<float>(event.mouseButton.y));
             for (std::size_t i = 0; i < buttons_.size(); ++i) {
-                if (buttonRect(i).contains(point)) {
+                if (buttonShape(i).getGlobalBounds().contains(point)) {
                     return buttons_[i].answer;
                 }
             }
@@ -142,6 +145,18 @@ private:
         return {left, top, kButtonWidth, kButtonHeight};
     }
 
+    // The button as drawn: a click anywhere on it, its outline included, presses it.
+    sf::RectangleShape buttonShape(std::size_t index) const
+    {
+        const sf::FloatRect rect = buttonRect(index);
+        sf::RectangleShape shape({rect.width, rect.height});
+        shape.setPosition(rect.left, rect.top);
+        shape.setFillColor(sf::Color(225, 225, 225));
+        shape.setOutlineColor(index == 0 ? sf::Color(0, 120, 215) : sf::Color(140, 140, 140));
+        shape.setOutlineThickness(index == 0 ? 2.0f : 1.0f);
+        return shape;
+    }
+
     void draw(sf::RenderWindow& window) const
     {
         window.clear(sf::Color(240, 240, 240));
@@ -160,12 +175,7 @@ private:
         }
         for (std::size_t i = 0; i < buttons_.size(); ++i) {
             const sf::FloatRect rect = buttonRect(i);
-            sf::RectangleShape shape({rect.width, rect.height});
-            shape.setPosition(rect.left, rect.top);
-            shape.setFillColor(sf::Color(225, 225, 225));
-            shape.setOutlineColor(i == 0 ? sf::Color(0, 120, 215) : sf::Color(140, 140, 140));
-            shape.setOutlineThickness(i == 0 ? 2.0f : 1.0f);
-            window.draw(shape);
+            window.draw(buttonShape(i));
             sf::Text label(buttons_[i].label, font_, kCharacterSize);
             label.setFillColor(sf::Color::Black);
             const sf::FloatRect bounds = label.getLocalBounds();

@@ -1,6 +1,7 @@
 #include "app/ui/Startup.hpp"
 
 #include "app/engine/AudioExperienceStream.hpp"
+#include "app/platform/DesktopPlacement.hpp"
 #include "app/platform/DisplayConnection.hpp"
 #include "app/platform/Platform.hpp"
 #include "app/ui/Globals.hpp"
@@ -168,6 +169,7 @@ std::optional<std::string> openProgramWindow()
         return problem;
     }
     window().create(sf::VideoMode(800, 600, 32), "Quellwave", sf::Style::Titlebar | sf::Style::Close);
+    platform::settleOnDesktop(window());
     window().setFramerateLimit(60);
     return std::nullopt;
 }

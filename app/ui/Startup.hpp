@@ -60,7 +60,7 @@ struct ProgramParts {
     std::function<int()> runMainLoop;  // returns the program's exit code
 };
 
-// Opens the program's 800 x 600 window when the display opens;
+// Opens the program's 800 x 600 window, centred on the desktop, when the display opens;
 // otherwise returns the line that says which display could not be opened.
 std::optional<std::string> openProgramWindow();
 void closeProgramWindow();

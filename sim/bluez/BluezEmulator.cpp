@@ -31,18 +31,26 @@ constexpr const char* kAdapterAddress = "00:1A:7D:DA:71:13";
 constexpr uint16_t kBatteryService = 0x180F;
 constexpr uint16_t kBatteryLevel = 0x2A19;
 constexpr uint16_t kClientConfiguration = 0x2902;
-constexpr uint16_t kMtu = 247;
 constexpr auto kAgentTimeout = std::chrono::seconds(5);
 
-const char* errorOf(Platform::GattStatus status) {
+// A read or write the device refused, as the daemon answers it.
+int replyGattError(sd_bus_message* message, Platform::GattStatus status, const char* refusal) {
     switch (status) {
     case Platform::GattStatus::Unreachable:
-        return "org.bluez.Error.NotConnected";
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Not connected");
     case Platform::GattStatus::AccessDenied:
-        return "org.bluez.Error.NotPermitted";
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "%s", refusal);
     default:
-        return "org.bluez.Error.Failed";
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Operation failed");
     }
+}
+
+int replyNotConnected(sd_bus_message* message) {
+    return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Not connected");
+}
+
+const char* refusalText(const std::string& errorName) {
+    return errorName == "org.bluez.Error.InProgress" ? "In Progress" : "Notify acquired";
 }
 
 const char* errorOf(Platform::PairingStatus status) {
@@ -126,6 +134,12 @@ struct EmulatedDevice {
     bool resolved = false;
     bool paired = false;
     std::optional<uint8_t> battery;
+    LinkFaults faults;
+    int connectAttempts = 0;
+    bool inProgressAnswered = false;
+    int busyAnswered = 0;
+    bool lateServiceDone = false;
+    bool reresolveScheduled = false;
     std::shared_ptr<Platform::IPeripheral> handle;
     Platform::Registration statusHandler;
     Platform::Registration pairingHandler;
@@ -137,6 +151,7 @@ struct EmulatedDevice {
     std::shared_ptr<Platform::IGattCharacteristic> batterySim;
     Platform::Registration batteryHandler;
     std::vector<sd_bus_slot*> slots;
+    std::vector<sd_bus_slot*> gattSlots;
 };
 
 class BluezEmulator::Impl {
@@ -148,6 +163,7 @@ public:
 
     ~Impl() {
         loop_.run([this](sd_bus*) {
+            stopping_ = true;
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, false);
             watcherHandler_.reset();
@@ -211,6 +227,14 @@ public:
             auto& device = deviceFor(bus, address, false);
             setBattery(bus, device, percent);
             if (!known) sd_bus_emit_object_added(bus, device.path.c_str());
+        });
+    }
+
+    void setFaults(uint64_t address, LinkFaults faults) {
+        loop_.run([&](sd_bus*) {
+            faults_[address] = faults;
+            auto found = devices_.find(address);
+            if (found != devices_.end()) found->second->faults = faults;
         });
     }
 
@@ -284,6 +308,7 @@ public:
         device.handle = std::move(handle);
         device.name = device.handle->name();
         sd_bus_emit_object_added(bus, device.path.c_str());
+        if (abortsConnect(device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-abort-by-local");
         if (const char* error = connect(bus, device)) return sd_bus_reply_method_errorf(message, error, "Connection failed");
         return sd_bus_reply_method_return(message, "o", device.path.c_str());
     }
@@ -355,10 +380,16 @@ public:
     int connectMethod(EmulatedDevice& device, sd_bus_message* message) {
         count(message);
         if (device.connected) return sd_bus_reply_method_errorf(message, "org.bluez.Error.AlreadyConnected", "Already Connected");
+        if (abortsConnect(device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-abort-by-local");
         sd_bus* bus = sd_bus_message_get_bus(message);
         if (!device.handle) device.handle = radio_->openPeripheral(device.address);
-        if (!device.handle) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Page Timeout");
+        if (!device.handle) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-timeout");
         if (const char* error = connect(bus, device)) return sd_bus_reply_method_errorf(message, error, "Connection failed");
+        // Another Connect of the device still running, as the daemon sees it: this one is told
+        // so while the link comes up all the same.
+        if (device.faults.connectInProgress && !std::exchange(device.inProgressAnswered, true)) {
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "br-connection-busy");
+        }
         return sd_bus_reply_method_return(message, "");
     }
 
@@ -423,7 +454,7 @@ public:
         if (name == "Value") return appendBytes(reply, characteristic.value);
         if (name == "Notifying") return sd_bus_message_append(reply, "b", characteristic.notifying);
         if (name == "Flags") return appendStrings(reply, Bluez::flagsOfProperties(characteristic.properties));
-        if (name == "MTU") return sd_bus_message_append(reply, "q", kMtu);
+        if (name == "MTU") return sd_bus_message_append(reply, "q", characteristic.device->faults.mtu);
         if (name == "NotifyAcquired") {
             std::lock_guard lock(characteristic.socketMutex);
             return sd_bus_message_append(reply, "b", characteristic.socket >= 0);
@@ -433,13 +464,10 @@ public:
 
     int readMethod(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
         count(message);
-        if (!characteristic.device->connected || !characteristic.sim) {
-            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
-        }
+        if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
+        if (busy(*characteristic.device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
         const auto result = characteristic.sim->readValue();
-        if (result.status != Platform::GattStatus::Success) {
-            return sd_bus_reply_method_errorf(message, errorOf(result.status), "Read failed");
-        }
+        if (result.status != Platform::GattStatus::Success) return replyGattError(message, result.status, "Read not permitted");
         // As the daemon does: the value read is announced as a change first.
         characteristic.value = result.value;
         emitChanged(sd_bus_message_get_bus(message), characteristic.path, Bluez::kGattCharacteristic, {"Value"});
@@ -458,23 +486,28 @@ public:
         if (sd_bus_message_read_array(message, 'y', &data, &size) < 0) return -EINVAL;
         Bluez::PropertyMap options;
         Bluez::readProperties(message, options);
-        if (!characteristic.device->connected || !characteristic.sim) {
-            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
-        }
+        if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
+        if (busy(*characteristic.device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
         const auto* first = static_cast<const uint8_t*>(data);
         const auto status = characteristic.sim->writeValue(Bytes(first, first + size));
-        if (status != Platform::GattStatus::Success) return sd_bus_reply_method_errorf(message, errorOf(status), "Write failed");
+        if (status != Platform::GattStatus::Success) return replyGattError(message, status, "Write not permitted");
         return sd_bus_reply_method_return(message, "");
     }
 
     int startNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
         count(message);
-        if (!characteristic.device->connected || !characteristic.sim) {
-            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
+        {
+            std::lock_guard lock(characteristic.socketMutex);
+            if (characteristic.socket >= 0) return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
         }
-        if (characteristic.notifying) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
-        const auto status = characteristic.sim->writeClientConfiguration(Platform::ClientConfiguration::Notify);
-        if (status != Platform::GattStatus::Success) return sd_bus_reply_method_errorf(message, errorOf(status), "Notify failed");
+        // A client's second session is its first; one started while the link is down begins
+        // when it comes up.
+        if (characteristic.notifying) return sd_bus_reply_method_return(message, "");
+        if (characteristic.device->connected && characteristic.sim) {
+            const auto status = characteristic.sim->writeClientConfiguration(Platform::ClientConfiguration::Notify);
+            if (status != Platform::GattStatus::Success) return replyGattError(message, status, "Not paired");
+            scheduleReresolve(*characteristic.device);
+        }
         characteristic.notifying = true;
         emitChanged(sd_bus_message_get_bus(message), characteristic.path, Bluez::kGattCharacteristic, {"Notifying"});
         return sd_bus_reply_method_return(message, "");
@@ -493,15 +526,14 @@ public:
 
     int acquireNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
         count(message);
-        if (!characteristic.device->connected || !characteristic.sim) {
-            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
-        }
+        if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
         {
             std::lock_guard lock(characteristic.socketMutex);
-            if (characteristic.socket >= 0 || characteristic.notifying) {
-                return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
-            }
+            if (characteristic.socket >= 0) return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
         }
+        if (characteristic.notifying) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
+        const std::string& refusal = characteristic.device->faults.acquireNotifyRefusal;
+        if (!refusal.empty()) return sd_bus_reply_method_errorf(message, refusal.c_str(), "%s", refusalText(refusal));
         int pair[2];
         if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair) != 0) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No socket");
@@ -510,12 +542,13 @@ public:
         if (status != Platform::GattStatus::Success) {
             ::close(pair[0]);
             ::close(pair[1]);
-            return sd_bus_reply_method_errorf(message, errorOf(status), "Notify failed");
+            return replyGattError(message, status, "Not paired");
         }
         {
             std::lock_guard lock(characteristic.socketMutex);
             characteristic.socket = pair[0];
         }
+        scheduleReresolve(*characteristic.device);
         // The client closing its end ends the notifications.
         loop_.watch(pair[0], [this, &characteristic, bus = sd_bus_message_get_bus(message)] {
             closeSocket(characteristic);
@@ -524,7 +557,7 @@ public:
             }
             emitChanged(bus, characteristic.path, Bluez::kGattCharacteristic, {"NotifyAcquired"});
         });
-        const int r = sd_bus_reply_method_return(message, "hq", pair[1], kMtu);
+        const int r = sd_bus_reply_method_return(message, "hq", pair[1], characteristic.device->faults.mtu);
         ::close(pair[1]);
         emitChanged(sd_bus_message_get_bus(message), characteristic.path, Bluez::kGattCharacteristic, {"NotifyAcquired"});
         return r;
@@ -547,7 +580,14 @@ private:
     void setUp(sd_bus* bus);
     EmulatedDevice& deviceFor(sd_bus* bus, uint64_t address, bool heard);
     void exportGatt(sd_bus* bus, EmulatedDevice& device);
+    void exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
+                       const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics);
     void attachViews(sd_bus* bus, EmulatedDevice& device);
+    bool abortsConnect(EmulatedDevice& device);
+    bool busy(EmulatedDevice& device);
+    void scheduleReresolve(EmulatedDevice& device);
+    void reresolve(EmulatedDevice& device);
+    void unexportGatt(EmulatedDevice& device);
     const char* connect(sd_bus* bus, EmulatedDevice& device);
     void dropLink(EmulatedDevice& device, bool announce);
     void unexport(EmulatedDevice& device);
@@ -574,6 +614,8 @@ private:
     std::vector<std::thread> workers_;
     std::mutex countMutex_;
     std::map<std::string, int> calls_;
+    std::map<uint64_t, LinkFaults> faults_;
+    bool stopping_ = false;  // no delayed work is done once set
     BusLoop loop_;  // last: it stops before the state above goes
 };
 
@@ -745,6 +787,8 @@ EmulatedDevice& Impl::deviceFor(sd_bus* bus, uint64_t address, bool heard) {
     device.address = address;
     device.heard = heard;
     device.path = Bluez::devicePath(kAdapterPath, address);
+    auto faults = faults_.find(address);
+    device.faults = faults == faults_.end() ? options_.faults : faults->second;
     sd_bus_slot* vtable = nullptr;
     if (sd_bus_add_object_vtable(bus, &vtable, device.path.c_str(), Bluez::kDevice,
                                  heard && options_.advertisingFlags ? kFlaggedDeviceVtable : kDeviceVtable,
@@ -835,62 +879,125 @@ void Impl::forgetRssi(EmulatedDevice& device) {
 void Impl::exportGatt(sd_bus* bus, EmulatedDevice& device) {
     const auto services = device.handle->gattServices();
     if (services.status != Platform::GattStatus::Success) return;
+    std::vector<std::pair<std::shared_ptr<Platform::IGattService>, std::vector<std::shared_ptr<Platform::IGattCharacteristic>>>> table;
     for (const auto& service : services.services) {
-        const auto characteristics = service->characteristics();
+        auto characteristics = service->characteristics();
         if (characteristics.status != Platform::GattStatus::Success) continue;
         if (Bluez::shortUuid(service->uuid()) == kBatteryService) {
             // The daemon's battery plug-in takes this service over and reports Battery1.
             for (const auto& characteristic : characteristics.characteristics) {
                 if (Bluez::shortUuid(characteristic->uuid()) == kBatteryLevel) device.batterySim = characteristic;
             }
-            if (device.batterySim) continue;
+            if (device.batterySim && !device.faults.batteryServiceExported) continue;
         }
-        auto exported = std::make_shared<EmulatedService>();
-        char name[16];
-        std::snprintf(name, sizeof(name), "/service%04x", device.nextHandle++);
-        exported->path = device.path + name;
-        exported->devicePath = device.path;
-        exported->uuid = service->uuid();
-        sd_bus_slot* slot = nullptr;
-        if (sd_bus_add_object_vtable(bus, &slot, exported->path.c_str(), Bluez::kGattService, kServiceVtable, exported.get()) >= 0) {
-            device.slots.push_back(slot);
-        }
-        device.uuids.insert(Bluez::uuidText(exported->uuid));
-        device.services.push_back(exported);
-        sd_bus_emit_object_added(bus, exported->path.c_str());
-        for (const auto& characteristic : characteristics.characteristics) {
-            auto entry = std::make_shared<EmulatedCharacteristic>();
-            entry->impl = this;
-            entry->device = &device;
-            std::snprintf(name, sizeof(name), "/char%04x", device.nextHandle++);
-            entry->path = exported->path + name;
-            entry->servicePath = exported->path;
-            entry->uuid = characteristic->uuid();
-            entry->properties = characteristic->properties();
-            entry->index = device.characteristics.size();
-            const bool notifies = entry->properties & (Platform::CharacteristicProperty::Notify | Platform::CharacteristicProperty::Indicate);
-            const auto* vtable = notifies && options_.acquireNotify ? kAcquiringCharacteristicVtable : kCharacteristicVtable;
-            if (sd_bus_add_object_vtable(bus, &slot, entry->path.c_str(), Bluez::kGattCharacteristic, vtable, entry.get()) >= 0) {
-                device.slots.push_back(slot);
-            }
-            device.characteristics.push_back(entry);
-            sd_bus_emit_object_added(bus, entry->path.c_str());
-            if (!notifies) continue;
-            auto descriptor = std::make_shared<EmulatedDescriptor>();
-            descriptor->impl = this;
-            std::snprintf(name, sizeof(name), "/desc%04x", device.nextHandle++);
-            descriptor->path = entry->path + name;
-            descriptor->characteristicPath = entry->path;
-            if (sd_bus_add_object_vtable(bus, &slot, descriptor->path.c_str(), Bluez::kGattDescriptor, kDescriptorVtable,
-                                         descriptor.get()) >= 0) {
-                device.slots.push_back(slot);
-            }
-            device.descriptors.push_back(descriptor);
-            sd_bus_emit_object_added(bus, descriptor->path.c_str());
-        }
+        table.emplace_back(service, std::move(characteristics.characteristics));
     }
+    // The daemon knows every primary service (Device1.UUIDs) before the last one is exported.
+    std::optional<std::pair<std::shared_ptr<Platform::IGattService>, std::vector<std::shared_ptr<Platform::IGattCharacteristic>>>> late;
+    if (device.faults.lateService.count() > 0 && !device.lateServiceDone && !table.empty()) {
+        device.lateServiceDone = true;
+        late = std::move(table.back());
+        table.pop_back();
+        device.uuids.insert(Bluez::uuidText(late->first->uuid()));
+    }
+    for (const auto& [service, characteristics] : table) exportService(bus, device, *service, characteristics);
     device.gattExported = true;
     emitChanged(bus, device.path, Bluez::kDevice, {"UUIDs"});
+    if (!late) return;
+    loop_.after(device.faults.lateService, [this, address = device.address, late = std::move(*late)] {
+        sd_bus* bus = loop_.bus();
+        auto found = devices_.find(address);
+        if (stopping_) return;
+        if (found == devices_.end() || !found->second->gattExported) return;
+        exportService(bus, *found->second, *late.first, late.second);
+        if (found->second->connected) attachViews(bus, *found->second);
+    });
+}
+
+void Impl::exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
+                         const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics) {
+    auto exported = std::make_shared<EmulatedService>();
+    char name[16];
+    std::snprintf(name, sizeof(name), "/service%04x", device.nextHandle++);
+    exported->path = device.path + name;
+    exported->devicePath = device.path;
+    exported->uuid = service.uuid();
+    sd_bus_slot* slot = nullptr;
+    if (sd_bus_add_object_vtable(bus, &slot, exported->path.c_str(), Bluez::kGattService, kServiceVtable, exported.get()) >= 0) {
+        device.gattSlots.push_back(slot);
+    }
+    device.uuids.insert(Bluez::uuidText(exported->uuid));
+    device.services.push_back(exported);
+    sd_bus_emit_object_added(bus, exported->path.c_str());
+    for (const auto& characteristic : characteristics) {
+        auto entry = std::make_shared<EmulatedCharacteristic>();
+        entry->impl = this;
+        entry->device = &device;
+        std::snprintf(name, sizeof(name), "/char%04x", device.nextHandle++);
+        entry->path = exported->path + name;
+        entry->servicePath = exported->path;
+        entry->uuid = characteristic->uuid();
+        entry->properties = characteristic->properties();
+        entry->index = device.characteristics.size();
+        const bool notifies = entry->properties & (Platform::CharacteristicProperty::Notify | Platform::CharacteristicProperty::Indicate);
+        const auto* vtable = notifies && options_.acquireNotify ? kAcquiringCharacteristicVtable : kCharacteristicVtable;
+        if (sd_bus_add_object_vtable(bus, &slot, entry->path.c_str(), Bluez::kGattCharacteristic, vtable, entry.get()) >= 0) {
+            device.gattSlots.push_back(slot);
+        }
+        device.characteristics.push_back(entry);
+        sd_bus_emit_object_added(bus, entry->path.c_str());
+        if (!notifies) continue;
+        auto descriptor = std::make_shared<EmulatedDescriptor>();
+        descriptor->impl = this;
+        std::snprintf(name, sizeof(name), "/desc%04x", device.nextHandle++);
+        descriptor->path = entry->path + name;
+        descriptor->characteristicPath = entry->path;
+        if (sd_bus_add_object_vtable(bus, &slot, descriptor->path.c_str(), Bluez::kGattDescriptor, kDescriptorVtable,
+                                     descriptor.get()) >= 0) {
+            device.gattSlots.push_back(slot);
+        }
+        device.descriptors.push_back(descriptor);
+        sd_bus_emit_object_added(bus, descriptor->path.c_str());
+    }
+}
+
+bool Impl::abortsConnect(EmulatedDevice& device) { return device.connectAttempts++ < device.faults.abortedConnects; }
+
+bool Impl::busy(EmulatedDevice& device) {
+    if (device.busyAnswered >= device.faults.busyGattCalls) return false;
+    ++device.busyAnswered;
+    return true;
+}
+
+void Impl::scheduleReresolve(EmulatedDevice& device) {
+    if (device.faults.reresolveAfterNotify.count() <= 0 || std::exchange(device.reresolveScheduled, true)) return;
+    loop_.after(device.faults.reresolveAfterNotify, [this, address = device.address] {
+        auto found = devices_.find(address);
+        if (!stopping_ && found != devices_.end()) reresolve(*found->second);
+    });
+}
+
+// The device's table changed (Service Changed): the objects go with every session on them,
+// and the table found again is exported under new paths while the link stays up.
+void Impl::reresolve(EmulatedDevice& device) {
+    if (!device.connected || !device.gattExported) return;
+    for (auto& characteristic : device.characteristics) {
+        characteristic->valueHandler.reset();
+        closeSocket(*characteristic);
+        if (characteristic->notifying && characteristic->sim) {
+            characteristic->sim->writeClientConfiguration(Platform::ClientConfiguration::None);
+        }
+        characteristic->notifying = false;
+    }
+    unexportGatt(device);
+    device.gattExported = false;
+    loop_.after(device.faults.reresolveGap, [this, address = device.address] {
+        sd_bus* bus = loop_.bus();
+        auto found = devices_.find(address);
+        if (stopping_ || found == devices_.end() || found->second->gattExported || !found->second->handle) return;
+        exportGatt(bus, *found->second);
+        if (found->second->connected) attachViews(bus, *found->second);
+    });
 }
 
 // Each connection hands out fresh central-side views: the exported objects follow them.
@@ -905,7 +1012,7 @@ void Impl::attachViews(sd_bus* bus, EmulatedDevice& device) {
             if (view == device.batterySim || (Bluez::shortUuid(service->uuid()) == kBatteryService && device.batterySim &&
                                               Bluez::shortUuid(view->uuid()) == kBatteryLevel)) {
                 device.batterySim = view;
-                continue;
+                if (!device.faults.batteryServiceExported) continue;
             }
             if (index >= device.characteristics.size()) break;
             auto& entry = *device.characteristics[index++];
@@ -1021,14 +1128,23 @@ void Impl::dropLink(EmulatedDevice& device, bool announce) {
     }
 }
 
-void Impl::unexport(EmulatedDevice& device) {
+void Impl::unexportGatt(EmulatedDevice& device) {
     sd_bus* bus = loop_.bus();
     for (auto it = device.descriptors.rbegin(); it != device.descriptors.rend(); ++it) sd_bus_emit_object_removed(bus, (*it)->path.c_str());
     for (auto it = device.characteristics.rbegin(); it != device.characteristics.rend(); ++it) {
         sd_bus_emit_object_removed(bus, (*it)->path.c_str());
     }
     for (auto it = device.services.rbegin(); it != device.services.rend(); ++it) sd_bus_emit_object_removed(bus, (*it)->path.c_str());
-    sd_bus_emit_object_removed(bus, device.path.c_str());
+    for (auto* slot : device.gattSlots) sd_bus_slot_unref(slot);
+    device.gattSlots.clear();
+    device.descriptors.clear();
+    device.characteristics.clear();
+    device.services.clear();
+}
+
+void Impl::unexport(EmulatedDevice& device) {
+    unexportGatt(device);
+    sd_bus_emit_object_removed(loop_.bus(), device.path.c_str());
     for (auto* slot : device.slots) sd_bus_slot_unref(slot);
     device.slots.clear();
     device.rssiSlot = sd_bus_slot_unref(device.rssiSlot);
@@ -1080,6 +1196,8 @@ void BluezEmulator::holdDisconnects(bool hold) { impl_->holdDisconnects(hold); }
 int BluezEmulator::discoverySessions() const { return impl_->discoverySessions(); }
 
 void BluezEmulator::setBatteryLevel(uint64_t address, uint8_t percent) { impl_->setBatteryLevel(address, percent); }
+
+void BluezEmulator::setFaults(uint64_t address, LinkFaults faults) { impl_->setFaults(address, std::move(faults)); }
 
 int BluezEmulator::calls(const std::string& member) const { return impl_->calls(member); }
 

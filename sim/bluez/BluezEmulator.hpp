@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "sim/bluez/LinkFaults.hpp"
 #include "sim/radio/SimRadio.hpp"
 
 namespace VexaSim {
@@ -36,6 +37,8 @@ struct BluezEmulatorOptions {
     // Told, on the daemon's thread, each time an advertisement has been announced to clients:
     // a new device's InterfacesAdded or a known one's PropertiesChanged (for timing them).
     std::function<void(uint64_t address)> announced;
+    // The faults of every device's link, unless set for the device itself.
+    LinkFaults faults;
 };
 
 class BluezEmulator {
@@ -59,6 +62,8 @@ public:
     int discoverySessions() const;
     // The level the battery interface of a device reports (added on first use).
     void setBatteryLevel(uint64_t address, uint8_t percent);
+    // The faults of one device's link from its next connection on.
+    void setFaults(uint64_t address, LinkFaults faults);
     // Counts of the calls clients made, for assertions.
     int calls(const std::string& member) const;
 

@@ -10,25 +10,18 @@
 
 #include <systemd/sd-bus.h>
 
-#include <filesystem>
 
 #include "sdk/ble/BLEChannel.hpp"
 #include "sdk/ble/platform/bluez/BluezDevice.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "tests/ble/BluezFixture.hpp"
+#include "tests/ble/BluezTestDevice.hpp"
 
 using namespace BleTest;
 using VexaDevice::Utility::parseUuid;
 namespace Property = Platform::CharacteristicProperty;
 
 namespace {
-
-const auto kService = parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E");
-const auto kCommand = parseUuid("6E400002-B534-F393-68A9-E50E24DCCA9E");
-const auto kStream = parseUuid("6E400003-B534-F393-68A9-E50E24DCCA9E");
-const auto kSecondService = parseUuid("0000180A-0000-1000-8000-00805F9B34FB");
-const auto kModel = parseUuid("00002A24-0000-1000-8000-00805F9B34FB");
-constexpr uint64_t kAddress = 0xC0FFEE0000A1;
 
 Platform::Advertisement advertisement(int16_t rssi) {
     Platform::Advertisement ad;
@@ -40,21 +33,7 @@ Platform::Advertisement advertisement(int16_t rssi) {
     return ad;
 }
 
-// A device with a command (write, read) and a stream (notify) characteristic, plus a second
-// service with a read-only one.
-std::shared_ptr<VexaSim::SimPeripheral> addDevice(VexaSim::SimRadio& radio) {
-    auto peripheral = radio.addPeripheral(kAddress, "Emulated");
-    auto service = peripheral->addService(kService);
-    service->addCharacteristic(kCommand, Property::Write | Property::Read, {0x10});
-    service->addCharacteristic(kStream, Property::Notify);
-    peripheral->addService(kSecondService)->addCharacteristic(kModel, Property::Read, {'M', '1'});
-    return peripheral;
-}
-
-size_t threadCount() {
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                             std::filesystem::directory_iterator()));
-}
+size_t threadCount() { return processEntries("task"); }
 
 }  // namespace
 

@@ -23,7 +23,7 @@ bool XvfbTestDisplay::binaryAvailable()
     return access(kBinary, X_OK) == 0 && access("/usr/bin/xdotool", X_OK) == 0;
 }
 
-XvfbTestDisplay::XvfbTestDisplay(std::chrono::milliseconds startTimeout)
+XvfbTestDisplay::XvfbTestDisplay(const std::string& screen, std::chrono::milliseconds startTimeout)
 {
     int ready[2];
     if (pipe(ready) != 0) {
@@ -35,7 +35,7 @@ XvfbTestDisplay::XvfbTestDisplay(std::chrono::milliseconds startTimeout)
         const std::string fd = std::to_string(ready[1]);
         // Without -noreset the server restarts whenever its last client leaves and refuses
         // connections meanwhile.
-        execl(kBinary, kBinary, "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+        execl(kBinary, kBinary, "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
               "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }

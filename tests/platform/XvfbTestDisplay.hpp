@@ -16,7 +16,9 @@ class XvfbTestDisplay {
 public:
     static bool binaryAvailable();
 
-    explicit XvfbTestDisplay(std::chrono::milliseconds startTimeout = std::chrono::seconds(15));
+    // `screen` is the desktop's width x height x depth.
+    explicit XvfbTestDisplay(const std::string& screen = "1024x768x24",
+                             std::chrono::milliseconds startTimeout = std::chrono::seconds(15));
     ~XvfbTestDisplay();
     XvfbTestDisplay(const XvfbTestDisplay&) = delete;
     XvfbTestDisplay& operator=(const XvfbTestDisplay&) = delete;

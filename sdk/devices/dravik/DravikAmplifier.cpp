@@ -78,9 +78,9 @@ OperationResult DravikBleProtocol::signalOn() {
     return result;
 }
 
-OperationResult DravikBleProtocol::stopAmplifier(uint8_t reached, const char* failure) {
+OperationResult DravikBleProtocol::stopAmplifier(uint8_t already, const char* failure) {
     const uint8_t previous = ampMode_;
-    if (previous == reached) {
+    if (previous == already) {
         return OperationResult::done();
     }
     OperationResult result = sendFailure(failure);
@@ -108,13 +108,10 @@ OperationResult DravikBleProtocol::powerDown() {
     return modeChange([this] { return stopAmplifier(AmpModePowerDown, "Failed set power down mode"); });
 }
 
-// The device has no frame that asks for Idle: from any other mode the amplifier is stopped, and
-// the command succeeds although the device then reports PowerDown.
+// The device has no frame that asks for Idle: from any other mode, PowerDown included, the stop
+// frame goes out, and the command succeeds once the device reports PowerDown.
 OperationResult DravikBleProtocol::setIdle() {
-    return modeChange([this] {
-        return ampMode_ == AmpModeIdle ? OperationResult::done()
-                                       : stopAmplifier(AmpModePowerDown, "Failed set Idle mode");
-    });
+    return modeChange([this] { return stopAmplifier(AmpModeIdle, "Failed set Idle mode"); });
 }
 
 OperationResult DravikBleProtocol::startSignalLocked() {
@@ -132,11 +129,13 @@ OperationResult DravikBleProtocol::startSignalLocked() {
     if (auto off = resistOff(); !off) {
         return failed(off);
     }
-    // From either resistance mode the signal runs on: done once the device reports the
-    // resistance measurement off.
-    const bool measuring = previous == AmpModeResist || previous == AmpModeSignalResist;
-    OperationResult result = measuring ? waitAmpMode(AmpModeSignal, timing_.stopWait) : signalOn();
-    if (result && !measuring) {
+    // Resistance alone runs on the signal measurement, which goes on without it.
+    if (previous == AmpModeResist) {
+        ampMode_ = AmpModeSignal;
+        return OperationResult::done();
+    }
+    OperationResult result = previous == AmpModeSignalResist ? waitAmpMode(AmpModeSignal, timing_.stopWait) : signalOn();
+    if (result && previous != AmpModeSignalResist) {
         result = waitAmpMode(AmpModeSignal, timing_.startWait);
     }
     return result ? result : failed(result);
@@ -175,12 +174,8 @@ OperationResult DravikBleProtocol::startResistLocked() {
             return failed(result);
         }
     }
-    OperationResult on = resistOn();
-    // The device shows the measurement on as signal and resistance.
-    if (on) {
-        on = waitAmpMode(AmpModeSignalResist, timing_.stopWait);
-    }
-    if (!on) {
+    // The signal runs: switching the measurement on is all it takes.
+    if (OperationResult on = resistOn(); !on) {
         return failed(on);
     }
     ampMode_ = AmpModeResist;

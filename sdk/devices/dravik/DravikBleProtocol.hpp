@@ -123,14 +123,17 @@ public:
     // The data arrives on the file-stream bus.
     OperationResult fileStreamRead(const std::string& name, uint32_t offset, uint32_t length);
 
-    // Amplifier modes (the sensor commands). Each sends its frames on ACS Command and succeeds
-    // only once the device reports the mode it leads to; a failure leaves the reported mode as
-    // the device's, and a link that is down fails every one of them.
+    // Amplifier modes (the sensor commands). Each sends its frames on ACS Command and waits for
+    // the mode the device reports where its sequence says so; while it runs, the reported mode
+    // is its target, so packs arriving meanwhile are read by the new mode. A failure leaves the
+    // reported mode as the device's, and a link that is down fails every one of them.
     OperationResult powerDown();
-    // Stops the amplifier from any mode but Idle: the device then reports PowerDown, and the
-    // command still succeeds.
+    // Stops the amplifier from any mode but Idle, PowerDown included: the device then reports
+    // PowerDown, and the command still succeeds.
     OperationResult setIdle();
+    // From resistance alone, switching the measurement off is all it takes (no wait).
     OperationResult startSignal();
+    // From signal, switching the measurement on is all it takes (no wait).
     OperationResult startResist();
     // Back to signal from signal and resistance, else PowerDown.
     OperationResult stopResist();
@@ -235,8 +238,9 @@ private:
     // anything is skipped or sent.
     template <class Change>
     OperationResult modeChange(Change change);
-    // Under the command lock: the stop frame until the device reports PowerDown.
-    OperationResult stopAmplifier(uint8_t reached, const char* failure);
+    // Under the command lock: unless the amplifier is in `already`, the stop frame until the
+    // device reports PowerDown.
+    OperationResult stopAmplifier(uint8_t already, const char* failure);
     OperationResult startSignalLocked();
     OperationResult startResistLocked();
     OperationResult startSignalAndResistLocked();

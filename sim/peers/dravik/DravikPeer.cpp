@@ -32,6 +32,14 @@ DravikPeer::DravikPeer(std::shared_ptr<SimPeripheral> peripheral, DravikPeerSett
                                           Property::Read | Property::Notify, {fixed.battery});
 
     auto amplifier = addCommandService(acs(1), acs(2), acs(4));
+    statusCharacteristic()->onRead([weak = std::weak_ptr<Shared>(device_)] {
+        const auto device = weak.lock();
+        if (!device) {
+            return std::vector<uint8_t>();
+        }
+        std::lock_guard lock(device->mutex);
+        return device->model.readStatus();
+    });
     acsConfig_ = amplifier->addCharacteristic(acs(3), Property::Read | Property::Write, device_->model.adcConfig());
     acsConfig_->onWrite([weak = std::weak_ptr<Shared>(device_)](const std::vector<uint8_t>& config) {
         if (const auto device = weak.lock()) {

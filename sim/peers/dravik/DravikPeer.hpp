@@ -50,6 +50,10 @@ public:
 
     // A new battery level on the battery characteristic.
     void setBattery(uint8_t level);
+    // Mode changes show in the status only after this many reads (0: at once).
+    void setModeLag(int reads) {
+        withModel([reads](DravikPeerModel& model) { model.setModeLag(reads); });
+    }
     // The amplifier's state and lead-off sub-mode, read together (nothing is announced).
     std::pair<uint8_t, uint8_t> amplifier() const {
         return withModel([](const DravikPeerModel& model) { return std::pair{model.state(), model.resistMode()}; });

@@ -42,12 +42,26 @@ std::vector<uint8_t> DravikPeerModel::statusValue() const {
     return value;
 }
 
+std::vector<uint8_t> DravikPeerModel::readStatus() {
+    if (lagLeft_ > 0) {
+        --lagLeft_;
+        return lagging_;
+    }
+    return statusValue();
+}
+
 std::optional<std::vector<uint8_t>> DravikPeerModel::onCommand(const std::vector<uint8_t>& frame) {
     if (frame.empty() || silent_) {
         return std::nullopt;
     }
     if (ignoring_) {
         return statusValue();
+    }
+    if (modeLag_ > 0 && frame[0] != 0x06) {
+        if (lagLeft_ == 0) {
+            lagging_ = statusValue();
+        }
+        lagLeft_ = modeLag_;
     }
     switch (frame[0]) {
     case 0x01:
@@ -69,7 +83,7 @@ std::optional<std::vector<uint8_t>> DravikPeerModel::onCommand(const std::vector
         return std::nullopt;
     default: return std::nullopt;
     }
-    return statusValue();
+    return lagLeft_ > 0 ? lagging_ : statusValue();
 }
 
 DravikPeerModel::Packs DravikPeerModel::nextPacks() {

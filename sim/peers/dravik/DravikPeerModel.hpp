@@ -49,6 +49,8 @@ public:
     std::optional<std::vector<uint8_t>> onCommand(const std::vector<uint8_t>& frame);
     // State (0 powered down, 2 measuring), sub-mode, survey id (uint32 at 4), zero to 20 bytes.
     std::vector<uint8_t> statusValue() const;
+    // The status a read gives: while a mode change lags, the one from before it.
+    std::vector<uint8_t> readStatus();
     // The next data packet while the amplifier measures.
     Packs nextPacks();
 
@@ -70,6 +72,9 @@ public:
     // Mode frames are acknowledged and not carried out.
     void setIgnoring(bool ignoring) { ignoring_ = ignoring; }
     void setRefusal(uint8_t) {}
+    // A slow amplifier: after a mode frame the status (reads and notifications alike) shows the
+    // mode from before it for this many reads, while the amplifier already streams in the new one.
+    void setModeLag(int reads) { modeLag_ = reads; }
 
 private:
     DravikPeerSettings settings_;
@@ -84,6 +89,9 @@ private:
     bool ignoring_ = false;
     std::vector<uint8_t> markers_;
     uint8_t pendingMarker_ = 0;
+    int modeLag_ = 0;
+    int lagLeft_ = 0;
+    std::vector<uint8_t> lagging_;
 };
 
 }  // namespace VexaSim

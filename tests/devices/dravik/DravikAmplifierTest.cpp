@@ -38,15 +38,21 @@ DravikAmplifierParam leadOffRecord() {
     return param;
 }
 
-struct DravikAmplifier : ::testing::Test {
+// Each case runs against a device that shows a new mode at once and one that shows it a few
+// status reads late (while it already streams in the new mode).
+struct DravikAmplifier : ::testing::TestWithParam<int> {
     DravikRig rig{streamingDevice()};
     std::shared_ptr<DravikBleProtocol> protocol = rig.protocol();
+    DravikAmplifier() { rig.peer->setModeLag(GetParam()); }
     Frames frames() const { return rig.peer->commandFrames(); }
 };
 
 }  // namespace
 
-TEST_F(DravikAmplifier, SignalStartsWithTheSurveyIdAndStreamsTheDevicesVolts) {
+INSTANTIATE_TEST_SUITE_P(ModeShown, DravikAmplifier, ::testing::Values(0, 3),
+                         [](const auto& info) { return info.param == 0 ? "AtOnce" : "AFewReadsLate"; });
+
+TEST_P(DravikAmplifier, SignalStartsWithTheSurveyIdAndStreamsTheDevicesVolts) {
     EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
     ASSERT_TRUE(protocol->writeSurveyId(0x01020304));
     Recorder<std::vector<Kestrane::_SignalData>> signals(protocol->signalEvent());
@@ -80,7 +86,7 @@ TEST_F(DravikAmplifier, SignalStartsWithTheSurveyIdAndStreamsTheDevicesVolts) {
     EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x01})) << "already stopped: nothing more is sent";
 }
 
-TEST_F(DravikAmplifier, ResistanceModesReportTheElectrodes) {
+TEST_P(DravikAmplifier, ResistanceModesReportTheElectrodes) {
     ASSERT_TRUE(protocol->writeAmplifierParam(leadOffRecord()));
     EXPECT_EQ(protocol->readAmplifierParam(), leadOffRecord());
     EXPECT_EQ(rig.peer->acsConfigCharacteristic()->value()[8 + 14], 0x0F) << "lead-off on channels 0..3";
@@ -117,7 +123,7 @@ TEST_F(DravikAmplifier, ResistanceModesReportTheElectrodes) {
     EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
 }
 
-TEST_F(DravikAmplifier, AnUnansweredModeChangeFailsAndKeepsTheDevicesMode) {
+TEST_P(DravikAmplifier, AnUnansweredModeChangeFailsAndKeepsTheDevicesMode) {
     rig.peer->setIgnoring(true);
     EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Failed changed amp. mode"));
     EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
@@ -125,32 +131,66 @@ TEST_F(DravikAmplifier, AnUnansweredModeChangeFailsAndKeepsTheDevicesMode) {
     EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Failed off resist mode"));
 }
 
-TEST_F(DravikAmplifier, AResistanceChangeTheDeviceDoesNotShowFails) {
+// Within a running signal, resistance switches on and off with its frame alone; the waits are
+// those of the sequences: for the signal to start, and for signal and resistance to show.
+TEST_P(DravikAmplifier, ResistanceSwitchesWithinTheSignalWithoutWaiting) {
     const auto deviceResist = [&] {
         return rig.peer->withDevice([](VexaSim::DravikPeerModel& model) { return model.resistMode(); });
     };
     ASSERT_TRUE(protocol->startSignal());
-    rig.peer->setIgnoring(true);
-    EXPECT_EQ(protocol->startResist(), OperationResult::failed(513, "Failed changed amp. mode"));
+    rig.peer->setModeLag(100000);
+    ASSERT_TRUE(protocol->startResist()) << "from signal: no wait";
     EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x01}));
-    EXPECT_EQ(protocol->ampMode(), AmpModeSignal) << "the device still measures the signal alone";
-
-    rig.peer->setIgnoring(false);
-    ASSERT_TRUE(protocol->startResist());
-    EXPECT_EQ(protocol->ampMode(), AmpModeResist);
-    rig.peer->setIgnoring(true);
-    EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Failed changed amp. mode"));
-    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x00}));
     EXPECT_EQ(deviceResist(), 1);
-    EXPECT_EQ(protocol->ampMode(), AmpModeSignalResist) << "as the device reports it";
+    EXPECT_EQ(protocol->ampMode(), AmpModeResist);
 
-    rig.peer->setIgnoring(false);
-    ASSERT_TRUE(protocol->startSignal());
+    const size_t sent = frames().size();
+    ASSERT_TRUE(protocol->startSignal()) << "from resistance: no wait";
+    EXPECT_EQ(frames().size(), sent + 1) << "only the resistance-off frame";
+    EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x00}));
     EXPECT_EQ(deviceResist(), 0);
     EXPECT_EQ(protocol->ampMode(), AmpModeSignal);
+
+    EXPECT_EQ(protocol->startSignalAndResist(), OperationResult::failed(513, "Failed changed amp. mode"))
+        << "signal and resistance waits for the device to show it";
+    EXPECT_EQ(protocol->ampMode(), AmpModeSignal) << "as the device reports it";
 }
 
-TEST_F(DravikAmplifier, EveryModeCommandFailsOnALinkThatIsDown) {
+// Packs that arrive while resistance starts from PowerDown, the amplifier passing through
+// signal measurement, are read as resistance packs: no signal reaches a subscriber.
+TEST_P(DravikAmplifier, ResistanceFromPowerDownDeliversNoSignal) {
+    ASSERT_TRUE(protocol->writeAmplifierParam(leadOffRecord()));
+    Recorder<std::vector<Kestrane::_SignalData>> signals(protocol->signalEvent());
+    Recorder<std::pair<std::vector<Kestrane::_SignalData>, std::vector<_DravikResistData>>> both(
+        protocol->signalResistEvent());
+    Recorder<std::vector<_DravikResistData>> resists(protocol->resistEvent());
+    Recorder<uint8_t> modes(protocol->ampModeEvent());
+
+    ASSERT_TRUE(protocol->startResist());
+    EXPECT_EQ(frames(), (Frames{{0x03, 0, 0, 0, 0}, {0x05, 0x01}}));
+    ASSERT_TRUE(resists.atLeast(20));
+    EXPECT_EQ(signals.count(), 0u);
+    for (const auto& [signal, resist] : both.events()) {
+        EXPECT_TRUE(signal.empty());
+        EXPECT_FALSE(resist.empty());
+    }
+    for (const uint8_t mode : modes.events()) {
+        EXPECT_NE(mode, AmpModeSignal) << "the mode published goes straight to resistance";
+    }
+}
+
+// Idle has no frame of its own: from PowerDown too the stop frame goes out.
+TEST_P(DravikAmplifier, IdleFromPowerDownSendsTheStopFrame) {
+    ASSERT_EQ(protocol->ampMode(), AmpModePowerDown);
+    ASSERT_TRUE(protocol->setIdle());
+    EXPECT_EQ(frames(), (Frames{{0x01}}));
+    EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
+    rig.peer->setIgnoring(true);
+    ASSERT_TRUE(protocol->setIdle()) << "the device shows PowerDown already";
+    EXPECT_EQ(frames(), (Frames{{0x01}, {0x01}}));
+}
+
+TEST_P(DravikAmplifier, EveryModeCommandFailsOnALinkThatIsDown) {
     ASSERT_TRUE(protocol->startSignal());
     ASSERT_TRUE(protocol->powerDown());
     const size_t sent = frames().size();
@@ -168,7 +208,7 @@ TEST_F(DravikAmplifier, EveryModeCommandFailsOnALinkThatIsDown) {
     EXPECT_EQ(protocol->ampMode(), AmpModePowerDown);
 }
 
-TEST_F(DravikAmplifier, SupportedChannelsFollowTheReferentMode) {
+TEST_P(DravikAmplifier, SupportedChannelsFollowTheReferentMode) {
     auto channels = protocol->readSupportedChannels();
     ASSERT_EQ(channels.size(), 24u);
     EXPECT_EQ(channels[0].name, "O1");

@@ -191,7 +191,19 @@ struct DravikHost : SensorHost {
     }
 };
 
+// The mode flows against a device that shows a new mode at once and one that shows it a few
+// status reads late, streaming in the new mode meanwhile.
+struct DravikHostModes : DravikHost, ::testing::WithParamInterface<int> {
+    void SetUp() override {
+        DravikHost::SetUp();
+        peer->setModeLag(GetParam());
+    }
+};
+
 }  // namespace
+
+INSTANTIATE_TEST_SUITE_P(ModeShown, DravikHostModes, ::testing::Values(0, 3),
+                         [](const auto& info) { return info.param == 0 ? "AtOnce" : "AFewReadsLate"; });
 
 TEST_F(DravikHost, ConnectsAndReadsTheDevicesSettings) {
     EXPECT_EQ(getFamilySensor(sensor), SensorFamilyDravik);
@@ -265,7 +277,7 @@ TEST_F(DravikHost, WithoutAStimulatorItRunsNoneOfItsCommands) {
     freeSensor(alone);
 }
 
-TEST_F(DravikHost, MeasuresSignalAndResistanceWithTheDevicesValues) {
+TEST_P(DravikHostModes, MeasuresSignalAndResistanceWithTheDevicesValues) {
     writeLeadOffSettings();
     ByteValueCalls modes;
     SignalCalls signal;
@@ -320,10 +332,10 @@ TEST_F(DravikHost, MeasuresSignalAndResistanceWithTheDevicesValues) {
     }
 }
 
-TEST_F(DravikHost, ModeCommandsSucceedOnlyWhenTheDeviceShowsThem) {
+TEST_P(DravikHostModes, ModeCommandsSucceedOnlyWhenTheDeviceShowsThem) {
     ASSERT_EQ(execCommandSensor(sensor, kStartSignal, &status), 1) << status.ErrorMsg;
     peer->setIgnoring(true);
-    EXPECT_EQ(execCommandSensor(sensor, kStartResist, &status), 0) << "taken, not carried out";
+    EXPECT_EQ(execCommandSensor(sensor, kStartSignalAndResist, &status), 0) << "taken, not carried out";
     EXPECT_EQ(ampMode(), kSignal);
     peer->setIgnoring(false);
     ASSERT_EQ(execCommandSensor(sensor, kStopSignal, &status), 1) << status.ErrorMsg;
@@ -335,6 +347,40 @@ TEST_F(DravikHost, ModeCommandsSucceedOnlyWhenTheDeviceShowsThem) {
         EXPECT_EQ(execCommandSensor(sensor, command, &status), 0) << command << ": the link is down";
         EXPECT_EQ(status.Error, 513u);
         EXPECT_STREQ(status.ErrorMsg, "Device error: [ERR_DATA_SEND]");
+    }
+}
+
+// The amplifier passes through signal measurement on its way to resistance; what it streams
+// meanwhile is read as resistance, and no signal reaches the host.
+TEST_P(DravikHostModes, ResistanceFromPowerDownDeliversNoSignal) {
+    writeLeadOffSettings();
+    ByteValueCalls modes;
+    SignalCalls signal;
+    ResistCalls resist;
+    BothCalls both;
+    CallbackHandle* handles[4] = {};
+    ASSERT_EQ(addAmpModeCallback(sensor, &ByteValueCalls::receive, &handles[0], &modes, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(addSignalCallbackDravik(sensor, &SignalCalls::receive, &handles[1], &signal, &status), 1);
+    ASSERT_EQ(addResistCallbackDravik(sensor, &ResistCalls::receive, &handles[2], &resist, &status), 1);
+    ASSERT_EQ(addSignalResistCallbackDravik(sensor, &BothCalls::receive, &handles[3], &both, &status), 1);
+
+    ASSERT_EQ(execCommandSensor(sensor, kStartResist, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(ampMode(), kResist);
+    EXPECT_TRUE(settledOnElectrodes(resist));
+    EXPECT_EQ(signal.count(), 0u);
+    EXPECT_EQ(both.signal.count(), 0u);
+    const auto published = modes.events();
+    EXPECT_EQ(std::find(published.begin(), published.end(), kSignal), published.end());
+
+    // Idle from PowerDown sends the stop frame as from any mode but Idle.
+    ASSERT_EQ(execCommandSensor(sensor, kStopSignal, &status), 1) << status.ErrorMsg;
+    const size_t sent = peer->commandFrames().size();
+    ASSERT_EQ(execCommandSensor(sensor, kIdle, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(peer->commandFrames().size(), sent + 1);
+    EXPECT_EQ(peer->commandFrames().back(), std::vector<uint8_t>{0x01});
+    EXPECT_EQ(ampMode(), kPowerDown);
+    for (CallbackHandle* handle : handles) {
+        removeSignalCallbackDravik(handle);
     }
 }
 

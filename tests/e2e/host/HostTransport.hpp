@@ -15,10 +15,29 @@
 #ifndef AK_HOST_OVER_DBUS
 #define AK_HOST_OVER_DBUS 0
 #endif
+// With AK_HOST_LINK_FAULTS=1 every device's link over D-Bus misbehaves as real ones do.
+#ifndef AK_HOST_LINK_FAULTS
+#define AK_HOST_LINK_FAULTS 0
+#endif
 
 namespace HostTest {
 
 inline constexpr bool kOverDbus = AK_HOST_OVER_DBUS != 0;
+
+// Connects aborted twice before one holds (the third after InProgress), the last service exported
+// after ServicesResolved, the table resolved again mid-stream, AcquireNotify refused, a read or
+// write answered InProgress once.
+inline VexaSim::BluezEmulatorOptions emulatorOptions() {
+    VexaSim::BluezEmulatorOptions options;
+    if (AK_HOST_LINK_FAULTS == 0) return options;
+    options.faults.abortedConnects = 2;
+    options.faults.connectInProgress = true;
+    options.faults.lateService = std::chrono::milliseconds(300);
+    options.faults.reresolveAfterNotify = std::chrono::milliseconds(150);
+    options.faults.acquireNotifyRefusal = "org.bluez.Error.NotPermitted";
+    options.faults.busyGattCalls = 1;
+    return options;
+}
 
 // Installs the chosen backend for its lifetime and restores the previous one afterwards.
 class RadioTransport {
@@ -27,7 +46,7 @@ public:
         namespace Platform = VexaDevice::BLE::Platform;
         if constexpr (kOverDbus) {
             bus_ = std::make_unique<VexaSim::PrivateBus>();
-            daemon_ = std::make_unique<VexaSim::BluezEmulator>(radio, bus_->address());
+            daemon_ = std::make_unique<VexaSim::BluezEmulator>(radio, bus_->address(), emulatorOptions());
             auto platform = Platform::Bluez::BluezPlatform::create(bus_->address());
             platform->waitUntilSettled(std::chrono::seconds(10));
             previous_ = Platform::installPlatform(std::move(platform));

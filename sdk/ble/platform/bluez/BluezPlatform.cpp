@@ -8,6 +8,8 @@
 
 #include "sdk/ble/platform/bluez/BluezDevice.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
+#include "sdk/ble/platform/bluez/GattRebinder.hpp"
+#include "sdk/ble/platform/bluez/NotifySwitch.hpp"
 #include "sdk/ble/platform/bluez/PairingAgent.hpp"
 #include "sdk/core/Log.hpp"
 
@@ -63,7 +65,10 @@ std::shared_ptr<BluezPlatform> BluezPlatform::create(const std::string& busAddre
 }
 
 BluezPlatform::BluezPlatform(const std::string& busAddress, BluezTiming timing)
-    : timing_(timing), agent_(std::make_shared<PairingAgent>(*this)), loop_(std::make_unique<BusLoop>(busAddress)) {}
+    : timing_(timing),
+      agent_(std::make_shared<PairingAgent>(*this)),
+      rebinder_(std::make_unique<GattRebinder>(*this, timing.rebindTimeout)),
+      loop_(std::make_unique<BusLoop>(busAddress)) {}
 
 BluezPlatform::~BluezPlatform() {
     // The loop stops first: no handler of it runs once the members start to go.
@@ -212,6 +217,7 @@ void BluezPlatform::onInterfacesAdded(sd_bus_message* message) {
     if (sd_bus_message_read_basic(message, 'o', &path) < 0 || readInterfaces(message, interfaces) < 0) return;
     const bool device = interfaces.contains(kDevice);
     const bool battery = interfaces.contains(kBattery);
+    const bool characteristic = interfaces.contains(kGattCharacteristic);
     {
         std::lock_guard lock(mutex_);
         auto& known = tree_[path];
@@ -220,6 +226,9 @@ void BluezPlatform::onInterfacesAdded(sd_bus_message* message) {
     }
     changed_.notify_all();
     if (device || battery) deviceChanged(path, device);
+    if (characteristic) {
+        if (const auto link = linkOwning(path)) rebinder_->added(link);
+    }
 }
 
 void BluezPlatform::onInterfacesRemoved(sd_bus_message* message) {
@@ -242,6 +251,9 @@ void BluezPlatform::onInterfacesRemoved(sd_bus_message* message) {
     changed_.notify_all();
     if (adapterGone) abortWatchers();
     if (std::find(names.begin(), names.end(), kDevice) != names.end()) deviceChanged(path, false);
+    if (std::find(names.begin(), names.end(), kGattCharacteristic) != names.end()) {
+        if (const auto link = linkOwning(path)) rebinder_->removed(link, path);
+    }
 }
 
 void BluezPlatform::onPropertiesChanged(sd_bus_message* message) {
@@ -320,7 +332,13 @@ void BluezPlatform::followLink(const std::shared_ptr<DeviceLink>& link) {
 }
 
 void BluezPlatform::refreshLink(const std::shared_ptr<DeviceLink>& link) {
-    const bool up = linkUp(link->path);
+    const auto device = properties(link->path, kDevice);
+    if (!device || !flag(*device, "Connected")) {
+        // Whoever connects the device next owns the link.
+        link->clearLost();
+        link->connectedByUs().store(false);
+    }
+    const bool up = linkUp(link->path) && !link->lost();
     if (!link->setUp(up) || up) return;
     // Notification sockets close with the link; sessions started with StartNotify survive it.
     for (const auto& characteristic : link->characteristics()) {
@@ -466,28 +484,51 @@ bool BluezPlatform::waitFor(const std::function<bool()>& condition, Clock::time_
     }
 }
 
-CallOutcome BluezPlatform::call(const std::string& path, const char* interface, const char* member,
-                                const Builder& build, BusLoop::ReplyHandler handler, std::chrono::milliseconds timeout,
-                                const std::shared_ptr<DeviceLink>& link) {
+void BluezPlatform::send(const std::string& path, const char* interface, const char* member, const Builder& build,
+                        BusLoop::ReplyHandler handler, std::chrono::milliseconds timeout) {
+    sd_bus_message* message = newMethodCall(loop_->bus(), kService, path, interface, member);
+    if (!message || (build && build(message) < 0)) {
+        sd_bus_message_unref(message);
+        if (handler) handler(nullptr, {"org.freedesktop.DBus.Error.InvalidArgs", "The call could not be built."});
+        return;
+    }
+    loop_->callAsync(message, micros(timeout), std::move(handler));
+}
+
+CallOutcome BluezPlatform::await(Operation operation, std::chrono::milliseconds timeout, const std::shared_ptr<DeviceLink>& link) {
     auto pending = std::make_shared<PendingCall>();
     if (link) link->track(pending);
-    loop_->post([this, pending, path, interface, member, build, handler = std::move(handler), timeout](sd_bus* bus) mutable {
-        sd_bus_message* message = newMethodCall(bus, kService, path, interface, member);
-        if (!message || (build && build(message) < 0)) {
-            sd_bus_message_unref(message);
-            pending->complete({"org.freedesktop.DBus.Error.InvalidArgs", "The call could not be built."});
-            return;
-        }
-        loop_->callAsync(message, micros(timeout),
-                         [pending, handler = std::move(handler)](sd_bus_message* reply, const CallOutcome& outcome) {
-                             if (handler) handler(reply, outcome);
-                             pending->complete(outcome);
-                         });
+    loop_->post([pending, operation = std::move(operation)](sd_bus*) {
+        operation([pending](const CallOutcome& outcome) { pending->complete(outcome); });
     });
     // The bus answers a timed-out call itself; the margin only guards a loop that stopped.
     const CallOutcome outcome = pending->wait(Clock::now() + timeout + std::chrono::milliseconds(500));
     if (link) link->untrack(pending);
     return outcome;
+}
+
+CallOutcome BluezPlatform::call(const std::string& path, const char* interface, const char* member,
+                                const Builder& build, BusLoop::ReplyHandler handler, std::chrono::milliseconds timeout,
+                                const std::shared_ptr<DeviceLink>& link) {
+    return await(
+        [this, path, interface, member, build, handler = std::move(handler), timeout](auto done) {
+            send(path, interface, member, build,
+                 [handler, done](sd_bus_message* reply, const CallOutcome& outcome) {
+                     if (handler) handler(reply, outcome);
+                     done(outcome);
+                 },
+                 timeout);
+        },
+        timeout, link);
+}
+
+void BluezPlatform::dropLostLink(const std::shared_ptr<DeviceLink>& link) {
+    if (link->lost()) return;
+    link->markLost();
+    if (!link->connectedByUs().load()) return;
+    loop_->post([this, path = link->path](sd_bus*) {
+        send(path, kDevice, "Disconnect", nullptr, [](sd_bus_message*, const CallOutcome&) {}, timing_.callTimeout);
+    });
 }
 
 // ---- platform interface --------------------------------------------------------------
@@ -612,6 +653,7 @@ std::shared_ptr<IPeripheral> BluezPlatform::openPeripheral(uint64_t address) {
         adapter = *path;
     }
     const std::string path = devicePath(adapter, address);
+    bool connected = false;  // by ConnectDevice
     if (!properties(path, kDevice)) {
         // Static random addresses carry 11 in their top bits; the rest are taken as public.
         const char* type = ((address >> 46) & 0x3) == 0x3 ? "random" : "public";
@@ -634,9 +676,11 @@ std::shared_ptr<IPeripheral> BluezPlatform::openPeripheral(uint64_t address) {
             waitFor([&] { return properties(path, kDevice).has_value(); }, deadline);
         }
         if (!properties(path, kDevice)) return nullptr;
+        connected = created.ok();
     }
     auto statusHandlers = std::make_shared<StatusRegistry>();
     auto link = holdLink(path, address, statusHandlers);
+    if (connected) link->connectedByUs().store(true);
     return std::make_shared<BluezPeripheral>(shared_from_this(), std::move(link), std::move(statusHandlers));
 }
 
@@ -651,11 +695,16 @@ void BluezPlatform::releaseLink(const std::shared_ptr<DeviceLink>& link, const s
         ++disconnecting_[link->path];
     }
     // The sockets' watches hold the link: they go now, while the caller still holds it too.
+    // The daemon keeps a session for this client until it is stopped.
     loop_->run([&](sd_bus*) {
-        for (const auto& characteristic : link->characteristics()) closeSocket(*characteristic);
+        for (const auto& characteristic : link->characteristics()) {
+            NotifySwitch::stop(*this, characteristic, [](const CallOutcome&) {});
+            closeSocket(*characteristic);
+        }
     });
     const auto device = properties(link->path, kDevice);
-    if (!device || !flag(*device, "Connected")) {
+    // A link another program opened stays up for it.
+    if (!device || !flag(*device, "Connected") || !link->connectedByUs().load()) {
         disconnectEnded(link->path);
         return;
     }

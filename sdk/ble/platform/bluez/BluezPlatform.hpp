@@ -32,6 +32,10 @@ struct BluezTiming {
     std::chrono::milliseconds callTimeout{10000};     // any one D-Bus call
     std::chrono::milliseconds connectTimeout{20000};  // Connect until the services are resolved
     std::chrono::milliseconds pairTimeout{60000};     // Pair, the agent's questions included
+    // Services the device names but the daemon has not exported yet when ServicesResolved turns true
+    std::chrono::milliseconds servicesTimeout{2000};
+    // An open characteristic whose object went away, until one standing for it is exported again
+    std::chrono::milliseconds rebindTimeout{1500};
 };
 
 class DeviceLink;
@@ -39,6 +43,7 @@ struct CharacteristicLink;
 using StatusRegistry = HandlerRegistry<>;
 class BluezWatcher;
 class PairingAgent;
+class GattRebinder;
 
 class BluezPlatform final : public IBlePlatform, public std::enable_shared_from_this<BluezPlatform> {
 public:
@@ -68,6 +73,16 @@ public:
                      BusLoop::ReplyHandler handler, std::chrono::milliseconds timeout,
                      const std::shared_ptr<DeviceLink>& link = nullptr);
     BusLoop& loop() { return *loop_; }
+    // Loop thread: sends one method call; the handler sees the reply or the error on the loop.
+    void send(const std::string& path, const char* interface, const char* member, const Builder& build,
+              BusLoop::ReplyHandler handler, std::chrono::milliseconds timeout);
+    // Starts an operation on the loop and waits until it reports its outcome (or the timeout
+    // passes). An operation made for a device fails at once when that device's link drops.
+    using Operation = std::function<void(std::function<void(const CallOutcome&)> done)>;
+    CallOutcome await(Operation operation, std::chrono::milliseconds timeout, const std::shared_ptr<DeviceLink>& link);
+    // The link stopped working while the daemon still reports it up: every handle hears of the
+    // loss and a link this platform connected is taken down, so that a reconnection starts afresh.
+    void dropLostLink(const std::shared_ptr<DeviceLink>& link);
 
     // A copy of one interface's properties; empty when the object or interface is missing.
     std::optional<PropertyMap> properties(const std::string& path, const char* interface) const;
@@ -142,6 +157,7 @@ private:
     std::map<std::string, std::shared_ptr<DeviceLink>> links_;
     std::map<std::string, int> disconnecting_;  // Disconnect calls in flight, by device path
     std::shared_ptr<PairingAgent> agent_;
+    std::unique_ptr<GattRebinder> rebinder_;
     const std::shared_ptr<DeliveryQueue> scannerQueue_ = std::make_shared<DeliveryQueue>();
     // Last: the loop stops (and with it every handler that uses the members above) first.
     std::unique_ptr<BusLoop> loop_;
