@@ -721,14 +721,15 @@ AK_STATIC_ASSERT(offsetof(DravikResistPack, SzValues) == 32, dravik_resist_pack_
 AK_STATIC_ASSERT(offsetof(DravikResistPack, Values) == 40, dravik_resist_pack_values_offset);
 
 /* Processing parameters from an amplifier record; *handle is released by
-   removeSignalProcessParamDravik. */
+   removeSignalProcessParamDravik. Every ChannelGain must be an index of the gain table (0..10),
+   else 517 "The specified Gain value is not supported". */
 AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, CallbackHandle** handle,
                                               CallStatus* status);
 /* Null is accepted. */
 AK_API void removeSignalProcessParamDravik(CallbackHandle* handle);
-/* Converts *rawLength bytes (at least 1) and sets *rawLength to the bytes used. Each output pair
-   is filled when both of its pointers are given, its count (at least 1) being the capacity in and
-   the number filled out. */
+/* Converts *rawLength bytes (0 or more) and sets *rawLength to the bytes used. Each output pair
+   is filled when both of its pointers are given, its count (0 or more) being the capacity in and
+   the number filled out; the bytes used are the same whatever the capacities. */
 AK_API uint8_t parseRawSignalDravik(const uint8_t* raw, int32_t* rawLength, CallbackHandle* handle,
                                     DravikSignalPack* signals, int32_t* signalCount, DravikResistPack* resists,
                                     int32_t* resistCount, CallStatus* status);

@@ -744,8 +744,11 @@ public:
         switch (command) {
         case Synchronise:
             return state == VexaSim::PhotoStimPeer::Synchronised;
-        case Start:
-            return state == VexaSim::PhotoStimPeer::Running;
+        case Start: {
+            // A start is done on its written frame: the stimulator runs the program from its tick.
+            const auto frames = peer_->commandFrames();
+            return state == VexaSim::PhotoStimPeer::Running || (!frames.empty() && frames.back().at(0) == 4);
+        }
         case Stop:
             return state != VexaSim::PhotoStimPeer::Running;
         default:
