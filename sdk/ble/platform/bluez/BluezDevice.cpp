@@ -545,7 +545,6 @@ void BluezWatcher::start() {
         status_ = WatcherStatus::Started;
         holdsDiscovery_ = true;
     }
-    platform->announceKnownDevices(shared_from_this());
 }
 
 void BluezWatcher::stop() {
