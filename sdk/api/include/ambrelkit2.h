@@ -20,6 +20,13 @@
 
 AK_EXTERN_C_BEGIN
 
+/* Handles. A null scanner, sensor or callback handle is refused (or, by the free and remove
+   functions, ignored). A handle the library cannot tell from a good one is not detected: one
+   already passed to its free or remove function, one of another kind (a callback handle given
+   as a sensor), or any other pointer the library did not return. Passing one is undefined
+   behaviour, as with a freed pointer in C; so is a pointer to a record or buffer smaller than
+   the call says, or one freed while the call runs. */
+
 /* Outcome of a call, filled by every function that takes one; a null pointer is
    accepted and then only the return value tells the outcome. */
 typedef struct CallStatus {
