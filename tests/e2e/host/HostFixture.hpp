@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,6 +90,30 @@ bool lastIs(Calls<Event>& calls, Event value) {
         const auto events = calls.events();
         return !events.empty() && events.back() == value;
     });
+}
+
+// The commands getCommandsSensor lists for a sensor.
+inline std::set<int32_t> listedCommands(_Sensor* sensor) {
+    int8_t commands[64];
+    int32_t count = 64;
+    CallStatus status{};
+    EXPECT_EQ(getCommandsSensor(sensor, commands, &count, &status), 1) << status.ErrorMsg;
+    return {commands, commands + count};
+}
+
+// What execCommandSensor runs and what getCommandsSensor lists agree: every value up to 40 the
+// sensor does not list is refused with a code and a text.
+inline void expectUnlistedCommandsRefused(_Sensor* sensor) {
+    const auto listed = listedCommands(sensor);
+    for (int32_t command = 0; command <= 40; ++command) {
+        if (listed.count(command) != 0) {
+            continue;
+        }
+        CallStatus status{};
+        EXPECT_EQ(execCommandSensor(sensor, command, &status), 0) << command << " is not listed";
+        EXPECT_NE(status.Error, 0u) << command;
+        EXPECT_NE(status.ErrorMsg[0], '\0') << command;
+    }
 }
 
 struct HostLibrary : ::testing::Test {

@@ -345,9 +345,13 @@ void BluezPlatform::followLink(const std::shared_ptr<DeviceLink>& link) {
 void BluezPlatform::refreshLink(const std::shared_ptr<DeviceLink>& link) {
     const auto device = properties(link->path, kDevice);
     if (!device || !flag(*device, "Connected")) {
-        // Whoever connects the device next owns the link.
-        link->clearLost();
+        // Whoever connects the device next owns the link; a handle waiting for the lost one to
+        // go down hears of it.
         link->connectedByUs().store(false);
+        if (link->lost()) {
+            link->clearLost();
+            announceChange();
+        }
     }
     const bool up = linkUp(link->path) && !link->lost();
     if (!link->setUp(up) || up) return;
@@ -478,6 +482,14 @@ bool BluezPlatform::linkUp(const std::string& devicePath) const {
     return device && flag(*device, "Connected") && flag(*device, "ServicesResolved");
 }
 
+void BluezPlatform::announceChange() {
+    {
+        std::lock_guard lock(mutex_);
+        ++generation_;
+    }
+    changed_.notify_all();
+}
+
 bool BluezPlatform::waitFor(const std::function<bool()>& condition, Clock::time_point deadline) {
     for (;;) {
         uint64_t seen = 0;
@@ -533,11 +545,13 @@ CallOutcome BluezPlatform::call(const std::string& path, const char* interface, 
 }
 
 void BluezPlatform::dropLostLink(const std::shared_ptr<DeviceLink>& link) {
-    if (link->lost()) return;
-    link->markLost();
-    if (!link->connectedByUs().load()) return;
-    loop_->post([this, path = link->path](sd_bus*) {
-        send(path, kDevice, "Disconnect", nullptr, [](sd_bus_message*, const CallOutcome&) {}, timing_.callTimeout);
+    // On the loop, where the link's state is brought in line with the daemon's.
+    loop_->run([&](sd_bus*) {
+        // A link the daemon already reports down is no news.
+        if (link->lost() || !linkUp(link->path)) return;
+        link->markLost();
+        if (!link->connectedByUs().load()) return;
+        send(link->path, kDevice, "Disconnect", nullptr, [](sd_bus_message*, const CallOutcome&) {}, timing_.callTimeout);
     });
 }
 

@@ -97,6 +97,8 @@ public:
     std::vector<std::string> children(const char* interface, const char* parentKey, const std::string& parent) const;
     // Connected and ServicesResolved.
     bool linkUp(const std::string& devicePath) const;
+    // Wakes the waiters of waitFor: something they may wait for changed outside the tree.
+    void announceChange();
     // Waits until the condition (checked under the tree's lock) holds or the deadline passes.
     bool waitFor(const std::function<bool()>& condition, std::chrono::steady_clock::time_point deadline);
 
