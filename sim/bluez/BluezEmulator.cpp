@@ -334,7 +334,7 @@ public:
         while (!pendingStops_.empty()) finishStop(pendingStops_.begin()->first);
     }
 
-    void finishStop(const std::string& client) {
+    void finishStop(std::string client) {  // a copy: the entry naming the client goes
         auto pending = pendingStops_.find(client);
         if (pending == pendingStops_.end()) return;
         sd_bus_message* message = pending->second;
