@@ -574,7 +574,7 @@ TEST_F(BluezLinks, TheServiceStoppedAndStartedAgainIsFollowedWithoutARestart) {
     EXPECT_EQ(device->gattServices().status, Platform::GattStatus::Unreachable);
 
     // A new process takes the name: it knows the device once it hears it again.
-    daemon = std::make_unique<VexaSim::BluezEmulator>(radio, bus.address());
+    daemon = std::make_unique<VexaSim::BluezEmulator>(radio, bus.address(), VexaSim::experimentalProfile());
     ASSERT_TRUE(waitFor([&] { return platform->defaultAdapter() != nullptr; }, 20s));
     const size_t before = seen.all().size();
     watcher->start();
