@@ -3,6 +3,7 @@
 #include "app/engine/AffirmationPlayer.hpp"
 #include "app/engine/AudioExperienceStream.hpp"
 #include "app/engine/ExperiencePrograms.hpp"
+#include "app/platform/AudioOutputState.hpp"
 #include "app/ui/Globals.hpp"
 
 #include <algorithm>
@@ -52,6 +53,8 @@ void SessionAudio::leave() {
     stream->stop();
     stream.reset();
 }
+
+bool SessionAudio::outputLost() const { return stream && !platform::audioOutputConnected(); }
 
 void SessionAudio::setGain(double gain) {
     masterGain.exchange(gain);

@@ -42,6 +42,9 @@ public:
     // Stops and deletes the stream at once: the listener left the session.
     void leave();
 
+    // True while a stream plays on an output that has been lost (its sound server went away).
+    bool outputLost() const;
+
     void setGain(double gain);
     double gain() const;
     double sessionSeconds() const;

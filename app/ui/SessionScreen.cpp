@@ -1,5 +1,6 @@
 #include "app/ui/SessionScreen.hpp"
 
+#include "app/ui/MessageBoxes.hpp"
 #include "app/ui/ShadowedText.hpp"
 #include "app/ui/StageDisplay.hpp"
 
@@ -17,11 +18,7 @@ std::optional<Screen> SessionScreen::handle(const sf::Event& event) {
     }
     if (const auto press = leftPress(event)) {
         if (ui_.buttons.exitSession.contains(*press)) {
-            audio_.leave();
-            started_ = false;
-            envelope_.reset();
-            ui_.screenClock.restart();
-            return Screen::Selection;
+            return leave();
         }
         if (ui_.buttons.volumeUp.contains(*press)) {
             changeVolume(true);
@@ -36,6 +33,14 @@ std::optional<Screen> SessionScreen::handle(const sf::Event& event) {
         }
     }
     return std::nullopt;
+}
+
+Screen SessionScreen::leave() {
+    audio_.leave();
+    started_ = false;
+    envelope_.reset();
+    ui_.screenClock.restart();
+    return Screen::Selection;
 }
 
 void SessionScreen::changeVolume(bool up) {
@@ -70,6 +75,11 @@ std::optional<Screen> SessionScreen::draw(const FrameTime& time) {
         start();
         if (!started_) waiting_.draw(time);  // still reading the data file
         return std::nullopt;
+    }
+    if (audio_.outputLost()) {
+        const Screen next = leave();
+        showError(kOutputLostText);
+        return next;
     }
     if (advanceEnvelope(time.t)) {
         audio_.finish();

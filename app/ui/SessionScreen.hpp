@@ -12,9 +12,15 @@ namespace quellwave::ui {
 // A running session: starts the stream from its first frame on (the data file is read on a
 // worker thread while the screen that led here goes on being drawn), fades the gain in and out around
 // the session, shows the visual, the time left and each stage's progress, and takes volume
-// changes from the buttons and the Up and Down keys.
+// changes from the buttons and the Up and Down keys. When the sound output is lost, says so and
+// returns to the selection.
 class SessionScreen final : public ScreenView {
 public:
+    // Shown when the output is lost during a session; the session ends and the selection follows.
+    static constexpr const char* kOutputLostText =
+        "The sound output was lost: the sound server (PulseAudio or PipeWire) no longer answers. "
+        "The session was stopped.";
+
     // `waiting` is drawn while the session's sound is being prepared.
     SessionScreen(const UiContext& ui, const Choice& choice, SessionAudio& audio, const RandomSource& random,
                   ScreenView& waiting, GainEnvelope::Timing envelopeTiming = {});
@@ -24,6 +30,8 @@ public:
 
 private:
     void start();
+    // Stops and releases the session's sound; the selection follows.
+    Screen leave();
     void changeVolume(bool up);
     // Takes this frame's envelope step; returns true when the session has run out.
     bool advanceEnvelope(float t);

@@ -19,10 +19,10 @@ namespace {
 const ExportFailure kProcessingFailure{{Errors::InvalidParametersParams.code, Errors::ReadParameterFailed.text}};
 constexpr LibraryError kMissingArguments{Errors::ReadParameterFailed.code, "Required parameters must be specified"};
 
-// An output pair is used when both pointers are given; a count below 1 is refused.
+// An output pair is used when both pointers are given; a negative count is refused.
 template <typename Pack>
 bool refusedOutput(const Pack* packs, const int32_t* count) {
-    return packs != nullptr && count != nullptr && *count <= 0;
+    return packs != nullptr && count != nullptr && *count < 0;
 }
 
 }  // namespace
@@ -37,8 +37,11 @@ AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, Callba
         return statusFail(kMissingArguments.text, Errors::InvalidParametersParams.code, status, 0);
     }
     return guardedExport(status, kProcessingFailure, [&]() -> uint8_t {
-        *handle = makeCallbackHandle(
-            {makeSignalProcessParam(dravikAmplifier(param, kDravikRecordChannels), kSignalProcessScale), nullptr});
+        const DravikAmplifier amplifier = dravikAmplifier(param, kDravikRecordChannels);
+        if (const auto gains = Dravik::checkProcessingGains(deviceAmplifier(amplifier)); !gains) {
+            return statusFail(gains.message.c_str(), gains.code, status, 0);
+        }
+        *handle = makeCallbackHandle({makeSignalProcessParam(amplifier, kSignalProcessScale), nullptr});
         return statusOk(nullptr, status, 1);
     });
 }
@@ -46,7 +49,7 @@ AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, Callba
 AK_API uint8_t parseRawSignalDravik(const uint8_t* raw, int32_t* rawLength, CallbackHandle* handle,
                                     DravikSignalPack* signals, int32_t* signalCount, DravikResistPack* resists,
                                     int32_t* resistCount, CallStatus* status) {
-    if (raw == nullptr || rawLength == nullptr || handle == nullptr || *rawLength <= 0 ||
+    if (raw == nullptr || rawLength == nullptr || handle == nullptr || *rawLength < 0 ||
         refusedOutput(signals, signalCount) || refusedOutput(resists, resistCount)) {
         return statusFail(kMissingArguments, status);
     }

@@ -1,8 +1,7 @@
 #pragma once
 // One maker per device class, as sensor creation calls them. Each builds the family's device
 // object around an opened BLE device and throws (with the class's own text) when the device
-// lacks a service or characteristic the class needs. The families that are not part of the
-// library yet refuse with rt_exception "Sensor unsupported" (code 108).
+// lacks a service or characteristic the class needs.
 
 #include <cstdint>
 #include <memory>

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <random>
-#include <regex>
+#include <string_view>
 
 namespace VexaDevice::Sensor {
 
@@ -48,27 +49,72 @@ double leadingNumber(const std::string& piece) {
     return negative ? -value : value;
 }
 
-// What follows the first match of `keyword`, with every "<other>..." up to its line's end removed.
-std::vector<double> section(const std::string& text, const char* keyword, const char* other) {
-    constexpr auto kSyntax = std::regex::ECMAScript | std::regex::icase;
-    std::smatch match;
-    if (!std::regex_search(text, match, std::regex(std::string(keyword) + "\\s*:", kSyntax))) {
+// The most coefficients a list keeps: the order is 16 bits, so more are never used.
+constexpr size_t kMaxCoefficients = size_t{UINT16_MAX} + 1;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether `word` (lower case) starts at `at`, in any letter case.
+bool wordAt(std::string_view text, size_t at, std::string_view word) {
+    if (text.size() - at < word.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < word.size(); ++i) {
+        if (lower(text[at + i]) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Where the text after the first "<keyword>" followed by white space and a colon starts.
+std::optional<size_t> afterKeyword(std::string_view text, std::string_view keyword) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (!wordAt(text, at, keyword)) {
+            continue;
+        }
+        size_t next = at + keyword.size();
+        while (next < text.size() && isSpace(text[next])) {
+            ++next;
+        }
+        if (next < text.size() && text[next] == ':') {
+            return next + 1;
+        }
+    }
+    return std::nullopt;
+}
+
+// The coefficients after the first "<keyword>:", leaving out every "<other>" with the rest of
+// its line. One pass over the text, without recursion, whatever its length.
+std::vector<double> section(std::string_view text, std::string_view keyword, std::string_view other) {
+    const auto start = afterKeyword(text, keyword);
+    if (!start) {
         return {};
     }
-    const std::string rest = std::regex_replace(match.suffix().str(), std::regex(std::string("(") + other + ").*", kSyntax), "");
     std::vector<double> values;
     std::string piece;
     auto flush = [&] {
-        if (!piece.empty()) {
+        if (!piece.empty() && values.size() < kMaxCoefficients) {
             values.push_back(leadingNumber(piece));
-            piece.clear();
         }
+        piece.clear();
     };
-    for (const char c : rest) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+    for (size_t at = *start; at < text.size(); ++at) {
+        if (wordAt(text, at, other)) {
+            while (at < text.size() && !isLineEnd(text[at])) {
+                ++at;
+            }
+            if (at == text.size()) {
+                break;
+            }
+        }
+        if (isSpace(text[at])) {
             flush();
         } else {
-            piece += c;
+            piece += text[at];
         }
     }
     flush();
@@ -114,8 +160,8 @@ void IIRCanonicalFilter::setCoefficients(const std::string& text) { *this = pars
 void IIRCanonicalFilter::reset() { std::fill(w_.begin(), w_.end(), 0.0); }
 
 IIRCanonicalFilter parseCoefficients(const std::string& text) {
-    std::vector<double> b = section(text, "Numerator", "Denominator");
-    std::vector<double> a = section(text, "Denominator", "Numerator");
+    std::vector<double> b = section(text, "numerator", "denominator");
+    std::vector<double> a = section(text, "denominator", "numerator");
     const size_t shorter = std::min(a.size(), b.size());
     const auto order = static_cast<uint16_t>(shorter == 0 ? 0 : shorter - 1);
     return IIRCanonicalFilter(order, std::move(a), std::move(b));

@@ -47,7 +47,8 @@ private:
 // "Denominator" on the same line, and the other way round. Every white-space separated piece
 // counts, read as the leading decimal number it starts with (0 when it starts with none), in the
 // C locale whatever the process locale is. The order is one less than the shorter list (0 when
-// a list is empty). Nothing is refused: malformed text gives fewer coefficients.
+// a list is empty). Nothing is refused: malformed text gives fewer coefficients. Any length of
+// text parses in one pass; a list keeps at most 65536 coefficients, all a 16-bit order can use.
 IIRCanonicalFilter parseCoefficients(const std::string& text);
 
 }  // namespace VexaDevice::Sensor

@@ -31,18 +31,28 @@ constexpr const char* kAdapterAddress = "00:1A:7D:DA:71:13";
 constexpr uint16_t kBatteryService = 0x180F;
 constexpr uint16_t kBatteryLevel = 0x2A19;
 constexpr uint16_t kClientConfiguration = 0x2902;
-constexpr uint16_t kMtu = 247;
 constexpr auto kAgentTimeout = std::chrono::seconds(5);
+constexpr uint8_t kServiceData16 = 0x16;
+constexpr uint8_t kServiceData128 = 0x21;
 
-const char* errorOf(Platform::GattStatus status) {
+// A read or write the device refused, as the daemon answers it.
+int replyGattError(sd_bus_message* message, Platform::GattStatus status, const char* refusal) {
     switch (status) {
     case Platform::GattStatus::Unreachable:
-        return "org.bluez.Error.NotConnected";
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Not connected");
     case Platform::GattStatus::AccessDenied:
-        return "org.bluez.Error.NotPermitted";
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "%s", refusal);
     default:
-        return "org.bluez.Error.Failed";
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Operation failed");
     }
+}
+
+int replyNotConnected(sd_bus_message* message) {
+    return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Not connected");
+}
+
+const char* refusalText(const std::string& errorName) {
+    return errorName == "org.bluez.Error.InProgress" ? "In Progress" : "Notify acquired";
 }
 
 const char* errorOf(Platform::PairingStatus status) {
@@ -122,10 +132,17 @@ struct EmulatedDevice {
     std::string name;
     std::set<std::string> uuids;  // the daemon keeps them sorted
     std::map<uint16_t, Bytes> manufacturer;
+    std::map<std::string, Bytes> serviceData;  // by UUID text
     bool connected = false;
     bool resolved = false;
     bool paired = false;
     std::optional<uint8_t> battery;
+    LinkFaults faults;
+    int connectAttempts = 0;
+    bool inProgressAnswered = false;
+    int busyAnswered = 0;
+    bool lateServiceDone = false;
+    bool reresolveScheduled = false;
     std::shared_ptr<Platform::IPeripheral> handle;
     Platform::Registration statusHandler;
     Platform::Registration pairingHandler;
@@ -137,17 +154,29 @@ struct EmulatedDevice {
     std::shared_ptr<Platform::IGattCharacteristic> batterySim;
     Platform::Registration batteryHandler;
     std::vector<sd_bus_slot*> slots;
+    std::vector<sd_bus_slot*> gattSlots;
 };
 
 class BluezEmulator::Impl {
 public:
     Impl(std::shared_ptr<SimRadio> radio, const std::string& address, BluezEmulatorOptions options)
         : radio_(std::move(radio)), options_(options), loop_(address) {
-        loop_.run([this](sd_bus* bus) { setUp(bus); });
+        loop_.run([this](sd_bus* bus) {
+            setUp(bus);
+            if (options_.appearAfter.count() == 0) {
+                sd_bus_request_name(bus, Bluez::kService, 0);
+            } else {
+                loop_.after(options_.appearAfter, [this, bus] {
+                    if (!stopping_) sd_bus_request_name(bus, Bluez::kService, 0);
+                });
+            }
+        });
     }
 
     ~Impl() {
         loop_.run([this](sd_bus*) {
+            stopping_ = true;
+            finishStops();
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, false);
             watcherHandler_.reset();
@@ -164,6 +193,7 @@ public:
 
     void release() {
         loop_.run([this](sd_bus* bus) {
+            finishStops();
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, true);
             for (auto& [address, device] : devices_) {
@@ -214,10 +244,43 @@ public:
         });
     }
 
+    void setFaults(uint64_t address, LinkFaults faults) {
+        loop_.run([&](sd_bus*) {
+            faults_[address] = faults;
+            auto found = devices_.find(address);
+            if (found != devices_.end()) found->second->faults = faults;
+        });
+    }
+
     int calls(const std::string& member) {
         std::lock_guard lock(countMutex_);
         auto found = calls_.find(member);
         return found == calls_.end() ? 0 : found->second;
+    }
+
+    void remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi) {
+        loop_.run([&](sd_bus* bus) {
+            const bool known = devices_.contains(address);
+            auto& device = deviceFor(bus, address, false);
+            device.name = name;
+            device.paired = paired;
+            if (rssi) showRssi(bus, device, *rssi);
+            if (!known) sd_bus_emit_object_added(bus, device.path.c_str());
+        });
+    }
+
+    bool onBus() {
+        bool owned = false;
+        loop_.run([&](sd_bus* bus) {
+            const char* unique = nullptr;
+            sd_bus_get_unique_name(bus, &unique);
+            sd_bus_creds* creds = nullptr;
+            const char* owner = nullptr;
+            owned = sd_bus_get_name_creds(bus, Bluez::kService, SD_BUS_CREDS_UNIQUE_NAME, &creds) >= 0 &&
+                    sd_bus_creds_get_unique_name(creds, &owner) >= 0 && unique && owner && std::string(unique) == owner;
+            sd_bus_creds_unref(creds);
+        });
+        return owned;
     }
 
     // ---- vtable handlers (loop thread) ----
@@ -253,23 +316,57 @@ public:
 
     int stopDiscovery(sd_bus_message* message) {
         count(message);
-        if (discoverers_.erase(sd_bus_message_get_sender(message)) == 0) {
+        const std::string client = sd_bus_message_get_sender(message);
+        if (!discoverers_.contains(client)) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No discovery started");
         }
+        if (pendingStops_.contains(client)) {
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "Operation already in progress");
+        }
+        // The session lasts until the controller has stopped: the reply waits for it.
+        pendingStops_[client] = sd_bus_message_ref(message);
+        loop_.after(options_.stopDiscoveryDelay, [this, client] { finishStop(client); });
+        return 1;
+    }
+
+    // Ends every stop still being carried out (the daemon going away ends them at once).
+    void finishStops() {
+        while (!pendingStops_.empty()) finishStop(pendingStops_.begin()->first);
+    }
+
+    void finishStop(std::string client) {  // a copy: the entry naming the client goes
+        auto pending = pendingStops_.find(client);
+        if (pending == pendingStops_.end()) return;
+        sd_bus_message* message = pending->second;
+        pendingStops_.erase(pending);
+        duplicateData_.erase(client);
+        const bool last = discoverers_.erase(client) > 0 && discoverers_.empty();
+        // Whether the reply or the end of Discovering reaches clients first is the daemon's
+        // business: both orders are played.
+        if (last && (stops_++ % 2) == 0) updateDiscovery();
+        sd_bus_reply_method_return(message, "");
+        sd_bus_message_unref(message);
         updateDiscovery();
-        return sd_bus_reply_method_return(message, "");
     }
 
     int setDiscoveryFilter(sd_bus_message* message) {
         count(message);
+        Bluez::PropertyMap filter;
+        if (Bluez::readProperties(message, filter) < 0) {
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.InvalidArguments", "Invalid arguments");
+        }
+        const std::string client = sd_bus_message_get_sender(message);
+        auto duplicates = filter.find("DuplicateData");
+        if (duplicates != filter.end() && duplicates->second.asBool().value_or(false)) {
+            duplicateData_.insert(client);
+        } else {
+            duplicateData_.erase(client);
+        }
         return sd_bus_reply_method_return(message, "");
     }
 
     int connectDevice(sd_bus_message* message) {
         count(message);
-        if (!options_.connectDevice) {
-            return sd_bus_reply_method_errorf(message, "org.freedesktop.DBus.Error.UnknownMethod", "Unknown method");
-        }
         Bluez::PropertyMap properties;
         if (Bluez::readProperties(message, properties) < 0 || !properties.contains("Address")) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.InvalidArguments", "Invalid arguments");
@@ -284,6 +381,7 @@ public:
         device.handle = std::move(handle);
         device.name = device.handle->name();
         sd_bus_emit_object_added(bus, device.path.c_str());
+        if (abortsConnect(device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-abort-by-local");
         if (const char* error = connect(bus, device)) return sd_bus_reply_method_errorf(message, error, "Connection failed");
         return sd_bus_reply_method_return(message, "o", device.path.c_str());
     }
@@ -334,7 +432,18 @@ public:
         if (name == "AdvertisingFlags") return appendBytes(reply, device.flags ? Bytes{*device.flags} : Bytes{});
         if (name == "Adapter") return sd_bus_message_append(reply, "o", kAdapterPath);
         if (name == "UUIDs") return appendStrings(reply, {device.uuids.begin(), device.uuids.end()});
-        if (name == "ServiceData") return sd_bus_message_append(reply, "a{sv}", 0);
+        if (name == "ServiceData") {
+            int r = sd_bus_message_open_container(reply, 'a', "{sv}");
+            for (const auto& [uuid, data] : device.serviceData) {
+                if (r >= 0) r = sd_bus_message_open_container(reply, 'e', "sv");
+                if (r >= 0) r = sd_bus_message_append(reply, "s", uuid.c_str());
+                if (r >= 0) r = sd_bus_message_open_container(reply, 'v', "ay");
+                if (r >= 0) r = appendBytes(reply, data);
+                if (r >= 0) r = sd_bus_message_close_container(reply);
+                if (r >= 0) r = sd_bus_message_close_container(reply);
+            }
+            return r < 0 ? r : sd_bus_message_close_container(reply);
+        }
         if (name == "ManufacturerData") {
             int r = sd_bus_message_open_container(reply, 'a', "{qv}");
             for (const auto& [company, data] : device.manufacturer) {
@@ -355,10 +464,16 @@ public:
     int connectMethod(EmulatedDevice& device, sd_bus_message* message) {
         count(message);
         if (device.connected) return sd_bus_reply_method_errorf(message, "org.bluez.Error.AlreadyConnected", "Already Connected");
+        if (abortsConnect(device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-abort-by-local");
         sd_bus* bus = sd_bus_message_get_bus(message);
         if (!device.handle) device.handle = radio_->openPeripheral(device.address);
-        if (!device.handle) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Page Timeout");
+        if (!device.handle) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-timeout");
         if (const char* error = connect(bus, device)) return sd_bus_reply_method_errorf(message, error, "Connection failed");
+        // Another Connect of the device still running, as the daemon sees it: this one is told
+        // so while the link comes up all the same.
+        if (device.faults.connectInProgress && !std::exchange(device.inProgressAnswered, true)) {
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "br-connection-busy");
+        }
         return sd_bus_reply_method_return(message, "");
     }
 
@@ -423,7 +538,7 @@ public:
         if (name == "Value") return appendBytes(reply, characteristic.value);
         if (name == "Notifying") return sd_bus_message_append(reply, "b", characteristic.notifying);
         if (name == "Flags") return appendStrings(reply, Bluez::flagsOfProperties(characteristic.properties));
-        if (name == "MTU") return sd_bus_message_append(reply, "q", kMtu);
+        if (name == "MTU") return sd_bus_message_append(reply, "q", characteristic.device->faults.mtu);
         if (name == "NotifyAcquired") {
             std::lock_guard lock(characteristic.socketMutex);
             return sd_bus_message_append(reply, "b", characteristic.socket >= 0);
@@ -433,13 +548,10 @@ public:
 
     int readMethod(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
         count(message);
-        if (!characteristic.device->connected || !characteristic.sim) {
-            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
-        }
+        if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
+        if (busy(*characteristic.device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
         const auto result = characteristic.sim->readValue();
-        if (result.status != Platform::GattStatus::Success) {
-            return sd_bus_reply_method_errorf(message, errorOf(result.status), "Read failed");
-        }
+        if (result.status != Platform::GattStatus::Success) return replyGattError(message, result.status, "Read not permitted");
         // As the daemon does: the value read is announced as a change first.
         characteristic.value = result.value;
         emitChanged(sd_bus_message_get_bus(message), characteristic.path, Bluez::kGattCharacteristic, {"Value"});
@@ -458,23 +570,28 @@ public:
         if (sd_bus_message_read_array(message, 'y', &data, &size) < 0) return -EINVAL;
         Bluez::PropertyMap options;
         Bluez::readProperties(message, options);
-        if (!characteristic.device->connected || !characteristic.sim) {
-            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
-        }
+        if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
+        if (busy(*characteristic.device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
         const auto* first = static_cast<const uint8_t*>(data);
         const auto status = characteristic.sim->writeValue(Bytes(first, first + size));
-        if (status != Platform::GattStatus::Success) return sd_bus_reply_method_errorf(message, errorOf(status), "Write failed");
+        if (status != Platform::GattStatus::Success) return replyGattError(message, status, "Write not permitted");
         return sd_bus_reply_method_return(message, "");
     }
 
     int startNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
         count(message);
-        if (!characteristic.device->connected || !characteristic.sim) {
-            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
+        {
+            std::lock_guard lock(characteristic.socketMutex);
+            if (characteristic.socket >= 0) return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
         }
-        if (characteristic.notifying) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
-        const auto status = characteristic.sim->writeClientConfiguration(Platform::ClientConfiguration::Notify);
-        if (status != Platform::GattStatus::Success) return sd_bus_reply_method_errorf(message, errorOf(status), "Notify failed");
+        // A client's second session is its first; one started while the link is down begins
+        // when it comes up.
+        if (characteristic.notifying) return sd_bus_reply_method_return(message, "");
+        if (characteristic.device->connected && characteristic.sim) {
+            const auto status = characteristic.sim->writeClientConfiguration(Platform::ClientConfiguration::Notify);
+            if (status != Platform::GattStatus::Success) return replyGattError(message, status, "Not paired");
+            scheduleReresolve(*characteristic.device);
+        }
         characteristic.notifying = true;
         emitChanged(sd_bus_message_get_bus(message), characteristic.path, Bluez::kGattCharacteristic, {"Notifying"});
         return sd_bus_reply_method_return(message, "");
@@ -493,15 +610,14 @@ public:
 
     int acquireNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
         count(message);
-        if (!characteristic.device->connected || !characteristic.sim) {
-            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotConnected", "Not Connected");
-        }
+        if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
         {
             std::lock_guard lock(characteristic.socketMutex);
-            if (characteristic.socket >= 0 || characteristic.notifying) {
-                return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
-            }
+            if (characteristic.socket >= 0) return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
         }
+        if (characteristic.notifying) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
+        const std::string& refusal = characteristic.device->faults.acquireNotifyRefusal;
+        if (!refusal.empty()) return sd_bus_reply_method_errorf(message, refusal.c_str(), "%s", refusalText(refusal));
         int pair[2];
         if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair) != 0) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No socket");
@@ -510,12 +626,13 @@ public:
         if (status != Platform::GattStatus::Success) {
             ::close(pair[0]);
             ::close(pair[1]);
-            return sd_bus_reply_method_errorf(message, errorOf(status), "Notify failed");
+            return replyGattError(message, status, "Not paired");
         }
         {
             std::lock_guard lock(characteristic.socketMutex);
             characteristic.socket = pair[0];
         }
+        scheduleReresolve(*characteristic.device);
         // The client closing its end ends the notifications.
         loop_.watch(pair[0], [this, &characteristic, bus = sd_bus_message_get_bus(message)] {
             closeSocket(characteristic);
@@ -524,7 +641,7 @@ public:
             }
             emitChanged(bus, characteristic.path, Bluez::kGattCharacteristic, {"NotifyAcquired"});
         });
-        const int r = sd_bus_reply_method_return(message, "hq", pair[1], kMtu);
+        const int r = sd_bus_reply_method_return(message, "hq", pair[1], characteristic.device->faults.mtu);
         ::close(pair[1]);
         emitChanged(sd_bus_message_get_bus(message), characteristic.path, Bluez::kGattCharacteristic, {"NotifyAcquired"});
         return r;
@@ -547,12 +664,23 @@ private:
     void setUp(sd_bus* bus);
     EmulatedDevice& deviceFor(sd_bus* bus, uint64_t address, bool heard);
     void exportGatt(sd_bus* bus, EmulatedDevice& device);
+    void exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
+                       const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics);
     void attachViews(sd_bus* bus, EmulatedDevice& device);
+    bool abortsConnect(EmulatedDevice& device);
+    bool busy(EmulatedDevice& device);
+    void scheduleReresolve(EmulatedDevice& device);
+    void reresolve(EmulatedDevice& device);
+    void unexportGatt(EmulatedDevice& device);
     const char* connect(sd_bus* bus, EmulatedDevice& device);
     void dropLink(EmulatedDevice& device, bool announce);
     void unexport(EmulatedDevice& device);
     void updateDiscovery();
     void forgetRssi(EmulatedDevice& device);
+    // Gives the device a signal strength; true when it changed.
+    bool showRssi(sd_bus* bus, EmulatedDevice& device, int16_t rssi);
+    // Takes the advertisement's service data; true when clients are to hear of it.
+    bool takeServiceData(EmulatedDevice& device, const Platform::Advertisement& advertisement, bool duplicates);
     void heard(sd_bus* bus, const Platform::Advertisement& advertisement);
     void setBattery(sd_bus* bus, EmulatedDevice& device, uint8_t percent);
     bool askAgent(const std::string& devicePath, Platform::PairingKind kind);
@@ -565,6 +693,9 @@ private:
     bool holdDisconnects_ = false;
     std::vector<std::pair<uint64_t, sd_bus_message*>> heldDisconnects_;
     std::set<std::string> discoverers_;
+    std::map<std::string, sd_bus_message*> pendingStops_;  // StopDiscovery being carried out, by client
+    std::set<std::string> duplicateData_;  // clients whose filter asked for every report
+    unsigned stops_ = 0;
     std::shared_ptr<Platform::IAdvertisementWatcher> watcher_;
     Platform::Registration watcherHandler_;
     std::string agent_;
@@ -574,6 +705,8 @@ private:
     std::vector<std::thread> workers_;
     std::mutex countMutex_;
     std::map<std::string, int> calls_;
+    std::map<uint64_t, LinkFaults> faults_;
+    bool stopping_ = false;  // no delayed work is done once set
     BusLoop loop_;  // last: it stops before the state above goes
 };
 
@@ -631,6 +764,11 @@ const sd_bus_vtable kAdapterVtable[] = {
     SD_BUS_METHOD("StopDiscovery", "", "", AK_METHOD(implOf(u).stopDiscovery(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("SetDiscoveryFilter", "a{sv}", "", AK_METHOD(implOf(u).setDiscoveryFilter(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("RemoveDevice", "o", "", AK_METHOD(implOf(u).removeDevice(m)), SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_VTABLE_END};
+
+// The experimental part of the adapter, on the same interface.
+const sd_bus_vtable kExperimentalAdapterVtable[] = {
+    SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("ConnectDevice", "a{sv}", "o", AK_METHOD(implOf(u).connectDevice(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_VTABLE_END};
 
@@ -723,10 +861,13 @@ void Impl::setUp(sd_bus* bus) {
     sd_bus_slot* slot = nullptr;
     if (sd_bus_add_object_manager(bus, &slot, "/") >= 0) slots_.push_back(slot);
     if (sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kAdapterVtable, this) >= 0) slots_.push_back(slot);
+    if (options_.connectDevice &&
+        sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kExperimentalAdapterVtable, this) >= 0) {
+        slots_.push_back(slot);
+    }
     if (sd_bus_add_object_vtable(bus, &slot, Bluez::kRoot, Bluez::kAgentManager, kAgentManagerVtable, this) >= 0) {
         slots_.push_back(slot);
     }
-    sd_bus_request_name(bus, Bluez::kService, 0);
 }
 
 void Impl::emitChanged(sd_bus* bus, const std::string& path, const char* interface, std::vector<std::string> names) {
@@ -745,6 +886,8 @@ EmulatedDevice& Impl::deviceFor(sd_bus* bus, uint64_t address, bool heard) {
     device.address = address;
     device.heard = heard;
     device.path = Bluez::devicePath(kAdapterPath, address);
+    auto faults = faults_.find(address);
+    device.faults = faults == faults_.end() ? options_.faults : faults->second;
     sd_bus_slot* vtable = nullptr;
     if (sd_bus_add_object_vtable(bus, &vtable, device.path.c_str(), Bluez::kDevice,
                                  heard && options_.advertisingFlags ? kFlaggedDeviceVtable : kDeviceVtable,
@@ -758,15 +901,12 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
     if (!watcher_) return;  // heard just before discovery stopped
     const bool known = devices_.contains(advertisement.address);
     auto& device = deviceFor(bus, advertisement.address, true);
+    // Clients that asked for every report hear of the advertising data each time, even when
+    // it did not change; the signal strength is announced when it changed.
+    const bool duplicates = std::any_of(discoverers_.begin(), discoverers_.end(),
+                                        [&](const std::string& client) { return duplicateData_.contains(client); });
     std::vector<std::string> changed;
-    if (!device.rssiSlot || device.rssi != advertisement.rssi) {
-        device.rssi = advertisement.rssi;
-        if (!device.rssiSlot &&
-            sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice, kRssiVtable, &device) < 0) {
-            device.rssiSlot = nullptr;
-        }
-        changed.emplace_back("RSSI");
-    }
+    if (showRssi(bus, device, advertisement.rssi)) changed.emplace_back("RSSI");
     if (advertisement.flags && device.flags != static_cast<uint8_t>(*advertisement.flags)) {
         device.flags = static_cast<uint8_t>(*advertisement.flags);
         if (options_.advertisingFlags && device.heard) changed.emplace_back("AdvertisingFlags");
@@ -779,13 +919,14 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
     bool uuids = false;
     for (const auto& uuid : advertisement.serviceUuids) uuids = device.uuids.insert(Bluez::uuidText(uuid)).second || uuids;
     if (uuids) changed.emplace_back("UUIDs");
-    bool manufacturer = false;
+    bool manufacturer = duplicates && !advertisement.manufacturerData.empty();
     for (const auto& entry : advertisement.manufacturerData) {
         auto& data = device.manufacturer[entry.companyId];
         manufacturer = manufacturer || data != entry.data;
         data = entry.data;
     }
     if (manufacturer) changed.emplace_back("ManufacturerData");
+    if (takeServiceData(device, advertisement, duplicates)) changed.emplace_back("ServiceData");
     // A new object carries everything in its InterfacesAdded; an old one announces changes.
     if (!known) {
         sd_bus_emit_object_added(bus, device.path.c_str());
@@ -819,6 +960,36 @@ void Impl::updateDiscovery() {
     emitChanged(bus, kAdapterPath, Bluez::kAdapter, {"Discovering"});
 }
 
+bool Impl::showRssi(sd_bus* bus, EmulatedDevice& device, int16_t rssi) {
+    if (device.rssiSlot && device.rssi == rssi) return false;
+    device.rssi = rssi;
+    if (!device.rssiSlot &&
+        sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice, kRssiVtable, &device) < 0) {
+        device.rssiSlot = nullptr;
+    }
+    return true;
+}
+
+bool Impl::takeServiceData(EmulatedDevice& device, const Platform::Advertisement& advertisement, bool duplicates) {
+    bool changed = false;
+    for (const auto& section : advertisement.dataSections) {
+        // The UUID leads the section, least significant byte first.
+        const size_t uuidSize = section.type == kServiceData16 ? 2 : section.type == kServiceData128 ? 16 : 0;
+        if (uuidSize == 0 || section.data.size() < uuidSize) continue;
+        Platform::UUID uuid;
+        if (uuidSize == 2) {
+            uuid = Bluez::uuidOfShort(static_cast<uint16_t>(section.data[0] | (section.data[1] << 8)));
+        } else {
+            std::reverse_copy(section.data.begin(), section.data.begin() + 16, uuid.bytes.begin());
+        }
+        auto& data = device.serviceData[Bluez::uuidText(uuid)];
+        const Bytes value(section.data.begin() + static_cast<std::ptrdiff_t>(uuidSize), section.data.end());
+        changed = changed || duplicates || data != value;
+        data = value;
+    }
+    return changed;
+}
+
 void Impl::forgetRssi(EmulatedDevice& device) {
     if (!device.rssiSlot) return;
     device.rssiSlot = sd_bus_slot_unref(device.rssiSlot);
@@ -835,62 +1006,125 @@ void Impl::forgetRssi(EmulatedDevice& device) {
 void Impl::exportGatt(sd_bus* bus, EmulatedDevice& device) {
     const auto services = device.handle->gattServices();
     if (services.status != Platform::GattStatus::Success) return;
+    std::vector<std::pair<std::shared_ptr<Platform::IGattService>, std::vector<std::shared_ptr<Platform::IGattCharacteristic>>>> table;
     for (const auto& service : services.services) {
-        const auto characteristics = service->characteristics();
+        auto characteristics = service->characteristics();
         if (characteristics.status != Platform::GattStatus::Success) continue;
         if (Bluez::shortUuid(service->uuid()) == kBatteryService) {
             // The daemon's battery plug-in takes this service over and reports Battery1.
             for (const auto& characteristic : characteristics.characteristics) {
                 if (Bluez::shortUuid(characteristic->uuid()) == kBatteryLevel) device.batterySim = characteristic;
             }
-            if (device.batterySim) continue;
+            if (device.batterySim && !device.faults.batteryServiceExported) continue;
         }
-        auto exported = std::make_shared<EmulatedService>();
-        char name[16];
-        std::snprintf(name, sizeof(name), "/service%04x", device.nextHandle++);
-        exported->path = device.path + name;
-        exported->devicePath = device.path;
-        exported->uuid = service->uuid();
-        sd_bus_slot* slot = nullptr;
-        if (sd_bus_add_object_vtable(bus, &slot, exported->path.c_str(), Bluez::kGattService, kServiceVtable, exported.get()) >= 0) {
-            device.slots.push_back(slot);
-        }
-        device.uuids.insert(Bluez::uuidText(exported->uuid));
-        device.services.push_back(exported);
-        sd_bus_emit_object_added(bus, exported->path.c_str());
-        for (const auto& characteristic : characteristics.characteristics) {
-            auto entry = std::make_shared<EmulatedCharacteristic>();
-            entry->impl = this;
-            entry->device = &device;
-            std::snprintf(name, sizeof(name), "/char%04x", device.nextHandle++);
-            entry->path = exported->path + name;
-            entry->servicePath = exported->path;
-            entry->uuid = characteristic->uuid();
-            entry->properties = characteristic->properties();
-            entry->index = device.characteristics.size();
-            const bool notifies = entry->properties & (Platform::CharacteristicProperty::Notify | Platform::CharacteristicProperty::Indicate);
-            const auto* vtable = notifies && options_.acquireNotify ? kAcquiringCharacteristicVtable : kCharacteristicVtable;
-            if (sd_bus_add_object_vtable(bus, &slot, entry->path.c_str(), Bluez::kGattCharacteristic, vtable, entry.get()) >= 0) {
-                device.slots.push_back(slot);
-            }
-            device.characteristics.push_back(entry);
-            sd_bus_emit_object_added(bus, entry->path.c_str());
-            if (!notifies) continue;
-            auto descriptor = std::make_shared<EmulatedDescriptor>();
-            descriptor->impl = this;
-            std::snprintf(name, sizeof(name), "/desc%04x", device.nextHandle++);
-            descriptor->path = entry->path + name;
-            descriptor->characteristicPath = entry->path;
-            if (sd_bus_add_object_vtable(bus, &slot, descriptor->path.c_str(), Bluez::kGattDescriptor, kDescriptorVtable,
-                                         descriptor.get()) >= 0) {
-                device.slots.push_back(slot);
-            }
-            device.descriptors.push_back(descriptor);
-            sd_bus_emit_object_added(bus, descriptor->path.c_str());
-        }
+        table.emplace_back(service, std::move(characteristics.characteristics));
     }
+    // The daemon knows every primary service (Device1.UUIDs) before the last one is exported.
+    std::optional<std::pair<std::shared_ptr<Platform::IGattService>, std::vector<std::shared_ptr<Platform::IGattCharacteristic>>>> late;
+    if (device.faults.lateService.count() > 0 && !device.lateServiceDone && !table.empty()) {
+        device.lateServiceDone = true;
+        late = std::move(table.back());
+        table.pop_back();
+        device.uuids.insert(Bluez::uuidText(late->first->uuid()));
+    }
+    for (const auto& [service, characteristics] : table) exportService(bus, device, *service, characteristics);
     device.gattExported = true;
     emitChanged(bus, device.path, Bluez::kDevice, {"UUIDs"});
+    if (!late) return;
+    loop_.after(device.faults.lateService, [this, address = device.address, late = std::move(*late)] {
+        sd_bus* bus = loop_.bus();
+        auto found = devices_.find(address);
+        if (stopping_) return;
+        if (found == devices_.end() || !found->second->gattExported) return;
+        exportService(bus, *found->second, *late.first, late.second);
+        if (found->second->connected) attachViews(bus, *found->second);
+    });
+}
+
+void Impl::exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
+                         const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics) {
+    auto exported = std::make_shared<EmulatedService>();
+    char name[16];
+    std::snprintf(name, sizeof(name), "/service%04x", device.nextHandle++);
+    exported->path = device.path + name;
+    exported->devicePath = device.path;
+    exported->uuid = service.uuid();
+    sd_bus_slot* slot = nullptr;
+    if (sd_bus_add_object_vtable(bus, &slot, exported->path.c_str(), Bluez::kGattService, kServiceVtable, exported.get()) >= 0) {
+        device.gattSlots.push_back(slot);
+    }
+    device.uuids.insert(Bluez::uuidText(exported->uuid));
+    device.services.push_back(exported);
+    sd_bus_emit_object_added(bus, exported->path.c_str());
+    for (const auto& characteristic : characteristics) {
+        auto entry = std::make_shared<EmulatedCharacteristic>();
+        entry->impl = this;
+        entry->device = &device;
+        std::snprintf(name, sizeof(name), "/char%04x", device.nextHandle++);
+        entry->path = exported->path + name;
+        entry->servicePath = exported->path;
+        entry->uuid = characteristic->uuid();
+        entry->properties = characteristic->properties();
+        entry->index = device.characteristics.size();
+        const bool notifies = entry->properties & (Platform::CharacteristicProperty::Notify | Platform::CharacteristicProperty::Indicate);
+        const auto* vtable = notifies && options_.acquireNotify ? kAcquiringCharacteristicVtable : kCharacteristicVtable;
+        if (sd_bus_add_object_vtable(bus, &slot, entry->path.c_str(), Bluez::kGattCharacteristic, vtable, entry.get()) >= 0) {
+            device.gattSlots.push_back(slot);
+        }
+        device.characteristics.push_back(entry);
+        sd_bus_emit_object_added(bus, entry->path.c_str());
+        if (!notifies) continue;
+        auto descriptor = std::make_shared<EmulatedDescriptor>();
+        descriptor->impl = this;
+        std::snprintf(name, sizeof(name), "/desc%04x", device.nextHandle++);
+        descriptor->path = entry->path + name;
+        descriptor->characteristicPath = entry->path;
+        if (sd_bus_add_object_vtable(bus, &slot, descriptor->path.c_str(), Bluez::kGattDescriptor, kDescriptorVtable,
+                                     descriptor.get()) >= 0) {
+            device.gattSlots.push_back(slot);
+        }
+        device.descriptors.push_back(descriptor);
+        sd_bus_emit_object_added(bus, descriptor->path.c_str());
+    }
+}
+
+bool Impl::abortsConnect(EmulatedDevice& device) { return device.connectAttempts++ < device.faults.abortedConnects; }
+
+bool Impl::busy(EmulatedDevice& device) {
+    if (device.busyAnswered >= device.faults.busyGattCalls) return false;
+    ++device.busyAnswered;
+    return true;
+}
+
+void Impl::scheduleReresolve(EmulatedDevice& device) {
+    if (device.faults.reresolveAfterNotify.count() <= 0 || std::exchange(device.reresolveScheduled, true)) return;
+    loop_.after(device.faults.reresolveAfterNotify, [this, address = device.address] {
+        auto found = devices_.find(address);
+        if (!stopping_ && found != devices_.end()) reresolve(*found->second);
+    });
+}
+
+// The device's table changed (Service Changed): the objects go with every session on them,
+// and the table found again is exported under new paths while the link stays up.
+void Impl::reresolve(EmulatedDevice& device) {
+    if (!device.connected || !device.gattExported) return;
+    for (auto& characteristic : device.characteristics) {
+        characteristic->valueHandler.reset();
+        closeSocket(*characteristic);
+        if (characteristic->notifying && characteristic->sim) {
+            characteristic->sim->writeClientConfiguration(Platform::ClientConfiguration::None);
+        }
+        characteristic->notifying = false;
+    }
+    unexportGatt(device);
+    device.gattExported = false;
+    loop_.after(device.faults.reresolveGap, [this, address = device.address] {
+        sd_bus* bus = loop_.bus();
+        auto found = devices_.find(address);
+        if (stopping_ || found == devices_.end() || found->second->gattExported || !found->second->handle) return;
+        exportGatt(bus, *found->second);
+        if (found->second->connected) attachViews(bus, *found->second);
+    });
 }
 
 // Each connection hands out fresh central-side views: the exported objects follow them.
@@ -905,7 +1139,7 @@ void Impl::attachViews(sd_bus* bus, EmulatedDevice& device) {
             if (view == device.batterySim || (Bluez::shortUuid(service->uuid()) == kBatteryService && device.batterySim &&
                                               Bluez::shortUuid(view->uuid()) == kBatteryLevel)) {
                 device.batterySim = view;
-                continue;
+                if (!device.faults.batteryServiceExported) continue;
             }
             if (index >= device.characteristics.size()) break;
             auto& entry = *device.characteristics[index++];
@@ -1021,14 +1255,23 @@ void Impl::dropLink(EmulatedDevice& device, bool announce) {
     }
 }
 
-void Impl::unexport(EmulatedDevice& device) {
+void Impl::unexportGatt(EmulatedDevice& device) {
     sd_bus* bus = loop_.bus();
     for (auto it = device.descriptors.rbegin(); it != device.descriptors.rend(); ++it) sd_bus_emit_object_removed(bus, (*it)->path.c_str());
     for (auto it = device.characteristics.rbegin(); it != device.characteristics.rend(); ++it) {
         sd_bus_emit_object_removed(bus, (*it)->path.c_str());
     }
     for (auto it = device.services.rbegin(); it != device.services.rend(); ++it) sd_bus_emit_object_removed(bus, (*it)->path.c_str());
-    sd_bus_emit_object_removed(bus, device.path.c_str());
+    for (auto* slot : device.gattSlots) sd_bus_slot_unref(slot);
+    device.gattSlots.clear();
+    device.descriptors.clear();
+    device.characteristics.clear();
+    device.services.clear();
+}
+
+void Impl::unexport(EmulatedDevice& device) {
+    unexportGatt(device);
+    sd_bus_emit_object_removed(loop_.bus(), device.path.c_str());
     for (auto* slot : device.slots) sd_bus_slot_unref(slot);
     device.slots.clear();
     device.rssiSlot = sd_bus_slot_unref(device.rssiSlot);
@@ -1080,6 +1323,14 @@ void BluezEmulator::holdDisconnects(bool hold) { impl_->holdDisconnects(hold); }
 int BluezEmulator::discoverySessions() const { return impl_->discoverySessions(); }
 
 void BluezEmulator::setBatteryLevel(uint64_t address, uint8_t percent) { impl_->setBatteryLevel(address, percent); }
+
+void BluezEmulator::remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi) {
+    impl_->remember(address, name, paired, rssi);
+}
+
+bool BluezEmulator::onBus() const { return impl_->onBus(); }
+
+void BluezEmulator::setFaults(uint64_t address, LinkFaults faults) { impl_->setFaults(address, std::move(faults)); }
 
 int BluezEmulator::calls(const std::string& member) const { return impl_->calls(member); }
 

@@ -98,3 +98,76 @@ TEST(DravikSignalExports, AnyRecordMakesParameters) {
     removeSignalProcessParamDravik(handle);
     removeSignalProcessParamDravik(nullptr);
 }
+
+TEST(DravikSignalExports, GainsOutsideTheGainTableAreRefusedAndEveryOtherConverts) {
+    CallStatus status{};
+    CallbackHandle* handle = nullptr;
+    auto param = hostRecord();
+    param.ChannelGain[23] = 0xFF;
+    EXPECT_EQ(createSignalProcessParamDravik(param, &handle, &status), 0);
+    EXPECT_EQ(status.Error, 517u);
+    EXPECT_STREQ(status.ErrorMsg, "The specified Gain value is not supported");
+    EXPECT_EQ(handle, nullptr);
+    param.ChannelGain[23] = 11;
+    EXPECT_EQ(createSignalProcessParamDravik(param, &handle, &status), 0);
+    EXPECT_EQ(status.Error, 517u);
+
+    // Indices 2, 8, 9 and 10 of the table: factors 3, 5, 0.5 and 0.25.
+    param.ChannelGain[23] = 0;
+    const uint8_t gains[] = {2, 8, 9, 10};
+    const double factors[] = {3, 5, 0.5, 0.25};
+    for (size_t channel = 0; channel < 4; ++channel) {
+        param.ChannelMode[channel] = 3;
+        param.ChannelGain[channel] = gains[channel];
+    }
+    ASSERT_EQ(createSignalProcessParamDravik(param, &handle, &status), 1) << status.ErrorMsg;
+    const auto raw = VexaSim::writeDravikPacket(9, 0, 0b1111, {{0, {838861, 838861, 838861, 838861}}});
+    auto length = static_cast<int32_t>(raw.size());
+    std::array<double, 24> values{};
+    DravikSignalPack pack{};
+    pack.Samples = values.data();
+    pack.SzSamples = 24;
+    int32_t count = 1;
+    ASSERT_EQ(parseRawSignalDravik(raw.data(), &length, handle, &pack, &count, nullptr, nullptr, &status), 1);
+    ASSERT_EQ(count, 1);
+    for (size_t channel = 0; channel < 4; ++channel) {
+        EXPECT_FALSE(std::isnan(values[channel])) << channel;
+        EXPECT_DOUBLE_EQ(values[channel], 838861 * 4.5 / (factors[channel] * 8388607)) << channel;
+    }
+    removeSignalProcessParamDravik(handle);
+}
+
+TEST(DravikSignalExports, NoBytesOrNoRoomStillSucceed) {
+    CallStatus status{};
+    CallbackHandle* handle = nullptr;
+    ASSERT_EQ(createSignalProcessParamDravik(hostRecord(), &handle, &status), 1) << status.ErrorMsg;
+    const auto raw = VexaSim::writeDravikPacket(0, 1, 0b11, {{0, {1, 2}}, {0, {3, 4}}});
+    DravikSignalPack signal{};
+    DravikResistPack resist{};
+    int32_t signals = 0;
+    int32_t resists = 0;
+
+    int32_t length = 0;
+    ASSERT_EQ(parseRawSignalDravik(raw.data(), &length, handle, &signal, &signals, &resist, &resists, &status), 1)
+        << status.ErrorMsg;
+    EXPECT_EQ(length, 0) << "nothing used";
+    EXPECT_EQ(signals, 0);
+    EXPECT_EQ(resists, 0);
+
+    length = static_cast<int32_t>(raw.size());
+    ASSERT_EQ(parseRawSignalDravik(raw.data(), &length, handle, &signal, &signals, &resist, &resists, &status), 1)
+        << status.ErrorMsg;
+    EXPECT_EQ(length, static_cast<int32_t>(raw.size())) << "every byte used, though no record fits";
+    EXPECT_EQ(signals, 0);
+    EXPECT_EQ(resists, 0);
+    EXPECT_EQ(signal.Samples, nullptr) << "nothing copied";
+
+    int32_t negative = -1;
+    EXPECT_EQ(parseRawSignalDravik(raw.data(), &negative, handle, nullptr, nullptr, nullptr, nullptr, &status), 0);
+    EXPECT_EQ(status.Error, 119u);
+    length = static_cast<int32_t>(raw.size());
+    EXPECT_EQ(parseRawSignalDravik(raw.data(), &length, nullptr, nullptr, nullptr, nullptr, nullptr, &status), 0);
+    EXPECT_EQ(status.Error, 119u);
+    EXPECT_STREQ(status.ErrorMsg, "Required parameters must be specified");
+    removeSignalProcessParamDravik(handle);
+}

@@ -193,7 +193,16 @@ TEST_F(DravikExports, FileReadsNeverCopyMoreThanTheBufferHolds) {
     EXPECT_EQ(buffer[3], 4);
     EXPECT_EQ(buffer[4], 0xEE) << "the byte after the buffer is left alone";
 
+    // 0 is the file's end: the host sized the buffer for all of it.
+    uint8_t whole[11]{};
+    whole[10] = 0xEE;
     size = 0;
+    ASSERT_EQ(readFileDravik(dravikHandle, "a.dat", whole, &size, 0, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(dravik->askedSize, 0);
+    EXPECT_EQ(size, 10);
+    EXPECT_EQ(whole[9], 10);
+    EXPECT_EQ(whole[10], 0xEE);
+    size = -1;
     EXPECT_EQ(readFileDravik(dravikHandle, "a.dat", buffer, &size, 0, &status), 0);
     EXPECT_EQ(status.Error, 119u);
 
@@ -344,13 +353,18 @@ TEST(SignalPacks, FillWithinEveryCapacity) {
     EXPECT_EQ(values[0], 1.5);
 }
 
-TEST(SignalProcessing, RefusesMissingAndEmptyInputs) {
+// No bytes are a valid input (nothing used); a count below 0 is not, and is refused before the
+// handle is looked at.
+TEST(SignalProcessing, RefusesMissingInputsAndNegativeCounts) {
     CallStatus status{};
     const uint8_t raw[4]{};
-    int32_t length = 0;
+    int32_t length = -1;
     EXPECT_EQ(parseRawSignalDravik(raw, &length, reinterpret_cast<CallbackHandle*>(&length), nullptr, nullptr,
                                    nullptr, nullptr, &status),
               0);
     EXPECT_EQ(status.Error, 119u);
     EXPECT_STREQ(status.ErrorMsg, "Required parameters must be specified");
+    length = 0;
+    EXPECT_EQ(parseRawSignalDravik(raw, &length, nullptr, nullptr, nullptr, nullptr, nullptr, &status), 0);
+    EXPECT_EQ(status.Error, 119u);
 }

@@ -129,3 +129,43 @@ TEST(CoefficientText, WithoutANumeratorTheFilterPassesItsInputThrough) {
     auto gain = parseCoefficients("Numerator: 3 Denominator:");
     EXPECT_EQ(gain.filter(2.0), 6.0);
 }
+
+// Texts of any length parse in one pass: a 40 KB line of coefficients, or of keywords.
+TEST(CoefficientText, LongLinesParseWithoutRecursion) {
+    std::string text = "Numerator: 1 1 Denominator:";
+    for (int i = 0; i < 8000; ++i) {
+        text += " 0.25";
+    }
+    auto parsed = parseCoefficients(text);
+    EXPECT_EQ(parsed.numerator(), (std::vector<double>{1, 1}));
+    ASSERT_EQ(parsed.denominator().size(), 8000u);
+    EXPECT_EQ(parsed.denominator().back(), 0.25);
+    EXPECT_EQ(parsed.order(), 1);
+
+    std::string keywords = "Numerator: 1 2 ";
+    for (int i = 0; i < 4000; ++i) {
+        keywords += "Denominator ";
+    }
+    keywords += "\n3";
+    parsed = parseCoefficients(keywords);
+    EXPECT_EQ(parsed.numerator(), (std::vector<double>{1, 2, 3})) << "the line goes from its first keyword";
+    EXPECT_TRUE(parsed.denominator().empty()) << "no keyword is followed by a colon";
+
+    // More coefficients than a 16-bit order can use are not kept.
+    std::string many = "Numerator: ";
+    many.reserve(300000);
+    for (int i = 0; i < 70000; ++i) {
+        many += "1 ";
+    }
+    many += "\nDenominator: 1 0.5";
+    parsed = parseCoefficients(many);
+    EXPECT_EQ(parsed.numerator().size(), 65536u);
+    EXPECT_EQ(parsed.order(), 1);
+}
+
+TEST(CoefficientText, AKeywordCountsOnlyBeforeItsColonAndTheOtherEndsAtEitherLineEnd) {
+    const auto parsed = parseCoefficients("numerator 9\nNumerator: 1 2 DENOMINATOR: 3 4\r 5");
+    EXPECT_EQ(parsed.numerator(), (std::vector<double>{1, 2, 5}));
+    EXPECT_EQ(parsed.denominator(), (std::vector<double>{3, 4, 5}));
+    EXPECT_EQ(parsed.order(), 2);
+}

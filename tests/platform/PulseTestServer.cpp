@@ -70,6 +70,8 @@ PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::stri
         setenv("PULSE_RUNTIME_PATH", (home + "/runtime").c_str(), 1);
         setenv("PULSE_STATE_PATH", (home + "/state").c_str(), 1);
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        // Nor a bus started for the X display: two servers would claim the same name on it.
+        unsetenv("DISPLAY");
         execl(kBinary, kBinary, "-n", "-F", scriptPath.c_str(), "--exit-idle-time=-1",
               "--daemonize=no", "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
               static_cast<char*>(nullptr));

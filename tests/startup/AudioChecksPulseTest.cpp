@@ -84,12 +84,14 @@ TEST(NoSoundServerTest, StartUpReportsTheRateFailureAndChecksFallBack)
     auto& system = outputs.system;
 
     bool mainLoopRan = false;
-    EXPECT_EQ(runQuellwave({[] {}, [&] {
-        mainLoopRan = true;
-        return 0;
-    }}), 1);
+    EXPECT_EQ(runQuellwave({[] { return std::optional<std::string>(); }, [] {},
+                            [&] {
+                                mainLoopRan = true;
+                                return 0;
+                            }}),
+              1);
     EXPECT_FALSE(mainLoopRan);
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Failed to check or set sample rate."});
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{sampleRateFailureText(OutputProblem::NoSoundServer)});
     EXPECT_EQ(system.characterWaits, 1);
 
     bool checksPassed = false;
@@ -100,7 +102,7 @@ TEST(NoSoundServerTest, StartUpReportsTheRateFailureAndChecksFallBack)
         errors = captured.text();
     }
     EXPECT_TRUE(checksPassed);
-    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{"Failed to check or set sample rate.", kHeadphones}));
+    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{sampleRateFailureText(OutputProblem::NoSoundServer), kHeadphones}));
     EXPECT_NE(errors.find("CoCreateInstance for IMMDeviceEnumerator failed: "), std::string::npos);
 }
 

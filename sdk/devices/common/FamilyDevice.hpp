@@ -14,7 +14,7 @@
 //           : FamilyDevice(std::move(device), "Tessel BLE Device", [](const auto& ble, BLE::ChannelMap& channels) {
 //                 return makeTesselBleProtocol(ble, channels[...]);
 //             }) {}
-//       ~TesselBLE() override { release({"Tessel", Devices::ReleaseStep::PowerDown}); }
+//       ~TesselBLE() override { release({"Tessel", true, true}); }  // see ReleasePlan
 //       OperationResult execCommand(const Sensor::SensorCommand& command) override;
 //       ...  // the family's own reads and writes, over protocol()
 //   };

@@ -9,6 +9,7 @@
 
 #include "sdk/core/ByteReaders.hpp"
 #include "sdk/core/ConversionTables.hpp"
+#include "sdk/devices/dravik/DravikResult.hpp"
 
 namespace VexaDevice::Dravik {
 
@@ -35,9 +36,12 @@ constexpr uint8_t kMeasureChannels = 0;
 constexpr uint8_t kMeasureReferents12 = 1;
 constexpr uint8_t kMeasureReferent3 = 2;
 
-// The factor of a gain-table index the amplifier takes; none for any other index.
+// The indices of the gain table.
+constexpr uint8_t kLastGainIndex = 10;
+
+// The factor of a gain-table index; none for an index outside the table.
 std::optional<double> gainFactor(uint8_t gain) {
-    if (gain == 2 || gain > 7) {
+    if (gain > kLastGainIndex) {
         return std::nullopt;
     }
     return Utility::gainToFactor(gain);
@@ -139,7 +143,6 @@ void SignalProcessParam::convert(std::span<const std::span<const uint8_t>> packe
             for (size_t index = 0; index < count; ++index) {
                 const size_t channel = present[index];
                 if (!gains[channel]) {
-                    signal.Samples[channel] = std::numeric_limits<double>::quiet_NaN();
                     continue;
                 }
                 const double volts = Utility::decodeSigned(bytes + 1 + 3 * index, 3, true) * kFullScaleVolts / (*gains[channel] * kFullScaleCount);
@@ -178,6 +181,13 @@ void SignalProcessParam::convert(std::span<const std::span<const uint8_t>> packe
             }
         }
     }
+}
+
+OperationResult checkProcessingGains(const DravikAmplifierParam& param) {
+    if (std::any_of(param.channelGain.begin(), param.channelGain.end(), [](uint8_t gain) { return !gainFactor(gain); })) {
+        return OperationResult::failed(ErrWrongParamValue, "The specified Gain value is not supported");
+    }
+    return OperationResult::done();
 }
 
 std::shared_ptr<SignalProcessParam> makeSignalProcessParam(const DravikAmplifierParam& param) {

@@ -107,8 +107,10 @@ public:
     void resetResistance();
 
     // Converts whole data packets, appending one signal record per sample set and, where the
-    // packet carries a resistance mode, one resistance record. Never fails: an unknown gain
-    // leaves its channel's value NaN, a truncated set ends its packet.
+    // packet carries a resistance mode, one resistance record. Every gain of the gain table
+    // converts with its factor. Never fails: a gain outside the table (an unknown code read
+    // from the device) leaves its channel at 0 and out of the resistance measurement, a
+    // truncated set ends its packet.
     void convert(std::span<const std::span<const uint8_t>> packets, std::vector<Kestrane::_SignalData>& signals,
                  std::vector<_DravikResistData>& resists);
 
@@ -130,6 +132,10 @@ private:
     std::array<double, kReferents> referents_;
     FilterBank filters_;
 };
+
+// Success when every channel's gain index is one of the gain table (0..10), which the
+// conversion takes; else 517 "The specified Gain value is not supported".
+OperationResult checkProcessingGains(const DravikAmplifierParam& param);
 
 // Parameters with a 1000-ohm resistance offset and the filters of the record's rate (500 Hz
 // when the record names none).

@@ -355,9 +355,13 @@ OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& s
     if (settings.signalEnabled.size() < channels || settings.resistEnabled.size() < channels ||
         settings.gain.size() < channels)
         return OperationResult::failed(Utility::kErrWrongParamValue, "Wrong number of channels is specified");
-    for (uint32_t ch = 0; ch < channels; ++ch) {
-        if (settings.gain[ch] > MaxGainCode)
+    // Every gain the record carries is checked, those of slots past the device's channels too:
+    // the record is stored as given, and a gain no table knows must not be read back.
+    for (const uint8_t gain : settings.gain) {
+        if (gain > MaxGainCode)
             return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Gain value is not supported");
+    }
+    for (uint32_t ch = 0; ch < channels; ++ch) {
         const double factor = Utility::gainToFactor(settings.gain[ch]);
         signal.gain[ch] = factor;
         resist.gain[ch] = factor;

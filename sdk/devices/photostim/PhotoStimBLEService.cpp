@@ -81,6 +81,15 @@ struct PhotoStimBLEService::Tracker {
             syncBus->notify(static_cast<DevStimulSyncStatus>(newSync));
         wake.notify();
     }
+
+    // The state the library knows before the device reports it, published as a report would be.
+    void mark(DevStimulStatus marked)
+    {
+        std::lock_guard guard(applying);
+        if (state.exchange(marked) != marked)
+            stimBus->notify(marked);
+        wake.notify();
+    }
 };
 
 PhotoStimBLEService::PhotoStimBLEService(const std::shared_ptr<BLE::IBLEDevice>& device, bool required,
@@ -348,7 +357,7 @@ OperationResult PhotoStimBLEService::sync()
     }
 }
 
-OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool awaitRunning)
+OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunning)
 {
     if (!present_)
         return absent();
@@ -360,13 +369,14 @@ OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool awaitRunni
         return OperationResult::failed(Utility::kErrDataSend, "Synchronization is required");
     // Marked before the write: the device's report of the running program may come before
     // the write returns, and must clear the mark.
-    tracker_->startInFlight = !awaitRunning;
+    tracker_->startInFlight = !markRunning;
     if (!send(startFrame(tick))) {
         tracker_->startInFlight = false;
         return failedChange();
     }
-    // A start the device does not carry out is no start.
-    return awaitRunning ? awaitState(DevStimulStatus::Running, timing_.stateWait) : OperationResult::done();
+    if (markRunning)
+        tracker_->mark(DevStimulStatus::Running);
+    return OperationResult::done();
 }
 
 OperationResult PhotoStimBLEService::stopProgram()
@@ -374,9 +384,15 @@ OperationResult PhotoStimBLEService::stopProgram()
     if (!present_)
         return absent();
     // A start still on its way would run the program after a stop that found it not running
-    // yet: the stop waits for the device to take the start first.
-    if (tracker_->startInFlight && state() == DevStimulStatus::Synchronised)
+    // yet: the stop waits for the device to take the start first. A device that still has not
+    // reported it waits for the start's tick, and the stop frame cancels the start.
+    if (tracker_->startInFlight && state() == DevStimulStatus::Synchronised) {
         awaitState(DevStimulStatus::Running, timing_.stateWait);
+        if (state() != DevStimulStatus::Running && tracker_->startInFlight.exchange(false)) {
+            send({Command::Stop});
+            return OperationResult::done();
+        }
+    }
     if (state() != DevStimulStatus::Running)
         return OperationResult::done();
     send({Command::Stop});

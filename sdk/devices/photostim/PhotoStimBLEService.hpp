@@ -72,11 +72,12 @@ public:
     OperationResult reset();
     OperationResult prepareSync();  // resets first unless idle
     OperationResult sync();         // needs prepareSync; a running program is stopped instead
-    // Starts the program list at stimulator time `tick` (a running list is stopped first).
-    // With `awaitRunning` the start is done once the device reports the program running (513
-    // "Failed changed stim status" when it does not within its wait); without, once the frame
-    // is written, for a device that reports Running only when the program actually starts.
-    OperationResult startProgram(uint32_t tick, bool awaitRunning);
+    // Starts the program list at stimulator time `tick` (a running list is stopped first); done
+    // once the frame is written, since the device reports Running only at that tick. With
+    // `markRunning` the state becomes Running at once (and is published); without, it stays
+    // Synchronised until the device reports the program running. Either way the device's later
+    // reports drive the state.
+    OperationResult startProgram(uint32_t tick, bool markRunning);
     OperationResult stopProgram();
 
     // 513 with the cause's text when the notification cannot be started.

@@ -68,8 +68,8 @@ public:
     OperationResult reset();
     OperationResult prepareSync();
     OperationResult sync();
-    // Starts the program list at stimulator time `tick`; done once the stimulator reports it
-    // running.
+    // Starts the program list at stimulator time `tick`: done once the frame is written, the
+    // state marked Running (the stimulator itself reports it only at that tick).
     OperationResult startProgram(uint32_t tick);
     // The same `deferTicks` after the stimulator's time as it is now, not as last reported.
     OperationResult startProgramAfter(uint32_t deferTicks);

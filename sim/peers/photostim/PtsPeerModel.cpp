@@ -50,6 +50,7 @@ std::vector<uint8_t> PtsPeerModel::statusValue() const
 PtsPeerModel::Status PtsPeerModel::enter(uint8_t state)
 {
     const bool wasPulsing = settings_.syncSource && state_ == SyncPrepared;
+    startPending_ = false;
     state_ = answerState_.value_or(state);
     if (!settings_.syncSource && state_ == SyncPrepared && link_->pulsing())
         state_ = Synchronised;
@@ -72,8 +73,13 @@ PtsPeerModel::Status PtsPeerModel::onCommand(const std::vector<uint8_t>& frame)
             return std::nullopt;
         startTick_ = static_cast<uint32_t>(frame[1]) | (static_cast<uint32_t>(frame[2]) << 8) |
                      (static_cast<uint32_t>(frame[3]) << 16) | (static_cast<uint32_t>(frame[4]) << 24);
+        if (settings_.runningAtStartTick) {
+            // Nothing to report until the tick.
+            startPending_ = true;
+            return std::nullopt;
+        }
         return enter(Running);
-    case Frame::Stop: return state_ == Running ? enter(Synchronised) : std::nullopt;
+    case Frame::Stop: return state_ == Running || startPending_ ? enter(Synchronised) : std::nullopt;
     default: return std::nullopt;
     }
 }
@@ -91,7 +97,15 @@ PtsPeerModel::Status PtsPeerModel::onSyncLost()
     if (!synchronised())
         return std::nullopt;
     state_ = Idle;
+    startPending_ = false;
     return statusValue();
+}
+
+PtsPeerModel::Status PtsPeerModel::onClock()
+{
+    if (!startPending_ || static_cast<int32_t>(now() - startTick_) < 0)
+        return std::nullopt;
+    return enter(Running);
 }
 
 }  // namespace VexaSim

@@ -26,6 +26,10 @@ struct PtsPeerSettings {
     // What the free clock of the stimulator reads when the model is made.
     uint32_t ownClockStart = 5000000;
     uint16_t batteryVoltage = 3900;
+    // A start is taken at once and the program runs from then (false), or it waits for its
+    // tick and the stimulator reports Running only then (true); a stop before the tick cancels
+    // the start.
+    bool runningAtStartTick = false;
     uint32_t word = 0;
     uint32_t statusWord = 0;
 };
@@ -49,6 +53,8 @@ public:
     Status onCommand(const std::vector<uint8_t>& frame);
     Status onSyncPulse();
     Status onSyncLost();
+    // The clock moved on: a start waiting for its tick runs once the tick is reached.
+    Status onClock();
 
     // The status as a read gives it now.
     std::vector<uint8_t> statusValue() const;
@@ -64,6 +70,9 @@ public:
     // A faulty device: every command it acts on leads to `state` instead (nothing: as it should).
     void setAnswerState(std::optional<uint8_t> state) { answerState_ = state; }
     void setBatteryVoltage(uint16_t voltage) { settings_.batteryVoltage = voltage; }
+    void setRunningAtStartTick(bool atTick) { settings_.runningAtStartTick = atTick; }
+    // A start was taken and waits for its tick.
+    bool startPending() const { return startPending_; }
 
 private:
     Status enter(uint8_t state);
@@ -74,6 +83,7 @@ private:
     const SyncMember* member_ = nullptr;
     uint8_t state_ = Idle;
     uint32_t startTick_ = 0;
+    bool startPending_ = false;
     bool ignoring_ = false;
     std::optional<uint8_t> answerState_;
 };

@@ -29,6 +29,11 @@ PtsServicePeer::PtsServicePeer(std::shared_ptr<SimPeripheral> peripheral, PtsPee
     config_->onWrite([](const std::vector<uint8_t>& packet) {
         return packet.size() == PacketSize ? GattStatus::Success : GattStatus::ProtocolError;
     });
+    // The clock: a start waiting for its tick runs (and is announced) within a millisecond of it.
+    startPump(std::chrono::milliseconds(1), [device = device_] {
+        std::lock_guard lock(device->mutex);
+        device->announce(device->model.onClock());
+    });
     statusCharacteristic()->onRead([weak = std::weak_ptr<Shared>(device_)] {
         const auto device = weak.lock();
         if (!device)
@@ -79,6 +84,16 @@ void PtsServicePeer::setBatteryVoltage(uint16_t voltage)
     std::lock_guard lock(device_->mutex);
     device_->model.setBatteryVoltage(voltage);
     device_->announce(device_->model.statusValue());
+}
+
+void PtsServicePeer::setRunningAtStartTick(bool atTick)
+{
+    withModel([atTick](PtsPeerModel& model) { model.setRunningAtStartTick(atTick); });
+}
+
+bool PtsServicePeer::startPending() const
+{
+    return withModel([](const PtsPeerModel& model) { return model.startPending(); });
 }
 
 void PtsServicePeer::onSyncPulse()

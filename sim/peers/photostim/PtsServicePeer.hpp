@@ -43,6 +43,9 @@ public:
     void setAnswerState(std::optional<uint8_t> state);
     // A new battery voltage, announced with a status notification.
     void setBatteryVoltage(uint16_t voltage);
+    // A stimulator that reports Running only at a start's tick (see PtsPeerSettings).
+    void setRunningAtStartTick(bool atTick);
+    bool startPending() const;
 
     void onSyncPulse() override;
     void onSyncLost() override;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -89,16 +90,30 @@ TEST(DravikConversion, SamplesBecomeVoltsByTheirChannelsGain) {
     EXPECT_DOUBLE_EQ(out.signals[1].Samples[3], -4.5 / (24 * 8388607.0));
 }
 
-TEST(DravikConversion, AnUnknownGainSpoilsOnlyItsOwnChannel) {
-    auto param = record(kRate500, ChannelSignal, 0);
+// Every index of the gain table converts with its factor, those the amplifier is not set to
+// included; an index outside it (an unknown code read from the device) leaves its channel at 0
+// and out of the resistance measurement, never NaN.
+TEST(DravikConversion, EveryGainOfTheTableConvertsAndAnUnknownOneReadsZero) {
+    auto param = record(kRate500, ChannelSignalResist, 0);
     param.channelGain[1] = kUnknownIndex;
-    param.channelGain[2] = 2;  // not a gain of this amplifier
+    param.channelGain[2] = 2;
+    param.channelGain[3] = 8;
+    param.channelGain[4] = 9;
+    param.channelGain[5] = 10;
     SignalProcessParam processing(param, 1000.0);
-    const auto out = parse(processing, writeDravikPacket(0, 0, 0b111, {{0, {8388607, 100, 100}}}));
+    const auto out = parse(processing, writeDravikPacket(0, 1, 0b111111, {{0, {8388607, 100, 300, 500, 50, 25}}}));
     ASSERT_EQ(out.signals.size(), 1u);
-    EXPECT_DOUBLE_EQ(out.signals[0].Samples[0], 4.5);
-    EXPECT_TRUE(std::isnan(out.signals[0].Samples[1]));
-    EXPECT_TRUE(std::isnan(out.signals[0].Samples[2]));
+    const auto& samples = out.signals[0].Samples;
+    EXPECT_DOUBLE_EQ(samples[0], 4.5);
+    EXPECT_EQ(samples[1], 0.0);
+    EXPECT_DOUBLE_EQ(samples[2], 300 * 4.5 / (3 * 8388607.0));
+    EXPECT_DOUBLE_EQ(samples[3], 500 * 4.5 / (5 * 8388607.0));
+    EXPECT_DOUBLE_EQ(samples[4], 50 * 4.5 / (0.5 * 8388607.0));
+    EXPECT_DOUBLE_EQ(samples[5], 25 * 4.5 / (0.25 * 8388607.0));
+    EXPECT_TRUE(std::none_of(samples.begin(), samples.end(), [](double v) { return std::isnan(v); }));
+    ASSERT_EQ(out.resists.size(), 1u);
+    EXPECT_EQ(out.resists[0].Values[1], std::numeric_limits<double>::infinity()) << "not measured";
+    EXPECT_FALSE(std::isnan(out.resists[0].Values[5]));
 }
 
 TEST(DravikConversion, TheWalkStopsAtEmptyOrIncompletePackets) {

@@ -108,7 +108,7 @@ TEST(PhotoStimDeviceReads, IdentityBatteryAndCapabilities)
     EXPECT_EQ(device->maxProgramCount(), 16);
 
     EXPECT_EQ(device->getFeatures(), (VexaDevice::Sensor::FeatureSet{7}));
-    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{27, 28}));
+    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{27, 28, 36, 37})) << "synchronisation and reset run too";
     EXPECT_EQ(device->getParameters(), (VexaDevice::Sensor::ParameterMap{{0, 0},
                                                                          {1, 2},
                                                                          {2, 0},
@@ -230,19 +230,23 @@ TEST(PhotoStimDeviceCommands, SynchronisingFailsWhenThePreparationIsNotReported)
               OperationResult::failed(513, "Synchronization is required"));
 }
 
-TEST(PhotoStimDeviceCommands, AStartTheStimulatorDoesNotCarryOutFails)
+// The stimulator reports Running only at the start's tick, the start deferral ahead: the start
+// is done once its frame is written, and only a frame that is not written fails it.
+TEST(PhotoStimDeviceCommands, AStartIsDoneOnItsWrittenFrame)
 {
     PhotoStimRig rig;
+    rig.peer->setRunningAtStartTick(true);
     auto device = rig.make(stimulatorProtocol(shortWaits()));
     ASSERT_TRUE(device->execCommand(SynchroniseCommand));
-    rig.peer->setIgnoring(true);
+    rig.peer->commandCharacteristic()->failNextWrites(1);
     EXPECT_EQ(device->execCommand(SensorCommand::StartPhotoStimulation), NotReached);
-    EXPECT_EQ(rig.peer->commandFrames().back().at(0), 4);
-    EXPECT_EQ(stateOf(*device), DevStimulStatus::Synchronised) << "as the stimulator reports it";
+    EXPECT_EQ(stateOf(*device), DevStimulStatus::Synchronised);
 
-    rig.peer->setIgnoring(false);
+    ASSERT_TRUE(device->writeTimeDefer(0.05));
     ASSERT_TRUE(device->execCommand(SensorCommand::StartPhotoStimulation));
-    EXPECT_EQ(rig.peer->state(), Peer::Running);
+    EXPECT_EQ(rig.peer->commandFrames().back().at(0), 4);
+    EXPECT_EQ(stateOf(*device), DevStimulStatus::Running) << "marked at once";
+    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.peer->state() == Peer::Running; })) << "at the tick";
     EXPECT_EQ(stateOf(*device), DevStimulStatus::Running);
 }
 

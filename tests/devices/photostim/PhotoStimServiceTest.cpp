@@ -191,28 +191,64 @@ TEST(PhotoStimServiceStates, CommandsOutOfOrderAreRefusedWithoutSending)
     EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}}));
 }
 
-TEST(PhotoStimServiceStates, AnAwaitedStartIsDoneOnceTheDeviceReportsTheProgramRunning)
+// A stimulator that starts at once and one that reports Running only at the start's tick.
+struct PhotoStimMarkedStart : ::testing::TestWithParam<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(Running, PhotoStimMarkedStart, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "AtTheStartTick" : "AtOnce"; });
+
+// A marked start is done on the written frame, however far ahead its tick lies; the device's
+// reports drive the state from there.
+TEST_P(PhotoStimMarkedStart, IsDoneOnTheWrittenFrameAndTheDevicesReportsFollow)
 {
     PtsRig rig;
+    rig.pts->setRunningAtStartTick(GetParam());
     auto service = rig.service(shortWaits());
     ASSERT_TRUE(service->prepareSync());
     ASSERT_TRUE(service->sync());
     Recorder<DevStimulStatus> states(service->stimStatusEvent());
-    rig.pts->setIgnoring(true);
-    EXPECT_EQ(service->startProgram(500, true), NotReached);
-    EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
-    EXPECT_EQ(rig.pts->state(), Peer::Synchronised);
 
     // A start frame the device does not take is reported, and the state stays.
-    rig.pts->setIgnoring(false);
     rig.pts->commandCharacteristic()->failNextWrites(1);
     EXPECT_EQ(service->startProgram(500, true), NotReached);
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
 
-    EXPECT_TRUE(service->startProgram(500, true));
+    // Two seconds ahead, far beyond the service's waits.
+    const uint32_t tick = rig.pts->now() + 2 * 62500;
+    ASSERT_TRUE(service->startProgram(tick, true));
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
+    EXPECT_EQ(rig.pts->startTick(), tick);
+    EXPECT_EQ(rig.pts->startPending(), GetParam());
     ASSERT_TRUE(states.atLeast(1));
-    EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::Running}));
+    EXPECT_EQ(states.events().front(), DevStimulStatus::Running);
+
+    // A stop before the tick cancels the start.
+    ASSERT_TRUE(service->stopProgram());
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
+    EXPECT_EQ(rig.pts->state(), Peer::Synchronised);
+    EXPECT_FALSE(rig.pts->startPending());
+
+    // A start due now runs, and the device says so.
+    ASSERT_TRUE(service->startProgram(rig.pts->now() + 50, true));
+    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.pts->state() == Peer::Running; }));
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
+}
+
+// An unmarked start (a second stimulator's) stays Synchronised until the device reports the
+// program; a stop before the device does still keeps the program from running.
+TEST_P(PhotoStimMarkedStart, AStopBeforeAnUnmarkedStartRunsCancelsIt)
+{
+    PtsRig rig;
+    rig.pts->setRunningAtStartTick(GetParam());
+    auto service = rig.service(shortWaits());
+    ASSERT_TRUE(service->prepareSync());
+    ASSERT_TRUE(service->sync());
+    ASSERT_TRUE(service->startProgram(rig.pts->now() + 2 * 62500, false));
+    ASSERT_TRUE(service->stopProgram());
+    EXPECT_EQ(rig.pts->commandFrames().back(), std::vector<uint8_t>{5});
+    EXPECT_EQ(rig.pts->state(), Peer::Synchronised);
+    EXPECT_FALSE(rig.pts->startPending()) << "the program never runs";
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
 }
 
 // The owner of a second stimulator starts it without waiting for the running program, which a

@@ -202,6 +202,19 @@ struct DravikHostModes : DravikHost, ::testing::WithParamInterface<int> {
 
 }  // namespace
 
+// The linked start against stimulators that start at once and ones that report Running only at
+// the start's tick.
+struct DravikHostStimulation : DravikHost, ::testing::WithParamInterface<bool> {
+    void SetUp() override {
+        DravikHost::SetUp();
+        stimulatorPeer->setRunningAtStartTick(GetParam());
+        peer->stimulator()->setRunningAtStartTick(GetParam());
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Running, DravikHostStimulation, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "AtTheStartTick" : "AtOnce"; });
+
 INSTANTIATE_TEST_SUITE_P(ModeShown, DravikHostModes, ::testing::Values(0, 3),
                          [](const auto& info) { return info.param == 0 ? "AtOnce" : "AFewReadsLate"; });
 
@@ -257,6 +270,24 @@ TEST_F(DravikHost, ConnectsAndReadsTheDevicesSettings) {
     uint8_t stimMode = 0;
     EXPECT_EQ(readStimMode(sensor, &stimMode, &status), 0) << "no photo-stimulator linked yet";
     EXPECT_EQ(status.Error, 528u);
+}
+
+TEST_F(DravikHost, WithoutAStimulatorItRunsNoneOfItsCommands) {
+    VexaSim::DravikPeerSettings settings = streamingDevice();
+    settings.hasStimulator = false;
+    auto plain = VexaSim::DravikPeer::attach(*radio, 0xC0FFEE00D142, settings, {std::chrono::microseconds(1000)});
+    _SensorInfo info = record(SensorFamilyDravik, "C0:FF:EE:00:D1:42");
+    _Sensor* alone = createSensor(scanner, &info, &status);
+    ASSERT_NE(alone, nullptr) << status.ErrorMsg;
+    const auto listed = listedCommands(alone);
+    for (const int32_t command : {27, 28, 36, 37}) {
+        EXPECT_EQ(listed.count(command), 0u) << command;
+    }
+    expectUnlistedCommandsRefused(alone);
+    EXPECT_EQ(execCommandSensor(alone, 37, &status), 0);
+    EXPECT_EQ(status.Error, 118u);
+    EXPECT_STREQ(status.ErrorMsg, "Failed to execute the sensor command");
+    freeSensor(alone);
 }
 
 TEST_P(DravikHostModes, MeasuresSignalAndResistanceWithTheDevicesValues) {
@@ -518,7 +549,7 @@ TEST_F(DravikHost, AnAutosavedFileReadsBackAsTheRawStream) {
     removeSignalRawCallbackDravik(handle);
 }
 
-TEST_F(DravikHost, StartsProgramsTogetherWithALinkedPhotoStim) {
+TEST_P(DravikHostStimulation, StartsProgramsTogetherWithALinkedPhotoStim) {
     createStimulator();
     ASSERT_EQ(writePhotoStimDravik(sensor, stimulator, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(readPhotoStimDravik(sensor), stimulator);
@@ -551,16 +582,16 @@ TEST_F(DravikHost, StartsProgramsTogetherWithALinkedPhotoStim) {
     EXPECT_TRUE(received(syncStates, uint8_t{1}));
     EXPECT_TRUE(received(stimModes, kStimSynchronised));
 
-    ASSERT_EQ(writePhotoStimTimeDefer(sensor, 0.5, &status), 1);
+    ASSERT_EQ(writePhotoStimTimeDefer(sensor, 0.1, &status), 1);
     const uint32_t before = stimulatorPeer->now();
     ASSERT_EQ(execCommandSensor(sensor, kStartPhotoStimulation, &status), 1) << status.Error << " " << status.ErrorMsg;
     const uint32_t after = stimulatorPeer->now();
     const uint32_t agreed = stimulatorPeer->startTick();
     EXPECT_EQ(peer->stimulator()->startTick(), agreed) << "both start at one tick";
-    EXPECT_GE(agreed, before + 31250);
-    EXPECT_LE(agreed, after + 31250);
+    EXPECT_GE(agreed, before + 6250);
+    EXPECT_LE(agreed, after + 6250);
     EXPECT_TRUE(eventually([&] { return peer->stimulator()->state() == VexaSim::PtsServicePeer::Running; }));
-    EXPECT_EQ(stimulatorPeer->state(), VexaSim::PtsServicePeer::Running);
+    EXPECT_TRUE(eventually([&] { return stimulatorPeer->state() == VexaSim::PtsServicePeer::Running; }));
     EXPECT_TRUE(received(stimModes, kStimRunning));
 
     ASSERT_EQ(execCommandSensor(sensor, kStopPhotoStimulation, &status), 1) << status.ErrorMsg;

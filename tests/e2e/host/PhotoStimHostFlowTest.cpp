@@ -32,7 +32,27 @@ struct PhotoStimHost : SensorHost {
     }
 };
 
+// The start flows against a stimulator that starts at once and one that reports Running only
+// at the start's tick.
+struct PhotoStimHostStart : PhotoStimHost, ::testing::WithParamInterface<bool> {
+    void SetUp() override {
+        PhotoStimHost::SetUp();
+        peer->setRunningAtStartTick(GetParam());
+    }
+};
+
 }  // namespace
+
+TEST_F(PhotoStimHost, ListsTheSynchronisationAndResetItRuns) {
+    EXPECT_EQ(listedCommands(sensor), (std::set<int32_t>{27, 28, 36, 37}));
+    EXPECT_EQ(getCommandsCountSensor(sensor), 4);
+    EXPECT_EQ(isSupportedCommandSensor(sensor, 37), 1);
+    expectUnlistedCommandsRefused(sensor);
+    ASSERT_EQ(execCommandSensor(sensor, kReset, &status), 1) << status.ErrorMsg;
+}
+
+INSTANTIATE_TEST_SUITE_P(Running, PhotoStimHostStart, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "AtTheStartTick" : "AtOnce"; });
 
 TEST_F(PhotoStimHost, ReadsCapabilitiesAndTheStartDeferral) {
     EXPECT_EQ(getFamilySensor(sensor), SensorFamilyPhotoStim);
@@ -59,7 +79,7 @@ TEST_F(PhotoStimHost, ReadsCapabilitiesAndTheStartDeferral) {
     int8_t commands[8] = {};
     int32_t count = 8;
     ASSERT_EQ(getCommandsSensor(sensor, commands, &count, &status), 1);
-    EXPECT_EQ(std::vector<int8_t>(commands, commands + count), (std::vector<int8_t>{27, 28}));
+    EXPECT_EQ(std::vector<int8_t>(commands, commands + count), (std::vector<int8_t>{27, 28, 36, 37}));
     EXPECT_EQ(getMaxStimulPhasesCountSensor(sensor), 16);
 
     double seconds = 0;
@@ -93,7 +113,7 @@ TEST_F(PhotoStimHost, ProgramsAreWrittenQuantisedAndRefusedWithTheirParameter) {
     EXPECT_DOUBLE_EQ(read[0].StimulDuration, 1.9984);
 }
 
-TEST_F(PhotoStimHost, SynchronisingAndRunningAProgramReachTheCallbacks) {
+TEST_P(PhotoStimHostStart, SynchronisingAndRunningAProgramReachTheCallbacks) {
     ByteValueCalls states;
     ByteValueCalls syncs;
     IntValueCalls voltages;
@@ -115,11 +135,17 @@ TEST_F(PhotoStimHost, SynchronisingAndRunningAProgramReachTheCallbacks) {
     ASSERT_EQ(readPhotoStimSyncState(sensor, &sync, &status), 1);
     EXPECT_EQ(sync, 1);
 
+    // Two seconds ahead: the start is done on the written frame, long before the tick.
+    ASSERT_EQ(writePhotoStimTimeDefer(sensor, 2, &status), 1) << status.ErrorMsg;
     const uint32_t before = peer->now();
     ASSERT_EQ(execCommandSensor(sensor, kStartPhotoStimulation, &status), 1) << status.ErrorMsg;
     EXPECT_TRUE(lastIs<uint8_t>(states, 4));
-    EXPECT_EQ(peer->state(), VexaSim::PtsServicePeer::Running);
-    EXPECT_GE(peer->startTick() - before, 62500u);
+    uint8_t mode = 0;
+    ASSERT_EQ(readStimMode(sensor, &mode, &status), 1);
+    EXPECT_EQ(mode, 4) << "marked running";
+    EXPECT_EQ(peer->state() == VexaSim::PtsServicePeer::Running, !GetParam());
+    EXPECT_EQ(peer->startPending(), GetParam());
+    EXPECT_GE(peer->startTick() - before, 2u * 62500);
     ASSERT_EQ(execCommandSensor(sensor, kStopPhotoStimulation, &status), 1) << status.ErrorMsg;
     EXPECT_TRUE(lastIs<uint8_t>(states, 3));
     ASSERT_EQ(execCommandSensor(sensor, kReset, &status), 1) << status.ErrorMsg;

@@ -348,5 +348,43 @@ TEST_F(QuellwaveTest, AMissingFontsFolderIsReportedAndTheProgramEnds) {
     EXPECT_EQ(*exitCode, 0) << programLog();
 }
 
+// The sound server goes away during a session: a message box says so, the selection screen
+// follows, and the program goes on and ends normally.
+TEST_F(QuellwaveTest, LosingTheSoundServerMidSessionIsToldAndTheSelectionReturns) {
+    // A server of this test's own (PULSE_SERVER points at it while it runs), so that it can go.
+    auto own = std::make_unique<testing::PulseTestServer>(
+        std::vector<testing::PulseTestServer::Sink>{{kSink, "device.form_factor=headphone", 2, static_cast<int>(kRate)}},
+        kSink);
+    ASSERT_TRUE(own->running()) << own->log();
+    ASSERT_NO_FATAL_FAILURE(launch(programEnvironment()));
+    ASSERT_NO_FATAL_FAILURE(chooseExperience(0));
+    ASSERT_NO_FATAL_FAILURE(startSession());
+    own.reset();
+
+    const auto box = display_->waitForWindow("Error", 30s);
+    ASSERT_TRUE(box.has_value()) << "no message box after the sound server went\n" << programLog();
+    EXPECT_NE(programLog().find("Error: The sound output was lost: the sound server (PulseAudio or PipeWire) no "
+                                "longer answers. The session was stopped."),
+              std::string::npos)
+        << programLog();
+    ASSERT_TRUE(display_->pressKey(*box, "Return"));
+    Picture selection = waitForStill(
+        window_, 15s, [this](const Picture& p) { return p.differenceFrom(selection_) < 0.02; },
+        "the selection without a chosen row after the lost output");
+
+    // A later session on the lost output is not left silent without a word either.
+    ASSERT_TRUE(display_->click(window_, 100, rowY(1)));
+    ASSERT_TRUE(display_->click(window_, kSelectionContinue[0], kSelectionContinue[1]));
+    waitForChange(window_, selection, "the confirmation");
+    ASSERT_TRUE(display_->click(window_, kConfirmationContinue[0], kConfirmationContinue[1]));
+    const auto again = display_->waitForWindow("Error", 30s);
+    ASSERT_TRUE(again.has_value()) << "a later session on the lost output said nothing\n" << programLog();
+    ASSERT_TRUE(display_->pressKey(*again, "Return"));
+    waitForStill(
+        window_, 15s, [this](const Picture& p) { return p.differenceFrom(selection_) < 0.02; },
+        "the selection after the second session on the lost output");
+    ASSERT_NO_FATAL_FAILURE(closeAndExpectNormalEnd());
+}
+
 }  // namespace
 }  // namespace quellwave::e2e

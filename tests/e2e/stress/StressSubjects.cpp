@@ -658,6 +658,15 @@ public:
     int32_t battery() const override { return settings_.battery; }
     std::string serialNumber() const override { return settings_.information.serialNumber; }
 
+    // Resistance within a running signal switches with its frame alone, without waiting for the
+    // device to show it, so a device that drops frames would part from the sensor's mode: the
+    // run uses the changes that wait for the device (signal and resistance starts together).
+    std::span<const int32_t> commands() const override { return Commands; }
+    bool shows(int32_t command) const override
+    {
+        return command == SensorCommandStartSignalAndResist ? mode() == PeerMode::Resist : Subject::shows(command);
+    }
+
     void watch(_Sensor* sensor, std::vector<Removal>& removals) override
     {
         listen(sensor, addSignalCallbackDravik, &DravikSubject::signal, removeSignalCallbackDravik, removals,
@@ -668,6 +677,8 @@ public:
 
 private:
     static constexpr uint32_t Channels = 24;
+    static constexpr int32_t Commands[] = {SensorCommandStartSignal, SensorCommandStopSignal,
+                                           SensorCommandStartSignalAndResist, SensorCommandStopResist};
 
     static double volts(uint32_t channel) { return 0.0001 * (channel + 1); }
 
@@ -733,8 +744,11 @@ public:
         switch (command) {
         case Synchronise:
             return state == VexaSim::PhotoStimPeer::Synchronised;
-        case Start:
-            return state == VexaSim::PhotoStimPeer::Running;
+        case Start: {
+            // A start is done on its written frame: the stimulator runs the program from its tick.
+            const auto frames = peer_->commandFrames();
+            return state == VexaSim::PhotoStimPeer::Running || (!frames.empty() && frames.back().at(0) == 4);
+        }
         case Stop:
             return state != VexaSim::PhotoStimPeer::Running;
         default:

@@ -9,6 +9,8 @@
 #include <cerrno>
 
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
+#include "sdk/ble/platform/bluez/GattRebinder.hpp"
+#include "sdk/ble/platform/bluez/NotifySwitch.hpp"
 #include "sdk/core/Log.hpp"
 
 namespace VexaDevice::BLE::Platform::Bluez {
@@ -18,7 +20,9 @@ namespace {
 constexpr int32_t objectClosedCode = 0x13;
 constexpr uint16_t kBatteryService = 0x180F;
 constexpr uint16_t kBatteryLevel = 0x2A19;
-constexpr size_t kLargestNotification = 1024;
+// Services the daemon keeps to itself: Generic Access, Generic Attribute, and Battery (behind
+// its battery interface).
+constexpr uint16_t kHiddenServices[] = {0x1800, 0x1801, kBatteryService};
 
 void throwIfClosed(const ClosedFlag& closed) {
     if (closed->load()) throw PlatformError{objectClosedCode, "The object has been closed."};
@@ -38,6 +42,18 @@ std::optional<UUID> uuidOf(const PropertyMap& properties) {
 }
 
 }  // namespace
+
+// ---- CharacteristicLink ----------------------------------------------------------------
+
+std::string CharacteristicLink::path() const {
+    std::lock_guard lock(pathMutex_);
+    return path_;
+}
+
+void CharacteristicLink::setPath(std::string objectPath) {
+    std::lock_guard lock(pathMutex_);
+    path_ = std::move(objectPath);
+}
 
 // ---- DeviceLink ------------------------------------------------------------------------
 
@@ -94,11 +110,25 @@ bool DeviceLink::setUp(bool up) {
     return true;
 }
 
-std::shared_ptr<CharacteristicLink> DeviceLink::characteristic(const std::string& characteristicPath) {
+void DeviceLink::markLost() {
+    lost_.store(true);
+    setUp(false);
+}
+
+std::shared_ptr<CharacteristicLink> DeviceLink::characteristic(const std::string& characteristicPath,
+                                                               const CharacteristicIdentity& identity) {
     std::lock_guard lock(mutex_);
     auto& link = characteristics_[characteristicPath];
-    if (!link) link = std::make_shared<CharacteristicLink>(characteristicPath);
+    if (!link) link = std::make_shared<CharacteristicLink>(characteristicPath, identity);
     return link;
+}
+
+void DeviceLink::move(const std::shared_ptr<CharacteristicLink>& characteristic, const std::string& characteristicPath) {
+    std::lock_guard lock(mutex_);
+    auto old = characteristics_.find(characteristic->path());
+    if (old != characteristics_.end() && old->second == characteristic) characteristics_.erase(old);
+    characteristics_[characteristicPath] = characteristic;
+    characteristic->setPath(characteristicPath);
 }
 
 std::shared_ptr<CharacteristicLink> DeviceLink::findCharacteristic(const std::string& characteristicPath) const {
@@ -159,18 +189,44 @@ BluezCharacteristic::BluezCharacteristic(std::shared_ptr<BluezPlatform> platform
       properties_(properties),
       closed_(std::move(closed)) {}
 
+GattStatus BluezCharacteristic::outcomeStatus(const CallOutcome& outcome) {
+    // The daemon answers Failed "Not connected" for a link it lost track of.
+    if (outcome.errorName == "org.bluez.Error.NotConnected" ||
+        (outcome.errorName == "org.bluez.Error.Failed" && outcome.errorMessage == "Not connected")) {
+        platform_->dropLostLink(device_);
+        return GattStatus::Unreachable;
+    }
+    return gattStatusOf(outcome);
+}
+
+CallOutcome BluezCharacteristic::callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
+                                                  BusLoop::ReplyHandler handler) {
+    // A characteristic whose object went away with its table is called on its new one.
+    platform_->waitFor([&] { return !link_->stale.load() || !device_->up(); },
+                       std::chrono::steady_clock::now() + platform_->timing().rebindTimeout);
+    CallOutcome outcome;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        outcome = platform_->call(link_->path(), kGattCharacteristic, member, build, handler,
+                                  platform_->timing().callTimeout, device_);
+        if (outcome.errorName != "org.bluez.Error.InProgress") break;
+    }
+    return outcome;
+}
+
+bool BluezCharacteristic::reachable() const { return device_->up() && platform_->linkUp(device_->path); }
+
 GattReadResult BluezCharacteristic::readValue() {
     throwIfClosed(closed_);
     GattReadResult result;
-    if (!platform_->linkUp(device_->path)) {
+    if (!reachable()) {
         result.status = GattStatus::Unreachable;
         return result;
     }
     auto value = std::make_shared<std::vector<uint8_t>>();
     auto link = link_;
     auto device = device_;
-    const CallOutcome outcome = platform_->call(
-        link_->path, kGattCharacteristic, "ReadValue",
+    const CallOutcome outcome = callRetryingBusy(
+        "ReadValue",
         [link](sd_bus_message* message) {
             const int r = appendNoOptions(message);
             if (r >= 0) ++link->readsInFlight;
@@ -183,29 +239,28 @@ GattReadResult BluezCharacteristic::readValue() {
             if (outcome.ok() && reply && Bluez::readValue(reply, bytes) >= 0) read = bytes.asBytes();
             if (read) *value = *read;
             device->readEnded(*link, read);
-        },
-        platform_->timing().callTimeout, device_);
-    result.status = gattStatusOf(outcome);
+        });
+    result.status = outcomeStatus(outcome);
     if (result.status == GattStatus::Success) result.value = *value;
     return result;
 }
 
 GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value) {
     throwIfClosed(closed_);
-    if (!platform_->linkUp(device_->path)) return GattStatus::Unreachable;
+    if (!reachable()) return GattStatus::Unreachable;
     // A write with response where the characteristic takes one, else a write command.
     const char* type = (properties_ & CharacteristicProperty::Write) || !(properties_ & CharacteristicProperty::WriteWithoutResponse)
                            ? "request"
                            : "command";
-    const CallOutcome outcome = platform_->call(
-        link_->path, kGattCharacteristic, "WriteValue",
+    const CallOutcome outcome = callRetryingBusy(
+        "WriteValue",
         [&value, type](sd_bus_message* message) {
             int r = sd_bus_message_append_array(message, 'y', value.data(), value.size());
             if (r >= 0) r = sd_bus_message_append(message, "a{sv}", 1, "type", "s", type);
             return r;
         },
-        nullptr, platform_->timing().callTimeout, device_);
-    return gattStatusOf(outcome);
+        nullptr);
+    return outcomeStatus(outcome);
 }
 
 GattStatus BluezCharacteristic::writeClientConfiguration(ClientConfiguration value) {
@@ -213,80 +268,28 @@ GattStatus BluezCharacteristic::writeClientConfiguration(ClientConfiguration val
     if ((properties_ & (CharacteristicProperty::Notify | CharacteristicProperty::Indicate)) == 0) {
         return GattStatus::ProtocolError;
     }
-    if (!platform_->linkUp(device_->path)) return GattStatus::Unreachable;
+    if (!reachable()) return GattStatus::Unreachable;
     return value == ClientConfiguration::None ? stopNotifications() : startNotifications();
 }
 
 GattStatus BluezCharacteristic::startNotifications() {
-    auto mode = CharacteristicLink::Mode::Off;
-    platform_->loop().run([&](sd_bus*) { mode = link_->mode; });
-    if (mode != CharacteristicLink::Mode::Off) return GattStatus::Success;
-
-    const auto properties = platform_->properties(link_->path, kGattCharacteristic);
-    const bool acquire = properties && properties->contains("NotifyAcquired");
-    auto link = link_;
-    auto device = device_;
+    // A socket closed a moment ago is still the daemon's until it notices the hang-up: wait for that.
+    const auto deadline = std::chrono::steady_clock::now() + platform_->timing().callTimeout;
+    platform_->waitFor([&] { return !link_->releasing.load() || !platform_->linkUp(device_->path); }, deadline);
     BluezPlatform* platform = platform_.get();
-    if (acquire) {
-        // The fast path: one datagram per notification on a socket of our own. A socket closed
-        // a moment ago is still the daemon's until it notices the hang-up: wait for that.
-        const auto deadline = std::chrono::steady_clock::now() + platform_->timing().callTimeout;
-        platform_->waitFor([&] { return !link_->releasing.load() || !platform_->linkUp(device_->path); }, deadline);
-        const CallOutcome outcome = platform_->call(
-            link_->path, kGattCharacteristic, "AcquireNotify", appendNoOptions,
-            [link, device, platform](sd_bus_message* reply, const CallOutcome& outcome) {
-                int fd = -1;
-                uint16_t mtu = 0;
-                if (!outcome.ok() || !reply || sd_bus_message_read(reply, "hq", &fd, &mtu) < 0) return;
-                const int own = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-                if (own < 0) return;
-                if (!platform->linkUp(device->path) || link->mode != CharacteristicLink::Mode::Off) {
-                    ::close(own);
-                    return;
-                }
-                link->fd = own;
-                link->mode = CharacteristicLink::Mode::Socket;
-                platform->loop().watch(own, [link, device, platform] {
-                    uint8_t buffer[kLargestNotification];
-                    for (;;) {
-                        const ssize_t got = recv(link->fd, buffer, sizeof(buffer), MSG_DONTWAIT);
-                        if (got > 0) {
-                            device->deliver(link->handlers, std::vector<uint8_t>(buffer, buffer + got));
-                            continue;
-                        }
-                        if (got < 0 && errno == EINTR) continue;
-                        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-                        platform->closeSocket(*link);
-                        return;
-                    }
-                });
-            },
-            platform_->timing().callTimeout, device_);
-        return gattStatusOf(outcome);
-    }
-    const CallOutcome outcome = platform_->call(
-        link_->path, kGattCharacteristic, "StartNotify", nullptr,
-        [link](sd_bus_message*, const CallOutcome& outcome) {
-            if (outcome.ok() || outcome.errorName == "org.bluez.Error.InProgress") link->mode = CharacteristicLink::Mode::Session;
-        },
-        platform_->timing().callTimeout, device_);
-    if (outcome.errorName == "org.bluez.Error.InProgress") return GattStatus::Success;
-    return gattStatusOf(outcome);
+    // A refused socket costs a second call: StartNotify.
+    const CallOutcome outcome = platform_->await(
+        [platform, device = device_, link = link_](auto done) { NotifySwitch::start(*platform, device, link, std::move(done)); },
+        2 * platform_->timing().callTimeout, device_);
+    return outcomeStatus(outcome);
 }
 
 GattStatus BluezCharacteristic::stopNotifications() {
-    auto mode = CharacteristicLink::Mode::Off;
-    platform_->loop().run([&](sd_bus*) {
-        mode = link_->mode;
-        if (mode == CharacteristicLink::Mode::Socket) platform_->releaseSocket(*link_);
-    });
-    if (mode != CharacteristicLink::Mode::Session) return GattStatus::Success;
-    auto link = link_;
-    const CallOutcome outcome = platform_->call(
-        link_->path, kGattCharacteristic, "StopNotify", nullptr,
-        [link](sd_bus_message*, const CallOutcome&) { link->mode = CharacteristicLink::Mode::Off; },
+    BluezPlatform* platform = platform_.get();
+    const CallOutcome outcome = platform_->await(
+        [platform, link = link_](auto done) { NotifySwitch::stop(*platform, link, std::move(done)); },
         platform_->timing().callTimeout, device_);
-    return gattStatusOf(outcome);
+    return outcomeStatus(outcome);
 }
 
 Registration BluezCharacteristic::onValueChanged(std::function<void(const std::vector<uint8_t>&)> handler) {
@@ -356,9 +359,11 @@ GattCharacteristicsResult BluezService::characteristics() {
         if (!properties) continue;
         const auto uuid = uuidOf(*properties);
         if (!uuid) continue;
+        const auto identity = GattRebinder::identify(*platform_, device_->path, path);
+        if (!identity) continue;
         const auto flags = properties->contains("Flags") ? properties->at("Flags").asStrings() : std::vector<std::string>{};
         result.characteristics.push_back(std::make_shared<BluezCharacteristic>(
-            platform_, device_, device_->characteristic(path), *uuid, propertiesOfFlags(flags), closed_));
+            platform_, device_, device_->characteristic(path, *identity), *uuid, propertiesOfFlags(flags), closed_));
     }
     return result;
 }
@@ -378,7 +383,7 @@ std::string BluezPeripheral::name() const {
 }
 
 ConnectionStatus BluezPeripheral::connectionStatus() const {
-    return platform_->linkUp(device_->path) ? ConnectionStatus::Connected : ConnectionStatus::Disconnected;
+    return platform_->linkUp(device_->path) && !device_->lost() ? ConnectionStatus::Connected : ConnectionStatus::Disconnected;
 }
 
 Registration BluezPeripheral::onConnectionStatusChanged(std::function<void()> handler) {
@@ -421,6 +426,9 @@ bool BluezPeripheral::connect() {
             Utility::sdkLog().warn("Bluetooth connection failed: {} {}", outcome.errorName, outcome.errorMessage);
             return false;
         }
+        // InProgress: a Connect still running, most likely one of ours given up on; the link it
+        // brings is taken down when we are done as well.
+        if (outcome.errorName != "org.bluez.Error.AlreadyConnected") device_->connectedByUs().store(true);
     }
     // The daemon answers Connect before it has resolved the services; a link that drops
     // meanwhile ends the wait.
@@ -437,7 +445,10 @@ GattServicesResult BluezPeripheral::gattServices() {
     throwIfClosed(closed_);
     GattServicesResult result;
     // A link an earlier handle is taking down still reads as up: it is not this handle's to use.
-    platform_->awaitDisconnects(device_->path, std::chrono::steady_clock::now() + platform_->timing().connectTimeout);
+    // Nor is one found lost, which we take down ourselves when we opened it.
+    const auto deadline = std::chrono::steady_clock::now() + platform_->timing().connectTimeout;
+    platform_->awaitDisconnects(device_->path, deadline);
+    if (device_->connectedByUs().load()) platform_->waitFor([&] { return !device_->lost(); }, deadline);
     if (!platform_->linkUp(device_->path) && !connect()) {
         result.status = GattStatus::Unreachable;
         return result;
@@ -448,6 +459,7 @@ GattServicesResult BluezPeripheral::gattServices() {
         result.status = GattStatus::Unreachable;
         return result;
     }
+    awaitNamedServices();
     bool batteryService = false;
     for (const auto& path : platform_->children(kGattService, "Device", device_->path)) {
         const auto properties = platform_->properties(path, kGattService);
@@ -461,6 +473,34 @@ GattServicesResult BluezPeripheral::gattServices() {
             std::make_shared<BluezService>(platform_, device_, std::string(), uuidOfShort(kBatteryService), closed_));
     }
     return result;
+}
+
+void BluezPeripheral::awaitNamedServices() {
+    const auto complete = [&] {
+        if (!platform_->linkUp(device_->path)) return true;
+        const auto device = platform_->properties(device_->path, kDevice);
+        const auto named = device && device->contains("UUIDs") ? device->at("UUIDs").asStrings() : std::vector<std::string>{};
+        std::set<UUID> exported;
+        for (const auto& path : platform_->children(kGattService, "Device", device_->path)) {
+            const auto properties = platform_->properties(path, kGattService);
+            if (const auto uuid = properties ? uuidOf(*properties) : std::nullopt) exported.insert(*uuid);
+        }
+        return std::all_of(named.begin(), named.end(), [&](const std::string& text) {
+            const auto uuid = parseUuidText(text);
+            const auto shortForm = uuid ? shortUuid(*uuid) : std::nullopt;
+            const bool hidden =
+                shortForm && std::find(std::begin(kHiddenServices), std::end(kHiddenServices), *shortForm) != std::end(kHiddenServices);
+            return !uuid || hidden || exported.contains(*uuid);
+        });
+    };
+    if (complete()) return;
+    if (!platform_->waitFor(complete, std::chrono::steady_clock::now() + platform_->timing().servicesTimeout)) {
+        Utility::sdkLog().info("Services the device names are still missing: the table is built without them");
+        return;
+    }
+    // The daemon exports a service's characteristics right after the service, each in a signal
+    // of its own: a reply from it comes after all of them.
+    platform_->call(device_->path, "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr, platform_->timing().callTimeout);
 }
 
 void BluezPeripheral::close() {
@@ -505,7 +545,6 @@ void BluezWatcher::start() {
         status_ = WatcherStatus::Started;
         holdsDiscovery_ = true;
     }
-    platform->announceKnownDevices(shared_from_this());
 }
 
 void BluezWatcher::stop() {

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,17 +21,36 @@ namespace VexaDevice::BLE::Platform::Bluez {
 using ValueRegistry = HandlerRegistry<const std::vector<uint8_t>&>;
 using PairingRegistry = HandlerRegistry<PairingRequest&>;
 
-// One remote characteristic as this platform follows it. Every field but the handler list and
-// the release flag belongs to the loop thread.
+// Which characteristic of a device's table a link stands for, whatever its object path: its
+// service's UUID, its own, and how many before it in the table have both.
+struct CharacteristicIdentity {
+    UUID service;
+    UUID characteristic;
+    int ordinal = 0;
+    bool operator==(const CharacteristicIdentity&) const = default;
+};
+
+// One remote characteristic as this platform follows it. Every field but the handler list, the
+// path and the release flag belongs to the loop thread.
 struct CharacteristicLink {
     enum class Mode { Off, Session, Socket };
 
-    explicit CharacteristicLink(std::string objectPath) : path(std::move(objectPath)) {}
+    CharacteristicLink(std::string objectPath, CharacteristicIdentity identity)
+        : identity(identity), path_(std::move(objectPath)) {}
 
-    const std::string path;
+    const CharacteristicIdentity identity;
+    // The daemon's object for it; a table resolved again moves it to a new one.
+    std::string path() const;
+    void setPath(std::string objectPath);
+
     const std::shared_ptr<ValueRegistry> handlers = std::make_shared<ValueRegistry>();
     Mode mode = Mode::Off;  // Session: StartNotify, values from PropertiesChanged; Socket: AcquireNotify
+    bool wanted = false;    // notifications are on as far as the library knows
+    std::atomic<bool> stale{false};  // its object is gone and no new one was found yet
     int fd = -1;
+    uint16_t mtu = 0;  // of the acquired socket
+    // Told how a start of notifications in flight ended.
+    std::vector<std::function<void(const CallOutcome&)>> starting;
     // Set when this side closed an acquired socket on a live link: the daemon refuses a new one
     // until it has noticed the hang-up, which it reports as NotifyAcquired turning false.
     std::atomic<bool> releasing{false};
@@ -38,6 +58,10 @@ struct CharacteristicLink {
     // such changes are held until the read's reply says which one was the read.
     int readsInFlight = 0;
     std::deque<std::vector<uint8_t>> held;
+
+private:
+    mutable std::mutex pathMutex_;
+    std::string path_;
 };
 
 // One remote device: its delivery thread, the handles open on it, its calls in flight.
@@ -59,8 +83,17 @@ public:
     // a lost link fails the calls in flight at once. True when the state changed.
     bool setUp(bool up);
     bool up() const { return up_.load(); }
+    // The link stopped working though the daemon still reports it: it reads as down (setUp)
+    // until the daemon reports it dropped.
+    void markLost();
+    bool lost() const { return lost_.load(); }
+    void clearLost() { lost_.store(false); }
+    // This platform connected the device (and so takes the link down when done with it).
+    std::atomic<bool>& connectedByUs() { return connectedByUs_; }
 
-    std::shared_ptr<CharacteristicLink> characteristic(const std::string& path);
+    std::shared_ptr<CharacteristicLink> characteristic(const std::string& path, const CharacteristicIdentity& identity);
+    // Loop thread: the characteristic moves to a new object path.
+    void move(const std::shared_ptr<CharacteristicLink>& characteristic, const std::string& path);
     std::shared_ptr<CharacteristicLink> findCharacteristic(const std::string& path) const;
     std::vector<std::shared_ptr<CharacteristicLink>> characteristics() const;
 
@@ -84,6 +117,8 @@ public:
 private:
     mutable std::mutex mutex_;
     std::atomic<bool> up_{false};
+    std::atomic<bool> lost_{false};
+    std::atomic<bool> connectedByUs_{false};
     std::vector<std::weak_ptr<StatusRegistry>> statusHandlers_;
     int handles_ = 0;
     std::vector<std::weak_ptr<PendingCall>> inFlight_;
@@ -109,8 +144,13 @@ public:
     Registration onValueChanged(std::function<void(const std::vector<uint8_t>&)> handler) override;
 
 private:
+    // The daemon refused the call because the link is gone, which it does not always report.
+    GattStatus outcomeStatus(const CallOutcome& outcome);
+    // A call the daemon answered InProgress is made once more.
+    CallOutcome callRetryingBusy(const char* member, const BluezPlatform::Builder& build, BusLoop::ReplyHandler handler);
     GattStatus startNotifications();
     GattStatus stopNotifications();
+    bool reachable() const;
 
     const std::shared_ptr<BluezPlatform> platform_;
     const std::shared_ptr<DeviceLink> device_;
@@ -176,6 +216,9 @@ public:
 
 private:
     bool connect();
+    // Waits (bounded) until the daemon exported every service the device names: some export
+    // the last ones after reporting the services resolved.
+    void awaitNamedServices();
 
     const std::shared_ptr<BluezPlatform> platform_;
     const std::shared_ptr<DeviceLink> device_;

@@ -153,6 +153,19 @@ void BusLoop::watch(int fd, std::function<void()> onReadable) { watched_[fd] = s
 
 void BusLoop::unwatch(int fd) { watched_.erase(fd); }
 
+void BusLoop::after(std::chrono::milliseconds delay, std::function<void()> task) {
+    due_.emplace(std::chrono::steady_clock::now() + delay, std::move(task));
+}
+
+void BusLoop::runDue() {
+    const auto now = std::chrono::steady_clock::now();
+    while (!due_.empty() && due_.begin()->first <= now) {
+        auto task = std::move(due_.begin()->second);
+        due_.erase(due_.begin());
+        task();
+    }
+}
+
 void BusLoop::onBroken(std::function<void()> handler) { broken_ = std::move(handler); }
 
 void BusLoop::runPosted() {
@@ -175,6 +188,7 @@ bool BusLoop::processBus() {
 void BusLoop::loop() {
     while (!stopping_.load()) {
         runPosted();
+        runDue();
         if (connected_.load() && !processBus()) {
             connected_.store(false);
             if (broken_) broken_();
@@ -194,6 +208,11 @@ void BusLoop::loop() {
                 const uint64_t nowUs = static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
                 timeoutMs = until <= nowUs ? 0 : static_cast<int>((until - nowUs + 999) / 1000);
             }
+        }
+        if (!due_.empty()) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due_.begin()->first - std::chrono::steady_clock::now());
+            const int dueMs = static_cast<int>(std::max<int64_t>(0, wait.count()));
+            timeoutMs = timeoutMs < 0 ? dueMs : std::min(timeoutMs, dueMs);
         }
         const size_t fixed = fds.size();
         std::vector<int> watchedFds;

@@ -76,12 +76,15 @@ public:
     // unwatch(). The loop does not own the descriptor.
     void watch(int fd, std::function<void()> onReadable);
     void unwatch(int fd);
+    // Loop thread only. Runs the task on the loop once the delay has passed.
+    void after(std::chrono::milliseconds delay, std::function<void()> task);
     // Called on the loop thread once when the connection to the bus breaks.
     void onBroken(std::function<void()> handler);
 
 private:
     void loop();
     void runPosted();
+    void runDue();
     bool processBus();
 
     sd_bus* bus_ = nullptr;
@@ -91,6 +94,7 @@ private:
     std::mutex mutex_;
     std::deque<Task> posted_;
     std::map<int, std::function<void()>> watched_;  // loop thread only
+    std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> due_;  // loop thread only
     std::function<void()> broken_;                  // loop thread only
     std::thread thread_;
 };
