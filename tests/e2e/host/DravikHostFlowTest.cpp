@@ -276,6 +276,7 @@ TEST_F(DravikHost, WithoutAStimulatorItRunsNoneOfItsCommands) {
     VexaSim::DravikPeerSettings settings = streamingDevice();
     settings.hasStimulator = false;
     auto plain = VexaSim::DravikPeer::attach(*radio, 0xC0FFEE00D142, settings, {std::chrono::microseconds(1000)});
+    if constexpr (kOverDbus) everyDeviceHeard();  // attached after the scan started: heard only now
     _SensorInfo info = record(SensorFamilyDravik, "C0:FF:EE:00:D1:42");
     _Sensor* alone = createSensor(scanner, &info, &status);
     ASSERT_NE(alone, nullptr) << status.ErrorMsg;
