@@ -242,10 +242,6 @@ std::shared_ptr<SimCharacteristic> SimPeripheral::characteristic(const UUID& ser
     return found ? found->characteristic(characteristicUuid) : nullptr;
 }
 
-void SimPeripheral::drainDeliveries() {
-    if (!link_->dispatcher().onOwnThread()) link_->dispatcher().drain();
-}
-
 void SimPeripheral::releaseHooks() {
     for (const auto& service : services()) {
         for (const auto& characteristic : service->characteristics()) {

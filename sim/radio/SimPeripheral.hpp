@@ -185,10 +185,6 @@ public:
     SimPairing pairing() const;
     int pairingAttempts() const;
 
-    // Waits until everything queued for the central so far has been delivered; returns at once
-    // on the delivery thread itself.
-    void drainDeliveries();
-
     // Releases every write and read hook (and what they hold); SimRadio does this when it ends.
     void releaseHooks();
 

@@ -16,7 +16,6 @@
 #include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -32,33 +31,16 @@ public:
     // Writes one frame to the command characteristic; true when the device took it.
     using Writer = std::function<bool(const std::vector<uint8_t>&)>;
     using Predicate = std::function<bool(const Reply&)>;
-    // Whether a reply is the same status as an earlier one.
-    using Sameness = std::function<bool(const Reply& reply, const Reply& earlier)>;
 
     // `failure` is what an exchange gives when the frame cannot be written or no reply
-    // comes; `disconnected` ends every retry and wait early; `unchanged`, when given, turns on
-    // the rule for replies delivered during the write (above).
-    CommandExchange(Writer write, const std::atomic<bool>& disconnected, Reply failure, const ProtocolTiming& timing,
-                    Sameness unchanged = {})
-        : write_(std::move(write)),
-          disconnected_(disconnected),
-          failure_(failure),
-          timing_(timing),
-          unchanged_(std::move(unchanged))
+    // comes; `disconnected` ends every retry and wait early.
+    CommandExchange(Writer write, const std::atomic<bool>& disconnected, Reply failure, const ProtocolTiming& timing)
+        : write_(std::move(write)), disconnected_(disconnected), failure_(failure), timing_(timing)
     {
     }
 
     // Publishes one reply of the device to the exchange in progress, if any.
-    void deliver(const Reply& reply)
-    {
-        uint64_t number = 0;
-        {
-            std::lock_guard lock(lastMutex_);
-            last_ = reply;
-            number = ++delivered_;
-        }
-        replies_->notify(reply, number);
-    }
+    void deliver(const Reply& reply) { replies_->notify(reply, ++delivered_); }
 
     // One exchange. `answers` picks the reply that belongs to this frame; by default the
     // next reply of any kind does. `replySteps` above 0 replaces the timing's number of reply
@@ -68,9 +50,7 @@ public:
         for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
             // Every write listens afresh: what came in around a failed write is no answer.
             Listening listening = listen(answers);
-            const bool written = write_(frame);
-            listening.waiter->writeReturned = true;
-            if (written)
+            if (write_(frame))
                 return await(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps);
             const auto failedAt = std::chrono::steady_clock::now();
             if (retriesLeft == 0 || disconnected_)
@@ -89,7 +69,6 @@ public:
         Listening listening = listen(answers);
         for (int written = 0; written < writes && !disconnected_; ++written) {
             write_(frame);
-            listening.waiter->writeReturned = true;
             if (arrives(listening.reply, timing_.replyWaitSteps))
                 return listening.reply.get();
         }
@@ -117,19 +96,9 @@ private:
     using ReplyBus = Utility::EventBus<Reply, uint64_t>;
     static constexpr size_t ReplyQueueCapacity = 2048;
 
-    // What the subscription of one write knows of the replies around it.
-    struct Waiter {
-        // Replies numbered up to `before` were being delivered before the subscription.
-        std::atomic<uint64_t> before{UINT64_MAX};
-        // The last reply delivered before the subscription; set before `before`.
-        std::optional<Reply> previous;
-        std::atomic<bool> writeReturned{false};
-    };
-
     // A subscription for one reply; dropping it ends the subscription.
     struct Listening {
         std::future<Reply> reply;
-        std::shared_ptr<Waiter> waiter;
         std::shared_ptr<typename ReplyBus::Callback> subscription;
     };
 
@@ -138,15 +107,11 @@ private:
     {
         auto promise = std::make_shared<std::promise<Reply>>();
         std::future<Reply> reply = promise->get_future();
-        auto waiter = std::make_shared<Waiter>();
-        auto subscriber = std::make_shared<typename ReplyBus::Callback>([promise, waiter, answers,
-                                                                         unchanged = unchanged_](Reply value,
-                                                                                                 uint64_t number) {
-            if (number <= waiter->before.load())
-                return;
-            if (unchanged && !waiter->writeReturned && waiter->previous && unchanged(value, *waiter->previous))
-                return;
-            if (answers && !answers(value))
+        // Replies numbered up to `before` were being delivered before this subscription.
+        auto before = std::make_shared<std::atomic<uint64_t>>(UINT64_MAX);
+        auto subscriber = std::make_shared<typename ReplyBus::Callback>([promise, before, answers](Reply value,
+                                                                                                  uint64_t number) {
+            if (number <= before->load() || (answers && !answers(value)))
                 return;
             try {
                 promise->set_value(value);
@@ -155,12 +120,8 @@ private:
             }
         });
         replies_->subscribe(subscriber);
-        {
-            std::lock_guard lock(lastMutex_);
-            waiter->previous = last_;
-            waiter->before.store(delivered_);
-        }
-        return {std::move(reply), std::move(waiter), std::move(subscriber)};
+        before->store(delivered_.load());
+        return {std::move(reply), std::move(subscriber)};
     }
 
     Reply await(std::future<Reply>& reply, int steps) const { return arrives(reply, steps) ? reply.get() : failure_; }
@@ -179,13 +140,10 @@ private:
 
     const Writer write_;
     const std::shared_ptr<ReplyBus> replies_ = std::make_shared<ReplyBus>(ReplyQueueCapacity);
-    mutable std::mutex lastMutex_;
-    uint64_t delivered_ = 0;      // guarded by lastMutex_
-    std::optional<Reply> last_;  // guarded by lastMutex_
+    std::atomic<uint64_t> delivered_{0};
     const std::atomic<bool>& disconnected_;
     const Reply failure_;
     const ProtocolTiming timing_;
-    const Sameness unchanged_;
 };
 
 }  // namespace VexaDevice::Devices

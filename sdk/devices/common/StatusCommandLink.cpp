@@ -1,6 +1,5 @@
 #include "sdk/devices/common/StatusCommandLink.hpp"
 
-#include <functional>
 #include <span>
 
 #include "sdk/core/DeviceError.hpp"
@@ -15,12 +14,9 @@ const CommandReply StatusCommandLink::NotDelivered{0, Utility::kErrDataSend, 0};
 // What the status handler needs; shared with it so that it may outlive the link.
 struct StatusCommandLink::State {
     State(const std::shared_ptr<BLE::IBLEChannel>& command, std::weak_ptr<Utility::CvWait> wakeup,
-          const ProtocolTiming& timing, StatusAnswers answers)
+          const ProtocolTiming& timing)
         : exchange([command](const std::vector<uint8_t>& frame) { return command->write(frame); }, linkLost,
-                   NotDelivered, timing,
-                   answers == StatusAnswers::AfterAnnouncement
-                       ? CommandExchange<CommandReply>::Sameness(std::equal_to<CommandReply>{})
-                       : CommandExchange<CommandReply>::Sameness{}),
+                   NotDelivered, timing),
           wake(std::move(wakeup)),
           readAttempts(timing.readAttempts)
     {
@@ -68,10 +64,10 @@ struct StatusCommandLink::State {
 
 StatusCommandLink::StatusCommandLink(std::shared_ptr<BLE::IBLEChannel> status,
                                      std::shared_ptr<BLE::IBLEChannel> command, std::weak_ptr<Utility::CvWait> wake,
-                                     const ProtocolTiming& timing, StatusAnswers answers)
+                                     const ProtocolTiming& timing)
     : status_(std::move(status)),
       command_(std::move(command)),
-      state_(std::make_shared<State>(command_, std::move(wake), timing, answers))
+      state_(std::make_shared<State>(command_, std::move(wake), timing))
 {
 }
 

@@ -5,11 +5,7 @@
 // device executed. The link owns the status and command characteristics, keeps every pack in a
 // ring of 32 for the protocol's worker, follows battery level and device mode from the newest
 // pack, and sends command frames: a frame is answered by the first status whose command code
-// equals the frame's first byte and that was delivered after the frame went out. A device that
-// announces its current status as soon as a frame arrives, and answers once it carried it out,
-// is linked with StatusAnswers::AfterAnnouncement: a status delivered while the write is still
-// returning then answers only when it differs from the last status before the write; an
-// unchanged one is the announcement.
+// equals the frame's first byte and that was delivered after the frame went out.
 //
 //   StatusCommandLink link(statusChannel, commandChannel, worker.wakeup(), timing);
 //   link.readStatus();                     // the device's state before anything is sent
@@ -64,12 +60,6 @@ struct CommandReply {
     bool operator==(const CommandReply&) const = default;
 };
 
-// How the device answers a frame with its status.
-enum class StatusAnswers {
-    Directly,           // the next status is the answer
-    AfterAnnouncement,  // the current status is announced first, unchanged, as the frame arrives
-};
-
 class StatusCommandLink {
 public:
     static constexpr int StatusRingCapacity = 32;
@@ -79,8 +69,7 @@ public:
     static const CommandReply NotDelivered;
 
     StatusCommandLink(std::shared_ptr<BLE::IBLEChannel> status, std::shared_ptr<BLE::IBLEChannel> command,
-                      std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing,
-                      StatusAnswers answers = StatusAnswers::Directly);
+                      std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing);
     // Ends the subscription; notification is left as it is (see stopListening).
     ~StatusCommandLink();
     StatusCommandLink(const StatusCommandLink&) = delete;

@@ -35,7 +35,6 @@
 #include <vector>
 
 #include "sdk/ble/platform/PlatformTypes.hpp"
-#include "sim/peers/common/AnswerOrder.hpp"
 #include "sim/peers/common/DeviceInformationPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
 
@@ -46,7 +45,6 @@ inline void notifyWhenAny(const std::shared_ptr<SimCharacteristic>& characterist
     if (characteristic && !pack.empty())
         characteristic->notify(std::move(pack));
 }
-
 
 template <class Model>
 class PeerBase {
@@ -73,12 +71,6 @@ public:
     void setIgnoring(bool ignoring) {
         withModel([ignoring](Model& model) { model.setIgnoring(ignoring); });
     }
-    // When this device answers its frames (AfterWrite and AnnouncedFirst: `answerAfter` later).
-    void setAnswerOrder(AnswerOrder order, std::chrono::milliseconds answerAfter = std::chrono::milliseconds(30)) {
-        std::lock_guard lock(device_->mutex);
-        device_->order = order;
-        device_->answerAfter = answerAfter;
-    }
     // A new battery level, announced with a status notification.
     void setBattery(uint8_t level) {
         std::lock_guard lock(device_->mutex);
@@ -95,9 +87,6 @@ protected:
         std::mutex mutex;
         Model model;
         std::shared_ptr<SimCharacteristic> status;
-        std::shared_ptr<SimPeripheral> peripheral;
-        AnswerOrder order = AnswerOrder::AsTaken;
-        std::chrono::milliseconds answerAfter{0};
 
         template <class Settings>
         explicit Shared(Settings&& settings) : model(std::forward<Settings>(settings)) {}
@@ -137,19 +126,9 @@ protected:
         device_->status =
             added->addCharacteristic(status, Property::Read | Property::Notify, device_->model.statusValue());
         command_ = added->addCharacteristic(command, Property::Write);
-        device_->peripheral = peripheral_;
         command_->onWrite([weak = std::weak_ptr<Shared>(device_)](const std::vector<uint8_t>& frame) {
             if (const auto device = weak.lock()) {
-                std::unique_lock lock(device->mutex);
-                if (device->order == AnswerOrder::AnnouncedFirst) {
-                    device->status->notify(device->model.statusValue());
-                    lock.unlock();
-                    // Delivered before the write returns.
-                    device->peripheral->drainDeliveries();
-                    lock.lock();
-                }
-                if (device->order != AnswerOrder::AsTaken)
-                    device->status->delayNextNotifications(1, device->answerAfter);
+                std::lock_guard lock(device->mutex);
                 device->announce(device->model.onCommand(frame));
             }
             return GattStatus::Success;

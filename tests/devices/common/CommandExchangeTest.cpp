@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -235,80 +234,4 @@ TEST_F(ExchangeFixture, AFailedWriteIsNotRepeatedAtOnceAndTheNextAnswerEndsTheEx
     EXPECT_EQ(patient.sendEachWait({0x01}, 3), (Reply{4, 0}));
     EXPECT_EQ(device.frameCount(), 2u);
     device.settle();  // the answer is handed over before `patient` goes
-}
-
-namespace {
-
-// A device that announces its current status when a frame arrives, before carrying it out:
-// the write runs `duringWrite`, and the exchange is told which replies are the same status.
-struct AnnouncingFixture : ::testing::Test {
-    std::atomic<bool> disconnected{false};
-    std::function<void()> duringWrite;
-    ProtocolTiming timing = [] {
-        ProtocolTiming shrunk = fastTiming();
-        shrunk.replyWaitSteps = 2000;  // a generous wait; a passing case ends at its answer
-        return shrunk;
-    }();
-    CommandExchange<Reply> exchange{[this](const std::vector<uint8_t>&) {
-                                        if (duringWrite)
-                                            duringWrite();
-                                        return true;
-                                    },
-                                    disconnected, Failure, timing, std::equal_to<Reply>{}};
-};
-
-}  // namespace
-
-TEST_F(AnnouncingFixture, TheAnnouncementDuringTheWriteIsNoAnswerTheStatusAfterIs)
-{
-    exchange.deliver(Reply{2, 1});  // the last command was refused
-    std::thread answer;
-    duringWrite = [&] {
-        exchange.deliver(Reply{2, 1});  // announced as the frame arrives: unchanged
-        answer = std::thread([&] { exchange.deliver(Reply{2, 0}); });
-    };
-    EXPECT_EQ(exchange.send({0x08}), (Reply{2, 0}));
-    answer.join();
-}
-
-TEST_F(AnnouncingFixture, AnAnswerDuringTheWriteThatDiffersCounts)
-{
-    exchange.deliver(Reply{2, 1});
-    duringWrite = [&] { exchange.deliver(Reply{3, 0}); };
-    EXPECT_EQ(exchange.send({0x03}), (Reply{3, 0}));
-}
-
-TEST_F(AnnouncingFixture, AnUnchangedStatusAfterTheWriteReturnedCounts)
-{
-    exchange.deliver(Reply{2, 0});
-    std::atomic<bool> done{false};
-    std::thread answer;
-    duringWrite = [&] {
-        exchange.deliver(Reply{2, 0});
-        // The same status again once carried out; repeated until the exchange ends, so that one
-        // of them surely comes after the write returned.
-        answer = std::thread([&] {
-            while (!done) {
-                exchange.deliver(Reply{2, 0});
-                std::this_thread::sleep_for(1ms);
-            }
-        });
-    };
-    EXPECT_EQ(exchange.send({0x08}), (Reply{2, 0}));
-    done = true;
-    answer.join();
-}
-
-TEST_F(AnnouncingFixture, WithoutAnyEarlierStatusTheFirstDuringTheWriteCounts)
-{
-    duringWrite = [&] { exchange.deliver(Reply{2, 0}); };
-    EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
-}
-
-TEST_F(ExchangeFixture, WithoutTheRuleAnUnchangedReplyDuringTheWriteCounts)
-{
-    exchange.deliver(Reply{2, 0});
-    device.answerWhileWriting();
-    device.answerNextWritesWith({{Reply{2, 0}}});
-    EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
 }
