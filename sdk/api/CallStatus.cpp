@@ -47,6 +47,9 @@ uint8_t statusFromResult(const OperationResult* result, CallStatus* status) {
 OperationResult withDefaultCode(OperationResult result, const LibraryError& fallback) {
     if (result.success == 0 && result.code == 0) {
         result.code = static_cast<int32_t>(fallback.code);
+        if (result.message.empty()) {
+            result.message = fallback.text;
+        }
     }
     return result;
 }

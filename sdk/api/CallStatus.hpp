@@ -67,7 +67,8 @@ inline OperationResult failedWith(const LibraryError& error) {
 // byte; a null result gives 0.
 uint8_t statusFromResult(const OperationResult* result, CallStatus* status);
 
-// A failed result without a code of its own takes the export's default code.
+// A failed result without a code of its own takes the export's default code, and the default's
+// text when it has no message either: a refusal always tells the host what failed.
 OperationResult withDefaultCode(OperationResult result, const LibraryError& fallback);
 
 // Copies a text into a host buffer of `length` bytes, cut to fit, terminated.

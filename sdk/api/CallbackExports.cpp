@@ -45,6 +45,10 @@ uint8_t registerCallback(_Sensor* sensor, Function function, Handle** handle, vo
             const auto result = withDefaultCode(subscription.result, Errors::AddCallbackFailed);
             return statusFromResult(&result, status);
         }
+        // The family answers first; without a host function the handle would never deliver.
+        if (function == nullptr) {
+            return statusFail(Errors::AddCallbackFailed, status);
+        }
         *handle = wrap(std::move(subscription));
         return statusOk(nullptr, status, 1);
     });

@@ -2,6 +2,7 @@
 
 #include "sdk/api/KestraneDeliveries.hpp"
 #include "sdk/api/StreamSensorTables.hpp"
+#include "sdk/devices/common/AmplifierGainCode.hpp"
 
 namespace VexaDevice::Api {
 
@@ -9,7 +10,6 @@ namespace {
 
 constexpr size_t kMorvex2Channels = 8;
 constexpr size_t kWrenletChannels = 4;
-constexpr uint8_t kMissingGain = 255;
 
 template <typename Entry>
 Entry entryOr(const std::vector<Entry>& entries, size_t index, Entry missing) {
@@ -42,7 +42,7 @@ OperationResult Morvex2Access::readAmplifierMorvex2(Morvex2AmplifierParam& out) 
     for (size_t channel = 0; channel < kMorvex2Channels; ++channel) {
         out.ChMode[channel] = entryOr<uint8_t>(param.modes, channel, 0);
         out.ChFlag[channel] = channel < param.resistFlags.size() && param.resistFlags[channel] ? 1 : 0;
-        out.ChGain[channel] = entryOr<uint8_t>(param.gains, channel, kMissingGain);
+        out.ChGain[channel] = entryOr<uint8_t>(param.gains, channel, Devices::kNoChannelGain);
     }
     out.Current = param.current;
     return result;

@@ -64,9 +64,11 @@ uint8_t readText(_Sensor* sensor, char* buffer, int32_t length, CallStatus* stat
     return guardedExport(status, kReadFailure, [&]() -> uint8_t {
         std::string text;
         const auto result = withDefaultCode(sensor->access().readText(parameter, text), Errors::ReadParameterFailed);
-        if (length > 0) {
-            copyText(text.c_str(), buffer, static_cast<size_t>(length));
+        // The family answers first; a text it has but the host gave nowhere to put is refused.
+        if (buffer == nullptr || length <= 0) {
+            return result ? statusFail(Errors::ReadParameterFailed, status) : statusFromResult(&result, status);
         }
+        copyText(text.c_str(), buffer, static_cast<size_t>(length));
         return statusFromResult(&result, status);
     });
 }

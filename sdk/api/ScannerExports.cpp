@@ -25,9 +25,6 @@ struct HostSensorsCallback {
     void* userData;
 
     void operator()(std::vector<_SensorInfo> sensors) const {
-        if (callback == nullptr) {
-            return;
-        }
         callback(scanner, sensors.empty() ? nullptr : sensors.data(), static_cast<int32_t>(sensors.size()),
                  userData);
     }
@@ -110,6 +107,9 @@ AK_API uint8_t addSensorsCallbackScanner(SensorScannerWrap* scanner, SensorsFoun
     }
     if (handle == nullptr) {
         return statusFail("handle == nullptr", Errors::StopScannerFailed.code, status, 0);
+    }
+    if (callback == nullptr) {
+        return statusFail("callback == nullptr", Errors::StopScannerFailed.code, status, 0);
     }
     return guardedExport(status, {Errors::StopScannerFailed}, [&]() -> uint8_t {
         *handle = makeCallbackHandle(subscribeGated(*scanner, HostSensorsCallback{scanner, callback, userData}));

@@ -19,6 +19,7 @@ const ControlTable<ITessel>& tesselWrites() {
                 {WriteParameter::AccelerometerSens, writeOf<uint8_t>(&ITessel::writeAccelerometerSens)},
                 {WriteParameter::GyroscopeSens, writeOf<uint8_t>(&ITessel::writeGyroscopeSens)},
             },
+        .channelsCount = [](ITessel&) { return 1; },
     };
     return table;
 }
@@ -52,6 +53,10 @@ OperationResult TesselControl::readSignalSettings(uint8_t& out) {
 
 OperationResult TesselControl::writeSignalSettings(uint8_t value) {
     return device().writeSignalSettings(value);
+}
+
+int32_t TesselControl::maxStimulPhases() {
+    return device().isSupportedCommand(Sensor::SensorCommand::StartCurrentStimulation) ? 1 : 0;
 }
 
 std::set<uint8_t> TesselControl::supportedFilters() {

@@ -17,6 +17,8 @@ public:
     OperationResult readSignalSettings(uint8_t& out) override;
     OperationResult writeSignalSettings(uint8_t value) override;
     std::set<uint8_t> supportedFilters() override;
+    // One signal channel; one stimulation phase where the current stimulator is fitted.
+    int32_t maxStimulPhases() override;
 };
 
 }  // namespace VexaDevice::Api

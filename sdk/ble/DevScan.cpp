@@ -250,10 +250,12 @@ const DeviceInfo& DevScan::updateSeen(const Platform::Advertisement& advertiseme
         params[dataSectionsKey] = std::make_shared<DeviceParamDataSections>(std::move(sections));
         params[manufacturerDataKey] = std::make_shared<DeviceParamManufacturerData>(blocks);
         const uint8_t flags = static_cast<uint8_t>(advertisement.flags.value_or(0));
-        return seen_
-            .emplace(id, DeviceInfo(std::make_shared<DeviceId>(id), advertisement.localName, std::move(params),
-                                    advertisement.rssi, now, flags))
-            .first->second;
+        DeviceInfo& added = seen_
+                                .emplace(id, DeviceInfo(std::make_shared<DeviceId>(id), advertisement.localName,
+                                                        std::move(params), advertisement.rssi, now, flags))
+                                .first->second;
+        if (advertisement.flagsUnknown) added.setFlagsUnknown();
+        return added;
     }
 
     // Parameter objects may be shared with copies handed out: never change them, replace them.
@@ -323,7 +325,8 @@ bool DevScan::matchFilters(const DeviceInfo& record) const {
         auto uuids = record.servicesUuids();
         if (!uuids || uuids->uuids.empty()) return false;
     }
-    if (params_.requirePaired && (record.flags() & DeviceInfo::generalDiscoverableFlag) == 0 &&
+    // Flags the stack keeps to itself say nothing against the device: it stays a candidate.
+    if (params_.requirePaired && record.flagsKnown() && (record.flags() & DeviceInfo::generalDiscoverableFlag) == 0 &&
         !pairedWithSystem(record.deviceId())) {
         return false;
     }

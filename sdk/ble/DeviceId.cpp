@@ -40,10 +40,15 @@ std::string DeviceId::toString() const {
 
 namespace {
 
+// An empty part (an empty text, a doubled or trailing colon) names no device: it is refused,
+// as is a part with characters after its digits.
 uint8_t parseOctet(const std::string& part) {
-    if (part.size() > 2) throw std::invalid_argument("Wrong octet string length: " + std::to_string(part.size()));
-    if (part.empty()) return 0;
-    const unsigned long value = std::stoul(part, nullptr, 16);
+    if (part.empty() || part.size() > 2) {
+        throw std::invalid_argument("Wrong octet string length: " + std::to_string(part.size()));
+    }
+    size_t used = 0;
+    const unsigned long value = std::stoul(part, &used, 16);
+    if (used != part.size()) throw std::invalid_argument("Wrong octet string: " + part);
     if (value > 255) throw std::overflow_error("Wrong octet value being parsed: " + std::to_string(value));
     return static_cast<uint8_t>(value);
 }

@@ -44,6 +44,8 @@ public:
     int32_t rssi() const { return rssi_; }
     int64_t lastSeenNs() const { return lastSeenNs_; }
     uint8_t flags() const { return flags_; }
+    // False when the stack did not say which flags the first advertisement carried.
+    bool flagsKnown() const { return flagsKnown_; }
 
     // Typed views of the three parameters; empty when absent.
     std::shared_ptr<const DeviceParamServicesUUID> servicesUuids() const;
@@ -60,6 +62,7 @@ public:
     void setParam(const std::string& key, std::shared_ptr<IDeviceParam> param) { params_[key] = std::move(param); }
     void setRssi(int32_t rssi) { rssi_ = rssi; }
     void setLastSeenNs(int64_t lastSeenNs) { lastSeenNs_ = lastSeenNs; }
+    void setFlagsUnknown() { flagsKnown_ = false; }
 
 private:
     template <class Param>
@@ -72,6 +75,7 @@ private:
     int32_t rssi_ = 0;
     int64_t lastSeenNs_ = 0;
     uint8_t flags_ = 0;
+    bool flagsKnown_ = true;
 };
 
 }  // namespace VexaDevice::BLE

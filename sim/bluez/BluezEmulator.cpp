@@ -32,6 +32,8 @@ constexpr uint16_t kBatteryService = 0x180F;
 constexpr uint16_t kBatteryLevel = 0x2A19;
 constexpr uint16_t kClientConfiguration = 0x2902;
 constexpr auto kAgentTimeout = std::chrono::seconds(5);
+constexpr uint8_t kServiceData16 = 0x16;
+constexpr uint8_t kServiceData128 = 0x21;
 
 // A read or write the device refused, as the daemon answers it.
 int replyGattError(sd_bus_message* message, Platform::GattStatus status, const char* refusal) {
@@ -130,6 +132,7 @@ struct EmulatedDevice {
     std::string name;
     std::set<std::string> uuids;  // the daemon keeps them sorted
     std::map<uint16_t, Bytes> manufacturer;
+    std::map<std::string, Bytes> serviceData;  // by UUID text
     bool connected = false;
     bool resolved = false;
     bool paired = false;
@@ -158,12 +161,22 @@ class BluezEmulator::Impl {
 public:
     Impl(std::shared_ptr<SimRadio> radio, const std::string& address, BluezEmulatorOptions options)
         : radio_(std::move(radio)), options_(options), loop_(address) {
-        loop_.run([this](sd_bus* bus) { setUp(bus); });
+        loop_.run([this](sd_bus* bus) {
+            setUp(bus);
+            if (options_.appearAfter.count() == 0) {
+                sd_bus_request_name(bus, Bluez::kService, 0);
+            } else {
+                loop_.after(options_.appearAfter, [this, bus] {
+                    if (!stopping_) sd_bus_request_name(bus, Bluez::kService, 0);
+                });
+            }
+        });
     }
 
     ~Impl() {
         loop_.run([this](sd_bus*) {
             stopping_ = true;
+            finishStops();
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, false);
             watcherHandler_.reset();
@@ -180,6 +193,7 @@ public:
 
     void release() {
         loop_.run([this](sd_bus* bus) {
+            finishStops();
             finishDisconnects();
             for (auto& [address, device] : devices_) dropLink(*device, true);
             for (auto& [address, device] : devices_) {
@@ -244,6 +258,31 @@ public:
         return found == calls_.end() ? 0 : found->second;
     }
 
+    void remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi) {
+        loop_.run([&](sd_bus* bus) {
+            const bool known = devices_.contains(address);
+            auto& device = deviceFor(bus, address, false);
+            device.name = name;
+            device.paired = paired;
+            if (rssi) showRssi(bus, device, *rssi);
+            if (!known) sd_bus_emit_object_added(bus, device.path.c_str());
+        });
+    }
+
+    bool onBus() {
+        bool owned = false;
+        loop_.run([&](sd_bus* bus) {
+            const char* unique = nullptr;
+            sd_bus_get_unique_name(bus, &unique);
+            sd_bus_creds* creds = nullptr;
+            const char* owner = nullptr;
+            owned = sd_bus_get_name_creds(bus, Bluez::kService, SD_BUS_CREDS_UNIQUE_NAME, &creds) >= 0 &&
+                    sd_bus_creds_get_unique_name(creds, &owner) >= 0 && unique && owner && std::string(unique) == owner;
+            sd_bus_creds_unref(creds);
+        });
+        return owned;
+    }
+
     // ---- vtable handlers (loop thread) ----
 
     void count(sd_bus_message* message) {
@@ -277,23 +316,57 @@ public:
 
     int stopDiscovery(sd_bus_message* message) {
         count(message);
-        if (discoverers_.erase(sd_bus_message_get_sender(message)) == 0) {
+        const std::string client = sd_bus_message_get_sender(message);
+        if (!discoverers_.contains(client)) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No discovery started");
         }
+        if (pendingStops_.contains(client)) {
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "Operation already in progress");
+        }
+        // The session lasts until the controller has stopped: the reply waits for it.
+        pendingStops_[client] = sd_bus_message_ref(message);
+        loop_.after(options_.stopDiscoveryDelay, [this, client] { finishStop(client); });
+        return 1;
+    }
+
+    // Ends every stop still being carried out (the daemon going away ends them at once).
+    void finishStops() {
+        while (!pendingStops_.empty()) finishStop(pendingStops_.begin()->first);
+    }
+
+    void finishStop(std::string client) {  // a copy: the entry naming the client goes
+        auto pending = pendingStops_.find(client);
+        if (pending == pendingStops_.end()) return;
+        sd_bus_message* message = pending->second;
+        pendingStops_.erase(pending);
+        duplicateData_.erase(client);
+        const bool last = discoverers_.erase(client) > 0 && discoverers_.empty();
+        // Whether the reply or the end of Discovering reaches clients first is the daemon's
+        // business: both orders are played.
+        if (last && (stops_++ % 2) == 0) updateDiscovery();
+        sd_bus_reply_method_return(message, "");
+        sd_bus_message_unref(message);
         updateDiscovery();
-        return sd_bus_reply_method_return(message, "");
     }
 
     int setDiscoveryFilter(sd_bus_message* message) {
         count(message);
+        Bluez::PropertyMap filter;
+        if (Bluez::readProperties(message, filter) < 0) {
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.InvalidArguments", "Invalid arguments");
+        }
+        const std::string client = sd_bus_message_get_sender(message);
+        auto duplicates = filter.find("DuplicateData");
+        if (duplicates != filter.end() && duplicates->second.asBool().value_or(false)) {
+            duplicateData_.insert(client);
+        } else {
+            duplicateData_.erase(client);
+        }
         return sd_bus_reply_method_return(message, "");
     }
 
     int connectDevice(sd_bus_message* message) {
         count(message);
-        if (!options_.connectDevice) {
-            return sd_bus_reply_method_errorf(message, "org.freedesktop.DBus.Error.UnknownMethod", "Unknown method");
-        }
         Bluez::PropertyMap properties;
         if (Bluez::readProperties(message, properties) < 0 || !properties.contains("Address")) {
             return sd_bus_reply_method_errorf(message, "org.bluez.Error.InvalidArguments", "Invalid arguments");
@@ -359,7 +432,18 @@ public:
         if (name == "AdvertisingFlags") return appendBytes(reply, device.flags ? Bytes{*device.flags} : Bytes{});
         if (name == "Adapter") return sd_bus_message_append(reply, "o", kAdapterPath);
         if (name == "UUIDs") return appendStrings(reply, {device.uuids.begin(), device.uuids.end()});
-        if (name == "ServiceData") return sd_bus_message_append(reply, "a{sv}", 0);
+        if (name == "ServiceData") {
+            int r = sd_bus_message_open_container(reply, 'a', "{sv}");
+            for (const auto& [uuid, data] : device.serviceData) {
+                if (r >= 0) r = sd_bus_message_open_container(reply, 'e', "sv");
+                if (r >= 0) r = sd_bus_message_append(reply, "s", uuid.c_str());
+                if (r >= 0) r = sd_bus_message_open_container(reply, 'v', "ay");
+                if (r >= 0) r = appendBytes(reply, data);
+                if (r >= 0) r = sd_bus_message_close_container(reply);
+                if (r >= 0) r = sd_bus_message_close_container(reply);
+            }
+            return r < 0 ? r : sd_bus_message_close_container(reply);
+        }
         if (name == "ManufacturerData") {
             int r = sd_bus_message_open_container(reply, 'a', "{qv}");
             for (const auto& [company, data] : device.manufacturer) {
@@ -593,6 +677,10 @@ private:
     void unexport(EmulatedDevice& device);
     void updateDiscovery();
     void forgetRssi(EmulatedDevice& device);
+    // Gives the device a signal strength; true when it changed.
+    bool showRssi(sd_bus* bus, EmulatedDevice& device, int16_t rssi);
+    // Takes the advertisement's service data; true when clients are to hear of it.
+    bool takeServiceData(EmulatedDevice& device, const Platform::Advertisement& advertisement, bool duplicates);
     void heard(sd_bus* bus, const Platform::Advertisement& advertisement);
     void setBattery(sd_bus* bus, EmulatedDevice& device, uint8_t percent);
     bool askAgent(const std::string& devicePath, Platform::PairingKind kind);
@@ -605,6 +693,9 @@ private:
     bool holdDisconnects_ = false;
     std::vector<std::pair<uint64_t, sd_bus_message*>> heldDisconnects_;
     std::set<std::string> discoverers_;
+    std::map<std::string, sd_bus_message*> pendingStops_;  // StopDiscovery being carried out, by client
+    std::set<std::string> duplicateData_;  // clients whose filter asked for every report
+    unsigned stops_ = 0;
     std::shared_ptr<Platform::IAdvertisementWatcher> watcher_;
     Platform::Registration watcherHandler_;
     std::string agent_;
@@ -673,6 +764,11 @@ const sd_bus_vtable kAdapterVtable[] = {
     SD_BUS_METHOD("StopDiscovery", "", "", AK_METHOD(implOf(u).stopDiscovery(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("SetDiscoveryFilter", "a{sv}", "", AK_METHOD(implOf(u).setDiscoveryFilter(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("RemoveDevice", "o", "", AK_METHOD(implOf(u).removeDevice(m)), SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_VTABLE_END};
+
+// The experimental part of the adapter, on the same interface.
+const sd_bus_vtable kExperimentalAdapterVtable[] = {
+    SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("ConnectDevice", "a{sv}", "o", AK_METHOD(implOf(u).connectDevice(m)), SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_VTABLE_END};
 
@@ -765,10 +861,13 @@ void Impl::setUp(sd_bus* bus) {
     sd_bus_slot* slot = nullptr;
     if (sd_bus_add_object_manager(bus, &slot, "/") >= 0) slots_.push_back(slot);
     if (sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kAdapterVtable, this) >= 0) slots_.push_back(slot);
+    if (options_.connectDevice &&
+        sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kExperimentalAdapterVtable, this) >= 0) {
+        slots_.push_back(slot);
+    }
     if (sd_bus_add_object_vtable(bus, &slot, Bluez::kRoot, Bluez::kAgentManager, kAgentManagerVtable, this) >= 0) {
         slots_.push_back(slot);
     }
-    sd_bus_request_name(bus, Bluez::kService, 0);
 }
 
 void Impl::emitChanged(sd_bus* bus, const std::string& path, const char* interface, std::vector<std::string> names) {
@@ -802,15 +901,12 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
     if (!watcher_) return;  // heard just before discovery stopped
     const bool known = devices_.contains(advertisement.address);
     auto& device = deviceFor(bus, advertisement.address, true);
+    // Clients that asked for every report hear of the advertising data each time, even when
+    // it did not change; the signal strength is announced when it changed.
+    const bool duplicates = std::any_of(discoverers_.begin(), discoverers_.end(),
+                                        [&](const std::string& client) { return duplicateData_.contains(client); });
     std::vector<std::string> changed;
-    if (!device.rssiSlot || device.rssi != advertisement.rssi) {
-        device.rssi = advertisement.rssi;
-        if (!device.rssiSlot &&
-            sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice, kRssiVtable, &device) < 0) {
-            device.rssiSlot = nullptr;
-        }
-        changed.emplace_back("RSSI");
-    }
+    if (showRssi(bus, device, advertisement.rssi)) changed.emplace_back("RSSI");
     if (advertisement.flags && device.flags != static_cast<uint8_t>(*advertisement.flags)) {
         device.flags = static_cast<uint8_t>(*advertisement.flags);
         if (options_.advertisingFlags && device.heard) changed.emplace_back("AdvertisingFlags");
@@ -823,13 +919,14 @@ void Impl::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
     bool uuids = false;
     for (const auto& uuid : advertisement.serviceUuids) uuids = device.uuids.insert(Bluez::uuidText(uuid)).second || uuids;
     if (uuids) changed.emplace_back("UUIDs");
-    bool manufacturer = false;
+    bool manufacturer = duplicates && !advertisement.manufacturerData.empty();
     for (const auto& entry : advertisement.manufacturerData) {
         auto& data = device.manufacturer[entry.companyId];
         manufacturer = manufacturer || data != entry.data;
         data = entry.data;
     }
     if (manufacturer) changed.emplace_back("ManufacturerData");
+    if (takeServiceData(device, advertisement, duplicates)) changed.emplace_back("ServiceData");
     // A new object carries everything in its InterfacesAdded; an old one announces changes.
     if (!known) {
         sd_bus_emit_object_added(bus, device.path.c_str());
@@ -861,6 +958,36 @@ void Impl::updateDiscovery() {
         for (auto& [address, device] : devices_) forgetRssi(*device);
     }
     emitChanged(bus, kAdapterPath, Bluez::kAdapter, {"Discovering"});
+}
+
+bool Impl::showRssi(sd_bus* bus, EmulatedDevice& device, int16_t rssi) {
+    if (device.rssiSlot && device.rssi == rssi) return false;
+    device.rssi = rssi;
+    if (!device.rssiSlot &&
+        sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice, kRssiVtable, &device) < 0) {
+        device.rssiSlot = nullptr;
+    }
+    return true;
+}
+
+bool Impl::takeServiceData(EmulatedDevice& device, const Platform::Advertisement& advertisement, bool duplicates) {
+    bool changed = false;
+    for (const auto& section : advertisement.dataSections) {
+        // The UUID leads the section, least significant byte first.
+        const size_t uuidSize = section.type == kServiceData16 ? 2 : section.type == kServiceData128 ? 16 : 0;
+        if (uuidSize == 0 || section.data.size() < uuidSize) continue;
+        Platform::UUID uuid;
+        if (uuidSize == 2) {
+            uuid = Bluez::uuidOfShort(static_cast<uint16_t>(section.data[0] | (section.data[1] << 8)));
+        } else {
+            std::reverse_copy(section.data.begin(), section.data.begin() + 16, uuid.bytes.begin());
+        }
+        auto& data = device.serviceData[Bluez::uuidText(uuid)];
+        const Bytes value(section.data.begin() + static_cast<std::ptrdiff_t>(uuidSize), section.data.end());
+        changed = changed || duplicates || data != value;
+        data = value;
+    }
+    return changed;
 }
 
 void Impl::forgetRssi(EmulatedDevice& device) {
@@ -1196,6 +1323,12 @@ void BluezEmulator::holdDisconnects(bool hold) { impl_->holdDisconnects(hold); }
 int BluezEmulator::discoverySessions() const { return impl_->discoverySessions(); }
 
 void BluezEmulator::setBatteryLevel(uint64_t address, uint8_t percent) { impl_->setBatteryLevel(address, percent); }
+
+void BluezEmulator::remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi) {
+    impl_->remember(address, name, paired, rssi);
+}
+
+bool BluezEmulator::onBus() const { return impl_->onBus(); }
 
 void BluezEmulator::setFaults(uint64_t address, LinkFaults faults) { impl_->setFaults(address, std::move(faults)); }
 

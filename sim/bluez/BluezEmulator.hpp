@@ -9,16 +9,23 @@
 // real daemon does where clients must cope: Connect answers before ServicesResolved, a read's
 // value is also announced as a change of Value, Device1.UUIDs merges advertised and resolved
 // services (sorted), the Battery service is hidden behind Battery1, StartNotify sessions
-// survive a link loss while AcquireNotify sockets close.
+// survive a link loss while AcquireNotify sockets close, one report of a device changes its
+// signal strength and advertising data in one PropertiesChanged, devices it remembers stay on
+// the bus whether or not they advertise.
+//
+// By default it is a stock daemon (no experimental features: no ConnectDevice, no
+// AdvertisingFlags); the options turn those on and inject the slower behaviour of real ones.
 //
 //   VexaSim::PrivateBus bus;
 //   auto radio = VexaSim::SimRadio::create();
 //   VexaSim::BluezEmulator daemon(radio, bus.address());
 //   ... peers attach to `radio`; the library talks to bus.address() ...
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "sim/bluez/LinkFaults.hpp"
@@ -29,17 +36,32 @@ namespace VexaSim {
 struct BluezEmulatorOptions {
     // Offer AcquireNotify (NotifyAcquired) on notifying characteristics; else StartNotify only.
     bool acquireNotify = true;
-    // Answer Adapter1.ConnectDevice; without it clients must discover devices first.
-    bool connectDevice = true;
-    // Report the advertised flags (AdvertisingFlags), as daemons built with experimental
-    // features do; a stable daemon leaves the property out.
-    bool advertisingFlags = true;
+    // Answer Adapter1.ConnectDevice (an experimental method); without it clients must discover
+    // devices first.
+    bool connectDevice = false;
+    // Report the advertised flags (AdvertisingFlags), as daemons run with experimental
+    // features do; a stock daemon leaves the property out.
+    bool advertisingFlags = false;
     // Told, on the daemon's thread, each time an advertisement has been announced to clients:
     // a new device's InterfacesAdded or a known one's PropertiesChanged (for timing them).
     std::function<void(uint64_t address)> announced;
     // The faults of every device's link, unless set for the device itself.
     LinkFaults faults;
+
+    // ---- discovery and presence, as slower daemons show them ----
+    // StopDiscovery is answered (and the session ended) this long after it was asked, as the
+    // controller takes its time; a StartDiscovery meanwhile is answered InProgress.
+    std::chrono::milliseconds stopDiscoveryDelay{0};
+    // The name org.bluez is taken this long after construction (a daemon starting late).
+    std::chrono::milliseconds appearAfter{0};
 };
+
+// Everything an experimental daemon offers.
+inline BluezEmulatorOptions experimentalProfile(BluezEmulatorOptions options = {}) {
+    options.connectDevice = true;
+    options.advertisingFlags = true;
+    return options;
+}
 
 class BluezEmulator {
 public:
@@ -66,6 +88,12 @@ public:
     void setFaults(uint64_t address, LinkFaults faults);
     // Counts of the calls clients made, for assertions.
     int calls(const std::string& member) const;
+    // A device the daemon remembers (paired, or heard by an earlier scan) though it need not be
+    // in range: its object is exported at once. With a signal strength it is one another
+    // program's discovery heard moments ago.
+    void remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi = std::nullopt);
+    // Whether the name org.bluez is ours right now.
+    bool onBus() const;
 
     class Impl;
 

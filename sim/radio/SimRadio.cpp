@@ -71,6 +71,13 @@ std::shared_ptr<SimPeripheral> SimRadio::peripheral(uint64_t address) const {
     return found == peripherals_.end() ? nullptr : found->second;
 }
 
+std::vector<uint64_t> SimRadio::addresses() const {
+    std::lock_guard lock(mutex_);
+    std::vector<uint64_t> addresses;
+    for (const auto& [address, peripheral] : peripherals_) addresses.push_back(address);
+    return addresses;
+}
+
 void SimRadio::removePeripheral(uint64_t address) {
     std::lock_guard lock(mutex_);
     peripherals_.erase(address);

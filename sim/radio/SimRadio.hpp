@@ -56,6 +56,7 @@ public:
 
     std::shared_ptr<SimPeripheral> addPeripheral(uint64_t address, std::string name);
     std::shared_ptr<SimPeripheral> peripheral(uint64_t address) const;
+    std::vector<uint64_t> addresses() const;
     void removePeripheral(uint64_t address);
 
     // Waits until everything queued on every SimRadio thread has been delivered (including

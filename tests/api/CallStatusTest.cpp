@@ -110,6 +110,12 @@ TEST(CallStatusFill, DefaultCodeReplacesOnlyAMissingFailureCode) {
     EXPECT_EQ(withDefaultCode(OperationResult::failed(0, "no answer"), Errors::CommandFailed).code, 118);
     EXPECT_EQ(withDefaultCode(OperationResult::failed(513, "send"), Errors::CommandFailed).code, 513);
     EXPECT_EQ(withDefaultCode(OperationResult::done(), Errors::CommandFailed), OperationResult::done());
+    // A refusal with neither code nor text gets the export's own text; one with a text keeps it.
+    EXPECT_EQ(withDefaultCode(OperationResult::failed(0, ""), Errors::CommandFailed).message,
+              "Failed to execute the sensor command");
+    EXPECT_EQ(withDefaultCode(OperationResult::failed(0, "no answer"), Errors::CommandFailed).message, "no answer");
+    EXPECT_EQ(withDefaultCode(OperationResult::failed(513, ""), Errors::CommandFailed).message, "")
+        << "the family's own code stands as it came";
 }
 
 TEST(CopyText, CutsToTheBufferAndTerminates) {

@@ -89,30 +89,31 @@ TEST_F(BluezDiscovery, TheAdvertisedFlagsArePassedOnWhereTheDaemonReportsThem) {
     radio->advertise(flagged);
     ASSERT_TRUE(waitFor([&] { return !seen.all().empty(); }));
     EXPECT_EQ(seen.all().front().flags, std::optional<uint32_t>(0x06));
+    EXPECT_FALSE(seen.all().front().flagsUnknown);
     flagged.flags = 0x05;
     radio->advertise(flagged);
     ASSERT_TRUE(waitFor([&] { return seen.all().size() == 2; }));
     EXPECT_EQ(seen.all().back().flags, std::optional<uint32_t>(0x05));
 
-    // A daemon built without experimental features has no such property: a device it heard
-    // counts as discoverable, as the daemon reports new devices only when they are.
+    // A stock daemon has no such property: nothing is made up in its place, the flags are
+    // unknown (with a discovery filter the daemon reports devices whatever their flags).
     VexaSim::PrivateBus stableBus;
     auto stableRadio = VexaSim::SimRadio::create();
-    VexaSim::BluezEmulator stable(stableRadio, stableBus.address(), {.advertisingFlags = false});
+    VexaSim::BluezEmulator stable(stableRadio, stableBus.address());
     auto stablePlatform = Bluez::BluezPlatform::create(stableBus.address(), shortTiming());
     ASSERT_TRUE(stablePlatform->waitUntilSettled(5s));
     auto stableWatcher = stablePlatform->createWatcher();
     Advertisements stableSeen;
     auto stableRegistration = stableWatcher->onReceived([&](const Platform::Advertisement& ad) { stableSeen.add(ad); });
     stableWatcher->start();
-    flagged.flags.reset();
     stableRadio->advertise(flagged);
     ASSERT_TRUE(waitFor([&] { return !stableSeen.all().empty(); }));
-    EXPECT_EQ(stableSeen.all().front().flags, std::optional<uint32_t>(0x02));
+    EXPECT_FALSE(stableSeen.all().front().flags.has_value());
+    EXPECT_TRUE(stableSeen.all().front().flagsUnknown);
     EXPECT_EQ(stableSeen.all().front().localName, "Emulated");
 }
 
-TEST_F(BluezDiscovery, DevicesTheDaemonAlreadyKnowsAreReportedWhenAScanStarts) {
+TEST_F(BluezDiscovery, DevicesTheDaemonOnlyRemembersAreReportedOnceHeard) {
     addDevice(*radio);
     // Opened by address: the daemon creates the device without ever hearing it.
     auto device = platform->openPeripheral(kAddress);
@@ -126,11 +127,17 @@ TEST_F(BluezDiscovery, DevicesTheDaemonAlreadyKnowsAreReportedWhenAScanStarts) {
     Advertisements seen;
     auto registration = watcher->onReceived([&](const Platform::Advertisement& ad) { seen.add(ad); });
     watcher->start();
+    // Another device heard proves the scan runs; the remembered one stays unreported.
+    auto other = advertisement(-50);
+    other.address = kAddress + 1;
+    radio->advertise(other);
     ASSERT_TRUE(waitFor([&] { return !seen.all().empty(); }));
-    EXPECT_EQ(seen.all().front().address, kAddress);
-    EXPECT_EQ(seen.all().front().rssi, -90) << "no signal strength: counted as just in range";
-    EXPECT_FALSE(seen.all().front().flags.has_value()) << "only remembered: nothing says it is discoverable";
-    EXPECT_EQ(seen.all().front().localName, "Emulated");
+    EXPECT_EQ(seen.all().front().address, kAddress + 1);
+    radio->advertise(advertisement(-60));
+    ASSERT_TRUE(waitFor([&] { return seen.all().size() == 2; }));
+    EXPECT_EQ(seen.all().back().address, kAddress);
+    EXPECT_EQ(seen.all().back().rssi, -60);
+    EXPECT_EQ(seen.all().back().localName, "Emulated");
 }
 
 TEST_F(BluezDiscovery, TheSignalStrengthGoesWhenDiscoveryStopsAndComesBackWhenTheDeviceIsHeardAgain) {
@@ -159,18 +166,15 @@ TEST_F(BluezDiscovery, TheSignalStrengthGoesWhenDiscoveryStopsAndComesBackWhenTh
     ASSERT_TRUE(late->properties(path, Bluez::kDevice).has_value());
     EXPECT_FALSE(hasRssi(*late)) << "the daemon's objects carry no signal strength outside discovery";
 
-    // A new scan reports the device as remembered until it is heard again, with the same
-    // strength as before.
+    // A new scan reports the device only once it is heard again.
     auto next = platform->createWatcher();
     next->configure(settings);
     Advertisements nextSeen;
     auto nextRegistration = next->onReceived([&](const Platform::Advertisement& ad) { nextSeen.add(ad); });
     next->start();
-    ASSERT_TRUE(waitFor([&] { return !nextSeen.all().empty(); }));
-    EXPECT_EQ(nextSeen.all().front().rssi, -90) << "no signal strength: counted as just in range";
     radio->advertise(advertisement(-60));
-    ASSERT_TRUE(waitFor([&] { return nextSeen.all().size() == 2; }));
-    EXPECT_EQ(nextSeen.all().back().rssi, -60);
+    ASSERT_TRUE(waitFor([&] { return !nextSeen.all().empty(); }));
+    EXPECT_EQ(nextSeen.all().front().rssi, -60);
     EXPECT_TRUE(hasRssi(*platform));
 }
 
@@ -571,7 +575,7 @@ TEST_F(BluezLinks, TheServiceStoppedAndStartedAgainIsFollowedWithoutARestart) {
     EXPECT_EQ(device->gattServices().status, Platform::GattStatus::Unreachable);
 
     // A new process takes the name: it knows the device once it hears it again.
-    daemon = std::make_unique<VexaSim::BluezEmulator>(radio, bus.address());
+    daemon = std::make_unique<VexaSim::BluezEmulator>(radio, bus.address(), VexaSim::experimentalProfile());
     ASSERT_TRUE(waitFor([&] { return platform->defaultAdapter() != nullptr; }, 20s));
     const size_t before = seen.all().size();
     watcher->start();
@@ -669,17 +673,22 @@ TEST_F(BluezPairing, AnAnswerDecidedAfterThePlatformWentGoesNowhere) {
     link.reset();
 }
 
-TEST(BluezSelection, TheDaemonsBackendIsChosenOnlyWhenItsNameHasAnOwner) {
+TEST(BluezSelection, TheSystemBackendFollowsADaemonThatComesAfterIt) {
     VexaSim::PrivateBus bus;
     {
         VexaSim::SystemBusOverride system(bus.address());
-        EXPECT_EQ(Bluez::detectSystemPlatform(), nullptr) << "a bus without the daemon";
+        auto waiting = Bluez::systemPlatform();
+        ASSERT_NE(waiting, nullptr) << "a bus without the daemon is kept, for the daemon to come";
+        EXPECT_FALSE(waiting->daemonFound());
+        EXPECT_EQ(waiting->defaultAdapter(), nullptr);
         auto radio = VexaSim::SimRadio::create();
         VexaSim::BluezEmulator daemon(radio, bus.address());
-        auto platform = Bluez::detectSystemPlatform();
+        ASSERT_TRUE(waitFor([&] { return waiting->daemonFound(); }));
+        EXPECT_NE(waiting->defaultAdapter(), nullptr);
+        auto platform = Bluez::systemPlatform();
         ASSERT_NE(platform, nullptr);
-        EXPECT_NE(platform->defaultAdapter(), nullptr);
+        EXPECT_TRUE(platform->daemonFound()) << "a daemon already there is found at once";
     }
     VexaSim::SystemBusOverride nowhere("unix:path=/nonexistent/bus");
-    EXPECT_EQ(Bluez::detectSystemPlatform(), nullptr) << "no bus at all";
+    EXPECT_EQ(Bluez::systemPlatform(), nullptr) << "no bus at all";
 }

@@ -70,7 +70,7 @@ struct BluezFixtureOf : ::testing::Test {
     VexaSim::PrivateBus bus;
     std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
     std::unique_ptr<VexaSim::BluezEmulator> daemon =
-        std::make_unique<VexaSim::BluezEmulator>(radio, bus.address(), VexaSim::BluezEmulatorOptions{AcquireNotify, true});
+        std::make_unique<VexaSim::BluezEmulator>(radio, bus.address(), VexaSim::experimentalProfile({AcquireNotify}));
     std::shared_ptr<Bluez::BluezPlatform> platform = Bluez::BluezPlatform::create(bus.address(), shortTiming());
 
     void SetUp() override { ASSERT_TRUE(platform->waitUntilSettled(5s)); }

@@ -98,6 +98,23 @@ TEST_F(BluezTableChangesOfSessions, AStartedSessionMovesToTheNewObjects) {
     dataResumesAfterTheTableIsResolvedAgain(*this, "StartNotify");
 }
 
+TEST_F(BluezTableChanges, ACallMadeWhileTheTableIsAwayGoesToItsNewObject) {
+    auto peer = addDevice(*radio);
+    VexaSim::LinkFaults faults;
+    faults.reresolveAfterNotify = 10ms;
+    faults.reresolveGap = 200ms;
+    daemon->setFaults(kAddress, faults);
+    auto device = platform->openPeripheral(kAddress);
+    auto command = find(device, kCommand);
+    ASSERT_EQ(find(device, kStream)->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+              Platform::GattStatus::Success);
+    const auto devicePath = Bluez::devicePath("/org/bluez/hci0", kAddress);
+    ASSERT_TRUE(waitFor([&] { return platform->children(Bluez::kGattService, "Device", devicePath).empty(); }));
+    EXPECT_EQ(command->writeValue({0x44}), Platform::GattStatus::Success);
+    EXPECT_EQ(peer->characteristic(kService, kCommand)->writes().back(), std::vector<uint8_t>{0x44});
+    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);
+}
+
 TEST_F(BluezTableChanges, ATableNotBackInTimeTakesTheLinkDownAndAReconnectionWorks) {
     auto peer = addDevice(*radio);
     VexaSim::LinkFaults faults;

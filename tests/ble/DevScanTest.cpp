@@ -182,6 +182,22 @@ TEST_F(DevScanFilters, RequirePairedAsksTheSystemUnlessGenerallyDiscoverable) {
               (Strings{"discoverable", "paired", "unknown"}));
 }
 
+TEST_F(DevScanFilters, FlagsTheStackKeepsToItselfDoNotRejectAnUnpairedDevice) {
+    radio->addPeripheral(1, "unpaired");
+    radio->addPeripheral(2, "withheld");
+    ScanParams params;
+    params.requirePaired = 1;
+    auto scan = started(params);
+    auto withheld = advertisement(2, "withheld");
+    withheld.flagsUnknown = true;
+    EXPECT_EQ(foundAfter(*scan, {advertisement(1, "unpaired"), withheld}), Strings{"withheld"});
+    // The first sighting decides: flags known later do not make the device a stranger.
+    auto later = advertisement(2, "withheld");
+    later.flags = 0x00;
+    EXPECT_EQ(foundAfter(*scan, {later}), Strings{"withheld"});
+    EXPECT_FALSE(scan->getDevices().at(0)->flagsKnown());
+}
+
 TEST_F(DevScanFilters, ScanResponseDataIsMergedIntoTheSameRecord) {
     ScanParams params;
     params.filters.push_back({.modelType = uint8_t{'G'}});

@@ -95,7 +95,7 @@ const std::vector<Row>& table() {
              removeConnectionStateCallback(h);
              return result;
          },
-         {0, 123}, {1, 0}},
+         {0, 123}, {0, 123}},
         ADD(addElectrodeStateCallbackTessel, CallbackHandle),
         ADD(addEnvelopeDataCallbackTessel, CallbackHandle),
         ADD(addFPGDataCallback, CallbackHandle),

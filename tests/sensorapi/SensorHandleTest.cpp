@@ -52,6 +52,13 @@ public:
         out = 0xAA;
         return OperationResult::failed(0, "device said no");
     }
+    OperationResult readText(TextParameter parameter, std::string& out) override {
+        if (parameter != TextParameter::Name) {
+            return FamilyAccess::readText(parameter, out);
+        }
+        out = "Unit-7";
+        return OperationResult::done();
+    }
 
     std::shared_ptr<BLE::ConnectionBus> bus = std::make_shared<BLE::ConnectionBus>(16);
     std::atomic<int32_t> state{0};
@@ -103,11 +110,51 @@ TEST(SensorExports, NullHandlesAndPointersReportTheExportsCode) {
     int32_t count = 1;
     EXPECT_EQ(readSupportedEEGChannels(&sensor, nullptr, &count, &status), 0);
     EXPECT_EQ(status.Error, 121u) << "the family answers before the array is looked at";
-    // A negative length writes nothing and does not fail the read.
+    // A family without the text refuses it before the length is looked at; nothing is written.
     text[0] = 'x';
-    EXPECT_EQ(readNameSensor(&sensor, text, -4, &status), 0);
+    EXPECT_EQ(readAddressSensor(&sensor, text, -4, &status), 0);
     EXPECT_EQ(status.Error, 121u);
     EXPECT_EQ(text[0], 'x');
+}
+
+TEST(SensorExports, ATextWithNowhereToGoIsRefusedWith119AndNothingIsCopied) {
+    _Sensor sensor(std::make_shared<TestFamily>(), 3, 0);
+    CallStatus status{};
+    char text[8] = "xxxxxxx";
+    for (const int32_t length : {0, -1, INT32_MIN}) {
+        status = {};
+        EXPECT_EQ(readNameSensor(&sensor, text, length, &status), 0) << length;
+        EXPECT_EQ(status.Error, 119u) << length;
+        EXPECT_STREQ(status.ErrorMsg, "Failed read the sensor parameter");
+        EXPECT_STREQ(text, "xxxxxxx") << length;
+    }
+    status = {};
+    EXPECT_EQ(readNameSensor(&sensor, nullptr, 8, &status), 0);
+    EXPECT_EQ(status.Error, 119u);
+    EXPECT_NE(status.ErrorMsg[0], '\0');
+
+    EXPECT_EQ(readNameSensor(&sensor, text, 1, &status), 1) << "room for the terminator alone";
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(readNameSensor(&sensor, text, sizeof(text), &status), 1);
+    EXPECT_STREQ(text, "Unit-7");
+}
+
+TEST(SensorExports, ARegistrationWithoutAHostFunctionIsRefusedAndKeepsNoHandle) {
+    auto family = std::make_shared<TestFamily>();
+    _Sensor sensor(family, 3, 0);
+    CallStatus status{};
+    auto* const untouched = reinterpret_cast<CallbackHandle*>(0x1);
+    CallbackHandle* handle = untouched;
+    EXPECT_EQ(addConnectionStateCallback(&sensor, nullptr, &handle, nullptr, &status), 0);
+    EXPECT_EQ(status.Error, 123u);
+    EXPECT_STREQ(status.ErrorMsg, "Failed add callback the sensor");
+    EXPECT_EQ(handle, untouched);
+
+    // The same registration with a function is taken: the refusal was the null function's.
+    StateCalls calls;
+    ASSERT_EQ(addConnectionStateCallback(&sensor, &StateCalls::receive, &handle, &calls, &status), 1);
+    EXPECT_NE(handle, untouched);
+    removeConnectionStateCallback(handle);
 }
 
 TEST(SensorExports, AFailedReadWithoutACodeReports119AndTheFamilysValue) {

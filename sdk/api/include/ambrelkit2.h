@@ -20,6 +20,13 @@
 
 AK_EXTERN_C_BEGIN
 
+/* Handles. A null scanner, sensor or callback handle is refused (or, by the free and remove
+   functions, ignored). A handle the library cannot tell from a good one is not detected: one
+   already passed to its free or remove function, one of another kind (a callback handle given
+   as a sensor), or any other pointer the library did not return. Passing one is undefined
+   behaviour, as with a freed pointer in C; so is a pointer to a record or buffer smaller than
+   the call says, or one freed while the call runs. */
+
 /* Outcome of a call, filled by every function that takes one; a null pointer is
    accepted and then only the return value tells the outcome. */
 typedef struct CallStatus {
@@ -265,7 +272,8 @@ AK_STATIC_ASSERT(sizeof(StimulProgram) == 48, stimul_program_size);
 
 /* ---- Parameter reads ---------------------------------------------------------------------
    A family without the parameter answers 121. Text reads copy at most length - 1 characters
-   and a terminator; list reads take the array's capacity in *count and write back the number
+   and a terminator; a null buffer or a length of 0 or below is refused with 119 and nothing is
+   copied. List reads take the array's capacity in *count and write back the number
    of entries written. */
 
 AK_API uint8_t readNameSensor(_Sensor* sensor, char* buffer, int32_t length, CallStatus* status);
@@ -462,7 +470,8 @@ AK_STATIC_ASSERT(sizeof(VondraResistRecord) == 64, vondra_resist_record_size);
    thread for connection states), sensor handle first and user pointer last. A batch function is
    also called for an empty batch, with a null array and count 0. A registration lasts until
    its handle goes to the matching remove function; handles of the functions marked "dual"
-   are DualCallbackHandle and go to the removal functions of those three. */
+   are DualCallbackHandle and go to the removal functions of those three. A null function is
+   refused with 123 (addSensorsCallbackScanner: 104) and no handle is written. */
 
 typedef struct DualCallbackHandle DualCallbackHandle;
 

@@ -44,9 +44,10 @@ const std::shared_ptr<IBlePlatform>& absentPlatform() {
     return absent;
 }
 
-// The backend found on the machine at first use: the Bluetooth daemon when the system bus has it.
-const std::shared_ptr<IBlePlatform>& detected() {
-    static const std::shared_ptr<IBlePlatform> platform = Bluez::detectSystemPlatform();
+// The system bus's Bluetooth daemon, connected at first use. It stands in for the machine's
+// Bluetooth once the daemon was found, which may be later (a daemon starting after the host).
+const std::shared_ptr<Bluez::BluezPlatform>& systemBackend() {
+    static const std::shared_ptr<Bluez::BluezPlatform> platform = Bluez::systemPlatform();
     return platform;
 }
 
@@ -55,7 +56,7 @@ const std::shared_ptr<IBlePlatform>& detected() {
 std::shared_ptr<IBlePlatform> currentPlatform() {
     std::lock_guard lock(platformMutex());
     if (installed()) return installed();
-    if (detected()) return detected();
+    if (const auto& system = systemBackend(); system && system->daemonFound()) return system;
     static std::once_flag reported;
     std::call_once(reported, [] { Utility::sdkLog().warn("No Bluetooth backend installed: the adapter reads as absent"); });
     return absentPlatform();

@@ -2,7 +2,8 @@
 // The sensor commands the measuring families map alike onto their protocol: start the signal,
 // the resistance or both, go idle, power down (what every stop does), and start or stop the
 // motion and photoplethysmogram streams. A command the protocol has no operation for, and any
-// other command, is left to the family (no value).
+// other command, is left to the family (no value); so is the stop of signal and resistance where
+// the protocol does not list it, as its start is not offered there either.
 //
 //   if (auto done = Devices::modeCommand(protocol(), command)) return *done;
 //   return OperationResult::failed(0, "");
@@ -22,8 +23,11 @@ std::optional<OperationResult> modeCommand(Protocol& protocol, Sensor::SensorCom
     case SensorCommand::StartSignal: return protocol.startSignal();
     case SensorCommand::StopSignal:
     case SensorCommand::StopResist:
-    case SensorCommand::PowerDown:
-    case SensorCommand::StopSignalAndResist: return protocol.powerDown();
+    case SensorCommand::PowerDown: return protocol.powerDown();
+    case SensorCommand::StopSignalAndResist:
+        if (protocol.supportedCommands().contains(Sensor::toInt(command)))
+            return protocol.powerDown();
+        break;
     case SensorCommand::StartResist: return protocol.startResist();
     case SensorCommand::Idle: return protocol.setIdle();
     case SensorCommand::StartSignalAndResist:

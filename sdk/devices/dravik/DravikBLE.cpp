@@ -23,8 +23,10 @@ OperationResult DravikBLE::execCommand(const SensorCommand& command) {
     if (command == PhotoStim::SynchroniseCommand) {
         return device.synchroniseStimulators();
     }
+    // Without the photo-stimulation service there is nothing to reset, and the command is not listed.
     if (command == PhotoStim::ResetCommand) {
-        return device.resetStimulators();
+        return device.supportedCommands().contains(Sensor::toInt(command)) ? device.resetStimulators()
+                                                                           : OperationResult::failed(0, {});
     }
     switch (command) {
     case SensorCommand::StartSignal: return device.startSignal();

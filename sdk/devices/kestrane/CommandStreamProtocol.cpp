@@ -7,6 +7,7 @@
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/AmplifierGainCode.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/StatusIntake.hpp"
 #include "sdk/devices/common/StreamCapabilities.hpp"
@@ -355,9 +356,16 @@ OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& s
     if (settings.signalEnabled.size() < channels || settings.resistEnabled.size() < channels ||
         settings.gain.size() < channels)
         return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Wrong number of channels is specified");
-    for (uint32_t ch = 0; ch < channels; ++ch) {
-        if (settings.gain[ch] > MaxGainCode)
+    // Every gain the record carries is checked, those of slots past the device's channels too:
+    // the record is stored as given, and a gain no table knows must not be read back. A slot
+    // past the channels may say it has none, as a record read from the device does.
+    for (size_t slot = 0; slot < settings.gain.size(); ++slot) {
+        const uint8_t gain = settings.gain[slot];
+        const bool noChannel = slot >= channels && gain == Devices::kNoChannelGain;
+        if (gain > MaxGainCode && !noChannel)
             return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Gain value is not supported");
+    }
+    for (uint32_t ch = 0; ch < channels; ++ch) {
         const double factor = Utility::gainToFactor(settings.gain[ch]);
         signal.gain[ch] = factor;
         resist.gain[ch] = factor;

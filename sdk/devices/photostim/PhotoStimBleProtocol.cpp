@@ -6,6 +6,7 @@
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
+#include "sdk/devices/photostim/IPhotoStim.hpp"
 
 namespace VexaDevice::PhotoStim {
 
@@ -107,7 +108,8 @@ Sensor::FeatureSet PhotoStimBleProtocol::supportedFeatures() const
 
 Sensor::CommandSet PhotoStimBleProtocol::supportedCommands() const
 {
-    return {toInt(SensorCommand::StartPhotoStimulation), toInt(SensorCommand::StopPhotoStimulation)};
+    return {toInt(SensorCommand::StartPhotoStimulation), toInt(SensorCommand::StopPhotoStimulation),
+            toInt(SynchroniseCommand), toInt(ResetCommand)};
 }
 
 Sensor::ParameterMap PhotoStimBleProtocol::supportedParameters() const

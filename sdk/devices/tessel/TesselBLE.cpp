@@ -87,12 +87,24 @@ std::shared_ptr<ITesselGattInfo> requireGattInfo(const std::shared_ptr<BLE::IBLE
 
 uint8_t recogniseSignalType(uint8_t gain, uint8_t dataOffset, uint8_t externalSwitch, bool filtersOff)
 {
+    // The settings each type is recognised by. Types 1 and 2 share the preset of type 0 and are
+    // recognised as 0; type 4 is recognised with the external switch at 1, not at the 2 it is
+    // applied with.
+    struct Recognised {
+        SignalPreset settings;
+        uint8_t type;
+    };
+    static constexpr std::array<Recognised, 5> Table{{
+        {{4, 3, 1}, 0},
+        {{4, 8, 1}, 3},
+        {{5, 8, 2}, 6},
+        {{4, 4, 1}, 4},
+        {{4, 4, 3}, 5},
+    }};
     if (!filtersOff)
         return UnknownSignalType;
-    // Types 1 and 2 share the preset of type 0 and are recognised as 0.
-    for (const uint8_t type : {0, 3, 4, 5, 6}) {
-        const SignalPreset& preset = Presets[type];
-        if (preset.gain == gain && preset.dataOffset == dataOffset && preset.externalSwitch == externalSwitch)
+    for (const auto& [settings, type] : Table) {
+        if (settings.gain == gain && settings.dataOffset == dataOffset && settings.externalSwitch == externalSwitch)
             return type;
     }
     return UnknownSignalType;
@@ -152,13 +164,18 @@ std::set<uint8_t> TesselBLE::supportedFilters()
 
 OperationResult TesselBLE::writeSignalSettings(uint8_t type)
 {
-    if (type >= SignalTypeCount)
+    if (type > UnknownSignalType)
         return wrongValue("Failed setSignalType. Wrong param value");
     constexpr uint8_t ElectrodeWatch = 3;
     if (auto result = writeADCInput(ElectrodeWatch); !result)
         return result;
     if (auto result = writeHardwareFilters({}); !result)
         return result;
+    // Type 7 has no preset: the input and the filters are all it sets.
+    if (type == UnknownSignalType) {
+        signalType_ = type;
+        return OperationResult::done();
+    }
     const SignalPreset& preset = Presets[type];
     if (auto result = writeGain(preset.gain); !result)
         return result;
@@ -452,6 +469,8 @@ OperationResult TesselBLE::writeMotionCounterParam(const MotionCounterParams& pa
     if (params.counterParam1 > 500 || params.counterParam2 > 500)
         return wrongValue("Failed setMotionCounterParam. Wrong param value");
     const auto lock = protocol().lockCommands();
+    if (protocol().motionCounterParams() == params)
+        return OperationResult::done();
     OperationResult result = send(Code::SetMotionCounterParam, motionCounterArgs(params));
     if (result)
         protocol().setMotionCounterParams(params);

@@ -73,7 +73,7 @@ TesselBleProtocol::TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::
       quaternionBus_(std::make_shared<QuaternionBus>(BusCapacity)),
       ring_(std::make_shared<Utility::RBuffer<TesselPack>>(RingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return tx_->write(frame); }, stopping_,
-                OpCmdRes{0, 0, DeviceError{Utility::kSpacedErrors.dataSend}, 0},
+                OpCmdRes{0, 0, DeviceError{Utility::kSpacedErrors.dataSend}},
                 Devices::ProtocolTiming{.replyWaitStep = timing_.replyWait, .replyWaitSteps = 1}),
       worker_(timing_.workerWait)
 {
@@ -206,14 +206,10 @@ bool TesselBleProtocol::requestElectrodeState()
 OpCmdRes TesselBleProtocol::execCommand(uint8_t code, const CommandArgs& args, int retries)
 {
     Utility::sdkLog().trace("execCommand: [{}]", commandName(code));
-    const auto answers = [code](const OpCmdRes& reply) {
-        if (reply.command == code)
-            return true;
-        return reply.command == Code::Error && (reply.refused == code || reply.refused == 0);
-    };
+    const auto answers = [code](const OpCmdRes& reply) { return reply.command == code || reply.command == Code::Error; };
     const auto reply = exchange_.sendEachWait(buildCommandFrame(code, args, serial_), retries + 1, answers);
     if (!reply)
-        return OpCmdRes{0, code, DeviceError{Utility::kSpacedErrors.dataSend}, 0};
+        return OpCmdRes{0, code, DeviceError{Utility::kSpacedErrors.dataSend}};
     return *reply;
 }
 
@@ -230,8 +226,7 @@ OpCmdRes TesselBleProtocol::sendCommandNoReply(uint8_t code, int retries)
     }
     if (!written)
         noteRequest(code, false);
-    return OpCmdRes{static_cast<uint8_t>(written), code, DeviceError{written ? ErrorCode::NoError : Utility::kSpacedErrors.dataSend},
-                    0};
+    return OpCmdRes{static_cast<uint8_t>(written), code, DeviceError{written ? ErrorCode::NoError : Utility::kSpacedErrors.dataSend}};
 }
 
 void TesselBleProtocol::noteRequest(uint8_t code, bool outstanding)
@@ -240,14 +235,8 @@ void TesselBleProtocol::noteRequest(uint8_t code, bool outstanding)
     deadline = outstanding ? timing_.clock() + nanoseconds(timing_.replyWait) : 0;
 }
 
-bool TesselBleProtocol::answersRequest(const OpCmdRes& error)
+bool TesselBleProtocol::answersRequest()
 {
-    if (error.refused == Code::GetBatteryV || error.refused == Code::GetElectrodeState) {
-        noteRequest(error.refused, false);
-        return true;
-    }
-    if (error.refused != 0)
-        return false;
     const int64_t now = timing_.clock();
     for (const uint8_t request : {Code::GetBatteryV, Code::GetElectrodeState}) {
         const auto& deadline = request == Code::GetBatteryV ? batteryRequestOpen_ : electrodeRequestOpen_;
@@ -362,7 +351,7 @@ void TesselBleProtocol::onReply(const TesselPack& pack)
     if (reply->command == Code::Error) {
         const int32_t code = std::get<DeviceError>(reply->payload).code;
         Utility::sdkLog().warn("Device error: [{}] Code: [{}]", deviceErrorName(code), code);
-        if (answersRequest(*reply))
+        if (answersRequest())
             return;
     }
     exchange_.deliver(*reply);
@@ -416,9 +405,10 @@ void TesselBleProtocol::publish(const PackLists& lists)
         electrodeState_ = state;
         electrodeBus_->notify(state);
     }
-    // Packs that arrive while a setting they need is unknown cannot be scaled: they are dropped.
+    // Packs that arrive while a setting they need is unknown cannot be scaled: they are dropped,
+    // and the user is told why once.
     const auto caps = capabilities();
-    if (!lists.signal.empty() && caps->gain != UnknownSetting && caps->dataOffset != UnknownSetting) {
+    if (!lists.signal.empty() && signalDrop_.settingsKnown({{caps->gain, "gain"}, {caps->dataOffset, "data offset"}})) {
         const double gainFactor = Utility::gainToFactor(caps->gain);
         std::vector<_SignalData> records;
         records.reserve(lists.signal.size());
@@ -434,7 +424,9 @@ void TesselBleProtocol::publish(const PackLists& lists)
             records.push_back(decodeRespiration(pack));
         respirationBus_->notify(records);
     }
-    if (!lists.motion.empty() && caps->accelSens != UnknownSetting && caps->gyroSens != UnknownSetting) {
+    if (!lists.motion.empty() &&
+        motionDrop_.settingsKnown(
+            {{caps->accelSens, "accelerometer sensitivity"}, {caps->gyroSens, "gyroscope sensitivity"}})) {
         std::vector<_MEMSData> records;
         for (const TesselPack& pack : lists.motion)
             records.push_back(decodeMotion(pack, caps->accelSens, caps->gyroSens));

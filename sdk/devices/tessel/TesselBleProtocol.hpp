@@ -29,6 +29,7 @@
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/tessel/DroppedStream.hpp"
 #include "sdk/devices/tessel/PackCounter.hpp"
 #include "sdk/devices/tessel/TesselRecords.hpp"
 #include "sdk/devices/tessel/TesselTiming.hpp"
@@ -140,8 +141,10 @@ private:
 
     void onNotification(const std::vector<uint8_t>& bytes);
     void onReply(const TesselPack& pack);
-    // An ERROR reply that answers one of the requests without reply, not a waiting command.
-    bool answersRequest(const OpCmdRes& error);
+
+    // An ERROR reply that answers one of the requests without reply, not a waiting command:
+    // one that arrives while such a request still awaits its answer.
+    bool answersRequest();
     void noteRequest(uint8_t code, bool outstanding);
 
     void workerPass();
@@ -171,17 +174,19 @@ private:
     mutable std::mutex capabilitiesMutex_;
     std::shared_ptr<const TesselCapabilities> capabilities_ = std::make_shared<TesselCapabilities>();
 
-    // Deadlines (clock nanoseconds) until which a battery or electrode request may still be
-    // answered with an ERROR reply.
-    std::atomic<int64_t> batteryRequestOpen_{0};
-    std::atomic<int64_t> electrodeRequestOpen_{0};
-
     // The first battery value, awaited once while connecting.
     std::mutex batteryMutex_;
     std::condition_variable batteryArrived_;
 
     std::mutex commandLock_;
     PackCounter packCounter_;
+    // Deadlines (clock nanoseconds) until which a battery or electrode request may still be
+    // answered with an ERROR reply.
+    std::atomic<int64_t> batteryRequestOpen_{0};
+    std::atomic<int64_t> electrodeRequestOpen_{0};
+    // Worker-only.
+    DroppedStream signalDrop_{"Signal"};
+    DroppedStream motionDrop_{"Motion"};
 
     const std::shared_ptr<BatteryBus> batteryBus_;
     const std::shared_ptr<ElectrodeBus> electrodeBus_;

@@ -145,13 +145,12 @@ struct ReplyValue {
 using ReplyPayload = std::variant<DeviceError, ReplyValue, EchoInfo, TesselCapabilities, MotionCounterParams, bool,
                                   StimulationParams, MotionAssistantParams, StimulatorAndMAState>;
 
-// One reply of the device. An ERROR reply has command 0; `refused` then names the command
-// the device refused when the reply says (0 when it does not).
+// One reply of the device. An ERROR reply has command 0 and the device's code; it names no
+// command, so it answers whichever command waits.
 struct OpCmdRes {
     uint8_t ok = 0;
     uint8_t command = 0;
     ReplyPayload payload;
-    uint8_t refused = 0;
 };
 
 }  // namespace VexaDevice::Tessel

@@ -195,7 +195,7 @@ void addRespirationModule(TesselCapabilities& caps)
 
 OpCmdRes reply(uint8_t code, ReplyPayload payload)
 {
-    return OpCmdRes{1, code, std::move(payload), 0};
+    return OpCmdRes{1, code, std::move(payload)};
 }
 
 }  // namespace
@@ -374,7 +374,7 @@ std::optional<OpCmdRes> decodeReply(const TesselPack& pack, FirmwareVersion firm
     const uint8_t code = pack.code();
     const auto& b = pack.bytes;
     if (code == Code::Error)
-        return OpCmdRes{0, 0, DeviceError{b[8]}, b[9]};
+        return OpCmdRes{0, 0, DeviceError{b[8]}};
     if (isAcknowledgement(code))
         return reply(code, DeviceError{ErrorCode::NoError});
     switch (code) {

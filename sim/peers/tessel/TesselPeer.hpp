@@ -38,9 +38,9 @@ public:
     {
         withModel([=](TesselPeerModel& model) { model.refuseCommand(code, error); });
     }
-    void setUnnamedErrors(bool unnamed)
+    void setErrorByte9(ErrorByte9 kind)
     {
-        withModel([=](TesselPeerModel& model) { model.setUnnamedErrors(unnamed); });
+        withModel([=](TesselPeerModel& model) { model.setErrorByte9(kind); });
     }
     // Changes the settings the device holds (battery, electrodes, ...).
     template <class Change>

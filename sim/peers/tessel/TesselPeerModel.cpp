@@ -137,7 +137,12 @@ std::vector<uint8_t> TesselPeerModel::reply(uint8_t code, std::initializer_list<
 
 std::vector<uint8_t> TesselPeerModel::error(uint8_t code, uint8_t refused) const
 {
-    return reply(Error, {{8, code}, {9, unnamedErrors_ ? uint8_t{0} : refused}});
+    uint8_t byte9 = refused;
+    if (errorByte9_ == ErrorByte9::Zero)
+        byte9 = 0;
+    else if (errorByte9_ == ErrorByte9::OtherCommand)
+        byte9 = refused == Echo ? FindMe : Echo;
+    return reply(Error, {{8, code}, {9, byte9}});
 }
 
 std::vector<std::vector<uint8_t>> TesselPeerModel::onCommand(const std::vector<uint8_t>& frame)

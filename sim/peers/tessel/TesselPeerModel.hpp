@@ -10,6 +10,9 @@
 
 namespace VexaSim {
 
+// Byte 9 of an ERROR reply: the refused command's code, 0, or the code of another command.
+enum class ErrorByte9 : uint8_t { RefusedCode, Zero, OtherCommand };
+
 struct TesselPeerSettings {
     uint32_t serial = 0x123456;  // 24 bits
     // Echo: version words, and whether the device starts in its boot loader.
@@ -72,12 +75,12 @@ public:
     uint8_t assistantState() const { return assistantState_; }
 
     // Fault switches: no answer at all; every command refused with `error` (0 = off); one
-    // command refused with `error` (0 = off); ERROR replies that leave the refused command
-    // unnamed.
+    // command refused with `error` (0 = off); what byte 9 of an ERROR reply holds, which the
+    // reply leaves to the device.
     void setSilent(bool silent) { silent_ = silent; }
     void setRefusal(uint8_t error) { refusal_ = error; }
     void refuseCommand(uint8_t code, uint8_t error) { refusedCommands_[code] = error; }
-    void setUnnamedErrors(bool unnamed) { unnamedErrors_ = unnamed; }
+    void setErrorByte9(ErrorByte9 kind) { errorByte9_ = kind; }
 
     // The known waveforms: count of sample `index` (0..8) of signal pack `packNum`, and the
     // 24-bit counts of respiration and envelope pack `packNum`; motion axes are big-endian
@@ -112,7 +115,7 @@ private:
     bool silent_ = false;
     uint8_t refusal_ = 0;
     std::array<uint8_t, 256> refusedCommands_{};
-    bool unnamedErrors_ = false;
+    ErrorByte9 errorByte9_ = ErrorByte9::RefusedCode;
 };
 
 }  // namespace VexaSim

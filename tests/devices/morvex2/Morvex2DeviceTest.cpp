@@ -160,6 +160,15 @@ TEST(Morvex2DeviceTest, AmplifierSettings)
     EXPECT_EQ(stored.modes, param.modes);
     EXPECT_EQ(stored.current, 4);
 
+    // A gain no table knows is refused in a slot past the device's four channels too, unsent.
+    const size_t framesBefore = rig.framesAfter(0).size();
+    Morvex2AmplifierParam unusedSlot{{1, 1, 1, 1, 0, 0, 0, 0}, std::vector<bool>(8, false), {4, 4, 4, 4, 4, 11, 4, 4}, 1};
+    EXPECT_EQ(device->writeAmplifierParam(unusedSlot),
+              OperationResult::failed(517, "The specified Gain value is not supported"));
+    EXPECT_EQ(rig.framesAfter(0).size(), framesBefore);
+    ASSERT_TRUE(device->readAmplifierParam(stored));
+    EXPECT_EQ(stored.gains, param.gains);
+
     rig.peer->setRefusal(3, 0x0A);
     param.current = 2;
     EXPECT_EQ(device->writeAmplifierParam(param), OperationResult::failed(3, "Device error: [KSP_ERROR_BUSSY]"));

@@ -108,7 +108,7 @@ TEST(PhotoStimDeviceReads, IdentityBatteryAndCapabilities)
     EXPECT_EQ(device->maxProgramCount(), 16);
 
     EXPECT_EQ(device->getFeatures(), (VexaDevice::Sensor::FeatureSet{7}));
-    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{27, 28}));
+    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{27, 28, 36, 37})) << "synchronisation and reset run too";
     EXPECT_EQ(device->getParameters(), (VexaDevice::Sensor::ParameterMap{{0, 0},
                                                                          {1, 2},
                                                                          {2, 0},

@@ -83,12 +83,12 @@ struct TesselDevice : ::testing::Test {
 
 }  // namespace
 
-TEST(TesselSignalType, RecognisedAsApplied)
+TEST(TesselSignalType, RecognisedByItsOwnTable)
 {
     EXPECT_EQ(recogniseSignalType(4, 3, 1, true), 0) << "types 1 and 2 read as 0";
     EXPECT_EQ(recogniseSignalType(4, 8, 1, true), 3);
-    EXPECT_EQ(recogniseSignalType(4, 4, 2, true), 4) << "type 4 is applied with switch 2";
-    EXPECT_EQ(recogniseSignalType(4, 4, 1, true), 7);
+    EXPECT_EQ(recogniseSignalType(4, 4, 1, true), 4) << "type 4 is recognised with switch 1";
+    EXPECT_EQ(recogniseSignalType(4, 4, 2, true), 7) << "not with the switch 2 it is applied with";
     EXPECT_EQ(recogniseSignalType(4, 4, 3, true), 5);
     EXPECT_EQ(recogniseSignalType(5, 8, 2, true), 6);
     EXPECT_EQ(recogniseSignalType(4, 3, 1, false), 7) << "a hardware filter on";

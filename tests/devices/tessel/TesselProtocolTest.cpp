@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sstream>
+#include <string>
 #include <thread>
 
+#include <spdlog/sinks/ostream_sink.h>
+
+#include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/tessel/TesselBleProtocol.hpp"
 #include "tests/support/WaitFor.hpp"
@@ -22,6 +27,7 @@ using VexaDevice::Sensor::SensorCommand;
 using VexaDevice::Sensor::SensorParamAccess;
 using VexaDevice::Sensor::SensorParameter;
 using VexaDevice::Utility::rt_exception;
+using VexaSim::ErrorByte9;
 using VexaSim::TesselPeerModel;
 using VexaSim::TesselPeerSettings;
 using Codes = std::vector<uint8_t>;
@@ -201,25 +207,39 @@ TEST_F(TesselProtocol, RepliesMatchTheCommandInFlight)
     EXPECT_EQ(deviceResult(refused), VexaDevice::OperationResult::failed(37, "Device error: [ERR_WRONG_PARAM]"));
 }
 
+TEST_F(TesselProtocol, AnErrorReplyEndsTheWaitWithTheDevicesCodeWhateverItsByte9)
+{
+    open();
+    link->withModel([](TesselPeerModel& model) { model.refuseCommand(Code::SetPgaGain, 37); });
+    for (const ErrorByte9 kind : {ErrorByte9::RefusedCode, ErrorByte9::Zero, ErrorByte9::OtherCommand}) {
+        link->withModel([kind](TesselPeerModel& model) { model.setErrorByte9(kind); });
+        link->clearFrames();
+        const OpCmdRes refused = protocol->execCommand(Code::SetPgaGain, byteArgs(9), 3);
+        EXPECT_EQ(link->codes(), Codes{Code::SetPgaGain}) << "written once, byte 9 kind " << int(kind);
+        EXPECT_EQ(refused.ok, 0);
+        EXPECT_EQ(error(refused), 37) << "byte 9 kind " << int(kind);
+    }
+}
+
 TEST_F(TesselProtocol, ARefusedRequestWithoutReplyNeverFailsAHostCommand)
 {
     open();
-    for (const bool unnamed : {false, true}) {
-        link->withModel([unnamed](TesselPeerModel& model) {
+    for (const ErrorByte9 kind : {ErrorByte9::RefusedCode, ErrorByte9::Zero, ErrorByte9::OtherCommand}) {
+        link->withModel([kind](TesselPeerModel& model) {
             model.refuseCommand(Code::GetBatteryV, 33);
-            model.setUnnamedErrors(unnamed);
+            model.setErrorByte9(kind);
         });
         // The refusal of the battery request arrives while the command waits, then its reply.
         link->delayNextAnswers(2, LateAnswer);
         EXPECT_TRUE(protocol->sendCommandNoReply(Code::GetBatteryV, 0).ok);
         const OpCmdRes reply = protocol->execCommand(Code::FindMe, {}, 3);
-        EXPECT_EQ(reply.ok, 1) << (unnamed ? "unnamed" : "named") << " refusal taken for the command's";
+        EXPECT_EQ(reply.ok, 1) << "byte 9 kind " << int(kind) << ": the refusal taken for the command's";
         EXPECT_EQ(reply.command, Code::FindMe);
         link->drain();
     }
-    // A refusal that names the waiting command still fails it.
+    // A refusal of the waiting command fails it.
     link->withModel([](TesselPeerModel& model) {
-        model.setUnnamedErrors(false);
+        model.setErrorByte9(ErrorByte9::OtherCommand);
         model.refuseCommand(Code::FindMe, 49);
     });
     EXPECT_EQ(error(protocol->execCommand(Code::FindMe, {}, 0)), 49);
@@ -282,6 +302,10 @@ TEST_F(TesselProtocol, EveryPackKindReachesItsBus)
 
 TEST_F(TesselProtocol, PacksNeedingAnUnknownSettingAreDroppedAndTheWorkerGoesOn)
 {
+    // Added before the protocol's threads start and removed after they ended.
+    std::ostringstream captured;
+    auto sink = std::make_shared<spdlog::sinks::ostream_sink_mt>(captured);
+    VexaDevice::Utility::sdkLog()->sinks().push_back(sink);
     TesselPeerSettings settings;
     settings.gainCode = 9;   // no gain the library knows
     settings.accelSens = 7;  // no range either
@@ -295,9 +319,29 @@ TEST_F(TesselProtocol, PacksNeedingAnUnknownSettingAreDroppedAndTheWorkerGoesOn)
     for (int tick = 0; tick < 10; ++tick)
         link->streamTick();
     ASSERT_TRUE(respiration.atLeast(10)) << "the worker stopped";
+    // A second round of packs, in later worker passes.
+    for (int tick = 0; tick < 10; ++tick)
+        link->streamTick();
+    ASSERT_TRUE(respiration.atLeast(20)) << "the worker stopped";
     link->drain();
     EXPECT_EQ(signal.count(), 0u);
     EXPECT_EQ(motion.count(), 0u);
+    protocol.reset();
+    link.reset();
+    VexaDevice::Utility::sdkLog()->sinks().pop_back();
+
+    // Told once per stream, with the reason.
+    const std::string log = captured.str();
+    const auto occurrences = [&log](const std::string& text) {
+        size_t count = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++count;
+        return count;
+    };
+    EXPECT_EQ(occurrences("[warning] Signal packs are dropped: the device reports no known gain"), 1u) << log;
+    EXPECT_EQ(occurrences("[warning] Motion packs are dropped: the device reports no known accelerometer sensitivity"),
+              1u)
+        << log;
 }
 
 TEST_F(TesselProtocol, NotificationsAreSplitIntoPacks)

@@ -49,6 +49,18 @@ TEST_F(CreationFailures, RecordsThatCannotNameASensor) {
     expectFailure(record(SensorFamilyMorvex, "not an address"), 109, "Sensor not founded");
 }
 
+TEST_F(CreationFailures, AnAddressWithAnEmptyOctetNamesNoDevice) {
+    // Devices where an empty octet used to read as 0: the record must not reach them.
+    radio->addPeripheral(0, "Zero")->addService(parseUuid("0000180A-0000-1000-8000-00805F9B34FB"));
+    radio->addPeripheral(0xC0FFEE000000, "Padded")->addService(parseUuid("0000180A-0000-1000-8000-00805F9B34FB"));
+    const auto start = std::chrono::steady_clock::now();
+    for (const char* address : {"", "C0:FF:EE::00:00", "C0:FF:EE:00:00:", ":::::"}) {
+        SCOPED_TRACE(address);
+        expectFailure(record(SensorFamilyMorvex, address), 109, "Sensor not founded");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "refused at once, not after a search";
+}
+
 TEST_F(CreationFailures, AnAddressNoDeviceAnswersIsNotFound) {
     expectFailure(record(SensorFamilyMorvex, "C0:FF:EE:00:00:21"), 109, "Sensor not founded");
 }

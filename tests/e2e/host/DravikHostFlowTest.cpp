@@ -272,6 +272,25 @@ TEST_F(DravikHost, ConnectsAndReadsTheDevicesSettings) {
     EXPECT_EQ(status.Error, 528u);
 }
 
+TEST_F(DravikHost, WithoutAStimulatorItRunsNoneOfItsCommands) {
+    VexaSim::DravikPeerSettings settings = streamingDevice();
+    settings.hasStimulator = false;
+    auto plain = VexaSim::DravikPeer::attach(*radio, 0xC0FFEE00D142, settings, {std::chrono::microseconds(1000)});
+    if constexpr (kOverDbus) everyDeviceHeard();  // attached after the scan started: heard only now
+    _SensorInfo info = record(SensorFamilyDravik, "C0:FF:EE:00:D1:42");
+    _Sensor* alone = createSensor(scanner, &info, &status);
+    ASSERT_NE(alone, nullptr) << status.ErrorMsg;
+    const auto listed = listedCommands(alone);
+    for (const int32_t command : {27, 28, 36, 37}) {
+        EXPECT_EQ(listed.count(command), 0u) << command;
+    }
+    expectUnlistedCommandsRefused(alone);
+    EXPECT_EQ(execCommandSensor(alone, 37, &status), 0);
+    EXPECT_EQ(status.Error, 118u);
+    EXPECT_STREQ(status.ErrorMsg, "Failed to execute the sensor command");
+    freeSensor(alone);
+}
+
 TEST_P(DravikHostModes, MeasuresSignalAndResistanceWithTheDevicesValues) {
     writeLeadOffSettings();
     ByteValueCalls modes;

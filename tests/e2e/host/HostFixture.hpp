@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,6 +82,30 @@ bool lastIs(Calls<Event>& calls, Event value) {
     });
 }
 
+// The commands getCommandsSensor lists for a sensor.
+inline std::set<int32_t> listedCommands(_Sensor* sensor) {
+    int8_t commands[64];
+    int32_t count = 64;
+    CallStatus status{};
+    EXPECT_EQ(getCommandsSensor(sensor, commands, &count, &status), 1) << status.ErrorMsg;
+    return {commands, commands + count};
+}
+
+// What execCommandSensor runs and what getCommandsSensor lists agree: every value up to 40 the
+// sensor does not list is refused with a code and a text.
+inline void expectUnlistedCommandsRefused(_Sensor* sensor) {
+    const auto listed = listedCommands(sensor);
+    for (int32_t command = 0; command <= 40; ++command) {
+        if (listed.count(command) != 0) {
+            continue;
+        }
+        CallStatus status{};
+        EXPECT_EQ(execCommandSensor(sensor, command, &status), 0) << command << " is not listed";
+        EXPECT_NE(status.Error, 0u) << command;
+        EXPECT_NE(status.ErrorMsg[0], '\0') << command;
+    }
+}
+
 struct HostLibrary : ::testing::Test {
     std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
     RadioTransport transport{radio};
@@ -119,7 +144,21 @@ struct HostLibrary : ::testing::Test {
         SensorScannerWrap* scanner = createScanner(families.data(), static_cast<int32_t>(families.size()), &status);
         EXPECT_NE(scanner, nullptr) << status.ErrorMsg;
         EXPECT_EQ(startScanner(scanner, &status, 0), 1) << status.ErrorMsg;
+        if constexpr (kOverDbus) everyDeviceHeard();
         return scanner;
+    }
+
+    // Every emulated device sends one bare advertisement, as devices in range do all the time:
+    // a stock daemon connects only devices its discovery heard, and hand-made records name
+    // devices the test never advertised.
+    void everyDeviceHeard() {
+        for (const uint64_t address : radio->addresses()) {
+            VexaDevice::BLE::Platform::Advertisement ad;
+            ad.address = address;
+            ad.rssi = -50;
+            ad.flags = 0x06;
+            radio->advertise(ad);
+        }
     }
 
     std::vector<_SensorInfo> listed(SensorScannerWrap* scanner) {

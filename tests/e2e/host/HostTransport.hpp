@@ -2,6 +2,8 @@
 // How a host test's library reaches the emulated devices. Built with AK_HOST_OVER_DBUS=1, every
 // flow goes through the Bluetooth daemon backend over D-Bus to the emulated daemon, which serves
 // the same simulated radio's peers; otherwise the library talks to the simulated radio directly.
+// The emulated daemon is a stock one that takes its time to stop discovering; built with
+// AK_HOST_BLUEZ_EXPERIMENTAL=1 it offers the experimental features too.
 
 #include <chrono>
 #include <memory>
@@ -15,6 +17,9 @@
 #ifndef AK_HOST_OVER_DBUS
 #define AK_HOST_OVER_DBUS 0
 #endif
+#ifndef AK_HOST_BLUEZ_EXPERIMENTAL
+#define AK_HOST_BLUEZ_EXPERIMENTAL 0
+#endif
 // With AK_HOST_LINK_FAULTS=1 every device's link over D-Bus misbehaves as real ones do.
 #ifndef AK_HOST_LINK_FAULTS
 #define AK_HOST_LINK_FAULTS 0
@@ -24,11 +29,14 @@ namespace HostTest {
 
 inline constexpr bool kOverDbus = AK_HOST_OVER_DBUS != 0;
 
-// Connects aborted twice before one holds (the third after InProgress), the last service exported
-// after ServicesResolved, the table resolved again mid-stream, AcquireNotify refused, a read or
-// write answered InProgress once.
+// A stock daemon whose discovery takes a moment to stop. With AK_HOST_LINK_FAULTS=1 connects
+// are aborted twice before one holds (the third after InProgress), the last service is exported
+// after ServicesResolved, the table is resolved again mid-stream, AcquireNotify is refused and
+// a read or write is answered InProgress once.
 inline VexaSim::BluezEmulatorOptions emulatorOptions() {
     VexaSim::BluezEmulatorOptions options;
+    options.stopDiscoveryDelay = std::chrono::milliseconds(20);
+    if constexpr (AK_HOST_BLUEZ_EXPERIMENTAL != 0) options = VexaSim::experimentalProfile(options);
     if (AK_HOST_LINK_FAULTS == 0) return options;
     options.faults.abortedConnects = 2;
     options.faults.connectInProgress = true;

@@ -99,6 +99,13 @@ struct LorrelHost : SensorHost {
 
 }  // namespace
 
+TEST_F(LorrelHost, TheSecondModelRunsOnlyTheCommandsItLists) {
+    openLorrel(2);
+    ASSERT_EQ(connectSensor(sensor, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(listedCommands(sensor).count(SensorCommandStopSignalAndResist), 0u);
+    expectUnlistedCommandsRefused(sensor);
+}
+
 TEST_F(LorrelHost, TheFirstModelsSpeakTheLorrelProtocol) {
     openLorrel(2);
     ASSERT_EQ(connectSensor(sensor, &status), 1) << status.ErrorMsg;

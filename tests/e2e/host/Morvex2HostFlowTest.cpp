@@ -81,6 +81,18 @@ struct Morvex2Host : HostLibrary {
 
 }  // namespace
 
+TEST_F(Morvex2Host, RunsOnlyTheCommandsItLists) {
+    attach('0', 2);
+    _Sensor* sensor = create(record(SensorFamilyMorvex2Model2, kAddressText, 2));
+    ASSERT_NE(sensor, nullptr);
+    EXPECT_EQ(listedCommands(sensor).count(SensorCommandStopSignalAndResist), 0u);
+    expectUnlistedCommandsRefused(sensor);
+    EXPECT_EQ(execCommandSensor(sensor, SensorCommandStopSignalAndResist, &status), 0);
+    EXPECT_EQ(status.Error, 514u);
+    EXPECT_STREQ(status.ErrorMsg, "Unsupported command");
+    freeSensor(sensor);
+}
+
 TEST_F(Morvex2Host, SignalAndResistanceReachEveryKindOfRecord) {
     attach('0', 2);
     _Sensor* sensor = create(record(SensorFamilyMorvex2Model2, kAddressText, 2));
@@ -170,7 +182,8 @@ TEST_F(Morvex2Host, OnlyFamily18AmongTheMorvex2ValuesTakesMorvexRecords) {
     EXPECT_EQ(status.Error, 124u);
     EXPECT_EQ(dual, nullptr);
     CallbackHandle* handle = nullptr;
-    EXPECT_EQ(addSignalCallbackMorvex2(sensor, nullptr, &handle, nullptr, &status), 1);
+    ChannelCalls signal;
+    EXPECT_EQ(addSignalCallbackMorvex2(sensor, &ChannelCalls::signal, &handle, &signal, &status), 1);
     removeSignalCallbackMorvex2(handle);
     WrenletAmplifierParam wrenlet{};
     EXPECT_EQ(readAmplifierParamWrenlet(sensor, &wrenlet, &status), 0);
@@ -196,7 +209,8 @@ TEST_F(Morvex2Host, AForgedModelByteDoesNotChangeTheDeviceClass) {
         EXPECT_EQ(wrenlet.ChFlag[ch], amplifier.ChFlag[ch]);
     }
     CallbackHandle* handle = nullptr;
-    EXPECT_EQ(addResistCallbackMorvex2(sensor, nullptr, &handle, nullptr, &status), 1);
+    ChannelCalls resist;
+    EXPECT_EQ(addResistCallbackMorvex2(sensor, &ChannelCalls::resist, &handle, &resist, &status), 1);
     removeResistCallbackMorvex2(handle);
 
     // Channel-mapped, not the fixed order of the MorvexBlack class.

@@ -43,6 +43,11 @@ struct MorvexBlackHost : SensorHost {
 
 }  // namespace
 
+TEST_F(MorvexBlackHost, RunsOnlyTheCommandsItLists) {
+    EXPECT_EQ(listedCommands(sensor).count(SensorCommandStopSignalAndResist), 0u);
+    expectUnlistedCommandsRefused(sensor);
+}
+
 TEST_F(MorvexBlackHost, SignalInTheDevicesFixedOrderAndResistanceOneCallPerRecord) {
     SignalCalls signal;
     ResistCalls resist;
@@ -115,9 +120,10 @@ TEST_F(MorvexBlackHost, ReadsAndRegistrationsOfTheMorvexBlackClass) {
     EXPECT_EQ(addSignalCallbackMorvex2(sensor, nullptr, &handle, nullptr, &status), 0);
     EXPECT_EQ(status.Error, 124u);
     EXPECT_EQ(handle, nullptr);
-    EXPECT_EQ(addFPGDataCallback(sensor, nullptr, &handle, nullptr, &status), 1);
+    EXPECT_EQ(addFPGDataCallback(sensor, [](_Sensor*, FPGRecord*, uint32_t, void*) {}, &handle, nullptr, &status), 1);
     removeFPGDataCallback(handle);
     DualCallbackHandle* motion = nullptr;
-    EXPECT_EQ(addMEMSDataCallback(sensor, nullptr, &motion, nullptr, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(addMEMSDataCallback(sensor, [](_Sensor*, MEMSRecord*, uint32_t, void*) {}, &motion, nullptr, &status), 1)
+        << status.ErrorMsg;
     removeMEMSDataCallback(motion);
 }

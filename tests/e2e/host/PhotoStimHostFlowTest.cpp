@@ -43,6 +43,14 @@ struct PhotoStimHostStart : PhotoStimHost, ::testing::WithParamInterface<bool> {
 
 }  // namespace
 
+TEST_F(PhotoStimHost, ListsTheSynchronisationAndResetItRuns) {
+    EXPECT_EQ(listedCommands(sensor), (std::set<int32_t>{27, 28, 36, 37}));
+    EXPECT_EQ(getCommandsCountSensor(sensor), 4);
+    EXPECT_EQ(isSupportedCommandSensor(sensor, 37), 1);
+    expectUnlistedCommandsRefused(sensor);
+    ASSERT_EQ(execCommandSensor(sensor, kReset, &status), 1) << status.ErrorMsg;
+}
+
 INSTANTIATE_TEST_SUITE_P(Running, PhotoStimHostStart, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "AtTheStartTick" : "AtOnce"; });
 
@@ -71,7 +79,7 @@ TEST_F(PhotoStimHost, ReadsCapabilitiesAndTheStartDeferral) {
     int8_t commands[8] = {};
     int32_t count = 8;
     ASSERT_EQ(getCommandsSensor(sensor, commands, &count, &status), 1);
-    EXPECT_EQ(std::vector<int8_t>(commands, commands + count), (std::vector<int8_t>{27, 28}));
+    EXPECT_EQ(std::vector<int8_t>(commands, commands + count), (std::vector<int8_t>{27, 28, 36, 37}));
     EXPECT_EQ(getMaxStimulPhasesCountSensor(sensor), 16);
 
     double seconds = 0;

@@ -12,6 +12,7 @@
 #include "tests/e2e/host/HostFixture.hpp"
 
 using namespace HostTest;
+using VexaSim::ErrorByte9;
 using VexaSim::TesselPeer;
 using VexaSim::TesselPeerLook;
 using VexaSim::TesselPeerModel;
@@ -136,6 +137,8 @@ TEST_F(TesselHost, FoundCreatedAndDescribedByTheDevice) {
     uint8_t type = 0;
     ASSERT_EQ(getSignalSettingsTessel(sensor, &type, &status), 1);
     EXPECT_EQ(type, 0) << "gain x6, offset 3, switch 1";
+    EXPECT_EQ(getChannelsCountSensor(sensor), 1);
+    EXPECT_EQ(getMaxStimulPhasesCountSensor(sensor), 0) << "no current stimulator";
 
     EXPECT_TRUE(isSupportedCommandSensor(sensor, toInt(C::StartMEMS)));
     EXPECT_FALSE(run(C::StartCurrentStimulation));
@@ -236,8 +239,25 @@ TEST_F(TesselHost, SettingsAreCheckedSentAndKeptAcrossReconnections) {
     ASSERT_EQ(writeGainSensor(sensor, 4, &status), 1) << "the current gain";
     EXPECT_EQ(codes().size(), before) << "nothing sent for the current value";
 
-    EXPECT_EQ(setSignalSettingsTessel(sensor, 7, &status), 0);
+    // The current motion-counter values are not sent again; others are.
+    TesselMotionCounterParam counter{};
+    ASSERT_EQ(readMotionCounterParamTessel(sensor, &counter, &status), 1) << status.ErrorMsg;
+    const size_t beforeCounter = codes().size();
+    ASSERT_EQ(writeMotionCounterParamTessel(sensor, counter, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(codes().size(), beforeCounter) << "nothing sent for the current values";
+    counter.CounterParam1 = static_cast<uint16_t>(counter.CounterParam1 == 300 ? 301 : 300);
+    ASSERT_EQ(writeMotionCounterParamTessel(sensor, counter, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(codes().size(), beforeCounter + 1);
+    EXPECT_EQ(codes().back(), 128);
+
+    // Type 7 sets the input and the filters only, and is kept; above 7 is refused.
+    EXPECT_EQ(setSignalSettingsTessel(sensor, 8, &status), 0);
     EXPECT_EQ(status.Error, 1535u);
+    ASSERT_EQ(setSignalSettingsTessel(sensor, 7, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(peer->settings().adcInput, 3);
+    uint8_t custom = 0;
+    ASSERT_EQ(getSignalSettingsTessel(sensor, &custom, &status), 1);
+    EXPECT_EQ(custom, 7);
     ASSERT_EQ(setSignalSettingsTessel(sensor, 4, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(peer->settings().adcInput, 3);
     EXPECT_EQ(peer->settings().dataOffset, 4);
@@ -257,8 +277,12 @@ TEST_F(TesselHost, SettingsAreCheckedSentAndKeptAcrossReconnections) {
     ASSERT_EQ(readSamplingFrequencySensor(sensor, &value, &status), 1);
     EXPECT_EQ(value, 6);
 
-    // A new sensor object recognises the type it set (offset 4, gain x6, switch 2).
-    peer->change([](TesselPeerSettings& s) { s.gainCode = 0; });
+    // A new sensor object recognises type 4 by offset 4, gain x6 and switch 1 (not by the switch
+    // 2 it is applied with).
+    peer->change([](TesselPeerSettings& s) {
+        s.gainCode = 0;
+        s.externalSwitch = 1;
+    });
     freeSensor(sensor);
     sensor = nullptr;
     auto found = listed(scanner);
@@ -275,6 +299,7 @@ TEST_F(TesselHost, StimulatorAndMotionAssistant) {
     settings.modules = 0x0F;
     settings.major = 40;  // asks the stimulator to stop before new parameters
     ASSERT_TRUE(open(settings));
+    EXPECT_EQ(getMaxStimulPhasesCountSensor(sensor), 1);
     TesselStimulatorParam param{100, 0, 460, 51, 0, 300};
     EXPECT_EQ(writeStimulatorParamTessel(sensor, param, &status), 0);
     EXPECT_EQ(status.Error, 1535u);
@@ -322,10 +347,16 @@ TEST_F(TesselHost, RefusalsAndTheBootLoader) {
     ASSERT_EQ(readFirmwareModeSensor(sensor, &mode, &status), 1);
     EXPECT_EQ(mode, 1);
 
+    // Whatever byte 9 of the device's ERROR reply holds, the refusal is the command's result.
     peer->refuseCommand(167, 49);
-    EXPECT_FALSE(run(C::FindMe));
-    EXPECT_EQ(status.Error, 49u);
-    EXPECT_STREQ(status.ErrorMsg, "Device error: [ERR_STIM_STIM_ONGOING]");
+    for (const ErrorByte9 kind : {ErrorByte9::RefusedCode, ErrorByte9::Zero, ErrorByte9::OtherCommand}) {
+        peer->setErrorByte9(kind);
+        const size_t before = codes().size();
+        EXPECT_FALSE(run(C::FindMe));
+        EXPECT_EQ(status.Error, 49u) << "byte 9 kind " << int(kind);
+        EXPECT_STREQ(status.ErrorMsg, "Device error: [ERR_STIM_STIM_ONGOING]");
+        EXPECT_EQ(codes().size(), before + 1) << "written once";
+    }
 }
 
 TEST_F(TesselHost, SilenceFailsACommandAfterThreeRetries) {

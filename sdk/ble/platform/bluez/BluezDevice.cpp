@@ -201,6 +201,9 @@ GattStatus BluezCharacteristic::outcomeStatus(const CallOutcome& outcome) {
 
 CallOutcome BluezCharacteristic::callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
                                                   BusLoop::ReplyHandler handler) {
+    // A characteristic whose object went away with its table is called on its new one.
+    platform_->waitFor([&] { return !link_->stale.load() || !device_->up(); },
+                       std::chrono::steady_clock::now() + platform_->timing().rebindTimeout);
     CallOutcome outcome;
     for (int attempt = 0; attempt < 2; ++attempt) {
         outcome = platform_->call(link_->path(), kGattCharacteristic, member, build, handler,
@@ -442,7 +445,10 @@ GattServicesResult BluezPeripheral::gattServices() {
     throwIfClosed(closed_);
     GattServicesResult result;
     // A link an earlier handle is taking down still reads as up: it is not this handle's to use.
-    platform_->awaitDisconnects(device_->path, std::chrono::steady_clock::now() + platform_->timing().connectTimeout);
+    // Nor is one found lost, which we take down ourselves when we opened it.
+    const auto deadline = std::chrono::steady_clock::now() + platform_->timing().connectTimeout;
+    platform_->awaitDisconnects(device_->path, deadline);
+    if (device_->connectedByUs().load()) platform_->waitFor([&] { return !device_->lost(); }, deadline);
     if (!platform_->linkUp(device_->path) && !connect()) {
         result.status = GattStatus::Unreachable;
         return result;
@@ -539,7 +545,6 @@ void BluezWatcher::start() {
         status_ = WatcherStatus::Started;
         holdsDiscovery_ = true;
     }
-    platform->announceKnownDevices(shared_from_this());
 }
 
 void BluezWatcher::stop() {

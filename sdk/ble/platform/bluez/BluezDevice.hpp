@@ -46,7 +46,7 @@ struct CharacteristicLink {
     const std::shared_ptr<ValueRegistry> handlers = std::make_shared<ValueRegistry>();
     Mode mode = Mode::Off;  // Session: StartNotify, values from PropertiesChanged; Socket: AcquireNotify
     bool wanted = false;    // notifications are on as far as the library knows
-    bool stale = false;     // its object is gone and no new one was found yet
+    std::atomic<bool> stale{false};  // its object is gone and no new one was found yet
     int fd = -1;
     uint16_t mtu = 0;  // of the acquired socket
     // Told how a start of notifications in flight ended.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 #include "sdk/ble/platform/bluez/BluezDevice.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
@@ -18,14 +19,13 @@ namespace VexaDevice::BLE::Platform::Bluez {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// What the daemon reports of a device that reads as one advertisement.
-const char* const kAdvertisedProperties[] = {"RSSI", "ManufacturerData", "ServiceData", "UUIDs", "Name",
-                                             "AdvertisingFlags"};
+// What the daemon changes of a device only when it hears the device: the signal strength and
+// the advertising data. Names and services also change when a link resolves them.
+const char* const kHeardProperties[] = {"RSSI", "ManufacturerData", "ServiceData", "AdvertisingFlags", "TxPower"};
 constexpr const char* kSystemBusSocket = "unix:path=/run/dbus/system_bus_socket";
 constexpr auto kSettleDeadline = std::chrono::milliseconds(3000);
 constexpr uint8_t kServiceData16 = 0x16;
 constexpr uint8_t kServiceData128 = 0x21;
-constexpr uint32_t kGeneralDiscoverable = 0x02;  // LE General Discoverable Mode, in the advertised flags
 
 bool flag(const PropertyMap& properties, const char* name) {
     auto found = properties.find(name);
@@ -126,6 +126,11 @@ bool BluezPlatform::daemonPresent() const {
     return !owner_.empty();
 }
 
+bool BluezPlatform::daemonFound() const {
+    std::lock_guard lock(mutex_);
+    return found_;
+}
+
 // ---- the mirrored tree (loop thread) -------------------------------------------------
 
 bool BluezPlatform::fromDaemon(sd_bus_message* message) const {
@@ -159,11 +164,13 @@ void BluezPlatform::loadObjects() {
                 if (known.contains(kDevice)) devices.push_back(path);
             }
             settled_ = true;
+            found_ = found_ || (outcome.ok() && !owner_.empty());
             agentRegistered_ = false;
             ++generation_;
         }
         changed_.notify_all();
-        for (const auto& path : devices) deviceChanged(path, true);
+        // What the daemon remembers is not heard: only the links follow it.
+        for (const auto& path : devices) deviceChanged(path, false);
     });
 }
 
@@ -192,6 +199,7 @@ void BluezPlatform::vanish() {
         tree_.clear();
         agentRegistered_ = false;
         discoveryUsers_ = 0;
+        discoveryStops_ = 0;
         ++generation_;
         for (const auto& [path, link] : links_) links.push_back(link);
     }
@@ -218,6 +226,9 @@ void BluezPlatform::onInterfacesAdded(sd_bus_message* message) {
     const bool device = interfaces.contains(kDevice);
     const bool battery = interfaces.contains(kBattery);
     const bool characteristic = interfaces.contains(kGattCharacteristic);
+    // The daemon makes an object with a signal strength for a device it just heard; one made
+    // for a connection or a pairing has none.
+    const bool heard = device && interfaces.at(kDevice).contains("RSSI");
     {
         std::lock_guard lock(mutex_);
         auto& known = tree_[path];
@@ -225,7 +236,7 @@ void BluezPlatform::onInterfacesAdded(sd_bus_message* message) {
         ++generation_;
     }
     changed_.notify_all();
-    if (device || battery) deviceChanged(path, device);
+    if (device || battery) deviceChanged(path, heard);
     if (characteristic) {
         if (const auto link = linkOwning(path)) rebinder_->added(link);
     }
@@ -285,9 +296,9 @@ void BluezPlatform::onPropertiesChanged(sd_bus_message* message) {
     changed_.notify_all();
 
     if (name == kDevice) {
-        const bool advertised = std::any_of(std::begin(kAdvertisedProperties), std::end(kAdvertisedProperties),
-                                            [&](const char* key) { return changed.contains(key); });
-        deviceChanged(path, advertised);
+        const bool heard = std::any_of(std::begin(kHeardProperties), std::end(kHeardProperties),
+                                       [&](const char* key) { return changed.contains(key); });
+        deviceChanged(path, heard);
     } else if (name == kAdapter) {
         if (changed.contains("Powered") && !changed.at("Powered").asBool().value_or(true)) abortWatchers();
     } else if (name == kGattCharacteristic && changed.contains("Value")) {
@@ -304,8 +315,8 @@ void BluezPlatform::onPropertiesChanged(sd_bus_message* message) {
     }
 }
 
-void BluezPlatform::deviceChanged(const std::string& path, bool advertised) {
-    if (advertised) {
+void BluezPlatform::deviceChanged(const std::string& path, bool heard) {
+    if (heard) {
         std::optional<std::pair<Advertisement, bool>> advertisement;
         std::vector<std::shared_ptr<BluezWatcher>> watchers;
         {
@@ -334,9 +345,13 @@ void BluezPlatform::followLink(const std::shared_ptr<DeviceLink>& link) {
 void BluezPlatform::refreshLink(const std::shared_ptr<DeviceLink>& link) {
     const auto device = properties(link->path, kDevice);
     if (!device || !flag(*device, "Connected")) {
-        // Whoever connects the device next owns the link.
-        link->clearLost();
+        // Whoever connects the device next owns the link; a handle waiting for the lost one to
+        // go down hears of it.
         link->connectedByUs().store(false);
+        if (link->lost()) {
+            link->clearLost();
+            announceChange();
+        }
     }
     const bool up = linkUp(link->path) && !link->lost();
     if (!link->setUp(up) || up) return;
@@ -406,15 +421,14 @@ std::optional<std::pair<Advertisement, bool>> BluezPlatform::advertisementLocked
             if (auto uuid = parseUuidText(text)) advertisement.serviceUuids.push_back(*uuid);
         }
     }
-    // Only experimental daemons report the advertised flags. Without them, a device heard in
-    // this scan counts as generally discoverable: in discovery the daemon reports a device it did
-    // not know only when its advertisement made it discoverable, and the scanner would otherwise
-    // drop every device that is not paired yet.
-    if (const DbusValue* flags = get("AdvertisingFlags")) {
-        const auto bytes = flags->asBytes();
-        if (bytes && !bytes->empty()) advertisement.flags = (*bytes)[0];
-    } else if (heard) {
-        advertisement.flags = kGeneralDiscoverable;
+    // Only daemons with experimental features report the advertised flags (and only for
+    // packets that carried some). Where the property is missing nothing is known of them.
+    const DbusValue* flags = get("AdvertisingFlags");
+    const auto bytes = flags ? flags->asBytes() : std::nullopt;
+    if (bytes && !bytes->empty()) {
+        advertisement.flags = (*bytes)[0];
+    } else {
+        advertisement.flagsUnknown = true;
     }
     if (const DbusValue* manufacturer = get("ManufacturerData")) {
         if (const auto* entries = std::get_if<DbusDict>(&manufacturer->data)) {
@@ -466,6 +480,14 @@ std::vector<std::string> BluezPlatform::children(const char* interface, const ch
 bool BluezPlatform::linkUp(const std::string& devicePath) const {
     const auto device = properties(devicePath, kDevice);
     return device && flag(*device, "Connected") && flag(*device, "ServicesResolved");
+}
+
+void BluezPlatform::announceChange() {
+    {
+        std::lock_guard lock(mutex_);
+        ++generation_;
+    }
+    changed_.notify_all();
 }
 
 bool BluezPlatform::waitFor(const std::function<bool()>& condition, Clock::time_point deadline) {
@@ -523,11 +545,13 @@ CallOutcome BluezPlatform::call(const std::string& path, const char* interface, 
 }
 
 void BluezPlatform::dropLostLink(const std::shared_ptr<DeviceLink>& link) {
-    if (link->lost()) return;
-    link->markLost();
-    if (!link->connectedByUs().load()) return;
-    loop_->post([this, path = link->path](sd_bus*) {
-        send(path, kDevice, "Disconnect", nullptr, [](sd_bus_message*, const CallOutcome&) {}, timing_.callTimeout);
+    // On the loop, where the link's state is brought in line with the daemon's.
+    loop_->run([&](sd_bus*) {
+        // A link the daemon already reports down is no news.
+        if (link->lost() || !linkUp(link->path)) return;
+        link->markLost();
+        if (!link->connectedByUs().load()) return;
+        send(link->path, kDevice, "Disconnect", nullptr, [](sd_bus_message*, const CallOutcome&) {}, timing_.callTimeout);
     });
 }
 
@@ -562,31 +586,39 @@ void BluezPlatform::forgetWatcher(const BluezWatcher* watcher) {
     });
 }
 
-void BluezPlatform::announceKnownDevices(const std::shared_ptr<BluezWatcher>& watcher) {
-    std::vector<std::pair<Advertisement, bool>> known;
-    {
-        std::lock_guard lock(mutex_);
-        for (const auto& [path, interfaces] : tree_) {
-            if (!interfaces.contains(kDevice)) continue;
-            if (auto advertisement = advertisementLocked(path)) known.push_back(std::move(*advertisement));
-        }
-    }
-    watcher->queue()->post([weak = std::weak_ptr(watcher), known = std::move(known)] {
-        auto live = weak.lock();
-        if (!live) return;
-        for (const auto& [advertisement, heard] : known) live->deliver(advertisement, heard);
-    });
-}
-
 bool BluezPlatform::acquireDiscovery() {
     std::string adapter;
+    bool shared = false;
     {
         std::lock_guard lock(mutex_);
         const auto path = adapterPathLocked();
         if (!path || !flag(tree_.at(*path).at(kAdapter), "Powered")) return false;
         adapter = *path;
-        if (discoveryUsers_++ > 0) return true;
+        shared = discoveryUsers_++ > 0;
     }
+    if (!shared && !startDiscovery(adapter)) {
+        std::lock_guard lock(mutex_);
+        if (discoveryUsers_ > 0) --discoveryUsers_;
+        return false;
+    }
+    // The daemon answers before its discovery runs: the scan counts as started once it does.
+    if (waitFor([&] { return discovering(adapter); }, Clock::now() + timing_.callTimeout)) return true;
+    Utility::sdkLog().warn("Discovery accepted but not running");
+    releaseDiscovery();
+    return false;
+}
+
+bool BluezPlatform::startDiscovery(const std::string& adapter) {
+    // The daemon keeps a session of ours until it answered our StopDiscovery: a start before
+    // that would be answered InProgress, then ended by the stop. The stop's own call timeout
+    // bounds the wait.
+    waitFor(
+        [&] {
+            std::lock_guard lock(mutex_);
+            return discoveryStops_ == 0;
+        },
+        Clock::now() + timing_.callTimeout + std::chrono::milliseconds(500));
+    const auto deadline = Clock::now() + timing_.callTimeout;
     // Low energy only, and every report of a device, not just its first.
     const CallOutcome filter = call(
         adapter, kAdapter, "SetDiscoveryFilter",
@@ -595,13 +627,24 @@ bool BluezPlatform::acquireDiscovery() {
         },
         nullptr, timing_.callTimeout);
     if (!filter.ok()) Utility::sdkLog().warn("Discovery filter refused: {} {}", filter.errorName, filter.errorMessage);
-    const CallOutcome started = call(adapter, kAdapter, "StartDiscovery", nullptr, nullptr, timing_.callTimeout);
-    // A discovery of ours already running is as good as a new one.
-    if (started.ok() || started.errorName == "org.bluez.Error.InProgress") return true;
-    Utility::sdkLog().warn("Discovery refused: {} {}", started.errorName, started.errorMessage);
-    std::lock_guard lock(mutex_);
-    if (discoveryUsers_ > 0) --discoveryUsers_;
-    return false;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const CallOutcome started =
+            call(adapter, kAdapter, "StartDiscovery", nullptr, nullptr, std::max(left, std::chrono::milliseconds(1)));
+        if (started.ok()) return true;
+        // InProgress: a session of ours is still being stopped (one we stopped without waiting,
+        // or whose stop timed out here).
+        if (started.errorName != "org.bluez.Error.InProgress" || Clock::now() + timing_.discoveryRetryPause >= deadline) {
+            Utility::sdkLog().warn("Discovery refused: {} {}", started.errorName, started.errorMessage);
+            return false;
+        }
+        std::this_thread::sleep_for(timing_.discoveryRetryPause);
+    }
+}
+
+bool BluezPlatform::discovering(const std::string& adapter) const {
+    const auto properties = this->properties(adapter, kAdapter);
+    return properties && flag(*properties, "Discovering");
 }
 
 void BluezPlatform::releaseDiscovery() {
@@ -612,11 +655,23 @@ void BluezPlatform::releaseDiscovery() {
         const auto path = adapterPathLocked();
         if (!path) return;
         adapter = *path;
+        ++discoveryStops_;
     }
     loop_->post([this, adapter](sd_bus* bus) {
-        if (sd_bus_message* message = newMethodCall(bus, kService, adapter, kAdapter, "StopDiscovery")) {
-            loop_->callAsync(message, micros(timing_.callTimeout), [](sd_bus_message*, const CallOutcome&) {});
+        auto ended = [this] {
+            {
+                std::lock_guard lock(mutex_);
+                if (discoveryStops_ > 0) --discoveryStops_;
+                ++generation_;
+            }
+            changed_.notify_all();
+        };
+        sd_bus_message* message = newMethodCall(bus, kService, adapter, kAdapter, "StopDiscovery");
+        if (!message) {
+            ended();
+            return;
         }
+        loop_->callAsync(message, micros(timing_.callTimeout), [ended](sd_bus_message*, const CallOutcome&) { ended(); });
     });
 }
 
@@ -761,15 +816,17 @@ bool BluezPlatform::ensureAgent() {
 
 // ---- selection -----------------------------------------------------------------------
 
-std::shared_ptr<IBlePlatform> detectSystemPlatform() {
+std::shared_ptr<BluezPlatform> systemPlatform() {
     const char* configured = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
     const std::string address = configured && *configured ? configured : kSystemBusSocket;
     try {
         auto platform = BluezPlatform::create(address);
         if (platform->waitUntilSettled(kSettleDeadline)) {
             Utility::sdkLog().info("Bluetooth through the Linux Bluetooth daemon on {}", address);
-            return platform;
+        } else {
+            Utility::sdkLog().info("No Bluetooth daemon on {} yet: waiting for it", address);
         }
+        return platform;
     } catch (const PlatformError& error) {
         Utility::sdkLog().info("No system bus: {}", error.message);
     }

@@ -3,7 +3,8 @@
 //
 // The backend mirrors the daemon's object tree (ObjectManager plus PropertiesChanged) and
 // answers the platform's questions from it: the first object with Adapter1 is the adapter,
-// Device1 objects and their changes are the advertisements, GattService1 / GattCharacteristic1
+// the daemon hearing a device (a Device1 object added with a signal strength, a change of its
+// signal strength or advertising data) is an advertisement, GattService1 / GattCharacteristic1
 // objects under a resolved device are its GATT table. The daemon's name is watched: when it
 // goes away the adapter reads as absent, watchers abort and links drop; when it returns the
 // tree is loaded again.
@@ -36,6 +37,9 @@ struct BluezTiming {
     std::chrono::milliseconds servicesTimeout{2000};
     // An open characteristic whose object went away, until one standing for it is exported again
     std::chrono::milliseconds rebindTimeout{1500};
+    // Pause before StartDiscovery is asked again when the daemon answered InProgress (a stop
+    // of ours still being carried out).
+    std::chrono::milliseconds discoveryRetryPause{100};
 };
 
 class DeviceLink;
@@ -56,6 +60,9 @@ public:
     // owner); true when the daemon is there.
     bool waitUntilSettled(std::chrono::milliseconds deadline);
     bool daemonPresent() const;
+    // True once the daemon's objects were loaded, even when the daemon came after this
+    // platform and whether or not it left since.
+    bool daemonFound() const;
 
     std::shared_ptr<IAdapter> defaultAdapter() override;
     std::vector<RadioKind> radios() override;
@@ -90,15 +97,19 @@ public:
     std::vector<std::string> children(const char* interface, const char* parentKey, const std::string& parent) const;
     // Connected and ServicesResolved.
     bool linkUp(const std::string& devicePath) const;
+    // Wakes the waiters of waitFor: something they may wait for changed outside the tree.
+    void announceChange();
     // Waits until the condition (checked under the tree's lock) holds or the deadline passes.
     bool waitFor(const std::function<bool()>& condition, std::chrono::steady_clock::time_point deadline);
 
-    // Discovery sessions are shared by every watcher of this platform.
+    // Discovery sessions are shared by every watcher of this platform. Acquiring blocks until
+    // the daemon discovers, false when it does not: a stop of ours still under way, the filter,
+    // the start (asked again while the daemon answers InProgress) and the daemon's discovery
+    // running are each waited for at most the call timeout.
     bool acquireDiscovery();
+    // Never blocks: the stop is carried out on the loop, and the next acquire waits for it.
     void releaseDiscovery();
     void forgetWatcher(const BluezWatcher* watcher);
-    // Reports every device the daemon knows to a watcher that just started.
-    void announceKnownDevices(const std::shared_ptr<BluezWatcher>& watcher);
     // Loop thread: closes a characteristic's notification socket.
     void closeSocket(CharacteristicLink& link);
     // Loop thread: closes the socket because notifications are switched off, while the daemon
@@ -130,7 +141,12 @@ private:
     void onPropertiesChanged(sd_bus_message* message);
     void loadObjects();
     void vanish();
-    void deviceChanged(const std::string& path, bool advertised);
+    // `heard`: the change is the daemon hearing the device (a signal strength or advertising
+    // data reported); only such changes reach the watchers.
+    void deviceChanged(const std::string& path, bool heard);
+    // Our StartDiscovery, retried while the daemon is still stopping an earlier session.
+    bool startDiscovery(const std::string& adapter);
+    bool discovering(const std::string& adapter) const;
     void abortWatchers();
     std::optional<std::string> adapterPathLocked() const;
     // The advertisement a Device1 object stands for, and whether it carries a signal strength.
@@ -150,8 +166,10 @@ private:
     std::map<std::string, InterfaceMap> tree_;
     std::string owner_;  // unique name of the daemon, empty while it is away
     bool settled_ = false;
+    bool found_ = false;  // the daemon's objects were loaded once
     uint64_t generation_ = 0;  // counts changes of the tree, for waitFor
     int discoveryUsers_ = 0;
+    int discoveryStops_ = 0;  // StopDiscovery calls not yet answered
     bool agentRegistered_ = false;
     std::vector<std::weak_ptr<BluezWatcher>> watchers_;
     std::map<std::string, std::shared_ptr<DeviceLink>> links_;
@@ -163,8 +181,9 @@ private:
     std::unique_ptr<BusLoop> loop_;
 };
 
-// Installs the daemon's backend when the system bus (DBUS_SYSTEM_BUS_ADDRESS, else the standard
-// socket) has org.bluez; empty otherwise.
-std::shared_ptr<IBlePlatform> detectSystemPlatform();
+// The daemon's backend on the system bus (DBUS_SYSTEM_BUS_ADDRESS, else the standard socket),
+// once the daemon's name was looked up; empty when the bus cannot be reached. The daemon may
+// come later: the backend follows its name (see daemonFound).
+std::shared_ptr<BluezPlatform> systemPlatform();
 
 }  // namespace VexaDevice::BLE::Platform::Bluez

@@ -69,6 +69,7 @@ void GattRebinder::added(const std::shared_ptr<DeviceLink>& device) {
         if (found == entries.end()) continue;
         device->move(characteristic, found->second);
         characteristic->stale = false;
+        platform_.announceChange();
         if (!characteristic->wanted) continue;
         NotifySwitch::start(platform_, device, characteristic, [this, weak = std::weak_ptr(device)](const CallOutcome& outcome) {
             if (outcome.ok()) return;
@@ -81,7 +82,7 @@ void GattRebinder::added(const std::shared_ptr<DeviceLink>& device) {
 void GattRebinder::expire(const std::shared_ptr<DeviceLink>& device) {
     if (!device->up()) return;
     const auto characteristics = device->characteristics();
-    if (std::none_of(characteristics.begin(), characteristics.end(), [](const auto& characteristic) { return characteristic->stale; })) {
+    if (std::none_of(characteristics.begin(), characteristics.end(), [](const auto& characteristic) { return characteristic->stale.load(); })) {
         return;
     }
     Utility::sdkLog().warn("The device's services changed and some are gone: the link is taken down");
