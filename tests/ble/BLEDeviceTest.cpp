@@ -6,10 +6,11 @@
 
 #include "sdk/ble/BLEDevice.hpp"
 #include "tests/ble/SimDevice.hpp"
-#include "tests/ble/WaitFor.hpp"
+#include "tests/support/WaitFor.hpp"
 
 using namespace VexaDevice::BLE;
 using namespace BleTest;
+using TestSupport::waitFor;
 using Platform::GattStatus;
 using Platform::PairingKind;
 using Platform::PairingStatus;

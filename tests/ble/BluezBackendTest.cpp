@@ -18,6 +18,7 @@
 #include "tests/ble/BluezTestDevice.hpp"
 
 using namespace BleTest;
+using TestSupport::waitFor;
 using VexaDevice::Utility::parseUuid;
 namespace Property = Platform::CharacteristicProperty;
 

@@ -10,6 +10,7 @@
 #include "tests/ble/BluezFixture.hpp"
 
 using namespace BleTest;
+using TestSupport::waitFor;
 using VexaDevice::Utility::parseUuid;
 namespace Property = Platform::CharacteristicProperty;
 

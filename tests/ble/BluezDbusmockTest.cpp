@@ -22,6 +22,7 @@
 #include "tests/ble/BluezFixture.hpp"
 
 using namespace BleTest;
+using TestSupport::waitFor;
 
 namespace {
 

@@ -13,13 +13,14 @@
 #include "sim/bluez/BluezEmulator.hpp"
 #include "sim/bluez/PrivateBus.hpp"
 #include "sim/radio/SimRadio.hpp"
-#include "tests/ble/WaitFor.hpp"
+#include "tests/support/WaitFor.hpp"
 
 namespace BleTest {
 
 namespace Platform = VexaDevice::BLE::Platform;
 namespace Bluez = VexaDevice::BLE::Platform::Bluez;
 using namespace std::chrono_literals;
+using TestSupport::waitFor;
 
 inline Bluez::BluezTiming shortTiming() {
     Bluez::BluezTiming timing;

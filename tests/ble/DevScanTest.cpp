@@ -9,10 +9,11 @@
 #include "sdk/core/RtException.hpp"
 #include "sim/radio/SimRadio.hpp"
 #include "tests/ble/SimDevice.hpp"
-#include "tests/ble/WaitFor.hpp"
+#include "tests/support/WaitFor.hpp"
 
 using namespace VexaDevice::BLE;
 using namespace BleTest;
+using TestSupport::waitFor;
 using VexaDevice::Utility::parseUuid;
 
 namespace {

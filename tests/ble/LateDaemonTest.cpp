@@ -11,10 +11,10 @@
 #include "sim/bluez/BluezEmulator.hpp"
 #include "sim/bluez/PrivateBus.hpp"
 #include "sim/radio/SimRadio.hpp"
-#include "tests/ble/WaitFor.hpp"
+#include "tests/support/WaitFor.hpp"
 
 using namespace std::chrono_literals;
-using BleTest::waitFor;
+using TestSupport::waitFor;
 namespace Platform = VexaDevice::BLE::Platform;
 using VexaDevice::BLE::DevScan;
 using VexaDevice::BLE::ScanParams;

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "sdk/core/CvWait.hpp"
-#include "tests/core/WaitFor.hpp"
+#include "tests/support/WaitFor.hpp"
 
-using VexaDevice::Testing::waitFor;
+using TestSupport::waitFor;
 using VexaDevice::Utility::CvWait;
 using namespace std::chrono_literals;
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "sdk/core/EventBus.hpp"
-#include "tests/core/WaitFor.hpp"
+#include "tests/support/WaitFor.hpp"
 
-using VexaDevice::Testing::waitFor;
+using TestSupport::waitFor;
 using VexaDevice::Utility::DeliveryLauncher;
 using VexaDevice::Utility::EventBus;
 using VexaDevice::Utility::EventBusTiming;

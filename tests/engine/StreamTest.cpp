@@ -11,6 +11,7 @@
 
 #include "app/engine/AudioExperienceStream.hpp"
 #include "app/engine/ExperiencePrograms.hpp"
+#include "tests/support/WaitFor.hpp"
 
 namespace quellwave {
 namespace {
@@ -20,16 +21,7 @@ const bool kNullAudioBackend = [] { return setenv("ALSOFT_DRIVERS", "null", 1) =
 
 constexpr std::uint32_t kRate = 48000;
 constexpr auto kDeadline = std::chrono::seconds(20);
-
-// Polls a condition until it holds or the generous deadline passes.
-bool eventually(const std::function<bool()>& condition) {
-    const auto until = std::chrono::steady_clock::now() + kDeadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using TestSupport::waitFor;
 
 std::unique_ptr<AudioExperienceStream> sessionStream(std::unique_ptr<ClipPlayer> clips = nullptr) {
     auto stream = std::make_unique<AudioExperienceStream>(kRate, std::move(clips));
@@ -74,10 +66,10 @@ TEST(AudioExperienceStream, PlaysUntilAStopIsRequested) {
     EXPECT_EQ(stream->getChannelCount(), 2u);
     EXPECT_EQ(stream->getSampleRate(), kRate);
     stream->play();
-    ASSERT_TRUE(eventually([&] { return hasPulledBlocks(*stream, 3); }));
+    ASSERT_TRUE(waitFor([&] { return hasPulledBlocks(*stream, 3); }));
     EXPECT_GT(stream->getBeatFrequency(), 0.0);
     stream->requestStop();
-    EXPECT_TRUE(eventually([&] { return stream->getStatus() == sf::SoundSource::Stopped; }));
+    EXPECT_TRUE(waitFor([&] { return stream->getStatus() == sf::SoundSource::Stopped; }));
     stream->stop();
     EXPECT_EQ(stream->getStageProgress().frameCounter, 0u);  // stop seeks back to the start
 }

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "sim/radio/SimRadio.hpp"
-#include "tests/ble/WaitFor.hpp"
+#include "tests/support/WaitFor.hpp"
 
 using namespace VexaSim;
 namespace Platform = VexaDevice::BLE::Platform;
@@ -117,7 +117,7 @@ TEST(SimRadioRegistration, ReleaseWaitsForTheCallbackInFlight) {
     });
     watcher->start();
     radio->advertise(advertisement(1));
-    ASSERT_TRUE(BleTest::waitFor([&] { return inside.load(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return inside.load(); }));
     std::thread releaser([&] {
         registration.reset();
         EXPECT_TRUE(finished.load());  // the reset returned only after the callback ended

@@ -57,7 +57,7 @@ private:
 // What a command gives on a link that is down: its frame cannot be delivered.
 inline OperationResult linkDownFailure()
 {
-    return Utility::formatKspDeviceError(Utility::kErrDataSend);
+    return Utility::formatKspDeviceError(Utility::kKspErrors.dataSend);
 }
 
 }  // namespace VexaDevice::Devices

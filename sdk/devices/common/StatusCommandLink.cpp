@@ -9,7 +9,7 @@
 
 namespace VexaDevice::Devices {
 
-const CommandReply StatusCommandLink::NotDelivered{0, Utility::kErrDataSend, 0};
+const CommandReply StatusCommandLink::NotDelivered{0, Utility::kKspErrors.dataSend, 0};
 
 // What the status handler needs; shared with it so that it may outlive the link.
 struct StatusCommandLink::State {
@@ -129,7 +129,7 @@ CommandReply StatusCommandLink::exchangeMode(const std::vector<uint8_t>& frame,
 {
     CommandReply reply = exchangeCommand(frame);
     if (reply.code == 0 && !reached(reply.mode))
-        reply.code = Utility::kErrDataSend;
+        reply.code = Utility::kKspErrors.dataSend;
     state_->modeKnown = reply.code == 0;
     return reply;
 }

@@ -67,7 +67,7 @@ public:
                             const SendFrame& send)
     {
         if (!channel_ || value > maxCode)
-            return OperationResult::failed(Utility::kErrUnsupportedParam, std::string("Unsupported parameter [") + name + "]");
+            return OperationResult::failed(Utility::kKspErrors.unsupportedParam, std::string("Unsupported parameter [") + name + "]");
         PackParams updated = params_.get();
         updated.*code = value;
         if (channel_->isNotifying()) {
@@ -84,7 +84,7 @@ private:
     {
         const char* name = on ? command_.startName : command_.stopName;
         if (!channel_)
-            return OperationResult::failed(Utility::kErrUnsupportedCommand, name);
+            return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, name);
         OperationResult sent = send(streamFrame(command_, params, on), name);
         if (sent) {
             if (on)

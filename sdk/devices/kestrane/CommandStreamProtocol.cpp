@@ -86,7 +86,7 @@ CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> de
       linkLoss_(device_),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
-                OpCmdRes{0, Utility::kErrDataSend, 0}, timing_),
+                OpCmdRes{0, Utility::kKspErrors.dataSend, 0}, timing_),
       worker_(timing_.workerWait)
 {
 }
@@ -209,7 +209,7 @@ OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t co
         return OperationResult::done();
     const OpCmdRes reply = exchange({code});
     // Accepted while the status still shows another mode: the command was not carried out.
-    const uint16_t result = reply.code == 0 && reply.mode != toByte(mode) ? Utility::kErrDataSend : reply.code;
+    const uint16_t result = reply.code == 0 && reply.mode != toByte(mode) ? Utility::kKspErrors.dataSend : reply.code;
     if (result == 0) {
         trust_.confirmed();
         (this->*accepted)();
@@ -267,7 +267,7 @@ OperationResult CommandStreamProtocol::startSignalAndResist()
 {
     if (mode_ != toByte(DevAmpStatus::SignalResist) &&
         !commands_.contains(toInt(SensorCommand::StartSignalAndResist)))
-        return OperationResult::failed(Utility::kErrUnsupportedCommand, "Unsupported Command: [StartSignalAndResist]");
+        return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, "Unsupported Command: [StartSignalAndResist]");
     return modeCommand(DevAmpStatus::SignalResist, Frame::SignalResist, &CommandStreamProtocol::streamBoth);
 }
 
@@ -351,11 +351,11 @@ OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& s
     SignalParams signal = signal_->converterParams();
     ResistParams resist = resist_->converterParams();
     if (settings.current > MaxCurrentCode)
-        return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Current value is not supported");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Current value is not supported");
     const uint32_t channels = layout_.channelCount;
     if (settings.signalEnabled.size() < channels || settings.resistEnabled.size() < channels ||
         settings.gain.size() < channels)
-        return OperationResult::failed(Utility::kErrWrongParamValue, "Wrong number of channels is specified");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Wrong number of channels is specified");
     // Every gain the record carries is checked, those of slots past the device's channels too:
     // the record is stored as given, and a gain no table knows must not be read back. A slot
     // past the channels may say it has none, as a record read from the device does.
@@ -363,7 +363,7 @@ OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& s
         const uint8_t gain = settings.gain[slot];
         const bool noChannel = slot >= channels && gain == Devices::kNoChannelGain;
         if (gain > MaxGainCode && !noChannel)
-            return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Gain value is not supported");
+            return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Gain value is not supported");
     }
     for (uint32_t ch = 0; ch < channels; ++ch) {
         const double factor = Utility::gainToFactor(settings.gain[ch]);
@@ -387,7 +387,7 @@ OperationResult CommandStreamProtocol::ping(int32_t value)
 {
     const std::vector<uint8_t> frame{Frame::Ping, static_cast<uint8_t>(value & 0xFF)};
     if (!command_->write(frame))
-        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
     return OperationResult::done();
 }
 

@@ -10,16 +10,9 @@
 #include <memory>
 
 #include "sdk/devices/kestrane/CommandStreamProtocol.hpp"
+#include "sdk/devices/kestrane/WrenletRecords.hpp"
 
 namespace VexaDevice::Kestrane {
-
-// The amplifier record the device class reads and writes; channels 0-3 are used.
-struct WrenletAmplifierParam {
-    std::array<uint8_t, MaxChannels> signalEnabled{};
-    std::array<uint8_t, MaxChannels> resistEnabled{};
-    std::array<uint8_t, MaxChannels> gain{};  // gain codes
-    uint8_t current = 0;                      // probe current code
-};
 
 enum class WrenletGeneration : uint8_t { First, Second };
 

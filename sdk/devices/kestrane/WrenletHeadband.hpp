@@ -59,7 +59,7 @@ private:
 
     static OperationResult unsupportedParameter()
     {
-        return OperationResult::failed(Utility::kErrUnsupportedParam, "Unsupported parameter");
+        return OperationResult::failed(Utility::kKspErrors.unsupportedParam, "Unsupported parameter");
     }
     // What the exported interface turns into its own default failure.
     static OperationResult notExecuted() { return OperationResult::failed(0, ""); }

@@ -185,10 +185,10 @@ OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
     std::unique_lock lock(commandLock_);
     // A refusal for the device's mode: nothing was sent, so it is no send failure.
     if (Headband::amplifierBusy(linked_.link().mode()))
-        return OperationResult::failed(Utility::kErrUnsupportedParamAccess,
+        return OperationResult::failed(Utility::kKspErrors.unsupportedParamAccess,
                                        "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
     if (index > Headband::MaxGainIndex)
-        return OperationResult::failed(Utility::kErrWrongParamValue, "Failed setPGAGain. Wrong param value");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Failed setPGAGain. Wrong param value");
     packModes_->setGain(index);
     return OperationResult::done();
 }
@@ -220,7 +220,7 @@ OperationResult LorrelBleProtocol::setRedAmplitude(uint8_t code)
 OperationResult LorrelBleProtocol::ping(int32_t value)
 {
     if (!linked_.link().writeOnce(Headband::pingFrame(value)))
-        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
     return OperationResult::done();
 }
 

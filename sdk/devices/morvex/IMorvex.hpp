@@ -11,7 +11,6 @@
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/core/OperationResult.hpp"
-#include "sdk/devices/morvex/MorvexBleProtocol.hpp"
 #include "sdk/devices/morvex/MorvexRecords.hpp"
 
 namespace VexaDevice::Morvex {

@@ -8,7 +8,7 @@
 #include "sdk/devices/common/AmplifierSlots.hpp"
 #include "sdk/devices/kestrane/IStreamSensor.hpp"
 #include "sdk/devices/kestrane/StreamCodeSlots.hpp"
-#include "sdk/devices/morvex/Morvex2BleProtocol.hpp"
+#include "sdk/devices/morvex/Morvex2Records.hpp"
 
 namespace VexaDevice::Morvex2 {
 

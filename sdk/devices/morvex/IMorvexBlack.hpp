@@ -8,7 +8,7 @@
 #include "sdk/core/DeviceVersion.hpp"
 #include "sdk/devices/kestrane/IStreamSensor.hpp"
 #include "sdk/devices/kestrane/StreamCodeSlots.hpp"
-#include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
+#include "sdk/devices/kestrane/WrenletRecords.hpp"
 
 namespace VexaDevice::MorvexBlack {
 

@@ -25,7 +25,7 @@ OperationResult Morvex2BLE::execCommand(const SensorCommand& command)
 {
     if (const auto done = Devices::modeCommand(protocol(), command))
         return *done;
-    return OperationResult::failed(Utility::kErrUnsupportedCommand, "Unsupported command");
+    return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, "Unsupported command");
 }
 
 OperationResult Morvex2BLE::readFirmwareMode(uint8_t& out)

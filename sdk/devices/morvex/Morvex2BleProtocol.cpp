@@ -147,7 +147,7 @@ OperationResult Morvex2BleProtocol::setSamplesPerPack(uint8_t samples)
 {
     const auto lock = lockCommands();
     if (samples == 0 || samples > maxSamplesPerPack())
-        return OperationResult::failed(Utility::kErrWrongParamValue, "Wrong number samples in packet");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Wrong number samples in packet");
     const OpCmdRes reply = exchange({SamplesPerPackFrame, samples});
     if (reply.code == 0) {
         Kestrane::SignalParams signal = signalChannel().converterParams();

@@ -10,19 +10,12 @@
 
 #include "sdk/core/EEGChannel.hpp"
 #include "sdk/devices/kestrane/CommandStreamProtocol.hpp"
+#include "sdk/devices/morvex/Morvex2Records.hpp"
 
 namespace VexaDevice::Morvex2 {
 
 using Kestrane::DevAmpStatus;
 using Kestrane::OpCmdRes;
-
-// One entry per channel: mode (1 = signal), used for resistance, gain code; probe current code.
-struct Morvex2AmplifierParam {
-    std::vector<uint8_t> modes;
-    std::vector<bool> resistFlags;
-    std::vector<uint8_t> gains;
-    uint8_t current = 0;
-};
 
 class Morvex2BleProtocol final : public Kestrane::CommandStreamProtocol {
 public:

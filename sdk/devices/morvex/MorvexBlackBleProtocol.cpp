@@ -54,7 +54,7 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       linkLoss_(device_),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
-                OpCmdRes{0, Utility::kErrDataSend}, timing_),
+                OpCmdRes{0, Utility::kKspErrors.dataSend}, timing_),
       worker_(timing_.workerWait)
 {
 }
@@ -230,7 +230,7 @@ Kestrane::SendFrame MorvexBleProtocol::commandSender()
             if (command_->write(frame))
                 return OperationResult::done();
         }
-        return OperationResult::failed(Utility::kErrDataSend, std::string("Failed send ") + name);
+        return OperationResult::failed(Utility::kKspErrors.dataSend, std::string("Failed send ") + name);
     };
 }
 
@@ -262,10 +262,10 @@ OperationResult MorvexBleProtocol::setGain(const uint8_t& index)
 {
     std::lock_guard lock(commandLock_);
     if (amplifierBusy(mode_))
-        return OperationResult::failed(Utility::kErrUnsupportedParamAccess,
+        return OperationResult::failed(Utility::kKspErrors.unsupportedParamAccess,
                                        "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
     if (index > MaxGainIndex)
-        return OperationResult::failed(Utility::kErrWrongParamValue, "Failed setPGAGain. Wrong param value");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Failed setPGAGain. Wrong param value");
     gainIndex_ = index;
     return OperationResult::done();
 }
@@ -297,7 +297,7 @@ OperationResult MorvexBleProtocol::setRedAmplitude(uint8_t code)
 OperationResult MorvexBleProtocol::ping(int32_t value)
 {
     if (!command_->write(pingFrame(value)))
-        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
     return OperationResult::done();
 }
 

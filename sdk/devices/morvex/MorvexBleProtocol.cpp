@@ -93,7 +93,7 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       dataRing_(std::make_shared<Utility::RBuffer<MorvexPack>>(DataRingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return commandChannel_->write(frame); }, linkLoss_.flag(),
-                OpCmdRes{0, ErrorCode::DataSend}, timing_),
+                OpCmdRes{0, Utility::kSpacedErrors.dataSend}, timing_),
       worker_(timing_.workerWait)
 {
     try {
@@ -274,7 +274,7 @@ OpCmdRes MorvexBleProtocol::morvexSetIdle()
 OpCmdRes MorvexBleProtocol::morvexSelectElectrode(uint8_t electrode, Polarity polarity)
 {
     if (electrode >= ElectrodeCount)
-        return OpCmdRes{0, ErrorCode::WrongParamValue};
+        return OpCmdRes{0, Utility::kSpacedErrors.wrongParamValue};
     const auto chosen = static_cast<Electrode>(electrode);
     const OpCmdRes reply = sendUntilState(selectElectrodeFrame(chosen, polarity), ResistState);
     selectionKnown_ = reply.command == ResistState && reply.error == ErrorCode::NoError;
@@ -323,10 +323,10 @@ OperationResult MorvexBleProtocol::morvexSetGain(uint8_t gainIndex)
     std::lock_guard lock(commandLock_);
     const uint8_t state = deviceState_;
     if (state == SignalState || state == ResistState)
-        return OperationResult::failed(ErrorCode::DataSend,
+        return OperationResult::failed(Utility::kSpacedErrors.dataSend,
                                        "The parameters of the amplifier are allowed to be set in mode PowerDown");
     if (gainIndex > 6)
-        return OperationResult::failed(ErrorCode::WrongParamValue, "Failed setPGAGain. Wrong param value");
+        return OperationResult::failed(Utility::kSpacedErrors.wrongParamValue, "Failed setPGAGain. Wrong param value");
     gainIndex_ = gainIndex;
     return OperationResult::done();
 }

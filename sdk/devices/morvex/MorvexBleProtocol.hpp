@@ -35,13 +35,6 @@
 
 namespace VexaDevice::Morvex {
 
-// What the Device Information service says, as this family reads it.
-struct MorvexVersion {
-    int32_t firmware = 0;
-    int32_t hardware = 0;
-    int32_t model = 0;
-};
-
 class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol> {
 public:
     using SignalBus = Utility::EventBus<std::vector<_SignalData>>;

@@ -1,5 +1,6 @@
 #pragma once
-// Records that the first-generation Morvex protocol publishes on its event buses.
+// Records that the first-generation Morvex protocol publishes on its event buses, and the
+// identity its device class reads.
 
 #include <cstdint>
 #include <limits>
@@ -30,6 +31,13 @@ struct _ResistData {
     double O2 = std::numeric_limits<double>::infinity();
     double T3 = std::numeric_limits<double>::infinity();
     double T4 = std::numeric_limits<double>::infinity();
+};
+
+// What the Device Information service says, as this family reads it.
+struct MorvexVersion {
+    int32_t firmware = 0;
+    int32_t hardware = 0;
+    int32_t model = 0;
 };
 
 // The device state byte of the status pack.

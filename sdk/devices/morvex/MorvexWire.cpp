@@ -36,15 +36,12 @@ Polarity oppositePolarity(Polarity polarity)
 
 std::string morvexErrorName(uint16_t code)
 {
+    if (const char* own = Utility::kSpacedErrors.nameOf(code))
+        return own;
     switch (code) {
     case ErrorCode::NoError: return "KSP2_ERROR_NOERROR";
     case ErrorCode::Length: return "KSP2_ERROR_LEN";
     case ErrorCode::Mode: return "KSP2_ERROR_MODE";
-    case ErrorCode::DataSend: return "ERR_DATA_SEND";
-    case ErrorCode::UnsupportedCommand: return "ERR_UNSUPPORTED_COMMAND";
-    case ErrorCode::UnsupportedParam: return "ERR_UNSUPPORTED_PARAM";
-    case ErrorCode::UnsupportedParamAccess: return "ERR_UNSUPPORTED_PARAM_ACCESS";
-    case ErrorCode::WrongParamValue: return "ERR_WRONG_PARAM_VALUE";
     default: return "UNKNOWN";
     }
 }

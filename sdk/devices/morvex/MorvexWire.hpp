@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sdk/core/DeviceError.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/devices/morvex/MorvexRecords.hpp"
 
@@ -49,16 +50,11 @@ struct OpCmdRes {
     bool operator==(const OpCmdRes&) const = default;
 };
 
-// Error codes of this protocol.
+// The device's error codes; the library's own are those of Utility::kSpacedErrors.
 namespace ErrorCode {
 inline constexpr uint16_t NoError = 0;
 inline constexpr uint16_t Length = 1;
 inline constexpr uint16_t Mode = 2;
-inline constexpr uint16_t DataSend = 511;
-inline constexpr uint16_t UnsupportedCommand = 767;
-inline constexpr uint16_t UnsupportedParam = 1023;
-inline constexpr uint16_t UnsupportedParamAccess = 1279;
-inline constexpr uint16_t WrongParamValue = 1535;
 }  // namespace ErrorCode
 
 std::string morvexErrorName(uint16_t code);

@@ -23,12 +23,12 @@ constexpr const char* StateNotReached = "Failed changed stim status";
 
 OperationResult failedChange()
 {
-    return OperationResult::failed(Utility::kErrDataSend, StateNotReached);
+    return OperationResult::failed(Utility::kKspErrors.dataSend, StateNotReached);
 }
 
 OperationResult absent()
 {
-    return OperationResult::failed(Utility::kErrDataSend, "PTS Service is not present");
+    return OperationResult::failed(Utility::kKspErrors.dataSend, "PTS Service is not present");
 }
 
 bool supports(BLE::IBLEChannel& channel, int32_t mode)
@@ -270,9 +270,9 @@ OperationResult PhotoStimBLEService::writeStimProgramList(const std::vector<Stim
     if (!present_)
         return absent();
     if (programs.size() > MaxPrograms)
-        return OperationResult::failed(Utility::kErrWrongParamValue, "Incorrect size of the program stim list");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Incorrect size of the program stim list");
     if (state() == DevStimulStatus::Running)
-        return OperationResult::failed(Utility::kErrDataSend,
+        return OperationResult::failed(Utility::kKspErrors.dataSend,
                                        "Parameter setting is forbidden. Stimulation program started");
     PackedPrograms packed = packPrograms(programs);
     if (!packed.result)
@@ -285,7 +285,7 @@ OperationResult PhotoStimBLEService::writeStimProgramList(const std::vector<Stim
             return OperationResult::done();
         }
     }
-    return OperationResult::failed(Utility::kErrDataSend, "Failed to set parameters of stimulation programs");
+    return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed to set parameters of stimulation programs");
 }
 
 bool PhotoStimBLEService::send(const std::vector<uint8_t>& frame)
@@ -352,7 +352,7 @@ OperationResult PhotoStimBLEService::sync()
         send({Command::Sync});
         return awaitState(DevStimulStatus::Synchronised, timing_.stateWait);
     default:
-        return OperationResult::failed(Utility::kErrDataSend,
+        return OperationResult::failed(Utility::kKspErrors.dataSend,
                                        "It is required to initiate the synchronization procedure (prepareSync).");
     }
 }
@@ -366,7 +366,7 @@ OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunnin
             return stop;
     }
     if (state() != DevStimulStatus::Synchronised)
-        return OperationResult::failed(Utility::kErrDataSend, "Synchronization is required");
+        return OperationResult::failed(Utility::kKspErrors.dataSend, "Synchronization is required");
     // Marked before the write: the device's report of the running program may come before
     // the write returns, and must clear the mark.
     tracker_->startInFlight = !markRunning;
@@ -408,9 +408,9 @@ OperationResult PhotoStimBLEService::startStatusNotify()
         readStatus();
         return OperationResult::done();
     } catch (const std::exception& e) {
-        return OperationResult::failed(Utility::kErrDataSend, e.what());
+        return OperationResult::failed(Utility::kKspErrors.dataSend, e.what());
     } catch (...) {
-        return OperationResult::failed(Utility::kErrDataSend, "Failed start photo stim status notify");
+        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed start photo stim status notify");
     }
 }
 

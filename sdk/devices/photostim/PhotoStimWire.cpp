@@ -61,7 +61,7 @@ bool within(double value, double low, double high)
 
 OperationResult wrongValue(const char* parameter)
 {
-    return OperationResult::failed(Utility::kErrWrongParamValue,
+    return OperationResult::failed(Utility::kKspErrors.wrongParamValue,
                                    std::string("Incorrect ") + parameter + " parameter value");
 }
 
@@ -179,7 +179,7 @@ OperationResult deferTicks(double seconds, int32_t& ticks)
     constexpr int MaxDeferSeconds = 10;
     if (!(seconds >= 0 && seconds <= MaxDeferSeconds))
         return OperationResult::failed(
-            Utility::kErrWrongParamValue,
+            Utility::kKspErrors.wrongParamValue,
             fmt::format("The maximum time must not exceed {} seconds or be negative", MaxDeferSeconds));
     ticks = static_cast<int32_t>(std::trunc(TicksPerSecond * seconds));
     return OperationResult::done();

@@ -38,7 +38,7 @@ constexpr std::array<SignalPreset, SignalTypeCount> Presets{{
 
 OperationResult wrongValue(const char* text)
 {
-    return OperationResult::failed(ErrorCode::WrongParamValue, text);
+    return OperationResult::failed(Utility::kSpacedErrors.wrongParamValue, text);
 }
 
 // The commands a sensor command runs.
@@ -331,7 +331,7 @@ OperationResult TesselBLE::readBattPower(int32_t& out)
     // Before the device's first battery report there is no level to give (its request has had
     // no answer yet): 0 would pass for an empty battery.
     if (!protocol().batteryKnown())
-        return OperationResult::failed(ErrorCode::DataSend, "Device error: [ERR_DATA_SEND]");
+        return OperationResult::failed(Utility::kSpacedErrors.dataSend, "Device error: [ERR_DATA_SEND]");
     return Devices::give(out, protocol().batteryPercent());
 }
 

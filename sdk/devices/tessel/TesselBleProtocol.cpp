@@ -73,7 +73,7 @@ TesselBleProtocol::TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::
       quaternionBus_(std::make_shared<QuaternionBus>(BusCapacity)),
       ring_(std::make_shared<Utility::RBuffer<TesselPack>>(RingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return tx_->write(frame); }, stopping_,
-                OpCmdRes{0, 0, DeviceError{ErrorCode::DataSend}},
+                OpCmdRes{0, 0, DeviceError{Utility::kSpacedErrors.dataSend}},
                 Devices::ProtocolTiming{.replyWaitStep = timing_.replyWait, .replyWaitSteps = 1}),
       worker_(timing_.workerWait)
 {
@@ -209,7 +209,7 @@ OpCmdRes TesselBleProtocol::execCommand(uint8_t code, const CommandArgs& args, i
     const auto answers = [code](const OpCmdRes& reply) { return reply.command == code || reply.command == Code::Error; };
     const auto reply = exchange_.sendEachWait(buildCommandFrame(code, args, serial_), retries + 1, answers);
     if (!reply)
-        return OpCmdRes{0, code, DeviceError{ErrorCode::DataSend}};
+        return OpCmdRes{0, code, DeviceError{Utility::kSpacedErrors.dataSend}};
     return *reply;
 }
 
@@ -226,7 +226,7 @@ OpCmdRes TesselBleProtocol::sendCommandNoReply(uint8_t code, int retries)
     }
     if (!written)
         noteRequest(code, false);
-    return OpCmdRes{static_cast<uint8_t>(written), code, DeviceError{written ? ErrorCode::NoError : ErrorCode::DataSend}};
+    return OpCmdRes{static_cast<uint8_t>(written), code, DeviceError{written ? ErrorCode::NoError : Utility::kSpacedErrors.dataSend}};
 }
 
 void TesselBleProtocol::noteRequest(uint8_t code, bool outstanding)
@@ -252,7 +252,7 @@ OperationResult TesselBleProtocol::checkCommand(SensorCommand command) const
 {
     if (capabilities()->offered.commands.contains(toInt(command)))
         return OperationResult::done();
-    return OperationResult::failed(ErrorCode::UnsupportedCommand,
+    return OperationResult::failed(Utility::kSpacedErrors.unsupportedCommand,
                                    "Unsupported Command: [" + Sensor::commandToString(command) + "]");
 }
 
@@ -261,10 +261,10 @@ OperationResult TesselBleProtocol::checkParameter(SensorParameter parameter, Sen
     const auto caps = capabilities();
     const auto found = caps->offered.parameters.find(toInt(parameter));
     if (found == caps->offered.parameters.end())
-        return OperationResult::failed(ErrorCode::UnsupportedParam,
+        return OperationResult::failed(Utility::kSpacedErrors.unsupportedParam,
                                        "Unsupported Parameter: [" + Sensor::parameterToString(parameter) + "]");
     if (access == SensorParamAccess::ReadWrite && found->second != toInt(SensorParamAccess::ReadWrite))
-        return OperationResult::failed(ErrorCode::UnsupportedParamAccess,
+        return OperationResult::failed(Utility::kSpacedErrors.unsupportedParamAccess,
                                        "Unsupported Parameter access: [" + Sensor::parameterToString(parameter) + "]");
     return OperationResult::done();
 }

@@ -282,8 +282,10 @@ std::string deviceErrorName(int32_t code)
         {99, "ERR_BOOT_MEM_ERASE"},
         {100, "ERR_BOOT_MEM_WRITE"},
         {101, "ERR_BOOT_CRC"},
-        {511, "ERR_DATA_SEND"},
     };
+    // Of the library's own codes only the failed exchange ever stands in a reply.
+    if (code == Utility::kSpacedErrors.dataSend)
+        return Utility::kSpacedErrors.nameOf(code);
     const auto found = names.find(code);
     return found == names.end() ? "UNKNOWN" : found->second;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "sdk/core/DeviceError.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/devices/tessel/TesselRecords.hpp"
 
@@ -67,14 +68,9 @@ inline constexpr uint8_t FindMe = 167;
 inline constexpr uint8_t SetSerialNum = 168;
 }  // namespace Code
 
-// Error codes: the device's own, and the library's for this family.
+// The device's error codes are its own; the library's are those of Utility::kSpacedErrors.
 namespace ErrorCode {
 inline constexpr int32_t NoError = 0;
-inline constexpr int32_t DataSend = 511;  // not sent, or no reply
-inline constexpr int32_t UnsupportedCommand = 767;
-inline constexpr int32_t UnsupportedParam = 1023;
-inline constexpr int32_t UnsupportedParamAccess = 1279;
-inline constexpr int32_t WrongParamValue = 1535;
 }  // namespace ErrorCode
 
 // "UNKNOWN" for codes outside the tables.

@@ -17,12 +17,12 @@ constexpr size_t BusCapacity = 2048;
 
 OperationResult unsupportedParameter()
 {
-    return OperationResult::failed(Utility::kErrUnsupportedParam, "Unsupported parameter");
+    return OperationResult::failed(Utility::kKspErrors.unsupportedParam, "Unsupported parameter");
 }
 
 OperationResult unsupportedCommand()
 {
-    return OperationResult::failed(Utility::kErrUnsupportedCommand, "Unsupported command");
+    return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, "Unsupported command");
 }
 
 // The Wrenlet protocol keeps the same indices (gain, current) in a record of its own.

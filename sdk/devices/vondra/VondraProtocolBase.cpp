@@ -184,7 +184,7 @@ OperationResult VondraProtocolBase::ping(int32_t value)
 {
     std::unique_lock lock(commandLock_);
     if (!linked_.link().writeOnce({Frame::Ping, static_cast<uint8_t>(value & 0xFF)}))
-        return OperationResult::failed(Utility::kErrDataSend, "Failed send ping");
+        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
     return OperationResult::done();
 }
 

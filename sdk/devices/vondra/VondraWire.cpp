@@ -53,10 +53,10 @@ std::optional<uint8_t> currentCode(VondraGeneration generation, uint8_t index)
 OperationResult checkAmplifier(VondraGeneration generation, const VondraAmplifierParam& param)
 {
     if (!currentCode(generation, param.current))
-        return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Current value is not supported");
+        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Current value is not supported");
     for (uint32_t ch = 0; ch < channelCount(generation); ++ch) {
         if (!gainCode(generation, param.gain[ch]))
-            return OperationResult::failed(Utility::kErrWrongParamValue, "The specified Gain value is not supported");
+            return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Gain value is not supported");
     }
     return OperationResult::done();
 }

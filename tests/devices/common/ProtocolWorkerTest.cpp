@@ -13,10 +13,10 @@
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
-#include "tests/devices/common/Eventually.hpp"
+#include "tests/support/WaitFor.hpp"
 
 using namespace std::chrono_literals;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using VexaDevice::Devices::ProtocolWorker;
 
 namespace {
@@ -73,7 +73,7 @@ TEST(ProtocolWorker, PassesRunUntilStoppedAndStopJoins)
     });
     // A wake-up is kept until the worker waits: one is enough.
     worker.wake();
-    ASSERT_TRUE(eventually([&] { return passes > 0; }));
+    ASSERT_TRUE(waitFor([&] { return passes > 0; }));
     worker.stop();
     const int afterStop = passes;
     worker.wake();
@@ -124,7 +124,7 @@ TEST(ProtocolWorker, ABacklogLeftByAPassIsReadByTheNextPassesWithoutWaiting)
         return true;
     });
     worker.wake();
-    EXPECT_TRUE(eventually([&] { return read == values.size(); }));
+    EXPECT_TRUE(waitFor([&] { return read == values.size(); }));
     worker.stop();
     EXPECT_EQ(passes, 4) << "a pass that read all that was left asks for no other";
 }
@@ -137,7 +137,7 @@ TEST(ProtocolWorker, TimedWaitRunsPassesWithoutWakeUps)
         ++passes;
         return true;
     });
-    EXPECT_TRUE(eventually([&] { return passes >= 5; }));
+    EXPECT_TRUE(waitFor([&] { return passes >= 5; }));
 }
 
 TEST(ProtocolWorker, AFailingPassIsLoggedAndTheLoopGoesOn)
@@ -145,10 +145,10 @@ TEST(ProtocolWorker, AFailingPassIsLoggedAndTheLoopGoesOn)
     std::atomic<int> destroyed{0};
     auto owner = Owner::create(destroyed);
     owner->throwNext = true;
-    ASSERT_TRUE(eventually([&] { return owner->passes > 3; }));
+    ASSERT_TRUE(waitFor([&] { return owner->passes > 3; }));
     owner.reset();
     // A pass running now holds the owner too; it then goes on the worker thread.
-    EXPECT_TRUE(eventually([&] { return destroyed == 1; }));
+    EXPECT_TRUE(waitFor([&] { return destroyed == 1; }));
 }
 
 TEST(ProtocolWorker, OwnerReleasedInsideItsOwnPassIsDestroyedAfterThePass)
@@ -163,7 +163,7 @@ TEST(ProtocolWorker, OwnerReleasedInsideItsOwnPassIsDestroyedAfterThePass)
     }
     // The host's last reference went inside a pass; the destructor ran on the worker thread
     // without joining itself, and nothing touched the freed object (ASan would tell).
-    ASSERT_TRUE(eventually([&] { return destroyed == 1; }));
+    ASSERT_TRUE(waitFor([&] { return destroyed == 1; }));
     EXPECT_TRUE(watch.expired());
 }
 
@@ -175,7 +175,7 @@ TEST(ProtocolWorker, StopsWhenItsOwnerIsGone)
         ++passes;
         return false;
     });
-    ASSERT_TRUE(eventually([&] { return passes == 1; }));
+    ASSERT_TRUE(waitFor([&] { return passes == 1; }));
     std::this_thread::sleep_for(10ms);
     EXPECT_EQ(passes, 1);
 }

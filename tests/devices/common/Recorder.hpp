@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "tests/devices/common/Eventually.hpp"
+#include "tests/support/WaitFor.hpp"
 
 namespace DevicesTest {
 
@@ -50,7 +50,7 @@ public:
     // Waits until the records (or events) number at least `n`.
     bool atLeast(size_t n)
     {
-        return DevicesTest::eventually([&] {
+        return TestSupport::waitFor([&] {
             if constexpr (requires { typename Payload::value_type; })
                 return records().size() >= n;
             else

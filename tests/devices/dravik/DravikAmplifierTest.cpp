@@ -6,14 +6,14 @@
 #include <algorithm>
 
 #include "sdk/core/ByteReaders.hpp"
-#include "tests/devices/common/Eventually.hpp"
+#include "tests/support/WaitFor.hpp"
 #include "tests/devices/common/Recorder.hpp"
 #include "tests/devices/dravik/DravikRecords.hpp"
 #include "tests/devices/dravik/DravikRig.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Dravik;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using DevicesTest::Recorder;
 using DravikTest::DravikRig;
 using Frames = std::vector<std::vector<uint8_t>>;
@@ -74,7 +74,7 @@ TEST_P(DravikAmplifier, SignalStartsWithTheSurveyIdAndStreamsTheDevicesVolts) {
     ASSERT_TRUE(protocol->ping(0));
     ASSERT_TRUE(protocol->ping(5));
     EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x06, 5}));
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         const auto records = signals.records();
         return std::any_of(records.begin(), records.end(), [](const auto& r) { return r.Marker == 5; });
     }));
@@ -95,7 +95,7 @@ TEST_P(DravikAmplifier, ResistanceModesReportTheElectrodes) {
     ASSERT_TRUE(protocol->startResist());
     EXPECT_EQ(protocol->ampMode(), AmpModeResist);
     EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x01}));
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         const auto records = resists.records();
         if (records.empty())
             return false;
@@ -195,7 +195,7 @@ TEST_P(DravikAmplifier, EveryModeCommandFailsOnALinkThatIsDown) {
     ASSERT_TRUE(protocol->powerDown());
     const size_t sent = frames().size();
     rig.peer->dropLink();
-    ASSERT_TRUE(eventually([&] { return rig.ble->isDisconnected(); }));
+    ASSERT_TRUE(waitFor([&] { return rig.ble->isDisconnected(); }));
 
     const OperationResult down = OperationResult::failed(513, "Device error: [ERR_DATA_SEND]");
     EXPECT_EQ(protocol->powerDown(), down) << "stopped when last seen, which proves nothing now";

@@ -8,12 +8,12 @@
 
 #include "sdk/core/ByteReaders.hpp"
 #include "sdk/core/Crc32.hpp"
-#include "tests/devices/common/Eventually.hpp"
+#include "tests/support/WaitFor.hpp"
 #include "tests/devices/dravik/DravikRig.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Dravik;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using DravikTest::DravikRig;
 
 namespace {
@@ -122,7 +122,7 @@ TEST_F(DravikFiles, NamesAndStatesAreCheckedBeforeAnythingIsSent) {
     // The worker's status poll finds a write-protected disk: writes are refused, reads go on.
     ASSERT_TRUE(protocol->writeFile("kept.bin", {7, 8, 9}, 0));
     rig.peer->withStore([](VexaSim::DravikFileStore& store) { store.setFsState(3); });
-    ASSERT_TRUE(eventually([&] { return protocol->readFilesystemStatus().fsState == 3; }));
+    ASSERT_TRUE(waitFor([&] { return protocol->readFilesystemStatus().fsState == 3; }));
     const size_t sent = requests().size();
     EXPECT_EQ(protocol->writeFile("a.bin", {1}, 0), OperationResult::failed(523, "ERR_DISK_PROTECTED"));
     EXPECT_EQ(protocol->deleteFile("kept.bin"), OperationResult::failed(523, "ERR_DISK_PROTECTED"));
@@ -132,7 +132,7 @@ TEST_F(DravikFiles, NamesAndStatesAreCheckedBeforeAnythingIsSent) {
     EXPECT_EQ(back, (std::vector<uint8_t>{7, 8, 9}));
 
     rig.peer->withStore([](VexaSim::DravikFileStore& store) { store.setFsState(5); });
-    ASSERT_TRUE(eventually([&] { return protocol->readFilesystemStatus().fsState == 5; }));
+    ASSERT_TRUE(waitFor([&] { return protocol->readFilesystemStatus().fsState == 5; }));
     EXPECT_EQ(protocol->readFile("kept.bin", 0, 0, back), OperationResult::failed(519, "ERR_DISK_TROUBLE"));
 }
 
@@ -203,7 +203,7 @@ TEST_F(DravikFiles, StreamedFilesArriveInOrderAndTheStreamEnds) {
 
     EXPECT_EQ(protocol->fileStreamRead("big.dat", 900, 101).code, 522) << "past the end of the file";
     ASSERT_TRUE(protocol->fileStreamRead("big.dat", 100, 800));
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         std::lock_guard guard(lock);
         return streamed.size() == 800;
     }));

@@ -12,7 +12,7 @@
 #include "sdk/devices/morvex/MorvexGatt.hpp"
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
-#include "tests/devices/common/Eventually.hpp"
+#include "tests/support/WaitFor.hpp"
 #include "tests/devices/common/ProtocolTimings.hpp"
 #include "tests/devices/common/Recorder.hpp"
 

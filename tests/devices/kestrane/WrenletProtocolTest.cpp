@@ -108,7 +108,7 @@ TEST_P(WrenletProtocolTest, SignalRecordsCarryThePeersValuesInOrder)
         for (uint32_t ch = 0; ch < 4; ++ch)
             EXPECT_DOUBLE_EQ(record.Samples[ch], signalVolts(ch, record.PackNum)) << record.PackNum << " " << ch;
     }
-    EXPECT_TRUE(DevicesTest::eventually([&] {
+    EXPECT_TRUE(TestSupport::waitFor([&] {
         const auto seen = modes.events();
         return std::find(seen.begin(), seen.end(), DevAmpStatus::Signal) != seen.end();
     }));
@@ -263,7 +263,7 @@ TEST_P(WrenletProtocolTest, AnAnswerToAnotherCommandDoesNotCompleteACommand)
     auto protocol = make(rig, lostReplyProtocol());
     rig.peer->setSilent(true);
     std::thread intruder([&] {
-        DevicesTest::eventually([&] { return rig.framesAfter(1).size() == 1; });
+        TestSupport::waitFor([&] { return rig.framesAfter(1).size() == 1; });
         rig.peer->sendStatus({50, 0, 2, 0x02});  // answers an idle frame
     });
     EXPECT_EQ(protocol->startSignal(), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
@@ -286,7 +286,7 @@ TEST_P(WrenletProtocolTest, ShortAndDoubleStatusNotifications)
     EXPECT_EQ(protocol->battPower(), 20);
     EXPECT_EQ(protocol->ampMode(), 4);
     ASSERT_TRUE(battery.atLeast(1));
-    EXPECT_TRUE(DevicesTest::eventually([&] { return battery.events().back() == 20; }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return battery.events().back() == 20; }));
 }
 
 TEST_P(WrenletProtocolTest, ModelCodesOfTheGenerations)
@@ -409,7 +409,7 @@ TEST_P(WrenletProtocolTest, AStaleLinkLossCancelsNothingAndADownLinkNeverSucceed
     EXPECT_EQ(rig.peer->mode(), toByte(DevAmpStatus::Signal));
 
     rig.peer->peripheral()->dropLink();
-    ASSERT_TRUE(DevicesTest::eventually([&] { return devices_.back()->isDisconnected(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return devices_.back()->isDisconnected(); }));
     protocol->onDisconnected();
     EXPECT_FALSE(protocol->startSignal()) << "the device is known to stream, but the link is down";
     EXPECT_FALSE(protocol->powerDown());
@@ -443,7 +443,7 @@ TEST_P(WrenletProtocolTest, ReconnectionReadsTheStatusAgain)
     auto device = devices_.back();
     rig.peer->dropLink();
     protocol->onDisconnected();
-    ASSERT_TRUE(DevicesTest::eventually([&] { return device->isDisconnected(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return device->isDisconnected(); }));
     rig.peer->statusCharacteristic()->setValue({33, 0, 2, 0});
     device->connect();
     ASSERT_TRUE(protocol->onConnected());

@@ -9,7 +9,7 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Lorrel;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using KestraneTest::fastBle;
 using KestraneTest::fastProtocol;
 using KestraneTest::Frames;
@@ -67,7 +67,7 @@ TEST_F(LorrelDevice, ALostLinkIsReadAnewOnceConnectedAgain)
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
     const size_t sent = frames().size();
     peer->dropLink();
-    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    ASSERT_TRUE(waitFor([&] { return ble->isDisconnected(); }));
     ASSERT_TRUE(sensor->disconnect());
     EXPECT_EQ(frames().size(), sent) << "nothing is sent to a device out of reach";
 
@@ -88,5 +88,5 @@ TEST_F(LorrelDevice, ReleasedWhileStreamingPowersTheDeviceDownAndLetsGo)
     sensor.reset();
     EXPECT_EQ(frames().back(), PowerDown);
     EXPECT_EQ(peer->mode(), 1);
-    EXPECT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    EXPECT_TRUE(waitFor([&] { return ble->isDisconnected(); }));
 }

@@ -19,7 +19,7 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Lorrel;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using KestraneTest::fastBle;
 using KestraneTest::fastProtocol;
 using KestraneTest::Frames;
@@ -289,11 +289,11 @@ TEST_F(LorrelProtocol, SignalPacksKeepTheGainOfTheirStart)
         });
     protocol->signalEvent().lock()->subscribe(subscriber);
     ASSERT_TRUE(protocol->startSignal());
-    ASSERT_TRUE(eventually([&] { return !first; }));
+    ASSERT_TRUE(waitFor([&] { return !first; }));
     ASSERT_TRUE(protocol->powerDown());
     ASSERT_TRUE(protocol->setGain(5));
     gainChanged.set_value();
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         std::lock_guard lock(recordsMutex);
         return records.size() >= 8;
     }));
@@ -352,7 +352,7 @@ TEST_F(LorrelProtocol, AStatusOfTwoPacksIsReadFromItsLastAndAShortOneIsIgnored)
     auto protocol = open();
     Recorder<int> battery(protocol->batteryEvent());
     peer->sendStatus({50, 0, 2, 0, 40, 0, 1, 0});
-    ASSERT_TRUE(eventually([&] { return protocol->battPower() == 40; }));
+    ASSERT_TRUE(waitFor([&] { return protocol->battPower() == 40; }));
     EXPECT_EQ(protocol->ampMode(), 1);
     peer->sendStatus({10, 0});
     ASSERT_TRUE(battery.atLeast(1));
@@ -364,5 +364,5 @@ TEST_F(LorrelProtocol, PingIsWrittenWithoutAnAnswer)
 {
     auto protocol = open();
     EXPECT_TRUE(protocol->ping(0x1FF));
-    EXPECT_TRUE(eventually([&] { return peer->pings() == std::vector<Bytes>{{0x06, 0xFF}}; }));
+    EXPECT_TRUE(waitFor([&] { return peer->pings() == std::vector<Bytes>{{0x06, 0xFF}}; }));
 }

@@ -15,12 +15,12 @@
 #include "sdk/devices/morvex/MorvexGatt.hpp"
 #include "sim/peers/morvex/MorvexPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
-#include "tests/devices/common/Eventually.hpp"
+#include "tests/support/WaitFor.hpp"
 #include "tests/devices/common/ProtocolTimings.hpp"
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Morvex;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using DevicesTest::fastProtocol;
 using DevicesTest::lostReplyProtocol;
 using VexaDevice::OperationResult;
@@ -109,7 +109,7 @@ struct MorvexDevice : ::testing::Test {
             return;
         const std::weak_ptr<VexaDevice::BLE::ConnectionBus> bus = ble->connectionChangedEvent();
         ble.reset();
-        EXPECT_TRUE(eventually([&] { return bus.expired(); }));
+        EXPECT_TRUE(waitFor([&] { return bus.expired(); }));
     }
 
     Frames frames() { return peer->commandFrames(); }
@@ -191,7 +191,7 @@ TEST_F(MorvexDevice, SignalSamplesAreTheDevicesWaveformToTheLastCount)
             n += batch.size();
         return n;
     };
-    ASSERT_TRUE(eventually([&] { return records() >= 300; }));
+    ASSERT_TRUE(waitFor([&] { return records() >= 300; }));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StopSignal));
 
     const double gain3 = 3.0;
@@ -213,7 +213,7 @@ TEST_F(MorvexDevice, SignalSamplesAreTheDevicesWaveformToTheLastCount)
     }
     EXPECT_GT(negatives, 10u) << "the waveform must cover negative values";
     // The worker may report the idle state found at connection first.
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         const auto seen = states.events();
         const auto signalState = std::find(seen.begin(), seen.end(), MorvexStatus::Signal);
         return signalState != seen.end() && signalState + 1 != seen.end() && signalState[1] == MorvexStatus::Idle;
@@ -254,7 +254,7 @@ TEST_F(MorvexDevice, ResistanceCycleMeasuresEveryElectrode)
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
     EXPECT_EQ(frames().front(), (std::vector<uint8_t>{0x03, 0x30, 0x91, 0x91, 0x91, 0x01, 0x01, 0x00}));
 
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 5; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 5; }));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
     const auto records = resist.events();
     EXPECT_TRUE(std::isinf(records[0].T3)) << "T3 is not measured before O1 is done";
@@ -279,15 +279,15 @@ TEST_F(MorvexDevice, ANewMeasurementDoesNotReportThePreviousOne)
     Recorder<_ResistData> resist(sensor->resistEvent());
     Recorder<MorvexStatus> states(sensor->stateEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 4; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 4; }));
     EXPECT_TRUE(std::isfinite(resist.events()[3].O2));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
     // Once the worker reports idle, it has published everything of the first measurement.
-    ASSERT_TRUE(eventually([&] { return !states.events().empty() && states.events().back() == MorvexStatus::Idle; }));
+    ASSERT_TRUE(waitFor([&] { return !states.events().empty() && states.events().back() == MorvexStatus::Idle; }));
 
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
     resist.clear();
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 1; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 1; }));
     const _ResistData first = resist.events()[0];
     EXPECT_NEAR(first.O1, 50e3, 50e3 * 0.005);
     EXPECT_TRUE(std::isinf(first.T3));
@@ -304,7 +304,7 @@ TEST_F(MorvexDevice, ResistanceCountsOnlyPacksMeasuredAfterEachSwitch)
     open(settings, fastProtocol(), {std::chrono::microseconds(1000), 13});
     Recorder<_ResistData> resist(sensor->resistEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 6; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 6; }));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
     const auto records = resist.events();
     for (size_t i = 3; i < records.size(); ++i) {
@@ -330,7 +330,7 @@ TEST_F(MorvexDevice, AnUnacknowledgedSwitchStartsTheElectrodeOver)
     Recorder<_ResistData> resist(sensor->resistEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
     peer->statusCharacteristic()->dropNextNotifications(timing.commandAttempts);
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 4; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 4; }));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
 
     // The start, both attempts of the lost switch, then O1 over again: positive, then negative.
@@ -351,12 +351,12 @@ TEST_F(MorvexDevice, AnUnseenSwitchToResistanceNeverDeliversResistancePacksAsSig
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     ASSERT_TRUE(sensor->writeGain(2));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
-    ASSERT_TRUE(eventually([&] { return signal.count() >= 5; }));
+    ASSERT_TRUE(waitFor([&] { return signal.count() >= 5; }));
     peer->statusCharacteristic()->dropNextNotifications(1000);
     EXPECT_FALSE(sensor->execCommand(SensorCommand::StartResist));
     EXPECT_EQ(peer->state(), MorvexPeerModel::ResistState);
     const uint64_t sentAtFailure = peer->packsSent();
-    ASSERT_TRUE(eventually([&] { return peer->packsSent() >= sentAtFailure + 200; }));
+    ASSERT_TRUE(waitFor([&] { return peer->packsSent() >= sentAtFailure + 200; }));
 
     const double gain3 = 3.0;
     for (const auto& batch : signal.events()) {
@@ -386,7 +386,7 @@ TEST_F(MorvexDevice, AfterALostReplyCommandsAreSentAndADownLinkNeverSucceeds)
     EXPECT_EQ(peer->state(), MorvexPeerModel::IdleState);
 
     peer->dropLink();
-    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    ASSERT_TRUE(waitFor([&] { return ble->isDisconnected(); }));
     ASSERT_TRUE(sensor->disconnect());
     EXPECT_FALSE(sensor->execCommand(SensorCommand::StopSignal)) << "the device is idle, but the link is down";
     EXPECT_FALSE(sensor->execCommand(SensorCommand::StopResist));
@@ -435,12 +435,12 @@ TEST_F(MorvexDevice, StatusNotificationsShortOrMultiple)
     Recorder<int> battery(sensor->batteryEvent());
     peer->statusCharacteristic()->notify({0x02, 0x00});  // shorter than one pack
     peer->statusCharacteristic()->notify({0x01, 0x00, 50, 0x00, 0x01, 0x00, 42, 0x00});
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         int32_t level = 0;
         sensor->readBattPower(level);
         return level == 42;
     }));
-    ASSERT_TRUE(eventually([&] { return battery.count() >= 1 && battery.events().back() == 42; }));
+    ASSERT_TRUE(waitFor([&] { return battery.count() >= 1 && battery.events().back() == 42; }));
     for (int level : battery.events())
         EXPECT_NE(level, 50) << "only the newest pack of a notification counts";
     uint8_t mode = 0;
@@ -456,7 +456,7 @@ TEST_F(MorvexDevice, LinkLossEndsAWaitingCommandAtTheNextStep)
     open({}, patient);
     peer->setSilent(true);
     auto command = std::async(std::launch::async, [&] { return sensor->execCommand(SensorCommand::StartSignal); });
-    ASSERT_TRUE(eventually([&] { return !frames().empty(); }));
+    ASSERT_TRUE(waitFor([&] { return !frames().empty(); }));
     peer->dropLink();
     ASSERT_EQ(command.wait_for(5s), std::future_status::ready);
     EXPECT_EQ(command.get(), OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
@@ -476,17 +476,17 @@ TEST_F(MorvexDevice, DisconnectStopsStreamingFirstAndConnectComesBack)
     // work as before.
     ASSERT_TRUE(sensor->connect());
     peer->dropLink();
-    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    ASSERT_TRUE(waitFor([&] { return ble->isDisconnected(); }));
     peer->setBattery(64);
     ASSERT_TRUE(sensor->connect());
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         int32_t level = 0;
         sensor->readBattPower(level);
         return level == 64;
     }));
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
-    EXPECT_TRUE(eventually([&] { return signal.count() >= 3; }));
+    EXPECT_TRUE(waitFor([&] { return signal.count() >= 3; }));
 }
 
 TEST_F(MorvexDevice, DestroyedWhileStreaming)
@@ -494,7 +494,7 @@ TEST_F(MorvexDevice, DestroyedWhileStreaming)
     open();
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
-    ASSERT_TRUE(eventually([&] { return signal.count() >= 5; }));
+    ASSERT_TRUE(waitFor([&] { return signal.count() >= 5; }));
     sensor.reset();
     EXPECT_EQ(frames().back(), Idle) << "streaming is stopped before the link is closed";
     EXPECT_EQ(peer->state(), 1);
@@ -513,8 +513,8 @@ TEST_F(MorvexDevice, ReleasedFromInsideItsOwnSignalCallback)
         });
     (*holder)->signalEvent().lock()->subscribe(callback);
     ASSERT_TRUE((*holder)->execCommand(SensorCommand::StartSignal));
-    ASSERT_TRUE(eventually([&] { return released.load(); }));
-    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    ASSERT_TRUE(waitFor([&] { return released.load(); }));
+    ASSERT_TRUE(waitFor([&] { return ble->isDisconnected(); }));
     EXPECT_EQ(frames().back(), Idle);
 }
 
@@ -530,8 +530,8 @@ TEST_F(MorvexDevice, ReleasedFromInsideItsOwnResistanceCallback)
     });
     (*holder)->resistEvent().lock()->subscribe(callback);
     ASSERT_TRUE((*holder)->execCommand(SensorCommand::StartResist));
-    ASSERT_TRUE(eventually([&] { return released.load(); }));
-    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    ASSERT_TRUE(waitFor([&] { return released.load(); }));
+    ASSERT_TRUE(waitFor([&] { return ble->isDisconnected(); }));
     EXPECT_EQ(frames().back(), Idle);
 }
 

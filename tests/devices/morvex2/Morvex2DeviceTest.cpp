@@ -220,7 +220,7 @@ TEST(Morvex2DeviceTest, ReadersAndPing)
     EXPECT_EQ(version.modelMinor, 3);
 
     ASSERT_TRUE(device->ping(0x1234));
-    EXPECT_TRUE(DevicesTest::eventually([&] { return rig.peer->pings() == Frames{{0x06, 0x34}}; }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return rig.peer->pings() == Frames{{0x06, 0x34}}; }));
 }
 
 TEST(Morvex2DeviceTest, ChannelListsByModel)
@@ -278,7 +278,7 @@ TEST(Morvex2DeviceTest, ReleasedWhileStreaming)
         [&](std::vector<_SignalData>) { ++batches; });
     device->signalEvent().lock()->subscribe(subscriber);
     ASSERT_TRUE(device->execCommand(SensorCommand::StartSignal));
-    ASSERT_TRUE(DevicesTest::eventually([&] { return batches > 2; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return batches > 2; }));
     device.reset();
     const int seen = batches;
     rig.radio->drain();

@@ -16,7 +16,7 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::MorvexBlack;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using KestraneTest::fastBle;
 using KestraneTest::fastProtocol;
 using KestraneTest::Frames;
@@ -316,12 +316,12 @@ TEST_F(MorvexBlackDevice, ShortAndDoubleStatusNotifications)
     Recorder<int> battery(sensor->batteryEvent());
     peer->sendStatus({3, 0});
     peer->sendStatus({2, 0, 50, 0, 2, 0, 60, 0});
-    ASSERT_TRUE(eventually([&] { return sensor->readBattPower() == 60; }));
+    ASSERT_TRUE(waitFor([&] { return sensor->readBattPower() == 60; }));
     uint8_t mode = 0;
     sensor->readSensorMode(mode);
     EXPECT_EQ(mode, 2) << "the short pack changed nothing";
     // The level is stored before the worker publishes it: wait for the publication too.
-    EXPECT_TRUE(eventually([&] {
+    EXPECT_TRUE(waitFor([&] {
         const auto events = battery.events();
         return !events.empty() && events.back() == 60;
     }));
@@ -342,7 +342,7 @@ TEST_F(MorvexBlackDevice, DisconnectPowersDownOnlyAReachableDevice)
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
     const size_t sent = frames().size();
     peer->peripheral()->dropLink();
-    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    ASSERT_TRUE(waitFor([&] { return ble->isDisconnected(); }));
     ASSERT_TRUE(sensor->disconnect());
     EXPECT_EQ(frames().size(), sent) << "nothing is sent to a device out of reach";
     EXPECT_FALSE(sensor->execCommand(SensorCommand::StartSignal)) << "the device streams, but the link is down";
@@ -390,7 +390,7 @@ TEST_F(MorvexBlackDevice, StoppedAndReleasedFromInsideItsOwnResistanceCallback)
     auto result = stopped.get_future();
     ASSERT_EQ(result.wait_for(20s), std::future_status::ready);
     EXPECT_TRUE(result.get());
-    ASSERT_TRUE(eventually([&] { return ble->isDisconnected(); }));
+    ASSERT_TRUE(waitFor([&] { return ble->isDisconnected(); }));
     EXPECT_EQ(peer->mode(), 1);
 }
 
@@ -398,7 +398,7 @@ TEST_F(MorvexBlackDevice, PingIsWrittenWithoutAnswer)
 {
     open();
     ASSERT_TRUE(sensor->ping(0x1FF));
-    ASSERT_TRUE(eventually([&] { return peer->pings().size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return peer->pings().size() == 1; }));
     EXPECT_EQ(peer->pings().front(), (Bytes{0x06, 0xFF}));
 }
 

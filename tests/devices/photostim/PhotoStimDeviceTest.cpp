@@ -139,7 +139,7 @@ TEST(PhotoStimDeviceReads, BatteryAndStimulatorChangesArePublishedOnTheWorker)
     rig.peer->setBatteryLevel(150);
     rig.peer->setBatteryVoltage(3600);
     // The level read at the start counts as news to the first pass; the voltage does not.
-    ASSERT_TRUE(DevicesTest::eventually([&] {
+    ASSERT_TRUE(TestSupport::waitFor([&] {
         const auto published = levels.events();
         return !published.empty() && published.back() == 100;
     }));
@@ -148,7 +148,7 @@ TEST(PhotoStimDeviceReads, BatteryAndStimulatorChangesArePublishedOnTheWorker)
 
     ASSERT_TRUE(device->execCommand(SynchroniseCommand));
     // Each pass publishes what changed since the last one, on the worker thread.
-    ASSERT_TRUE(DevicesTest::eventually([&] {
+    ASSERT_TRUE(TestSupport::waitFor([&] {
         const auto published = states.events();
         return !published.empty() && published.back() == DevStimulStatus::Synchronised && syncs.count() == 1;
     }));
@@ -186,7 +186,7 @@ TEST(PhotoStimDeviceCommands, SynchroniseStartStopAndReset)
     // The start counts from the stimulator's time when the command runs, not from the time of
     // the last status (the one that reported the synchronisation).
     const uint32_t reported = device->stimulatorTime(false);
-    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.peer->now() - reported > 2000; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.peer->now() - reported > 2000; }));
     const uint32_t before = rig.peer->now();
     ASSERT_TRUE(device->execCommand(SensorCommand::StartPhotoStimulation));
     const uint32_t after = rig.peer->now();
@@ -213,7 +213,7 @@ TEST(PhotoStimDeviceCommands, SynchroniseStartStopAndReset)
     EXPECT_EQ(frames[3], std::vector<uint8_t>{5});
     EXPECT_EQ(frames[5], std::vector<uint8_t>{1});
     // The worker publishes the state each pass finds changed: at the end, idle.
-    EXPECT_TRUE(DevicesTest::eventually([&] {
+    EXPECT_TRUE(TestSupport::waitFor([&] {
         const auto published = states.events();
         return !published.empty() && published.back() == DevStimulStatus::Idle;
     }));
@@ -246,7 +246,7 @@ TEST(PhotoStimDeviceCommands, AStartIsDoneOnItsWrittenFrame)
     ASSERT_TRUE(device->execCommand(SensorCommand::StartPhotoStimulation));
     EXPECT_EQ(rig.peer->commandFrames().back().at(0), 4);
     EXPECT_EQ(stateOf(*device), DevStimulStatus::Running) << "marked at once";
-    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.peer->state() == Peer::Running; })) << "at the tick";
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.peer->state() == Peer::Running; })) << "at the tick";
     EXPECT_EQ(stateOf(*device), DevStimulStatus::Running);
 }
 
@@ -256,7 +256,7 @@ TEST(PhotoStimDeviceLink, ALostLinkEndsAWaitAndTheNextConnectionReadsTheDeviceAg
     auto device = rig.make();
     rig.peer->setIgnoring(true);
     auto waiting = std::async(std::launch::async, [&] { return device->execCommand(SynchroniseCommand); });
-    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.peer->commandFrames().size() == 1; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.peer->commandFrames().size() == 1; }));
     rig.peer->dropLink();
     EXPECT_EQ(waiting.get(), NotReached);  // well before the 10 s wait
 
@@ -276,7 +276,7 @@ TEST(PhotoStimDeviceLink, EveryCommandFailsOnALinkThatIsDown)
     ASSERT_EQ(stateOf(*device), DevStimulStatus::Idle);
     rig.peer->dropLink();
     int32_t linkState = 0;
-    ASSERT_TRUE(DevicesTest::eventually([&] { return device->readState(linkState) && linkState == 1; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return device->readState(linkState) && linkState == 1; }));
 
     // Idle when last seen, which proves nothing now: neither the stop nor the reset is done.
     const OperationResult down = OperationResult::failed(513, "Device error: [ERR_DATA_SEND]");
@@ -302,15 +302,15 @@ TEST(PhotoStimDeviceReads, AStateOfUnknownMeaningIsPublishedToNobody)
     int level = 60;
     for (const auto& status : {std::vector<uint8_t>(19, 2), unknownCode}) {
         rig.peer->sendStatus(status);
-        ASSERT_TRUE(DevicesTest::eventually([&] { return stateOf(*device) == DevStimulStatus::Unknown; }));
+        ASSERT_TRUE(TestSupport::waitFor([&] { return stateOf(*device) == DevStimulStatus::Unknown; }));
         rig.peer->setBatteryLevel(static_cast<uint8_t>(++level));
-        ASSERT_TRUE(DevicesTest::eventually([&] {
+        ASSERT_TRUE(TestSupport::waitFor([&] {
             const auto published = levels.events();
             return !published.empty() && published.back() == level;
         }));
     }
     ASSERT_TRUE(device->execCommand(ResetCommand));
-    ASSERT_TRUE(DevicesTest::eventually([&] {
+    ASSERT_TRUE(TestSupport::waitFor([&] {
         const auto published = states.events();
         return !published.empty() && published.back() == DevStimulStatus::Idle;
     }));

@@ -161,7 +161,7 @@ TEST(PhotoStimServiceStates, EveryTransitionSendsItsFrameAndIsPublishedOnce)
     EXPECT_TRUE(service->sync());
     EXPECT_EQ(syncOf(*service), DevStimulSyncStatus::Synchronised);
     EXPECT_TRUE(service->startProgram(0x01020304, false));
-    ASSERT_TRUE(DevicesTest::eventually([&] { return stateOf(*service) == DevStimulStatus::Running; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stateOf(*service) == DevStimulStatus::Running; }));
     EXPECT_EQ(rig.pts->startTick(), 0x01020304u);
     EXPECT_TRUE(service->sync());  // a running program is stopped
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
@@ -230,7 +230,7 @@ TEST_P(PhotoStimMarkedStart, IsDoneOnTheWrittenFrameAndTheDevicesReportsFollow)
 
     // A start due now runs, and the device says so.
     ASSERT_TRUE(service->startProgram(rig.pts->now() + 50, true));
-    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.pts->state() == Peer::Running; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.pts->state() == Peer::Running; }));
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
 }
 
@@ -281,7 +281,7 @@ TEST(PhotoStimServiceStates, OnlyTheStateACommandLeadsToCompletesIt)
     // The device changes state, but not to the one asked for.
     rig.pts->setAnswerState(Peer::Running);
     EXPECT_EQ(service->prepareSync(), NotReached);
-    ASSERT_TRUE(DevicesTest::eventually([&] { return stateOf(*service) == DevStimulStatus::Running; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stateOf(*service) == DevStimulStatus::Running; }));
     // A device that does not answer at all.
     rig.pts->setAnswerState(std::nullopt);
     rig.pts->setIgnoring(true);
@@ -296,7 +296,7 @@ TEST(PhotoStimServiceStates, SuspendingEndsAWaitAtOnceAndResumingReadsTheDeviceA
     auto service = rig.service();
     rig.pts->setIgnoring(true);
     auto waiting = std::async(std::launch::async, [&] { return service->prepareSync(); });
-    ASSERT_TRUE(DevicesTest::eventually([&] { return rig.pts->commandFrames().size() == 1; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.pts->commandFrames().size() == 1; }));
     const auto suspendedAt = std::chrono::steady_clock::now();
     EXPECT_TRUE(service->suspend());
     EXPECT_EQ(waiting.get(), NotReached);
@@ -324,25 +324,25 @@ TEST(PhotoStimServiceStatus, OnlyTheLastWholePackCountsAndShortBytesLeaveTheStat
     const std::vector<uint8_t> second = pack(Peer::Synchronised, 9, 3333, 0x00ABCDEF);
     two.insert(two.end(), second.begin(), second.end());
     rig.pts->sendStatus(two);
-    ASSERT_TRUE(DevicesTest::eventually([&] { return stateOf(*service) == DevStimulStatus::Synchronised; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stateOf(*service) == DevStimulStatus::Synchronised; }));
     EXPECT_EQ(syncOf(*service), DevStimulSyncStatus::Synchronised);
     EXPECT_EQ(service->batteryVoltage(), 3333);
     EXPECT_EQ(service->stimulatorTime(false), 0x00ABCDEFu);
 
     rig.pts->sendStatus(std::vector<uint8_t>(19, 2));
-    ASSERT_TRUE(DevicesTest::eventually([&] { return stateOf(*service) == DevStimulStatus::Unknown; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stateOf(*service) == DevStimulStatus::Unknown; }));
     EXPECT_EQ(service->batteryVoltage(), 3333);
     EXPECT_EQ(syncOf(*service), DevStimulSyncStatus::Synchronised);
 
     rig.pts->sendStatus(pack(7, 0, 1, 1));
-    ASSERT_TRUE(DevicesTest::eventually([&] { return syncOf(*service) == DevStimulSyncStatus::NotSynchronised; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return syncOf(*service) == DevStimulSyncStatus::NotSynchronised; }));
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Unknown);
     EXPECT_EQ(syncs.events(), (std::vector<DevStimulSyncStatus>{DevStimulSyncStatus::Synchronised,
                                                                 DevStimulSyncStatus::NotSynchronised}));
 
     // The unknown states were published to nobody; the next known one is.
     rig.pts->sendStatus(pack(Peer::Idle, 0, 1, 1));
-    ASSERT_TRUE(DevicesTest::eventually([&] { return states.count() == 2; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return states.count() == 2; }));
     EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::Synchronised, DevStimulStatus::Idle}));
 }
 
@@ -365,7 +365,7 @@ TEST(PhotoStimServiceStatus, TheStimulatorTimeIsReadAgainOnRequestAndFollowsTheS
     EXPECT_LT(synchronised - link, 62500u);
 
     rig.pts->syncLink()->breakSync();
-    ASSERT_TRUE(DevicesTest::eventually([&] { return syncOf(*service) == DevStimulSyncStatus::NotSynchronised; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return syncOf(*service) == DevStimulSyncStatus::NotSynchronised; }));
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Idle);
 }
 

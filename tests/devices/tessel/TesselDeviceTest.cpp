@@ -11,12 +11,12 @@
 #include "sdk/devices/tessel/TesselBLE.hpp"
 #include "sim/peers/tessel/TesselPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
-#include "tests/devices/common/Eventually.hpp"
+#include "tests/support/WaitFor.hpp"
 #include "tests/devices/common/Recorder.hpp"
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Tessel;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using DevicesTest::Recorder;
 using VexaDevice::BLE::BLEDevice;
 using VexaDevice::BLE::BLEDeviceTiming;
@@ -77,7 +77,7 @@ struct TesselDevice : ::testing::Test {
             return;
         const std::weak_ptr<VexaDevice::BLE::ConnectionBus> bus = ble->connectionChangedEvent();
         ble.reset();
-        EXPECT_TRUE(eventually([&] { return bus.expired(); }));
+        EXPECT_TRUE(waitFor([&] { return bus.expired(); }));
     }
 };
 
@@ -115,7 +115,7 @@ TEST_F(TesselDevice, StartSignalStartsThePackStatisticsAnew)
     ASSERT_TRUE(device->execCommand(SensorCommand::StartSignal));
     ASSERT_TRUE(signal.atLeast(20));
     ASSERT_TRUE(device->execCommand(SensorCommand::StopSignal));
-    ASSERT_TRUE(eventually([&] { return !peer->streaming(); }));
+    ASSERT_TRUE(waitFor([&] { return !peer->streaming(); }));
     EXPECT_GT(device->packsReceived(), 0u);
     EXPECT_EQ(device->packsLost(), 0u);
     // Whatever the command's result: a device that does not answer still starts the count anew.
@@ -138,7 +138,7 @@ TEST_F(TesselDevice, ReleasingStopsWhatTheDeviceOffersAndDisconnects)
     // Stimulation and the motion assistant are not offered: refused before sending.
     EXPECT_EQ(sent, (std::vector<uint8_t>{Code::StopAdcDataThrow, Code::StopEnvelopeDataThrow,
                                           Code::StopMemsDataThrow, Code::StopQuatDataThrow}));
-    EXPECT_TRUE(eventually([&] { return !peer->peripheral()->isConnected(); }));
+    EXPECT_TRUE(waitFor([&] { return !peer->peripheral()->isConnected(); }));
 }
 
 // The host frees its sensor from inside a signal callback, on the worker's thread; the worker
@@ -160,6 +160,6 @@ TEST_F(TesselDevice, ReleasedFromItsOwnCallback)
     device->signalEvent().lock()->subscribe(subscriber);
     ASSERT_TRUE(device->execCommand(SensorCommand::StartSignal));
     device.reset();
-    EXPECT_TRUE(eventually([&] { return released->load(); }));
-    EXPECT_TRUE(eventually([&] { return !peer->peripheral()->isConnected(); }));
+    EXPECT_TRUE(waitFor([&] { return released->load(); }));
+    EXPECT_TRUE(waitFor([&] { return !peer->peripheral()->isConnected(); }));
 }

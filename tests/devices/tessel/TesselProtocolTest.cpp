@@ -13,13 +13,13 @@
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/tessel/TesselBleProtocol.hpp"
-#include "tests/devices/common/Eventually.hpp"
+#include "tests/support/WaitFor.hpp"
 #include "tests/devices/common/Recorder.hpp"
 #include "tests/devices/tessel/ModelLink.hpp"
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Tessel;
-using DevicesTest::eventually;
+using TestSupport::waitFor;
 using DevicesTest::Recorder;
 using TesselTest::Bytes;
 using TesselTest::ModelLink;
@@ -395,11 +395,11 @@ TEST_F(TesselProtocol, PeriodicRequestsOfTheWorker)
         const Codes codes = link->codes();
         return std::count(codes.begin(), codes.end(), code);
     };
-    ASSERT_TRUE(eventually([&] { return count(Code::GetBatteryV) == 2; })) << "first pass after connecting";
+    ASSERT_TRUE(waitFor([&] { return count(Code::GetBatteryV) == 2; })) << "first pass after connecting";
     link->drain();
     EXPECT_EQ(count(Code::GetBatteryV), 2);
     *now += 5'001'000'000;
-    ASSERT_TRUE(eventually([&] { return count(Code::GetBatteryV) == 3; })) << "five seconds later";
+    ASSERT_TRUE(waitFor([&] { return count(Code::GetBatteryV) == 3; })) << "five seconds later";
 
     // Electrode state is asked for while data flows and the ADC input watches the electrodes.
     protocol->execCommand(Code::StartAdcDataThrow, {}, 0);
@@ -409,7 +409,7 @@ TEST_F(TesselProtocol, PeriodicRequestsOfTheWorker)
     EXPECT_EQ(protocol->electrodeState(), ElectrodeState::Detached);
     // Any pack counts as data, the battery answer too, so the request of this period may have
     // gone out before the stream started: it always follows this period's battery request.
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         const Codes codes = link->codes();
         const auto battery = std::find(codes.rbegin(), codes.rend(), Code::GetBatteryV);
         return std::find(codes.rbegin(), battery, Code::GetElectrodeState) != battery;
@@ -420,7 +420,7 @@ TEST_F(TesselProtocol, PeriodicRequestsOfTheWorker)
     EXPECT_EQ(count(Code::GetElectrodeState), asked) << "not again within half a second";
     *now += 500'000'000;
     link->streamTick();
-    EXPECT_TRUE(eventually([&] { return count(Code::GetElectrodeState) > asked; }));
+    EXPECT_TRUE(waitFor([&] { return count(Code::GetElectrodeState) > asked; }));
 }
 
 TEST_F(TesselProtocol, NoElectrodeRequestsUnlessTheAdcInputWatchesTheElectrodes)

@@ -101,7 +101,7 @@ TEST(VondraDevice, ReadsAndTheAmplifierSetting)
     EXPECT_EQ(stored, setting);
 
     ASSERT_TRUE(device->ping(0x1FF));
-    EXPECT_TRUE(DevicesTest::eventually([&] { return rig.peer->pings() == Frames{{0x06, 0xFF}}; }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return rig.peer->pings() == Frames{{0x06, 0xFF}}; }));
 }
 
 TEST(VondraDevice, TheLinkGoesOnlyOnceAndComesBackReadAfresh)

@@ -54,7 +54,7 @@ VexaSim::DravikPeerSettings streamingDevice() {
 
 template <class Event>
 bool received(Calls<Event>& calls, Event value) {
-    return eventually([&] {
+    return waitFor([&] {
         const auto events = calls.events();
         return std::find(events.begin(), events.end(), value) != events.end();
     });
@@ -125,7 +125,7 @@ struct ChunkCalls : Calls<std::pair<uint32_t, std::vector<uint8_t>>> {
 
 // Resistance settles through the device's filters: the newest values near the electrodes'.
 bool settledOnElectrodes(ResistCalls& calls) {
-    return eventually([&] {
+    return waitFor([&] {
         const auto events = calls.events();
         if (events.empty() || events.back().size() < 4) {
             return false;
@@ -308,14 +308,14 @@ TEST_P(DravikHostModes, MeasuresSignalAndResistanceWithTheDevicesValues) {
     ASSERT_EQ(execCommandSensor(sensor, kStartSignal, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(ampMode(), kSignal);
     EXPECT_TRUE(received(modes, kSignal));
-    ASSERT_TRUE(eventually([&] { return signal.count() >= 10 && raw.count() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return signal.count() >= 10 && raw.count() > 0; }));
     const auto sample = signal.events().back();
     ASSERT_EQ(sample.size(), 25u);
     for (size_t channel = 4; channel < 24; ++channel) {
         EXPECT_NEAR(sample[channel], channelVolts(channel), 1e-7) << channel;
     }
     ASSERT_EQ(pingKestrane(sensor, 5, &status), 1) << status.ErrorMsg;
-    EXPECT_TRUE(eventually([&] {
+    EXPECT_TRUE(waitFor([&] {
         const auto events = signal.events();
         return std::any_of(events.begin(), events.end(), [](const auto& values) { return values.back() == 5.0; });
     })) << "the marker reaches the samples";
@@ -327,7 +327,7 @@ TEST_P(DravikHostModes, MeasuresSignalAndResistanceWithTheDevicesValues) {
 
     ASSERT_EQ(execCommandSensor(sensor, kStartSignalAndResist, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(ampMode(), kSignalResist);
-    ASSERT_TRUE(eventually([&] { return both.signal.count() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return both.signal.count() > 0; }));
     EXPECT_TRUE(settledOnElectrodes(both.resist));
 
     ASSERT_EQ(execCommandSensor(sensor, kStopResist, &status), 1) << status.ErrorMsg;
@@ -356,7 +356,7 @@ TEST_P(DravikHostModes, ModeCommandsSucceedOnlyWhenTheDeviceShowsThem) {
 
     peer->dropLink();
     uint8_t state = SensorStateInRange;
-    ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
+    ASSERT_TRUE(waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
     for (const int32_t command : {kStopSignal, kStopResist, kStartSignal}) {
         EXPECT_EQ(execCommandSensor(sensor, command, &status), 0) << command << ": the link is down";
         EXPECT_EQ(status.Error, 513u);
@@ -441,7 +441,7 @@ TEST_F(DravikHost, KeepsFilesOnTheDevice) {
     ASSERT_EQ(addFileStreamReadCallbackDravik(sensor, &ChunkCalls::receive, &handle, &chunks, &status), 1);
     ASSERT_EQ(fileStreamReadDravik(sensor, "rec01.bin", 100, 400, &status), 1) << status.ErrorMsg;
     std::vector<uint8_t> streamed;
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         streamed.clear();
         for (const auto& [offset, bytes] : chunks.events()) {
             streamed.insert(streamed.end(), bytes.begin(), bytes.end());
@@ -530,13 +530,13 @@ TEST_F(DravikHost, AnAutosavedFileReadsBackAsTheRawStream) {
     ASSERT_EQ(addSignalRawCallbackDravik(sensor, &RawByteCalls::receive, &handle, &raw, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(fileStreamAutosaveDravik(sensor, "auto.raw", &status), 1) << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, kStartSignal, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return raw.joined().size() >= 3000; }));
+    ASSERT_TRUE(waitFor([&] { return raw.joined().size() >= 3000; }));
     ASSERT_EQ(execCommandSensor(sensor, kStopSignal, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, kFileSystemStreamClose, &status), 1) << status.ErrorMsg;
     const auto saved = [&] {
         return peer->withStore([](VexaSim::DravikFileStore& store) { return store.files()["auto.raw"].bytes.size(); });
     };
-    ASSERT_TRUE(eventually([&] { return raw.joined().size() == saved(); })) << "every packet reached the host";
+    ASSERT_TRUE(waitFor([&] { return raw.joined().size() == saved(); })) << "every packet reached the host";
 
     DravikFileInfo info{};
     ASSERT_EQ(readFileInfoDravik(sensor, "auto.raw", &info, &status), 1) << status.ErrorMsg;
@@ -591,8 +591,8 @@ TEST_P(DravikHostStimulation, StartsProgramsTogetherWithALinkedPhotoStim) {
     EXPECT_EQ(peer->stimulator()->startTick(), agreed) << "both start at one tick";
     EXPECT_GE(agreed, before + 6250);
     EXPECT_LE(agreed, after + 6250);
-    EXPECT_TRUE(eventually([&] { return peer->stimulator()->state() == VexaSim::PtsServicePeer::Running; }));
-    EXPECT_TRUE(eventually([&] { return stimulatorPeer->state() == VexaSim::PtsServicePeer::Running; }));
+    EXPECT_TRUE(waitFor([&] { return peer->stimulator()->state() == VexaSim::PtsServicePeer::Running; }));
+    EXPECT_TRUE(waitFor([&] { return stimulatorPeer->state() == VexaSim::PtsServicePeer::Running; }));
     EXPECT_TRUE(received(stimModes, kStimRunning));
 
     ASSERT_EQ(execCommandSensor(sensor, kStopPhotoStimulation, &status), 1) << status.ErrorMsg;
@@ -615,11 +615,11 @@ TEST_F(DravikHost, StoppingReachesThePhotoStimWhenTheDeviceRefuses) {
     ASSERT_EQ(writePhotoStimTimeDefer(sensor, 0, &status), 1);
     ASSERT_EQ(execCommandSensor(sensor, kSynchronise, &status), 1) << status.Error << " " << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, kStartPhotoStimulation, &status), 1) << status.Error << " " << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return stimulatorPeer->state() == VexaSim::PtsServicePeer::Running; }));
+    ASSERT_TRUE(waitFor([&] { return stimulatorPeer->state() == VexaSim::PtsServicePeer::Running; }));
     // The device's own stimulator reports Running once its program starts; a stop asked before
     // the library has heard that finds nothing to stop.
     uint8_t mode = 0;
-    ASSERT_TRUE(eventually([&] { return readStimMode(sensor, &mode, &status) == 1 && mode == kStimRunning; }));
+    ASSERT_TRUE(waitFor([&] { return readStimMode(sensor, &mode, &status) == 1 && mode == kStimRunning; }));
 
     peer->stimulator()->setAnswerState(VexaSim::PtsServicePeer::Running);
     EXPECT_EQ(execCommandSensor(sensor, kStopPhotoStimulation, &status), 0);

@@ -21,6 +21,7 @@
 #include "sdk/api/include/ambrelkit2.h"
 #include "sim/radio/SimRadio.hpp"
 #include "tests/e2e/host/HostTransport.hpp"
+#include "tests/support/WaitFor.hpp"
 
 namespace HostTest {
 
@@ -28,18 +29,7 @@ using namespace std::chrono_literals;
 
 inline constexpr auto kDeadline = 20s;
 
-// Waits for a condition with a generous deadline.
-template <class Condition>
-bool eventually(Condition condition, std::chrono::milliseconds deadline = kDeadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using TestSupport::waitFor;
 
 // Threads of this process right now.
 inline size_t threadCount() {
@@ -86,7 +76,7 @@ struct IntValueCalls : Calls<int32_t> {
 // Waits until the newest value the host function received is `value`.
 template <class Event>
 bool lastIs(Calls<Event>& calls, Event value) {
-    return eventually([&] {
+    return waitFor([&] {
         const auto events = calls.events();
         return !events.empty() && events.back() == value;
     });
@@ -222,7 +212,7 @@ struct SensorHost : HostLibrary {
 
         peer.dropLink();
         uint8_t state = SensorStateInRange;
-        ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
+        ASSERT_TRUE(waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
         EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "the link is down";
         EXPECT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 0) << "the link is down";
     }

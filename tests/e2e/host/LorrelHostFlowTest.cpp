@@ -82,7 +82,7 @@ struct LorrelHost : SensorHost {
         ASSERT_EQ(addSignalDataCallbackLorrel(sensor, &SignalCalls::receive, &handle, &signal, &status), 1)
             << status.ErrorMsg;
         ASSERT_EQ(execCommandSensor(sensor, 0, &status), 1) << status.ErrorMsg;
-        ASSERT_TRUE(eventually([&] { return signal.count() >= earlier + 16; }));
+        ASSERT_TRUE(waitFor([&] { return signal.count() >= earlier + 16; }));
         const auto records = signal.events();
         ASSERT_NE(records[earlier].O1, records[earlier + 1].O1);
         for (size_t i = earlier; i < records.size(); ++i) {
@@ -145,7 +145,7 @@ TEST_F(LorrelHost, ResistanceArrivesOneRecordAtATimeInTheDeviceOrder) {
     CallbackHandle* handle = nullptr;
     ASSERT_EQ(addResistCallbackLorrel(sensor, &ResistCalls::receive, &handle, &resist, &status), 1);
     ASSERT_EQ(execCommandSensor(sensor, 2, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 2; }));
     const auto ohms = VexaSim::LorrelPeerSettings{}.resistanceOhms;
     for (const FourChannelResistRecord& record : resist.events()) {
         EXPECT_NEAR(record.O1, ohms[0], ohms[0] * 1e-3);
@@ -171,7 +171,7 @@ TEST_F(LorrelHost, MotionAndPhotoplethysmogramRecords) {
     ASSERT_EQ(writeAccelerometerSensSensor(sensor, 2, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, 4, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, 23, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return motion.count() >= 16 && light.count() >= 16; }));
+    ASSERT_TRUE(waitFor([&] { return motion.count() >= 16 && light.count() >= 16; }));
     for (const MEMSRecord& record : motion.events()) {
         EXPECT_DOUBLE_EQ(record.AccelerometerX, CommandStreamPeerModel::motionCount(0, record.PackNum) * 8.0 / 32767);
         EXPECT_DOUBLE_EQ(record.GyroscopeY, CommandStreamPeerModel::motionCount(4, record.PackNum) * 500.0 / 32767);
@@ -228,7 +228,7 @@ TEST_F(LorrelHost, AFailedCreationReportsItsErrorAndLeavesNoThreadRunning) {
     EXPECT_EQ(createSensor(scanner, &info, &status), nullptr);
     EXPECT_EQ(status.Error, 108u);
     EXPECT_STREQ(status.ErrorMsg, "Cannot create Lorrel BLE Device: Device unsupported. Failed recognized the device Family");
-    EXPECT_TRUE(eventually([&] { return threadCount() <= before; }));
+    EXPECT_TRUE(waitFor([&] { return threadCount() <= before; }));
 }
 
 TEST_F(LorrelHost, AModeCommandSucceedsOnlyWhenTheDeviceShowsIt) {

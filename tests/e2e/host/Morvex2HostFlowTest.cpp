@@ -130,7 +130,7 @@ TEST_F(Morvex2Host, SignalAndResistanceReachEveryKindOfRecord) {
     ASSERT_EQ(addAmpModeCallback(sensor, ByteCalls::receive, &modeHandle, &modes, &status), 1);
 
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return signal.count() >= 24 && mapped.count() >= 3; }));
+    ASSERT_TRUE(waitFor([&] { return signal.count() >= 24 && mapped.count() >= 3; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1) << status.ErrorMsg;
     for (const auto& [packNum, samples] : signal.events()) {
         ASSERT_EQ(samples.size(), 4u);
@@ -149,7 +149,7 @@ TEST_F(Morvex2Host, SignalAndResistanceReachEveryKindOfRecord) {
     }
 
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartResist, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 2 && resistArrays.count() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 2 && resistArrays.count() >= 2; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopResist, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(resistArrays.events().back().second, (std::vector<double>{50000, 100000, 150000, kInfinity}));
     const MorvexResistRecord last = resist.events().back();
@@ -218,7 +218,7 @@ TEST_F(Morvex2Host, AForgedModelByteDoesNotChangeTheDeviceClass) {
     DualCallbackHandle* dual = nullptr;
     ASSERT_EQ(addSignalDataCallbackMorvex(sensor, MappedCalls::receive, &dual, &mapped, &status), 1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return mapped.count() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return mapped.count() >= 2; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1);
     const MorvexSignalRecord r = mapped.events().back().back();
     EXPECT_DOUBLE_EQ(r.O1, volts(CommandStreamPeerModel::signalCount(3, r.PackNum)));

@@ -57,7 +57,7 @@ TEST_F(MorvexBlackHost, SignalInTheDevicesFixedOrderAndResistanceOneCallPerRecor
     ASSERT_EQ(addResistCallbackMorvex(sensor, ResistCalls::receive, &resistHandle, &resist, &status), 1);
 
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return signal.count() >= 5; }));
+    ASSERT_TRUE(waitFor([&] { return signal.count() >= 5; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1) << status.ErrorMsg;
     // The device sends O1, T3, T4, O2: O1 = [0], O2 = [3], T3 = [1], T4 = [2], at one scale.
     size_t checked = 0;
@@ -77,7 +77,7 @@ TEST_F(MorvexBlackHost, SignalInTheDevicesFixedOrderAndResistanceOneCallPerRecor
     EXPECT_GT(checked, 0u);
 
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartResist, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 2; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopResist, &status), 1) << status.ErrorMsg;
     const auto ohms = MorvexBlackPeerSettings{}.resistanceOhms;
     const MorvexResistRecord last = resist.events().back();

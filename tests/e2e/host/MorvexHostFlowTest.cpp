@@ -66,7 +66,7 @@ struct MorvexHost : HostLibrary {
         scanner = scanFor({SensorFamilyMorvex});
         std::vector<_SensorInfo> found;
         // The device advertises until the scanner lists it.
-        EXPECT_TRUE(eventually([&] {
+        EXPECT_TRUE(waitFor([&] {
             advertise(kAddress, "Morvex", kMorvexService);
             return !(found = listed(scanner)).empty();
         }));
@@ -141,7 +141,7 @@ TEST_F(MorvexHost, WholeSessionFromScanToFree) {
 
     // Signal: the device's waveform, to the last count, on a library thread.
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return signal.records() >= 200; }));
+    ASSERT_TRUE(waitFor([&] { return signal.records() >= 200; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(signal.first.load(), sensor);
     for (const auto thread : signal.threads()) {
@@ -166,7 +166,7 @@ TEST_F(MorvexHost, WholeSessionFromScanToFree) {
 
     // Resistance: one call per record, the configured resistances once every electrode is measured.
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartResist, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return resist.count() >= 4; }));
+    ASSERT_TRUE(waitFor([&] { return resist.count() >= 4; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopResist, &status), 1);
     const MorvexResistRecord measured = resist.events()[3];
     EXPECT_NEAR(measured.O1, 50e3, 50e3 * 0.005);
@@ -176,7 +176,7 @@ TEST_F(MorvexHost, WholeSessionFromScanToFree) {
 
     // Battery changes reach the battery function.
     peer->setBattery(55);
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         const auto values = batteryCalls.events();
         return !values.empty() && values.back() == 55;
     }));
@@ -188,13 +188,13 @@ TEST_F(MorvexHost, WholeSessionFromScanToFree) {
     const size_t signalCalls = signal.count();
     const uint64_t packsBefore = peer->packsSent();
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1);
-    ASSERT_TRUE(eventually([&] { return peer->packsSent() >= packsBefore + 100; }));
+    ASSERT_TRUE(waitFor([&] { return peer->packsSent() >= packsBefore + 100; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1);
     EXPECT_EQ(signal.count(), signalCalls);
 
     // Disconnection is announced to the connection-state function.
     ASSERT_EQ(disconnectSensor(sensor, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         const auto states = connection.events();
         return !states.empty() && states.back() == SensorStateOutOfRange;
     }));
@@ -206,7 +206,7 @@ TEST_F(MorvexHost, WholeSessionFromScanToFree) {
     ASSERT_EQ(stopScanner(scanner, &status), 1);
     freeScanner(scanner);
     scanner = nullptr;
-    EXPECT_TRUE(eventually([&] { return threadCount() <= threadsBefore; }))
+    EXPECT_TRUE(waitFor([&] { return threadCount() <= threadsBefore; }))
         << threadCount() << " threads, " << threadsBefore << " before";
 }
 
@@ -278,8 +278,8 @@ TEST_F(MorvexHost, FreedFromInsideItsOwnSignalFunction) {
     freeing.sensor = sensor;
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1);
     // The release ran to its end on the worker thread that was delivering.
-    ASSERT_TRUE(eventually([&] { return freeing.sensor.load() == nullptr && freeing.handle.load() == nullptr; }));
-    ASSERT_TRUE(eventually([&] { return peer->state() == MorvexPeerModel::IdleState; }))
+    ASSERT_TRUE(waitFor([&] { return freeing.sensor.load() == nullptr && freeing.handle.load() == nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return peer->state() == MorvexPeerModel::IdleState; }))
         << "the freed sensor stops the device";
 }
 
@@ -298,10 +298,10 @@ TEST_F(MorvexHost, RemovedWhileDeliveriesRun) {
     }
     // A delivery already under way at the last removal may still finish; later ones never start.
     const uint64_t removedAt = peer->packsSent();
-    ASSERT_TRUE(eventually([&] { return peer->packsSent() >= removedAt + 50; }));
+    ASSERT_TRUE(waitFor([&] { return peer->packsSent() >= removedAt + 50; }));
     const size_t calls = signal.count();
     const uint64_t packs = peer->packsSent();
-    ASSERT_TRUE(eventually([&] { return peer->packsSent() >= packs + 50; }));
+    ASSERT_TRUE(waitFor([&] { return peer->packsSent() >= packs + 50; }));
     EXPECT_EQ(signal.count(), calls) << "no call after the last removal";
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1);
     freeSensor(sensor);
@@ -318,10 +318,10 @@ TEST_F(MorvexHost, LinkLossMidStreamAndFreeAfterwards) {
     ASSERT_EQ(addSignalDataCallbackMorvex(sensor, SignalCalls::receive, &signalHandle, &signal, &status), 1);
     ASSERT_EQ(addConnectionStateCallback(sensor, ValueCalls::state, &connectionHandle, &connection, &status), 1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1);
-    ASSERT_TRUE(eventually([&] { return signal.records() >= 20; }));
+    ASSERT_TRUE(waitFor([&] { return signal.records() >= 20; }));
 
     peer->dropLink();
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         const auto states = connection.events();
         return !states.empty() && states.back() == SensorStateOutOfRange;
     }));

@@ -166,7 +166,7 @@ TEST_F(PhotoStimHost, StopAndResetFailOnADroppedLink) {
     ASSERT_EQ(execCommandSensor(sensor, kSynchronise, &status), 1) << status.ErrorMsg;
     peer->dropLink();
     uint8_t state = SensorStateInRange;
-    ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
+    ASSERT_TRUE(waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
     for (const int32_t command : {kStopPhotoStimulation, kReset}) {
         EXPECT_EQ(execCommandSensor(sensor, command, &status), 0) << command << ": the link is down";
         EXPECT_EQ(status.Error, 513u);

@@ -84,7 +84,7 @@ struct TesselHost : HostLibrary {
         scanner = scanFor({SensorFamilyTessel, SensorFamilyTesselQuindle});
         advertise(address, name, VexaDevice::Utility::uuidToString(TesselPeer::serviceUuid(set)).c_str());
         std::vector<_SensorInfo> found;
-        EXPECT_TRUE(eventually([&] { return !(found = listed(scanner)).empty(); }));
+        EXPECT_TRUE(waitFor([&] { return !(found = listed(scanner)).empty(); }));
         if (found.empty()) {
             return nullptr;
         }
@@ -178,7 +178,7 @@ TEST_F(TesselHost, EveryPackKindReachesTheHost) {
                                C::StartAngle, C::StartEnvelope}) {
         ASSERT_TRUE(run(command)) << toInt(command) << " " << status.ErrorMsg;
     }
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitFor([&] {
         return signal.count() >= 50 && breath.count() >= 50 && motion.count() >= 50 && angles.count() >= 50 &&
                envelope.count() >= 50 && electrodes.count() >= 1;
     }));
@@ -268,7 +268,7 @@ TEST_F(TesselHost, SettingsAreCheckedSentAndKeptAcrossReconnections) {
     // The device keeps its settings over a lost link; the sensor reads them again.
     peer->dropLink();
     uint8_t state = 0;
-    ASSERT_TRUE(eventually([&] { return readStateSensor(sensor, &state, &status) == 1 && state == 1; }));
+    ASSERT_TRUE(waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == 1; }));
     peer->change([](TesselPeerSettings& s) { s.gainCode = 6; });
     ASSERT_EQ(connectSensor(sensor, &status), 1) << status.ErrorMsg;
     uint8_t value = 0;
@@ -381,7 +381,7 @@ TEST_F(TesselHost, NoBatteryLevelBeforeTheDeviceReportsOne) {
     scanner = scanFor({SensorFamilyTessel, SensorFamilyTesselQuindle});
     advertise(kTessel, "Tessel", VexaDevice::Utility::uuidToString(TesselPeer::serviceUuid(0)).c_str());
     std::vector<_SensorInfo> found;
-    ASSERT_TRUE(eventually([&] { return !(found = listed(scanner)).empty(); }));
+    ASSERT_TRUE(waitFor([&] { return !(found = listed(scanner)).empty(); }));
     sensor = createSensor(scanner, &found.front(), &status);
     ASSERT_NE(sensor, nullptr) << status.Error << " " << status.ErrorMsg;
     int32_t battery = -1;
@@ -393,6 +393,6 @@ TEST_F(TesselHost, NoBatteryLevelBeforeTheDeviceReportsOne) {
     peer->refuseCommand(164, 0);
     ASSERT_EQ(disconnectSensor(sensor, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(connectSensor(sensor, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return readBattPowerSensor(sensor, &battery, &status) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return readBattPowerSensor(sensor, &battery, &status) == 1; }));
     EXPECT_EQ(battery, 36);
 }

@@ -143,7 +143,7 @@ TEST_F(VondraHost, SevenChannelSignalAndResistanceValues) {
                                       &status),
               1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignalAndResist, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return signal.records().size() >= 10 && resist.records().size() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return signal.records().size() >= 10 && resist.records().size() >= 2; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(peer->mode(), 1) << "the stop commands power the device down";
     ASSERT_EQ(readAmpMode(sensor, &byte, &status), 1);
@@ -164,7 +164,7 @@ TEST_F(VondraHost, SevenChannelSignalAndResistanceValues) {
     removeResistCallbackVondra(resistHandle);
 
     ASSERT_EQ(pingKestrane(sensor, 0x5A, &status), 1) << status.ErrorMsg;
-    EXPECT_TRUE(eventually([&] { return peer->pings() == std::vector<Bytes>{{0x06, 0x5A}}; }));
+    EXPECT_TRUE(waitFor([&] { return peer->pings() == std::vector<Bytes>{{0x06, 0x5A}}; }));
 }
 
 TEST_F(VondraHost, SecondGenerationOnItsOwnProtocol) {
@@ -203,7 +203,7 @@ TEST_F(VondraHost, SecondGenerationOnItsOwnProtocol) {
                                        &status),
               1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignalAndResist, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return signal.records().size() >= 10 && resist.records().size() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return signal.records().size() >= 10 && resist.records().size() >= 2; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(peer->mode(), 2) << "the stop commands put the device to Idle";
 
@@ -243,7 +243,7 @@ TEST_F(VondraHost, SecondGenerationEarlyModelsOnTheWrenletProtocol) {
     ASSERT_EQ(addFPGDataCallback(sensor, BatchCalls<FPGRecord>::receive, &fpgHandle, &fpg, &status), 1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartMEMS, &status), 1) << status.ErrorMsg;
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartFPG, &status), 1) << status.ErrorMsg;
-    EXPECT_TRUE(eventually([&] { return motion.records().size() >= 4 && fpg.records().size() >= 4; }))
+    EXPECT_TRUE(waitFor([&] { return motion.records().size() >= 4 && fpg.records().size() >= 4; }))
         << "motion and photoplethysmogram reach the host";
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopMEMS, &status), 1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopFPG, &status), 1);
@@ -256,7 +256,7 @@ TEST_F(VondraHost, SecondGenerationEarlyModelsOnTheWrenletProtocol) {
                                        &status),
               1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartResist, &status), 1) << status.ErrorMsg;
-    ASSERT_TRUE(eventually([&] { return resist.records().size() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return resist.records().size() >= 2; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopResist, &status), 1);
     EXPECT_EQ(resist.records().back().T4, kInfinity) << "5 MOhm is out of range";
     removeResistCallbackVondra2(resistHandle);
