@@ -26,6 +26,7 @@
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
@@ -33,7 +34,6 @@
 #include "sdk/devices/dravik/DravikFrames.hpp"
 #include "sdk/devices/dravik/DravikResult.hpp"
 #include "sdk/devices/dravik/DravikSignalProcess.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/photostim/IPhotoStim.hpp"
 #include "sdk/devices/photostim/PhotoStimBLEService.hpp"
 
@@ -288,8 +288,8 @@ private:
     std::atomic<uint8_t> publishedAmpMode_{AmpModeUnknown};
     std::atomic<uint8_t> resistMode_{0};
     std::atomic<uint32_t> surveyId_{0};
-    Kestrane::SpinGuarded<_DravikFSStatus> fsStatus_;
-    Kestrane::SpinGuarded<DeviceVersion> version_;
+    Utility::SpinGuarded<_DravikFSStatus> fsStatus_;
+    Utility::SpinGuarded<DeviceVersion> version_;
     std::mt19937 idGenerator_;
     std::uniform_int_distribution<uint32_t> idRange_{100000u, 4294967295u};
 
