@@ -331,6 +331,60 @@ static void misuse_record_writes(Device* device) {
 #undef TESSEL_ONLY
 }
 
+/* ---- Amplifier records with one byte outside its table ------------------------------------
+   The record the device holds goes back as it is; with one byte changed to a value its table
+   lacks it is refused with 517, and the device keeps the record it had. */
+
+#define ONE_BYTE_OFF(type, read, write, field, slot, value, text)                                            \
+    do {                                                                                                     \
+        type original, changed, back;                                                                        \
+        CallStatus* status = guarded_status();                                                               \
+        CHECK(read(device->sensor, &original, status) == 1, #read ": %s", status->ErrorMsg);                \
+        status = guarded_status();                                                                           \
+        EXPECT_OUTCOME(#write, write(device->sensor, original, status), status);                             \
+        CHECK(status->Success == 1, #write " of the record read: %s", status->ErrorMsg);                    \
+        changed = original;                                                                                  \
+        changed.field[slot] = value;                                                                         \
+        status = guarded_status();                                                                           \
+        EXPECT_CODE(#write, write(device->sensor, changed, status), status, 517);                            \
+        CHECK(says(status, text), #write " of " #field "[%d] = %u: \"%s\"",                                   \
+              slot, (unsigned)(value), status->ErrorMsg);                                                    \
+        status = guarded_status();                                                                           \
+        CHECK(read(device->sensor, &back, status) == 1 && memcmp(&back, &original, sizeof back) == 0,        \
+              #write " kept " #field "[%d] = %u", slot, (unsigned)(value));                                  \
+    } while (0)
+
+/* The status's text is `text`, or any text when that is null. */
+static int says(const CallStatus* status, const char* text) { return text == NULL || strcmp(status->ErrorMsg, text) == 0; }
+
+void misuse_amplifier_records(Device* device) {
+    switch (device->family) {
+    case SensorFamilyMorvex2Model2:
+        ONE_BYTE_OFF(Morvex2AmplifierParam, readAmplifierParamMorvex2, writeAmplifierParamMorvex2, ChMode, 0, 0xFF,
+                     "The specified Mode value is not supported");
+        ONE_BYTE_OFF(Morvex2AmplifierParam, readAmplifierParamMorvex2, writeAmplifierParamMorvex2, ChMode, 7, 0xFF,
+                     "The specified Mode value is not supported");
+        ONE_BYTE_OFF(Morvex2AmplifierParam, readAmplifierParamMorvex2, writeAmplifierParamMorvex2, ChGain, 7, 11,
+                     "The specified Gain value is not supported");
+        break;
+    case SensorFamilyLorrel:
+        if (device->model != 4) break;
+        ONE_BYTE_OFF(WrenletAmplifierParam, readAmplifierParamWrenlet, writeAmplifierParamWrenlet, ChGain, 3, 0xFE,
+                     NULL);
+        break;
+    case SensorFamilyVondra:
+        ONE_BYTE_OFF(VondraAmplifierParam, readAmplifierParamVondra, writeAmplifierParamVondra, ChGain, 6, 0xFE,
+                     NULL);
+        break;
+    case SensorFamilyVondra2:
+        ONE_BYTE_OFF(Vondra2AmplifierParam, readAmplifierParamVondra2, writeAmplifierParamVondra2, ChGain, 3, 0xFE,
+                     NULL);
+        break;
+    default:
+        break;
+    }
+}
+
 /* ---- Other writes ----------------------------------------------------------------------- */
 
 static void misuse_other_writes(Device* device) {
@@ -653,6 +707,7 @@ void misuse_sensor(Device* device) {
     misuse_list_reads(device);
     misuse_code_writes(device);
     misuse_record_writes(device);
+    misuse_amplifier_records(device);
     misuse_other_writes(device);
     misuse_registrations(device);
     misuse_commands(device);
