@@ -34,7 +34,7 @@ namespace {
 using namespace std::chrono_literals;
 using VexaDevice::BLE::Platform::Advertisement;
 
-// The addresses the misuse program opens (misuse_devices.h holds the same list).
+// The addresses the misuse program opens (MisuseHarness.c holds the same list).
 constexpr uint64_t kTessel = 0xC0FFEE00A001;
 constexpr uint64_t kMorvex = 0xC0FFEE00A003;
 constexpr uint64_t kMorvexBlack = 0xC0FFEE00A004;

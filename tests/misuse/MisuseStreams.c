@@ -87,31 +87,69 @@ static double tessel_count(uint32_t pack, uint32_t position) {
     return (double)(int16_t)((int32_t)((pack * (position + 1) * 97) % 60001) - 30000);
 }
 
-/* Volts of a count at a reference and a gain (the reference as the devices' float). */
-static double volts(double count, double reference, double gain) { return count * reference / (8388607.0 * gain); }
-
-static int close_to(double value, double expected, double tolerance) {
-    return fabs(value - expected) <= tolerance + fabs(expected) * 1e-12;
+/* The first Morvex generation's triangle per electrode, two samples a pack. */
+static double morvex_count(uint32_t electrode, uint32_t pack, uint32_t sample) {
+    static const int64_t slope[4] = {20011, 7919, 31607, 12289};
+    static const int64_t phase[4] = {0, 1234567, 2500001, 3333333};
+    const int64_t amplitude = 1000000;
+    const int64_t t = ((2 * (int64_t)pack + sample) * slope[electrode] + phase[electrode]) % (4 * amplitude);
+    return (double)(t < 2 * amplitude ? t - amplitude : 3 * amplitude - t);
 }
 
-/* The value a device sends on a channel of a record, NAN where the device has no fixed value. */
-static double expected_value(const Device* device, uint32_t pack, uint32_t channel) {
+/* What the device sends on a channel of a record: a count, or Dravik's volts. */
+static double device_value(const Device* device, uint32_t pack, uint32_t sample, uint32_t channel) {
+    switch (device->family) {
+    case SensorFamilyTessel: return tessel_count(pack, channel);
+    case SensorFamilyMorvex: return morvex_count(channel, pack, sample);
+    case SensorFamilyDravik: return 0.0001 * (channel + 1);
+    default: return stream_count(channel, pack);
+    }
+}
+
+/* Volts per count at the devices' start-up gain (x6, Dravik's values being volts already); NAN
+   where the library's scale is its own (the Morvex gain table, the MorvexBlack's reference):
+   there the first record gives it and every other value must follow it. */
+static double volts_per_count(const Device* device) {
     const double reference = (double)2.4f;
     switch (device->family) {
-    case SensorFamilyTessel:
-        return tessel_count(pack, channel) * 8.0 * (2.42 / 8388607.0) / 6.0;
+    case SensorFamilyTessel: return 8.0 * (2.42 / 8388607.0) / 6.0;
     case SensorFamilyMorvex2Model2:
     case SensorFamilyVondra2:
-        return volts(stream_count(channel, pack), reference, 6.0);
-    case SensorFamilyVondra:
-        return volts(stream_count(channel, pack), 4.5, 6.0);
-    case SensorFamilyLorrel:
-        return volts(stream_count(channel, pack), reference, 6.0);
-    case SensorFamilyDravik:
-        return 0.0001 * (channel + 1);
-    default:
-        return NAN;
+    case SensorFamilyLorrel: return reference / (8388607.0 * 6.0);
+    case SensorFamilyVondra: return 4.5 / (8388607.0 * 6.0);
+    case SensorFamilyDravik: return 1.0;
+    default: return NAN;
     }
+}
+
+/* The records against the device's values, in order (the first Morvex generation sends two
+   records a pack, the first of each pair its first sample). */
+static void compare(const Device* device, Collected* collected) {
+    double scale = volts_per_count(device);
+    const double tolerance = device->family == SensorFamilyDravik ? 1e-7 : 0.0;
+    const double relative = isnan(scale) ? 1e-9 : 1e-12;
+    uint32_t sample = 0;
+    uint32_t channel;
+    int i;
+    for (i = 0; i < collected->count; ++i) {
+        const uint32_t pack = collected->packs[i];
+        if (i > 0) {
+            CHECK(pack >= collected->packs[i - 1], "pack %u after %u", (unsigned)pack,
+                  (unsigned)collected->packs[i - 1]);
+            sample = pack == collected->packs[i - 1] ? sample + 1 : 0;
+        }
+        if (isnan(scale) && device_value(device, pack, sample, 0) != 0) {
+            scale = collected->values[i][0] / device_value(device, pack, sample, 0);
+        }
+        for (channel = 0; channel < KEPT_VALUES; ++channel) {
+            const double value = collected->values[i][channel];
+            const double expected = scale * device_value(device, pack, sample, channel);
+            CHECK(!isnan(expected) && fabs(value - expected) <= tolerance + fabs(expected) * relative,
+                  "pack %u channel %u is %.17g, the device sent %.17g", (unsigned)pack, (unsigned)channel, value,
+                  expected);
+        }
+    }
+    CHECK(!isnan(scale) && scale > 0, "no scale of the device's values: %g", scale);
 }
 
 static uint8_t add_signal(Device* device, Collected* collected, CallbackHandle** handle, DualCallbackHandle** dual,
@@ -148,35 +186,6 @@ static void remove_signal(Device* device, CallbackHandle* handle, DualCallbackHa
     case SensorFamilyLorrel: removeSignalDataCallbackLorrel(handle); break;
     case SensorFamilyDravik: removeSignalCallbackDravik(handle); break;
     default: break;
-    }
-}
-
-/* The records against the device's values; where it has none of its own (the first Morvex
-   generation's triangle, the MorvexBlack's scale) they must at least be finite and in order (the first Morvex generation sends two records a pack),
-   and the MorvexBlack's channels must share one scale. */
-static void compare(const Device* device, Collected* collected) {
-    int i;
-    uint32_t channel;
-    for (i = 0; i < collected->count; ++i) {
-        const uint32_t pack = collected->packs[i];
-        const double scale = device->family == SensorFamilyMorvexBlack && stream_count(0, pack) != 0
-                                 ? collected->values[i][0] / stream_count(0, pack)
-                                 : NAN;
-        if (i > 0) {
-            CHECK(pack >= collected->packs[i - 1], "pack %u after %u", (unsigned)pack,
-                  (unsigned)collected->packs[i - 1]);
-        }
-        for (channel = 0; channel < KEPT_VALUES; ++channel) {
-            const double value = collected->values[i][channel];
-            const double expected = isnan(scale) ? expected_value(device, pack, channel)
-                                                 : scale * stream_count(channel, pack);
-            CHECK(isfinite(value), "pack %u channel %u is %g", (unsigned)pack, (unsigned)channel, value);
-            if (!isnan(expected)) {
-                CHECK(close_to(value, expected, device->family == SensorFamilyDravik ? 1e-7 : 1e-15),
-                      "pack %u channel %u is %.17g, the device sent %.17g", (unsigned)pack, (unsigned)channel, value,
-                      expected);
-            }
-        }
     }
 }
 
