@@ -21,6 +21,7 @@ Device devices[DEVICE_COUNT] = {
     {"Lorrel", SensorFamilyLorrel, 2, "C0:FF:EE:00:A0:11", NULL},
     {"Wrenlet", SensorFamilyLorrel, 4, "C0:FF:EE:00:A0:12", NULL},
     {"Dravik", SensorFamilyDravik, 0, "C0:FF:EE:00:A0:14", NULL},
+    {"Dravik without stimulator", SensorFamilyDravik, 0, "C0:FF:EE:00:A0:15", NULL},
     {"Morvex2", SensorFamilyMorvex2Model2, 2, "C0:FF:EE:00:A0:18", NULL},
     {"PhotoStim", SensorFamilyPhotoStim, 0, "C0:FF:EE:00:A0:21", NULL},
 };

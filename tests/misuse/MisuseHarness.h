@@ -25,7 +25,7 @@ typedef struct Device {
     _Sensor* sensor;
 } Device;
 
-enum { DEVICE_COUNT = 10 };
+enum { DEVICE_COUNT = 11 };
 extern Device devices[DEVICE_COUNT];
 /* The device of a family (the first one), or null. */
 Device* device_of(uint8_t family, uint8_t model);

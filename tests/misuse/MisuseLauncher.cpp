@@ -43,6 +43,7 @@ constexpr uint64_t kVondra2 = 0xC0FFEE00A006;
 constexpr uint64_t kLorrel = 0xC0FFEE00A011;
 constexpr uint64_t kWrenlet = 0xC0FFEE00A012;
 constexpr uint64_t kDravik = 0xC0FFEE00A014;
+constexpr uint64_t kDravikAlone = 0xC0FFEE00A015;
 constexpr uint64_t kMorvex2 = 0xC0FFEE00A018;
 constexpr uint64_t kPhotoStim = 0xC0FFEE00A021;
 
@@ -63,6 +64,7 @@ struct Devices {
     std::shared_ptr<VexaSim::CommandStreamPeer> morvex2;
     std::shared_ptr<VexaSim::PhotoStimPeer> photoStim;
     std::shared_ptr<VexaSim::DravikPeer> dravik;
+    std::shared_ptr<VexaSim::DravikPeer> dravikAlone;
 
     explicit Devices(VexaSim::SimRadio& radio)
         : tessel(VexaSim::TesselPeer::attach(radio, kTessel)),
@@ -78,11 +80,15 @@ struct Devices {
           morvex2(VexaSim::CommandStreamPeer::attach(radio, kMorvex2, VexaSim::morvex2Settings('0', 2), kFastPacks)),
           photoStim(VexaSim::PhotoStimPeer::attach(radio, kPhotoStim)),
           dravik(VexaSim::DravikPeer::attach(radio, kDravik, dravikSettings(), {std::chrono::microseconds(1000)},
-                                             photoStim->syncLink())) {}
+                                             photoStim->syncLink())),
+          dravikAlone(VexaSim::DravikPeer::attach(radio, kDravikAlone, dravikSettings(false),
+                                                  {std::chrono::microseconds(1000)})) {}
 
-    // Each signal-only channel reads 0.1 mV times its number (from 1).
-    static VexaSim::DravikPeerSettings dravikSettings() {
+    // Each signal-only channel reads 0.1 mV times its number (from 1); with or without the
+    // photo-stimulation service.
+    static VexaSim::DravikPeerSettings dravikSettings(bool hasStimulator = true) {
         VexaSim::DravikPeerSettings settings;
+        settings.hasStimulator = hasStimulator;
         for (size_t channel = 0; channel < settings.channelVolts.size(); ++channel) {
             settings.channelVolts[channel] = 0.0001 * static_cast<double>(channel + 1);
         }
