@@ -369,14 +369,10 @@ void CommandStreamProtocol::drain(const std::shared_ptr<Channel>& channel, Reade
 void CommandStreamProtocol::workerPass()
 {
     if (const auto status = statusReader_.poll(*statusRing_)) {
-        batteryBus_->notify(status->battery());
-        if (status->mode() != workerMode_) {
-            workerMode_ = status->mode();
-            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
-        }
+        statusPublisher_.publish(*status, *batteryBus_, *modeBus_);
     }
-    drain(signal_, signalReader_, passesSignal(workerMode_), *signalBus_);
-    drain(resist_, resistReader_, passesResist(workerMode_), *resistBus_);
+    drain(signal_, signalReader_, passesSignal(statusPublisher_.mode()), *signalBus_);
+    drain(resist_, resistReader_, passesResist(statusPublisher_.mode()), *resistBus_);
     publishStreams(*motionBus_, *fpgBus_);
 }
 

@@ -33,6 +33,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/common/StatusPublisher.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 #include "sdk/devices/kestrane/SideStreams.hpp"
@@ -173,7 +174,7 @@ private:
     Devices::NewestRecordReader<DevStatusPack> statusReader_;
     Devices::BacklogReader<_SignalData> signalReader_;
     Devices::BacklogReader<_ResistData> resistReader_;
-    uint8_t workerMode_ = 0;
+    Devices::StatusPublisher<DevAmpStatus> statusPublisher_;
 
     Devices::ProtocolWorker worker_;
 };

@@ -207,11 +207,7 @@ void LorrelBleProtocol::signalStep(std::vector<Kestrane::_SignalData>& signal,
 void LorrelBleProtocol::workerPass()
 {
     if (const auto status = linked_.link().pollNewest()) {
-        batteryBus_->notify(status->battery());
-        if (status->mode() != workerMode_) {
-            workerMode_ = status->mode();
-            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
-        }
+        statusPublisher_.publish(*status, *batteryBus_, *modeBus_);
     }
     std::vector<Kestrane::_SignalData> signal;
     std::vector<Kestrane::_ResistData> resist;

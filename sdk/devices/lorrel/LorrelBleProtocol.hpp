@@ -29,6 +29,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/common/StatusPublisher.hpp"
 #include "sdk/devices/kestrane/HeadbandSignalReader.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
@@ -123,7 +124,7 @@ private:
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
     Headband::SignalReader packReader_;
     uint64_t measurement_ = 0;
-    uint8_t workerMode_ = 0;
+    Devices::StatusPublisher<DevAmpStatus> statusPublisher_;
 
     Devices::ProtocolWorker worker_;
 };
