@@ -9,7 +9,7 @@ namespace VexaDevice::Morvex2 {
 using Sensor::SensorCommand;
 
 Morvex2BLE::Morvex2BLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::ProtocolTiming& timing)
-    : StreamDevice(std::move(device), "Morvex2 BLE Device",
+    : FamilyDevice(std::move(device), "Morvex2 BLE Device",
                    [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
                        return makeMorvex2BleProtocol(ble, channels[Utility::kDeviceInformationService], timing);
                    })

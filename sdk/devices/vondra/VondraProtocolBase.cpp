@@ -255,17 +255,13 @@ uint8_t VondraProtocolBase::samplingFrequencyResist() const
 void VondraProtocolBase::workerPass()
 {
     if (const auto status = linked_.link().pollNewest()) {
-        batteryBus_->notify(status->battery());
-        if (status->mode() != workerMode_) {
-            workerMode_ = status->mode();
-            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
-        }
+        statusPublisher_.publish(*status, *batteryBus_, *modeBus_);
     }
     const auto signal = signalReader_.poll(signal_->ring());
-    if (!signal.empty() && passesSignal(workerMode_))
+    if (!signal.empty() && passesSignal(statusPublisher_.mode()))
         publishSignal(signal);
     const auto resist = resistReader_.poll(resist_->ring());
-    if (!resist.empty() && passesResist(workerMode_))
+    if (!resist.empty() && passesResist(statusPublisher_.mode()))
         publishResist(resist);
 }
 

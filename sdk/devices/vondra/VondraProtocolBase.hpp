@@ -28,6 +28,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/common/StatusPublisher.hpp"
 #include "sdk/devices/common/IdentifiedLink.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
@@ -153,7 +154,7 @@ private:
     // Worker-only state.
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
     Devices::BacklogReader<Kestrane::_ResistData> resistReader_;
-    uint8_t workerMode_ = 0;
+    Devices::StatusPublisher<DevAmpStatus> statusPublisher_;
 
     Devices::ProtocolWorker worker_;
 };
