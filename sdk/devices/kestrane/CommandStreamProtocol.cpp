@@ -33,7 +33,6 @@ constexpr uint8_t SignalResist = 0x09;
 constexpr uint8_t Amplifier = 0x0A;
 }  // namespace Frame
 
-constexpr uint8_t NoCode = 0xFF;
 constexpr uint8_t UnknownRate = 0xFF;
 constexpr uint8_t MaxGainCode = 6;
 constexpr uint8_t MaxCurrentCode = 4;
