@@ -150,10 +150,11 @@ using SimRadioPeripheral = Fixture;
 TEST_F(SimRadioPeripheral, GattTableWriteHookAndNotifications) {
     auto peer = radio->addPeripheral(address, "Morvex");
     auto service = peer->addService(serviceUuid);
-    auto value = service->addCharacteristic(valueUuid, Platform::CharacteristicProperty::Write |
-                                                           Platform::CharacteristicProperty::Notify |
-                                                           Platform::CharacteristicProperty::Read,
-                                            {7});
+    auto value =
+        service->addCharacteristic(valueUuid,
+                                   Platform::CharacteristicProperty::Write | Platform::CharacteristicProperty::Notify |
+                                       Platform::CharacteristicProperty::Read,
+                                   {7});
     value->onWrite([value](const std::vector<uint8_t>& frame) {
         value->notify({frame.rbegin(), frame.rend()});
         return frame.empty() ? Platform::GattStatus::ProtocolError : Platform::GattStatus::Success;
@@ -174,7 +175,8 @@ TEST_F(SimRadioPeripheral, GattTableWriteHookAndNotifications) {
         received.push_back(bytes);
     });
     EXPECT_FALSE(value->notify({1}));  // notification not enabled yet
-    EXPECT_EQ(characteristic->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    EXPECT_EQ(characteristic->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+              Platform::GattStatus::Success);
     EXPECT_EQ(characteristic->writeValue({1, 2, 3}), Platform::GattStatus::Success);
     EXPECT_EQ(characteristic->writeValue({}), Platform::GattStatus::ProtocolError);
     radio->drain();
@@ -185,8 +187,9 @@ TEST_F(SimRadioPeripheral, GattTableWriteHookAndNotifications) {
 
 TEST_F(SimRadioPeripheral, InjectedFaults) {
     auto peer = radio->addPeripheral(address, "dev");
-    auto value = peer->addService(serviceUuid)->addCharacteristic(
-        valueUuid, Platform::CharacteristicProperty::Write | Platform::CharacteristicProperty::Notify);
+    auto value = peer->addService(serviceUuid)
+                     ->addCharacteristic(
+                         valueUuid, Platform::CharacteristicProperty::Write | Platform::CharacteristicProperty::Notify);
     auto device = radio->openPeripheral(address);
     auto characteristic = discover(device);
     std::vector<std::vector<uint8_t>> received;

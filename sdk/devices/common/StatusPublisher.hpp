@@ -15,8 +15,7 @@ public:
     uint8_t mode() const { return mode_; }
 
     template <class Status>
-    void publish(const Status& status, Utility::EventBus<int>& batteryBus, Utility::EventBus<Mode>& modeBus)
-    {
+    void publish(const Status& status, Utility::EventBus<int>& batteryBus, Utility::EventBus<Mode>& modeBus) {
         batteryBus.notify(status.battery());
         if (status.mode() != mode_) {
             mode_ = status.mode();

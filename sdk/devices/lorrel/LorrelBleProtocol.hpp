@@ -42,7 +42,8 @@ namespace VexaDevice::Lorrel {
 
 using Kestrane::DevAmpStatus;
 
-class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol>, public Kestrane::StreamBuses,
+class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol>,
+                                public Kestrane::StreamBuses,
                                 public Kestrane::SideStreams {
 public:
     // Reads the device's identity and status, builds the channels, starts the worker and brings
@@ -96,8 +97,7 @@ private:
 
     // Takes the command lock. `accepted` runs once the device accepted the frame and reports
     // `mode` (a stop: no measuring mode).
-    OperationResult modeCommand(uint8_t mode, const std::vector<uint8_t>& frame,
-                                void (LorrelBleProtocol::*accepted)());
+    OperationResult modeCommand(uint8_t mode, const std::vector<uint8_t>& frame, void (LorrelBleProtocol::*accepted)());
     void streamNone();
     void streamMeasurement();
 

@@ -49,8 +49,7 @@ public:
     // Builds a generation's protocol and runs its construction; on failure stops what was
     // started and throws.
     template <class Generation, class... Args>
-    static std::shared_ptr<Generation> createStarted(Args&&... args)
-    {
+    static std::shared_ptr<Generation> createStarted(Args&&... args) {
         std::shared_ptr<Generation> protocol(new Generation(std::forward<Args>(args)...));
         static_cast<VondraProtocolBase&>(*protocol).start();
         return protocol;
@@ -111,7 +110,6 @@ protected:
     VondraProtocolBase(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                        VondraGeneration generation, std::optional<CreationTexts> texts,
                        const Devices::ProtocolTiming& timing);
-
 
     // On the worker thread, while the device measures: the records read this pass, at least
     // one.

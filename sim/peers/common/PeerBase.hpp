@@ -42,8 +42,7 @@ namespace VexaSim {
 
 // Pushes a pack when there is one and the characteristic exists.
 inline void notifyWhenAny(const std::shared_ptr<SimCharacteristic>& characteristic, std::vector<uint8_t> pack) {
-    if (characteristic && !pack.empty())
-        characteristic->notify(std::move(pack));
+    if (characteristic && !pack.empty()) characteristic->notify(std::move(pack));
 }
 
 template <class Model>
@@ -97,12 +96,10 @@ protected:
             status->notify(value);
         }
         void announce(const std::optional<std::vector<uint8_t>>& value) {
-            if (value)
-                announce(*value);
+            if (value) announce(*value);
         }
         void announce(const std::vector<std::vector<uint8_t>>& values) {
-            for (const auto& value : values)
-                announce(value);
+            for (const auto& value : values) announce(value);
         }
     };
 
@@ -141,8 +138,7 @@ protected:
     void startPump(std::chrono::microseconds period, std::function<void()> tick) {
         pump_ = std::thread([this, period, tick = std::move(tick)] {
             std::unique_lock clock(clockMutex_);
-            while (!clock_.wait_for(clock, period, [this] { return stopping_; }))
-                tick();
+            while (!clock_.wait_for(clock, period, [this] { return stopping_; })) tick();
         });
     }
 
@@ -159,8 +155,7 @@ protected:
             // never follows the status announcing the next.
             std::lock_guard lock(device->mutex);
             typename M::Packs packs = device->model.nextPacks();
-            for (const auto& [characteristic, pack] : routes)
-                notifyWhenAny(characteristic, std::move(packs.*pack));
+            for (const auto& [characteristic, pack] : routes) notifyWhenAny(characteristic, std::move(packs.*pack));
         });
     }
 
@@ -169,8 +164,7 @@ protected:
 
 private:
     void stopPump() {
-        if (!pump_.joinable())
-            return;
+        if (!pump_.joinable()) return;
         {
             std::lock_guard lock(clockMutex_);
             stopping_ = true;

@@ -22,8 +22,7 @@ struct Reply {
 
 constexpr Reply Failure{0, 511};
 
-ProtocolTiming fastTiming()
-{
+ProtocolTiming fastTiming() {
     ProtocolTiming timing;
     timing.writeRetryPause = 5ms;
     timing.replyWaitStep = 2ms;
@@ -39,15 +38,12 @@ public:
     ~FakeDevice() { settle(); }
 
     // Waits until every answer is delivered.
-    void settle()
-    {
-        for (auto& t : answers_)
-            t.join();
+    void settle() {
+        for (auto& t : answers_) t.join();
         answers_.clear();
     }
 
-    bool write(const std::vector<uint8_t>& frame)
-    {
+    bool write(const std::vector<uint8_t>& frame) {
         std::lock_guard lock(mutex_);
         frames_.push_back(frame);
         if (failingWrites_ > 0) {
@@ -56,8 +52,7 @@ public:
         }
         if (!scripted_.empty()) {
             auto answer = [this, replies = scripted_.front()] {
-                for (const Reply& r : replies)
-                    deliver(r);
+                for (const Reply& r : replies) deliver(r);
             };
             scripted_.erase(scripted_.begin());
             if (answerWhileWriting_)
@@ -72,8 +67,7 @@ public:
     void failNextWrites(int count) { failingWrites_ = count; }
     // Answers before the write returns, so one exchange's reply cannot reach the next.
     void answerWhileWriting() { answerWhileWriting_ = true; }
-    size_t frameCount()
-    {
+    size_t frameCount() {
         std::lock_guard lock(mutex_);
         return frames_.size();
     }
@@ -93,8 +87,7 @@ struct ExchangeFixture : ::testing::Test {
     std::atomic<bool> running{true};
     CommandExchange<Reply> exchange{[this](const std::vector<uint8_t>& f) { return device.write(f); }, disconnected,
                                     Failure, fastTiming()};
-    ExchangeFixture()
-    {
+    ExchangeFixture() {
         device.deliver = [this](const Reply& r) { exchange.deliver(r); };
     }
     ~ExchangeFixture() override { device.settle(); }
@@ -102,15 +95,13 @@ struct ExchangeFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(ExchangeFixture, ReturnsTheReplyPublishedAfterTheWrite)
-{
+TEST_F(ExchangeFixture, ReturnsTheReplyPublishedAfterTheWrite) {
     device.answerNextWritesWith({{Reply{2, 0}}});
     EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
     device.settle();
 }
 
-TEST_F(ExchangeFixture, RepliesDeliveredBeforeTheFrameOrAfterTheExchangeReachNobody)
-{
+TEST_F(ExchangeFixture, RepliesDeliveredBeforeTheFrameOrAfterTheExchangeReachNobody) {
     exchange.deliver(Reply{9, 9});  // nobody waits: dropped
     CommandExchange<Reply> quick{[this](const std::vector<uint8_t>&) { return true; }, disconnected, Failure,
                                  fastTiming()};
@@ -118,8 +109,7 @@ TEST_F(ExchangeFixture, RepliesDeliveredBeforeTheFrameOrAfterTheExchangeReachNob
     EXPECT_EQ(quick.send({0x01}), Failure) << "a reply published before the frame is not its answer";
 }
 
-TEST_F(ExchangeFixture, AReplyPublishedDuringTheWriteIsNotMissed)
-{
+TEST_F(ExchangeFixture, AReplyPublishedDuringTheWriteIsNotMissed) {
     CommandExchange<Reply> synchronous{[this](const std::vector<uint8_t>&) {
                                            exchange.deliver(Reply{7, 7});  // another exchange's
                                            device.deliver(Reply{3, 0});
@@ -130,15 +120,13 @@ TEST_F(ExchangeFixture, AReplyPublishedDuringTheWriteIsNotMissed)
     EXPECT_EQ(synchronous.send({0x03}), (Reply{3, 0}));
 }
 
-TEST_F(ExchangeFixture, OnlyTheFirstMatchingReplyCounts)
-{
+TEST_F(ExchangeFixture, OnlyTheFirstMatchingReplyCounts) {
     device.answerNextWritesWith({{Reply{7, 0}, Reply{2, 1}, Reply{2, 0}}});
     auto answersStart = [](const Reply& r) { return r.state == 2; };
     EXPECT_EQ(exchange.send({0x02}, answersStart), (Reply{2, 1}));
 }
 
-TEST_F(ExchangeFixture, FailedWritesAreRepeatedAfterThePause)
-{
+TEST_F(ExchangeFixture, FailedWritesAreRepeatedAfterThePause) {
     device.failNextWrites(2);
     device.answerNextWritesWith({{Reply{1, 0}}});
     const auto start = std::chrono::steady_clock::now();
@@ -147,23 +135,20 @@ TEST_F(ExchangeFixture, FailedWritesAreRepeatedAfterThePause)
     EXPECT_GE(std::chrono::steady_clock::now() - start, 10ms);
 }
 
-TEST_F(ExchangeFixture, GivesUpAfterFourFailedWrites)
-{
+TEST_F(ExchangeFixture, GivesUpAfterFourFailedWrites) {
     device.failNextWrites(100);
     EXPECT_EQ(exchange.send({0x01}), Failure);
     EXPECT_EQ(device.frameCount(), 4u);
 }
 
-TEST_F(ExchangeFixture, ASilentDeviceGivesTheFailureAfterAllWaitSteps)
-{
+TEST_F(ExchangeFixture, ASilentDeviceGivesTheFailureAfterAllWaitSteps) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(exchange.send({0x01}), Failure);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 31 * 2ms);
     EXPECT_EQ(device.frameCount(), 1u);
 }
 
-TEST_F(ExchangeFixture, DisconnectionEndsWaitsAndRetries)
-{
+TEST_F(ExchangeFixture, DisconnectionEndsWaitsAndRetries) {
     ProtocolTiming slow = fastTiming();
     slow.replyWaitStep = 20ms;
     slow.replyWaitSteps = 1000;
@@ -183,8 +168,7 @@ TEST_F(ExchangeFixture, DisconnectionEndsWaitsAndRetries)
     EXPECT_EQ(device.frameCount(), 2u) << "no retry once disconnected";
 }
 
-TEST_F(ExchangeFixture, CommandRepeatsUntilTheDeviceReachesTheState)
-{
+TEST_F(ExchangeFixture, CommandRepeatsUntilTheDeviceReachesTheState) {
     device.answerWhileWriting();
     device.answerNextWritesWith({{Reply{1, 0}}, {Reply{1, 0}}, {Reply{2, 0}}});
     auto isSignal = [](const Reply& r) { return r.state == 2; };
@@ -200,8 +184,7 @@ TEST_F(ExchangeFixture, CommandRepeatsUntilTheDeviceReachesTheState)
     EXPECT_EQ(device.frameCount(), 6u);
 }
 
-TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait)
-{
+TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait) {
     ProtocolTiming perWrite = fastTiming();
     perWrite.replyWaitStep = 20ms;
     perWrite.replyWaitSteps = 1;
@@ -219,8 +202,7 @@ TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait)
     EXPECT_EQ(device.frameCount(), 3u) << "nothing is written once disconnected";
 }
 
-TEST_F(ExchangeFixture, AFailedWriteIsNotRepeatedAtOnceAndTheNextAnswerEndsTheExchange)
-{
+TEST_F(ExchangeFixture, AFailedWriteIsNotRepeatedAtOnceAndTheNextAnswerEndsTheExchange) {
     // Half a second per write: the failed one waits it out, the second one's answer comes well
     // within it however loaded the machine.
     ProtocolTiming perWrite = fastTiming();

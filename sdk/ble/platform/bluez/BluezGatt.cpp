@@ -93,9 +93,10 @@ GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value) {
     throwIfClosed(closed_);
     if (!reachable()) return GattStatus::Unreachable;
     // A write with response where the characteristic takes one, else a write command.
-    const char* type = (properties_ & CharacteristicProperty::Write) || !(properties_ & CharacteristicProperty::WriteWithoutResponse)
-                           ? "request"
-                           : "command";
+    const char* type =
+        (properties_ & CharacteristicProperty::Write) || !(properties_ & CharacteristicProperty::WriteWithoutResponse)
+            ? "request"
+            : "command";
     const CallOutcome outcome = callRetryingBusy(
         "WriteValue",
         [&value, type](sd_bus_message* message) {
@@ -122,17 +123,18 @@ GattStatus BluezCharacteristic::startNotifications() {
     platform_->waitFor([&] { return !link_->releasing.load() || !platform_->linkUp(device_->path); }, deadline);
     BluezPlatform* platform = platform_.get();
     // A refused socket costs a second call: StartNotify.
-    const CallOutcome outcome = platform_->await(
-        [platform, device = device_, link = link_](auto done) { NotifySwitch::start(*platform, device, link, std::move(done)); },
-        2 * platform_->timing().callTimeout, device_);
+    const CallOutcome outcome =
+        platform_->await([platform, device = device_,
+                          link = link_](auto done) { NotifySwitch::start(*platform, device, link, std::move(done)); },
+                         2 * platform_->timing().callTimeout, device_);
     return outcomeStatus(outcome);
 }
 
 GattStatus BluezCharacteristic::stopNotifications() {
     BluezPlatform* platform = platform_.get();
-    const CallOutcome outcome = platform_->await(
-        [platform, link = link_](auto done) { NotifySwitch::stop(*platform, link, std::move(done)); },
-        platform_->timing().callTimeout, device_);
+    const CallOutcome outcome =
+        platform_->await([platform, link = link_](auto done) { NotifySwitch::stop(*platform, link, std::move(done)); },
+                         platform_->timing().callTimeout, device_);
     return outcomeStatus(outcome);
 }
 
@@ -156,7 +158,8 @@ GattReadResult BatteryLevelCharacteristic::readValue() {
     throwIfClosed(closed_);
     GattReadResult result;
     const auto battery = platform_->properties(device_->path, kBattery);
-    const auto percentage = battery && battery->contains("Percentage") ? battery->at("Percentage").asInt() : std::nullopt;
+    const auto percentage =
+        battery && battery->contains("Percentage") ? battery->at("Percentage").asInt() : std::nullopt;
     if (!platform_->linkUp(device_->path) || !percentage) {
         result.status = GattStatus::Unreachable;
         return result;
@@ -183,9 +186,13 @@ Registration BatteryLevelCharacteristic::onValueChanged(std::function<void(const
 
 // ---- BluezService ----------------------------------------------------------------------
 
-BluezService::BluezService(std::shared_ptr<BluezPlatform> platform, std::shared_ptr<DeviceLink> device, std::string path,
-                           UUID uuid, ClosedFlag closed)
-    : platform_(std::move(platform)), device_(std::move(device)), path_(std::move(path)), uuid_(uuid), closed_(std::move(closed)) {}
+BluezService::BluezService(std::shared_ptr<BluezPlatform> platform, std::shared_ptr<DeviceLink> device,
+                           std::string path, UUID uuid, ClosedFlag closed)
+    : platform_(std::move(platform)),
+      device_(std::move(device)),
+      path_(std::move(path)),
+      uuid_(uuid),
+      closed_(std::move(closed)) {}
 
 GattCharacteristicsResult BluezService::characteristics() {
     throwIfClosed(closed_);
@@ -205,7 +212,8 @@ GattCharacteristicsResult BluezService::characteristics() {
         if (!uuid) continue;
         const auto identity = GattRebinder::identify(*platform_, device_->path, path);
         if (!identity) continue;
-        const auto flags = properties->contains("Flags") ? properties->at("Flags").asStrings() : std::vector<std::string>{};
+        const auto flags =
+            properties->contains("Flags") ? properties->at("Flags").asStrings() : std::vector<std::string>{};
         result.characteristics.push_back(std::make_shared<BluezCharacteristic>(
             platform_, device_, device_->characteristic(path, *identity), *uuid, propertiesOfFlags(flags), closed_));
     }
