@@ -43,11 +43,16 @@ GattStatus BluezCharacteristic::outcomeStatus(const CallOutcome& outcome) {
     return gattStatusOf(outcome);
 }
 
-CallOutcome BluezCharacteristic::callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
-                                                  BusLoop::ReplyHandler handler) {
-    // A characteristic whose object went away with its table is called on its new one.
+// A characteristic whose object went away with its table is called on its new one: a call
+// waits until the table is back (or the link is gone).
+void BluezCharacteristic::awaitRebind() {
     platform_->waitFor([&] { return !link_->stale.load() || !device_->up(); },
                        std::chrono::steady_clock::now() + platform_->timing().rebindTimeout);
+}
+
+CallOutcome BluezCharacteristic::callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
+                                                  BusLoop::ReplyHandler handler) {
+    awaitRebind();
     CallOutcome outcome;
     for (int attempt = 0; attempt < 2; ++attempt) {
         outcome = platform_->call(link_->path(), kGattCharacteristic, member, build, handler,
@@ -114,6 +119,7 @@ GattStatus BluezCharacteristic::writeClientConfiguration(ClientConfiguration val
         return GattStatus::ProtocolError;
     }
     if (!reachable()) return GattStatus::Unreachable;
+    awaitRebind();
     return value == ClientConfiguration::None ? stopNotifications() : startNotifications();
 }
 
