@@ -36,8 +36,23 @@ int EmulatedGatt::property(EmulatedCharacteristic& characteristic, const std::st
     return -EINVAL;
 }
 
+bool EmulatedGatt::crossesReresolve(EmulatedCharacteristic& characteristic, sd_bus_message* message,
+                                    const char* member) {
+    EmulatedDevice& device = *characteristic.device;
+    if (!device.connected || !device.gattExported || !device.profile.reresolvesOn(member)) return false;
+    // The objects go once this call's handler has returned; the answer follows their removal.
+    impl_.loop().post([this, address = device.address, call = sd_bus_message_ref(message)](sd_bus*) {
+        if (auto* found = impl_.devices().find(address); found && !impl_.stopping()) reresolve(*found);
+        sd_bus_reply_method_errorf(call, "org.freedesktop.DBus.Error.UnknownObject", "Unknown object '%s'.",
+                                   sd_bus_message_get_path(call));
+        sd_bus_message_unref(call);
+    });
+    return true;
+}
+
 int EmulatedGatt::readMethod(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "ReadValue")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     if (characteristic.device->profile.busy())
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
@@ -62,6 +77,7 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
     if (sd_bus_message_read_array(message, 'y', &data, &size) < 0) return -EINVAL;
     Bluez::PropertyMap options;
     Bluez::readProperties(message, options);
+    if (crossesReresolve(characteristic, message, "WriteValue")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     if (characteristic.device->profile.busy())
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
@@ -73,6 +89,7 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
 
 int EmulatedGatt::startNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "StartNotify")) return 1;
     {
         std::lock_guard lock(characteristic.socketMutex);
         if (characteristic.socket >= 0)
@@ -105,6 +122,7 @@ int EmulatedGatt::stopNotify(EmulatedCharacteristic& characteristic, sd_bus_mess
 
 int EmulatedGatt::acquireNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "AcquireNotify")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     {
         std::lock_guard lock(characteristic.socketMutex);

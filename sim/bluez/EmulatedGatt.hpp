@@ -39,6 +39,9 @@ private:
                        const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics);
     void scheduleReresolve(EmulatedDevice& device);
     void reresolve(EmulatedDevice& device);
+    // When the call is the one the table goes with: resolves the table again, then answers the
+    // call as one to a removed object (true); else false, and the call is taken.
+    bool crossesReresolve(EmulatedCharacteristic& characteristic, sd_bus_message* message, const char* member);
 
     BluezEmulator::Impl& impl_;
 };

@@ -117,6 +117,60 @@ TEST_F(BluezTableChanges, ACallMadeWhileTheTableIsAwayGoesToItsNewObject) {
     EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);
 }
 
+// The daemon removes the table as a call arrives, and answers the call for a removed object
+// after announcing the removal: the call is made again on the new object, and the device takes
+// it once; a notification switch that crossed it holds there.
+template <class Fixture>
+void aCallCrossingTheTableGoingIsMadeOnItsNewObject(Fixture& test, const char* member) {
+    auto peer = addDevice(*test.radio);
+    VexaSim::LinkFaults faults;
+    faults.reresolveOnCall = member;
+    test.daemon->setFaults(kAddress, faults);
+    auto device = test.platform->openPeripheral(kAddress);
+    auto stream = Fixture::find(device, kStream);
+    auto command = Fixture::find(device, kCommand);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_NE(command, nullptr);
+    auto simCommand = peer->characteristic(kService, kCommand);
+    auto simStream = peer->characteristic(kService, kStream);
+
+    const std::string call = member;
+    if (call == "WriteValue") {
+        EXPECT_EQ(command->writeValue({0x55}), Platform::GattStatus::Success);
+        EXPECT_EQ(simCommand->writes(), (std::vector<std::vector<uint8_t>>{{0x55}}));
+    } else if (call == "ReadValue") {
+        const auto read = command->readValue();
+        EXPECT_EQ(read.status, Platform::GattStatus::Success);
+        EXPECT_EQ(read.value, std::vector<uint8_t>{0x10});
+    } else {
+        Received received;
+        auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+                  Platform::GattStatus::Success);
+        ASSERT_TRUE(waitFor([&] { return simStream->isNotifying(); }));
+        ASSERT_TRUE(simStream->notify({7}));
+        EXPECT_TRUE(waitFor([&] { return received.count() == 1; }));
+    }
+    EXPECT_EQ(test.daemon->calls(member), 2) << "answered for the removed object, then taken on the new one";
+    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);
+}
+
+TEST_F(BluezTableChanges, AWriteCrossingTheTableGoingIsMadeOnItsNewObject) {
+    aCallCrossingTheTableGoingIsMadeOnItsNewObject(*this, "WriteValue");
+}
+
+TEST_F(BluezTableChanges, AReadCrossingTheTableGoingIsMadeOnItsNewObject) {
+    aCallCrossingTheTableGoingIsMadeOnItsNewObject(*this, "ReadValue");
+}
+
+TEST_F(BluezTableChanges, AnAcquireCrossingTheTableGoingIsMadeOnItsNewObject) {
+    aCallCrossingTheTableGoingIsMadeOnItsNewObject(*this, "AcquireNotify");
+}
+
+TEST_F(BluezTableChangesOfSessions, ASessionStartCrossingTheTableGoingIsMadeOnItsNewObject) {
+    aCallCrossingTheTableGoingIsMadeOnItsNewObject(*this, "StartNotify");
+}
+
 TEST_F(BluezTableChanges, ATableNotBackInTimeTakesTheLinkDownAndAReconnectionWorks) {
     auto peer = addDevice(*radio);
     VexaSim::LinkFaults faults;
