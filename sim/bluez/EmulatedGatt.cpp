@@ -9,6 +9,8 @@
 #include "sdk/ble/platform/bluez/DbusValue.hpp"
 #include "sim/bluez/EmulatorCore.hpp"
 #include "sim/bluez/EmulatorVtables.hpp"
+#include "sim/radio/SimLink.hpp"
+#include "sim/radio/SimRadio.hpp"
 
 namespace VexaSim {
 
@@ -40,9 +42,8 @@ bool EmulatedGatt::crossesReresolve(EmulatedCharacteristic& characteristic, sd_b
                                     const char* member) {
     EmulatedDevice& device = *characteristic.device;
     if (!device.connected || !device.gattExported || !device.profile.reresolvesOn(member)) return false;
-    // The objects go once this call's handler has returned; the answer follows their removal.
-    impl_.loop().post([this, address = device.address, call = sd_bus_message_ref(message)](sd_bus*) {
-        if (auto* found = impl_.devices().find(address); found && !impl_.stopping()) reresolve(*found);
+    // The answer follows the removal.
+    reresolve(device, [call = sd_bus_message_ref(message)] {
         sd_bus_reply_method_errorf(call, "org.freedesktop.DBus.Error.UnknownObject", "Unknown object '%s'.",
                                    sd_bus_message_get_path(call));
         sd_bus_message_unref(call);
@@ -273,9 +274,22 @@ void EmulatedGatt::scheduleReresolve(EmulatedDevice& device) {
     });
 }
 
-// The device's table changed (Service Changed): the objects go with every session on them,
-// and the table found again is exported under new paths while the link stays up.
-void EmulatedGatt::reresolve(EmulatedDevice& device) {
+// The device's table changed (Service Changed). What the device notified before reaches the
+// client first, as over one ordered link; then the objects go with every session on them, and
+// the table found again is exported under new paths while the link stays up.
+void EmulatedGatt::reresolve(EmulatedDevice& device, std::function<void()> then) {
+    auto removal = [this, address = device.address, then = std::move(then)](sd_bus*) {
+        auto* found = impl_.devices().find(address);
+        if (!impl_.stopping() && found) resolveAgain(*found);
+        if (then) then();
+    };
+    const auto peripheral = impl_.radio().peripheral(device.address);
+    if (!peripheral) return impl_.loop().post(std::move(removal));
+    peripheral->link()->dispatcher().post(
+        [relay = impl_.relay(), removal = std::move(removal)] { relay->post(std::move(removal)); });
+}
+
+void EmulatedGatt::resolveAgain(EmulatedDevice& device) {
     if (!device.connected || !device.gattExported) return;
     for (auto& characteristic : device.characteristics) {
         characteristic->valueHandler.reset();

@@ -7,6 +7,7 @@
 #include <systemd/sd-bus.h>
 
 #include <atomic>
+#include <future>
 
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "tests/ble/BluezFixture.hpp"
@@ -169,6 +170,33 @@ TEST_F(BluezTableChanges, AnAcquireCrossingTheTableGoingIsMadeOnItsNewObject) {
 
 TEST_F(BluezTableChangesOfSessions, ASessionStartCrossingTheTableGoingIsMadeOnItsNewObject) {
     aCallCrossingTheTableGoingIsMadeOnItsNewObject(*this, "StartNotify");
+}
+
+// Over one ordered link a value the device notified before its table changed reaches the client
+// before the objects go: here it is still on its way (the radio held) when a write meets the
+// table going; the value arrives, and the write is taken on the new object.
+TEST_F(BluezTableChanges, AValueSentBeforeTheTableChangedArrivesBeforeItGoes) {
+    auto peer = addDevice(*radio);
+    VexaSim::LinkFaults faults;
+    faults.reresolveOnCall = "WriteValue";
+    daemon->setFaults(kAddress, faults);
+    auto device = platform->openPeripheral(kAddress);
+    auto stream = find(device, kStream);
+    auto command = find(device, kCommand);
+    Received received;
+    auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+
+    radio->pause();
+    ASSERT_TRUE(peer->characteristic(kService, kStream)->notify({5}));
+    auto write = std::async(std::launch::async, [&] { return command->writeValue({0x66}); });
+    const bool arrived = waitFor([&] { return daemon->calls("WriteValue") == 1; });
+    radio->resume();
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(write.get(), Platform::GattStatus::Success);
+    EXPECT_TRUE(waitFor([&] { return received.count() == 1; }));
+    EXPECT_EQ(received.all(), (std::vector<std::vector<uint8_t>>{{5}}));
+    EXPECT_EQ(peer->characteristic(kService, kCommand)->writes(), (std::vector<std::vector<uint8_t>>{{0x66}}));
 }
 
 TEST_F(BluezTableChanges, ATableNotBackInTimeTakesTheLinkDownAndAReconnectionWorks) {
