@@ -30,6 +30,7 @@
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
+#include "sdk/devices/common/OfferedCapabilities.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -50,7 +51,8 @@ struct ProtocolIdentity {
 
 class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol>,
                               public StreamBuses,
-                              public SideStreams {
+                              public SideStreams,
+                              public Devices::OfferedCapabilities {
 public:
     virtual ~CommandStreamProtocol();
     CommandStreamProtocol(const CommandStreamProtocol&) = delete;
@@ -83,10 +85,6 @@ public:
     std::string serialNumber() const { return deviceVersion().serialText(); }
     DeviceVersion deviceVersion() const { return version_.get(); }
     uint32_t channelCount() const { return layout_.channelCount; }
-
-    Sensor::CommandSet supportedCommands() const { return commands_; }
-    Sensor::FeatureSet supportedFeatures() const { return features_; }
-    Sensor::ParameterMap supportedParameters() const { return parameters_; }
 
     // After a reconnection: reads the device information and the status again.
     OperationResult onConnected();
@@ -156,10 +154,6 @@ private:
     std::atomic<uint8_t> motionState_{0};
     std::atomic<uint8_t> fpgState_{0};
     Devices::LinkLoss linkLoss_;
-
-    Sensor::CommandSet commands_;
-    Sensor::ParameterMap parameters_;
-    Sensor::FeatureSet features_;
 
     mutable std::shared_mutex commandLock_;
 

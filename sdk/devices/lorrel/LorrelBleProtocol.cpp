@@ -42,11 +42,7 @@ void LorrelBleProtocol::start() {
         linked_.readIdentity();
         setUpGatt();
         linked_.link().readStatus();
-        Devices::Capabilities offered =
-            Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr);
-        commands_ = std::move(offered.commands);
-        parameters_ = std::move(offered.parameters);
-        features_ = std::move(offered.features);
+        offer(Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr));
         linked_.link().listen();
         worker_.startFor(std::weak_ptr<LorrelBleProtocol>(weak_from_this()), &LorrelBleProtocol::workerPass);
         bringToRest();

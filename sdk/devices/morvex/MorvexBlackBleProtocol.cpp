@@ -103,11 +103,7 @@ void MorvexBleProtocol::setUpGatt() {
 }
 
 void MorvexBleProtocol::fillCapabilities() {
-    Devices::Capabilities offered =
-        Kestrane::Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr);
-    commands_ = std::move(offered.commands);
-    parameters_ = std::move(offered.parameters);
-    features_ = std::move(offered.features);
+    offer(Kestrane::Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr));
 }
 
 void MorvexBleProtocol::readStatus() {
