@@ -20,10 +20,7 @@ const char* const UnknownCreationFailure = "Failed create Cannot create Lorrel B
 std::shared_ptr<LorrelBleProtocol> LorrelBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                              BLE::ServiceChannels deviceInformation,
                                                              const Devices::ProtocolTiming& timing) {
-    std::shared_ptr<LorrelBleProtocol> protocol(
-        new LorrelBleProtocol(std::move(device), std::move(deviceInformation), timing));
-    protocol->start();
-    return protocol;
+    return Devices::ProtocolStart::make<LorrelBleProtocol>(std::move(device), std::move(deviceInformation), timing);
 }
 
 LorrelBleProtocol::LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,

@@ -27,6 +27,7 @@
 #include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/IdentifiedLink.hpp"
 #include "sdk/devices/common/OfferedCapabilities.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -85,6 +86,7 @@ public:
     bool onDisconnected();
 
 private:
+    friend struct Devices::ProtocolStart;
     LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                       const Devices::ProtocolTiming& timing);
 

@@ -32,10 +32,7 @@ constexpr uint8_t modeByte(DevAmpStatus mode) { return Kestrane::toByte(mode); }
 std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                              BLE::ServiceChannels deviceInformation,
                                                              const Devices::ProtocolTiming& timing) {
-    std::shared_ptr<MorvexBleProtocol> protocol(
-        new MorvexBleProtocol(std::move(device), std::move(deviceInformation), timing));
-    protocol->start();
-    return protocol;
+    return Devices::ProtocolStart::make<MorvexBleProtocol>(std::move(device), std::move(deviceInformation), timing);
 }
 
 MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,

@@ -28,6 +28,7 @@
 #include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/OfferedCapabilities.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -82,6 +83,7 @@ public:
     bool onDisconnected();
 
 private:
+    friend struct Devices::ProtocolStart;
     MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                       const Devices::ProtocolTiming& timing);
 
