@@ -1,7 +1,6 @@
 #include "sdk/devices/dravik/DravikFileSystem.hpp"
 
 #include <algorithm>
-#include <future>
 #include <thread>
 #include <utility>
 
@@ -15,8 +14,7 @@ DravikFileSystem::DravikFileSystem(Links links, std::string deviceName, const Dr
       timing_(timing),
       fileRing_(std::make_shared<Utility::RBuffer<_FileData>>(DravikBuses::RingCapacity)),
       statusBus_(std::make_shared<DravikBuses::FsStatusBus>(DravikBuses::Capacity)),
-      fileStreamBus_(std::make_shared<DravikBuses::FileStreamBus>(DravikBuses::Capacity)),
-      fileListBus_(std::make_shared<DravikBuses::FileListBus>(DravikBuses::Capacity)) {}
+      fileStreamBus_(std::make_shared<DravikBuses::FileStreamBus>(DravikBuses::Capacity)) {}
 
 void DravikFileSystem::start() {
     readStatus();
@@ -43,18 +41,7 @@ void DravikFileSystem::onStream(const std::vector<uint8_t>& bytes) {
     for (const auto& data : content.data) {
         fileRing_->push(data);
     }
-    for (auto& entry : content.entries) {
-        std::vector<_FileInfo> finished;
-        {
-            std::lock_guard lock(listLock_);
-            if (entry) {
-                listed_.push_back(std::move(*entry));
-                continue;
-            }
-            finished.swap(listed_);
-        }
-        fileListBus_->notify(finished);
-    }
+    list_.take(content.entries);
 }
 
 OperationResult DravikFileSystem::fsCommand(uint8_t command, const std::string& name,
@@ -324,32 +311,19 @@ OperationResult DravikFileSystem::streamRead(const std::string& name, uint32_t o
 
 OperationResult DravikFileSystem::readFileInfoAll(std::vector<_FileInfo>& out) {
     std::unique_lock lock(links_.commandLock);
-    {
-        std::lock_guard list(listLock_);
-        listed_.clear();
-    }
+    auto listing = list_.begin();
     setNotify(links_.stream, true);
-    auto promise = std::make_shared<std::promise<std::vector<_FileInfo>>>();
-    auto listed = promise->get_future();
-    auto subscriber = std::make_shared<DravikBuses::FileListBus::Callback>([promise](std::vector<_FileInfo> files) {
-        try {
-            promise->set_value(std::move(files));
-        } catch (const std::future_error&) {
-            // A second list while this one is still being handed over.
-        }
-    });
-    fileListBus_->subscribe(subscriber);
     auto result = fsCommand(FsFileList, {}, {}, Access::Read, nullptr, 0);
     if (!result) {
         return result;
     }
     const auto deadline = std::chrono::steady_clock::now() + timing_.listWait;
-    while (listed.wait_for(timing_.replyStep) != std::future_status::ready) {
+    while (listing.files.wait_for(timing_.replyStep) != std::future_status::ready) {
         if (links_.linkLoss.isLost() || std::chrono::steady_clock::now() >= deadline) {
             return dravikFailure(ErrTimeout);
         }
     }
-    out = listed.get();
+    out = listing.files.get();
     return result;
 }
 

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
 #include "sdk/devices/dravik/DravikChannels.hpp"
+#include "sdk/devices/dravik/DravikFileList.hpp"
 #include "sdk/devices/dravik/DravikFrames.hpp"
 #include "sdk/devices/dravik/DravikRecords.hpp"
 #include "sdk/devices/dravik/DravikRequests.hpp"
@@ -99,17 +99,13 @@ private:
 
     Utility::SpinGuarded<_DravikFSStatus> status_;
     const std::shared_ptr<Utility::RBuffer<_FileData>> fileRing_;
-    // The entries of a file list as they arrive; guarded because the caller starts a listing
-    // while notifications may still append.
-    std::mutex listLock_;
-    std::vector<_FileInfo> listed_;
+    DravikFileList list_;
     // A stream read was asked for and the device has not yet reported the stream running.
     std::atomic<bool> streamPending_{false};
     std::atomic<int64_t> streamPendingSince_{0};
 
     const std::shared_ptr<DravikBuses::FsStatusBus> statusBus_;
     const std::shared_ptr<DravikBuses::FileStreamBus> fileStreamBus_;
-    const std::shared_ptr<DravikBuses::FileListBus> fileListBus_;
 
     // Worker-only state.
     Devices::BacklogReader<_FileData, 128> fileReader_;
