@@ -9,6 +9,8 @@
 #include "sdk/ble/platform/bluez/DbusValue.hpp"
 #include "sim/bluez/EmulatorCore.hpp"
 #include "sim/bluez/EmulatorVtables.hpp"
+#include "sim/radio/SimLink.hpp"
+#include "sim/radio/SimRadio.hpp"
 
 namespace VexaSim {
 
@@ -36,8 +38,22 @@ int EmulatedGatt::property(EmulatedCharacteristic& characteristic, const std::st
     return -EINVAL;
 }
 
+bool EmulatedGatt::crossesReresolve(EmulatedCharacteristic& characteristic, sd_bus_message* message,
+                                    const char* member) {
+    EmulatedDevice& device = *characteristic.device;
+    if (!device.connected || !device.gattExported || !device.profile.reresolvesOn(member)) return false;
+    // The answer follows the removal.
+    reresolve(device, [call = sd_bus_message_ref(message)] {
+        sd_bus_reply_method_errorf(call, "org.freedesktop.DBus.Error.UnknownObject", "Unknown object '%s'.",
+                                   sd_bus_message_get_path(call));
+        sd_bus_message_unref(call);
+    });
+    return true;
+}
+
 int EmulatedGatt::readMethod(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "ReadValue")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     if (characteristic.device->profile.busy())
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
@@ -62,6 +78,7 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
     if (sd_bus_message_read_array(message, 'y', &data, &size) < 0) return -EINVAL;
     Bluez::PropertyMap options;
     Bluez::readProperties(message, options);
+    if (crossesReresolve(characteristic, message, "WriteValue")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     if (characteristic.device->profile.busy())
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
@@ -73,6 +90,7 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
 
 int EmulatedGatt::startNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "StartNotify")) return 1;
     {
         std::lock_guard lock(characteristic.socketMutex);
         if (characteristic.socket >= 0)
@@ -105,6 +123,7 @@ int EmulatedGatt::stopNotify(EmulatedCharacteristic& characteristic, sd_bus_mess
 
 int EmulatedGatt::acquireNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "AcquireNotify")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     {
         std::lock_guard lock(characteristic.socketMutex);
@@ -255,9 +274,22 @@ void EmulatedGatt::scheduleReresolve(EmulatedDevice& device) {
     });
 }
 
-// The device's table changed (Service Changed): the objects go with every session on them,
-// and the table found again is exported under new paths while the link stays up.
-void EmulatedGatt::reresolve(EmulatedDevice& device) {
+// The device's table changed (Service Changed). What the device notified before reaches the
+// client first, as over one ordered link; then the objects go with every session on them, and
+// the table found again is exported under new paths while the link stays up.
+void EmulatedGatt::reresolve(EmulatedDevice& device, std::function<void()> then) {
+    auto removal = [this, address = device.address, then = std::move(then)](sd_bus*) {
+        auto* found = impl_.devices().find(address);
+        if (!impl_.stopping() && found) resolveAgain(*found);
+        if (then) then();
+    };
+    const auto peripheral = impl_.radio().peripheral(device.address);
+    if (!peripheral) return impl_.loop().post(std::move(removal));
+    peripheral->link()->dispatcher().post(
+        [relay = impl_.relay(), removal = std::move(removal)] { relay->post(std::move(removal)); });
+}
+
+void EmulatedGatt::resolveAgain(EmulatedDevice& device) {
     if (!device.connected || !device.gattExported) return;
     for (auto& characteristic : device.characteristics) {
         characteristic->valueHandler.reset();

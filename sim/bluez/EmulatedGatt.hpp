@@ -3,6 +3,7 @@
 // characteristics, descriptors), following the central-side views of each connection, and the
 // characteristic calls: reads, writes, StartNotify sessions and AcquireNotify sockets.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,7 +39,13 @@ private:
     void exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
                        const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics);
     void scheduleReresolve(EmulatedDevice& device);
-    void reresolve(EmulatedDevice& device);
+    // Once what the device notified so far has reached the client: resolveAgain, then `then`.
+    void reresolve(EmulatedDevice& device, std::function<void()> then = {});
+    // Removes the table now and exports it again under new paths after the gap.
+    void resolveAgain(EmulatedDevice& device);
+    // When the call is the one the table goes with: resolves the table again, then answers the
+    // call as one to a removed object (true); else false, and the call is taken.
+    bool crossesReresolve(EmulatedCharacteristic& characteristic, sd_bus_message* message, const char* member);
 
     BluezEmulator::Impl& impl_;
 };
