@@ -762,9 +762,16 @@ void DravikBleProtocol::publishSamples() {
     if (!raw.empty()) {
         rawSignalBus_->notify(raw);
     }
+    // Each notification carries whole packets: one cut short is dropped on its own, so it
+    // neither reads the next one's bytes nor takes the packets after it along.
     std::vector<Kestrane::_SignalData> signals;
     std::vector<_DravikResistData> resists;
-    parseRawSignal(*processing_, raw, signals, resists);
+    for (const auto& pack : packs) {
+        if (parseRawSignal(*processing_, pack, signals, resists) != pack.size()) {
+            Utility::sdkLog().debug("[Dravik] Dropped a data notification of {} bytes that holds no whole packets",
+                                    pack.size());
+        }
+    }
     if (signals.empty()) {
         return;
     }

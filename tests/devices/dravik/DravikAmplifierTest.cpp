@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 
 #include "sdk/core/ByteReaders.hpp"
+#include "sdk/devices/dravik/DravikGatt.hpp"
 #include "tests/support/WaitFor.hpp"
 #include "tests/devices/common/Recorder.hpp"
 #include "tests/devices/dravik/DravikRecords.hpp"
@@ -177,6 +181,67 @@ TEST_P(DravikAmplifier, ResistanceFromPowerDownDeliversNoSignal) {
     for (const uint8_t mode : modes.events()) {
         EXPECT_NE(mode, AmpModeSignal) << "the mode published goes straight to resistance";
     }
+}
+
+// Two data notifications cut short reach the worker in one pass with the whole packs after
+// them (the worker is held in a subscriber while they arrive): each cut one is dropped alone,
+// and every other pack comes out with the device's samples.
+TEST_P(DravikAmplifier, ANotificationCutShortSpoilsNoOtherPack) {
+    struct Held {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+        bool entered = false;
+        std::vector<Kestrane::_SignalData> records;
+    };
+    const auto held = std::make_shared<Held>();
+    const auto subscriber = std::make_shared<std::function<void(const std::vector<Kestrane::_SignalData>&)>>(
+        [held](const std::vector<Kestrane::_SignalData>& batch) {
+            std::unique_lock lock(held->mutex);
+            held->entered = true;
+            held->opened.wait(lock, [&] { return held->open; });
+            held->records.insert(held->records.end(), batch.begin(), batch.end());
+        });
+    protocol->signalEvent().lock()->subscribe(subscriber);
+    const auto records = [&] {
+        std::lock_guard lock(held->mutex);
+        return held->records;
+    };
+    const auto packetsSent = [&] {
+        return rig.peer->withDevice([](VexaSim::DravikPeerModel& model) { return model.packetsSent(); });
+    };
+
+    ASSERT_TRUE(protocol->startSignal());
+    ASSERT_TRUE(waitFor([&] {
+        std::lock_guard lock(held->mutex);
+        return held->entered;
+    }));
+    const auto data = rig.peer->peripheral()->characteristic(AcsServiceUuid, AcsDataUuid);
+    ASSERT_NE(data, nullptr);
+    data->truncateNextNotifications(2, 6);
+    const uint32_t sent = packetsSent();
+    ASSERT_TRUE(waitFor([&] { return packetsSent() >= sent + 6; }));
+    {
+        std::lock_guard lock(held->mutex);
+        held->open = true;
+    }
+    held->opened.notify_all();
+
+    ASSERT_TRUE(waitFor([&] { return records().size() >= 30; }));
+    const auto all = records();
+    uint32_t missing = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+        ASSERT_EQ(all[i].Samples.size(), 24u);
+        for (size_t channel = 0; channel < 24; ++channel) {
+            ASSERT_NEAR(all[i].Samples[channel], 0.0001 * static_cast<double>(channel + 1), 1e-7)
+                << "record " << all[i].PackNum << ", channel " << channel;
+        }
+        if (i > 0) {
+            ASSERT_GT(all[i].PackNum, all[i - 1].PackNum);
+            missing += all[i].PackNum - all[i - 1].PackNum - 1;
+        }
+    }
+    EXPECT_EQ(missing, 4u) << "the two sets of each of the two packs cut short, nothing else";
 }
 
 // Idle has no frame of its own: from PowerDown too the stop frame goes out.
