@@ -157,6 +157,24 @@ struct EmulatedDevice {
     std::vector<sd_bus_slot*> gattSlots;
 };
 
+// Lets other threads post to the loop until it is closed; what is posted after is dropped.
+class LoopEntry {
+public:
+    explicit LoopEntry(BusLoop& loop) : loop_(&loop) {}
+    void post(BusLoop::Task task) {
+        std::lock_guard lock(mutex_);
+        if (loop_) loop_->post(std::move(task));
+    }
+    void close() {
+        std::lock_guard lock(mutex_);
+        loop_ = nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    BusLoop* loop_;
+};
+
 class BluezEmulator::Impl {
 public:
     Impl(std::shared_ptr<SimRadio> radio, const std::string& address, BluezEmulatorOptions options)
@@ -174,6 +192,7 @@ public:
     }
 
     ~Impl() {
+        acknowledgements_->close();
         loop_.run([this](sd_bus*) {
             stopping_ = true;
             finishStops();
@@ -573,9 +592,21 @@ public:
         if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
         if (busy(*characteristic.device)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
         const auto* first = static_cast<const uint8_t*>(data);
-        const auto status = characteristic.sim->writeValue(Bytes(first, first + size));
-        if (status != Platform::GattStatus::Success) return replyGattError(message, status, "Write not permitted");
-        return sd_bus_reply_method_return(message, "");
+        // As the daemon does: the reply goes out once the device's acknowledgement arrives, so
+        // what the device notified before it is sent first.
+        sd_bus_message_ref(message);
+        const auto status = characteristic.sim->writeValue(Bytes(first, first + size), [acknowledgements = acknowledgements_, message] {
+            acknowledgements->post([message](sd_bus*) {
+                sd_bus_reply_method_return(message, "");
+                sd_bus_message_unref(message);
+            });
+        });
+        if (status != Platform::GattStatus::Success) {
+            const int r = replyGattError(message, status, "Write not permitted");
+            sd_bus_message_unref(message);
+            return r;
+        }
+        return 1;
     }
 
     int startNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
@@ -707,7 +738,9 @@ private:
     std::map<std::string, int> calls_;
     std::map<uint64_t, LinkFaults> faults_;
     bool stopping_ = false;  // no delayed work is done once set
-    BusLoop loop_;  // last: it stops before the state above goes
+    BusLoop loop_;  // it stops before the state above goes
+    // Write acknowledgements arrive on the radio's threads, also while the emulator ends.
+    const std::shared_ptr<LoopEntry> acknowledgements_ = std::make_shared<LoopEntry>(loop_);
 };
 
 namespace {

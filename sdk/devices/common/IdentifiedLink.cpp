@@ -21,9 +21,11 @@ void IdentifiedLink::readIdentity()
 
 StatusCommandLink& IdentifiedLink::open(std::shared_ptr<BLE::IBLEChannel> status,
                                         std::shared_ptr<BLE::IBLEChannel> command,
-                                        std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing)
+                                        std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing,
+                                        StatusAnswers answers)
 {
-    link_ = std::make_unique<StatusCommandLink>(std::move(status), std::move(command), std::move(wake), timing);
+    link_ = std::make_unique<StatusCommandLink>(std::move(status), std::move(command), std::move(wake), timing,
+                                                answers);
     link_->setDeviceName(version().serialText());
     return *link_;
 }
