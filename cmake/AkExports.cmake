@@ -6,7 +6,7 @@ function(ak_shared_library name)
   set(map ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
   add_custom_command(OUTPUT ${map}
     COMMAND ${CMAKE_COMMAND} -DLIST=${A_EXPORTS} -DOUT=${map} -P ${CMAKE_SOURCE_DIR}/cmake/GenerateVersionScript.cmake
-    DEPENDS ${A_EXPORTS} ${CMAKE_SOURCE_DIR}/cmake/GenerateVersionScript.cmake
+    DEPENDS ${A_EXPORTS} ${CMAKE_SOURCE_DIR}/cmake/GenerateVersionScript.cmake ${CMAKE_SOURCE_DIR}/cmake/ExportSymbols.cmake
     COMMENT "Generating the linker version script from exports.list")
   add_custom_target(${name}_map DEPENDS ${map})
 

@@ -98,13 +98,13 @@ AK_API int32_t getParametersCountSensor(_Sensor* sensor) {
 AK_API uint8_t getSupportedFiltersSensor(_Sensor* sensor, int16_t* filters, int32_t* count, CallStatus* status) {
     return listExport(
         sensor, filters, count, status, Errors::InvalidFiltersParams, {Errors::FiltersFailed},
-        [](_Sensor& handle) { return controlFor(handle)->supportedFilters(); },
+        [](_Sensor& handle) { return handle.control().supportedFilters(); },
         [](uint8_t filter) { return static_cast<int16_t>(filter); });
 }
 
 AK_API int32_t getSupportedFiltersCountSensor(_Sensor* sensor) {
     return countExport(sensor,
-                       [](_Sensor& handle) { return static_cast<int32_t>(controlFor(handle)->supportedFilters().size()); });
+                       [](_Sensor& handle) { return static_cast<int32_t>(handle.control().supportedFilters().size()); });
 }
 
 AK_API uint8_t isSupportedCommandSensor(_Sensor* sensor, int8_t command) {
@@ -128,16 +128,16 @@ AK_API uint8_t isSupportedParameterSensor(_Sensor* sensor, int8_t parameter) {
 // Filters are compared as one byte.
 AK_API uint8_t isSupportedFilterSensor(_Sensor* sensor, int16_t filter) {
     return testExport(sensor, [filter](_Sensor& handle) {
-        return controlFor(handle)->supportedFilters().contains(static_cast<uint8_t>(filter & 0xFF));
+        return handle.control().supportedFilters().contains(static_cast<uint8_t>(filter & 0xFF));
     });
 }
 
 AK_API int32_t getChannelsCountSensor(_Sensor* sensor) {
-    return countExport(sensor, [](_Sensor& handle) { return controlFor(handle)->channelsCount(); });
+    return countExport(sensor, [](_Sensor& handle) { return handle.control().channelsCount(); });
 }
 
 AK_API int32_t getMaxStimulPhasesCountSensor(_Sensor* sensor) {
-    return countExport(sensor, [](_Sensor& handle) { return controlFor(handle)->maxStimulPhases(); });
+    return countExport(sensor, [](_Sensor& handle) { return handle.control().maxStimulPhases(); });
 }
 
 // A family without the settings reports 121; a failure without a code of its own, an
@@ -150,7 +150,7 @@ AK_API uint8_t getSignalSettingsTessel(_Sensor* sensor, uint8_t* settings, CallS
     return guardedExport(status, failure, [&]() -> uint8_t {
         try {
             uint8_t value = 0;
-            const auto result = withDefaultCode(controlFor(*sensor)->readSignalSettings(value), Errors::WriteUnsupported);
+            const auto result = withDefaultCode(sensor->control().readSignalSettings(value), Errors::WriteUnsupported);
             if (result) {
                 *settings = value;
             }

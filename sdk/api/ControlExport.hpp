@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "sdk/api/CallStatus.hpp"
-#include "sdk/api/ControlSelection.hpp"
 #include "sdk/api/SensorWrap.hpp"
 
 namespace VexaDevice::Api {
@@ -18,8 +17,7 @@ uint8_t controlExport(_Sensor* sensor, CallStatus* status, const LibraryError& f
         return statusFail(fallback, status);
     }
     return guardedExport(status, {fallback}, [&]() -> uint8_t {
-        const auto control = controlFor(*sensor);
-        const auto result = withDefaultCode(run(*control), fallback);
+        const auto result = withDefaultCode(run(sensor->control()), fallback);
         return statusFromResult(&result, status);
     });
 }

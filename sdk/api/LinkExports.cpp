@@ -5,9 +5,7 @@
 #include "sdk/api/CallStatus.hpp"
 #include "sdk/api/ControlExport.hpp"
 #include "sdk/api/DravikDevice.hpp"
-#include "sdk/api/StimulatorDevice.hpp"
 #include "sdk/api/include/ambrelkit2.h"
-#include "sdk/devices/photostim/IPhotoStim.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Api;
@@ -17,12 +15,8 @@ namespace {
 constexpr LibraryError kNotAStimulator{Errors::WriteParameterFailed.code,
                                        "The sensor to link is not a photo-stimulator"};
 
-bool isPhotoStimulator(const _Sensor& sensor) {
-    Sensor::ISensor* device = &sensor.sensor();
-    const bool stimulator = dynamic_cast<PhotoStim::IPhotoStim*>(device) != nullptr ||
-                            (dynamic_cast<StimulatorDevice*>(device) != nullptr && dynamic_cast<DravikDevice*>(device) == nullptr);
-    return sensor.family() == SensorFamilyPhotoStim && stimulator;
-}
+// A handle's family is the one its descriptor built it as: family 21 holds a PhotoStim device.
+bool isPhotoStimulator(const _Sensor& sensor) { return sensor.family() == SensorFamilyPhotoStim; }
 
 // The stimulator's device object, kept alive by the stimulator's adapter.
 std::shared_ptr<Sensor::ISensor> sharedDevice(const _Sensor& sensor) {

@@ -6,7 +6,8 @@
 
 namespace VexaDevice::Api {
 
-// SensorFeature values in ascending order; empty for families without a table.
+// SensorFeature values in ascending order, from the family's descriptor; empty for families
+// without features.
 std::vector<int8_t> possibleFeatures(uint8_t family, uint8_t model);
 
 }  // namespace VexaDevice::Api

@@ -50,12 +50,13 @@ AK_API _Sensor* createSensor(SensorScannerWrap* scanner, _SensorInfo* info, Call
             statusFail(Errors::SensorNotFound, status);
             return nullptr;
         }
-        const auto selected = selectSensor(info->SensFamily, info->SensModel, device, sensorTiming());
+        auto selected = selectSensor(info->SensFamily, info->SensModel, device, sensorTiming());
         if (!selected.access) {
             statusFail(Errors::SensorUnsupported, status);
             return nullptr;
         }
-        auto* sensor = new _Sensor(selected.access, selected.family, info->SensModel);
+        auto* sensor = new _Sensor(std::move(selected.access), std::move(selected.control), selected.family,
+                                   info->SensModel);
         statusOk(nullptr, status, 1);
         return sensor;
     });

@@ -5,9 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "sdk/api/FamilyServices.hpp"
+#include "sdk/api/families/FamilyDescriptor.hpp"
 #include "sdk/core/Uuid.hpp"
-#include "sdk/devices/tessel/TesselGattInfo.hpp"
 
 namespace VexaDevice::Api {
 namespace {
@@ -22,27 +21,20 @@ void copyField(char (&field)[N], const std::string& text) {
     field[length] = '\0';
 }
 
-// Families given by the model code alone, whatever else the device advertises.
+// The family a model code names, whatever else the device advertises: a rule for the code's
+// own variant before one for any variant.
 uint8_t familyOfModelCode(const ModelCode& code) {
     const auto [type, variant] = code;
-    switch (type) {
-    case '0':
-        return variant == 2 ? SensorFamilyMorvex2Model2 : SensorFamilyMorvex2;
-    case 'G':
-        return SensorFamilyMorvexBlack;
-    case 'I':
-        return variant == 0 ? SensorFamilyVondra : SensorFamilyVondra2;
-    case 'P':
-        return SensorFamilyLorrel;
-    case 'd':
-        return SensorFamilyDravik;
-    case 'f':
-        return SensorFamilyMorvex2F;
-    case 'g':
-        return SensorFamilyPhotoStim;
-    default:
-        return SensorFamilyUnknown;
+    for (const bool exact : {true, false}) {
+        for (const FamilyDescriptor* family : familyDescriptors()) {
+            for (const ModelCodeRule& rule : family->modelCodes) {
+                if (rule.type == type && rule.variant.has_value() == exact && (!exact || *rule.variant == variant)) {
+                    return rule.family;
+                }
+            }
+        }
     }
+    return SensorFamilyUnknown;
 }
 
 // Model codes of devices the library recognises but has no device class for.
@@ -71,20 +63,13 @@ uint8_t familyOfServices(const BLE::DeviceInfo& device) {
     if (!services || services->uuids.empty()) {
         return SensorFamilyUnknown;
     }
-    using Utility::formatString;
-    using Utility::parseUuid;
-    static const Utility::UUID blackService0 = parseUuid(formatString(kMorvexBlackService0Template, kMorvexBlackSuffix));
-    static const Utility::UUID blackService1 = parseUuid(formatString(kMorvexBlackService1Template, kMorvexBlackSuffix));
-    static const Utility::UUID morvexService0 = parseUuid(kMorvexService0Text);
-    static const Utility::UUID morvexService1 = parseUuid(kMorvexService1Text);
     const auto advertises = [&](const Utility::UUID& service) {
         return std::find(services->uuids.begin(), services->uuids.end(), service) != services->uuids.end();
     };
-    if (advertises(blackService0) || advertises(blackService1)) {
-        return SensorFamilyMorvexBlack;
-    }
-    if (advertises(morvexService0) || advertises(morvexService1)) {
-        return SensorFamilyMorvex;
+    for (const FamilyDescriptor* family : familyDescriptors()) {
+        if (std::any_of(family->advertisedServices.begin(), family->advertisedServices.end(), advertises)) {
+            return family->codes.front().code;
+        }
     }
     return SensorFamilyUnknown;
 }
@@ -97,10 +82,10 @@ void detectFamily(const BLE::DeviceInfo& device, const std::optional<ModelCode>&
     if (info.SensFamily != SensorFamilyUnknown) {
         return;
     }
-    if (const auto tessel = Tessel::makeTesselGattInfo(device)) {
-        info.SensFamily = tessel->nameKind() == Tessel::NameKind::Quindle ? SensorFamilyTesselQuindle : SensorFamilyTessel;
-        info.SensModel = static_cast<uint8_t>(tessel->serviceSet());
-        return;
+    for (const FamilyDescriptor* family : familyDescriptors()) {
+        if (family->recognise && family->recognise(device, info)) {
+            return;
+        }
     }
     if (code) {
         info.SensFamily = familyWithoutDeviceClass((*code)[0]);
@@ -112,17 +97,9 @@ void detectFamily(const BLE::DeviceInfo& device, const std::optional<ModelCode>&
 }
 
 // Families that pair before use when the advertisement does not say.
-bool pairsByDefault(uint8_t family) {
-    switch (family) {
-    case SensorFamilyMorvexBlack:
-    case SensorFamilyVondra:
-    case SensorFamilyVondra2:
-    case SensorFamilyLorrel:
-    case SensorFamilyDravik:
-        return true;
-    default:
-        return false;
-    }
+bool pairsByDefault(uint8_t code) {
+    const FamilyDescriptor* family = descriptorOf(code);
+    return family != nullptr && family->pairsByDefault;
 }
 
 }  // namespace

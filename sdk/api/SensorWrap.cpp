@@ -13,8 +13,9 @@ std::shared_mutex& linkLock() {
 
 }  // namespace
 
-_Sensor::_Sensor(std::shared_ptr<VexaDevice::Api::FamilyAccess> access, uint8_t family, uint8_t model)
-    : access_(std::move(access)), family_(family), model_(model) {}
+_Sensor::_Sensor(std::shared_ptr<VexaDevice::Api::FamilyAccess> access,
+                 std::unique_ptr<VexaDevice::Api::FamilyControl> control, uint8_t family, uint8_t model)
+    : access_(std::move(access)), control_(std::move(control)), family_(family), model_(model) {}
 
 _Sensor::~_Sensor() { unlinkAll(); }
 

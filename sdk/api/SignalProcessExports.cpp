@@ -6,7 +6,7 @@
 
 #include "sdk/api/CallStatus.hpp"
 #include "sdk/api/CallbackHandle.hpp"
-#include "sdk/api/DravikControl.hpp"
+#include "sdk/api/families/dravik/DravikControl.hpp"
 #include "sdk/api/DravikSignalProcessing.hpp"
 #include "sdk/api/SignalPacks.hpp"
 #include "sdk/api/include/ambrelkit2.h"

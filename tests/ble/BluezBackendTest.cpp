@@ -12,7 +12,7 @@
 
 
 #include "sdk/ble/BLEChannel.hpp"
-#include "sdk/ble/platform/bluez/BluezDevice.hpp"
+#include "sdk/ble/platform/bluez/BluezPlatform.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "tests/ble/BluezFixture.hpp"
 #include "tests/ble/BluezTestDevice.hpp"

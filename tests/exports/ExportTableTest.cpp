@@ -377,7 +377,7 @@ TEST(ExportTable, NullHandlesAndPointersReportTheExportsCode) {
 }
 
 TEST(ExportTable, AFamilyWithoutTheFeatureReportsTheFamilyCode) {
-    _Sensor sensor(std::make_shared<PlainFamily>(), SensorFamilyMorvex, 0);
+    _Sensor sensor(std::make_shared<PlainFamily>(), std::make_unique<FamilyControl>(), SensorFamilyMorvex, 0);
     for (const auto& row : table()) {
         expectRow(row, &sensor, row.foreign, "a foreign family");
     }
@@ -386,8 +386,8 @@ TEST(ExportTable, AFamilyWithoutTheFeatureReportsTheFamilyCode) {
 // Where the family decides, it answers before the other arguments are looked at: a foreign
 // sensor gets the family's code even with empty buffers, null names or a zero count.
 TEST(ExportTable, TheFamilyAnswersBeforeTheArguments) {
-    _Sensor sensor(std::make_shared<PlainFamily>(), SensorFamilyMorvex, 0);
-    _Sensor other(std::make_shared<PlainFamily>(), SensorFamilyMorvex, 0);
+    _Sensor sensor(std::make_shared<PlainFamily>(), std::make_unique<FamilyControl>(), SensorFamilyMorvex, 0);
+    _Sensor other(std::make_shared<PlainFamily>(), std::make_unique<FamilyControl>(), SensorFamilyMorvex, 0);
     const std::vector<Row> rows = {
         {"readFileDravik", [](_Sensor* s, CallStatus* st) {
              uint8_t b[4]; int32_t n = 0; return value(readFileDravik(s, "f", b, &n, 0, st)); }, {}, {0, 121}},

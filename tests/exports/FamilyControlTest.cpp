@@ -12,6 +12,8 @@
 
 #include "sdk/api/DravikDevice.hpp"
 #include "sdk/api/FamilyAccess.hpp"
+#include "sdk/api/StimulatorControl.hpp"
+#include "sdk/api/families/dravik/DravikControl.hpp"
 #include "sdk/api/SensorWrap.hpp"
 #include "sdk/api/SignalPacks.hpp"
 #include "sdk/api/include/ambrelkit2.h"
@@ -129,9 +131,14 @@ private:
     std::shared_ptr<BLE::ConnectionBus> bus_ = std::make_shared<BLE::ConnectionBus>(4);
 };
 
-template <typename Device>
-_Sensor* handleOf(const std::shared_ptr<Device>& device, uint8_t family) {
-    return new _Sensor(std::make_shared<DeviceFamily>(device), family, 0);
+// The handles carry the controls their families' descriptors build: the Dravik control, or the
+// stimulator control of a photo-stimulator.
+_Sensor* handleOf(const std::shared_ptr<FakeDravik>& device, uint8_t family) {
+    return new _Sensor(std::make_shared<DeviceFamily>(device), std::make_unique<DravikControl>(*device), family, 0);
+}
+
+_Sensor* handleOf(const std::shared_ptr<FakePhotoStim>& device, uint8_t family) {
+    return new _Sensor(std::make_shared<DeviceFamily>(device), std::make_unique<StimulatorControl>(*device), family, 0);
 }
 
 struct DravikExports : ::testing::Test {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
@@ -111,6 +112,31 @@ TEST_F(Morvex2Writes, AmplifierAndMotionSettingsReachTheDevice) {
     EXPECT_EQ(status.Error, 122u) << "only family 4 takes the four-channel record";
     EXPECT_EQ(writeNameSensor(sensor, "x", 1, &status), 0);
     EXPECT_EQ(status.Error, 122u);
+}
+
+// A mode byte outside the table (0 off, 1 signal) is refused with the family's code and text
+// and nothing reaches the device; the record read back, with gain 255 in the slots the four
+// channels leave, is taken as it is.
+TEST_F(Morvex2Writes, AModeOutsideTheTableIsRefusedAndTheRecordReadBackIsTaken) {
+    open(SensorFamilyMorvex2Model2, '0', 2);
+    Morvex2AmplifierParam amplifier{};
+    ASSERT_EQ(readAmplifierParamMorvex2(sensor, &amplifier, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(amplifier.ChGain[7], 255);
+    const auto frames = peer->commandFrames().size();
+    for (const auto& [slot, mode] : {std::pair<size_t, uint8_t>{0, 0xFF}, {2, 2}, {7, 0xFF}}) {
+        Morvex2AmplifierParam bad = amplifier;
+        bad.ChMode[slot] = mode;
+        EXPECT_EQ(writeAmplifierParamMorvex2(sensor, bad, &status), 0) << slot;
+        EXPECT_EQ(status.Error, 517u) << slot;
+        EXPECT_STREQ(status.ErrorMsg, "The specified Mode value is not supported") << slot;
+    }
+    EXPECT_EQ(peer->commandFrames().size(), frames);
+
+    ASSERT_EQ(writeAmplifierParamMorvex2(sensor, amplifier, &status), 1) << status.Error << " " << status.ErrorMsg;
+    EXPECT_EQ(peer->commandFrames().size(), frames + 1);
+    Morvex2AmplifierParam reported{};
+    ASSERT_EQ(readAmplifierParamMorvex2(sensor, &reported, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(std::memcmp(&reported, &amplifier, sizeof amplifier), 0);
 }
 
 // Motion sensitivities take 0..3 and photoplethysmogram amplitudes 0..7 (three bits on the

@@ -102,7 +102,7 @@ TEST(SensorExports, NullHandlesAndPointersReportTheExportsCode) {
     removeBatteryCallback(nullptr);
     removeSignalDataCallbackMorvex(nullptr);
 
-    _Sensor sensor(std::make_shared<TestFamily>(), 3, 0);
+    _Sensor sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 3, 0);
     EXPECT_EQ(readGainSensor(&sensor, nullptr, &status), 0);
     EXPECT_EQ(status.Error, 119u);
     EXPECT_EQ(addBatteryCallback(&sensor, nullptr, nullptr, nullptr, &status), 0);
@@ -118,7 +118,7 @@ TEST(SensorExports, NullHandlesAndPointersReportTheExportsCode) {
 }
 
 TEST(SensorExports, ATextWithNowhereToGoIsRefusedWith119AndNothingIsCopied) {
-    _Sensor sensor(std::make_shared<TestFamily>(), 3, 0);
+    _Sensor sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 3, 0);
     CallStatus status{};
     char text[8] = "xxxxxxx";
     for (const int32_t length : {0, -1, INT32_MIN}) {
@@ -141,7 +141,7 @@ TEST(SensorExports, ATextWithNowhereToGoIsRefusedWith119AndNothingIsCopied) {
 
 TEST(SensorExports, ARegistrationWithoutAHostFunctionIsRefusedAndKeepsNoHandle) {
     auto family = std::make_shared<TestFamily>();
-    _Sensor sensor(family, 3, 0);
+    _Sensor sensor(family, std::make_unique<FamilyControl>(), 3, 0);
     CallStatus status{};
     auto* const untouched = reinterpret_cast<CallbackHandle*>(0x1);
     CallbackHandle* handle = untouched;
@@ -158,7 +158,7 @@ TEST(SensorExports, ARegistrationWithoutAHostFunctionIsRefusedAndKeepsNoHandle) 
 }
 
 TEST(SensorExports, AFailedReadWithoutACodeReports119AndTheFamilysValue) {
-    _Sensor sensor(std::make_shared<TestFamily>(), 3, 0);
+    _Sensor sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 3, 0);
     CallStatus status{};
     uint8_t value = 0;
     EXPECT_EQ(readAmpMode(&sensor, &value, &status), 0);
@@ -229,9 +229,9 @@ TEST(SensorExports, ColourOfAFoundRecord) {
 }
 
 TEST(SensorLinks, FreeingEitherSideOfALinkLeavesNoDanglingPointer) {
-    auto* dravik = new _Sensor(std::make_shared<TestFamily>(), 14, 0);
-    auto* first = new _Sensor(std::make_shared<TestFamily>(), 21, 0);
-    auto* second = new _Sensor(std::make_shared<TestFamily>(), 21, 0);
+    auto* dravik = new _Sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 14, 0);
+    auto* first = new _Sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 21, 0);
+    auto* second = new _Sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 21, 0);
     dravik->link(*first);
     dravik->link(*second);
     EXPECT_EQ(readPhotoStimDravik(dravik), second) << "a new link replaces the one before";
@@ -248,9 +248,9 @@ TEST(SensorLinks, FreeingEitherSideOfALinkLeavesNoDanglingPointer) {
 }
 
 TEST(SensorLinks, AStimulatorMovedToAnotherHandleLeavesTheFirstOne) {
-    auto* firstDravik = new _Sensor(std::make_shared<TestFamily>(), 14, 0);
-    auto* secondDravik = new _Sensor(std::make_shared<TestFamily>(), 14, 0);
-    auto* stimulator = new _Sensor(std::make_shared<TestFamily>(), 21, 0);
+    auto* firstDravik = new _Sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 14, 0);
+    auto* secondDravik = new _Sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 14, 0);
+    auto* stimulator = new _Sensor(std::make_shared<TestFamily>(), std::make_unique<FamilyControl>(), 21, 0);
     firstDravik->link(*stimulator);
     secondDravik->link(*stimulator);
     secondDravik->link(*stimulator);
@@ -267,7 +267,7 @@ TEST(SensorLinks, AStimulatorMovedToAnotherHandleLeavesTheFirstOne) {
 TEST(ConnectionStateDelivery, ReadsTheStateAndStopsOnceTheSensorIsFreed) {
     auto family = std::make_shared<TestFamily>();
     auto bus = family->bus;
-    auto* sensor = new _Sensor(family, 3, 0);
+    auto* sensor = new _Sensor(family, std::make_unique<FamilyControl>(), 3, 0);
     family.reset();
     StateCalls calls;
     CallbackHandle* handle = nullptr;

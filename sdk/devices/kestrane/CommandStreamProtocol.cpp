@@ -7,7 +7,7 @@
 #include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
-#include "sdk/devices/common/AmplifierGainCode.hpp"
+#include "sdk/devices/common/AmplifierRecordCheck.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/StatusIntake.hpp"
 #include "sdk/devices/common/StreamCapabilities.hpp"
@@ -39,6 +39,8 @@ constexpr uint8_t NoCode = 0xFF;
 constexpr uint8_t UnknownRate = 0xFF;
 constexpr uint8_t MaxGainCode = 6;
 constexpr uint8_t MaxCurrentCode = 4;
+const Devices::AmplifierTables AmplifierTable{[](uint8_t gain) { return gain <= MaxGainCode; },
+                                              [](uint8_t current) { return current <= MaxCurrentCode; }};
 // Device gain code of the default gain (code 4) sent for amplifier slots beyond the channels.
 constexpr uint8_t UnusedSlotGain = 3;
 // Sampling-frequency codes of the streams that have a fixed rate.
@@ -350,21 +352,11 @@ OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& s
     const auto lock = lockCommands();
     SignalParams signal = signal_->converterParams();
     ResistParams resist = resist_->converterParams();
-    if (settings.current > MaxCurrentCode)
-        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Current value is not supported");
     const uint32_t channels = layout_.channelCount;
-    if (settings.signalEnabled.size() < channels || settings.resistEnabled.size() < channels ||
-        settings.gain.size() < channels)
-        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Wrong number of channels is specified");
-    // Every gain the record carries is checked, those of slots past the device's channels too:
-    // the record is stored as given, and a gain no table knows must not be read back. A slot
-    // past the channels may say it has none, as a record read from the device does.
-    for (size_t slot = 0; slot < settings.gain.size(); ++slot) {
-        const uint8_t gain = settings.gain[slot];
-        const bool noChannel = slot >= channels && gain == Devices::kNoChannelGain;
-        if (gain > MaxGainCode && !noChannel)
-            return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Gain value is not supported");
-    }
+    const Devices::AmplifierRecordBytes record{settings.signalEnabled, settings.resistEnabled, settings.gain,
+                                               settings.current};
+    if (OperationResult refused = Devices::checkAmplifierRecord(record, channels, AmplifierTable); !refused)
+        return refused;
     for (uint32_t ch = 0; ch < channels; ++ch) {
         const double factor = Utility::gainToFactor(settings.gain[ch]);
         signal.gain[ch] = factor;

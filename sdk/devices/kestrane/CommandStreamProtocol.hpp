@@ -123,10 +123,10 @@ protected:
     // Runs once the worker is up, before the device is brought to rest.
     virtual void configureDevice() = 0;
 
-    // Checks the values (current code, one entry per channel, gain codes), sends the amplifier
-    // frame and, once the device accepted it, hands the new parameters to the signal and
-    // resistance channels and runs `accepted` (still under the command lock). The result is
-    // the device's answer.
+    // Checks every byte of the record (checkAmplifierRecord over every slot it carries, with
+    // gain codes 0..6 and current codes 0..4), sends the amplifier frame and, once the device
+    // accepted it, hands the new parameters to the signal and resistance channels and runs
+    // `accepted` (still under the command lock). The result is the device's answer.
     OperationResult applyAmplifier(const AmplifierSettings& settings, const std::function<void()>& accepted);
 
     // Sends one frame and waits for the status that answers its first byte. Under the command lock.

@@ -45,8 +45,8 @@ Sensor::ParameterMap streamParameters();
 // Bytes of one signal pack.
 uint32_t signalPackSize(uint32_t channels, uint32_t samplesPerPack, uint32_t counterSize);
 
-// One amplifier setting, one entry per channel: signal flag (kept as given in the signal
-// parameters, sent as 0 or 1), resistance flag, gain code; and the probe current code.
+// One amplifier setting, one entry per slot of the family's record (at least one per channel):
+// signal flag (0 or 1), resistance flag (0 or 1), gain code; and the probe current code.
 struct AmplifierSettings {
     std::vector<uint8_t> signalEnabled;
     std::vector<uint8_t> resistEnabled;

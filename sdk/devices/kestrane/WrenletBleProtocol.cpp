@@ -48,12 +48,12 @@ const char* suffixOf(uint8_t model)
     }
 }
 
+// Every slot of the record, the unused ones too: they are stored as given, so they are checked.
 AmplifierSettings settingsOf(const WrenletAmplifierParam& param)
 {
-    const auto channels = static_cast<std::ptrdiff_t>(WrenletBleProtocol::ChannelCount);
-    return {{param.signalEnabled.begin(), param.signalEnabled.begin() + channels},
-            {param.resistEnabled.begin(), param.resistEnabled.begin() + channels},
-            {param.gain.begin(), param.gain.begin() + channels},
+    return {{param.signalEnabled.begin(), param.signalEnabled.end()},
+            {param.resistEnabled.begin(), param.resistEnabled.end()},
+            {param.gain.begin(), param.gain.end()},
             param.current};
 }
 

@@ -63,8 +63,7 @@ bool knownModel(uint8_t model)
 AmplifierSettings settingsOf(const Morvex2AmplifierParam& param)
 {
     AmplifierSettings settings;
-    for (uint8_t mode : param.modes)
-        settings.signalEnabled.push_back(mode == 1 ? 1 : 0);
+    settings.signalEnabled = param.modes;  // mode 1 (signal) and 0 are the only ones taken
     for (bool flag : param.resistFlags)
         settings.resistEnabled.push_back(flag ? 1 : 0);
     settings.gain = param.gains;

@@ -1,7 +1,7 @@
 #pragma once
 // Wire format of the Tessel-class sensors: the 20-byte command frame with its checksum, the
-// command and error tables, the reply decoder, and the data packs (signal, motion,
-// respiration, quaternion, envelope, battery, electrode state). Pure functions, no I/O.
+// command and error tables, the reply decoder and the setter arguments. The data packs are in
+// TesselPacks, the capability reply in TesselCapabilityReply. Pure functions, no I/O.
 // Multi-byte fields are little-endian unless said otherwise.
 
 #include <array>
@@ -15,6 +15,8 @@
 
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/tessel/TesselCapabilityReply.hpp"
+#include "sdk/devices/tessel/TesselPacks.hpp"
 #include "sdk/devices/tessel/TesselRecords.hpp"
 
 namespace VexaDevice::Tessel {
@@ -85,6 +87,15 @@ OperationResult deviceResult(const OpCmdRes& reply);
 // Leading word of a command frame and of every reply.
 inline constexpr uint16_t FrameMark = 0xFFDF;
 
+// Hardware filters a frame can switch (bits 0..5 of its mask).
+inline constexpr uint8_t FilterCount = 6;
+
+// A setting code up to `highest` as it is, anything above UnknownSetting.
+inline uint8_t codeUpTo(uint8_t value, uint8_t highest)
+{
+    return value <= highest ? value : UnknownSetting;
+}
+
 // Bytes 8-19 of a frame.
 using CommandArgs = std::array<uint8_t, 12>;
 
@@ -93,21 +104,6 @@ uint8_t frameChecksum(std::span<const uint8_t, 7> head);
 
 // DF FF 00 code, the 24-bit serial, the checksum, then the arguments.
 std::vector<uint8_t> buildCommandFrame(uint8_t code, const CommandArgs& args, uint32_t serial);
-
-// One 20-byte unit of a notification.
-struct TesselPack {
-    static constexpr size_t Size = 20;
-    std::array<uint8_t, Size> bytes{};
-
-    uint16_t lead() const { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
-    uint8_t code() const { return bytes[3]; }
-};
-
-enum class PackKind { Signal, Motion, Respiration, Reply, Quaternion, Envelope, Ignored };
-
-// By the leading word: 0..65500 signal, 0xFFDD motion, 0xFFDE respiration, 0xFFDF reply,
-// 0xFFE1 quaternion, 0xFFE3 envelope; anything else is ignored.
-PackKind packKind(const TesselPack& pack);
 
 // Replies that carry data (battery voltage, electrode state) rather than answer a command.
 bool isDataReply(const TesselPack& pack);
@@ -118,7 +114,6 @@ bool isDataReply(const TesselPack& pack);
 std::optional<OpCmdRes> decodeReply(const TesselPack& pack, FirmwareVersion firmware);
 
 EchoInfo decodeEcho(const TesselPack& pack);
-TesselCapabilities decodeCapabilities(const TesselPack& pack, FirmwareVersion firmware);
 
 // Setting codes of the frames: sampling-frequency index 3..9 -> 0..6, gain index
 // 0..6 -> 1, 2, 3, 4, 0, 5, 6; 255 for anything else.
@@ -131,34 +126,5 @@ CommandArgs filterArgs(const std::set<uint8_t>& filters);
 CommandArgs stimulationArgs(const StimulationParams& params);
 CommandArgs motionAssistantArgs(const MotionAssistantParams& params);
 CommandArgs motionCounterArgs(const MotionCounterParams& params);
-
-// Data packs.
-inline constexpr double VoltsPerCount = 2.42 / 8388607.0;
-inline constexpr uint16_t MaxSignalPackNum = 65500;
-
-uint16_t batteryMillivolts(const TesselPack& pack);
-// Piecewise linear over the device's discharge curve, 3130 mV (0 %) to 4150 mV (100 %).
-int32_t batteryPercentFromMillivolts(uint32_t millivolts);
-ElectrodeState decodeElectrodeState(const TesselPack& pack);
-
-// Nine samples: count x 2^offset x VoltsPerCount / gainFactor.
-_SignalData decodeSignal(const TesselPack& pack, double gainFactor, uint8_t offset);
-_RespirationData decodeRespiration(const TesselPack& pack);
-_EnvelopeData decodeEnvelope(const TesselPack& pack);
-// Axes are big-endian counts scaled by the ranges of the sensitivity codes.
-_MEMSData decodeMotion(const TesselPack& pack, uint8_t accelSens, uint8_t gyroSens);
-_QuaternionData decodeQuaternion(const TesselPack& pack);
-
-// One worker batch sorted by kind, each list in arrival order.
-struct PackLists {
-    std::vector<TesselPack> battery;
-    std::vector<TesselPack> electrode;
-    std::vector<TesselPack> signal;
-    std::vector<TesselPack> respiration;
-    std::vector<TesselPack> motion;
-    std::vector<TesselPack> quaternion;
-    std::vector<TesselPack> envelope;
-};
-PackLists classifyPacks(std::span<const TesselPack> packs);
 
 }  // namespace VexaDevice::Tessel

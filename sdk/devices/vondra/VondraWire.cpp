@@ -1,8 +1,8 @@
 #include "sdk/devices/vondra/VondraWire.hpp"
 
 #include "sdk/core/ConversionTables.hpp"
-#include "sdk/core/DeviceError.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/AmplifierRecordCheck.hpp"
 
 namespace VexaDevice::Vondra {
 
@@ -52,13 +52,11 @@ std::optional<uint8_t> currentCode(VondraGeneration generation, uint8_t index)
 
 OperationResult checkAmplifier(VondraGeneration generation, const VondraAmplifierParam& param)
 {
-    if (!currentCode(generation, param.current))
-        return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Current value is not supported");
-    for (uint32_t ch = 0; ch < channelCount(generation); ++ch) {
-        if (!gainCode(generation, param.gain[ch]))
-            return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "The specified Gain value is not supported");
-    }
-    return OperationResult::done();
+    const Devices::AmplifierTables tables{
+        [generation](uint8_t index) { return gainCode(generation, index).has_value(); },
+        [generation](uint8_t index) { return currentCode(generation, index).has_value(); }};
+    return Devices::checkAmplifierRecord({param.signalUse, param.resistUse, param.gain, param.current},
+                                         channelCount(generation), tables);
 }
 
 std::vector<uint8_t> amplifierFrame(VondraGeneration generation, const VondraAmplifierParam& param)

@@ -73,9 +73,8 @@ std::optional<uint8_t> gainCode(VondraGeneration generation, uint8_t index);
 // first generation also 5 -> 3 and 6 -> 4.
 std::optional<uint8_t> currentCode(VondraGeneration generation, uint8_t index);
 
-// Success when every value of the setting can go to the amplifier; else {517, "The specified
-// Current value is not supported"} or {517, "The specified Gain value is not supported"}, the
-// current checked first, then the channels in order.
+// checkAmplifierRecord over all the record's entries, with this generation's gain and current
+// tables: success when every byte of the setting has a meaning for the amplifier.
 OperationResult checkAmplifier(VondraGeneration generation, const VondraAmplifierParam& param);
 
 // The frame of a checked setting: 0x08, per channel its signal flag (0 or 1) and gain code,

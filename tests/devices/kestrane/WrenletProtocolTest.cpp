@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "sdk/core/RtException.hpp"
+#include "sdk/devices/common/AmplifierGainCode.hpp"
 #include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
 #include "sim/peers/wrenlet/WrenletPeer.hpp"
 #include "tests/devices/kestrane/StreamRig.hpp"
@@ -206,7 +207,7 @@ TEST_P(WrenletProtocolTest, AnAcceptedAmplifierSettingIsSentAndScalesTheSignal)
     StreamRig rig(settings());
     auto protocol = make(rig);
     WrenletAmplifierParam param;
-    param.signalEnabled = {1, 0, 1, 7};
+    param.signalEnabled = {1, 0, 1, 1};
     param.resistEnabled = {0, 1, 1, 0};
     param.gain = {0, 2, 5, 6};
     param.current = 3;
@@ -215,7 +216,7 @@ TEST_P(WrenletProtocolTest, AnAcceptedAmplifierSettingIsSentAndScalesTheSignal)
     WrenletAmplifierParam stored;
     protocol->amplifierParam(stored);
     EXPECT_EQ(stored.gain, param.gain);
-    EXPECT_EQ(stored.signalEnabled[3], 7);
+    EXPECT_EQ(stored.signalEnabled, param.signalEnabled);
 
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
     ASSERT_TRUE(protocol->startSignal());
@@ -255,6 +256,54 @@ TEST_P(WrenletProtocolTest, AmplifierValuesOutOfRangeAreRefusedWithoutSending)
     EXPECT_EQ(protocol->setAmplifierParam(param),
               OperationResult::failed(517, "The specified Gain value is not supported"));
     EXPECT_TRUE(rig.framesAfter(1).empty());
+}
+
+// Every byte of the record is checked, in the slots past the four channels too (they are stored
+// as given): a refused record sends nothing and leaves the stored one; the stored one, read
+// back, is taken again.
+TEST_P(WrenletProtocolTest, EveryByteOutsideItsTableIsRefusedUnsent)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    WrenletAmplifierParam good;
+    good.signalEnabled = {1, 0, 1, 1};
+    good.resistEnabled = {0, 1, 1, 1};
+    good.gain = {0, 2, 5, 6};
+    good.gain[9] = VexaDevice::Devices::kNoChannelGain;  // a slot without a channel may say so
+    good.current = 2;
+    ASSERT_TRUE(protocol->setAmplifierParam(good));
+    const std::vector<uint8_t> sent = rig.peer->amplifierFrame();
+    const size_t frames = rig.framesAfter(0).size();
+
+    struct Case {
+        const char* what;
+        void (*spoil)(WrenletAmplifierParam&);
+        const char* message;
+    };
+    const Case cases[] = {
+        {"signal 0xFF", [](WrenletAmplifierParam& p) { p.signalEnabled[0] = 0xFF; }, "The specified Mode value is not supported"},
+        {"signal 2", [](WrenletAmplifierParam& p) { p.signalEnabled[3] = 2; }, "The specified Mode value is not supported"},
+        {"unused signal 0xFF", [](WrenletAmplifierParam& p) { p.signalEnabled[4] = 0xFF; }, "The specified Mode value is not supported"},
+        {"flag 2", [](WrenletAmplifierParam& p) { p.resistEnabled[1] = 2; }, "The specified Flag value is not supported"},
+        {"unused flag 0xFF", [](WrenletAmplifierParam& p) { p.resistEnabled[31] = 0xFF; }, "The specified Flag value is not supported"},
+        {"unused gain 11", [](WrenletAmplifierParam& p) { p.gain[5] = 11; }, "The specified Gain value is not supported"},
+        {"gain 255 on a channel", [](WrenletAmplifierParam& p) { p.gain[3] = 255; }, "The specified Gain value is not supported"},
+        {"current 0xFF", [](WrenletAmplifierParam& p) { p.current = 0xFF; }, "The specified Current value is not supported"},
+    };
+    for (const Case& c : cases) {
+        WrenletAmplifierParam bad = good;
+        c.spoil(bad);
+        EXPECT_EQ(protocol->setAmplifierParam(bad), OperationResult::failed(517, c.message)) << c.what;
+    }
+    EXPECT_EQ(rig.framesAfter(0).size(), frames) << "nothing goes out for a refused record";
+
+    WrenletAmplifierParam stored;
+    ASSERT_TRUE(protocol->amplifierParam(stored));
+    EXPECT_EQ(stored.signalEnabled, good.signalEnabled);
+    EXPECT_EQ(stored.resistEnabled, good.resistEnabled);
+    EXPECT_EQ(stored.gain, good.gain);
+    ASSERT_TRUE(protocol->setAmplifierParam(stored)) << "the record read back is taken as it is";
+    EXPECT_EQ(rig.peer->amplifierFrame(), sent);
 }
 
 TEST_P(WrenletProtocolTest, AnAnswerToAnotherCommandDoesNotCompleteACommand)

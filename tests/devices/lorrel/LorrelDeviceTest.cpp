@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sdk/devices/FamilyFactories.hpp"
+#include "sdk/devices/lorrel/LorrelBLE.hpp"
 #include "sim/peers/lorrel/LorrelPeer.hpp"
 #include "tests/devices/kestrane/StreamRig.hpp"
 
@@ -30,7 +30,7 @@ struct LorrelDevice : ::testing::Test {
     std::shared_ptr<VexaSim::LorrelPeer> peer = VexaSim::LorrelPeer::attach(*radio, Address, {}, {1ms});
     std::shared_ptr<VexaDevice::BLE::BLEDevice> ble =
         VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {}, fastBle());
-    std::shared_ptr<LorrelBLE> sensor = VexaDevice::Devices::makeLorrelBLE(ble, 0, fastProtocol());
+    std::shared_ptr<LorrelBLE> sensor = std::make_shared<LorrelBLE>(ble, 0, fastProtocol());
 
     Frames frames() const { return peer->commandFrames(); }
 };

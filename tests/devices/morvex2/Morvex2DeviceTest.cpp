@@ -151,7 +151,7 @@ TEST(Morvex2DeviceTest, AmplifierSettings)
     Morvex2AmplifierParam param{{1, 1, 1}, {true, true, true}, {4, 4, 4}, 1};
     EXPECT_EQ(device->writeAmplifierParam(param), OperationResult::failed(517, "Wrong number of channels is specified"));
 
-    param = {{1, 0, 2, 1}, {false, true, true, false}, {1, 3, 4, 6}, 4};
+    param = {{1, 0, 0, 1}, {false, true, true, false}, {1, 3, 4, 6}, 4};
     ASSERT_TRUE(device->writeAmplifierParam(param));
     EXPECT_EQ(rig.peer->amplifierFrame(), (std::vector<uint8_t>{0x0A, 1, 1, 0, 2, 0, 3, 1, 5, 0, 3, 0, 3, 0, 3, 0, 3,
                                                                  4, 0, 1, 1, 0, 0, 0, 0, 0}));
@@ -174,6 +174,32 @@ TEST(Morvex2DeviceTest, AmplifierSettings)
     EXPECT_EQ(device->writeAmplifierParam(param), OperationResult::failed(3, "Device error: [KSP_ERROR_BUSSY]"));
     ASSERT_TRUE(device->readAmplifierParam(stored));
     EXPECT_EQ(stored.current, 4);
+}
+
+// Modes take 0 and 1 only, in every slot of the record: anything else is refused before a frame
+// goes out, and the record kept is the last one taken, which is taken again as it is.
+TEST(Morvex2DeviceTest, ModesOutsideTheTableAreRefusedUnsent)
+{
+    StreamRig rig(morvex2Settings('G', 2));
+    auto device = make(rig);
+    const Morvex2AmplifierParam good{{1, 0, 1, 1, 0, 1, 0, 0}, {true, false, true, true, false, false, false, false},
+                                     {1, 3, 4, 6, 255, 255, 255, 255}, 2};
+    ASSERT_TRUE(device->writeAmplifierParam(good));
+    const std::vector<uint8_t> sent = rig.peer->amplifierFrame();
+    const size_t frames = rig.framesAfter(0).size();
+    for (const auto& [slot, mode] : {std::pair<size_t, uint8_t>{0, 0xFF}, {3, 2}, {6, 0xFF}}) {
+        Morvex2AmplifierParam bad = good;
+        bad.modes[slot] = mode;
+        EXPECT_EQ(device->writeAmplifierParam(bad), OperationResult::failed(517, "The specified Mode value is not supported"))
+            << "slot " << slot << " mode " << int(mode);
+    }
+    EXPECT_EQ(rig.framesAfter(0).size(), frames);
+
+    Morvex2AmplifierParam stored;
+    ASSERT_TRUE(device->readAmplifierParam(stored));
+    EXPECT_EQ(stored.modes, good.modes);
+    ASSERT_TRUE(device->writeAmplifierParam(stored));
+    EXPECT_EQ(rig.peer->amplifierFrame(), sent);
 }
 
 TEST(Morvex2DeviceTest, CommandsOfTheDeviceClass)

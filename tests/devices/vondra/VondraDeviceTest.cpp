@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sdk/devices/FamilyFactories.hpp"
+#include "sdk/devices/vondra/Vondra2BLE.hpp"
+#include "sdk/devices/vondra/VondraBLE.hpp"
 #include "sim/peers/vondra/VondraPeer.hpp"
 #include "sim/peers/wrenlet/WrenletPeer.hpp"
 #include "tests/devices/kestrane/StreamRig.hpp"
@@ -29,12 +30,12 @@ const OperationResult UnsupportedParameter = OperationResult::failed(515, "Unsup
 
 auto makeVondra(StreamRig& rig)
 {
-    return VexaDevice::Devices::makeVondraBLE(rig.open(), fastProtocol());
+    return std::make_shared<VexaDevice::Vondra::VondraBLE>(rig.open(), fastProtocol());
 }
 
 auto makeVondra2(StreamRig& rig, uint8_t model)
 {
-    return VexaDevice::Devices::makeVondra2BLE(rig.open(), model, fastProtocol());
+    return std::make_shared<VexaDevice::Vondra2::Vondra2BLE>(rig.open(), model, fastProtocol());
 }
 
 template <class Make>

@@ -140,6 +140,27 @@ TEST_P(VondraProtocolTest, TheDevicesAnswerToASettingIsTheResult)
     EXPECT_EQ(rig.peer->commandFrames().size(), sent) << "nothing goes out for a value the amplifier cannot take";
 }
 
+TEST_P(VondraProtocolTest, AByteOutsideItsTableSendsNothingAndTheRecordReadBackIsTaken)
+{
+    StreamRig rig(settings());
+    auto protocol = make(rig);
+    const auto generation = first() ? VondraGeneration::First : VondraGeneration::Second;
+    VondraAmplifierParam bad = defaultAmplifier(generation);
+    bad.resistUse[0] = 0xFF;
+    const size_t sent = rig.peer->commandFrames().size();
+    EXPECT_EQ(protocol->setAmplifierParam(bad), OperationResult::failed(517, "The specified Flag value is not supported"));
+    bad = defaultAmplifier(generation);
+    bad.signalUse[20] = 2;
+    EXPECT_EQ(protocol->setAmplifierParam(bad), OperationResult::failed(517, "The specified Mode value is not supported"));
+    EXPECT_EQ(rig.peer->commandFrames().size(), sent);
+
+    VondraAmplifierParam kept;
+    ASSERT_TRUE(protocol->amplifierParam(kept));
+    EXPECT_EQ(kept, defaultAmplifier(generation));
+    ASSERT_TRUE(protocol->setAmplifierParam(kept));
+    EXPECT_EQ(rig.peer->amplifierFrame(), defaults());
+}
+
 TEST_P(VondraProtocolTest, ModeCommandsAndThePing)
 {
     StreamRig rig(settings());

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "sdk/devices/vondra/VondraWire.hpp"
 
 using namespace VexaDevice::Vondra;
@@ -27,8 +29,8 @@ TEST(VondraWire, DefaultSettingFramesOfBothGenerations)
 TEST(VondraWire, FramePlacesFlagsGainsAndCurrentPerChannel)
 {
     VondraAmplifierParam param;
-    param.signalUse = {1, 0, 7, 1, 0, 1, 1};  // non-zero flags go out as 1
-    param.resistUse = {0, 1, 1, 0, 9, 0, 1};
+    param.signalUse = {1, 0, 1, 1, 0, 1, 1};
+    param.resistUse = {0, 1, 1, 0, 1, 0, 1};
     param.gain = {0, 1, 3, 4, 5, 6, 1};
     param.current = 6;
     ASSERT_TRUE(checkAmplifier(VondraGeneration::First, param));
@@ -69,7 +71,7 @@ TEST(VondraWire, RefusalsNameTheCurrentFirstThenTheGains)
     EXPECT_EQ(checkAmplifier(VondraGeneration::First, param), WrongCurrent);
 
     VondraAmplifierParam second = defaultAmplifier(VondraGeneration::Second);
-    second.gain[6] = 200;  // not a channel of the second generation
+    second.gain[6] = 255;  // not a channel of the second generation, and it says so
     EXPECT_TRUE(checkAmplifier(VondraGeneration::Second, second));
     second.gain[3] = 7;
     EXPECT_EQ(checkAmplifier(VondraGeneration::Second, second), WrongGain);
@@ -77,6 +79,39 @@ TEST(VondraWire, RefusalsNameTheCurrentFirstThenTheGains)
     for (uint8_t current : {2, 3, 5}) {
         second.current = current;
         EXPECT_EQ(checkAmplifier(VondraGeneration::Second, second), WrongCurrent) << int(current);
+    }
+}
+
+// Every entry of the record is checked, the unused ones too: flags take 0 and 1, gains the
+// generation's table (an entry past the channels may say it has none, 255).
+TEST(VondraWire, EveryEntryOutsideItsTableIsRefused)
+{
+    const OperationResult WrongMode = OperationResult::failed(517, "The specified Mode value is not supported");
+    const OperationResult WrongFlag = OperationResult::failed(517, "The specified Flag value is not supported");
+    for (const VondraGeneration generation : {VondraGeneration::First, VondraGeneration::Second}) {
+        const VondraAmplifierParam good = defaultAmplifier(generation);
+        const size_t unused = channelCount(generation);
+        struct Case {
+            std::array<uint8_t, VondraAmplifierParam::Entries> VondraAmplifierParam::*field;
+            size_t entry;
+            uint8_t value;
+            OperationResult expected;
+        };
+        const Case cases[] = {{&VondraAmplifierParam::signalUse, 0, 0xFF, WrongMode},
+                              {&VondraAmplifierParam::signalUse, unused - 1, 2, WrongMode},
+                              {&VondraAmplifierParam::signalUse, unused, 0xFF, WrongMode},
+                              {&VondraAmplifierParam::resistUse, 1, 2, WrongFlag},
+                              {&VondraAmplifierParam::resistUse, 31, 0xFF, WrongFlag},
+                              {&VondraAmplifierParam::gain, unused + 1, 11, WrongGain},
+                              {&VondraAmplifierParam::gain, 0, 255, WrongGain}};
+        for (const Case& c : cases) {
+            VondraAmplifierParam bad = good;
+            (bad.*c.field)[c.entry] = c.value;
+            EXPECT_EQ(checkAmplifier(generation, bad), c.expected) << c.entry << " " << int(c.value);
+        }
+        VondraAmplifierParam noChannel = good;
+        noChannel.gain[unused] = 255;
+        EXPECT_TRUE(checkAmplifier(generation, noChannel));
     }
 }
 

@@ -145,4 +145,15 @@ PairingStatus pairingStatusOf(const CallOutcome& outcome) {
     return PairingStatus::Failed;
 }
 
+bool isSet(const PropertyMap& properties, const char* name) {
+    auto found = properties.find(name);
+    return found != properties.end() && found->second.asBool().value_or(false);
+}
+
+std::optional<UUID> uuidProperty(const PropertyMap& properties) {
+    auto found = properties.find("UUID");
+    if (found == properties.end()) return std::nullopt;
+    return parseUuidText(found->second.asString().value_or(""));
+}
+
 }  // namespace VexaDevice::BLE::Platform::Bluez

@@ -8,6 +8,7 @@
 
 #include "sdk/ble/platform/PlatformTypes.hpp"
 #include "sdk/ble/platform/bluez/BusLoop.hpp"
+#include "sdk/ble/platform/bluez/DbusValue.hpp"
 
 namespace VexaDevice::BLE::Platform::Bluez {
 
@@ -43,6 +44,11 @@ std::optional<UUID> parseUuidText(const std::string& text);
 // The 16-bit short form of a UUID on the Bluetooth base, when it has one.
 std::optional<uint16_t> shortUuid(const UUID& uuid);
 UUID uuidOfShort(uint16_t value);
+
+// A boolean property of an object; false when it is missing.
+bool isSet(const PropertyMap& properties, const char* name);
+// The UUID property of a GATT object, when it parses.
+std::optional<UUID> uuidProperty(const PropertyMap& properties);
 
 // What a failed GATT call means for the platform. Failures the daemon does not report as a
 // GATT outcome (the bus refusing the call, say) throw PlatformError with the error's name.

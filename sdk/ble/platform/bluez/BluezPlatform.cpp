@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <thread>
 
-#include "sdk/ble/platform/bluez/BluezDevice.hpp"
+#include "sdk/ble/platform/bluez/BluezGatt.hpp"
+#include "sdk/ble/platform/bluez/BluezPeripheral.hpp"
+#include "sdk/ble/platform/bluez/BluezWatcher.hpp"
+#include "sdk/ble/platform/bluez/DeviceAdvertisement.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "sdk/ble/platform/bluez/GattRebinder.hpp"
 #include "sdk/ble/platform/bluez/NotifySwitch.hpp"
@@ -24,13 +26,16 @@ using Clock = std::chrono::steady_clock;
 const char* const kHeardProperties[] = {"RSSI", "ManufacturerData", "ServiceData", "AdvertisingFlags", "TxPower"};
 constexpr const char* kSystemBusSocket = "unix:path=/run/dbus/system_bus_socket";
 constexpr auto kSettleDeadline = std::chrono::milliseconds(3000);
-constexpr uint8_t kServiceData16 = 0x16;
-constexpr uint8_t kServiceData128 = 0x21;
 
-bool flag(const PropertyMap& properties, const char* name) {
-    auto found = properties.find(name);
-    return found != properties.end() && found->second.asBool().value_or(false);
-}
+class BluezAdapter final : public IAdapter {
+public:
+    explicit BluezAdapter(bool powered) : powered_(powered) {}
+    bool isCentralRoleSupported() const override { return true; }
+    std::optional<RadioState> radioState() const override { return powered_ ? RadioState::On : RadioState::Off; }
+
+private:
+    bool powered_;
+};
 
 std::chrono::microseconds micros(std::chrono::milliseconds value) { return value; }
 
@@ -40,20 +45,6 @@ bool refusesConnectDevice(const CallOutcome& outcome) {
                                            "org.bluez.Error.NotSupported", "org.bluez.Error.NotPermitted",
                                            "org.bluez.Error.NotAuthorized"};
     return std::find(std::begin(refusals), std::end(refusals), outcome.errorName) != std::end(refusals);
-}
-
-// A service-data section as it would have been advertised: the UUID (little-endian) then data.
-DataSection serviceDataSection(const UUID& uuid, const DbusBytes& data) {
-    DataSection section;
-    if (const auto shortForm = shortUuid(uuid)) {
-        section.type = kServiceData16;
-        section.data = {static_cast<uint8_t>(*shortForm & 0xFF), static_cast<uint8_t>(*shortForm >> 8)};
-    } else {
-        section.type = kServiceData128;
-        section.data.assign(uuid.bytes.rbegin(), uuid.bytes.rend());
-    }
-    section.data.insert(section.data.end(), data.begin(), data.end());
-    return section;
 }
 
 }  // namespace
@@ -66,6 +57,7 @@ std::shared_ptr<BluezPlatform> BluezPlatform::create(const std::string& busAddre
 
 BluezPlatform::BluezPlatform(const std::string& busAddress, BluezTiming timing)
     : timing_(timing),
+      watchers_(std::make_unique<WatcherSet>()),
       agent_(std::make_shared<PairingAgent>(*this)),
       rebinder_(std::make_unique<GattRebinder>(*this, timing.rebindTimeout)),
       loop_(std::make_unique<BusLoop>(busAddress)) {}
@@ -107,17 +99,22 @@ void BluezPlatform::start() {
                 loadObjects();
                 return;
             }
-            std::lock_guard lock(mutex_);
-            settled_ = true;
-            ++generation_;
-            changed_.notify_all();
+            {
+                std::lock_guard lock(mutex_);
+                settled_ = true;
+            }
+            objects_.announceChange();
         });
     });
 }
 
 bool BluezPlatform::waitUntilSettled(std::chrono::milliseconds deadline) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, deadline, [&] { return settled_; });
+    const auto settled = [&] {
+        std::lock_guard lock(mutex_);
+        return settled_;
+    };
+    objects_.waitFor(settled, Clock::now() + deadline);
+    std::lock_guard lock(mutex_);
     return settled_ && !owner_.empty();
 }
 
@@ -155,20 +152,14 @@ void BluezPlatform::loadObjects() {
         } else if (!outcome.ok()) {
             Utility::sdkLog().warn("Cannot read the Bluetooth daemon's objects: {} {}", outcome.errorName, outcome.errorMessage);
         }
-        std::vector<std::string> devices;
         {
             std::lock_guard lock(mutex_);
-            for (auto& [path, interfaces] : objects) {
-                auto& known = tree_[path];
-                for (auto& [name, properties] : interfaces) known[name] = std::move(properties);
-                if (known.contains(kDevice)) devices.push_back(path);
-            }
             settled_ = true;
             found_ = found_ || (outcome.ok() && !owner_.empty());
             agentRegistered_ = false;
-            ++generation_;
         }
-        changed_.notify_all();
+        // The tree's change wakes whoever waits for the daemon to be settled as well.
+        const auto devices = objects_.load(std::move(objects));
         // What the daemon remembers is not heard: only the links follow it.
         for (const auto& path : devices) deviceChanged(path, false);
     });
@@ -192,20 +183,19 @@ void BluezPlatform::onNameOwnerChanged(sd_bus_message* message) {
 
 void BluezPlatform::vanish() {
     std::vector<std::shared_ptr<DeviceLink>> links;
+    bool known = false;
     {
         std::lock_guard lock(mutex_);
-        if (owner_.empty() && tree_.empty()) return;
+        known = !owner_.empty();
         owner_.clear();
-        tree_.clear();
         agentRegistered_ = false;
-        discoveryUsers_ = 0;
-        discoveryStops_ = 0;
-        ++generation_;
         for (const auto& [path, link] : links_) links.push_back(link);
     }
-    changed_.notify_all();
+    discovery_.reset();
+    if (!objects_.clear() && !known) return;
+    objects_.announceChange();
     Utility::sdkLog().warn("The Bluetooth daemon left the bus: the adapter reads as absent");
-    abortWatchers();
+    watchers_->abortAll();
     for (const auto& link : links) {
         // Notification sessions end with the daemon.
         for (const auto& characteristic : link->characteristics()) {
@@ -229,13 +219,7 @@ void BluezPlatform::onInterfacesAdded(sd_bus_message* message) {
     // The daemon makes an object with a signal strength for a device it just heard; one made
     // for a connection or a pairing has none.
     const bool heard = device && interfaces.at(kDevice).contains("RSSI");
-    {
-        std::lock_guard lock(mutex_);
-        auto& known = tree_[path];
-        for (auto& [name, properties] : interfaces) known[name] = std::move(properties);
-        ++generation_;
-    }
-    changed_.notify_all();
+    objects_.add(path, std::move(interfaces));
     if (device || battery) deviceChanged(path, heard);
     if (characteristic) {
         if (const auto link = linkOwning(path)) rebinder_->added(link);
@@ -247,20 +231,8 @@ void BluezPlatform::onInterfacesRemoved(sd_bus_message* message) {
     const char* path = nullptr;
     std::vector<std::string> names;
     if (sd_bus_message_read_basic(message, 'o', &path) < 0 || readStrings(message, names) < 0) return;
-    bool adapterGone = false;
-    {
-        std::lock_guard lock(mutex_);
-        auto found = tree_.find(path);
-        if (found == tree_.end()) return;
-        for (const auto& name : names) {
-            adapterGone = adapterGone || name == kAdapter;
-            found->second.erase(name);
-        }
-        if (found->second.empty()) tree_.erase(found);
-        ++generation_;
-    }
-    changed_.notify_all();
-    if (adapterGone) abortWatchers();
+    if (!objects_.remove(path, names)) return;
+    if (std::find(names.begin(), names.end(), kAdapter) != names.end()) watchers_->abortAll();
     if (std::find(names.begin(), names.end(), kDevice) != names.end()) deviceChanged(path, false);
     if (std::find(names.begin(), names.end(), kGattCharacteristic) != names.end()) {
         if (const auto link = linkOwning(path)) rebinder_->removed(link, path);
@@ -283,24 +255,14 @@ void BluezPlatform::onPropertiesChanged(sd_bus_message* message) {
         const auto link = linkOwning(path);
         if (const auto characteristic = link ? link->findCharacteristic(path) : nullptr) characteristic->releasing = false;
     }
-    {
-        std::lock_guard lock(mutex_);
-        auto object = tree_.find(path);
-        if (object == tree_.end()) return;
-        auto known = object->second.find(name);
-        if (known == object->second.end()) return;
-        for (const auto& [key, value] : changed) known->second[key] = value;
-        for (const auto& key : invalidated) known->second.erase(key);
-        ++generation_;
-    }
-    changed_.notify_all();
+    if (!objects_.change(path, name, changed, invalidated)) return;
 
     if (name == kDevice) {
         const bool heard = std::any_of(std::begin(kHeardProperties), std::end(kHeardProperties),
                                        [&](const char* key) { return changed.contains(key); });
         deviceChanged(path, heard);
     } else if (name == kAdapter) {
-        if (changed.contains("Powered") && !changed.at("Powered").asBool().value_or(true)) abortWatchers();
+        if (changed.contains("Powered") && !changed.at("Powered").asBool().value_or(true)) watchers_->abortAll();
     } else if (name == kGattCharacteristic && changed.contains("Value")) {
         const auto link = linkOwning(path);
         const auto characteristic = link ? link->findCharacteristic(path) : nullptr;
@@ -317,23 +279,9 @@ void BluezPlatform::onPropertiesChanged(sd_bus_message* message) {
 
 void BluezPlatform::deviceChanged(const std::string& path, bool heard) {
     if (heard) {
-        std::optional<std::pair<Advertisement, bool>> advertisement;
-        std::vector<std::shared_ptr<BluezWatcher>> watchers;
-        {
-            std::lock_guard lock(mutex_);
-            advertisement = advertisementLocked(path);
-            for (const auto& weak : watchers_) {
-                if (auto watcher = weak.lock()) watchers.push_back(std::move(watcher));
-            }
-        }
-        if (advertisement) {
-            for (const auto& watcher : watchers) {
-                if (!watcher->started()) continue;
-                watcher->queue()->post([weak = std::weak_ptr(watcher), advertisement] {
-                    if (auto live = weak.lock()) live->deliver(advertisement->first, advertisement->second);
-                });
-            }
-        }
+        const auto device = objects_.properties(path, kDevice);
+        const auto advertisement = device ? advertisementOf(*device) : std::nullopt;
+        if (advertisement) watchers_->announce(advertisement->first, advertisement->second);
     }
     if (auto link = findLink(path)) refreshLink(link);
 }
@@ -344,7 +292,7 @@ void BluezPlatform::followLink(const std::shared_ptr<DeviceLink>& link) {
 
 void BluezPlatform::refreshLink(const std::shared_ptr<DeviceLink>& link) {
     const auto device = properties(link->path, kDevice);
-    if (!device || !flag(*device, "Connected")) {
+    if (!device || !isSet(*device, "Connected")) {
         // Whoever connects the device next owns the link; a handle waiting for the lost one to
         // go down hears of it.
         link->connectedByUs().store(false);
@@ -376,134 +324,26 @@ void BluezPlatform::releaseSocket(CharacteristicLink& link) {
     link.releasing = true;
 }
 
-void BluezPlatform::abortWatchers() {
-    std::vector<std::shared_ptr<BluezWatcher>> watchers;
-    {
-        std::lock_guard lock(mutex_);
-        for (const auto& weak : watchers_) {
-            if (auto watcher = weak.lock()) watchers.push_back(std::move(watcher));
-        }
-    }
-    for (const auto& watcher : watchers) watcher->abort();
-}
-
-std::optional<std::string> BluezPlatform::adapterPathLocked() const {
-    for (const auto& [path, interfaces] : tree_) {
-        if (interfaces.contains(kAdapter)) return path;
-    }
-    return std::nullopt;
-}
-
-std::optional<std::pair<Advertisement, bool>> BluezPlatform::advertisementLocked(const std::string& path) const {
-    auto object = tree_.find(path);
-    if (object == tree_.end()) return std::nullopt;
-    auto device = object->second.find(kDevice);
-    if (device == object->second.end()) return std::nullopt;
-    const PropertyMap& properties = device->second;
-    auto get = [&](const char* key) -> const DbusValue* {
-        auto found = properties.find(key);
-        return found == properties.end() ? nullptr : &found->second;
-    };
-    const DbusValue* address = get("Address");
-    const auto parsed = address ? parseAddress(address->asString().value_or("")) : std::nullopt;
-    if (!parsed) return std::nullopt;
-
-    Advertisement advertisement;
-    advertisement.address = *parsed;
-    bool heard = false;
-    if (const DbusValue* rssi = get("RSSI"); rssi && rssi->asInt()) {
-        advertisement.rssi = static_cast<int16_t>(*rssi->asInt());
-        heard = true;
-    }
-    if (const DbusValue* name = get("Name")) advertisement.localName = name->asString().value_or("");
-    if (const DbusValue* uuids = get("UUIDs")) {
-        for (const auto& text : uuids->asStrings()) {
-            if (auto uuid = parseUuidText(text)) advertisement.serviceUuids.push_back(*uuid);
-        }
-    }
-    // Only daemons with experimental features report the advertised flags (and only for
-    // packets that carried some). Where the property is missing nothing is known of them.
-    const DbusValue* flags = get("AdvertisingFlags");
-    const auto bytes = flags ? flags->asBytes() : std::nullopt;
-    if (bytes && !bytes->empty()) {
-        advertisement.flags = (*bytes)[0];
-    } else {
-        advertisement.flagsUnknown = true;
-    }
-    if (const DbusValue* manufacturer = get("ManufacturerData")) {
-        if (const auto* entries = std::get_if<DbusDict>(&manufacturer->data)) {
-            for (const auto& [key, value] : *entries) {
-                const auto company = key.asInt();
-                const auto data = value.asBytes();
-                if (company && data) advertisement.manufacturerData.push_back({static_cast<uint16_t>(*company), *data});
-            }
-        }
-    }
-    if (const DbusValue* serviceData = get("ServiceData")) {
-        if (const auto* entries = std::get_if<DbusDict>(&serviceData->data)) {
-            for (const auto& [key, value] : *entries) {
-                const auto uuid = parseUuidText(key.asString().value_or(""));
-                const auto data = value.asBytes();
-                if (uuid && data) advertisement.dataSections.push_back(serviceDataSection(*uuid, *data));
-            }
-        }
-    }
-    return std::pair{std::move(advertisement), heard};
-}
-
 // ---- queries from the library's threads ----------------------------------------------
 
 std::optional<PropertyMap> BluezPlatform::properties(const std::string& path, const char* interface) const {
-    std::lock_guard lock(mutex_);
-    auto object = tree_.find(path);
-    if (object == tree_.end()) return std::nullopt;
-    auto found = object->second.find(interface);
-    if (found == object->second.end()) return std::nullopt;
-    return found->second;
+    return objects_.properties(path, interface);
 }
 
 std::vector<std::string> BluezPlatform::children(const char* interface, const char* parentKey,
                                                  const std::string& parent) const {
-    std::vector<std::string> paths;
-    std::lock_guard lock(mutex_);
-    // The daemon names GATT objects by handle (service000a, char000b): path order is table order.
-    for (auto object = tree_.lower_bound(parent + "/"); object != tree_.end(); ++object) {
-        if (object->first.compare(0, parent.size() + 1, parent + "/") != 0) break;
-        auto found = object->second.find(interface);
-        if (found == object->second.end()) continue;
-        auto owner = found->second.find(parentKey);
-        if (owner != found->second.end() && owner->second.asString() == parent) paths.push_back(object->first);
-    }
-    return paths;
+    return objects_.children(interface, parentKey, parent);
 }
 
 bool BluezPlatform::linkUp(const std::string& devicePath) const {
     const auto device = properties(devicePath, kDevice);
-    return device && flag(*device, "Connected") && flag(*device, "ServicesResolved");
+    return device && isSet(*device, "Connected") && isSet(*device, "ServicesResolved");
 }
 
-void BluezPlatform::announceChange() {
-    {
-        std::lock_guard lock(mutex_);
-        ++generation_;
-    }
-    changed_.notify_all();
-}
+void BluezPlatform::announceChange() { objects_.announceChange(); }
 
 bool BluezPlatform::waitFor(const std::function<bool()>& condition, Clock::time_point deadline) {
-    for (;;) {
-        uint64_t seen = 0;
-        {
-            std::lock_guard lock(mutex_);
-            seen = generation_;
-        }
-        if (condition()) return true;
-        std::unique_lock lock(mutex_);
-        if (!changed_.wait_until(lock, deadline, [&] { return generation_ != seen; })) {
-            lock.unlock();
-            return condition();
-        }
-    }
+    return objects_.waitFor(condition, deadline);
 }
 
 void BluezPlatform::send(const std::string& path, const char* interface, const char* member, const Builder& build,
@@ -558,122 +398,20 @@ void BluezPlatform::dropLostLink(const std::shared_ptr<DeviceLink>& link) {
 // ---- platform interface --------------------------------------------------------------
 
 std::shared_ptr<IAdapter> BluezPlatform::defaultAdapter() {
-    std::lock_guard lock(mutex_);
-    const auto path = adapterPathLocked();
-    if (!path) return nullptr;
-    return std::make_shared<BluezAdapter>(flag(tree_.at(*path).at(kAdapter), "Powered"));
+    const auto path = objects_.adapterPath();
+    const auto adapter = path ? objects_.properties(*path, kAdapter) : std::nullopt;
+    if (!adapter) return nullptr;
+    return std::make_shared<BluezAdapter>(isSet(*adapter, "Powered"));
 }
 
 std::vector<RadioKind> BluezPlatform::radios() {
-    std::lock_guard lock(mutex_);
-    if (!adapterPathLocked()) return {};
+    if (!objects_.adapterPath()) return {};
     return {RadioKind::Bluetooth};
 }
 
-std::shared_ptr<IAdvertisementWatcher> BluezPlatform::createWatcher() {
-    auto watcher = std::make_shared<BluezWatcher>(weak_from_this(), scannerQueue_);
-    std::lock_guard lock(mutex_);
-    std::erase_if(watchers_, [](const auto& weak) { return weak.expired(); });
-    watchers_.push_back(watcher);
-    return watcher;
-}
+std::shared_ptr<IAdvertisementWatcher> BluezPlatform::createWatcher() { return watchers_->create(weak_from_this()); }
 
-void BluezPlatform::forgetWatcher(const BluezWatcher* watcher) {
-    std::lock_guard lock(mutex_);
-    std::erase_if(watchers_, [&](const auto& weak) {
-        auto live = weak.lock();
-        return !live || live.get() == watcher;
-    });
-}
-
-bool BluezPlatform::acquireDiscovery() {
-    std::string adapter;
-    bool shared = false;
-    {
-        std::lock_guard lock(mutex_);
-        const auto path = adapterPathLocked();
-        if (!path || !flag(tree_.at(*path).at(kAdapter), "Powered")) return false;
-        adapter = *path;
-        shared = discoveryUsers_++ > 0;
-    }
-    if (!shared && !startDiscovery(adapter)) {
-        std::lock_guard lock(mutex_);
-        if (discoveryUsers_ > 0) --discoveryUsers_;
-        return false;
-    }
-    // The daemon answers before its discovery runs: the scan counts as started once it does.
-    if (waitFor([&] { return discovering(adapter); }, Clock::now() + timing_.callTimeout)) return true;
-    Utility::sdkLog().warn("Discovery accepted but not running");
-    releaseDiscovery();
-    return false;
-}
-
-bool BluezPlatform::startDiscovery(const std::string& adapter) {
-    // The daemon keeps a session of ours until it answered our StopDiscovery: a start before
-    // that would be answered InProgress, then ended by the stop. The stop's own call timeout
-    // bounds the wait.
-    waitFor(
-        [&] {
-            std::lock_guard lock(mutex_);
-            return discoveryStops_ == 0;
-        },
-        Clock::now() + timing_.callTimeout + std::chrono::milliseconds(500));
-    const auto deadline = Clock::now() + timing_.callTimeout;
-    // Low energy only, and every report of a device, not just its first.
-    const CallOutcome filter = call(
-        adapter, kAdapter, "SetDiscoveryFilter",
-        [](sd_bus_message* message) {
-            return sd_bus_message_append(message, "a{sv}", 2, "Transport", "s", "le", "DuplicateData", "b", 1);
-        },
-        nullptr, timing_.callTimeout);
-    if (!filter.ok()) Utility::sdkLog().warn("Discovery filter refused: {} {}", filter.errorName, filter.errorMessage);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const CallOutcome started =
-            call(adapter, kAdapter, "StartDiscovery", nullptr, nullptr, std::max(left, std::chrono::milliseconds(1)));
-        if (started.ok()) return true;
-        // InProgress: a session of ours is still being stopped (one we stopped without waiting,
-        // or whose stop timed out here).
-        if (started.errorName != "org.bluez.Error.InProgress" || Clock::now() + timing_.discoveryRetryPause >= deadline) {
-            Utility::sdkLog().warn("Discovery refused: {} {}", started.errorName, started.errorMessage);
-            return false;
-        }
-        std::this_thread::sleep_for(timing_.discoveryRetryPause);
-    }
-}
-
-bool BluezPlatform::discovering(const std::string& adapter) const {
-    const auto properties = this->properties(adapter, kAdapter);
-    return properties && flag(*properties, "Discovering");
-}
-
-void BluezPlatform::releaseDiscovery() {
-    std::string adapter;
-    {
-        std::lock_guard lock(mutex_);
-        if (discoveryUsers_ == 0 || --discoveryUsers_ > 0) return;
-        const auto path = adapterPathLocked();
-        if (!path) return;
-        adapter = *path;
-        ++discoveryStops_;
-    }
-    loop_->post([this, adapter](sd_bus* bus) {
-        auto ended = [this] {
-            {
-                std::lock_guard lock(mutex_);
-                if (discoveryStops_ > 0) --discoveryStops_;
-                ++generation_;
-            }
-            changed_.notify_all();
-        };
-        sd_bus_message* message = newMethodCall(bus, kService, adapter, kAdapter, "StopDiscovery");
-        if (!message) {
-            ended();
-            return;
-        }
-        loop_->callAsync(message, micros(timing_.callTimeout), [ended](sd_bus_message*, const CallOutcome&) { ended(); });
-    });
-}
+void BluezPlatform::forgetWatcher(const BluezWatcher* watcher) { watchers_->forget(watcher); }
 
 std::shared_ptr<DeviceLink> BluezPlatform::findLink(const std::string& path) const {
     std::lock_guard lock(mutex_);
@@ -700,13 +438,9 @@ std::shared_ptr<DeviceLink> BluezPlatform::holdLink(const std::string& path, uin
 }
 
 std::shared_ptr<IPeripheral> BluezPlatform::openPeripheral(uint64_t address) {
-    std::string adapter;
-    {
-        std::lock_guard lock(mutex_);
-        const auto path = adapterPathLocked();
-        if (!path) return nullptr;
-        adapter = *path;
-    }
+    const auto adapterPath = objects_.adapterPath();
+    if (!adapterPath) return nullptr;
+    const std::string& adapter = *adapterPath;
     const std::string path = devicePath(adapter, address);
     bool connected = false;  // by ConnectDevice
     if (!properties(path, kDevice)) {
@@ -723,9 +457,9 @@ std::shared_ptr<IPeripheral> BluezPlatform::openPeripheral(uint64_t address) {
         if (refusesConnectDevice(created)) {
             // Daemons without the call (or refusing it) find the device by discovering.
             Utility::sdkLog().info("Device not created directly ({}): discovering it", created.errorName);
-            if (acquireDiscovery()) {
+            if (discovery_.acquire()) {
                 waitFor([&] { return properties(path, kDevice).has_value(); }, deadline);
-                releaseDiscovery();
+                discovery_.release();
             }
         } else if (created.ok() || created.errorName == "org.bluez.Error.AlreadyExists") {
             waitFor([&] { return properties(path, kDevice).has_value(); }, deadline);
@@ -759,7 +493,7 @@ void BluezPlatform::releaseLink(const std::shared_ptr<DeviceLink>& link, const s
     });
     const auto device = properties(link->path, kDevice);
     // A link another program opened stays up for it.
-    if (!device || !flag(*device, "Connected") || !link->connectedByUs().load()) {
+    if (!device || !isSet(*device, "Connected") || !link->connectedByUs().load()) {
         disconnectEnded(link->path);
         return;
     }
@@ -780,9 +514,8 @@ void BluezPlatform::disconnectEnded(const std::string& path) {
         std::lock_guard lock(mutex_);
         auto found = disconnecting_.find(path);
         if (found != disconnecting_.end() && --found->second <= 0) disconnecting_.erase(found);
-        ++generation_;
     }
-    changed_.notify_all();
+    objects_.announceChange();
 }
 
 void BluezPlatform::awaitDisconnects(const std::string& devicePath, Clock::time_point deadline) {

@@ -13,7 +13,6 @@
 // threads (one for the watchers, one per device), never on the loop.
 
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,7 +24,9 @@
 #include "sdk/ble/platform/HandlerRegistry.hpp"
 #include "sdk/ble/platform/bluez/BusLoop.hpp"
 #include "sdk/ble/platform/bluez/DbusValue.hpp"
-#include "sdk/ble/platform/bluez/DeliveryQueue.hpp"
+#include "sdk/ble/platform/bluez/DeviceLink.hpp"
+#include "sdk/ble/platform/bluez/DiscoverySession.hpp"
+#include "sdk/ble/platform/bluez/ObjectMirror.hpp"
 
 namespace VexaDevice::BLE::Platform::Bluez {
 
@@ -42,10 +43,8 @@ struct BluezTiming {
     std::chrono::milliseconds discoveryRetryPause{100};
 };
 
-class DeviceLink;
-struct CharacteristicLink;
-using StatusRegistry = HandlerRegistry<>;
 class BluezWatcher;
+class WatcherSet;
 class PairingAgent;
 class GattRebinder;
 
@@ -102,13 +101,8 @@ public:
     // Waits until the condition (checked under the tree's lock) holds or the deadline passes.
     bool waitFor(const std::function<bool()>& condition, std::chrono::steady_clock::time_point deadline);
 
-    // Discovery sessions are shared by every watcher of this platform. Acquiring blocks until
-    // the daemon discovers, false when it does not: a stop of ours still under way, the filter,
-    // the start (asked again while the daemon answers InProgress) and the daemon's discovery
-    // running are each waited for at most the call timeout.
-    bool acquireDiscovery();
-    // Never blocks: the stop is carried out on the loop, and the next acquire waits for it.
-    void releaseDiscovery();
+    // The discovery session every watcher of this platform shares.
+    DiscoverySession& discovery() { return discovery_; }
     void forgetWatcher(const BluezWatcher* watcher);
     // Loop thread: closes a characteristic's notification socket.
     void closeSocket(CharacteristicLink& link);
@@ -144,13 +138,6 @@ private:
     // `heard`: the change is the daemon hearing the device (a signal strength or advertising
     // data reported); only such changes reach the watchers.
     void deviceChanged(const std::string& path, bool heard);
-    // Our StartDiscovery, retried while the daemon is still stopping an earlier session.
-    bool startDiscovery(const std::string& adapter);
-    bool discovering(const std::string& adapter) const;
-    void abortWatchers();
-    std::optional<std::string> adapterPathLocked() const;
-    // The advertisement a Device1 object stands for, and whether it carries a signal strength.
-    std::optional<std::pair<Advertisement, bool>> advertisementLocked(const std::string& path) const;
     bool fromDaemon(sd_bus_message* message) const;
     // Opens a handle on the device's link, making the link when no handle is open.
     std::shared_ptr<DeviceLink> holdLink(const std::string& path, uint64_t address,
@@ -161,22 +148,19 @@ private:
     std::shared_ptr<DeviceLink> linkOwning(const std::string& objectPath) const;
 
     const BluezTiming timing_;
+    ObjectMirror objects_;
+    // Guards what follows that is not a class of its own.
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::map<std::string, InterfaceMap> tree_;
     std::string owner_;  // unique name of the daemon, empty while it is away
     bool settled_ = false;
     bool found_ = false;  // the daemon's objects were loaded once
-    uint64_t generation_ = 0;  // counts changes of the tree, for waitFor
-    int discoveryUsers_ = 0;
-    int discoveryStops_ = 0;  // StopDiscovery calls not yet answered
     bool agentRegistered_ = false;
-    std::vector<std::weak_ptr<BluezWatcher>> watchers_;
     std::map<std::string, std::shared_ptr<DeviceLink>> links_;
     std::map<std::string, int> disconnecting_;  // Disconnect calls in flight, by device path
+    DiscoverySession discovery_{*this, objects_};
+    const std::unique_ptr<WatcherSet> watchers_;
     std::shared_ptr<PairingAgent> agent_;
     std::unique_ptr<GattRebinder> rebinder_;
-    const std::shared_ptr<DeliveryQueue> scannerQueue_ = std::make_shared<DeliveryQueue>();
     // Last: the loop stops (and with it every handler that uses the members above) first.
     std::unique_ptr<BusLoop> loop_;
 };

@@ -13,7 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "sdk/ble/platform/bluez/BluezDevice.hpp"
+#include "sdk/ble/platform/bluez/BluezPlatform.hpp"
+#include "sdk/ble/platform/bluez/DeviceLink.hpp"
 
 namespace VexaDevice::BLE::Platform::Bluez {
 

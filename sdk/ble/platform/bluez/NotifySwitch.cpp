@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "sdk/ble/platform/bluez/BluezDevice.hpp"
+#include "sdk/ble/platform/bluez/BluezPlatform.hpp"
+#include "sdk/ble/platform/bluez/DeviceLink.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "sdk/core/Log.hpp"
 

@@ -4,7 +4,8 @@
 
 #include <memory>
 
-#include "sdk/ble/platform/bluez/BluezDevice.hpp"
+#include "sdk/ble/platform/bluez/BluezPlatform.hpp"
+#include "sdk/ble/platform/bluez/DeviceLink.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 
 namespace VexaDevice::BLE::Platform::Bluez {

@@ -1,0 +1,32 @@
+#include "sdk/api/families/photostim/PhotoStimControl.hpp"
+
+namespace VexaDevice::Api {
+
+namespace {
+
+// A photo-stimulator has no byte parameters, ping or signal channels.
+const ControlTable<PhotoStim::IPhotoStim>& photoStimWrites() {
+    static const ControlTable<PhotoStim::IPhotoStim> table{};
+    return table;
+}
+
+}  // namespace
+
+PhotoStimControl::PhotoStimControl(PhotoStim::IPhotoStim& device) : TableControl(device, photoStimWrites()) {}
+
+OperationResult PhotoStimControl::writePhotoStimTimeDefer(double seconds) { return device().writeTimeDefer(seconds); }
+
+OperationResult PhotoStimControl::writeStimPrograms(const std::vector<StimulProgram>& programs) {
+    std::vector<PhotoStim::StimProgram> list;
+    list.reserve(programs.size());
+    for (const auto& program : programs) {
+        list.push_back(deviceProgram(program));
+    }
+    return device().writeStimPrograms(list);
+}
+
+int32_t PhotoStimControl::maxStimPrograms() { return device().maxProgramCount(); }
+
+int32_t PhotoStimControl::maxStimulPhases() { return device().maxProgramCount(); }
+
+}  // namespace VexaDevice::Api
