@@ -79,9 +79,16 @@ struct ReleasePlan {
     bool disconnectLink = false;      // the BLE device is disconnected too
 };
 
+template <class Self>
+struct SelfProtocol;
+
+// The interface is a virtual base: the sets of forwarding reads a family class adds beside this
+// base (MeasuringSet, StreamSet) implement parts of the same interface.
 template <class Interface, class... Protocols>
-class FamilyDevice : public Interface {
+class FamilyDevice : public virtual Interface {
     static_assert(sizeof...(Protocols) > 0, "a device class needs a protocol");
+    template <class Self>
+    friend struct SelfProtocol;
 
 public:
     using ProtocolSlot = std::variant<std::shared_ptr<Protocols>...>;

@@ -7,6 +7,7 @@
 
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/devices/common/FamilyDevice.hpp"
+#include "sdk/devices/dravik/DravikBleProtocol.hpp"
 #include "sdk/devices/dravik/IDravik.hpp"
 
 namespace VexaDevice::Dravik {
@@ -20,17 +21,17 @@ public:
 
     OperationResult execCommand(const Sensor::SensorCommand& command) override;
 
-    std::weak_ptr<Protocol::BatteryBus> batteryEvent() override { return protocol().batteryEvent(); }
-    std::weak_ptr<Protocol::BatteryBus> batteryVoltageEvent() override { return protocol().batteryVoltageEvent(); }
-    std::weak_ptr<Protocol::SignalBus> signalEvent() override { return protocol().signalEvent(); }
-    std::weak_ptr<Protocol::ResistBus> resistEvent() override { return protocol().resistEvent(); }
-    std::weak_ptr<Protocol::SignalResistBus> signalResistEvent() override { return protocol().signalResistEvent(); }
-    std::weak_ptr<Protocol::RawSignalBus> rawSignalEvent() override { return protocol().rawSignalEvent(); }
-    std::weak_ptr<Protocol::FileStreamBus> fileStreamEvent() override { return protocol().fileStreamEvent(); }
-    std::weak_ptr<Protocol::ModeBus> ampModeEvent() override { return protocol().ampModeEvent(); }
-    std::weak_ptr<Protocol::FsStatusBus> fsStatusEvent() override { return protocol().fsStatusEvent(); }
-    std::weak_ptr<Protocol::StimStateBus> stimStateEvent() override { return protocol().stimStateEvent(); }
-    std::weak_ptr<Protocol::StimSyncBus> stimSyncEvent() override { return protocol().stimSyncEvent(); }
+    std::weak_ptr<DravikBuses::BatteryBus> batteryEvent() override { return protocol().batteryEvent(); }
+    std::weak_ptr<DravikBuses::BatteryBus> batteryVoltageEvent() override { return protocol().batteryVoltageEvent(); }
+    std::weak_ptr<DravikBuses::SignalBus> signalEvent() override { return protocol().signalEvent(); }
+    std::weak_ptr<DravikBuses::ResistBus> resistEvent() override { return protocol().resistEvent(); }
+    std::weak_ptr<DravikBuses::SignalResistBus> signalResistEvent() override { return protocol().signalResistEvent(); }
+    std::weak_ptr<DravikBuses::RawSignalBus> rawSignalEvent() override { return protocol().rawSignalEvent(); }
+    std::weak_ptr<DravikBuses::FileStreamBus> fileStreamEvent() override { return protocol().fileStreamEvent(); }
+    std::weak_ptr<DravikBuses::ModeBus> ampModeEvent() override { return protocol().ampModeEvent(); }
+    std::weak_ptr<DravikBuses::FsStatusBus> fsStatusEvent() override { return protocol().fsStatusEvent(); }
+    std::weak_ptr<DravikBuses::StimStateBus> stimStateEvent() override { return protocol().stimStateEvent(); }
+    std::weak_ptr<DravikBuses::StimSyncBus> stimSyncEvent() override { return protocol().stimSyncEvent(); }
 
     OperationResult ping(const int32_t& marker) override { return protocol().ping(static_cast<uint8_t>(marker)); }
     OperationResult readFileInfo(const std::string& name, _FileInfo& out) override {

@@ -26,14 +26,15 @@
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
 #include "sdk/devices/dravik/DravikFrames.hpp"
+#include "sdk/devices/dravik/DravikRecords.hpp"
 #include "sdk/devices/dravik/DravikResult.hpp"
 #include "sdk/devices/dravik/DravikSignalProcess.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/photostim/IPhotoStim.hpp"
 #include "sdk/devices/photostim/PhotoStimBLEService.hpp"
 
@@ -69,21 +70,8 @@ struct DravikTiming {
     int startPolls = 20;
 };
 
-class DravikBleProtocol : public std::enable_shared_from_this<DravikBleProtocol> {
+class DravikBleProtocol : public std::enable_shared_from_this<DravikBleProtocol>, public DravikBuses {
 public:
-    using BatteryBus = Utility::EventBus<int>;
-    using ModeBus = Utility::EventBus<uint8_t>;
-    using SignalBus = Utility::EventBus<std::vector<Kestrane::_SignalData>>;
-    using ResistBus = Utility::EventBus<std::vector<_DravikResistData>>;
-    using SignalResistBus =
-        Utility::EventBus<std::pair<std::vector<Kestrane::_SignalData>, std::vector<_DravikResistData>>>;
-    using RawSignalBus = Utility::EventBus<std::vector<uint8_t>>;
-    using FsStatusBus = Utility::EventBus<_DravikFSStatus>;
-    using FileStreamBus = Utility::EventBus<std::vector<_FileData>>;
-    using FileListBus = Utility::EventBus<std::vector<_FileInfo>>;
-    using StimStateBus = PhotoStim::PhotoStimBLEService::StimStatusBus;
-    using StimSyncBus = PhotoStim::PhotoStimBLEService::SyncStatusBus;
-
     // Reads the device's identity, ADC configuration, battery and status, subscribes to its
     // notifications and starts the worker. Throws rt_exception when the device cannot be driven.
     static std::shared_ptr<DravikBleProtocol> create(std::shared_ptr<BLE::IBLEDevice> device,
@@ -288,8 +276,8 @@ private:
     std::atomic<uint8_t> publishedAmpMode_{AmpModeUnknown};
     std::atomic<uint8_t> resistMode_{0};
     std::atomic<uint32_t> surveyId_{0};
-    Kestrane::SpinGuarded<_DravikFSStatus> fsStatus_;
-    Kestrane::SpinGuarded<DeviceVersion> version_;
+    Utility::SpinGuarded<_DravikFSStatus> fsStatus_;
+    Utility::SpinGuarded<DeviceVersion> version_;
     std::mt19937 idGenerator_;
     std::uniform_int_distribution<uint32_t> idRange_{100000u, 4294967295u};
 

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "sdk/devices/dravik/DravikRecords.hpp"
+
 namespace VexaDevice::Dravik {
 
 enum FsCommand : uint8_t {
@@ -54,40 +56,6 @@ struct OpCmdRes {
     uint32_t requestId = 0;
     std::string text;
     std::vector<uint8_t> payload;
-};
-
-// File-system states of the status cell.
-enum FsState : uint8_t { FsReady = 0, FsDisabled = 1, FsWriteProtected = 3 };
-
-struct _DravikFSStatus {
-    uint8_t fsState = FsDisabled;
-    uint8_t deviceByte = 0;
-    uint8_t streamActive = 0;
-    bool autosave = false;
-    int32_t valueA = 0;
-    int32_t valueB = 0;
-    // The four status bytes alone.
-    bool sameState(const _DravikFSStatus& other) const {
-        return fsState == other.fsState && deviceByte == other.deviceByte && streamActive == other.streamActive &&
-               autosave == other.autosave;
-    }
-    bool operator==(const _DravikFSStatus&) const = default;
-};
-
-struct _FileInfo {
-    std::string name;
-    uint32_t size = 0;
-    uint16_t date = 0;  // FAT date
-    uint16_t time = 0;  // FAT time
-    uint8_t attribute = 0;
-    bool operator==(const _FileInfo&) const = default;
-};
-
-struct _FileData {
-    uint32_t word = 0;    // passed on as the device sends it
-    uint32_t offset = 0;  // of the first data byte in the file
-    std::vector<uint8_t> data;
-    bool operator==(const _FileData&) const = default;
 };
 
 // What one FS Stream notification carries, in order: file data, and file entries where an

@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/dravik/DravikRecords.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
 #include "sdk/filters/IIRCanonicalFilter.hpp"
 
 namespace VexaDevice::Dravik {
 
-inline constexpr size_t kChannels = 24;
 inline constexpr size_t kReferents = 3;
 inline constexpr size_t kAdcConfigSize = 80;
 inline constexpr size_t kAcsStatusSize = 20;
@@ -45,17 +45,6 @@ enum ChannelMode : uint8_t {
     ChannelTest = 4,          // the converter's internal test signal
 };
 
-// The amplifier settings; the host's record has the same 52-byte layout.
-struct DravikAmplifierParam {
-    uint8_t referentsResist = 0;    // measure the referents' resistance too
-    uint8_t samplingFrequency = 0;  // kRate250, kRate500, kRate1000 (kUnknownIndex from a read)
-    uint8_t referentMode = 0;       // 1: one referent, anything else: two
-    std::array<uint8_t, kChannels> channelMode{};
-    std::array<uint8_t, kChannels> channelGain{};  // gain-table index: 0, 1, 3..7
-    uint8_t configFlag = 0;
-    bool operator==(const DravikAmplifierParam&) const = default;
-};
-
 // Amplifier modes as the device reports them (and as the amplifier-mode bus carries them).
 enum AmpMode : uint8_t {
     AmpModeUnknown = 0,
@@ -72,14 +61,6 @@ struct AcsStatus {
     uint8_t resistMode = 0;
     uint32_t surveyId = 0;
     bool dataActive = false;  // the device streams data packets
-};
-
-// Resistances of one sample set: per channel (+infinity when not measured or out of range) and
-// of the three referents.
-struct _DravikResistData {
-    int32_t PackNum = 0;
-    std::vector<double> Values;
-    std::vector<double> Referents;
 };
 
 // The configuration packet for `param`, or failure 517 for a rate or gain the amplifier does

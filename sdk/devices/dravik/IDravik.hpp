@@ -12,26 +12,26 @@
 #include "sdk/core/EEGChannel.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/core/OperationResult.hpp"
-#include "sdk/devices/dravik/DravikBleProtocol.hpp"
+#include "sdk/devices/dravik/DravikRecords.hpp"
+#include "sdk/devices/photostim/IPhotoStim.hpp"
+#include "sdk/devices/photostim/PhotoStimRecords.hpp"
 
 namespace VexaDevice::Dravik {
 
 class IDravik : public Sensor::ISensor {
 public:
-    using Protocol = DravikBleProtocol;
-
-    virtual std::weak_ptr<Protocol::BatteryBus> batteryEvent() = 0;
-    virtual std::weak_ptr<Protocol::BatteryBus> batteryVoltageEvent() = 0;
-    virtual std::weak_ptr<Protocol::SignalBus> signalEvent() = 0;
-    virtual std::weak_ptr<Protocol::ResistBus> resistEvent() = 0;
-    virtual std::weak_ptr<Protocol::SignalResistBus> signalResistEvent() = 0;
-    virtual std::weak_ptr<Protocol::RawSignalBus> rawSignalEvent() = 0;
-    virtual std::weak_ptr<Protocol::FileStreamBus> fileStreamEvent() = 0;
-    virtual std::weak_ptr<Protocol::ModeBus> ampModeEvent() = 0;
-    virtual std::weak_ptr<Protocol::FsStatusBus> fsStatusEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::BatteryBus> batteryEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::BatteryBus> batteryVoltageEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::SignalBus> signalEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::ResistBus> resistEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::SignalResistBus> signalResistEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::RawSignalBus> rawSignalEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::FileStreamBus> fileStreamEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::ModeBus> ampModeEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::FsStatusBus> fsStatusEvent() = 0;
     virtual std::weak_ptr<BLE::ConnectionBus> connectionStateEvent() = 0;
-    virtual std::weak_ptr<Protocol::StimStateBus> stimStateEvent() = 0;
-    virtual std::weak_ptr<Protocol::StimSyncBus> stimSyncEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::StimStateBus> stimStateEvent() = 0;
+    virtual std::weak_ptr<DravikBuses::StimSyncBus> stimSyncEvent() = 0;
     virtual OperationResult ping(const int32_t& marker) = 0;
     virtual OperationResult readFileInfo(const std::string& name, _FileInfo& out) = 0;
     virtual OperationResult writeFile(const std::string& name, const std::vector<uint8_t>& data, uint32_t offset) = 0;

@@ -13,8 +13,8 @@
 
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/core/OperationResult.hpp"
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 
 namespace VexaDevice::Kestrane {
 
@@ -96,7 +96,7 @@ private:
     }
 
     const StreamCommand command_;
-    SpinGuarded<PackParams> params_;
+    Utility::SpinGuarded<PackParams> params_;
     std::shared_ptr<Channel> channel_;
 };
 

@@ -26,6 +26,7 @@
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
@@ -35,7 +36,6 @@
 #include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/kestrane/StreamLayout.hpp"
 
@@ -164,7 +164,7 @@ private:
     const BLE::ServiceChannels deviceInformation_;
     const ProtocolIdentity identity_;
 
-    SpinGuarded<DeviceVersion> version_;
+    Utility::SpinGuarded<DeviceVersion> version_;
     StreamLayout layout_;
     std::shared_ptr<BLE::IBLEChannel> status_;
     std::shared_ptr<BLE::IBLEChannel> command_;

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 
 namespace VexaDevice::Kestrane {
 
@@ -24,7 +24,7 @@ public:
 protected:
     ConverterParams(const P& params, uint8_t littleEndian) : params_(params), littleEndian_(littleEndian != 0) {}
 
-    SpinGuarded<P> params_;
+    Utility::SpinGuarded<P> params_;
     const bool littleEndian_;
 };
 

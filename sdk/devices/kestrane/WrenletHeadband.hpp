@@ -3,23 +3,25 @@
 // family's own (`Own`) and whose later models speak the Wrenlet protocols (MorvexBlack, Lorrel):
 // the commands, the gain (the own protocol's index; the Wrenlet models report 4 and refuse a
 // new one) and the amplifier record (the Wrenlet models only). The family class builds the
-// protocol its model needs and adds what is its own.
+// protocol its model needs, adds the measuring and stream sets beside it, and what is its own.
 //
-//   class LorrelBLE final : public Kestrane::WrenletHeadband<ILorrel, LorrelBleProtocol> { ... };
+//   class LorrelBLE final : public Kestrane::WrenletHeadband<ILorrel, LorrelBleProtocol>,
+//                           public Devices::MeasuringSet<ILorrel, LorrelBLE>,
+//                           public Devices::StreamSet<ILorrel, LorrelBLE> { ... };
 
 #include <cstdint>
 
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/devices/common/ModeCommands.hpp"
-#include "sdk/devices/common/StreamDevice.hpp"
+#include "sdk/devices/common/FamilyDevice.hpp"
 #include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
 
 namespace VexaDevice::Kestrane {
 
 template <class Interface, class Own>
-class WrenletHeadband : public Devices::StreamDevice<Interface, Own, WrenletBleProtocol> {
-    using Base = Devices::StreamDevice<Interface, Own, WrenletBleProtocol>;
+class WrenletHeadband : public Devices::FamilyDevice<Interface, Own, WrenletBleProtocol> {
+    using Base = Devices::FamilyDevice<Interface, Own, WrenletBleProtocol>;
 
 public:
     // Signal and resistance at once are the Wrenlet models' only.

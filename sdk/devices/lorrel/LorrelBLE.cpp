@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
+#include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/RtException.hpp"
-#include "sdk/devices/morvex/MorvexGatt.hpp"
 
 namespace VexaDevice::Lorrel {
 
@@ -32,7 +32,7 @@ LorrelBLE::ProtocolSlot LorrelBLE::protocolOf(uint8_t model, const std::shared_p
 LorrelBLE::LorrelBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model, const Devices::ProtocolTiming& timing)
     : WrenletHeadband(std::move(device), "Lorrel BLE Device",
                       [model, &timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
-                          return protocolOf(model, ble, channels[Morvex::DeviceInformationServiceUuid], timing);
+                          return protocolOf(model, ble, channels[Utility::kDeviceInformationService], timing);
                       })
 {
 }

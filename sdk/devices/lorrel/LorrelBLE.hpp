@@ -7,14 +7,18 @@
 #include <memory>
 
 #include "sdk/ble/IBLEDevice.hpp"
+#include "sdk/devices/common/MeasuringSet.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
+#include "sdk/devices/common/StreamSet.hpp"
 #include "sdk/devices/kestrane/WrenletHeadband.hpp"
 #include "sdk/devices/lorrel/ILorrel.hpp"
 #include "sdk/devices/lorrel/LorrelBleProtocol.hpp"
 
 namespace VexaDevice::Lorrel {
 
-class LorrelBLE final : public Kestrane::WrenletHeadband<ILorrel, LorrelBleProtocol> {
+class LorrelBLE final : public Kestrane::WrenletHeadband<ILorrel, LorrelBleProtocol>,
+                        public Devices::MeasuringSet<ILorrel, LorrelBLE>,
+                        public Devices::StreamSet<ILorrel, LorrelBLE> {
 public:
     // Throws std::runtime_error "Cannot create Lorrel BLE Device: " and the protocol's failure.
     LorrelBLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model, const Devices::ProtocolTiming& timing = {});

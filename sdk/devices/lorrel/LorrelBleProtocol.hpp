@@ -24,6 +24,7 @@
 #include "sdk/core/DeviceVersion.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/IdentifiedLink.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
@@ -33,7 +34,6 @@
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 #include "sdk/devices/kestrane/PackModes.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/lorrel/LorrelWire.hpp"
 

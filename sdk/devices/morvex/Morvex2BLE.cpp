@@ -1,17 +1,17 @@
 #include "sdk/devices/morvex/Morvex2BLE.hpp"
 
 #include "sdk/core/DeviceError.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/devices/common/ModeCommands.hpp"
-#include "sdk/devices/morvex/MorvexGatt.hpp"
 
 namespace VexaDevice::Morvex2 {
 
 using Sensor::SensorCommand;
 
 Morvex2BLE::Morvex2BLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::ProtocolTiming& timing)
-    : StreamDevice(std::move(device), "Morvex2 BLE Device",
+    : FamilyDevice(std::move(device), "Morvex2 BLE Device",
                    [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
-                       return makeMorvex2BleProtocol(ble, channels[Morvex::DeviceInformationServiceUuid], timing);
+                       return makeMorvex2BleProtocol(ble, channels[Utility::kDeviceInformationService], timing);
                    })
 {
 }

@@ -6,13 +6,16 @@
 
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
-#include "sdk/devices/common/StreamDevice.hpp"
+#include "sdk/devices/common/MeasuringSet.hpp"
+#include "sdk/devices/common/StreamSet.hpp"
 #include "sdk/devices/morvex/IMorvex2.hpp"
 #include "sdk/devices/morvex/Morvex2BleProtocol.hpp"
 
 namespace VexaDevice::Morvex2 {
 
-class Morvex2BLE final : public Devices::StreamDevice<IMorvex2, Morvex2BleProtocol> {
+class Morvex2BLE final : public Devices::FamilyDevice<IMorvex2, Morvex2BleProtocol>,
+                         public Devices::MeasuringSet<IMorvex2, Morvex2BLE>,
+                         public Devices::StreamSet<IMorvex2, Morvex2BLE> {
 public:
     // Throws rt_exception from the protocol unchanged, std::runtime_error "Cannot create
     // Morvex2 BLE Device: ..." for anything else.

@@ -1,5 +1,6 @@
 #include "sdk/devices/morvex/MorvexBLE.hpp"
 
+#include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/devices/morvex/MorvexGatt.hpp"
 
 namespace VexaDevice::Morvex {
@@ -21,7 +22,7 @@ MorvexBLE::MorvexBLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::Pro
           std::move(device), "Morvex BLE Device",
           [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
               const BLE::ServiceChannels& service = channels[MorvexServiceUuid];
-              return MorvexBleProtocol::create(ble, channels[DeviceInformationServiceUuid],
+              return MorvexBleProtocol::create(ble, channels[Utility::kDeviceInformationService],
                                                channelOf(service, MorvexStatusUuid),
                                                channelOf(service, MorvexCommandUuid),
                                                channelOf(service, MorvexDataUuid), timing);

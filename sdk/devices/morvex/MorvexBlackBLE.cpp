@@ -1,6 +1,6 @@
 #include "sdk/devices/morvex/MorvexBlackBLE.hpp"
 
-#include "sdk/devices/morvex/MorvexGatt.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
 
 namespace VexaDevice::MorvexBlack {
 
@@ -16,7 +16,7 @@ MorvexBLE::MorvexBLE(std::shared_ptr<BLE::IBLEDevice> device, const uint8_t& var
     : WrenletHeadband(std::move(device), "Morvex BLE Device",
                       [&timing, variant](const std::shared_ptr<BLE::IBLEDevice>& ble,
                                          BLE::ChannelMap& channels) -> ProtocolSlot {
-                          BLE::ServiceChannels information = channels[Morvex::DeviceInformationServiceUuid];
+                          BLE::ServiceChannels information = channels[Utility::kDeviceInformationService];
                           if (variant == 0)
                               return MorvexBleProtocol::create(ble, std::move(information), timing);
                           if (variant == FirstWrenletVariant)

@@ -8,14 +8,18 @@
 #include <memory>
 
 #include "sdk/ble/IBLEDevice.hpp"
+#include "sdk/devices/common/MeasuringSet.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
+#include "sdk/devices/common/StreamSet.hpp"
 #include "sdk/devices/kestrane/WrenletHeadband.hpp"
 #include "sdk/devices/morvex/IMorvexBlack.hpp"
 #include "sdk/devices/morvex/MorvexBlackBleProtocol.hpp"
 
 namespace VexaDevice::MorvexBlack {
 
-class MorvexBLE final : public Kestrane::WrenletHeadband<IMorvex, MorvexBleProtocol> {
+class MorvexBLE final : public Kestrane::WrenletHeadband<IMorvex, MorvexBleProtocol>,
+                        public Devices::MeasuringSet<IMorvex, MorvexBLE>,
+                        public Devices::StreamSet<IMorvex, MorvexBLE> {
 public:
     // Throws rt_exception from the protocol unchanged, std::runtime_error "Cannot create Morvex
     // BLE Device: ..." for anything else.

@@ -23,6 +23,7 @@
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
@@ -32,7 +33,6 @@
 #include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/HeadbandSignalReader.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/morvex/MorvexBlackWire.hpp"
 
@@ -139,7 +139,7 @@ private:
     const std::shared_ptr<BLE::IBLEDevice> device_;
     const BLE::ServiceChannels deviceInformation_;
 
-    Kestrane::SpinGuarded<DeviceVersion> version_;
+    Utility::SpinGuarded<DeviceVersion> version_;
     std::shared_ptr<BLE::IBLEChannel> status_;
     std::shared_ptr<BLE::IBLEChannel> command_;
     std::shared_ptr<Kestrane::BLESignalChannel> signal_;

@@ -12,7 +12,5 @@ inline const Utility::UUID MorvexStatusUuid = Utility::parseUuid("6E400002-B534-
 inline const Utility::UUID MorvexCommandUuid = Utility::parseUuid("6E400003-B534-F393-68A9-E50E24DCCA9E");
 // Notify: 20-byte data packs.
 inline const Utility::UUID MorvexDataUuid = Utility::parseUuid("6E400004-B534-F393-68A9-E50E24DCCA9E");
-// The standard Device Information service.
-inline const Utility::UUID DeviceInformationServiceUuid = Utility::parseUuid("0000180A-0000-1000-8000-00805F9B34FB");
 
 }  // namespace VexaDevice::Morvex

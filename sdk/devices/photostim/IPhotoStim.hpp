@@ -13,7 +13,7 @@
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/core/OperationResult.hpp"
-#include "sdk/devices/photostim/PhotoStimWire.hpp"
+#include "sdk/devices/photostim/PhotoStimRecords.hpp"
 
 namespace VexaDevice::PhotoStim {
 

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
+#include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
-#include "sdk/devices/morvex/MorvexGatt.hpp"
 
 namespace VexaDevice::PhotoStim {
 
@@ -20,7 +20,7 @@ std::shared_ptr<PhotoStimBleProtocol> buildProtocol(const std::shared_ptr<BLE::I
                                                     BLE::ChannelMap& channels, const Devices::ProtocolTiming& timing)
 {
     try {
-        return PhotoStimBleProtocol::create(device, channels[Morvex::DeviceInformationServiceUuid], timing);
+        return PhotoStimBleProtocol::create(device, channels[Utility::kDeviceInformationService], timing);
     } catch (const Utility::rt_exception& e) {
         throw std::runtime_error(e.what());
     }

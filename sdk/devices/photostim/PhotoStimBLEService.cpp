@@ -43,7 +43,7 @@ struct PhotoStimBLEService::Tracker {
     // A start frame went out without waiting for the device to report the program running, and
     // the device has not reported any state but synchronised since.
     std::atomic<bool> startInFlight{false};
-    Kestrane::SpinGuarded<PtsStatus> status;
+    Utility::SpinGuarded<PtsStatus> status;
     // One change of the state or the sync flag, and its publication, at a time, so that
     // subscribers see the changes in the order they were applied.
     std::mutex applying;

@@ -27,8 +27,8 @@
 #include "sdk/core/CvWait.hpp"
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/photostim/PhotoStimWire.hpp"
 
 namespace VexaDevice::PhotoStim {

@@ -19,12 +19,12 @@
 #include "sdk/core/DeviceVersion.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/BatteryLevelChannel.hpp"
 #include "sdk/devices/common/ChangedValue.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
-#include "sdk/devices/kestrane/SpinGuarded.hpp"
 #include "sdk/devices/photostim/PhotoStimBLEService.hpp"
 #include "sdk/devices/photostim/StimulatorRelay.hpp"
 
@@ -100,7 +100,7 @@ private:
     Devices::LinkLoss linkLoss_;
     // Orders a link-loss report with the reading again of a reconnection.
     std::mutex linkChange_;
-    Kestrane::SpinGuarded<DeviceVersion> version_;
+    Utility::SpinGuarded<DeviceVersion> version_;
     std::unique_ptr<PhotoStimBLEService> service_;
     std::unique_ptr<Devices::BatteryLevelChannel> battery_;
     std::unique_ptr<StimulatorRelay> relay_;

@@ -9,7 +9,6 @@
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/core/OperationResult.hpp"
-#include "sdk/devices/tessel/TesselBleProtocol.hpp"
 #include "sdk/devices/tessel/TesselRecords.hpp"
 
 namespace VexaDevice::Tessel {
@@ -25,13 +24,13 @@ public:
     virtual uint8_t readSignalSettings() = 0;
     virtual OperationResult writeSignalSettings(uint8_t type) = 0;
 
-    virtual std::weak_ptr<TesselBleProtocol::BatteryBus> batteryEvent() = 0;
-    virtual std::weak_ptr<TesselBleProtocol::SignalBus> signalEvent() = 0;
-    virtual std::weak_ptr<TesselBleProtocol::RespirationBus> respirationEvent() = 0;
-    virtual std::weak_ptr<TesselBleProtocol::ElectrodeBus> electrodeStateEvent() = 0;
-    virtual std::weak_ptr<TesselBleProtocol::MotionBus> memsEvent() = 0;
-    virtual std::weak_ptr<TesselBleProtocol::EnvelopeBus> envelopeEvent() = 0;
-    virtual std::weak_ptr<TesselBleProtocol::QuaternionBus> quaternionEvent() = 0;
+    virtual std::weak_ptr<TesselBuses::BatteryBus> batteryEvent() = 0;
+    virtual std::weak_ptr<TesselBuses::SignalBus> signalEvent() = 0;
+    virtual std::weak_ptr<TesselBuses::RespirationBus> respirationEvent() = 0;
+    virtual std::weak_ptr<TesselBuses::ElectrodeBus> electrodeStateEvent() = 0;
+    virtual std::weak_ptr<TesselBuses::MotionBus> memsEvent() = 0;
+    virtual std::weak_ptr<TesselBuses::EnvelopeBus> envelopeEvent() = 0;
+    virtual std::weak_ptr<TesselBuses::QuaternionBus> quaternionEvent() = 0;
     virtual std::weak_ptr<BLE::ConnectionBus> connectionStateEvent() = 0;
 
     // Signal pack statistics since the last StartSignal.

@@ -37,16 +37,8 @@
 
 namespace VexaDevice::Tessel {
 
-class TesselBleProtocol : public std::enable_shared_from_this<TesselBleProtocol> {
+class TesselBleProtocol : public std::enable_shared_from_this<TesselBleProtocol>, public TesselBuses {
 public:
-    using BatteryBus = Utility::EventBus<int>;
-    using ElectrodeBus = Utility::EventBus<ElectrodeState>;
-    using SignalBus = Utility::EventBus<std::vector<_SignalData>>;
-    using RespirationBus = Utility::EventBus<std::vector<_RespirationData>>;
-    using MotionBus = Utility::EventBus<std::vector<_MEMSData>>;
-    using EnvelopeBus = Utility::EventBus<std::vector<_EnvelopeData>>;
-    using QuaternionBus = Utility::EventBus<std::vector<_QuaternionData>>;
-
     // Subscribes to the Rx notifications, starts the worker and runs the connect sequence:
     // serial number, battery request, echo, capability list (a device found in its boot
     // loader is switched to its application first), motion-counter parameters. Throws

@@ -1,6 +1,6 @@
 #pragma once
 // Records of the Tessel-class sensors (the Tessel device and its Quindle variant): what the
-// protocol publishes on its event buses, the payloads of the device's replies and the
+// protocol publishes and the event buses it publishes them on, the payloads of the device's replies and the
 // capability list the device reports about itself.
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "sdk/core/EventBus.hpp"
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/StreamCapabilities.hpp"
 
@@ -151,6 +152,17 @@ struct OpCmdRes {
     uint8_t ok = 0;
     uint8_t command = 0;
     ReplyPayload payload;
+};
+
+// The event buses the protocol publishes on.
+struct TesselBuses {
+    using BatteryBus = Utility::EventBus<int>;
+    using ElectrodeBus = Utility::EventBus<ElectrodeState>;
+    using SignalBus = Utility::EventBus<std::vector<_SignalData>>;
+    using RespirationBus = Utility::EventBus<std::vector<_RespirationData>>;
+    using MotionBus = Utility::EventBus<std::vector<_MEMSData>>;
+    using EnvelopeBus = Utility::EventBus<std::vector<_EnvelopeData>>;
+    using QuaternionBus = Utility::EventBus<std::vector<_QuaternionData>>;
 };
 
 }  // namespace VexaDevice::Tessel

@@ -12,7 +12,7 @@
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/devices/common/AmplifierSlots.hpp"
-#include "sdk/devices/vondra/VondraBLEProtocol.hpp"
+#include "sdk/devices/vondra/VondraRecords.hpp"
 
 namespace VexaDevice::Vondra {
 

@@ -6,7 +6,7 @@
 #include "sdk/devices/common/AmplifierSlots.hpp"
 #include "sdk/devices/kestrane/IStreamSensor.hpp"
 #include "sdk/devices/kestrane/StreamCodeSlots.hpp"
-#include "sdk/devices/vondra/Vondra2BLEProtocol.hpp"
+#include "sdk/devices/vondra/VondraRecords.hpp"
 
 namespace VexaDevice::Vondra2 {
 

@@ -49,7 +49,7 @@ Vondra2AmplifierParam vondraForm(const WrenletAmplifierParam& wrenlet)
 }  // namespace
 
 Vondra2BLE::Vondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model, const Devices::ProtocolTiming& timing)
-    : MeasuringDevice(std::move(device), "Vondra BLE Device",
+    : FamilyDevice(std::move(device), "Vondra BLE Device",
                       [model, &timing](const std::shared_ptr<BLE::IBLEDevice>& ble,
                                        BLE::ChannelMap& channels) -> ProtocolSlot {
                           auto& information = channels[Utility::kDeviceInformationService];

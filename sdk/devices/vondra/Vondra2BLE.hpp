@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "sdk/ble/IBLEDevice.hpp"
-#include "sdk/devices/common/MeasuringDevice.hpp"
+#include "sdk/devices/common/MeasuringSet.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/kestrane/WrenletBleProtocol.hpp"
 #include "sdk/devices/vondra/IVondra2.hpp"
@@ -18,7 +18,8 @@ namespace VexaDevice::Vondra2 {
 // The highest model byte that speaks the Wrenlet protocol.
 inline constexpr uint8_t LastWrenletModel = 2;
 
-class Vondra2BLE final : public Devices::MeasuringDevice<IVondra2, Kestrane::WrenletBleProtocol, Vondra2BLEProtocol> {
+class Vondra2BLE final : public Devices::FamilyDevice<IVondra2, Kestrane::WrenletBleProtocol, Vondra2BLEProtocol>,
+                         public Devices::MeasuringSet<IVondra2, Vondra2BLE> {
 public:
     // Throws rt_exception from the protocol unchanged, std::runtime_error "Cannot create
     // Vondra BLE Device: ..." for anything else.

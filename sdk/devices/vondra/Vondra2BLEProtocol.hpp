@@ -10,9 +10,6 @@
 
 namespace VexaDevice::Vondra2 {
 
-using Vondra::DevAmpStatus;
-using Vondra2AmplifierParam = Vondra::VondraAmplifierParam;
-
 class Vondra2BLEProtocol final : public Vondra::VondraProtocolBase {
 public:
     using SignalBus = Utility::EventBus<std::vector<Kestrane::_SignalData>>;

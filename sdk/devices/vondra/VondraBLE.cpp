@@ -11,7 +11,7 @@ namespace VexaDevice::Vondra {
 using Sensor::SensorCommand;
 
 VondraBLE::VondraBLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::ProtocolTiming& timing)
-    : MeasuringDevice(std::move(device), "Vondra BLE Device",
+    : FamilyDevice(std::move(device), "Vondra BLE Device",
                       [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
                           // Every failure of the protocol, its own texts included, is reported
                           // as this class's creation failure.

@@ -6,14 +6,15 @@
 #include <memory>
 
 #include "sdk/ble/IBLEDevice.hpp"
-#include "sdk/devices/common/MeasuringDevice.hpp"
+#include "sdk/devices/common/MeasuringSet.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/vondra/IVondra.hpp"
 #include "sdk/devices/vondra/VondraBLEProtocol.hpp"
 
 namespace VexaDevice::Vondra {
 
-class VondraBLE final : public Devices::MeasuringDevice<IVondra, VondraBLEProtocol> {
+class VondraBLE final : public Devices::FamilyDevice<IVondra, VondraBLEProtocol>,
+                        public Devices::MeasuringSet<IVondra, VondraBLE> {
 public:
     // Throws std::runtime_error "Cannot create Vondra BLE Device: ..." with the protocol's text
     // after the colon.

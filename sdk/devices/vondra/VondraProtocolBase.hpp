@@ -36,7 +36,6 @@
 
 namespace VexaDevice::Vondra {
 
-using Kestrane::DevAmpStatus;
 using OpCmdRes = Devices::CommandReply;
 
 class VondraProtocolBase : public std::enable_shared_from_this<VondraProtocolBase> {

@@ -1,7 +1,7 @@
 #pragma once
 // What goes over the air between the library and a Vondra-type headset (seven channels) or its
 // second generation (four channels): the command codes, the amplifier setting and its frame,
-// the layout of the signal and resistance packs, and the records the family publishes.
+// the layout of the signal and resistance packs (the records are in VondraRecords.hpp).
 //
 // Both generations share the GATT service 7E400001-B534-F393-68A9-E50E24DCCA96, the 4-byte
 // status packs and the mode commands. Signal packs are a 4-byte counter, a marker byte and one
@@ -16,36 +16,9 @@
 
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/devices/kestrane/StreamLayout.hpp"
+#include "sdk/devices/vondra/VondraRecords.hpp"
 
 namespace VexaDevice::Vondra {
-
-// The amplifier setting as the host reads and writes it: per channel whether its signal and its
-// resistance are measured and its gain index; and the index of the resistance-probe current.
-// The first generation uses entries 0-6, the second 0-3.
-struct VondraAmplifierParam {
-    static constexpr size_t Entries = 32;
-    std::array<uint8_t, Entries> signalUse{};
-    std::array<uint8_t, Entries> resistUse{};
-    std::array<uint8_t, Entries> gain{};
-    uint8_t current = 0;
-
-    bool operator==(const VondraAmplifierParam&) const = default;
-};
-
-inline constexpr size_t VondraChannels = 7;
-
-// One signal record of the first generation, volts.
-struct _VondraSignalData {
-    uint32_t PackNum = 0;
-    uint8_t Marker = 0;
-    std::array<double, VondraChannels> Samples{};
-};
-
-// One resistance record of the first generation, ohms (+infinity outside the measurable range).
-struct _VondraResistData {
-    uint32_t PackNum = 0;
-    std::array<double, VondraChannels> Values{};
-};
 
 enum class VondraGeneration : uint8_t { First, Second };
 

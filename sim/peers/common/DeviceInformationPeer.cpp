@@ -1,7 +1,6 @@
 #include "sim/peers/common/DeviceInformationPeer.hpp"
 
 #include "sdk/core/DeviceInfoReader.hpp"
-#include "sdk/devices/morvex/MorvexGatt.hpp"
 
 namespace VexaSim {
 
@@ -19,7 +18,7 @@ std::vector<uint8_t> textValue(const std::string& text)
 std::shared_ptr<SimService> addDeviceInformation(SimPeripheral& peripheral, const DeviceInformationTexts& texts)
 {
     using namespace VexaDevice::Utility;
-    auto service = peripheral.addService(VexaDevice::Morvex::DeviceInformationServiceUuid);
+    auto service = peripheral.addService(kDeviceInformationService);
     service->addCharacteristic(kSerialNumberCharacteristic, Property::Read, textValue(texts.serialNumber));
     service->addCharacteristic(kModelNumberCharacteristic, Property::Read, textValue(texts.modelNumber));
     service->addCharacteristic(kHardwareRevisionCharacteristic, Property::Read, textValue(texts.hardwareRevision));

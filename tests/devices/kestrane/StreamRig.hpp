@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sdk/ble/BLEDevice.hpp"
-#include "sdk/devices/morvex/MorvexGatt.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
 #include "sim/peers/kestrane/CommandStreamPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
 #include "tests/support/WaitFor.hpp"
@@ -48,7 +48,7 @@ struct StreamRig {
 
     static VexaDevice::BLE::ServiceChannels deviceInformation(VexaDevice::BLE::IBLEDevice& device)
     {
-        return device.getChannelMap()[VexaDevice::Morvex::DeviceInformationServiceUuid];
+        return device.getChannelMap()[VexaDevice::Utility::kDeviceInformationService];
     }
 
     // Frames written since the first `skip`.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sdk/ble/BLEDevice.hpp"
+#include "sdk/core/DeviceInfoReader.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/morvex/MorvexBLE.hpp"
 #include "sdk/devices/morvex/MorvexGatt.hpp"
@@ -580,7 +581,7 @@ TEST_F(MorvexDevice, CreationFailuresNameWhatIsWrong)
     service->addCharacteristic(MorvexCommandUuid, Property::Write);
     ble = BLEDevice::create(DeviceId::fromUInt64(Address), {}, fastBle());
     EXPECT_EQ(creationError([&] { MorvexBLE device(ble, fastProtocol()); }), "rt: DeviceInfo Service cannot be empty.");
-    bare->addService(DeviceInformationServiceUuid)->addCharacteristic(VexaDevice::Morvex::MorvexDataUuid, Property::Read);
+    bare->addService(VexaDevice::Utility::kDeviceInformationService)->addCharacteristic(VexaDevice::Morvex::MorvexDataUuid, Property::Read);
     ble = BLEDevice::create(DeviceId::fromUInt64(Address), {}, fastBle());
     EXPECT_EQ(creationError([&] { MorvexBLE device(ble, fastProtocol()); }), "rt: Data Channel cannot be null.");
     EXPECT_EQ(creationError([&] { MorvexBLE device(nullptr); }), "std: Cannot create Morvex BLE Device: BLE device cannot be null");

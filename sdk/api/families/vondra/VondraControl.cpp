@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "sdk/api/StreamSensorTables.hpp"
+#include "sdk/devices/vondra/VondraWire.hpp"
 
 namespace VexaDevice::Api {
 

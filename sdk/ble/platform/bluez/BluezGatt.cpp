@@ -89,7 +89,7 @@ GattReadResult BluezCharacteristic::readValue() {
     return result;
 }
 
-GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value) {
+GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value, Acknowledged acknowledged) {
     throwIfClosed(closed_);
     if (!reachable()) return GattStatus::Unreachable;
     // A write with response where the characteristic takes one, else a write command.
@@ -103,7 +103,14 @@ GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value) {
             if (r >= 0) r = sd_bus_message_append(message, "a{sv}", 1, "type", "s", type);
             return r;
         },
-        nullptr);
+        // The connection keeps the daemon's messages in order: the notifications handed over
+        // before this reply are the ones the device sent before it acknowledged the write.
+        [platform = platform_.get(), device = device_, acknowledged = std::move(acknowledged)](
+            sd_bus_message*, const CallOutcome& outcome) {
+            if (!outcome.ok() || !acknowledged) return;
+            NotifySwitch::readSockets(*platform, device);
+            device->queue().post(acknowledged);
+        });
     return outcomeStatus(outcome);
 }
 
@@ -165,7 +172,7 @@ GattReadResult BatteryLevelCharacteristic::readValue() {
     return result;
 }
 
-GattStatus BatteryLevelCharacteristic::writeValue(const std::vector<uint8_t>&) {
+GattStatus BatteryLevelCharacteristic::writeValue(const std::vector<uint8_t>&, Acknowledged) {
     throwIfClosed(closed_);
     return GattStatus::ProtocolError;
 }

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-namespace VexaDevice::Kestrane {
+namespace VexaDevice::Utility {
 
 class SpinLock {
 public:
@@ -52,4 +52,4 @@ private:
     T value_;
 };
 
-}  // namespace VexaDevice::Kestrane
+}  // namespace VexaDevice::Utility

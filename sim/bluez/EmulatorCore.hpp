@@ -1,0 +1,66 @@
+#pragma once
+// Internal: the emulated daemon as its parts see it. One loop thread owns the bus connection;
+// every part's state belongs to it. The parts reach each other and the loop through here.
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sdk/ble/platform/bluez/BusLoop.hpp"
+#include "sim/bluez/BluezEmulator.hpp"
+#include "sim/bluez/EmulatedAdapter.hpp"
+#include "sim/bluez/EmulatedAgents.hpp"
+#include "sim/bluez/EmulatedDevices.hpp"
+#include "sim/bluez/EmulatedGatt.hpp"
+
+namespace VexaSim {
+
+class BluezEmulator::Impl {
+public:
+    Impl(std::shared_ptr<SimRadio> radio, const std::string& address, BluezEmulatorOptions options);
+    ~Impl();
+
+    // ---- control from tests ----
+    void release();
+    void claim();
+    void setPowered(bool powered);
+    void holdDisconnects(bool hold);
+    int discoverySessions();
+    void setBatteryLevel(uint64_t address, uint8_t percent);
+    void setFaults(uint64_t address, LinkFaults faults);
+    int calls(const std::string& member);
+    void remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi);
+    bool onBus();
+
+    // ---- for the parts ----
+    VexaDevice::BLE::Platform::Bluez::BusLoop& loop() { return loop_; }
+    SimRadio& radio() { return *radio_; }
+    const BluezEmulatorOptions& options() const { return options_; }
+    // Loop thread: no delayed work is done once the daemon is stopping.
+    bool stopping() const { return stopping_; }
+    // Counts a call a client made.
+    void count(sd_bus_message* message);
+    EmulatedAdapter& adapter() { return adapter_; }
+    EmulatedDevices& devices() { return devices_; }
+    EmulatedGatt& gatt() { return gatt_; }
+    EmulatedAgents& agents() { return agents_; }
+
+private:
+    void setUp(sd_bus* bus);
+
+    const std::shared_ptr<SimRadio> radio_;
+    const BluezEmulatorOptions options_;
+    std::vector<sd_bus_slot*> slots_;
+    std::mutex countMutex_;
+    std::map<std::string, int> calls_;
+    bool stopping_ = false;
+    EmulatedAgents agents_{*this};
+    EmulatedDevices devices_{*this};
+    EmulatedAdapter adapter_{*this};
+    EmulatedGatt gatt_{*this};
+    VexaDevice::BLE::Platform::Bluez::BusLoop loop_;  // last: it stops before the state above goes
+};
+
+}  // namespace VexaSim
