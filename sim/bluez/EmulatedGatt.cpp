@@ -56,6 +56,7 @@ int EmulatedGatt::readMethod(EmulatedCharacteristic& characteristic, sd_bus_mess
 std::function<void()> AcknowledgedReplies::await(sd_bus_message* message) {
     {
         std::lock_guard lock(mutex_);
+        if (!loop_) return {};
         waiting_.insert(sd_bus_message_ref(message));
     }
     return [self = shared_from_this(), message] {
@@ -100,8 +101,11 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
     const auto* first = static_cast<const uint8_t*>(data);
     // As the daemon does: the reply goes out once the device's acknowledgement arrives, so what
     // the device notified before it is sent first.
-    const auto status = characteristic.sim->writeValue(Bytes(first, first + size), replies_->await(message));
-    if (status == Platform::GattStatus::Success) return 1;
+    auto acknowledged = replies_->await(message);
+    const bool held = static_cast<bool>(acknowledged);
+    const auto status = characteristic.sim->writeValue(Bytes(first, first + size), std::move(acknowledged));
+    // A daemon that is stopping answers at once.
+    if (status == Platform::GattStatus::Success) return held ? 1 : sd_bus_reply_method_return(message, "");
     replies_->cancel(message);
     return replyGattError(message, status, "Write not permitted");
 }

@@ -20,7 +20,8 @@ namespace VexaSim {
 class AcknowledgedReplies : public std::enable_shared_from_this<AcknowledgedReplies> {
 public:
     explicit AcknowledgedReplies(VexaDevice::BLE::Platform::Bluez::BusLoop& loop) : loop_(&loop) {}
-    // Loop thread: holds the call; the returned acknowledgement sends its reply.
+    // Loop thread: holds the call; the returned acknowledgement sends its reply. Empty once
+    // closed: the call is not held.
     std::function<void()> await(sd_bus_message* message);
     // Loop thread: the call is answered otherwise.
     void cancel(sd_bus_message* message);
