@@ -68,10 +68,11 @@ DualCallbackHandle* dualHandle(Subscription subscription) {
     return handle;
 }
 
-// A registration with a CallbackHandle, through one adapter method.
-template <typename Function>
+// A registration with a CallbackHandle, through one adapter method (a family's own, or one its
+// table answers).
+template <typename Function, typename Add>
 uint8_t addSingle(_Sensor* sensor, Function function, CallbackHandle** handle, void* userData, CallStatus* status,
-                  Subscription (FamilyAccess::*add)(const HostTarget<Function>&)) {
+                  Add add) {
     return registerCallback(
         sensor, function, handle, userData, status,
         [add](FamilyAccess& access, const HostTarget<Function>& host) { return (access.*add)(host); }, singleHandle);

@@ -36,14 +36,49 @@ void logFailedDelivery(const char* what) noexcept {
     }
 }
 
-FamilyAccess::FamilyAccess(std::shared_ptr<Sensor::ISensor> sensor) : sensor_(std::move(sensor)) {}
+namespace {
+
+template <class Value>
+OperationResult readFrom(const BoundRead<Value>* slot, Value& out) {
+    return slot != nullptr && *slot ? (*slot)(out) : unsupportedRead();
+}
+
+template <class Callback>
+Subscription listenTo(const BoundEvent<Callback>* slot, const HostTarget<Callback>& host) {
+    return slot != nullptr && *slot ? (*slot)(host) : Subscription::refused();
+}
+
+}  // namespace
+
+FamilyAccess::FamilyAccess(std::shared_ptr<Sensor::ISensor> sensor, AccessSlots slots)
+    : sensor_(std::move(sensor)), slots_(std::move(slots)) {}
+
+OperationResult FamilyAccess::readByte(ByteParameter parameter, uint8_t& out) const {
+    return readFrom(slotOf(slots_.bytes, parameter), out);
+}
+OperationResult FamilyAccess::readInt(IntParameter parameter, int32_t& out) const {
+    return readFrom(slotOf(slots_.ints, parameter), out);
+}
+OperationResult FamilyAccess::readVersion(SensorVersion& out) const { return readFrom(&slots_.version, out); }
+OperationResult FamilyAccess::readSupportedChannels(std::vector<Sensor::EEGChannelInfo>& out) const {
+    return readFrom(&slots_.supportedChannels, out);
+}
+Subscription FamilyAccess::addIntValue(IntEvent event, const HostTarget<IntValueCallback>& host) const {
+    return listenTo(slotOf(slots_.intEvents, event), host);
+}
+Subscription FamilyAccess::addByteValue(ByteEvent event, const HostTarget<ByteValueCallback>& host) const {
+    return listenTo(slotOf(slots_.byteEvents, event), host);
+}
+Subscription FamilyAccess::addMEMSData(const HostTarget<MEMSDataCallback>& host) const {
+    return listenTo(&slots_.memsData, host);
+}
+Subscription FamilyAccess::addFPGData(const HostTarget<FPGDataCallback>& host) const {
+    return listenTo(&slots_.fpgData, host);
+}
 
 OperationResult FamilyAccess::readText(TextParameter, std::string&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readState(int32_t&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readByte(ByteParameter, uint8_t&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readInt(IntParameter, int32_t&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readPhotoStimTimeDefer(double&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readVersion(SensorVersion&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readAmplifierMorvex2(Morvex2AmplifierParam&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readAmplifierWrenlet(WrenletAmplifierParam&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readAmplifierVondra2(Vondra2AmplifierParam&) { return unsupportedRead(); }
@@ -55,13 +90,11 @@ OperationResult FamilyAccess::readMotionCounterParam(TesselMotionCounterParam&) 
 OperationResult FamilyAccess::readMotionAssistantParam(TesselMotionAssistantParam&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readStimulatorParam(TesselStimulatorParam&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readStimulatorAndMAState(TesselStimulatorAndMAState&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readSupportedChannels(std::vector<Sensor::EEGChannelInfo>&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readStimPrograms(std::vector<StimulProgram>&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readHardwareFilters(std::vector<uint8_t>&) { return unsupportedRead(); }
 
 Subscription FamilyAccess::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addResistMorvex(const HostTarget<MorvexResistCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addMEMSData(const HostTarget<MEMSDataCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addSignalMorvex2(const HostTarget<SignalChannelsCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addResistMorvex2(const HostTarget<ResistChannelsCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addSignalLorrel(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
@@ -81,17 +114,12 @@ Subscription FamilyAccess::addSignalResistDravik(const HostTarget<DravikSignalRe
 }
 Subscription FamilyAccess::addSignalRawDravik(const HostTarget<RawSignalCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addFileStreamDravik(const HostTarget<FileStreamCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addFPGData(const HostTarget<FPGDataCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addQuaternionData(const HostTarget<QuaternionDataCallback>&) {
     return Subscription::refused();
 }
 Subscription FamilyAccess::addEnvelopeTessel(const HostTarget<EnvelopeDataCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addSignalTessel(const HostTarget<TesselSamplesCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addRespirationTessel(const HostTarget<TesselSamplesCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addIntValue(IntEvent, const HostTarget<IntValueCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addByteValue(ByteEvent, const HostTarget<ByteValueCallback>&) {
     return Subscription::refused();
 }
 

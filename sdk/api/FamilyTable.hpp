@@ -1,10 +1,10 @@
 #pragma once
 // Table-driven family adapters. A family's access adapter is a TableAccess over its interface
-// with a table that maps the exported reads and registrations onto the interface's slots; its
-// control adapter is a TableControl with a table of writes, the ping and the channel count. What
-// the table leaves out answers as a family without it (121, 122, 118 or 124), as FamilyAccess and
-// FamilyControl do. A family overrides only what no table row can say (records converted field by
-// field, family-dependent refusals).
+// with a table that maps the exported reads and registrations onto the interface's slots; the
+// slots are bound to the device object and answered by FamilyAccess itself. Its control adapter
+// is a TableControl with a table of writes, the ping and the channel count. What the table
+// leaves out answers as a family without it (121, 122, 118 or 124). A family overrides only what
+// no table row can say (records converted field by field, family-dependent refusals).
 //
 //   const AccessTable<ITessel>& tesselReads() {
 //       static const AccessTable<ITessel> table{
@@ -40,8 +40,6 @@ template <class Device, class Value>
 using WriteSlot = std::function<OperationResult(Device&, Value)>;
 template <class Device, class Callback>
 using EventSlot = std::function<Subscription(Device&, const HostTarget<Callback>&)>;
-template <class Key, class Slot>
-using SlotList = std::vector<std::pair<Key, Slot>>;
 
 // The host's form of a value the device reads in its own form.
 template <class Value, class Native>
@@ -101,17 +99,6 @@ EventSlot<Device, Callback> deliverTo(std::weak_ptr<Bus> (Device::*event)(),
     };
 }
 
-// The slot of `key`, or null.
-template <class Key, class Slot>
-const Slot* slotOf(const SlotList<Key, Slot>& slots, Key key) {
-    for (const auto& [slotKey, slot] : slots) {
-        if (slotKey == key) {
-            return &slot;
-        }
-    }
-    return nullptr;
-}
-
 template <class Device>
 struct AccessTable {
     SlotList<ByteParameter, ReadSlot<Device, uint8_t>> bytes{};
@@ -124,13 +111,55 @@ struct AccessTable {
     EventSlot<Device, FPGDataCallback> fpgData{};
 };
 
+// A read slot bound to one device object.
+template <class Device, class Value>
+BoundRead<Value> bound(Device& device, const ReadSlot<Device, Value>& slot) {
+    if (!slot) {
+        return {};
+    }
+    return [&device, &slot](Value& out) { return slot(device, out); };
+}
+
+// An event slot bound to one device object.
+template <class Device, class Callback>
+BoundEvent<Callback> bound(Device& device, const EventSlot<Device, Callback>& slot) {
+    if (!slot) {
+        return {};
+    }
+    return [&device, &slot](const HostTarget<Callback>& host) { return slot(device, host); };
+}
+
+template <class Device, class Key, class Slot>
+auto bound(Device& device, const SlotList<Key, Slot>& slots) {
+    SlotList<Key, decltype(bound(device, slots.front().second))> out;
+    for (const auto& [key, slot] : slots) {
+        out.emplace_back(key, bound(device, slot));
+    }
+    return out;
+}
+
+// The table's slots bound to `device`; they refer to the table, which outlives the adapter.
+template <class Device>
+AccessSlots boundSlots(Device& device, const AccessTable<Device>& table) {
+    return {
+        .bytes = bound(device, table.bytes),
+        .ints = bound(device, table.ints),
+        .version = bound(device, table.version),
+        .supportedChannels = bound(device, table.supportedChannels),
+        .intEvents = bound(device, table.intEvents),
+        .byteEvents = bound(device, table.byteEvents),
+        .memsData = bound(device, table.memsData),
+        .fpgData = bound(device, table.fpgData),
+    };
+}
+
 // The access adapter over a family interface. Name, address, serial number, state and the
 // connection bus come from the interface's reads of those names, which every family has.
 template <class Device>
 class TableAccess : public FamilyAccess {
 public:
     TableAccess(std::shared_ptr<Device> device, const AccessTable<Device>& table)
-        : FamilyAccess(device), device_(std::move(device)), table_(table) {}
+        : FamilyAccess(device, boundSlots(*device, table)), device_(std::move(device)) {}
 
     OperationResult readText(TextParameter parameter, std::string& out) override {
         switch (parameter) {
@@ -141,45 +170,14 @@ public:
         return unsupportedRead();
     }
     OperationResult readState(int32_t& out) override { return device_->readState(out); }
-    OperationResult readByte(ByteParameter parameter, uint8_t& out) override {
-        return read(slotOf(table_.bytes, parameter), out);
-    }
-    OperationResult readInt(IntParameter parameter, int32_t& out) override {
-        return read(slotOf(table_.ints, parameter), out);
-    }
-    OperationResult readVersion(SensorVersion& out) override { return read(&table_.version, out); }
-    OperationResult readSupportedChannels(std::vector<Sensor::EEGChannelInfo>& out) override {
-        return read(&table_.supportedChannels, out);
-    }
 
     std::weak_ptr<BLE::ConnectionBus> connectionBus() override { return device_->connectionStateEvent(); }
-
-    Subscription addIntValue(IntEvent event, const HostTarget<IntValueCallback>& host) override {
-        return listen(slotOf(table_.intEvents, event), host);
-    }
-    Subscription addByteValue(ByteEvent event, const HostTarget<ByteValueCallback>& host) override {
-        return listen(slotOf(table_.byteEvents, event), host);
-    }
-    Subscription addMEMSData(const HostTarget<MEMSDataCallback>& host) override {
-        return listen(&table_.memsData, host);
-    }
-    Subscription addFPGData(const HostTarget<FPGDataCallback>& host) override { return listen(&table_.fpgData, host); }
 
 protected:
     Device& device() const { return *device_; }
 
 private:
-    template <class Value>
-    OperationResult read(const ReadSlot<Device, Value>* slot, Value& out) const {
-        return slot != nullptr && *slot ? (*slot)(*device_, out) : unsupportedRead();
-    }
-    template <class Callback>
-    Subscription listen(const EventSlot<Device, Callback>* slot, const HostTarget<Callback>& host) const {
-        return slot != nullptr && *slot ? (*slot)(*device_, host) : Subscription::refused();
-    }
-
     const std::shared_ptr<Device> device_;
-    const AccessTable<Device>& table_;
 };
 
 template <class Device>

@@ -38,6 +38,11 @@ Impl::~Impl() {
     });
     devices_.joinWorkers();
     loop_.run([this](sd_bus*) {
+        // Calls that came in while the workers were joined are answered too: a held call,
+        // like an exported object, keeps the bus connection alive.
+        adapter_.finishStops();
+        devices_.finishDisconnects();
+        adapter_.stopWatching();
         devices_.unexportAll();
         for (auto* slot : slots_) sd_bus_slot_unref(slot);
     });

@@ -95,7 +95,9 @@ int EmulatedAdapter::setDiscoveryFilter(sd_bus_message* message) {
 }
 
 void EmulatedAdapter::heard(sd_bus* bus, const Platform::Advertisement& advertisement) {
-    if (!watcher_) return;  // heard just before discovery stopped
+    // Heard just before discovery stopped, or once the daemon is stopping: a device made now
+    // would outlive its objects' removal.
+    if (!watcher_ || impl_.stopping()) return;
     const bool known = impl_.devices().contains(advertisement.address);
     auto& device = impl_.devices().deviceFor(bus, advertisement.address, true);
     // Clients that asked for every report hear of the advertising data each time, even when

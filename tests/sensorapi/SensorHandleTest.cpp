@@ -38,7 +38,7 @@ public:
 // A family with a connection bus of its own, a state that can throw, and a failing byte read.
 class TestFamily final : public FamilyAccess {
 public:
-    TestFamily() : FamilyAccess(std::make_shared<IdleSensor>()) {}
+    TestFamily() : FamilyAccess(std::make_shared<IdleSensor>(), {.bytes = {{ByteParameter::AmpMode, failingByte}}}) {}
 
     std::weak_ptr<BLE::ConnectionBus> connectionBus() override { return bus; }
     OperationResult readState(int32_t& out) override {
@@ -48,7 +48,7 @@ public:
         out = state;
         return OperationResult::done();
     }
-    OperationResult readByte(ByteParameter, uint8_t& out) override {
+    static OperationResult failingByte(uint8_t& out) {
         out = 0xAA;
         return OperationResult::failed(0, "device said no");
     }

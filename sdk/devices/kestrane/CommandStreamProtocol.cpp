@@ -11,7 +11,6 @@
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/StatusIntake.hpp"
 #include "sdk/devices/common/StreamCapabilities.hpp"
-#include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
 
 namespace VexaDevice::Kestrane {
@@ -30,7 +29,6 @@ constexpr uint8_t PowerDown = 0x01;
 constexpr uint8_t Idle = 0x02;
 constexpr uint8_t Signal = 0x03;
 constexpr uint8_t Resist = 0x04;
-constexpr uint8_t Ping = 0x06;
 constexpr uint8_t SignalResist = 0x09;
 constexpr uint8_t Amplifier = 0x0A;
 }  // namespace Frame
@@ -81,7 +79,8 @@ std::vector<uint8_t> amplifierFrame(const AmplifierSettings& settings, uint32_t 
 CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                              BLE::ServiceChannels deviceInformation, ProtocolIdentity identity,
                                              const Devices::ProtocolTiming& timing)
-    : timing_(timing),
+    : SideStreams(commandLock_, commandSender(), frameWriter(), SideStreamRates{MotionRateCode, FpgRateCode, UnknownRate}),
+      timing_(timing),
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
       identity_(identity),
@@ -142,18 +141,18 @@ void CommandStreamProtocol::setUpGatt()
     const uint8_t order = layout_.littleEndian ? 1 : 0;
     signal_ = std::make_shared<BLESignalChannel>(found.signal, layout_.signal, wake, order);
     resist_ = std::make_shared<BLEResistChannel>(found.resist, layout_.resist, wake, 1);
-    motion_.setParams(layout_.motion);
-    fpg_.setParams(layout_.fpg);
-    motion_.open(found.motion, wake, order);
-    fpg_.open(found.fpg, wake, order);
+    motion().setParams(layout_.motion);
+    fpg().setParams(layout_.fpg);
+    motion().open(found.motion, wake, order);
+    fpg().open(found.fpg, wake, order);
 }
 
 void CommandStreamProtocol::fillCapabilities()
 {
     Devices::Capabilities offered{layout_.commands, layout_.parameters, layout_.features};
-    if (motion_.channel())
+    if (motion().channel())
         Devices::addMotionStream(offered);
-    if (fpg_.channel())
+    if (fpg().channel())
         Devices::addFpgStream(offered);
     commands_ = std::move(offered.commands);
     parameters_ = std::move(offered.parameters);
@@ -186,9 +185,9 @@ void CommandStreamProtocol::bringToRest()
 {
     if (isMeasuring(mode_))
         powerDown();
-    if (fpg_.channel() && fpgState_ == StreamRunning)
+    if (fpg().channel() && fpgState_ == StreamRunning)
         stopFPG();
-    if (motion_.channel() && motionState_ == StreamRunning)
+    if (motion().channel() && motionState_ == StreamRunning)
         stopMEMS();
 }
 
@@ -278,72 +277,9 @@ SendFrame CommandStreamProtocol::commandSender()
     return [this](const std::vector<uint8_t>& frame, const char*) { return formatKspDeviceError(exchange(frame).code); };
 }
 
-OperationResult CommandStreamProtocol::startMEMS()
+SideStreams::WriteOnce CommandStreamProtocol::frameWriter()
 {
-    const auto lock = lockCommands();
-    return motion_.start(commandSender());
-}
-
-OperationResult CommandStreamProtocol::stopMEMS()
-{
-    const auto lock = lockCommands();
-    return motion_.stop(commandSender());
-}
-
-OperationResult CommandStreamProtocol::startFPG()
-{
-    const auto lock = lockCommands();
-    return fpg_.start(commandSender());
-}
-
-OperationResult CommandStreamProtocol::stopFPG()
-{
-    const auto lock = lockCommands();
-    return fpg_.stop(commandSender());
-}
-
-OperationResult CommandStreamProtocol::setAccelerometerSens(uint8_t code)
-{
-    const auto lock = lockCommands();
-    return motion_.setCode(&PackParams::code1, code, Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity", commandSender());
-}
-
-OperationResult CommandStreamProtocol::setGyroscopeSens(uint8_t code)
-{
-    const auto lock = lockCommands();
-    return motion_.setCode(&PackParams::code2, code, Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity", commandSender());
-}
-
-OperationResult CommandStreamProtocol::setIrAmplitude(uint8_t code)
-{
-    const auto lock = lockCommands();
-    return fpg_.setCode(&PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude", commandSender());
-}
-
-OperationResult CommandStreamProtocol::setRedAmplitude(uint8_t code)
-{
-    const auto lock = lockCommands();
-    return fpg_.setCode(&PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude", commandSender());
-}
-
-uint8_t CommandStreamProtocol::accelerometerSens() const
-{
-    return motion_.params().code1;
-}
-
-uint8_t CommandStreamProtocol::gyroscopeSens() const
-{
-    return motion_.params().code2;
-}
-
-uint8_t CommandStreamProtocol::irAmplitude() const
-{
-    return fpg_.params().code1;
-}
-
-uint8_t CommandStreamProtocol::redAmplitude() const
-{
-    return fpg_.params().code2;
+    return [this](const std::vector<uint8_t>& frame) { return command_->write(frame); };
 }
 
 OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& settings,
@@ -375,14 +311,6 @@ OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& s
     return formatKspDeviceError(reply.code);
 }
 
-OperationResult CommandStreamProtocol::ping(int32_t value)
-{
-    const std::vector<uint8_t> frame{Frame::Ping, static_cast<uint8_t>(value & 0xFF)};
-    if (!command_->write(frame))
-        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
-    return OperationResult::done();
-}
-
 uint8_t CommandStreamProtocol::samplingFrequency() const
 {
     // Codes 3 (125 Hz) to 9 (8000 Hz) of the sampling-frequency table.
@@ -396,16 +324,6 @@ uint8_t CommandStreamProtocol::samplingFrequency() const
 uint8_t CommandStreamProtocol::samplingFrequencyResist() const
 {
     return resist_ ? ResistRateCode : UnknownRate;
-}
-
-uint8_t CommandStreamProtocol::samplingFrequencyMEMS() const
-{
-    return motion_.channel() ? MotionRateCode : UnknownRate;
-}
-
-uint8_t CommandStreamProtocol::samplingFrequencyFPG() const
-{
-    return fpg_.channel() ? FpgRateCode : UnknownRate;
 }
 
 OperationResult CommandStreamProtocol::onConnected()
@@ -459,8 +377,7 @@ void CommandStreamProtocol::workerPass()
     }
     drain(signal_, signalReader_, passesSignal(workerMode_), *signalBus_);
     drain(resist_, resistReader_, passesResist(workerMode_), *resistBus_);
-    drain(motion_.channel(), motionReader_, true, *motionBus_);
-    drain(fpg_.channel(), fpgReader_, true, *fpgBus_);
+    publishStreams(*motionBus_, *fpgBus_);
 }
 
 }  // namespace VexaDevice::Kestrane

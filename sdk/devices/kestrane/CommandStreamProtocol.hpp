@@ -33,9 +33,9 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
-#include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
+#include "sdk/devices/kestrane/SideStreams.hpp"
 #include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/kestrane/StreamLayout.hpp"
 
@@ -47,7 +47,8 @@ struct ProtocolIdentity {
     const char* unknownFailure;  // exception text of a failure that is no standard exception
 };
 
-class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol>, public StreamBuses {
+class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol>, public StreamBuses,
+                              public SideStreams {
 public:
     virtual ~CommandStreamProtocol();
     CommandStreamProtocol(const CommandStreamProtocol&) = delete;
@@ -73,32 +74,10 @@ public:
     OperationResult startResist();
     OperationResult startSignalAndResist();
 
-    // Streams: {514, "StartMEMS"} etc. without the channel.
-    OperationResult startMEMS();
-    OperationResult stopMEMS();
-    OperationResult startFPG();
-    OperationResult stopFPG();
-
-    // Codes: {515, "Unsupported parameter [...]"} without the channel or for code 0xFF. A
-    // running stream is restarted so that the device takes the new code.
-    OperationResult setAccelerometerSens(uint8_t code);
-    OperationResult setGyroscopeSens(uint8_t code);
-    OperationResult setIrAmplitude(uint8_t code);
-    OperationResult setRedAmplitude(uint8_t code);
-    uint8_t accelerometerSens() const;
-    uint8_t gyroscopeSens() const;
-    uint8_t irAmplitude() const;
-    uint8_t redAmplitude() const;
-
-    // Writes [0x06, low byte of value] without waiting for an answer.
-    OperationResult ping(int32_t value);
-
     uint8_t ampMode() const { return mode_; }
     int32_t battPower() const { return battery_; }
     uint8_t samplingFrequency() const;
     uint8_t samplingFrequencyResist() const;
-    uint8_t samplingFrequencyMEMS() const;
-    uint8_t samplingFrequencyFPG() const;
     uint8_t modelCode() const { return deviceVersion().modelMajor; }
     std::string serialNumber() const { return deviceVersion().serialText(); }
     DeviceVersion deviceVersion() const { return version_.get(); }
@@ -155,6 +134,7 @@ private:
 
     // Sends a stream command and reports the device's answer.
     SendFrame commandSender();
+    SideStreams::WriteOnce frameWriter();
 
     template <class Channel, class Reader, class Bus>
     void drain(const std::shared_ptr<Channel>& channel, Reader& reader, bool passOn, Bus& bus);
@@ -170,9 +150,6 @@ private:
     std::shared_ptr<BLE::IBLEChannel> command_;
     std::shared_ptr<BLESignalChannel> signal_;
     std::shared_ptr<BLEResistChannel> resist_;
-    // Changed under the command lock.
-    CodedMotionStream motion_{MotionStream, {}};
-    CodedFpgStream fpg_{FpgStream, {}};
 
     std::atomic<int32_t> battery_{0};
     std::atomic<uint8_t> mode_{0};
@@ -196,8 +173,6 @@ private:
     Devices::NewestRecordReader<DevStatusPack> statusReader_;
     Devices::BacklogReader<_SignalData> signalReader_;
     Devices::BacklogReader<_ResistData> resistReader_;
-    Devices::BacklogReader<_IMUData> motionReader_;
-    Devices::BacklogReader<_FPGData> fpgReader_;
     uint8_t workerMode_ = 0;
 
     Devices::ProtocolWorker worker_;

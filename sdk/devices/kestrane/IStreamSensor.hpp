@@ -14,7 +14,6 @@
 #include "sdk/core/ISensor.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
-#include "sdk/devices/kestrane/KestraneStatus.hpp"
 
 namespace VexaDevice::Kestrane {
 

@@ -1,6 +1,7 @@
 #pragma once
-// Sample records of the Kestrane data channels and the parameters their converters work from.
-// Several families stream through these channels: Wrenlet, Morvex2, MorvexBlack and others.
+// Sample records of the Kestrane data channels, the parameters their converters work from and
+// the device modes the families report. Several families stream through these channels:
+// Wrenlet, Morvex2, MorvexBlack and others.
 
 #include <array>
 #include <cstddef>
@@ -9,6 +10,16 @@
 #include <vector>
 
 namespace VexaDevice::Kestrane {
+
+// Device modes the status reports.
+enum class DevAmpStatus : uint8_t {
+    Invalid = 0,
+    PowerDown = 1,
+    Idle = 2,
+    Signal = 3,
+    Resist = 4,
+    SignalResist = 5,
+};
 
 // Most channels a parameter record describes.
 inline constexpr size_t MaxChannels = 32;

@@ -7,17 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace VexaDevice::Kestrane {
+#include "sdk/devices/kestrane/KestraneRecords.hpp"
 
-// Device modes the status reports.
-enum class DevAmpStatus : uint8_t {
-    Invalid = 0,
-    PowerDown = 1,
-    Idle = 2,
-    Signal = 3,
-    Resist = 4,
-    SignalResist = 5,
-};
+namespace VexaDevice::Kestrane {
 
 constexpr uint8_t toByte(DevAmpStatus mode) { return static_cast<uint8_t>(mode); }
 

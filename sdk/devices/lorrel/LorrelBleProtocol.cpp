@@ -4,12 +4,10 @@
 
 #include "sdk/core/DeviceError.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
-#include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
 
 namespace VexaDevice::Lorrel {
 
-using Kestrane::PackParams;
 using Utility::formatKspDeviceError;
 
 namespace {
@@ -31,10 +29,11 @@ std::shared_ptr<LorrelBleProtocol> LorrelBleProtocol::create(std::shared_ptr<BLE
 
 LorrelBleProtocol::LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                                      const Devices::ProtocolTiming& timing)
-    : timing_(timing),
+    : SideStreams(commandLock_, commandSender(), frameWriter(),
+                  Kestrane::SideStreamRates{MotionRateCode, FpgRateCode, Headband::NoCode}, Headband::motionParams(),
+                  Headband::fpgParams()),
+      timing_(timing),
       linked_(std::move(device), std::move(deviceInformation)),
-      motion_(Kestrane::MotionStream, Headband::motionParams()),
-      fpg_(Kestrane::FpgStream, Headband::fpgParams()),
       worker_(timing.workerWait)
 {
 }
@@ -50,7 +49,7 @@ void LorrelBleProtocol::start()
         linked_.readIdentity();
         setUpGatt();
         linked_.link().readStatus();
-        Devices::Capabilities offered = Headband::capabilities(motion_.channel() != nullptr, fpg_.channel() != nullptr);
+        Devices::Capabilities offered = Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr);
         commands_ = std::move(offered.commands);
         parameters_ = std::move(offered.parameters);
         features_ = std::move(offered.features);
@@ -82,18 +81,15 @@ void LorrelBleProtocol::setUpGatt()
     linked_.link().observe([modes = packModes_, signal = signal_](uint8_t mode) {
         modes->statusArrived(signal->ring().totalWritten(), mode);
     });
-    motion_.open(found.motion, wake, 0);
-    fpg_.open(found.fpg, wake, 0);
+    motion().open(found.motion, wake, 0);
+    fpg().open(found.fpg, wake, 0);
 }
 
 void LorrelBleProtocol::bringToRest()
 {
     if (Kestrane::isMeasuring(linked_.link().mode()))
         powerDown();
-    if (fpg_.channel())
-        stopFPG();
-    if (motion_.channel())
-        stopMEMS();
+    stopStreams();
 }
 
 OperationResult LorrelBleProtocol::modeCommand(uint8_t mode, const std::vector<uint8_t>& frame,
@@ -156,28 +152,9 @@ Kestrane::SendFrame LorrelBleProtocol::commandSender()
     };
 }
 
-OperationResult LorrelBleProtocol::startMEMS()
+Kestrane::SideStreams::WriteOnce LorrelBleProtocol::frameWriter()
 {
-    std::unique_lock lock(commandLock_);
-    return motion_.start(commandSender());
-}
-
-OperationResult LorrelBleProtocol::stopMEMS()
-{
-    std::unique_lock lock(commandLock_);
-    return motion_.stop(commandSender());
-}
-
-OperationResult LorrelBleProtocol::startFPG()
-{
-    std::unique_lock lock(commandLock_);
-    return fpg_.start(commandSender());
-}
-
-OperationResult LorrelBleProtocol::stopFPG()
-{
-    std::unique_lock lock(commandLock_);
-    return fpg_.stop(commandSender());
+    return [this](const std::vector<uint8_t>& frame) { return linked_.link().writeOnce(frame); };
 }
 
 OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
@@ -193,37 +170,6 @@ OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
     return OperationResult::done();
 }
 
-OperationResult LorrelBleProtocol::setAccelerometerSens(uint8_t code)
-{
-    std::unique_lock lock(commandLock_);
-    return motion_.setCode(&PackParams::code1, code, Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity", commandSender());
-}
-
-OperationResult LorrelBleProtocol::setGyroscopeSens(uint8_t code)
-{
-    std::unique_lock lock(commandLock_);
-    return motion_.setCode(&PackParams::code2, code, Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity", commandSender());
-}
-
-OperationResult LorrelBleProtocol::setIrAmplitude(uint8_t code)
-{
-    std::unique_lock lock(commandLock_);
-    return fpg_.setCode(&PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude", commandSender());
-}
-
-OperationResult LorrelBleProtocol::setRedAmplitude(uint8_t code)
-{
-    std::unique_lock lock(commandLock_);
-    return fpg_.setCode(&PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude", commandSender());
-}
-
-OperationResult LorrelBleProtocol::ping(int32_t value)
-{
-    if (!linked_.link().writeOnce(Headband::pingFrame(value)))
-        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
-    return OperationResult::done();
-}
-
 bool LorrelBleProtocol::onConnected()
 {
     std::unique_lock lock(commandLock_);
@@ -235,16 +181,6 @@ bool LorrelBleProtocol::onDisconnected()
 {
     linked_.markLinkLost();
     return true;
-}
-
-template <class Channel, class Reader, class Bus>
-void LorrelBleProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus)
-{
-    if (!channel)
-        return;
-    const auto batch = reader.poll(channel->ring());
-    if (!batch.empty())
-        bus.notify(std::vector<typename Channel::Record>(batch.begin(), batch.end()));
 }
 
 // Each run of packs of one measurement is read as that measurement's.
@@ -290,8 +226,7 @@ void LorrelBleProtocol::workerPass()
         signalBus_->notify(signal);
     if (!resist.empty())
         resistBus_->notify(resist);
-    drain(motion_.channel(), motionReader_, *motionBus_);
-    drain(fpg_.channel(), fpgReader_, *fpgBus_);
+    publishStreams(*motionBus_, *fpgBus_);
 }
 
 std::shared_ptr<LorrelBleProtocol> makeLorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,

@@ -29,11 +29,11 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
-#include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/HeadbandSignalReader.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 #include "sdk/devices/kestrane/PackModes.hpp"
+#include "sdk/devices/kestrane/SideStreams.hpp"
 #include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/lorrel/LorrelWire.hpp"
 
@@ -41,7 +41,8 @@ namespace VexaDevice::Lorrel {
 
 using Kestrane::DevAmpStatus;
 
-class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol>, public Kestrane::StreamBuses {
+class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol>, public Kestrane::StreamBuses,
+                                public Kestrane::SideStreams {
 public:
     // Reads the device's identity and status, builds the channels, starts the worker and brings
     // a measuring device to rest. Throws rt_exception "Failed create Lorrel Black BLE Protocol:
@@ -61,36 +62,13 @@ public:
     OperationResult startSignal();
     OperationResult startResist();
 
-    // Streams: {514, "StartMEMS"} etc. without the channel, else the device's answer.
-    OperationResult startMEMS();
-    OperationResult stopMEMS();
-    OperationResult startFPG();
-    OperationResult stopFPG();
-
     // Gain index 0-6 for the next start of the signal: {516, ...} while the device measures,
     // {517, ...} for another index; nothing is sent.
     OperationResult setGain(const uint8_t& index);
-    // {515, "Unsupported parameter [...]"} without the channel or for a code the stream command
-    // cannot carry. A running stream is started again with the new code, which is kept only when
-    // the device accepts it.
-    OperationResult setAccelerometerSens(uint8_t code);
-    OperationResult setGyroscopeSens(uint8_t code);
-    OperationResult setIrAmplitude(uint8_t code);
-    OperationResult setRedAmplitude(uint8_t code);
-
-    // Writes [0x06, low byte of value] once, without waiting for an answer.
-    OperationResult ping(int32_t value);
-
     uint8_t gain() const { return packModes_->gain(); }
-    uint8_t accelerometerSens() const { return motion_.params().code1; }
-    uint8_t gyroscopeSens() const { return motion_.params().code2; }
-    uint8_t irAmplitude() const { return fpg_.params().code1; }
-    uint8_t redAmplitude() const { return fpg_.params().code2; }
     int32_t battPower() const { return linked_.link().battery(); }
     uint8_t ampMode() const { return linked_.link().mode(); }
     uint8_t samplingFrequency() const { return Headband::samplingFrequencyCode(Headband::SamplingRateHz); }
-    uint8_t samplingFrequencyMEMS() const { return motion_.channel() ? MotionRateCode : Headband::NoCode; }
-    uint8_t samplingFrequencyFPG() const { return fpg_.channel() ? FpgRateCode : Headband::NoCode; }
     uint8_t samplingFrequencyResist() const { return Headband::NoCode; }
     DeviceVersion deviceVersion() const { return linked_.version(); }
     uint8_t modelCode() const { return deviceVersion().modelMajor; }
@@ -124,18 +102,14 @@ private:
 
     // Sends a stream command and reports the device's answer.
     Kestrane::SendFrame commandSender();
+    Kestrane::SideStreams::WriteOnce frameWriter();
 
     void workerPass();
     void signalStep(std::vector<Kestrane::_SignalData>& signal, std::vector<Kestrane::_ResistData>& resist);
-    template <class Channel, class Reader, class Bus>
-    void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus);
 
     const Devices::ProtocolTiming timing_;
     Devices::IdentifiedLink linked_;
     std::shared_ptr<Kestrane::BLESignalChannel> signal_;
-    // Changed under the command lock.
-    Kestrane::CodedMotionStream motion_;
-    Kestrane::CodedFpgStream fpg_;
     // Shared with the status handler.
     const std::shared_ptr<Headband::PackModes> packModes_ = std::make_shared<Headband::PackModes>();
 
@@ -147,8 +121,6 @@ private:
 
     // Worker-only state.
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
-    Devices::BacklogReader<Kestrane::_IMUData> motionReader_;
-    Devices::BacklogReader<Kestrane::_FPGData> fpgReader_;
     Headband::SignalReader packReader_;
     uint64_t measurement_ = 0;
     uint8_t workerMode_ = 0;

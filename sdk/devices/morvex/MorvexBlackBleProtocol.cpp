@@ -8,7 +8,6 @@
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/StatusIntake.hpp"
-#include "sdk/devices/common/StreamCodeLimits.hpp"
 #include "sdk/devices/kestrane/KestraneGatt.hpp"
 
 namespace VexaDevice::MorvexBlack {
@@ -46,11 +45,11 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE
 
 MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                                      const Devices::ProtocolTiming& timing)
-    : timing_(timing),
+    : SideStreams(commandLock_, commandSender(), frameWriter(),
+                  Kestrane::SideStreamRates{MotionRateCode, FpgRateCode, NoCode}, motionParams(), fpgParams()),
+      timing_(timing),
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
-      motion_(Kestrane::MotionStream, motionParams()),
-      fpg_(Kestrane::FpgStream, fpgParams()),
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       linkLoss_(device_),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
@@ -112,18 +111,18 @@ void MorvexBleProtocol::setUpGatt()
     command_ = found.command;
     const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
     signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, unitGainSignalParams(), wake, 0);
-    motion_.open(found.motion, wake, 0);
-    fpg_.open(found.fpg, wake, 0);
+    motion().open(found.motion, wake, 0);
+    fpg().open(found.fpg, wake, 0);
     // A stream the device does not have reads as having no codes.
-    if (!motion_.channel())
-        motion_.setParams(PackParams{0, 0, 0, NoCode, NoCode});
-    if (!fpg_.channel())
-        fpg_.setParams(PackParams{0, 0, 0, NoCode, NoCode});
+    if (!motion().channel())
+        motion().setParams(PackParams{0, 0, 0, NoCode, NoCode});
+    if (!fpg().channel())
+        fpg().setParams(PackParams{0, 0, 0, NoCode, NoCode});
 }
 
 void MorvexBleProtocol::fillCapabilities()
 {
-    Devices::Capabilities offered = Kestrane::Headband::capabilities(motion_.channel() != nullptr, fpg_.channel() != nullptr);
+    Devices::Capabilities offered = Kestrane::Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr);
     commands_ = std::move(offered.commands);
     parameters_ = std::move(offered.parameters);
     features_ = std::move(offered.features);
@@ -155,10 +154,7 @@ void MorvexBleProtocol::bringToRest()
 {
     if (isMeasuringMode(mode_))
         powerDown();
-    if (fpg_.channel())
-        stopFPG();
-    if (motion_.channel())
-        stopMEMS();
+    stopStreams();
 }
 
 OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::vector<uint8_t>& frame,
@@ -234,28 +230,9 @@ Kestrane::SendFrame MorvexBleProtocol::commandSender()
     };
 }
 
-OperationResult MorvexBleProtocol::startMEMS()
+Kestrane::SideStreams::WriteOnce MorvexBleProtocol::frameWriter()
 {
-    std::lock_guard lock(commandLock_);
-    return motion_.start(commandSender());
-}
-
-OperationResult MorvexBleProtocol::stopMEMS()
-{
-    std::lock_guard lock(commandLock_);
-    return motion_.stop(commandSender());
-}
-
-OperationResult MorvexBleProtocol::startFPG()
-{
-    std::lock_guard lock(commandLock_);
-    return fpg_.start(commandSender());
-}
-
-OperationResult MorvexBleProtocol::stopFPG()
-{
-    std::lock_guard lock(commandLock_);
-    return fpg_.stop(commandSender());
+    return [this](const std::vector<uint8_t>& frame) { return command_->write(frame); };
 }
 
 OperationResult MorvexBleProtocol::setGain(const uint8_t& index)
@@ -268,47 +245,6 @@ OperationResult MorvexBleProtocol::setGain(const uint8_t& index)
         return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Failed setPGAGain. Wrong param value");
     gainIndex_ = index;
     return OperationResult::done();
-}
-
-OperationResult MorvexBleProtocol::setAccelerometerSens(uint8_t code)
-{
-    std::lock_guard lock(commandLock_);
-    return motion_.setCode(&PackParams::code1, code, Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity", commandSender());
-}
-
-OperationResult MorvexBleProtocol::setGyroscopeSens(uint8_t code)
-{
-    std::lock_guard lock(commandLock_);
-    return motion_.setCode(&PackParams::code2, code, Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity", commandSender());
-}
-
-OperationResult MorvexBleProtocol::setIrAmplitude(uint8_t code)
-{
-    std::lock_guard lock(commandLock_);
-    return fpg_.setCode(&PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude", commandSender());
-}
-
-OperationResult MorvexBleProtocol::setRedAmplitude(uint8_t code)
-{
-    std::lock_guard lock(commandLock_);
-    return fpg_.setCode(&PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude", commandSender());
-}
-
-OperationResult MorvexBleProtocol::ping(int32_t value)
-{
-    if (!command_->write(pingFrame(value)))
-        return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
-    return OperationResult::done();
-}
-
-uint8_t MorvexBleProtocol::samplingFrequencyMEMS() const
-{
-    return motion_.channel() ? MotionRateCode : NoCode;
-}
-
-uint8_t MorvexBleProtocol::samplingFrequencyFPG() const
-{
-    return fpg_.channel() ? FpgRateCode : NoCode;
 }
 
 bool MorvexBleProtocol::onConnected()
@@ -332,16 +268,6 @@ bool MorvexBleProtocol::onDisconnected()
 bool MorvexBleProtocol::relearnState()
 {
     return trust_.relearn(*status_, [this](const std::vector<uint8_t>& value) { onStatusData(value); });
-}
-
-template <class Channel, class Reader, class Bus>
-void MorvexBleProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus)
-{
-    if (!channel)
-        return;
-    const auto batch = reader.poll(channel->ring());
-    if (!batch.empty())
-        bus.notify(std::vector<typename Channel::Record>(batch.begin(), batch.end()));
 }
 
 // Under the command lock. Packs from before the mode now known are dropped.
@@ -388,8 +314,7 @@ void MorvexBleProtocol::workerPass()
         signalBus_->notify(signal);
     if (!resist.empty())
         resistBus_->notify(resist);
-    drain(motion_.channel(), motionReader_, *motionBus_);
-    drain(fpg_.channel(), fpgReader_, *fpgBus_);
+    publishStreams(*motionBus_, *fpgBus_);
 }
 
 }  // namespace VexaDevice::MorvexBlack

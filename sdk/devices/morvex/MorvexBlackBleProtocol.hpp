@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -30,15 +30,16 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
-#include "sdk/devices/kestrane/CodedStream.hpp"
 #include "sdk/devices/kestrane/HeadbandSignalReader.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
+#include "sdk/devices/kestrane/SideStreams.hpp"
 #include "sdk/devices/kestrane/StreamBuses.hpp"
 #include "sdk/devices/morvex/MorvexBlackWire.hpp"
 
 namespace VexaDevice::MorvexBlack {
 
-class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol>, public Kestrane::StreamBuses {
+class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol>, public Kestrane::StreamBuses,
+                          public Kestrane::SideStreams {
 public:
 
     // Reads the device's identity and status, builds the channels, starts the worker and brings
@@ -63,36 +64,12 @@ public:
     OperationResult startSignal(uint8_t startNotification = 1);
     OperationResult startResist();
 
-    // Stream commands, written without an answer: {514, "StartMEMS"} etc. without the channel,
-    // {513, "Failed send StartMEMS"} etc. when no write got through.
-    OperationResult startMEMS();
-    OperationResult stopMEMS();
-    OperationResult startFPG();
-    OperationResult stopFPG();
-
     // Gain index 0-6 for the next start of the signal; refused while the device measures.
     OperationResult setGain(const uint8_t& index);
-    // {515, "Unsupported parameter [...]"} without the channel or for a code the stream command
-    // cannot carry. A running stream is started again with the new code, which is kept only when
-    // the start was written.
-    OperationResult setAccelerometerSens(uint8_t code);
-    OperationResult setGyroscopeSens(uint8_t code);
-    OperationResult setIrAmplitude(uint8_t code);
-    OperationResult setRedAmplitude(uint8_t code);
-
-    // Writes [0x06, low byte of value] without waiting for an answer.
-    OperationResult ping(int32_t value);
-
-    uint8_t accelerometerSens() const { return motion_.params().code1; }
-    uint8_t gyroscopeSens() const { return motion_.params().code2; }
-    uint8_t irAmplitude() const { return fpg_.params().code1; }
-    uint8_t redAmplitude() const { return fpg_.params().code2; }
     uint8_t gain() const { return gainIndex_; }
     uint8_t ampMode() const { return mode_; }
     int32_t battPower() const { return battery_; }
     uint8_t samplingFrequency() const { return samplingFrequencyCode(SamplingRateHz); }
-    uint8_t samplingFrequencyMEMS() const;
-    uint8_t samplingFrequencyFPG() const;
     uint8_t samplingFrequencyResist() const { return NoCode; }
     uint8_t modelCode() const { return deviceVersion().modelMajor; }
     std::string serialNumber() const { return deviceVersion().serialText(); }
@@ -127,13 +104,14 @@ private:
     void streamSignal(bool startNotification);
     void streamResist();
 
+    // Stream commands are written without an answer: {513, "Failed send StartMEMS"} etc. when
+    // no write got through.
     Kestrane::SendFrame commandSender();
+    Kestrane::SideStreams::WriteOnce frameWriter();
 
     bool relearnState();
     void workerPass();
     void signalStep(std::vector<Kestrane::_SignalData>& signal, std::vector<Kestrane::_ResistData>& resist);
-    template <class Channel, class Reader, class Bus>
-    void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus);
 
     const Devices::ProtocolTiming timing_;
     const std::shared_ptr<BLE::IBLEDevice> device_;
@@ -143,9 +121,6 @@ private:
     std::shared_ptr<BLE::IBLEChannel> status_;
     std::shared_ptr<BLE::IBLEChannel> command_;
     std::shared_ptr<Kestrane::BLESignalChannel> signal_;
-    // Changed under the command lock.
-    Kestrane::CodedMotionStream motion_;
-    Kestrane::CodedFpgStream fpg_;
 
     std::atomic<bool> running_{false};
     std::atomic<int32_t> battery_{0};
@@ -156,7 +131,7 @@ private:
     Sensor::ParameterMap parameters_;
     Sensor::FeatureSet features_;
 
-    std::mutex commandLock_;
+    std::shared_mutex commandLock_;
 
     const std::shared_ptr<Utility::RBuffer<DevStatusPack>> statusRing_;
     Devices::LinkLoss linkLoss_;
@@ -167,8 +142,6 @@ private:
     // Worker-only state.
     Devices::NewestRecordReader<DevStatusPack> statusReader_;
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
-    Devices::BacklogReader<Kestrane::_IMUData> motionReader_;
-    Devices::BacklogReader<Kestrane::_FPGData> fpgReader_;
     Kestrane::Headband::SignalReader packReader_;
     uint8_t workerMode_ = 0;
 

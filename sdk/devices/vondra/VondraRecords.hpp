@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "sdk/devices/kestrane/KestraneStatus.hpp"
+#include "sdk/devices/kestrane/KestraneRecords.hpp"
 
 namespace VexaDevice::Vondra {
 

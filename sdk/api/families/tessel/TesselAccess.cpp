@@ -10,6 +10,15 @@ namespace {
 
 using Tessel::ITessel;
 
+// Firmware major and minor, hardware major, and the fourth echo word last; the rest 0.
+OperationResult readTesselVersion(ITessel& device, SensorVersion& out) {
+    Tessel::EchoInfo echo;
+    const auto result = device.readVersion(echo);
+    out = SensorVersion{static_cast<uint32_t>(echo.major), static_cast<uint32_t>(echo.minor), 0,
+                        static_cast<uint32_t>(echo.third), 0, 0, static_cast<uint32_t>(echo.fourth)};
+    return result;
+}
+
 const AccessTable<ITessel>& tesselReads() {
     static const AccessTable<ITessel> table{
         .bytes =
@@ -34,6 +43,7 @@ const AccessTable<ITessel>& tesselReads() {
                 {IntParameter::Colour, readOf<int32_t>(&ITessel::readColor)},
                 {IntParameter::MotionCounter, readOf<int32_t>(&ITessel::readMotionCounter)},
             },
+        .version = readTesselVersion,
         .intEvents = {{IntEvent::Battery, deliverTo<ValueDelivery<IntValueCallback>>(&ITessel::batteryEvent)}},
         .byteEvents = {{ByteEvent::ElectrodeState,
                         deliverTo<ValueDelivery<ByteValueCallback>>(&ITessel::electrodeStateEvent)}},
@@ -45,14 +55,6 @@ const AccessTable<ITessel>& tesselReads() {
 }  // namespace
 
 TesselAccess::TesselAccess(std::shared_ptr<ITessel> device) : TableAccess(std::move(device), tesselReads()) {}
-
-OperationResult TesselAccess::readVersion(SensorVersion& out) {
-    Tessel::EchoInfo echo;
-    const auto result = device().readVersion(echo);
-    out = SensorVersion{static_cast<uint32_t>(echo.major), static_cast<uint32_t>(echo.minor), 0,
-                        static_cast<uint32_t>(echo.third), 0, 0, static_cast<uint32_t>(echo.fourth)};
-    return result;
-}
 
 OperationResult TesselAccess::readHardwareFilters(std::vector<uint8_t>& out) {
     std::set<uint8_t> filters;

@@ -12,8 +12,6 @@ class TesselAccess final : public TableAccess<Tessel::ITessel> {
 public:
     explicit TesselAccess(std::shared_ptr<Tessel::ITessel> device);
 
-    // Firmware major and minor, hardware major, and the fourth echo word last; the rest 0.
-    OperationResult readVersion(SensorVersion& out) override;
     OperationResult readHardwareFilters(std::vector<uint8_t>& out) override;
     OperationResult readMotionCounterParam(TesselMotionCounterParam& out) override;
     // A pause beyond one byte reads as 255.

@@ -90,16 +90,13 @@ public:
     // loss and a link this platform connected is taken down, so that a reconnection starts afresh.
     void dropLostLink(const std::shared_ptr<DeviceLink>& link);
 
-    // A copy of one interface's properties; empty when the object or interface is missing.
+    // The mirrored tree, as ObjectMirror answers.
     std::optional<PropertyMap> properties(const std::string& path, const char* interface) const;
-    // Paths (in order) of the objects with the interface whose property `parentKey` is `parent`.
     std::vector<std::string> children(const char* interface, const char* parentKey, const std::string& parent) const;
+    void announceChange();
+    bool waitFor(const std::function<bool()>& condition, std::chrono::steady_clock::time_point deadline);
     // Connected and ServicesResolved.
     bool linkUp(const std::string& devicePath) const;
-    // Wakes the waiters of waitFor: something they may wait for changed outside the tree.
-    void announceChange();
-    // Waits until the condition (checked under the tree's lock) holds or the deadline passes.
-    bool waitFor(const std::function<bool()>& condition, std::chrono::steady_clock::time_point deadline);
 
     // The discovery session every watcher of this platform shares.
     DiscoverySession& discovery() { return discovery_; }
