@@ -1,8 +1,7 @@
 #include "app/ui/MainLoop.hpp"
 #include "app/ui/Startup.hpp"
 
-int main()
-{
+int main() {
     return quellwave::ui::runQuellwave(
         {quellwave::ui::openProgramWindow, quellwave::ui::closeProgramWindow, quellwave::ui::runMainLoop});
 }

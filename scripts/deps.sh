@@ -5,7 +5,7 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 packages=(
   # toolchain
-  build-essential cmake ninja-build clang libclang-rt-14-dev pkg-config
+  build-essential cmake ninja-build clang libclang-rt-14-dev pkg-config clang-format
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the device library (sd-bus for the Bluetooth daemon's D-Bus API)

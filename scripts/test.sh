@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build needs, then builds and runs every test:
+# Installs what the build needs, checks the formatting (scripts/check-format.sh; FORMAT_BASE=<rev>
+# checks only the files changed since it), then builds and runs every test:
 #   1. everything under AddressSanitizer + UndefinedBehaviorSanitizer,
 #   2. everything again in the release build users run,
 #   3. the concurrency suites again under ThreadSanitizer,
@@ -8,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+bash scripts/check-format.sh ${FORMAT_BASE:+"$FORMAT_BASE"}
 
 cmake --preset asan
 cmake --build --preset asan

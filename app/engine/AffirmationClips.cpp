@@ -5,8 +5,8 @@
 
 namespace quellwave {
 
-std::span<const std::int16_t> cutClip(std::span<const std::int16_t> samples, unsigned sampleRate,
-                                      unsigned channelCount, double startSeconds, double durationSeconds) {
+std::span<const std::int16_t> cutClip(std::span<const std::int16_t> samples, unsigned sampleRate, unsigned channelCount,
+                                      double startSeconds, double durationSeconds) {
     const auto samplesAt = [&](double seconds) {
         return static_cast<std::uint64_t>(std::floor(sampleRate * seconds)) * channelCount;
     };

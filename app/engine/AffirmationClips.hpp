@@ -24,16 +24,13 @@ struct ClipTable {
     static constexpr double duration(std::size_t clip) { return kDurations[clip]; }
 
     // Seconds of audio the file must hold for the last clip to be whole (58.0).
-    static constexpr double totalSeconds() {
-        return start(kClipCount - 1) + kDurations[kClipCount - 1];
-    }
+    static constexpr double totalSeconds() { return start(kClipCount - 1) + kDurations[kClipCount - 1]; }
 };
 
 // The interleaved samples of one clip, within `samples`: from frame floor(rate * start) on, for
 // floor(rate * duration) frames, cut short at the end of the samples; a clip that would start at
 // or beyond the end is empty.
-std::span<const std::int16_t> cutClip(std::span<const std::int16_t> samples, unsigned sampleRate,
-                                  unsigned channelCount, double startSeconds,
-                                  double durationSeconds);
+std::span<const std::int16_t> cutClip(std::span<const std::int16_t> samples, unsigned sampleRate, unsigned channelCount,
+                                      double startSeconds, double durationSeconds);
 
 }  // namespace quellwave

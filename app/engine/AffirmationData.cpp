@@ -33,9 +33,7 @@ private:
     std::streambuf* previous_;
 };
 
-DataFileError clipFailure(std::size_t clip) {
-    return {"Failed to load reverbed affirmation " + std::to_string(clip)};
-}
+DataFileError clipFailure(std::size_t clip) { return {"Failed to load reverbed affirmation " + std::to_string(clip)}; }
 
 }  // namespace
 
@@ -76,8 +74,8 @@ DataFileResult<AffirmationClipSamples> prepareAffirmationClips(std::vector<std::
     AffirmationClipSamples result{{}, audio.sampleRate, audio.channelCount};
     result.clips.reserve(ClipTable::kClipCount);
     for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
-        const std::span<const std::int16_t> dry = cutClip(audio.samples, audio.sampleRate, audio.channelCount,
-                                                          ClipTable::start(k), ClipTable::duration(k));
+        const std::span<const std::int16_t> dry =
+            cutClip(audio.samples, audio.sampleRate, audio.channelCount, ClipTable::start(k), ClipTable::duration(k));
         if (dry.empty()) return clipFailure(k);
         const CombReverbSettings& reverb = kPhaseReverbs[k / kClipsPerPhase];
         result.clips.push_back(applyStereoReverb(dry, audio.sampleRate, reverb.delays, reverb.gains));
@@ -95,8 +93,7 @@ DataFileResult<std::vector<sf::SoundBuffer>> loadAffirmationData(const std::file
     std::vector<sf::SoundBuffer> buffers(clips.clips.size());
     for (std::size_t k = 0; k < clips.clips.size(); ++k) {
         const std::vector<std::int16_t>& samples = clips.clips[k];
-        if (!buffers[k].loadFromSamples(samples.data(), samples.size(), clips.channelCount,
-                                        clips.sampleRate)) {
+        if (!buffers[k].loadFromSamples(samples.data(), samples.size(), clips.channelCount, clips.sampleRate)) {
             return clipFailure(k);
         }
     }

@@ -33,7 +33,6 @@ DataFileResult<DecodedAudio> decodeAudio(std::vector<std::uint8_t>&& bytes) = de
 DataFileResult<AffirmationClipSamples> prepareAffirmationClips(std::vector<std::uint8_t> fileBytes);
 
 // Reads the data file and turns its clips into sound buffers, in clip order.
-DataFileResult<std::vector<sf::SoundBuffer>> loadAffirmationData(
-    const std::filesystem::path& path = kDataFileName);
+DataFileResult<std::vector<sf::SoundBuffer>> loadAffirmationData(const std::filesystem::path& path = kDataFileName);
 
 }  // namespace quellwave

@@ -56,7 +56,6 @@ private:
 };
 
 // Reads the data file into a player, or tells why it cannot be used.
-DataFileResult<std::unique_ptr<ClipPlayer>> loadAffirmationPlayer(
-    const std::filesystem::path& path = kDataFileName);
+DataFileResult<std::unique_ptr<ClipPlayer>> loadAffirmationPlayer(const std::filesystem::path& path = kDataFileName);
 
 }  // namespace quellwave

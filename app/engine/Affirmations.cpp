@@ -36,8 +36,8 @@ std::optional<ClipStart> AffirmationSchedule::next(const AffirmationCue& cue, bo
     for (std::size_t i = 0; i < kAffirmationsPerPhase; ++i) {
         const std::size_t clip = firstClip + i;
         if (clip >= clipCount_) return std::nullopt;
-        const bool due = !played_[clip] && progress >= kAffirmations[*phase][i].position &&
-                         (!lastStarted_ || clip > *lastStarted_);
+        const bool due =
+            !played_[clip] && progress >= kAffirmations[*phase][i].position && (!lastStarted_ || clip > *lastStarted_);
         if (!due) continue;
         if (soundPlaying) return std::nullopt;
 

@@ -21,21 +21,20 @@ inline constexpr std::size_t kAffirmationCount = kAffirmationPhaseCount * kAffir
 
 // The affirmations of the three phases (going in, the deep part, coming back), in clip order:
 // clip k of the data file speaks entry k. Only the count and the positions drive playback.
-inline constexpr std::array<std::array<Affirmation, kAffirmationsPerPhase>, kAffirmationPhaseCount>
-    kAffirmations{{
-        {{{"My breath is slow and easy.", 0.1},
-          {"My shoulders soften and let go.", 0.3},
-          {"I am safe and at ease.", 0.5},
-          {"My mind is quiet and clear.", 0.7}}},
-        {{{"I rest in a calm, open space.", 0.2},
-          {"Each thought drifts by like a cloud.", 0.4},
-          {"I notice the stillness within me.", 0.6},
-          {"My awareness is gentle and wide.", 0.8}}},
-        {{{"I slowly return to this room.", 0.3},
-          {"I bring this calm along with me.", 0.5},
-          {"My body feels rested and steady.", 0.7},
-          {"I am awake, clear and refreshed.", 0.95}}},
-    }};
+inline constexpr std::array<std::array<Affirmation, kAffirmationsPerPhase>, kAffirmationPhaseCount> kAffirmations{{
+    {{{"My breath is slow and easy.", 0.1},
+      {"My shoulders soften and let go.", 0.3},
+      {"I am safe and at ease.", 0.5},
+      {"My mind is quiet and clear.", 0.7}}},
+    {{{"I rest in a calm, open space.", 0.2},
+      {"Each thought drifts by like a cloud.", 0.4},
+      {"I notice the stillness within me.", 0.6},
+      {"My awareness is gentle and wide.", 0.8}}},
+    {{{"I slowly return to this room.", 0.3},
+      {"I bring this calm along with me.", 0.5},
+      {"My body feels rested and steady.", 0.7},
+      {"I am awake, clear and refreshed.", 0.95}}},
+}};
 
 // The clip to start, as the player hands it to the sound.
 struct ClipStart {

@@ -9,21 +9,20 @@
 namespace quellwave {
 namespace {
 
-constexpr std::array<AmbienceEvent, 2> kPreset4{{{0.5, AmbienceKind::Phase, 0.3},
-                                                  {0.85, AmbienceKind::NoiseBurst, 0.3}}};
-constexpr std::array<AmbienceEvent, 2> kPreset6{{{0.3, AmbienceKind::Phase, 0.3},
-                                                  {0.65, AmbienceKind::NoiseBurst, 0.3}}};
-constexpr std::array<AmbienceEvent, 2> kPreset16{{{0.2, AmbienceKind::Phase, 0.2},
-                                                   {0.6, AmbienceKind::Phase, 0.2}}};
+constexpr std::array<AmbienceEvent, 2> kPreset4{
+    {{0.5, AmbienceKind::Phase, 0.3}, {0.85, AmbienceKind::NoiseBurst, 0.3}}};
+constexpr std::array<AmbienceEvent, 2> kPreset6{
+    {{0.3, AmbienceKind::Phase, 0.3}, {0.65, AmbienceKind::NoiseBurst, 0.3}}};
+constexpr std::array<AmbienceEvent, 2> kPreset16{{{0.2, AmbienceKind::Phase, 0.2}, {0.6, AmbienceKind::Phase, 0.2}}};
 
 }  // namespace
 
 std::span<const AmbienceEvent> ambiencePreset(std::uint32_t preset) {
     switch (preset) {
-        case 4: return kPreset4;
-        case 6: return kPreset6;
-        case 16: return kPreset16;
-        default: throw std::invalid_argument("Unknown ambience preset " + std::to_string(preset));
+    case 4: return kPreset4;
+    case 6: return kPreset6;
+    case 16: return kPreset16;
+    default: throw std::invalid_argument("Unknown ambience preset " + std::to_string(preset));
     }
 }
 

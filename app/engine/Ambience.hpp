@@ -9,9 +9,9 @@ namespace quellwave {
 enum class AmbienceKind : std::uint32_t { Phase = 0, NoiseBurst = 2 };
 
 struct AmbienceEvent {
-    double position;     // fraction of the whole session, 0..1
+    double position;  // fraction of the whole session, 0..1
     AmbienceKind kind;
-    double amount;       // strength, 0..1
+    double amount;  // strength, 0..1
 };
 
 // The events of ambience preset 4, 6 or 16 in firing order; throws std::invalid_argument for

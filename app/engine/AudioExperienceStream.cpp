@@ -21,8 +21,6 @@ bool AudioExperienceStream::onGetData(Chunk& data) {
     return running;
 }
 
-void AudioExperienceStream::onSeek(sf::Time timeOffset) {
-    seek(timeOffset.asSeconds());
-}
+void AudioExperienceStream::onSeek(sf::Time timeOffset) { seek(timeOffset.asSeconds()); }
 
 }  // namespace quellwave

@@ -6,18 +6,16 @@
 
 namespace quellwave {
 
-BeatSweeper::BeatSweeper(std::vector<BeatSweep> records, std::int32_t stepCountSource,
-                         bool carryAcrossStages, std::uint32_t sampleRate)
-    : records_(std::move(records)),
-      stepSeconds_(std::min(30.0, stepCountSource / 1.25)),
-      carry_(carryAcrossStages) {
+BeatSweeper::BeatSweeper(std::vector<BeatSweep> records, std::int32_t stepCountSource, bool carryAcrossStages,
+                         std::uint32_t sampleRate)
+    : records_(std::move(records)), stepSeconds_(std::min(30.0, stepCountSource / 1.25)), carry_(carryAcrossStages) {
     if (stepSeconds_ > 0.0 && sampleRate > 0) fallPerFrame_ = kStepHz / (stepSeconds_ / 3.0 * sampleRate);
 }
 
 const BeatSweep* BeatSweeper::recordFor(std::int32_t index) const {
     if (index != foundIndex_) {
-        const auto found = std::find_if(records_.begin(), records_.end(),
-                                        [index](const BeatSweep& r) { return r.stage == index; });
+        const auto found =
+            std::find_if(records_.begin(), records_.end(), [index](const BeatSweep& r) { return r.stage == index; });
         foundAt_ = found == records_.end() ? -1 : found - records_.begin();
         foundIndex_ = index;
     }
@@ -67,8 +65,6 @@ void BeatSweeper::fallBack(std::int32_t index, double beat, double stageBeat) {
     if (std::fabs(beat - stageBeat) <= 0.0001 && recordFor(index) != nullptr) armed_ = true;
 }
 
-double BeatSweeper::takeOffset() {
-    return std::exchange(offset_, 0.0);
-}
+double BeatSweeper::takeOffset() { return std::exchange(offset_, 0.0); }
 
 }  // namespace quellwave

@@ -6,12 +6,12 @@ namespace quellwave {
 
 // What the engine knows at a trigger point of the affirmations.
 struct AffirmationCue {
-    std::int32_t stageIndex = 0;         // current stage
-    std::int32_t stageCount = 0;         // stages in the table (at least one)
-    double progress = 0.0;               // elapsed fraction of the current stage, 0..1
-    std::uint16_t volumeAtStart = 0;     // the stage's affirmation volume at its start, percent
-    std::uint16_t volumeAtEnd = 0;       // the stage's affirmation volume at its end, percent
-    double masterVolume = 0.0;           // the engine's master volume, 0..100
+    std::int32_t stageIndex = 0;      // current stage
+    std::int32_t stageCount = 0;      // stages in the table (at least one)
+    double progress = 0.0;            // elapsed fraction of the current stage, 0..1
+    std::uint16_t volumeAtStart = 0;  // the stage's affirmation volume at its start, percent
+    std::uint16_t volumeAtEnd = 0;    // the stage's affirmation volume at its end, percent
+    double masterVolume = 0.0;        // the engine's master volume, 0..100
 };
 
 // Plays the spoken affirmation clips for the engine.

@@ -136,10 +136,11 @@ void combBank(std::size_t count, std::size_t channels, unsigned sampleRate, std:
 std::vector<double> combBranches(std::span<const double> signal, std::size_t channels, unsigned sampleRate,
                                  std::span<const double> delays, std::span<const double> gains) {
     std::vector<double> wet(signal.size());
-    combBank(signal.size(), channels, sampleRate, delays, gains, [&](std::size_t i) { return signal[i]; },
-             [&](std::size_t start, const Block& block, std::size_t length) {
-                 std::copy_n(block.begin(), length, wet.begin() + static_cast<std::ptrdiff_t>(start));
-             });
+    combBank(
+        signal.size(), channels, sampleRate, delays, gains, [&](std::size_t i) { return signal[i]; },
+        [&](std::size_t start, const Block& block, std::size_t length) {
+            std::copy_n(block.begin(), length, wet.begin() + static_cast<std::ptrdiff_t>(start));
+        });
     return wet;
 }
 
@@ -167,21 +168,18 @@ std::vector<std::int16_t> reverbInterleaved(std::span<const std::int16_t> sample
 
 }  // namespace
 
-std::vector<double> combFilterBank(std::span<const double> signal, unsigned sampleRate,
-                                   std::span<const double> delays,
+std::vector<double> combFilterBank(std::span<const double> signal, unsigned sampleRate, std::span<const double> delays,
                                    std::span<const double> gains) {
     return combBranches(signal, 1, sampleRate, delays, gains);
 }
 
-std::vector<std::int16_t> reverbChannel(std::span<const std::int16_t> samples,
-                                        unsigned sampleRate, std::span<const double> delays,
-                                        std::span<const double> gains) {
+std::vector<std::int16_t> reverbChannel(std::span<const std::int16_t> samples, unsigned sampleRate,
+                                        std::span<const double> delays, std::span<const double> gains) {
     return reverbInterleaved(samples, 1, sampleRate, delays, gains);
 }
 
-std::vector<std::int16_t> applyStereoReverb(std::span<const std::int16_t> samples,
-                                            unsigned sampleRate, std::span<const double> delays,
-                                            std::span<const double> gains) {
+std::vector<std::int16_t> applyStereoReverb(std::span<const std::int16_t> samples, unsigned sampleRate,
+                                            std::span<const double> delays, std::span<const double> gains) {
     // Left and right lie at even and odd positions; each echoes only itself.
     return reverbInterleaved(samples, 2, sampleRate, delays, gains);
 }

@@ -22,17 +22,15 @@ inline constexpr std::array<CombReverbSettings, 3> kPhaseReverbs{{
 
 // For each branch j with D_j = floor(rate * delay_j) samples (at least one):
 // y_j[n] = x[n] + gain_j * y_j[n - D_j]; the output is the mean of the branches.
-std::vector<double> combFilterBank(std::span<const double> signal, unsigned sampleRate,
-                                   std::span<const double> delays, std::span<const double> gains);
+std::vector<double> combFilterBank(std::span<const double> signal, unsigned sampleRate, std::span<const double> delays,
+                                   std::span<const double> gains);
 
 // One channel of 16-bit samples through the comb bank, clamped to full scale.
-std::vector<std::int16_t> reverbChannel(std::span<const std::int16_t> samples,
-                                        unsigned sampleRate, std::span<const double> delays,
-                                        std::span<const double> gains);
+std::vector<std::int16_t> reverbChannel(std::span<const std::int16_t> samples, unsigned sampleRate,
+                                        std::span<const double> delays, std::span<const double> gains);
 
 // Interleaved stereo (left, right, ...) in and out, each channel through its own comb bank.
-std::vector<std::int16_t> applyStereoReverb(std::span<const std::int16_t> samples,
-                                            unsigned sampleRate, std::span<const double> delays,
-                                            std::span<const double> gains);
+std::vector<std::int16_t> applyStereoReverb(std::span<const std::int16_t> samples, unsigned sampleRate,
+                                            std::span<const double> delays, std::span<const double> gains);
 
 }  // namespace quellwave

@@ -12,7 +12,8 @@ constexpr std::size_t kStretch = 64 * kDataFileKey.size();
 
 constexpr std::array<std::uint8_t, kStretch> repeatedKey() {
     std::array<std::uint8_t, kStretch> key{};
-    for (std::size_t i = 0; i < kStretch; ++i) key[i] = static_cast<std::uint8_t>(kDataFileKey[i % kDataFileKey.size()]);
+    for (std::size_t i = 0; i < kStretch; ++i)
+        key[i] = static_cast<std::uint8_t>(kDataFileKey[i % kDataFileKey.size()]);
     return key;
 }
 

@@ -15,8 +15,7 @@ std::vector<Experience> buildCatalogue() {
         {9.0, "Art & Creativity",
          withLongestDuration("Stimulate creative thinking and artistic expression.\nSuggested duration: 20-")},
         {12.0, "Light Relaxation",
-         withLongestDuration(
-             "A gentle frequency for relieving stress while staying alert.\nSuggested duration: 15-")},
+         withLongestDuration("A gentle frequency for relieving stress while staying alert.\nSuggested duration: 15-")},
         {20.0, "Positive Emotions",
          withLongestDuration("Enhances mental clarity and positivity.\nSuggested duration: 20-")},
     };

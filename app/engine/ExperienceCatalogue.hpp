@@ -6,7 +6,7 @@
 namespace quellwave {
 
 struct Experience {
-    double code = 0.0;        // selects the experience program
+    double code = 0.0;  // selects the experience program
     std::string name;
     std::string description;  // may hold line feeds
 };

@@ -51,8 +51,8 @@ void setBothLanes(std::array<double, RunLanes::kSize>& lanes, std::size_t slot, 
 // Values that stay fixed for one block.
 struct BlockContext {
     ModeModulation modulation;
-    double masterVolume = 0.0;  // 0..100
-    double volumeScale = 0.0;   // masterVolume / 100
+    double masterVolume = 0.0;    // 0..100
+    double volumeScale = 0.0;     // masterVolume / 100
     std::uint64_t lastFrame = 0;  // absolute frame number of the block's last frame
 };
 
@@ -60,7 +60,7 @@ struct BlockContext {
 struct RunContext {
     StageRun stage;
     std::int32_t index = 0;
-    double stageBeat = 0.0;  // the stage's own beat, which a sweep waits for the glide to reach
+    double stageBeat = 0.0;   // the stage's own beat, which a sweep waits for the glide to reach
     bool sweepRests = false;  // no frame of the run moves the sweep offset from 0
     // Mode 16: the ceiling of the gate's rate in the first stage, and whether the stage may
     // flutter (neither the first nor the last).
@@ -175,10 +175,10 @@ struct ExperienceEngine::Synthesis {
 
     static_assert(RunLanes::kMaxFrames == FrameNoise::kMaxFrames && StageFrames::kMaxFrames == FrameNoise::kMaxFrames);
     RunLanes lanes;
-    StageFrames points;  // each frame's stage point
+    StageFrames points;                                         // each frame's stage point
     std::array<double, FrameNoise::kMaxFrames> overlaySwell{};  // each frame's |overlay swell sine|
     std::array<double, FrameNoise::kMaxFrames> overlayOffsets{};
-    std::array<double, FrameNoise::kMaxFrames> sweeps{};        // each frame's sweep offset
+    std::array<double, FrameNoise::kMaxFrames> sweeps{};  // each frame's sweep offset
     std::array<double, kBlockSamples> samples{};
 };
 
@@ -197,8 +197,7 @@ void ExperienceEngine::Synthesis::findAmbienceFrame() {
         ambienceFrame = firstFrameAtFraction(*position, sessionFrames);
 }
 
-void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::int32_t minutes,
-                                       std::uint64_t frame) {
+void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::int32_t minutes, std::uint64_t frame) {
     sessionFrames = static_cast<std::uint64_t>(sampleRate) * static_cast<std::uint64_t>(sessionLengthSeconds(minutes));
     if (clips) clips->resetSession();
     clipStarted = false;
@@ -219,8 +218,8 @@ void ExperienceEngine::Synthesis::load(const ExperienceProgram& program, std::in
     carrySweep = program.carrySweep;
     overlayTone = program.overlayTone;
 
-    progression = StageProgression(program.stages, program.carriers, program.beatCurve,
-                                   program.rampLength, frame, sampleRate);
+    progression =
+        StageProgression(program.stages, program.carriers, program.beatCurve, program.rampLength, frame, sampleRate);
     overlay = OverlayShaper(program.overlayProfiles, program.overlayShaping);
     sweeper = BeatSweeper(program.sweeps, minutes, program.carrySweep, sampleRate);
     loaded = true;
@@ -258,15 +257,14 @@ void ExperienceEngine::Synthesis::triggerAffirmation(std::uint64_t n, double mas
 void ExperienceEngine::Synthesis::startBlock(const BlockContext& block) {
     const ModeModulation& m = block.modulation;
     // The sines this block reads; the others are not moved.
-    const std::array<bool, kTimeSineCount> used{
-        true,                                          // vibrato: every tone pair
-        synthesisMode != 6,                            // swell
-        tremoloOn(m),                                  // tremolo
-        panOn(m),                                      // pan
-        overlayShaping,                                // overlay swell: only the shaped overlay
-        synthesisMode == 16,                           // companion tone
-        synthesisMode == 16,                           // flutter
-        overlayTone.enabled};                          // overlay vibrato
+    const std::array<bool, kTimeSineCount> used{true,                  // vibrato: every tone pair
+                                                synthesisMode != 6,    // swell
+                                                tremoloOn(m),          // tremolo
+                                                panOn(m),              // pan
+                                                overlayShaping,        // overlay swell: only the shaped overlay
+                                                synthesisMode == 16,   // companion tone
+                                                synthesisMode == 16,   // flutter
+                                                overlayTone.enabled};  // overlay vibrato
     sines.restart({kTwoPi * m.vibratoRate, kSwellRadiansPerSecond, kTwoPi * m.tremoloRate, kTwoPi * m.panRate,
                    kOverlaySwellRadiansPerSecond, kTwoPi * companionToneFrequency, kFlutterRadiansPerSecond,
                    kTwoPi * overlayTone.vibratoRate},
@@ -330,7 +328,8 @@ void ExperienceEngine::Synthesis::soundCompanion(std::uint64_t first, std::size_
         const std::size_t end = due ? slot + static_cast<std::size_t>(toTrigger) + 1 : count;
         walk.framesSinceTrigger = (walk.framesSinceTrigger + (end - slot)) % framesPerTrigger;
         for (; slot < end; ++slot) {
-            setBothLanes(lanes.companion, slot, walk.affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
+            setBothLanes(lanes.companion, slot,
+                         walk.affirmationActive && clipPlaying ? 0.15 * sine(slot, kCompanion) : 0.0);
             if (!clipPlaying && clipStarted) walk.affirmationActive = false;
         }
         if (due) {
@@ -361,7 +360,7 @@ std::size_t ExperienceEngine::Synthesis::runLength(std::size_t limit) const {
 }
 
 void ExperienceEngine::Synthesis::shapeOverlay(std::uint64_t first, std::size_t count, const RunContext& run,
-                                                const BlockContext& block) {
+                                               const BlockContext& block) {
     // The shaped overlay follows its stage every frame; the plain one only matters where it is
     // heard or published, the block's last frame.
     std::size_t from = 0;
@@ -433,8 +432,7 @@ void ExperienceEngine::Synthesis::render(const BlockContext& block) {
     }
 }
 
-ExperienceEngine::ExperienceEngine(std::uint32_t sampleRate, std::unique_ptr<ClipPlayer> clips,
-                                   std::uint32_t seed)
+ExperienceEngine::ExperienceEngine(std::uint32_t sampleRate, std::unique_ptr<ClipPlayer> clips, std::uint32_t seed)
     : sampleRate_(sampleRate) {
     if (sampleRate == 0) throw std::invalid_argument("The output sample rate must be positive");
     synthesis_ = std::make_unique<Synthesis>(sampleRate, seed, std::move(clips));
@@ -508,13 +506,10 @@ std::int32_t ExperienceEngine::getStageCount() const {
 
 StageProgress ExperienceEngine::getStageProgress() const {
     std::lock_guard lock(globalAudioMutex());
-    return {synthesis_->progression.index(), synthesis_->frameCounter,
-            synthesis_->progression.beginFrame()};
+    return {synthesis_->progression.index(), synthesis_->frameCounter, synthesis_->progression.beginFrame()};
 }
 
-void ExperienceEngine::applyAmbiencePreset(std::uint32_t preset) {
-    synthesis_->applyPreset(preset);
-}
+void ExperienceEngine::applyAmbiencePreset(std::uint32_t preset) { synthesis_->applyPreset(preset); }
 
 namespace {
 

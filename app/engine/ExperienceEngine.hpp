@@ -41,9 +41,9 @@ public:
     ExperienceEngine& operator=(const ExperienceEngine&) = delete;
 
     void startSynthesis();
-    void setVolume(double volume);          // master volume, clamped to [0, 100]
-    void setHarmonicLevel(double level);    // clamped to [0, 1]
-    void requestStop();                     // the next block is the last one
+    void setVolume(double volume);        // master volume, clamped to [0, 100]
+    void setHarmonicLevel(double level);  // clamped to [0, 1]
+    void requestStop();                   // the next block is the last one
 
     // Values of the last generated frame, Hz.
     double getBeatFrequency() const;

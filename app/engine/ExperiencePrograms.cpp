@@ -80,9 +80,7 @@ ExperienceProgram artAndCreativity() {
     program.noiseLevel = 0.25;
     program.overlayShaping = true;
     program.overlayTone = {true, 0.1, 1.0};
-    setStages(program, {{12.0, 75, 60, 25.0, 150, {9}},
-                        {9.0, 60, 50, 50.0, 140, {9}},
-                        {10.0, 50, 75, 25.0, 150, {9}}});
+    setStages(program, {{12.0, 75, 60, 25.0, 150, {9}}, {9.0, 60, 50, 50.0, 140, {9}}, {10.0, 50, 75, 25.0, 150, {9}}});
     return program;
 }
 

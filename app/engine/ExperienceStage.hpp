@@ -9,11 +9,11 @@ namespace quellwave {
 
 // One stage of an experience, in playing order.
 struct ExperienceStage {
-    double beat = 0.0;                 // Hz: right-ear tone minus left-ear tone
-    std::uint16_t affirmationStart = 0; // percent of the master volume at the stage's start
-    std::uint16_t affirmationEnd = 0;   // percent of the master volume at the stage's end
-    double share = 0.0;                // percent of the session (read only by rescaleStages)
-    double duration = 0.0;             // seconds, whole numbers after rescaleStages
+    double beat = 0.0;                   // Hz: right-ear tone minus left-ear tone
+    std::uint16_t affirmationStart = 0;  // percent of the master volume at the stage's start
+    std::uint16_t affirmationEnd = 0;    // percent of the master volume at the stage's end
+    double share = 0.0;                  // percent of the session (read only by rescaleStages)
+    double duration = 0.0;               // seconds, whole numbers after rescaleStages
 };
 
 // A staircase sweep of the beat while the named stage plays.
@@ -30,7 +30,7 @@ struct ModeModulation {
     double vibratoDepth = 0.0;  // Hz
     double tremoloRate = 0.0;   // Hz
     double tremoloDepth = 0.0;
-    double panRate = 0.0;       // Hz
+    double panRate = 0.0;  // Hz
 };
 
 // A second tone pair at the carrier and the overlay frequency.
@@ -61,9 +61,9 @@ struct ExperienceProgram {
     double toneLevel = 0.0;
     double noiseLevel = 0.0;
     BeatCurve beatCurve = BeatCurve::Cosine;
-    bool rampLength = false;      // middle stages ramp over 0.75 of their length
+    bool rampLength = false;  // middle stages ramp over 0.75 of their length
     bool overlayShaping = false;
-    bool carrySweep = false;      // a stage change folds the sweep offset into the beat
+    bool carrySweep = false;  // a stage change folds the sweep offset into the beat
     OverlayTone overlayTone;
     double companionToneFrequency = 0.0;  // Hz, mode 16 only
     std::vector<ExperienceStage> stages;

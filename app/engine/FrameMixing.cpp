@@ -97,8 +97,8 @@ template <class Lanes, class... Narrower>
 
 }  // namespace
 
-void mixRun(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from,
-            std::size_t to, double* out) {
+void mixRun(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from, std::size_t to,
+            double* out) {
     if (widestLanes())
         mixRunWidest(lanes, pink, settings, from, to, out);
     else if (wideLanes())

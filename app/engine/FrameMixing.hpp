@@ -32,11 +32,11 @@ struct MixSettings {
     double harmonicWeight = 0.0;  // twice the harmonic level
     double toneLevel = 0.0;
     double noiseLevel = 0.0;
-    double gateThreshold = 0.0;   // 1 - 2 duty: the gate closes where its sine lies below
+    double gateThreshold = 0.0;  // 1 - 2 duty: the gate closes where its sine lies below
     bool overlayTone = false;
     bool tremolo = false;
     bool pan = false;
-    bool volume = false;          // multiply by volumeScale here (no burst left to add first)
+    bool volume = false;  // multiply by volumeScale here (no burst left to add first)
     double volumeScale = 1.0;
 };
 
@@ -44,7 +44,7 @@ struct MixSettings {
 // volume when settings.volume), left and right interleaved into out[2 from] onwards. pink holds
 // each frame's left and right pink sample. Each sample is the value that the same operations on
 // one double give, on the wide and the narrow lanes alike.
-void mixRun(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from,
-            std::size_t to, double* out);
+void mixRun(const RunLanes& lanes, const double* pink, const MixSettings& settings, std::size_t from, std::size_t to,
+            double* out);
 
 }  // namespace quellwave

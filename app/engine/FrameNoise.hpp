@@ -26,7 +26,7 @@ public:
 
     const double* jitters() const { return jitter_.data(); }  // white, in [-1, 1), from slot 0
     DoublePair pink(std::size_t slot) const { return DoublePair{pink_[2 * slot], pink_[2 * slot + 1]}; }  // left, right
-    const double* pinkLanes() const { return pink_.data(); }  // left, right, left, right, ... from slot 0
+    const double* pinkLanes() const { return pink_.data(); }    // left, right, left, right, ... from slot 0
     const double* textures() const { return texture_.data(); }  // brown plus white difference, from slot 0
 
 private:

@@ -11,26 +11,26 @@ namespace quellwave {
 
 // The oscillators' phases, which each frame takes from the one before.
 struct WalkPhases {
-    double left = 0.0;   // the tone pair
+    double left = 0.0;  // the tone pair
     double right = 0.0;
-    double pulse = 0.0;  // the pulse, which mode 6 gates with
-    double gate = 0.0;   // mode 16's gate
+    double pulse = 0.0;     // the pulse, which mode 6 gates with
+    double gate = 0.0;      // mode 16's gate
     double overlayA = 0.0;  // the overlay: carrier, then overlay frequency
     double overlayB = 0.0;
 };
 
 // What stays the same over a run of frames.
 struct WalkSettings {
-    std::uint32_t mode = 4;  // 4, 6 or 16
+    std::uint32_t mode = 4;     // 4, 6 or 16
     double radiansPerHz = 0.0;  // phase advance per frame of 1 Hz
     double jitterLevel = 0.0;
     bool shaped = false;  // the tones run at (2 + k) times the frequencies
     double vibratoDepth = 0.0;
     bool overlayTone = false;
     double overlayVibratoDepth = 0.0;
-    bool firstStage = false;   // mode 16: the gate's rate is held to gateCeiling
+    bool firstStage = false;  // mode 16: the gate's rate is held to gateCeiling
     double gateCeiling = 0.0;
-    bool mayFlutter = false;   // mode 16: the stage may flutter
+    bool mayFlutter = false;  // mode 16: the stage may flutter
     bool pan = false;
 };
 
@@ -38,12 +38,12 @@ struct WalkSettings {
 // the frames read; only those the settings use need to be there.
 struct WalkInputs {
     const StageFrames* points = nullptr;
-    const double* sweeps = nullptr;  // the beat's sweep offsets, or nullptr where the sweep rests
-    const double* jitter = nullptr;  // white, in [-1, 1)
+    const double* sweeps = nullptr;          // the beat's sweep offsets, or nullptr where the sweep rests
+    const double* jitter = nullptr;          // white, in [-1, 1)
     const double* overlayOffsets = nullptr;  // modes with an overlay heard
     const double* vibrato = nullptr;
-    const double* swell = nullptr;  // all modes but 6
-    const double* flutter = nullptr;  // mode 16
+    const double* swell = nullptr;           // all modes but 6
+    const double* flutter = nullptr;         // mode 16
     const double* overlayVibrato = nullptr;  // the overlay tone
     const double* pan = nullptr;
 };

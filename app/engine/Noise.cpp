@@ -56,14 +56,14 @@ template <class Words>
     constexpr std::size_t kFirstGroupsEnd = kWrap / kLanes * kLanes;
     constexpr std::size_t kSecondGroupsEnd = kWrap + (kSize - 1 - kWrap) / kLanes * kLanes;
     for (std::size_t i = 0; i < kFirstGroupsEnd; i += kLanes) {
-        const Words next = twist(loadWords<Words>(state + i), loadWords<Words>(state + i + 1),
-                                 loadWords<Words>(state + i + kShift));
+        const Words next =
+            twist(loadWords<Words>(state + i), loadWords<Words>(state + i + 1), loadWords<Words>(state + i + kShift));
         __builtin_memcpy(state + i, &next, sizeof next);
     }
     for (std::size_t i = kFirstGroupsEnd; i < kWrap; ++i) state[i] = twist(state[i], state[i + 1], state[i + kShift]);
     for (std::size_t i = kWrap; i < kSecondGroupsEnd; i += kLanes) {
-        const Words next = twist(loadWords<Words>(state + i), loadWords<Words>(state + i + 1),
-                                 loadWords<Words>(state + i - kWrap));
+        const Words next =
+            twist(loadWords<Words>(state + i), loadWords<Words>(state + i + 1), loadWords<Words>(state + i - kWrap));
         __builtin_memcpy(state + i, &next, sizeof next);
     }
     if constexpr (kSecondGroupsEnd < kSize - 1) {
@@ -118,8 +118,7 @@ template <class Half, std::size_t First, class Words, std::size_t... I>
 }
 
 template <class Words>
-[[gnu::always_inline]] inline std::size_t whitesFromWords(const std::uint32_t* words, std::size_t pairs,
-                                                          double* out) {
+[[gnu::always_inline]] inline std::size_t whitesFromWords(const std::uint32_t* words, std::size_t pairs, double* out) {
     constexpr std::size_t kLanes = sizeof(Words) / sizeof(std::uint32_t) / 2;
     using Half = typename WhiteLanes<kLanes>::Half;
     using Signed = typename WhiteLanes<kLanes>::Signed;

@@ -38,11 +38,11 @@ struct OverlayShaper::LaterStage {
     const std::vector<double>* profile = nullptr;
     std::int64_t lastIndex = 0;  // the profile's last index, 0 for a single value
     std::int32_t index = 0;
-    bool last = false;            // the session's last stage
-    bool rising = false;          // the next profile starts above this one's end
-    double first = 0.0;           // the next profile's first value
-    bool mayFallBelow = false;    // the hand-over also catches an offset below first
-    bool holdsFirst = false;      // a middle stage holding its first value for the first quarter
+    bool last = false;          // the session's last stage
+    bool rising = false;        // the next profile starts above this one's end
+    double first = 0.0;         // the next profile's first value
+    bool mayFallBelow = false;  // the hand-over also catches an offset below first
+    bool holdsFirst = false;    // a middle stage holding its first value for the first quarter
 };
 
 OverlayShaper::OverlayShaper(std::vector<std::vector<double>> profiles, bool shaped)

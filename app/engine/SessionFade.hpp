@@ -12,7 +12,7 @@ namespace quellwave {
 struct FadeSettings {
     bool tremolo = false;  // the tremolo lanes are written only where it is on
     double tremoloDepth = 0.0;
-    bool shaped = false;   // shaped experiences fade the tremolo too
+    bool shaped = false;  // shaped experiences fade the tremolo too
 };
 
 // Where each frame's own values are, slot 0 first.

@@ -27,9 +27,8 @@ double openingBeat(double firstBeat) {
 
 }  // namespace
 
-StageProgression::StageProgression(std::vector<ExperienceStage> stages, std::vector<double> carriers,
-                                   BeatCurve curve, bool longRamps, std::uint64_t beginFrame,
-                                   std::uint32_t sampleRate)
+StageProgression::StageProgression(std::vector<ExperienceStage> stages, std::vector<double> carriers, BeatCurve curve,
+                                   bool longRamps, std::uint64_t beginFrame, std::uint32_t sampleRate)
     : stages_(std::move(stages)),
       carriers_(std::move(carriers)),
       curve_(curve),
@@ -86,9 +85,7 @@ double StageProgression::rampShare() const {
     return longRamps_ ? 0.75 : 0.7;
 }
 
-double StageProgression::nextStageBeat() const {
-    return isLastStage() ? currentBeat_ : stages_[index_ + 1].beat;
-}
+double StageProgression::nextStageBeat() const { return isLastStage() ? currentBeat_ : stages_[index_ + 1].beat; }
 
 [[gnu::always_inline]] inline double StageRun::curveBeat(double ramp) const {
     if (curve == BeatCurve::Cubic)

@@ -12,12 +12,12 @@ namespace quellwave {
 
 // Where a frame stands in the stage table and the beat and carrier it plays.
 struct StagePoint {
-    double elapsed = 0.0;   // seconds since the stage began (e)
-    double progress = 0.0;  // elapsed fraction of the stage, at most 1 (P)
-    double ramp = 0.0;      // fraction of the stage's glide done, at most 1 (r)
+    double elapsed = 0.0;      // seconds since the stage began (e)
+    double progress = 0.0;     // elapsed fraction of the stage, at most 1 (P)
+    double ramp = 0.0;         // fraction of the stage's glide done, at most 1 (r)
     double phaseFactor = 0.0;  // extra tone-phase advance of shaped experiences (k)
-    double beat = 0.0;      // Hz, before any sweep offset
-    double carrier = 0.0;   // Hz
+    double beat = 0.0;         // Hz, before any sweep offset
+    double carrier = 0.0;      // Hz
 };
 
 // The stage points of a run's frames, one array per quantity, slot 0 first: the walk reads each
@@ -70,10 +70,10 @@ private:
 
     std::uint64_t beginFrame = 0;
     double sampleRate = 1.0;
-    double duration = 1.0;          // seconds
+    double duration = 1.0;  // seconds
     bool firstStage = false;
     double phaseFactorAtStart = 0.0;
-    double phaseFactorSpan = 0.0;   // target minus start
+    double phaseFactorSpan = 0.0;  // target minus start
     bool glideDone = false;
     double glideSeconds = 1.0;
     BeatCurve curve = BeatCurve::Cosine;
@@ -96,9 +96,8 @@ class StageProgression {
 public:
     StageProgression() = default;
     // stages and carriers have the same size; the caller has checked the table.
-    StageProgression(std::vector<ExperienceStage> stages, std::vector<double> carriers,
-                     BeatCurve curve, bool longRamps, std::uint64_t beginFrame,
-                     std::uint32_t sampleRate);
+    StageProgression(std::vector<ExperienceStage> stages, std::vector<double> carriers, BeatCurve curve, bool longRamps,
+                     std::uint64_t beginFrame, std::uint32_t sampleRate);
 
     // Moves on to the next stage when frame n ends the current one; true when it did.
     bool advance(std::uint64_t n);
@@ -153,8 +152,8 @@ private:
     double currentCarrier_ = 0.0;
     double phaseFactor_ = 0.0;
     double phaseFactorAtStart_ = 0.0;
-    std::uint64_t endFrame_ = 0;    // the first frame whose elapsed time reaches the duration
-    std::uint64_t glideEnd_ = 0;    // the first frame whose ramp is complete
+    std::uint64_t endFrame_ = 0;  // the first frame whose elapsed time reaches the duration
+    std::uint64_t glideEnd_ = 0;  // the first frame whose ramp is complete
 };
 
 }  // namespace quellwave

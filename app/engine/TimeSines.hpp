@@ -46,11 +46,11 @@ public:
     void fill(std::size_t count) {
         if (movingPairs_ > 0 && wideLanes()) return fillWide(count);
         switch (movingPairs_) {
-            case 0: return;
-            case 1: return fillPairs(count, std::make_index_sequence<1>{});
-            case 2: return fillPairs(count, std::make_index_sequence<std::min<std::size_t>(2, kPairs)>{});
-            case 3: return fillPairs(count, std::make_index_sequence<std::min<std::size_t>(3, kPairs)>{});
-            default: return fillPairs(count, std::make_index_sequence<kPairs>{});
+        case 0: return;
+        case 1: return fillPairs(count, std::make_index_sequence<1>{});
+        case 2: return fillPairs(count, std::make_index_sequence<std::min<std::size_t>(2, kPairs)>{});
+        case 3: return fillPairs(count, std::make_index_sequence<std::min<std::size_t>(3, kPairs)>{});
+        default: return fillPairs(count, std::make_index_sequence<kPairs>{});
         }
     }
 
@@ -107,7 +107,7 @@ private:
 
     // The sines of quad q at four frames from slot on, each sine's four values in its array.
     [[gnu::target("avx2"), gnu::always_inline]] void writeFourFrames(std::size_t q, std::size_t slot,
-                                                                    const std::array<DoubleQuad, 4>& frames) {
+                                                                     const std::array<DoubleQuad, 4>& frames) {
         const DoubleQuad evens01 = __builtin_shuffle(frames[0], frames[1], QuadIndex{0, 4, 2, 6});
         const DoubleQuad odds01 = __builtin_shuffle(frames[0], frames[1], QuadIndex{1, 5, 3, 7});
         const DoubleQuad evens23 = __builtin_shuffle(frames[2], frames[3], QuadIndex{0, 4, 2, 6});

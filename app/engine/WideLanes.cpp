@@ -28,9 +28,7 @@ bool machineHasWidestLanes() {
 
 bool wideLanes() { return machineHasWideLanes() && !narrowKept.load(std::memory_order_relaxed); }
 
-bool widestLanes() {
-    return machineHasWidestLanes() && wideLanes() && !fourKept.load(std::memory_order_relaxed);
-}
+bool widestLanes() { return machineHasWidestLanes() && wideLanes() && !fourKept.load(std::memory_order_relaxed); }
 
 void keepLanesNarrow(bool narrow) { narrowKept.store(narrow, std::memory_order_relaxed); }
 

@@ -10,8 +10,7 @@ namespace {
 
 constexpr unsigned kPeriodMicroseconds = 100000;
 
-std::optional<snd_pcm_format_t> sampleTypeOf(const WaveFormat& format)
-{
+std::optional<snd_pcm_format_t> sampleTypeOf(const WaveFormat& format) {
     if (format.bitsPerSample == 16) {
         return SND_PCM_FORMAT_S16_LE;
     }
@@ -37,8 +36,7 @@ struct OpenDevice {
     ParamsHandle params;
 };
 
-std::optional<OpenDevice> openDevice(const std::string& name)
-{
+std::optional<OpenDevice> openDevice(const std::string& name) {
     snd_pcm_t* pcm = nullptr;
     if (snd_pcm_open(&pcm, name.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
         return std::nullopt;
@@ -60,12 +58,9 @@ std::optional<OpenDevice> openDevice(const std::string& name)
 }  // namespace
 
 AlsaHardware::AlsaHardware(int card, int device)
-    : deviceName_("hw:" + std::to_string(card) + "," + std::to_string(device))
-{
-}
+    : deviceName_("hw:" + std::to_string(card) + "," + std::to_string(device)) {}
 
-FormatSupport AlsaHardware::support(const WaveFormat& format) const
-{
+FormatSupport AlsaHardware::support(const WaveFormat& format) const {
     const auto sampleType = sampleTypeOf(format);
     auto device = sampleType ? openDevice(deviceName_) : std::nullopt;
     if (!device) {
@@ -77,13 +72,11 @@ FormatSupport AlsaHardware::support(const WaveFormat& format) const
         snd_pcm_hw_params_set_channels(pcm, params, format.channels) < 0) {
         return FormatSupport::Unsupported;
     }
-    return snd_pcm_hw_params_test_rate(pcm, params, format.samplesPerSecond, 0) == 0
-               ? FormatSupport::Supported
-               : FormatSupport::ClosestMatch;
+    return snd_pcm_hw_params_test_rate(pcm, params, format.samplesPerSecond, 0) == 0 ? FormatSupport::Supported
+                                                                                     : FormatSupport::ClosestMatch;
 }
 
-bool AlsaHardware::opens(const WaveFormat& format) const
-{
+bool AlsaHardware::opens(const WaveFormat& format) const {
     const auto sampleType = sampleTypeOf(format);
     auto device = sampleType ? openDevice(deviceName_) : std::nullopt;
     if (!device) {

@@ -5,8 +5,7 @@
 
 namespace quellwave::platform {
 
-bool audioOutputConnected()
-{
+bool audioOutputConnected() {
     // The sound library keeps one context current for the whole process while it has a device.
     ALCcontext* context = alcGetCurrentContext();
     ALCdevice* device = context != nullptr ? alcGetContextsDevice(context) : nullptr;

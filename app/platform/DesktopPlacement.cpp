@@ -27,8 +27,7 @@ constexpr unsigned long kDecorationBorder = 1UL << 1;
 constexpr unsigned long kDecorationTitle = 1UL << 3;
 constexpr unsigned long kDecorationMenu = 1UL << 4;
 
-void offerOnlyClose(Display* display, Window window)
-{
+void offerOnlyClose(Display* display, Window window) {
     const Atom hintsAtom = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     MotifHints hints{kHintsFunctions | kHintsDecorations, kFunctionMove | kFunctionClose,
                      kDecorationBorder | kDecorationTitle | kDecorationMenu, 0, 0};
@@ -46,8 +45,7 @@ struct FrameExtents {
 
 // The extents the window manager published; none (all 0) without a window manager or before
 // it has framed the window.
-FrameExtents frameExtents(Display* display, Window window)
-{
+FrameExtents frameExtents(Display* display, Window window) {
     const Atom extentsAtom = XInternAtom(display, "_NET_FRAME_EXTENTS", True);
     if (extentsAtom == None) {
         return {};
@@ -58,8 +56,8 @@ FrameExtents frameExtents(Display* display, Window window)
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
     FrameExtents extents;
-    if (XGetWindowProperty(display, window, extentsAtom, 0, 4, False, XA_CARDINAL, &type, &format, &count,
-                           &remaining, &data) == Success &&
+    if (XGetWindowProperty(display, window, extentsAtom, 0, 4, False, XA_CARDINAL, &type, &format, &count, &remaining,
+                           &data) == Success &&
         data != nullptr && format == 32 && count == 4) {
         const long* values = reinterpret_cast<const long*>(data);
         extents = {values[0], values[1], values[2], values[3]};
@@ -72,15 +70,13 @@ FrameExtents frameExtents(Display* display, Window window)
 
 // Where the outer edge of `outer` pixels starts when it is centred on `desktop` pixels; never
 // before the desktop's edge, so that a title bar stays within reach on a small desktop.
-int centredStart(unsigned desktop, long outer)
-{
+int centredStart(unsigned desktop, long outer) {
     return static_cast<int>(std::max(0L, (static_cast<long>(desktop) - outer) / 2));
 }
 
 }  // namespace
 
-void settleOnDesktop(sf::Window& window)
-{
+void settleOnDesktop(sf::Window& window) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         return;

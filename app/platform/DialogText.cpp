@@ -3,10 +3,8 @@
 namespace quellwave::platform {
 namespace {
 
-void wrapParagraph(std::string_view paragraph, float maxWidth,
-                   const std::function<float(std::string_view)>& measure,
-                   std::vector<std::string>& lines)
-{
+void wrapParagraph(std::string_view paragraph, float maxWidth, const std::function<float(std::string_view)>& measure,
+                   std::vector<std::string>& lines) {
     std::string line;
     std::size_t start = 0;
     while (start <= paragraph.size()) {
@@ -30,15 +28,14 @@ void wrapParagraph(std::string_view paragraph, float maxWidth,
 }  // namespace
 
 std::vector<std::string> wrapText(const std::string& text, float maxWidth,
-                                  const std::function<float(std::string_view)>& measure)
-{
+                                  const std::function<float(std::string_view)>& measure) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (true) {
         const std::size_t end = text.find('\n', start);
         const std::string_view view(text);
-        wrapParagraph(view.substr(start, end == std::string::npos ? std::string::npos : end - start),
-                      maxWidth, measure, lines);
+        wrapParagraph(view.substr(start, end == std::string::npos ? std::string::npos : end - start), maxWidth, measure,
+                      lines);
         if (end == std::string::npos) {
             return lines;
         }
@@ -46,30 +43,24 @@ std::vector<std::string> wrapText(const std::string& text, float maxWidth,
     }
 }
 
-DialogAnswer answerForKey(DialogKind kind, DialogKey key)
-{
+DialogAnswer answerForKey(DialogKind kind, DialogKey key) {
     if (kind == DialogKind::Error) {
         return DialogAnswer::Ok;
     }
     return key == DialogKey::Enter ? DialogAnswer::Yes : DialogAnswer::No;
 }
 
-DialogAnswer answerWhenDismissed(DialogKind kind)
-{
+DialogAnswer answerWhenDismissed(DialogKind kind) {
     return kind == DialogKind::Error ? DialogAnswer::Ok : DialogAnswer::Yes;
 }
 
-std::vector<DialogButton> buttonsFor(DialogKind kind)
-{
+std::vector<DialogButton> buttonsFor(DialogKind kind) {
     if (kind == DialogKind::Error) {
         return {{"OK", DialogAnswer::Ok}};
     }
     return {{"Yes", DialogAnswer::Yes}, {"No", DialogAnswer::No}};
 }
 
-std::string consoleLine(const DialogRequest& request)
-{
-    return request.caption + ": " + request.text;
-}
+std::string consoleLine(const DialogRequest& request) { return request.caption + ": " + request.text; }
 
 }  // namespace quellwave::platform

@@ -4,8 +4,7 @@
 
 namespace quellwave::platform {
 
-std::optional<std::string> displayProblem()
-{
+std::optional<std::string> displayProblem() {
     if (Display* display = XOpenDisplay(nullptr)) {
         XCloseDisplay(display);
         return std::nullopt;

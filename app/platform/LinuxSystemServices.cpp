@@ -10,8 +10,7 @@ namespace quellwave::platform {
 namespace {
 
 // An environment variable that names an absolute folder, else empty.
-std::filesystem::path absoluteFolderFrom(const char* variable)
-{
+std::filesystem::path absoluteFolderFrom(const char* variable) {
     const char* value = std::getenv(variable);
     if (value == nullptr) {
         return {};
@@ -22,15 +21,13 @@ std::filesystem::path absoluteFolderFrom(const char* variable)
 
 }  // namespace
 
-std::filesystem::path LinuxSystemServices::executablePath()
-{
+std::filesystem::path LinuxSystemServices::executablePath() {
     std::error_code error;
     auto path = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::path() : path;
 }
 
-std::filesystem::path LinuxSystemServices::userSettingsFolder()
-{
+std::filesystem::path LinuxSystemServices::userSettingsFolder() {
     if (auto configHome = absoluteFolderFrom("XDG_CONFIG_HOME"); !configHome.empty()) {
         return configHome;
     }
@@ -40,13 +37,11 @@ std::filesystem::path LinuxSystemServices::userSettingsFolder()
     return {};
 }
 
-bool LinuxSystemServices::setEnvironment(const std::string& name, const std::string& value)
-{
+bool LinuxSystemServices::setEnvironment(const std::string& name, const std::string& value) {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 
-void LinuxSystemServices::waitForCharacter()
-{
+void LinuxSystemServices::waitForCharacter() {
     if (isatty(STDIN_FILENO) == 1) {
         std::getchar();
     }

@@ -6,8 +6,7 @@
 
 namespace quellwave::platform {
 
-Platform& nativePlatform()
-{
+Platform& nativePlatform() {
     static PulseAudioEndpoints endpoints;
     static SfmlDialogs dialogs;
     static LinuxSystemServices system;

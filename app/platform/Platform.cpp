@@ -9,17 +9,13 @@ std::atomic<Platform*> installed{nullptr};
 
 }  // namespace
 
-Platform& currentPlatform()
-{
+Platform& currentPlatform() {
     Platform* platform = installed.load();
     return platform != nullptr ? *platform : nativePlatform();
 }
 
 ScopedPlatform::ScopedPlatform(Platform& platform) : previous_(installed.exchange(&platform)) {}
 
-ScopedPlatform::~ScopedPlatform()
-{
-    installed.store(previous_);
-}
+ScopedPlatform::~ScopedPlatform() { installed.store(previous_); }
 
 }  // namespace quellwave::platform

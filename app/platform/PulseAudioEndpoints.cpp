@@ -5,8 +5,7 @@
 namespace quellwave::platform {
 namespace {
 
-std::optional<AlsaHardware> hardwareBehind(const SinkFacts& sink)
-{
+std::optional<AlsaHardware> hardwareBehind(const SinkFacts& sink) {
     if (!sink.alsaCard) {
         return std::nullopt;  // not a card: a null, network or effects sink
     }
@@ -17,8 +16,7 @@ std::optional<AlsaHardware> hardwareBehind(const SinkFacts& sink)
 
 PulseAudioEndpoints::PulseAudioEndpoints(PulseTiming timing) : timing_(timing) {}
 
-EndpointAnswer<SinkFacts> PulseAudioEndpoints::defaultSink(PulseClient& client)
-{
+EndpointAnswer<SinkFacts> PulseAudioEndpoints::defaultSink(PulseClient& client) {
     if (!client.connected()) {
         return EndpointFailure{EndpointStep::Enumerator, client.errorCode()};
     }
@@ -30,8 +28,7 @@ EndpointAnswer<SinkFacts> PulseAudioEndpoints::defaultSink(PulseClient& client)
     return *sink;
 }
 
-std::optional<SinkFacts> PulseAudioEndpoints::defaultSinkOrNothing()
-{
+std::optional<SinkFacts> PulseAudioEndpoints::defaultSinkOrNothing() {
     PulseClient client(timing_);
     auto answer = defaultSink(client);
     if (auto* sink = std::get_if<SinkFacts>(&answer)) {
@@ -40,8 +37,7 @@ std::optional<SinkFacts> PulseAudioEndpoints::defaultSinkOrNothing()
     return std::nullopt;
 }
 
-EndpointAnswer<MixFormat> PulseAudioEndpoints::defaultMixFormat()
-{
+EndpointAnswer<MixFormat> PulseAudioEndpoints::defaultMixFormat() {
     PulseClient client(timing_);
     const auto answer = defaultSink(client);
     if (const auto* failure = std::get_if<EndpointFailure>(&answer)) {
@@ -51,31 +47,26 @@ EndpointAnswer<MixFormat> PulseAudioEndpoints::defaultMixFormat()
     return MixFormat{sink.sampleRate, sink.channels};
 }
 
-FormatSupport PulseAudioEndpoints::exclusiveFormatSupport(const WaveFormat& format)
-{
+FormatSupport PulseAudioEndpoints::exclusiveFormatSupport(const WaveFormat& format) {
     const auto sink = defaultSinkOrNothing();
     const auto hardware = sink ? hardwareBehind(*sink) : std::nullopt;
     return hardware ? hardware->support(format) : FormatSupport::Unsupported;
 }
 
-bool PulseAudioEndpoints::initializeExclusive(const WaveFormat& format)
-{
+bool PulseAudioEndpoints::initializeExclusive(const WaveFormat& format) {
     const auto sink = defaultSinkOrNothing();
     const auto hardware = sink ? hardwareBehind(*sink) : std::nullopt;
     return hardware && hardware->opens(format);
 }
 
-bool PulseAudioEndpoints::initializeShared(const MixFormat& format)
-{
+bool PulseAudioEndpoints::initializeShared(const MixFormat& format) {
     PulseClient client(timing_);
     const auto answer = defaultSink(client);
     const auto* sink = std::get_if<SinkFacts>(&answer);
-    return sink != nullptr &&
-           client.playbackStreamOpens(sink->name, format.sampleRate, format.channels);
+    return sink != nullptr && client.playbackStreamOpens(sink->name, format.sampleRate, format.channels);
 }
 
-EndpointAnswer<EndpointProperty> PulseAudioEndpoints::effectsDisabledProperty()
-{
+EndpointAnswer<EndpointProperty> PulseAudioEndpoints::effectsDisabledProperty() {
     PulseClient client(timing_);
     const auto answer = defaultSink(client);
     if (const auto* failure = std::get_if<EndpointFailure>(&answer)) {
@@ -84,8 +75,7 @@ EndpointAnswer<EndpointProperty> PulseAudioEndpoints::effectsDisabledProperty()
     return EndpointProperty{!hasEffects(std::get<SinkFacts>(answer))};
 }
 
-EndpointAnswer<std::vector<EndpointProperty>> PulseAudioEndpoints::activeOutputFormFactors()
-{
+EndpointAnswer<std::vector<EndpointProperty>> PulseAudioEndpoints::activeOutputFormFactors() {
     PulseClient client(timing_);
     if (!client.connected()) {
         return EndpointFailure{EndpointStep::Enumerator, client.errorCode()};
@@ -103,9 +93,6 @@ EndpointAnswer<std::vector<EndpointProperty>> PulseAudioEndpoints::activeOutputF
     return formFactors;
 }
 
-MonoSetting PulseAudioEndpoints::monoAccessibilitySetting()
-{
-    return MonoSetting{MonoSetting::State::Absent};
-}
+MonoSetting PulseAudioEndpoints::monoAccessibilitySetting() { return MonoSetting{MonoSetting::State::Absent}; }
 
 }  // namespace quellwave::platform

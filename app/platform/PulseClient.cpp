@@ -15,14 +15,12 @@ namespace {
 
 constexpr const char* kClientName = "Quellwave";
 
-std::string property(const pa_proplist* properties, const char* key)
-{
+std::string property(const pa_proplist* properties, const char* key) {
     const char* value = properties != nullptr ? pa_proplist_gets(properties, key) : nullptr;
     return value != nullptr ? value : "";
 }
 
-std::optional<int> numberProperty(const pa_proplist* properties, const char* key)
-{
+std::optional<int> numberProperty(const pa_proplist* properties, const char* key) {
     const std::string text = property(properties, key);
     int number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -32,8 +30,7 @@ std::optional<int> numberProperty(const pa_proplist* properties, const char* key
     return number;
 }
 
-SinkFacts factsOf(const pa_sink_info& info)
-{
+SinkFacts factsOf(const pa_sink_info& info) {
     SinkFacts facts;
     facts.name = info.name != nullptr ? info.name : "";
     facts.sampleRate = info.sample_spec.rate;
@@ -56,8 +53,7 @@ struct SinkReply {
     bool finished = false;
     bool failed = false;
 
-    static void collect(pa_context*, const pa_sink_info* info, int endOfList, void* userData)
-    {
+    static void collect(pa_context*, const pa_sink_info* info, int endOfList, void* userData) {
         auto* reply = static_cast<SinkReply*>(userData);
         if (endOfList < 0) {
             reply->failed = true;
@@ -74,8 +70,7 @@ struct ServerReply {
     std::string defaultSink;
     bool finished = false;
 
-    static void collect(pa_context*, const pa_server_info* info, void* userData)
-    {
+    static void collect(pa_context*, const pa_server_info* info, void* userData) {
         auto* reply = static_cast<ServerReply*>(userData);
         if (info != nullptr && info->default_sink_name != nullptr) {
             reply->defaultSink = info->default_sink_name;
@@ -84,15 +79,11 @@ struct ServerReply {
     }
 };
 
-bool settled(pa_context_state_t state)
-{
-    return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-}
+bool settled(pa_context_state_t state) { return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state); }
 
 }  // namespace
 
-PulseClient::PulseClient(PulseTiming timing) : timing_(timing)
-{
+PulseClient::PulseClient(PulseTiming timing) : timing_(timing) {
     loop_ = pa_mainloop_new();
     if (loop_ == nullptr) {
         error_ = PA_ERR_INTERNAL;
@@ -116,8 +107,7 @@ PulseClient::PulseClient(PulseTiming timing) : timing_(timing)
     }
 }
 
-PulseClient::~PulseClient()
-{
+PulseClient::~PulseClient() {
     if (context_ != nullptr) {
         pa_context_disconnect(context_);
         pa_context_unref(context_);
@@ -127,24 +117,22 @@ PulseClient::~PulseClient()
     }
 }
 
-void PulseClient::noteFailure(int fallbackCode)
-{
+void PulseClient::noteFailure(int fallbackCode) {
     const int code = context_ != nullptr ? pa_context_errno(context_) : 0;
     error_ = code != 0 ? code : fallbackCode;
 }
 
-bool PulseClient::runUntil(const std::function<bool()>& done)
-{
+bool PulseClient::runUntil(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + timing_.replyTimeout;
     while (!done()) {
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             error_ = PA_ERR_TIMEOUT;
             return false;
         }
-        if (pa_mainloop_prepare(loop_, static_cast<int>(left.count())) < 0 ||
-            pa_mainloop_poll(loop_) < 0 || pa_mainloop_dispatch(loop_) < 0) {
+        if (pa_mainloop_prepare(loop_, static_cast<int>(left.count())) < 0 || pa_mainloop_poll(loop_) < 0 ||
+            pa_mainloop_dispatch(loop_) < 0) {
             noteFailure(PA_ERR_INTERNAL);
             return false;
         }
@@ -152,8 +140,7 @@ bool PulseClient::runUntil(const std::function<bool()>& done)
     return true;
 }
 
-bool PulseClient::awaitReply(pa_operation* operation, const bool& finished)
-{
+bool PulseClient::awaitReply(pa_operation* operation, const bool& finished) {
     if (operation == nullptr) {
         noteFailure(PA_ERR_INTERNAL);
         return false;
@@ -163,8 +150,7 @@ bool PulseClient::awaitReply(pa_operation* operation, const bool& finished)
     return answered;
 }
 
-std::optional<std::string> PulseClient::defaultSinkName()
-{
+std::optional<std::string> PulseClient::defaultSinkName() {
     if (!connected_) {
         return std::nullopt;
     }
@@ -179,8 +165,7 @@ std::optional<std::string> PulseClient::defaultSinkName()
     return reply.defaultSink;
 }
 
-std::optional<SinkFacts> PulseClient::sink(const std::string& name)
-{
+std::optional<SinkFacts> PulseClient::sink(const std::string& name) {
     if (!connected_) {
         return std::nullopt;
     }
@@ -196,8 +181,7 @@ std::optional<SinkFacts> PulseClient::sink(const std::string& name)
     return reply.sinks.front();
 }
 
-std::optional<std::vector<SinkFacts>> PulseClient::sinks()
-{
+std::optional<std::vector<SinkFacts>> PulseClient::sinks() {
     if (!connected_) {
         return std::nullopt;
     }
@@ -212,9 +196,7 @@ std::optional<std::vector<SinkFacts>> PulseClient::sinks()
     return reply.sinks;
 }
 
-bool PulseClient::playbackStreamOpens(const std::string& sinkName, std::uint32_t rate,
-                                      std::uint16_t channels)
-{
+bool PulseClient::playbackStreamOpens(const std::string& sinkName, std::uint32_t rate, std::uint16_t channels) {
     if (!connected_) {
         return false;
     }
@@ -229,8 +211,7 @@ bool PulseClient::playbackStreamOpens(const std::string& sinkName, std::uint32_t
         return false;
     }
     bool ready = false;
-    if (pa_stream_connect_playback(stream, sinkName.c_str(), nullptr, PA_STREAM_START_CORKED,
-                                   nullptr, nullptr) == 0) {
+    if (pa_stream_connect_playback(stream, sinkName.c_str(), nullptr, PA_STREAM_START_CORKED, nullptr, nullptr) == 0) {
         const bool answered = runUntil([&] {
             const pa_stream_state_t state = pa_stream_get_state(stream);
             return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);

@@ -21,13 +21,9 @@ constexpr float kButtonWidth = 88.0f;
 constexpr float kButtonHeight = 28.0f;
 constexpr float kButtonGap = 10.0f;
 
-sf::String fromUtf8(std::string_view text)
-{
-    return sf::String::fromUtf8(text.begin(), text.end());
-}
+sf::String fromUtf8(std::string_view text) { return sf::String::fromUtf8(text.begin(), text.end()); }
 
-std::optional<sf::Font> loadFont(const std::vector<std::filesystem::path>& candidates)
-{
+std::optional<sf::Font> loadFont(const std::vector<std::filesystem::path>& candidates) {
     for (const auto& path : candidates) {
         std::error_code ignored;
         sf::Font font;
@@ -38,8 +34,7 @@ std::optional<sf::Font> loadFont(const std::vector<std::filesystem::path>& candi
     return std::nullopt;
 }
 
-void drawErrorGlyph(sf::RenderTarget& target, sf::Vector2f centre)
-{
+void drawErrorGlyph(sf::RenderTarget& target, sf::Vector2f centre) {
     sf::CircleShape disc(20.0f, 40);
     disc.setOrigin(20.0f, 20.0f);
     disc.setPosition(centre);
@@ -55,8 +50,7 @@ void drawErrorGlyph(sf::RenderTarget& target, sf::Vector2f centre)
     }
 }
 
-void drawWarningGlyph(sf::RenderTarget& target, sf::Vector2f centre)
-{
+void drawWarningGlyph(sf::RenderTarget& target, sf::Vector2f centre) {
     sf::ConvexShape triangle(3);
     triangle.setPoint(0, {centre.x, centre.y - 20.0f});
     triangle.setPoint(1, {centre.x + 22.0f, centre.y + 18.0f});
@@ -77,8 +71,7 @@ void drawWarningGlyph(sf::RenderTarget& target, sf::Vector2f centre)
 class DialogWindow {
 public:
     DialogWindow(const DialogRequest& request, const sf::Font& font)
-        : request_(request), font_(font), buttons_(buttonsFor(request.kind))
-    {
+        : request_(request), font_(font), buttons_(buttonsFor(request.kind)) {
         const float textWidth = static_cast<float>(kWidth) - kGlyphSpace - 2.0f * kMargin;
         lines_ = wrapText(request.text, textWidth, [&](std::string_view line) {
             return sf::Text(fromUtf8(line), font_, kCharacterSize).getLocalBounds().width;
@@ -88,8 +81,7 @@ public:
         height_ = static_cast<unsigned>(kMargin + textHeight + kMargin + kButtonHeight + kMargin);
     }
 
-    DialogAnswer run()
-    {
+    DialogAnswer run() {
         sf::RenderWindow window(sf::VideoMode(kWidth, height_), fromUtf8(request_.caption),
                                 sf::Style::Titlebar | sf::Style::Close);
         settleOnDesktop(window);
@@ -107,11 +99,9 @@ public:
     }
 
 private:
-    std::optional<DialogAnswer> answerFor(const sf::Event& event) const
-    {
+    std::optional<DialogAnswer> answerFor(const sf::Event& event) const {
         switch (event.type) {
-        case sf::Event::Closed:
-            return answerWhenDismissed(request_.kind);
+        case sf::Event::Closed: return answerWhenDismissed(request_.kind);
         case sf::Event::KeyPressed:
             if (event.key.code == sf::Keyboard::Enter) {
                 return answerForKey(request_.kind, DialogKey::Enter);
@@ -121,8 +111,7 @@ private:
             }
             return std::nullopt;
         case sf::Event::MouseButtonPressed: {
-            const sf::Vector2f point(static_cast<float>(event.mouseButton.x),
-                                     static_cast<float>(event.mouseButton.y));
+            const sf::Vector2f point(static_cast<float>(event.mouseButton.x), static_cast<float>(event.mouseButton.y));
             for (std::size_t i = 0; i < buttons_.size(); ++i) {
                 if (buttonShape(i).getGlobalBounds().contains(point)) {
                     return buttons_[i].answer;
@@ -130,24 +119,20 @@ private:
             }
             return std::nullopt;
         }
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
         }
     }
 
-    sf::FloatRect buttonRect(std::size_t index) const
-    {
+    sf::FloatRect buttonRect(std::size_t index) const {
         const float count = static_cast<float>(buttons_.size());
-        const float left = static_cast<float>(kWidth) - kMargin - count * kButtonWidth -
-                           (count - 1.0f) * kButtonGap +
+        const float left = static_cast<float>(kWidth) - kMargin - count * kButtonWidth - (count - 1.0f) * kButtonGap +
                            static_cast<float>(index) * (kButtonWidth + kButtonGap);
         const float top = static_cast<float>(height_) - kMargin - kButtonHeight;
         return {left, top, kButtonWidth, kButtonHeight};
     }
 
     // The button as drawn: a click anywhere on it, its outline included, presses it.
-    sf::RectangleShape buttonShape(std::size_t index) const
-    {
+    sf::RectangleShape buttonShape(std::size_t index) const {
         const sf::FloatRect rect = buttonRect(index);
         sf::RectangleShape shape({rect.width, rect.height});
         shape.setPosition(rect.left, rect.top);
@@ -157,8 +142,7 @@ private:
         return shape;
     }
 
-    void draw(sf::RenderWindow& window) const
-    {
+    void draw(sf::RenderWindow& window) const {
         window.clear(sf::Color(240, 240, 240));
         const sf::Vector2f glyphCentre(kMargin + 22.0f, kMargin + 22.0f);
         if (request_.kind == DialogKind::Error) {
@@ -196,19 +180,15 @@ private:
 }  // namespace
 
 SfmlDialogs::SfmlDialogs(std::vector<std::filesystem::path> fontCandidates)
-    : fontCandidates_(std::move(fontCandidates))
-{
-}
+    : fontCandidates_(std::move(fontCandidates)) {}
 
-std::vector<std::filesystem::path> SfmlDialogs::systemFonts()
-{
+std::vector<std::filesystem::path> SfmlDialogs::systemFonts() {
     return {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
             "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
             "/usr/share/fonts/truetype/freefont/FreeSans.ttf"};
 }
 
-DialogAnswer SfmlDialogs::show(const DialogRequest& request)
-{
+DialogAnswer SfmlDialogs::show(const DialogRequest& request) {
     std::cerr << consoleLine(request) << std::endl;
     if (displayProblem()) {
         return answerWhenDismissed(request.kind);

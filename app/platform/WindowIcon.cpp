@@ -13,23 +13,20 @@ struct Rgba {
 
 // Distances are measured in half pixels from the icon's centre, squared, so that everything
 // stays in integers: a disc of radius r pixels holds the points with d2 <= (2r)^2.
-constexpr int halfPixelDistanceSquared(unsigned x, unsigned y)
-{
+constexpr int halfPixelDistanceSquared(unsigned x, unsigned y) {
     const int dx = 2 * static_cast<int>(x) + 1 - static_cast<int>(kSize);
     const int dy = 2 * static_cast<int>(y) + 1 - static_cast<int>(kSize);
     return dx * dx + dy * dy;
 }
 
-constexpr bool onRing(int d2, int radius)
-{
+constexpr bool onRing(int d2, int radius) {
     const int inner = 2 * radius - 1;
     const int outer = 2 * radius + 1;
     return d2 >= inner * inner && d2 <= outer * outer;
 }
 
 // A night-blue disc with the background's gradient, three cyan sound rings and a white core.
-constexpr Rgba pixelAt(unsigned x, unsigned y)
-{
+constexpr Rgba pixelAt(unsigned x, unsigned y) {
     const int d2 = halfPixelDistanceSquared(x, y);
     if (d2 > 31 * 31) {
         return {0, 0, 0, 0};
@@ -46,8 +43,7 @@ constexpr Rgba pixelAt(unsigned x, unsigned y)
             static_cast<std::uint8_t>(43 + (91 - 43) * share / 255), 255};
 }
 
-constexpr std::array<std::uint8_t, kSize * kSize * 4> makePixels()
-{
+constexpr std::array<std::uint8_t, kSize * kSize * 4> makePixels() {
     std::array<std::uint8_t, kSize * kSize * 4> pixels{};
     for (unsigned y = 0; y < kSize; ++y) {
         for (unsigned x = 0; x < kSize; ++x) {
@@ -66,9 +62,6 @@ constexpr auto kPixels = makePixels();
 
 }  // namespace
 
-WindowIcon windowIcon()
-{
-    return {kSize, kSize, kPixels.data()};
-}
+WindowIcon windowIcon() { return {kSize, kSize, kPixels.data()}; }
 
 }  // namespace quellwave::platform

@@ -5,13 +5,9 @@
 
 namespace quellwave::platform {
 
-XScreenSaverSleep::~XScreenSaverSleep()
-{
-    allowSleep();
-}
+XScreenSaverSleep::~XScreenSaverSleep() { allowSleep(); }
 
-void XScreenSaverSleep::keepAwake()
-{
+void XScreenSaverSleep::keepAwake() {
     std::lock_guard lock(mutex_);
     if (display_ != nullptr) {
         return;
@@ -31,8 +27,7 @@ void XScreenSaverSleep::keepAwake()
     display_ = display;
 }
 
-void XScreenSaverSleep::allowSleep()
-{
+void XScreenSaverSleep::allowSleep() {
     std::lock_guard lock(mutex_);
     if (display_ == nullptr) {
         return;
@@ -42,8 +37,7 @@ void XScreenSaverSleep::allowSleep()
     display_ = nullptr;
 }
 
-bool XScreenSaverSleep::suspended() const
-{
+bool XScreenSaverSleep::suspended() const {
     std::lock_guard lock(mutex_);
     return display_ != nullptr;
 }

@@ -27,43 +27,33 @@ constexpr const char* kHeadphonesWarning =
     "Headphones were not detected. For a successful experience, make sure headphones are "
     "plugged in.\n\nContinue anyway?";
 
-void reportFailure(const EndpointFailure& failure)
-{
+void reportFailure(const EndpointFailure& failure) {
     std::cerr << endpointFailureMessage(failure.step) << failure.code << '\n';
 }
 
-bool countsAsHeadphones(const EndpointProperty& formFactor)
-{
+bool countsAsHeadphones(const EndpointProperty& formFactor) {
     const auto* value = std::get_if<std::uint32_t>(&formFactor);
     if (value == nullptr) {
         return false;
     }
     const auto kind = static_cast<FormFactor>(*value);
-    return kind == FormFactor::Headphones || kind == FormFactor::Headset ||
-           kind == FormFactor::UnknownFormFactor;
+    return kind == FormFactor::Headphones || kind == FormFactor::Headset || kind == FormFactor::UnknownFormFactor;
 }
 
 }  // namespace
 
-std::string_view endpointFailureMessage(EndpointStep step)
-{
+std::string_view endpointFailureMessage(EndpointStep step) {
     switch (step) {
-    case EndpointStep::Enumerator:
-        return "CoCreateInstance for IMMDeviceEnumerator failed: ";
-    case EndpointStep::DefaultEndpoint:
-        return "GetDefaultAudioEndpoint failed: ";
-    case EndpointStep::PropertyStore:
-        return "OpenPropertyStore failed: ";
-    case EndpointStep::AudioClient:
-        return "Activate IAudioClient failed: ";
-    case EndpointStep::MixFormat:
-        return "GetMixFormat failed: ";
+    case EndpointStep::Enumerator: return "CoCreateInstance for IMMDeviceEnumerator failed: ";
+    case EndpointStep::DefaultEndpoint: return "GetDefaultAudioEndpoint failed: ";
+    case EndpointStep::PropertyStore: return "OpenPropertyStore failed: ";
+    case EndpointStep::AudioClient: return "Activate IAudioClient failed: ";
+    case EndpointStep::MixFormat: return "GetMixFormat failed: ";
     }
     return "Audio endpoint query failed: ";
 }
 
-bool audioEnhancementsEnabled()
-{
+bool audioEnhancementsEnabled() {
     const auto answer = platform::currentPlatform().endpoints.effectsDisabledProperty();
     if (const auto* failure = std::get_if<EndpointFailure>(&answer)) {
         reportFailure(*failure);
@@ -77,8 +67,7 @@ bool audioEnhancementsEnabled()
     return disabled != nullptr && !*disabled;
 }
 
-bool isMonoOutput()
-{
+bool isMonoOutput() {
     const auto answer = platform::currentPlatform().endpoints.defaultMixFormat();
     if (const auto* failure = std::get_if<EndpointFailure>(&answer)) {
         reportFailure(*failure);
@@ -87,24 +76,19 @@ bool isMonoOutput()
     return std::get<MixFormat>(answer).channels == 1;
 }
 
-bool monoAccessibilityEnabled()
-{
+bool monoAccessibilityEnabled() {
     const MonoSetting setting = platform::currentPlatform().endpoints.monoAccessibilitySetting();
     switch (setting.state) {
     case MonoSetting::State::SettingsUnreadable:
-        std::cerr << "Failed to open registry key (Software\\Microsoft\\Accessibility): "
-                  << setting.code << '\n';
+        std::cerr << "Failed to open registry key (Software\\Microsoft\\Accessibility): " << setting.code << '\n';
         return false;
-    case MonoSetting::State::Absent:
-        return false;
-    case MonoSetting::State::Present:
-        return setting.value != 0;
+    case MonoSetting::State::Absent: return false;
+    case MonoSetting::State::Present: return setting.value != 0;
     }
     return false;
 }
 
-bool headphonesPresent()
-{
+bool headphonesPresent() {
     const auto answer = platform::currentPlatform().endpoints.activeOutputFormFactors();
     const auto* outputs = std::get_if<std::vector<EndpointProperty>>(&answer);
     if (outputs == nullptr) {
@@ -118,8 +102,7 @@ bool headphonesPresent()
     return false;
 }
 
-bool runAudioChecks()
-{
+bool runAudioChecks() {
     if (audioEnhancementsEnabled() && !askToContinue(kEnhancementsWarning)) {
         return false;
     }

@@ -6,8 +6,7 @@
 
 namespace quellwave::ui {
 
-Button::Button(sf::FloatRect area, Look look, Label label)
-    : area_(area), look_(look), label_(std::move(label)) {
+Button::Button(sf::FloatRect area, Look look, Label label) : area_(area), look_(look), label_(std::move(label)) {
     bounds_ = box().getGlobalBounds();
 }
 

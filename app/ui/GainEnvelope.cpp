@@ -36,20 +36,15 @@ double GainEnvelope::gainOfStep(const Frame& frame) const {
     const double g = frame.currentGain;
     const double step = step_;
     switch (state_) {
-        case State::Rise:
-            return target * 0.2 * step / (kRiseSteps - 1);
-        case State::Wobble:
-            return std::max(0.0, target * 0.04 * std::sin(step / kWobbleSteps * 5.0 * 2.0 * std::numbers::pi) +
-                                     target * 0.2);
-        case State::Dip:
-            return g + (0.16 * target - g) * easeInOut(step / (kDipSteps - 1));
-        case State::Swell:
-            return g + (target - g) * easeInOut(step / (kSwellSteps - 1));
-        case State::FadeOut:
-            return target * step / kFadeOutFirstStep;
-        case State::Idle:
-        case State::Hold:
-            break;
+    case State::Rise: return target * 0.2 * step / (kRiseSteps - 1);
+    case State::Wobble:
+        return std::max(0.0,
+                        target * 0.04 * std::sin(step / kWobbleSteps * 5.0 * 2.0 * std::numbers::pi) + target * 0.2);
+    case State::Dip: return g + (0.16 * target - g) * easeInOut(step / (kDipSteps - 1));
+    case State::Swell: return g + (target - g) * easeInOut(step / (kSwellSteps - 1));
+    case State::FadeOut: return target * step / kFadeOutFirstStep;
+    case State::Idle:
+    case State::Hold: break;
     }
     return target;
 }
@@ -72,30 +67,29 @@ GainEnvelope::Outcome GainEnvelope::advance(const Frame& frame) {
     outcome.gain = gainOfStep(frame);
     outcome.restartClock = true;
     switch (state_) {
-        case State::Rise:
-            if (++step_ == kRiseSteps) enter(State::Wobble, 0);
-            break;
-        case State::Wobble:
-            if (++step_ == kWobbleSteps) enter(State::Dip, 0);
-            break;
-        case State::Dip:
-            if (++step_ == kDipSteps) enter(State::Swell, 0);
-            break;
-        case State::Swell:
-            if (++step_ == kSwellSteps) {
-                enter(State::Hold, 0);
-                outcome.gain = frame.targetGain;
-            }
-            break;
-        case State::FadeOut:
-            if (--step_ < 0) {
-                outcome.sessionOver = true;
-                enter(State::Idle, 0);
-            }
-            break;
-        case State::Idle:
-        case State::Hold:
-            break;
+    case State::Rise:
+        if (++step_ == kRiseSteps) enter(State::Wobble, 0);
+        break;
+    case State::Wobble:
+        if (++step_ == kWobbleSteps) enter(State::Dip, 0);
+        break;
+    case State::Dip:
+        if (++step_ == kDipSteps) enter(State::Swell, 0);
+        break;
+    case State::Swell:
+        if (++step_ == kSwellSteps) {
+            enter(State::Hold, 0);
+            outcome.gain = frame.targetGain;
+        }
+        break;
+    case State::FadeOut:
+        if (--step_ < 0) {
+            outcome.sessionOver = true;
+            enter(State::Idle, 0);
+        }
+        break;
+    case State::Idle:
+    case State::Hold: break;
     }
     return outcome;
 }

@@ -12,8 +12,8 @@ public:
     enum class State { Idle = 0, Rise, Wobble, Dip, Swell, Hold, FadeOut };
 
     struct Timing {
-        double stepSeconds = 0.05;     // interval of the rise, wobble, dip and swell steps
-        double fadeOutSeconds = 0.1;   // interval of the fade-out steps
+        double stepSeconds = 0.05;    // interval of the rise, wobble, dip and swell steps
+        double fadeOutSeconds = 0.1;  // interval of the fade-out steps
     };
 
     struct Frame {

@@ -6,8 +6,7 @@
 
 namespace quellwave {
 
-sf::RenderWindow& window()
-{
+sf::RenderWindow& window() {
     static sf::RenderWindow theWindow;
     return theWindow;
 }

@@ -54,16 +54,11 @@ MainLoop::MainLoop(sf::RenderWindow& window, const Fonts& fonts, Timing timing)
 
 ScreenView& MainLoop::current() {
     switch (screen_) {
-        case Screen::Warnings:
-            return warnings_;
-        case Screen::Selection:
-            return selection_;
-        case Screen::Confirmation:
-            return confirmation_;
-        case Screen::Session:
-            return session_;
-        case Screen::End:
-            break;
+    case Screen::Warnings: return warnings_;
+    case Screen::Selection: return selection_;
+    case Screen::Confirmation: return confirmation_;
+    case Screen::Session: return session_;
+    case Screen::End: break;
     }
     return end_;
 }

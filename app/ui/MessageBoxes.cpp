@@ -7,15 +7,12 @@ namespace quellwave::ui {
 using platform::DialogAnswer;
 using platform::DialogKind;
 
-void showError(const std::string& text)
-{
+void showError(const std::string& text) {
     platform::currentPlatform().dialogs.show({DialogKind::Error, "Error", text});
 }
 
-bool askToContinue(const std::string& text)
-{
-    return platform::currentPlatform().dialogs.show({DialogKind::Warning, "Warning", text}) !=
-           DialogAnswer::No;
+bool askToContinue(const std::string& text) {
+    return platform::currentPlatform().dialogs.show({DialogKind::Warning, "Warning", text}) != DialogAnswer::No;
 }
 
 }  // namespace quellwave::ui

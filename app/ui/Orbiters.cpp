@@ -10,8 +10,8 @@ namespace quellwave::ui {
 namespace {
 
 sf::Vector2f onOrbit(double angle) {
-    return kVisualCentre + sf::Vector2f(static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))) *
-                               Orbiters::kDistance;
+    return kVisualCentre +
+           sf::Vector2f(static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))) * Orbiters::kDistance;
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 
 namespace quellwave::ui {
 
-SessionScreen::SessionScreen(const UiContext& ui, const Choice& choice, SessionAudio& audio,
-                             const RandomSource& random, ScreenView& waiting, GainEnvelope::Timing envelopeTiming)
+SessionScreen::SessionScreen(const UiContext& ui, const Choice& choice, SessionAudio& audio, const RandomSource& random,
+                             ScreenView& waiting, GainEnvelope::Timing envelopeTiming)
     : ui_(ui), choice_(choice), audio_(audio), waiting_(waiting), visual_(random), envelope_(envelopeTiming) {}
 
 std::optional<Screen> SessionScreen::handle(const sf::Event& event) {
@@ -59,8 +59,8 @@ void SessionScreen::start() {
 }
 
 bool SessionScreen::advanceEnvelope(float t) {
-    const GainEnvelope::Outcome outcome = envelope_.advance({fadeClock_.getElapsedTime().asSeconds(), audio_.gain(),
-                                                            volume_.gain(), audio_.sessionSeconds(), t});
+    const GainEnvelope::Outcome outcome = envelope_.advance(
+        {fadeClock_.getElapsedTime().asSeconds(), audio_.gain(), volume_.gain(), audio_.sessionSeconds(), t});
     if (outcome.gain) {
         audio_.setGain(*outcome.gain);
     }

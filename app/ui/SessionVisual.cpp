@@ -13,8 +13,8 @@ namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 sf::Vector2f aroundCentre(double angle, double radius) {
-    return kVisualCentre + sf::Vector2f(static_cast<float>(std::cos(angle) * radius),
-                                        static_cast<float>(std::sin(angle) * radius));
+    return kVisualCentre +
+           sf::Vector2f(static_cast<float>(std::cos(angle) * radius), static_cast<float>(std::sin(angle) * radius));
 }
 
 }  // namespace
@@ -42,10 +42,9 @@ sf::VertexArray flower(const VisualFrame& f) {
     for (std::size_t k = 1; k < kFlowerVertices; ++k) {
         const double i = static_cast<double>(k);
         const double a = i * kTwoPi / 70.0 + 0.2 * f.t + 0.05 * f.d1();
-        fan[k] = sf::Vertex(aroundCentre(a, radius),
-                            sf::Color(colourByte(std::sin(0.1 * i + f.t) * 80.0 + 120.0),
-                                      clampedChannel(std::cos(0.2 * i + f.t) * 70.0 + 80.0), blue,
-                                      colourByte(120.0 - 1.5 * i + 20.0 * v)));
+        fan[k] = sf::Vertex(aroundCentre(a, radius), sf::Color(colourByte(std::sin(0.1 * i + f.t) * 80.0 + 120.0),
+                                                               clampedChannel(std::cos(0.2 * i + f.t) * 70.0 + 80.0),
+                                                               blue, colourByte(120.0 - 1.5 * i + 20.0 * v)));
     }
     return fan;
 }
@@ -62,9 +61,10 @@ sf::VertexArray spiral(const VisualFrame& f) {
     for (std::size_t k = 1; k < kSpiralVertices; ++k) {
         const double i = static_cast<double>(k);
         const double a = i * kTwoPi / 298.0 + turn;
-        const double radius =
-            (v + 1.0) * (30.0 * std::sin(8.0 * a + 3.0 * f.t) + 20.0 * std::cos(5.0 * a + v)) + 150.0 + i / 298.0 * sweep;
-        fan[k] = sf::Vertex(aroundCentre(a, radius), sf::Color(red, green, blue, colourByte(180.0 - i / 1.5 + 15.0 * v)));
+        const double radius = (v + 1.0) * (30.0 * std::sin(8.0 * a + 3.0 * f.t) + 20.0 * std::cos(5.0 * a + v)) +
+                              150.0 + i / 298.0 * sweep;
+        fan[k] =
+            sf::Vertex(aroundCentre(a, radius), sf::Color(red, green, blue, colourByte(180.0 - i / 1.5 + 15.0 * v)));
     }
     return fan;
 }

@@ -2,8 +2,8 @@
 
 namespace quellwave::ui {
 
-sf::Text placedText(const sf::Font& font, const std::string& string, float x, float y, unsigned size,
-                    sf::Color colour, bool centred) {
+sf::Text placedText(const sf::Font& font, const std::string& string, float x, float y, unsigned size, sf::Color colour,
+                    bool centred) {
     sf::Text text(string, font, size);
     text.setFillColor(colour);
     const sf::FloatRect bounds = text.getLocalBounds();

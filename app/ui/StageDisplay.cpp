@@ -12,9 +12,8 @@ std::int64_t wholeSeconds(double seconds) { return seconds > 0.0 ? static_cast<s
 std::vector<std::string> stageLines(const SessionSnapshot& snapshot) {
     const StageProgress& progress = snapshot.progress;
     // The counter is moved back to 0 when the stream stops: no time into the stage then.
-    const std::uint64_t framesIntoStage = progress.frameCounter > progress.stageBeginFrame
-                                              ? progress.frameCounter - progress.stageBeginFrame
-                                              : 0;
+    const std::uint64_t framesIntoStage =
+        progress.frameCounter > progress.stageBeginFrame ? progress.frameCounter - progress.stageBeginFrame : 0;
     const double secondsIntoStage =
         snapshot.sampleRate > 0 ? static_cast<double>(framesIntoStage) / snapshot.sampleRate : 0.0;
 
@@ -29,8 +28,8 @@ std::vector<std::string> stageLines(const SessionSnapshot& snapshot) {
         } else if (stage == progress.stageIndex) {
             shown = std::min(length, wholeSeconds(secondsIntoStage));
         }
-        std::string line = "Stage " + std::to_string(i + 1) + ": " + std::to_string(shown) + "/" +
-                           std::to_string(length) + " s";
+        std::string line =
+            "Stage " + std::to_string(i + 1) + ": " + std::to_string(shown) + "/" + std::to_string(length) + " s";
         if (stage == progress.stageIndex) {
             line += " [Active]";
         }

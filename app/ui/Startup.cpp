@@ -32,8 +32,7 @@ constexpr const char* kDataFolderName = "Quellwave";
 
 }  // namespace
 
-WaveFormat extensibleFormat(std::uint32_t rate)
-{
+WaveFormat extensibleFormat(std::uint32_t rate) {
     // The sub-format is integer PCM.
     return {.tag = FormatTag::Extensible,
             .channels = kStereo,
@@ -46,8 +45,7 @@ WaveFormat extensibleFormat(std::uint32_t rate)
             .channelMask = kFrontLeftAndRight};
 }
 
-WaveFormat pcmFormat(std::uint32_t rate)
-{
+WaveFormat pcmFormat(std::uint32_t rate) {
     return {.tag = FormatTag::Pcm,
             .channels = kStereo,
             .samplesPerSecond = rate,
@@ -56,14 +54,12 @@ WaveFormat pcmFormat(std::uint32_t rate)
             .bitsPerSample = 16};
 }
 
-std::array<WaveFormat, 6> exclusiveFormatsInOrder()
-{
-    return {extensibleFormat(96000), pcmFormat(96000), extensibleFormat(48000),
+std::array<WaveFormat, 6> exclusiveFormatsInOrder() {
+    return {extensibleFormat(96000), pcmFormat(96000),        extensibleFormat(48000),
             pcmFormat(48000),        extensibleFormat(44100), pcmFormat(44100)};
 }
 
-bool probeOutputSampleRate(std::uint32_t& rate, OutputProblem* problem)
-{
+bool probeOutputSampleRate(std::uint32_t& rate, OutputProblem* problem) {
     const auto fail = [problem](OutputProblem why) {
         if (problem != nullptr) {
             *problem = why;
@@ -88,27 +84,19 @@ bool probeOutputSampleRate(std::uint32_t& rate, OutputProblem* problem)
     return endpoints.initializeShared(*mix) || fail(OutputProblem::SharedRefused);
 }
 
-std::string sampleRateFailureText(OutputProblem problem)
-{
+std::string sampleRateFailureText(OutputProblem problem) {
     std::string text = "Failed to check or set sample rate.\n\n";
     switch (problem) {
-    case OutputProblem::NoSoundServer:
-        return text + "No sound server (PulseAudio or PipeWire) answered.";
-    case OutputProblem::NoDefaultOutput:
-        return text + "The sound server has no default output.";
-    case OutputProblem::SharedRefused:
-        break;
+    case OutputProblem::NoSoundServer: return text + "No sound server (PulseAudio or PipeWire) answered.";
+    case OutputProblem::NoDefaultOutput: return text + "The sound server has no default output.";
+    case OutputProblem::SharedRefused: break;
     }
     return text + "The default output accepts no stream.";
 }
 
-std::string programFolder()
-{
-    return platform::currentPlatform().system.executablePath().parent_path().string();
-}
+std::string programFolder() { return platform::currentPlatform().system.executablePath().parent_path().string(); }
 
-std::string appDataFolder()
-{
+std::string appDataFolder() {
     fs::path base = platform::currentPlatform().system.userSettingsFolder();
     if (base.empty()) {
         std::error_code ignored;
@@ -120,8 +108,7 @@ std::string appDataFolder()
     return folder.string();
 }
 
-std::string prepareOpenALConfig()
-{
+std::string prepareOpenALConfig() {
     const fs::path source = fs::path(programFolder()) / kConfigFileName;
     const fs::path target = fs::path(appDataFolder()) / kConfigFileName;
 
@@ -139,8 +126,7 @@ std::string prepareOpenALConfig()
     return target.string();
 }
 
-std::string openALConfigText(std::uint32_t rate)
-{
+std::string openALConfigText(std::uint32_t rate) {
     return "[General]\n"
            "period_size=4096\n"
            "periods=2\n"
@@ -152,8 +138,7 @@ std::string openALConfigText(std::uint32_t rate)
            "exclusive-mode=true\n";
 }
 
-bool writeOpenALConfig(const fs::path& path, std::uint32_t rate)
-{
+bool writeOpenALConfig(const fs::path& path, std::uint32_t rate) {
     std::ofstream file(path, std::ios::out | std::ios::trunc);
     if (!file.is_open()) {
         return false;
@@ -163,8 +148,7 @@ bool writeOpenALConfig(const fs::path& path, std::uint32_t rate)
     return !file.fail();
 }
 
-std::optional<std::string> openProgramWindow()
-{
+std::optional<std::string> openProgramWindow() {
     if (auto problem = platform::displayProblem()) {
         return problem;
     }
@@ -174,13 +158,9 @@ std::optional<std::string> openProgramWindow()
     return std::nullopt;
 }
 
-void closeProgramWindow()
-{
-    window().close();
-}
+void closeProgramWindow() { window().close(); }
 
-int runQuellwave(const ProgramParts& parts)
-{
+int runQuellwave(const ProgramParts& parts) {
     platform::Platform& os = platform::currentPlatform();
     if (const auto problem = parts.openWindow()) {
         std::cerr << *problem << std::endl;
@@ -209,8 +189,7 @@ int runQuellwave(const ProgramParts& parts)
     return exitCode;
 }
 
-void shutDown()
-{
+void shutDown() {
     if (stream) {
         stream->stop();
         stream.reset();

@@ -48,7 +48,8 @@ std::optional<Screen> WarningsScreen::draw(const FrameTime& time) {
     }
     sf::RectangleShape glow({220, 70});
     glow.setPosition(290, 490);
-    glow.setFillColor(sf::Color(255, 255, 0, static_cast<sf::Uint8>(static_cast<int>(100.0 + 50.0 * std::sin(2.0 * time.t)))));
+    glow.setFillColor(
+        sf::Color(255, 255, 0, static_cast<sf::Uint8>(static_cast<int>(100.0 + 50.0 * std::sin(2.0 * time.t)))));
     window.draw(glow);
     ui_.buttons.warningContinue.draw(window, fonts.arial);
     return std::nullopt;

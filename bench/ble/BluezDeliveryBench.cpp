@@ -97,7 +97,8 @@ struct Rig {
             auto device = std::make_unique<Device>();
             const uint64_t address = kFirstAddress + i;
             auto peripheral = radio->addPeripheral(address, "Bench");
-            device->stream = peripheral->addService(kService)->addCharacteristic(kStream, Platform::CharacteristicProperty::Notify);
+            device->stream =
+                peripheral->addService(kService)->addCharacteristic(kStream, Platform::CharacteristicProperty::Notify);
             device->handle = platform->openPeripheral(address);
             if (!device->handle) throw std::runtime_error("the device cannot be opened");
             const auto services = device->handle->gattServices();
@@ -108,8 +109,8 @@ struct Rig {
             }
             if (!device->characteristic) throw std::runtime_error("the stream is missing");
             Device* raw = device.get();
-            device->registration =
-                device->characteristic->onValueChanged([raw](const std::vector<uint8_t>& value) { raw->received.add(value); });
+            device->registration = device->characteristic->onValueChanged(
+                [raw](const std::vector<uint8_t>& value) { raw->received.add(value); });
             if (device->characteristic->writeClientConfiguration(Platform::ClientConfiguration::Notify) !=
                     Platform::GattStatus::Success ||
                 !waitUntil([&] { return raw->stream->isNotifying(); }, kSetUpDeadline)) {
@@ -141,7 +142,8 @@ void BM_DbusPacedNotifications(benchmark::State& state) {
     for (auto _ : state) {
         uint64_t sent = 0;
         const auto start = Clock::now();
-        const auto stagger = std::chrono::duration_cast<std::chrono::nanoseconds>(kPeriod) / static_cast<int64_t>(count);
+        const auto stagger =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(kPeriod) / static_cast<int64_t>(count);
         for (auto tick = start; tick - start < kPacedTime; tick += kPeriod) {
             for (size_t d = 0; d < count; ++d) {
                 std::this_thread::sleep_until(tick + stagger * static_cast<int64_t>(d));
@@ -168,8 +170,10 @@ void BM_DbusPacedNotifications(benchmark::State& state) {
         state.counters["lost"] = static_cast<double>(sent - std::min(sent, got));
         if (micros.empty()) continue;
         std::sort(micros.begin(), micros.end());
-        for (const auto& [name, fraction] : {std::pair{"p50_us", 0.5}, {"p99_us", 0.99}, {"p999_us", 0.999}, {"max_us", 1.0}}) {
-            const auto index = std::min(micros.size() - 1, static_cast<size_t>(fraction * static_cast<double>(micros.size())));
+        for (const auto& [name, fraction] :
+             {std::pair{"p50_us", 0.5}, {"p99_us", 0.99}, {"p999_us", 0.999}, {"max_us", 1.0}}) {
+            const auto index =
+                std::min(micros.size() - 1, static_cast<size_t>(fraction * static_cast<double>(micros.size())));
             state.counters[name] = micros[index];
         }
     }

@@ -156,7 +156,8 @@ struct Rig {
         radio->resume();
         const size_t expected = before + foundInOrder.size();
         if (expected >= kMaxListSize) throw std::runtime_error("the batch finds too many devices");
-        waitUntil([&] { return found.lastSize.load(std::memory_order_acquire) >= expected; }, "the batch was not handled");
+        waitUntil([&] { return found.lastSize.load(std::memory_order_acquire) >= expected; },
+                  "the batch was not handled");
         const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
         for (size_t i = 0; i < foundInOrder.size(); ++i) {
             const int64_t listed = found.sizeAt[before + i + 1].load(std::memory_order_relaxed);
@@ -170,7 +171,8 @@ void reportLatency(benchmark::State& state, std::vector<double> micros) {
     if (micros.empty()) return;
     std::sort(micros.begin(), micros.end());
     for (const auto& [name, fraction] : {std::pair{"p50_us", 0.5}, {"p99_us", 0.99}, {"max_us", 1.0}}) {
-        const auto index = std::min(micros.size() - 1, static_cast<size_t>(fraction * static_cast<double>(micros.size())));
+        const auto index =
+            std::min(micros.size() - 1, static_cast<size_t>(fraction * static_cast<double>(micros.size())));
         state.counters[name] = micros[index];
     }
 }
@@ -190,7 +192,8 @@ void BM_DbusScannerKnownDevices(benchmark::State& state) {
             Rig rig;
             for (const auto& ad : ScanBench::advertisements(kKnownDevices, kKnownDevices, 0)) rig.radio->advertise(ad);
             for (size_t i = 0; i < kNamedInBurst; ++i) {
-                auto ad = ScanBench::advertisement(matchingDevice(kLateNamedDevices, lateNamed + i), -60);  // no name yet
+                auto ad =
+                    ScanBench::advertisement(matchingDevice(kLateNamedDevices, lateNamed + i), -60);  // no name yet
                 ad.localName.clear();
                 rig.radio->advertise(ad);
             }
@@ -200,7 +203,8 @@ void BM_DbusScannerKnownDevices(benchmark::State& state) {
             const size_t spacing = kBurstSize / kNamedInBurst;
             for (size_t index = 0; index < kBurstSize; ++index) {
                 const uint64_t sequence = round * perDevice + index / kKnownDevices;
-                batch.push_back(ScanBench::advertisement(index % kKnownDevices, static_cast<int16_t>(-40 - static_cast<int>(sequence % 50))));
+                batch.push_back(ScanBench::advertisement(index % kKnownDevices,
+                                                         static_cast<int16_t>(-40 - static_cast<int>(sequence % 50))));
                 if ((index + 1) % spacing == 0) {
                     const uint64_t device = matchingDevice(kLateNamedDevices, lateNamed++);
                     batch.push_back(ScanBench::advertisement(device, -61));

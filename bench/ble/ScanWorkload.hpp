@@ -54,9 +54,9 @@ inline Platform::Advertisement advertisement(uint64_t device, int16_t rssi) {
     ad.flags = 0x06;
     ad.localName = "Device " + std::to_string(device);
     switch (device % 3) {
-        case 0: ad.serviceUuids.push_back(VexaDevice::Utility::parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E")); break;
-        case 1: ad.manufacturerData.push_back({0xFFFF, modelBlock('G', static_cast<uint8_t>(device % 16))}); break;
-        default: ad.manufacturerData.push_back({0x004C, {0x02, 0x15, 0x01}}); break;
+    case 0: ad.serviceUuids.push_back(VexaDevice::Utility::parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E")); break;
+    case 1: ad.manufacturerData.push_back({0xFFFF, modelBlock('G', static_cast<uint8_t>(device % 16))}); break;
+    default: ad.manufacturerData.push_back({0x004C, {0x02, 0x15, 0x01}}); break;
     }
     ad.dataSections.push_back({0x01, {0x06}});
     return ad;
@@ -67,7 +67,8 @@ inline std::vector<Platform::Advertisement> advertisements(size_t count, uint64_
     std::vector<Platform::Advertisement> batch;
     batch.reserve(count);
     for (size_t index = 0; index < count; ++index) {
-        batch.push_back(advertisement(firstDevice + index % devices, static_cast<int16_t>(-40 - static_cast<int>(index % 50))));
+        batch.push_back(
+            advertisement(firstDevice + index % devices, static_cast<int16_t>(-40 - static_cast<int>(index % 50))));
     }
     return batch;
 }

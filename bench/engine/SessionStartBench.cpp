@@ -59,18 +59,21 @@ std::vector<std::uint8_t> fileBytes() {
 }
 
 void BM_Read(benchmark::State& state) {
-    timeStep(state, [] {}, [] { benchmark::DoNotOptimize(readDataFile(QW_DATA_FILE)); });
+    timeStep(
+        state, [] {}, [] { benchmark::DoNotOptimize(readDataFile(QW_DATA_FILE)); });
 }
 
 void BM_Decipher(benchmark::State& state) {
     std::vector<std::uint8_t> bytes = fileBytes();
-    timeStep(state, [] {}, [&] { applyDataFileKey(bytes); });
+    timeStep(
+        state, [] {}, [&] { applyDataFileKey(bytes); });
 }
 
 void BM_Decode(benchmark::State& state) {
     std::vector<std::uint8_t> bytes = fileBytes();
     applyDataFileKey(bytes);
-    timeStep(state, [] {}, [&] { benchmark::DoNotOptimize(decodeAudio(bytes)); });
+    timeStep(
+        state, [] {}, [&] { benchmark::DoNotOptimize(decodeAudio(bytes)); });
 }
 
 // The reverb of all twelve clips, each with its phase's settings, from the cut dry clips.
@@ -82,34 +85,39 @@ void BM_Reverb(benchmark::State& state) {
     const DecodedAudio& audio = decoded.value();
     std::vector<std::span<const std::int16_t>> dry;
     for (std::size_t k = 0; k < ClipTable::kClipCount; ++k) {
-        dry.push_back(cutClip(audio.samples, audio.sampleRate, audio.channelCount, ClipTable::start(k),
-                              ClipTable::duration(k)));
+        dry.push_back(
+            cutClip(audio.samples, audio.sampleRate, audio.channelCount, ClipTable::start(k), ClipTable::duration(k)));
     }
-    timeStep(state, [] {}, [&] {
-        for (std::size_t k = 0; k < dry.size(); ++k) {
-            const CombReverbSettings& reverb = kPhaseReverbs[k / 4];
-            benchmark::DoNotOptimize(applyStereoReverb(dry[k], audio.sampleRate, reverb.delays, reverb.gains));
-        }
-    });
+    timeStep(
+        state, [] {},
+        [&] {
+            for (std::size_t k = 0; k < dry.size(); ++k) {
+                const CombReverbSettings& reverb = kPhaseReverbs[k / 4];
+                benchmark::DoNotOptimize(applyStereoReverb(dry[k], audio.sampleRate, reverb.delays, reverb.gains));
+            }
+        });
 }
 
 // Deciphering, decoding, cutting and the reverb of all twelve clips.
 void BM_PrepareClips(benchmark::State& state) {
     const std::vector<std::uint8_t> original = fileBytes();
     std::vector<std::uint8_t> bytes;
-    timeStep(state, [&] { bytes = original; }, [&] { benchmark::DoNotOptimize(prepareAffirmationClips(std::move(bytes))); });
+    timeStep(
+        state, [&] { bytes = original; }, [&] { benchmark::DoNotOptimize(prepareAffirmationClips(std::move(bytes))); });
 }
 
 // The whole start of a session, as the session screen's first frame runs it (without play).
 void BM_SessionStart(benchmark::State& state) {
     std::unique_ptr<AudioExperienceStream> stream;
-    timeStep(state, [&] { stream.reset(); }, [&] {
-        auto clips = loadAffirmationPlayer(QW_DATA_FILE);
-        if (!clips.ok()) throw std::runtime_error(clips.errorMessage());
-        stream = std::make_unique<AudioExperienceStream>(96000, std::move(clips.value()));
-        stream->startSynthesis();
-        configureExperience(*stream, 4.0, 30);
-    });
+    timeStep(
+        state, [&] { stream.reset(); },
+        [&] {
+            auto clips = loadAffirmationPlayer(QW_DATA_FILE);
+            if (!clips.ok()) throw std::runtime_error(clips.errorMessage());
+            stream = std::make_unique<AudioExperienceStream>(96000, std::move(clips.value()));
+            stream->startSynthesis();
+            configureExperience(*stream, 4.0, 30);
+        });
 }
 
 // What the window's frame does once the worker has read the file: the stream built from the
@@ -146,10 +154,13 @@ struct FrameFigures {
         auto previousStart = tick;
         for (bool more = true, first = true; more; first = false) {
             const auto start = Clock::now();
-            if (!first) longestGap = std::max(longestGap, std::chrono::duration<double, std::milli>(start - previousStart).count());
+            if (!first)
+                longestGap =
+                    std::max(longestGap, std::chrono::duration<double, std::milli>(start - previousStart).count());
             previousStart = start;
             more = frame();
-            longestWork = std::max(longestWork, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            longestWork =
+                std::max(longestWork, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
             tick += kFramePeriod;
             std::this_thread::sleep_until(tick);
         }

@@ -351,5 +351,12 @@ BENCHMARK(BM_PacksPerSecond)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NotificationToCallLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PacedDevices)->ArgName("devices")->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PacedDevices)
+    ->ArgName("devices")
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(8)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

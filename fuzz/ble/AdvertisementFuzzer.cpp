@@ -28,7 +28,8 @@ struct Scanner {
         BLE::ScanParams params;
         params.requireName = 1;
         params.outOfRangeTimeoutSec = 12;
-        params.filters.push_back({.serviceUuid = VexaDevice::Utility::parseUuid("6E400000-B534-F393-68A9-E50E24DCCA9E")});
+        params.filters.push_back(
+            {.serviceUuid = VexaDevice::Utility::parseUuid("6E400000-B534-F393-68A9-E50E24DCCA9E")});
         params.filters.push_back({.namePattern = std::string("Tes")});
         params.filters.push_back({.modelType = uint8_t{'G'}, .modelVariant = uint8_t{3}});
         BLE::DevScanTiming timing;
@@ -78,12 +79,10 @@ void parseTexts(FuzzedDataProvider& input) {
     const std::string text = input.ConsumeRandomLengthString(48);
     try {
         (void)BLE::DeviceId(text).toString();
-    } catch (const std::invalid_argument&) {
-    }
+    } catch (const std::invalid_argument&) {}
     try {
         (void)VexaDevice::Utility::parseUuid(text);
-    } catch (const std::invalid_argument&) {
-    }
+    } catch (const std::invalid_argument&) {}
     (void)VexaDevice::Utility::guidFromText(text.c_str());
 }
 

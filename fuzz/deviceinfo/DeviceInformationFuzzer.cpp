@@ -18,8 +18,7 @@
 using namespace VexaDevice;
 using namespace VexaDevice::Utility;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Each value: a length byte (0xFF: the read fails), then that many bytes.
     std::map<UUID, std::optional<std::vector<uint8_t>>> values;
     size_t position = 0;

@@ -13,12 +13,10 @@
 
 using namespace VexaDevice::Dravik;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
     const auto status = parseAcsStatus(bytes);
-    if (status.mode > AmpModeSignalResist)
-        __builtin_trap();
+    if (status.mode > AmpModeSignalResist) __builtin_trap();
 
     DravikAmplifierParam param;
     std::span<const uint8_t> raw = bytes;
@@ -29,22 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto processing = makeSignalProcessParam(param);
     std::vector<VexaDevice::Kestrane::_SignalData> signals;
     std::vector<_DravikResistData> resists;
-    if (parseRawSignal(*processing, raw, signals, resists) > raw.size())
-        __builtin_trap();
+    if (parseRawSignal(*processing, raw, signals, resists) > raw.size()) __builtin_trap();
     for (const auto& signal : signals) {
-        if (signal.Samples.size() != kChannels)
-            __builtin_trap();
+        if (signal.Samples.size() != kChannels) __builtin_trap();
         for (double volts : signal.Samples)
-            if (std::isinf(volts) || std::fabs(volts) > 4.6)
-                __builtin_trap();
+            if (std::isinf(volts) || std::fabs(volts) > 4.6) __builtin_trap();
     }
     for (const auto& resist : resists) {
-        if (resist.Values.size() != kChannels || resist.Referents.size() != kReferents)
-            __builtin_trap();
+        if (resist.Values.size() != kChannels || resist.Referents.size() != kReferents) __builtin_trap();
         for (const auto* values : {&resist.Values, &resist.Referents})
             for (double ohms : *values)
-                if (std::isnan(ohms) || ohms < 0)
-                    __builtin_trap();
+                if (std::isnan(ohms) || ohms < 0) __builtin_trap();
     }
     return 0;
 }

@@ -17,25 +17,19 @@ namespace {
 constexpr size_t LayoutBytes = 7;
 
 // Records a whole pack can hold, an upper bound on what any walk may give.
-size_t mostRecords(size_t length, uint32_t packSize, uint32_t counterSize, uint64_t recordSize)
-{
-    if (packSize == 0 || recordSize == 0 || counterSize > packSize)
-        return 0;
+size_t mostRecords(size_t length, uint32_t packSize, uint32_t counterSize, uint64_t recordSize) {
+    if (packSize == 0 || recordSize == 0 || counterSize > packSize) return 0;
     return length / packSize * ((packSize - counterSize) / recordSize);
 }
 
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
+void check(bool condition) {
+    if (!condition) std::abort();
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size < LayoutBytes)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < LayoutBytes) return 0;
     const uint32_t packSize = data[0];
     const uint32_t counterSize = data[1] % 8;
     const uint32_t sampleSize = data[2] % 8;
@@ -55,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     signal.counterSize = counterSize;
     std::vector<_SignalData> signalRecords;
     SignalConverter(signal, littleEndian).toSignalData(bytes, signalRecords);
-    check(signalRecords.size() <= mostRecords(bytes.size(), packSize, counterSize, 1 + uint64_t{channels} * sampleSize));
+    check(signalRecords.size() <=
+          mostRecords(bytes.size(), packSize, counterSize, 1 + uint64_t{channels} * sampleSize));
 
     ResistParams resist;
     resist.channelCount = channels;
@@ -82,7 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SignalToResistConverter windows(resist);
     std::vector<_ResistData> measured;
     windows.process(signalRecords.data(), signalRecords.size(), measured);
-    for (const _ResistData& record : measured)
-        check(record.Samples.size() == channels);
+    for (const _ResistData& record : measured) check(record.Samples.size() == channels);
     return 0;
 }

@@ -8,8 +8,7 @@
 
 namespace LiveFuzz {
 
-inline void useFastTiming()
-{
+inline void useFastTiming() {
     using namespace std::chrono_literals;
     VexaDevice::Api::SensorTiming timing;
     timing.protocol.workerWait = 1ms;

@@ -31,14 +31,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void noNaN(double value)
-{
-    if (std::isnan(value))
-        __builtin_trap();
+void noNaN(double value) {
+    if (std::isnan(value)) __builtin_trap();
 }
 
-void onMorvexSignal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void*)
-{
+void onMorvexSignal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void*) {
     for (uint32_t i = 0; i < count; ++i) {
         noNaN(records[i].O1);
         noNaN(records[i].O2);
@@ -46,30 +43,24 @@ void onMorvexSignal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void*
         noNaN(records[i].T4);
     }
 }
-void onMorvexResist(_Sensor*, MorvexResistRecord* record, void*)
-{
+void onMorvexResist(_Sensor*, MorvexResistRecord* record, void*) {
     volatile double touched = record->O1 + record->O2 + record->T3 + record->T4;
     (void)touched;
 }
-void onChannels(_Sensor*, SignalChannelsRecord* records, uint32_t count, void*)
-{
+void onChannels(_Sensor*, SignalChannelsRecord* records, uint32_t count, void*) {
     for (uint32_t i = 0; i < count; ++i)
-        for (uint32_t ch = 0; ch < records[i].SampleCount; ++ch)
-            noNaN(records[i].Samples[ch]);
+        for (uint32_t ch = 0; ch < records[i].SampleCount; ++ch) noNaN(records[i].Samples[ch]);
 }
-void onResistChannels(_Sensor*, ResistChannelsRecord* records, uint32_t count, void*)
-{
+void onResistChannels(_Sensor*, ResistChannelsRecord* records, uint32_t count, void*) {
     for (uint32_t i = 0; i < count; ++i)
         for (uint32_t ch = 0; ch < records[i].ValueCount; ++ch) {
             volatile double touched = records[i].Values[ch];
             (void)touched;
         }
 }
-void onTessel(_Sensor*, TesselSamplesRecord* records, uint32_t count, void*)
-{
+void onTessel(_Sensor*, TesselSamplesRecord* records, uint32_t count, void*) {
     for (uint32_t i = 0; i < count; ++i)
-        for (uint32_t s = 0; s < records[i].SampleCount; ++s)
-            noNaN(records[i].Samples[s]);
+        for (uint32_t s = 0; s < records[i].SampleCount; ++s) noNaN(records[i].Samples[s]);
 }
 void onBattery(_Sensor*, int32_t, void*) {}
 
@@ -86,8 +77,7 @@ struct Target {
 // The radio, the devices and their sensors, made once and kept for the whole run.
 class Rig {
 public:
-    Rig()
-    {
+    Rig() {
         LiveFuzz::useFastTiming();
 
         const uint8_t families[] = {SensorFamilyMorvex, SensorFamilyMorvexBlack, SensorFamilyMorvex2Model2,
@@ -112,8 +102,7 @@ public:
     VexaSim::SimRadio& radio() { return *radio_; }
 
 private:
-    void add(const std::shared_ptr<VexaSim::SimPeripheral>& peripheral, uint8_t family, uint8_t model)
-    {
+    void add(const std::shared_ptr<VexaSim::SimPeripheral>& peripheral, uint8_t family, uint8_t model) {
         _SensorInfo info{};
         info.SensFamily = family;
         info.SensModel = model;
@@ -121,8 +110,7 @@ private:
         std::snprintf(info.Address, sizeof(info.Address), "00:00:00:00:00:%02X", static_cast<unsigned>(address));
         CallStatus status{};
         Target target{peripheral, createSensor(scanner_, &info, &status), {}};
-        if (target.sensor == nullptr)
-            __builtin_trap();
+        if (target.sensor == nullptr) __builtin_trap();
         for (const auto& service : peripheral->services())
             for (const auto& characteristic : service->characteristics())
                 if (characteristic->properties() & VexaDevice::BLE::Platform::CharacteristicProperty::Notify)
@@ -149,19 +137,16 @@ private:
 };
 
 // Made on first use and never destroyed: the sensors live until the process ends.
-Rig& rig()
-{
+Rig& rig() {
     static Rig* made = new Rig();
     return *made;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Rig& live = rig();
-    if (size == 0)
-        return 0;
+    if (size == 0) return 0;
     Target& target = live.targets()[data[0] % live.targets().size()];
     size_t position = 1;
     while (position < size) {

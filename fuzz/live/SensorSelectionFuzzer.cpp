@@ -35,8 +35,7 @@ class Input {
 public:
     Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     uint8_t byte() { return position_ < size_ ? data_[position_++] : 0; }
-    std::string text()
-    {
+    std::string text() {
         const size_t length = std::min<size_t>(byte(), size_ - position_);
         std::string out(reinterpret_cast<const char*>(data_) + position_, length);
         position_ += length;
@@ -50,10 +49,9 @@ private:
 };
 
 struct Rig {
-    Rig()
-    {
+    Rig() {
         LiveFuzz::useFastTiming();
-        const uint8_t families[] = {SensorFamilyTessel, SensorFamilyMorvex, SensorFamilyMorvexBlack,
+        const uint8_t families[] = {SensorFamilyTessel,        SensorFamilyMorvex,  SensorFamilyMorvexBlack,
                                     SensorFamilyMorvex2Model2, SensorFamilyMorvex2, SensorFamilyMorvex2F};
         CallStatus status{};
         scanner = createScanner(families, sizeof(families), &status);
@@ -64,15 +62,13 @@ struct Rig {
     SensorScannerWrap* scanner = nullptr;
 };
 
-Rig& rig()
-{
+Rig& rig() {
     static Rig* made = new Rig();
     return *made;
 }
 
 // The emulated device the input describes, attached for one run.
-std::shared_ptr<void> attach(VexaSim::SimRadio& radio, Input& input, uint8_t kind, uint8_t model)
-{
+std::shared_ptr<void> attach(VexaSim::SimRadio& radio, Input& input, uint8_t kind, uint8_t model) {
     const int serviceSet = input.byte() % 4;
     const VexaSim::DeviceInformationTexts texts{input.text(), input.text(), input.text(), input.text()};
     switch (kind % 4) {
@@ -109,8 +105,7 @@ std::shared_ptr<void> attach(VexaSim::SimRadio& radio, Input& input, uint8_t kin
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Rig& made = rig();
     Input input(data, size);
     const uint8_t kind = input.byte();
@@ -124,13 +119,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::snprintf(info.Address, sizeof(info.Address), "00:00:00:00:00:%02X", static_cast<unsigned>(Address));
         CallStatus status{};
         if (_Sensor* sensor = createSensor(made.scanner, &info, &status)) {
-            if (!VexaDevice::Api::isCreatableFamily(getFamilySensor(sensor)))
-                __builtin_trap();
+            if (!VexaDevice::Api::isCreatableFamily(getFamilySensor(sensor))) __builtin_trap();
             EEGChannelInfo channels[8];
             int32_t count = 8;
             readSupportedChannelsMorvex2(sensor, channels, &count, &status);
-            if (count < 0 || count > 8)
-                __builtin_trap();
+            if (count < 0 || count > 8) __builtin_trap();
             SensorVersion version{};
             readVersionSensor(sensor, &version, &status);
             freeSensor(sensor);

@@ -24,30 +24,25 @@ using VexaDevice::Kestrane::_SignalData;
 
 namespace {
 
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
+void check(bool condition) {
+    if (!condition) __builtin_trap();
 }
 
-void statusPacks(const std::vector<uint8_t>& bytes)
-{
-    const auto split = VexaDevice::Devices::splitPacks<VexaDevice::Devices::StatusPack>(std::span<const uint8_t>(bytes));
+void statusPacks(const std::vector<uint8_t>& bytes) {
+    const auto split =
+        VexaDevice::Devices::splitPacks<VexaDevice::Devices::StatusPack>(std::span<const uint8_t>(bytes));
     check(split.packs.size() == bytes.size() / 4);
     check(split.remainder == (bytes.size() % 4 != 0));
-    if (!split.packs.empty())
-        check(split.packs.back().command() == bytes[split.packs.size() * 4 - 1]);
+    if (!split.packs.empty()) check(split.packs.back().command() == bytes[split.packs.size() * 4 - 1]);
 }
 
-void signalAndResistance(const std::vector<uint8_t>& bytes, uint8_t gainIndex)
-{
+void signalAndResistance(const std::vector<uint8_t>& bytes, uint8_t gainIndex) {
     std::vector<_SignalData> signal;
     VexaDevice::Kestrane::SignalConverter(Headband::signalParams(gainIndex), 0).toSignalData(bytes, signal);
     check(signal.size() == bytes.size() / 106 * 8);
     for (const _SignalData& record : signal) {
         check(record.Samples.size() == Headband::ChannelCount);
-        for (double value : record.Samples)
-            check(std::isfinite(value));
+        for (double value : record.Samples) check(std::isfinite(value));
     }
     std::vector<_SignalData> probed;
     VexaDevice::Kestrane::SignalConverter(Headband::resistModeSignalParams(), 0).toSignalData(bytes, probed);
@@ -55,12 +50,10 @@ void signalAndResistance(const std::vector<uint8_t>& bytes, uint8_t gainIndex)
     std::vector<_ResistData> resist;
     converter.process(probed.data(), probed.size(), resist);
     for (const _ResistData& record : resist)
-        for (double ohms : record.Samples)
-            check(!std::isnan(ohms) && ohms >= 0);
+        for (double ohms : record.Samples) check(!std::isnan(ohms) && ohms >= 0);
 }
 
-void motionAndLight(const std::vector<uint8_t>& bytes)
-{
+void motionAndLight(const std::vector<uint8_t>& bytes) {
     std::vector<_IMUData> motion;
     VexaDevice::Kestrane::IMUConverter(Headband::motionParams(), 0, 0).toIMUData(bytes, motion);
     check(motion.size() == bytes.size() / 98 * 8);
@@ -76,8 +69,7 @@ void motionAndLight(const std::vector<uint8_t>& bytes)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes(data, data + size);
     statusPacks(bytes);
     signalAndResistance(bytes, size > 0 ? data[0] % (Headband::MaxGainIndex + 1) : Headband::DefaultGainIndex);

@@ -19,15 +19,11 @@ using namespace VexaDevice::Morvex;
 
 namespace {
 
-bool ohmsLike(double value)
-{
-    return std::isinf(value) ? value > 0 : std::isfinite(value) && value >= 0;
-}
+bool ohmsLike(double value) { return std::isinf(value) ? value > 0 : std::isfinite(value) && value >= 0; }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MorvexResistMeter meter;
     ElectrodeSelection selection;
     size_t position = 0;
@@ -46,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const auto step = meter.feed(decodePacks(split.packs, 6.0), selection);
         if (step.completed) {
             const _ResistData& r = *step.completed;
-            if (!ohmsLike(r.O1) || !ohmsLike(r.O2) || !ohmsLike(r.T3) || !ohmsLike(r.T4))
-                __builtin_trap();
+            if (!ohmsLike(r.O1) || !ohmsLike(r.O2) || !ohmsLike(r.T3) || !ohmsLike(r.T4)) __builtin_trap();
         }
         if (step.next) {
             if (static_cast<uint8_t>(step.next->electrode) >= ElectrodeCount ||

@@ -15,8 +15,7 @@ using namespace VexaDevice::MorvexBlack;
 using VexaDevice::Kestrane::_ResistData;
 using VexaDevice::Kestrane::_SignalData;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes(data, data + size);
     const uint8_t gainIndex = size > 0 ? data[0] % (MaxGainIndex + 1) : DefaultGainIndex;
     const auto signal = signalParams(gainIndex);
@@ -24,14 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     std::vector<_SignalData> records;
     const auto converted = VexaDevice::Kestrane::SignalConverter(signal, 0).toSignalData(bytes, records);
-    if (records.size() != expected || converted.ok != (size % signal.packSize == 0))
-        __builtin_trap();
+    if (records.size() != expected || converted.ok != (size % signal.packSize == 0)) __builtin_trap();
     for (const _SignalData& record : records) {
-        if (record.Samples.size() != ChannelCount)
-            __builtin_trap();
+        if (record.Samples.size() != ChannelCount) __builtin_trap();
         for (double value : record.Samples)
-            if (!std::isfinite(value) || std::fabs(value) > 2.5)
-                __builtin_trap();
+            if (!std::isfinite(value) || std::fabs(value) > 2.5) __builtin_trap();
     }
 
     std::vector<_SignalData> probed;
@@ -43,11 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     resistance.process(probed.data(), half, out);
     resistance.process(probed.data() + half, probed.size() - half, out);
     for (const _ResistData& record : out) {
-        if (record.Samples.size() != ChannelCount)
-            __builtin_trap();
+        if (record.Samples.size() != ChannelCount) __builtin_trap();
         for (double ohms : record.Samples)
-            if (std::isnan(ohms) || ohms < 0)
-                __builtin_trap();
+            if (std::isnan(ohms) || ohms < 0) __builtin_trap();
     }
     return 0;
 }

@@ -15,26 +15,21 @@ using namespace VexaDevice::PhotoStim;
 
 namespace {
 
-void checkProgram(const StimProgram& program)
-{
-    const double values[] = {program.frequency, program.power, program.pulseWidth, program.stimulDuration, program.pause};
+void checkProgram(const StimProgram& program) {
+    const double values[] = {program.frequency, program.power, program.pulseWidth, program.stimulDuration,
+                             program.pause};
     for (double value : values)
-        if (!std::isfinite(value) || value < 0)
-            __builtin_trap();
-    if (program.frequency > TicksPerSecond || program.power > 100 || program.pause > 255)
-        __builtin_trap();
+        if (!std::isfinite(value) || value < 0) __builtin_trap();
+    if (program.frequency > TicksPerSecond || program.power > 100 || program.pause > 255) __builtin_trap();
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
     if (const auto programs = decodeConfigure(bytes)) {
-        if (programs->size() > MaxPrograms)
-            __builtin_trap();
-        for (const StimProgram& program : *programs)
-            checkProgram(program);
+        if (programs->size() > MaxPrograms) __builtin_trap();
+        for (const StimProgram& program : *programs) checkProgram(program);
     }
 
     std::vector<StimProgram> list;
@@ -50,13 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<StimProgram> kept;
         for (size_t i = 0; i < packed.programs.size(); ++i) {
             const uint8_t* entry = packed.packet.data() + i * ConfigEntrySize;
-            if ((entry[2] | entry[3] | entry[4] | entry[5]) != 0)
-                kept.push_back(packed.programs[i]);
+            if ((entry[2] | entry[3] | entry[4] | entry[5]) != 0) kept.push_back(packed.programs[i]);
         }
-        if (!decoded || *decoded != kept)
-            __builtin_trap();
-        for (const StimProgram& program : *decoded)
-            checkProgram(program);
+        if (!decoded || *decoded != kept) __builtin_trap();
+        for (const StimProgram& program : *decoded) checkProgram(program);
     } else if (packed.result.code != 517 || !packed.programs.empty()) {
         __builtin_trap();
     }

@@ -15,7 +15,7 @@ void fill(CallStatus& status, const char* text, uint32_t code, uint8_t success) 
     status.Error = code;
 }
 
-} // namespace
+}  // namespace
 
 uint8_t statusOk(const char* text, CallStatus* status, uint8_t success) {
     if (status != nullptr) {
@@ -31,7 +31,9 @@ uint8_t statusFail(const char* text, uint32_t code, CallStatus* status, uint8_t 
     return success;
 }
 
-uint8_t statusFail(const LibraryError& error, CallStatus* status) { return statusFail(error.text, error.code, status, 0); }
+uint8_t statusFail(const LibraryError& error, CallStatus* status) {
+    return statusFail(error.text, error.code, status, 0);
+}
 
 uint8_t statusFromResult(const OperationResult* result, CallStatus* status) {
     if (result == nullptr) {
@@ -63,4 +65,4 @@ void copyText(const char* text, char* buffer, size_t length) {
     buffer[count] = '\0';
 }
 
-} // namespace VexaDevice::Api
+}  // namespace VexaDevice::Api

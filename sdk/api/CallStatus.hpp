@@ -34,7 +34,8 @@ inline constexpr LibraryError InvalidFeaturesParams{112, "Invalid parameters for
 inline constexpr LibraryError FeaturesFailed{113, "Failed to get a list of sensor features"};
 inline constexpr LibraryError InvalidCommandsParams{114, "Invalid parameters for get a list commands of the sensor"};
 inline constexpr LibraryError CommandsFailed{115, "Failed to get a list of sensor commands"};
-inline constexpr LibraryError InvalidParametersParams{116, "Invalid parameters for get a list parameters of the sensor"};
+inline constexpr LibraryError InvalidParametersParams{116,
+                                                      "Invalid parameters for get a list parameters of the sensor"};
 inline constexpr LibraryError ParametersFailed{117, "Failed to get a list of sensor parameters"};
 inline constexpr LibraryError CommandFailed{118, "Failed to execute the sensor command"};
 inline constexpr LibraryError ReadParameterFailed{119, "Failed read the sensor parameter"};
@@ -45,7 +46,7 @@ inline constexpr LibraryError AddCallbackFailed{123, "Failed add callback the se
 inline constexpr LibraryError CallbackUnsupported{124, "Failed add callback the sensor"};
 inline constexpr LibraryError InvalidFiltersParams{125, "Invalid parameters for get a list filters of the sensor"};
 inline constexpr LibraryError FiltersFailed{126, "Failed to get a list of sensor filters"};
-} // namespace Errors
+}  // namespace Errors
 
 // Fills `status` (when not null) with `success`, code 0 (or 0xFFFF when
 // `success` is 0) and the text (null: empty); returns `success`.
@@ -114,4 +115,4 @@ auto quietExport(Body&& body) noexcept -> decltype(body()) {
     }
 }
 
-} // namespace VexaDevice::Api
+}  // namespace VexaDevice::Api

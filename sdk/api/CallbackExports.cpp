@@ -54,9 +54,7 @@ uint8_t registerCallback(_Sensor* sensor, Function function, Handle** handle, vo
     });
 }
 
-CallbackHandle* singleHandle(Subscription subscription) {
-    return makeCallbackHandle(std::move(subscription.delivery));
-}
+CallbackHandle* singleHandle(Subscription subscription) { return makeCallbackHandle(std::move(subscription.delivery)); }
 
 DualCallbackHandle* dualHandle(Subscription subscription) {
     auto* handle = new DualCallbackHandle{};
@@ -90,17 +88,20 @@ uint8_t addIntValue(_Sensor* sensor, IntValueCallback function, CallbackHandle**
                     CallStatus* status, IntEvent event) {
     return registerCallback(
         sensor, function, handle, userData, status,
-        [event](FamilyAccess& access, const HostTarget<IntValueCallback>& host) { return access.addIntValue(event, host); },
+        [event](FamilyAccess& access, const HostTarget<IntValueCallback>& host) {
+            return access.addIntValue(event, host);
+        },
         singleHandle);
 }
 
 uint8_t addByteValue(_Sensor* sensor, ByteValueCallback function, CallbackHandle** handle, void* userData,
                      CallStatus* status, ByteEvent event) {
-    return registerCallback(sensor, function, handle, userData, status,
-                            [event](FamilyAccess& access, const HostTarget<ByteValueCallback>& host) {
-                                return access.addByteValue(event, host);
-                            },
-                            singleHandle);
+    return registerCallback(
+        sensor, function, handle, userData, status,
+        [event](FamilyAccess& access, const HostTarget<ByteValueCallback>& host) {
+            return access.addByteValue(event, host);
+        },
+        singleHandle);
 }
 
 }  // namespace
@@ -119,14 +120,15 @@ AK_API uint8_t addResistCallbackMorvex(_Sensor* sensor, MorvexResistCallback cal
 
 AK_API uint8_t addMEMSDataCallback(_Sensor* sensor, MEMSDataCallback callback, DualCallbackHandle** handle,
                                    void* userData, CallStatus* status) {
-    return registerCallback(sensor, callback, handle, userData, status,
-                            [](FamilyAccess& access, const HostTarget<MEMSDataCallback>& host) {
-                                if (!access.sensor().isSupportedFeature(kMotionFeature)) {
-                                    return Subscription::refused();
-                                }
-                                return access.addMEMSData(host);
-                            },
-                            dualHandle);
+    return registerCallback(
+        sensor, callback, handle, userData, status,
+        [](FamilyAccess& access, const HostTarget<MEMSDataCallback>& host) {
+            if (!access.sensor().isSupportedFeature(kMotionFeature)) {
+                return Subscription::refused();
+            }
+            return access.addMEMSData(host);
+        },
+        dualHandle);
 }
 
 AK_API uint8_t addSignalCallbackMorvex2(_Sensor* sensor, SignalChannelsCallback callback, CallbackHandle** handle,
@@ -219,8 +221,8 @@ AK_API uint8_t addRespirationCallbackTessel(_Sensor* sensor, TesselSamplesCallba
     return addSingle(sensor, callback, handle, userData, status, &FamilyAccess::addRespirationTessel);
 }
 
-AK_API uint8_t addBatteryCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle,
-                                  void* userData, CallStatus* status) {
+AK_API uint8_t addBatteryCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle, void* userData,
+                                  CallStatus* status) {
     return addIntValue(sensor, callback, handle, userData, status, IntEvent::Battery);
 }
 
@@ -229,8 +231,8 @@ AK_API uint8_t addBatteryVoltageCallback(_Sensor* sensor, IntValueCallback callb
     return addIntValue(sensor, callback, handle, userData, status, IntEvent::BatteryVoltage);
 }
 
-AK_API uint8_t addAmpModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
-                                  void* userData, CallStatus* status) {
+AK_API uint8_t addAmpModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle, void* userData,
+                                  CallStatus* status) {
     return addByteValue(sensor, callback, handle, userData, status, ByteEvent::AmpMode);
 }
 
@@ -239,8 +241,8 @@ AK_API uint8_t addElectrodeStateCallbackTessel(_Sensor* sensor, ByteValueCallbac
     return addByteValue(sensor, callback, handle, userData, status, ByteEvent::ElectrodeState);
 }
 
-AK_API uint8_t addStimModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
-                                   void* userData, CallStatus* status) {
+AK_API uint8_t addStimModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle, void* userData,
+                                   CallStatus* status) {
     return addByteValue(sensor, callback, handle, userData, status, ByteEvent::StimMode);
 }
 
@@ -251,11 +253,12 @@ AK_API uint8_t addPhotoStimSyncStateCallback(_Sensor* sensor, ByteValueCallback 
 
 AK_API uint8_t addConnectionStateCallback(_Sensor* sensor, ConnectionStateCallback callback, CallbackHandle** handle,
                                           void* userData, CallStatus* status) {
-    return registerCallback(sensor, callback, handle, userData, status,
-                            [](FamilyAccess& access, const HostTarget<ConnectionStateCallback>& host) {
-                                return access.addConnectionState(host);
-                            },
-                            singleHandle);
+    return registerCallback(
+        sensor, callback, handle, userData, status,
+        [](FamilyAccess& access, const HostTarget<ConnectionStateCallback>& host) {
+            return access.addConnectionState(host);
+        },
+        singleHandle);
 }
 
 // One body for the dual-handle removals, one for the single-handle removals (the scanner's

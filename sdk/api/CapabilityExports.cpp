@@ -33,7 +33,8 @@ uint8_t listExport(_Sensor* sensor, HostEntry* array, int32_t* count, CallStatus
     if (sensor == nullptr || array == nullptr || count == nullptr || *count <= 0) {
         return statusFail(invalid, status);
     }
-    return guardedExport(status, failure, [&]() -> uint8_t { return copyList(read(*sensor), array, count, status, convert); });
+    return guardedExport(status, failure,
+                         [&]() -> uint8_t { return copyList(read(*sensor), array, count, status, convert); });
 }
 
 int8_t asByte(int32_t value) { return static_cast<int8_t>(value); }
@@ -69,7 +70,8 @@ AK_API uint8_t getCommandsSensor(_Sensor* sensor, int8_t* commands, int32_t* cou
 }
 
 AK_API int32_t getCommandsCountSensor(_Sensor* sensor) {
-    return countExport(sensor, [](_Sensor& handle) { return static_cast<int32_t>(handle.sensor().getCommands().size()); });
+    return countExport(sensor,
+                       [](_Sensor& handle) { return static_cast<int32_t>(handle.sensor().getCommands().size()); });
 }
 
 AK_API uint8_t getFeaturesSensor(_Sensor* sensor, int8_t* features, int32_t* count, CallStatus* status) {
@@ -79,7 +81,8 @@ AK_API uint8_t getFeaturesSensor(_Sensor* sensor, int8_t* features, int32_t* cou
 }
 
 AK_API int32_t getFeaturesCountSensor(_Sensor* sensor) {
-    return countExport(sensor, [](_Sensor& handle) { return static_cast<int32_t>(handle.sensor().getFeatures().size()); });
+    return countExport(sensor,
+                       [](_Sensor& handle) { return static_cast<int32_t>(handle.sensor().getFeatures().size()); });
 }
 
 // Every exception is reported with 117, whatever code it carries.
@@ -87,7 +90,9 @@ AK_API uint8_t getParametersSensor(_Sensor* sensor, ParameterInfo* parameters, i
     return listExport(
         sensor, parameters, count, status, Errors::InvalidParametersParams, {Errors::ParametersFailed, false},
         [](_Sensor& handle) { return handle.sensor().getParameters(); },
-        [](const auto& entry) { return ParameterInfo{entry.first, entry.second}; });
+        [](const auto& entry) {
+            return ParameterInfo{entry.first, entry.second};
+        });
 }
 
 AK_API int32_t getParametersCountSensor(_Sensor* sensor) {
@@ -103,8 +108,8 @@ AK_API uint8_t getSupportedFiltersSensor(_Sensor* sensor, int16_t* filters, int3
 }
 
 AK_API int32_t getSupportedFiltersCountSensor(_Sensor* sensor) {
-    return countExport(sensor,
-                       [](_Sensor& handle) { return static_cast<int32_t>(handle.control().supportedFilters().size()); });
+    return countExport(
+        sensor, [](_Sensor& handle) { return static_cast<int32_t>(handle.control().supportedFilters().size()); });
 }
 
 AK_API uint8_t isSupportedCommandSensor(_Sensor* sensor, int8_t command) {
@@ -121,7 +126,8 @@ AK_API uint8_t isSupportedFeatureSensor(_Sensor* sensor, int8_t feature) {
 
 AK_API uint8_t isSupportedParameterSensor(_Sensor* sensor, int8_t parameter) {
     return testExport(sensor, [parameter](_Sensor& handle) {
-        return handle.sensor().isSupportedParameter(static_cast<Sensor::SensorParameter>(static_cast<int32_t>(parameter)));
+        return handle.sensor().isSupportedParameter(
+            static_cast<Sensor::SensorParameter>(static_cast<int32_t>(parameter)));
     });
 }
 

@@ -26,8 +26,8 @@ size_t parseRawSignal(std::shared_ptr<SignalProcessParam> param, const std::vect
     std::vector<Dravik::_DravikResistData> resistances;
     const size_t used = Dravik::parseRawSignal(*param, raw, signal, resistances);
     for (auto& record : resistances) {
-        resist.push_back({record.PackNum, std::move(record.Values), record.Referents[0], record.Referents[1],
-                          record.Referents[2]});
+        resist.push_back(
+            {record.PackNum, std::move(record.Values), record.Referents[0], record.Referents[1], record.Referents[2]});
     }
     return used;
 }

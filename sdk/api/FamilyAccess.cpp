@@ -93,10 +93,16 @@ OperationResult FamilyAccess::readStimulatorAndMAState(TesselStimulatorAndMAStat
 OperationResult FamilyAccess::readStimPrograms(std::vector<StimulProgram>&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readHardwareFilters(std::vector<uint8_t>&) { return unsupportedRead(); }
 
-Subscription FamilyAccess::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>&) {
+    return Subscription::refused();
+}
 Subscription FamilyAccess::addResistMorvex(const HostTarget<MorvexResistCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addSignalMorvex2(const HostTarget<SignalChannelsCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addResistMorvex2(const HostTarget<ResistChannelsCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addSignalMorvex2(const HostTarget<SignalChannelsCallback>&) {
+    return Subscription::refused();
+}
+Subscription FamilyAccess::addResistMorvex2(const HostTarget<ResistChannelsCallback>&) {
+    return Subscription::refused();
+}
 Subscription FamilyAccess::addSignalLorrel(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addResistLorrel(const HostTarget<FourChannelResistCallback>&) {
     return Subscription::refused();
@@ -107,17 +113,23 @@ Subscription FamilyAccess::addResistVondra2(const HostTarget<FourChannelResistAr
 }
 Subscription FamilyAccess::addSignalVondra(const HostTarget<VondraSignalCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addResistVondra(const HostTarget<VondraResistCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addSignalDravik(const HostTarget<SignalChannelsCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addSignalDravik(const HostTarget<SignalChannelsCallback>&) {
+    return Subscription::refused();
+}
 Subscription FamilyAccess::addResistDravik(const HostTarget<DravikResistCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addSignalResistDravik(const HostTarget<DravikSignalResistCallback>&) {
     return Subscription::refused();
 }
 Subscription FamilyAccess::addSignalRawDravik(const HostTarget<RawSignalCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addFileStreamDravik(const HostTarget<FileStreamCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addFileStreamDravik(const HostTarget<FileStreamCallback>&) {
+    return Subscription::refused();
+}
 Subscription FamilyAccess::addQuaternionData(const HostTarget<QuaternionDataCallback>&) {
     return Subscription::refused();
 }
-Subscription FamilyAccess::addEnvelopeTessel(const HostTarget<EnvelopeDataCallback>&) { return Subscription::refused(); }
+Subscription FamilyAccess::addEnvelopeTessel(const HostTarget<EnvelopeDataCallback>&) {
+    return Subscription::refused();
+}
 Subscription FamilyAccess::addSignalTessel(const HostTarget<TesselSamplesCallback>&) { return Subscription::refused(); }
 Subscription FamilyAccess::addRespirationTessel(const HostTarget<TesselSamplesCallback>&) {
     return Subscription::refused();

@@ -128,8 +128,7 @@ AK_API uint8_t readFileDravik(_Sensor* sensor, const char* name, uint8_t* buffer
         std::vector<uint8_t> bytes;
         auto result = device.readFile(name, bytes, *size, offset);
         if (result) {
-            const auto copied =
-                *size == 0 ? bytes.size() : std::min<size_t>(static_cast<size_t>(*size), bytes.size());
+            const auto copied = *size == 0 ? bytes.size() : std::min<size_t>(static_cast<size_t>(*size), bytes.size());
             std::copy_n(bytes.begin(), copied, buffer);
             *size = static_cast<int32_t>(copied);
         }

@@ -160,8 +160,13 @@ HostBatch<MEMSRecord> memsRecords(const std::vector<Kestrane::_IMUData>& samples
 }
 
 SensorVersion sensorVersion(const DeviceVersion& version) {
-    return SensorVersion{version.firmwareMajor, version.firmwareMinor, version.firmwarePatch,
-                         version.hardwareMajor, version.hardwareMinor, version.hardwarePatch, 0};
+    return SensorVersion{version.firmwareMajor,
+                         version.firmwareMinor,
+                         version.firmwarePatch,
+                         version.hardwareMajor,
+                         version.hardwareMinor,
+                         version.hardwarePatch,
+                         0};
 }
 
 EEGChannelInfo hostChannelInfo(const Sensor::EEGChannelInfo& channel) {

@@ -242,18 +242,21 @@ AK_API uint8_t readAmplifierParamMorvex2(_Sensor* sensor, Morvex2AmplifierParam*
 }
 
 AK_API uint8_t readAmplifierParamWrenlet(_Sensor* sensor, WrenletAmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status,
-                     [](FamilyAccess& access, WrenletAmplifierParam& value) { return access.readAmplifierWrenlet(value); });
+    return readValue(sensor, param, status, [](FamilyAccess& access, WrenletAmplifierParam& value) {
+        return access.readAmplifierWrenlet(value);
+    });
 }
 
 AK_API uint8_t readAmplifierParamVondra2(_Sensor* sensor, Vondra2AmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status,
-                     [](FamilyAccess& access, Vondra2AmplifierParam& value) { return access.readAmplifierVondra2(value); });
+    return readValue(sensor, param, status, [](FamilyAccess& access, Vondra2AmplifierParam& value) {
+        return access.readAmplifierVondra2(value);
+    });
 }
 
 AK_API uint8_t readAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status,
-                     [](FamilyAccess& access, VondraAmplifierParam& value) { return access.readAmplifierVondra(value); });
+    return readValue(sensor, param, status, [](FamilyAccess& access, VondraAmplifierParam& value) {
+        return access.readAmplifierVondra(value);
+    });
 }
 
 AK_API uint8_t readAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam* param, CallStatus* status) {
@@ -268,8 +271,9 @@ AK_API uint8_t readFilesystemStatusDravik(_Sensor* sensor, DravikFSStatus* fsSta
 }
 
 AK_API uint8_t readFileSystemDiskInfoDravik(_Sensor* sensor, DravikFSDiskInfo* info, CallStatus* status) {
-    return readValue(sensor, info, status,
-                     [](FamilyAccess& access, DravikFSDiskInfo& value) { return access.readFileSystemDiskInfo(value); });
+    return readValue(sensor, info, status, [](FamilyAccess& access, DravikFSDiskInfo& value) {
+        return access.readFileSystemDiskInfo(value);
+    });
 }
 
 AK_API uint8_t readMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam* param, CallStatus* status) {
@@ -278,20 +282,19 @@ AK_API uint8_t readMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounter
     });
 }
 
-AK_API uint8_t readMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam* param,
-                                              CallStatus* status) {
+AK_API uint8_t readMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam* param, CallStatus* status) {
     return readValue(sensor, param, status, [](FamilyAccess& access, TesselMotionAssistantParam& value) {
         return access.readMotionAssistantParam(value);
     });
 }
 
 AK_API uint8_t readStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam* param, CallStatus* status) {
-    return readValue(sensor, param, status,
-                     [](FamilyAccess& access, TesselStimulatorParam& value) { return access.readStimulatorParam(value); });
+    return readValue(sensor, param, status, [](FamilyAccess& access, TesselStimulatorParam& value) {
+        return access.readStimulatorParam(value);
+    });
 }
 
-AK_API uint8_t readStimulatorAndMAStateTessel(_Sensor* sensor, TesselStimulatorAndMAState* state,
-                                              CallStatus* status) {
+AK_API uint8_t readStimulatorAndMAStateTessel(_Sensor* sensor, TesselStimulatorAndMAState* state, CallStatus* status) {
     return readValue(sensor, state, status, [](FamilyAccess& access, TesselStimulatorAndMAState& value) {
         return access.readStimulatorAndMAState(value);
     });
@@ -302,15 +305,17 @@ AK_API uint8_t readSupportedChannelsMorvex2(_Sensor* sensor, EEGChannelInfo* cha
                                             CallStatus* status) {
     return readList<EEGChannelInfo, Sensor::EEGChannelInfo>(
         sensor, channels, count, status,
-        [](FamilyAccess& access, std::vector<Sensor::EEGChannelInfo>& out) { return access.readSupportedChannels(out); },
+        [](FamilyAccess& access, std::vector<Sensor::EEGChannelInfo>& out) {
+            return access.readSupportedChannels(out);
+        },
         hostChannelInfo);
 }
 
 AK_API uint8_t readSupportedChannelsDravik(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
                                            CallStatus* status) __attribute__((alias("readSupportedChannelsMorvex2")));
 
-AK_API uint8_t readSupportedEEGChannels(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
-                                        CallStatus* status) __attribute__((alias("readSupportedChannelsMorvex2")));
+AK_API uint8_t readSupportedEEGChannels(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count, CallStatus* status)
+    __attribute__((alias("readSupportedChannelsMorvex2")));
 
 AK_API uint8_t readStimPrograms(_Sensor* sensor, StimulProgram* programs, int32_t* count, CallStatus* status) {
     return readList<StimulProgram, StimulProgram>(

@@ -25,8 +25,7 @@ struct HostSensorsCallback {
     void* userData;
 
     void operator()(std::vector<_SensorInfo> sensors) const {
-        callback(scanner, sensors.empty() ? nullptr : sensors.data(), static_cast<int32_t>(sensors.size()),
-                 userData);
+        callback(scanner, sensors.empty() ? nullptr : sensors.data(), static_cast<int32_t>(sensors.size()), userData);
     }
 };
 
@@ -96,9 +95,7 @@ AK_API uint8_t sensorsScanner(SensorScannerWrap* scanner, _SensorInfo* sensors, 
     });
 }
 
-AK_API void freeScanner(SensorScannerWrap* scanner) {
-    delete scanner;
-}
+AK_API void freeScanner(SensorScannerWrap* scanner) { delete scanner; }
 
 AK_API uint8_t addSensorsCallbackScanner(SensorScannerWrap* scanner, SensorsFoundCallback callback,
                                          CallbackHandle** handle, void* userData, CallStatus* status) {

@@ -23,7 +23,8 @@ namespace {
 // The BLE device at the record's address, or null when it cannot be opened.
 std::shared_ptr<BLE::IBLEDevice> openDevice(SensorScannerWrap& scanner, const _SensorInfo& info) {
     try {
-        auto id = std::make_shared<BLE::DeviceId>(std::string(info.Address, strnlen(info.Address, sizeof(info.Address))));
+        auto id =
+            std::make_shared<BLE::DeviceId>(std::string(info.Address, strnlen(info.Address, sizeof(info.Address))));
         return scanner.scanner().createDevice(std::move(id), BLE::PairingParam{info.PairingRequired != 0 ? 1 : 0});
     } catch (const std::exception& error) {
         Utility::sdkLog().error("[createSensor] Cannot open the device: {}", error.what());
@@ -55,8 +56,8 @@ AK_API _Sensor* createSensor(SensorScannerWrap* scanner, _SensorInfo* info, Call
             statusFail(Errors::SensorUnsupported, status);
             return nullptr;
         }
-        auto* sensor = new _Sensor(std::move(selected.access), std::move(selected.control), selected.family,
-                                   info->SensModel);
+        auto* sensor =
+            new _Sensor(std::move(selected.access), std::move(selected.control), selected.family, info->SensModel);
         statusOk(nullptr, status, 1);
         return sensor;
     });
@@ -82,13 +83,9 @@ AK_API uint8_t disconnectSensor(_Sensor* sensor, CallStatus* status) {
     });
 }
 
-AK_API void freeSensor(_Sensor* sensor) {
-    delete sensor;
-}
+AK_API void freeSensor(_Sensor* sensor) { delete sensor; }
 
-AK_API uint8_t getFamilySensor(_Sensor* sensor) {
-    return sensor == nullptr ? 0 : sensor->family();
-}
+AK_API uint8_t getFamilySensor(_Sensor* sensor) { return sensor == nullptr ? 0 : sensor->family(); }
 
 AK_API uint8_t execCommandSensor(_Sensor* sensor, int32_t command, CallStatus* status) {
     if (sensor == nullptr) {

@@ -40,18 +40,12 @@ uint8_t familyOfModelCode(const ModelCode& code) {
 // Model codes of devices the library recognises but has no device class for.
 uint8_t familyWithoutDeviceClass(uint8_t type) {
     switch (type) {
-    case 'C':
-        return SensorFamilyModelC;
-    case 'D':
-        return SensorFamilyModelD;
-    case 'E':
-        return SensorFamilyModelE;
-    case 'H':
-        return SensorFamilyModelH;
-    case 'Q':
-        return SensorFamilyModelQ;
-    default:
-        return SensorFamilyUnknown;
+    case 'C': return SensorFamilyModelC;
+    case 'D': return SensorFamilyModelD;
+    case 'E': return SensorFamilyModelE;
+    case 'H': return SensorFamilyModelH;
+    case 'Q': return SensorFamilyModelQ;
+    default: return SensorFamilyUnknown;
     }
 }
 

@@ -31,8 +31,7 @@ extern "C" {
 
 // The handle keeps the parameters like a callback handle keeps its subscriber, and is freed by
 // the same removal body.
-AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, CallbackHandle** handle,
-                                              CallStatus* status) {
+AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, CallbackHandle** handle, CallStatus* status) {
     if (handle == nullptr) {
         return statusFail(kMissingArguments.text, Errors::InvalidParametersParams.code, status, 0);
     }

@@ -51,11 +51,7 @@ Kestrane::WrenletAmplifierParam deviceForm(const HostRecord& param, bool (*signa
 }
 
 // Host mode bytes: any non-zero byte turns the signal on, or only 1.
-inline bool anyNonZero(uint8_t mode) {
-    return mode != 0;
-}
-inline bool exactlyOne(uint8_t mode) {
-    return mode == 1;
-}
+inline bool anyNonZero(uint8_t mode) { return mode != 0; }
+inline bool exactlyOne(uint8_t mode) { return mode == 1; }
 
 }  // namespace VexaDevice::Api

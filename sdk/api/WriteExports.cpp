@@ -98,14 +98,12 @@ AK_API uint8_t writeAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam p
     return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierDravik(param); });
 }
 
-AK_API uint8_t writeHardwareFiltersSensor(_Sensor* sensor, const int16_t* filters, int32_t count,
-                                          CallStatus* status) {
+AK_API uint8_t writeHardwareFiltersSensor(_Sensor* sensor, const int16_t* filters, int32_t count, CallStatus* status) {
     return writeExport(sensor, status,
                        [&](FamilyControl& control) { return control.writeHardwareFilters(filterSet(filters, count)); });
 }
 
-AK_API uint8_t writeMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam param,
-                                               CallStatus* status) {
+AK_API uint8_t writeMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam param, CallStatus* status) {
     return writeExport(sensor, status,
                        [&](FamilyControl& control) { return control.writeMotionAssistantParam(param); });
 }

@@ -27,7 +27,8 @@ bool RawChannelInfo::supports(const int32_t& mode) const {
     return std::find(modes_.begin(), modes_.end(), mode) != modes_.end();
 }
 
-BLEChannel::BLEChannel(std::shared_ptr<RawChannelInfo> info, std::shared_ptr<Platform::IGattCharacteristic> characteristic)
+BLEChannel::BLEChannel(std::shared_ptr<RawChannelInfo> info,
+                       std::shared_ptr<Platform::IGattCharacteristic> characteristic)
     : info_(std::move(info)), characteristic_(std::move(characteristic)) {
     if (!info_) throw std::runtime_error("Raw Channel Info cannot be null.");
     if (!characteristic_) throw std::runtime_error("Gatt Characteristic cannot be null.");
@@ -69,7 +70,8 @@ bool BLEChannel::initNotify() {
             sdkLog().trace("[BLEChannel][valueChanged] subscriber failed");
         }
     });
-    if (characteristic_->writeClientConfiguration(Platform::ClientConfiguration::Notify) != Platform::GattStatus::Success) {
+    if (characteristic_->writeClientConfiguration(Platform::ClientConfiguration::Notify) !=
+        Platform::GattStatus::Success) {
         throw std::runtime_error("Unable set notification callback: [" + info_->characteristicUuidText() + "]");
     }
     valueChanged_ = std::move(registration);
@@ -97,7 +99,8 @@ void BLEChannel::stopNotify() {
         try {
             const auto status = characteristic_->writeClientConfiguration(Platform::ClientConfiguration::None);
             if (status != Platform::GattStatus::Success) {
-                sdkLog().warn("Unable stop notify: [{}] [{}]", info_->characteristicUuidText(), static_cast<int>(status));
+                sdkLog().warn("Unable stop notify: [{}] [{}]", info_->characteristicUuidText(),
+                              static_cast<int>(status));
             }
         } catch (const Platform::PlatformError& error) {
             sdkLog().warn("Unable stop notify: [{}] [{}]", info_->characteristicUuidText(), error.message);

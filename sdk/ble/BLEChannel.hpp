@@ -22,7 +22,8 @@ enum : int32_t { Read = 0, Write = 1, Notify = 2 };
 // Which characteristic of which service, and what it supports.
 class RawChannelInfo {
 public:
-    RawChannelInfo(const Utility::UUID& serviceUuid, const Utility::UUID& characteristicUuid, std::vector<int32_t> modes);
+    RawChannelInfo(const Utility::UUID& serviceUuid, const Utility::UUID& characteristicUuid,
+                   std::vector<int32_t> modes);
     virtual ~RawChannelInfo() = default;
 
     virtual std::string characteristicUuidText() const;
@@ -83,7 +84,7 @@ public:
     void setCharacteristic(std::shared_ptr<Platform::IGattCharacteristic> characteristic);
 
 private:
-    bool initNotify();  // caller holds the lock exclusively
+    bool initNotify();                       // caller holds the lock exclusively
     Platform::Registration detachHandler();  // caller holds the lock exclusively
 
     std::shared_ptr<RawChannelInfo> info_;

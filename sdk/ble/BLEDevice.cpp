@@ -96,7 +96,8 @@ void BLEDevice::pair() {
     if (!info.canPair) throw std::runtime_error("Device pairing failed: [Forbidden pairing]");
     try {
         Platform::Registration requests = device_->onPairingRequested([](Platform::PairingRequest& request) {
-            if (request.kind() == Platform::PairingKind::ConfirmOnly || request.kind() == Platform::PairingKind::DisplayPin) {
+            if (request.kind() == Platform::PairingKind::ConfirmOnly ||
+                request.kind() == Platform::PairingKind::DisplayPin) {
                 request.accept();
             }
         });
@@ -129,7 +130,8 @@ void BLEDevice::discoverServices() {
         } catch (const rt_exception&) {
             if (remaining == 0) throw;
         } catch (const std::exception& error) {
-            if (remaining == 0) throw rt_exception(std::string("Failed read BLE GattServices/GatCharacteristics: ") + error.what());
+            if (remaining == 0)
+                throw rt_exception(std::string("Failed read BLE GattServices/GatCharacteristics: ") + error.what());
         } catch (...) {
             if (remaining == 0) throw rt_exception("Failed read BLE GattServices/GatCharacteristics.");
         }
@@ -151,14 +153,17 @@ bool BLEDevice::discoveryAttempt(int remaining) {
         if (characteristics.status != Platform::GattStatus::Success) {
             const std::string status = gattStatusText(characteristics.status);
             const std::string uuidText = Utility::uuidToString(serviceUuid);
-            if (remaining == 0) throw rt_exception("GetCharacteristics Failed: " + status + " Service UUID: " + uuidText);
-            sdkLog().warn("GetCharacteristics Failed: [{}] [Service UUID]:[{}]  [Attemtp]:[{}]", status, uuidText, remaining);
+            if (remaining == 0)
+                throw rt_exception("GetCharacteristics Failed: " + status + " Service UUID: " + uuidText);
+            sdkLog().warn("GetCharacteristics Failed: [{}] [Service UUID]:[{}]  [Attemtp]:[{}]", status, uuidText,
+                          remaining);
             return false;
         }
         auto& serviceChannels = channelMap_[serviceUuid];
         for (const auto& characteristic : characteristics.characteristics) {
             const Utility::UUID characteristicUuid = characteristic->uuid();
-            auto info = std::make_shared<RawChannelInfo>(serviceUuid, characteristicUuid, modesOf(characteristic->properties()));
+            auto info = std::make_shared<RawChannelInfo>(serviceUuid, characteristicUuid,
+                                                         modesOf(characteristic->properties()));
             channels_.push_back(info);
             auto existing = serviceChannels.find(characteristicUuid);
             if (existing == serviceChannels.end()) {
@@ -233,8 +238,8 @@ void BLEDevice::disconnect() {
         auto closing = std::move(device_);
         statusChanged_.reset();
         closing->close();
-        for (int poll = 0; poll < timing_.disconnectPolls &&
-                           closing->connectionStatus() == Platform::ConnectionStatus::Connected;
+        for (int poll = 0;
+             poll < timing_.disconnectPolls && closing->connectionStatus() == Platform::ConnectionStatus::Connected;
              ++poll) {
             std::this_thread::sleep_for(timing_.disconnectPollInterval);
         }

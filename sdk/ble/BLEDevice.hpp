@@ -52,7 +52,8 @@ public:
 
 private:
     using ChannelTable =
-        std::unordered_map<Utility::UUID, std::unordered_map<Utility::UUID, std::shared_ptr<BLEChannel>, Utility::UuidHash>,
+        std::unordered_map<Utility::UUID,
+                           std::unordered_map<Utility::UUID, std::shared_ptr<BLEChannel>, Utility::UuidHash>,
                            Utility::UuidHash>;
 
     std::shared_ptr<Platform::IPeripheral> openDevice() const;

@@ -172,7 +172,9 @@ std::vector<std::shared_ptr<DeviceInfo>> DevScan::getDevices() {
     return devices;
 }
 
-std::shared_ptr<IBLEDevice> DevScan::createDevice(std::shared_ptr<IDeviceId> id) { return createDevice(std::move(id), {}); }
+std::shared_ptr<IBLEDevice> DevScan::createDevice(std::shared_ptr<IDeviceId> id) {
+    return createDevice(std::move(id), {});
+}
 
 std::shared_ptr<IBLEDevice> DevScan::createDevice(std::shared_ptr<IDeviceId> id, PairingParam pairing) {
     if (!id) return nullptr;
@@ -296,7 +298,8 @@ const DeviceInfo& DevScan::updateSeen(const Platform::Advertisement& advertiseme
                 changed = true;
             }
         }
-        if (changed) record.setParam(manufacturerDataKey, std::make_shared<DeviceParamManufacturerData>(std::move(merged)));
+        if (changed)
+            record.setParam(manufacturerDataKey, std::make_shared<DeviceParamManufacturerData>(std::move(merged)));
     }
     if (record.name().empty() && !advertisement.localName.empty()) record.setName(advertisement.localName);
     record.setRssi(advertisement.rssi);
@@ -344,7 +347,8 @@ bool DevScan::matchFilters(const DeviceInfo& record) const {
         if (filter.address && !(*filter.address == record.deviceId())) continue;
         if (filter.serviceUuid) {
             auto uuids = record.servicesUuids();
-            if (!uuids || std::find(uuids->uuids.begin(), uuids->uuids.end(), *filter.serviceUuid) == uuids->uuids.end()) {
+            if (!uuids ||
+                std::find(uuids->uuids.begin(), uuids->uuids.end(), *filter.serviceUuid) == uuids->uuids.end()) {
                 continue;
             }
         }
@@ -380,7 +384,8 @@ void DevScan::ageDevices() {
     bool seenExpired = false;
     {
         std::shared_lock lock(mutex_);
-        foundExpired = std::any_of(found_.begin(), found_.end(), [&](const auto& entry) { return expired(entry.second); });
+        foundExpired =
+            std::any_of(found_.begin(), found_.end(), [&](const auto& entry) { return expired(entry.second); });
         seenExpired = std::any_of(seen_.begin(), seen_.end(), [&](const auto& entry) { return expired(entry.second); });
     }
     if (!foundExpired && !seenExpired) return;

@@ -21,7 +21,7 @@ DeviceId DeviceId::fromUInt64(uint64_t address) {
 
 std::array<uint8_t, 6> DeviceId::bytes() const {
     return {static_cast<uint8_t>(high_ >> 24), static_cast<uint8_t>(high_ >> 16), static_cast<uint8_t>(high_ >> 8),
-            static_cast<uint8_t>(high_),       static_cast<uint8_t>(low_ >> 8),    static_cast<uint8_t>(low_)};
+            static_cast<uint8_t>(high_),       static_cast<uint8_t>(low_ >> 8),   static_cast<uint8_t>(low_)};
 }
 
 uint64_t DeviceId::toUInt64() const { return static_cast<uint64_t>(high_) << 16 | low_; }

@@ -4,7 +4,11 @@ namespace VexaDevice::BLE {
 
 DeviceInfo::DeviceInfo(std::shared_ptr<DeviceId> id, std::string name, DeviceParamMap params, int32_t rssi,
                        int64_t lastSeenNs, uint8_t flags)
-    : id_(std::move(id)), name_(std::move(name)), params_(std::move(params)), rssi_(rssi), lastSeenNs_(lastSeenNs),
+    : id_(std::move(id)),
+      name_(std::move(name)),
+      params_(std::move(params)),
+      rssi_(rssi),
+      lastSeenNs_(lastSeenNs),
       flags_(flags) {}
 
 template <class Param>

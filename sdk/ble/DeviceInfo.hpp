@@ -28,8 +28,8 @@ class DeviceInfo : public IDeviceInfo {
 public:
     static constexpr uint8_t generalDiscoverableFlag = 0x02;
 
-    DeviceInfo(std::shared_ptr<DeviceId> id, std::string name, DeviceParamMap params, int32_t rssi,
-               int64_t lastSeenNs, uint8_t flags);
+    DeviceInfo(std::shared_ptr<DeviceId> id, std::string name, DeviceParamMap params, int32_t rssi, int64_t lastSeenNs,
+               uint8_t flags);
     // Copies share the id and the (never changed) parameter objects.
     DeviceInfo(const DeviceInfo&) = default;
     DeviceInfo(DeviceInfo&&) = default;

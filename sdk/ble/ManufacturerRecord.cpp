@@ -33,7 +33,8 @@ std::optional<ManufacturerRecord> ManufacturerRecord::parse(const std::vector<ui
         record.modelVariant = r[6];
         record.pairingRequired = ((block.size() > 8 ? r[7] : r[6]) & 0x01) != 0;
     } else {
-        record.serial = static_cast<uint32_t>(r[1]) | static_cast<uint32_t>(r[2]) << 8 | static_cast<uint32_t>(r[3]) << 16;
+        record.serial =
+            static_cast<uint32_t>(r[1]) | static_cast<uint32_t>(r[2]) << 8 | static_cast<uint32_t>(r[3]) << 16;
         record.modelType = r[4];
         record.modelVariant = r[5];
         record.pairingRequired = (r[6] & 0x01) != 0;

@@ -11,7 +11,8 @@ namespace VexaDevice::BLE {
 using MonotonicClock = std::function<int64_t()>;
 
 inline int64_t steadyNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace VexaDevice::BLE

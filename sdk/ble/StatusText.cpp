@@ -6,10 +6,10 @@ namespace VexaDevice::BLE {
 
 std::string gattStatusText(Platform::GattStatus status) {
     switch (status) {
-        case Platform::GattStatus::Success: return "Success";
-        case Platform::GattStatus::Unreachable: return "Unreachable";
-        case Platform::GattStatus::ProtocolError: return "ProtocolError";
-        case Platform::GattStatus::AccessDenied: return "AccessDenied";
+    case Platform::GattStatus::Success: return "Success";
+    case Platform::GattStatus::Unreachable: return "Unreachable";
+    case Platform::GattStatus::ProtocolError: return "ProtocolError";
+    case Platform::GattStatus::AccessDenied: return "AccessDenied";
     }
     return "[code]: [" + std::to_string(static_cast<int32_t>(status)) + "]";
 }

@@ -8,9 +8,7 @@ namespace {
 
 constexpr uint32_t kMaxWidth = 4;
 
-bool supportedWidth(uint32_t length) {
-    return length >= 1 && length <= kMaxWidth;
-}
+bool supportedWidth(uint32_t length) { return length >= 1 && length <= kMaxWidth; }
 
 }  // namespace
 
@@ -43,8 +41,8 @@ void appendLittleEndian(std::vector<uint8_t>& bytes, uint32_t value, uint32_t le
 }
 
 bool isDigits(const std::string& text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 }  // namespace VexaDevice::Utility

@@ -15,8 +15,8 @@ T lookup(const std::array<T, N>& table, std::size_t index, T fallback) {
 
 constexpr std::array<double, 11> kGainFactors{1, 2, 3, 4, 6, 8, 12, 24, 5, 0.5, 0.25};
 
-constexpr std::array<double, 17> kSamplingFrequencies{
-    10, 20, 100, 125, 250, 500, 1000, 2000, 4000, 8000, 10000, 12000, 16000, 24000, 32000, 48000, 64000};
+constexpr std::array<double, 17> kSamplingFrequencies{10,   20,    100,   125,   250,   500,   1000,  2000, 4000,
+                                                      8000, 10000, 12000, 16000, 24000, 32000, 48000, 64000};
 
 constexpr std::array<double, 5> kFullScale{1, 127, 32767, 8388607, 2147483647};
 
@@ -41,25 +41,15 @@ double gainToFactor(const uint8_t& gain) {
     return kGainFactors[gain];
 }
 
-double samplingFrequencyToHz(const uint8_t& frequency) {
-    return lookup(kSamplingFrequencies, frequency, 0.0);
-}
+double samplingFrequencyToHz(const uint8_t& frequency) { return lookup(kSamplingFrequencies, frequency, 0.0); }
 
-double bitnessToFullScale(const uint32_t& bytes) {
-    return lookup(kFullScale, bytes, 1.0);
-}
+double bitnessToFullScale(const uint32_t& bytes) { return lookup(kFullScale, bytes, 1.0); }
 
-double accelSensitivityToG(const uint8_t& sensitivity) {
-    return lookup(kAccelRangesG, sensitivity, 0.0);
-}
+double accelSensitivityToG(const uint8_t& sensitivity) { return lookup(kAccelRangesG, sensitivity, 0.0); }
 
-double gyroSensitivityToDps(const uint8_t& sensitivity) {
-    return lookup(kGyroRangesDps, sensitivity, 0.0);
-}
+double gyroSensitivityToDps(const uint8_t& sensitivity) { return lookup(kGyroRangesDps, sensitivity, 0.0); }
 
-double currentToAmperes(const uint8_t& current) {
-    return lookup(kDriveCurrents, current, 0.0);
-}
+double currentToAmperes(const uint8_t& current) { return lookup(kDriveCurrents, current, 0.0); }
 
 double clampResistance(const double& ohms) {
     if (ohms >= 0.0 && ohms < kResistanceLimitOhms) {
@@ -68,12 +58,8 @@ double clampResistance(const double& ohms) {
     return std::numeric_limits<double>::infinity();
 }
 
-uint8_t gainToDeviceCode(const uint8_t& gain) {
-    return lookup(kGainDeviceCodes, gain, uint8_t{0});
-}
+uint8_t gainToDeviceCode(const uint8_t& gain) { return lookup(kGainDeviceCodes, gain, uint8_t{0}); }
 
-uint8_t currentToDeviceCode(const uint8_t& current) {
-    return lookup(kCurrentDeviceCodes, current, uint8_t{0});
-}
+uint8_t currentToDeviceCode(const uint8_t& current) { return lookup(kCurrentDeviceCodes, current, uint8_t{0}); }
 
 }  // namespace VexaDevice::Utility

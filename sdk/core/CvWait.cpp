@@ -33,4 +33,4 @@ void CvWait::notify() {
     }
 }
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

@@ -34,4 +34,4 @@ private:
     int waiting_ = 0;       // threads inside wait; guarded by mutex_
 };
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

@@ -18,14 +18,9 @@ std::string kspErrorName(uint16_t code) {
         return own;
     }
     static const std::unordered_map<uint16_t, const char*> kNames{
-        {0, "KSP_ERROR_NOERROR"},
-        {1, "KSP_ERROR_CMD_PARAM"},
-        {2, "KSP_ERROR_CMD_NOT_SUPPORT"},
-        {3, "KSP_ERROR_BUSSY"},
-        {129, "T3P_ERR_NOCOMMAND"},
-        {130, "T3P_ERR_FORMAT"},
-        {546, "ERR_WRONG_PACK_SIZE"},
-        {547, "ERR_IO_COMMAND"},
+        {0, "KSP_ERROR_NOERROR"},     {1, "KSP_ERROR_CMD_PARAM"}, {2, "KSP_ERROR_CMD_NOT_SUPPORT"},
+        {3, "KSP_ERROR_BUSSY"},       {129, "T3P_ERR_NOCOMMAND"}, {130, "T3P_ERR_FORMAT"},
+        {546, "ERR_WRONG_PACK_SIZE"}, {547, "ERR_IO_COMMAND"},
     };
     const auto found = kNames.find(code);
     return found != kNames.end() ? found->second : "UNKNOWN";
@@ -38,8 +33,6 @@ OperationResult deviceErrorResult(uint16_t code, const std::string& name) {
     return OperationResult::failed(code, "Device error: [" + name + "]");
 }
 
-OperationResult formatKspDeviceError(uint16_t code) {
-    return deviceErrorResult(code, kspErrorName(code));
-}
+OperationResult formatKspDeviceError(uint16_t code) { return deviceErrorResult(code, kspErrorName(code)); }
 
 }  // namespace VexaDevice::Utility

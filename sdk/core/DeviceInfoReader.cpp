@@ -96,9 +96,7 @@ struct ReadStep {
     void (*apply)(const std::string&, DeviceVersion&);
 };
 
-bool cancelled(const bool* cancel) {
-    return cancel != nullptr && *cancel;
-}
+bool cancelled(const bool* cancel) { return cancel != nullptr && *cancel; }
 
 }  // namespace
 

@@ -7,9 +7,8 @@ namespace VexaDevice::Sensor {
 namespace {
 
 constexpr std::array<const char*, 30> kElectrodeNames{
-    "Any", "O1",  "P3",  "C3",  "F3", "Fp1", "T5", "T3", "F7",  "F8",
-    "T4",  "T6",  "Fp2", "F4",  "C4", "P4",  "O2", "D1", "D2",  "OZ",
-    "PZ",  "CZ",  "FZ",  "FpZ", "D3", "Ref", "A1", "A2", "Gnd1", "Gnd2"};
+    "Any", "O1", "P3", "C3", "F3", "Fp1", "T5", "T3", "F7",  "F8", "T4",  "T6", "Fp2", "F4",   "C4",
+    "P4",  "O2", "D1", "D2", "OZ", "PZ",  "CZ", "FZ", "FpZ", "D3", "Ref", "A1", "A2",  "Gnd1", "Gnd2"};
 
 }  // namespace
 

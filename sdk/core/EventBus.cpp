@@ -63,7 +63,7 @@ private:
                 continue;
             }
             if (adopted.thread.get_id() == std::this_thread::get_id()) {
-                adopted.thread.detach(); // the process ends from inside a delivery
+                adopted.thread.detach();  // the process ends from inside a delivery
             } else {
                 adopted.thread.join();
             }
@@ -79,14 +79,12 @@ DeliveryThreads& deliveryThreads() {
     return threads;
 }
 
-} // namespace
+}  // namespace
 
 void adoptDeliveryThread(std::thread thread, std::shared_ptr<const std::atomic<bool>> finished) {
     deliveryThreads().adopt({std::move(thread), std::move(finished)});
 }
 
-void joinDeliveryThread(const std::atomic<bool>* finished) {
-    deliveryThreads().join(finished);
-}
+void joinDeliveryThread(const std::atomic<bool>* finished) { deliveryThreads().join(finished); }
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

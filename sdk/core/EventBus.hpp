@@ -152,7 +152,7 @@ private:
         std::atomic<bool> running{false};
         std::mutex wakeMutex;
         std::condition_variable wake;
-        bool closing = false; // guarded by wakeMutex
+        bool closing = false;  // guarded by wakeMutex
     };
 
     void startDeliveryThread() {
@@ -210,7 +210,8 @@ private:
     // (nothing to deliver: the caller ends); false once the bus is closing.
     static bool waitForEvent(Delivery& delivery, const Timing& timing) {
         std::unique_lock lock(delivery.wakeMutex);
-        delivery.wake.wait_for(lock, timing.idleEnd, [&delivery] { return delivery.closing || delivery.queue.pending(); });
+        delivery.wake.wait_for(lock, timing.idleEnd,
+                               [&delivery] { return delivery.closing || delivery.queue.pending(); });
         return !delivery.closing;
     }
 
@@ -224,4 +225,4 @@ private:
     const std::atomic<bool>* threadFinished_ = nullptr;
 };
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

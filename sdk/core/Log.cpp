@@ -41,7 +41,7 @@ struct LogLifetime {
 
 const LogLifetime lifetime;
 
-} // namespace
+}  // namespace
 
 int initLog() {
     std::vector<spdlog::sink_ptr> sinks;
@@ -96,4 +96,4 @@ LogHandle sdkLog() {
     return LogHandle(std::make_shared<spdlog::logger>(kLoggerName));
 }
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

@@ -51,15 +51,25 @@ public:
     }
 
     template <typename T>
-    void trace(const T& message) const { logger_->trace(message); }
+    void trace(const T& message) const {
+        logger_->trace(message);
+    }
     template <typename T>
-    void debug(const T& message) const { logger_->debug(message); }
+    void debug(const T& message) const {
+        logger_->debug(message);
+    }
     template <typename T>
-    void info(const T& message) const { logger_->info(message); }
+    void info(const T& message) const {
+        logger_->info(message);
+    }
     template <typename T>
-    void warn(const T& message) const { logger_->warn(message); }
+    void warn(const T& message) const {
+        logger_->warn(message);
+    }
     template <typename T>
-    void error(const T& message) const { logger_->error(message); }
+    void error(const T& message) const {
+        logger_->error(message);
+    }
 
     bool should_log(spdlog::level::level_enum level) const { return logger_->should_log(level); }
 
@@ -75,4 +85,4 @@ private:
 // Never fails: once the log is closed at unload, messages go nowhere.
 LogHandle sdkLog();
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

@@ -20,4 +20,4 @@ struct OperationResult {
     bool operator==(const OperationResult&) const = default;
 };
 
-} // namespace VexaDevice
+}  // namespace VexaDevice

@@ -126,4 +126,4 @@ private:
     mutable std::shared_mutex mutex_;
 };
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

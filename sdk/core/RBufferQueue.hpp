@@ -33,7 +33,7 @@ public:
     void put(Event event) {
         std::unique_lock lock(mutex_);
         if (slots_.empty()) {
-            slots_.resize(capacity_); // most buses never queue: their slots are made on first use
+            slots_.resize(capacity_);  // most buses never queue: their slots are made on first use
         }
         slots_[writeIndex_] = std::move(event);
         writeIndex_ = (writeIndex_ + 1) % capacity_;
@@ -68,4 +68,4 @@ private:
     mutable std::shared_mutex mutex_;
 };
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

@@ -14,4 +14,4 @@ const char* rt_exception::what() const noexcept { return message_.c_str(); }
 
 int32_t rt_exception::code() const noexcept { return code_; }
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

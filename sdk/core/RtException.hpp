@@ -26,4 +26,4 @@ private:
     int32_t code_ = 0;
 };
 
-} // namespace VexaDevice::Utility
+}  // namespace VexaDevice::Utility

@@ -12,13 +12,11 @@ namespace VexaDevice::Utility {
 
 class SpinLock {
 public:
-    void lock() noexcept
-    {
+    void lock() noexcept {
         while (locked_.exchange(true, std::memory_order_acquire)) {
             // Wait with reads only, backing off a little longer after each busy look.
             for (int pause = 1; locked_.load(std::memory_order_relaxed); pause = std::min(pause * 2, MaxPause)) {
-                for (int i = 0; i < pause; ++i)
-                    std::this_thread::yield();
+                for (int i = 0; i < pause; ++i) std::this_thread::yield();
             }
         }
     }
@@ -35,14 +33,12 @@ class SpinGuarded {
 public:
     explicit SpinGuarded(T value = {}) : value_(std::move(value)) {}
 
-    T get() const
-    {
+    T get() const {
         std::lock_guard guard(lock_);
         return value_;
     }
 
-    void set(const T& value)
-    {
+    void set(const T& value) {
         std::lock_guard guard(lock_);
         value_ = value;
     }

@@ -20,10 +20,8 @@ UUID parseUuid(const std::string& text) {
     UUID uuid;
     auto& b = uuid.bytes;
     const int converted = std::sscanf(
-        text.c_str(),
-        "%2hhx%2hhx%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx%2hhx%2hhx%2hhx%2hhx",
-        &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11],
-        &b[12], &b[13], &b[14], &b[15]);
+        text.c_str(), "%2hhx%2hhx%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx%2hhx%2hhx%2hhx%2hhx", &b[0],
+        &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11], &b[12], &b[13], &b[14], &b[15]);
     if (converted != 16) {
         throw std::invalid_argument("The UUID string is in an incorrect format");
     }

@@ -51,7 +51,8 @@ Impl::~Impl() {
 void Impl::setUp(sd_bus* bus) {
     sd_bus_slot* slot = nullptr;
     if (sd_bus_add_object_manager(bus, &slot, "/") >= 0) slots_.push_back(slot);
-    if (sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kAdapterVtable, this) >= 0) slots_.push_back(slot);
+    if (sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kAdapterVtable, this) >= 0)
+        slots_.push_back(slot);
     if (options_.connectDevice &&
         sd_bus_add_object_vtable(bus, &slot, kAdapterPath, Bluez::kAdapter, kExperimentalAdapterVtable, this) >= 0) {
         slots_.push_back(slot);
@@ -146,7 +147,8 @@ void Impl::count(sd_bus_message* message) {
 
 // ---- BluezEmulator -----------------------------------------------------------------------
 
-BluezEmulator::BluezEmulator(std::shared_ptr<SimRadio> radio, const std::string& busAddress, BluezEmulatorOptions options)
+BluezEmulator::BluezEmulator(std::shared_ptr<SimRadio> radio, const std::string& busAddress,
+                             BluezEmulatorOptions options)
     : impl_(std::make_unique<Impl>(std::move(radio), busAddress, options)) {}
 
 BluezEmulator::~BluezEmulator() = default;

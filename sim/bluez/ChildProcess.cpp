@@ -39,7 +39,8 @@ bool programAvailable(const std::string& name) {
     return false;
 }
 
-ChildProcess::ChildProcess(std::vector<std::string> arguments, std::vector<std::pair<std::string, std::string>> environment) {
+ChildProcess::ChildProcess(std::vector<std::string> arguments,
+                           std::vector<std::pair<std::string, std::string>> environment) {
     // Everything the child needs is made before the fork: after it only async-signal-safe calls.
     std::vector<std::string> variables;
     for (char** entry = environ; *entry; ++entry) {

@@ -116,7 +116,8 @@ void EmulatedAdapter::heard(sd_bus* bus, const Platform::Advertisement& advertis
         changed.emplace_back("Alias");
     }
     bool uuids = false;
-    for (const auto& uuid : advertisement.serviceUuids) uuids = device.uuids.insert(Bluez::uuidText(uuid)).second || uuids;
+    for (const auto& uuid : advertisement.serviceUuids)
+        uuids = device.uuids.insert(Bluez::uuidText(uuid)).second || uuids;
     if (uuids) changed.emplace_back("UUIDs");
     bool manufacturer = duplicates && !advertisement.manufacturerData.empty();
     for (const auto& entry : advertisement.manufacturerData) {
@@ -162,14 +163,15 @@ void EmulatedAdapter::updateDiscovery() {
 bool EmulatedAdapter::showRssi(sd_bus* bus, EmulatedDevice& device, int16_t rssi) {
     if (device.rssiSlot && device.rssi == rssi) return false;
     device.rssi = rssi;
-    if (!device.rssiSlot &&
-        sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice, kRssiVtable, &device) < 0) {
+    if (!device.rssiSlot && sd_bus_add_object_vtable(bus, &device.rssiSlot, device.path.c_str(), Bluez::kDevice,
+                                                     kRssiVtable, &device) < 0) {
         device.rssiSlot = nullptr;
     }
     return true;
 }
 
-bool EmulatedAdapter::takeServiceData(EmulatedDevice& device, const Platform::Advertisement& advertisement, bool duplicates) {
+bool EmulatedAdapter::takeServiceData(EmulatedDevice& device, const Platform::Advertisement& advertisement,
+                                      bool duplicates) {
     bool changed = false;
     for (const auto& section : advertisement.dataSections) {
         // The UUID leads the section, least significant byte first.

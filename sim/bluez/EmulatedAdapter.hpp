@@ -45,7 +45,7 @@ private:
     bool powered_ = true;
     std::set<std::string> discoverers_;
     std::map<std::string, sd_bus_message*> pendingStops_;  // StopDiscovery being carried out, by client
-    std::set<std::string> duplicateData_;  // clients whose filter asked for every report
+    std::set<std::string> duplicateData_;                  // clients whose filter asked for every report
     unsigned stops_ = 0;
     std::shared_ptr<Platform::IAdvertisementWatcher> watcher_;
     Platform::Registration watcherHandler_;

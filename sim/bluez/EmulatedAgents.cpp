@@ -41,14 +41,15 @@ bool EmulatedAgents::ask(const std::string& devicePath, Platform::PairingKind ki
             answer->set_value(true);  // no agent: the pairing goes on as just-works
             return;
         }
-        const char* member = kind == Platform::PairingKind::DisplayPin ? "DisplayPasskey"
+        const char* member = kind == Platform::PairingKind::DisplayPin        ? "DisplayPasskey"
                              : kind == Platform::PairingKind::ConfirmPinMatch ? "RequestConfirmation"
                                                                               : "RequestAuthorization";
         sd_bus_message* call = Bluez::newMethodCall(bus, agent_, agentPath_, Bluez::kAgent, member);
         int r = call ? 0 : -ENOMEM;
         if (r >= 0) r = sd_bus_message_append(call, "o", devicePath.c_str());
         if (r >= 0 && kind == Platform::PairingKind::ConfirmPinMatch) r = sd_bus_message_append(call, "u", 123456u);
-        if (r >= 0 && kind == Platform::PairingKind::DisplayPin) r = sd_bus_message_append(call, "uq", 123456u, uint16_t{0});
+        if (r >= 0 && kind == Platform::PairingKind::DisplayPin)
+            r = sd_bus_message_append(call, "uq", 123456u, uint16_t{0});
         if (r < 0) {
             sd_bus_message_unref(call);
             answer->set_value(false);

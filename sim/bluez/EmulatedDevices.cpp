@@ -13,21 +13,14 @@ namespace {
 
 const char* errorOf(Platform::PairingStatus status) {
     switch (status) {
-    case Platform::PairingStatus::AlreadyPaired:
-        return "org.bluez.Error.AlreadyExists";
+    case Platform::PairingStatus::AlreadyPaired: return "org.bluez.Error.AlreadyExists";
     case Platform::PairingStatus::RejectedByHandler:
-    case Platform::PairingStatus::RequiredHandlerNotRegistered:
-        return "org.bluez.Error.AuthenticationRejected";
-    case Platform::PairingStatus::AuthenticationFailure:
-        return "org.bluez.Error.AuthenticationFailed";
-    case Platform::PairingStatus::PairingCanceled:
-        return "org.bluez.Error.AuthenticationCanceled";
-    case Platform::PairingStatus::AuthenticationTimeout:
-        return "org.bluez.Error.AuthenticationTimeout";
-    case Platform::PairingStatus::ConnectionRejected:
-        return "org.bluez.Error.ConnectionAttemptFailed";
-    default:
-        return "org.bluez.Error.Failed";
+    case Platform::PairingStatus::RequiredHandlerNotRegistered: return "org.bluez.Error.AuthenticationRejected";
+    case Platform::PairingStatus::AuthenticationFailure: return "org.bluez.Error.AuthenticationFailed";
+    case Platform::PairingStatus::PairingCanceled: return "org.bluez.Error.AuthenticationCanceled";
+    case Platform::PairingStatus::AuthenticationTimeout: return "org.bluez.Error.AuthenticationTimeout";
+    case Platform::PairingStatus::ConnectionRejected: return "org.bluez.Error.ConnectionAttemptFailed";
+    default: return "org.bluez.Error.Failed";
     }
 }
 
@@ -42,15 +35,18 @@ int EmulatedDevices::connectDevice(sd_bus_message* message) {
     const auto address = Bluez::parseAddress(properties.at("Address").asString().value_or(""));
     if (!address) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InvalidArguments", "Invalid arguments");
     sd_bus* bus = sd_bus_message_get_bus(message);
-    if (devices_.contains(*address)) return sd_bus_reply_method_errorf(message, "org.bluez.Error.AlreadyExists", "Already Exists");
+    if (devices_.contains(*address))
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.AlreadyExists", "Already Exists");
     auto handle = impl_.radio().openPeripheral(*address);
     if (!handle) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Page Timeout");
     auto& device = deviceFor(bus, *address, false);
     device.handle = std::move(handle);
     device.name = device.handle->name();
     sd_bus_emit_object_added(bus, device.path.c_str());
-    if (device.profile.abortsConnect()) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-abort-by-local");
-    if (const char* error = connect(bus, device)) return sd_bus_reply_method_errorf(message, error, "Connection failed");
+    if (device.profile.abortsConnect())
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-abort-by-local");
+    if (const char* error = connect(bus, device))
+        return sd_bus_reply_method_errorf(message, error, "Connection failed");
     return sd_bus_reply_method_return(message, "o", device.path.c_str());
 }
 
@@ -73,7 +69,8 @@ int EmulatedDevices::property(EmulatedDevice& device, const std::string& name, s
     if (name == "AddressType") return sd_bus_message_append(reply, "s", "public");
     if (name == "Name") return sd_bus_message_append(reply, "s", device.name.c_str());
     if (name == "Alias") {
-        return sd_bus_message_append(reply, "s", device.name.empty() ? Bluez::addressText(device.address).c_str() : device.name.c_str());
+        return sd_bus_message_append(
+            reply, "s", device.name.empty() ? Bluez::addressText(device.address).c_str() : device.name.c_str());
     }
     if (name == "Paired") return sd_bus_message_append(reply, "b", device.paired);
     if (name == "Trusted" || name == "Blocked") return sd_bus_message_append(reply, "b", 0);
@@ -114,12 +111,15 @@ int EmulatedDevices::property(EmulatedDevice& device, const std::string& name, s
 
 int EmulatedDevices::connectMethod(EmulatedDevice& device, sd_bus_message* message) {
     impl_.count(message);
-    if (device.connected) return sd_bus_reply_method_errorf(message, "org.bluez.Error.AlreadyConnected", "Already Connected");
-    if (device.profile.abortsConnect()) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-abort-by-local");
+    if (device.connected)
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.AlreadyConnected", "Already Connected");
+    if (device.profile.abortsConnect())
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-abort-by-local");
     sd_bus* bus = sd_bus_message_get_bus(message);
     if (!device.handle) device.handle = impl_.radio().openPeripheral(device.address);
     if (!device.handle) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "le-connection-timeout");
-    if (const char* error = connect(bus, device)) return sd_bus_reply_method_errorf(message, error, "Connection failed");
+    if (const char* error = connect(bus, device))
+        return sd_bus_reply_method_errorf(message, error, "Connection failed");
     // Another Connect of the device still running, as the daemon sees it: this one is told
     // so while the link comes up all the same.
     if (device.profile.answersInProgress()) {
@@ -153,7 +153,8 @@ int EmulatedDevices::pairMethod(EmulatedDevice& device, sd_bus_message* message)
     impl_.count(message);
     if (device.paired) return sd_bus_reply_method_errorf(message, "org.bluez.Error.AlreadyExists", "Already Exists");
     if (!device.handle) device.handle = impl_.radio().openPeripheral(device.address);
-    if (!device.handle) return sd_bus_reply_method_errorf(message, "org.bluez.Error.ConnectionAttemptFailed", "Page Timeout");
+    if (!device.handle)
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.ConnectionAttemptFailed", "Page Timeout");
     // The simulated pairing waits for its request to be answered, and the answer comes
     // from the client's agent over this loop: it runs on a worker of its own.
     auto handle = device.handle;

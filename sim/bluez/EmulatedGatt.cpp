@@ -39,9 +39,11 @@ int EmulatedGatt::property(EmulatedCharacteristic& characteristic, const std::st
 int EmulatedGatt::readMethod(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
-    if (characteristic.device->profile.busy()) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
+    if (characteristic.device->profile.busy())
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
     const auto result = characteristic.sim->readValue();
-    if (result.status != Platform::GattStatus::Success) return replyGattError(message, result.status, "Read not permitted");
+    if (result.status != Platform::GattStatus::Success)
+        return replyGattError(message, result.status, "Read not permitted");
     // As the daemon does: the value read is announced as a change first.
     characteristic.value = result.value;
     emitChanged(sd_bus_message_get_bus(message), characteristic.path, Bluez::kGattCharacteristic, {"Value"});
@@ -97,7 +99,8 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
     Bluez::PropertyMap options;
     Bluez::readProperties(message, options);
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
-    if (characteristic.device->profile.busy()) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
+    if (characteristic.device->profile.busy())
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
     const auto* first = static_cast<const uint8_t*>(data);
     // As the daemon does: the reply goes out once the device's acknowledgement arrives, so what
     // the device notified before it is sent first.
@@ -114,7 +117,8 @@ int EmulatedGatt::startNotify(EmulatedCharacteristic& characteristic, sd_bus_mes
     impl_.count(message);
     {
         std::lock_guard lock(characteristic.socketMutex);
-        if (characteristic.socket >= 0) return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
+        if (characteristic.socket >= 0)
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
     }
     // A client's second session is its first; one started while the link is down begins
     // when it comes up.
@@ -131,7 +135,8 @@ int EmulatedGatt::startNotify(EmulatedCharacteristic& characteristic, sd_bus_mes
 
 int EmulatedGatt::stopNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
-    if (!characteristic.notifying) return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No notify session started");
+    if (!characteristic.notifying)
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No notify session started");
     characteristic.notifying = false;
     if (characteristic.device->connected && characteristic.sim) {
         characteristic.sim->writeClientConfiguration(Platform::ClientConfiguration::None);
@@ -145,9 +150,11 @@ int EmulatedGatt::acquireNotify(EmulatedCharacteristic& characteristic, sd_bus_m
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     {
         std::lock_guard lock(characteristic.socketMutex);
-        if (characteristic.socket >= 0) return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
+        if (characteristic.socket >= 0)
+            return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "Notify acquired");
     }
-    if (characteristic.notifying) return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
+    if (characteristic.notifying)
+        return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
     const std::string& refusal = characteristic.device->profile.faults().acquireNotifyRefusal;
     if (!refusal.empty()) return sd_bus_reply_method_errorf(message, refusal.c_str(), "%s", refusalText(refusal));
     int pair[2];
@@ -193,7 +200,9 @@ int EmulatedGatt::descriptorWrite(sd_bus_message* message) {
 void EmulatedGatt::exportTable(sd_bus* bus, EmulatedDevice& device) {
     const auto services = device.handle->gattServices();
     if (services.status != Platform::GattStatus::Success) return;
-    std::vector<std::pair<std::shared_ptr<Platform::IGattService>, std::vector<std::shared_ptr<Platform::IGattCharacteristic>>>> table;
+    std::vector<
+        std::pair<std::shared_ptr<Platform::IGattService>, std::vector<std::shared_ptr<Platform::IGattCharacteristic>>>>
+        table;
     for (const auto& service : services.services) {
         auto characteristics = service->characteristics();
         if (characteristics.status != Platform::GattStatus::Success) continue;
@@ -207,7 +216,9 @@ void EmulatedGatt::exportTable(sd_bus* bus, EmulatedDevice& device) {
         table.emplace_back(service, std::move(characteristics.characteristics));
     }
     // The daemon knows every primary service (Device1.UUIDs) before the last one is exported.
-    std::optional<std::pair<std::shared_ptr<Platform::IGattService>, std::vector<std::shared_ptr<Platform::IGattCharacteristic>>>> late;
+    std::optional<
+        std::pair<std::shared_ptr<Platform::IGattService>, std::vector<std::shared_ptr<Platform::IGattCharacteristic>>>>
+        late;
     if (!table.empty() && device.profile.delaysLastService()) {
         late = std::move(table.back());
         table.pop_back();
@@ -228,7 +239,7 @@ void EmulatedGatt::exportTable(sd_bus* bus, EmulatedDevice& device) {
 }
 
 void EmulatedGatt::exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
-                         const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics) {
+                                 const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics) {
     auto exported = std::make_shared<EmulatedService>();
     char name[16];
     std::snprintf(name, sizeof(name), "/service%04x", device.nextHandle++);
@@ -236,7 +247,8 @@ void EmulatedGatt::exportService(sd_bus* bus, EmulatedDevice& device, const Plat
     exported->devicePath = device.path;
     exported->uuid = service.uuid();
     sd_bus_slot* slot = nullptr;
-    if (sd_bus_add_object_vtable(bus, &slot, exported->path.c_str(), Bluez::kGattService, kServiceVtable, exported.get()) >= 0) {
+    if (sd_bus_add_object_vtable(bus, &slot, exported->path.c_str(), Bluez::kGattService, kServiceVtable,
+                                 exported.get()) >= 0) {
         device.gattSlots.push_back(slot);
     }
     device.uuids.insert(Bluez::uuidText(exported->uuid));
@@ -252,9 +264,12 @@ void EmulatedGatt::exportService(sd_bus* bus, EmulatedDevice& device, const Plat
         entry->uuid = characteristic->uuid();
         entry->properties = characteristic->properties();
         entry->index = device.characteristics.size();
-        const bool notifies = entry->properties & (Platform::CharacteristicProperty::Notify | Platform::CharacteristicProperty::Indicate);
-        const auto* vtable = notifies && impl_.options().acquireNotify ? kAcquiringCharacteristicVtable : kCharacteristicVtable;
-        if (sd_bus_add_object_vtable(bus, &slot, entry->path.c_str(), Bluez::kGattCharacteristic, vtable, entry.get()) >= 0) {
+        const bool notifies =
+            entry->properties & (Platform::CharacteristicProperty::Notify | Platform::CharacteristicProperty::Indicate);
+        const auto* vtable =
+            notifies && impl_.options().acquireNotify ? kAcquiringCharacteristicVtable : kCharacteristicVtable;
+        if (sd_bus_add_object_vtable(bus, &slot, entry->path.c_str(), Bluez::kGattCharacteristic, vtable,
+                                     entry.get()) >= 0) {
             device.gattSlots.push_back(slot);
         }
         device.characteristics.push_back(entry);
@@ -314,8 +329,8 @@ void EmulatedGatt::attachViews(sd_bus* bus, EmulatedDevice& device) {
         const auto characteristics = service->characteristics();
         if (characteristics.status != Platform::GattStatus::Success) continue;
         for (const auto& view : characteristics.characteristics) {
-            if (view == device.batterySim || (Bluez::shortUuid(service->uuid()) == kBatteryService && device.batterySim &&
-                                              Bluez::shortUuid(view->uuid()) == kBatteryLevel)) {
+            if (view == device.batterySim || (Bluez::shortUuid(service->uuid()) == kBatteryService &&
+                                              device.batterySim && Bluez::shortUuid(view->uuid()) == kBatteryLevel)) {
                 device.batterySim = view;
                 if (!device.profile.faults().batteryServiceExported) continue;
             }
@@ -348,7 +363,8 @@ void EmulatedGatt::attachViews(sd_bus* bus, EmulatedDevice& device) {
     if (device.batterySim) {
         device.batteryHandler.reset();
         const auto level = device.batterySim->readValue();
-        if (level.status == Platform::GattStatus::Success && !level.value.empty()) impl_.devices().setBattery(bus, device, level.value[0]);
+        if (level.status == Platform::GattStatus::Success && !level.value.empty())
+            impl_.devices().setBattery(bus, device, level.value[0]);
         const uint64_t address = device.address;
         device.batteryHandler = device.batterySim->onValueChanged([this, address](const Bytes& value) {
             if (value.empty()) return;
@@ -370,11 +386,13 @@ void EmulatedGatt::closeSocket(EmulatedCharacteristic& characteristic) {
 
 void EmulatedGatt::unexportTable(EmulatedDevice& device) {
     sd_bus* bus = impl_.loop().bus();
-    for (auto it = device.descriptors.rbegin(); it != device.descriptors.rend(); ++it) sd_bus_emit_object_removed(bus, (*it)->path.c_str());
+    for (auto it = device.descriptors.rbegin(); it != device.descriptors.rend(); ++it)
+        sd_bus_emit_object_removed(bus, (*it)->path.c_str());
     for (auto it = device.characteristics.rbegin(); it != device.characteristics.rend(); ++it) {
         sd_bus_emit_object_removed(bus, (*it)->path.c_str());
     }
-    for (auto it = device.services.rbegin(); it != device.services.rend(); ++it) sd_bus_emit_object_removed(bus, (*it)->path.c_str());
+    for (auto it = device.services.rbegin(); it != device.services.rend(); ++it)
+        sd_bus_emit_object_removed(bus, (*it)->path.c_str());
     for (auto* slot : device.gattSlots) sd_bus_slot_unref(slot);
     device.gattSlots.clear();
     device.descriptors.clear();

@@ -8,8 +8,7 @@ int replyGattError(sd_bus_message* message, Platform::GattStatus status, const c
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Not connected");
     case Platform::GattStatus::AccessDenied:
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.NotPermitted", "%s", refusal);
-    default:
-        return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Operation failed");
+    default: return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "Operation failed");
     }
 }
 

@@ -19,7 +19,8 @@ namespace VexaSim {
 namespace {
 
 // Everyone on the bus may own any name and talk to anyone: the bus serves one test.
-constexpr const char* kConfiguration = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+constexpr const char* kConfiguration =
+    R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>custom</type>

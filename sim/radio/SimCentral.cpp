@@ -90,7 +90,8 @@ uint64_t SimPeripheralHandle::address() const { return peer_->address(); }
 std::string SimPeripheralHandle::name() const { return peer_->name(); }
 
 Platform::ConnectionStatus SimPeripheralHandle::connectionStatus() const {
-    return peer_->link()->connected() ? Platform::ConnectionStatus::Connected : Platform::ConnectionStatus::Disconnected;
+    return peer_->link()->connected() ? Platform::ConnectionStatus::Connected
+                                      : Platform::ConnectionStatus::Disconnected;
 }
 
 Platform::Registration SimPeripheralHandle::onConnectionStatusChanged(std::function<void()> handler) {

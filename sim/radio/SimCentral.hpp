@@ -84,8 +84,7 @@ private:
     const std::shared_ptr<PairingRegistry> pairingHandlers_ = std::make_shared<PairingRegistry>();
 };
 
-class SimWatcher final : public Platform::IAdvertisementWatcher,
-                         public std::enable_shared_from_this<SimWatcher> {
+class SimWatcher final : public Platform::IAdvertisementWatcher, public std::enable_shared_from_this<SimWatcher> {
 public:
     explicit SimWatcher(std::weak_ptr<SimRadio> radio);
 
@@ -115,7 +114,8 @@ private:
 
 class SimAdapter final : public Platform::IAdapter {
 public:
-    SimAdapter(bool centralRole, std::optional<Platform::RadioState> radio) : centralRole_(centralRole), radio_(radio) {}
+    SimAdapter(bool centralRole, std::optional<Platform::RadioState> radio)
+        : centralRole_(centralRole), radio_(radio) {}
     bool isCentralRoleSupported() const override { return centralRole_; }
     std::optional<Platform::RadioState> radioState() const override { return radio_; }
 

@@ -6,8 +6,7 @@
 
 namespace VexaSim {
 
-SimDispatcher::SimDispatcher()
-    : state_(std::make_shared<State>()), thread_([state = state_] { loop(state); }) {}
+SimDispatcher::SimDispatcher() : state_(std::make_shared<State>()), thread_([state = state_] { loop(state); }) {}
 
 SimDispatcher::~SimDispatcher() {
     {
@@ -35,9 +34,7 @@ void SimDispatcher::post(std::function<void()> task, std::chrono::milliseconds d
 void SimDispatcher::drain() {
     if (onOwnThread()) throw std::logic_error("SimDispatcher::drain called from its own thread");
     std::unique_lock lock(state_->mutex);
-    state_->idle.wait(lock, [this] {
-        return (state_->queue.empty() && !state_->running) || state_->stopping;
-    });
+    state_->idle.wait(lock, [this] { return (state_->queue.empty() && !state_->running) || state_->stopping; });
 }
 
 void SimDispatcher::pause() {

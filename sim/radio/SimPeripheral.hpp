@@ -173,7 +173,7 @@ public:
 
     // Link.
     bool isConnected() const;
-    void dropLink();                          // link loss, announced to the central
+    void dropLink();                             // link loss, announced to the central
     void dropLinkAfterNotifications(int count);  // link loss after `count` more notifications
     // Out of reach: it cannot be opened and queries answer Unreachable.
     void setReachable(bool reachable);

@@ -120,17 +120,12 @@ void SimRadio::resume() {
 
 std::shared_ptr<Platform::IAdapter> SimRadio::defaultAdapter() {
     switch (adapterState()) {
-        case SimAdapterState::Absent:
-            return nullptr;
-        case SimAdapterState::NoCentralRole:
-            return std::make_shared<SimAdapter>(false, Platform::RadioState::On);
-        case SimAdapterState::RadioOff:
-            return std::make_shared<SimAdapter>(true, Platform::RadioState::Off);
-        case SimAdapterState::NoAdapterRadio:
-            return std::make_shared<SimAdapter>(true, std::nullopt);
-        case SimAdapterState::Ready:
-        case SimAdapterState::NoBluetoothRadio:
-            break;
+    case SimAdapterState::Absent: return nullptr;
+    case SimAdapterState::NoCentralRole: return std::make_shared<SimAdapter>(false, Platform::RadioState::On);
+    case SimAdapterState::RadioOff: return std::make_shared<SimAdapter>(true, Platform::RadioState::Off);
+    case SimAdapterState::NoAdapterRadio: return std::make_shared<SimAdapter>(true, std::nullopt);
+    case SimAdapterState::Ready:
+    case SimAdapterState::NoBluetoothRadio: break;
     }
     return std::make_shared<SimAdapter>(true, Platform::RadioState::On);
 }

@@ -29,16 +29,15 @@ namespace VexaSim {
 class SimWatcher;
 
 enum class SimAdapterState {
-    Ready,              // adapter present, central role supported, Bluetooth radio on
-    Absent,             // no adapter at all
-    RadioOff,           // the adapter's radio is switched off
-    NoCentralRole,      // the adapter cannot act as a central
-    NoAdapterRadio,     // the adapter reports no radio of its own
-    NoBluetoothRadio,   // the radio list holds no Bluetooth radio
+    Ready,             // adapter present, central role supported, Bluetooth radio on
+    Absent,            // no adapter at all
+    RadioOff,          // the adapter's radio is switched off
+    NoCentralRole,     // the adapter cannot act as a central
+    NoAdapterRadio,    // the adapter reports no radio of its own
+    NoBluetoothRadio,  // the radio list holds no Bluetooth radio
 };
 
-class SimRadio final : public VexaDevice::BLE::Platform::IBlePlatform,
-                       public std::enable_shared_from_this<SimRadio> {
+class SimRadio final : public VexaDevice::BLE::Platform::IBlePlatform, public std::enable_shared_from_this<SimRadio> {
 public:
     static std::shared_ptr<SimRadio> create();
     ~SimRadio() override;

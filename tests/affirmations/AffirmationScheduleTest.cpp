@@ -5,8 +5,8 @@
 namespace quellwave {
 namespace {
 
-AffirmationCue cue(std::int32_t stage, std::int32_t stageCount, double progress,
-                   std::uint16_t startVolume = 100, std::uint16_t endVolume = 100, double master = 100.0) {
+AffirmationCue cue(std::int32_t stage, std::int32_t stageCount, double progress, std::uint16_t startVolume = 100,
+                   std::uint16_t endVolume = 100, double master = 100.0) {
     return AffirmationCue{stage, stageCount, progress, startVolume, endVolume, master};
 }
 

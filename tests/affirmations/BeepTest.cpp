@@ -24,8 +24,7 @@ TEST_P(BeepLength, IsTheRateTimesTwoTenthsOfASecond) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ThreeRates, BeepLength,
-                         ::testing::Values(std::pair{44100u, std::size_t{8820}},
-                                           std::pair{48000u, std::size_t{9600}},
+                         ::testing::Values(std::pair{44100u, std::size_t{8820}}, std::pair{48000u, std::size_t{9600}},
                                            std::pair{96000u, std::size_t{19200}}));
 
 TEST(BeepTone, IsAFullScaleSineStartingAtZero) {

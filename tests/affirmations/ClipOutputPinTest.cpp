@@ -112,9 +112,8 @@ TEST(ClipOutputPin, ASpeechLikeDataFileReadsToTheRecordedBytesAndSamples) {
     std::size_t atFullScale = 0;
     for (const std::vector<std::int16_t>& clip : clips.value().clips) {
         reverberated.addSamples(clip);
-        atFullScale += static_cast<std::size_t>(std::count_if(clip.begin(), clip.end(), [](std::int16_t sample) {
-            return sample == 32767 || sample == -32767;
-        }));
+        atFullScale += static_cast<std::size_t>(std::count_if(
+            clip.begin(), clip.end(), [](std::int16_t sample) { return sample == 32767 || sample == -32767; }));
     }
     EXPECT_GT(atFullScale, 0u) << "the track is too quiet to pin the clamping";
     EXPECT_EQ(reverberated.value(), 0x5BD548987E38BB54ull) << std::hex << reverberated.value();
@@ -130,7 +129,8 @@ TEST(ClipOutputPin, TheCombBankGivesTheRecordedValues) {
     const std::vector<double> gains{0.3, 0.85, 0.5};
 
     Fnv1a bank;
-    for (const double value : combFilterBank(signal, 1000, delays, gains)) bank.add64(std::bit_cast<std::uint64_t>(value));
+    for (const double value : combFilterBank(signal, 1000, delays, gains))
+        bank.add64(std::bit_cast<std::uint64_t>(value));
     EXPECT_EQ(bank.value(), 0x2BC220512BA822BEull) << std::hex << bank.value();
 
     std::vector<std::int16_t> samples(signal.size());

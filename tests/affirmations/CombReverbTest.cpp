@@ -113,8 +113,9 @@ std::vector<std::int16_t> ringReverb(const std::vector<std::int16_t>& samples, u
         std::vector<double> sum(x.size(), 0.0);
         for (std::size_t j = 0; j < 2; ++j) {
             const double d = std::floor(rate * settings.delays[j]);
-            const std::size_t length = d >= static_cast<double>(x.size()) ? std::max<std::size_t>(1, x.size())
-                                                                          : std::max<std::size_t>(1, static_cast<std::size_t>(d));
+            const std::size_t length = d >= static_cast<double>(x.size())
+                                           ? std::max<std::size_t>(1, x.size())
+                                           : std::max<std::size_t>(1, static_cast<std::size_t>(d));
             std::vector<double> line(length, 0.0);
             std::size_t at = 0;
             for (std::size_t n = 0; n < x.size(); ++n) {
@@ -149,7 +150,8 @@ TEST(CombReverb, StereoOutputIsBitForBitTheChannelByChannelRingForm) {
             for (const std::size_t count : {std::size_t{2 * 22050}, std::size_t{2 * 901 + 1}, std::size_t{2 * 300}}) {
                 const std::vector<std::int16_t> dry = material(count, rate + static_cast<std::uint32_t>(phase));
                 const CombReverbSettings& settings = kPhaseReverbs[phase];
-                EXPECT_EQ(applyStereoReverb(dry, rate, settings.delays, settings.gains), ringReverb(dry, rate, settings))
+                EXPECT_EQ(applyStereoReverb(dry, rate, settings.delays, settings.gains),
+                          ringReverb(dry, rate, settings))
                     << rate << " Hz, phase " << phase << ", " << count << " samples";
             }
         }

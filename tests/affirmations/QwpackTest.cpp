@@ -20,25 +20,21 @@ std::vector<std::uint8_t> bytesOf(std::initializer_list<int> values) {
 
 TEST(PcmWav, EncodesTheCanonicalHeaderByteForByte) {
     const qwpack::PcmAudio audio{{1, -2}, 8000, 2};
-    const std::vector<std::uint8_t> expected = bytesOf({
-        'R', 'I', 'F', 'F', 40, 0, 0, 0, 'W', 'A', 'V', 'E',
-        'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
-        0x40, 0x1F, 0, 0,      // 8000 Hz
-        0x00, 0x7D, 0, 0,      // 32000 bytes per second
-        4, 0, 16, 0,
-        'd', 'a', 't', 'a', 4, 0, 0, 0,
-        0x01, 0x00, 0xFE, 0xFF});
+    const std::vector<std::uint8_t> expected =
+        bytesOf({'R',  'I',  'F', 'F', 40,  0,   0,   0,   'W',  'A',  'V', 'E', 'f',  'm',  't',  ' ',
+                 16,   0,    0,   0,   1,   0,   2,   0,   0x40, 0x1F, 0,   0,  // 8000 Hz
+                 0x00, 0x7D, 0,   0,                                            // 32000 bytes per second
+                 4,    0,    16,  0,   'd', 'a', 't', 'a', 4,    0,    0,   0,   0x01, 0x00, 0xFE, 0xFF});
     EXPECT_EQ(qwpack::encodeWav(audio), expected);
 }
 
 TEST(PcmWav, ReadsSpeechWhoseSizesWereUnknownWhenWritten) {
     // A writer on a pipe announces the largest sizes; a "LIST" chunk of odd size comes first.
-    std::vector<std::uint8_t> bytes = bytesOf({
-        'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0x7F, 'W', 'A', 'V', 'E',
-        'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0,
-        'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0, 0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0, 2, 0, 16, 0,
-        'd', 'a', 't', 'a', 0xFF, 0xFF, 0xFF, 0x7F,
-        0x10, 0x00, 0xF0, 0xFF, 0x7F});  // two samples and a stray byte
+    std::vector<std::uint8_t> bytes = bytesOf(
+        {'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0x7F, 'W',  'A',  'V',  'E',  'L', 'I', 'S', 'T',
+         3,   0,   0,   0,   'a',  'b',  'c',  0,    'f',  'm',  't',  ' ',  16,  0,   0,   0,
+         1,   0,   1,   0,   0x22, 0x56, 0,    0,    0x44, 0xAC, 0,    0,    2,   0,   16,  0,
+         'd', 'a', 't', 'a', 0xFF, 0xFF, 0xFF, 0x7F, 0x10, 0x00, 0xF0, 0xFF, 0x7F});  // two samples and a stray byte
     const auto audio = qwpack::parseWav(bytes);
     ASSERT_TRUE(audio);
     EXPECT_EQ(audio->sampleRate, 22050u);
@@ -102,7 +98,8 @@ class Packing : public DataFileFolder {};
 TEST_F(Packing, SpokenTextsPassTheCheck) {
     const qwpack::SpeechSynthesizer synthesizer;
     std::vector<qwpack::PcmAudio> speech;
-    for (const std::string& text : qwpack::readAffirmationTexts(QW_TEXTS_FILE)) speech.push_back(synthesizer.speak(text));
+    for (const std::string& text : qwpack::readAffirmationTexts(QW_TEXTS_FILE))
+        speech.push_back(synthesizer.speak(text));
     write(qwpack::packDataFile(qwpack::layOutAffirmations(speech)));
     const auto checked = qwpack::verifyDataFile(dataFile());
     ASSERT_TRUE(checked.ok()) << checked.errorMessage();

@@ -130,7 +130,8 @@ TEST(WavDecoding, DamagedOrForeignHeadersAreRefused) {
 }
 
 TEST(WavDecoding, OtherBytesAreNotTakenForAWaveFile) {
-    for (const Bytes& other : {Bytes{}, Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', ' '}, Bytes{'O', 'g', 'g', 'S', 0, 2}})
+    for (const Bytes& other :
+         {Bytes{}, Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', ' '}, Bytes{'O', 'g', 'g', 'S', 0, 2}})
         EXPECT_EQ(decodePcm16Wav(other).outcome, Outcome::NotWav);
 }
 

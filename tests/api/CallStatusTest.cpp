@@ -31,7 +31,7 @@ std::unique_ptr<CallStatus> staleStatus() {
 const ExportFailure kConnectFailure{Errors::ConnectFailed};
 const ExportFailure kStopScannerFailure{Errors::StopScannerFailed, false};
 
-} // namespace
+}  // namespace
 
 TEST(CallStatusLayout, HostRecordIs520BytesWithCodeAtOffset4InCAndCxx) {
     EXPECT_EQ(sizeof(CallStatus), 520u);
@@ -133,9 +133,8 @@ TEST(CopyText, CutsToTheBufferAndTerminates) {
 
 TEST(GuardedExport, LibraryExceptionWithoutCodeTakesTheExportsCode) {
     auto status = staleStatus();
-    const uint8_t result = guardedExport(status.get(), kConnectFailure, []() -> uint8_t {
-        throw rt_exception("Device is not reachable");
-    });
+    const uint8_t result = guardedExport(status.get(), kConnectFailure,
+                                         []() -> uint8_t { throw rt_exception("Device is not reachable"); });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(status->Error, 110u);
     EXPECT_STREQ(status->ErrorMsg, "Device is not reachable");
@@ -143,18 +142,16 @@ TEST(GuardedExport, LibraryExceptionWithoutCodeTakesTheExportsCode) {
 
 TEST(GuardedExport, LibraryExceptionCodeReachesTheHost) {
     auto status = staleStatus();
-    guardedExport(status.get(), kConnectFailure, []() -> uint8_t {
-        throw rt_exception(std::string("Unsupported parameter"), 515);
-    });
+    guardedExport(status.get(), kConnectFailure,
+                  []() -> uint8_t { throw rt_exception(std::string("Unsupported parameter"), 515); });
     EXPECT_EQ(status->Error, 515u);
     EXPECT_STREQ(status->ErrorMsg, "Unsupported parameter");
 }
 
 TEST(GuardedExport, ExportsWithoutTheLibraryBranchKeepTheirOwnCode) {
     auto status = staleStatus();
-    guardedExport(status.get(), kStopScannerFailure, []() -> uint8_t {
-        throw rt_exception(std::string("watcher refused"), 515);
-    });
+    guardedExport(status.get(), kStopScannerFailure,
+                  []() -> uint8_t { throw rt_exception(std::string("watcher refused"), 515); });
     EXPECT_EQ(status->Error, 104u);
     EXPECT_STREQ(status->ErrorMsg, "watcher refused");
 

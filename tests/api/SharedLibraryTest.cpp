@@ -70,7 +70,8 @@ std::set<std::string> definedDynamicSymbols(const std::string& path) {
         const size_t count = sections[s].sh_size / sizeof(Elf64_Sym);
         for (size_t i = 1; i < count; ++i) {
             const int binding = ELF64_ST_BIND(symbols[i].st_info);
-            if (symbols[i].st_shndx != SHN_UNDEF && (binding == STB_GLOBAL || binding == STB_WEAK || binding == STB_GNU_UNIQUE)) {
+            if (symbols[i].st_shndx != SHN_UNDEF &&
+                (binding == STB_GLOBAL || binding == STB_WEAK || binding == STB_GNU_UNIQUE)) {
                 names.insert(strings + symbols[i].st_name);
             }
         }
@@ -126,7 +127,7 @@ std::string capturedStdout(const std::function<void()>& action) {
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TEST(SharedLibrary, SymbolReaderFindsWhatALibraryExports) {
     Dl_info info{};
@@ -163,15 +164,33 @@ TEST(SharedLibrary, SharedBodiesAreOneFunctionAndOrdinalOneAnswersZero) {
     const std::vector<std::vector<const char*>> groups = {
         {"removeSignalDataCallbackMorvex", "removeResistCallbackMorvex", "removeMEMSDataCallback"},
         {"readSupportedChannelsMorvex2", "readSupportedChannelsDravik", "readSupportedEEGChannels"},
-        {"removeSensorsCallbackScanner", "removeSignalProcessParamDravik", "removeAmpModeCallback",
-         "removeBatteryCallback", "removeBatteryVoltageCallback", "removeConnectionStateCallback",
-         "removeElectrodeStateCallbackTessel", "removeEnvelopeDataCallbackTessel", "removeFPGDataCallback",
-         "removeFileStreamReadCallbackDravik", "removePhotoStimSyncStateCallback", "removeQuaternionDataCallback",
-         "removeResistCallbackMorvex2", "removeResistCallbackLorrel", "removeResistCallbackVondra",
-         "removeResistCallbackVondra2", "removeResistCallbackDravik", "removeRespirationCallbackTessel",
-         "removeSignalCallbackMorvex2", "removeSignalCallbackTessel", "removeSignalCallbackDravik",
-         "removeSignalDataCallbackLorrel", "removeSignalDataCallbackVondra", "removeSignalDataCallbackVondra2",
-         "removeSignalRawCallbackDravik", "removeSignalResistCallbackDravik", "removeStimModeCallback"}};
+        {"removeSensorsCallbackScanner",
+         "removeSignalProcessParamDravik",
+         "removeAmpModeCallback",
+         "removeBatteryCallback",
+         "removeBatteryVoltageCallback",
+         "removeConnectionStateCallback",
+         "removeElectrodeStateCallbackTessel",
+         "removeEnvelopeDataCallbackTessel",
+         "removeFPGDataCallback",
+         "removeFileStreamReadCallbackDravik",
+         "removePhotoStimSyncStateCallback",
+         "removeQuaternionDataCallback",
+         "removeResistCallbackMorvex2",
+         "removeResistCallbackLorrel",
+         "removeResistCallbackVondra",
+         "removeResistCallbackVondra2",
+         "removeResistCallbackDravik",
+         "removeRespirationCallbackTessel",
+         "removeSignalCallbackMorvex2",
+         "removeSignalCallbackTessel",
+         "removeSignalCallbackDravik",
+         "removeSignalDataCallbackLorrel",
+         "removeSignalDataCallbackVondra",
+         "removeSignalDataCallbackVondra2",
+         "removeSignalRawCallbackDravik",
+         "removeSignalResistCallbackDravik",
+         "removeStimModeCallback"}};
     for (const auto& group : groups) {
         void* const body = dlsym(handle, group.front());
         ASSERT_NE(body, nullptr) << group.front();

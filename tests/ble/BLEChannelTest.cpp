@@ -18,10 +18,11 @@ namespace {
 struct Received {
     std::mutex mutex;
     std::vector<std::vector<uint8_t>> values;
-    std::shared_ptr<DataBus::Callback> subscriber = std::make_shared<DataBus::Callback>([this](const std::vector<uint8_t>& v) {
-        std::lock_guard lock(mutex);
-        values.push_back(v);
-    });
+    std::shared_ptr<DataBus::Callback> subscriber =
+        std::make_shared<DataBus::Callback>([this](const std::vector<uint8_t>& v) {
+            std::lock_guard lock(mutex);
+            values.push_back(v);
+        });
     explicit Received(IBLEChannel& channel) { channel.dataEvent().lock()->subscribe(subscriber); }
     std::vector<std::vector<uint8_t>> snapshot() {
         std::lock_guard lock(mutex);
@@ -149,9 +150,8 @@ TEST_F(BLEChannelReadWrite, ReadAppendsAndWriteReportsTheAcknowledgement) {
     this->command->failNextWrites(1, Platform::GattStatus::Unreachable);
     EXPECT_FALSE(command->write({0xA5, 0x02}));
     EXPECT_EQ(this->command->writes(), (std::vector<std::vector<uint8_t>>{{0xA5, 0x01}}));
-    this->command->onWrite([](const std::vector<uint8_t>&) -> Platform::GattStatus {
-        throw std::runtime_error("device fell over");
-    });
+    this->command->onWrite(
+        [](const std::vector<uint8_t>&) -> Platform::GattStatus { throw std::runtime_error("device fell over"); });
     EXPECT_FALSE(command->write({1}));  // a failure inside the write reports false
 }
 

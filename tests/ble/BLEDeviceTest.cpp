@@ -10,10 +10,10 @@
 
 using namespace VexaDevice::BLE;
 using namespace BleTest;
-using TestSupport::waitFor;
 using Platform::GattStatus;
 using Platform::PairingKind;
 using Platform::PairingStatus;
+using TestSupport::waitFor;
 
 namespace {
 
@@ -67,9 +67,11 @@ TEST_F(BLEDeviceDiscovery, FailsAfterThreeAttempts) {
     EXPECT_EQ(creationError(), "Cannot create BLE device: GetGattServices Failed: Unreachable");
     EXPECT_EQ(peer->servicesQueries(), 3);
 
-    service->scriptCharacteristicsStatuses({GattStatus::AccessDenied, GattStatus::AccessDenied, static_cast<GattStatus>(7)});
-    EXPECT_EQ(creationError(), "Cannot create BLE device: GetCharacteristics Failed: [code]: [7] Service UUID: "
-                               "6E400001-B534-F393-68A9-E50E24DCCA9E");
+    service->scriptCharacteristicsStatuses(
+        {GattStatus::AccessDenied, GattStatus::AccessDenied, static_cast<GattStatus>(7)});
+    EXPECT_EQ(creationError(),
+              "Cannot create BLE device: GetCharacteristics Failed: [code]: [7] Service UUID: "
+              "6E400001-B534-F393-68A9-E50E24DCCA9E");
 }
 
 TEST_F(BLEDeviceDiscovery, UnreachableAddress) {
@@ -96,10 +98,12 @@ TEST_F(BLEDevicePairing, Outcomes) {
     EXPECT_EQ(peer->pairingAttempts(), 1);
 
     peer->setPairing({true, false, PairingKind::ConfirmOnly, PairingStatus::AuthenticationFailure});
-    EXPECT_EQ(creationError({1}), "Cannot create BLE device: Device pairing failed. Pairing result: [AuthenticationFailure]");
+    EXPECT_EQ(creationError({1}),
+              "Cannot create BLE device: Device pairing failed. Pairing result: [AuthenticationFailure]");
 
     peer->setPairing({true, false, PairingKind::ProvidePin, PairingStatus::Paired});
-    EXPECT_EQ(creationError({1}), "Cannot create BLE device: Device pairing failed. Pairing result: [RejectedByHandler]");
+    EXPECT_EQ(creationError({1}),
+              "Cannot create BLE device: Device pairing failed. Pairing result: [RejectedByHandler]");
 
     peer->setPairing({false, false, PairingKind::ConfirmOnly, PairingStatus::Paired});
     EXPECT_EQ(creationError({1}), "Cannot create BLE device: Device pairing failed: [Forbidden pairing]");
@@ -165,7 +169,8 @@ TEST_F(BLEDeviceConnection, FailedConnectReportsTheCause) {
         device->connect();
         FAIL();
     } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Failed connect to BLE device: Device is not reachable. Device object pointer is null.");
+        EXPECT_STREQ(error.what(),
+                     "Failed connect to BLE device: Device is not reachable. Device object pointer is null.");
     }
 }
 
@@ -188,9 +193,7 @@ TEST_F(BLEDeviceConnection, DisconnectionDuringConnectIsNotLost) {
     peer->dropLink();
     peer->scriptServicesStatuses({GattStatus::Unreachable, GattStatus::Unreachable, GattStatus::Unreachable});
     // connect holds the device lock through its retries; the link-loss event arrives meanwhile.
-    auto connecting = std::async(std::launch::async, [&] {
-        EXPECT_THROW(device->connect(), std::runtime_error);
-    });
+    auto connecting = std::async(std::launch::async, [&] { EXPECT_THROW(device->connect(), std::runtime_error); });
     ASSERT_TRUE(waitFor([&] { return peer->servicesQueries() >= 2; }));  // first retry under way
     radio->resume();
     connecting.get();

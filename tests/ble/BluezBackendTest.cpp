@@ -10,7 +10,6 @@
 
 #include <systemd/sd-bus.h>
 
-
 #include "sdk/ble/BLEChannel.hpp"
 #include "sdk/ble/platform/bluez/BluezPlatform.hpp"
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
@@ -308,7 +307,8 @@ TEST_F(BluezGatt, NotificationsSwitchedOnAgainRightAfterSwitchingOffTakeANewSock
     auto registration = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
     constexpr int kRounds = 40;
     for (int round = 0; round < kRounds; ++round) {
-        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success)
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+                  Platform::GattStatus::Success)
             << "round " << round;
         ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::None), Platform::GattStatus::Success);
     }
@@ -327,8 +327,8 @@ TEST_F(BluezSessions, AChannelStoppingNotificationsEndsTheDaemonsSession) {
     auto peripheral = radio->addPeripheral(kAddress, "Emulated");
     auto simValue = peripheral->addService(kService)->addCharacteristic(kStream, Property::Notify);
     auto device = platform->openPeripheral(kAddress);
-    auto info = std::make_shared<VexaDevice::BLE::RawChannelInfo>(kService, kStream,
-                                                                  std::vector<int32_t>{VexaDevice::BLE::ChannelMode::Notify});
+    auto info = std::make_shared<VexaDevice::BLE::RawChannelInfo>(
+        kService, kStream, std::vector<int32_t>{VexaDevice::BLE::ChannelMode::Notify});
     VexaDevice::BLE::BLEChannel channel(info, find(device, kStream));
     channel.startNotify();
     EXPECT_EQ(daemon->calls("StartNotify"), 1);
@@ -344,7 +344,8 @@ TEST_F(BluezSessions, AChannelStoppingNotificationsEndsTheDaemonsSession) {
 
 TEST_F(BluezSessions, StartNotifyValuesArriveButAReadIsNotANotification) {
     auto peripheral = radio->addPeripheral(kAddress, "Emulated");
-    auto simValue = peripheral->addService(kService)->addCharacteristic(kStream, Property::Notify | Property::Read, {7});
+    auto simValue =
+        peripheral->addService(kService)->addCharacteristic(kStream, Property::Notify | Property::Read, {7});
     auto device = platform->openPeripheral(kAddress);
     auto stream = find(device, kStream);
     Received received;
@@ -404,7 +405,8 @@ TEST_F(BluezLinks, ALinkLossIsAnnouncedQuicklyAndCallsFailAtOnce) {
     // than 500 ms; two seconds still tell a prompt announcement from the ten-second call
     // timeouts it replaces.
     constexpr auto promptly = 2000ms;
-    const auto delay = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(announced.load())) - dropped;
+    const auto delay =
+        std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(announced.load())) - dropped;
     EXPECT_LT(delay, promptly);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(command->writeValue({1}), Platform::GattStatus::Unreachable);
@@ -451,7 +453,8 @@ TEST_F(BluezLinks, TheLastHandleClosedEndsItsDevicesThread) {
         EXPECT_EQ(device->name(), "Emulated");
         device->close();
     }
-    EXPECT_TRUE(waitFor([&] { return threadCount() <= before; })) << threadCount() << " threads, " << before << " before";
+    EXPECT_TRUE(waitFor([&] { return threadCount() <= before; }))
+        << threadCount() << " threads, " << before << " before";
 }
 
 TEST_F(BluezLinks, EveryOpenHandleHearsOfTheLinkLossAfterAnotherClosed) {
@@ -482,7 +485,8 @@ TEST_F(BluezLinks, EveryOpenHandleHearsOfTheLinkLossAfterAnotherClosed) {
         again.reset();
         second->close();
         ASSERT_TRUE(waitFor([&] { return daemon->calls("Disconnect") == round + 1; }, 20s));
-        ASSERT_TRUE(waitFor([&] { return second->connectionStatus() == Platform::ConnectionStatus::Disconnected; }, 20s));
+        ASSERT_TRUE(
+            waitFor([&] { return second->connectionStatus() == Platform::ConnectionStatus::Disconnected; }, 20s));
     }
 }
 
@@ -500,7 +504,8 @@ TEST_F(BluezLinks, AHandleOpenedWhileTheLastOneIsBeingDisconnectedWaitsAndConnec
     EXPECT_EQ(services.wait_for(100ms), std::future_status::timeout) << "the link being taken down was taken over";
     daemon->holdDisconnects(false);
     ASSERT_EQ(services.get(), Platform::GattStatus::Success);
-    EXPECT_EQ(daemon->calls("Connect") + daemon->calls("ConnectDevice"), 2) << "no new connection after the old one went";
+    EXPECT_EQ(daemon->calls("Connect") + daemon->calls("ConnectDevice"), 2)
+        << "no new connection after the old one went";
     auto model = find(second, kModel);
     ASSERT_NE(model, nullptr);
     const auto read = model->readValue();
@@ -655,7 +660,8 @@ TEST_F(BluezPairing, AnAnswerDecidedAfterThePlatformWentGoesNowhere) {
         decided = true;
     });
     std::atomic<Platform::PairingStatus> status{Platform::PairingStatus::Paired};
-    std::thread pairing([&] { status = device->pair(Platform::PairingKind::ConfirmOnly, Platform::ProtectionLevel::Encryption); });
+    std::thread pairing(
+        [&] { status = device->pair(Platform::PairingKind::ConfirmOnly, Platform::ProtectionLevel::Encryption); });
     ASSERT_TRUE(waitFor([&] { return asked.load(); }, 20s));
     // The daemon gone, the pairing ends at once instead of waiting for its answer.
     daemon->release();

@@ -61,17 +61,18 @@ TEST_F(BluezBluetoothctl, ListsTheEmulatedDeviceAndItsGattAttributes) {
     ASSERT_EQ(device->gattServices().status, Platform::GattStatus::Success);
 
     const std::string listed = lower(std::string("Device ") + kAddressText + " Emulated");
-    const std::string devices =
-        bluetoothctl(bus.address(), "devices\n", [&](const std::string& out) { return out.find(listed) != std::string::npos; });
+    const std::string devices = bluetoothctl(
+        bus.address(), "devices\n", [&](const std::string& out) { return out.find(listed) != std::string::npos; });
     EXPECT_NE(devices.find(listed), std::string::npos) << devices;
 
     const std::string devicePath = "/org/bluez/hci0/dev_c0_ff_ee_00_00_a2";
-    const std::string attributes = bluetoothctl(
-        bus.address(), std::string("menu gatt\nlist-attributes ") + kAddressText + "\nback\n", [&](const std::string& out) {
-            return out.find(lower(VexaDevice::Utility::uuidToString(command))) != std::string::npos &&
-                   out.find(lower(VexaDevice::Utility::uuidToString(stream))) != std::string::npos &&
-                   out.find(kClientConfiguration) != std::string::npos;
-        });
+    const std::string attributes =
+        bluetoothctl(bus.address(), std::string("menu gatt\nlist-attributes ") + kAddressText + "\nback\n",
+                     [&](const std::string& out) {
+                         return out.find(lower(VexaDevice::Utility::uuidToString(command))) != std::string::npos &&
+                                out.find(lower(VexaDevice::Utility::uuidToString(stream))) != std::string::npos &&
+                                out.find(kClientConfiguration) != std::string::npos;
+                     });
     EXPECT_NE(attributes.find("primary service"), std::string::npos) << attributes;
     EXPECT_NE(attributes.find(devicePath + "/service"), std::string::npos) << attributes;
     EXPECT_NE(attributes.find("characteristic"), std::string::npos) << attributes;
@@ -80,5 +81,6 @@ TEST_F(BluezBluetoothctl, ListsTheEmulatedDeviceAndItsGattAttributes) {
             << VexaDevice::Utility::uuidToString(uuid) << " missing from:\n"
             << attributes;
     }
-    EXPECT_NE(attributes.find(kClientConfiguration), std::string::npos) << "the stream's client configuration\n" << attributes;
+    EXPECT_NE(attributes.find(kClientConfiguration), std::string::npos) << "the stream's client configuration\n"
+                                                                        << attributes;
 }

@@ -40,8 +40,8 @@ struct SlowStops : ::testing::Test {
 
     VexaSim::PrivateBus bus;
     std::shared_ptr<VexaSim::SimRadio> radio = VexaSim::SimRadio::create();
-    std::unique_ptr<VexaSim::BluezEmulator> daemon =
-        std::make_unique<VexaSim::BluezEmulator>(radio, bus.address(), stockWithSlowStops(std::chrono::milliseconds(40)));
+    std::unique_ptr<VexaSim::BluezEmulator> daemon = std::make_unique<VexaSim::BluezEmulator>(
+        radio, bus.address(), stockWithSlowStops(std::chrono::milliseconds(40)));
 
     std::shared_ptr<Bluez::BluezPlatform> connect(Bluez::BluezTiming timing = shortTiming()) {
         auto platform = Bluez::BluezPlatform::create(bus.address(), timing);
@@ -94,7 +94,8 @@ TEST_F(SlowStops, StoppingAndStartingTwentyTimesInARowDiscoversEveryTime) {
 TEST_F(SlowStops, AStartAnsweredInProgressIsAskedAgainUntilTheDaemonStarts) {
     // The stop outlasts its call timeout here: the next start meets the session still ending.
     daemon.reset();
-    daemon = std::make_unique<VexaSim::BluezEmulator>(radio, bus.address(), stockWithSlowStops(std::chrono::milliseconds(300)));
+    daemon = std::make_unique<VexaSim::BluezEmulator>(radio, bus.address(),
+                                                      stockWithSlowStops(std::chrono::milliseconds(300)));
     Bluez::BluezTiming timing = shortTiming();
     timing.callTimeout = std::chrono::milliseconds(200);
     timing.discoveryRetryPause = std::chrono::milliseconds(10);

@@ -92,7 +92,9 @@ void dataResumesAfterTheTableIsResolvedAgain(Fixture& test, const char* subscrip
 using BluezTableChanges = BluezFixtureOf<true>;
 using BluezTableChangesOfSessions = BluezFixtureOf<false>;
 
-TEST_F(BluezTableChanges, AnAcquiredStreamMovesToTheNewObjects) { dataResumesAfterTheTableIsResolvedAgain(*this, "AcquireNotify"); }
+TEST_F(BluezTableChanges, AnAcquiredStreamMovesToTheNewObjects) {
+    dataResumesAfterTheTableIsResolvedAgain(*this, "AcquireNotify");
+}
 
 TEST_F(BluezTableChangesOfSessions, AStartedSessionMovesToTheNewObjects) {
     dataResumesAfterTheTableIsResolvedAgain(*this, "StartNotify");
@@ -176,7 +178,9 @@ TEST_F(BluezLateServices, ServicesExportedAfterServicesResolvedAreWaitedForBound
     auto watcher = platform->createWatcher();
     watcher->start();
     radio->advertise(ad);
-    ASSERT_TRUE(waitFor([&] { return platform->properties(Bluez::devicePath("/org/bluez/hci0", kOther), Bluez::kDevice).has_value(); }));
+    ASSERT_TRUE(waitFor([&] {
+        return platform->properties(Bluez::devicePath("/org/bluez/hci0", kOther), Bluez::kDevice).has_value();
+    }));
     watcher->stop();
     auto timing = shortTiming();
     timing.servicesTimeout = 150ms;
@@ -205,13 +209,15 @@ TEST_F(BluezRefusedSockets, ARefusedSocketFallsBackToASessionStoppedWhenTheDevic
         auto stream = find(device, kStream);
         Received received;
         auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
-        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+                  Platform::GattStatus::Success);
         EXPECT_EQ(daemon->calls("StartNotify"), sessionsBefore + 1);
         auto simStream = peer->characteristic(kService, kStream);
         ASSERT_TRUE(simStream->notify({7, 7}));
         ASSERT_TRUE(waitFor([&] { return received.count() == 1; }));
         device->close();
-        EXPECT_TRUE(waitFor([&] { return daemon->calls("StopNotify") == stopsBefore + 1; })) << "the session is ours to end";
+        EXPECT_TRUE(waitFor([&] { return daemon->calls("StopNotify") == stopsBefore + 1; }))
+            << "the session is ours to end";
         EXPECT_TRUE(waitFor([&] { return !peer->isConnected(); }));
         radio->removePeripheral(kAddress);
     }
@@ -228,7 +234,8 @@ TEST_F(BluezRefusedSockets, NotificationsAsLargeAsTheMtuAllowsArriveWhole) {
         auto stream = find(device, kStream);
         Received received;
         auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
-        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+                  Platform::GattStatus::Success);
         std::vector<uint8_t> largest(mtu - 3u);
         for (size_t i = 0; i < largest.size(); ++i) largest[i] = static_cast<uint8_t>(i * 7);
         ASSERT_TRUE(peer->characteristic(kService, kStream)->notify(largest));
@@ -254,7 +261,9 @@ TEST_F(BluezLinkCalls, AbortedConnectsFailUntilOneHoldsAndAConnectInProgressIsJo
     ad.address = kAddress;
     ad.rssi = -40;
     radio->advertise(ad);
-    ASSERT_TRUE(waitFor([&] { return platform->properties(Bluez::devicePath("/org/bluez/hci0", kAddress), Bluez::kDevice).has_value(); }));
+    ASSERT_TRUE(waitFor([&] {
+        return platform->properties(Bluez::devicePath("/org/bluez/hci0", kAddress), Bluez::kDevice).has_value();
+    }));
     watcher->stop();
     auto device = platform->openPeripheral(kAddress);
     EXPECT_EQ(device->gattServices().status, Platform::GattStatus::Unreachable);
@@ -339,7 +348,8 @@ TEST_F(BluezLinkCalls, AHundredConnectionsLeaveNoMatchDescriptorOrThreadBehind) 
         auto device = platform->openPeripheral(kAddress);
         auto stream = find(device, kStream);
         ASSERT_NE(stream, nullptr);
-        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+                  Platform::GattStatus::Success);
         device->close();
         ASSERT_TRUE(waitFor([&] { return !peer->isConnected(); }));
     };
@@ -353,7 +363,9 @@ TEST_F(BluezLinkCalls, AHundredConnectionsLeaveNoMatchDescriptorOrThreadBehind) 
         once();
         if (HasFatalFailure()) return;
     }
-    EXPECT_TRUE(waitFor([&] { return processEntries("fd") <= descriptors; })) << processEntries("fd") << " > " << descriptors;
-    EXPECT_TRUE(waitFor([&] { return processEntries("task") <= threads; })) << processEntries("task") << " > " << threads;
+    EXPECT_TRUE(waitFor([&] { return processEntries("fd") <= descriptors; }))
+        << processEntries("fd") << " > " << descriptors;
+    EXPECT_TRUE(waitFor([&] { return processEntries("task") <= threads; }))
+        << processEntries("task") << " > " << threads;
     EXPECT_EQ(matchRules(bus.address()), rules);
 }

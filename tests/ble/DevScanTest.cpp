@@ -120,8 +120,8 @@ TEST_F(DevScanFilters, FamilyServiceUuid) {
     ScanParams params;
     params.filters.push_back({.serviceUuid = familyService});
     auto scan = started(params);
-    EXPECT_EQ(foundAfter(*scan, {withService(advertisement(1, "a"), familyService), withService(advertisement(2, "b"), serviceUuid),
-                                 advertisement(3, "c")}),
+    EXPECT_EQ(foundAfter(*scan, {withService(advertisement(1, "a"), familyService),
+                                 withService(advertisement(2, "b"), serviceUuid), advertisement(3, "c")}),
               Strings{"a"});
 }
 
@@ -129,8 +129,9 @@ TEST_F(DevScanFilters, NamePatternSearchesCaseInsensitively) {
     ScanParams params;
     params.filters.push_back({.namePattern = std::string("Tes")});
     auto scan = started(params);
-    EXPECT_EQ(foundAfter(*scan, {advertisement(1, "Tessel"), advertisement(2, "my tessel 2"), advertisement(3, "Morvex")}),
-              (Strings{"Tessel", "my tessel 2"}));
+    EXPECT_EQ(
+        foundAfter(*scan, {advertisement(1, "Tessel"), advertisement(2, "my tessel 2"), advertisement(3, "Morvex")}),
+        (Strings{"Tessel", "my tessel 2"}));
 }
 
 TEST_F(DevScanFilters, InvalidPatternDropsTheAdvertisement) {
@@ -146,8 +147,9 @@ TEST_F(DevScanFilters, ManufacturerModelCode) {
     params.filters.push_back({.modelType = uint8_t{'I'}, .modelVariant = uint8_t{0}});
     params.filters.push_back({.modelType = uint8_t{'P'}});
     auto scan = started(params);
-    EXPECT_EQ(foundAfter(*scan, {withModel(advertisement(1, "vondra"), 'I', 0), withModel(advertisement(2, "vondra2"), 'I', 3),
-                                 withModel(advertisement(3, "lorrel"), 'P', 9), advertisement(4, "none")}),
+    EXPECT_EQ(foundAfter(*scan,
+                         {withModel(advertisement(1, "vondra"), 'I', 0), withModel(advertisement(2, "vondra2"), 'I', 3),
+                          withModel(advertisement(3, "lorrel"), 'P', 9), advertisement(4, "none")}),
               (Strings{"lorrel", "vondra"}));
 }
 
@@ -157,7 +159,8 @@ TEST_F(DevScanFilters, AddressFilterAndRequirements) {
     params.requireServiceUuids = 1;
     params.filters.push_back({.address = DeviceId::fromUInt64(2)});
     auto scan = started(params);
-    EXPECT_EQ(foundAfter(*scan, {withService(advertisement(1, "one"), familyService), withService(advertisement(2), familyService)}),
+    EXPECT_EQ(foundAfter(*scan, {withService(advertisement(1, "one"), familyService),
+                                 withService(advertisement(2), familyService)}),
               Strings{});
     // The name arrives later and is merged: now the requirements are met.
     EXPECT_EQ(foundAfter(*scan, {advertisement(2, "two")}), Strings{"two"});
@@ -165,7 +168,8 @@ TEST_F(DevScanFilters, AddressFilterAndRequirements) {
     ScanParams needsMaker;
     needsMaker.requireManufacturerData = 1;
     auto second = started(needsMaker);
-    EXPECT_EQ(foundAfter(*second, {advertisement(5, "plain"), withModel(advertisement(6, "maker"), 'G', 1)}), Strings{"maker"});
+    EXPECT_EQ(foundAfter(*second, {advertisement(5, "plain"), withModel(advertisement(6, "maker"), 'G', 1)}),
+              Strings{"maker"});
 }
 
 TEST_F(DevScanFilters, RequirePairedAsksTheSystemUnlessGenerallyDiscoverable) {
@@ -178,7 +182,8 @@ TEST_F(DevScanFilters, RequirePairedAsksTheSystemUnlessGenerallyDiscoverable) {
     auto discoverable = advertisement(3, "discoverable");
     discoverable.flags = 0x06;
     // Address 4 cannot be opened: its pairing state is unknown, which does not reject it.
-    EXPECT_EQ(foundAfter(*scan, {advertisement(1, "paired"), advertisement(2, "unpaired"), discoverable, advertisement(4, "unknown")}),
+    EXPECT_EQ(foundAfter(*scan, {advertisement(1, "paired"), advertisement(2, "unpaired"), discoverable,
+                                 advertisement(4, "unknown")}),
               (Strings{"discoverable", "paired", "unknown"}));
 }
 
@@ -236,7 +241,8 @@ TEST_F(DevScanRecords, ParametersMergeWithoutDuplicates) {
     auto device = scan->getDevices().at(0);
     EXPECT_EQ(device->servicesUuids()->uuids, (std::vector<VexaDevice::Utility::UUID>{familyService, serviceUuid}));
     EXPECT_EQ(device->dataSections()->sections, (std::vector<std::vector<uint8_t>>{{0x09, 'd', 'e', 'v'}}));
-    EXPECT_EQ(device->manufacturerData()->blocks.at(0xFFFF), (std::vector<std::vector<uint8_t>>{modelBlock('G', 1), modelBlock('G', 2)}));
+    EXPECT_EQ(device->manufacturerData()->blocks.at(0xFFFF),
+              (std::vector<std::vector<uint8_t>>{modelBlock('G', 1), modelBlock('G', 2)}));
     EXPECT_EQ(device->params().size(), 3u);
 }
 
@@ -274,7 +280,8 @@ using DevScanPublication = ScanFixture;
 TEST_F(DevScanPublication, NewDeviceIsPublishedAtOnceAndOnlyOnce) {
     auto scan = started();
     foundAfter(*scan, {advertisement(1, "a"), advertisement(1, "a"), advertisement(2, "b")});
-    EXPECT_EQ(published.snapshot(), (std::vector<Strings>{{"00:00:00:00:00:01"}, {"00:00:00:00:00:01", "00:00:00:00:00:02"}}));
+    EXPECT_EQ(published.snapshot(),
+              (std::vector<Strings>{{"00:00:00:00:00:01"}, {"00:00:00:00:00:01", "00:00:00:00:00:02"}}));
 }
 
 TEST_F(DevScanPublication, HeldScannerDropsAdvertisements) {
@@ -348,9 +355,9 @@ TEST_F(DevScanLifecycle, CreateDeviceStopsAHeldScanner) {
 }
 
 TEST_F(DevScanLifecycle, MissingAdapterIsLoggedAndStartReportsIt) {
-    for (auto state : {VexaSim::SimAdapterState::Absent, VexaSim::SimAdapterState::RadioOff,
-                       VexaSim::SimAdapterState::NoCentralRole, VexaSim::SimAdapterState::NoAdapterRadio,
-                       VexaSim::SimAdapterState::NoBluetoothRadio}) {
+    for (auto state :
+         {VexaSim::SimAdapterState::Absent, VexaSim::SimAdapterState::RadioOff, VexaSim::SimAdapterState::NoCentralRole,
+          VexaSim::SimAdapterState::NoAdapterRadio, VexaSim::SimAdapterState::NoBluetoothRadio}) {
         radio->setAdapterState(state);
         auto scan = scanner({});
         EXPECT_FALSE(scan->isScanning());

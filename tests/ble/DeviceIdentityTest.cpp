@@ -45,7 +45,8 @@ TEST(DeviceAddress, TextErrors) {
     const std::string badDigit = addressError("G0:11");
     EXPECT_EQ(badDigit.rfind("Unable to parse address string: ", 0), 0u) << badDigit;
     EXPECT_GT(badDigit.size(), std::string("Unable to parse address string: ").size());
-    EXPECT_EQ(addressError("-1"), "Unable to parse address string: Wrong octet value being parsed: 18446744073709551615");
+    EXPECT_EQ(addressError("-1"),
+              "Unable to parse address string: Wrong octet value being parsed: 18446744073709551615");
     // An empty octet names no device, wherever it stands; nor does a digit with junk after it.
     EXPECT_EQ(addressError(""), "Unable to parse address string: Wrong octet string length: 0");
     EXPECT_EQ(addressError("1::3"), "Unable to parse address string: Wrong octet string length: 0");
@@ -129,8 +130,8 @@ TEST(ManufacturerRecordReader, PrefersPrimaryCompanyIdentifier) {
 }
 
 TEST(DeviceParams, DiagnosticTexts) {
-    DeviceParamServicesUUID uuids({VexaDevice::Utility::parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E"),
-                                   VexaDevice::Utility::UUID{}});
+    DeviceParamServicesUUID uuids(
+        {VexaDevice::Utility::parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E"), VexaDevice::Utility::UUID{}});
     EXPECT_EQ(uuids.toString(), "6E400001-B534-F393-68A9-E50E24DCCA9E\n00000000-0000-0000-0000-000000000000");
     DeviceParamDataSections sections({{'A', 'B'}, {'C'}});
     EXPECT_EQ(sections.toString(), "A B\nC");

@@ -40,7 +40,8 @@ struct SimDevice {
 
     std::shared_ptr<VexaDevice::BLE::BLEDevice> open(VexaDevice::BLE::PairingParam pairing = {},
                                                      VexaDevice::BLE::BLEDeviceTiming timing = fastTiming()) {
-        return VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(deviceAddress), pairing, timing);
+        return VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(deviceAddress), pairing,
+                                                  timing);
     }
 };
 

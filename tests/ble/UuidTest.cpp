@@ -57,5 +57,6 @@ TEST(UuidText, TemplateFilling) {
 
 TEST(UuidText, HashSeparatesValues) {
     UuidHash hash;
-    EXPECT_NE(hash(parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E")), hash(parseUuid("6E400002-B534-F393-68A9-E50E24DCCA9E")));
+    EXPECT_NE(hash(parseUuid("6E400001-B534-F393-68A9-E50E24DCCA9E")),
+              hash(parseUuid("6E400002-B534-F393-68A9-E50E24DCCA9E")));
 }

@@ -61,7 +61,7 @@ private:
     bool open_ = false;
 };
 
-} // namespace
+}  // namespace
 
 TEST(EventBusNotify, CallsLiveSubscribersInOrderIncludingDuplicates) {
     auto bus = std::make_shared<EventBus<int>>(2048);
@@ -160,7 +160,7 @@ TEST(EventBusNotify, SubscriberReleasedDuringItsOwnCallLivesUntilItReturns) {
     std::string seenAfterRelease;
     std::shared_ptr<EventBus<int>::Callback> self;
     self = subscriber<int>([&, text](int) {
-        self.reset(); // the owner lets go while its callback runs
+        self.reset();  // the owner lets go while its callback runs
         seenAfterRelease = *text;
     });
     bus.subscribe(self);
@@ -343,7 +343,7 @@ TEST(EventBusEmit, BusReleasedFromItsOwnDeliveryThreadEndsCleanly) {
     });
     bus->subscribe(dropOwner);
     bus->emit();
-    bus.reset(); // the subscriber now holds the last outside reference
+    bus.reset();  // the subscriber now holds the last outside reference
     ASSERT_TRUE(waitFor([&] { return released.load(); }));
     dropOwner.reset();
 }
@@ -357,7 +357,7 @@ TEST(EventBusEmit, ReleasingTheBusStopsAndJoinsItsDeliveryThread) {
     bus->subscribe(counter);
     bus->emit();
     ASSERT_TRUE(waitFor([&] { return calls == 1 && bus.use_count() == 1; }));
-    bus.reset(); // the thread is deep in an hour-long wait
+    bus.reset();  // the thread is deep in an hour-long wait
     EXPECT_EQ(gate.finished, 1) << "no delivery thread may outlive its bus";
 }
 
@@ -367,7 +367,8 @@ TEST(EventBusEmit, ReleasingTheBusStopsAndJoinsItsDeliveryThread) {
 TEST(EventBusEmit, AnIdledOutThreadOfABusThatOutlivesTheTestIsJoinedAtExit) {
     static auto* const gate = new GatedLauncher;
     gate->open();
-    static auto* const kept = new std::shared_ptr<EventBus<>>(std::make_shared<EventBus<>>(16, kFastTiming, gate->launcher()));
+    static auto* const kept =
+        new std::shared_ptr<EventBus<>>(std::make_shared<EventBus<>>(16, kFastTiming, gate->launcher()));
     static std::atomic<int> calls{0};
     static auto counter = subscriber<>([] { ++calls; });
     (*kept)->subscribe(counter);
@@ -398,7 +399,8 @@ TEST(EventBusConcurrency, PublishRacesSubscriberExpiry) {
             for (int round = 0; round < 300; ++round) {
                 std::vector<std::shared_ptr<EventBus<std::vector<int>>::Callback>> batch;
                 for (int i = 0; i < 8; ++i) {
-                    batch.push_back(subscriber<std::vector<int>>([&](std::vector<int> v) { calls += static_cast<long>(v.size()); }));
+                    batch.push_back(subscriber<std::vector<int>>(
+                        [&](std::vector<int> v) { calls += static_cast<long>(v.size()); }));
                     bus->subscribe(batch.back());
                 }
                 std::this_thread::yield();

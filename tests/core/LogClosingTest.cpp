@@ -21,7 +21,7 @@ std::string logText() {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-} // namespace
+}  // namespace
 
 // Library threads keep writing while the log closes underneath them, as at unload: a
 // handle taken before the close still reaches the file, later lines go nowhere.

@@ -33,7 +33,7 @@ std::vector<int> readAt(const IRBuffer<int>& ring, size_t position, size_t maxCo
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(RBuffer, LongWriteKeepsNewestAndCountsEverything) {
     RBuffer<int> ring(4);

@@ -58,8 +58,8 @@ TEST(NoiseBurst, ShapesThirtyTwoFramesWithAHalfSine) {
         left.push_back(l);
         EXPECT_DOUBLE_EQ(r, -0.5 * l);
     }
-    EXPECT_NEAR(left[0], 0.0, 1e-15);                                  // sin(pi), the firing frame
-    EXPECT_DOUBLE_EQ(left[16], 0.12);                                  // 17th frame: sin(pi / 2)
+    EXPECT_NEAR(left[0], 0.0, 1e-15);                                    // sin(pi), the firing frame
+    EXPECT_DOUBLE_EQ(left[16], 0.12);                                    // 17th frame: sin(pi / 2)
     EXPECT_DOUBLE_EQ(left[31], 0.12 * std::sin(std::numbers::pi / 32));  // 32nd frame
     for (int frame = 32; frame < 40; ++frame) EXPECT_EQ(left[frame], 0.0);
 }

@@ -23,7 +23,7 @@ TEST(BeatSweeper, StepLengthFollowsTheSessionUpToThirtySeconds) {
 }
 
 TEST(BeatSweeper, ClimbsInTenthsThenHoldsAnEmptyRangeAtItsTop) {
-    auto sweeper = armed({{1, 1.61803, 1.61803, 30.0}}, 30);  // 24 s per step
+    auto sweeper = armed({{1, 1.61803, 1.61803, 30.0}}, 30);   // 24 s per step
     EXPECT_DOUBLE_EQ(sweeper.offset(1, 10.0, 4.0, 4.0), 0.0);  // the sweep starts at 10 s
     EXPECT_DOUBLE_EQ(sweeper.offset(1, 10.0 + 24.0, 4.0, 4.0), 0.1);
     EXPECT_NEAR(sweeper.offset(1, 10.0 + 5 * 24.0 + 1, 4.0, 4.0), 0.5, 1e-12);
@@ -39,8 +39,7 @@ TEST(BeatSweeper, WalksDownAndUpBetweenItsBounds) {
     // Read in the middle of each 24 s step: up to 0.2 in two steps, then a triangle 0.2..0.0.
     const std::vector<double> expected = {0.0, 0.1, 0.2, 0.1, 0.0, 0.1, 0.2, 0.1, 0.0, 0.1};
     for (std::size_t step = 0; step < expected.size(); ++step)
-        EXPECT_NEAR(sweeper.offset(1, 4.0 + 24.0 * step + 12.0, 10.0, 10.0), expected[step], 1e-12)
-            << step;
+        EXPECT_NEAR(sweeper.offset(1, 4.0 + 24.0 * step + 12.0, 10.0, 10.0), expected[step], 1e-12) << step;
 }
 
 TEST(BeatSweeper, FallsBackOutsideTheStageAndRearmsOnceSettled) {
@@ -58,10 +57,10 @@ TEST(BeatSweeper, FallsBackOutsideTheStageAndRearmsOnceSettled) {
 
 TEST(BeatSweeper, WaitsForTheBeatToSettleBeforeArming) {
     BeatSweeper sweeper({{1, 0.0, 0.2, 8.0}}, 30, false, kRate);
-    EXPECT_EQ(sweeper.offset(1, 0.0, 9.0, 10.0), 0.0);     // still gliding: not armed
+    EXPECT_EQ(sweeper.offset(1, 0.0, 9.0, 10.0), 0.0);  // still gliding: not armed
     EXPECT_EQ(sweeper.offset(1, 30.0, 9.0, 10.0), 0.0);
     EXPECT_EQ(sweeper.offset(1, 30.0, 10.00005, 10.0), 0.0);  // settled: armed now
-    EXPECT_EQ(sweeper.offset(1, 31.0, 10.0, 10.0), 0.0);   // sweep starts at 31 s
+    EXPECT_EQ(sweeper.offset(1, 31.0, 10.0, 10.0), 0.0);      // sweep starts at 31 s
     EXPECT_NEAR(sweeper.offset(1, 31.0 + 24.0, 10.0, 10.0), 0.1, 1e-12);
 }
 

@@ -43,15 +43,13 @@ using Block = std::vector<std::int16_t>;
 
 inline Block nextBlock(ExperienceEngine& engine, bool* running = nullptr) {
     Block block(ExperienceEngine::kBlockSamples);
-    const bool result =
-        engine.generateBlock(std::span<std::int16_t, ExperienceEngine::kBlockSamples>(block));
+    const bool result = engine.generateBlock(std::span<std::int16_t, ExperienceEngine::kBlockSamples>(block));
     if (running != nullptr) *running = result;
     return block;
 }
 
 // Appends the next blocks' left and right channels as doubles.
-inline void collect(ExperienceEngine& engine, int blocks, std::vector<double>& left,
-                    std::vector<double>& right) {
+inline void collect(ExperienceEngine& engine, int blocks, std::vector<double>& left, std::vector<double>& right) {
     for (int b = 0; b < blocks; ++b) {
         const Block block = nextBlock(engine);
         for (std::size_t i = 0; i < block.size(); i += 2) {

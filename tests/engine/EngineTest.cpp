@@ -21,8 +21,8 @@ using testing::FakeClipPlayer;
 using testing::nextBlock;
 using testing::peakOf;
 
-std::unique_ptr<ExperienceEngine> sessionOf(std::uint32_t rate, double code, int minutes,
-                                            std::uint32_t seed = 42, double volume = 60.0) {
+std::unique_ptr<ExperienceEngine> sessionOf(std::uint32_t rate, double code, int minutes, std::uint32_t seed = 42,
+                                            double volume = 60.0) {
     auto engine = std::make_unique<ExperienceEngine>(rate, nullptr, seed);
     engine->startSynthesis();
     configureExperience(*engine, code, minutes);
@@ -274,7 +274,7 @@ TEST(ExperienceEngine, CuesAffirmationsEveryQuarterSecondInModeSixteen) {
     engine.setVolume(60);
     nextBlock(engine);
     EXPECT_EQ(log->playingQueries, 1);
-    ASSERT_EQ(log->cues.size(), 17u);  // frames 0, 250, ..., 4000
+    ASSERT_EQ(log->cues.size(), 17u);          // frames 0, 250, ..., 4000
     const AffirmationCue& cue = log->cues[8];  // frame 2000
     EXPECT_EQ(cue.stageIndex, 0);
     EXPECT_EQ(cue.stageCount, 5);
@@ -309,8 +309,7 @@ TEST(ExperienceEngine, CompanionToneSoundsOnlyWhileAClipPlays) {
     for (std::size_t i = 0; i < quietLeft.size(); ++i) {
         difference.push_back(speakingLeft[i] - quietLeft[i]);
         // Both channels carry it; only the slow auto-pan tells them apart.
-        EXPECT_NEAR(speakingRight[i] - quietRight[i], difference.back(),
-                    0.2 * std::fabs(difference.back()) + 2.0);
+        EXPECT_NEAR(speakingRight[i] - quietRight[i], difference.back(), 0.2 * std::fabs(difference.back()) + 2.0);
     }
     EXPECT_NEAR(testing::strongestFrequency(difference, 1000, 2, 12, 0.05), 6.0, 0.2);
     // 0.15 sin(2 pi 6 t) at a tenth of full scale (about 491 counts), under the tremolo of depth

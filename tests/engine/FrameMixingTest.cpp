@@ -123,8 +123,8 @@ TEST(FrameMixing, EverySampleEqualsTheOneDoubleOperationsOnEveryLaneWidth) {
                     const bool inside = i >= 2 * span[0] && i < 2 * span[1];
                     const double expected = inside ? scalarSample(*inputs, s, i) : -7.0;
                     ASSERT_EQ(std::memcmp(&mixed[i], &expected, sizeof expected), 0)
-                        << "mode " << s.mode << " lane " << i << " (" << width.name << "): " << mixed[i]
-                        << " against " << expected;
+                        << "mode " << s.mode << " lane " << i << " (" << width.name << "): " << mixed[i] << " against "
+                        << expected;
                 }
             }
         }

@@ -65,10 +65,10 @@ std::unique_ptr<RunInputs> randomRun(std::mt19937_64& random, std::size_t count)
         run->points.progress[slot] = progress(random);
         run->points.phaseFactor[slot] = 0.15 + 0.15 * unit(random);
         switch (oddity(random)) {
-            case 0: run->points.beat[slot] = 0.0; break;  // no beat: the pulse and gate rates stand in
-            case 1: run->points.carrier[slot] = -carrier(random); break;  // phases fall below 0
-            case 2: run->points.carrier[slot] = 150000.0; break;  // a step past a whole turn
-            default: break;
+        case 0: run->points.beat[slot] = 0.0; break;                  // no beat: the pulse and gate rates stand in
+        case 1: run->points.carrier[slot] = -carrier(random); break;  // phases fall below 0
+        case 2: run->points.carrier[slot] = 150000.0; break;          // a step past a whole turn
+        default: break;
         }
         run->sweeps[slot] = 0.1 * std::floor(10.0 * unit(random));
         run->jitter[slot] = unit(random);
@@ -145,8 +145,8 @@ void walkOneFrame(const WalkSettings& s, const WalkInputs& in, std::size_t slot,
 // The lanes that the settings have the walk write.
 std::vector<std::pair<std::string, const std::array<double, RunLanes::kSize>*>> writtenLanes(const WalkSettings& s,
                                                                                              const RunLanes& lanes) {
-    std::vector<std::pair<std::string, const std::array<double, RunLanes::kSize>*>> written{
-        {"tone", &lanes.tonePhase}, {"swell", &lanes.swell}};
+    std::vector<std::pair<std::string, const std::array<double, RunLanes::kSize>*>> written{{"tone", &lanes.tonePhase},
+                                                                                            {"swell", &lanes.swell}};
     if (s.mode != 4) written.emplace_back("gate", &lanes.gatePhase);
     if (s.mode == 16) {
         written.emplace_back("overlay", &lanes.overlayPhase);

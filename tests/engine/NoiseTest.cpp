@@ -51,8 +51,8 @@ TEST(UniformSource, FillsWhiteAsTheDrawsOneByOne) {
         UniformSource reference(99);
         UniformSource bulk(99);
         std::vector<double> whites(1000);
-        for (const std::size_t count : {std::size_t{1}, std::size_t{311}, std::size_t{1000}, std::size_t{7},
-                                        std::size_t{15}, std::size_t{17}}) {
+        for (const std::size_t count :
+             {std::size_t{1}, std::size_t{311}, std::size_t{1000}, std::size_t{7}, std::size_t{15}, std::size_t{17}}) {
             bulk.fillWhite(std::span(whites).first(count));
             for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(whites[i], reference.nextWhite()) << count << " " << i;
             ASSERT_EQ(bulk.nextWhite(), reference.nextWhite()) << count;

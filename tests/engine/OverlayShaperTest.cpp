@@ -30,11 +30,11 @@ TEST(OverlayShaper, UnshapedRisesWithASlowSineUpToTheLastProfileValue) {
 
 TEST(OverlayShaper, FirstStageSwellsLatchesAndDecays) {
     OverlayShaper shaper({{6, 4}, {4, 26, 36}, {36, 26}}, true);
-    EXPECT_NEAR(shaper.offset(0, 3, 0.2, kSwellFull), 5.6 * 0.8, 1e-9);    // s T 4P
-    EXPECT_NEAR(shaper.offset(0, 3, 0.4, kSwellHalf), 0.5 * 5.2, 1e-9);    // s T, too early to latch
-    EXPECT_NEAR(shaper.offset(0, 3, 0.55, kSwellFull), 4.9, 1e-9);         // latches on s >= 0.99
-    EXPECT_NEAR(shaper.offset(0, 3, 0.58, kSwellHalf), 4.84, 1e-9);        // stays on T
-    EXPECT_NEAR(shaper.offset(0, 3, 0.7, kSwellHalf), 4.0, 1e-9);          // last value from 0.61803
+    EXPECT_NEAR(shaper.offset(0, 3, 0.2, kSwellFull), 5.6 * 0.8, 1e-9);  // s T 4P
+    EXPECT_NEAR(shaper.offset(0, 3, 0.4, kSwellHalf), 0.5 * 5.2, 1e-9);  // s T, too early to latch
+    EXPECT_NEAR(shaper.offset(0, 3, 0.55, kSwellFull), 4.9, 1e-9);       // latches on s >= 0.99
+    EXPECT_NEAR(shaper.offset(0, 3, 0.58, kSwellHalf), 4.84, 1e-9);      // stays on T
+    EXPECT_NEAR(shaper.offset(0, 3, 0.7, kSwellHalf), 4.0, 1e-9);        // last value from 0.61803
     EXPECT_NEAR(shaper.offset(0, 3, 0.8, kSwellHalf), 4.0 * std::exp(-2.0 * 0.05), 1e-9);
     EXPECT_NEAR(shaper.offset(0, 3, 0.9, kSwellHalf), 4.0 * std::exp(-4.0 * 0.15), 1e-9);
     // Back at the start of a stage the latch is cleared.

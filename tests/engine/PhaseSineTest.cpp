@@ -42,8 +42,7 @@ using RunSines = TimeSines<N, kRunFrames>;
 // The used sines of count frames (frames[frame][i] is sine i), filled in runs of uneven lengths
 // as the engine asks for them.
 template <std::size_t N>
-std::vector<std::array<double, N>> fillInRuns(RunSines<N>& sines, const std::array<bool, N>& used,
-                                              std::size_t count) {
+std::vector<std::array<double, N>> fillInRuns(RunSines<N>& sines, const std::array<bool, N>& used, std::size_t count) {
     std::vector<std::array<double, N>> frames(count);
     for (std::size_t done = 0, run = 1; done < count; done += run, run = run * 3 % kRunFrames + 1) {
         const std::size_t length = std::min(run, count - done);
@@ -78,7 +77,7 @@ TEST(TimeSines, FollowTheTimeOverAWholeBlockFromAnyStart) {
 // picks (four where it has AVX2) and on two lanes.
 TEST(TimeSines, TheUsedSinesMoveBitForBitAsWhenAllDoOnBothLaneWidths) {
     const std::array<double, 8> radiansPerSecond = {157.07963267948966, 0.3141592653589793, 6.0, 0.1,
-                                                    0.6283185307179586, 37.69911184307752, 2.0, 0.05};
+                                                    0.6283185307179586, 37.69911184307752,  2.0, 0.05};
     for (const std::array<bool, 8> used : {std::array<bool, 8>{true, false, true, false, false, false, true, false},
                                            std::array<bool, 8>{true, true, true, true, true, false, true, true},
                                            std::array<bool, 8>{false, false, false, false, true, false, false, false},

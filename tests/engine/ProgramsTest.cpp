@@ -120,8 +120,7 @@ TEST(ExperienceCatalogue, ListsFiveExperiencesInDisplayOrder) {
               "A gentle frequency for relieving stress while staying alert.\nSuggested duration: 15-60 minutes.");
     EXPECT_EQ(catalogue[4].code, 20.0);
     EXPECT_EQ(catalogue[4].name, "Positive Emotions");
-    EXPECT_EQ(catalogue[4].description,
-              "Enhances mental clarity and positivity.\nSuggested duration: 20-60 minutes.");
+    EXPECT_EQ(catalogue[4].description, "Enhances mental clarity and positivity.\nSuggested duration: 20-60 minutes.");
     for (const auto& experience : catalogue) EXPECT_NO_THROW(experienceProgram(experience.code));
 }
 

@@ -24,8 +24,8 @@ inline double goertzelPower(std::span<const double> samples, double sampleRate, 
 }
 
 // The frequency with the most power among from, from + step, ..., to.
-inline double strongestFrequency(std::span<const double> samples, double sampleRate, double from,
-                                 double to, double step) {
+inline double strongestFrequency(std::span<const double> samples, double sampleRate, double from, double to,
+                                 double step) {
     double best = from;
     double bestPower = -1.0;
     for (double f = from; f <= to + step / 2; f += step) {
@@ -39,8 +39,7 @@ inline double strongestFrequency(std::span<const double> samples, double sampleR
 }
 
 // Mean Goertzel power of a frequency over consecutive segments of the given length.
-inline double averagedPower(std::span<const double> samples, double sampleRate, double frequency,
-                            std::size_t segment) {
+inline double averagedPower(std::span<const double> samples, double sampleRate, double frequency, std::size_t segment) {
     double sum = 0.0;
     std::size_t count = 0;
     for (std::size_t start = 0; start + segment <= samples.size(); start += segment, ++count)

@@ -17,8 +17,7 @@ constexpr std::uint32_t kRate = 100;
 
 // Stages of the given beats, each lasting the given whole seconds, carriers 100, 110, 120, ...
 StageProgression progressionOf(const std::vector<double>& beats, const std::vector<double>& seconds,
-                               BeatCurve curve = BeatCurve::Cosine, bool longRamps = false,
-                               std::uint64_t begin = 0) {
+                               BeatCurve curve = BeatCurve::Cosine, bool longRamps = false, std::uint64_t begin = 0) {
     std::vector<ExperienceStage> stages;
     std::vector<double> carriers;
     for (std::size_t i = 0; i < beats.size(); ++i) {
@@ -56,9 +55,12 @@ TEST(StageProgression, ChangesStageAtTheExactFrameAndStaysOnTheLast) {
 }
 
 TEST(StageProgression, OpensAboveTheFirstBeatByItsRange) {
-    struct Case { double beat; double opening; };
-    for (const Case c : {Case{6.0, 9.70818}, Case{12.0, 15.0}, Case{14.0, 17.5}, Case{8.0, 10.0},
-                         Case{30.0, 37.5}, Case{40.0, 44.0}}) {
+    struct Case {
+        double beat;
+        double opening;
+    };
+    for (const Case c : {Case{6.0, 9.70818}, Case{12.0, 15.0}, Case{14.0, 17.5}, Case{8.0, 10.0}, Case{30.0, 37.5},
+                         Case{40.0, 44.0}}) {
         auto progression = progressionOf({c.beat, 5, 5}, {10, 10, 10});
         EXPECT_NEAR(progression.evaluate(0).beat, c.opening, 1e-12) << c.beat;
         // The glide reaches the stage's beat a quarter into the stage.

@@ -37,8 +37,9 @@ TEST(DravikSignalExports, ConvertsRecordedPacketsIntoTheHostsBuffers) {
         std::vector<VexaSim::DravikSampleSet> sets;
         for (uint32_t set = 0; set < 5; ++set) {
             const uint32_t number = packet * 5 + set;
-            sets.push_back({static_cast<uint8_t>(set), {VexaSim::dravikCounts(VexaSim::dravikLeadOffVolts(12000, number, 1.0), 24),
-                                                        VexaSim::dravikCounts(1.0, 1)}});
+            sets.push_back({static_cast<uint8_t>(set),
+                            {VexaSim::dravikCounts(VexaSim::dravikLeadOffVolts(12000, number, 1.0), 24),
+                             VexaSim::dravikCounts(1.0, 1)}});
         }
         const auto bytes = VexaSim::writeDravikPacket(packet * 5, 1, 0b11, sets);
         raw.insert(raw.end(), bytes.begin(), bytes.end());
@@ -81,9 +82,8 @@ TEST(DravikSignalExports, ConvertsRecordedPacketsIntoTheHostsBuffers) {
         500, 1, 0b11, {{0, {VexaSim::dravikCounts(VexaSim::dravikLeadOffVolts(12000, 500, 1.0), 24), 0}}});
     length = static_cast<int32_t>(next.size());
     resistCount = 1;
-    ASSERT_EQ(parseRawSignalDravik(next.data(), &length, handle, nullptr, nullptr, resists.data(), &resistCount,
-                                   &status),
-              1);
+    ASSERT_EQ(
+        parseRawSignalDravik(next.data(), &length, handle, nullptr, nullptr, resists.data(), &resistCount, &status), 1);
     EXPECT_EQ(resistCount, 1);
     EXPECT_NEAR(resistValues[0][0], 12000, 12);
     removeSignalProcessParamDravik(handle);

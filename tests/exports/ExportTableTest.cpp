@@ -63,24 +63,65 @@ int64_t value(T result) {
 }
 
 // Shapes of the table, by the codes they report: null handle first, then a foreign family.
-#define READ(fn, Type) {#fn, [](_Sensor* s, CallStatus* st) { Type v{}; return value(fn(s, &v, st)); }, {0, 119}, {0, 121}}
-#define READ_TEXT(fn) {#fn, [](_Sensor* s, CallStatus* st) { char b[16]; return value(fn(s, b, sizeof b, st)); }, {0, 119}, {0, 121}}
-#define READ_LIST(fn, Type) \
-    {#fn, [](_Sensor* s, CallStatus* st) { Type v[4]{}; int32_t n = 4; return value(fn(s, v, &n, st)); }, {0, 119}, {0, 121}}
-#define WRITE(fn, arg) {#fn, [](_Sensor* s, CallStatus* st) { return value(fn(s, arg, st)); }, {0, 120}, {0, 122}}
+#define READ(fn, Type)                                                                      \
+    {                                                                                       \
+#fn, [](_Sensor* s, CallStatus* st) { Type v{}; return value(fn(s, &v, st)); }, {0, 119}, { \
+            0, 121                                                                          \
+        }                                                                                   \
+    }
+#define READ_TEXT(fn)                                                                                  \
+    {                                                                                                  \
+#fn, [](_Sensor* s, CallStatus* st) { char b[16]; return value(fn(s, b, sizeof b, st)); }, {0, 119}, { \
+            0, 121                                                                                     \
+        }                                                                                              \
+    }
+#define READ_LIST(fn, Type)                                                                                      \
+    {                                                                                                            \
+#fn, [](_Sensor* s, CallStatus* st) { Type v[4]{}; int32_t n = 4; return value(fn(s, v, &n, st)); }, {0, 119}, { \
+            0, 121                                                                                               \
+        }                                                                                                        \
+    }
+#define WRITE(fn, arg)                                                                                 \
+    {                                                                                                  \
+#fn, [](_Sensor * s, CallStatus * st) { return value(fn(s, arg, st)); }, {0, 120 }, { 0, 122 } \
+    }
 #define WRITE_RECORD(fn, Type) WRITE(fn, Type{})
-#define ADD(fn, Handle) \
-    {#fn, [](_Sensor* s, CallStatus* st) { Handle* h = nullptr; return value(fn(s, nullptr, &h, nullptr, st)); }, {0, 123}, {0, 124}}
-#define REMOVE(fn) {#fn, [](_Sensor*, CallStatus*) { fn(nullptr); return int64_t{0}; }, {0, kUntouched}, {0, kUntouched}}
-#define COUNT(fn) {#fn, [](_Sensor* s, CallStatus*) { return value(fn(s)); }, {0, kUntouched}, {0, kUntouched}}
-#define TEST_ONE(fn) {#fn, [](_Sensor* s, CallStatus*) { return value(fn(s, 0)); }, {0, kUntouched}, {0, kUntouched}}
-#define LIST(fn, Type, invalid) \
-    {#fn, [](_Sensor* s, CallStatus* st) { Type v[4]{}; int32_t n = 4; return value(fn(s, v, &n, st)); }, {0, invalid}, {1, 0}}
-#define FILE_COMMAND(fn) \
-    {#fn, [](_Sensor* s, CallStatus* st) { return value(fn(s, "a.dat", st)); }, {0, 118}, {0, 118}}
+#define ADD(fn, Handle)                                                                                                  \
+    {                                                                                                                    \
+#fn, [](_Sensor* s, CallStatus* st) { Handle* h = nullptr; return value(fn(s, nullptr, &h, nullptr, st)); }, {0, 123}, { \
+            0, 124                                                                                                       \
+        }                                                                                                                \
+    }
+#define REMOVE(fn)                                                                     \
+    {                                                                                  \
+#fn, [](_Sensor*, CallStatus*) { fn(nullptr); return int64_t{0}; }, {0, kUntouched}, { \
+            0, kUntouched                                                              \
+        }                                                                              \
+    }
+#define COUNT(fn)                                                                                       \
+    {                                                                                                   \
+#fn, [](_Sensor * s, CallStatus*) { return value(fn(s)); }, {0, kUntouched }, { 0, kUntouched } \
+    }
+#define TEST_ONE(fn)                                                                                       \
+    {                                                                                                      \
+#fn, [](_Sensor * s, CallStatus*) { return value(fn(s, 0)); }, {0, kUntouched }, { 0, kUntouched } \
+    }
+#define LIST(fn, Type, invalid)                                                                                      \
+    {                                                                                                                \
+#fn, [](_Sensor* s, CallStatus* st) { Type v[4]{}; int32_t n = 4; return value(fn(s, v, &n, st)); }, {0, invalid}, { \
+            1, 0                                                                                                     \
+        }                                                                                                            \
+    }
+#define FILE_COMMAND(fn)                                                                                   \
+    {                                                                                                      \
+#fn, [](_Sensor * s, CallStatus * st) { return value(fn(s, "a.dat", st)); }, {0, 118 }, { 0, 118 } \
+    }
 
 // The scanner functions take no sensor: their "foreign" call is the same bad argument again.
-#define SCANNER(fn, body, code) {#fn, [](_Sensor*, [[maybe_unused]] CallStatus* st) { return value(body); }, {0, code}, {0, code}}
+#define SCANNER(fn, body, code)                                                                              \
+    {                                                                                                        \
+#fn, [](_Sensor*, [[maybe_unused]] CallStatus * st) { return value(body); }, {0, code }, { 0, code } \
+    }
 
 const std::vector<Row>& table() {
     static const std::vector<Row> rows{
@@ -95,7 +136,8 @@ const std::vector<Row>& table() {
              removeConnectionStateCallback(h);
              return result;
          },
-         {0, 123}, {0, 123}},
+         {0, 123},
+         {0, 123}},
         ADD(addElectrodeStateCallbackTessel, CallbackHandle),
         ADD(addEnvelopeDataCallbackTessel, CallbackHandle),
         ADD(addFPGDataCallback, CallbackHandle),
@@ -110,7 +152,11 @@ const std::vector<Row>& table() {
         ADD(addResistCallbackVondra2, CallbackHandle),
         ADD(addResistCallbackDravik, CallbackHandle),
         ADD(addRespirationCallbackTessel, CallbackHandle),
-        SCANNER(addSensorsCallbackScanner, ([st] { CallbackHandle* h = nullptr; return addSensorsCallbackScanner(nullptr, nullptr, &h, nullptr, st); }()), 104),
+        SCANNER(addSensorsCallbackScanner, ([st] {
+                    CallbackHandle* h = nullptr;
+                    return addSensorsCallbackScanner(nullptr, nullptr, &h, nullptr, st);
+                }()),
+                104),
         ADD(addSignalCallbackMorvex2, CallbackHandle),
         ADD(addSignalCallbackTessel, CallbackHandle),
         ADD(addSignalCallbackDravik, CallbackHandle),
@@ -121,7 +167,9 @@ const std::vector<Row>& table() {
         ADD(addSignalRawCallbackDravik, CallbackHandle),
         ADD(addSignalResistCallbackDravik, CallbackHandle),
         ADD(addStimModeCallback, CallbackHandle),
-        {"calcCRC32", [](_Sensor*, CallStatus*) { return value(calcCRC32(nullptr, 4, nullptr)); }, {0, kUntouched},
+        {"calcCRC32",
+         [](_Sensor*, CallStatus*) { return value(calcCRC32(nullptr, 4, nullptr)); },
+         {0, kUntouched},
          {0, kUntouched}},
         {"connectSensor", [](_Sensor* s, CallStatus* st) { return value(connectSensor(s, st)); }, {0, 110}, {1, 0}},
         SCANNER(createScanner, createScanner(nullptr, 0, st) != nullptr, 100),
@@ -132,42 +180,65 @@ const std::vector<Row>& table() {
              info.SensFamily = s == nullptr ? 3 : 7;
              return value(createSensor(nullptr, s == nullptr ? &info : &info, st) != nullptr);
          },
-         {0, 107}, {0, 107}},
+         {0, 107},
+         {0, 107}},
         {"createSignalProcessParamDravik",
-         [](_Sensor*, CallStatus* st) { return value(createSignalProcessParamDravik(DravikAmplifierParam{}, nullptr, st)); },
-         {0, 116}, {0, 116}},
+         [](_Sensor*, CallStatus* st) {
+             return value(createSignalProcessParamDravik(DravikAmplifierParam{}, nullptr, st));
+         },
+         {0, 116},
+         {0, 116}},
         FILE_COMMAND(deleteAllFilesDravik),
         FILE_COMMAND(deleteFileDravik),
-        {"disconnectSensor", [](_Sensor* s, CallStatus* st) { return value(disconnectSensor(s, st)); }, {0, 111}, {1, 0}},
-        {"execCommandSensor", [](_Sensor* s, CallStatus* st) { return value(execCommandSensor(s, 0, st)); }, {0, 118},
+        {"disconnectSensor",
+         [](_Sensor* s, CallStatus* st) { return value(disconnectSensor(s, st)); },
+         {0, 111},
+         {1, 0}},
+        {"execCommandSensor",
+         [](_Sensor* s, CallStatus* st) { return value(execCommandSensor(s, 0, st)); },
+         {0, 118},
          {0, 118}},
         FILE_COMMAND(fileStreamAutosaveDravik),
-        {"fileStreamReadDravik", [](_Sensor* s, CallStatus* st) { return value(fileStreamReadDravik(s, "a.dat", 0, 1, st)); },
-         {0, 118}, {0, 121}},
+        {"fileStreamReadDravik",
+         [](_Sensor* s, CallStatus* st) { return value(fileStreamReadDravik(s, "a.dat", 0, 1, st)); },
+         {0, 118},
+         {0, 121}},
         SCANNER(freeScanner, (freeScanner(nullptr), 0), kUntouched),
-        {"freeSensor", [](_Sensor* s, CallStatus*) { return value(s == nullptr ? (freeSensor(nullptr), 0) : 0); },
-         {0, kUntouched}, {0, kUntouched}},
+        {"freeSensor",
+         [](_Sensor* s, CallStatus*) { return value(s == nullptr ? (freeSensor(nullptr), 0) : 0); },
+         {0, kUntouched},
+         {0, kUntouched}},
         COUNT(getChannelsCountSensor),
         COUNT(getCommandsCountSensor),
         LIST(getCommandsSensor, int8_t, 114),
-        {"getFamilySensor", [](_Sensor* s, CallStatus*) { return value(getFamilySensor(s)); }, {0, kUntouched},
+        {"getFamilySensor",
+         [](_Sensor* s, CallStatus*) { return value(getFamilySensor(s)); },
+         {0, kUntouched},
          {SensorFamilyMorvex, kUntouched}},
         COUNT(getFeaturesCountSensor),
         LIST(getFeaturesSensor, int8_t, 112),
         COUNT(getMaxStimulPhasesCountSensor),
         COUNT(getParametersCountSensor),
         LIST(getParametersSensor, ParameterInfo, 116),
-        {"getPossibleFeaturesCountSensor", [](_Sensor* s, CallStatus*) { return value(getPossibleFeaturesCountSensor(s ? 7 : 0, 0)); },
-         {0, kUntouched}, {0, kUntouched}},
+        {"getPossibleFeaturesCountSensor",
+         [](_Sensor* s, CallStatus*) { return value(getPossibleFeaturesCountSensor(s ? 7 : 0, 0)); },
+         {0, kUntouched},
+         {0, kUntouched}},
         {"getPossibleFeaturesSensor",
          [](_Sensor* s, CallStatus* st) {
              int8_t features[4];
              int32_t n = s == nullptr ? 0 : 4;
              return value(getPossibleFeaturesSensor(7, 0, features, &n, st));
          },
-         {0, 112}, {1, 0}},
-        {"getSignalSettingsTessel", [](_Sensor* s, CallStatus* st) { uint8_t v = 0; return value(getSignalSettingsTessel(s, &v, st)); },
-         {0, 121}, {0, 121}},
+         {0, 112},
+         {1, 0}},
+        {"getSignalSettingsTessel",
+         [](_Sensor* s, CallStatus* st) {
+             uint8_t v = 0;
+             return value(getSignalSettingsTessel(s, &v, st));
+         },
+         {0, 121},
+         {0, 121}},
         COUNT(getSupportedFiltersCountSensor),
         LIST(getSupportedFiltersSensor, int16_t, 125),
         TEST_ONE(isSupportedCommandSensor),
@@ -179,7 +250,8 @@ const std::vector<Row>& table() {
              int32_t length = 4;
              return value(parseRawSignalDravik(nullptr, &length, nullptr, nullptr, nullptr, nullptr, nullptr, st));
          },
-         {0, 119}, {0, 119}},
+         {0, 119},
+         {0, 119}},
         {"pingKestrane", [](_Sensor* s, CallStatus* st) { return value(pingKestrane(s, 1, st)); }, {0, 118}, {0, 118}},
         READ(readADCInputSensor, uint8_t),
         READ(readAccelerometerSensSensor, uint8_t),
@@ -201,37 +273,57 @@ const std::vector<Row>& table() {
              readColorInfo(s == nullptr ? nullptr : &info, &colour);
              return value(colour);
          },
-         {-1, kUntouched}, {4, kUntouched}},
+         {-1, kUntouched},
+         {4, kUntouched}},
         READ(readDataOffsetSensor, uint8_t),
         READ(readElectrodeStateTessel, uint8_t),
         READ(readExternalSwitchSensor, uint8_t),
-        {"readFileCRC32Dravik", [](_Sensor* s, CallStatus* st) { uint32_t crc = 0; return value(readFileCRC32Dravik(s, "a.dat", 0, 1, &crc, st)); },
-         {0, 119}, {0, 121}},
+        {"readFileCRC32Dravik",
+         [](_Sensor* s, CallStatus* st) {
+             uint32_t crc = 0;
+             return value(readFileCRC32Dravik(s, "a.dat", 0, 1, &crc, st));
+         },
+         {0, 119},
+         {0, 121}},
         READ_LIST(readFileInfoAllDravik, DravikFileInfo),
-        {"readFileInfoDravik", [](_Sensor* s, CallStatus* st) { DravikFileInfo info{}; return value(readFileInfoDravik(s, "a.dat", &info, st)); },
-         {0, 119}, {0, 121}},
+        {"readFileInfoDravik",
+         [](_Sensor* s, CallStatus* st) {
+             DravikFileInfo info{};
+             return value(readFileInfoDravik(s, "a.dat", &info, st));
+         },
+         {0, 119},
+         {0, 121}},
         {"readFileDravik",
          [](_Sensor* s, CallStatus* st) {
              uint8_t buffer[8];
              int32_t size = sizeof buffer;
              return value(readFileDravik(s, "a.dat", buffer, &size, 0, st));
          },
-         {0, 119}, {0, 121}},
+         {0, 119},
+         {0, 121}},
         READ(readFileSystemDiskInfoDravik, DravikFSDiskInfo),
         READ(readFilesystemStatusDravik, DravikFSStatus),
         READ(readFirmwareModeSensor, uint8_t),
         READ(readGainSensor, uint8_t),
         READ(readGyroscopeSensSensor, uint8_t),
-        {"readHardwareFiltersSensor", [](_Sensor* s, CallStatus* st) { int16_t v[4]{}; int32_t n = 4; return value(readHardwareFiltersSensor(s, v, &n, st)); },
-         {0, 119}, {0, 121}},
+        {"readHardwareFiltersSensor",
+         [](_Sensor* s, CallStatus* st) {
+             int16_t v[4]{};
+             int32_t n = 4;
+             return value(readHardwareFiltersSensor(s, v, &n, st));
+         },
+         {0, 119},
+         {0, 121}},
         READ(readIrAmplitudeFPGSensor, uint8_t),
         READ(readMEMSCalibrateStateTessel, uint8_t),
         READ(readMotionAssistantParamTessel, TesselMotionAssistantParam),
         READ(readMotionCounterTessel, int32_t),
         READ(readMotionCounterParamTessel, TesselMotionCounterParam),
         READ_TEXT(readNameSensor),
-        {"readPhotoStimDravik", [](_Sensor* s, CallStatus*) { return value(readPhotoStimDravik(s) != nullptr); },
-         {0, kUntouched}, {0, kUntouched}},
+        {"readPhotoStimDravik",
+         [](_Sensor* s, CallStatus*) { return value(readPhotoStimDravik(s) != nullptr); },
+         {0, kUntouched},
+         {0, kUntouched}},
         READ(readPhotoStimSyncState, uint8_t),
         READ(readPhotoStimTimeDefer, double),
         READ(readRedAmplitudeFPGSensor, uint8_t),
@@ -282,9 +374,16 @@ const std::vector<Row>& table() {
         REMOVE(removeSignalRawCallbackDravik),
         REMOVE(removeSignalResistCallbackDravik),
         REMOVE(removeStimModeCallback),
-        SCANNER(sensorsScanner, ([st] { _SensorInfo info[2]; int32_t n = 2; return sensorsScanner(nullptr, info, &n, st); }()), 106),
-        {"setSignalSettingsTessel", [](_Sensor* s, CallStatus* st) { return value(setSignalSettingsTessel(s, 1, st)); },
-         {0, 122}, {0, 122}},
+        SCANNER(sensorsScanner, ([st] {
+                    _SensorInfo info[2];
+                    int32_t n = 2;
+                    return sensorsScanner(nullptr, info, &n, st);
+                }()),
+                106),
+        {"setSignalSettingsTessel",
+         [](_Sensor* s, CallStatus* st) { return value(setSignalSettingsTessel(s, 1, st)); },
+         {0, 122},
+         {0, 122}},
         SCANNER(startScanner, startScanner(nullptr, st, 0), 103),
         SCANNER(stopScanner, stopScanner(nullptr, st), 104),
         WRITE(writeADCInputSensor, 1),
@@ -301,25 +400,43 @@ const std::vector<Row>& table() {
              const uint8_t data[3]{1, 2, 3};
              return value(writeFileDravik(s, "a.dat", data, sizeof data, 0, st));
          },
-         {0, 120}, {0, 122}},
+         {0, 120},
+         {0, 122}},
         WRITE(writeFirmwareModeSensor, 1),
         WRITE(writeGainSensor, 1),
         WRITE(writeGyroscopeSensSensor, 1),
-        {"writeHardwareFiltersSensor", [](_Sensor* s, CallStatus* st) { const int16_t f[1]{1}; return value(writeHardwareFiltersSensor(s, f, 1, st)); },
-         {0, 120}, {0, 122}},
+        {"writeHardwareFiltersSensor",
+         [](_Sensor* s, CallStatus* st) {
+             const int16_t f[1]{1};
+             return value(writeHardwareFiltersSensor(s, f, 1, st));
+         },
+         {0, 120},
+         {0, 122}},
         WRITE(writeIrAmplitudeFPGSensor, 1),
         WRITE_RECORD(writeMotionAssistantParamTessel, TesselMotionAssistantParam),
         WRITE_RECORD(writeMotionCounterParamTessel, TesselMotionCounterParam),
-        {"writeNameSensor", [](_Sensor* s, CallStatus* st) { return value(writeNameSensor(s, "x", 1, st)); }, {0, 122}, {0, 122}},
-        {"writePhotoStimDravik", [](_Sensor* s, CallStatus* st) { return value(writePhotoStimDravik(s, nullptr, st)); },
-         {0, 120}, {0, 122}},
+        {"writeNameSensor",
+         [](_Sensor* s, CallStatus* st) { return value(writeNameSensor(s, "x", 1, st)); },
+         {0, 122},
+         {0, 122}},
+        {"writePhotoStimDravik",
+         [](_Sensor* s, CallStatus* st) { return value(writePhotoStimDravik(s, nullptr, st)); },
+         {0, 120},
+         {0, 122}},
         WRITE(writePhotoStimTimeDefer, 1.5),
         WRITE(writeRedAmplitudeFPGSensor, 1),
         WRITE(writeSamplingFrequencySensor, 1),
-        {"writeSerialNumberSensor", [](_Sensor* s, CallStatus* st) { return value(writeSerialNumberSensor(s, "x", 1, st)); },
-         {0, 122}, {0, 122}},
-        {"writeStimPrograms", [](_Sensor* s, CallStatus* st) { const StimulProgram p[1]{}; return value(writeStimPrograms(s, p, 1, st)); },
-         {0, 120}, {0, 122}},
+        {"writeSerialNumberSensor",
+         [](_Sensor* s, CallStatus* st) { return value(writeSerialNumberSensor(s, "x", 1, st)); },
+         {0, 122},
+         {0, 122}},
+        {"writeStimPrograms",
+         [](_Sensor* s, CallStatus* st) {
+             const StimulProgram p[1]{};
+             return value(writeStimPrograms(s, p, 1, st));
+         },
+         {0, 120},
+         {0, 122}},
         WRITE_RECORD(writeStimulatorParamTessel, TesselStimulatorParam),
         WRITE(writeSurveyIdDravik, 7),
     };
@@ -353,8 +470,8 @@ void expectRow(const Row& row, _Sensor* sensor, const Expect& expect, const char
         EXPECT_EQ(status.Error, 0xDEADu) << row.name << " with " << which << " wrote a status";
         return;
     }
-    EXPECT_EQ(status.Error, static_cast<uint32_t>(expect.code)) << row.name << " with " << which << ": "
-                                                                 << status.ErrorMsg;
+    EXPECT_EQ(status.Error, static_cast<uint32_t>(expect.code))
+        << row.name << " with " << which << ": " << status.ErrorMsg;
     EXPECT_EQ(status.Success, expect.code == 0 ? 1 : 0) << row.name << " with " << which;
 }
 
@@ -389,26 +506,61 @@ TEST(ExportTable, TheFamilyAnswersBeforeTheArguments) {
     _Sensor sensor(std::make_shared<PlainFamily>(), std::make_unique<FamilyControl>(), SensorFamilyMorvex, 0);
     _Sensor other(std::make_shared<PlainFamily>(), std::make_unique<FamilyControl>(), SensorFamilyMorvex, 0);
     const std::vector<Row> rows = {
-        {"readFileDravik", [](_Sensor* s, CallStatus* st) {
-             uint8_t b[4]; int32_t n = 0; return value(readFileDravik(s, "f", b, &n, 0, st)); }, {}, {0, 121}},
-        {"readFileInfoAllDravik", [](_Sensor* s, CallStatus* st) {
-             DravikFileInfo i[2]; int32_t n = 0; return value(readFileInfoAllDravik(s, i, &n, st)); }, {}, {0, 121}},
-        {"readFileCRC32Dravik", [](_Sensor* s, CallStatus* st) {
-             return value(readFileCRC32Dravik(s, "f", 0, 1, nullptr, st)); }, {}, {0, 121}},
-        {"readSupportedEEGChannels", [](_Sensor* s, CallStatus* st) {
-             EEGChannelInfo c[2]; int32_t n = 0; return value(readSupportedEEGChannels(s, c, &n, st)); }, {}, {0, 121}},
-        {"readSupportedChannelsMorvex2", [](_Sensor* s, CallStatus* st) {
-             return value(readSupportedChannelsMorvex2(s, nullptr, nullptr, st)); }, {}, {0, 121}},
-        {"fileStreamReadDravik", [](_Sensor* s, CallStatus* st) {
-             return value(fileStreamReadDravik(s, nullptr, 0, 1, st)); }, {}, {0, 121}},
-        {"writeFileDravik", [](_Sensor* s, CallStatus* st) {
-             const uint8_t d[1]{}; return value(writeFileDravik(s, "f", d, 0, 0, st)); }, {}, {0, 122}},
-        {"writeStimPrograms", [](_Sensor* s, CallStatus* st) {
-             return value(writeStimPrograms(s, nullptr, 1, st)); }, {}, {0, 122}},
-        {"writePhotoStimDravik", [&other](_Sensor* s, CallStatus* st) {
-             return value(writePhotoStimDravik(s, &other, st)); }, {}, {0, 122}},
-        {"deleteFileDravik", [](_Sensor* s, CallStatus* st) {
-             return value(deleteFileDravik(s, nullptr, st)); }, {}, {0, 118}},
+        {"readFileDravik",
+         [](_Sensor* s, CallStatus* st) {
+             uint8_t b[4];
+             int32_t n = 0;
+             return value(readFileDravik(s, "f", b, &n, 0, st));
+         },
+         {},
+         {0, 121}},
+        {"readFileInfoAllDravik",
+         [](_Sensor* s, CallStatus* st) {
+             DravikFileInfo i[2];
+             int32_t n = 0;
+             return value(readFileInfoAllDravik(s, i, &n, st));
+         },
+         {},
+         {0, 121}},
+        {"readFileCRC32Dravik",
+         [](_Sensor* s, CallStatus* st) { return value(readFileCRC32Dravik(s, "f", 0, 1, nullptr, st)); },
+         {},
+         {0, 121}},
+        {"readSupportedEEGChannels",
+         [](_Sensor* s, CallStatus* st) {
+             EEGChannelInfo c[2];
+             int32_t n = 0;
+             return value(readSupportedEEGChannels(s, c, &n, st));
+         },
+         {},
+         {0, 121}},
+        {"readSupportedChannelsMorvex2",
+         [](_Sensor* s, CallStatus* st) { return value(readSupportedChannelsMorvex2(s, nullptr, nullptr, st)); },
+         {},
+         {0, 121}},
+        {"fileStreamReadDravik",
+         [](_Sensor* s, CallStatus* st) { return value(fileStreamReadDravik(s, nullptr, 0, 1, st)); },
+         {},
+         {0, 121}},
+        {"writeFileDravik",
+         [](_Sensor* s, CallStatus* st) {
+             const uint8_t d[1]{};
+             return value(writeFileDravik(s, "f", d, 0, 0, st));
+         },
+         {},
+         {0, 122}},
+        {"writeStimPrograms",
+         [](_Sensor* s, CallStatus* st) { return value(writeStimPrograms(s, nullptr, 1, st)); },
+         {},
+         {0, 122}},
+        {"writePhotoStimDravik",
+         [&other](_Sensor* s, CallStatus* st) { return value(writePhotoStimDravik(s, &other, st)); },
+         {},
+         {0, 122}},
+        {"deleteFileDravik",
+         [](_Sensor* s, CallStatus* st) { return value(deleteFileDravik(s, nullptr, st)); },
+         {},
+         {0, 118}},
     };
     for (const auto& row : rows) {
         expectRow(row, &sensor, row.foreign, "a foreign family and bad arguments");

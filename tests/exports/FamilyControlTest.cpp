@@ -161,7 +161,8 @@ constexpr uint16_t kFatTime = (12 << 11) | (34 << 5) | (56 / 2);
 }  // namespace
 
 TEST_F(DravikExports, FileRecordsSpellOutTheFatDateAndCutLongNames) {
-    dravik->files = {{std::string(70, 'n'), 4096, kFatDate, kFatTime, 0x20}, {"b.dat", 1, 0, 0, 0}, {"c.dat", 2, 0, 0, 0}};
+    dravik->files = {
+        {std::string(70, 'n'), 4096, kFatDate, kFatTime, 0x20}, {"b.dat", 1, 0, 0, 0}, {"c.dat", 2, 0, 0, 0}};
     DravikFileInfo info{};
     ASSERT_EQ(readFileInfoDravik(dravikHandle, "x", &info, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(std::string(info.FileName), std::string(63, 'n'));
@@ -366,8 +367,8 @@ TEST(SignalProcessing, RefusesMissingInputsAndNegativeCounts) {
     CallStatus status{};
     const uint8_t raw[4]{};
     int32_t length = -1;
-    EXPECT_EQ(parseRawSignalDravik(raw, &length, reinterpret_cast<CallbackHandle*>(&length), nullptr, nullptr,
-                                   nullptr, nullptr, &status),
+    EXPECT_EQ(parseRawSignalDravik(raw, &length, reinterpret_cast<CallbackHandle*>(&length), nullptr, nullptr, nullptr,
+                                   nullptr, &status),
               0);
     EXPECT_EQ(status.Error, 119u);
     EXPECT_STREQ(status.ErrorMsg, "Required parameters must be specified");

@@ -159,7 +159,8 @@ void expectOutOfRangeCodesRefused(Fixture& test) {
         uint8_t before = 0;
         ASSERT_EQ(setting.read(test.sensor, &before, &test.status), 1) << test.status.ErrorMsg;
         const auto frames = test.peer->commandFrames().size();
-        for (const uint8_t code : {setting.firstRefused, static_cast<uint8_t>(setting.firstRefused + 1), uint8_t{0xFE}}) {
+        for (const uint8_t code :
+             {setting.firstRefused, static_cast<uint8_t>(setting.firstRefused + 1), uint8_t{0xFE}}) {
             EXPECT_EQ(setting.write(test.sensor, code, &test.status), 0) << int(code);
             EXPECT_EQ(test.status.Error, 515u) << int(code);
         }

@@ -40,14 +40,11 @@ static void misuse_file_reads(Device* dravik, const uint8_t* data) {
     EXPECT_CODE("readFileCRC32Dravik past the end",
                 readFileCRC32Dravik(dravik->sensor, file_name, INT32_MAX, 1, crc, status), status, 522);
     status = guarded_status();
-    EXPECT_REFUSED("readFileCRC32Dravik", readFileCRC32Dravik(dravik->sensor, file_name, -1, 10, crc, status),
-                   status);
+    EXPECT_REFUSED("readFileCRC32Dravik", readFileCRC32Dravik(dravik->sensor, file_name, -1, 10, crc, status), status);
     status = guarded_status();
-    EXPECT_REFUSED("readFileCRC32Dravik", readFileCRC32Dravik(dravik->sensor, file_name, 0, -1, crc, status),
-                   status);
+    EXPECT_REFUSED("readFileCRC32Dravik", readFileCRC32Dravik(dravik->sensor, file_name, 0, -1, crc, status), status);
     status = guarded_status();
-    EXPECT_REFUSED("readFileCRC32Dravik", readFileCRC32Dravik(dravik->sensor, file_name, 0, 10, NULL, status),
-                   status);
+    EXPECT_REFUSED("readFileCRC32Dravik", readFileCRC32Dravik(dravik->sensor, file_name, 0, 10, NULL, status), status);
     status = guarded_status();
     EXPECT_REFUSED("readFileCRC32Dravik", readFileCRC32Dravik(dravik->sensor, NULL, 0, 10, crc, status), status);
     status = guarded_status();

@@ -92,7 +92,9 @@ void fail_at(const char* file, int line, const char* format, ...) {
 }
 
 /* A status text is terminated within its array and, for a failure, not empty. */
-static int text_ends(const CallStatus* status) { return memchr(status->ErrorMsg, '\0', sizeof status->ErrorMsg) != NULL; }
+static int text_ends(const CallStatus* status) {
+    return memchr(status->ErrorMsg, '\0', sizeof status->ErrorMsg) != NULL;
+}
 
 void expect_refused_at(const char* file, int line, const char* what, uint8_t result, const CallStatus* status) {
     ++checks;
@@ -109,8 +111,8 @@ void expect_code_at(const char* file, int line, const char* what, uint8_t result
     expect_refused_at(file, line, what, result, status);
     ++checks;
     if (result == 0 && status->Error != code) {
-        fail_at(file, line, "%s: refused with %u \"%s\", expected %u", what, (unsigned)status->Error,
-                status->ErrorMsg, (unsigned)code);
+        fail_at(file, line, "%s: refused with %u \"%s\", expected %u", what, (unsigned)status->Error, status->ErrorMsg,
+                (unsigned)code);
     }
 }
 

@@ -52,10 +52,10 @@ int failure_count(void);
 int check_count(void);
 void count_check(void);
 
-#define CHECK(condition, ...)                                          \
-    do {                                                               \
-        count_check();                                                 \
-        if (!(condition)) fail_at(__FILE__, __LINE__, __VA_ARGS__);    \
+#define CHECK(condition, ...)                                       \
+    do {                                                            \
+        count_check();                                              \
+        if (!(condition)) fail_at(__FILE__, __LINE__, __VA_ARGS__); \
     } while (0)
 
 /* A refusal: 0 returned, the status says failure with a code and a terminated, non-empty text. */

@@ -102,8 +102,14 @@ static _SensorInfo* record_for(uint8_t family, const char* address) {
 }
 
 void misuse_creation(SensorScannerWrap* scanner) {
-    static const char* const malformed[] = {"", ":", "C0:FF:EE::A0:03", "C0:FF:EE:00:A0:", "G0:FF:EE:00:A0:03",
-                                            "C0-FF-EE-00-A0-03", "C0:FF:EE:00:A0:003", "C0:FF:EE:00:A0:3G"};
+    static const char* const malformed[] = {"",
+                                            ":",
+                                            "C0:FF:EE::A0:03",
+                                            "C0:FF:EE:00:A0:",
+                                            "G0:FF:EE:00:A0:03",
+                                            "C0-FF-EE-00-A0-03",
+                                            "C0:FF:EE:00:A0:003",
+                                            "C0:FF:EE:00:A0:3G"};
     static const uint8_t bad_families[] = {SensorFamilyUnknown, SensorFamilyModelC, 13, 0xFF};
     CallStatus* status = guarded_status();
     size_t i;
@@ -132,8 +138,7 @@ void misuse_creation(SensorScannerWrap* scanner) {
         CHECK(createSensor(scanner, record_for(SensorFamilyMorvex, malformed[i]), status) == NULL,
               "createSensor of address \"%s\"", malformed[i]);
         EXPECT_CODE("createSensor", 0, status, 109);
-        CHECK(now_ms() - start < 2000, "address \"%s\" refused after %ld ms", malformed[i],
-              (long)(now_ms() - start));
+        CHECK(now_ms() - start < 2000, "address \"%s\" refused after %ld ms", malformed[i], (long)(now_ms() - start));
     }
 }
 
@@ -231,8 +236,8 @@ static int create_devices(SensorScannerWrap* scanner) {
 }
 
 int main(void) {
-    const uint8_t families[] = {SensorFamilyTessel, SensorFamilyMorvex, SensorFamilyMorvexBlack,
-                                SensorFamilyVondra, SensorFamilyVondra2, SensorFamilyLorrel,
+    const uint8_t families[] = {SensorFamilyTessel, SensorFamilyMorvex,        SensorFamilyMorvexBlack,
+                                SensorFamilyVondra, SensorFamilyVondra2,       SensorFamilyLorrel,
                                 SensorFamilyDravik, SensorFamilyMorvex2Model2, SensorFamilyPhotoStim};
     SensorScannerWrap* scanner;
     CallStatus status;

@@ -17,41 +17,41 @@ typedef struct ValueRead {
     uint32_t families; /* the families that may answer; the others refuse */
 } ValueRead;
 
-#define VALUE_READ(function, type, families)                                                         \
-    static uint8_t read_##function(_Sensor* sensor, void* out, CallStatus* status) {                 \
-        return function(sensor, (type*)out, status);                                                  \
+#define VALUE_READ(function, type, families)                                         \
+    static uint8_t read_##function(_Sensor* sensor, void* out, CallStatus* status) { \
+        return function(sensor, (type*)out, status);                                 \
     }
-#define VALUE_READS(X)                                                 \
-    X(readStateSensor, uint8_t, ANY_FAMILY)                            \
-    X(readFirmwareModeSensor, uint8_t, ANY_FAMILY)                     \
-    X(readVersionSensor, SensorVersion, ANY_FAMILY)                    \
-    X(readBattPowerSensor, int32_t, ANY_FAMILY)                        \
-    X(readBattVoltageSensor, int32_t, ANY_FAMILY)                      \
-    X(readSamplingFrequencySensor, uint8_t, ANY_FAMILY)                \
-    X(readDataOffsetSensor, uint8_t, ANY_FAMILY)                       \
-    X(readGainSensor, uint8_t, ANY_FAMILY)                             \
-    X(readAccelerometerSensSensor, uint8_t, ANY_FAMILY)                \
-    X(readGyroscopeSensSensor, uint8_t, ANY_FAMILY)                    \
-    X(readSamplingFrequencyMEMSSensor, uint8_t, ANY_FAMILY)            \
-    X(readSamplingFrequencyFPGSensor, uint8_t, ANY_FAMILY)             \
-    X(readIrAmplitudeFPGSensor, uint8_t, ANY_FAMILY)                   \
-    X(readRedAmplitudeFPGSensor, uint8_t, ANY_FAMILY)                  \
-    X(readSamplingFrequencyResistSensor, uint8_t, ANY_FAMILY)          \
-    X(readSamplingFrequencyEnvelopeSensor, uint8_t, ANY_FAMILY)        \
-    X(readSamplingFrequencyRespSensor, uint8_t, ANY_FAMILY)            \
-    X(readAmpMode, uint8_t, ANY_FAMILY)                                \
-    X(readStimMode, uint8_t, ANY_FAMILY)                               \
-    X(readPhotoStimSyncState, uint8_t, ANY_FAMILY)                     \
-    X(readPhotoStimTimeDefer, double, ANY_FAMILY)                      \
-    X(readADCInputSensor, uint8_t, ANY_FAMILY)                         \
-    X(readExternalSwitchSensor, uint8_t, ANY_FAMILY)                   \
-    X(readElectrodeStateTessel, uint8_t, TESSELS)                      \
-    X(readMEMSCalibrateStateTessel, uint8_t, TESSELS)                  \
-    X(readColorTessel, int32_t, TESSELS)                               \
-    X(readMotionCounterTessel, int32_t, TESSELS)                       \
-    X(readSurveyIdDravik, int32_t, FAMILY_BIT(SensorFamilyDravik))     \
-    X(readAmplifierParamMorvex2, Morvex2AmplifierParam, MORVEX2S)      \
-    X(readAmplifierParamWrenlet, WrenletAmplifierParam, FAMILY_BIT(SensorFamilyLorrel)) \
+#define VALUE_READS(X)                                                                   \
+    X(readStateSensor, uint8_t, ANY_FAMILY)                                              \
+    X(readFirmwareModeSensor, uint8_t, ANY_FAMILY)                                       \
+    X(readVersionSensor, SensorVersion, ANY_FAMILY)                                      \
+    X(readBattPowerSensor, int32_t, ANY_FAMILY)                                          \
+    X(readBattVoltageSensor, int32_t, ANY_FAMILY)                                        \
+    X(readSamplingFrequencySensor, uint8_t, ANY_FAMILY)                                  \
+    X(readDataOffsetSensor, uint8_t, ANY_FAMILY)                                         \
+    X(readGainSensor, uint8_t, ANY_FAMILY)                                               \
+    X(readAccelerometerSensSensor, uint8_t, ANY_FAMILY)                                  \
+    X(readGyroscopeSensSensor, uint8_t, ANY_FAMILY)                                      \
+    X(readSamplingFrequencyMEMSSensor, uint8_t, ANY_FAMILY)                              \
+    X(readSamplingFrequencyFPGSensor, uint8_t, ANY_FAMILY)                               \
+    X(readIrAmplitudeFPGSensor, uint8_t, ANY_FAMILY)                                     \
+    X(readRedAmplitudeFPGSensor, uint8_t, ANY_FAMILY)                                    \
+    X(readSamplingFrequencyResistSensor, uint8_t, ANY_FAMILY)                            \
+    X(readSamplingFrequencyEnvelopeSensor, uint8_t, ANY_FAMILY)                          \
+    X(readSamplingFrequencyRespSensor, uint8_t, ANY_FAMILY)                              \
+    X(readAmpMode, uint8_t, ANY_FAMILY)                                                  \
+    X(readStimMode, uint8_t, ANY_FAMILY)                                                 \
+    X(readPhotoStimSyncState, uint8_t, ANY_FAMILY)                                       \
+    X(readPhotoStimTimeDefer, double, ANY_FAMILY)                                        \
+    X(readADCInputSensor, uint8_t, ANY_FAMILY)                                           \
+    X(readExternalSwitchSensor, uint8_t, ANY_FAMILY)                                     \
+    X(readElectrodeStateTessel, uint8_t, TESSELS)                                        \
+    X(readMEMSCalibrateStateTessel, uint8_t, TESSELS)                                    \
+    X(readColorTessel, int32_t, TESSELS)                                                 \
+    X(readMotionCounterTessel, int32_t, TESSELS)                                         \
+    X(readSurveyIdDravik, int32_t, FAMILY_BIT(SensorFamilyDravik))                       \
+    X(readAmplifierParamMorvex2, Morvex2AmplifierParam, MORVEX2S)                        \
+    X(readAmplifierParamWrenlet, WrenletAmplifierParam, FAMILY_BIT(SensorFamilyLorrel))  \
     X(readAmplifierParamVondra2, Vondra2AmplifierParam, FAMILY_BIT(SensorFamilyVondra2)) \
     X(readAmplifierParamVondra, VondraAmplifierParam, FAMILY_BIT(SensorFamilyVondra))    \
     X(readAmplifierParamDravik, DravikAmplifierParam, FAMILY_BIT(SensorFamilyDravik))    \
@@ -163,24 +163,25 @@ typedef struct ListRead {
 /* The three channel reads are one: MorvexBlack, Dravik and the Morvex2 class have channels. */
 #define EEG_CHANNEL_FAMILIES (FAMILY_BIT(SensorFamilyMorvexBlack) | FAMILY_BIT(SensorFamilyDravik) | MORVEX2S)
 
-#define LIST_READ(function, type, families, counter)                                                 \
+#define LIST_READ(function, type, families, counter)                                                     \
     static uint8_t list_##function(_Sensor* sensor, void* entries, int32_t* count, CallStatus* status) { \
-        return function(sensor, (type*)entries, count, status);                                        \
+        return function(sensor, (type*)entries, count, status);                                          \
     }
-#define LIST_READS(X)                                                                          \
-    X(readSupportedChannelsMorvex2, EEGChannelInfo, EEG_CHANNEL_FAMILIES, NULL)                \
-    X(readSupportedChannelsDravik, EEGChannelInfo, EEG_CHANNEL_FAMILIES, NULL)                 \
-    X(readSupportedEEGChannels, EEGChannelInfo, EEG_CHANNEL_FAMILIES, NULL)                    \
-    X(readStimPrograms, StimulProgram, ANY_FAMILY, NULL)                                       \
-    X(readHardwareFiltersSensor, int16_t, ANY_FAMILY, NULL)                                    \
-    X(readFileInfoAllDravik, DravikFileInfo, FAMILY_BIT(SensorFamilyDravik), NULL)             \
-    X(getCommandsSensor, int8_t, ANY_FAMILY, getCommandsCountSensor)                           \
-    X(getFeaturesSensor, int8_t, ANY_FAMILY, getFeaturesCountSensor)                           \
-    X(getParametersSensor, ParameterInfo, ANY_FAMILY, getParametersCountSensor)                \
+#define LIST_READS(X)                                                              \
+    X(readSupportedChannelsMorvex2, EEGChannelInfo, EEG_CHANNEL_FAMILIES, NULL)    \
+    X(readSupportedChannelsDravik, EEGChannelInfo, EEG_CHANNEL_FAMILIES, NULL)     \
+    X(readSupportedEEGChannels, EEGChannelInfo, EEG_CHANNEL_FAMILIES, NULL)        \
+    X(readStimPrograms, StimulProgram, ANY_FAMILY, NULL)                           \
+    X(readHardwareFiltersSensor, int16_t, ANY_FAMILY, NULL)                        \
+    X(readFileInfoAllDravik, DravikFileInfo, FAMILY_BIT(SensorFamilyDravik), NULL) \
+    X(getCommandsSensor, int8_t, ANY_FAMILY, getCommandsCountSensor)               \
+    X(getFeaturesSensor, int8_t, ANY_FAMILY, getFeaturesCountSensor)               \
+    X(getParametersSensor, ParameterInfo, ANY_FAMILY, getParametersCountSensor)    \
     X(getSupportedFiltersSensor, int16_t, ANY_FAMILY, getSupportedFiltersCountSensor)
 
 LIST_READS(LIST_READ)
-#define LIST_READ_ENTRY(function, type, families, counter) {#function, list_##function, sizeof(type), families, counter},
+#define LIST_READ_ENTRY(function, type, families, counter) \
+    {#function, list_##function, sizeof(type), families, counter},
 static const ListRead list_reads[] = {LIST_READS(LIST_READ_ENTRY)};
 
 enum { LIST_CAPACITY = 32 };
@@ -217,8 +218,7 @@ static void misuse_list_reads(Device* device) {
         result = read->call(device->sensor, entries, count, status);
         EXPECT_FOR_FAMILIES(read->name, result, status, device, read->families);
         if (read->count != NULL) {
-            CHECK(read->count(device->sensor) == (result == 1 ? *count : 0), "%s and its count disagree",
-                  read->name);
+            CHECK(read->count(device->sensor) == (result == 1 ? *count : 0), "%s and its count disagree", read->name);
         }
         if (result != 1) continue;
         found = *count;
@@ -305,10 +305,10 @@ static void misuse_record_writes(Device* device) {
     memset(&counter, 0, sizeof counter);
     memset(&stimulator, 0, sizeof stimulator);
 
-#define REFUSED_EVERYWHERE(function, record)                                                  \
-    status = guarded_status();                                                                \
-    EXPECT_REFUSED(#function, function(NULL, record, status), status);                        \
-    status = guarded_status();                                                                \
+#define REFUSED_EVERYWHERE(function, record)                           \
+    status = guarded_status();                                         \
+    EXPECT_REFUSED(#function, function(NULL, record, status), status); \
+    status = guarded_status();                                         \
     EXPECT_REFUSED(#function, function(device->sensor, record, status), status)
     REFUSED_EVERYWHERE(writeAmplifierParamMorvex2, morvex2);
     REFUSED_EVERYWHERE(writeAmplifierParamWrenlet, wrenlet);
@@ -318,12 +318,12 @@ static void misuse_record_writes(Device* device) {
 #undef REFUSED_EVERYWHERE
 
     /* The Tessel records of other families: refused whatever they hold. */
-#define TESSEL_ONLY(function, record)                                                         \
-    status = guarded_status();                                                                \
-    EXPECT_REFUSED(#function, function(NULL, record, status), status);                        \
-    if ((tessels & FAMILY_BIT(device->family)) == 0) {                                        \
-        status = guarded_status();                                                            \
-        EXPECT_REFUSED(#function, function(device->sensor, record, status), status);          \
+#define TESSEL_ONLY(function, record)                                                \
+    status = guarded_status();                                                       \
+    EXPECT_REFUSED(#function, function(NULL, record, status), status);               \
+    if ((tessels & FAMILY_BIT(device->family)) == 0) {                               \
+        status = guarded_status();                                                   \
+        EXPECT_REFUSED(#function, function(device->sensor, record, status), status); \
     }
     TESSEL_ONLY(writeMotionAssistantParamTessel, assistant)
     TESSEL_ONLY(writeMotionCounterParamTessel, counter)
@@ -335,27 +335,29 @@ static void misuse_record_writes(Device* device) {
    The record the device holds goes back as it is; with one byte changed to a value its table
    lacks it is refused with 517, and the device keeps the record it had. */
 
-#define ONE_BYTE_OFF(type, read, write, field, slot, value, text)                                            \
-    do {                                                                                                     \
-        type original, changed, back;                                                                        \
-        CallStatus* status = guarded_status();                                                               \
-        CHECK(read(device->sensor, &original, status) == 1, #read ": %s", status->ErrorMsg);                \
-        status = guarded_status();                                                                           \
-        EXPECT_OUTCOME(#write, write(device->sensor, original, status), status);                             \
-        CHECK(status->Success == 1, #write " of the record read: %s", status->ErrorMsg);                    \
-        changed = original;                                                                                  \
-        changed.field[slot] = value;                                                                         \
-        status = guarded_status();                                                                           \
-        EXPECT_CODE(#write, write(device->sensor, changed, status), status, 517);                            \
-        CHECK(says(status, text), #write " of " #field "[%d] = %u: \"%s\"",                                   \
-              slot, (unsigned)(value), status->ErrorMsg);                                                    \
-        status = guarded_status();                                                                           \
-        CHECK(read(device->sensor, &back, status) == 1 && memcmp(&back, &original, sizeof back) == 0,        \
-              #write " kept " #field "[%d] = %u", slot, (unsigned)(value));                                  \
+#define ONE_BYTE_OFF(type, read, write, field, slot, value, text)                                     \
+    do {                                                                                              \
+        type original, changed, back;                                                                 \
+        CallStatus* status = guarded_status();                                                        \
+        CHECK(read(device->sensor, &original, status) == 1, #read ": %s", status->ErrorMsg);          \
+        status = guarded_status();                                                                    \
+        EXPECT_OUTCOME(#write, write(device->sensor, original, status), status);                      \
+        CHECK(status->Success == 1, #write " of the record read: %s", status->ErrorMsg);              \
+        changed = original;                                                                           \
+        changed.field[slot] = value;                                                                  \
+        status = guarded_status();                                                                    \
+        EXPECT_CODE(#write, write(device->sensor, changed, status), status, 517);                     \
+        CHECK(says(status, text), #write " of " #field "[%d] = %u: \"%s\"", slot, (unsigned)(value),  \
+              status->ErrorMsg);                                                                      \
+        status = guarded_status();                                                                    \
+        CHECK(read(device->sensor, &back, status) == 1 && memcmp(&back, &original, sizeof back) == 0, \
+              #write " kept " #field "[%d] = %u", slot, (unsigned)(value));                           \
     } while (0)
 
 /* The status's text is `text`, or any text when that is null. */
-static int says(const CallStatus* status, const char* text) { return text == NULL || strcmp(status->ErrorMsg, text) == 0; }
+static int says(const CallStatus* status, const char* text) {
+    return text == NULL || strcmp(status->ErrorMsg, text) == 0;
+}
 
 void misuse_amplifier_records(Device* device) {
     switch (device->family) {
@@ -373,15 +375,13 @@ void misuse_amplifier_records(Device* device) {
                      NULL);
         break;
     case SensorFamilyVondra:
-        ONE_BYTE_OFF(VondraAmplifierParam, readAmplifierParamVondra, writeAmplifierParamVondra, ChGain, 6, 0xFE,
-                     NULL);
+        ONE_BYTE_OFF(VondraAmplifierParam, readAmplifierParamVondra, writeAmplifierParamVondra, ChGain, 6, 0xFE, NULL);
         break;
     case SensorFamilyVondra2:
         ONE_BYTE_OFF(Vondra2AmplifierParam, readAmplifierParamVondra2, writeAmplifierParamVondra2, ChGain, 3, 0xFE,
                      NULL);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -426,8 +426,7 @@ static void misuse_other_writes(Device* device) {
     }
     for (i = 0; i < sizeof bad_counts / sizeof bad_counts[0]; ++i) {
         status = guarded_status();
-        EXPECT_REFUSED("writeStimPrograms", writeStimPrograms(device->sensor, programs, bad_counts[i], status),
-                       status);
+        EXPECT_REFUSED("writeStimPrograms", writeStimPrograms(device->sensor, programs, bad_counts[i], status), status);
     }
     status = guarded_status();
     EXPECT_REFUSED("writeStimPrograms", writeStimPrograms(device->sensor, NULL, 1, status), status);
@@ -468,14 +467,25 @@ typedef struct Registration {
     uint32_t families;
 } Registration;
 
-static void on_morvex_signal(_Sensor* s, MorvexSignalRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
+static void on_morvex_signal(_Sensor* s, MorvexSignalRecord* r, uint32_t n, void* u) {
+    (void)s, (void)r, (void)n, (void)u;
+}
 static void on_morvex_resist(_Sensor* s, MorvexResistRecord* r, void* u) { (void)s, (void)r, (void)u; }
 static void on_four_resist(_Sensor* s, FourChannelResistRecord* r, void* u) { (void)s, (void)r, (void)u; }
-static void on_four_resists(_Sensor* s, FourChannelResistRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
-static void on_channels(_Sensor* s, SignalChannelsRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
-static void on_resist_channels(_Sensor* s, ResistChannelsRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
-static void on_dravik_resist(_Sensor* s, DravikResistRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
-static void on_signal_resist(_Sensor* s, SignalChannelsRecord* a, uint32_t n, DravikResistRecord* b, uint32_t m, void* u) {
+static void on_four_resists(_Sensor* s, FourChannelResistRecord* r, uint32_t n, void* u) {
+    (void)s, (void)r, (void)n, (void)u;
+}
+static void on_channels(_Sensor* s, SignalChannelsRecord* r, uint32_t n, void* u) {
+    (void)s, (void)r, (void)n, (void)u;
+}
+static void on_resist_channels(_Sensor* s, ResistChannelsRecord* r, uint32_t n, void* u) {
+    (void)s, (void)r, (void)n, (void)u;
+}
+static void on_dravik_resist(_Sensor* s, DravikResistRecord* r, uint32_t n, void* u) {
+    (void)s, (void)r, (void)n, (void)u;
+}
+static void on_signal_resist(_Sensor* s, SignalChannelsRecord* a, uint32_t n, DravikResistRecord* b, uint32_t m,
+                             void* u) {
     (void)s, (void)a, (void)n, (void)b, (void)m, (void)u;
 }
 static void on_raw(_Sensor* s, uint8_t* b, uint32_t n, void* u) { (void)s, (void)b, (void)n, (void)u; }
@@ -485,22 +495,26 @@ static void on_quaternion(_Sensor* s, QuaternionRecord* r, uint32_t n, void* u) 
 static void on_envelope(_Sensor* s, EnvelopeRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
 static void on_tessel(_Sensor* s, TesselSamplesRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
 static void on_file(_Sensor* s, FileChunkRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
-static void on_vondra_signal(_Sensor* s, VondraSignalRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
-static void on_vondra_resist(_Sensor* s, VondraResistRecord* r, uint32_t n, void* u) { (void)s, (void)r, (void)n, (void)u; }
+static void on_vondra_signal(_Sensor* s, VondraSignalRecord* r, uint32_t n, void* u) {
+    (void)s, (void)r, (void)n, (void)u;
+}
+static void on_vondra_resist(_Sensor* s, VondraResistRecord* r, uint32_t n, void* u) {
+    (void)s, (void)r, (void)n, (void)u;
+}
 static void on_int(_Sensor* s, int32_t v, void* u) { (void)s, (void)v, (void)u; }
 static void on_byte(_Sensor* s, uint8_t v, void* u) { (void)s, (void)v, (void)u; }
 
-#define REGISTRATION(add, remove, handle_type, function, families)                                    \
-    static uint8_t add_##add(_Sensor* sensor, int with_function, void* handle, CallStatus* status) {  \
-        return add(sensor, with_function ? function : NULL, (handle_type**)handle, NULL, status);       \
-    }                                                                                                 \
+#define REGISTRATION(add, remove, handle_type, function, families)                                   \
+    static uint8_t add_##add(_Sensor* sensor, int with_function, void* handle, CallStatus* status) { \
+        return add(sensor, with_function ? function : NULL, (handle_type**)handle, NULL, status);    \
+    }                                                                                                \
     static void remove_##add(void* handle) { remove((handle_type*)handle); }
-#define REGISTRATIONS(X)                                                                                          \
+#define REGISTRATIONS(X)                                                                                           \
     X(addSignalDataCallbackMorvex, removeSignalDataCallbackMorvex, DualCallbackHandle, on_morvex_signal, MORVEXES) \
     X(addResistCallbackMorvex, removeResistCallbackMorvex, DualCallbackHandle, on_morvex_resist, MORVEXES)         \
-    X(addMEMSDataCallback, removeMEMSDataCallback, DualCallbackHandle, on_mems, ANY_FAMILY)                         \
-    X(addSignalCallbackMorvex2, removeSignalCallbackMorvex2, CallbackHandle, on_channels, MORVEX2S)               \
-    X(addResistCallbackMorvex2, removeResistCallbackMorvex2, CallbackHandle, on_resist_channels, MORVEX2S)        \
+    X(addMEMSDataCallback, removeMEMSDataCallback, DualCallbackHandle, on_mems, ANY_FAMILY)                        \
+    X(addSignalCallbackMorvex2, removeSignalCallbackMorvex2, CallbackHandle, on_channels, MORVEX2S)                \
+    X(addResistCallbackMorvex2, removeResistCallbackMorvex2, CallbackHandle, on_resist_channels, MORVEX2S)         \
     X(addSignalDataCallbackLorrel, removeSignalDataCallbackLorrel, CallbackHandle, on_morvex_signal,               \
       FAMILY_BIT(SensorFamilyLorrel))                                                                              \
     X(addResistCallbackLorrel, removeResistCallbackLorrel, CallbackHandle, on_four_resist,                         \
@@ -649,7 +663,7 @@ static void misuse_capabilities(Device* device) {
 /* ---- Calls of other families ------------------------------------------------------------- */
 
 /* The families with a ping of their own. */
-#define PING_FAMILIES                                                                                        \
+#define PING_FAMILIES                                                                                         \
     (FAMILY_BIT(SensorFamilyMorvexBlack) | FAMILY_BIT(SensorFamilyVondra) | FAMILY_BIT(SensorFamilyVondra2) | \
      FAMILY_BIT(SensorFamilyLorrel) | FAMILY_BIT(SensorFamilyDravik) | MORVEX2S)
 

@@ -155,23 +155,18 @@ static void compare(const Device* device, Collected* collected) {
 static uint8_t add_signal(Device* device, Collected* collected, CallbackHandle** handle, DualCallbackHandle** dual,
                           CallStatus* status) {
     switch (device->family) {
-    case SensorFamilyTessel:
-        return addSignalCallbackTessel(device->sensor, on_tessel, handle, collected, status);
+    case SensorFamilyTessel: return addSignalCallbackTessel(device->sensor, on_tessel, handle, collected, status);
     case SensorFamilyMorvex:
     case SensorFamilyMorvexBlack:
         return addSignalDataCallbackMorvex(device->sensor, on_morvex, dual, collected, status);
     case SensorFamilyMorvex2Model2:
         return addSignalCallbackMorvex2(device->sensor, on_channels, handle, collected, status);
-    case SensorFamilyVondra:
-        return addSignalDataCallbackVondra(device->sensor, on_vondra, handle, collected, status);
+    case SensorFamilyVondra: return addSignalDataCallbackVondra(device->sensor, on_vondra, handle, collected, status);
     case SensorFamilyVondra2:
         return addSignalDataCallbackVondra2(device->sensor, on_vondra2, handle, collected, status);
-    case SensorFamilyLorrel:
-        return addSignalDataCallbackLorrel(device->sensor, on_morvex, handle, collected, status);
-    case SensorFamilyDravik:
-        return addSignalCallbackDravik(device->sensor, on_channels, handle, collected, status);
-    default:
-        return 0;
+    case SensorFamilyLorrel: return addSignalDataCallbackLorrel(device->sensor, on_morvex, handle, collected, status);
+    case SensorFamilyDravik: return addSignalCallbackDravik(device->sensor, on_channels, handle, collected, status);
+    default: return 0;
     }
 }
 

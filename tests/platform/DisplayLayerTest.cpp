@@ -26,8 +26,7 @@ const DialogRequest kWarning{DialogKind::Warning, "Warning",
                              "your sound settings.\n\nContinue anyway?"};
 const DialogRequest kError{DialogKind::Error, "Error", "Failed to check or set sample rate."};
 
-TEST(DialogsWithoutDisplayTest, TextGoesToStandardErrorAndTheAnswerIsPositive)
-{
+TEST(DialogsWithoutDisplayTest, TextGoesToStandardErrorAndTheAnswerIsPositive) {
     ScopedEnvironment noDisplay("DISPLAY", std::nullopt);
     CapturedErrors errors;
     SfmlDialogs dialogs;
@@ -37,8 +36,7 @@ TEST(DialogsWithoutDisplayTest, TextGoesToStandardErrorAndTheAnswerIsPositive)
     EXPECT_EQ(errors.text(), "Warning: " + kWarning.text + "\nError: " + kError.text + "\n");
 }
 
-TEST(KeepAwakeWithoutDisplayTest, DoesNothing)
-{
+TEST(KeepAwakeWithoutDisplayTest, DoesNothing) {
     ScopedEnvironment noDisplay("DISPLAY", std::nullopt);
     XScreenSaverSleep display;
     display.keepAwake();
@@ -53,8 +51,7 @@ protected:
     // The child keeps the window system's connections of the process to itself, so the display
     // can go away with the test.
     template <typename Act>
-    std::optional<DialogAnswer> answer(const DialogRequest& request, Act act)
-    {
+    std::optional<DialogAnswer> answer(const DialogRequest& request, Act act) {
         const pid_t child = fork();
         if (child == 0) {
             _exit(static_cast<int>(dialogs_.show(request)));
@@ -80,20 +77,15 @@ protected:
     SfmlDialogs dialogs_;
 };
 
-TEST_F(VirtualDisplayTest, EscapeDeclinesAWarning)
-{
-    EXPECT_EQ(answer(kWarning, [&](const std::string& w) { display_->pressKey(w, "Escape"); }),
-              DialogAnswer::No);
+TEST_F(VirtualDisplayTest, EscapeDeclinesAWarning) {
+    EXPECT_EQ(answer(kWarning, [&](const std::string& w) { display_->pressKey(w, "Escape"); }), DialogAnswer::No);
 }
 
-TEST_F(VirtualDisplayTest, EnterAcceptsAWarning)
-{
-    EXPECT_EQ(answer(kWarning, [&](const std::string& w) { display_->pressKey(w, "Return"); }),
-              DialogAnswer::Yes);
+TEST_F(VirtualDisplayTest, EnterAcceptsAWarning) {
+    EXPECT_EQ(answer(kWarning, [&](const std::string& w) { display_->pressKey(w, "Return"); }), DialogAnswer::Yes);
 }
 
-TEST_F(VirtualDisplayTest, TheNoButtonDeclinesAndTheOkButtonConfirms)
-{
+TEST_F(VirtualDisplayTest, TheNoButtonDeclinesAndTheOkButtonConfirms) {
     // The buttons sit in the bottom-right corner, 18 pixels in; No is the right one.
     const auto clickBottomRight = [&](const std::string& w) {
         const auto size = display_->windowSize(w);
@@ -104,15 +96,13 @@ TEST_F(VirtualDisplayTest, TheNoButtonDeclinesAndTheOkButtonConfirms)
     EXPECT_EQ(answer(kError, clickBottomRight), DialogAnswer::Ok);
 }
 
-TEST_F(VirtualDisplayTest, WithoutAFontOnlyStandardErrorCarriesTheText)
-{
+TEST_F(VirtualDisplayTest, WithoutAFontOnlyStandardErrorCarriesTheText) {
     SfmlDialogs noFonts(std::vector<std::filesystem::path>{"/nonexistent/font.ttf"});
     EXPECT_EQ(noFonts.show(kWarning), DialogAnswer::Yes);
     EXPECT_EQ(errors_.text(), "Warning: " + kWarning.text + "\n");
 }
 
-TEST_F(VirtualDisplayTest, TheScreenSaverIsSuspendedUntilSleepIsAllowed)
-{
+TEST_F(VirtualDisplayTest, TheScreenSaverIsSuspendedUntilSleepIsAllowed) {
     XScreenSaverSleep display;
     display.keepAwake();
     EXPECT_TRUE(display.suspended());

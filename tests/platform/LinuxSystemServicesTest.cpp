@@ -8,8 +8,7 @@ namespace {
 
 using testing::ScopedEnvironment;
 
-TEST(LinuxSystemServicesTest, SettingsFolderPrefersAnAbsoluteXdgConfigHome)
-{
+TEST(LinuxSystemServicesTest, SettingsFolderPrefersAnAbsoluteXdgConfigHome) {
     LinuxSystemServices system;
     ScopedEnvironment home("HOME", "/home/listener");
     {
@@ -26,8 +25,7 @@ TEST(LinuxSystemServicesTest, SettingsFolderPrefersAnAbsoluteXdgConfigHome)
     }
 }
 
-TEST(LinuxSystemServicesTest, NoSettingsFolderWithoutConfigHomeOrHome)
-{
+TEST(LinuxSystemServicesTest, NoSettingsFolderWithoutConfigHomeOrHome) {
     LinuxSystemServices system;
     ScopedEnvironment config("XDG_CONFIG_HOME", std::nullopt);
     ScopedEnvironment home("HOME", std::nullopt);
@@ -36,16 +34,14 @@ TEST(LinuxSystemServicesTest, NoSettingsFolderWithoutConfigHomeOrHome)
     EXPECT_TRUE(system.userSettingsFolder().empty());
 }
 
-TEST(LinuxSystemServicesTest, ExecutablePathIsThisTestProgram)
-{
+TEST(LinuxSystemServicesTest, ExecutablePathIsThisTestProgram) {
     LinuxSystemServices system;
     const auto path = system.executablePath();
     EXPECT_TRUE(path.is_absolute());
     EXPECT_EQ(path.filename(), "platform_unit_tests");
 }
 
-TEST(LinuxSystemServicesTest, EnvironmentReachesThisProcess)
-{
+TEST(LinuxSystemServicesTest, EnvironmentReachesThisProcess) {
     LinuxSystemServices system;
     ScopedEnvironment restore("QW_TEST_VARIABLE", std::nullopt);
     ASSERT_TRUE(system.setEnvironment("QW_TEST_VARIABLE", "/tmp/x/alsoft.ini"));

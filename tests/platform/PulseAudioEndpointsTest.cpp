@@ -17,19 +17,16 @@ protected:
 };
 
 template <typename T>
-const T& valueOf(const EndpointAnswer<T>& answer)
-{
+const T& valueOf(const EndpointAnswer<T>& answer) {
     if (const auto* failure = std::get_if<EndpointFailure>(&answer)) {
-        ADD_FAILURE() << "query failed at step " << static_cast<int>(failure->step) << " code "
-                      << failure->code;
+        ADD_FAILURE() << "query failed at step " << static_cast<int>(failure->step) << " code " << failure->code;
         static const T empty{};
         return empty;
     }
     return std::get<T>(answer);
 }
 
-TEST_F(PulseAudioEndpointsTest, PlainStereoHeadphonesAtFortyEightKilohertz)
-{
+TEST_F(PulseAudioEndpointsTest, PlainStereoHeadphonesAtFortyEightKilohertz) {
     start({{"phones", "device.form_factor=headphone", 2, 48000}}, "phones");
 
     const MixFormat mix = valueOf(endpoints_.defaultMixFormat());
@@ -41,8 +38,7 @@ TEST_F(PulseAudioEndpointsTest, PlainStereoHeadphonesAtFortyEightKilohertz)
     EXPECT_EQ(endpoints_.monoAccessibilitySetting().state, MonoSetting::State::Absent);
 }
 
-TEST_F(PulseAudioEndpointsTest, ANullSinkHasNoCardSoOnlySharedUseWorks)
-{
+TEST_F(PulseAudioEndpointsTest, ANullSinkHasNoCardSoOnlySharedUseWorks) {
     start({{"phones", "device.form_factor=headphone", 2, 44100}}, "phones");
 
     const WaveFormat format{FormatTag::Pcm, 2, 44100, 176400, 4, 16, 0, 0, 0};
@@ -51,8 +47,7 @@ TEST_F(PulseAudioEndpointsTest, ANullSinkHasNoCardSoOnlySharedUseWorks)
     EXPECT_TRUE(endpoints_.initializeShared(MixFormat{44100, 2}));
 }
 
-TEST_F(PulseAudioEndpointsTest, MonoSpeakerIsReportedAsSuch)
-{
+TEST_F(PulseAudioEndpointsTest, MonoSpeakerIsReportedAsSuch) {
     start({{"speaker", "device.form_factor=speaker", 1, 44100}}, "speaker");
 
     const MixFormat mix = valueOf(endpoints_.defaultMixFormat());
@@ -62,8 +57,7 @@ TEST_F(PulseAudioEndpointsTest, MonoSpeakerIsReportedAsSuch)
               (std::vector<EndpointProperty>{static_cast<std::uint32_t>(FormFactor::Speakers)}));
 }
 
-TEST_F(PulseAudioEndpointsTest, EveryOutputIsListedAndAnUntaggedOneIsOfUnknownForm)
-{
+TEST_F(PulseAudioEndpointsTest, EveryOutputIsListedAndAnUntaggedOneIsOfUnknownForm) {
     start({{"speaker", "device.form_factor=speaker", 2, 48000},
            {"plain", "", 2, 48000},
            {"headset", "device.form_factor=headset", 2, 48000}},
@@ -75,8 +69,7 @@ TEST_F(PulseAudioEndpointsTest, EveryOutputIsListedAndAnUntaggedOneIsOfUnknownFo
                                              static_cast<std::uint32_t>(FormFactor::Headset)}));
 }
 
-TEST_F(PulseAudioEndpointsTest, AnEffectsSinkAsDefaultOutputMeansEffectsOn)
-{
+TEST_F(PulseAudioEndpointsTest, AnEffectsSinkAsDefaultOutputMeansEffectsOn) {
     start({{"phones", "device.form_factor=headphone", 2, 48000}}, "effects",
           {"load-module module-virtual-sink sink_name=effects master=phones"});
 
@@ -86,10 +79,8 @@ TEST_F(PulseAudioEndpointsTest, AnEffectsSinkAsDefaultOutputMeansEffectsOn)
               (std::vector<EndpointProperty>{static_cast<std::uint32_t>(FormFactor::Headphones)}));
 }
 
-TEST_F(PulseAudioEndpointsTest, ADefaultSinkThatWasRemovedIsNoDefaultEndpoint)
-{
-    start({{"phones", "device.form_factor=headphone", 2, 48000}}, "",
-          {"unload-module module-null-sink"});
+TEST_F(PulseAudioEndpointsTest, ADefaultSinkThatWasRemovedIsNoDefaultEndpoint) {
+    start({{"phones", "device.form_factor=headphone", 2, 48000}}, "", {"unload-module module-null-sink"});
 
     const auto answer = endpoints_.defaultMixFormat();
     ASSERT_TRUE(std::holds_alternative<EndpointFailure>(answer));
@@ -97,8 +88,7 @@ TEST_F(PulseAudioEndpointsTest, ADefaultSinkThatWasRemovedIsNoDefaultEndpoint)
     EXPECT_FALSE(endpoints_.initializeShared(MixFormat{48000, 2}));
 }
 
-TEST(PulseAudioEndpointsWithoutServerTest, EveryQueryFailsAtTheFirstStep)
-{
+TEST(PulseAudioEndpointsWithoutServerTest, EveryQueryFailsAtTheFirstStep) {
     NoSoundServer none;
     PulseAudioEndpoints endpoints(kQuick);
 

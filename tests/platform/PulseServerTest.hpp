@@ -14,16 +14,14 @@ namespace quellwave::testing {
 // no sound server is installed.
 class PulseServerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!PulseTestServer::binaryAvailable()) {
             GTEST_SKIP() << "pulseaudio is not installed";
         }
     }
 
     void start(const std::vector<PulseTestServer::Sink>& sinks, const std::string& defaultSink,
-               const std::vector<std::string>& extraLines = {})
-    {
+               const std::vector<std::string>& extraLines = {}) {
         server_.emplace(sinks, defaultSink, extraLines);
         ASSERT_TRUE(server_->running()) << server_->log();
     }

@@ -19,11 +19,9 @@ constexpr const char* kBinary = "/usr/bin/pulseaudio";
 constexpr auto kStartTimeout = std::chrono::seconds(15);
 
 std::string script(const std::vector<PulseTestServer::Sink>& sinks, const std::string& defaultSink,
-                   const std::vector<std::string>& extraLines, const std::filesystem::path& socket)
-{
+                   const std::vector<std::string>& extraLines, const std::filesystem::path& socket) {
     std::ostringstream text;
-    text << "load-module module-native-protocol-unix socket=" << socket.string()
-         << " auth-anonymous=1\n";
+    text << "load-module module-native-protocol-unix socket=" << socket.string() << " auth-anonymous=1\n";
     for (const auto& sink : sinks) {
         text << "load-module module-null-sink sink_name=" << sink.name << " channels=" << sink.channels
              << " rate=" << sink.rate;
@@ -43,14 +41,10 @@ std::string script(const std::vector<PulseTestServer::Sink>& sinks, const std::s
 
 }  // namespace
 
-bool PulseTestServer::binaryAvailable()
-{
-    return access(kBinary, X_OK) == 0;
-}
+bool PulseTestServer::binaryAvailable() { return access(kBinary, X_OK) == 0; }
 
 PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::string& defaultSink,
-                                 const std::vector<std::string>& extraLines)
-{
+                                 const std::vector<std::string>& extraLines) {
     const auto socket = folder_.path() / "native";
     const auto scriptPath = folder_.path() / "server.pa";
     std::ofstream(scriptPath) << script(sinks, defaultSink, extraLines, socket);
@@ -72,9 +66,8 @@ PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::stri
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
         // Nor a bus started for the X display: two servers would claim the same name on it.
         unsetenv("DISPLAY");
-        execl(kBinary, kBinary, "-n", "-F", scriptPath.c_str(), "--exit-idle-time=-1",
-              "--daemonize=no", "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
-              static_cast<char*>(nullptr));
+        execl(kBinary, kBinary, "-n", "-F", scriptPath.c_str(), "--exit-idle-time=-1", "--daemonize=no",
+              "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr", static_cast<char*>(nullptr));
         _exit(127);
     }
     if (pid_ < 0) {
@@ -97,8 +90,7 @@ PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::stri
     }
 }
 
-PulseTestServer::~PulseTestServer()
-{
+PulseTestServer::~PulseTestServer() {
     serverVariable_.reset();
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
@@ -106,10 +98,7 @@ PulseTestServer::~PulseTestServer()
     }
 }
 
-std::string PulseTestServer::log() const
-{
-    return readFile(folder_.path() / "server.log");
-}
+std::string PulseTestServer::log() const { return readFile(folder_.path() / "server.log"); }
 
 NoSoundServer::NoSoundServer() : serverVariable_("PULSE_SERVER", "unix:" + (folder_.path() / "native").string()) {}
 

@@ -9,8 +9,7 @@ namespace quellwave::testing {
 // Sets (or, with nullopt, removes) one environment variable and restores it afterwards.
 class ScopedEnvironment {
 public:
-    ScopedEnvironment(std::string name, const std::optional<std::string>& value) : name_(std::move(name))
-    {
+    ScopedEnvironment(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
         if (const char* old = std::getenv(name_.c_str())) {
             previous_ = old;
         }
@@ -21,8 +20,7 @@ public:
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
 private:
-    void apply(const std::optional<std::string>& value)
-    {
+    void apply(const std::optional<std::string>& value) {
         if (value) {
             setenv(name_.c_str(), value->c_str(), 1);
         } else {

@@ -7,15 +7,13 @@
 namespace quellwave::platform {
 namespace {
 
-SinkFacts sinkWithPort(std::uint32_t type, bool unplugged = false)
-{
+SinkFacts sinkWithPort(std::uint32_t type, bool unplugged = false) {
     SinkFacts sink;
     sink.activePort = SinkFacts::Port{type, unplugged};
     return sink;
 }
 
-TEST(SinkFactsTest, EffectsSinksAreFiltersOrFeedAnotherSink)
-{
+TEST(SinkFactsTest, EffectsSinksAreFiltersOrFeedAnotherSink) {
     SinkFacts card;
     card.deviceClass = "sound";
     EXPECT_FALSE(hasEffects(card));
@@ -29,8 +27,7 @@ TEST(SinkFactsTest, EffectsSinksAreFiltersOrFeedAnotherSink)
     EXPECT_TRUE(hasEffects(chained));
 }
 
-TEST(SinkFactsTest, UnpluggedPortsAndEffectsSinksAreNoActiveOutputs)
-{
+TEST(SinkFactsTest, UnpluggedPortsAndEffectsSinksAreNoActiveOutputs) {
     EXPECT_TRUE(isActiveOutput(SinkFacts{}));
     EXPECT_TRUE(isActiveOutput(sinkWithPort(PA_DEVICE_PORT_TYPE_HEADPHONES)));
     EXPECT_FALSE(isActiveOutput(sinkWithPort(PA_DEVICE_PORT_TYPE_HEADPHONES, true)));
@@ -39,24 +36,20 @@ TEST(SinkFactsTest, UnpluggedPortsAndEffectsSinksAreNoActiveOutputs)
     EXPECT_FALSE(isActiveOutput(filter));
 }
 
-TEST(SinkFactsTest, PortTypeGivesTheFormFactor)
-{
+TEST(SinkFactsTest, PortTypeGivesTheFormFactor) {
     EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_HEADPHONES)), FormFactor::Headphones);
     EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_HEADSET)), FormFactor::Headset);
     EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_SPEAKER)), FormFactor::Speakers);
-    EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_HDMI)),
-              FormFactor::DigitalAudioDisplayDevice);
+    EXPECT_EQ(formFactorOf(sinkWithPort(PA_DEVICE_PORT_TYPE_HDMI)), FormFactor::DigitalAudioDisplayDevice);
 }
 
-TEST(SinkFactsTest, PortTypeOutranksTheFormFactorProperty)
-{
+TEST(SinkFactsTest, PortTypeOutranksTheFormFactorProperty) {
     SinkFacts sink = sinkWithPort(PA_DEVICE_PORT_TYPE_SPEAKER);
     sink.formFactor = "headphone";
     EXPECT_EQ(formFactorOf(sink), FormFactor::Speakers);
 }
 
-TEST(SinkFactsTest, WithoutATellingPortThePropertyDecides)
-{
+TEST(SinkFactsTest, WithoutATellingPortThePropertyDecides) {
     SinkFacts sink = sinkWithPort(PA_DEVICE_PORT_TYPE_USB);
     sink.formFactor = "headphone";
     EXPECT_EQ(formFactorOf(sink), FormFactor::Headphones);
@@ -68,8 +61,7 @@ TEST(SinkFactsTest, WithoutATellingPortThePropertyDecides)
     EXPECT_EQ(formFactorOf(noPort), FormFactor::Speakers);
 }
 
-TEST(SinkFactsTest, NothingKnownIsTheUnknownFormFactor)
-{
+TEST(SinkFactsTest, NothingKnownIsTheUnknownFormFactor) {
     EXPECT_EQ(formFactorOf(SinkFacts{}), FormFactor::UnknownFormFactor);
     SinkFacts odd;
     odd.formFactor = "portable";

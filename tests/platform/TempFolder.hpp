@@ -12,16 +12,14 @@ namespace quellwave::testing {
 // A fresh folder under the temporary directory, removed with its contents afterwards.
 class TempFolder {
 public:
-    explicit TempFolder(const std::string& prefix = "qw-test-")
-    {
+    explicit TempFolder(const std::string& prefix = "qw-test-") {
         std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create a temporary folder");
         }
         path_ = pattern;
     }
-    ~TempFolder()
-    {
+    ~TempFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
@@ -35,8 +33,7 @@ private:
 };
 
 // The whole contents of a file; empty when it cannot be read.
-inline std::string readFile(const std::filesystem::path& path)
-{
+inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();

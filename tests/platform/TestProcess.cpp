@@ -11,8 +11,7 @@ extern char** environ;
 
 namespace quellwave::testing {
 
-ProcessResult runProcess(const std::vector<std::string>& arguments)
-{
+ProcessResult runProcess(const std::vector<std::string>& arguments) {
     ProcessResult result;
     int pipeEnds[2];
     if (arguments.empty() || pipe(pipeEnds) != 0) {
@@ -48,16 +47,14 @@ ProcessResult runProcess(const std::vector<std::string>& arguments)
     return result;
 }
 
-int exitCodeOf(int waitStatus)
-{
+int exitCodeOf(int waitStatus) {
     if (WIFEXITED(waitStatus)) {
         return WEXITSTATUS(waitStatus);
     }
     return WIFSIGNALED(waitStatus) ? -WTERMSIG(waitStatus) : -1;
 }
 
-std::optional<int> waitForExit(pid_t child, std::chrono::milliseconds timeout)
-{
+std::optional<int> waitForExit(pid_t child, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {

@@ -11,8 +11,7 @@ namespace quellwave::testing {
 // A test with a private virtual display of its own; skipped where Xvfb or xdotool is missing.
 class VirtualDisplayFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!XvfbTestDisplay::binaryAvailable()) {
             GTEST_SKIP() << "Xvfb or xdotool is not installed";
         }

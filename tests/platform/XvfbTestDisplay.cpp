@@ -18,13 +18,9 @@ constexpr auto kPollPause = std::chrono::milliseconds(20);
 
 }  // namespace
 
-bool XvfbTestDisplay::binaryAvailable()
-{
-    return access(kBinary, X_OK) == 0 && access("/usr/bin/xdotool", X_OK) == 0;
-}
+bool XvfbTestDisplay::binaryAvailable() { return access(kBinary, X_OK) == 0 && access("/usr/bin/xdotool", X_OK) == 0; }
 
-XvfbTestDisplay::XvfbTestDisplay(const std::string& screen, std::chrono::milliseconds startTimeout)
-{
+XvfbTestDisplay::XvfbTestDisplay(const std::string& screen, std::chrono::milliseconds startTimeout) {
     int ready[2];
     if (pipe(ready) != 0) {
         return;
@@ -35,8 +31,8 @@ XvfbTestDisplay::XvfbTestDisplay(const std::string& screen, std::chrono::millise
         const std::string fd = std::to_string(ready[1]);
         // Without -noreset the server restarts whenever its last client leaves and refuses
         // connections meanwhile.
-        execl(kBinary, kBinary, "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-              "tcp", "-noreset", static_cast<char*>(nullptr));
+        execl(kBinary, kBinary, "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+              "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);
@@ -60,8 +56,7 @@ XvfbTestDisplay::XvfbTestDisplay(const std::string& screen, std::chrono::millise
     }
 }
 
-XvfbTestDisplay::~XvfbTestDisplay()
-{
+XvfbTestDisplay::~XvfbTestDisplay() {
     displayVariable_.reset();
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
@@ -70,8 +65,7 @@ XvfbTestDisplay::~XvfbTestDisplay()
 }
 
 std::optional<std::string> XvfbTestDisplay::waitForWindow(const std::string& title,
-                                                          std::chrono::milliseconds timeout) const
-{
+                                                          std::chrono::milliseconds timeout) const {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {  // looks once even with no time to wait
         const auto found = runProcess({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
@@ -87,20 +81,16 @@ std::optional<std::string> XvfbTestDisplay::waitForWindow(const std::string& tit
     }
 }
 
-bool XvfbTestDisplay::pressKey(const std::string& window, const std::string& key) const
-{
+bool XvfbTestDisplay::pressKey(const std::string& window, const std::string& key) const {
     return runProcess({"xdotool", "windowfocus", window, "key", key}).exitCode == 0;
 }
 
-bool XvfbTestDisplay::click(const std::string& window, int x, int y) const
-{
-    return runProcess({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y),
-                       "click", "1"})
+bool XvfbTestDisplay::click(const std::string& window, int x, int y) const {
+    return runProcess({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"})
                .exitCode == 0;
 }
 
-std::optional<std::pair<int, int>> XvfbTestDisplay::windowSize(const std::string& window) const
-{
+std::optional<std::pair<int, int>> XvfbTestDisplay::windowSize(const std::string& window) const {
     const auto shell = runProcess({"xdotool", "getwindowgeometry", "--shell", window});
     std::istringstream lines(shell.output);
     std::string line;

@@ -27,8 +27,7 @@ public:
 
     // The id of a shown top-level window titled exactly `title`, once there is one (looked for
     // at least once, also with a zero time-out).
-    std::optional<std::string> waitForWindow(const std::string& title,
-                                             std::chrono::milliseconds timeout) const;
+    std::optional<std::string> waitForWindow(const std::string& title, std::chrono::milliseconds timeout) const;
 
     // Focuses the window and types one key (an X key name such as "Return" or "Escape").
     bool pressKey(const std::string& window, const std::string& key) const;

@@ -46,9 +46,9 @@ TEST(FamilyDescriptors, ModelCodesNameTheirFamilies) {
         uint8_t variant;
         uint8_t family;
     };
-    for (const Case& c : {Case{'0', 2, 18}, Case{'0', 3, 19}, Case{'0', 0, 19}, Case{'G', 0, 4}, Case{'I', 0, 5},
-                          Case{'I', 1, 6}, Case{'I', 16, 6}, Case{'P', 2, 11}, Case{'d', 1, 14}, Case{'f', 7, 20},
-                          Case{'g', 1, 21}}) {
+    for (const Case& c :
+         {Case{'0', 2, 18}, Case{'0', 3, 19}, Case{'0', 0, 19}, Case{'G', 0, 4}, Case{'I', 0, 5}, Case{'I', 1, 6},
+          Case{'I', 16, 6}, Case{'P', 2, 11}, Case{'d', 1, 14}, Case{'f', 7, 20}, Case{'g', 1, 21}}) {
         AdvertisedDevice device{0xA1, "Sensor"};
         device.manufacturerBlocks.push_back(manufacturerRecord(1, c.type, c.variant, false));
         const _SensorInfo info = toSensorInfo(device.deviceInfo());

@@ -6,8 +6,8 @@
 #include "tests/scanner/Advertising.hpp"
 
 using namespace VexaDevice;
-using VexaDevice::Api::buildScanSetup;
 using ScannerTest::uuid;
+using VexaDevice::Api::buildScanSetup;
 
 namespace {
 

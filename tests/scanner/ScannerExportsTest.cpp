@@ -99,13 +99,9 @@ const std::vector<uint8_t> kAllFamilies{3, 4, 5, 6, 11, 14, 18, 19, 20, 21};
 
 class ScannerExports : public ::testing::Test {
 protected:
-    void SetUp() override {
-        VexaDevice::Api::setScannerTiming({.startAttemptPause = 1ms});
-    }
+    void SetUp() override { VexaDevice::Api::setScannerTiming({.startAttemptPause = 1ms}); }
 
-    void TearDown() override {
-        VexaDevice::Api::setScannerTiming({});
-    }
+    void TearDown() override { VexaDevice::Api::setScannerTiming({}); }
 
     SensorScannerWrap* create(const std::vector<uint8_t>& families) {
         CallStatus status{};

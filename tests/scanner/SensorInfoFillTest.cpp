@@ -13,9 +13,7 @@ using ScannerTest::uuid;
 
 namespace {
 
-_SensorInfo fill(const AdvertisedDevice& device) {
-    return Api::toSensorInfo(device.deviceInfo());
-}
+_SensorInfo fill(const AdvertisedDevice& device) { return Api::toSensorInfo(device.deviceInfo()); }
 
 AdvertisedDevice withModel(char type, uint8_t variant) {
     AdvertisedDevice device{0xA1B2C3D4E5F6, "Sensor"};
@@ -51,11 +49,11 @@ TEST(SensorInfoFill, ModelCodesWithoutDeviceClassOrFamily) {
 // A stack that lists the services sorted and merged with resolved ones (the Linux Bluetooth
 // daemon, once it connected a device) may put the family's own anywhere.
 TEST(SensorInfoFill, AnyAdvertisedServiceNamesTheFamily) {
-    AdvertisedDevice second{0x3, "Other", {uuid("0000180F-0000-1000-8000-00805F9B34FB"),
-                                           uuid("6E400001-B534-F393-68A9-E50E24DCCA9E")}};
+    AdvertisedDevice second{
+        0x3, "Other", {uuid("0000180F-0000-1000-8000-00805F9B34FB"), uuid("6E400001-B534-F393-68A9-E50E24DCCA9E")}};
     EXPECT_EQ(fill(second).SensFamily, SensorFamilyMorvex);
-    AdvertisedDevice none{0x4, "Other", {uuid("0000180F-0000-1000-8000-00805F9B34FB"),
-                                         uuid("0000180A-0000-1000-8000-00805F9B34FB")}};
+    AdvertisedDevice none{
+        0x4, "Other", {uuid("0000180F-0000-1000-8000-00805F9B34FB"), uuid("0000180A-0000-1000-8000-00805F9B34FB")}};
     EXPECT_EQ(fill(none).SensFamily, SensorFamilyUnknown);
 
     // An unknown model type falls through to the service test and keeps its model byte.

@@ -15,9 +15,7 @@ using namespace VexaDevice::Utility;
 
 namespace {
 
-std::vector<uint8_t> bytesOf(const std::string& text) {
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
+std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 // A Device Information service whose reads follow a script per characteristic: each entry is
 // one attempt's answer (nothing = the read failed); past the script the last answer repeats.
@@ -86,8 +84,10 @@ TEST(DeviceInfoReader, ReadsAndParsesAllFourStrings) {
     const DeviceVersion version = readAll(service);
     EXPECT_EQ(version.serialText(), "SN-0042");
     EXPECT_EQ(std::tie(version.modelMajor, version.modelMinor), std::make_tuple(80, 3));
-    EXPECT_EQ(std::tie(version.hardwareMajor, version.hardwareMinor, version.hardwarePatch), std::make_tuple(1u, 2u, 3u));
-    EXPECT_EQ(std::tie(version.firmwareMajor, version.firmwareMinor, version.firmwarePatch), std::make_tuple(4u, 5u, 6u));
+    EXPECT_EQ(std::tie(version.hardwareMajor, version.hardwareMinor, version.hardwarePatch),
+              std::make_tuple(1u, 2u, 3u));
+    EXPECT_EQ(std::tie(version.firmwareMajor, version.firmwareMinor, version.firmwarePatch),
+              std::make_tuple(4u, 5u, 6u));
 }
 
 TEST(DeviceInfoReader, ValueEndsAtTheFirstZeroByte) {

@@ -34,8 +34,7 @@ protected:
 
     DeviceVersion read() {
         DeviceVersion version;
-        readDeviceInfo(device->getChannelMap().at(parseUuid("0000180A-0000-1000-8000-00805F9B34FB")), version,
-                       nullptr);
+        readDeviceInfo(device->getChannelMap().at(parseUuid("0000180A-0000-1000-8000-00805F9B34FB")), version, nullptr);
         return version;
     }
 

@@ -76,9 +76,9 @@ TEST(ElectrodePicking, FixedAndInOrderPositions) {
 TEST(ElectrodePicking, ChannelMapFromTheDevicesChannelList) {
     // Positions are the channels' identifiers; the data index is the family's own number.
     const std::vector<ChannelRecord> channels{{3, EEGChannelType::O1, 3, "O1"},
-                                               {0, EEGChannelType::O2, 3, "O2"},
-                                               {1, EEGChannelType::T3, 3, "T3"},
-                                               {9, EEGChannelType::O1, 3, "O1 again"}};
+                                              {0, EEGChannelType::O2, 3, "O2"},
+                                              {1, EEGChannelType::T3, 3, "T3"},
+                                              {9, EEGChannelType::O1, 3, "O1 again"}};
     const auto map = channelIndexMap(channels);
     EXPECT_EQ(map.at(static_cast<uint8_t>(EEGChannelType::O1)), 3) << "the first entry of a type wins";
 

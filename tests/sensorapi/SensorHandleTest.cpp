@@ -293,13 +293,12 @@ TEST(ConnectionStateDelivery, ReadsTheStateAndStopsOnceTheSensorIsFreed) {
 TEST(GuardedDeliveries, AThrowingDeliveryIsLoggedAndLaterSubscribersStillRun) {
     using Bus = Utility::EventBus<std::vector<int>>;
     auto bus = std::make_shared<Bus>(16);
-    const auto throwing = subscribeDelivery(std::weak_ptr<Bus>(bus), [](const std::vector<int>&) {
-        throw std::bad_alloc();
-    });
+    const auto throwing =
+        subscribeDelivery(std::weak_ptr<Bus>(bus), [](const std::vector<int>&) { throw std::bad_alloc(); });
     const auto foreign = subscribeDelivery(std::weak_ptr<Bus>(bus), [](const std::vector<int>&) { throw 42; });
     std::atomic<int> reached{0};
-    const auto counting =
-        subscribeDelivery(std::weak_ptr<Bus>(bus), [&reached](const std::vector<int>& values) { reached += values[0]; });
+    const auto counting = subscribeDelivery(std::weak_ptr<Bus>(bus),
+                                            [&reached](const std::vector<int>& values) { reached += values[0]; });
     // On a thread of its own, as a worker publishes: an escaping exception would end the process.
     std::thread worker([&] { bus->notify({5}); });
     worker.join();
@@ -314,13 +313,12 @@ TEST(GuardedDeliveries, AnEmptyBatchCallsWithANullArray) {
         MorvexSignalRecord* records = reinterpret_cast<MorvexSignalRecord*>(1);
         uint32_t count = 99;
     } seen;
-    HostTarget<MorvexSignalCallback> host{
-        nullptr,
-        [](_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user) {
-            static_cast<Seen*>(user)->records = records;
-            static_cast<Seen*>(user)->count = count;
-        },
-        &seen};
+    HostTarget<MorvexSignalCallback> host{nullptr,
+                                          [](_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user) {
+                                              static_cast<Seen*>(user)->records = records;
+                                              static_cast<Seen*>(user)->count = count;
+                                          },
+                                          &seen};
     std::vector<MorvexSignalRecord> none;
     callWithBatch(host, none);
     EXPECT_EQ(seen.records, nullptr);

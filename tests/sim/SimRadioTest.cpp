@@ -151,10 +151,11 @@ using SimRadioPeripheral = Fixture;
 TEST_F(SimRadioPeripheral, GattTableWriteHookAndNotifications) {
     auto peer = radio->addPeripheral(address, "Morvex");
     auto service = peer->addService(serviceUuid);
-    auto value = service->addCharacteristic(valueUuid, Platform::CharacteristicProperty::Write |
-                                                           Platform::CharacteristicProperty::Notify |
-                                                           Platform::CharacteristicProperty::Read,
-                                            {7});
+    auto value =
+        service->addCharacteristic(valueUuid,
+                                   Platform::CharacteristicProperty::Write | Platform::CharacteristicProperty::Notify |
+                                       Platform::CharacteristicProperty::Read,
+                                   {7});
     value->onWrite([value](const std::vector<uint8_t>& frame) {
         value->notify({frame.rbegin(), frame.rend()});
         return frame.empty() ? Platform::GattStatus::ProtocolError : Platform::GattStatus::Success;
@@ -175,7 +176,8 @@ TEST_F(SimRadioPeripheral, GattTableWriteHookAndNotifications) {
         received.push_back(bytes);
     });
     EXPECT_FALSE(value->notify({1}));  // notification not enabled yet
-    EXPECT_EQ(characteristic->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    EXPECT_EQ(characteristic->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+              Platform::GattStatus::Success);
     EXPECT_EQ(characteristic->writeValue({1, 2, 3}), Platform::GattStatus::Success);
     EXPECT_EQ(characteristic->writeValue({}), Platform::GattStatus::ProtocolError);
     radio->drain();
@@ -189,9 +191,10 @@ TEST_F(SimRadioPeripheral, GattTableWriteHookAndNotifications) {
 // write is not acknowledged.
 TEST_F(SimRadioPeripheral, AWritesAcknowledgementIsOrderedWithTheNotifications) {
     auto peer = radio->addPeripheral(address, "Morvex");
-    auto value = peer->addService(serviceUuid)
-                     ->addCharacteristic(valueUuid, Platform::CharacteristicProperty::Write |
-                                                        Platform::CharacteristicProperty::Notify, {});
+    auto value =
+        peer->addService(serviceUuid)
+            ->addCharacteristic(valueUuid,
+                                Platform::CharacteristicProperty::Write | Platform::CharacteristicProperty::Notify, {});
     value->onWrite([value](const std::vector<uint8_t>& frame) {
         value->notify({1});
         return frame.empty() ? Platform::GattStatus::ProtocolError : Platform::GattStatus::Success;
@@ -207,7 +210,8 @@ TEST_F(SimRadioPeripheral, AWritesAcknowledgementIsOrderedWithTheNotifications) 
         std::lock_guard lock(mutex);
         seen.push_back(bytes.at(0));
     });
-    ASSERT_EQ(characteristic->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    ASSERT_EQ(characteristic->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+              Platform::GattStatus::Success);
     const auto acknowledged = [&] {
         std::lock_guard lock(mutex);
         seen.push_back(0);
@@ -220,8 +224,9 @@ TEST_F(SimRadioPeripheral, AWritesAcknowledgementIsOrderedWithTheNotifications) 
 
 TEST_F(SimRadioPeripheral, InjectedFaults) {
     auto peer = radio->addPeripheral(address, "dev");
-    auto value = peer->addService(serviceUuid)->addCharacteristic(
-        valueUuid, Platform::CharacteristicProperty::Write | Platform::CharacteristicProperty::Notify);
+    auto value = peer->addService(serviceUuid)
+                     ->addCharacteristic(
+                         valueUuid, Platform::CharacteristicProperty::Write | Platform::CharacteristicProperty::Notify);
     auto device = radio->openPeripheral(address);
     auto characteristic = discover(device);
     std::vector<std::vector<uint8_t>> received;

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace quellwave::ui {
 namespace {
 
@@ -28,15 +27,13 @@ struct RealOutputs {
 
 class RealOutputsTest : public testing::PulseServerTest, public RealOutputs {};
 
-TEST_F(RealOutputsTest, StereoHeadphonesRaiseNoWarning)
-{
+TEST_F(RealOutputsTest, StereoHeadphonesRaiseNoWarning) {
     start({{"phones", "device.form_factor=headphone", 2, 48000}}, "phones");
     EXPECT_TRUE(runAudioChecks());
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(RealOutputsTest, AnEffectsSinkInFrontOfTheHeadphonesWarnsAboutEnhancements)
-{
+TEST_F(RealOutputsTest, AnEffectsSinkInFrontOfTheHeadphonesWarnsAboutEnhancements) {
     start({{"phones", "device.form_factor=headphone", 2, 48000}}, "effects",
           {"load-module module-virtual-sink sink_name=effects master=phones"});
     dialogs.answers = {platform::DialogAnswer::No};
@@ -44,40 +41,34 @@ TEST_F(RealOutputsTest, AnEffectsSinkInFrontOfTheHeadphonesWarnsAboutEnhancement
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kEnhancements});
 }
 
-TEST_F(RealOutputsTest, MonoHeadphonesWarnAboutMono)
-{
+TEST_F(RealOutputsTest, MonoHeadphonesWarnAboutMono) {
     start({{"phones", "device.form_factor=headphone", 1, 48000}}, "phones");
     EXPECT_TRUE(runAudioChecks());
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kMono});
 }
 
-TEST_F(RealOutputsTest, SpeakersWarnAboutMissingHeadphones)
-{
+TEST_F(RealOutputsTest, SpeakersWarnAboutMissingHeadphones) {
     start({{"speaker", "device.form_factor=speaker", 2, 48000}}, "speaker");
     dialogs.answers = {platform::DialogAnswer::No};
     EXPECT_FALSE(runAudioChecks());
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{kHeadphones});
 }
 
-TEST_F(RealOutputsTest, HeadphonesBesideTheDefaultSpeakersAreFound)
-{
-    start({{"speaker", "device.form_factor=speaker", 2, 48000},
-           {"phones", "device.form_factor=headphone", 2, 48000}},
+TEST_F(RealOutputsTest, HeadphonesBesideTheDefaultSpeakersAreFound) {
+    start({{"speaker", "device.form_factor=speaker", 2, 48000}, {"phones", "device.form_factor=headphone", 2, 48000}},
           "speaker");
     EXPECT_TRUE(runAudioChecks());
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(RealOutputsTest, AnOutputWithoutACardPlaysSharedAtItsMixRate)
-{
+TEST_F(RealOutputsTest, AnOutputWithoutACardPlaysSharedAtItsMixRate) {
     start({{"phones", "device.form_factor=headphone", 2, 44100}}, "phones");
     std::uint32_t rate = kInitialSampleRate;
     EXPECT_TRUE(probeOutputSampleRate(rate));
     EXPECT_EQ(rate, 44100u);
 }
 
-TEST(NoSoundServerTest, StartUpReportsTheRateFailureAndChecksFallBack)
-{
+TEST(NoSoundServerTest, StartUpReportsTheRateFailureAndChecksFallBack) {
     testing::NoSoundServer none;
     RealOutputs outputs;
     auto& dialogs = outputs.dialogs;
@@ -102,7 +93,8 @@ TEST(NoSoundServerTest, StartUpReportsTheRateFailureAndChecksFallBack)
         errors = captured.text();
     }
     EXPECT_TRUE(checksPassed);
-    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{sampleRateFailureText(OutputProblem::NoSoundServer), kHeadphones}));
+    EXPECT_EQ(dialogs.texts(),
+              (std::vector<std::string>{sampleRateFailureText(OutputProblem::NoSoundServer), kHeadphones}));
     EXPECT_NE(errors.find("CoCreateInstance for IMMDeviceEnumerator failed: "), std::string::npos);
 }
 

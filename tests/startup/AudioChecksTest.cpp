@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace quellwave::ui {
 namespace {
 
@@ -19,10 +18,7 @@ using platform::MonoSetting;
 
 using namespace warning_texts;
 
-EndpointProperty formFactor(FormFactor value)
-{
-    return static_cast<std::uint32_t>(value);
-}
+EndpointProperty formFactor(FormFactor value) { return static_cast<std::uint32_t>(value); }
 
 class AudioChecksTest : public ::testing::Test {
 protected:
@@ -30,8 +26,7 @@ protected:
     testing::CapturedErrors errors;
 };
 
-TEST_F(AudioChecksTest, EnhancementsAreOnUnlessTheSwitchSaysDisabled)
-{
+TEST_F(AudioChecksTest, EnhancementsAreOnUnlessTheSwitchSaysDisabled) {
     os.endpoints.effectsDisabled = EndpointProperty{true};
     EXPECT_FALSE(audioEnhancementsEnabled());
     os.endpoints.effectsDisabled = EndpointProperty{false};
@@ -43,8 +38,7 @@ TEST_F(AudioChecksTest, EnhancementsAreOnUnlessTheSwitchSaysDisabled)
     EXPECT_EQ(errors.text(), "");
 }
 
-TEST_F(AudioChecksTest, AnUnreachableOutputIsReportedAndTakenAsNoProblem)
-{
+TEST_F(AudioChecksTest, AnUnreachableOutputIsReportedAndTakenAsNoProblem) {
     os.endpoints.effectsDisabled = EndpointFailure{EndpointStep::DefaultEndpoint, -5};
     os.endpoints.mixFormat = EndpointFailure{EndpointStep::Enumerator, 111};
 
@@ -54,16 +48,14 @@ TEST_F(AudioChecksTest, AnUnreachableOutputIsReportedAndTakenAsNoProblem)
               "GetDefaultAudioEndpoint failed: -5\nCoCreateInstance for IMMDeviceEnumerator failed: 111\n");
 }
 
-TEST_F(AudioChecksTest, MonoIsOneMixChannel)
-{
+TEST_F(AudioChecksTest, MonoIsOneMixChannel) {
     os.endpoints.mixFormat = MixFormat{48000, 1};
     EXPECT_TRUE(isMonoOutput());
     os.endpoints.mixFormat = MixFormat{48000, 2};
     EXPECT_FALSE(isMonoOutput());
 }
 
-TEST_F(AudioChecksTest, MonoAccessibilitySetting)
-{
+TEST_F(AudioChecksTest, MonoAccessibilitySetting) {
     os.endpoints.mono = {MonoSetting::State::Present, 0, 1};
     EXPECT_TRUE(monoAccessibilityEnabled());
     os.endpoints.mono = {MonoSetting::State::Present, 0, 0};
@@ -76,8 +68,7 @@ TEST_F(AudioChecksTest, MonoAccessibilitySetting)
     EXPECT_EQ(errors.text(), "Failed to open registry key (Software\\Microsoft\\Accessibility): 2\n");
 }
 
-TEST_F(AudioChecksTest, HeadphonesHeadsetsAndUnknownFormsCount)
-{
+TEST_F(AudioChecksTest, HeadphonesHeadsetsAndUnknownFormsCount) {
     using Outputs = std::vector<EndpointProperty>;
     os.endpoints.formFactors = Outputs{formFactor(FormFactor::Speakers)};
     EXPECT_FALSE(headphonesPresent());
@@ -99,22 +90,19 @@ TEST_F(AudioChecksTest, HeadphonesHeadsetsAndUnknownFormsCount)
 class CheckSequenceTest : public AudioChecksTest {
 protected:
     // Every check finds its problem.
-    void everythingWrong()
-    {
+    void everythingWrong() {
         os.endpoints.effectsDisabled = EndpointProperty{false};
         os.endpoints.mixFormat = MixFormat{48000, 1};
         os.endpoints.formFactors = std::vector<EndpointProperty>{formFactor(FormFactor::Speakers)};
     }
 };
 
-TEST_F(CheckSequenceTest, AHealthySystemShowsNothing)
-{
+TEST_F(CheckSequenceTest, AHealthySystemShowsNothing) {
     EXPECT_TRUE(runAudioChecks());
     EXPECT_TRUE(os.dialogs.shown.empty());
 }
 
-TEST_F(CheckSequenceTest, EveryProblemIsAskedAboutInOrder)
-{
+TEST_F(CheckSequenceTest, EveryProblemIsAskedAboutInOrder) {
     everythingWrong();
     EXPECT_TRUE(runAudioChecks());
     EXPECT_EQ(os.dialogs.texts(), (std::vector<std::string>{kEnhancements, kMono, kHeadphones}));
@@ -124,48 +112,42 @@ TEST_F(CheckSequenceTest, EveryProblemIsAskedAboutInOrder)
     }
 }
 
-TEST_F(CheckSequenceTest, NoToTheFirstWarningSkipsTheOthers)
-{
+TEST_F(CheckSequenceTest, NoToTheFirstWarningSkipsTheOthers) {
     everythingWrong();
     os.dialogs.answers = {DialogAnswer::No};
     EXPECT_FALSE(runAudioChecks());
     EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{kEnhancements});
 }
 
-TEST_F(CheckSequenceTest, NoToTheMonoWarningSkipsTheHeadphoneCheck)
-{
+TEST_F(CheckSequenceTest, NoToTheMonoWarningSkipsTheHeadphoneCheck) {
     everythingWrong();
     os.dialogs.answers = {DialogAnswer::Yes, DialogAnswer::No};
     EXPECT_FALSE(runAudioChecks());
     EXPECT_EQ(os.dialogs.texts(), (std::vector<std::string>{kEnhancements, kMono}));
 }
 
-TEST_F(CheckSequenceTest, NoToTheHeadphoneWarningEndsTheProgram)
-{
+TEST_F(CheckSequenceTest, NoToTheHeadphoneWarningEndsTheProgram) {
     os.endpoints.formFactors = std::vector<EndpointProperty>{formFactor(FormFactor::Speakers)};
     os.dialogs.answers = {DialogAnswer::No};
     EXPECT_FALSE(runAudioChecks());
     EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{kHeadphones});
 }
 
-TEST_F(CheckSequenceTest, AMonoMixWarnsWithoutReadingTheAccessibilitySetting)
-{
+TEST_F(CheckSequenceTest, AMonoMixWarnsWithoutReadingTheAccessibilitySetting) {
     os.endpoints.mixFormat = MixFormat{48000, 1};
     EXPECT_TRUE(runAudioChecks());
     EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{kMono});
     EXPECT_EQ(os.endpoints.monoQueries, 0);
 }
 
-TEST_F(CheckSequenceTest, AStereoMixWithTheMonoSettingWarns)
-{
+TEST_F(CheckSequenceTest, AStereoMixWithTheMonoSettingWarns) {
     os.endpoints.mono = {MonoSetting::State::Present, 0, 1};
     EXPECT_TRUE(runAudioChecks());
     EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{kMono});
     EXPECT_EQ(os.endpoints.monoQueries, 1);
 }
 
-TEST_F(CheckSequenceTest, AnUnreadableSwitchWarnsAboutEnhancements)
-{
+TEST_F(CheckSequenceTest, AnUnreadableSwitchWarnsAboutEnhancements) {
     os.endpoints.effectsDisabled = EndpointProperty{};
     EXPECT_TRUE(runAudioChecks());
     EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{kEnhancements});

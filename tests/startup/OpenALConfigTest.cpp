@@ -12,21 +12,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const fs::path& path, const std::string& text)
-{
-    std::ofstream(path) << text;
-}
+void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
 
-TEST(OpenALConfigTextTest, SevenLinesWithTheRateInTheFifth)
-{
+TEST(OpenALConfigTextTest, SevenLinesWithTheRateInTheFifth) {
     EXPECT_EQ(openALConfigText(48000),
               "[General]\nperiod_size=4096\nperiods=2\nsample-type=int16\nfrequency=48000\n"
               "hrtf=false\nexclusive-mode=true\n");
     EXPECT_NE(openALConfigText(96000).find("\nfrequency=96000\n"), std::string::npos);
 }
 
-TEST(WriteOpenALConfigTest, ReplacesTheWholeFile)
-{
+TEST(WriteOpenALConfigTest, ReplacesTheWholeFile) {
     testing::TempFolder temp;
     const fs::path path = temp.path() / "alsoft.ini";
     writeFile(path, std::string(4000, 'x'));
@@ -35,15 +30,13 @@ TEST(WriteOpenALConfigTest, ReplacesTheWholeFile)
     EXPECT_EQ(testing::readFile(path), openALConfigText(44100));
 }
 
-TEST(WriteOpenALConfigTest, AFileThatCannotBeOpenedIsAFailure)
-{
+TEST(WriteOpenALConfigTest, AFileThatCannotBeOpenedIsAFailure) {
     testing::TempFolder temp;
     EXPECT_FALSE(writeOpenALConfig(temp.path(), 48000));  // a folder
     EXPECT_FALSE(writeOpenALConfig(temp.path() / "missing" / "alsoft.ini", 48000));
 }
 
-TEST(WriteOpenALConfigTest, BytesThatNeverReachTheDiskAreAFailure)
-{
+TEST(WriteOpenALConfigTest, BytesThatNeverReachTheDiskAreAFailure) {
     // Opens fine; the data is lost when the file is closed and flushed.
     ASSERT_TRUE(fs::exists("/dev/full"));
     EXPECT_FALSE(writeOpenALConfig("/dev/full", 48000));
@@ -51,8 +44,7 @@ TEST(WriteOpenALConfigTest, BytesThatNeverReachTheDiskAreAFailure)
 
 class PrepareOpenALConfigTest : public ::testing::Test {
 protected:
-    PrepareOpenALConfigTest()
-    {
+    PrepareOpenALConfigTest() {
         fs::create_directories(programDir());
         os.system.program = programDir() / "Quellwave";
         os.system.settingsFolder = temp.path() / "config";
@@ -65,15 +57,13 @@ protected:
     platform::fake::FakePlatform os;
 };
 
-TEST_F(PrepareOpenALConfigTest, FoldersOfProgramAndData)
-{
+TEST_F(PrepareOpenALConfigTest, FoldersOfProgramAndData) {
     EXPECT_EQ(programFolder(), programDir().string());
     EXPECT_EQ(appDataFolder(), (temp.path() / "config" / "Quellwave").string());
     EXPECT_TRUE(fs::is_directory(temp.path() / "config" / "Quellwave"));
 }
 
-TEST_F(PrepareOpenALConfigTest, ShippedFileIsCopiedWhenThereIsNoneAndTheVariablePointsAtIt)
-{
+TEST_F(PrepareOpenALConfigTest, ShippedFileIsCopiedWhenThereIsNoneAndTheVariablePointsAtIt) {
     writeFile(programDir() / "alsoft.ini", "shipped\n");
 
     EXPECT_EQ(prepareOpenALConfig(), target().string());
@@ -82,8 +72,7 @@ TEST_F(PrepareOpenALConfigTest, ShippedFileIsCopiedWhenThereIsNoneAndTheVariable
     EXPECT_TRUE(os.dialogs.shown.empty());
 }
 
-TEST_F(PrepareOpenALConfigTest, AnExistingUserFileIsNeverReplacedByTheCopy)
-{
+TEST_F(PrepareOpenALConfigTest, AnExistingUserFileIsNeverReplacedByTheCopy) {
     writeFile(programDir() / "alsoft.ini", "shipped\n");
     fs::create_directories(target().parent_path());
     writeFile(target(), "mine\n");
@@ -92,37 +81,31 @@ TEST_F(PrepareOpenALConfigTest, AnExistingUserFileIsNeverReplacedByTheCopy)
     EXPECT_EQ(testing::readFile(target()), "mine\n");
 }
 
-TEST_F(PrepareOpenALConfigTest, WithoutAShippedFileNothingIsCopied)
-{
+TEST_F(PrepareOpenALConfigTest, WithoutAShippedFileNothingIsCopied) {
     EXPECT_EQ(prepareOpenALConfig(), target().string());
     EXPECT_FALSE(fs::exists(target()));
     EXPECT_TRUE(os.dialogs.shown.empty());
 }
 
-TEST_F(PrepareOpenALConfigTest, AFailedCopyIsShownAndTheRestGoesOn)
-{
+TEST_F(PrepareOpenALConfigTest, AFailedCopyIsShownAndTheRestGoesOn) {
     fs::create_directories(programDir() / "alsoft.ini");  // not a file: cannot be copied
 
     EXPECT_EQ(prepareOpenALConfig(), target().string());
     ASSERT_EQ(os.dialogs.shown.size(), 1u);
     EXPECT_EQ(os.dialogs.shown[0].caption, "Error");
     EXPECT_EQ(os.dialogs.shown[0].kind, platform::DialogKind::Error);
-    EXPECT_EQ(os.dialogs.shown[0].text.rfind("Failed to copy alsoft.ini: ", 0), 0u)
-        << os.dialogs.shown[0].text;
+    EXPECT_EQ(os.dialogs.shown[0].text.rfind("Failed to copy alsoft.ini: ", 0), 0u) << os.dialogs.shown[0].text;
     EXPECT_EQ(os.system.environment["ALSOFT_CONF"], target().string());
 }
 
-TEST_F(PrepareOpenALConfigTest, AVariableThatCannotBeSetIsShown)
-{
+TEST_F(PrepareOpenALConfigTest, AVariableThatCannotBeSetIsShown) {
     os.system.environmentWorks = false;
 
     EXPECT_EQ(prepareOpenALConfig(), target().string());
-    EXPECT_EQ(os.dialogs.texts(),
-              std::vector<std::string>{"Failed to set ALSOFT_CONF environment variable."});
+    EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{"Failed to set ALSOFT_CONF environment variable."});
 }
 
-TEST_F(PrepareOpenALConfigTest, WithoutASettingsFolderTheFileLivesUnderTheTemporaryFolder)
-{
+TEST_F(PrepareOpenALConfigTest, WithoutASettingsFolderTheFileLivesUnderTheTemporaryFolder) {
     os.system.settingsFolder.clear();
     testing::ScopedEnvironment tmp("TMPDIR", temp.path().string());
 

@@ -13,8 +13,7 @@ using platform::FormatTag;
 using platform::MixFormat;
 using platform::WaveFormat;
 
-TEST(ExclusiveFormatTest, ExtensibleIs24BitsIn32BitStereoFrames)
-{
+TEST(ExclusiveFormatTest, ExtensibleIs24BitsIn32BitStereoFrames) {
     const WaveFormat format = extensibleFormat(96000);
     EXPECT_EQ(format.tag, FormatTag::Extensible);
     EXPECT_EQ(static_cast<unsigned>(format.tag), 0xFFFEu);
@@ -28,8 +27,7 @@ TEST(ExclusiveFormatTest, ExtensibleIs24BitsIn32BitStereoFrames)
     EXPECT_EQ(format.channelMask, 3u);
 }
 
-TEST(ExclusiveFormatTest, PcmIs16BitStereo)
-{
+TEST(ExclusiveFormatTest, PcmIs16BitStereo) {
     const WaveFormat format = pcmFormat(44100);
     EXPECT_EQ(static_cast<unsigned>(format.tag), 1u);
     EXPECT_EQ(format.channels, 2);
@@ -46,8 +44,7 @@ protected:
     std::uint32_t rate = kInitialSampleRate;
 };
 
-TEST_F(ProbeTest, HighResolutionAt96000IsTakenAtOnce)
-{
+TEST_F(ProbeTest, HighResolutionAt96000IsTakenAtOnce) {
     os.endpoints.support = {{extensibleFormat(96000), FormatSupport::Supported}};
     os.endpoints.opensExclusive = {extensibleFormat(96000)};
 
@@ -57,22 +54,19 @@ TEST_F(ProbeTest, HighResolutionAt96000IsTakenAtOnce)
     EXPECT_TRUE(os.endpoints.sharedOpens.empty());
 }
 
-TEST_F(ProbeTest, SixteenBitAt48000OnlyIsFoundAfterThe96000Tests)
-{
+TEST_F(ProbeTest, SixteenBitAt48000OnlyIsFoundAfterThe96000Tests) {
     os.endpoints.mixFormat = MixFormat{44100, 2};
     os.endpoints.support = {{pcmFormat(48000), FormatSupport::Supported}};
     os.endpoints.opensExclusive = {pcmFormat(48000)};
 
     EXPECT_TRUE(probeOutputSampleRate(rate));
     EXPECT_EQ(rate, 48000u);
-    EXPECT_EQ(os.endpoints.supportQueries,
-              (std::vector<WaveFormat>{extensibleFormat(96000), pcmFormat(96000), extensibleFormat(48000),
-                                       pcmFormat(48000)}));
+    EXPECT_EQ(os.endpoints.supportQueries, (std::vector<WaveFormat>{extensibleFormat(96000), pcmFormat(96000),
+                                                                    extensibleFormat(48000), pcmFormat(48000)}));
     EXPECT_EQ(os.endpoints.exclusiveOpens, std::vector<WaveFormat>{pcmFormat(48000)});
 }
 
-TEST_F(ProbeTest, ANearMatchIsNotSupportAndIsNotOpened)
-{
+TEST_F(ProbeTest, ANearMatchIsNotSupportAndIsNotOpened) {
     os.endpoints.support = {{extensibleFormat(96000), FormatSupport::ClosestMatch},
                             {pcmFormat(44100), FormatSupport::Supported}};
     os.endpoints.opensExclusive = {extensibleFormat(96000), pcmFormat(44100)};
@@ -82,20 +76,17 @@ TEST_F(ProbeTest, ANearMatchIsNotSupportAndIsNotOpened)
     EXPECT_EQ(os.endpoints.exclusiveOpens, std::vector<WaveFormat>{pcmFormat(44100)});
 }
 
-TEST_F(ProbeTest, ASupportedFormatThatFailsToOpenPassesToTheNext)
-{
+TEST_F(ProbeTest, ASupportedFormatThatFailsToOpenPassesToTheNext) {
     os.endpoints.support = {{extensibleFormat(96000), FormatSupport::Supported},
                             {pcmFormat(96000), FormatSupport::Supported}};
     os.endpoints.opensExclusive = {pcmFormat(96000)};
 
     EXPECT_TRUE(probeOutputSampleRate(rate));
     EXPECT_EQ(rate, 96000u);
-    EXPECT_EQ(os.endpoints.exclusiveOpens,
-              (std::vector<WaveFormat>{extensibleFormat(96000), pcmFormat(96000)}));
+    EXPECT_EQ(os.endpoints.exclusiveOpens, (std::vector<WaveFormat>{extensibleFormat(96000), pcmFormat(96000)}));
 }
 
-TEST_F(ProbeTest, SharedUseOnlyGivesTheMixRate)
-{
+TEST_F(ProbeTest, SharedUseOnlyGivesTheMixRate) {
     os.endpoints.mixFormat = MixFormat{44100, 2};
 
     EXPECT_TRUE(probeOutputSampleRate(rate));
@@ -107,8 +98,7 @@ TEST_F(ProbeTest, SharedUseOnlyGivesTheMixRate)
     EXPECT_EQ(os.endpoints.sharedOpens[0].channels, 2u);
 }
 
-TEST_F(ProbeTest, NothingUsableFailsWithTheMixRateLeft)
-{
+TEST_F(ProbeTest, NothingUsableFailsWithTheMixRateLeft) {
     os.endpoints.mixFormat = MixFormat{32000, 2};
     os.endpoints.opensShared = false;
 
@@ -118,8 +108,7 @@ TEST_F(ProbeTest, NothingUsableFailsWithTheMixRateLeft)
     EXPECT_EQ(problem, OutputProblem::SharedRefused);
 }
 
-TEST_F(ProbeTest, NoDefaultOutputFailsWithTheRateUnchanged)
-{
+TEST_F(ProbeTest, NoDefaultOutputFailsWithTheRateUnchanged) {
     os.endpoints.mixFormat = EndpointFailure{EndpointStep::DefaultEndpoint, 2};
 
     OutputProblem problem = OutputProblem::NoSoundServer;
@@ -130,8 +119,7 @@ TEST_F(ProbeTest, NoDefaultOutputFailsWithTheRateUnchanged)
     EXPECT_EQ(problem, OutputProblem::NoDefaultOutput);
 }
 
-TEST_F(ProbeTest, AServerThatDoesNotAnswerIsToldApartFromAMissingOutput)
-{
+TEST_F(ProbeTest, AServerThatDoesNotAnswerIsToldApartFromAMissingOutput) {
     os.endpoints.mixFormat = EndpointFailure{EndpointStep::Enumerator, 111};
 
     OutputProblem problem = OutputProblem::SharedRefused;

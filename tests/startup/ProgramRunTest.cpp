@@ -26,8 +26,8 @@ constexpr const char* kNoServerText =
 
 // Starts the program with `input` as its standard input and its standard error in `errors`;
 // `display` is DISPLAY for it (nothing: unset).
-pid_t startProgram(int input, const fs::path& errors, const fs::path& config, const std::optional<std::string>& display)
-{
+pid_t startProgram(int input, const fs::path& errors, const fs::path& config,
+                   const std::optional<std::string>& display) {
     const pid_t child = fork();
     if (child == 0) {
         setsid();  // a terminal given as input becomes the program's own
@@ -49,8 +49,7 @@ pid_t startProgram(int input, const fs::path& errors, const fs::path& config, co
 }
 
 // A display number that no X server of this machine uses.
-std::string unusedDisplay()
-{
+std::string unusedDisplay() {
     for (int number = 990;; ++number) {
         if (!fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) &&
             !fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) {
@@ -60,8 +59,7 @@ std::string unusedDisplay()
 }
 
 // Waits until `holds` or the time-out.
-bool waitUntil(const std::function<bool()>& holds, std::chrono::milliseconds timeout = kTimeout)
-{
+bool waitUntil(const std::function<bool()>& holds, std::chrono::milliseconds timeout = kTimeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!holds()) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -73,8 +71,7 @@ bool waitUntil(const std::function<bool()>& holds, std::chrono::milliseconds tim
 }
 
 // Whether the process sits in a read of its standard input.
-bool readingStandardInput(pid_t pid)
-{
+bool readingStandardInput(pid_t pid) {
     // The system call's number (0: read) and its first argument (the file descriptor).
     return testing::readFile("/proc/" + std::to_string(pid) + "/syscall").rfind("0 0x0 ", 0) == 0;
 }
@@ -92,8 +89,7 @@ private:
 
 class ProgramRunTest : public ::testing::Test, public RunFiles {};
 
-TEST_F(ProgramRunTest, WithoutADisplayOneLineNamesItAndTheProgramEndsWithOne)
-{
+TEST_F(ProgramRunTest, WithoutADisplayOneLineNamesItAndTheProgramEndsWithOne) {
     const int input = open("/dev/null", O_RDONLY);
     const std::string display = unusedDisplay();
     const pid_t named = startProgram(input, errorsPath(), config(), display);
@@ -110,8 +106,7 @@ TEST_F(ProgramRunTest, WithoutADisplayOneLineNamesItAndTheProgramEndsWithOne)
 class NoSoundServerRunTest : public testing::VirtualDisplayFixture, public RunFiles {
 protected:
     // Waits for the error box and checks that the program window went before it came.
-    std::optional<std::string> errorBoxAlone() const
-    {
+    std::optional<std::string> errorBoxAlone() const {
         const auto box = display_->waitForWindow("Error", kTimeout);
         EXPECT_TRUE(box.has_value()) << "no error message box\n" << errors();
         EXPECT_FALSE(display_->waitForWindow("Quellwave", std::chrono::milliseconds(0)).has_value())
@@ -122,8 +117,7 @@ protected:
     testing::NoSoundServer none_;
 };
 
-TEST_F(NoSoundServerRunTest, FromAPipeTheProgramSaysNoServerAnsweredAndEndsWithoutWaitingForInput)
-{
+TEST_F(NoSoundServerRunTest, FromAPipeTheProgramSaysNoServerAnsweredAndEndsWithoutWaitingForInput) {
     int input[2];
     ASSERT_EQ(pipe(input), 0);
     const pid_t child = startProgram(input[0], errorsPath(), config(), std::getenv("DISPLAY"));
@@ -139,8 +133,7 @@ TEST_F(NoSoundServerRunTest, FromAPipeTheProgramSaysNoServerAnsweredAndEndsWitho
     EXPECT_FALSE(fs::exists(config() / "Quellwave" / "alsoft.ini"));
 }
 
-TEST_F(NoSoundServerRunTest, FromATerminalTheProgramWaitsForAKeyAfterTheMessage)
-{
+TEST_F(NoSoundServerRunTest, FromATerminalTheProgramWaitsForAKeyAfterTheMessage) {
     const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(terminal, 0);
     ASSERT_EQ(grantpt(terminal), 0);

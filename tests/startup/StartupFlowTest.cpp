@@ -20,8 +20,7 @@ using platform::FormatSupport;
 
 class StartupFlowTest : public ::testing::Test {
 protected:
-    StartupFlowTest()
-    {
+    StartupFlowTest() {
         os.system.program = temp.path() / "program" / "Quellwave";
         os.system.settingsFolder = temp.path() / "config";
         sampleRate = kInitialSampleRate;
@@ -30,8 +29,7 @@ protected:
 
     fs::path configFile() const { return temp.path() / "config" / "Quellwave" / "alsoft.ini"; }
 
-    int run()
-    {
+    int run() {
         return runQuellwave({[this]() -> std::optional<std::string> {
                                  if (displayProblem) {
                                      return displayProblem;
@@ -62,8 +60,7 @@ protected:
     std::size_t dialogsBeforeClose = 0;
 };
 
-TEST_F(StartupFlowTest, ANormalRunConfiguresTheProbedRateBeforeTheMainLoop)
-{
+TEST_F(StartupFlowTest, ANormalRunConfiguresTheProbedRateBeforeTheMainLoop) {
     os.endpoints.support = {{pcmFormat(48000), FormatSupport::Supported}};
     os.endpoints.opensExclusive = {pcmFormat(48000)};
 
@@ -77,8 +74,7 @@ TEST_F(StartupFlowTest, ANormalRunConfiguresTheProbedRateBeforeTheMainLoop)
     EXPECT_EQ(os.system.characterWaits, 0);
 }
 
-TEST_F(StartupFlowTest, AMainLoopEndedByAnUnusableDataFileShutsDownAndPassesItsCodeOn)
-{
+TEST_F(StartupFlowTest, AMainLoopEndedByAnUnusableDataFileShutsDownAndPassesItsCodeOn) {
     os.endpoints.mixFormat = platform::MixFormat{48000, 2};
     loopExitCode = 1;
 
@@ -87,8 +83,7 @@ TEST_F(StartupFlowTest, AMainLoopEndedByAnUnusableDataFileShutsDownAndPassesItsC
     EXPECT_EQ(os.display.calls, std::vector<std::string>{"sleep"});
 }
 
-TEST_F(StartupFlowTest, AnExistingUserFileIsAlwaysRewritten)
-{
+TEST_F(StartupFlowTest, AnExistingUserFileIsAlwaysRewritten) {
     fs::create_directories(configFile().parent_path());
     std::ofstream(configFile()) << "[General]\nfrequency=22050\n";
     os.endpoints.mixFormat = platform::MixFormat{44100, 2};
@@ -97,8 +92,7 @@ TEST_F(StartupFlowTest, AnExistingUserFileIsAlwaysRewritten)
     EXPECT_EQ(testing::readFile(configFile()), openALConfigText(44100));
 }
 
-TEST_F(StartupFlowTest, NoUsableOutputClosesTheWindowThenSaysWhyAndEndsTheRunWithCodeOne)
-{
+TEST_F(StartupFlowTest, NoUsableOutputClosesTheWindowThenSaysWhyAndEndsTheRunWithCodeOne) {
     os.endpoints.mixFormat = EndpointFailure{EndpointStep::Enumerator, 111};
 
     EXPECT_EQ(run(), 1);
@@ -114,8 +108,7 @@ TEST_F(StartupFlowTest, NoUsableOutputClosesTheWindowThenSaysWhyAndEndsTheRunWit
     EXPECT_TRUE(os.display.calls.empty());
 }
 
-TEST_F(StartupFlowTest, AnOutputThatRefusesEveryStreamIsToldApartFromAMissingServer)
-{
+TEST_F(StartupFlowTest, AnOutputThatRefusesEveryStreamIsToldApartFromAMissingServer) {
     os.endpoints.mixFormat = platform::MixFormat{48000, 2};
     os.endpoints.opensShared = false;
 
@@ -123,8 +116,7 @@ TEST_F(StartupFlowTest, AnOutputThatRefusesEveryStreamIsToldApartFromAMissingSer
     EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{sampleRateFailureText(OutputProblem::SharedRefused)});
 }
 
-TEST_F(StartupFlowTest, WithoutADisplayOneLineSaysSoAndNothingElseRuns)
-{
+TEST_F(StartupFlowTest, WithoutADisplayOneLineSaysSoAndNothingElseRuns) {
     displayProblem = "Failed to open the display \":77\".";
     testing::CapturedErrors errors;
 
@@ -138,25 +130,21 @@ TEST_F(StartupFlowTest, WithoutADisplayOneLineSaysSoAndNothingElseRuns)
     EXPECT_EQ(sampleRate, kInitialSampleRate);
 }
 
-TEST_F(StartupFlowTest, AConfigurationThatCannotBeWrittenIsShownAndTheProgramRuns)
-{
+TEST_F(StartupFlowTest, AConfigurationThatCannotBeWrittenIsShownAndTheProgramRuns) {
     fs::create_directories(configFile());  // a folder where the file belongs
 
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(os.dialogs.texts(),
-              std::vector<std::string>{"Failed to write to initialize configuration file"});
+    EXPECT_EQ(os.dialogs.texts(), std::vector<std::string>{"Failed to write to initialize configuration file"});
     EXPECT_EQ(steps, (std::vector<std::string>{"window", "main loop"}));
 }
 
-TEST_F(StartupFlowTest, ShutDownWithoutASessionOnlyLetsTheDisplaySleep)
-{
+TEST_F(StartupFlowTest, ShutDownWithoutASessionOnlyLetsTheDisplaySleep) {
     ASSERT_EQ(stream, nullptr);
     shutDown();
     EXPECT_EQ(os.display.calls, std::vector<std::string>{"sleep"});
 }
 
-TEST_F(StartupFlowTest, ShutDownStopsAndReleasesTheSessionLeftRunning)
-{
+TEST_F(StartupFlowTest, ShutDownStopsAndReleasesTheSessionLeftRunning) {
     testing::ScopedEnvironment drivers("ALSOFT_DRIVERS", "null");
     stream = std::make_unique<AudioExperienceStream>(48000, nullptr);
 

@@ -31,9 +31,7 @@ protected:
     Fonts fonts;
 };
 
-TEST_F(FontsTest, MissingFontsFolderNamesArialFirst) {
-    EXPECT_EQ(fonts.load(folder), "Missing font (arial).");
-}
+TEST_F(FontsTest, MissingFontsFolderNamesArialFirst) { EXPECT_EQ(fonts.load(folder), "Missing font (arial)."); }
 
 TEST_F(FontsTest, FontsAreLoadedInOrderAndTheFirstMissingOneIsNamed) {
     if (!fs::exists(kSystemFont)) GTEST_SKIP() << "no system font to copy";

@@ -58,7 +58,7 @@ TEST(StarField, StarsComeFromFourDrawsEachAndTwinkleWithTheirPhase) {
     const auto& star = field.stars().front();
     EXPECT_EQ(star.shape.getPosition(), sf::Vector2f(434.0f, 387.0f));
     EXPECT_FLOAT_EQ(star.shape.getRadius(), 3.0f);  // 5 mod 3 + 1
-    EXPECT_FLOAT_EQ(star.speed, 5.0f);               // 9 mod 5 + 1
+    EXPECT_FLOAT_EQ(star.speed, 5.0f);              // 9 mod 5 + 1
     EXPECT_EQ(star.shape.getPointCount(), 30u);
 
     field.update(0.1f);  // phase 0 -> alpha 128

@@ -51,8 +51,8 @@ PcmAudio layOutAffirmations(const std::vector<PcmAudio>& speech) {
     for (std::size_t k = 0; k < speech.size(); ++k) {
         const PcmAudio& clip = speech[k];
         if (clip.sampleRate != rate || clip.channelCount != 1) {
-            throw std::runtime_error("recording " + std::to_string(k) + " is not mono at " +
-                                     std::to_string(rate) + " Hz");
+            throw std::runtime_error("recording " + std::to_string(k) + " is not mono at " + std::to_string(rate) +
+                                     " Hz");
         }
         const std::size_t slotFrames = framesAt(rate, ClipTable::duration(k));
         if (clip.samples.size() > slotFrames) {
@@ -61,8 +61,7 @@ PcmAudio layOutAffirmations(const std::vector<PcmAudio>& speech) {
                     << " s; its slot holds " << ClipTable::duration(k) << " s: shorten the text";
             throw std::runtime_error(message.str());
         }
-        auto out = track.samples.begin() +
-                   static_cast<std::ptrdiff_t>(framesAt(rate, ClipTable::start(k)) * kStereo);
+        auto out = track.samples.begin() + static_cast<std::ptrdiff_t>(framesAt(rate, ClipTable::start(k)) * kStereo);
         for (const std::int16_t sample : clip.samples) {
             *out++ = sample;
             *out++ = sample;

@@ -30,12 +30,12 @@ DataFileResult<AffirmationClipSamples> verifyDataFile(const std::filesystem::pat
 
     const AffirmationClipSamples& found = clips.value();
     for (std::size_t k = 0; k < found.clips.size(); ++k) {
-        const auto expected = static_cast<std::size_t>(std::floor(found.sampleRate * ClipTable::duration(k))) *
-                              found.channelCount;
+        const auto expected =
+            static_cast<std::size_t>(std::floor(found.sampleRate * ClipTable::duration(k))) * found.channelCount;
         if (found.clips[k].size() != expected) {
             std::ostringstream message;
-            message << "Affirmation " << k << " is cut short: the audio ends before "
-                    << ClipTable::totalSeconds() << " s";
+            message << "Affirmation " << k << " is cut short: the audio ends before " << ClipTable::totalSeconds()
+                    << " s";
             return DataFileError{message.str()};
         }
         const auto loudest = std::max_element(found.clips[k].begin(), found.clips[k].end(),

@@ -51,8 +51,8 @@ int verify(const std::filesystem::path& path) {
     const auto checked = qwpack::verifyDataFile(path);
     if (!checked.ok()) return quellwave::reportDataFileError(checked.errorMessage(), std::cout);
     const auto& clips = checked.value();
-    std::cout << path.string() << ": " << clips.clips.size() << " affirmations, " << clips.sampleRate
-              << " Hz stereo" << std::endl;
+    std::cout << path.string() << ": " << clips.clips.size() << " affirmations, " << clips.sampleRate << " Hz stereo"
+              << std::endl;
     return 0;
 }
 

@@ -15,15 +15,8 @@ namespace VexaDevice::Api {
 // service is looked for only when no other family's service matched the requested family.
 const std::vector<const FamilyDescriptor*>& familyDescriptors() {
     static const std::vector<const FamilyDescriptor*> all{
-        &morvexBlackFamily(),
-        &morvexFamily(),
-        &vondraFamily(),
-        &vondra2Family(),
-        &lorrelFamily(),
-        &dravikFamily(),
-        &photoStimFamily(),
-        &morvex2Family(),
-        &tesselFamily(),
+        &morvexBlackFamily(), &morvexFamily(),    &vondraFamily(),  &vondra2Family(), &lorrelFamily(),
+        &dravikFamily(),      &photoStimFamily(), &morvex2Family(), &tesselFamily(),
     };
     return all;
 }

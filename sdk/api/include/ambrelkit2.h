@@ -67,13 +67,13 @@ enum {
 
 /* One found sensor. */
 typedef struct _SensorInfo {
-    uint8_t SensFamily;       /* SensorFamily value */
-    uint8_t SensModel;        /* model byte of the device */
-    char Name[256];           /* advertised name, terminated */
-    char Address[128];        /* "AA:BB:CC:DD:EE:FF", terminated */
-    char SerialNumber[128];   /* empty when the device advertises none */
-    uint8_t PairingRequired;  /* 1: pair before use */
-    int16_t RSSI;             /* signal strength of the last advertisement, dBm */
+    uint8_t SensFamily;      /* SensorFamily value */
+    uint8_t SensModel;       /* model byte of the device */
+    char Name[256];          /* advertised name, terminated */
+    char Address[128];       /* "AA:BB:CC:DD:EE:FF", terminated */
+    char SerialNumber[128];  /* empty when the device advertises none */
+    uint8_t PairingRequired; /* 1: pair before use */
+    int16_t RSSI;            /* signal strength of the last advertisement, dBm */
 } _SensorInfo;
 
 AK_STATIC_ASSERT(sizeof(_SensorInfo) == 518, sensor_info_size);
@@ -91,8 +91,7 @@ typedef struct CallbackHandle CallbackHandle;
 
 /* Receives the recognised sensors each time the scanner's list changes, on the library's
    Bluetooth thread. The records are valid during the call only; sensors is null when count is 0. */
-typedef void (*SensorsFoundCallback)(SensorScannerWrap* scanner, _SensorInfo* sensors, int32_t count,
-                                     void* userData);
+typedef void (*SensorsFoundCallback)(SensorScannerWrap* scanner, _SensorInfo* sensors, int32_t count, void* userData);
 
 /* Builds a scanner for the given families (count values); held until startScanner. */
 AK_API SensorScannerWrap* createScanner(const uint8_t* families, int32_t count, CallStatus* status);
@@ -315,17 +314,14 @@ AK_API uint8_t readAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam* p
 AK_API uint8_t readFilesystemStatusDravik(_Sensor* sensor, DravikFSStatus* fsStatus, CallStatus* status);
 AK_API uint8_t readFileSystemDiskInfoDravik(_Sensor* sensor, DravikFSDiskInfo* info, CallStatus* status);
 AK_API uint8_t readMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam* param, CallStatus* status);
-AK_API uint8_t readMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam* param,
-                                              CallStatus* status);
+AK_API uint8_t readMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam* param, CallStatus* status);
 AK_API uint8_t readStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam* param, CallStatus* status);
-AK_API uint8_t readStimulatorAndMAStateTessel(_Sensor* sensor, TesselStimulatorAndMAState* state,
-                                              CallStatus* status);
+AK_API uint8_t readStimulatorAndMAStateTessel(_Sensor* sensor, TesselStimulatorAndMAState* state, CallStatus* status);
 AK_API uint8_t readSupportedChannelsMorvex2(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
                                             CallStatus* status);
 AK_API uint8_t readSupportedChannelsDravik(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
                                            CallStatus* status);
-AK_API uint8_t readSupportedEEGChannels(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
-                                        CallStatus* status);
+AK_API uint8_t readSupportedEEGChannels(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count, CallStatus* status);
 AK_API uint8_t readStimPrograms(_Sensor* sensor, StimulProgram* programs, int32_t* count, CallStatus* status);
 /* Active hardware filters, written in descending order. */
 AK_API uint8_t readHardwareFiltersSensor(_Sensor* sensor, int16_t* filters, int32_t* count, CallStatus* status);
@@ -480,10 +476,8 @@ typedef void (*MorvexResistCallback)(_Sensor* sensor, MorvexResistRecord* record
 typedef void (*FourChannelResistCallback)(_Sensor* sensor, FourChannelResistRecord* record, void* userData);
 typedef void (*FourChannelResistArrayCallback)(_Sensor* sensor, FourChannelResistRecord* records, uint32_t count,
                                                void* userData);
-typedef void (*SignalChannelsCallback)(_Sensor* sensor, SignalChannelsRecord* records, uint32_t count,
-                                       void* userData);
-typedef void (*ResistChannelsCallback)(_Sensor* sensor, ResistChannelsRecord* records, uint32_t count,
-                                       void* userData);
+typedef void (*SignalChannelsCallback)(_Sensor* sensor, SignalChannelsRecord* records, uint32_t count, void* userData);
+typedef void (*ResistChannelsCallback)(_Sensor* sensor, ResistChannelsRecord* records, uint32_t count, void* userData);
 typedef void (*DravikResistCallback)(_Sensor* sensor, DravikResistRecord* records, uint32_t count, void* userData);
 typedef void (*DravikSignalResistCallback)(_Sensor* sensor, SignalChannelsRecord* signal, uint32_t signalCount,
                                            DravikResistRecord* resist, uint32_t resistCount, void* userData);
@@ -492,8 +486,7 @@ typedef void (*FPGDataCallback)(_Sensor* sensor, FPGRecord* records, uint32_t co
 typedef void (*MEMSDataCallback)(_Sensor* sensor, MEMSRecord* records, uint32_t count, void* userData);
 typedef void (*QuaternionDataCallback)(_Sensor* sensor, QuaternionRecord* records, uint32_t count, void* userData);
 typedef void (*EnvelopeDataCallback)(_Sensor* sensor, EnvelopeRecord* records, uint32_t count, void* userData);
-typedef void (*TesselSamplesCallback)(_Sensor* sensor, TesselSamplesRecord* records, uint32_t count,
-                                      void* userData);
+typedef void (*TesselSamplesCallback)(_Sensor* sensor, TesselSamplesRecord* records, uint32_t count, void* userData);
 typedef void (*FileStreamCallback)(_Sensor* sensor, FileChunkRecord* records, uint32_t count, void* userData);
 typedef void (*VondraSignalCallback)(_Sensor* sensor, VondraSignalRecord* records, uint32_t count, void* userData);
 typedef void (*VondraResistCallback)(_Sensor* sensor, VondraResistRecord* records, uint32_t count, void* userData);
@@ -543,16 +536,16 @@ AK_API uint8_t addSignalCallbackTessel(_Sensor* sensor, TesselSamplesCallback ca
                                        void* userData, CallStatus* status);
 AK_API uint8_t addRespirationCallbackTessel(_Sensor* sensor, TesselSamplesCallback callback, CallbackHandle** handle,
                                             void* userData, CallStatus* status);
-AK_API uint8_t addBatteryCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle,
-                                  void* userData, CallStatus* status);
+AK_API uint8_t addBatteryCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle, void* userData,
+                                  CallStatus* status);
 AK_API uint8_t addBatteryVoltageCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle,
                                          void* userData, CallStatus* status);
-AK_API uint8_t addAmpModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
-                                  void* userData, CallStatus* status);
+AK_API uint8_t addAmpModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle, void* userData,
+                                  CallStatus* status);
 AK_API uint8_t addElectrodeStateCallbackTessel(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
                                                void* userData, CallStatus* status);
-AK_API uint8_t addStimModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
-                                   void* userData, CallStatus* status);
+AK_API uint8_t addStimModeCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle, void* userData,
+                                   CallStatus* status);
 AK_API uint8_t addPhotoStimSyncStateCallback(_Sensor* sensor, ByteValueCallback callback, CallbackHandle** handle,
                                              void* userData, CallStatus* status);
 AK_API uint8_t addConnectionStateCallback(_Sensor* sensor, ConnectionStateCallback callback, CallbackHandle** handle,
@@ -607,10 +600,8 @@ AK_API uint8_t writeAmplifierParamVondra2(_Sensor* sensor, Vondra2AmplifierParam
 AK_API uint8_t writeAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam param, CallStatus* status);
 AK_API uint8_t writeAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam param, CallStatus* status);
 /* The low byte of each entry; repeats count once. A null array or count below 1 sets no filter. */
-AK_API uint8_t writeHardwareFiltersSensor(_Sensor* sensor, const int16_t* filters, int32_t count,
-                                          CallStatus* status);
-AK_API uint8_t writeMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam param,
-                                               CallStatus* status);
+AK_API uint8_t writeHardwareFiltersSensor(_Sensor* sensor, const int16_t* filters, int32_t count, CallStatus* status);
+AK_API uint8_t writeMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam param, CallStatus* status);
 AK_API uint8_t writeMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam param, CallStatus* status);
 AK_API uint8_t writeStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam param, CallStatus* status);
 AK_API uint8_t writeSurveyIdDravik(_Sensor* sensor, int32_t id, CallStatus* status);
@@ -732,8 +723,7 @@ AK_STATIC_ASSERT(offsetof(DravikResistPack, Values) == 40, dravik_resist_pack_va
 /* Processing parameters from an amplifier record; *handle is released by
    removeSignalProcessParamDravik. Every ChannelGain must be an index of the gain table (0..10),
    else 517 "The specified Gain value is not supported". */
-AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, CallbackHandle** handle,
-                                              CallStatus* status);
+AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, CallbackHandle** handle, CallStatus* status);
 /* Null is accepted. */
 AK_API void removeSignalProcessParamDravik(CallbackHandle* handle);
 /* Converts *rawLength bytes (0 or more) and sets *rawLength to the bytes used. Each output pair

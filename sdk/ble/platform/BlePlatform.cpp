@@ -58,7 +58,8 @@ std::shared_ptr<IBlePlatform> currentPlatform() {
     if (installed()) return installed();
     if (const auto& system = systemBackend(); system && system->daemonFound()) return system;
     static std::once_flag reported;
-    std::call_once(reported, [] { Utility::sdkLog().warn("No Bluetooth backend installed: the adapter reads as absent"); });
+    std::call_once(reported,
+                   [] { Utility::sdkLog().warn("No Bluetooth backend installed: the adapter reads as absent"); });
     return absentPlatform();
 }
 

@@ -93,7 +93,7 @@ struct Advertisement {
     std::optional<uint32_t> flags;  // the advertised flags, when the packet carried them
     // The stack does not pass the advertised flags on: `flags` is empty whatever was sent.
     bool flagsUnknown = false;
-    std::string localName;          // UTF-8, empty when absent
+    std::string localName;  // UTF-8, empty when absent
     std::vector<UUID> serviceUuids;
     std::vector<DataSection> dataSections;
     std::vector<ManufacturerEntry> manufacturerData;

@@ -2,8 +2,7 @@
 
 namespace VexaDevice::Devices {
 
-uint8_t amplifierGainCode(uint8_t gainIndex)
-{
+uint8_t amplifierGainCode(uint8_t gainIndex) {
     switch (gainIndex) {
     case 0: return 0x10;
     case 1: return 0x20;

@@ -31,6 +31,7 @@ struct AmplifierTables {
 // the device does; a signal byte other than 0 or 1 ("The specified Mode value is not
 // supported"); a resistance byte other than 0 or 1 ("The specified Flag value is not
 // supported"). Success otherwise.
-OperationResult checkAmplifierRecord(const AmplifierRecordBytes& record, size_t channels, const AmplifierTables& tables);
+OperationResult checkAmplifierRecord(const AmplifierRecordBytes& record, size_t channels,
+                                     const AmplifierTables& tables);
 
 }  // namespace VexaDevice::Devices

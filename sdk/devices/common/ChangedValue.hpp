@@ -15,15 +15,11 @@ public:
 
     // `initial` counts as published.
     explicit ChangedValue(T initial, size_t busCapacity = 2048)
-        : bus_(std::make_shared<Bus>(busCapacity)), last_(initial)
-    {
-    }
+        : bus_(std::make_shared<Bus>(busCapacity)), last_(initial) {}
 
     // Publishes `value` synchronously when it differs from the last one. One thread only.
-    void offer(T value)
-    {
-        if (value == last_)
-            return;
+    void offer(T value) {
+        if (value == last_) return;
         last_ = value;
         bus_->notify(value);
     }

@@ -51,9 +51,7 @@ public:
     CommandExchange(Writer write, const std::atomic<bool>& disconnected, Reply failure, const ProtocolTiming& timing)
         : CommandExchange([write = std::move(write)](const std::vector<uint8_t>& frame,
                                                      std::function<void()>) { return write(frame); },
-                          disconnected, failure, timing, {})
-    {
-    }
+                          disconnected, failure, timing, {}) {}
 
     // For a device that announces its status as each frame arrives (above).
     CommandExchange(AcknowledgingWriter write, const std::atomic<bool>& disconnected, Reply failure,
@@ -62,13 +60,10 @@ public:
           disconnected_(disconnected),
           failure_(failure),
           timing_(timing),
-          unchanged_(std::move(unchanged))
-    {
-    }
+          unchanged_(std::move(unchanged)) {}
 
     // Publishes one reply of the device to the exchange in progress, if any.
-    void deliver(const Reply& reply)
-    {
+    void deliver(const Reply& reply) {
         uint64_t number = 0;
         {
             std::lock_guard lock(lastMutex_);
@@ -81,16 +76,14 @@ public:
     // One exchange. `answers` picks the reply that belongs to this frame; by default the
     // next reply of any kind does. `replySteps` above 0 replaces the timing's number of reply
     // wait steps, for a command the device takes longer to answer.
-    Reply send(const std::vector<uint8_t>& frame, const Predicate& answers = {}, int replySteps = 0) const
-    {
+    Reply send(const std::vector<uint8_t>& frame, const Predicate& answers = {}, int replySteps = 0) const {
         for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
             // Every write listens afresh: what came in around a failed write is no answer.
             Listening listening = listen(answers);
             if (write_(frame, acknowledgement(listening)))
                 return await(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps);
             const auto failedAt = std::chrono::steady_clock::now();
-            if (retriesLeft == 0 || disconnected_)
-                return failure_;
+            if (retriesLeft == 0 || disconnected_) return failure_;
             std::this_thread::sleep_until(failedAt + timing_.writeRetryPause);
         }
     }
@@ -100,13 +93,11 @@ public:
     // repeated at once: its wait runs out first). One subscription spans every write, so a
     // late answer to an earlier write still ends the exchange. Empty when no reply came.
     std::optional<Reply> sendEachWait(const std::vector<uint8_t>& frame, int writes,
-                                      const Predicate& answers = {}) const
-    {
+                                      const Predicate& answers = {}) const {
         Listening listening = listen(answers);
         for (int written = 0; written < writes && !disconnected_; ++written) {
             write_(frame, acknowledgement(listening));
-            if (arrives(listening.reply, timing_.replyWaitSteps))
-                return listening.reply.get();
+            if (arrives(listening.reply, timing_.replyWaitSteps)) return listening.reply.get();
         }
         return std::nullopt;
     }
@@ -115,13 +106,11 @@ public:
     // reply satisfies `reached`. The last reply is the command's result; `initial` when no
     // exchange ran.
     Reply sendUntil(const std::vector<uint8_t>& frame, const Predicate& reached, const std::atomic<bool>& running,
-                    Reply initial = {}, const Predicate& answers = {}) const
-    {
+                    Reply initial = {}, const Predicate& answers = {}) const {
         Reply last = initial;
         for (int attempt = 0; attempt < timing_.commandAttempts && running; ++attempt) {
             last = send(frame, answers);
-            if (reached(last))
-                break;
+            if (reached(last)) break;
         }
         return last;
     }
@@ -151,15 +140,13 @@ private:
     };
 
     // Subscribes for the first reply delivered from now on that `answers` accepts.
-    Listening listen(const Predicate& answers) const
-    {
+    Listening listen(const Predicate& answers) const {
         auto promise = std::make_shared<std::promise<Reply>>();
         std::future<Reply> reply = promise->get_future();
         auto waiter = std::make_shared<Waiter>();
         auto subscriber = std::make_shared<typename ReplyBus::Callback>(
             [promise, waiter, answers, unchanged = unchanged_](Reply value, uint64_t number) {
-                if (number <= waiter->before.load() || (answers && !answers(value)))
-                    return;
+                if (number <= waiter->before.load() || (answers && !answers(value))) return;
                 if (unchanged && !waiter->acknowledged && waiter->previous && unchanged(value, *waiter->previous) &&
                     !waiter->announcementPassed.exchange(true))
                     return;
@@ -179,21 +166,17 @@ private:
     }
 
     // The mark the platform runs once the device acknowledged the write.
-    static std::function<void()> acknowledgement(const Listening& listening)
-    {
+    static std::function<void()> acknowledgement(const Listening& listening) {
         return [waiter = listening.waiter] { waiter->acknowledged = true; };
     }
 
     Reply await(std::future<Reply>& reply, int steps) const { return arrives(reply, steps) ? reply.get() : failure_; }
 
     // Waits `steps` reply-wait steps; true once the reply is there.
-    bool arrives(std::future<Reply>& reply, int steps) const
-    {
+    bool arrives(std::future<Reply>& reply, int steps) const {
         for (int step = 0; step < steps; ++step) {
-            if (reply.wait_for(timing_.replyWaitStep) == std::future_status::ready)
-                return true;
-            if (disconnected_)
-                break;
+            if (reply.wait_for(timing_.replyWaitStep) == std::future_status::ready) return true;
+            if (disconnected_) break;
         }
         return false;
     }

@@ -10,8 +10,7 @@
 namespace VexaDevice::Devices {
 
 void rethrowProtocolCreationFailure(std::exception_ptr caught, const std::string& subject,
-                                    const std::string& unknownText)
-{
+                                    const std::string& unknownText) {
     try {
         std::rethrow_exception(caught);
     } catch (const Utility::rt_exception& e) {
@@ -26,13 +25,11 @@ void rethrowProtocolCreationFailure(std::exception_ptr caught, const std::string
     }
 }
 
-void rethrowProtocolCreationFailure(std::exception_ptr caught, const std::string& subject)
-{
+void rethrowProtocolCreationFailure(std::exception_ptr caught, const std::string& subject) {
     rethrowProtocolCreationFailure(std::move(caught), subject, "Failed create Cannot create " + subject + ".");
 }
 
-void rethrowDeviceCreationFailure(std::exception_ptr caught, const std::string& subject)
-{
+void rethrowDeviceCreationFailure(std::exception_ptr caught, const std::string& subject) {
     try {
         std::rethrow_exception(caught);
     } catch (const Utility::rt_exception&) {

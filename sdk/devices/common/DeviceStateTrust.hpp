@@ -32,8 +32,7 @@ public:
 
     // A command saw the device reach the mode it asked for (its status just arrived), or a
     // status read at (re)connection: packs from the last status on have that mode.
-    void confirmed()
-    {
+    void confirmed() {
         meaningFrom_ = std::max<size_t>(meaningFrom_, lastStatusAt_);
         known_ = true;
     }
@@ -42,10 +41,8 @@ public:
     // `apply` (the protocol's status handler, which reports statusArrived). True when the mode
     // is known afterwards; packs that came before the read are never given a meaning.
     template <class Apply>
-    bool relearn(BLE::IBLEChannel& status, Apply&& apply)
-    {
-        if (known_)
-            return true;
+    bool relearn(BLE::IBLEChannel& status, Apply&& apply) {
+        if (known_) return true;
         known_ = true;
         std::vector<uint8_t> value;
         if (!status.read(value) || value.empty()) {
@@ -59,8 +56,7 @@ public:
 
     // Of `count` packs starting at position `first`, how many lead ones came before the mode
     // now known and are to be dropped.
-    size_t stalePacks(size_t first, size_t count) const
-    {
+    size_t stalePacks(size_t first, size_t count) const {
         const size_t from = meaningFrom_;
         return from > first ? std::min(from - first, count) : 0;
     }

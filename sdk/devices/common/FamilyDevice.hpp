@@ -46,8 +46,7 @@ namespace VexaDevice::Devices {
 
 // A read that always succeeds: the value is the answer.
 template <class T, class V>
-OperationResult give(T& out, V&& value)
-{
+OperationResult give(T& out, V&& value) {
     out = std::forward<V>(value);
     return OperationResult::done();
 }
@@ -61,22 +60,20 @@ struct LinkNotice {
 };
 
 template <class Protocol>
-decltype(auto) noticeLinkUp(Protocol& protocol)
-{
+decltype(auto) noticeLinkUp(Protocol& protocol) {
     return LinkNotice<std::remove_const_t<Protocol>>::up(protocol);
 }
 
 template <class Protocol>
-void noticeLinkDown(Protocol& protocol)
-{
+void noticeLinkDown(Protocol& protocol) {
     LinkNotice<std::remove_const_t<Protocol>>::down(protocol);
 }
 
 // How a device object lets go of its link when it is released.
 struct ReleasePlan {
-    const char* family;               // "<family>: releasing the device failed: ..." in the log
-    bool tellProtocolFirst = true;    // the protocol learns the link is gone before it goes
-    bool disconnectLink = false;      // the BLE device is disconnected too
+    const char* family;             // "<family>: releasing the device failed: ..." in the log
+    bool tellProtocolFirst = true;  // the protocol learns the link is gone before it goes
+    bool disconnectLink = false;    // the BLE device is disconnected too
 };
 
 template <class Self>
@@ -98,33 +95,27 @@ public:
     FamilyDevice(const FamilyDevice&) = delete;
     FamilyDevice& operator=(const FamilyDevice&) = delete;
 
-    OperationResult connect() override
-    {
+    OperationResult connect() override {
         // A link loss whose connection event is still on its way must count already, so that the
         // protocol reads the device again once connected.
-        if (device_->isDisconnected())
-            protocolLost();
+        if (device_->isDisconnected()) protocolLost();
         device_->connect();
         return onProtocol([](auto& protocol) { return connectedResult(noticeLinkUp(protocol)); });
     }
 
-    OperationResult disconnect() override
-    {
+    OperationResult disconnect() override {
         settleBeforeDisconnect();
         device_->disconnect();
         return OperationResult::done();
     }
 
-    Sensor::FeatureSet getFeatures() override
-    {
+    Sensor::FeatureSet getFeatures() override {
         return onProtocol([](auto& protocol) { return protocol.supportedFeatures(); });
     }
-    Sensor::CommandSet getCommands() override
-    {
+    Sensor::CommandSet getCommands() override {
         return onProtocol([](auto& protocol) { return protocol.supportedCommands(); });
     }
-    Sensor::ParameterMap getParameters() override
-    {
+    Sensor::ParameterMap getParameters() override {
         return onProtocol([](auto& protocol) { return protocol.supportedParameters(); });
     }
 
@@ -138,19 +129,16 @@ protected:
     // `settling` are the commands run, in order and while the link is up, before it goes.
     FamilyDevice(std::shared_ptr<BLE::IBLEDevice> device, const char* subject, const Builder& build,
                  std::vector<Sensor::SensorCommand> settling = {Sensor::SensorCommand::PowerDown})
-        : settling_(std::move(settling))
-    {
+        : settling_(std::move(settling)) {
         try {
-            if (!device)
-                throw std::invalid_argument("BLE device cannot be null");
+            if (!device) throw std::invalid_argument("BLE device cannot be null");
             device_ = std::move(device);
             BLE::ChannelMap channels = device_->getChannelMap();
             protocol_ = build(device_, channels);
             connectionSubscriber_ = watchConnection(device_, [slot = weakSlot()] {
                 std::visit(
                     [](const auto& protocol) {
-                        if (const auto strong = protocol.lock())
-                            noticeLinkDown(*strong);
+                        if (const auto strong = protocol.lock()) noticeLinkDown(*strong);
                     },
                     slot);
             });
@@ -164,14 +152,11 @@ protected:
     // Called from the family's destructor (the family's execCommand is still there): settles the
     // device, tells the protocol, disconnects where the plan says so, and ends the connection
     // subscription. A failure is logged, never thrown.
-    void release(const ReleasePlan& plan) noexcept
-    {
+    void release(const ReleasePlan& plan) noexcept {
         try {
             settleBeforeDisconnect();
-            if (plan.tellProtocolFirst)
-                protocolLost();
-            if (plan.disconnectLink)
-                device_->disconnect();
+            if (plan.tellProtocolFirst) protocolLost();
+            if (plan.disconnectLink) device_->disconnect();
         } catch (const std::exception& e) {
             Utility::sdkLog().warn("{}: releasing the device failed: {}", plan.family, e.what());
         } catch (...) {
@@ -182,29 +167,25 @@ protected:
 
     // Runs `operation` on the protocol that is present.
     template <class Operation>
-    decltype(auto) onProtocol(Operation&& operation) const
-    {
+    decltype(auto) onProtocol(Operation&& operation) const {
         return std::visit([&](const auto& protocol) -> decltype(auto) { return operation(*protocol); }, protocol_);
     }
 
     // The protocol of type P, or null when the device runs another one.
     template <class P>
-    P* protocolAs() const
-    {
+    P* protocolAs() const {
         const auto* held = std::get_if<std::shared_ptr<P>>(&protocol_);
         return held ? held->get() : nullptr;
     }
 
     // The protocol of a single-protocol family.
-    auto& protocol() const
-    {
+    auto& protocol() const {
         static_assert(sizeof...(Protocols) == 1, "a family of several protocols picks one with onProtocol");
         return *std::get<0>(protocol_);
     }
 
     // The protocol learns the link is down.
-    void protocolLost()
-    {
+    void protocolLost() {
         onProtocol([](auto& protocol) { noticeLinkDown(protocol); });
     }
 
@@ -212,16 +193,14 @@ protected:
 
 private:
     template <class Result>
-    static OperationResult connectedResult(Result&& result)
-    {
+    static OperationResult connectedResult(Result&& result) {
         if constexpr (std::is_same_v<std::decay_t<Result>, OperationResult>)
             return std::forward<Result>(result);
         else
             return OperationResult::done();
     }
 
-    std::variant<std::weak_ptr<Protocols>...> weakSlot() const
-    {
+    std::variant<std::weak_ptr<Protocols>...> weakSlot() const {
         return std::visit(
             [](const auto& protocol) { return std::variant<std::weak_ptr<Protocols>...>(std::weak_ptr(protocol)); },
             protocol_);
@@ -229,11 +208,9 @@ private:
 
     // A connected device runs the settling commands before the link goes; their results do not
     // matter, and a command is skipped once the link is down.
-    void settleBeforeDisconnect()
-    {
+    void settleBeforeDisconnect() {
         for (const auto command : settling_) {
-            if (device_->isDisconnected())
-                return;
+            if (device_->isDisconnected()) return;
             this->execCommand(command);
         }
     }

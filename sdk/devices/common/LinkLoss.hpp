@@ -26,17 +26,14 @@ public:
     explicit LinkLoss(std::shared_ptr<BLE::IBLEDevice> device) : device_(std::move(device)) {}
 
     // The link went down; nothing happens when it is up again by now. True when it is lost.
-    bool reportLoss()
-    {
+    bool reportLoss() {
         std::lock_guard lock(mutex_);
-        if (!device_ || device_->isDisconnected())
-            lost_ = true;
+        if (!device_ || device_->isDisconnected()) lost_ = true;
         return lost_;
     }
 
     // The link is up: true when it had been lost, so that the device is read afresh.
-    bool relink()
-    {
+    bool relink() {
         std::lock_guard lock(mutex_);
         return lost_.exchange(false);
     }
@@ -55,9 +52,6 @@ private:
 };
 
 // What a command gives on a link that is down: its frame cannot be delivered.
-inline OperationResult linkDownFailure()
-{
-    return Utility::formatKspDeviceError(Utility::kKspErrors.dataSend);
-}
+inline OperationResult linkDownFailure() { return Utility::formatKspDeviceError(Utility::kKspErrors.dataSend); }
 
 }  // namespace VexaDevice::Devices

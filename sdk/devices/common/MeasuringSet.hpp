@@ -32,14 +32,13 @@ template <class Interface, class Self>
 class MeasuringReads : public virtual Interface {};
 
 template <class Interface, class Self>
-    requires requires(Interface& device, int32_t& level, uint8_t& mode) {
-        { device.readBattPower(level) } -> std::same_as<OperationResult>;
-        { device.readFirmwareMode(mode) } -> std::same_as<OperationResult>;
-    }
+requires requires(Interface& device, int32_t& level, uint8_t& mode) {
+    { device.readBattPower(level) } -> std::same_as<OperationResult>;
+    { device.readFirmwareMode(mode) } -> std::same_as<OperationResult>;
+}
 class MeasuringReads<Interface, Self> : public virtual Interface {
 public:
-    OperationResult readBattPower(int32_t& out) override
-    {
+    OperationResult readBattPower(int32_t& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.battPower(); }));
     }
     // The devices run their one firmware mode.
@@ -52,54 +51,44 @@ class MeasuringSet : public MeasuringReads<Interface, Self> {
     using Answer = AnswerOf<Interface, Method>;
 
 public:
-    Answer<decltype(&Interface::batteryEvent)> batteryEvent() override
-    {
+    Answer<decltype(&Interface::batteryEvent)> batteryEvent() override {
         return SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.batteryEvent(); });
     }
-    Answer<decltype(&Interface::resistEvent)> resistEvent() override
-    {
+    Answer<decltype(&Interface::resistEvent)> resistEvent() override {
         return SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.resistEvent(); });
     }
-    Answer<decltype(&Interface::ampModeEvent)> ampModeEvent() override
-    {
+    Answer<decltype(&Interface::ampModeEvent)> ampModeEvent() override {
         return SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.ampModeEvent(); });
     }
-    Answer<decltype(&Interface::signalEvent)> signalEvent() override
-    {
+    Answer<decltype(&Interface::signalEvent)> signalEvent() override {
         return SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.signalEvent(); });
     }
 
-    OperationResult ping(const int32_t& value) override
-    {
+    OperationResult ping(const int32_t& value) override {
         return SelfProtocol<Self>::run(*this, [value](auto& protocol) { return protocol.ping(value); });
     }
 
-    OperationResult readSerialNumber(std::string& out) override
-    {
+    OperationResult readSerialNumber(std::string& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.serialNumber(); }));
     }
-    OperationResult readFirmwareVersion(DeviceVersion& out) override
-    {
+    OperationResult readFirmwareVersion(DeviceVersion& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.deviceVersion(); }));
     }
-    OperationResult readModelCode(uint8_t& out) override
-    {
+    OperationResult readModelCode(uint8_t& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.modelCode(); }));
     }
-    OperationResult readSensorMode(uint8_t& out) override
-    {
+    OperationResult readSensorMode(uint8_t& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.ampMode(); }));
     }
     // The device sends its samples without an offset.
     OperationResult readOffset(uint8_t& out) override { return give(out, uint8_t{0}); }
 
-    OperationResult readSamplingFrequency(uint8_t& out) override
-    {
+    OperationResult readSamplingFrequency(uint8_t& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.samplingFrequency(); }));
     }
-    OperationResult readSamplingFrequencyResist(uint8_t& out) override
-    {
-        return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.samplingFrequencyResist(); }));
+    OperationResult readSamplingFrequencyResist(uint8_t& out) override {
+        return give(out,
+                    SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.samplingFrequencyResist(); }));
     }
 };
 

@@ -16,8 +16,7 @@
 namespace VexaDevice::Devices {
 
 template <class Protocol>
-std::optional<OperationResult> modeCommand(Protocol& protocol, Sensor::SensorCommand command)
-{
+std::optional<OperationResult> modeCommand(Protocol& protocol, Sensor::SensorCommand command) {
     using Sensor::SensorCommand;
     switch (command) {
     case SensorCommand::StartSignal: return protocol.startSignal();
@@ -25,30 +24,24 @@ std::optional<OperationResult> modeCommand(Protocol& protocol, Sensor::SensorCom
     case SensorCommand::StopResist:
     case SensorCommand::PowerDown: return protocol.powerDown();
     case SensorCommand::StopSignalAndResist:
-        if (protocol.supportedCommands().contains(Sensor::toInt(command)))
-            return protocol.powerDown();
+        if (protocol.supportedCommands().contains(Sensor::toInt(command))) return protocol.powerDown();
         break;
     case SensorCommand::StartResist: return protocol.startResist();
     case SensorCommand::Idle: return protocol.setIdle();
     case SensorCommand::StartSignalAndResist:
-        if constexpr (requires { protocol.startSignalAndResist(); })
-            return protocol.startSignalAndResist();
+        if constexpr (requires { protocol.startSignalAndResist(); }) return protocol.startSignalAndResist();
         break;
     case SensorCommand::StartMEMS:
-        if constexpr (requires { protocol.startMEMS(); })
-            return protocol.startMEMS();
+        if constexpr (requires { protocol.startMEMS(); }) return protocol.startMEMS();
         break;
     case SensorCommand::StopMEMS:
-        if constexpr (requires { protocol.stopMEMS(); })
-            return protocol.stopMEMS();
+        if constexpr (requires { protocol.stopMEMS(); }) return protocol.stopMEMS();
         break;
     case SensorCommand::StartFPG:
-        if constexpr (requires { protocol.startFPG(); })
-            return protocol.startFPG();
+        if constexpr (requires { protocol.startFPG(); }) return protocol.startFPG();
         break;
     case SensorCommand::StopFPG:
-        if constexpr (requires { protocol.stopFPG(); })
-            return protocol.stopFPG();
+        if constexpr (requires { protocol.stopFPG(); }) return protocol.stopFPG();
         break;
     default: break;
     }

@@ -23,8 +23,7 @@ struct SplitPacks {
 // Pack needs a static Size and a byte array `bytes` of that size. Bytes past the last whole
 // unit are never read as a unit.
 template <class Pack>
-SplitPacks<Pack> splitPacks(std::span<const uint8_t> bytes)
-{
+SplitPacks<Pack> splitPacks(std::span<const uint8_t> bytes) {
     const size_t count = bytes.size() / Pack::Size;
     SplitPacks<Pack> result(count);
     for (size_t i = 0; i < count; ++i)

@@ -15,8 +15,7 @@ namespace {
 // Workers that were stopped from their own thread and are still finishing their last pass.
 class DetachedWorkers {
 public:
-    static DetachedWorkers& instance()
-    {
+    static DetachedWorkers& instance() {
         // Never destroyed: a worker that outlives the exit wait still finds its counter intact.
         static auto* workers = new DetachedWorkers;
         // Constructed on first use, so destroyed before the statics the workers use (the log).
@@ -24,14 +23,12 @@ public:
         return *workers;
     }
 
-    void started()
-    {
+    void started() {
         std::lock_guard lock(mutex_);
         ++running_;
     }
 
-    void finished()
-    {
+    void finished() {
         std::lock_guard lock(mutex_);
         --running_;
         done_.notify_all();
@@ -41,8 +38,7 @@ private:
     struct ExitWait {
         DetachedWorkers& workers;
 
-        ~ExitWait()
-        {
+        ~ExitWait() {
             std::unique_lock lock(workers.mutex_);
             workers.done_.wait_for(lock, Limit, [this] { return workers.running_ == 0; });
         }
@@ -62,23 +58,17 @@ thread_local bool anotherPassRequested = false;
 
 ProtocolWorker::ProtocolWorker(std::chrono::milliseconds wait) : wait_(wait) {}
 
-ProtocolWorker::~ProtocolWorker()
-{
-    stop();
-}
+ProtocolWorker::~ProtocolWorker() { stop(); }
 
-void ProtocolWorker::start(Pass pass)
-{
+void ProtocolWorker::start(Pass pass) {
     control_->running = true;
     thread_ = std::thread([control = control_, wait = wait_, pass = std::move(pass)] { run(control, wait, pass); });
 }
 
-void ProtocolWorker::stop()
-{
+void ProtocolWorker::stop() {
     control_->running = false;
     control_->wakeup->notify();
-    if (!thread_.joinable())
-        return;
+    if (!thread_.joinable()) return;
     if (thread_.get_id() == std::this_thread::get_id()) {
         control_->detached = true;
         DetachedWorkers::instance().started();
@@ -87,23 +77,17 @@ void ProtocolWorker::stop()
         thread_.join();
 }
 
-void ProtocolWorker::requestAnotherPass()
-{
-    anotherPassRequested = true;
-}
+void ProtocolWorker::requestAnotherPass() { anotherPassRequested = true; }
 
-void ProtocolWorker::run(const std::shared_ptr<Control>& control, std::chrono::milliseconds wait, const Pass& pass)
-{
+void ProtocolWorker::run(const std::shared_ptr<Control>& control, std::chrono::milliseconds wait, const Pass& pass) {
     while (control->running) {
         if (!std::exchange(anotherPassRequested, false)) {
             auto held = control->wakeup->lock();
             control->wakeup->wait(held, wait);
         }
-        if (!control->running)
-            break;
+        if (!control->running) break;
         try {
-            if (!pass())
-                break;
+            if (!pass()) break;
         } catch (const Utility::rt_exception& e) {
             Utility::sdkLog().warn("Process channel pack error: [{}] code: [{}]", e.what(), e.code());
         } catch (const std::exception& e) {
@@ -112,8 +96,7 @@ void ProtocolWorker::run(const std::shared_ptr<Control>& control, std::chrono::m
             Utility::sdkLog().warn("Process channel pack error.");
         }
     }
-    if (control->detached)
-        DetachedWorkers::instance().finished();
+    if (control->detached) DetachedWorkers::instance().finished();
 }
 
 }  // namespace VexaDevice::Devices

@@ -39,12 +39,10 @@ public:
 
     // Runs `method` on the protocol behind `owner` while it exists.
     template <class Protocol>
-    void startFor(const std::weak_ptr<Protocol>& owner, void (Protocol::*method)())
-    {
+    void startFor(const std::weak_ptr<Protocol>& owner, void (Protocol::*method)()) {
         start([owner, method] {
             const auto protocol = owner.lock();
-            if (!protocol)
-                return false;
+            if (!protocol) return false;
             ((*protocol).*method)();
             return true;
         });

@@ -17,15 +17,12 @@ template <class Record>
 class NewestRecordReader {
 public:
     // The newest record when the ring has grown since the last look.
-    std::optional<Record> poll(const Utility::IRBuffer<Record>& ring)
-    {
+    std::optional<Record> poll(const Utility::IRBuffer<Record>& ring) {
         const size_t total = ring.totalWritten();
-        if (total == seen_)
-            return std::nullopt;
+        if (total == seen_) return std::nullopt;
         seen_ = total;
         Record newest{};
-        if (ring.read(&newest, total - 1, 1) != 1)
-            return std::nullopt;
+        if (ring.read(&newest, total - 1, 1) != 1) return std::nullopt;
         return newest;
     }
 
@@ -39,19 +36,15 @@ private:
 template <class Record, size_t BatchSize = 64>
 class BacklogReader {
 public:
-    std::span<const Record> poll(const Utility::IRBuffer<Record>& ring)
-    {
+    std::span<const Record> poll(const Utility::IRBuffer<Record>& ring) {
         const size_t total = ring.totalWritten();
-        if (total <= position_)
-            return {};
+        if (total <= position_) return {};
         const size_t backlog = total - position_;
         const size_t wanted = std::min(backlog, BatchSize);
-        if (backlog > ring.capacity())
-            position_ = total - wanted;
+        if (backlog > ring.capacity()) position_ = total - wanted;
         const size_t read = ring.read(batch_.data(), position_, wanted);
         position_ += read;
-        if (total > position_)
-            ProtocolWorker::requestAnotherPass();
+        if (total > position_) ProtocolWorker::requestAnotherPass();
         return {batch_.data(), read};
     }
 

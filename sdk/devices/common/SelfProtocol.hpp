@@ -14,8 +14,7 @@ template <class Self>
 struct SelfProtocol {
     // Runs `operation` on the protocol that is present in the family class `set` is part of.
     template <class Set, class Operation>
-    static decltype(auto) run(const Set& set, Operation&& operation)
-    {
+    static decltype(auto) run(const Set& set, Operation&& operation) {
         return static_cast<const Self&>(set).onProtocol(std::forward<Operation>(operation));
     }
 };

@@ -25,16 +25,12 @@ struct StatusCommandLink::State {
                   ? CommandExchange<CommandReply>::Sameness(std::equal_to<CommandReply>{})
                   : CommandExchange<CommandReply>::Sameness{}),
           wake(std::move(wakeup)),
-          readAttempts(timing.readAttempts)
-    {
-    }
+          readAttempts(timing.readAttempts) {}
 
-    void onStatus(const std::vector<uint8_t>& bytes)
-    {
+    void onStatus(const std::vector<uint8_t>& bytes) {
         const auto split = splitPacks<StatusPack>(std::span<const uint8_t>(bytes));
         ring.write(split.packs.data(), split.packs.size());
-        if (split.remainder)
-            Utility::sdkLog().warn("Error data length status. Device: [{}]", deviceName());
+        if (split.remainder) Utility::sdkLog().warn("Error data length status. Device: [{}]", deviceName());
         if (split.packs.size() > 1)
             Utility::sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
         // A notification shorter than one pack carries no status to follow.
@@ -42,16 +38,13 @@ struct StatusCommandLink::State {
             const StatusPack& last = split.packs.back();
             battery = last.battery();
             mode = last.mode();
-            if (observer)
-                observer(last.mode());
+            if (observer) observer(last.mode());
             exchange.deliver(CommandReply{last.mode(), last.error(), last.command()});
         }
-        if (const auto worker = wake.lock())
-            worker->notify();
+        if (const auto worker = wake.lock()) worker->notify();
     }
 
-    std::string deviceName() const
-    {
+    std::string deviceName() const {
         std::lock_guard lock(nameMutex);
         return name;
     }
@@ -74,33 +67,24 @@ StatusCommandLink::StatusCommandLink(std::shared_ptr<BLE::IBLEChannel> status,
                                      const ProtocolTiming& timing, StatusAnswers answers)
     : status_(std::move(status)),
       command_(std::move(command)),
-      state_(std::make_shared<State>(command_, std::move(wake), timing, answers))
-{
-}
+      state_(std::make_shared<State>(command_, std::move(wake), timing, answers)) {}
 
 StatusCommandLink::~StatusCommandLink() = default;
 
-void StatusCommandLink::observe(std::function<void(uint8_t mode)> observer)
-{
-    state_->observer = std::move(observer);
-}
+void StatusCommandLink::observe(std::function<void(uint8_t mode)> observer) { state_->observer = std::move(observer); }
 
-void StatusCommandLink::listen()
-{
+void StatusCommandLink::listen() {
     if (!handler_) {
         handler_ = std::make_shared<BLE::DataBus::Callback>(
             [weak = std::weak_ptr<State>(state_)](const std::vector<uint8_t>& bytes) {
-                if (const auto state = weak.lock())
-                    state->onStatus(bytes);
+                if (const auto state = weak.lock()) state->onStatus(bytes);
             });
-        if (const auto bus = status_->dataEvent().lock())
-            bus->subscribe(handler_);
+        if (const auto bus = status_->dataEvent().lock()) bus->subscribe(handler_);
     }
     status_->startNotify();
 }
 
-void StatusCommandLink::stopListening()
-{
+void StatusCommandLink::stopListening() {
     try {
         status_->stopNotify();
     } catch (const std::exception& e) {
@@ -108,11 +92,9 @@ void StatusCommandLink::stopListening()
     }
 }
 
-void StatusCommandLink::readStatus()
-{
+void StatusCommandLink::readStatus() {
     for (int attempt = 0; attempt < state_->readAttempts; ++attempt) {
-        if (state_->linkLost)
-            return;
+        if (state_->linkLost) return;
         std::vector<uint8_t> value;
         if (status_->read(value)) {
             state_->onStatus(value);
@@ -123,67 +105,40 @@ void StatusCommandLink::readStatus()
     throw Utility::rt_exception("Can not read Status");
 }
 
-CommandReply StatusCommandLink::exchangeCommand(const std::vector<uint8_t>& frame) const
-{
-    if (frame.empty())
-        return NotDelivered;
+CommandReply StatusCommandLink::exchangeCommand(const std::vector<uint8_t>& frame) const {
+    if (frame.empty()) return NotDelivered;
     const uint8_t code = frame.front();
     return state_->exchange.send(frame, [code](const CommandReply& reply) { return reply.command == code; });
 }
 
 CommandReply StatusCommandLink::exchangeMode(const std::vector<uint8_t>& frame,
-                                             const std::function<bool(uint8_t)>& reached)
-{
+                                             const std::function<bool(uint8_t)>& reached) {
     CommandReply reply = exchangeCommand(frame);
-    if (reply.code == 0 && !reached(reply.mode))
-        reply.code = Utility::kKspErrors.dataSend;
+    if (reply.code == 0 && !reached(reply.mode)) reply.code = Utility::kKspErrors.dataSend;
     state_->modeKnown = reply.code == 0;
     return reply;
 }
 
-bool StatusCommandLink::modeKnown() const
-{
-    return state_->modeKnown;
-}
+bool StatusCommandLink::modeKnown() const { return state_->modeKnown; }
 
-bool StatusCommandLink::writeOnce(const std::vector<uint8_t>& frame) const
-{
-    return command_->write(frame);
-}
+bool StatusCommandLink::writeOnce(const std::vector<uint8_t>& frame) const { return command_->write(frame); }
 
-void StatusCommandLink::markLinkLost()
-{
+void StatusCommandLink::markLinkLost() {
     state_->modeKnown = false;
     state_->linkLost = true;
 }
 
-bool StatusCommandLink::takeLinkLost()
-{
-    return state_->linkLost.exchange(false);
-}
+bool StatusCommandLink::takeLinkLost() { return state_->linkLost.exchange(false); }
 
-bool StatusCommandLink::isLinkLost() const
-{
-    return state_->linkLost;
-}
+bool StatusCommandLink::isLinkLost() const { return state_->linkLost; }
 
-int32_t StatusCommandLink::battery() const
-{
-    return state_->battery;
-}
+int32_t StatusCommandLink::battery() const { return state_->battery; }
 
-uint8_t StatusCommandLink::mode() const
-{
-    return state_->mode;
-}
+uint8_t StatusCommandLink::mode() const { return state_->mode; }
 
-std::optional<StatusPack> StatusCommandLink::pollNewest()
-{
-    return newest_.poll(state_->ring);
-}
+std::optional<StatusPack> StatusCommandLink::pollNewest() { return newest_.poll(state_->ring); }
 
-void StatusCommandLink::setDeviceName(const std::string& serial)
-{
+void StatusCommandLink::setDeviceName(const std::string& serial) {
     std::lock_guard lock(state_->nameMutex);
     state_->name = serial;
 }

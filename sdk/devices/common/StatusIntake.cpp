@@ -7,8 +7,7 @@
 namespace VexaDevice::Devices {
 
 void readStatusValue(BLE::IBLEChannel& status, int attempts, const std::atomic<bool>& linkLost,
-                     const std::function<void(const std::vector<uint8_t>&)>& handle)
-{
+                     const std::function<void(const std::vector<uint8_t>&)>& handle) {
     for (int attempt = 0; attempt < attempts && !linkLost; ++attempt) {
         std::vector<uint8_t> value;
         if (status.read(value)) {
@@ -19,10 +18,8 @@ void readStatusValue(BLE::IBLEChannel& status, int attempts, const std::atomic<b
     throw Utility::rt_exception("Can not read Status");
 }
 
-void stopStatusNotify(BLE::IBLEChannel* status, const std::string& subject)
-{
-    if (status == nullptr)
-        return;
+void stopStatusNotify(BLE::IBLEChannel* status, const std::string& subject) {
+    if (status == nullptr) return;
     try {
         status->stopNotify();
     } catch (const std::exception& e) {

@@ -21,15 +21,11 @@ namespace VexaDevice::Devices {
 // notification on. The returned pointer is the subscription.
 template <class Protocol>
 std::shared_ptr<BLE::DataBus::Callback> listenTo(BLE::IBLEChannel& channel, std::weak_ptr<Protocol> protocol,
-                                                 void (Protocol::*handler)(const std::vector<uint8_t>&))
-{
-    auto subscriber =
-        std::make_shared<BLE::DataBus::Callback>([protocol, handler](const std::vector<uint8_t>& bytes) {
-            if (const auto strong = protocol.lock())
-                (strong.get()->*handler)(bytes);
-        });
-    if (const auto bus = channel.dataEvent().lock())
-        bus->subscribe(subscriber);
+                                                 void (Protocol::*handler)(const std::vector<uint8_t>&)) {
+    auto subscriber = std::make_shared<BLE::DataBus::Callback>([protocol, handler](const std::vector<uint8_t>& bytes) {
+        if (const auto strong = protocol.lock()) (strong.get()->*handler)(bytes);
+    });
+    if (const auto bus = channel.dataEvent().lock()) bus->subscribe(subscriber);
     channel.startNotify();
     return subscriber;
 }
@@ -47,14 +43,11 @@ void stopStatusNotify(BLE::IBLEChannel* status, const std::string& subject);
 // "Error data length status. Device: [serial]", several packs at once at trace level.
 template <class Pack>
 std::vector<Pack> keepStatusPacks(const std::vector<uint8_t>& bytes, Utility::RBuffer<Pack>& ring,
-                                  const std::string& serial)
-{
+                                  const std::string& serial) {
     auto split = splitPacks<Pack>(bytes);
     ring.write(split.packs.data(), split.packs.size());
-    if (split.remainder)
-        Utility::sdkLog().warn("Error data length status. Device: [{}]", serial);
-    if (split.packs.size() > 1)
-        Utility::sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
+    if (split.remainder) Utility::sdkLog().warn("Error data length status. Device: [{}]", serial);
+    if (split.packs.size() > 1) Utility::sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
     return {split.packs.begin(), split.packs.end()};
 }
 

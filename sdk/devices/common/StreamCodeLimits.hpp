@@ -12,4 +12,4 @@ inline constexpr uint8_t kMaxMotionSensitivityCode = 3;
 // Infrared and red amplitude: 0..7.
 inline constexpr uint8_t kMaxFpgAmplitudeCode = 7;
 
-} // namespace VexaDevice::Sensor
+}  // namespace VexaDevice::Sensor

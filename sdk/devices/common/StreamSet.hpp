@@ -23,54 +23,44 @@ class StreamSet : public virtual Interface {
     using Answer = AnswerOf<Interface, Method>;
 
 public:
-    Answer<decltype(&Interface::memsEvent)> memsEvent() override
-    {
+    Answer<decltype(&Interface::memsEvent)> memsEvent() override {
         return SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.memsEvent(); });
     }
-    Answer<decltype(&Interface::fpgEvent)> fpgEvent() override
-    {
+    Answer<decltype(&Interface::fpgEvent)> fpgEvent() override {
         return SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.fpgEvent(); });
     }
 
-    OperationResult readSamplingFrequencyMEMS(uint8_t& out) override
-    {
-        return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.samplingFrequencyMEMS(); }));
+    OperationResult readSamplingFrequencyMEMS(uint8_t& out) override {
+        return give(out,
+                    SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.samplingFrequencyMEMS(); }));
     }
-    OperationResult readSamplingFrequencyFPG(uint8_t& out) override
-    {
-        return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.samplingFrequencyFPG(); }));
+    OperationResult readSamplingFrequencyFPG(uint8_t& out) override {
+        return give(out,
+                    SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.samplingFrequencyFPG(); }));
     }
 
-    OperationResult readAccelerometerSens(uint8_t& out) override
-    {
+    OperationResult readAccelerometerSens(uint8_t& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.accelerometerSens(); }));
     }
-    OperationResult writeAccelerometerSens(const uint8_t& code) override
-    {
+    OperationResult writeAccelerometerSens(const uint8_t& code) override {
         return SelfProtocol<Self>::run(*this, [code](auto& protocol) { return protocol.setAccelerometerSens(code); });
     }
-    OperationResult readGyroscopeSens(uint8_t& out) override
-    {
+    OperationResult readGyroscopeSens(uint8_t& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.gyroscopeSens(); }));
     }
-    OperationResult writeGyroscopeSens(const uint8_t& code) override
-    {
+    OperationResult writeGyroscopeSens(const uint8_t& code) override {
         return SelfProtocol<Self>::run(*this, [code](auto& protocol) { return protocol.setGyroscopeSens(code); });
     }
-    OperationResult readIrAmplitude(uint8_t& out) override
-    {
+    OperationResult readIrAmplitude(uint8_t& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.irAmplitude(); }));
     }
-    OperationResult writeIrAmplitude(const uint8_t& code) override
-    {
+    OperationResult writeIrAmplitude(const uint8_t& code) override {
         return SelfProtocol<Self>::run(*this, [code](auto& protocol) { return protocol.setIrAmplitude(code); });
     }
-    OperationResult readRedAmplitude(uint8_t& out) override
-    {
+    OperationResult readRedAmplitude(uint8_t& out) override {
         return give(out, SelfProtocol<Self>::run(*this, [](auto& protocol) { return protocol.redAmplitude(); }));
     }
-    OperationResult writeRedAmplitude(const uint8_t& code) override
-    {
+    OperationResult writeRedAmplitude(const uint8_t& code) override {
         return SelfProtocol<Self>::run(*this, [code](auto& protocol) { return protocol.setRedAmplitude(code); });
     }
 };

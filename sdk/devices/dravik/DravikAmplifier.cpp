@@ -134,7 +134,8 @@ OperationResult DravikBleProtocol::startSignalLocked() {
         ampMode_ = AmpModeSignal;
         return OperationResult::done();
     }
-    OperationResult result = previous == AmpModeSignalResist ? waitAmpMode(AmpModeSignal, timing_.stopWait) : signalOn();
+    OperationResult result =
+        previous == AmpModeSignalResist ? waitAmpMode(AmpModeSignal, timing_.stopWait) : signalOn();
     if (result && previous != AmpModeSignalResist) {
         result = waitAmpMode(AmpModeSignal, timing_.startWait);
     }
@@ -239,7 +240,8 @@ OperationResult DravikBleProtocol::writeAmplifierParam(const DravikAmplifierPara
 OperationResult DravikBleProtocol::writeSurveyId(int32_t id) {
     std::unique_lock lock(commandLock_);
     if (ampMode_ != AmpModePowerDown && ampMode_ != AmpModeIdle) {
-        return OperationResult::failed(ErrWrongParamValue, "Setting the parameter is allowed for modes: Idle or PowerDown");
+        return OperationResult::failed(ErrWrongParamValue,
+                                       "Setting the parameter is allowed for modes: Idle or PowerDown");
     }
     surveyId_ = static_cast<uint32_t>(id);
     return OperationResult::done();
@@ -249,8 +251,8 @@ std::vector<Sensor::EEGChannelInfo> DravikBleProtocol::readSupportedChannels() c
     const bool twoReferents = processing_->amplifier().referentMode == 2;
     const auto a = static_cast<uint8_t>(twoReferents ? 0 : 3);
     const auto b = static_cast<uint8_t>(twoReferents ? 1 : 3);
-    static constexpr uint8_t kElectrodes[kChannels] = {1,  2,  3,  4,  5,  6,  7,  8,  16, 15, 14, 13,
-                                                        12, 11, 10, 9,  17, 18, 24, 19, 20, 21, 22, 23};
+    static constexpr uint8_t kElectrodes[kChannels] = {1,  2,  3,  4, 5,  6,  7,  8,  16, 15, 14, 13,
+                                                       12, 11, 10, 9, 17, 18, 24, 19, 20, 21, 22, 23};
     std::vector<Sensor::EEGChannelInfo> channels;
     for (size_t index = 0; index < kChannels; ++index) {
         const uint8_t type = index < 8 || (index >= 19 && index <= 21) ? a : (index >= 16 && index <= 18 ? 2 : b);
@@ -270,7 +272,8 @@ OperationResult DravikBleProtocol::ping(uint8_t marker) {
         return OperationResult::done();
     }
     if (resistMode_ == 2 && marker >= 8 && marker <= 10) {
-        return OperationResult::failed(ErrWrongParamValue, "Failed send ping. Wrong marker value in ResistMode = Complex");
+        return OperationResult::failed(ErrWrongParamValue,
+                                       "Failed send ping. Wrong marker value in ResistMode = Complex");
     }
     return sendModeFrame({kPingFrame, marker}, "Failed send ping.");
 }

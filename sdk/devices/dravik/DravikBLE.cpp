@@ -7,12 +7,11 @@ namespace VexaDevice::Dravik {
 using Sensor::SensorCommand;
 
 DravikBLE::DravikBLE(std::shared_ptr<BLE::IBLEDevice> device, const DravikTiming& timing)
-    : FamilyDevice(
-          std::move(device), "Dravik BLE Device",
-          [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
-              return DravikBleProtocol::create(ble, channels[Utility::kDeviceInformationService], timing);
-          },
-          {}) {}
+    : FamilyDevice(std::move(device), "Dravik BLE Device",
+                   [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
+                       return DravikBleProtocol::create(ble, channels[Utility::kDeviceInformationService], timing);
+                   },
+                   {}) {}
 
 // The protocol learns the link is gone, then the link goes.
 DravikBLE::~DravikBLE() { release({"Dravik", true, true}); }

@@ -206,14 +206,14 @@ void DravikBleProtocol::fillCapabilities() {
     constexpr auto read = static_cast<int32_t>(SensorParamAccess::Read);
     constexpr auto readWrite = static_cast<int32_t>(SensorParamAccess::ReadWrite);
     constexpr auto readNotify = static_cast<int32_t>(SensorParamAccess::ReadNotify);
-    parameters_ = {{0, read},  {1, readNotify}, {2, read},  {3, read},       {5, read},  {6, read},
+    parameters_ = {{0, read},  {1, readNotify}, {2, read},  {3, read},        {5, read},  {6, read},
                    {27, read}, {30, readWrite}, {16, read}, {20, readNotify}, {21, read}, {22, read},
                    {31, read}, {33, readWrite}, {34, read}, {35, read}};
     features_ = {0, 4, 11, 9};
     if (pts_->isPresent()) {
         commands_.insert({36, 37, 27, 28});
-        parameters_.insert({{45, readWrite}, {46, readNotify}, {14, readWrite}, {43, readWrite}, {44, readNotify},
-                            {42, readNotify}});
+        parameters_.insert(
+            {{45, readWrite}, {46, readNotify}, {14, readWrite}, {43, readWrite}, {44, readNotify}, {42, readNotify}});
         features_.insert(7);
     }
 }
@@ -369,7 +369,8 @@ OperationResult DravikBleProtocol::execCommand(const std::vector<uint8_t>& frame
                                                OpCmdRes* reply) {
     const uint32_t id = Utility::decodeUnsigned(frame.data(), 4, true);
     const uint8_t command = frame.size() > 4 ? frame[4] : 0;
-    const auto steps = static_cast<int>(std::max<int64_t>(1, (timeout.count() == 0 ? std::chrono::milliseconds(65535) : timeout) / timing_.replyStep));
+    const auto steps = static_cast<int>(
+        std::max<int64_t>(1, (timeout.count() == 0 ? std::chrono::milliseconds(65535) : timeout) / timing_.replyStep));
     OpCmdRes answer = exchange_.send(
         frame, [id, command](const OpCmdRes& value) { return value.requestId == id && value.command == command; },
         steps);
@@ -778,8 +779,8 @@ void DravikBleProtocol::publishSamples() {
     const uint8_t mode = lastMode_;
     const bool measuring = mode >= AmpModeSignal && mode <= AmpModeSignalResist;
     if (expectedPackNum_ != -1 && signals.front().PackNum != expectedPackNum_ && measuring) {
-        Utility::sdkLog().trace("[Dravik/Ossmer] [Abnormal the PackNum] [cur]:[{}] [exp]:[{}]",
-                                signals.front().PackNum, expectedPackNum_);
+        Utility::sdkLog().trace("[Dravik/Ossmer] [Abnormal the PackNum] [cur]:[{}] [exp]:[{}]", signals.front().PackNum,
+                                expectedPackNum_);
     }
     expectedPackNum_ = int64_t{signals.back().PackNum} + 1;
     if (mode == AmpModeSignal || mode == AmpModeSignalResist) {
@@ -799,7 +800,8 @@ void DravikBleProtocol::publishSamples() {
 void DravikBleProtocol::watchStream() {
     const auto now = std::chrono::steady_clock::now();
     if (streamPending_ &&
-        now.time_since_epoch().count() - streamPendingSince_.load() > std::chrono::duration_cast<std::chrono::steady_clock::duration>(timing_.statusPollPeriod).count()) {
+        now.time_since_epoch().count() - streamPendingSince_.load() >
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(timing_.statusPollPeriod).count()) {
         streamPending_ = false;
     }
     if (lastFsStatus_.streamActive == 0 && fsStream_->isNotifying() && !streamPending_) {

@@ -206,7 +206,8 @@ private:
     // Follows the device's own stimulator when it has one.
     void setUpStimulator();
     void fillCapabilities();
-    void subscribe(const Channel& channel, Handler& handler, void (DravikBleProtocol::*method)(const std::vector<uint8_t>&));
+    void subscribe(const Channel& channel, Handler& handler,
+                   void (DravikBleProtocol::*method)(const std::vector<uint8_t>&));
     // Reads `channel` up to the attempts allowed; throws rt_exception `failure` (with the
     // read's own text after it when the read threw).
     std::vector<uint8_t> readWithRetries(const Channel& channel, const char* failure);

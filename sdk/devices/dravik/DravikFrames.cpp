@@ -59,7 +59,8 @@ std::optional<OpCmdRes> parseReply(std::span<const uint8_t> bytes) {
     reply.result = bytes[5];
     reply.text = fieldText(bytes.data() + 6, kNameFieldSize);
     const size_t length = std::min<size_t>(bytes[19], bytes.size() - kFrameHeadSize);
-    reply.payload.assign(bytes.begin() + kFrameHeadSize, bytes.begin() + static_cast<std::ptrdiff_t>(kFrameHeadSize + length));
+    reply.payload.assign(bytes.begin() + kFrameHeadSize,
+                         bytes.begin() + static_cast<std::ptrdiff_t>(kFrameHeadSize + length));
     return reply;
 }
 
@@ -75,7 +76,11 @@ _DravikFSStatus parseFsStatus(std::span<const uint8_t> bytes, const std::string&
         return {FsDisabled, 1, 0, false, 0, 0};
     }
     const uint8_t* pack = bytes.data() + (packs - 1) * kFsStatusSize;
-    return {pack[0], pack[1], pack[2], pack[3] != 0, static_cast<int32_t>(decodeUnsigned(pack + 4, 4, true)),
+    return {pack[0],
+            pack[1],
+            pack[2],
+            pack[3] != 0,
+            static_cast<int32_t>(decodeUnsigned(pack + 4, 4, true)),
             static_cast<int32_t>(decodeUnsigned(pack + 8, 4, true))};
 }
 

@@ -34,8 +34,8 @@ constexpr std::array<const char*, 20> kFileSystemResults{
 };
 
 // Codes 129..132 are the device's protocol results.
-constexpr std::array<const char*, 4> kProtocolResults{
-    "DSS_ERROR_LEN", "DSS_ERROR_NOCOMMAND", "DSS_ERROR_FORMAT", "DSS_ERROR_DENIED"};
+constexpr std::array<const char*, 4> kProtocolResults{"DSS_ERROR_LEN", "DSS_ERROR_NOCOMMAND", "DSS_ERROR_FORMAT",
+                                                      "DSS_ERROR_DENIED"};
 
 // Codes 513..531 are the library's own.
 constexpr std::array<const char*, 19> kLibraryResults{
@@ -79,8 +79,6 @@ std::string dravikErrorName(uint16_t code) {
 
 OperationResult dravikFailure(uint16_t code) { return OperationResult::failed(code, dravikErrorName(code)); }
 
-OperationResult dravikDeviceResult(uint16_t code) {
-    return Utility::deviceErrorResult(code, dravikErrorName(code));
-}
+OperationResult dravikDeviceResult(uint16_t code) { return Utility::deviceErrorResult(code, dravikErrorName(code)); }
 
 }  // namespace VexaDevice::Dravik

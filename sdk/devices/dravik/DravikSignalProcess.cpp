@@ -145,7 +145,8 @@ void SignalProcessParam::convert(std::span<const std::span<const uint8_t>> packe
                 if (!gains[channel]) {
                     continue;
                 }
-                const double volts = Utility::decodeSigned(bytes + 1 + 3 * index, 3, true) * kFullScaleVolts / (*gains[channel] * kFullScaleCount);
+                const double volts = Utility::decodeSigned(bytes + 1 + 3 * index, 3, true) * kFullScaleVolts /
+                                     (*gains[channel] * kFullScaleCount);
                 signal.Samples[channel] = volts;
                 if (resistMode == kResistNone || record.channelMode[channel] == ChannelSignal) {
                     continue;
@@ -184,7 +185,8 @@ void SignalProcessParam::convert(std::span<const std::span<const uint8_t>> packe
 }
 
 OperationResult checkProcessingGains(const DravikAmplifierParam& param) {
-    if (std::any_of(param.channelGain.begin(), param.channelGain.end(), [](uint8_t gain) { return !gainFactor(gain); })) {
+    if (std::any_of(param.channelGain.begin(), param.channelGain.end(),
+                    [](uint8_t gain) { return !gainFactor(gain); })) {
         return OperationResult::failed(ErrWrongParamValue, "The specified Gain value is not supported");
     }
     return OperationResult::done();

@@ -42,7 +42,7 @@ enum ChannelMode : uint8_t {
     ChannelShorted = 1,
     ChannelSignalResist = 2,  // signal with lead-off (resistance) measurement
     ChannelSignal = 3,
-    ChannelTest = 4,          // the converter's internal test signal
+    ChannelTest = 4,  // the converter's internal test signal
 };
 
 // Amplifier modes as the device reports them (and as the amplifier-mode bus carries them).

@@ -39,8 +39,7 @@ public:
                                      std::vector<uint8_t>& out) = 0;
     virtual OperationResult deleteFile(const std::string& name) = 0;
     virtual OperationResult deleteAllFiles(const std::string& extension) = 0;
-    virtual OperationResult readFileCRC32(const std::string& name, uint32_t offset, uint32_t length,
-                                          uint32_t& out) = 0;
+    virtual OperationResult readFileCRC32(const std::string& name, uint32_t offset, uint32_t length, uint32_t& out) = 0;
     virtual OperationResult fileStreamAutosave(const std::string& name) = 0;
     virtual OperationResult fileStreamRead(const std::string& name, uint32_t offset, uint32_t length) = 0;
     virtual OperationResult readFileInfoAll(std::vector<_FileInfo>& out) = 0;

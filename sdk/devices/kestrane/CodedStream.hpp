@@ -29,9 +29,9 @@ inline constexpr StreamCommand MotionStream{0x07, "StartMEMS", "StopMEMS"};
 inline constexpr StreamCommand FpgStream{0x08, "StartFPG", "StopFPG"};
 
 // The command code and one byte: bit 7 start, bits 5-3 code1, bits 2-0 code2.
-inline std::vector<uint8_t> streamFrame(const StreamCommand& command, const PackParams& params, bool start)
-{
-    const auto byte = static_cast<uint8_t>((start ? 0x80 : 0x00) | ((params.code1 & 0x07) << 3) | (params.code2 & 0x07));
+inline std::vector<uint8_t> streamFrame(const StreamCommand& command, const PackParams& params, bool start) {
+    const auto byte =
+        static_cast<uint8_t>((start ? 0x80 : 0x00) | ((params.code1 & 0x07) << 3) | (params.code2 & 0x07));
     return {command.code, byte};
 }
 
@@ -46,10 +46,8 @@ public:
     // The device's characteristic of the stream, if it has one: the channel converts with the
     // codes held now.
     void open(const std::shared_ptr<BLE::IBLEChannel>& found, const std::weak_ptr<Utility::CvWait>& wake,
-              uint8_t littleEndian)
-    {
-        if (found)
-            channel_ = std::make_shared<Channel>(found, params_.get(), wake, littleEndian);
+              uint8_t littleEndian) {
+        if (found) channel_ = std::make_shared<Channel>(found, params_.get(), wake, littleEndian);
     }
 
     const std::shared_ptr<Channel>& channel() const { return channel_; }
@@ -64,15 +62,14 @@ public:
     // nothing is sent. A running stream takes the new code only once the device accepts its start
     // with it: until then the device goes on with the old one, and so do the reads and the converter.
     OperationResult setCode(uint8_t PackParams::*code, uint8_t value, uint8_t maxCode, const char* name,
-                            const SendFrame& send)
-    {
+                            const SendFrame& send) {
         if (!channel_ || value > maxCode)
-            return OperationResult::failed(Utility::kKspErrors.unsupportedParam, std::string("Unsupported parameter [") + name + "]");
+            return OperationResult::failed(Utility::kKspErrors.unsupportedParam,
+                                           std::string("Unsupported parameter [") + name + "]");
         PackParams updated = params_.get();
         updated.*code = value;
         if (channel_->isNotifying()) {
-            if (OperationResult restarted = switchTo(true, updated, send); !restarted)
-                return restarted;
+            if (OperationResult restarted = switchTo(true, updated, send); !restarted) return restarted;
         }
         params_.set(updated);
         channel_->setConverterParams(updated);
@@ -80,11 +77,9 @@ public:
     }
 
 private:
-    OperationResult switchTo(bool on, const PackParams& params, const SendFrame& send)
-    {
+    OperationResult switchTo(bool on, const PackParams& params, const SendFrame& send) {
         const char* name = on ? command_.startName : command_.stopName;
-        if (!channel_)
-            return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, name);
+        if (!channel_) return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, name);
         OperationResult sent = send(streamFrame(command_, params, on), name);
         if (sent) {
             if (on)

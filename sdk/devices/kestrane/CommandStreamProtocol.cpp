@@ -33,7 +33,6 @@ constexpr uint8_t SignalResist = 0x09;
 constexpr uint8_t Amplifier = 0x0A;
 }  // namespace Frame
 
-constexpr uint8_t NoCode = 0xFF;
 constexpr uint8_t UnknownRate = 0xFF;
 constexpr uint8_t MaxGainCode = 6;
 constexpr uint8_t MaxCurrentCode = 4;
@@ -47,21 +46,18 @@ constexpr uint8_t MotionRateCode = 4;
 constexpr uint8_t FpgRateCode = 2;
 
 template <class Channel>
-void startIfStopped(const std::shared_ptr<Channel>& channel)
-{
+void startIfStopped(const std::shared_ptr<Channel>& channel) {
     channel->startNotifyIfStopped();
 }
 
 template <class Channel>
-void stopIfStarted(const std::shared_ptr<Channel>& channel)
-{
+void stopIfStarted(const std::shared_ptr<Channel>& channel) {
     channel->stopNotifyIfStarted();
 }
 
 // The frame of an amplifier setting: per slot the signal flag and the device gain code, the
 // device current code, per slot the resistance flag. Slots beyond the channels are off.
-std::vector<uint8_t> amplifierFrame(const AmplifierSettings& settings, uint32_t channels, uint32_t slots)
-{
+std::vector<uint8_t> amplifierFrame(const AmplifierSettings& settings, uint32_t channels, uint32_t slots) {
     std::vector<uint8_t> frame{Frame::Amplifier};
     for (uint32_t i = 0; i < slots; ++i) {
         const bool used = i < channels;
@@ -69,8 +65,7 @@ std::vector<uint8_t> amplifierFrame(const AmplifierSettings& settings, uint32_t 
         frame.push_back(used ? Utility::gainToDeviceCode(settings.gain[i]) : UnusedSlotGain);
     }
     frame.push_back(Utility::currentToDeviceCode(settings.current));
-    for (uint32_t i = 0; i < slots; ++i)
-        frame.push_back(i < channels && settings.resistEnabled[i] != 0 ? 1 : 0);
+    for (uint32_t i = 0; i < slots; ++i) frame.push_back(i < channels && settings.resistEnabled[i] != 0 ? 1 : 0);
     return frame;
 }
 
@@ -79,7 +74,8 @@ std::vector<uint8_t> amplifierFrame(const AmplifierSettings& settings, uint32_t 
 CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                              BLE::ServiceChannels deviceInformation, ProtocolIdentity identity,
                                              const Devices::ProtocolTiming& timing)
-    : SideStreams(commandLock_, commandSender(), frameWriter(), SideStreamRates{MotionRateCode, FpgRateCode, UnknownRate}),
+    : SideStreams(commandLock_, commandSender(), frameWriter(),
+                  SideStreamRates{MotionRateCode, FpgRateCode, UnknownRate}),
       timing_(timing),
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
@@ -88,22 +84,14 @@ CommandStreamProtocol::CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> de
       statusRing_(std::make_shared<Utility::RBuffer<DevStatusPack>>(StatusRingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return command_->write(frame); }, linkLoss_.flag(),
                 OpCmdRes{0, Utility::kKspErrors.dataSend, 0}, timing_),
-      worker_(timing_.workerWait)
-{
-}
+      worker_(timing_.workerWait) {}
 
-CommandStreamProtocol::~CommandStreamProtocol()
-{
-    stop();
-}
+CommandStreamProtocol::~CommandStreamProtocol() { stop(); }
 
-void CommandStreamProtocol::start()
-{
+void CommandStreamProtocol::start() {
     try {
-        if (deviceInformation_.empty())
-            throw rt_exception("DeviceInfo Service cannot be empty.");
-        if (!device_)
-            throw rt_exception("BLE device cannot be null.");
+        if (deviceInformation_.empty()) throw rt_exception("DeviceInfo Service cannot be empty.");
+        if (!device_) throw rt_exception("BLE device cannot be null.");
         DeviceVersion version;
         const bool cancel = linkLoss_.isLost();
         Utility::readDeviceInfo(deviceInformation_, version, &cancel);
@@ -124,15 +112,13 @@ void CommandStreamProtocol::start()
     }
 }
 
-void CommandStreamProtocol::stop()
-{
+void CommandStreamProtocol::stop() {
     linkLoss_.markLost();
     Devices::stopStatusNotify(status_.get(), identity_.subject);
     worker_.stop();
 }
 
-void CommandStreamProtocol::setUpGatt()
-{
+void CommandStreamProtocol::setUpGatt() {
     layout_ = layoutFor(version_.get());
     const KestraneGattChannels found = findKestraneChannels(device_->getChannelMap(), layout_.suffix, true);
     status_ = found.status;
@@ -147,28 +133,24 @@ void CommandStreamProtocol::setUpGatt()
     fpg().open(found.fpg, wake, order);
 }
 
-void CommandStreamProtocol::fillCapabilities()
-{
+void CommandStreamProtocol::fillCapabilities() {
     Devices::Capabilities offered{layout_.commands, layout_.parameters, layout_.features};
-    if (motion().channel())
-        Devices::addMotionStream(offered);
-    if (fpg().channel())
-        Devices::addFpgStream(offered);
+    if (motion().channel()) Devices::addMotionStream(offered);
+    if (fpg().channel()) Devices::addFpgStream(offered);
     commands_ = std::move(offered.commands);
     parameters_ = std::move(offered.parameters);
     features_ = std::move(offered.features);
 }
 
-void CommandStreamProtocol::readStatus()
-{
-    Devices::readStatusValue(*status_, timing_.readAttempts, linkLoss_.flag(), [this](const std::vector<uint8_t>& value) {
-        onStatus(value);
-        trust_.confirmed();
-    });
+void CommandStreamProtocol::readStatus() {
+    Devices::readStatusValue(*status_, timing_.readAttempts, linkLoss_.flag(),
+                             [this](const std::vector<uint8_t>& value) {
+                                 onStatus(value);
+                                 trust_.confirmed();
+                             });
 }
 
-void CommandStreamProtocol::onStatus(const std::vector<uint8_t>& bytes)
-{
+void CommandStreamProtocol::onStatus(const std::vector<uint8_t>& bytes) {
     const auto packs = Devices::keepStatusPacks(bytes, *statusRing_, serialNumber());
     if (!packs.empty()) {
         const DevStatusPack& last = packs.back();
@@ -181,30 +163,23 @@ void CommandStreamProtocol::onStatus(const std::vector<uint8_t>& bytes)
     worker_.wake();
 }
 
-void CommandStreamProtocol::bringToRest()
-{
-    if (isMeasuring(mode_))
-        powerDown();
-    if (fpg().channel() && fpgState_ == StreamRunning)
-        stopFPG();
-    if (motion().channel() && motionState_ == StreamRunning)
-        stopMEMS();
+void CommandStreamProtocol::bringToRest() {
+    if (isMeasuring(mode_)) powerDown();
+    if (fpg().channel() && fpgState_ == StreamRunning) stopFPG();
+    if (motion().channel() && motionState_ == StreamRunning) stopMEMS();
 }
 
-OpCmdRes CommandStreamProtocol::exchange(const std::vector<uint8_t>& frame)
-{
+OpCmdRes CommandStreamProtocol::exchange(const std::vector<uint8_t>& frame) {
     const uint8_t code = frame.at(0);
     return exchange_.send(frame, [code](const OpCmdRes& reply) { return reply.command == code; });
 }
 
 OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t code,
-                                                   void (CommandStreamProtocol::*accepted)())
-{
+                                                   void (CommandStreamProtocol::*accepted)()) {
     const auto lock = lockCommands();
     // Skipped only when the device is known to be in the mode (a mode left unknown is read
     // first); a link that is down fails every command.
-    if (linkLoss_.isDown())
-        return formatKspDeviceError(exchange_.failure().code);
+    if (linkLoss_.isDown()) return formatKspDeviceError(exchange_.failure().code);
     if (trust_.relearn(*status_, [this](const std::vector<uint8_t>& value) { onStatus(value); }) &&
         mode_ == toByte(mode))
         return OperationResult::done();
@@ -220,71 +195,60 @@ OperationResult CommandStreamProtocol::modeCommand(DevAmpStatus mode, uint8_t co
     return formatKspDeviceError(result);
 }
 
-void CommandStreamProtocol::streamNone()
-{
+void CommandStreamProtocol::streamNone() {
     stopIfStarted(signal_);
     stopIfStarted(resist_);
 }
 
-void CommandStreamProtocol::streamSignalOnly()
-{
+void CommandStreamProtocol::streamSignalOnly() {
     stopIfStarted(resist_);
     startIfStopped(signal_);
 }
 
-void CommandStreamProtocol::streamResistOnly()
-{
+void CommandStreamProtocol::streamResistOnly() {
     startIfStopped(resist_);
     stopIfStarted(signal_);
 }
 
-void CommandStreamProtocol::streamBoth()
-{
+void CommandStreamProtocol::streamBoth() {
     startIfStopped(signal_);
     startIfStopped(resist_);
 }
 
-OperationResult CommandStreamProtocol::powerDown()
-{
+OperationResult CommandStreamProtocol::powerDown() {
     return modeCommand(DevAmpStatus::PowerDown, Frame::PowerDown, &CommandStreamProtocol::streamNone);
 }
 
-OperationResult CommandStreamProtocol::setIdle()
-{
+OperationResult CommandStreamProtocol::setIdle() {
     return modeCommand(DevAmpStatus::Idle, Frame::Idle, &CommandStreamProtocol::streamNone);
 }
 
-OperationResult CommandStreamProtocol::startSignal()
-{
+OperationResult CommandStreamProtocol::startSignal() {
     return modeCommand(DevAmpStatus::Signal, Frame::Signal, &CommandStreamProtocol::streamSignalOnly);
 }
 
-OperationResult CommandStreamProtocol::startResist()
-{
+OperationResult CommandStreamProtocol::startResist() {
     return modeCommand(DevAmpStatus::Resist, Frame::Resist, &CommandStreamProtocol::streamResistOnly);
 }
 
-OperationResult CommandStreamProtocol::startSignalAndResist()
-{
-    if (mode_ != toByte(DevAmpStatus::SignalResist) &&
-        !commands_.contains(toInt(SensorCommand::StartSignalAndResist)))
-        return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, "Unsupported Command: [StartSignalAndResist]");
+OperationResult CommandStreamProtocol::startSignalAndResist() {
+    if (mode_ != toByte(DevAmpStatus::SignalResist) && !commands_.contains(toInt(SensorCommand::StartSignalAndResist)))
+        return OperationResult::failed(Utility::kKspErrors.unsupportedCommand,
+                                       "Unsupported Command: [StartSignalAndResist]");
     return modeCommand(DevAmpStatus::SignalResist, Frame::SignalResist, &CommandStreamProtocol::streamBoth);
 }
 
-SendFrame CommandStreamProtocol::commandSender()
-{
-    return [this](const std::vector<uint8_t>& frame, const char*) { return formatKspDeviceError(exchange(frame).code); };
+SendFrame CommandStreamProtocol::commandSender() {
+    return
+        [this](const std::vector<uint8_t>& frame, const char*) { return formatKspDeviceError(exchange(frame).code); };
 }
 
-SideStreams::WriteOnce CommandStreamProtocol::frameWriter()
-{
+SideStreams::WriteOnce CommandStreamProtocol::frameWriter() {
     return [this](const std::vector<uint8_t>& frame) { return command_->write(frame); };
 }
 
 OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& settings,
-                                                      const std::function<void()>& accepted)
-{
+                                                      const std::function<void()>& accepted) {
     const auto lock = lockCommands();
     SignalParams signal = signal_->converterParams();
     ResistParams resist = resist_->converterParams();
@@ -311,23 +275,17 @@ OperationResult CommandStreamProtocol::applyAmplifier(const AmplifierSettings& s
     return formatKspDeviceError(reply.code);
 }
 
-uint8_t CommandStreamProtocol::samplingFrequency() const
-{
+uint8_t CommandStreamProtocol::samplingFrequency() const {
     // Codes 3 (125 Hz) to 9 (8000 Hz) of the sampling-frequency table.
     for (uint8_t code = 3; code <= 9; ++code) {
-        if (Utility::samplingFrequencyToHz(code) == layout_.samplingRate)
-            return code;
+        if (Utility::samplingFrequencyToHz(code) == layout_.samplingRate) return code;
     }
     return UnknownRate;
 }
 
-uint8_t CommandStreamProtocol::samplingFrequencyResist() const
-{
-    return resist_ ? ResistRateCode : UnknownRate;
-}
+uint8_t CommandStreamProtocol::samplingFrequencyResist() const { return resist_ ? ResistRateCode : UnknownRate; }
 
-OperationResult CommandStreamProtocol::onConnected()
-{
+OperationResult CommandStreamProtocol::onConnected() {
     const auto lock = lockCommands();
     if (linkLoss_.relink()) {
         DeviceVersion version;
@@ -339,44 +297,33 @@ OperationResult CommandStreamProtocol::onConnected()
     return OperationResult::done();
 }
 
-OperationResult CommandStreamProtocol::onDisconnected()
-{
-    if (linkLoss_.reportLoss())
-        trust_.forget();
+OperationResult CommandStreamProtocol::onDisconnected() {
+    if (linkLoss_.reportLoss()) trust_.forget();
     return OperationResult::done();
 }
 
 template <class Channel, class Reader, class Bus>
-void CommandStreamProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& reader, bool passOn, Bus& bus)
-{
-    if (!channel)
-        return;
+void CommandStreamProtocol::drain(const std::shared_ptr<Channel>& channel, Reader& reader, bool passOn, Bus& bus) {
+    if (!channel) return;
     const auto batch = reader.poll(channel->ring());
-    if (batch.empty() || !passOn)
-        return;
+    if (batch.empty() || !passOn) return;
     std::vector<typename Channel::Record> records;
     records.reserve(batch.size());
     for (const auto& record : batch) {
         if constexpr (requires { record.Samples; }) {
-            if (record.Samples.size() < layout_.channelCount)
-                continue;
+            if (record.Samples.size() < layout_.channelCount) continue;
         }
         records.push_back(record);
     }
     bus.notify(records);
 }
 
-void CommandStreamProtocol::workerPass()
-{
+void CommandStreamProtocol::workerPass() {
     if (const auto status = statusReader_.poll(*statusRing_)) {
-        batteryBus_->notify(status->battery());
-        if (status->mode() != workerMode_) {
-            workerMode_ = status->mode();
-            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
-        }
+        statusPublisher_.publish(*status, *batteryBus_, *modeBus_);
     }
-    drain(signal_, signalReader_, passesSignal(workerMode_), *signalBus_);
-    drain(resist_, resistReader_, passesResist(workerMode_), *resistBus_);
+    drain(signal_, signalReader_, passesSignal(statusPublisher_.mode()), *signalBus_);
+    drain(resist_, resistReader_, passesResist(statusPublisher_.mode()), *resistBus_);
     publishStreams(*motionBus_, *fpgBus_);
 }
 

@@ -33,6 +33,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/common/StatusPublisher.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 #include "sdk/devices/kestrane/SideStreams.hpp"
@@ -47,7 +48,8 @@ struct ProtocolIdentity {
     const char* unknownFailure;  // exception text of a failure that is no standard exception
 };
 
-class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol>, public StreamBuses,
+class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol>,
+                              public StreamBuses,
                               public SideStreams {
 public:
     virtual ~CommandStreamProtocol();
@@ -57,8 +59,7 @@ public:
     // Builds a family's protocol and runs its construction; throws rt_exception on failure
     // ("Failed create <subject>: ...").
     template <class Family, class... Args>
-    static std::shared_ptr<Family> createStarted(Args&&... args)
-    {
+    static std::shared_ptr<Family> createStarted(Args&&... args) {
         std::shared_ptr<Family> protocol(new Family(std::forward<Args>(args)...));
         static_cast<CommandStreamProtocol&>(*protocol).start();
         return protocol;
@@ -90,7 +91,6 @@ public:
     // After a reconnection: reads the device information and the status again.
     OperationResult onConnected();
     OperationResult onDisconnected();
-
 
 protected:
     CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
@@ -173,7 +173,7 @@ private:
     Devices::NewestRecordReader<DevStatusPack> statusReader_;
     Devices::BacklogReader<_SignalData> signalReader_;
     Devices::BacklogReader<_ResistData> resistReader_;
-    uint8_t workerMode_ = 0;
+    Devices::StatusPublisher<DevAmpStatus> statusPublisher_;
 
     Devices::ProtocolWorker worker_;
 };

@@ -10,17 +10,14 @@ namespace VexaDevice::Kestrane::Headband {
 
 namespace {
 
-std::vector<_SignalData> scaled(std::span<const _SignalData> packs, uint8_t gainIndex)
-{
+std::vector<_SignalData> scaled(std::span<const _SignalData> packs, uint8_t gainIndex) {
     const double factor = Utility::gainToFactor(gainIndex);
     std::vector<_SignalData> records;
     records.reserve(packs.size());
     for (const _SignalData& pack : packs) {
-        if (pack.Samples.size() < ChannelCount)
-            continue;
+        if (pack.Samples.size() < ChannelCount) continue;
         records.push_back(pack);
-        for (double& sample : records.back().Samples)
-            sample /= factor;
+        for (double& sample : records.back().Samples) sample /= factor;
     }
     return records;
 }
@@ -30,8 +27,7 @@ std::vector<_SignalData> scaled(std::span<const _SignalData> packs, uint8_t gain
 SignalReader::SignalReader() : resistConverter_(resistParams()) {}
 
 void SignalReader::take(std::span<const _SignalData> packs, uint8_t mode, uint8_t gainIndex,
-                        std::vector<_SignalData>& signal, std::vector<_ResistData>& resist)
-{
+                        std::vector<_SignalData>& signal, std::vector<_ResistData>& resist) {
     if (mode == toByte(DevAmpStatus::Signal)) {
         std::vector<_SignalData> records = scaled(packs, gainIndex);
         signal.insert(signal.end(), std::make_move_iterator(records.begin()), std::make_move_iterator(records.end()));

@@ -46,15 +46,13 @@ constexpr uint8_t DefaultRedCode = 5;
 constexpr int32_t SignalFeature = 0;
 constexpr int32_t ResistFeature = 4;
 
-std::vector<uint8_t> perChannelFrame(uint8_t command, uint8_t value)
-{
+std::vector<uint8_t> perChannelFrame(uint8_t command, uint8_t value) {
     std::vector<uint8_t> frame{command};
     frame.insert(frame.end(), ChannelCount, value);
     return frame;
 }
 
-SignalParams signalParamsWithFactor(double factor)
-{
+SignalParams signalParamsWithFactor(double factor) {
     SignalParams params;
     params.channelCount = ChannelCount;
     params.referenceVoltage = ReferenceVoltage;
@@ -67,60 +65,35 @@ SignalParams signalParamsWithFactor(double factor)
     return params;
 }
 
-PackParams packParams(uint32_t packSize, uint32_t valueSize, uint8_t code1, uint8_t code2)
-{
+PackParams packParams(uint32_t packSize, uint32_t valueSize, uint8_t code1, uint8_t code2) {
     return PackParams{packSize, valueSize, CounterSize, code1, code2};
 }
 
 }  // namespace
 
-bool amplifierBusy(uint8_t mode)
-{
-    return isMeasuring(mode) || mode == DeviceTestMode;
-}
+bool amplifierBusy(uint8_t mode) { return isMeasuring(mode) || mode == DeviceTestMode; }
 
-std::vector<uint8_t> powerDownFrame()
-{
-    return {Frame::PowerDown};
-}
+std::vector<uint8_t> powerDownFrame() { return {Frame::PowerDown}; }
 
-std::vector<uint8_t> idleFrame()
-{
-    return {Frame::Idle};
-}
+std::vector<uint8_t> idleFrame() { return {Frame::Idle}; }
 
-std::vector<uint8_t> startSignalFrame(uint8_t gainIndex)
-{
+std::vector<uint8_t> startSignalFrame(uint8_t gainIndex) {
     return perChannelFrame(Frame::Signal, Devices::amplifierGainCode(gainIndex));
 }
 
-std::vector<uint8_t> startResistFrame()
-{
+std::vector<uint8_t> startResistFrame() {
     return perChannelFrame(Frame::Resist, Devices::amplifierGainCode(ResistGainIndex));
 }
 
-std::vector<uint8_t> pingFrame(int32_t value)
-{
-    return {Frame::Ping, static_cast<uint8_t>(value & 0xFF)};
-}
+std::vector<uint8_t> pingFrame(int32_t value) { return {Frame::Ping, static_cast<uint8_t>(value & 0xFF)}; }
 
-SignalParams signalParams(uint8_t gainIndex)
-{
-    return signalParamsWithFactor(Utility::gainToFactor(gainIndex));
-}
+SignalParams signalParams(uint8_t gainIndex) { return signalParamsWithFactor(Utility::gainToFactor(gainIndex)); }
 
-SignalParams unitGainSignalParams()
-{
-    return signalParamsWithFactor(1.0);
-}
+SignalParams unitGainSignalParams() { return signalParamsWithFactor(1.0); }
 
-SignalParams resistModeSignalParams()
-{
-    return signalParamsWithFactor(Utility::gainToFactor(ResistGainIndex));
-}
+SignalParams resistModeSignalParams() { return signalParamsWithFactor(Utility::gainToFactor(ResistGainIndex)); }
 
-ResistParams resistParams()
-{
+ResistParams resistParams() {
     ResistParams params;
     params.channelCount = ChannelCount;
     params.referenceVoltage = ReferenceVoltage;
@@ -136,36 +109,28 @@ ResistParams resistParams()
     return params;
 }
 
-PackParams motionParams()
-{
+PackParams motionParams() {
     return packParams(MotionPackSize, MotionValueSize, DefaultAccelerometerCode, DefaultGyroscopeCode);
 }
 
-PackParams fpgParams()
-{
-    return packParams(FpgPackSize, FpgValueSize, DefaultIrCode, DefaultRedCode);
-}
+PackParams fpgParams() { return packParams(FpgPackSize, FpgValueSize, DefaultIrCode, DefaultRedCode); }
 
-uint8_t samplingFrequencyCode(int32_t hertz)
-{
+uint8_t samplingFrequencyCode(int32_t hertz) {
     // Codes 3 (125 Hz) to 9 (8000 Hz) of the sampling-frequency table.
     for (uint8_t code = 3; code <= 9; ++code) {
-        if (Utility::samplingFrequencyToHz(code) == hertz)
-            return code;
+        if (Utility::samplingFrequencyToHz(code) == hertz) return code;
     }
     return NoCode;
 }
 
-void checkDeviceVersion(const DeviceVersion& version, uint8_t familyCode)
-{
+void checkDeviceVersion(const DeviceVersion& version, uint8_t familyCode) {
     if (version.hardwareMajor == 0 || version.firmwareMajor == 0)
         throw Utility::rt_exception("Device unsupported. Failed recognized the device version");
     if (version.modelMajor != familyCode)
         throw Utility::rt_exception("Device unsupported. Failed recognized the device Family");
 }
 
-Devices::Capabilities capabilities(bool hasMotion, bool hasFpg)
-{
+Devices::Capabilities capabilities(bool hasMotion, bool hasFpg) {
     const int32_t read = toInt(SensorParamAccess::Read);
     const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
     Devices::Capabilities offered{
@@ -184,10 +149,8 @@ Devices::Capabilities capabilities(bool hasMotion, bool hasFpg)
          {toInt(SensorParameter::SensorMode), read},
          {toInt(SensorParameter::SensorFamily), read}},
         {SignalFeature, ResistFeature}};
-    if (hasMotion)
-        Devices::addMotionStream(offered);
-    if (hasFpg)
-        Devices::addFpgStream(offered);
+    if (hasMotion) Devices::addMotionStream(offered);
+    if (hasFpg) Devices::addFpgStream(offered);
     return offered;
 }
 

@@ -19,7 +19,7 @@
 namespace VexaDevice::Kestrane {
 
 template <class Converter, ConversionResult (Converter::*Convert)(const std::vector<uint8_t>&,
-                                                                   std::vector<typename Converter::Record>&) const>
+                                                                  std::vector<typename Converter::Record>&) const>
 class BLEDataChannel {
 public:
     using Record = typename Converter::Record;
@@ -27,18 +27,15 @@ public:
     static constexpr int Capacity = 1024;
 
     // Resistance, motion and photoplethysmogram packs of these channels carry no marker bytes.
-    BLEDataChannel(std::shared_ptr<BLE::IBLEChannel> channel, const Params& params,
-                   std::weak_ptr<Utility::CvWait> wake, uint8_t littleEndian)
-        : channel_(std::move(channel)), sink_(std::make_shared<Sink>(params, littleEndian, std::move(wake)))
-    {
+    BLEDataChannel(std::shared_ptr<BLE::IBLEChannel> channel, const Params& params, std::weak_ptr<Utility::CvWait> wake,
+                   uint8_t littleEndian)
+        : channel_(std::move(channel)), sink_(std::make_shared<Sink>(params, littleEndian, std::move(wake))) {
         handler_ = std::make_shared<BLE::DataBus::Callback>(
             [sink = sink_](const std::vector<uint8_t>& bytes) { sink->take(bytes); });
-        if (const auto bus = channel_->dataEvent().lock())
-            bus->subscribe(handler_);
+        if (const auto bus = channel_->dataEvent().lock()) bus->subscribe(handler_);
     }
 
-    ~BLEDataChannel()
-    {
+    ~BLEDataChannel() {
         try {
             stopNotifyIfStarted();
         } catch (const std::exception& e) {
@@ -52,15 +49,11 @@ public:
     bool isNotifying() { return channel_->isNotifying(); }
     void startNotify() { channel_->startNotify(); }
     void stopNotify() { channel_->stopNotify(); }
-    void startNotifyIfStopped()
-    {
-        if (!isNotifying())
-            startNotify();
+    void startNotifyIfStopped() {
+        if (!isNotifying()) startNotify();
     }
-    void stopNotifyIfStarted()
-    {
-        if (isNotifying())
-            stopNotify();
+    void stopNotifyIfStarted() {
+        if (isNotifying()) stopNotify();
     }
 
     // The records converted so far, by absolute position.
@@ -72,12 +65,9 @@ public:
 private:
     struct Sink {
         Sink(const Params& params, uint8_t littleEndian, std::weak_ptr<Utility::CvWait> wakeup)
-            : converter(makeConverter(params, littleEndian)), wake(std::move(wakeup))
-        {
-        }
+            : converter(makeConverter(params, littleEndian)), wake(std::move(wakeup)) {}
 
-        static Converter makeConverter(const Params& params, uint8_t littleEndian)
-        {
+        static Converter makeConverter(const Params& params, uint8_t littleEndian) {
             if constexpr (std::is_constructible_v<Converter, const Params&, uint8_t, uint8_t>)
                 return Converter(params, littleEndian, 0);
             else
@@ -85,13 +75,11 @@ private:
         }
 
         // Records of the whole packs are kept even when the length was wrong (already logged).
-        void take(const std::vector<uint8_t>& bytes)
-        {
+        void take(const std::vector<uint8_t>& bytes) {
             std::vector<Record> records;
             (converter.*Convert)(bytes, records);
             ring.write(records.data(), records.size());
-            if (const auto worker = wake.lock())
-                worker->notify();
+            if (const auto worker = wake.lock()) worker->notify();
         }
 
         Converter converter;

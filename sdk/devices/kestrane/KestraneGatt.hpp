@@ -16,8 +16,7 @@ namespace VexaDevice::Kestrane {
 enum class KestraneRole : int { Service = 1, Status, Command, Signal, Resist, Envelope, Motion, Fpg };
 
 // The UUID of a role for a family suffix, e.g. ("95", Status) -> 7E400002-...-E50E24DCCA95.
-inline Utility::UUID kestraneUuid(const std::string& suffix, KestraneRole role)
-{
+inline Utility::UUID kestraneUuid(const std::string& suffix, KestraneRole role) {
     const std::string format = "7E40000" + std::to_string(static_cast<int>(role)) + "-B534-F393-68A9-E50E24DCCA%s";
     return Utility::parseUuid(Utility::formatString(format, suffix.c_str()));
 }
@@ -41,7 +40,6 @@ struct KestraneGattChannels {
 // `withResist`), then for the optional ones present "Envelope ...", "IMU ..." and "FPG
 // characteristic must have notify properties". Without `withResist` the resistance
 // characteristic is not looked up.
-KestraneGattChannels findKestraneChannels(const BLE::ChannelMap& channels, const std::string& suffix,
-                                          bool withResist);
+KestraneGattChannels findKestraneChannels(const BLE::ChannelMap& channels, const std::string& suffix, bool withResist);
 
 }  // namespace VexaDevice::Kestrane

@@ -14,8 +14,7 @@ namespace VexaDevice::Kestrane {
 constexpr uint8_t toByte(DevAmpStatus mode) { return static_cast<uint8_t>(mode); }
 
 // Whether a reported mode measures anything, the signal, or the resistances.
-constexpr bool isMeasuring(uint8_t mode)
-{
+constexpr bool isMeasuring(uint8_t mode) {
     return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::Resist) ||
            mode == toByte(DevAmpStatus::SignalResist);
 }
@@ -23,18 +22,15 @@ constexpr bool isMeasuring(uint8_t mode)
 // Whether a device reporting mode `now` carried out a switch to `wanted`: a measurement is
 // reached in its own mode, a stop once the device measures nothing (some models power down to
 // Idle).
-constexpr bool modeReached(uint8_t wanted, uint8_t now)
-{
+constexpr bool modeReached(uint8_t wanted, uint8_t now) {
     return isMeasuring(wanted) ? now == wanted : !isMeasuring(now);
 }
 
-constexpr bool passesSignal(uint8_t mode)
-{
+constexpr bool passesSignal(uint8_t mode) {
     return mode == toByte(DevAmpStatus::Signal) || mode == toByte(DevAmpStatus::SignalResist);
 }
 
-constexpr bool passesResist(uint8_t mode)
-{
+constexpr bool passesResist(uint8_t mode) {
     return mode == toByte(DevAmpStatus::Resist) || mode == toByte(DevAmpStatus::SignalResist);
 }
 

@@ -14,7 +14,7 @@ namespace VexaDevice::Kestrane {
 struct PackLayout {
     uint32_t packSize = 0;
     uint32_t counterSize = 0;
-    uint32_t sampleSize = 0;      // bytes of each value
+    uint32_t sampleSize = 0;  // bytes of each value
     uint32_t valuesPerRecord = 0;
     bool hasMarker = false;
 
@@ -47,10 +47,8 @@ uint32_t readCounter(const uint8_t* pack, const PackLayout& layout, bool littleE
 
 template <class Visit>
 ConversionResult walkPacks(const std::vector<uint8_t>& bytes, const PackLayout& layout, bool littleEndian,
-                           const char* source, Visit&& visit)
-{
-    if (!layout.walkable())
-        return PackWalkDetail::unwalkable(layout, source);
+                           const char* source, Visit&& visit) {
+    if (!layout.walkable()) return PackWalkDetail::unwalkable(layout, source);
     const uint64_t recordSize = layout.recordSize();
     const size_t packCount = bytes.size() / layout.packSize;
     for (size_t k = 0; k < packCount; ++k) {

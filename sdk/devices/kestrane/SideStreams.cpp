@@ -11,13 +11,10 @@ namespace VexaDevice::Kestrane {
 namespace {
 
 template <class Channel, class Reader, class Bus>
-void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus)
-{
-    if (!channel)
-        return;
+void drain(const std::shared_ptr<Channel>& channel, Reader& reader, Bus& bus) {
+    if (!channel) return;
     const auto batch = reader.poll(channel->ring());
-    if (!batch.empty())
-        bus.notify(std::vector<typename Channel::Record>(batch.begin(), batch.end()));
+    if (!batch.empty()) bus.notify(std::vector<typename Channel::Record>(batch.begin(), batch.end()));
 }
 
 }  // namespace
@@ -29,75 +26,62 @@ SideStreams::SideStreams(std::shared_mutex& commandLock, SendFrame send, WriteOn
       writeOnce_(std::move(writeOnce)),
       rates_(rates),
       motion_(MotionStream, motion),
-      fpg_(FpgStream, fpg)
-{
-}
+      fpg_(FpgStream, fpg) {}
 
-OperationResult SideStreams::startMEMS()
-{
+OperationResult SideStreams::startMEMS() {
     return locked([this] { return motion_.start(send_); });
 }
 
-OperationResult SideStreams::stopMEMS()
-{
+OperationResult SideStreams::stopMEMS() {
     return locked([this] { return motion_.stop(send_); });
 }
 
-OperationResult SideStreams::startFPG()
-{
+OperationResult SideStreams::startFPG() {
     return locked([this] { return fpg_.start(send_); });
 }
 
-OperationResult SideStreams::stopFPG()
-{
+OperationResult SideStreams::stopFPG() {
     return locked([this] { return fpg_.stop(send_); });
 }
 
-OperationResult SideStreams::setAccelerometerSens(uint8_t code)
-{
+OperationResult SideStreams::setAccelerometerSens(uint8_t code) {
     return locked([this, code] {
-        return motion_.setCode(&PackParams::code1, code, Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity", send_);
+        return motion_.setCode(&PackParams::code1, code, Sensor::kMaxMotionSensitivityCode, "AccelerometerSensitivity",
+                               send_);
     });
 }
 
-OperationResult SideStreams::setGyroscopeSens(uint8_t code)
-{
+OperationResult SideStreams::setGyroscopeSens(uint8_t code) {
     return locked([this, code] {
-        return motion_.setCode(&PackParams::code2, code, Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity", send_);
+        return motion_.setCode(&PackParams::code2, code, Sensor::kMaxMotionSensitivityCode, "GyroscopeSensitivity",
+                               send_);
     });
 }
 
-OperationResult SideStreams::setIrAmplitude(uint8_t code)
-{
+OperationResult SideStreams::setIrAmplitude(uint8_t code) {
     return locked([this, code] {
         return fpg_.setCode(&PackParams::code1, code, Sensor::kMaxFpgAmplitudeCode, "IrAmplitude", send_);
     });
 }
 
-OperationResult SideStreams::setRedAmplitude(uint8_t code)
-{
+OperationResult SideStreams::setRedAmplitude(uint8_t code) {
     return locked([this, code] {
         return fpg_.setCode(&PackParams::code2, code, Sensor::kMaxFpgAmplitudeCode, "RedAmplitude", send_);
     });
 }
 
-OperationResult SideStreams::ping(int32_t value)
-{
+OperationResult SideStreams::ping(int32_t value) {
     if (!writeOnce_(Headband::pingFrame(value)))
         return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed send ping");
     return OperationResult::done();
 }
 
-void SideStreams::stopStreams()
-{
-    if (fpg_.channel())
-        stopFPG();
-    if (motion_.channel())
-        stopMEMS();
+void SideStreams::stopStreams() {
+    if (fpg_.channel()) stopFPG();
+    if (motion_.channel()) stopMEMS();
 }
 
-void SideStreams::publishStreams(StreamBuses::MotionBus& motionBus, StreamBuses::FpgBus& fpgBus)
-{
+void SideStreams::publishStreams(StreamBuses::MotionBus& motionBus, StreamBuses::FpgBus& fpgBus) {
     drain(motion_.channel(), motionReader_, motionBus);
     drain(fpg_.channel(), fpgReader_, fpgBus);
 }

@@ -77,8 +77,7 @@ protected:
 
 private:
     template <class Command>
-    OperationResult locked(const Command& command)
-    {
+    OperationResult locked(const Command& command) {
         std::unique_lock lock(commandLock_);
         return command();
     }

@@ -19,23 +19,15 @@ constexpr double Infinity = std::numeric_limits<double>::infinity();
 
 SignalToResistConverter::SignalToResistConverter(const ResistParams& params) : params_(params) {}
 
-size_t SignalToResistConverter::channelCount() const
-{
-    return std::min<size_t>(params_.channelCount, MaxChannels);
-}
+size_t SignalToResistConverter::channelCount() const { return std::min<size_t>(params_.channelCount, MaxChannels); }
 
-size_t SignalToResistConverter::windowSize() const
-{
-    return channelCount() * RecordsPerChannel;
-}
+size_t SignalToResistConverter::windowSize() const { return channelCount() * RecordsPerChannel; }
 
-bool SignalToResistConverter::process(const _SignalData* records, const size_t& count, std::vector<_ResistData>& out)
-{
+bool SignalToResistConverter::process(const _SignalData* records, const size_t& count, std::vector<_ResistData>& out) {
     bool evaluated = false;
     for (size_t i = 0; i < count; ++i) {
         const _SignalData& record = records[i];
-        if (record.Samples.size() < channelCount())
-            continue;
+        if (record.Samples.size() < channelCount()) continue;
         if (record.Marker == WindowMarker) {
             if (windowOpen_ && !window_.empty()) {
                 _ResistData resist;
@@ -48,8 +40,7 @@ bool SignalToResistConverter::process(const _SignalData* records, const size_t& 
             window_.reserve(windowSize());
             windowOpen_ = true;
         }
-        if (!windowOpen_ || window_.size() >= windowSize())
-            continue;
+        if (!windowOpen_ || window_.size() >= windowSize()) continue;
         if (!window_.empty() && !follows(record)) {
             reset();
             continue;
@@ -59,25 +50,21 @@ bool SignalToResistConverter::process(const _SignalData* records, const size_t& 
     return evaluated;
 }
 
-bool SignalToResistConverter::follows(const _SignalData& record) const
-{
+bool SignalToResistConverter::follows(const _SignalData& record) const {
     // Record numbers count modulo the pack counter's range.
     const uint32_t counterBits = params_.counterSize >= 1 && params_.counterSize < 4 ? 8 * params_.counterSize : 32;
     const uint32_t mask = counterBits == 32 ? 0xFFFFFFFFu : (uint32_t{1} << counterBits) - 1;
     return ((record.PackNum - window_.back().PackNum) & mask) == 1;
 }
 
-void SignalToResistConverter::reset()
-{
+void SignalToResistConverter::reset() {
     window_.clear();
     windowOpen_ = false;
 }
 
-bool SignalToResistConverter::compute(const std::vector<_SignalData>& window, _ResistData& out) const
-{
+bool SignalToResistConverter::compute(const std::vector<_SignalData>& window, _ResistData& out) const {
     const size_t channels = channelCount();
-    if (window.size() < windowSize())
-        return false;
+    if (window.size() < windowSize()) return false;
     out.PackNum = window.empty() ? 0 : window.front().PackNum;
     for (size_t ch = 0; ch < channels; ++ch) {
         const size_t block = RecordsPerChannel * ch;

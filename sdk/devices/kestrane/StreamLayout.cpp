@@ -30,20 +30,17 @@ constexpr uint32_t FpgValueSize = 3;
 constexpr uint32_t FpgValues = 2;
 constexpr uint8_t FpgCode = 5;
 
-PackParams streamPack(uint32_t values, uint32_t valueSize, uint32_t counterSize, uint8_t code)
-{
+PackParams streamPack(uint32_t values, uint32_t valueSize, uint32_t counterSize, uint8_t code) {
     return {RecordsPerStreamPack * values * valueSize + counterSize, valueSize, counterSize, code, code};
 }
 
 }  // namespace
 
-uint32_t signalPackSize(uint32_t channels, uint32_t samplesPerPack, uint32_t counterSize)
-{
+uint32_t signalPackSize(uint32_t channels, uint32_t samplesPerPack, uint32_t counterSize) {
     return (SignalValueSize * channels + 1) * samplesPerPack + counterSize;
 }
 
-StreamLayout streamLayout(uint32_t channels, uint32_t samplesPerPack, uint32_t counterSize, bool littleEndian)
-{
+StreamLayout streamLayout(uint32_t channels, uint32_t samplesPerPack, uint32_t counterSize, bool littleEndian) {
     StreamLayout layout;
     layout.channelCount = channels;
     layout.littleEndian = littleEndian;
@@ -77,8 +74,7 @@ StreamLayout streamLayout(uint32_t channels, uint32_t samplesPerPack, uint32_t c
     return layout;
 }
 
-Sensor::ParameterMap streamParameters()
-{
+Sensor::ParameterMap streamParameters() {
     const int32_t read = toInt(SensorParamAccess::Read);
     const int32_t notify = toInt(SensorParamAccess::ReadNotify);
     return {{toInt(SensorParameter::Name), read},
@@ -96,8 +92,7 @@ Sensor::ParameterMap streamParameters()
             {toInt(SensorParameter::Amplifier), toInt(SensorParamAccess::ReadWrite)}};
 }
 
-AmplifierSettings defaultAmplifier(uint32_t channels)
-{
+AmplifierSettings defaultAmplifier(uint32_t channels) {
     return {std::vector<uint8_t>(channels, 1), std::vector<uint8_t>(channels, 1),
             std::vector<uint8_t>(channels, DefaultGainCode), DefaultCurrentCode};
 }

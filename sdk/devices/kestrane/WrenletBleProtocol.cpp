@@ -20,7 +20,8 @@ constexpr uint8_t ModelG = 'G';
 constexpr uint8_t ModelI = 'I';
 constexpr uint8_t ModelP = 'P';
 
-const ProtocolIdentity FirstIdentity{"Lorrel Black BLE Protocol", "Failed create Cannot create Lorrel Black BLE Protocol."};
+const ProtocolIdentity FirstIdentity{"Lorrel Black BLE Protocol",
+                                     "Failed create Cannot create Lorrel Black BLE Protocol."};
 const ProtocolIdentity SecondIdentity{"Wrenlet BLE Protocol", "Failed create Wrenlet BLE Protocol."};
 
 // How the generations differ.
@@ -32,15 +33,12 @@ struct GenerationTraits {
     const ProtocolIdentity& identity;
 };
 
-GenerationTraits traitsOf(WrenletGeneration generation)
-{
-    if (generation == WrenletGeneration::First)
-        return {2, false, false, true, FirstIdentity};
+GenerationTraits traitsOf(WrenletGeneration generation) {
+    if (generation == WrenletGeneration::First) return {2, false, false, true, FirstIdentity};
     return {4, true, true, false, SecondIdentity};
 }
 
-const char* suffixOf(uint8_t model)
-{
+const char* suffixOf(uint8_t model) {
     switch (model) {
     case ModelP: return "95";
     case ModelI: return "96";
@@ -49,8 +47,7 @@ const char* suffixOf(uint8_t model)
 }
 
 // Every slot of the record, the unused ones too: they are stored as given, so they are checked.
-AmplifierSettings settingsOf(const WrenletAmplifierParam& param)
-{
+AmplifierSettings settingsOf(const WrenletAmplifierParam& param) {
     return {{param.signalEnabled.begin(), param.signalEnabled.end()},
             {param.resistEnabled.begin(), param.resistEnabled.end()},
             {param.gain.begin(), param.gain.end()},
@@ -62,12 +59,9 @@ AmplifierSettings settingsOf(const WrenletAmplifierParam& param)
 WrenletBleProtocol::WrenletBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                                        WrenletGeneration generation, const Devices::ProtocolTiming& timing)
     : CommandStreamProtocol(std::move(device), std::move(deviceInformation), traitsOf(generation).identity, timing),
-      generation_(generation)
-{
-}
+      generation_(generation) {}
 
-StreamLayout WrenletBleProtocol::layoutFor(const DeviceVersion& version) const
-{
+StreamLayout WrenletBleProtocol::layoutFor(const DeviceVersion& version) const {
     if (version.firmwareMajor == 0 || version.hardwareMajor == 0)
         throw Utility::rt_exception("Device unsupported. Failed recognized the device version");
     const GenerationTraits traits = traitsOf(generation_);
@@ -77,36 +71,35 @@ StreamLayout WrenletBleProtocol::layoutFor(const DeviceVersion& version) const
 
     StreamLayout layout = streamLayout(ChannelCount, SamplesPerPack, traits.counterSize, traits.littleEndian);
     layout.suffix = suffixOf(model);
-    layout.commands = {toInt(SensorCommand::StartSignal),          toInt(SensorCommand::StopSignal),
-                       toInt(SensorCommand::StartResist),          toInt(SensorCommand::StopResist),
-                       toInt(SensorCommand::StartSignalAndResist), toInt(SensorCommand::StopSignalAndResist),
-                       toInt(SensorCommand::Idle),                 toInt(SensorCommand::PowerDown)};
+    layout.commands = {toInt(SensorCommand::StartSignal),
+                       toInt(SensorCommand::StopSignal),
+                       toInt(SensorCommand::StartResist),
+                       toInt(SensorCommand::StopResist),
+                       toInt(SensorCommand::StartSignalAndResist),
+                       toInt(SensorCommand::StopSignalAndResist),
+                       toInt(SensorCommand::Idle),
+                       toInt(SensorCommand::PowerDown)};
     layout.parameters = streamParameters();
-    if (traits.listsGain)
-        layout.parameters[toInt(SensorParameter::Gain)] = toInt(SensorParamAccess::Read);
+    if (traits.listsGain) layout.parameters[toInt(SensorParameter::Gain)] = toInt(SensorParamAccess::Read);
     layout.features = {0, 4, 11};
     return layout;
 }
 
-void WrenletBleProtocol::configureDevice()
-{
+void WrenletBleProtocol::configureDevice() {
     WrenletAmplifierParam startUp;
     const AmplifierSettings defaults = defaultAmplifier(ChannelCount);
     std::copy(defaults.signalEnabled.begin(), defaults.signalEnabled.end(), startUp.signalEnabled.begin());
     std::copy(defaults.resistEnabled.begin(), defaults.resistEnabled.end(), startUp.resistEnabled.begin());
     std::copy(defaults.gain.begin(), defaults.gain.end(), startUp.gain.begin());
     startUp.current = defaults.current;
-    if (!setAmplifierParam(startUp))
-        throw Utility::rt_exception("Failed to set the amplifier parameters");
+    if (!setAmplifierParam(startUp)) throw Utility::rt_exception("Failed to set the amplifier parameters");
 }
 
-OperationResult WrenletBleProtocol::setAmplifierParam(const WrenletAmplifierParam& param)
-{
+OperationResult WrenletBleProtocol::setAmplifierParam(const WrenletAmplifierParam& param) {
     return applyAmplifier(settingsOf(param), [this, &param] { amplifier_ = param; });
 }
 
-OperationResult WrenletBleProtocol::amplifierParam(WrenletAmplifierParam& out) const
-{
+OperationResult WrenletBleProtocol::amplifierParam(WrenletAmplifierParam& out) const {
     const auto lock = readCommands();
     out = amplifier_;
     return OperationResult::done();
@@ -114,18 +107,16 @@ OperationResult WrenletBleProtocol::amplifierParam(WrenletAmplifierParam& out) c
 
 std::shared_ptr<WrenletBleProtocol> makeWrenletBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                                            BLE::ServiceChannels deviceInformation,
-                                                           const Devices::ProtocolTiming& timing)
-{
+                                                           const Devices::ProtocolTiming& timing) {
     return CommandStreamProtocol::createStarted<WrenletBleProtocol>(std::move(device), std::move(deviceInformation),
-                                                                   WrenletGeneration::First, timing);
+                                                                    WrenletGeneration::First, timing);
 }
 
 std::shared_ptr<WrenletBleProtocol> makeWrenletBleProtocol2(std::shared_ptr<BLE::IBLEDevice> device,
                                                             BLE::ServiceChannels deviceInformation,
-                                                            const Devices::ProtocolTiming& timing)
-{
+                                                            const Devices::ProtocolTiming& timing) {
     return CommandStreamProtocol::createStarted<WrenletBleProtocol>(std::move(device), std::move(deviceInformation),
-                                                                   WrenletGeneration::Second, timing);
+                                                                    WrenletGeneration::Second, timing);
 }
 
 }  // namespace VexaDevice::Kestrane

@@ -25,30 +25,25 @@ class WrenletHeadband : public Devices::FamilyDevice<Interface, Own, WrenletBleP
 
 public:
     // Signal and resistance at once are the Wrenlet models' only.
-    OperationResult execCommand(const Sensor::SensorCommand& command) override
-    {
+    OperationResult execCommand(const Sensor::SensorCommand& command) override {
         const auto done =
             this->onProtocol([command](auto& protocol) { return Devices::modeCommand(protocol, command); });
         return done ? *done : notExecuted();
     }
 
-    OperationResult readGain(uint8_t& out) override
-    {
+    OperationResult readGain(uint8_t& out) override {
         const auto* own = this->template protocolAs<Own>();
         return Devices::give(out, own ? own->gain() : WrenletGainIndex);
     }
-    OperationResult writeGain(const uint8_t& gain) override
-    {
+    OperationResult writeGain(const uint8_t& gain) override {
         auto* own = this->template protocolAs<Own>();
         return own ? own->setGain(gain) : unsupportedParameter();
     }
-    OperationResult readAmplifierParam(WrenletAmplifierParam& out) override
-    {
+    OperationResult readAmplifierParam(WrenletAmplifierParam& out) override {
         const auto* wrenlet = this->template protocolAs<WrenletBleProtocol>();
         return wrenlet ? wrenlet->amplifierParam(out) : unsupportedParameter();
     }
-    OperationResult writeAmplifierParam(const WrenletAmplifierParam& param) override
-    {
+    OperationResult writeAmplifierParam(const WrenletAmplifierParam& param) override {
         auto* wrenlet = this->template protocolAs<WrenletBleProtocol>();
         return wrenlet ? wrenlet->setAmplifierParam(param) : unsupportedParameter();
     }
@@ -59,8 +54,7 @@ protected:
 private:
     static constexpr uint8_t WrenletGainIndex = 4;
 
-    static OperationResult unsupportedParameter()
-    {
+    static OperationResult unsupportedParameter() {
         return OperationResult::failed(Utility::kKspErrors.unsupportedParam, "Unsupported parameter");
     }
     // What the exported interface turns into its own default failure.

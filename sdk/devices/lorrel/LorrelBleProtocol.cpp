@@ -19,8 +19,7 @@ const char* const UnknownCreationFailure = "Failed create Cannot create Lorrel B
 
 std::shared_ptr<LorrelBleProtocol> LorrelBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                              BLE::ServiceChannels deviceInformation,
-                                                             const Devices::ProtocolTiming& timing)
-{
+                                                             const Devices::ProtocolTiming& timing) {
     std::shared_ptr<LorrelBleProtocol> protocol(
         new LorrelBleProtocol(std::move(device), std::move(deviceInformation), timing));
     protocol->start();
@@ -34,22 +33,17 @@ LorrelBleProtocol::LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
                   Headband::fpgParams()),
       timing_(timing),
       linked_(std::move(device), std::move(deviceInformation)),
-      worker_(timing.workerWait)
-{
-}
+      worker_(timing.workerWait) {}
 
-LorrelBleProtocol::~LorrelBleProtocol()
-{
-    stop();
-}
+LorrelBleProtocol::~LorrelBleProtocol() { stop(); }
 
-void LorrelBleProtocol::start()
-{
+void LorrelBleProtocol::start() {
     try {
         linked_.readIdentity();
         setUpGatt();
         linked_.link().readStatus();
-        Devices::Capabilities offered = Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr);
+        Devices::Capabilities offered =
+            Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr);
         commands_ = std::move(offered.commands);
         parameters_ = std::move(offered.parameters);
         features_ = std::move(offered.features);
@@ -62,14 +56,12 @@ void LorrelBleProtocol::start()
     }
 }
 
-void LorrelBleProtocol::stop()
-{
+void LorrelBleProtocol::stop() {
     linked_.close();
     worker_.stop();
 }
 
-void LorrelBleProtocol::setUpGatt()
-{
+void LorrelBleProtocol::setUpGatt() {
     Headband::checkDeviceVersion(linked_.version(), FamilyCode);
     const Kestrane::KestraneGattChannels found =
         Kestrane::findKestraneChannels(linked_.device()->getChannelMap(), GattSuffix, false);
@@ -85,108 +77,87 @@ void LorrelBleProtocol::setUpGatt()
     fpg().open(found.fpg, wake, 0);
 }
 
-void LorrelBleProtocol::bringToRest()
-{
-    if (Kestrane::isMeasuring(linked_.link().mode()))
-        powerDown();
+void LorrelBleProtocol::bringToRest() {
+    if (Kestrane::isMeasuring(linked_.link().mode())) powerDown();
     stopStreams();
 }
 
 OperationResult LorrelBleProtocol::modeCommand(uint8_t mode, const std::vector<uint8_t>& frame,
-                                               void (LorrelBleProtocol::*accepted)())
-{
+                                               void (LorrelBleProtocol::*accepted)()) {
     std::unique_lock lock(commandLock_);
     // A link that is down fails every command; the frame is skipped only when the device is
     // known to be in the mode already.
     if (linked_.link().isLinkLost() || linked_.device()->isDisconnected())
         return formatKspDeviceError(Devices::StatusCommandLink::NotDelivered.code);
-    if (linked_.link().modeKnown() && linked_.link().mode() == mode)
-        return OperationResult::done();
+    if (linked_.link().modeKnown() && linked_.link().mode() == mode) return OperationResult::done();
     // A start that the device acknowledged without streaming has not started anything.
     const Headband::PackModes::Switch begun = packModes_->switchBegins(signal_->ring().totalWritten());
     const Devices::CommandReply reply =
         linked_.link().exchangeMode(frame, [mode](uint8_t now) { return Kestrane::modeReached(mode, now); });
-    if (reply.code != 0 && reply.command != frame.front())
-        packModes_->switchUnanswered(begun);
-    if (reply.code != 0)
-        return formatKspDeviceError(reply.code);
+    if (reply.code != 0 && reply.command != frame.front()) packModes_->switchUnanswered(begun);
+    if (reply.code != 0) return formatKspDeviceError(reply.code);
     (this->*accepted)();
     return OperationResult::done();
 }
 
-void LorrelBleProtocol::streamNone()
-{
-    signal_->stopNotifyIfStarted();
-}
+void LorrelBleProtocol::streamNone() { signal_->stopNotifyIfStarted(); }
 
-void LorrelBleProtocol::streamMeasurement()
-{
-    signal_->startNotifyIfStopped();
-}
+void LorrelBleProtocol::streamMeasurement() { signal_->startNotifyIfStopped(); }
 
-OperationResult LorrelBleProtocol::powerDown()
-{
+OperationResult LorrelBleProtocol::powerDown() {
     return modeCommand(PowerDownMode, Headband::powerDownFrame(), &LorrelBleProtocol::streamNone);
 }
 
-OperationResult LorrelBleProtocol::setIdle()
-{
+OperationResult LorrelBleProtocol::setIdle() {
     return modeCommand(IdleMode, Headband::idleFrame(), &LorrelBleProtocol::streamNone);
 }
 
-OperationResult LorrelBleProtocol::startSignal()
-{
+OperationResult LorrelBleProtocol::startSignal() {
     return modeCommand(SignalMode, Headband::startSignalFrame(packModes_->gain()),
                        &LorrelBleProtocol::streamMeasurement);
 }
 
-OperationResult LorrelBleProtocol::startResist()
-{
+OperationResult LorrelBleProtocol::startResist() {
     return modeCommand(ResistMode, Headband::startResistFrame(), &LorrelBleProtocol::streamMeasurement);
 }
 
-Kestrane::SendFrame LorrelBleProtocol::commandSender()
-{
+Kestrane::SendFrame LorrelBleProtocol::commandSender() {
     return [this](const std::vector<uint8_t>& frame, const char*) {
         return formatKspDeviceError(linked_.link().exchangeCommand(frame).code);
     };
 }
 
-Kestrane::SideStreams::WriteOnce LorrelBleProtocol::frameWriter()
-{
+Kestrane::SideStreams::WriteOnce LorrelBleProtocol::frameWriter() {
     return [this](const std::vector<uint8_t>& frame) { return linked_.link().writeOnce(frame); };
 }
 
-OperationResult LorrelBleProtocol::setGain(const uint8_t& index)
-{
+OperationResult LorrelBleProtocol::setGain(const uint8_t& index) {
     std::unique_lock lock(commandLock_);
     // A refusal for the device's mode: nothing was sent, so it is no send failure.
     if (Headband::amplifierBusy(linked_.link().mode()))
-        return OperationResult::failed(Utility::kKspErrors.unsupportedParamAccess,
-                                       "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
+        return OperationResult::failed(
+            Utility::kKspErrors.unsupportedParamAccess,
+            "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
     if (index > Headband::MaxGainIndex)
         return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Failed setPGAGain. Wrong param value");
     packModes_->setGain(index);
     return OperationResult::done();
 }
 
-bool LorrelBleProtocol::onConnected()
-{
+bool LorrelBleProtocol::onConnected() {
     std::unique_lock lock(commandLock_);
     linked_.relink();
     return true;
 }
 
-bool LorrelBleProtocol::onDisconnected()
-{
+bool LorrelBleProtocol::onDisconnected() {
     linked_.markLinkLost();
     return true;
 }
 
 // Each run of packs of one measurement is read as that measurement's.
 void LorrelBleProtocol::signalStep(std::vector<Kestrane::_SignalData>& signal,
-                                   std::vector<Kestrane::_ResistData>& resist)
-{
+                                   std::vector<Kestrane::_ResistData>& resist) {
     const auto batch = signalReader_.poll(signal_->ring());
     const size_t first = signalReader_.position() - batch.size();
     size_t begin = 0;
@@ -197,21 +168,15 @@ void LorrelBleProtocol::signalStep(std::vector<Kestrane::_SignalData>& signal,
             packReader_.reset();
         }
         size_t end = begin + 1;
-        while (end < batch.size() && packModes_->measurementAt(first + end).number == measurement.number)
-            ++end;
+        while (end < batch.size() && packModes_->measurementAt(first + end).number == measurement.number) ++end;
         packReader_.take(batch.subspan(begin, end - begin), measurement.mode, measurement.gainIndex, signal, resist);
         begin = end;
     }
 }
 
-void LorrelBleProtocol::workerPass()
-{
+void LorrelBleProtocol::workerPass() {
     if (const auto status = linked_.link().pollNewest()) {
-        batteryBus_->notify(status->battery());
-        if (status->mode() != workerMode_) {
-            workerMode_ = status->mode();
-            modeBus_->notify(static_cast<DevAmpStatus>(workerMode_));
-        }
+        statusPublisher_.publish(*status, *batteryBus_, *modeBus_);
     }
     std::vector<Kestrane::_SignalData> signal;
     std::vector<Kestrane::_ResistData> resist;
@@ -219,20 +184,16 @@ void LorrelBleProtocol::workerPass()
         // While a command is under way, what the signal arriving meanwhile means is settled by
         // its outcome: leave it until the command has ended.
         std::shared_lock lock(commandLock_, std::try_to_lock);
-        if (lock.owns_lock())
-            signalStep(signal, resist);
+        if (lock.owns_lock()) signalStep(signal, resist);
     }
-    if (!signal.empty())
-        signalBus_->notify(signal);
-    if (!resist.empty())
-        resistBus_->notify(resist);
+    if (!signal.empty()) signalBus_->notify(signal);
+    if (!resist.empty()) resistBus_->notify(resist);
     publishStreams(*motionBus_, *fpgBus_);
 }
 
 std::shared_ptr<LorrelBleProtocol> makeLorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                                          BLE::ServiceChannels deviceInformation,
-                                                         const Devices::ProtocolTiming& timing)
-{
+                                                         const Devices::ProtocolTiming& timing) {
     return LorrelBleProtocol::create(std::move(device), std::move(deviceInformation), timing);
 }
 

@@ -29,6 +29,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/common/StatusPublisher.hpp"
 #include "sdk/devices/kestrane/HeadbandSignalReader.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
@@ -41,7 +42,8 @@ namespace VexaDevice::Lorrel {
 
 using Kestrane::DevAmpStatus;
 
-class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol>, public Kestrane::StreamBuses,
+class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol>,
+                                public Kestrane::StreamBuses,
                                 public Kestrane::SideStreams {
 public:
     // Reads the device's identity and status, builds the channels, starts the worker and brings
@@ -95,8 +97,7 @@ private:
 
     // Takes the command lock. `accepted` runs once the device accepted the frame and reports
     // `mode` (a stop: no measuring mode).
-    OperationResult modeCommand(uint8_t mode, const std::vector<uint8_t>& frame,
-                                void (LorrelBleProtocol::*accepted)());
+    OperationResult modeCommand(uint8_t mode, const std::vector<uint8_t>& frame, void (LorrelBleProtocol::*accepted)());
     void streamNone();
     void streamMeasurement();
 
@@ -123,7 +124,7 @@ private:
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
     Headband::SignalReader packReader_;
     uint64_t measurement_ = 0;
-    uint8_t workerMode_ = 0;
+    Devices::StatusPublisher<DevAmpStatus> statusPublisher_;
 
     Devices::ProtocolWorker worker_;
 };

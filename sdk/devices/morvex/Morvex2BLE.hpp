@@ -32,6 +32,6 @@ public:
 };
 
 std::shared_ptr<Morvex2BLE> makeMorvex2BLE(std::shared_ptr<BLE::IBLEDevice> device,
-                                          const Devices::ProtocolTiming& timing = {});
+                                           const Devices::ProtocolTiming& timing = {});
 
 }  // namespace VexaDevice::Morvex2

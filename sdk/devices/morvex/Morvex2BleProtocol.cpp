@@ -33,19 +33,14 @@ constexpr uint8_t SamplesPerPackFrame = 0x0B;
 // The data index every channel record carries.
 constexpr int32_t ChannelDataIndex = 3;
 
-uint32_t channelsOf(const DeviceVersion& version)
-{
+uint32_t channelsOf(const DeviceVersion& version) {
     const bool wideModel = version.modelMajor == Model0 || version.modelMajor == ModelF;
     return wideModel && version.modelMinor == WideVariant ? WideChannels : NarrowChannels;
 }
 
-uint8_t samplesPerPackOf(uint32_t channels)
-{
-    return channels == WideChannels ? 4 : 8;
-}
+uint8_t samplesPerPackOf(uint32_t channels) { return channels == WideChannels ? 4 : 8; }
 
-const char* suffixOf(const DeviceVersion& version)
-{
+const char* suffixOf(const DeviceVersion& version) {
     switch (version.modelMajor) {
     case ModelP: return "95";
     case ModelI: return "96";
@@ -55,17 +50,14 @@ const char* suffixOf(const DeviceVersion& version)
     }
 }
 
-bool knownModel(uint8_t model)
-{
+bool knownModel(uint8_t model) {
     return model == Model0 || model == ModelG || model == ModelI || model == ModelP || model == ModelF;
 }
 
-AmplifierSettings settingsOf(const Morvex2AmplifierParam& param)
-{
+AmplifierSettings settingsOf(const Morvex2AmplifierParam& param) {
     AmplifierSettings settings;
     settings.signalEnabled = param.modes;  // mode 1 (signal) and 0 are the only ones taken
-    for (bool flag : param.resistFlags)
-        settings.resistEnabled.push_back(flag ? 1 : 0);
+    for (bool flag : param.resistFlags) settings.resistEnabled.push_back(flag ? 1 : 0);
     settings.gain = param.gains;
     settings.current = param.current;
     return settings;
@@ -77,8 +69,7 @@ struct ChannelPlace {
     EEGChannelType type;
 };
 
-std::vector<EEGChannelInfo> channelsAt(std::initializer_list<ChannelPlace> places)
-{
+std::vector<EEGChannelInfo> channelsAt(std::initializer_list<ChannelPlace> places) {
     std::vector<EEGChannelInfo> list;
     for (const ChannelPlace& place : places)
         list.emplace_back(place.position, place.type, ChannelDataIndex, place.name);
@@ -89,12 +80,9 @@ std::vector<EEGChannelInfo> channelsAt(std::initializer_list<ChannelPlace> place
 
 Morvex2BleProtocol::Morvex2BleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                                        const Devices::ProtocolTiming& timing)
-    : CommandStreamProtocol(std::move(device), std::move(deviceInformation), Identity, timing)
-{
-}
+    : CommandStreamProtocol(std::move(device), std::move(deviceInformation), Identity, timing) {}
 
-Kestrane::StreamLayout Morvex2BleProtocol::layoutFor(const DeviceVersion& version) const
-{
+Kestrane::StreamLayout Morvex2BleProtocol::layoutFor(const DeviceVersion& version) const {
     if (version.firmwareMajor == 0 || version.hardwareMajor == 0)
         throw Utility::rt_exception("Device unsupported. Failed recognized the device version");
     if (!knownModel(version.modelMajor))
@@ -113,37 +101,29 @@ Kestrane::StreamLayout Morvex2BleProtocol::layoutFor(const DeviceVersion& versio
     return layout;
 }
 
-void Morvex2BleProtocol::configureDevice()
-{
+void Morvex2BleProtocol::configureDevice() {
     const AmplifierSettings defaults = Kestrane::defaultAmplifier(channelCount());
     Morvex2AmplifierParam startUp{defaults.signalEnabled,
                                   std::vector<bool>(defaults.resistEnabled.begin(), defaults.resistEnabled.end()),
                                   defaults.gain, defaults.current};
-    if (!setAmplifierParam(startUp))
-        throw Utility::rt_exception("Failed to set the amplifier parameters");
+    if (!setAmplifierParam(startUp)) throw Utility::rt_exception("Failed to set the amplifier parameters");
     if (!setSamplesPerPack(samplesPerPackOf(channelCount())))
         throw Utility::rt_exception("Failed to set the ADC parameters");
 }
 
-OperationResult Morvex2BleProtocol::setAmplifierParam(const Morvex2AmplifierParam& param)
-{
+OperationResult Morvex2BleProtocol::setAmplifierParam(const Morvex2AmplifierParam& param) {
     return applyAmplifier(settingsOf(param), [this, &param] { amplifier_ = param; });
 }
 
-OperationResult Morvex2BleProtocol::amplifierParam(Morvex2AmplifierParam& out) const
-{
+OperationResult Morvex2BleProtocol::amplifierParam(Morvex2AmplifierParam& out) const {
     const auto lock = readCommands();
     out = amplifier_;
     return OperationResult::done();
 }
 
-uint8_t Morvex2BleProtocol::maxSamplesPerPack() const
-{
-    return samplesPerPackOf(channelCount());
-}
+uint8_t Morvex2BleProtocol::maxSamplesPerPack() const { return samplesPerPackOf(channelCount()); }
 
-OperationResult Morvex2BleProtocol::setSamplesPerPack(uint8_t samples)
-{
+OperationResult Morvex2BleProtocol::setSamplesPerPack(uint8_t samples) {
     const auto lock = lockCommands();
     if (samples == 0 || samples > maxSamplesPerPack())
         return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Wrong number samples in packet");
@@ -157,8 +137,7 @@ OperationResult Morvex2BleProtocol::setSamplesPerPack(uint8_t samples)
     return Utility::formatKspDeviceError(reply.code);
 }
 
-std::vector<EEGChannelInfo> Morvex2BleProtocol::channelList() const
-{
+std::vector<EEGChannelInfo> Morvex2BleProtocol::channelList() const {
     const DeviceVersion version = deviceVersion();
     if (version.modelMajor == Model0 && version.modelMinor == WideVariant && channelCount() > NarrowChannels)
         return channelsAt({{"O1", 6, EEGChannelType::O1},
@@ -182,10 +161,9 @@ std::vector<EEGChannelInfo> Morvex2BleProtocol::channelList() const
 
 std::shared_ptr<Morvex2BleProtocol> makeMorvex2BleProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                                            BLE::ServiceChannels deviceInformation,
-                                                           const Devices::ProtocolTiming& timing)
-{
-    return Kestrane::CommandStreamProtocol::createStarted<Morvex2BleProtocol>(
-        std::move(device), std::move(deviceInformation), timing);
+                                                           const Devices::ProtocolTiming& timing) {
+    return Kestrane::CommandStreamProtocol::createStarted<Morvex2BleProtocol>(std::move(device),
+                                                                              std::move(deviceInformation), timing);
 }
 
 }  // namespace VexaDevice::Morvex2

@@ -9,8 +9,7 @@ using Sensor::SensorCommand;
 
 namespace {
 
-std::shared_ptr<BLE::IBLEChannel> channelOf(const BLE::ServiceChannels& service, const Utility::UUID& characteristic)
-{
+std::shared_ptr<BLE::IBLEChannel> channelOf(const BLE::ServiceChannels& service, const Utility::UUID& characteristic) {
     const auto found = service.find(characteristic);
     return found == service.end() ? nullptr : found->second;
 }
@@ -18,26 +17,18 @@ std::shared_ptr<BLE::IBLEChannel> channelOf(const BLE::ServiceChannels& service,
 }  // namespace
 
 MorvexBLE::MorvexBLE(std::shared_ptr<BLE::IBLEDevice> device, const Devices::ProtocolTiming& timing)
-    : FamilyDevice(
-          std::move(device), "Morvex BLE Device",
-          [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
-              const BLE::ServiceChannels& service = channels[MorvexServiceUuid];
-              return MorvexBleProtocol::create(ble, channels[Utility::kDeviceInformationService],
-                                               channelOf(service, MorvexStatusUuid),
-                                               channelOf(service, MorvexCommandUuid),
-                                               channelOf(service, MorvexDataUuid), timing);
-          },
-          {SensorCommand::StopSignal, SensorCommand::StopResist})
-{
-}
+    : FamilyDevice(std::move(device), "Morvex BLE Device",
+                   [&timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) {
+                       const BLE::ServiceChannels& service = channels[MorvexServiceUuid];
+                       return MorvexBleProtocol::create(
+                           ble, channels[Utility::kDeviceInformationService], channelOf(service, MorvexStatusUuid),
+                           channelOf(service, MorvexCommandUuid), channelOf(service, MorvexDataUuid), timing);
+                   },
+                   {SensorCommand::StopSignal, SensorCommand::StopResist}) {}
 
-MorvexBLE::~MorvexBLE()
-{
-    release({.family = "Morvex", .disconnectLink = true});
-}
+MorvexBLE::~MorvexBLE() { release({.family = "Morvex", .disconnectLink = true}); }
 
-OperationResult MorvexBLE::execCommand(const SensorCommand& command)
-{
+OperationResult MorvexBLE::execCommand(const SensorCommand& command) {
     auto& protocol = this->protocol();
     switch (command) {
     case SensorCommand::StartSignal: return protocol.morvexStartSignal();

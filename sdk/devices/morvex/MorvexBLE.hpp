@@ -35,21 +35,23 @@ public:
     std::weak_ptr<Utility::EventBus<int>> batteryEvent() override { return protocol().batteryEvent(); }
     std::weak_ptr<Utility::EventBus<_ResistData>> resistEvent() override { return protocol().resistEvent(); }
     std::weak_ptr<Utility::EventBus<MorvexStatus>> stateEvent() override { return protocol().stateEvent(); }
-    std::weak_ptr<Utility::EventBus<std::vector<_SignalData>>> signalEvent() override
-    {
+    std::weak_ptr<Utility::EventBus<std::vector<_SignalData>>> signalEvent() override {
         return protocol().signalEvent();
     }
 
-    OperationResult readSerialNumber(std::string& out) override { return Devices::give(out, protocol().serialNumber()); }
+    OperationResult readSerialNumber(std::string& out) override {
+        return Devices::give(out, protocol().serialNumber());
+    }
     OperationResult readFirmwareMode(uint8_t& out) override { return Devices::give(out, protocol().firmwareMode()); }
-    OperationResult readSamplingFrequency(uint8_t& out) override
-    {
+    OperationResult readSamplingFrequency(uint8_t& out) override {
         return Devices::give(out, protocol().samplingFrequency());
     }
     OperationResult readGain(uint8_t& out) override { return Devices::give(out, protocol().gain()); }
     OperationResult writeGain(const uint8_t& gain) override { return protocol().morvexSetGain(gain); }
     OperationResult readOffset(uint8_t& out) override { return Devices::give(out, protocol().offset()); }
-    OperationResult readFirmwareVersion(MorvexVersion& out) override { return Devices::give(out, protocol().version()); }
+    OperationResult readFirmwareVersion(MorvexVersion& out) override {
+        return Devices::give(out, protocol().version());
+    }
     OperationResult readBattPower(int32_t& out) override { return Devices::give(out, protocol().battPower()); }
 };
 

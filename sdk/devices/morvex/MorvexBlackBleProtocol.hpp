@@ -38,10 +38,10 @@
 
 namespace VexaDevice::MorvexBlack {
 
-class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol>, public Kestrane::StreamBuses,
+class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol>,
+                          public Kestrane::StreamBuses,
                           public Kestrane::SideStreams {
 public:
-
     // Reads the device's identity and status, builds the channels, starts the worker and brings
     // a measuring device to rest. Throws rt_exception "Failed create Morvex Black BLE Protocol:
     // ..." when the device cannot be driven.
@@ -82,7 +82,6 @@ public:
     // After a reconnection the device information and the status are read again.
     bool onConnected();
     bool onDisconnected();
-
 
 private:
     MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,

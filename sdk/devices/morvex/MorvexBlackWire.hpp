@@ -23,21 +23,21 @@ inline constexpr const char* GattSuffix = "90";
 inline constexpr uint8_t ModelCode = 71;
 // The signal, resistance, motion and photoplethysmogram packs, the frames and the offer of the
 // older four-channel headbands.
+using Kestrane::Headband::amplifierBusy;
 using Kestrane::Headband::ChannelCount;
 using Kestrane::Headband::DefaultGainIndex;
-using Kestrane::Headband::ResistGainIndex;
-using Kestrane::Headband::MaxGainIndex;
-using Kestrane::Headband::NoCode;
-using Kestrane::Headband::SamplingRateHz;
-using Kestrane::Headband::amplifierBusy;
 using Kestrane::Headband::fpgParams;
 using Kestrane::Headband::idleFrame;
+using Kestrane::Headband::MaxGainIndex;
 using Kestrane::Headband::motionParams;
+using Kestrane::Headband::NoCode;
 using Kestrane::Headband::pingFrame;
 using Kestrane::Headband::powerDownFrame;
+using Kestrane::Headband::ResistGainIndex;
 using Kestrane::Headband::resistModeSignalParams;
 using Kestrane::Headband::resistParams;
 using Kestrane::Headband::samplingFrequencyCode;
+using Kestrane::Headband::SamplingRateHz;
 using Kestrane::Headband::signalParams;
 using Kestrane::Headband::startResistFrame;
 using Kestrane::Headband::startSignalFrame;

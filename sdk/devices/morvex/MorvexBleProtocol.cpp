@@ -31,8 +31,7 @@ constexpr uint8_t FirmwareMode0State = static_cast<uint8_t>(MorvexStatus::Firmwa
 const char* const ProtocolName = "Morvex BLE Protocol";
 
 // Decimal number at the start of a text, as the device writes its revisions.
-int32_t leadingNumber(const std::string& text)
-{
+int32_t leadingNumber(const std::string& text) {
     try {
         return std::stoi(text);
     } catch (const std::invalid_argument&) {
@@ -44,17 +43,13 @@ int32_t leadingNumber(const std::string& text)
 
 // The result of a command that asked the device for `state`. A device that answered
 // without error but is not in that state did not do what was asked.
-OperationResult stateCommandResult(const OpCmdRes& reply, uint8_t state)
-{
+OperationResult stateCommandResult(const OpCmdRes& reply, uint8_t state) {
     if (reply.error == ErrorCode::NoError && reply.command != state)
         return formatMorvexDeviceError(OpCmdRes{reply.command, ErrorCode::Mode});
     return formatMorvexDeviceError(reply);
 }
 
-double kiloOhms(double ohms)
-{
-    return std::isfinite(ohms) ? ohms / 1000.0 : ohms;
-}
+double kiloOhms(double ohms) { return std::isfinite(ohms) ? ohms / 1000.0 : ohms; }
 
 }  // namespace
 
@@ -63,10 +58,10 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE
                                                              std::shared_ptr<BLE::IBLEChannel> status,
                                                              std::shared_ptr<BLE::IBLEChannel> command,
                                                              std::shared_ptr<BLE::IBLEChannel> data,
-                                                             const Devices::ProtocolTiming& timing)
-{
-    std::shared_ptr<MorvexBleProtocol> protocol(new MorvexBleProtocol(
-        std::move(device), std::move(deviceInformation), std::move(status), std::move(command), std::move(data), timing));
+                                                             const Devices::ProtocolTiming& timing) {
+    std::shared_ptr<MorvexBleProtocol> protocol(new MorvexBleProtocol(std::move(device), std::move(deviceInformation),
+                                                                      std::move(status), std::move(command),
+                                                                      std::move(data), timing));
     try {
         protocol->start();
     } catch (...) {
@@ -78,8 +73,8 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE
 
 MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                                      std::shared_ptr<BLE::IBLEChannel> status,
-                                     std::shared_ptr<BLE::IBLEChannel> command,
-                                     std::shared_ptr<BLE::IBLEChannel> data, const Devices::ProtocolTiming& timing)
+                                     std::shared_ptr<BLE::IBLEChannel> command, std::shared_ptr<BLE::IBLEChannel> data,
+                                     const Devices::ProtocolTiming& timing)
     : timing_(timing),
       deviceInformation_(std::move(deviceInformation)),
       statusChannel_(std::move(status)),
@@ -94,8 +89,7 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
       dataRing_(std::make_shared<Utility::RBuffer<MorvexPack>>(DataRingCapacity)),
       exchange_([this](const std::vector<uint8_t>& frame) { return commandChannel_->write(frame); }, linkLoss_.flag(),
                 OpCmdRes{0, Utility::kSpacedErrors.dataSend}, timing_),
-      worker_(timing_.workerWait)
-{
+      worker_(timing_.workerWait) {
     try {
         checkChannels();
         morvexReadDeviceInfo();
@@ -106,21 +100,13 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
     }
 }
 
-MorvexBleProtocol::~MorvexBleProtocol()
-{
-    stop();
-}
+MorvexBleProtocol::~MorvexBleProtocol() { stop(); }
 
-void MorvexBleProtocol::checkChannels() const
-{
-    if (deviceInformation_.empty())
-        throw rt_exception("DeviceInfo Service cannot be empty.");
-    if (!statusChannel_)
-        throw rt_exception("Status Channel cannot be null.");
-    if (!commandChannel_)
-        throw rt_exception("Command Channel cannot be null.");
-    if (!dataChannel_)
-        throw rt_exception("Data Channel cannot be null.");
+void MorvexBleProtocol::checkChannels() const {
+    if (deviceInformation_.empty()) throw rt_exception("DeviceInfo Service cannot be empty.");
+    if (!statusChannel_) throw rt_exception("Status Channel cannot be null.");
+    if (!commandChannel_) throw rt_exception("Command Channel cannot be null.");
+    if (!dataChannel_) throw rt_exception("Data Channel cannot be null.");
     const auto status = statusChannel_->rawChannelInfo();
     if (!status->supports(ChannelMode::Notify) || !status->supports(ChannelMode::Read))
         throw rt_exception("Status characteristic must have both read and notify properties");
@@ -128,8 +114,7 @@ void MorvexBleProtocol::checkChannels() const
         throw rt_exception("Data characteristic must have notify properties");
 }
 
-void MorvexBleProtocol::start()
-{
+void MorvexBleProtocol::start() {
     const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
     statusHandler_ = Devices::listenTo(*statusChannel_, weak, &MorvexBleProtocol::morvexOnStatusNotify);
     dataHandler_ = Devices::listenTo(*dataChannel_, weak, &MorvexBleProtocol::morvexOnDataNotify);
@@ -143,19 +128,16 @@ void MorvexBleProtocol::start()
     }
 }
 
-void MorvexBleProtocol::stop()
-{
+void MorvexBleProtocol::stop() {
     running_ = false;
     linkLoss_.markLost();
     stopNotifications();
     worker_.stop();
 }
 
-void MorvexBleProtocol::stopNotifications()
-{
+void MorvexBleProtocol::stopNotifications() {
     for (const auto& channel : {statusChannel_, dataChannel_}) {
-        if (!channel)
-            continue;
+        if (!channel) continue;
         try {
             channel->stopNotify();
         } catch (const std::exception& e) {
@@ -164,20 +146,17 @@ void MorvexBleProtocol::stopNotifications()
     }
 }
 
-void MorvexBleProtocol::morvexReadDeviceInfo()
-{
+void MorvexBleProtocol::morvexReadDeviceInfo() {
     const Utility::CharacteristicRead read = [this](const Utility::UUID& uuid) -> std::optional<std::vector<uint8_t>> {
         const auto found = deviceInformation_.find(uuid);
         std::vector<uint8_t> value;
-        if (found == deviceInformation_.end() || !found->second || !found->second->read(value))
-            return std::nullopt;
+        if (found == deviceInformation_.end() || !found->second || !found->second->read(value)) return std::nullopt;
         return value;
     };
     auto readText = [&](const Utility::UUID& uuid, const char* failure) {
         std::string text;
         for (int attempt = 0; attempt < timing_.readAttempts && !linkLoss_.isLost(); ++attempt)
-            if (Utility::readString(read, uuid, text))
-                return text;
+            if (Utility::readString(read, uuid, text)) return text;
         throw rt_exception(failure);
     };
     std::string serial = readText(Utility::kSerialNumberCharacteristic, "Can not read Serial number");
@@ -192,8 +171,7 @@ void MorvexBleProtocol::morvexReadDeviceInfo()
     version_ = MorvexVersion{firmware, hardware, model};
 }
 
-void MorvexBleProtocol::morvexReadStatus()
-{
+void MorvexBleProtocol::morvexReadStatus() {
     Devices::readStatusValue(*statusChannel_, timing_.readAttempts, linkLoss_.flag(),
                              [this](const std::vector<uint8_t>& value) {
                                  morvexOnStatusNotify(value);
@@ -201,14 +179,13 @@ void MorvexBleProtocol::morvexReadStatus()
                              });
 }
 
-void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes)
-{
+void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes) {
     const auto split = Devices::splitPacks<DevStatusPack>(bytes);
     statusRing_->write(split.packs.data(), split.packs.size());
-    if (split.remainder)
-        Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
+    if (split.remainder) Utility::sdkLog().warn("Error data length status. Device: [{}]", serialNumber());
     if (split.packs.size() > 1)
-        Utility::sdkLog().trace("Recived more then one pack status: [{}] [SN]:[{}]", split.packs.size(), serialNumber());
+        Utility::sdkLog().trace("Recived more then one pack status: [{}] [SN]:[{}]", split.packs.size(),
+                                serialNumber());
     if (!split.packs.empty()) {
         const DevStatusPack& last = split.packs.back();
         battery_ = last.battery();
@@ -219,21 +196,18 @@ void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes)
     worker_.wake();
 }
 
-void MorvexBleProtocol::morvexOnDataNotify(const std::vector<uint8_t>& bytes)
-{
+void MorvexBleProtocol::morvexOnDataNotify(const std::vector<uint8_t>& bytes) {
     const auto split = Devices::splitPacks<MorvexPack>(bytes);
     dataRing_->write(split.packs.data(), split.packs.size());
-    if (split.remainder)
-        Utility::sdkLog().warn("Error data length. Device: [{}]", serialNumber());
+    if (split.remainder) Utility::sdkLog().warn("Error data length. Device: [{}]", serialNumber());
     if (split.packs.size() > 1)
         Utility::sdkLog().trace("Recived more then one pack: [{}] [SN]:[{}]", split.packs.size(), serialNumber());
     worker_.wake();
 }
 
-OpCmdRes MorvexBleProtocol::sendUntilState(const std::vector<uint8_t>& frame, uint8_t state)
-{
-    const OpCmdRes reply =
-        exchange_.sendUntil(frame, [state](const OpCmdRes& reply) { return reply.command == state; }, running_);
+OpCmdRes MorvexBleProtocol::sendUntilState(const std::vector<uint8_t>& frame, uint8_t state) {
+    const OpCmdRes reply = exchange_.sendUntil(
+        frame, [state](const OpCmdRes& reply) { return reply.command == state; }, running_);
     if (reply.command == state)
         trust_.confirmed();
     else
@@ -245,81 +219,59 @@ OpCmdRes MorvexBleProtocol::sendUntilState(const std::vector<uint8_t>& frame, ui
 // leads already: a mode left unknown is read first, and the status is read once more before a
 // skip, so that no skip stands on a stale state or a link that went down unreported. A link
 // known to be down fails every command.
-std::optional<OperationResult> MorvexBleProtocol::settledCommand(bool (*there)(uint8_t state))
-{
-    if (linkLoss_.isLost())
-        return formatMorvexDeviceError(exchange_.failure());
-    if (!relearnState() || !there(deviceState_))
-        return std::nullopt;
+std::optional<OperationResult> MorvexBleProtocol::settledCommand(bool (*there)(uint8_t state)) {
+    if (linkLoss_.isLost()) return formatMorvexDeviceError(exchange_.failure());
+    if (!relearnState() || !there(deviceState_)) return std::nullopt;
     std::vector<uint8_t> value;
-    if (!statusChannel_->read(value) || value.empty())
-        return std::nullopt;
+    if (!statusChannel_->read(value) || value.empty()) return std::nullopt;
     morvexOnStatusNotify(value);
-    if (there(deviceState_))
-        return OperationResult::done();
+    if (there(deviceState_)) return OperationResult::done();
     return std::nullopt;
 }
 
 // Under the command lock.
-bool MorvexBleProtocol::relearnState()
-{
+bool MorvexBleProtocol::relearnState() {
     return trust_.relearn(*statusChannel_, [this](const std::vector<uint8_t>& value) { morvexOnStatusNotify(value); });
 }
 
-OpCmdRes MorvexBleProtocol::morvexSetIdle()
-{
-    return sendUntilState(idleFrame(), IdleState);
-}
+OpCmdRes MorvexBleProtocol::morvexSetIdle() { return sendUntilState(idleFrame(), IdleState); }
 
-OpCmdRes MorvexBleProtocol::morvexSelectElectrode(uint8_t electrode, Polarity polarity)
-{
-    if (electrode >= ElectrodeCount)
-        return OpCmdRes{0, Utility::kSpacedErrors.wrongParamValue};
+OpCmdRes MorvexBleProtocol::morvexSelectElectrode(uint8_t electrode, Polarity polarity) {
+    if (electrode >= ElectrodeCount) return OpCmdRes{0, Utility::kSpacedErrors.wrongParamValue};
     const auto chosen = static_cast<Electrode>(electrode);
     const OpCmdRes reply = sendUntilState(selectElectrodeFrame(chosen, polarity), ResistState);
     selectionKnown_ = reply.command == ResistState && reply.error == ErrorCode::NoError;
-    if (selectionKnown_)
-        selection_ = ElectrodeSelection{chosen, polarity};
+    if (selectionKnown_) selection_ = ElectrodeSelection{chosen, polarity};
     return reply;
 }
 
-OperationResult MorvexBleProtocol::morvexStartSignal()
-{
+OperationResult MorvexBleProtocol::morvexStartSignal() {
     std::lock_guard lock(commandLock_);
-    if (const auto settled = settledCommand([](uint8_t state) { return state == SignalState; }))
-        return *settled;
+    if (const auto settled = settledCommand([](uint8_t state) { return state == SignalState; })) return *settled;
     return stateCommandResult(sendUntilState(startSignalFrame(gainIndex_), SignalState), SignalState);
 }
 
-OperationResult MorvexBleProtocol::morvexStopSignal()
-{
+OperationResult MorvexBleProtocol::morvexStopSignal() {
     std::lock_guard lock(commandLock_);
-    if (const auto settled = settledCommand([](uint8_t state) { return state != SignalState; }))
-        return *settled;
+    if (const auto settled = settledCommand([](uint8_t state) { return state != SignalState; })) return *settled;
     return stateCommandResult(morvexSetIdle(), IdleState);
 }
 
-OperationResult MorvexBleProtocol::morvexStartResist()
-{
+OperationResult MorvexBleProtocol::morvexStartResist() {
     std::lock_guard lock(commandLock_);
-    if (const auto settled = settledCommand([](uint8_t state) { return state == ResistState; }))
-        return *settled;
+    if (const auto settled = settledCommand([](uint8_t state) { return state == ResistState; })) return *settled;
     const OpCmdRes reply = morvexSelectElectrode(static_cast<uint8_t>(Electrode::O1), Polarity::Positive);
-    if (reply.command == ResistState && reply.error == ErrorCode::NoError)
-        ++resistSession_;
+    if (reply.command == ResistState && reply.error == ErrorCode::NoError) ++resistSession_;
     return stateCommandResult(reply, ResistState);
 }
 
-OperationResult MorvexBleProtocol::morvexStopResist()
-{
+OperationResult MorvexBleProtocol::morvexStopResist() {
     std::lock_guard lock(commandLock_);
-    if (const auto settled = settledCommand([](uint8_t state) { return state != ResistState; }))
-        return *settled;
+    if (const auto settled = settledCommand([](uint8_t state) { return state != ResistState; })) return *settled;
     return stateCommandResult(morvexSetIdle(), IdleState);
 }
 
-OperationResult MorvexBleProtocol::morvexSetGain(uint8_t gainIndex)
-{
+OperationResult MorvexBleProtocol::morvexSetGain(uint8_t gainIndex) {
     std::lock_guard lock(commandLock_);
     const uint8_t state = deviceState_;
     if (state == SignalState || state == ResistState)
@@ -331,36 +283,26 @@ OperationResult MorvexBleProtocol::morvexSetGain(uint8_t gainIndex)
     return OperationResult::done();
 }
 
-uint8_t MorvexBleProtocol::firmwareMode() const
-{
-    return deviceState_ == FirmwareMode0State ? 0 : 1;
-}
+uint8_t MorvexBleProtocol::firmwareMode() const { return deviceState_ == FirmwareMode0State ? 0 : 1; }
 
-std::string MorvexBleProtocol::serialNumber() const
-{
+std::string MorvexBleProtocol::serialNumber() const {
     std::lock_guard lock(identityMutex_);
     return serialNumber_;
 }
 
-MorvexVersion MorvexBleProtocol::version() const
-{
+MorvexVersion MorvexBleProtocol::version() const {
     std::lock_guard lock(identityMutex_);
     return version_;
 }
 
-Sensor::CommandSet MorvexBleProtocol::supportedCommands() const
-{
+Sensor::CommandSet MorvexBleProtocol::supportedCommands() const {
     return {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal), toInt(SensorCommand::StartResist),
             toInt(SensorCommand::StopResist)};
 }
 
-Sensor::FeatureSet MorvexBleProtocol::supportedFeatures() const
-{
-    return {0, 4};
-}
+Sensor::FeatureSet MorvexBleProtocol::supportedFeatures() const { return {0, 4}; }
 
-Sensor::ParameterMap MorvexBleProtocol::supportedParameters() const
-{
+Sensor::ParameterMap MorvexBleProtocol::supportedParameters() const {
     const int32_t read = toInt(SensorParamAccess::Read);
     return {{toInt(SensorParameter::Name), read},
             {toInt(SensorParameter::State), toInt(SensorParamAccess::ReadNotify)},
@@ -374,8 +316,7 @@ Sensor::ParameterMap MorvexBleProtocol::supportedParameters() const
             {toInt(SensorParameter::BattPower), toInt(SensorParamAccess::ReadNotify)}};
 }
 
-bool MorvexBleProtocol::morvexOnConnected()
-{
+bool MorvexBleProtocol::morvexOnConnected() {
     std::lock_guard lock(commandLock_);
     if (linkLoss_.relink()) {
         morvexReadDeviceInfo();
@@ -384,15 +325,12 @@ bool MorvexBleProtocol::morvexOnConnected()
     return true;
 }
 
-bool MorvexBleProtocol::morvexOnDisconnected()
-{
-    if (linkLoss_.reportLoss())
-        trust_.forget();
+bool MorvexBleProtocol::morvexOnDisconnected() {
+    if (linkLoss_.reportLoss()) trust_.forget();
     return true;
 }
 
-void MorvexBleProtocol::morvexWorkerPass()
-{
+void MorvexBleProtocol::morvexWorkerPass() {
     std::optional<DevStatusPack> status;
     bool stateChanged = false;
     bool signal = false;
@@ -401,8 +339,7 @@ void MorvexBleProtocol::morvexWorkerPass()
         // While a command is under way, what the data arriving meanwhile means is settled by
         // its outcome: leave the data until it has ended.
         std::unique_lock lock(commandLock_, std::try_to_lock);
-        if (!lock.owns_lock() || !relearnState())
-            return;
+        if (!lock.owns_lock() || !relearnState()) return;
         status = statusReader_.poll(*statusRing_);
         if (status && status->state() != workerState_) {
             workerState_ = status->state();
@@ -422,13 +359,10 @@ void MorvexBleProtocol::morvexWorkerPass()
     // Published without the command lock: a subscriber may issue commands itself.
     if (status) {
         batteryBus_->notify(status->battery());
-        if (stateChanged)
-            stateBus_->notify(static_cast<MorvexStatus>(status->state()));
+        if (stateChanged) stateBus_->notify(static_cast<MorvexStatus>(status->state()));
     }
-    if (!running_)
-        return;
-    if (signal)
-        signalBus_->notify(signalBatch_);
+    if (!running_) return;
+    if (signal) signalBus_->notify(signalBatch_);
     if (completed) {
         Utility::sdkLog().trace("Resist: [O1]:[{} kOhm] [O2]:[{} kOhm] [T3]:[{} kOhm] [T4]:[{} kOhm]",
                                 kiloOhms(completed->O1), kiloOhms(completed->O2), kiloOhms(completed->T3),
@@ -439,8 +373,7 @@ void MorvexBleProtocol::morvexWorkerPass()
 
 // Under the command lock. Packs measured before the device acknowledged the current electrode
 // and polarity never reach here.
-std::optional<_ResistData> MorvexBleProtocol::resistStep(std::span<const MorvexPack> packs)
-{
+std::optional<_ResistData> MorvexBleProtocol::resistStep(std::span<const MorvexPack> packs) {
     if (deviceState_ != ResistState) {
         meter_.dropValues();
         return std::nullopt;
@@ -459,8 +392,7 @@ std::optional<_ResistData> MorvexBleProtocol::resistStep(std::span<const MorvexP
     }
     const auto step = meter_.feed(decodePacks(packs, ResistGainFactor), selection_);
     if (step.next) {
-        if (step.idleFirst)
-            morvexSetIdle();
+        if (step.idleFirst) morvexSetIdle();
         morvexSelectElectrode(static_cast<uint8_t>(step.next->electrode), step.next->polarity);
     }
     return step.completed;

@@ -92,9 +92,8 @@ public:
 
 private:
     MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
-                      std::shared_ptr<BLE::IBLEChannel> status,
-                      std::shared_ptr<BLE::IBLEChannel> command, std::shared_ptr<BLE::IBLEChannel> data,
-                      const Devices::ProtocolTiming& timing);
+                      std::shared_ptr<BLE::IBLEChannel> status, std::shared_ptr<BLE::IBLEChannel> command,
+                      std::shared_ptr<BLE::IBLEChannel> data, const Devices::ProtocolTiming& timing);
 
     void checkChannels() const;
     void start();

@@ -34,9 +34,9 @@ public:
 
     // What the caller has to do after one batch.
     struct Step {
-        std::optional<_ResistData> completed;     // publish this record
-        std::optional<ElectrodeSelection> next;   // select this electrode and polarity
-        bool idleFirst = false;                   // send idle before selecting
+        std::optional<_ResistData> completed;    // publish this record
+        std::optional<ElectrodeSelection> next;  // select this electrode and polarity
+        bool idleFirst = false;                  // send idle before selecting
     };
 
     MorvexResistMeter();
@@ -58,7 +58,7 @@ private:
 
     std::vector<double> positive_;
     std::vector<double> negative_;
-    std::array<double, ElectrodeCount> ohms_{};   // device order: O1, T3, T4, O2
+    std::array<double, ElectrodeCount> ohms_{};  // device order: O1, T3, T4, O2
     int zeroCount_ = 0;
     bool firstSample_ = true;
 };

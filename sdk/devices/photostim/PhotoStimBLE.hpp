@@ -26,12 +26,10 @@ public:
 
     std::weak_ptr<Utility::EventBus<int>> batteryEvent() override { return protocol().batteryEvent(); }
     std::weak_ptr<Utility::EventBus<int>> batteryVoltageEvent() override { return protocol().batteryVoltageEvent(); }
-    std::weak_ptr<Utility::EventBus<DevStimulStatus>> stimStatusEvent() override
-    {
+    std::weak_ptr<Utility::EventBus<DevStimulStatus>> stimStatusEvent() override {
         return protocol().stimStatusEvent();
     }
-    std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() override
-    {
+    std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() override {
         return protocol().syncStatusEvent();
     }
 

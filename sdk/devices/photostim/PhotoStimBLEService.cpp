@@ -21,20 +21,11 @@ constexpr size_t BusCapacity = 2048;
 constexpr const char* ReadFailure = "Can not read Status";
 constexpr const char* StateNotReached = "Failed changed stim status";
 
-OperationResult failedChange()
-{
-    return OperationResult::failed(Utility::kKspErrors.dataSend, StateNotReached);
-}
+OperationResult failedChange() { return OperationResult::failed(Utility::kKspErrors.dataSend, StateNotReached); }
 
-OperationResult absent()
-{
-    return OperationResult::failed(Utility::kKspErrors.dataSend, "PTS Service is not present");
-}
+OperationResult absent() { return OperationResult::failed(Utility::kKspErrors.dataSend, "PTS Service is not present"); }
 
-bool supports(BLE::IBLEChannel& channel, int32_t mode)
-{
-    return channel.rawChannelInfo()->supports(mode);
-}
+bool supports(BLE::IBLEChannel& channel, int32_t mode) { return channel.rawChannelInfo()->supports(mode); }
 
 }  // namespace
 
@@ -52,13 +43,10 @@ struct PhotoStimBLEService::Tracker {
     const std::shared_ptr<SyncStatusBus> syncBus = std::make_shared<SyncStatusBus>(BusCapacity);
 
     // Only the newest whole pack counts; bytes without one leave the state unknown.
-    void apply(const std::vector<uint8_t>& bytes)
-    {
+    void apply(const std::vector<uint8_t>& bytes) {
         const auto split = Devices::splitPacks<StatusPack>(bytes);
-        if (split.remainder)
-            sdkLog().warn("Error data length status PTS Service.");
-        if (split.packs.size() > 1)
-            sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
+        if (split.remainder) sdkLog().warn("Error data length status PTS Service.");
+        if (split.packs.size() > 1) sdkLog().trace("Recived more then one pack status: [{}]", split.packs.size());
 
         std::lock_guard guard(applying);
         const uint8_t oldSync = status.get().syncFlag;
@@ -73,39 +61,30 @@ struct PhotoStimBLEService::Tracker {
         }
         // A state whose meaning is unknown stays for the commands to see, and is published to
         // nobody: subscribers hear only of the stimulator's four states.
-        if (newState != DevStimulStatus::Unknown && newState != DevStimulStatus::Synchronised)
-            startInFlight = false;
-        if (state.exchange(newState) != newState && newState != DevStimulStatus::Unknown)
-            stimBus->notify(newState);
-        if (newSync != oldSync)
-            syncBus->notify(static_cast<DevStimulSyncStatus>(newSync));
+        if (newState != DevStimulStatus::Unknown && newState != DevStimulStatus::Synchronised) startInFlight = false;
+        if (state.exchange(newState) != newState && newState != DevStimulStatus::Unknown) stimBus->notify(newState);
+        if (newSync != oldSync) syncBus->notify(static_cast<DevStimulSyncStatus>(newSync));
         wake.notify();
     }
 
     // The state the library knows before the device reports it, published as a report would be.
-    void mark(DevStimulStatus marked)
-    {
+    void mark(DevStimulStatus marked) {
         std::lock_guard guard(applying);
-        if (state.exchange(marked) != marked)
-            stimBus->notify(marked);
+        if (state.exchange(marked) != marked) stimBus->notify(marked);
         wake.notify();
     }
 };
 
 PhotoStimBLEService::PhotoStimBLEService(const std::shared_ptr<BLE::IBLEDevice>& device, bool required,
                                          const Devices::StimulatorTiming& timing)
-    : timing_(timing), tracker_(std::make_shared<Tracker>())
-{
+    : timing_(timing), tracker_(std::make_shared<Tracker>()) {
     try {
-        if (!device)
-            throw rt_exception("BLE device cannot be null.");
+        if (!device) throw rt_exception("BLE device cannot be null.");
         findChannels(device, required);
-        if (!present_)
-            return;
+        if (!present_) return;
         statusHandler_ = std::make_shared<BLE::DataBus::Callback>(
             [tracker = tracker_](const std::vector<uint8_t>& bytes) { tracker->apply(bytes); });
-        if (const auto bus = status_->dataEvent().lock())
-            bus->subscribe(statusHandler_);
+        if (const auto bus = status_->dataEvent().lock()) bus->subscribe(statusHandler_);
         status_->startNotify();
         readStatus();
         readConfigure();
@@ -122,8 +101,7 @@ PhotoStimBLEService::PhotoStimBLEService(const std::shared_ptr<BLE::IBLEDevice>&
     }
 }
 
-PhotoStimBLEService::~PhotoStimBLEService()
-{
+PhotoStimBLEService::~PhotoStimBLEService() {
     if (present_) {
         try {
             reset();
@@ -144,13 +122,11 @@ PhotoStimBLEService::~PhotoStimBLEService()
     sdkLog().trace("[PhotoStimBleProtocol]:[deleted]");
 }
 
-void PhotoStimBLEService::findChannels(const std::shared_ptr<BLE::IBLEDevice>& device, bool required)
-{
+void PhotoStimBLEService::findChannels(const std::shared_ptr<BLE::IBLEDevice>& device, bool required) {
     const BLE::ChannelMap channels = device->getChannelMap();
     const auto service = channels.find(PtsServiceUuid);
     const auto lookUp = [&](const Utility::UUID& uuid) -> std::shared_ptr<BLE::IBLEChannel> {
-        if (service == channels.end())
-            return nullptr;
+        if (service == channels.end()) return nullptr;
         const auto found = service->second.find(uuid);
         return found == service->second.end() ? nullptr : found->second;
     };
@@ -158,12 +134,9 @@ void PhotoStimBLEService::findChannels(const std::shared_ptr<BLE::IBLEDevice>& d
     auto config = lookUp(PtsConfigUuid);
     auto command = lookUp(PtsCommandUuid);
     if (required) {
-        if (!status)
-            throw rt_exception("PTS Status Channel cannot be null.");
-        if (!config)
-            throw rt_exception("PTS Config Channel cannot be null.");
-        if (!command)
-            throw rt_exception("PTS Command Channel cannot be null.");
+        if (!status) throw rt_exception("PTS Status Channel cannot be null.");
+        if (!config) throw rt_exception("PTS Config Channel cannot be null.");
+        if (!command) throw rt_exception("PTS Command Channel cannot be null.");
     } else if (!status || !config || !command) {
         return;
     }
@@ -179,44 +152,33 @@ void PhotoStimBLEService::findChannels(const std::shared_ptr<BLE::IBLEDevice>& d
     present_ = true;
 }
 
-bool PhotoStimBLEService::readWithRetries(BLE::IBLEChannel& channel, std::vector<uint8_t>& out)
-{
+bool PhotoStimBLEService::readWithRetries(BLE::IBLEChannel& channel, std::vector<uint8_t>& out) {
     for (int attempt = 1;; ++attempt) {
-        if (stopped_)
-            return false;
+        if (stopped_) return false;
         const bool last = attempt >= timing_.readAttempts;
         try {
             out.clear();
-            if (channel.read(out))
-                return true;
+            if (channel.read(out)) return true;
         } catch (const std::exception& e) {
-            if (last)
-                throw rt_exception(std::string(ReadFailure) + ": " + e.what());
+            if (last) throw rt_exception(std::string(ReadFailure) + ": " + e.what());
             continue;
         }
-        if (last)
-            throw rt_exception(ReadFailure);
+        if (last) throw rt_exception(ReadFailure);
     }
 }
 
-void PhotoStimBLEService::readStatus()
-{
+void PhotoStimBLEService::readStatus() {
     std::vector<uint8_t> bytes;
-    if (present_ && readWithRetries(*status_, bytes))
-        tracker_->apply(bytes);
+    if (present_ && readWithRetries(*status_, bytes)) tracker_->apply(bytes);
 }
 
-void PhotoStimBLEService::readConfigure()
-{
+void PhotoStimBLEService::readConfigure() {
     std::vector<uint8_t> bytes;
-    if (present_ && readWithRetries(*config_, bytes))
-        applyConfigure(bytes);
+    if (present_ && readWithRetries(*config_, bytes)) applyConfigure(bytes);
 }
 
-void PhotoStimBLEService::applyConfigure(const std::vector<uint8_t>& bytes)
-{
-    if (bytes.size() % ConfigPacketSize != 0)
-        sdkLog().warn("Error data length configure PTS Service.");
+void PhotoStimBLEService::applyConfigure(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() % ConfigPacketSize != 0) sdkLog().warn("Error data length configure PTS Service.");
     if (bytes.size() >= 2 * ConfigPacketSize)
         sdkLog().trace("Recived more then one pack configure: [{}]", bytes.size() / ConfigPacketSize);
     if (auto decoded = PhotoStim::decodeConfigure(bytes)) {
@@ -225,58 +187,41 @@ void PhotoStimBLEService::applyConfigure(const std::vector<uint8_t>& bytes)
     }
 }
 
-DevStimulStatus PhotoStimBLEService::state() const
-{
-    return tracker_->state.load();
-}
+DevStimulStatus PhotoStimBLEService::state() const { return tracker_->state.load(); }
 
-OperationResult PhotoStimBLEService::stimState(DevStimulStatus& out) const
-{
+OperationResult PhotoStimBLEService::stimState(DevStimulStatus& out) const {
     out = state();
     return OperationResult::done();
 }
 
-OperationResult PhotoStimBLEService::syncState(DevStimulSyncStatus& out) const
-{
+OperationResult PhotoStimBLEService::syncState(DevStimulSyncStatus& out) const {
     out = static_cast<DevStimulSyncStatus>(tracker_->status.get().syncFlag);
     return OperationResult::done();
 }
 
-uint16_t PhotoStimBLEService::batteryVoltage() const
-{
-    return tracker_->status.get().batteryVoltage;
-}
+uint16_t PhotoStimBLEService::batteryVoltage() const { return tracker_->status.get().batteryVoltage; }
 
-uint32_t PhotoStimBLEService::stimulatorTime(bool reread)
-{
-    if (reread)
-        readStatus();
+uint32_t PhotoStimBLEService::stimulatorTime(bool reread) {
+    if (reread) readStatus();
     return tracker_->status.get().stimulatorTime;
 }
 
-uint32_t PhotoStimBLEService::statusWord() const
-{
-    return tracker_->status.get().statusWord;
-}
+uint32_t PhotoStimBLEService::statusWord() const { return tracker_->status.get().statusWord; }
 
-std::vector<StimProgram> PhotoStimBLEService::programs() const
-{
+std::vector<StimProgram> PhotoStimBLEService::programs() const {
     std::lock_guard guard(programsMutex_);
     return programs_;
 }
 
-OperationResult PhotoStimBLEService::writeStimProgramList(const std::vector<StimProgram>& programs)
-{
-    if (!present_)
-        return absent();
+OperationResult PhotoStimBLEService::writeStimProgramList(const std::vector<StimProgram>& programs) {
+    if (!present_) return absent();
     if (programs.size() > MaxPrograms)
         return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Incorrect size of the program stim list");
     if (state() == DevStimulStatus::Running)
         return OperationResult::failed(Utility::kKspErrors.dataSend,
                                        "Parameter setting is forbidden. Stimulation program started");
     PackedPrograms packed = packPrograms(programs);
-    if (!packed.result)
-        return packed.result;
+    if (!packed.result) return packed.result;
     const std::vector<uint8_t> packet(packed.packet.begin(), packed.packet.end());
     for (int attempt = 0; attempt < timing_.writeAttempts; ++attempt) {
         if (config_->write(packet)) {
@@ -288,21 +233,16 @@ OperationResult PhotoStimBLEService::writeStimProgramList(const std::vector<Stim
     return OperationResult::failed(Utility::kKspErrors.dataSend, "Failed to set parameters of stimulation programs");
 }
 
-bool PhotoStimBLEService::send(const std::vector<uint8_t>& frame)
-{
-    return command_->write(frame);
-}
+bool PhotoStimBLEService::send(const std::vector<uint8_t>& frame) { return command_->write(frame); }
 
-OperationResult PhotoStimBLEService::awaitState(DevStimulStatus expected, std::chrono::milliseconds limit)
-{
+OperationResult PhotoStimBLEService::awaitState(DevStimulStatus expected, std::chrono::milliseconds limit) {
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + limit;
     {
         auto held = tracker_->wake.lock();
         while (state() != expected && !stopped_) {
             const auto now = Clock::now();
-            if (now >= end)
-                break;
+            if (now >= end) break;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now);
             tracker_->wake.wait(held, std::min(timing_.pollStep, left));
         }
@@ -317,34 +257,25 @@ OperationResult PhotoStimBLEService::awaitState(DevStimulStatus expected, std::c
     return state() == expected ? OperationResult::done() : failedChange();
 }
 
-OperationResult PhotoStimBLEService::reset()
-{
-    if (!present_)
-        return absent();
-    if (state() == DevStimulStatus::Idle)
-        return OperationResult::done();
+OperationResult PhotoStimBLEService::reset() {
+    if (!present_) return absent();
+    if (state() == DevStimulStatus::Idle) return OperationResult::done();
     send({Command::Reset});
     return awaitState(DevStimulStatus::Idle, timing_.resetWait);
 }
 
-OperationResult PhotoStimBLEService::prepareSync()
-{
-    if (!present_)
-        return absent();
-    if (state() == DevStimulStatus::SyncPrepared)
-        return OperationResult::done();
+OperationResult PhotoStimBLEService::prepareSync() {
+    if (!present_) return absent();
+    if (state() == DevStimulStatus::SyncPrepared) return OperationResult::done();
     if (state() != DevStimulStatus::Idle) {
-        if (OperationResult reset = this->reset(); !reset)
-            return reset;
+        if (OperationResult reset = this->reset(); !reset) return reset;
     }
     send({Command::PrepareSync});
     return awaitState(DevStimulStatus::SyncPrepared, timing_.stateWait);
 }
 
-OperationResult PhotoStimBLEService::sync()
-{
-    if (!present_)
-        return absent();
+OperationResult PhotoStimBLEService::sync() {
+    if (!present_) return absent();
     switch (state()) {
     case DevStimulStatus::Synchronised: return OperationResult::done();
     case DevStimulStatus::Running: return stopProgram();
@@ -357,13 +288,10 @@ OperationResult PhotoStimBLEService::sync()
     }
 }
 
-OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunning)
-{
-    if (!present_)
-        return absent();
+OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunning) {
+    if (!present_) return absent();
     if (state() == DevStimulStatus::Running) {
-        if (OperationResult stop = stopProgram(); !stop)
-            return stop;
+        if (OperationResult stop = stopProgram(); !stop) return stop;
     }
     if (state() != DevStimulStatus::Synchronised)
         return OperationResult::failed(Utility::kKspErrors.dataSend, "Synchronization is required");
@@ -374,15 +302,12 @@ OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunnin
         tracker_->startInFlight = false;
         return failedChange();
     }
-    if (markRunning)
-        tracker_->mark(DevStimulStatus::Running);
+    if (markRunning) tracker_->mark(DevStimulStatus::Running);
     return OperationResult::done();
 }
 
-OperationResult PhotoStimBLEService::stopProgram()
-{
-    if (!present_)
-        return absent();
+OperationResult PhotoStimBLEService::stopProgram() {
+    if (!present_) return absent();
     // A start still on its way would run the program after a stop that found it not running
     // yet: the stop waits for the device to take the start first. A device that still has not
     // reported it waits for the start's tick, and the stop frame cancels the start.
@@ -393,16 +318,13 @@ OperationResult PhotoStimBLEService::stopProgram()
             return OperationResult::done();
         }
     }
-    if (state() != DevStimulStatus::Running)
-        return OperationResult::done();
+    if (state() != DevStimulStatus::Running) return OperationResult::done();
     send({Command::Stop});
     return awaitState(DevStimulStatus::Synchronised, timing_.stateWait);
 }
 
-OperationResult PhotoStimBLEService::startStatusNotify()
-{
-    if (!present_ || status_->isNotifying())
-        return OperationResult::done();
+OperationResult PhotoStimBLEService::startStatusNotify() {
+    if (!present_ || status_->isNotifying()) return OperationResult::done();
     try {
         status_->startNotify();
         readStatus();
@@ -414,8 +336,7 @@ OperationResult PhotoStimBLEService::startStatusNotify()
     }
 }
 
-OperationResult PhotoStimBLEService::stopStatusNotify()
-{
+OperationResult PhotoStimBLEService::stopStatusNotify() {
     if (present_ && status_->isNotifying()) {
         try {
             status_->stopNotify();
@@ -426,16 +347,14 @@ OperationResult PhotoStimBLEService::stopStatusNotify()
     return OperationResult::done();
 }
 
-bool PhotoStimBLEService::suspend()
-{
+bool PhotoStimBLEService::suspend() {
     stopped_ = true;
     tracker_->startInFlight = false;
     tracker_->wake.notify();
     return true;
 }
 
-bool PhotoStimBLEService::resume()
-{
+bool PhotoStimBLEService::resume() {
     if (stopped_.exchange(false) && present_) {
         try {
             readStatus();
@@ -448,13 +367,11 @@ bool PhotoStimBLEService::resume()
     return true;
 }
 
-std::weak_ptr<PhotoStimBLEService::StimStatusBus> PhotoStimBLEService::stimStatusEvent() const
-{
+std::weak_ptr<PhotoStimBLEService::StimStatusBus> PhotoStimBLEService::stimStatusEvent() const {
     return tracker_->stimBus;
 }
 
-std::weak_ptr<PhotoStimBLEService::SyncStatusBus> PhotoStimBLEService::syncStatusEvent() const
-{
+std::weak_ptr<PhotoStimBLEService::SyncStatusBus> PhotoStimBLEService::syncStatusEvent() const {
     return tracker_->syncBus;
 }
 

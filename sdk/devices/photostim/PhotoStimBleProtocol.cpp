@@ -29,8 +29,7 @@ constexpr int32_t Parameter44 = 44;
 
 std::shared_ptr<PhotoStimBleProtocol> PhotoStimBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                                    BLE::ServiceChannels deviceInformation,
-                                                                   const Devices::ProtocolTiming& timing)
-{
+                                                                   const Devices::ProtocolTiming& timing) {
     std::shared_ptr<PhotoStimBleProtocol> protocol(
         new PhotoStimBleProtocol(std::move(device), std::move(deviceInformation), timing));
     protocol->start();
@@ -44,16 +43,12 @@ PhotoStimBleProtocol::PhotoStimBleProtocol(std::shared_ptr<BLE::IBLEDevice> devi
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
       linkLoss_(device_),
-      worker_(timing.stimulator.workerWait)
-{
-}
+      worker_(timing.stimulator.workerWait) {}
 
-void PhotoStimBleProtocol::start()
-{
+void PhotoStimBleProtocol::start() {
     try {
         service_ = std::make_unique<PhotoStimBLEService>(device_, true, timing_.stimulator);
-        if (deviceInformation_.empty())
-            throw rt_exception("DeviceInfo Service cannot be empty.");
+        if (deviceInformation_.empty()) throw rt_exception("DeviceInfo Service cannot be empty.");
         readVersion();
         const DeviceVersion version = version_.get();
         if (version.firmwareMajor == 0 || version.hardwareMajor == 0)
@@ -71,49 +66,39 @@ void PhotoStimBleProtocol::start()
     }
 }
 
-PhotoStimBleProtocol::~PhotoStimBleProtocol()
-{
+PhotoStimBleProtocol::~PhotoStimBleProtocol() {
     shutDown();
     Utility::sdkLog().trace("[PhotoStimBleProtocol]:[deleted]");
 }
 
-void PhotoStimBleProtocol::shutDown()
-{
+void PhotoStimBleProtocol::shutDown() {
     linkLoss_.markLost();
     worker_.stop();
     battery_.reset();
-    if (service_)
-        service_->suspend();
+    if (service_) service_->suspend();
 }
 
-void PhotoStimBleProtocol::readVersion()
-{
+void PhotoStimBleProtocol::readVersion() {
     DeviceVersion version;
     const bool cancel = linkLoss_.isLost();
     Utility::readDeviceInfo(deviceInformation_, version, &cancel);
     version_.set(version);
 }
 
-void PhotoStimBleProtocol::workerPass()
-{
+void PhotoStimBleProtocol::workerPass() {
     relay_->publishStates();
     batteryLevel_.offer(battery_->level());
     relay_->publishVoltage(*service_);
 }
 
-Sensor::FeatureSet PhotoStimBleProtocol::supportedFeatures() const
-{
-    return {StimulatorFeature};
-}
+Sensor::FeatureSet PhotoStimBleProtocol::supportedFeatures() const { return {StimulatorFeature}; }
 
-Sensor::CommandSet PhotoStimBleProtocol::supportedCommands() const
-{
+Sensor::CommandSet PhotoStimBleProtocol::supportedCommands() const {
     return {toInt(SensorCommand::StartPhotoStimulation), toInt(SensorCommand::StopPhotoStimulation),
             toInt(SynchroniseCommand), toInt(ResetCommand)};
 }
 
-Sensor::ParameterMap PhotoStimBleProtocol::supportedParameters() const
-{
+Sensor::ParameterMap PhotoStimBleProtocol::supportedParameters() const {
     const int32_t read = toInt(SensorParamAccess::Read);
     const int32_t readWrite = toInt(SensorParamAccess::ReadWrite);
     const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
@@ -132,8 +117,7 @@ Sensor::ParameterMap PhotoStimBleProtocol::supportedParameters() const
             {Parameter44, readNotify}};
 }
 
-bool PhotoStimBleProtocol::onConnected()
-{
+bool PhotoStimBleProtocol::onConnected() {
     std::unique_lock lock(commandLock_);
     std::lock_guard change(linkChange_);
     if (linkLoss_.relink()) {
@@ -151,82 +135,66 @@ bool PhotoStimBleProtocol::onConnected()
     return true;
 }
 
-void PhotoStimBleProtocol::onDisconnected()
-{
+void PhotoStimBleProtocol::onDisconnected() {
     // A report that comes once the link is back again is over already; one that comes while the
     // device is read again after a reconnection waits for that read, so that it cannot suspend
     // the service after its resumption.
     std::lock_guard change(linkChange_);
-    if (linkLoss_.reportLoss())
-        service_->suspend();
+    if (linkLoss_.reportLoss()) service_->suspend();
 }
 
-DevStimulStatus PhotoStimBleProtocol::stimState() const
-{
+DevStimulStatus PhotoStimBleProtocol::stimState() const {
     DevStimulStatus state{};
     service_->stimState(state);
     return state;
 }
 
-DevStimulSyncStatus PhotoStimBleProtocol::syncState() const
-{
+DevStimulSyncStatus PhotoStimBleProtocol::syncState() const {
     DevStimulSyncStatus sync{};
     service_->syncState(sync);
     return sync;
 }
 
-uint32_t PhotoStimBleProtocol::stimulatorTime(bool reread)
-{
-    return service_->stimulatorTime(reread);
-}
+uint32_t PhotoStimBleProtocol::stimulatorTime(bool reread) { return service_->stimulatorTime(reread); }
 
-std::vector<StimProgram> PhotoStimBleProtocol::programs() const
-{
+std::vector<StimProgram> PhotoStimBleProtocol::programs() const {
     std::shared_lock lock(commandLock_);
     return service_->programs();
 }
 
 template <class Command>
-OperationResult PhotoStimBleProtocol::command(Command run)
-{
+OperationResult PhotoStimBleProtocol::command(Command run) {
     std::unique_lock lock(commandLock_);
     return linkLoss_.isDown() ? Devices::linkDownFailure() : run(*service_);
 }
 
-OperationResult PhotoStimBleProtocol::writeStimPrograms(const std::vector<StimProgram>& programs)
-{
+OperationResult PhotoStimBleProtocol::writeStimPrograms(const std::vector<StimProgram>& programs) {
     return command([&programs](PhotoStimBLEService& service) { return service.writeStimProgramList(programs); });
 }
 
-OperationResult PhotoStimBleProtocol::reset()
-{
+OperationResult PhotoStimBleProtocol::reset() {
     return command([](PhotoStimBLEService& service) { return service.reset(); });
 }
 
-OperationResult PhotoStimBleProtocol::prepareSync()
-{
+OperationResult PhotoStimBleProtocol::prepareSync() {
     return command([](PhotoStimBLEService& service) { return service.prepareSync(); });
 }
 
-OperationResult PhotoStimBleProtocol::sync()
-{
+OperationResult PhotoStimBleProtocol::sync() {
     return command([](PhotoStimBLEService& service) { return service.sync(); });
 }
 
-OperationResult PhotoStimBleProtocol::startProgram(uint32_t tick)
-{
+OperationResult PhotoStimBleProtocol::startProgram(uint32_t tick) {
     return command([tick](PhotoStimBLEService& service) { return service.startProgram(tick, true); });
 }
 
-OperationResult PhotoStimBleProtocol::startProgramAfter(uint32_t deferTicks)
-{
+OperationResult PhotoStimBleProtocol::startProgramAfter(uint32_t deferTicks) {
     return command([deferTicks](PhotoStimBLEService& service) {
         return service.startProgram(service.stimulatorTime(true) + deferTicks, true);
     });
 }
 
-OperationResult PhotoStimBleProtocol::stopProgram()
-{
+OperationResult PhotoStimBleProtocol::stopProgram() {
     return command([](PhotoStimBLEService& service) { return service.stopProgram(); });
 }
 

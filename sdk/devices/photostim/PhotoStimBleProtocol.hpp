@@ -78,10 +78,7 @@ public:
     std::weak_ptr<Utility::EventBus<int>> batteryEvent() const { return batteryLevel_.event(); }
     std::weak_ptr<Utility::EventBus<int>> batteryVoltageEvent() const { return relay_->batteryVoltageEvent(); }
     std::weak_ptr<Utility::EventBus<DevStimulStatus>> stimStatusEvent() const { return relay_->stimStatusEvent(); }
-    std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() const
-    {
-        return relay_->syncStatusEvent();
-    }
+    std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() const { return relay_->syncStatusEvent(); }
 
 private:
     PhotoStimBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,

@@ -20,31 +20,26 @@ constexpr double MicrosecondsPerTick = 16;
 // The entry of an empty list.
 constexpr ConfigEntry DefaultEntry{128, 1, 10, 1000, 1000};
 
-uint16_t u16At(std::span<const uint8_t> bytes, size_t offset)
-{
+uint16_t u16At(std::span<const uint8_t> bytes, size_t offset) {
     return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
 }
 
-uint32_t u32At(std::span<const uint8_t> bytes, size_t offset)
-{
+uint32_t u32At(std::span<const uint8_t> bytes, size_t offset) {
     return static_cast<uint32_t>(bytes[offset]) | (static_cast<uint32_t>(bytes[offset + 1]) << 8) |
            (static_cast<uint32_t>(bytes[offset + 2]) << 16) | (static_cast<uint32_t>(bytes[offset + 3]) << 24);
 }
 
-void putU16(ConfigPacket& packet, size_t offset, uint16_t value)
-{
+void putU16(ConfigPacket& packet, size_t offset, uint16_t value) {
     packet[offset] = static_cast<uint8_t>(value);
     packet[offset + 1] = static_cast<uint8_t>(value >> 8);
 }
 
-ConfigEntry entryAt(std::span<const uint8_t> packet, size_t index)
-{
+ConfigEntry entryAt(std::span<const uint8_t> packet, size_t index) {
     const size_t at = index * ConfigEntrySize;
     return {packet[at], packet[at + 1], u16At(packet, at + 2), u16At(packet, at + 4), u16At(packet, at + 6)};
 }
 
-void putEntry(ConfigPacket& packet, size_t index, const ConfigEntry& entry)
-{
+void putEntry(ConfigPacket& packet, size_t index, const ConfigEntry& entry) {
     const size_t at = index * ConfigEntrySize;
     packet[at] = entry.intensity;
     packet[at + 1] = entry.pause;
@@ -54,29 +49,20 @@ void putEntry(ConfigPacket& packet, size_t index, const ConfigEntry& entry)
 }
 
 // Within [low, high]; a value that is not a number is not.
-bool within(double value, double low, double high)
-{
-    return value >= low && value <= high;
-}
+bool within(double value, double low, double high) { return value >= low && value <= high; }
 
-OperationResult wrongValue(const char* parameter)
-{
+OperationResult wrongValue(const char* parameter) {
     return OperationResult::failed(Utility::kKspErrors.wrongParamValue,
                                    std::string("Incorrect ") + parameter + " parameter value");
 }
 
 // The entry of one program, or the failure that names the parameter it cannot carry.
-OperationResult encode(const StimProgram& program, ConfigEntry& entry)
-{
-    if (!within(program.power, 0, MaxPower))
-        return wrongValue("Power");
-    if (!within(program.frequency, 0, MaxFrequency))
-        return wrongValue("Frequency");
-    if (!within(program.pause, 0, MaxPause))
-        return wrongValue("Pause");
+OperationResult encode(const StimProgram& program, ConfigEntry& entry) {
+    if (!within(program.power, 0, MaxPower)) return wrongValue("Power");
+    if (!within(program.frequency, 0, MaxFrequency)) return wrongValue("Frequency");
+    if (!within(program.pause, 0, MaxPause)) return wrongValue("Pause");
     const double pulses = program.frequency * program.stimulDuration;
-    if (!within(pulses, 0, MaxField))
-        return wrongValue("StimulDuration");
+    if (!within(pulses, 0, MaxField)) return wrongValue("StimulDuration");
 
     double on = 0;
     double off = 0;
@@ -84,13 +70,10 @@ OperationResult encode(const StimProgram& program, ConfigEntry& entry)
         // A pulse must fit the 16-bit on time and the period; the rest of the period must fit
         // the 16-bit off time (below about 0.95 Hz it cannot).
         on = std::trunc(program.pulseWidth * 1000000 * 0.0625);
-        if (!within(on, 0, MaxField))
-            return wrongValue("PulseWidth");
+        if (!within(on, 0, MaxField)) return wrongValue("PulseWidth");
         off = std::trunc((1 / program.frequency - program.pulseWidth) * 1000000 * 0.0625);
-        if (off < 0)
-            return wrongValue("PulseWidth");
-        if (off > MaxField)
-            return wrongValue("Frequency");
+        if (off < 0) return wrongValue("PulseWidth");
+        if (off > MaxField) return wrongValue("Frequency");
     }
     entry.intensity = static_cast<uint8_t>(std::round(program.power * 255) * 0.01);
     entry.pause = static_cast<uint8_t>(program.pause);
@@ -102,8 +85,7 @@ OperationResult encode(const StimProgram& program, ConfigEntry& entry)
 
 }  // namespace
 
-DevStimulStatus StatusPack::state() const
-{
+DevStimulStatus StatusPack::state() const {
     switch (bytes[0]) {
     case DeviceState::Idle: return DevStimulStatus::Idle;
     case DeviceState::SyncPrepared: return DevStimulStatus::SyncPrepared;
@@ -113,14 +95,12 @@ DevStimulStatus StatusPack::state() const
     }
 }
 
-PtsStatus StatusPack::status() const
-{
+PtsStatus StatusPack::status() const {
     return {static_cast<uint8_t>(bytes[1] != 0 ? 1 : 0), u16At(bytes, 2), u32At(bytes, 4), u32At(bytes, 8),
             u32At(bytes, 12)};
 }
 
-StimProgram programOf(const ConfigEntry& entry)
-{
+StimProgram programOf(const ConfigEntry& entry) {
     const double period = static_cast<double>(entry.onTicks) + entry.offTicks;
     StimProgram program;
     program.frequency = entry.pulseCount != 0 && period > 0 ? TicksPerSecond / period : 0;
@@ -131,23 +111,18 @@ StimProgram programOf(const ConfigEntry& entry)
     return program;
 }
 
-std::optional<std::vector<StimProgram>> decodeConfigure(std::span<const uint8_t> bytes)
-{
-    if (bytes.size() < ConfigPacketSize)
-        return std::nullopt;
+std::optional<std::vector<StimProgram>> decodeConfigure(std::span<const uint8_t> bytes) {
+    if (bytes.size() < ConfigPacketSize) return std::nullopt;
     std::vector<StimProgram> programs;
     for (size_t i = 0; i < MaxPrograms; ++i) {
         const ConfigEntry entry = entryAt(bytes, i);
-        if (entry.pulseCount != 0 || entry.onTicks != 0)
-            programs.push_back(programOf(entry));
+        if (entry.pulseCount != 0 || entry.onTicks != 0) programs.push_back(programOf(entry));
     }
     return programs;
 }
 
-PackedPrograms packPrograms(std::span<const StimProgram> programs)
-{
-    if (programs.size() > MaxPrograms)
-        throw std::invalid_argument("A configure packet holds at most 16 programs");
+PackedPrograms packPrograms(std::span<const StimProgram> programs) {
+    if (programs.size() > MaxPrograms) throw std::invalid_argument("A configure packet holds at most 16 programs");
     PackedPrograms packed;
     if (programs.empty()) {
         putEntry(packed.packet, 0, DefaultEntry);
@@ -168,14 +143,12 @@ PackedPrograms packPrograms(std::span<const StimProgram> programs)
     return packed;
 }
 
-std::vector<uint8_t> startFrame(uint32_t tick)
-{
+std::vector<uint8_t> startFrame(uint32_t tick) {
     return {Command::Start, static_cast<uint8_t>(tick), static_cast<uint8_t>(tick >> 8),
             static_cast<uint8_t>(tick >> 16), static_cast<uint8_t>(tick >> 24)};
 }
 
-OperationResult deferTicks(double seconds, int32_t& ticks)
-{
+OperationResult deferTicks(double seconds, int32_t& ticks) {
     constexpr int MaxDeferSeconds = 10;
     if (!(seconds >= 0 && seconds <= MaxDeferSeconds))
         return OperationResult::failed(

@@ -5,11 +5,9 @@
 
 namespace VexaDevice::Tessel {
 
-bool DroppedStream::settingsKnown(std::initializer_list<Setting> settings)
-{
+bool DroppedStream::settingsKnown(std::initializer_list<Setting> settings) {
     for (const Setting& setting : settings) {
-        if (setting.value != UnknownSetting)
-            continue;
+        if (setting.value != UnknownSetting) continue;
         if (!told_)
             Utility::sdkLog().warn("{} packs are dropped: the device reports no known {}", stream_, setting.name);
         told_ = true;

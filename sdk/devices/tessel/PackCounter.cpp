@@ -5,8 +5,7 @@
 
 namespace VexaDevice::Tessel {
 
-uint64_t PackCounter::onPack(uint32_t packNum)
-{
+uint64_t PackCounter::onPack(uint32_t packNum) {
     std::unique_lock lock(mutex_);
     uint64_t lost = 0;
     if (!started_)
@@ -22,8 +21,7 @@ uint64_t PackCounter::onPack(uint32_t packNum)
     return lost;
 }
 
-void PackCounter::reset()
-{
+void PackCounter::reset() {
     std::unique_lock lock(mutex_);
     started_ = false;
     lastPackNum_ = 0;
@@ -32,8 +30,7 @@ void PackCounter::reset()
     lost_ = 0;
 }
 
-void PackCounter::setSamplingFrequency(uint64_t hertz)
-{
+void PackCounter::setSamplingFrequency(uint64_t hertz) {
     {
         std::unique_lock lock(mutex_);
         samplingFrequency_ = hertz;
@@ -41,26 +38,22 @@ void PackCounter::setSamplingFrequency(uint64_t hertz)
     reset();
 }
 
-uint64_t PackCounter::samplingFrequency() const
-{
+uint64_t PackCounter::samplingFrequency() const {
     std::shared_lock lock(mutex_);
     return samplingFrequency_;
 }
 
-uint64_t PackCounter::lostCount() const
-{
+uint64_t PackCounter::lostCount() const {
     std::shared_lock lock(mutex_);
     return lost_;
 }
 
-uint64_t PackCounter::receivedCount() const
-{
+uint64_t PackCounter::receivedCount() const {
     std::shared_lock lock(mutex_);
     return received_;
 }
 
-double PackCounter::lostPercent() const
-{
+double PackCounter::lostPercent() const {
     std::shared_lock lock(mutex_);
     return expected_ == 0 ? 0.0 : static_cast<double>(lost_) * 100.0 / static_cast<double>(expected_);
 }

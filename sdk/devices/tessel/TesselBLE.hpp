@@ -44,20 +44,15 @@ public:
 
     std::weak_ptr<TesselBleProtocol::BatteryBus> batteryEvent() override { return protocol().batteryEvent(); }
     std::weak_ptr<TesselBleProtocol::SignalBus> signalEvent() override { return protocol().signalEvent(); }
-    std::weak_ptr<TesselBleProtocol::RespirationBus> respirationEvent() override
-    {
+    std::weak_ptr<TesselBleProtocol::RespirationBus> respirationEvent() override {
         return protocol().respirationEvent();
     }
-    std::weak_ptr<TesselBleProtocol::ElectrodeBus> electrodeStateEvent() override
-    {
+    std::weak_ptr<TesselBleProtocol::ElectrodeBus> electrodeStateEvent() override {
         return protocol().electrodeStateEvent();
     }
     std::weak_ptr<TesselBleProtocol::MotionBus> memsEvent() override { return protocol().memsEvent(); }
     std::weak_ptr<TesselBleProtocol::EnvelopeBus> envelopeEvent() override { return protocol().envelopeEvent(); }
-    std::weak_ptr<TesselBleProtocol::QuaternionBus> quaternionEvent() override
-    {
-        return protocol().quaternionEvent();
-    }
+    std::weak_ptr<TesselBleProtocol::QuaternionBus> quaternionEvent() override { return protocol().quaternionEvent(); }
 
     double packsLostPercent() override { return protocol().packCounter().lostPercent(); }
     uint64_t packsLost() override { return protocol().packCounter().lostCount(); }

@@ -28,14 +28,12 @@ constexpr uint8_t LastReplyCode = 168;
 
 const char* const ProtocolName = "Tessel BLE Protocol";
 
-int64_t nanoseconds(std::chrono::milliseconds duration)
-{
+int64_t nanoseconds(std::chrono::milliseconds duration) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count();
 }
 
 // A reply that says a command was not done, as the library's exception.
-[[noreturn]] void throwFailure(const OpCmdRes& reply)
-{
+[[noreturn]] void throwFailure(const OpCmdRes& reply) {
     const OperationResult result = deviceResult(reply);
     throw rt_exception(result.message, result.code);
 }
@@ -43,12 +41,10 @@ int64_t nanoseconds(std::chrono::milliseconds duration)
 }  // namespace
 
 std::shared_ptr<TesselBleProtocol> TesselBleProtocol::create(std::shared_ptr<BLE::IBLEChannel> rx,
-                                                             std::shared_ptr<BLE::IBLEChannel> tx, TesselTiming timing)
-{
-    if (!rx)
-        throw rt_exception("Rx Channel cannot be null.");
-    if (!tx)
-        throw rt_exception("Tx Channel cannot be null.");
+                                                             std::shared_ptr<BLE::IBLEChannel> tx,
+                                                             TesselTiming timing) {
+    if (!rx) throw rt_exception("Rx Channel cannot be null.");
+    if (!tx) throw rt_exception("Tx Channel cannot be null.");
     std::shared_ptr<TesselBleProtocol> protocol(new TesselBleProtocol(std::move(rx), std::move(tx), std::move(timing)));
     try {
         protocol->start();
@@ -75,26 +71,18 @@ TesselBleProtocol::TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::
       exchange_([this](const std::vector<uint8_t>& frame) { return tx_->write(frame); }, stopping_,
                 OpCmdRes{0, 0, DeviceError{Utility::kSpacedErrors.dataSend}},
                 Devices::ProtocolTiming{.replyWaitStep = timing_.replyWait, .replyWaitSteps = 1}),
-      worker_(timing_.workerWait)
-{
-}
+      worker_(timing_.workerWait) {}
 
-TesselBleProtocol::~TesselBleProtocol()
-{
-    stop();
-}
+TesselBleProtocol::~TesselBleProtocol() { stop(); }
 
-void TesselBleProtocol::start()
-{
+void TesselBleProtocol::start() {
     const std::weak_ptr<TesselBleProtocol> weak = weak_from_this();
     running_ = true;
     worker_.startFor(weak, &TesselBleProtocol::workerPass);
     rxHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
-        if (const auto protocol = weak.lock())
-            protocol->onNotification(bytes);
+        if (const auto protocol = weak.lock()) protocol->onNotification(bytes);
     });
-    if (const auto bus = rx_->dataEvent().lock())
-        bus->subscribe(rxHandler_);
+    if (const auto bus = rx_->dataEvent().lock()) bus->subscribe(rxHandler_);
     rx_->startNotify();
 
     const auto lock = lockCommands();
@@ -106,8 +94,7 @@ void TesselBleProtocol::start()
     }
 }
 
-void TesselBleProtocol::stop()
-{
+void TesselBleProtocol::stop() {
     ready_ = false;
     running_ = false;
     stopping_ = true;
@@ -119,8 +106,7 @@ void TesselBleProtocol::stop()
     worker_.stop();
 }
 
-void TesselBleProtocol::initialise()
-{
+void TesselBleProtocol::initialise() {
     readSerialNumber();
     requestBattery();
     readEcho();
@@ -128,44 +114,36 @@ void TesselBleProtocol::initialise()
         readSensorParams();
     } else {
         const OperationResult switched = switchFirmwareMode(1);
-        if (!switched)
-            throw rt_exception(switched.message, switched.code);
+        if (!switched) throw rt_exception(switched.message, switched.code);
     }
     readMotionCounterParams();
 }
 
-OperationResult TesselBleProtocol::switchFirmwareMode(int32_t mode)
-{
-    if (mode == firmwareMode_)
-        return OperationResult::done();
+OperationResult TesselBleProtocol::switchFirmwareMode(int32_t mode) {
+    if (mode == firmwareMode_) return OperationResult::done();
     const OpCmdRes reply = execCommand(mode != 0 ? Code::ActivateApp : Code::ActivateBoot, {}, SwitchRetries);
     const OperationResult result = deviceResult(reply);
     if (result) {
         firmwareMode_ = mode;
         readEcho();
-        if (mode == 1)
-            readSensorParams();
+        if (mode == 1) readSensorParams();
     }
     return result;
 }
 
 template <class Payload>
-Payload TesselBleProtocol::readPayload(uint8_t code, int retries)
-{
+Payload TesselBleProtocol::readPayload(uint8_t code, int retries) {
     const OpCmdRes reply = execCommand(code, {}, retries);
-    if (!reply.ok)
-        throwFailure(reply);
+    if (!reply.ok) throwFailure(reply);
     return std::get<Payload>(reply.payload);
 }
 
-void TesselBleProtocol::readSerialNumber()
-{
+void TesselBleProtocol::readSerialNumber() {
     serial_ = static_cast<uint32_t>(readPayload<ReplyValue>(Code::GetSerialNum, ReadRetries).value) & 0xFFFFFF;
     serialKnown_ = true;
 }
 
-void TesselBleProtocol::readEcho()
-{
+void TesselBleProtocol::readEcho() {
     const EchoInfo echo = readPayload<EchoInfo>(Code::Echo, ReadRetries);
     {
         std::lock_guard lock(stateMutex_);
@@ -174,10 +152,8 @@ void TesselBleProtocol::readEcho()
     firmwareMode_ = echo.mode;
 }
 
-void TesselBleProtocol::readSensorParams()
-{
-    if (firmwareMode_ == 0)
-        return;
+void TesselBleProtocol::readSensorParams() {
+    if (firmwareMode_ == 0) return;
     auto capabilities =
         std::make_shared<const TesselCapabilities>(readPayload<TesselCapabilities>(Code::GetSensorParam, ReadRetries));
     packCounter_.setSamplingFrequency(
@@ -186,57 +162,47 @@ void TesselBleProtocol::readSensorParams()
     capabilities_ = std::move(capabilities);
 }
 
-void TesselBleProtocol::readMotionCounterParams()
-{
-    if (!capabilities()->offered.parameters.contains(toInt(SensorParameter::MotionCounterParamPack)))
-        return;
+void TesselBleProtocol::readMotionCounterParams() {
+    if (!capabilities()->offered.parameters.contains(toInt(SensorParameter::MotionCounterParamPack))) return;
     setMotionCounterParams(readPayload<MotionCounterParams>(Code::GetMotionCounterParam, ReadRetries));
 }
 
-bool TesselBleProtocol::requestBattery()
-{
-    return sendCommandNoReply(Code::GetBatteryV, RequestRetries).ok != 0;
-}
+bool TesselBleProtocol::requestBattery() { return sendCommandNoReply(Code::GetBatteryV, RequestRetries).ok != 0; }
 
-bool TesselBleProtocol::requestElectrodeState()
-{
+bool TesselBleProtocol::requestElectrodeState() {
     return sendCommandNoReply(Code::GetElectrodeState, RequestRetries).ok != 0;
 }
 
-OpCmdRes TesselBleProtocol::execCommand(uint8_t code, const CommandArgs& args, int retries)
-{
+OpCmdRes TesselBleProtocol::execCommand(uint8_t code, const CommandArgs& args, int retries) {
     Utility::sdkLog().trace("execCommand: [{}]", commandName(code));
-    const auto answers = [code](const OpCmdRes& reply) { return reply.command == code || reply.command == Code::Error; };
+    const auto answers = [code](const OpCmdRes& reply) {
+        return reply.command == code || reply.command == Code::Error;
+    };
     const auto reply = exchange_.sendEachWait(buildCommandFrame(code, args, serial_), retries + 1, answers);
-    if (!reply)
-        return OpCmdRes{0, code, DeviceError{Utility::kSpacedErrors.dataSend}};
+    if (!reply) return OpCmdRes{0, code, DeviceError{Utility::kSpacedErrors.dataSend}};
     return *reply;
 }
 
-OpCmdRes TesselBleProtocol::sendCommandNoReply(uint8_t code, int retries)
-{
+OpCmdRes TesselBleProtocol::sendCommandNoReply(uint8_t code, int retries) {
     const std::vector<uint8_t> frame = buildCommandFrame(code, {}, serial_);
     noteRequest(code, true);
     bool written = false;
     for (int retriesLeft = retries; running_; --retriesLeft) {
         written = tx_->write(frame);
-        if (written || retriesLeft == 0)
-            break;
+        if (written || retriesLeft == 0) break;
         std::this_thread::sleep_for(timing_.requestRetryPause);
     }
-    if (!written)
-        noteRequest(code, false);
-    return OpCmdRes{static_cast<uint8_t>(written), code, DeviceError{written ? ErrorCode::NoError : Utility::kSpacedErrors.dataSend}};
+    if (!written) noteRequest(code, false);
+    return OpCmdRes{static_cast<uint8_t>(written), code,
+                    DeviceError{written ? ErrorCode::NoError : Utility::kSpacedErrors.dataSend}};
 }
 
-void TesselBleProtocol::noteRequest(uint8_t code, bool outstanding)
-{
+void TesselBleProtocol::noteRequest(uint8_t code, bool outstanding) {
     auto& deadline = code == Code::GetBatteryV ? batteryRequestOpen_ : electrodeRequestOpen_;
     deadline = outstanding ? timing_.clock() + nanoseconds(timing_.replyWait) : 0;
 }
 
-bool TesselBleProtocol::answersRequest()
-{
+bool TesselBleProtocol::answersRequest() {
     const int64_t now = timing_.clock();
     for (const uint8_t request : {Code::GetBatteryV, Code::GetElectrodeState}) {
         const auto& deadline = request == Code::GetBatteryV ? batteryRequestOpen_ : electrodeRequestOpen_;
@@ -248,16 +214,13 @@ bool TesselBleProtocol::answersRequest()
     return false;
 }
 
-OperationResult TesselBleProtocol::checkCommand(SensorCommand command) const
-{
-    if (capabilities()->offered.commands.contains(toInt(command)))
-        return OperationResult::done();
+OperationResult TesselBleProtocol::checkCommand(SensorCommand command) const {
+    if (capabilities()->offered.commands.contains(toInt(command))) return OperationResult::done();
     return OperationResult::failed(Utility::kSpacedErrors.unsupportedCommand,
                                    "Unsupported Command: [" + Sensor::commandToString(command) + "]");
 }
 
-OperationResult TesselBleProtocol::checkParameter(SensorParameter parameter, SensorParamAccess access) const
-{
+OperationResult TesselBleProtocol::checkParameter(SensorParameter parameter, SensorParamAccess access) const {
     const auto caps = capabilities();
     const auto found = caps->offered.parameters.find(toInt(parameter));
     if (found == caps->offered.parameters.end())
@@ -269,15 +232,13 @@ OperationResult TesselBleProtocol::checkParameter(SensorParameter parameter, Sen
     return OperationResult::done();
 }
 
-void TesselBleProtocol::onDisconnected()
-{
+void TesselBleProtocol::onDisconnected() {
     needsReinit_ = true;
     ready_ = false;
     serialKnown_ = false;
 }
 
-bool TesselBleProtocol::reinitAfterReconnect()
-{
+bool TesselBleProtocol::reinitAfterReconnect() {
     const auto lock = lockCommands();
     if (needsReinit_.exchange(false)) {
         try {
@@ -291,38 +252,32 @@ bool TesselBleProtocol::reinitAfterReconnect()
     return true;
 }
 
-std::shared_ptr<const TesselCapabilities> TesselBleProtocol::capabilities() const
-{
+std::shared_ptr<const TesselCapabilities> TesselBleProtocol::capabilities() const {
     std::lock_guard lock(capabilitiesMutex_);
     return capabilities_;
 }
 
-EchoInfo TesselBleProtocol::echo() const
-{
+EchoInfo TesselBleProtocol::echo() const {
     std::lock_guard lock(stateMutex_);
     return echo_;
 }
 
-FirmwareVersion TesselBleProtocol::firmwareVersion() const
-{
+FirmwareVersion TesselBleProtocol::firmwareVersion() const {
     std::lock_guard lock(stateMutex_);
     return FirmwareVersion{echo_.major, echo_.minor};
 }
 
-MotionCounterParams TesselBleProtocol::motionCounterParams() const
-{
+MotionCounterParams TesselBleProtocol::motionCounterParams() const {
     std::lock_guard lock(stateMutex_);
     return motionCounter_;
 }
 
-void TesselBleProtocol::setMotionCounterParams(const MotionCounterParams& params)
-{
+void TesselBleProtocol::setMotionCounterParams(const MotionCounterParams& params) {
     std::lock_guard lock(stateMutex_);
     motionCounter_ = params;
 }
 
-void TesselBleProtocol::onNotification(const std::vector<uint8_t>& bytes)
-{
+void TesselBleProtocol::onNotification(const std::vector<uint8_t>& bytes) {
     const auto split = Devices::splitPacks<TesselPack>(bytes);
     for (const TesselPack& pack : split.packs) {
         if (pack.lead() != FrameMark) {
@@ -334,62 +289,48 @@ void TesselBleProtocol::onNotification(const std::vector<uint8_t>& bytes)
             onReply(pack);
         }
     }
-    if (split.remainder)
-        Utility::sdkLog().warn("Error data length. Device: [{:06X}]", serial_.load());
-    if (split.packs.size() > 1)
-        Utility::sdkLog().trace("Recived more then one pack: [{}]", split.packs.size());
+    if (split.remainder) Utility::sdkLog().warn("Error data length. Device: [{:06X}]", serial_.load());
+    if (split.packs.size() > 1) Utility::sdkLog().trace("Recived more then one pack: [{}]", split.packs.size());
     worker_.wake();
 }
 
-void TesselBleProtocol::onReply(const TesselPack& pack)
-{
-    if (pack.code() > LastReplyCode)
-        return;
+void TesselBleProtocol::onReply(const TesselPack& pack) {
+    if (pack.code() > LastReplyCode) return;
     const auto reply = decodeReply(pack, firmwareVersion());
-    if (!reply)
-        return;
+    if (!reply) return;
     if (reply->command == Code::Error) {
         const int32_t code = std::get<DeviceError>(reply->payload).code;
         Utility::sdkLog().warn("Device error: [{}] Code: [{}]", deviceErrorName(code), code);
-        if (answersRequest())
-            return;
+        if (answersRequest()) return;
     }
     exchange_.deliver(*reply);
 }
 
-bool TesselBleProtocol::requestFromWorker(uint8_t code)
-{
+bool TesselBleProtocol::requestFromWorker(uint8_t code) {
     const std::unique_lock lock(commandLock_, std::try_to_lock);
-    if (!lock.owns_lock())
-        return false;
+    if (!lock.owns_lock()) return false;
     return code == Code::GetBatteryV ? requestBattery() : requestElectrodeState();
 }
 
-void TesselBleProtocol::workerPass()
-{
+void TesselBleProtocol::workerPass() {
     const int64_t now = timing_.clock();
     if (serialKnown_ && ready_ && now - lastBatteryRequest_ > nanoseconds(timing_.batteryPeriod)) {
-        if (requestFromWorker(Code::GetBatteryV))
-            lastBatteryRequest_ = now;
+        if (requestFromWorker(Code::GetBatteryV)) lastBatteryRequest_ = now;
     }
     const auto packs = reader_.poll(*ring_);
-    if (packs.empty())
-        return;
+    if (packs.empty()) return;
     publish(classifyPacks(packs));
 
-    if (!serialKnown_ || !ready_ || !running_)
-        return;
+    if (!serialKnown_ || !ready_ || !running_) return;
     const auto caps = capabilities();
     constexpr uint8_t ElectrodeWatch = 3;
     if (caps->offered.parameters.contains(toInt(SensorParameter::ADCInputState)) && caps->adcInput == ElectrodeWatch &&
         now - lastElectrodeRequest_ >= nanoseconds(timing_.electrodePeriod)) {
-        if (requestFromWorker(Code::GetElectrodeState))
-            lastElectrodeRequest_ = now;
+        if (requestFromWorker(Code::GetElectrodeState)) lastElectrodeRequest_ = now;
     }
 }
 
-void TesselBleProtocol::publish(const PackLists& lists)
-{
+void TesselBleProtocol::publish(const PackLists& lists) {
     if (!lists.battery.empty()) {
         const int32_t percent = batteryPercentFromMillivolts(batteryMillivolts(lists.battery.back()));
         {
@@ -420,13 +361,11 @@ void TesselBleProtocol::publish(const PackLists& lists)
     }
     if (!lists.respiration.empty()) {
         std::vector<_RespirationData> records;
-        for (const TesselPack& pack : lists.respiration)
-            records.push_back(decodeRespiration(pack));
+        for (const TesselPack& pack : lists.respiration) records.push_back(decodeRespiration(pack));
         respirationBus_->notify(records);
     }
-    if (!lists.motion.empty() &&
-        motionDrop_.settingsKnown(
-            {{caps->accelSens, "accelerometer sensitivity"}, {caps->gyroSens, "gyroscope sensitivity"}})) {
+    if (!lists.motion.empty() && motionDrop_.settingsKnown({{caps->accelSens, "accelerometer sensitivity"},
+                                                            {caps->gyroSens, "gyroscope sensitivity"}})) {
         std::vector<_MEMSData> records;
         for (const TesselPack& pack : lists.motion)
             records.push_back(decodeMotion(pack, caps->accelSens, caps->gyroSens));
@@ -434,14 +373,12 @@ void TesselBleProtocol::publish(const PackLists& lists)
     }
     if (!lists.quaternion.empty()) {
         std::vector<_QuaternionData> records;
-        for (const TesselPack& pack : lists.quaternion)
-            records.push_back(decodeQuaternion(pack));
+        for (const TesselPack& pack : lists.quaternion) records.push_back(decodeQuaternion(pack));
         quaternionBus_->notify(records);
     }
     if (!lists.envelope.empty()) {
         std::vector<_EnvelopeData> records;
-        for (const TesselPack& pack : lists.envelope)
-            records.push_back(decodeEnvelope(pack));
+        for (const TesselPack& pack : lists.envelope) records.push_back(decodeEnvelope(pack));
         envelopeBus_->notify(records);
     }
 }

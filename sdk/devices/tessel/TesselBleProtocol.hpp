@@ -85,8 +85,7 @@ public:
     std::shared_ptr<const TesselCapabilities> capabilities() const;
     // Applies a successful setter to the current list.
     template <class Change>
-    void updateCapabilities(Change change)
-    {
+    void updateCapabilities(Change change) {
         std::lock_guard lock(capabilitiesMutex_);
         auto updated = std::make_shared<TesselCapabilities>(*capabilities_);
         change(*updated);
@@ -114,8 +113,7 @@ public:
     std::weak_ptr<QuaternionBus> quaternionEvent() const { return quaternionBus_; }
 
 private:
-    TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::shared_ptr<BLE::IBLEChannel> tx,
-                      TesselTiming timing);
+    TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::shared_ptr<BLE::IBLEChannel> tx, TesselTiming timing);
 
     void start();
     // Serial, battery request, echo, capability list, motion-counter parameters; the caller

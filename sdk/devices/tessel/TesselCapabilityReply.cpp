@@ -31,24 +31,19 @@ constexpr uint8_t MotionModule = 0x02;
 constexpr uint8_t StimulationModule = 0x04;
 constexpr uint8_t RespirationModule = 0x08;
 
-void addParameter(Sensor::ParameterMap& parameters, int32_t parameter, SensorParamAccess access)
-{
+void addParameter(Sensor::ParameterMap& parameters, int32_t parameter, SensorParamAccess access) {
     parameters.emplace(parameter, toInt(access));  // a listed parameter keeps its first access
 }
 
-void addParameter(Sensor::ParameterMap& parameters, SensorParameter parameter, SensorParamAccess access)
-{
+void addParameter(Sensor::ParameterMap& parameters, SensorParameter parameter, SensorParamAccess access) {
     addParameter(parameters, toInt(parameter), access);
 }
 
-void addCommands(Sensor::CommandSet& commands, std::initializer_list<SensorCommand> added)
-{
-    for (const SensorCommand command : added)
-        commands.insert(toInt(command));
+void addCommands(Sensor::CommandSet& commands, std::initializer_list<SensorCommand> added) {
+    for (const SensorCommand command : added) commands.insert(toInt(command));
 }
 
-void addSignalModule(const TesselPack& pack, FirmwareVersion firmware, TesselCapabilities& caps)
-{
+void addSignalModule(const TesselPack& pack, FirmwareVersion firmware, TesselCapabilities& caps) {
     auto& offered = caps.offered;
     offered.features.insert(SignalFeature);
     addCommands(offered.commands, {SensorCommand::StartSignal, SensorCommand::StopSignal});
@@ -75,13 +70,11 @@ void addSignalModule(const TesselPack& pack, FirmwareVersion firmware, TesselCap
     const uint8_t externalSwitch = pack.bytes[14];
     caps.externalSwitch = externalSwitch >= 1 && externalSwitch <= 3 ? externalSwitch : 0;
     for (uint8_t filter = 0; filter < FilterCount; ++filter)
-        if (pack.bytes[11] & (1u << filter))
-            caps.filters.insert(filter);
+        if (pack.bytes[11] & (1u << filter)) caps.filters.insert(filter);
     caps.supportedFilters = newFirmware ? std::set<uint8_t>{0, 1, 2, 3, 4, 5} : std::set<uint8_t>{0};
 }
 
-void addMotionModule(const TesselPack& pack, FirmwareVersion firmware, bool stimulation, TesselCapabilities& caps)
-{
+void addMotionModule(const TesselPack& pack, FirmwareVersion firmware, bool stimulation, TesselCapabilities& caps) {
     auto& offered = caps.offered;
     Devices::addMotionStream(offered);
     addCommands(offered.commands, {SensorCommand::CalibrateMEMS});
@@ -99,8 +92,7 @@ void addMotionModule(const TesselPack& pack, FirmwareVersion firmware, bool stim
     caps.gyroSens = codeUpTo(pack.bytes[17], 3);
 }
 
-void addStimulationModule(TesselCapabilities& caps)
-{
+void addStimulationModule(TesselCapabilities& caps) {
     auto& offered = caps.offered;
     offered.features.insert(StimulationFeature);
     addCommands(offered.commands, {SensorCommand::StartCurrentStimulation, SensorCommand::StopStimulation,
@@ -110,8 +102,7 @@ void addStimulationModule(TesselCapabilities& caps)
     addParameter(offered.parameters, SensorParameter::MotionAssistantParamPack, SensorParamAccess::ReadWrite);
 }
 
-void addRespirationModule(TesselCapabilities& caps)
-{
+void addRespirationModule(TesselCapabilities& caps) {
     auto& offered = caps.offered;
     offered.features.insert(RespirationFeature);
     addCommands(offered.commands, {SensorCommand::StartRespiration, SensorCommand::StopRespiration});
@@ -120,8 +111,7 @@ void addRespirationModule(TesselCapabilities& caps)
 
 }  // namespace
 
-TesselCapabilities decodeCapabilities(const TesselPack& pack, FirmwareVersion firmware)
-{
+TesselCapabilities decodeCapabilities(const TesselPack& pack, FirmwareVersion firmware) {
     TesselCapabilities caps;
     auto& parameters = caps.offered.parameters;
     for (const SensorParameter parameter :
@@ -132,14 +122,10 @@ TesselCapabilities decodeCapabilities(const TesselPack& pack, FirmwareVersion fi
     addCommands(caps.offered.commands, {SensorCommand::FindMe});
 
     const uint8_t modules = pack.bytes[8];
-    if (modules & SignalModule)
-        addSignalModule(pack, firmware, caps);
-    if (modules & MotionModule)
-        addMotionModule(pack, firmware, (modules & StimulationModule) != 0, caps);
-    if (modules & StimulationModule)
-        addStimulationModule(caps);
-    if (modules & RespirationModule)
-        addRespirationModule(caps);
+    if (modules & SignalModule) addSignalModule(pack, firmware, caps);
+    if (modules & MotionModule) addMotionModule(pack, firmware, (modules & StimulationModule) != 0, caps);
+    if (modules & StimulationModule) addStimulationModule(caps);
+    if (modules & RespirationModule) addRespirationModule(caps);
     return caps;
 }
 

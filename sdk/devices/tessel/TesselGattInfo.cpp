@@ -11,8 +11,7 @@ using Utility::UUID;
 
 // The three UUIDs of a set share everything but the low digits of their first field: 1 for
 // the service, 2 for the Tx and 3 for the Rx characteristic.
-UUID characteristicOf(const UUID& service, uint8_t role)
-{
+UUID characteristicOf(const UUID& service, uint8_t role) {
     UUID uuid = service;
     uuid.bytes[3] = role;
     return uuid;
@@ -22,8 +21,7 @@ constexpr uint8_t TxRole = 0x02;
 constexpr uint8_t RxRole = 0x03;
 
 template <class Offered>
-std::shared_ptr<ITesselGattInfo> infoFor(const Offered& offers, const std::string& name)
-{
+std::shared_ptr<ITesselGattInfo> infoFor(const Offered& offers, const std::string& name) {
     const auto& services = tesselServices();
     for (size_t set = 0; set < services.size(); ++set)
         if (offers(services[set]))
@@ -38,12 +36,9 @@ TesselGattInfo::TesselGattInfo(int32_t serviceSet, int32_t nameKind)
       rx_(characteristicOf(service_, RxRole)),
       tx_(characteristicOf(service_, TxRole)),
       nameKind_(nameKind),
-      serviceSet_(serviceSet)
-{
-}
+      serviceSet_(serviceSet) {}
 
-const std::array<UUID, 4>& tesselServices()
-{
+const std::array<UUID, 4>& tesselServices() {
     static const std::array<UUID, 4> services{
         Utility::parseUuid("3D2F0001-D6B9-11E4-88CF-0002A5D5C51B"),
         Utility::parseUuid("77FF0001-FA66-11E5-B501-0002A5D5C51B"),
@@ -53,22 +48,17 @@ const std::array<UUID, 4>& tesselServices()
     return services;
 }
 
-int32_t tesselNameKind(const std::string& name)
-{
+int32_t tesselNameKind(const std::string& name) {
     static const std::regex tessel("(Tessel)|(Tesselo)", std::regex::ECMAScript | std::regex::icase);
     static const std::regex quindle("(Quindle)", std::regex::ECMAScript | std::regex::icase);
-    if (std::regex_search(name, tessel))
-        return NameKind::Tessel;
-    if (std::regex_search(name, quindle))
-        return NameKind::Quindle;
+    if (std::regex_search(name, tessel)) return NameKind::Tessel;
+    if (std::regex_search(name, quindle)) return NameKind::Quindle;
     return NameKind::Other;
 }
 
-std::shared_ptr<ITesselGattInfo> makeTesselGattInfo(const BLE::DeviceInfo& device)
-{
+std::shared_ptr<ITesselGattInfo> makeTesselGattInfo(const BLE::DeviceInfo& device) {
     const auto advertised = device.servicesUuids();
-    if (!advertised)
-        return nullptr;
+    if (!advertised) return nullptr;
     return infoFor(
         [&](const UUID& service) {
             return std::find(advertised->uuids.begin(), advertised->uuids.end(), service) != advertised->uuids.end();
@@ -76,8 +66,7 @@ std::shared_ptr<ITesselGattInfo> makeTesselGattInfo(const BLE::DeviceInfo& devic
         device.name());
 }
 
-std::shared_ptr<ITesselGattInfo> makeTesselGattInfo(BLE::IBLEDevice& device)
-{
+std::shared_ptr<ITesselGattInfo> makeTesselGattInfo(BLE::IBLEDevice& device) {
     const BLE::ChannelMap services = device.getChannelMap();
     return infoFor([&](const UUID& service) { return services.contains(service); }, device.name());
 }

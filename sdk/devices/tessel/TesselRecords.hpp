@@ -85,8 +85,8 @@ inline constexpr uint8_t UnknownSetting = 255;
 // current settings.
 struct TesselCapabilities {
     Devices::Capabilities offered;
-    std::set<uint8_t> filters;           // current hardware filters (0..5)
-    std::set<uint8_t> supportedFilters;  // filters the device can switch on
+    std::set<uint8_t> filters;                   // current hardware filters (0..5)
+    std::set<uint8_t> supportedFilters;          // filters the device can switch on
     uint8_t samplingFrequency = UnknownSetting;  // sampling-frequency index
     uint8_t gain = UnknownSetting;               // gain index
     uint8_t dataOffset = UnknownSetting;

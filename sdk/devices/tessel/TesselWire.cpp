@@ -12,8 +12,7 @@ namespace {
 constexpr size_t ArgsOffset = 8;
 
 // Replies that only acknowledge a command.
-bool isAcknowledgement(uint8_t code)
-{
+bool isAcknowledgement(uint8_t code) {
     switch (code) {
     case Code::SetFsam:
     case Code::SwitchFilterState:
@@ -47,28 +46,19 @@ bool isAcknowledgement(uint8_t code)
     case Code::StartEnvelopeDataThrow:
     case Code::StopEnvelopeDataThrow:
     case Code::FindMe:
-    case Code::SetSerialNum:
-        return true;
-    default:
-        return false;
+    case Code::SetSerialNum: return true;
+    default: return false;
     }
 }
 
 // Stimulator and motion-assistant states: 0, 1 and 2 are known, anything else is 255.
-uint8_t knownState(uint8_t state)
-{
-    return state <= 2 ? state : UnknownSetting;
-}
+uint8_t knownState(uint8_t state) { return state <= 2 ? state : UnknownSetting; }
 
-OpCmdRes reply(uint8_t code, ReplyPayload payload)
-{
-    return OpCmdRes{1, code, std::move(payload)};
-}
+OpCmdRes reply(uint8_t code, ReplyPayload payload) { return OpCmdRes{1, code, std::move(payload)}; }
 
 }  // namespace
 
-std::string commandName(uint8_t code)
-{
+std::string commandName(uint8_t code) {
     static const std::unordered_map<uint8_t, const char*> names{
         {0, "ERROR"},
         {3, "SET_FSAM"},
@@ -125,8 +115,7 @@ std::string commandName(uint8_t code)
     return found == names.end() ? "UNKNOWN" : found->second;
 }
 
-std::string deviceErrorName(int32_t code)
-{
+std::string deviceErrorName(int32_t code) {
     static const std::unordered_map<int32_t, const char*> names{
         {0, "DEV_NO_ERROR"},
         {33, "ERR_NO_CMD"},
@@ -151,29 +140,24 @@ std::string deviceErrorName(int32_t code)
         {101, "ERR_BOOT_CRC"},
     };
     // Of the library's own codes only the failed exchange ever stands in a reply.
-    if (code == Utility::kSpacedErrors.dataSend)
-        return Utility::kSpacedErrors.nameOf(code);
+    if (code == Utility::kSpacedErrors.dataSend) return Utility::kSpacedErrors.nameOf(code);
     const auto found = names.find(code);
     return found == names.end() ? "UNKNOWN" : found->second;
 }
 
-OperationResult deviceResult(const OpCmdRes& reply)
-{
+OperationResult deviceResult(const OpCmdRes& reply) {
     if (const auto* error = std::get_if<DeviceError>(&reply.payload))
         return OperationResult{reply.ok, error->code, "Device error: [" + deviceErrorName(error->code) + "]"};
     return OperationResult{reply.ok, 0, {}};
 }
 
-uint8_t frameChecksum(std::span<const uint8_t, 7> head)
-{
+uint8_t frameChecksum(std::span<const uint8_t, 7> head) {
     unsigned sum = 0;
-    for (const uint8_t byte : head)
-        sum += byte;
+    for (const uint8_t byte : head) sum += byte;
     return static_cast<uint8_t>(-sum);
 }
 
-std::vector<uint8_t> buildCommandFrame(uint8_t code, const CommandArgs& args, uint32_t serial)
-{
+std::vector<uint8_t> buildCommandFrame(uint8_t code, const CommandArgs& args, uint32_t serial) {
     std::vector<uint8_t> frame(TesselPack::Size, 0);
     frame[0] = static_cast<uint8_t>(FrameMark & 0xFF);
     frame[1] = static_cast<uint8_t>(FrameMark >> 8);
@@ -186,79 +170,61 @@ std::vector<uint8_t> buildCommandFrame(uint8_t code, const CommandArgs& args, ui
     return frame;
 }
 
-bool isDataReply(const TesselPack& pack)
-{
+bool isDataReply(const TesselPack& pack) {
     return pack.lead() == FrameMark && (pack.code() == Code::GetBatteryV || pack.code() == Code::GetElectrodeState);
 }
 
-EchoInfo decodeEcho(const TesselPack& pack)
-{
+EchoInfo decodeEcho(const TesselPack& pack) {
     const uint8_t first = pack.bytes[8];
-    return EchoInfo{first & 0x3F,         pack.wordAt(9), pack.bytes[11], pack.bytes[12],
-                    (first & 0x80) ? 0 : 1, pack.wordAt(13)};
+    return EchoInfo{first & 0x3F,   pack.wordAt(9),         pack.bytes[11],
+                    pack.bytes[12], (first & 0x80) ? 0 : 1, pack.wordAt(13)};
 }
 
-std::optional<OpCmdRes> decodeReply(const TesselPack& pack, FirmwareVersion firmware)
-{
+std::optional<OpCmdRes> decodeReply(const TesselPack& pack, FirmwareVersion firmware) {
     const uint8_t code = pack.code();
     const auto& b = pack.bytes;
-    if (code == Code::Error)
-        return OpCmdRes{0, 0, DeviceError{b[8]}};
-    if (isAcknowledgement(code))
-        return reply(code, DeviceError{ErrorCode::NoError});
+    if (code == Code::Error) return OpCmdRes{0, 0, DeviceError{b[8]}};
+    if (isAcknowledgement(code)) return reply(code, DeviceError{ErrorCode::NoError});
     switch (code) {
     case Code::GetStimParam:
         return reply(code, StimulationParams{b[9], static_cast<uint16_t>(b[10] * 10), b[11], pack.wordAt(12)});
-    case Code::GetShAndStimState:
-        return reply(code, StimulatorAndMAState{knownState(b[8]), knownState(b[9])});
-    case Code::GetSensorParam:
-        return reply(code, decodeCapabilities(pack, firmware));
-    case Code::GetMemsCalibStatus:
-        return reply(code, b[8] == 1);
+    case Code::GetShAndStimState: return reply(code, StimulatorAndMAState{knownState(b[8]), knownState(b[9])});
+    case Code::GetSensorParam: return reply(code, decodeCapabilities(pack, firmware));
+    case Code::GetMemsCalibStatus: return reply(code, b[8] == 1);
     case Code::GetShParam:
         return reply(code, MotionAssistantParams{b[9], b[10], codeUpTo(b[11], 3), static_cast<uint16_t>(b[12] * 10)});
-    case Code::GetMotionCounterParam:
-        return reply(code, MotionCounterParams{pack.wordAt(8), pack.wordAt(10)});
-    case Code::GetMotionCounterVal:
-        return reply(code, ReplyValue{Utility::decodeSigned(&b[8], 4, true)});
-    case Code::Echo:
-        return reply(code, decodeEcho(pack));
+    case Code::GetMotionCounterParam: return reply(code, MotionCounterParams{pack.wordAt(8), pack.wordAt(10)});
+    case Code::GetMotionCounterVal: return reply(code, ReplyValue{Utility::decodeSigned(&b[8], 4, true)});
+    case Code::Echo: return reply(code, decodeEcho(pack));
     case Code::GetSerialNum:
         return reply(code, ReplyValue{static_cast<int32_t>(Utility::decodeUnsigned(&b[8], 3, true))});
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
-uint8_t samplingFrequencyDeviceCode(uint8_t index)
-{
+uint8_t samplingFrequencyDeviceCode(uint8_t index) {
     return index >= 3 && index <= 9 ? static_cast<uint8_t>(index - 3) : UnknownSetting;
 }
 
-uint8_t gainDeviceCode(uint8_t index)
-{
+uint8_t gainDeviceCode(uint8_t index) {
     static constexpr std::array<uint8_t, 7> DeviceCodeOfGainIndex{1, 2, 3, 4, 0, 5, 6};
     return index < DeviceCodeOfGainIndex.size() ? DeviceCodeOfGainIndex[index] : UnknownSetting;
 }
 
-CommandArgs byteArgs(uint8_t value)
-{
+CommandArgs byteArgs(uint8_t value) {
     CommandArgs args{};
     args[0] = value;
     return args;
 }
 
-CommandArgs filterArgs(const std::set<uint8_t>& filters)
-{
+CommandArgs filterArgs(const std::set<uint8_t>& filters) {
     uint8_t mask = 0;
     for (const uint8_t filter : filters)
-        if (filter < FilterCount)
-            mask = static_cast<uint8_t>(mask | 1u << filter);
+        if (filter < FilterCount) mask = static_cast<uint8_t>(mask | 1u << filter);
     return byteArgs(mask);
 }
 
-CommandArgs stimulationArgs(const StimulationParams& params)
-{
+CommandArgs stimulationArgs(const StimulationParams& params) {
     CommandArgs args{};
     args[0] = 1;
     args[1] = params.current;
@@ -269,8 +235,7 @@ CommandArgs stimulationArgs(const StimulationParams& params)
     return args;
 }
 
-CommandArgs motionAssistantArgs(const MotionAssistantParams& params)
-{
+CommandArgs motionAssistantArgs(const MotionAssistantParams& params) {
     CommandArgs args{};
     args[1] = params.gyroStart;
     args[2] = params.gyroStop;
@@ -279,8 +244,7 @@ CommandArgs motionAssistantArgs(const MotionAssistantParams& params)
     return args;
 }
 
-CommandArgs motionCounterArgs(const MotionCounterParams& params)
-{
+CommandArgs motionCounterArgs(const MotionCounterParams& params) {
     CommandArgs args{};
     args[0] = static_cast<uint8_t>(params.counterParam1 & 0xFF);
     args[1] = static_cast<uint8_t>(params.counterParam1 >> 8);

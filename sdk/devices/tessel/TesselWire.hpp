@@ -91,10 +91,7 @@ inline constexpr uint16_t FrameMark = 0xFFDF;
 inline constexpr uint8_t FilterCount = 6;
 
 // A setting code up to `highest` as it is, anything above UnknownSetting.
-inline uint8_t codeUpTo(uint8_t value, uint8_t highest)
-{
-    return value <= highest ? value : UnknownSetting;
-}
+inline uint8_t codeUpTo(uint8_t value, uint8_t highest) { return value <= highest ? value : UnknownSetting; }
 
 // Bytes 8-19 of a frame.
 using CommandArgs = std::array<uint8_t, 12>;

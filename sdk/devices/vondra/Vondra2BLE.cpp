@@ -15,19 +15,16 @@ namespace {
 
 constexpr size_t BusCapacity = 2048;
 
-OperationResult unsupportedParameter()
-{
+OperationResult unsupportedParameter() {
     return OperationResult::failed(Utility::kKspErrors.unsupportedParam, "Unsupported parameter");
 }
 
-OperationResult unsupportedCommand()
-{
+OperationResult unsupportedCommand() {
     return OperationResult::failed(Utility::kKspErrors.unsupportedCommand, "Unsupported command");
 }
 
 // The Wrenlet protocol keeps the same indices (gain, current) in a record of its own.
-WrenletAmplifierParam wrenletForm(const Vondra2AmplifierParam& param)
-{
+WrenletAmplifierParam wrenletForm(const Vondra2AmplifierParam& param) {
     WrenletAmplifierParam wrenlet;
     std::ranges::copy(param.signalUse, wrenlet.signalEnabled.begin());
     std::ranges::copy(param.resistUse, wrenlet.resistEnabled.begin());
@@ -36,8 +33,7 @@ WrenletAmplifierParam wrenletForm(const Vondra2AmplifierParam& param)
     return wrenlet;
 }
 
-Vondra2AmplifierParam vondraForm(const WrenletAmplifierParam& wrenlet)
-{
+Vondra2AmplifierParam vondraForm(const WrenletAmplifierParam& wrenlet) {
     Vondra2AmplifierParam param;
     std::ranges::copy(wrenlet.signalEnabled, param.signalUse.begin());
     std::ranges::copy(wrenlet.resistEnabled, param.resistUse.begin());
@@ -49,34 +45,25 @@ Vondra2AmplifierParam vondraForm(const WrenletAmplifierParam& wrenlet)
 }  // namespace
 
 Vondra2BLE::Vondra2BLE(std::shared_ptr<BLE::IBLEDevice> device, uint8_t model, const Devices::ProtocolTiming& timing)
-    : FamilyDevice(std::move(device), "Vondra BLE Device",
-                      [model, &timing](const std::shared_ptr<BLE::IBLEDevice>& ble,
-                                       BLE::ChannelMap& channels) -> ProtocolSlot {
-                          auto& information = channels[Utility::kDeviceInformationService];
-                          if (model <= LastWrenletModel)
-                              return Kestrane::makeWrenletBleProtocol2(ble, information, timing);
-                          return makeVondra2BLEProtocol(ble, information, timing);
-                      }),
+    : FamilyDevice(
+          std::move(device), "Vondra BLE Device",
+          [model, &timing](const std::shared_ptr<BLE::IBLEDevice>& ble, BLE::ChannelMap& channels) -> ProtocolSlot {
+              auto& information = channels[Utility::kDeviceInformationService];
+              if (model <= LastWrenletModel) return Kestrane::makeWrenletBleProtocol2(ble, information, timing);
+              return makeVondra2BLEProtocol(ble, information, timing);
+          }),
       idleMotion_(std::make_shared<MotionBus>(BusCapacity)),
-      idleFpg_(std::make_shared<FpgBus>(BusCapacity))
-{
-}
+      idleFpg_(std::make_shared<FpgBus>(BusCapacity)) {}
 
-Vondra2BLE::~Vondra2BLE()
-{
-    release({.family = "Vondra2", .disconnectLink = true});
-}
+Vondra2BLE::~Vondra2BLE() { release({.family = "Vondra2", .disconnectLink = true}); }
 
 template <class Operation>
-OperationResult Vondra2BLE::onWrenlet(Operation&& operation) const
-{
-    if (auto* wrenlet = protocolAs<WrenletBleProtocol>())
-        return operation(*wrenlet);
+OperationResult Vondra2BLE::onWrenlet(Operation&& operation) const {
+    if (auto* wrenlet = protocolAs<WrenletBleProtocol>()) return operation(*wrenlet);
     return unsupportedParameter();
 }
 
-OperationResult Vondra2BLE::execCommand(const SensorCommand& command)
-{
+OperationResult Vondra2BLE::execCommand(const SensorCommand& command) {
     auto* wrenlet = protocolAs<WrenletBleProtocol>();
     switch (command) {
     case SensorCommand::StartSignal: return onProtocol([](auto& protocol) { return protocol.startSignal(); });
@@ -96,22 +83,17 @@ OperationResult Vondra2BLE::execCommand(const SensorCommand& command)
     }
 }
 
-std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_IMUData>>> Vondra2BLE::memsEvent()
-{
-    if (auto* wrenlet = protocolAs<WrenletBleProtocol>())
-        return wrenlet->memsEvent();
+std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_IMUData>>> Vondra2BLE::memsEvent() {
+    if (auto* wrenlet = protocolAs<WrenletBleProtocol>()) return wrenlet->memsEvent();
     return idleMotion_;
 }
 
-std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_FPGData>>> Vondra2BLE::fpgEvent()
-{
-    if (auto* wrenlet = protocolAs<WrenletBleProtocol>())
-        return wrenlet->fpgEvent();
+std::weak_ptr<Utility::EventBus<std::vector<Kestrane::_FPGData>>> Vondra2BLE::fpgEvent() {
+    if (auto* wrenlet = protocolAs<WrenletBleProtocol>()) return wrenlet->fpgEvent();
     return idleFpg_;
 }
 
-OperationResult Vondra2BLE::readAmplifierParam(Vondra2AmplifierParam& out)
-{
+OperationResult Vondra2BLE::readAmplifierParam(Vondra2AmplifierParam& out) {
     if (auto* wrenlet = protocolAs<WrenletBleProtocol>()) {
         WrenletAmplifierParam param;
         const OperationResult result = wrenlet->amplifierParam(param);
@@ -121,60 +103,48 @@ OperationResult Vondra2BLE::readAmplifierParam(Vondra2AmplifierParam& out)
     return protocolAs<Vondra2BLEProtocol>()->amplifierParam(out);
 }
 
-OperationResult Vondra2BLE::writeAmplifierParam(const Vondra2AmplifierParam& param)
-{
-    if (auto* wrenlet = protocolAs<WrenletBleProtocol>())
-        return wrenlet->setAmplifierParam(wrenletForm(param));
+OperationResult Vondra2BLE::writeAmplifierParam(const Vondra2AmplifierParam& param) {
+    if (auto* wrenlet = protocolAs<WrenletBleProtocol>()) return wrenlet->setAmplifierParam(wrenletForm(param));
     return protocolAs<Vondra2BLEProtocol>()->setAmplifierParam(param);
 }
 
-OperationResult Vondra2BLE::readIrAmplitude(uint8_t& out)
-{
+OperationResult Vondra2BLE::readIrAmplitude(uint8_t& out) {
     return onWrenlet([&out](auto& wrenlet) { return Devices::give(out, wrenlet.irAmplitude()); });
 }
 
-OperationResult Vondra2BLE::writeIrAmplitude(const uint8_t& code)
-{
+OperationResult Vondra2BLE::writeIrAmplitude(const uint8_t& code) {
     return onWrenlet([code](auto& wrenlet) { return wrenlet.setIrAmplitude(code); });
 }
 
-OperationResult Vondra2BLE::readRedAmplitude(uint8_t& out)
-{
+OperationResult Vondra2BLE::readRedAmplitude(uint8_t& out) {
     return onWrenlet([&out](auto& wrenlet) { return Devices::give(out, wrenlet.redAmplitude()); });
 }
 
-OperationResult Vondra2BLE::writeRedAmplitude(const uint8_t& code)
-{
+OperationResult Vondra2BLE::writeRedAmplitude(const uint8_t& code) {
     return onWrenlet([code](auto& wrenlet) { return wrenlet.setRedAmplitude(code); });
 }
 
-OperationResult Vondra2BLE::readAccelerometerSens(uint8_t& out)
-{
+OperationResult Vondra2BLE::readAccelerometerSens(uint8_t& out) {
     return onWrenlet([&out](auto& wrenlet) { return Devices::give(out, wrenlet.accelerometerSens()); });
 }
 
-OperationResult Vondra2BLE::writeAccelerometerSens(const uint8_t& code)
-{
+OperationResult Vondra2BLE::writeAccelerometerSens(const uint8_t& code) {
     return onWrenlet([code](auto& wrenlet) { return wrenlet.setAccelerometerSens(code); });
 }
 
-OperationResult Vondra2BLE::readGyroscopeSens(uint8_t& out)
-{
+OperationResult Vondra2BLE::readGyroscopeSens(uint8_t& out) {
     return onWrenlet([&out](auto& wrenlet) { return Devices::give(out, wrenlet.gyroscopeSens()); });
 }
 
-OperationResult Vondra2BLE::writeGyroscopeSens(const uint8_t& code)
-{
+OperationResult Vondra2BLE::writeGyroscopeSens(const uint8_t& code) {
     return onWrenlet([code](auto& wrenlet) { return wrenlet.setGyroscopeSens(code); });
 }
 
-OperationResult Vondra2BLE::readSamplingFrequencyFPG(uint8_t& out)
-{
+OperationResult Vondra2BLE::readSamplingFrequencyFPG(uint8_t& out) {
     return onWrenlet([&out](auto& wrenlet) { return Devices::give(out, wrenlet.samplingFrequencyFPG()); });
 }
 
-OperationResult Vondra2BLE::readSamplingFrequencyMEMS(uint8_t& out)
-{
+OperationResult Vondra2BLE::readSamplingFrequencyMEMS(uint8_t& out) {
     return onWrenlet([&out](auto& wrenlet) { return Devices::give(out, wrenlet.samplingFrequencyMEMS()); });
 }
 

@@ -16,21 +16,17 @@ VondraBLEProtocol::VondraBLEProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
                          CreationTexts{"Vondra BLE Protocol", "Failed create Cannot create Vondra BLE Protocol."},
                          timing),
       signalBus_(std::make_shared<SignalBus>(BusCapacity)),
-      resistBus_(std::make_shared<ResistBus>(BusCapacity))
-{
-}
+      resistBus_(std::make_shared<ResistBus>(BusCapacity)) {}
 
 VondraBLEProtocol::~VondraBLEProtocol() = default;
 
 // Records with fewer values than the channels are dropped; the batch goes out even when none
 // is left.
-void VondraBLEProtocol::publishSignal(std::span<const Kestrane::_SignalData> records)
-{
+void VondraBLEProtocol::publishSignal(std::span<const Kestrane::_SignalData> records) {
     std::vector<_VondraSignalData> batch;
     batch.reserve(records.size());
     for (const auto& record : records) {
-        if (record.Samples.size() < VondraChannels)
-            continue;
+        if (record.Samples.size() < VondraChannels) continue;
         _VondraSignalData& out = batch.emplace_back();
         out.PackNum = record.PackNum;
         out.Marker = record.Marker;
@@ -39,13 +35,11 @@ void VondraBLEProtocol::publishSignal(std::span<const Kestrane::_SignalData> rec
     signalBus_->notify(batch);
 }
 
-void VondraBLEProtocol::publishResist(std::span<const Kestrane::_ResistData> records)
-{
+void VondraBLEProtocol::publishResist(std::span<const Kestrane::_ResistData> records) {
     std::vector<_VondraResistData> batch;
     batch.reserve(records.size());
     for (const auto& record : records) {
-        if (record.Samples.size() < VondraChannels)
-            continue;
+        if (record.Samples.size() < VondraChannels) continue;
         _VondraResistData& out = batch.emplace_back();
         out.PackNum = record.PackNum;
         std::copy_n(record.Samples.begin(), VondraChannels, out.Values.begin());
@@ -55,9 +49,9 @@ void VondraBLEProtocol::publishResist(std::span<const Kestrane::_ResistData> rec
 
 std::shared_ptr<VondraBLEProtocol> makeVondraBLEProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                                          BLE::ServiceChannels deviceInformation,
-                                                         const Devices::ProtocolTiming& timing)
-{
-    return VondraProtocolBase::createStarted<VondraBLEProtocol>(std::move(device), std::move(deviceInformation), timing);
+                                                         const Devices::ProtocolTiming& timing) {
+    return VondraProtocolBase::createStarted<VondraBLEProtocol>(std::move(device), std::move(deviceInformation),
+                                                                timing);
 }
 
 }  // namespace VexaDevice::Vondra

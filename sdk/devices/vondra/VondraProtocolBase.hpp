@@ -28,6 +28,7 @@
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
+#include "sdk/devices/common/StatusPublisher.hpp"
 #include "sdk/devices/common/IdentifiedLink.hpp"
 #include "sdk/devices/kestrane/KestraneChannels.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
@@ -48,8 +49,7 @@ public:
     // Builds a generation's protocol and runs its construction; on failure stops what was
     // started and throws.
     template <class Generation, class... Args>
-    static std::shared_ptr<Generation> createStarted(Args&&... args)
-    {
+    static std::shared_ptr<Generation> createStarted(Args&&... args) {
         std::shared_ptr<Generation> protocol(new Generation(std::forward<Args>(args)...));
         static_cast<VondraProtocolBase&>(*protocol).start();
         return protocol;
@@ -111,7 +111,6 @@ protected:
                        VondraGeneration generation, std::optional<CreationTexts> texts,
                        const Devices::ProtocolTiming& timing);
 
-
     // On the worker thread, while the device measures: the records read this pass, at least
     // one.
     virtual void publishSignal(std::span<const Kestrane::_SignalData> records) = 0;
@@ -153,7 +152,7 @@ private:
     // Worker-only state.
     Devices::BacklogReader<Kestrane::_SignalData> signalReader_;
     Devices::BacklogReader<Kestrane::_ResistData> resistReader_;
-    uint8_t workerMode_ = 0;
+    Devices::StatusPublisher<DevAmpStatus> statusPublisher_;
 
     Devices::ProtocolWorker worker_;
 };

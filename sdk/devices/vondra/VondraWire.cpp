@@ -23,23 +23,19 @@ constexpr double FirstReferenceVoltage = 4.5;
 
 }  // namespace
 
-uint32_t channelCount(VondraGeneration generation)
-{
+uint32_t channelCount(VondraGeneration generation) {
     return generation == VondraGeneration::First ? VondraChannels : 4;
 }
 
-std::optional<uint8_t> gainCode(VondraGeneration generation, uint8_t index)
-{
+std::optional<uint8_t> gainCode(VondraGeneration generation, uint8_t index) {
     if (index > MaxGainIndex || (generation == VondraGeneration::First && index == MissingFirstGain))
         return std::nullopt;
     return Utility::gainToDeviceCode(index);
 }
 
-std::optional<uint8_t> currentCode(VondraGeneration generation, uint8_t index)
-{
+std::optional<uint8_t> currentCode(VondraGeneration generation, uint8_t index) {
     const uint8_t highest = generation == VondraGeneration::First ? 6 : 4;
-    if (index > highest)
-        return std::nullopt;
+    if (index > highest) return std::nullopt;
     switch (index) {
     case 0: return 0;
     case 1: return 1;
@@ -50,8 +46,7 @@ std::optional<uint8_t> currentCode(VondraGeneration generation, uint8_t index)
     }
 }
 
-OperationResult checkAmplifier(VondraGeneration generation, const VondraAmplifierParam& param)
-{
+OperationResult checkAmplifier(VondraGeneration generation, const VondraAmplifierParam& param) {
     const Devices::AmplifierTables tables{
         [generation](uint8_t index) { return gainCode(generation, index).has_value(); },
         [generation](uint8_t index) { return currentCode(generation, index).has_value(); }};
@@ -59,8 +54,7 @@ OperationResult checkAmplifier(VondraGeneration generation, const VondraAmplifie
                                          channelCount(generation), tables);
 }
 
-std::vector<uint8_t> amplifierFrame(VondraGeneration generation, const VondraAmplifierParam& param)
-{
+std::vector<uint8_t> amplifierFrame(VondraGeneration generation, const VondraAmplifierParam& param) {
     const uint32_t channels = channelCount(generation);
     std::vector<uint8_t> frame{Frame::Amplifier};
     for (uint32_t ch = 0; ch < channels; ++ch) {
@@ -68,13 +62,11 @@ std::vector<uint8_t> amplifierFrame(VondraGeneration generation, const VondraAmp
         frame.push_back(gainCode(generation, param.gain[ch]).value_or(0));
     }
     frame.push_back(currentCode(generation, param.current).value_or(0));
-    for (uint32_t ch = 0; ch < channels; ++ch)
-        frame.push_back(param.resistUse[ch] != 0 ? 1 : 0);
+    for (uint32_t ch = 0; ch < channels; ++ch) frame.push_back(param.resistUse[ch] != 0 ? 1 : 0);
     return frame;
 }
 
-VondraAmplifierParam defaultAmplifier(VondraGeneration generation)
-{
+VondraAmplifierParam defaultAmplifier(VondraGeneration generation) {
     VondraAmplifierParam param;
     for (uint32_t ch = 0; ch < channelCount(generation); ++ch) {
         param.signalUse[ch] = 1;
@@ -85,8 +77,7 @@ VondraAmplifierParam defaultAmplifier(VondraGeneration generation)
     return param;
 }
 
-Kestrane::StreamLayout vondraLayout(VondraGeneration generation)
-{
+Kestrane::StreamLayout vondraLayout(VondraGeneration generation) {
     Kestrane::StreamLayout layout = Kestrane::streamLayout(channelCount(generation), SamplesPerPack, CounterSize, true);
     if (generation == VondraGeneration::First) {
         layout.signal.referenceVoltage = FirstReferenceVoltage;
@@ -94,22 +85,24 @@ Kestrane::StreamLayout vondraLayout(VondraGeneration generation)
     }
     layout.suffix = GattSuffix;
     layout.amplifierSlots = layout.channelCount;
-    layout.commands = {toInt(SensorCommand::StartSignal),          toInt(SensorCommand::StopSignal),
-                       toInt(SensorCommand::StartResist),          toInt(SensorCommand::StopResist),
-                       toInt(SensorCommand::StartSignalAndResist), toInt(SensorCommand::StopSignalAndResist),
-                       toInt(SensorCommand::Idle),                 toInt(SensorCommand::PowerDown)};
+    layout.commands = {toInt(SensorCommand::StartSignal),
+                       toInt(SensorCommand::StopSignal),
+                       toInt(SensorCommand::StartResist),
+                       toInt(SensorCommand::StopResist),
+                       toInt(SensorCommand::StartSignalAndResist),
+                       toInt(SensorCommand::StopSignalAndResist),
+                       toInt(SensorCommand::Idle),
+                       toInt(SensorCommand::PowerDown)};
     layout.parameters = Kestrane::streamParameters();
     layout.features = {0, 4, 11};
     return layout;
 }
 
-uint8_t samplingFrequencyCode(int32_t hertz)
-{
+uint8_t samplingFrequencyCode(int32_t hertz) {
     constexpr uint8_t Unknown = 255;
     for (uint8_t code = 0; code <= 9; ++code) {
         // Code 1 (20 Hz) is not one the devices report.
-        if (code != 1 && Utility::samplingFrequencyToHz(code) == hertz)
-            return code;
+        if (code != 1 && Utility::samplingFrequencyToHz(code) == hertz) return code;
     }
     return Unknown;
 }

@@ -8,15 +8,11 @@ namespace {
 
 namespace Property = VexaDevice::BLE::Platform::CharacteristicProperty;
 
-std::vector<uint8_t> textValue(const std::string& text)
-{
-    return {text.begin(), text.end()};
-}
+std::vector<uint8_t> textValue(const std::string& text) { return {text.begin(), text.end()}; }
 
 }  // namespace
 
-std::shared_ptr<SimService> addDeviceInformation(SimPeripheral& peripheral, const DeviceInformationTexts& texts)
-{
+std::shared_ptr<SimService> addDeviceInformation(SimPeripheral& peripheral, const DeviceInformationTexts& texts) {
     using namespace VexaDevice::Utility;
     auto service = peripheral.addService(kDeviceInformationService);
     service->addCharacteristic(kSerialNumberCharacteristic, Property::Read, textValue(texts.serialNumber));

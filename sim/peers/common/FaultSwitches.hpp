@@ -13,8 +13,7 @@ public:
     static constexpr int AnyCommand = -1;
 
     void setSilent(bool silent) { silent_ = silent; }
-    void setRefusal(uint8_t error, int command = AnyCommand)
-    {
+    void setRefusal(uint8_t error, int command = AnyCommand) {
         refusal_ = error;
         refusedCommand_ = command;
     }
@@ -24,12 +23,9 @@ protected:
     // The result of a frame of `command`: the refusal's error where one applies, `accepted` while
     // ignoring, else what carrying the frame out gives.
     template <class CarryOut>
-    uint8_t resultOf(uint8_t command, uint8_t accepted, CarryOut carryOut) const
-    {
-        if (refusal_ != 0 && (refusedCommand_ == AnyCommand || refusedCommand_ == command))
-            return refusal_;
-        if (ignoring_)
-            return accepted;
+    uint8_t resultOf(uint8_t command, uint8_t accepted, CarryOut carryOut) const {
+        if (refusal_ != 0 && (refusedCommand_ == AnyCommand || refusedCommand_ == command)) return refusal_;
+        if (ignoring_) return accepted;
         return carryOut();
     }
 

@@ -44,8 +44,7 @@ namespace VexaSim {
 
 // Pushes a pack when there is one and the characteristic exists.
 inline void notifyWhenAny(const std::shared_ptr<SimCharacteristic>& characteristic, std::vector<uint8_t> pack) {
-    if (characteristic && !pack.empty())
-        characteristic->notify(std::move(pack));
+    if (characteristic && !pack.empty()) characteristic->notify(std::move(pack));
 }
 
 template <class Model>
@@ -107,21 +106,17 @@ protected:
             status->notify(value);
         }
         void announce(const std::optional<std::vector<uint8_t>>& value) {
-            if (value)
-                announce(*value);
+            if (value) announce(*value);
         }
         void announce(const std::vector<std::vector<uint8_t>>& values) {
-            for (const auto& value : values)
-                announce(value);
+            for (const auto& value : values) announce(value);
         }
 
         // Under `mutex`: one frame as it arrives, in the device's answer order.
         void take(const std::vector<uint8_t>& frame) {
             const std::vector<uint8_t> before = model.statusValue();
-            if (order != AnswerOrder::AsTaken)
-                status->notify(before);
-            if (order == AnswerOrder::AnnouncedFirst)
-                return;
+            if (order != AnswerOrder::AsTaken) status->notify(before);
+            if (order == AnswerOrder::AnnouncedFirst) return;
             const auto answer = model.onCommand(frame);
             if (order == AnswerOrder::AsTaken || differs(answer, before))
                 announce(answer);
@@ -130,8 +125,7 @@ protected:
         }
         // Under `mutex`: the write of `frame` was acknowledged.
         void acknowledged(const std::vector<uint8_t>& frame) {
-            if (order == AnswerOrder::AnnouncedFirst)
-                announce(model.onCommand(frame));
+            if (order == AnswerOrder::AnnouncedFirst) announce(model.onCommand(frame));
             announce(std::exchange(late, {}));
         }
 
@@ -143,8 +137,7 @@ protected:
             return std::any_of(answers.begin(), answers.end(), [&](const auto& answer) { return answer != before; });
         }
         void holdBack(const std::optional<std::vector<uint8_t>>& answer) {
-            if (answer)
-                late.push_back(*answer);
+            if (answer) late.push_back(*answer);
         }
         void holdBack(const std::vector<std::vector<uint8_t>>& answers) {
             late.insert(late.end(), answers.begin(), answers.end());
@@ -192,8 +185,7 @@ protected:
     void startPump(std::chrono::microseconds period, std::function<void()> tick) {
         pump_ = std::thread([this, period, tick = std::move(tick)] {
             std::unique_lock clock(clockMutex_);
-            while (!clock_.wait_for(clock, period, [this] { return stopping_; }))
-                tick();
+            while (!clock_.wait_for(clock, period, [this] { return stopping_; })) tick();
         });
     }
 
@@ -210,8 +202,7 @@ protected:
             // never follows the status announcing the next.
             std::lock_guard lock(device->mutex);
             typename M::Packs packs = device->model.nextPacks();
-            for (const auto& [characteristic, pack] : routes)
-                notifyWhenAny(characteristic, std::move(packs.*pack));
+            for (const auto& [characteristic, pack] : routes) notifyWhenAny(characteristic, std::move(packs.*pack));
         });
     }
 
@@ -220,8 +211,7 @@ protected:
 
 private:
     void stopPump() {
-        if (!pump_.joinable())
-            return;
+        if (!pump_.joinable()) return;
         {
             std::lock_guard lock(clockMutex_);
             stopping_ = true;

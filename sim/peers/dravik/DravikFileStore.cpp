@@ -30,7 +30,8 @@ std::vector<uint8_t> entry(const std::string& name, const DravikFile* file) {
     appendLittleEndian(bytes, file ? file->fatTime : 0, 2);
     bytes.push_back(file ? file->attribute : 0);
     const size_t start = bytes.size();
-    bytes.insert(bytes.end(), name.begin(), name.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(name.size(), 12)));
+    bytes.insert(bytes.end(), name.begin(),
+                 name.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(name.size(), 12)));
     bytes.resize(start + kNameField, 0);
     return bytes;
 }
@@ -82,12 +83,13 @@ uint32_t DravikFileStore::usedKiB() const {
     return static_cast<uint32_t>(bytes / 1024);
 }
 
-std::vector<uint8_t> DravikFileStore::reply(const std::vector<uint8_t>& frame, uint8_t result,
-                                            const std::string& text, const std::vector<uint8_t>& payload) const {
+std::vector<uint8_t> DravikFileStore::reply(const std::vector<uint8_t>& frame, uint8_t result, const std::string& text,
+                                            const std::vector<uint8_t>& payload) const {
     std::vector<uint8_t> bytes(frame.begin(), frame.begin() + 5);
     bytes.push_back(result);
     const size_t start = bytes.size();
-    bytes.insert(bytes.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(text.size(), 12)));
+    bytes.insert(bytes.end(), text.begin(),
+                 text.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(text.size(), 12)));
     bytes.resize(start + kNameField, 0);
     bytes.push_back(static_cast<uint8_t>(payload.size()));
     bytes.insert(bytes.end(), payload.begin(), payload.end());
@@ -120,9 +122,12 @@ DravikFsAnswer DravikFileStore::onRequest(const std::vector<uint8_t>& frame) {
         enabledAt_ = word(0);
         break;
     case 3:
-        if (!enabled) result = NotEnabled;
-        else if (found == files_.end()) result = NoFile;
-        else out = entry(name, &found->second);
+        if (!enabled)
+            result = NotEnabled;
+        else if (found == files_.end())
+            result = NoFile;
+        else
+            out = entry(name, &found->second);
         break;
     case 4: {
         if (fsState_ != 0) {
@@ -156,9 +161,12 @@ DravikFsAnswer DravikFileStore::onRequest(const std::vector<uint8_t>& frame) {
         break;
     }
     case 6:
-        if (fsState_ != 0) result = Denied;
-        else if (found == files_.end()) result = NoFile;
-        else files_.erase(found);
+        if (fsState_ != 0)
+            result = Denied;
+        else if (found == files_.end())
+            result = NoFile;
+        else
+            files_.erase(found);
         break;
     case 7:
         if (fsState_ != 0) {

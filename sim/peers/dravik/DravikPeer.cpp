@@ -22,8 +22,8 @@ std::shared_ptr<DravikPeer> DravikPeer::attach(SimRadio& radio, uint64_t address
         new DravikPeer(std::move(peripheral), std::move(settings), timing, std::move(syncLink)));
 }
 
-DravikPeer::DravikPeer(std::shared_ptr<SimPeripheral> peripheral, DravikPeerSettings settings,
-                       DravikPeerTiming timing, std::shared_ptr<StimSyncLink> syncLink)
+DravikPeer::DravikPeer(std::shared_ptr<SimPeripheral> peripheral, DravikPeerSettings settings, DravikPeerTiming timing,
+                       std::shared_ptr<StimSyncLink> syncLink)
     : PeerBase(std::move(peripheral), std::move(settings)) {
     const DravikPeerSettings& fixed = device_->model.settings();
     addDeviceInformation(*peripheral_, fixed.information);
@@ -58,8 +58,8 @@ DravikPeer::DravikPeer(std::shared_ptr<SimPeripheral> peripheral, DravikPeerSett
 
 void DravikPeer::addFileSystem() {
     auto service = peripheral_->addService(fs(1));
-    fsStatus_ = service->addCharacteristic(fs(2), Property::Read | Property::Notify,
-                                           device_->model.store().statusValue());
+    fsStatus_ =
+        service->addCharacteristic(fs(2), Property::Read | Property::Notify, device_->model.store().statusValue());
     fsCommand_ = service->addCharacteristic(fs(3), Property::Write);
     auto reply = service->addCharacteristic(fs(4), Property::Notify);
     fsStream_ = service->addCharacteristic(fs(5), Property::Notify);

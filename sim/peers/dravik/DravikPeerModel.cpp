@@ -22,9 +22,14 @@ constexpr double kGainFactors[] = {1, 2, 4, 6, 8, 12, 24, 24};
 std::vector<uint8_t> dravikDefaultAdcConfig() {
     std::vector<uint8_t> config{2, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0};
     for (int block = 0; block < 3; ++block) {
-        const std::vector<uint8_t> registers{0xD5, 0xD0, block == 0 ? uint8_t{0xEC} : uint8_t{0xE0}, 0x07,
-                                             0x60, 0x60, 0x60, 0x60, 0x60, 0x60, 0x60, 0x60,
-                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+        const std::vector<uint8_t> registers{0xD5, 0xD0, block == 0 ? uint8_t{0xEC} : uint8_t{0xE0},
+                                             0x07, 0x60, 0x60,
+                                             0x60, 0x60, 0x60,
+                                             0x60, 0x60, 0x60,
+                                             0,    0,    0,
+                                             0,    0,    0,
+                                             0,    0,    0,
+                                             0,    0,    2};
         config.insert(config.end(), registers.begin(), registers.end());
     }
     return config;

@@ -6,16 +6,15 @@ namespace VexaSim {
 
 std::shared_ptr<CommandStreamPeer> CommandStreamPeer::attach(SimRadio& radio, uint64_t address,
                                                              CommandStreamPeerSettings settings,
-                                                             KestranePeerTiming timing)
-{
+                                                             KestranePeerTiming timing) {
     auto peripheral = radio.addPeripheral(address, settings.name);
-    return std::shared_ptr<CommandStreamPeer>(new CommandStreamPeer(std::move(peripheral), std::move(settings), timing));
+    return std::shared_ptr<CommandStreamPeer>(
+        new CommandStreamPeer(std::move(peripheral), std::move(settings), timing));
 }
 
 CommandStreamPeer::CommandStreamPeer(std::shared_ptr<SimPeripheral> peripheral, CommandStreamPeerSettings settings,
                                      KestranePeerTiming timing)
-    : KestraneStreamPeer(std::move(peripheral), std::move(settings))
-{
+    : KestraneStreamPeer(std::move(peripheral), std::move(settings)) {
     const CommandStreamPeerSettings& kept = device_->model.settings();
     layOut(kept.suffix, timing,
            {{Role::Signal, &Packs::signal},
@@ -25,13 +24,11 @@ CommandStreamPeer::CommandStreamPeer(std::shared_ptr<SimPeripheral> peripheral, 
     setAnswerOrder(kept.answerOrder);
 }
 
-uint32_t CommandStreamPeer::samplesPerPack() const
-{
+uint32_t CommandStreamPeer::samplesPerPack() const {
     return withModel([](const CommandStreamPeerModel& model) { return model.samplesPerPack(); });
 }
 
-std::vector<uint8_t> CommandStreamPeer::amplifierFrame() const
-{
+std::vector<uint8_t> CommandStreamPeer::amplifierFrame() const {
     return withModel([](const CommandStreamPeerModel& model) { return model.amplifierFrame(); });
 }
 

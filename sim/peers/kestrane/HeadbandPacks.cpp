@@ -26,23 +26,17 @@ constexpr double ResistGainFactor = 3.0;
 
 }  // namespace
 
-int64_t HeadbandPacks::probeCount(double ohms)
-{
+int64_t HeadbandPacks::probeCount(double ohms) {
     return std::llround(ohms * VoltsPerOhm * FullScale * ResistGainFactor / ReferenceVoltage);
 }
 
-std::vector<uint8_t> HeadbandPacks::signalPack()
-{
-    return nextSignalPack(nullptr);
-}
+std::vector<uint8_t> HeadbandPacks::signalPack() { return nextSignalPack(nullptr); }
 
-std::vector<uint8_t> HeadbandPacks::resistPack(const std::array<double, Channels>& resistanceOhms)
-{
+std::vector<uint8_t> HeadbandPacks::resistPack(const std::array<double, Channels>& resistanceOhms) {
     return nextSignalPack(&resistanceOhms);
 }
 
-std::vector<uint8_t> HeadbandPacks::nextSignalPack(const std::array<double, Channels>* resistanceOhms)
-{
+std::vector<uint8_t> HeadbandPacks::nextSignalPack(const std::array<double, Channels>* resistanceOhms) {
     std::vector<KestranePackRecord> records(RecordsPerPack);
     for (uint32_t i = 0; i < RecordsPerPack; ++i) {
         KestranePackRecord& record = records[i];
@@ -56,19 +50,16 @@ std::vector<uint8_t> HeadbandPacks::nextSignalPack(const std::array<double, Chan
         const uint32_t step = inWindow % RecordsPerChannel;
         record.marker = inWindow == 0 ? WindowMarker : 0;
         record.values.assign(Channels, 0);
-        if (step >= ProbeFirst && step <= ProbeLast)
-            record.values[probed] = probeCount((*resistanceOhms)[probed]);
+        if (step >= ProbeFirst && step <= ProbeLast) record.values[probed] = probeCount((*resistanceOhms)[probed]);
     }
     const KestranePackFormat format{CounterSize, SignalValueSize, false, true};
     auto pack = writeKestranePack(format, signalRecords_, records);
     signalRecords_ += RecordsPerPack;
-    if (resistanceOhms)
-        resistRecords_ += RecordsPerPack;
+    if (resistanceOhms) resistRecords_ += RecordsPerPack;
     return pack;
 }
 
-std::vector<uint8_t> HeadbandPacks::motionPack()
-{
+std::vector<uint8_t> HeadbandPacks::motionPack() {
     std::vector<KestranePackRecord> records(RecordsPerPack);
     for (uint32_t i = 0; i < RecordsPerPack; ++i) {
         for (uint32_t axis = 0; axis < 6; ++axis)
@@ -80,8 +71,7 @@ std::vector<uint8_t> HeadbandPacks::motionPack()
     return pack;
 }
 
-std::vector<uint8_t> HeadbandPacks::fpgPack()
-{
+std::vector<uint8_t> HeadbandPacks::fpgPack() {
     std::vector<KestranePackRecord> records(RecordsPerPack);
     for (uint32_t i = 0; i < RecordsPerPack; ++i)
         records[i].values = {CommandStreamPeerModel::fpgCount(0, fpgRecords_ + i),

@@ -5,24 +5,14 @@ namespace VexaSim {
 using VexaDevice::Kestrane::KestraneRole;
 using VexaDevice::Kestrane::kestraneUuid;
 
-VexaDevice::Utility::UUID KestranePeerService::service() const
-{
-    return kestraneUuid(suffix, KestraneRole::Service);
-}
+VexaDevice::Utility::UUID KestranePeerService::service() const { return kestraneUuid(suffix, KestraneRole::Service); }
 
-VexaDevice::Utility::UUID KestranePeerService::status() const
-{
-    return kestraneUuid(suffix, KestraneRole::Status);
-}
+VexaDevice::Utility::UUID KestranePeerService::status() const { return kestraneUuid(suffix, KestraneRole::Status); }
 
-VexaDevice::Utility::UUID KestranePeerService::command() const
-{
-    return kestraneUuid(suffix, KestraneRole::Command);
-}
+VexaDevice::Utility::UUID KestranePeerService::command() const { return kestraneUuid(suffix, KestraneRole::Command); }
 
 std::shared_ptr<SimCharacteristic> KestranePeerService::stream(SimService& added, KestraneRole role,
-                                                               bool present) const
-{
+                                                               bool present) const {
     namespace Property = VexaDevice::BLE::Platform::CharacteristicProperty;
     return present ? added.addCharacteristic(kestraneUuid(suffix, role), Property::Notify) : nullptr;
 }

@@ -33,25 +33,20 @@ struct KestranePeerTiming {
 template <class Model>
 class KestraneStreamPeer : public PeerBase<Model> {
 public:
-    uint8_t mode() const
-    {
+    uint8_t mode() const {
         return this->withModel([](const Model& model) { return model.mode(); });
     }
-    bool motionRunning() const
-    {
+    bool motionRunning() const {
         return this->withModel([](const Model& model) { return model.motionRunning(); });
     }
-    bool fpgRunning() const
-    {
+    bool fpgRunning() const {
         return this->withModel([](const Model& model) { return model.fpgRunning(); });
     }
     // Every ping frame the device took, in order.
-    std::vector<std::vector<uint8_t>> pings() const
-    {
+    std::vector<std::vector<uint8_t>> pings() const {
         return this->withModel([](const Model& model) { return model.pings(); });
     }
-    std::vector<uint8_t> gainCodes() const
-        requires requires(const Model& model) { model.gainCodes(); }
+    std::vector<uint8_t> gainCodes() const requires requires(const Model& model) { model.gainCodes(); }
     {
         return this->withModel([](const Model& model) { return model.gainCodes(); });
     }
@@ -70,16 +65,14 @@ protected:
 
     using PeerBase<Model>::PeerBase;
 
-    void layOut(const std::string& suffix, const KestranePeerTiming& timing, const std::vector<Stream>& streams)
-    {
+    void layOut(const std::string& suffix, const KestranePeerTiming& timing, const std::vector<Stream>& streams) {
         addDeviceInformation(*this->peripheral_, this->device_->model.settings().information);
         const KestranePeerService layout{suffix};
         auto service = this->addCommandService(layout.service(), layout.status(), layout.command());
         std::vector<typename PeerBase<Model>::template Route<>> routes;
         for (const Stream& stream : streams) {
             auto characteristic = layout.stream(*service, stream.role, stream.present);
-            if (stream.pack != nullptr)
-                routes.emplace_back(std::move(characteristic), stream.pack);
+            if (stream.pack != nullptr) routes.emplace_back(std::move(characteristic), stream.pack);
         }
         this->pumpPacks(timing.notificationPeriod, std::move(routes));
     }

@@ -5,16 +5,14 @@
 namespace VexaSim {
 
 std::shared_ptr<LorrelPeer> LorrelPeer::attach(SimRadio& radio, uint64_t address, LorrelPeerSettings settings,
-                                               KestranePeerTiming timing)
-{
+                                               KestranePeerTiming timing) {
     auto peripheral = radio.addPeripheral(address, settings.name);
     return std::shared_ptr<LorrelPeer>(new LorrelPeer(std::move(peripheral), std::move(settings), timing));
 }
 
 LorrelPeer::LorrelPeer(std::shared_ptr<SimPeripheral> peripheral, LorrelPeerSettings settings,
                        KestranePeerTiming timing)
-    : KestraneStreamPeer(std::move(peripheral), std::move(settings))
-{
+    : KestraneStreamPeer(std::move(peripheral), std::move(settings)) {
     const LorrelPeerSettings& kept = device_->model.settings();
     layOut("95", timing,
            {{Role::Envelope},

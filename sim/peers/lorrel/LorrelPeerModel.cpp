@@ -10,14 +10,10 @@ constexpr uint8_t PingFrame = 0x06;
 
 LorrelPeerModel::LorrelPeerModel(LorrelPeerSettings settings)
     : settings_(std::move(settings)),
-      device_(settings_.mode, settings_.hasMotion, settings_.hasFpg, settings_.resistanceOhms)
-{
-}
+      device_(settings_.mode, settings_.hasMotion, settings_.hasFpg, settings_.resistanceOhms) {}
 
-std::optional<std::vector<uint8_t>> LorrelPeerModel::onCommand(const std::vector<uint8_t>& frame)
-{
-    if (silent_)
-        return std::nullopt;
+std::optional<std::vector<uint8_t>> LorrelPeerModel::onCommand(const std::vector<uint8_t>& frame) {
+    if (silent_) return std::nullopt;
     if (frame.size() == 2 && frame[0] == PingFrame) {
         pings_.push_back(frame);
         return std::nullopt;
@@ -27,15 +23,12 @@ std::optional<std::vector<uint8_t>> LorrelPeerModel::onCommand(const std::vector
     return statusValue();
 }
 
-uint8_t LorrelPeerModel::carryOut(const std::vector<uint8_t>& frame)
-{
-    if (device_.takeStreamFrame(frame))
-        return HeadbandDevice::Accepted;
+uint8_t LorrelPeerModel::carryOut(const std::vector<uint8_t>& frame) {
+    if (device_.takeStreamFrame(frame)) return HeadbandDevice::Accepted;
     return device_.carryOutMode(frame);
 }
 
-std::vector<uint8_t> LorrelPeerModel::statusValue() const
-{
+std::vector<uint8_t> LorrelPeerModel::statusValue() const {
     return {settings_.battery, error_, device_.mode(), answered_};
 }
 

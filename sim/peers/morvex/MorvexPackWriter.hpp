@@ -10,10 +10,10 @@
 namespace VexaSim {
 
 struct MorvexPackFields {
-    uint32_t packNum = 0;                   // low 11 bits are sent
+    uint32_t packNum = 0;  // low 11 bits are sent
     bool marker = false;
-    std::array<int32_t, 4> first{};         // device order O1, T3, T4, O2; 21-bit range
-    std::array<int16_t, 4> difference{};    // second sample minus first
+    std::array<int32_t, 4> first{};       // device order O1, T3, T4, O2; 21-bit range
+    std::array<int16_t, 4> difference{};  // second sample minus first
 };
 
 std::vector<uint8_t> writeMorvexPack(const MorvexPackFields& fields);

@@ -8,15 +8,13 @@ namespace Property = VexaDevice::BLE::Platform::CharacteristicProperty;
 namespace Gatt = VexaDevice::Morvex;
 
 std::shared_ptr<MorvexPeer> MorvexPeer::attach(SimRadio& radio, uint64_t address, MorvexPeerSettings settings,
-                                               MorvexPeerTiming timing)
-{
+                                               MorvexPeerTiming timing) {
     auto peripheral = radio.addPeripheral(address, "Morvex");
     return std::shared_ptr<MorvexPeer>(new MorvexPeer(std::move(peripheral), std::move(settings), timing));
 }
 
 MorvexPeer::MorvexPeer(std::shared_ptr<SimPeripheral> peripheral, MorvexPeerSettings settings, MorvexPeerTiming timing)
-    : PeerBase(std::move(peripheral), std::move(settings))
-{
+    : PeerBase(std::move(peripheral), std::move(settings)) {
     addDeviceInformation(*peripheral_, device_->model.settings());
     auto service = addCommandService(Gatt::MorvexServiceUuid, Gatt::MorvexStatusUuid, Gatt::MorvexCommandUuid);
     data_ = service->addCharacteristic(Gatt::MorvexDataUuid, Property::Notify);
@@ -28,8 +26,7 @@ MorvexPeer::MorvexPeer(std::shared_ptr<SimPeripheral> peripheral, MorvexPeerSett
                   std::vector<uint8_t> notification;
                   for (int i = 0; i < packs; ++i) {
                       const auto pack = device->model.nextPack();
-                      if (!pack)
-                          break;
+                      if (!pack) break;
                       notification.insert(notification.end(), pack->begin(), pack->end());
                   }
                   if (!notification.empty() && data->notify(std::move(notification)))
@@ -37,13 +34,11 @@ MorvexPeer::MorvexPeer(std::shared_ptr<SimPeripheral> peripheral, MorvexPeerSett
               });
 }
 
-uint8_t MorvexPeer::state() const
-{
+uint8_t MorvexPeer::state() const {
     return withModel([](const MorvexPeerModel& model) { return model.state(); });
 }
 
-void MorvexPeer::setResistance(uint8_t electrode, double ohms)
-{
+void MorvexPeer::setResistance(uint8_t electrode, double ohms) {
     withModel([electrode, ohms](MorvexPeerModel& model) { model.setResistance(electrode, ohms); });
 }
 

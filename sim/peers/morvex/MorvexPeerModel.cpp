@@ -16,8 +16,7 @@ constexpr int32_t FullScale = 1048575;
 constexpr double TestCurrent = 1.5e-7;  // amperes
 constexpr double ResistGain = 6.0;
 
-size_t expectedLength(uint8_t command)
-{
+size_t expectedLength(uint8_t command) {
     switch (command) {
     case 0x01: return 1;
     case 0x02: return 5;
@@ -29,14 +28,10 @@ size_t expectedLength(uint8_t command)
 }  // namespace
 
 MorvexPeerModel::MorvexPeerModel(MorvexPeerSettings settings)
-    : settings_(std::move(settings)), state_(settings_.state)
-{
-}
+    : settings_(std::move(settings)), state_(settings_.state) {}
 
-std::optional<std::vector<uint8_t>> MorvexPeerModel::onCommand(const std::vector<uint8_t>& frame)
-{
-    if (silent_)
-        return std::nullopt;
+std::optional<std::vector<uint8_t>> MorvexPeerModel::onCommand(const std::vector<uint8_t>& frame) {
+    if (silent_) return std::nullopt;
     const uint8_t command = frame.empty() ? 0 : frame[0];
     const size_t length = expectedLength(command);
     if (refusal_ != 0) {
@@ -66,48 +61,34 @@ std::optional<std::vector<uint8_t>> MorvexPeerModel::onCommand(const std::vector
     return statusValue();
 }
 
-bool MorvexPeerModel::switchesElectrode(uint8_t command) const
-{
-    return command == 0x03 && state_ == ResistState;
-}
+bool MorvexPeerModel::switchesElectrode(uint8_t command) const { return command == 0x03 && state_ == ResistState; }
 
-void MorvexPeerModel::enter(uint8_t state)
-{
-    if (state != state_)
-        packIndex_ = 0;
+void MorvexPeerModel::enter(uint8_t state) {
+    if (state != state_) packIndex_ = 0;
     state_ = state;
 }
 
-std::vector<uint8_t> MorvexPeerModel::statusValue() const
-{
-    return {state_, error_, settings_.battery, 0};
-}
+std::vector<uint8_t> MorvexPeerModel::statusValue() const { return {state_, error_, settings_.battery, 0}; }
 
-std::optional<std::vector<uint8_t>> MorvexPeerModel::nextPack()
-{
-    if (state_ == SignalState)
-        return signalPack();
-    if (state_ == ResistState)
-        return resistPack();
+std::optional<std::vector<uint8_t>> MorvexPeerModel::nextPack() {
+    if (state_ == SignalState) return signalPack();
+    if (state_ == ResistState) return resistPack();
     return std::nullopt;
 }
 
-int32_t MorvexPeerModel::signalCount(uint8_t electrode, uint32_t packNum, int sample)
-{
+int32_t MorvexPeerModel::signalCount(uint8_t electrode, uint32_t packNum, int sample) {
     const int64_t period = 4 * Amplitude;
     const int64_t index = 2 * int64_t{packNum} + sample;
     const int64_t t = (index * Slope.at(electrode) + Phase.at(electrode)) % period;
     return static_cast<int32_t>(t < 2 * Amplitude ? t - Amplitude : 3 * Amplitude - t);
 }
 
-int32_t MorvexPeerModel::resistCount(double ohms)
-{
+int32_t MorvexPeerModel::resistCount(double ohms) {
     const double volts = ohms * TestCurrent;
     return static_cast<int32_t>(std::lround(volts * ResistGain * FullScale / 2.4));
 }
 
-std::vector<uint8_t> MorvexPeerModel::signalPack()
-{
+std::vector<uint8_t> MorvexPeerModel::signalPack() {
     MorvexPackFields fields;
     fields.packNum = packIndex_ % 2048;
     fields.marker = packIndex_ % MarkerPeriod == 0;
@@ -120,8 +101,7 @@ std::vector<uint8_t> MorvexPeerModel::signalPack()
     return writeMorvexPack(fields);
 }
 
-std::vector<uint8_t> MorvexPeerModel::resistPack()
-{
+std::vector<uint8_t> MorvexPeerModel::resistPack() {
     MorvexPackFields fields;
     fields.packNum = packIndex_ % 2048;
     const int32_t sign = polarity_ == 0x00 ? 1 : -1;

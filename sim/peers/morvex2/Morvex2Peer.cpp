@@ -8,8 +8,7 @@ namespace {
 
 constexpr uint8_t WideVariant = 3;
 
-const char* suffixOf(char model, uint8_t variant)
-{
+const char* suffixOf(char model, uint8_t variant) {
     switch (model) {
     case 'P': return "95";
     case 'I': return "96";
@@ -21,8 +20,7 @@ const char* suffixOf(char model, uint8_t variant)
 
 }  // namespace
 
-CommandStreamPeerSettings morvex2Settings(char model, uint8_t variant)
-{
+CommandStreamPeerSettings morvex2Settings(char model, uint8_t variant) {
     CommandStreamPeerSettings settings;
     const bool wide = (model == '0' || model == 'f') && variant == WideVariant;
     settings.name = "Morvex2";

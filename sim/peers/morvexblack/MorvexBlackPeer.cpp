@@ -5,16 +5,14 @@
 namespace VexaSim {
 
 std::shared_ptr<MorvexBlackPeer> MorvexBlackPeer::attach(SimRadio& radio, uint64_t address,
-                                                         MorvexBlackPeerSettings settings, KestranePeerTiming timing)
-{
+                                                         MorvexBlackPeerSettings settings, KestranePeerTiming timing) {
     auto peripheral = radio.addPeripheral(address, settings.name);
     return std::shared_ptr<MorvexBlackPeer>(new MorvexBlackPeer(std::move(peripheral), std::move(settings), timing));
 }
 
 MorvexBlackPeer::MorvexBlackPeer(std::shared_ptr<SimPeripheral> peripheral, MorvexBlackPeerSettings settings,
                                  KestranePeerTiming timing)
-    : KestraneStreamPeer(std::move(peripheral), std::move(settings))
-{
+    : KestraneStreamPeer(std::move(peripheral), std::move(settings)) {
     const MorvexBlackPeerSettings& kept = device_->model.settings();
     layOut("90", timing,
            {{Role::Signal, &Packs::signal},
@@ -22,8 +20,7 @@ MorvexBlackPeer::MorvexBlackPeer(std::shared_ptr<SimPeripheral> peripheral, Morv
             {Role::Fpg, &Packs::fpg, kept.hasFpg}});
 }
 
-void MorvexBlackPeer::setStaleFirst(bool staleFirst)
-{
+void MorvexBlackPeer::setStaleFirst(bool staleFirst) {
     withModel([staleFirst](MorvexBlackPeerModel& model) { model.setStaleFirst(staleFirst); });
 }
 

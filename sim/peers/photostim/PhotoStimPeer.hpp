@@ -25,7 +25,8 @@ struct PhotoStimPeerSettings {
 
 class PhotoStimPeer final : public PtsServicePeer {
 public:
-    static std::shared_ptr<PhotoStimPeer> attach(SimRadio& radio, uint64_t address, PhotoStimPeerSettings settings = {});
+    static std::shared_ptr<PhotoStimPeer> attach(SimRadio& radio, uint64_t address,
+                                                 PhotoStimPeerSettings settings = {});
 
     std::shared_ptr<SimCharacteristic> batteryCharacteristic() const { return battery_; }
     // A new battery level, notified.

@@ -26,7 +26,8 @@ public:
     static constexpr uint8_t Running = PtsPeerModel::Running;
 
     // Adds the service to the peripheral and joins the settings' link.
-    static std::shared_ptr<PtsServicePeer> add(std::shared_ptr<SimPeripheral> peripheral, PtsPeerSettings settings = {});
+    static std::shared_ptr<PtsServicePeer> add(std::shared_ptr<SimPeripheral> peripheral,
+                                               PtsPeerSettings settings = {});
 
     uint8_t state() const;
     bool synchronised() const;

@@ -34,30 +34,24 @@ public:
     // The service UUID of each set, in the form the devices serve.
     static UUID serviceUuid(int serviceSet);
 
-    void refuseCommand(uint8_t code, uint8_t error)
-    {
+    void refuseCommand(uint8_t code, uint8_t error) {
         withModel([=](TesselPeerModel& model) { model.refuseCommand(code, error); });
     }
-    void setErrorByte9(ErrorByte9 kind)
-    {
+    void setErrorByte9(ErrorByte9 kind) {
         withModel([=](TesselPeerModel& model) { model.setErrorByte9(kind); });
     }
     // Changes the settings the device holds (battery, electrodes, ...).
     template <class Change>
-    void change(Change change)
-    {
+    void change(Change change) {
         withModel([&](TesselPeerModel& model) { change(model.settings()); });
     }
-    TesselPeerSettings settings() const
-    {
+    TesselPeerSettings settings() const {
         return withModel([](const TesselPeerModel& model) { return model.settings(); });
     }
-    bool streaming() const
-    {
+    bool streaming() const {
         return withModel([](const TesselPeerModel& model) { return model.streaming(); });
     }
-    bool signalOn() const
-    {
+    bool signalOn() const {
         return withModel([](const TesselPeerModel& model) { return model.signalOn(); });
     }
 

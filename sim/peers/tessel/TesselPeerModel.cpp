@@ -63,22 +63,19 @@ constexpr uint8_t AnyModule = 0;
 
 constexpr size_t PackSize = 20;
 
-void putU16(std::vector<uint8_t>& pack, size_t at, uint16_t value)
-{
+void putU16(std::vector<uint8_t>& pack, size_t at, uint16_t value) {
     pack[at] = static_cast<uint8_t>(value & 0xFF);
     pack[at + 1] = static_cast<uint8_t>(value >> 8);
 }
 
-void putI24(std::vector<uint8_t>& pack, size_t at, int32_t value)
-{
+void putI24(std::vector<uint8_t>& pack, size_t at, int32_t value) {
     const auto bits = static_cast<uint32_t>(value);
     pack[at] = static_cast<uint8_t>(bits & 0xFF);
     pack[at + 1] = static_cast<uint8_t>((bits >> 8) & 0xFF);
     pack[at + 2] = static_cast<uint8_t>((bits >> 16) & 0xFF);
 }
 
-std::vector<uint8_t> dataPack(uint16_t mark, uint32_t packNum)
-{
+std::vector<uint8_t> dataPack(uint16_t mark, uint32_t packNum) {
     std::vector<uint8_t> pack(PackSize, 0);
     putU16(pack, 0, mark);
     putU16(pack, 2, static_cast<uint16_t>(packNum));
@@ -89,36 +86,29 @@ std::vector<uint8_t> dataPack(uint16_t mark, uint32_t packNum)
 
 TesselPeerModel::TesselPeerModel(TesselPeerSettings settings) : settings_(std::move(settings)) {}
 
-int16_t TesselPeerModel::signalCount(uint32_t packNum, int index)
-{
+int16_t TesselPeerModel::signalCount(uint32_t packNum, int index) {
     // A saw tooth per position, steeper for higher positions, covering both signs.
     return static_cast<int16_t>(static_cast<int32_t>((packNum * static_cast<uint32_t>(index + 1) * 97) % 60001) -
                                 30000);
 }
 
-int32_t TesselPeerModel::respirationCount(uint32_t packNum)
-{
+int32_t TesselPeerModel::respirationCount(uint32_t packNum) {
     return static_cast<int32_t>((packNum * 4099) % 8000001) - 4000000;
 }
 
-int32_t TesselPeerModel::envelopeCount(uint32_t packNum)
-{
-    return static_cast<int32_t>((packNum * 1021) % 1000001);
-}
+int32_t TesselPeerModel::envelopeCount(uint32_t packNum) { return static_cast<int32_t>((packNum * 1021) % 1000001); }
 
-int16_t TesselPeerModel::motionCount(uint32_t packNum, int axis)
-{
+int16_t TesselPeerModel::motionCount(uint32_t packNum, int axis) {
     return static_cast<int16_t>(static_cast<int32_t>((packNum * 331 + static_cast<uint32_t>(axis) * 5000) % 40001) -
                                 20000);
 }
 
-float TesselPeerModel::quaternionComponent(uint32_t packNum, int index)
-{
+float TesselPeerModel::quaternionComponent(uint32_t packNum, int index) {
     return static_cast<float>(std::sin(0.01 * packNum + index));
 }
 
-std::vector<uint8_t> TesselPeerModel::reply(uint8_t code, std::initializer_list<std::pair<size_t, uint8_t>> bytes) const
-{
+std::vector<uint8_t> TesselPeerModel::reply(uint8_t code,
+                                            std::initializer_list<std::pair<size_t, uint8_t>> bytes) const {
     std::vector<uint8_t> pack(PackSize, 0);
     pack[0] = 0xDF;
     pack[1] = 0xFF;
@@ -127,16 +117,13 @@ std::vector<uint8_t> TesselPeerModel::reply(uint8_t code, std::initializer_list<
     pack[5] = static_cast<uint8_t>((settings_.serial >> 8) & 0xFF);
     pack[6] = static_cast<uint8_t>((settings_.serial >> 16) & 0xFF);
     unsigned sum = 0;
-    for (size_t i = 0; i < 7; ++i)
-        sum += pack[i];
+    for (size_t i = 0; i < 7; ++i) sum += pack[i];
     pack[7] = static_cast<uint8_t>(-sum);
-    for (const auto& [at, value] : bytes)
-        pack[at] = value;
+    for (const auto& [at, value] : bytes) pack[at] = value;
     return pack;
 }
 
-std::vector<uint8_t> TesselPeerModel::error(uint8_t code, uint8_t refused) const
-{
+std::vector<uint8_t> TesselPeerModel::error(uint8_t code, uint8_t refused) const {
     uint8_t byte9 = refused;
     if (errorByte9_ == ErrorByte9::Zero)
         byte9 = 0;
@@ -145,47 +132,35 @@ std::vector<uint8_t> TesselPeerModel::error(uint8_t code, uint8_t refused) const
     return reply(Error, {{8, code}, {9, byte9}});
 }
 
-std::vector<std::vector<uint8_t>> TesselPeerModel::onCommand(const std::vector<uint8_t>& frame)
-{
-    if (silent_)
-        return {};
+std::vector<std::vector<uint8_t>> TesselPeerModel::onCommand(const std::vector<uint8_t>& frame) {
+    if (silent_) return {};
     const uint8_t code = frame.size() > 3 ? frame[3] : 0;
     unsigned sum = 0;
-    for (size_t i = 0; i < 8 && i < frame.size(); ++i)
-        sum += frame[i];
+    for (size_t i = 0; i < 8 && i < frame.size(); ++i) sum += frame[i];
     if (frame.size() != PackSize || frame[0] != 0xDF || frame[1] != 0xFF || (sum & 0xFF) != 0)
         return {error(ErrChecksum, code)};
-    if (refusal_ != 0)
-        return {error(refusal_, code)};
-    if (refusedCommands_[code] != 0)
-        return {error(refusedCommands_[code], code)};
+    if (refusal_ != 0) return {error(refusal_, code)};
+    if (refusedCommands_[code] != 0) return {error(refusedCommands_[code], code)};
     const bool bootCommand = code == Echo || code == GetSerialNum || code == ActivateApp || code == GetBatteryV;
-    if (settings_.bootLoader && !bootCommand)
-        return {error(ErrNoCmd, code)};
+    if (settings_.bootLoader && !bootCommand) return {error(ErrNoCmd, code)};
     return {handle(code, frame)};
 }
 
 std::vector<uint8_t> TesselPeerModel::setByte(uint8_t code, uint8_t value, uint8_t highest, uint8_t module,
-                                              uint8_t& setting)
-{
-    if (module != AnyModule && !has(module))
-        return error(ErrModuleMissing, code);
-    if (value > highest)
-        return error(ErrWrongParam, code);
+                                              uint8_t& setting) {
+    if (module != AnyModule && !has(module)) return error(ErrModuleMissing, code);
+    if (value > highest) return error(ErrWrongParam, code);
     setting = value;
     return reply(code);
 }
 
-std::vector<uint8_t> TesselPeerModel::stream(uint8_t code, uint8_t module, bool& flag, bool on)
-{
-    if (!has(module))
-        return error(ErrModuleMissing, code);
+std::vector<uint8_t> TesselPeerModel::stream(uint8_t code, uint8_t module, bool& flag, bool on) {
+    if (!has(module)) return error(ErrModuleMissing, code);
     flag = on;
     return reply(code);
 }
 
-std::vector<uint8_t> TesselPeerModel::handle(uint8_t code, const std::vector<uint8_t>& frame)
-{
+std::vector<uint8_t> TesselPeerModel::handle(uint8_t code, const std::vector<uint8_t>& frame) {
     TesselPeerSettings& s = settings_;
     const uint8_t arg = frame[8];
     switch (code) {
@@ -201,17 +176,12 @@ std::vector<uint8_t> TesselPeerModel::handle(uint8_t code, const std::vector<uin
                             {12, s.fourth},
                             {13, static_cast<uint8_t>(s.last & 0xFF)},
                             {14, static_cast<uint8_t>(s.last >> 8)}});
-    case ActivateApp:
-        s.bootLoader = false;
-        return reply(code);
-    case ActivateBoot:
-        s.bootLoader = true;
-        return reply(code);
+    case ActivateApp: s.bootLoader = false; return reply(code);
+    case ActivateBoot: s.bootLoader = true; return reply(code);
     case GetBatteryV:
         return reply(code, {{8, static_cast<uint8_t>(s.batteryMillivolts & 0xFF)},
                             {9, static_cast<uint8_t>(s.batteryMillivolts >> 8)}});
-    case GetElectrodeState:
-        return reply(code, {{8, static_cast<uint8_t>(s.electrodesDetached ? 1 : 0)}});
+    case GetElectrodeState: return reply(code, {{8, static_cast<uint8_t>(s.electrodesDetached ? 1 : 0)}});
     case GetSensorParam:
         return reply(code, {{8, s.modules},
                             {9, s.rateCode},
@@ -242,8 +212,7 @@ std::vector<uint8_t> TesselPeerModel::handle(uint8_t code, const std::vector<uin
     case StopResp: return stream(code, RespirationModule, respiration_, false);
     case ResetQuatData:
     case StartMemsCalib:
-        if (!has(MotionModule))
-            return error(ErrModuleMissing, code);
+        if (!has(MotionModule)) return error(ErrModuleMissing, code);
         calibrated_ = calibrated_ || code == StartMemsCalib;
         return reply(code);
     case GetMemsCalibStatus:
@@ -265,17 +234,13 @@ std::vector<uint8_t> TesselPeerModel::handle(uint8_t code, const std::vector<uin
                             {10, static_cast<uint8_t>((value >> 16) & 0xFF)},
                             {11, static_cast<uint8_t>(value >> 24)}});
     }
-    case ResetMotionCounterVal:
-        s.motionCounter = 0;
-        return reply(code);
+    case ResetMotionCounterVal: s.motionCounter = 0; return reply(code);
     case SetStimParam:
-        if (!has(StimulationModule))
-            return error(ErrModuleMissing, code);
+        if (!has(StimulationModule)) return error(ErrModuleMissing, code);
         std::memcpy(s.stimulation.data(), &frame[8], s.stimulation.size());
         return reply(code);
     case GetStimParam:
-        if (!has(StimulationModule))
-            return error(ErrModuleMissing, code);
+        if (!has(StimulationModule)) return error(ErrModuleMissing, code);
         return reply(code, {{8, s.stimulation[0]},
                             {9, s.stimulation[1]},
                             {10, s.stimulation[2]},
@@ -283,20 +248,14 @@ std::vector<uint8_t> TesselPeerModel::handle(uint8_t code, const std::vector<uin
                             {12, s.stimulation[4]},
                             {13, s.stimulation[5]}});
     case StartStim:
-        if (!has(StimulationModule))
-            return error(ErrModuleMissing, code);
-        if (s.stimulation[0] == 0)
-            return error(ErrStimParamNotSet, code);
+        if (!has(StimulationModule)) return error(ErrModuleMissing, code);
+        if (s.stimulation[0] == 0) return error(ErrStimParamNotSet, code);
         stimulatorState_ = 1;
         return reply(code);
-    case StopStim:
-        stimulatorState_ = 0;
-        return reply(code);
-    case DoCalibration:
-        return has(StimulationModule) ? reply(code) : error(ErrModuleMissing, code);
+    case StopStim: stimulatorState_ = 0; return reply(code);
+    case DoCalibration: return has(StimulationModule) ? reply(code) : error(ErrModuleMissing, code);
     case SetShParam:
-        if (!has(StimulationModule))
-            return error(ErrModuleMissing, code);
+        if (!has(StimulationModule)) return error(ErrModuleMissing, code);
         std::memcpy(s.motionAssistant.data(), &frame[9], s.motionAssistant.size());
         return reply(code);
     case GetShParam:
@@ -306,31 +265,20 @@ std::vector<uint8_t> TesselPeerModel::handle(uint8_t code, const std::vector<uin
                             {12, s.motionAssistant[3]}});
     case ShStart:
     case ShStop:
-        if (!has(StimulationModule))
-            return error(ErrModuleMissing, code);
+        if (!has(StimulationModule)) return error(ErrModuleMissing, code);
         assistantState_ = code == ShStart ? 1 : 0;
         return reply(code);
-    case GetShAndStimState:
-        return reply(code, {{8, stimulatorState_}, {9, assistantState_}});
-    case FindMe:
-        return reply(code);
-    default:
-        return error(ErrNoCmd, code);
+    case GetShAndStimState: return reply(code, {{8, stimulatorState_}, {9, assistantState_}});
+    case FindMe: return reply(code);
+    default: return error(ErrNoCmd, code);
     }
 }
 
-bool TesselPeerModel::streaming() const
-{
-    return signal_ || motion_ || respiration_ || quaternion_ || envelope_;
-}
+bool TesselPeerModel::streaming() const { return signal_ || motion_ || respiration_ || quaternion_ || envelope_; }
 
-void TesselPeerModel::onLinkLost()
-{
-    signal_ = motion_ = respiration_ = quaternion_ = envelope_ = false;
-}
+void TesselPeerModel::onLinkLost() { signal_ = motion_ = respiration_ = quaternion_ = envelope_ = false; }
 
-std::vector<std::vector<uint8_t>> TesselPeerModel::nextPacks()
-{
+std::vector<std::vector<uint8_t>> TesselPeerModel::nextPacks() {
     std::vector<std::vector<uint8_t>> packs;
     if (signal_) {
         std::vector<uint8_t> pack(PackSize, 0);

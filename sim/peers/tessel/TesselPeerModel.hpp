@@ -25,14 +25,14 @@ struct TesselPeerSettings {
     // Module mask: 1 signal, 2 motion, 4 stimulation, 8 respiration.
     uint8_t modules = 0x0B;
     // Settings in the device's own codes.
-    uint8_t rateCode = 1;     // 0..6
-    uint8_t adcInput = 0;     // 0..3
-    uint8_t filterMask = 0;   // bits 0..5
-    uint8_t gainCode = 0;     // 0..6
-    uint8_t dataOffset = 3;   // 0..8
+    uint8_t rateCode = 1;    // 0..6
+    uint8_t adcInput = 0;    // 0..3
+    uint8_t filterMask = 0;  // bits 0..5
+    uint8_t gainCode = 0;    // 0..6
+    uint8_t dataOffset = 3;  // 0..8
     uint8_t externalSwitch = 1;
-    uint8_t accelSens = 1;    // 0..3
-    uint8_t gyroSens = 2;     // 0..3
+    uint8_t accelSens = 1;  // 0..3
+    uint8_t gyroSens = 2;   // 0..3
     uint16_t batteryMillivolts = 3800;
     bool electrodesDetached = false;
     // Stimulator and motion assistant, as the device stores them (pulse width in tens).

@@ -2,8 +2,7 @@
 
 namespace VexaSim {
 
-CommandStreamPeerSettings vondraSettings(VondraPeerGeneration generation)
-{
+CommandStreamPeerSettings vondraSettings(VondraPeerGeneration generation) {
     const bool first = generation == VondraPeerGeneration::First;
     CommandStreamPeerSettings settings;
     settings.name = first ? "Vondra" : "Vondra2";

@@ -6,8 +6,7 @@ namespace VexaSim {
 
 namespace {
 
-const char* suffixOf(char model)
-{
+const char* suffixOf(char model) {
     switch (model) {
     case 'P': return "95";
     case 'I': return "96";
@@ -17,8 +16,7 @@ const char* suffixOf(char model)
 
 }  // namespace
 
-CommandStreamPeerSettings wrenletSettings(WrenletPeerGeneration generation, char model)
-{
+CommandStreamPeerSettings wrenletSettings(WrenletPeerGeneration generation, char model) {
     CommandStreamPeerSettings settings;
     const bool second = generation == WrenletPeerGeneration::Second;
     settings.name = "Wrenlet";

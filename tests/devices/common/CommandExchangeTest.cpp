@@ -23,8 +23,7 @@ struct Reply {
 
 constexpr Reply Failure{0, 511};
 
-ProtocolTiming fastTiming()
-{
+ProtocolTiming fastTiming() {
     ProtocolTiming timing;
     timing.writeRetryPause = 5ms;
     timing.replyWaitStep = 2ms;
@@ -40,15 +39,12 @@ public:
     ~FakeDevice() { settle(); }
 
     // Waits until every answer is delivered.
-    void settle()
-    {
-        for (auto& t : answers_)
-            t.join();
+    void settle() {
+        for (auto& t : answers_) t.join();
         answers_.clear();
     }
 
-    bool write(const std::vector<uint8_t>& frame)
-    {
+    bool write(const std::vector<uint8_t>& frame) {
         std::lock_guard lock(mutex_);
         frames_.push_back(frame);
         if (failingWrites_ > 0) {
@@ -57,8 +53,7 @@ public:
         }
         if (!scripted_.empty()) {
             auto answer = [this, replies = scripted_.front()] {
-                for (const Reply& r : replies)
-                    deliver(r);
+                for (const Reply& r : replies) deliver(r);
             };
             scripted_.erase(scripted_.begin());
             if (answerWhileWriting_)
@@ -73,8 +68,7 @@ public:
     void failNextWrites(int count) { failingWrites_ = count; }
     // Answers before the write returns, so one exchange's reply cannot reach the next.
     void answerWhileWriting() { answerWhileWriting_ = true; }
-    size_t frameCount()
-    {
+    size_t frameCount() {
         std::lock_guard lock(mutex_);
         return frames_.size();
     }
@@ -94,8 +88,7 @@ struct ExchangeFixture : ::testing::Test {
     std::atomic<bool> running{true};
     CommandExchange<Reply> exchange{[this](const std::vector<uint8_t>& f) { return device.write(f); }, disconnected,
                                     Failure, fastTiming()};
-    ExchangeFixture()
-    {
+    ExchangeFixture() {
         device.deliver = [this](const Reply& r) { exchange.deliver(r); };
     }
     ~ExchangeFixture() override { device.settle(); }
@@ -103,15 +96,13 @@ struct ExchangeFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(ExchangeFixture, ReturnsTheReplyPublishedAfterTheWrite)
-{
+TEST_F(ExchangeFixture, ReturnsTheReplyPublishedAfterTheWrite) {
     device.answerNextWritesWith({{Reply{2, 0}}});
     EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
     device.settle();
 }
 
-TEST_F(ExchangeFixture, RepliesDeliveredBeforeTheFrameOrAfterTheExchangeReachNobody)
-{
+TEST_F(ExchangeFixture, RepliesDeliveredBeforeTheFrameOrAfterTheExchangeReachNobody) {
     exchange.deliver(Reply{9, 9});  // nobody waits: dropped
     CommandExchange<Reply> quick{[this](const std::vector<uint8_t>&) { return true; }, disconnected, Failure,
                                  fastTiming()};
@@ -119,8 +110,7 @@ TEST_F(ExchangeFixture, RepliesDeliveredBeforeTheFrameOrAfterTheExchangeReachNob
     EXPECT_EQ(quick.send({0x01}), Failure) << "a reply published before the frame is not its answer";
 }
 
-TEST_F(ExchangeFixture, AReplyPublishedDuringTheWriteIsNotMissed)
-{
+TEST_F(ExchangeFixture, AReplyPublishedDuringTheWriteIsNotMissed) {
     CommandExchange<Reply> synchronous{[this](const std::vector<uint8_t>&) {
                                            exchange.deliver(Reply{7, 7});  // another exchange's
                                            device.deliver(Reply{3, 0});
@@ -131,15 +121,13 @@ TEST_F(ExchangeFixture, AReplyPublishedDuringTheWriteIsNotMissed)
     EXPECT_EQ(synchronous.send({0x03}), (Reply{3, 0}));
 }
 
-TEST_F(ExchangeFixture, OnlyTheFirstMatchingReplyCounts)
-{
+TEST_F(ExchangeFixture, OnlyTheFirstMatchingReplyCounts) {
     device.answerNextWritesWith({{Reply{7, 0}, Reply{2, 1}, Reply{2, 0}}});
     auto answersStart = [](const Reply& r) { return r.state == 2; };
     EXPECT_EQ(exchange.send({0x02}, answersStart), (Reply{2, 1}));
 }
 
-TEST_F(ExchangeFixture, FailedWritesAreRepeatedAfterThePause)
-{
+TEST_F(ExchangeFixture, FailedWritesAreRepeatedAfterThePause) {
     device.failNextWrites(2);
     device.answerNextWritesWith({{Reply{1, 0}}});
     const auto start = std::chrono::steady_clock::now();
@@ -148,23 +136,20 @@ TEST_F(ExchangeFixture, FailedWritesAreRepeatedAfterThePause)
     EXPECT_GE(std::chrono::steady_clock::now() - start, 10ms);
 }
 
-TEST_F(ExchangeFixture, GivesUpAfterFourFailedWrites)
-{
+TEST_F(ExchangeFixture, GivesUpAfterFourFailedWrites) {
     device.failNextWrites(100);
     EXPECT_EQ(exchange.send({0x01}), Failure);
     EXPECT_EQ(device.frameCount(), 4u);
 }
 
-TEST_F(ExchangeFixture, ASilentDeviceGivesTheFailureAfterAllWaitSteps)
-{
+TEST_F(ExchangeFixture, ASilentDeviceGivesTheFailureAfterAllWaitSteps) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(exchange.send({0x01}), Failure);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 31 * 2ms);
     EXPECT_EQ(device.frameCount(), 1u);
 }
 
-TEST_F(ExchangeFixture, DisconnectionEndsWaitsAndRetries)
-{
+TEST_F(ExchangeFixture, DisconnectionEndsWaitsAndRetries) {
     ProtocolTiming slow = fastTiming();
     slow.replyWaitStep = 20ms;
     slow.replyWaitSteps = 1000;
@@ -184,8 +169,7 @@ TEST_F(ExchangeFixture, DisconnectionEndsWaitsAndRetries)
     EXPECT_EQ(device.frameCount(), 2u) << "no retry once disconnected";
 }
 
-TEST_F(ExchangeFixture, CommandRepeatsUntilTheDeviceReachesTheState)
-{
+TEST_F(ExchangeFixture, CommandRepeatsUntilTheDeviceReachesTheState) {
     device.answerWhileWriting();
     device.answerNextWritesWith({{Reply{1, 0}}, {Reply{1, 0}}, {Reply{2, 0}}});
     auto isSignal = [](const Reply& r) { return r.state == 2; };
@@ -201,8 +185,7 @@ TEST_F(ExchangeFixture, CommandRepeatsUntilTheDeviceReachesTheState)
     EXPECT_EQ(device.frameCount(), 6u);
 }
 
-TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait)
-{
+TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait) {
     ProtocolTiming perWrite = fastTiming();
     perWrite.replyWaitStep = 20ms;
     perWrite.replyWaitSteps = 1;
@@ -220,8 +203,7 @@ TEST_F(ExchangeFixture, AskedAgainAfterEachSilentWait)
     EXPECT_EQ(device.frameCount(), 3u) << "nothing is written once disconnected";
 }
 
-TEST_F(ExchangeFixture, AFailedWriteIsNotRepeatedAtOnceAndTheNextAnswerEndsTheExchange)
-{
+TEST_F(ExchangeFixture, AFailedWriteIsNotRepeatedAtOnceAndTheNextAnswerEndsTheExchange) {
     // Half a second per write: the failed one waits it out, the second one's answer comes well
     // within it however loaded the machine.
     ProtocolTiming perWrite = fastTiming();
@@ -252,31 +234,25 @@ struct AnnouncingFixture : ::testing::Test {
         return shrunk;
     }();
     CommandExchange<Reply> exchange{[this](const std::vector<uint8_t>&, std::function<void()> acknowledged) {
-                                        if (duringWrite)
-                                            duringWrite(acknowledged);
+                                        if (duringWrite) duringWrite(acknowledged);
                                         return true;
                                     },
                                     disconnected, Failure, timing, std::equal_to<Reply>{}};
-    ~AnnouncingFixture() override
-    {
-        if (later.joinable())
-            later.join();
+    ~AnnouncingFixture() override {
+        if (later.joinable()) later.join();
     }
     // Delivers `replies` from another thread once the write was acknowledged.
-    void afterAcknowledgement(const std::function<void()>& acknowledged, std::vector<Reply> replies)
-    {
+    void afterAcknowledgement(const std::function<void()>& acknowledged, std::vector<Reply> replies) {
         later = std::thread([this, acknowledged, replies] {
             acknowledged();
-            for (const Reply& reply : replies)
-                exchange.deliver(reply);
+            for (const Reply& reply : replies) exchange.deliver(reply);
         });
     }
 };
 
 }  // namespace
 
-TEST_F(AnnouncingFixture, TheAnnouncementDuringTheWriteIsNoAnswerTheStatusAfterIs)
-{
+TEST_F(AnnouncingFixture, TheAnnouncementDuringTheWriteIsNoAnswerTheStatusAfterIs) {
     exchange.deliver(Reply{2, 1});  // the last command was refused
     duringWrite = [&](const std::function<void()>& acknowledged) {
         exchange.deliver(Reply{2, 1});  // announced as the frame arrives: unchanged
@@ -285,15 +261,13 @@ TEST_F(AnnouncingFixture, TheAnnouncementDuringTheWriteIsNoAnswerTheStatusAfterI
     EXPECT_EQ(exchange.send({0x08}), (Reply{2, 0}));
 }
 
-TEST_F(AnnouncingFixture, AnAnswerDuringTheWriteThatDiffersCounts)
-{
+TEST_F(AnnouncingFixture, AnAnswerDuringTheWriteThatDiffersCounts) {
     exchange.deliver(Reply{2, 1});
     duringWrite = [&](const std::function<void()>&) { exchange.deliver(Reply{3, 0}); };
     EXPECT_EQ(exchange.send({0x03}), (Reply{3, 0}));
 }
 
-TEST_F(AnnouncingFixture, AnUnchangedAnswerAfterTheAcknowledgementCounts)
-{
+TEST_F(AnnouncingFixture, AnUnchangedAnswerAfterTheAcknowledgementCounts) {
     exchange.deliver(Reply{2, 0});
     duringWrite = [&](const std::function<void()>& acknowledged) {
         exchange.deliver(Reply{2, 0});
@@ -304,8 +278,7 @@ TEST_F(AnnouncingFixture, AnUnchangedAnswerAfterTheAcknowledgementCounts)
 
 // Notifications that travel apart from the acknowledgement may bring the answer before it:
 // the announcement is passed over once, the unchanged answer after it counts.
-TEST_F(AnnouncingFixture, AnUnchangedAnswerAheadOfTheAcknowledgementCountsAfterTheAnnouncement)
-{
+TEST_F(AnnouncingFixture, AnUnchangedAnswerAheadOfTheAcknowledgementCountsAfterTheAnnouncement) {
     exchange.deliver(Reply{2, 0});
     duringWrite = [&](const std::function<void()>& acknowledged) {
         exchange.deliver(Reply{2, 0});
@@ -316,21 +289,18 @@ TEST_F(AnnouncingFixture, AnUnchangedAnswerAheadOfTheAcknowledgementCountsAfterT
 }
 
 // A lost announcement: the unchanged status after the acknowledgement is the answer.
-TEST_F(AnnouncingFixture, WithoutTheAnnouncementTheStatusAfterTheAcknowledgementCounts)
-{
+TEST_F(AnnouncingFixture, WithoutTheAnnouncementTheStatusAfterTheAcknowledgementCounts) {
     exchange.deliver(Reply{2, 0});
     duringWrite = [&](const std::function<void()>& acknowledged) { afterAcknowledgement(acknowledged, {Reply{2, 0}}); };
     EXPECT_EQ(exchange.send({0x08}), (Reply{2, 0}));
 }
 
-TEST_F(AnnouncingFixture, WithoutAnyEarlierStatusTheFirstDuringTheWriteCounts)
-{
+TEST_F(AnnouncingFixture, WithoutAnyEarlierStatusTheFirstDuringTheWriteCounts) {
     duringWrite = [&](const std::function<void()>&) { exchange.deliver(Reply{2, 0}); };
     EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
 }
 
-TEST_F(ExchangeFixture, WithoutTheRuleAnUnchangedReplyDuringTheWriteCounts)
-{
+TEST_F(ExchangeFixture, WithoutTheRuleAnUnchangedReplyDuringTheWriteCounts) {
     exchange.deliver(Reply{2, 0});
     device.answerWhileWriting();
     device.answerNextWritesWith({{Reply{2, 0}}});

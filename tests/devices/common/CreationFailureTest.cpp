@@ -12,14 +12,12 @@ using VexaDevice::Utility::rt_exception;
 namespace {
 
 template <class Thrown>
-std::exception_ptr caught(Thrown thrown)
-{
+std::exception_ptr caught(Thrown thrown) {
     return std::make_exception_ptr(thrown);
 }
 
 template <class Expected, class Call>
-std::string messageOf(Call call)
-{
+std::string messageOf(Call call) {
     try {
         call();
     } catch (const Expected& e) {
@@ -30,8 +28,7 @@ std::string messageOf(Call call)
 
 }  // namespace
 
-TEST(CreationFailure, ProtocolFailuresKeepLibraryErrorsAndWrapTheRest)
-{
+TEST(CreationFailure, ProtocolFailuresKeepLibraryErrorsAndWrapTheRest) {
     const std::string subject = "Morvex BLE Protocol";
     const std::string unknown = "Failed create Cannot create Morvex BLE Protocol.";
     try {
@@ -45,19 +42,17 @@ TEST(CreationFailure, ProtocolFailuresKeepLibraryErrorsAndWrapTheRest)
                                                  unknown);
               }),
               "Failed create Morvex BLE Protocol: invalid stoi argument");
-    EXPECT_EQ(messageOf<rt_exception>([&] { rethrowProtocolCreationFailure(caught(42), subject, unknown); }),
-              unknown);
+    EXPECT_EQ(messageOf<rt_exception>([&] { rethrowProtocolCreationFailure(caught(42), subject, unknown); }), unknown);
 }
 
-TEST(CreationFailure, DeviceFailuresBecomeRuntimeErrors)
-{
+TEST(CreationFailure, DeviceFailuresBecomeRuntimeErrors) {
     EXPECT_EQ(messageOf<rt_exception>([] {
-                  rethrowDeviceCreationFailure(caught(rt_exception("Data Channel cannot be null.")), "Morvex BLE Device");
+                  rethrowDeviceCreationFailure(caught(rt_exception("Data Channel cannot be null.")),
+                                               "Morvex BLE Device");
               }),
               "Data Channel cannot be null.");
-    EXPECT_EQ(messageOf<std::runtime_error>([] {
-                  rethrowDeviceCreationFailure(caught(std::logic_error("boom")), "Morvex BLE Device");
-              }),
+    EXPECT_EQ(messageOf<std::runtime_error>(
+                  [] { rethrowDeviceCreationFailure(caught(std::logic_error("boom")), "Morvex BLE Device"); }),
               "Cannot create Morvex BLE Device: boom");
     EXPECT_EQ(messageOf<std::runtime_error>([] { rethrowDeviceCreationFailure(caught(1.5), "Morvex BLE Device"); }),
               "Cannot create Cannot create Morvex BLE Device.");

@@ -20,13 +20,11 @@ public:
     // succeeds.
     using WriteHook = std::function<bool(const std::vector<uint8_t>&)>;
 
-    void startNotify() override
-    {
+    void startNotify() override {
         ++starts;
         notifying = true;
     }
-    void stopNotify() override
-    {
+    void stopNotify() override {
         ++stops;
         notifying = false;
     }
@@ -35,8 +33,7 @@ public:
     using VexaDevice::BLE::IBLEChannel::write;
     // A write taken is acknowledged as it returns.
     bool write(const std::vector<uint8_t>& value,
-               VexaDevice::BLE::Platform::IGattCharacteristic::Acknowledged acknowledged) override
-    {
+               VexaDevice::BLE::Platform::IGattCharacteristic::Acknowledged acknowledged) override {
         WriteHook hook;
         {
             std::lock_guard lock(mutex_);
@@ -44,21 +41,17 @@ public:
             hook = writeHook_;
         }
         const bool taken = hook ? hook(value) : true;
-        if (taken && acknowledged)
-            acknowledged();
+        if (taken && acknowledged) acknowledged();
         return taken;
     }
     // Answers with the scripted values in order (nothing: a failed read), then fails.
-    bool read(std::vector<uint8_t>& out) override
-    {
+    bool read(std::vector<uint8_t>& out) override {
         std::lock_guard lock(mutex_);
         ++reads_;
-        if (readValues_.empty())
-            return false;
+        if (readValues_.empty()) return false;
         const auto value = readValues_.front();
         readValues_.pop_front();
-        if (!value)
-            return false;
+        if (!value) return false;
         out.insert(out.end(), value->begin(), value->end());
         return true;
     }
@@ -66,23 +59,19 @@ public:
 
     void deliver(const std::vector<uint8_t>& value) { bus->notify(value); }
 
-    void onWrite(WriteHook hook)
-    {
+    void onWrite(WriteHook hook) {
         std::lock_guard lock(mutex_);
         writeHook_ = std::move(hook);
     }
-    void scriptReads(std::deque<std::optional<std::vector<uint8_t>>> values)
-    {
+    void scriptReads(std::deque<std::optional<std::vector<uint8_t>>> values) {
         std::lock_guard lock(mutex_);
         readValues_ = std::move(values);
     }
-    std::vector<std::vector<uint8_t>> writes() const
-    {
+    std::vector<std::vector<uint8_t>> writes() const {
         std::lock_guard lock(mutex_);
         return writes_;
     }
-    int reads() const
-    {
+    int reads() const {
         std::lock_guard lock(mutex_);
         return reads_;
     }

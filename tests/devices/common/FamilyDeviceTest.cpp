@@ -20,13 +20,11 @@ public:
     std::vector<std::shared_ptr<BLE::RawChannelInfo>> getChannels() override { return {}; }
     bool isDisconnected() override { return disconnected; }
     std::string name() override { return "Scripted"; }
-    void connect() override
-    {
+    void connect() override {
         log.push_back("link up");
         disconnected = false;
     }
-    void disconnect() override
-    {
+    void disconnect() override {
         log.push_back("link down");
         disconnected = true;
     }
@@ -35,8 +33,7 @@ public:
     BLE::DeviceId id() override { return BLE::DeviceId::fromUInt64(0xA1B2C3D4E5F6); }
 
     // The link drops without the device being asked.
-    void loseLink()
-    {
+    void loseLink() {
         disconnected = true;
         bus->notify();
     }
@@ -49,8 +46,7 @@ public:
 // A protocol that records what the device base asks of it.
 template <int Feature>
 struct ScriptedProtocol {
-    bool onConnected()
-    {
+    bool onConnected() {
         log.push_back("protocol up");
         return true;
     }
@@ -76,25 +72,21 @@ class TestDevice final : public Devices::FamilyDevice<ITestFamily, First, Second
 public:
     TestDevice(std::shared_ptr<ScriptedBle> ble, bool second, std::vector<SensorCommand> settling,
                Devices::ReleasePlan plan = {"Test"})
-        : FamilyDevice(ble, "Test BLE Device",
-                       [ble, second](const std::shared_ptr<BLE::IBLEDevice>&, BLE::ChannelMap&) -> ProtocolSlot {
-                           if (second)
-                               return std::make_shared<Second>(Second{ble->log});
-                           return std::make_shared<First>(First{ble->log});
-                       },
-                       std::move(settling)),
-          ble_(std::move(ble)), plan_(plan)
-    {
-    }
+        : FamilyDevice(
+              ble, "Test BLE Device",
+              [ble, second](const std::shared_ptr<BLE::IBLEDevice>&, BLE::ChannelMap&) -> ProtocolSlot {
+                  if (second) return std::make_shared<Second>(Second{ble->log});
+                  return std::make_shared<First>(First{ble->log});
+              },
+              std::move(settling)),
+          ble_(std::move(ble)),
+          plan_(plan) {}
     ~TestDevice() override { release(plan_); }
 
-    OperationResult execCommand(const SensorCommand& command) override
-    {
+    OperationResult execCommand(const SensorCommand& command) override {
         ble_->log.push_back("command " + Sensor::commandToString(command));
-        if (command == dropsLink)
-            ble_->disconnected = true;
-        if (command == throws)
-            throw std::runtime_error("no answer");
+        if (command == dropsLink) ble_->disconnected = true;
+        if (command == throws) throw std::runtime_error("no answer");
         return OperationResult::done();
     }
 
@@ -110,8 +102,7 @@ private:
 
 using Log = std::vector<std::string>;
 
-TEST(FamilyDevice, ConstructionFailuresNameTheClass)
-{
+TEST(FamilyDevice, ConstructionFailuresNameTheClass) {
     try {
         TestDevice device(nullptr, false, {});
         FAIL() << "a device without a BLE device was built";
@@ -123,9 +114,7 @@ TEST(FamilyDevice, ConstructionFailuresNameTheClass)
             : FamilyDevice(std::move(ble), "Failing BLE Device",
                            [](const std::shared_ptr<BLE::IBLEDevice>&, BLE::ChannelMap&) -> ProtocolSlot {
                                throw std::out_of_range("no command characteristic");
-                           })
-        {
-        }
+                           }) {}
         OperationResult execCommand(const SensorCommand&) override { return OperationResult::done(); }
     };
     try {
@@ -136,8 +125,7 @@ TEST(FamilyDevice, ConstructionFailuresNameTheClass)
     }
 }
 
-TEST(FamilyDevice, SettlingCommandsRunInOrderWhileTheLinkIsUp)
-{
+TEST(FamilyDevice, SettlingCommandsRunInOrderWhileTheLinkIsUp) {
     auto ble = std::make_shared<ScriptedBle>();
     {
         TestDevice device(ble, false, {SensorCommand::StopSignal, SensorCommand::StopResist});
@@ -159,8 +147,7 @@ TEST(FamilyDevice, SettlingCommandsRunInOrderWhileTheLinkIsUp)
     EXPECT_EQ(ble->log, (Log{"protocol lost"}));
 }
 
-TEST(FamilyDevice, FollowsTheConnectionAndReadsTheSharedValues)
-{
+TEST(FamilyDevice, FollowsTheConnectionAndReadsTheSharedValues) {
     auto ble = std::make_shared<ScriptedBle>();
     TestDevice device(ble, false, {});
     ble->loseLink();
@@ -182,8 +169,7 @@ TEST(FamilyDevice, FollowsTheConnectionAndReadsTheSharedValues)
     EXPECT_EQ(device.connectionStateEvent().lock(), ble->bus);
 }
 
-TEST(FamilyDevice, AFamilyOfTwoProtocolsRunsTheOneItBuilt)
-{
+TEST(FamilyDevice, AFamilyOfTwoProtocolsRunsTheOneItBuilt) {
     auto ble = std::make_shared<ScriptedBle>();
     TestDevice first(ble, false, {});
     TestDevice second(ble, true, {});
@@ -195,12 +181,9 @@ TEST(FamilyDevice, AFamilyOfTwoProtocolsRunsTheOneItBuilt)
     EXPECT_EQ(first.getFeatures(), Sensor::FeatureSet{1});
 }
 
-TEST(FamilyDevice, ReleaseSettlesDisconnectsAndSwallowsAFailure)
-{
+TEST(FamilyDevice, ReleaseSettlesDisconnectsAndSwallowsAFailure) {
     auto ble = std::make_shared<ScriptedBle>();
-    {
-        TestDevice device(ble, false, {SensorCommand::PowerDown}, {"Test", true, true});
-    }
+    { TestDevice device(ble, false, {SensorCommand::PowerDown}, {"Test", true, true}); }
     EXPECT_EQ(ble->log, (Log{"command PowerDown", "protocol lost", "link down"}));
 
     ble->log.clear();

@@ -19,10 +19,7 @@ namespace {
 using namespace VexaDevice;
 using DevicesTest::FakeChannel;
 
-std::vector<uint8_t> text(const std::string& value)
-{
-    return {value.begin(), value.end()};
-}
+std::vector<uint8_t> text(const std::string& value) { return {value.begin(), value.end()}; }
 
 struct Identified : ::testing::Test {
     std::shared_ptr<FakeChannel> serial = std::make_shared<FakeChannel>();
@@ -37,8 +34,7 @@ struct Identified : ::testing::Test {
     Devices::IdentifiedLink linked{std::make_shared<DevicesTest::FakeBleDevice>(), information};
 
     // The record the device gives at its next reads: first the one at creation, then `later`.
-    Identified()
-    {
+    Identified() {
         serial->scriptReads({text("SN-FIRST"), text("SN-LATER")});
         model->scriptReads({text("80.1"), text("80.1")});
         hardware->scriptReads({text("1.0.0"), text("1.0.0")});
@@ -46,8 +42,7 @@ struct Identified : ::testing::Test {
         status->scriptReads({std::vector<uint8_t>{76, 0, 2, 0}, std::vector<uint8_t>{33, 0, 1, 0}});
     }
 
-    void openLink()
-    {
+    void openLink() {
         linked.readIdentity();
         linked.open(status, std::make_shared<FakeChannel>(), {}, {}).readStatus();
     }
@@ -55,8 +50,7 @@ struct Identified : ::testing::Test {
 
 }  // namespace
 
-TEST_F(Identified, WhatCannotBeADeviceIsRefusedBeforeAnythingIsRead)
-{
+TEST_F(Identified, WhatCannotBeADeviceIsRefusedBeforeAnythingIsRead) {
     const auto refusal = [](Devices::IdentifiedLink& candidate) {
         try {
             candidate.readIdentity();
@@ -72,8 +66,7 @@ TEST_F(Identified, WhatCannotBeADeviceIsRefusedBeforeAnythingIsRead)
     EXPECT_EQ(serial->reads(), 0);
 }
 
-TEST_F(Identified, OnlyALinkThatWasLostIsReadAnewWhenItIsBack)
-{
+TEST_F(Identified, OnlyALinkThatWasLostIsReadAnewWhenItIsBack) {
     openLink();
     EXPECT_EQ(linked.version().serialText(), "SN-FIRST");
     EXPECT_EQ(linked.link().battery(), 76);

@@ -13,8 +13,7 @@ namespace {
 
 using VexaDevice::Devices::LinkLoss;
 
-TEST(LinkLossReports, ALossIsKeptUntilTheLinkIsBackAndALateReportIsOverAlready)
-{
+TEST(LinkLossReports, ALossIsKeptUntilTheLinkIsBackAndALateReportIsOverAlready) {
     auto device = std::make_shared<DevicesTest::FakeBleDevice>();
     LinkLoss loss(device);
     EXPECT_FALSE(loss.relink()) << "a link never lost needs no new reads";
@@ -37,8 +36,7 @@ TEST(LinkLossReports, ALossIsKeptUntilTheLinkIsBackAndALateReportIsOverAlready)
     EXPECT_TRUE(loss.isLost()) << "a protocol that stops is lost whatever the link says";
 }
 
-TEST(LinkLossReports, WithoutADeviceEveryReportIsALoss)
-{
+TEST(LinkLossReports, WithoutADeviceEveryReportIsALoss) {
     LinkLoss loss(nullptr);
     EXPECT_TRUE(loss.reportLoss());
 }

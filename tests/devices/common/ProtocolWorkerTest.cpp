@@ -25,26 +25,21 @@ namespace {
 // from inside a pass, as a host callback that frees the sensor does.
 class Owner : public std::enable_shared_from_this<Owner> {
 public:
-    static std::shared_ptr<Owner> create(std::atomic<int>& destroyed)
-    {
+    static std::shared_ptr<Owner> create(std::atomic<int>& destroyed) {
         auto owner = std::shared_ptr<Owner>(new Owner(destroyed));
         owner->worker_.startFor(std::weak_ptr<Owner>(owner), &Owner::pass);
         return owner;
     }
-    ~Owner()
-    {
+    ~Owner() {
         worker_.stop();
         ++destroyed_;
     }
 
-    void pass()
-    {
+    void pass() {
         ++passes;
-        if (throwNext.exchange(false))
-            throw VexaDevice::Utility::rt_exception("bad pack", 7);
-        if (releaseInPass.exchange(false))
-            selfHolder.reset();  // the host's last reference goes while the pass runs
-        payload.assign(64, passes.load());  // touches the object after the release
+        if (throwNext.exchange(false)) throw VexaDevice::Utility::rt_exception("bad pack", 7);
+        if (releaseInPass.exchange(false)) selfHolder.reset();  // the host's last reference goes while the pass runs
+        payload.assign(64, passes.load());                      // touches the object after the release
     }
 
     ProtocolWorker& worker() { return worker_; }
@@ -63,8 +58,7 @@ private:
 
 }  // namespace
 
-TEST(ProtocolWorker, PassesRunUntilStoppedAndStopJoins)
-{
+TEST(ProtocolWorker, PassesRunUntilStoppedAndStopJoins) {
     std::atomic<int> passes{0};
     ProtocolWorker worker(1h);
     worker.start([&] {
@@ -82,8 +76,7 @@ TEST(ProtocolWorker, PassesRunUntilStoppedAndStopJoins)
     EXPECT_FALSE(worker.isRunning());
 }
 
-TEST(ProtocolWorker, AWakeUpSentDuringAPassStartsTheNextPassAtOnce)
-{
+TEST(ProtocolWorker, AWakeUpSentDuringAPassStartsTheNextPassAtOnce) {
     std::mutex mutex;
     std::condition_variable changed;
     int passes = 0;
@@ -109,8 +102,7 @@ TEST(ProtocolWorker, AWakeUpSentDuringAPassStartsTheNextPassAtOnce)
     worker.stop();
 }
 
-TEST(ProtocolWorker, ABacklogLeftByAPassIsReadByTheNextPassesWithoutWaiting)
-{
+TEST(ProtocolWorker, ABacklogLeftByAPassIsReadByTheNextPassesWithoutWaiting) {
     VexaDevice::Utility::RBuffer<int> ring(768);
     const std::vector<int> values(200, 7);
     ring.write(values.data(), values.size());
@@ -129,8 +121,7 @@ TEST(ProtocolWorker, ABacklogLeftByAPassIsReadByTheNextPassesWithoutWaiting)
     EXPECT_EQ(passes, 4) << "a pass that read all that was left asks for no other";
 }
 
-TEST(ProtocolWorker, TimedWaitRunsPassesWithoutWakeUps)
-{
+TEST(ProtocolWorker, TimedWaitRunsPassesWithoutWakeUps) {
     std::atomic<int> passes{0};
     ProtocolWorker worker(1ms);
     worker.start([&] {
@@ -140,8 +131,7 @@ TEST(ProtocolWorker, TimedWaitRunsPassesWithoutWakeUps)
     EXPECT_TRUE(waitFor([&] { return passes >= 5; }));
 }
 
-TEST(ProtocolWorker, AFailingPassIsLoggedAndTheLoopGoesOn)
-{
+TEST(ProtocolWorker, AFailingPassIsLoggedAndTheLoopGoesOn) {
     std::atomic<int> destroyed{0};
     auto owner = Owner::create(destroyed);
     owner->throwNext = true;
@@ -151,8 +141,7 @@ TEST(ProtocolWorker, AFailingPassIsLoggedAndTheLoopGoesOn)
     EXPECT_TRUE(waitFor([&] { return destroyed == 1; }));
 }
 
-TEST(ProtocolWorker, OwnerReleasedInsideItsOwnPassIsDestroyedAfterThePass)
-{
+TEST(ProtocolWorker, OwnerReleasedInsideItsOwnPassIsDestroyedAfterThePass) {
     std::atomic<int> destroyed{0};
     std::weak_ptr<Owner> watch;
     {
@@ -167,8 +156,7 @@ TEST(ProtocolWorker, OwnerReleasedInsideItsOwnPassIsDestroyedAfterThePass)
     EXPECT_TRUE(watch.expired());
 }
 
-TEST(ProtocolWorker, StopsWhenItsOwnerIsGone)
-{
+TEST(ProtocolWorker, StopsWhenItsOwnerIsGone) {
     std::atomic<int> passes{0};
     ProtocolWorker worker(1ms);
     worker.start([&] {

@@ -16,40 +16,33 @@ template <class Payload>
 class Recorder {
 public:
     template <class Bus>
-    explicit Recorder(const std::weak_ptr<Bus>& bus)
-    {
+    explicit Recorder(const std::weak_ptr<Bus>& bus) {
         bus.lock()->subscribe(subscriber_);
     }
 
-    std::vector<Payload> events()
-    {
+    std::vector<Payload> events() {
         std::lock_guard lock(state_->mutex);
         return state_->events;
     }
 
-    auto records()
-    {
+    auto records() {
         std::vector<typename Payload::value_type> all;
-        for (const Payload& batch : events())
-            all.insert(all.end(), batch.begin(), batch.end());
+        for (const Payload& batch : events()) all.insert(all.end(), batch.begin(), batch.end());
         return all;
     }
 
-    size_t count()
-    {
+    size_t count() {
         std::lock_guard lock(state_->mutex);
         return state_->events.size();
     }
 
-    void clear()
-    {
+    void clear() {
         std::lock_guard lock(state_->mutex);
         state_->events.clear();
     }
 
     // Waits until the records (or events) number at least `n`.
-    bool atLeast(size_t n)
-    {
+    bool atLeast(size_t n) {
         return TestSupport::waitFor([&] {
             if constexpr (requires { typename Payload::value_type; })
                 return records().size() >= n;

@@ -9,8 +9,7 @@ using VexaDevice::Devices::BacklogReader;
 using VexaDevice::Devices::NewestRecordReader;
 using VexaDevice::Utility::RBuffer;
 
-TEST(RingReaders, NewestRecordOnlyWhenTheRingGrew)
-{
+TEST(RingReaders, NewestRecordOnlyWhenTheRingGrew) {
     RBuffer<int> ring(32);
     NewestRecordReader<int> reader;
     EXPECT_FALSE(reader.poll(ring));
@@ -22,8 +21,7 @@ TEST(RingReaders, NewestRecordOnlyWhenTheRingGrew)
     EXPECT_EQ(reader.poll(ring), 9);
 }
 
-TEST(RingReaders, BacklogIsReadInBatchesAndSkippedWhenLapped)
-{
+TEST(RingReaders, BacklogIsReadInBatchesAndSkippedWhenLapped) {
     RBuffer<int> ring(100);
     BacklogReader<int, 8> reader;
     std::vector<int> values(20);
@@ -42,7 +40,6 @@ TEST(RingReaders, BacklogIsReadInBatchesAndSkippedWhenLapped)
     std::iota(more.begin(), more.end(), 20);
     ring.write(more.data(), more.size());
     batch = reader.poll(ring);
-    EXPECT_EQ(std::vector<int>(batch.begin(), batch.end()),
-              (std::vector<int>{262, 263, 264, 265, 266, 267, 268, 269}));
+    EXPECT_EQ(std::vector<int>(batch.begin(), batch.end()), (std::vector<int>{262, 263, 264, 265, 266, 267, 268, 269}));
     EXPECT_EQ(reader.position(), 270u);
 }

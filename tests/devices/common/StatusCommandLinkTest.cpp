@@ -21,8 +21,7 @@ using VexaDevice::Devices::StatusCommandLink;
 
 namespace {
 
-ProtocolTiming fastTiming()
-{
+ProtocolTiming fastTiming() {
     ProtocolTiming timing;
     timing.writeRetryPause = 20ms;
     timing.replyWaitStep = 5ms;
@@ -30,8 +29,7 @@ ProtocolTiming fastTiming()
 }
 
 // Status bytes: battery, error of the last command, device mode, code of that command.
-std::vector<uint8_t> status(uint8_t battery, uint8_t error, uint8_t mode, uint8_t command)
-{
+std::vector<uint8_t> status(uint8_t battery, uint8_t error, uint8_t mode, uint8_t command) {
     return {battery, error, mode, command};
 }
 
@@ -48,31 +46,26 @@ struct LinkFixture : ::testing::Test {
     ~LinkFixture() override { settle(); }
 
     // The device answers a written frame with these notifications, from its own thread.
-    void answerWith(std::vector<std::vector<uint8_t>> notifications)
-    {
+    void answerWith(std::vector<std::vector<uint8_t>> notifications) {
         commandChannel->onWrite([this, notifications](const std::vector<uint8_t>&) {
             std::lock_guard lock(answersMutex);
             answers.emplace_back([this, notifications] {
-                for (const auto& n : notifications)
-                    statusChannel->deliver(n);
+                for (const auto& n : notifications) statusChannel->deliver(n);
             });
             return true;
         });
     }
 
-    void settle()
-    {
+    void settle() {
         std::lock_guard lock(answersMutex);
-        for (auto& t : answers)
-            t.join();
+        for (auto& t : answers) t.join();
         answers.clear();
     }
 };
 
 }  // namespace
 
-TEST_F(LinkFixture, TheStatusNamingTheFrameCodeAnswersItOthersAreIgnored)
-{
+TEST_F(LinkFixture, TheStatusNamingTheFrameCodeAnswersItOthersAreIgnored) {
     answerWith({status(80, 0, 2, 0x05), status(81, 0, 3, 0x03)});
     EXPECT_EQ(link->exchangeCommand({0x03, 0x10}), (CommandReply{3, 0, 0x03}));
     EXPECT_EQ(commandChannel->writes(), (std::vector<std::vector<uint8_t>>{{0x03, 0x10}}));
@@ -88,8 +81,7 @@ TEST_F(LinkFixture, TheStatusNamingTheFrameCodeAnswersItOthersAreIgnored)
               VexaDevice::OperationResult::failed(2, "Device error: [KSP_ERROR_CMD_NOT_SUPPORT]"));
 }
 
-TEST_F(LinkFixture, ADeviceThatNeverAnswersGivesTheUndeliveredReplyAfterEveryWaitStep)
-{
+TEST_F(LinkFixture, ADeviceThatNeverAnswersGivesTheUndeliveredReplyAfterEveryWaitStep) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(link->exchangeCommand({0x02}), StatusCommandLink::NotDelivered);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 31 * 5ms);
@@ -98,12 +90,10 @@ TEST_F(LinkFixture, ADeviceThatNeverAnswersGivesTheUndeliveredReplyAfterEveryWai
     EXPECT_EQ(commandChannel->writes().size(), 1u);
 }
 
-TEST_F(LinkFixture, FailedWritesAreRepeatedThreeTimesAfterAPause)
-{
+TEST_F(LinkFixture, FailedWritesAreRepeatedThreeTimesAfterAPause) {
     int failures = 3;
     commandChannel->onWrite([&](const std::vector<uint8_t>&) {
-        if (failures-- > 0)
-            return false;
+        if (failures-- > 0) return false;
         statusChannel->deliver(status(50, 0, 2, 0x02));
         return true;
     });
@@ -117,8 +107,7 @@ TEST_F(LinkFixture, FailedWritesAreRepeatedThreeTimesAfterAPause)
     EXPECT_EQ(commandChannel->writes().size(), 8u) << "four writes at most";
 }
 
-TEST_F(LinkFixture, AStatusDeliveredBeforeTheFrameWentOutIsNotItsAnswer)
-{
+TEST_F(LinkFixture, AStatusDeliveredBeforeTheFrameWentOutIsNotItsAnswer) {
     // The device still reports its earlier execution of command 3 while the first write fails;
     // the answer to the frame that got through is what counts.
     bool first = true;
@@ -139,8 +128,7 @@ TEST_F(LinkFixture, AStatusDeliveredBeforeTheFrameWentOutIsNotItsAnswer)
     EXPECT_EQ(link->exchangeCommand({0x04}), StatusCommandLink::NotDelivered);
 }
 
-TEST_F(LinkFixture, ALostLinkEndsTheWaitAndTheRetries)
-{
+TEST_F(LinkFixture, ALostLinkEndsTheWaitAndTheRetries) {
     ProtocolTiming patient = fastTiming();
     patient.replyWaitStep = 20ms;
     patient.replyWaitSteps = 1000;
@@ -163,8 +151,7 @@ TEST_F(LinkFixture, ALostLinkEndsTheWaitAndTheRetries)
     EXPECT_FALSE(slow.takeLinkLost());
 }
 
-TEST_F(LinkFixture, StatusPacksFollowTheNewestAndKeepEveryPack)
-{
+TEST_F(LinkFixture, StatusPacksFollowTheNewestAndKeepEveryPack) {
     statusChannel->deliver({10, 0, 1, 0, 90, 0, 4, 0x04});
     EXPECT_EQ(link->battery(), 90);
     EXPECT_EQ(link->mode(), 4);
@@ -188,8 +175,7 @@ TEST_F(LinkFixture, StatusPacksFollowTheNewestAndKeepEveryPack)
     EXPECT_EQ(link->exchangeCommand({0x03}), StatusCommandLink::NotDelivered);
 }
 
-TEST_F(LinkFixture, TheStatusIsReadUpToThreeTimes)
-{
+TEST_F(LinkFixture, TheStatusIsReadUpToThreeTimes) {
     statusChannel->scriptReads({std::nullopt, std::nullopt, status(66, 0, 2, 0)});
     link->readStatus();
     EXPECT_EQ(link->battery(), 66);
@@ -209,8 +195,7 @@ TEST_F(LinkFixture, TheStatusIsReadUpToThreeTimes)
     EXPECT_EQ(statusChannel->reads(), 6) << "nothing is read once the link is lost";
 }
 
-TEST_F(LinkFixture, ListeningTurnsTheNotificationOnAndOff)
-{
+TEST_F(LinkFixture, ListeningTurnsTheNotificationOnAndOff) {
     EXPECT_TRUE(statusChannel->notifying);
     link->stopListening();
     EXPECT_FALSE(statusChannel->notifying);
@@ -220,12 +205,10 @@ TEST_F(LinkFixture, ListeningTurnsTheNotificationOnAndOff)
     EXPECT_EQ(link->battery(), 12) << "one subscription, however often the link listens";
 }
 
-TEST_F(LinkFixture, NotificationsRacingTheLinksEndAreHarmless)
-{
+TEST_F(LinkFixture, NotificationsRacingTheLinksEndAreHarmless) {
     std::atomic<bool> stop{false};
     std::thread radio([&] {
-        while (!stop)
-            statusChannel->deliver(status(5, 0, 2, 0x02));
+        while (!stop) statusChannel->deliver(status(5, 0, 2, 0x02));
     });
     for (int round = 0; round < 50; ++round) {
         link = std::make_unique<StatusCommandLink>(statusChannel, commandChannel, wake, fastTiming());

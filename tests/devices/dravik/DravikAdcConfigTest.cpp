@@ -29,9 +29,14 @@ TEST(DravikAdcConfig, AllChannelsSignalAtGain24And250HzWithOneReferent) {
     // normal input), no lead-off bits, last register 2.
     std::vector<uint8_t> expected{0x02, 0xFF, 0xFF, 0xFF, 0x01, 0x00, 0x00, 0x00};
     for (int converter = 0; converter < 3; ++converter) {
-        const std::vector<uint8_t> block{0xD6, 0xD0, converter == 0 ? uint8_t{0xEC} : uint8_t{0xE0}, 0x07,
-                                         0x60, 0x60, 0x60, 0x60, 0x60, 0x60, 0x60, 0x60,
-                                         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02};
+        const std::vector<uint8_t> block{0xD6, 0xD0, converter == 0 ? uint8_t{0xEC} : uint8_t{0xE0},
+                                         0x07, 0x60, 0x60,
+                                         0x60, 0x60, 0x60,
+                                         0x60, 0x60, 0x60,
+                                         0x00, 0x00, 0x00,
+                                         0x00, 0x00, 0x00,
+                                         0x00, 0x00, 0x00,
+                                         0x00, 0x00, 0x02};
         expected.insert(expected.end(), block.begin(), block.end());
     }
     EXPECT_EQ(build(allChannels(ChannelSignal, 7, kRate250)), expected);
@@ -55,13 +60,13 @@ TEST(DravikAdcConfig, ChannelModesSetInputsMaskAndLeadOffBits) {
     EXPECT_EQ(packet[6], 1);
     const size_t first = 8, second = 32, third = 56;
     EXPECT_EQ(packet[first + 0], 0xD4);
-    EXPECT_EQ(packet[first + 4], 0x01);           // shorted
-    EXPECT_EQ(packet[first + 5], 0x81);           // off: power-down, shorted
+    EXPECT_EQ(packet[first + 4], 0x01);  // shorted
+    EXPECT_EQ(packet[first + 5], 0x81);  // off: power-down, shorted
     EXPECT_EQ(packet[first + 14], 0x01);
-    EXPECT_EQ(packet[second + 5], 0x20);          // x4, normal input
+    EXPECT_EQ(packet[second + 5], 0x20);  // x4, normal input
     EXPECT_EQ(packet[second + 6], 0x00);
-    EXPECT_EQ(packet[second + 14], 0x02);         // lead-off on channel 9 only
-    EXPECT_EQ(packet[third + 1], 0xD4);           // test signal in this converter
+    EXPECT_EQ(packet[second + 14], 0x02);  // lead-off on channel 9 only
+    EXPECT_EQ(packet[third + 1], 0xD4);    // test signal in this converter
     EXPECT_EQ(packet[second + 1], 0xD0);
     EXPECT_EQ(packet[third + 11], 0x05);
     EXPECT_EQ(packet[third + 14], 0x80);
@@ -92,8 +97,9 @@ TEST(DravikAdcConfig, RefusesRatesGainsAndMissingReferentChannels) {
     referents.channelMode[3] = ChannelSignalResist;
     result = buildAdcConfig(referents, packet);
     EXPECT_EQ(result.code, 517);
-    EXPECT_EQ(result.message, "To measure the resistance of the referents, it is required to turn on [2] channels "
-                              "in the signal measurement (SignalResist) mode");
+    EXPECT_EQ(result.message,
+              "To measure the resistance of the referents, it is required to turn on [2] channels "
+              "in the signal measurement (SignalResist) mode");
 }
 
 TEST(DravikAdcConfig, TwoReferentsInOneConverterKeepBothLeadOffBits) {
@@ -187,6 +193,7 @@ TEST(DravikResult, TextsOfTheCodes) {
         EXPECT_EQ(dravikErrorName(gap), "UNKNOWN") << gap;
     }
     EXPECT_TRUE(dravikDeviceResult(0));
-    EXPECT_EQ(dravikDeviceResult(4), OperationResult::failed(4, "Device error: [[FR_NO_FILE][Could not find the file]]"));
+    EXPECT_EQ(dravikDeviceResult(4),
+              OperationResult::failed(4, "Device error: [[FR_NO_FILE][Could not find the file]]"));
     EXPECT_EQ(dravikFailure(518), OperationResult::failed(518, "ERR_FILE_NAME_WRONG"));
 }

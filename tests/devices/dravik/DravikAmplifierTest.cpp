@@ -17,9 +17,9 @@
 
 using namespace VexaDevice;
 using namespace VexaDevice::Dravik;
-using TestSupport::waitFor;
 using DevicesTest::Recorder;
 using DravikTest::DravikRig;
+using TestSupport::waitFor;
 using Frames = std::vector<std::vector<uint8_t>>;
 
 namespace {
@@ -71,7 +71,8 @@ TEST_P(DravikAmplifier, SignalStartsWithTheSurveyIdAndStreamsTheDevicesVolts) {
     for (size_t channel = 0; channel < 24; ++channel) {
         EXPECT_NEAR(record.Samples[channel], 0.0001 * static_cast<double>(channel + 1), 1e-7) << channel;
     }
-    EXPECT_EQ(protocol->writeSurveyId(7), OperationResult::failed(517, "Setting the parameter is allowed for modes: Idle or PowerDown"));
+    EXPECT_EQ(protocol->writeSurveyId(7),
+              OperationResult::failed(517, "Setting the parameter is allowed for modes: Idle or PowerDown"));
     EXPECT_EQ(protocol->readSurveyId(), 0x01020304);
     EXPECT_EQ(protocol->writeAmplifierParam(leadOffRecord()).code, 513) << "only while stopped";
 
@@ -101,8 +102,7 @@ TEST_P(DravikAmplifier, ResistanceModesReportTheElectrodes) {
     EXPECT_EQ(frames().back(), (std::vector<uint8_t>{0x05, 0x01}));
     ASSERT_TRUE(waitFor([&] {
         const auto records = resists.records();
-        if (records.empty())
-            return false;
+        if (records.empty()) return false;
         const auto& newest = records.back();
         return std::abs(newest.Values[3] - 8000.0) < 8.0 && std::abs(newest.Values[0] - 5000.0) < 5.0;
     })) << "the filters settle on the device's 8 and 5 kOhm";

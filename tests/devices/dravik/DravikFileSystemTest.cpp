@@ -13,8 +13,8 @@
 
 using namespace VexaDevice;
 using namespace VexaDevice::Dravik;
-using TestSupport::waitFor;
 using DravikTest::DravikRig;
+using TestSupport::waitFor;
 
 namespace {
 

@@ -183,10 +183,11 @@ TEST(DravikDemodulation, TheProcessingFiltersFollowTheRecordsRate) {
     const auto out = parse(*processing, leadOffStream(0, 2, 5, {0}, {10000}, 1));
     Sensor::IIRCanonicalFilter cosine(Sensor::kLowPass10Hz250), sine(Sensor::kLowPass10Hz250);
     for (uint32_t number = 0; number < 10; ++number) {
-        const double volts = VexaSim::dravikCounts(VexaSim::dravikLeadOffVolts(10000, number, 0.3), 24.0) * 4.5 /
-                             (24 * 8388607.0);
+        const double volts =
+            VexaSim::dravikCounts(VexaSim::dravikLeadOffVolts(10000, number, 0.3), 24.0) * 4.5 / (24 * 8388607.0);
         const double phase = ((number + 1) & 3) * std::numbers::pi / 2;
-        const double amplitude = std::hypot(cosine.filter(std::cos(phase) * volts), sine.filter(std::sin(phase) * volts));
+        const double amplitude =
+            std::hypot(cosine.filter(std::cos(phase) * volts), sine.filter(std::sin(phase) * volts));
         const double ohms = std::max(0.0, 2 * amplitude * 1.1 / 2.4e-8 - 1000.0);
         EXPECT_NEAR(out.resists[number].Values[0], ohms, 1e-6) << number;
     }

@@ -24,8 +24,7 @@ struct Device {
     std::vector<std::string> names;
     OperationResult answer = OperationResult::done();
 
-    SendFrame sender()
-    {
+    SendFrame sender() {
         return [this](const Bytes& frame, const char* name) {
             frames.push_back(frame);
             names.emplace_back(name);
@@ -42,8 +41,7 @@ struct Opened {
 
 }  // namespace
 
-TEST(CodedStreamFrames, StartBitThenBothCodesInThreeBitsEach)
-{
+TEST(CodedStreamFrames, StartBitThenBothCodesInThreeBitsEach) {
     // Accelerometer 1 and gyroscope 1: 0x80 | 1 << 3 | 1; infrared 5 and red 5: 0x80 | 5 << 3 | 5.
     EXPECT_EQ(streamFrame(MotionStream, Motion, true), (Bytes{0x07, 0x89}));
     EXPECT_EQ(streamFrame(MotionStream, Motion, false), (Bytes{0x07, 0x09}));
@@ -54,8 +52,7 @@ TEST(CodedStreamFrames, StartBitThenBothCodesInThreeBitsEach)
         << "only the low three bits travel";
 }
 
-TEST(CodedStream, StartAndStopSwitchTheNotificationOnlyWhenTheDeviceTakesTheCommand)
-{
+TEST(CodedStream, StartAndStopSwitchTheNotificationOnlyWhenTheDeviceTakesTheCommand) {
     Opened opened;
     Device device;
     device.answer = OperationResult::failed(1, "Device error");
@@ -71,8 +68,7 @@ TEST(CodedStream, StartAndStopSwitchTheNotificationOnlyWhenTheDeviceTakesTheComm
     EXPECT_EQ(device.names, (std::vector<std::string>{"StartMEMS", "StartMEMS", "StopMEMS"}));
 }
 
-TEST(CodedStream, ARunningStreamTakesANewCodeOnlyOnceTheDeviceAcceptsItsRestart)
-{
+TEST(CodedStream, ARunningStreamTakesANewCodeOnlyOnceTheDeviceAcceptsItsRestart) {
     Opened opened;
     Device device;
     ASSERT_TRUE(opened.stream.start(device.sender()));
@@ -93,8 +89,7 @@ TEST(CodedStream, ARunningStreamTakesANewCodeOnlyOnceTheDeviceAcceptsItsRestart)
     EXPECT_EQ(device.frames, (std::vector<Bytes>{{0x07, 0x89}, {0x07, 0x91}, {0x07, 0x91}}));
 }
 
-TEST(CodedStream, AStoppedStreamKeepsTheCodeForItsNextStartWithoutSending)
-{
+TEST(CodedStream, AStoppedStreamKeepsTheCodeForItsNextStartWithoutSending) {
     Opened opened;
     Device device;
     EXPECT_TRUE(opened.stream.setCode(&PackParams::code2, 3, 3, "GyroscopeSensitivity", device.sender()));
@@ -104,8 +99,7 @@ TEST(CodedStream, AStoppedStreamKeepsTheCodeForItsNextStartWithoutSending)
     EXPECT_EQ(device.frames, (std::vector<Bytes>{{0x07, 0x8B}}));
 }
 
-TEST(CodedStream, CodesOutOfRangeAndAMissingStreamAreRefusedWithoutSending)
-{
+TEST(CodedStream, CodesOutOfRangeAndAMissingStreamAreRefusedWithoutSending) {
     Device device;
     Opened opened;
     EXPECT_EQ(opened.stream.setCode(&PackParams::code1, 4, 3, "AccelerometerSensitivity", device.sender()),

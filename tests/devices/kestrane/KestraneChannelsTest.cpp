@@ -18,8 +18,7 @@ const PackParams Tiny{3, 1, 1, 5, 5};
 
 }  // namespace
 
-TEST(KestraneChannelTest, NotificationsAreConvertedIntoTheRingAndWakeTheWorker)
-{
+TEST(KestraneChannelTest, NotificationsAreConvertedIntoTheRingAndWakeTheWorker) {
     auto fake = std::make_shared<FakeChannel>();
     auto wake = std::make_shared<CvWait>();
     BLEFPGChannel channel(fake, Tiny, wake, 0);
@@ -32,8 +31,7 @@ TEST(KestraneChannelTest, NotificationsAreConvertedIntoTheRingAndWakeTheWorker)
         woken = true;
     });
     // Notify until the worker has surely been waiting.
-    while (!woken)
-        fake->deliver({4, 10, 20});
+    while (!woken) fake->deliver({4, 10, 20});
     worker.join();
 
     // Many packs may have gone in before the worker slept: read the newest, not the first,
@@ -46,8 +44,7 @@ TEST(KestraneChannelTest, NotificationsAreConvertedIntoTheRingAndWakeTheWorker)
     EXPECT_EQ(record.Value2, 20.0);
 }
 
-TEST(KestraneChannelTest, WholePacksOfAWrongLengthAreStoredAndAGoneWorkerIsSkipped)
-{
+TEST(KestraneChannelTest, WholePacksOfAWrongLengthAreStoredAndAGoneWorkerIsSkipped) {
     auto fake = std::make_shared<FakeChannel>();
     auto wake = std::make_shared<CvWait>();
     BLEFPGChannel channel(fake, Tiny, wake, 0);
@@ -56,8 +53,7 @@ TEST(KestraneChannelTest, WholePacksOfAWrongLengthAreStoredAndAGoneWorkerIsSkipp
     EXPECT_EQ(channel.ring().totalWritten(), 2u);
 }
 
-TEST(KestraneChannelTest, NotificationSwitchesAskTheDeviceOnlyWhenNeeded)
-{
+TEST(KestraneChannelTest, NotificationSwitchesAskTheDeviceOnlyWhenNeeded) {
     auto fake = std::make_shared<FakeChannel>();
     {
         BLEFPGChannel channel(fake, Tiny, {}, 0);
@@ -74,8 +70,7 @@ TEST(KestraneChannelTest, NotificationSwitchesAskTheDeviceOnlyWhenNeeded)
     EXPECT_FALSE(fake->notifying);
 }
 
-TEST(KestraneChannelTest, AReleasedChannelNoLongerConvertsAndLeavesTheBus)
-{
+TEST(KestraneChannelTest, AReleasedChannelNoLongerConvertsAndLeavesTheBus) {
     auto fake = std::make_shared<FakeChannel>();
     auto channel = std::make_unique<BLEFPGChannel>(fake, Tiny, std::weak_ptr<CvWait>{}, 0);
     EXPECT_EQ(fake->bus->linkedCount(), 1u);
@@ -84,8 +79,7 @@ TEST(KestraneChannelTest, AReleasedChannelNoLongerConvertsAndLeavesTheBus)
     EXPECT_EQ(fake->bus->linkedCount(), 0u);
 }
 
-TEST(KestraneChannelTest, ConverterParametersReachTheNextNotification)
-{
+TEST(KestraneChannelTest, ConverterParametersReachTheNextNotification) {
     auto fake = std::make_shared<FakeChannel>();
     SignalParams params;
     params.channelCount = 1;

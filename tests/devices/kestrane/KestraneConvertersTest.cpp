@@ -17,8 +17,7 @@ constexpr double Infinity = std::numeric_limits<double>::infinity();
 constexpr double Reference = static_cast<double>(2.4f);
 
 // Four channels of 3-byte values at gain 6, eight records a pack, 2-byte counter: 106 bytes.
-SignalParams fourChannelSignal()
-{
+SignalParams fourChannelSignal() {
     SignalParams params;
     params.channelCount = 4;
     params.referenceVoltage = Reference;
@@ -31,14 +30,10 @@ SignalParams fourChannelSignal()
     return params;
 }
 
-double volts(int32_t raw)
-{
-    return raw * Reference / (8388607.0 * 6.0);
-}
+double volts(int32_t raw) { return raw * Reference / (8388607.0 * 6.0); }
 
 // A big-endian signal pack: counter, then per record marker and four values.
-Bytes bigEndianSignalPack(uint16_t counter, const std::vector<std::array<uint32_t, 4>>& records)
-{
+Bytes bigEndianSignalPack(uint16_t counter, const std::vector<std::array<uint32_t, 4>>& records) {
     Bytes pack{static_cast<uint8_t>(counter >> 8), static_cast<uint8_t>(counter)};
     uint8_t marker = 0x10;
     for (const auto& values : records) {
@@ -52,18 +47,15 @@ Bytes bigEndianSignalPack(uint16_t counter, const std::vector<std::array<uint32_
     return pack;
 }
 
-Bytes eightRecordPack(uint16_t counter)
-{
+Bytes eightRecordPack(uint16_t counter) {
     std::vector<std::array<uint32_t, 4>> records;
-    for (uint32_t i = 0; i < 8; ++i)
-        records.push_back({i, 0xFFFFFF, 0x7FFFFF, 0x800000});
+    for (uint32_t i = 0; i < 8; ++i) records.push_back({i, 0xFFFFFF, 0x7FFFFF, 0x800000});
     return bigEndianSignalPack(counter, records);
 }
 
 }  // namespace
 
-TEST(SignalConverterTest, EmptyNotificationGivesNothingAndSuccess)
-{
+TEST(SignalConverterTest, EmptyNotificationGivesNothingAndSuccess) {
     const SignalConverter converter(fourChannelSignal(), 0);
     std::vector<_SignalData> out;
     const ConversionResult result = converter.toSignalData({}, out);
@@ -72,8 +64,7 @@ TEST(SignalConverterTest, EmptyNotificationGivesNothingAndSuccess)
     EXPECT_TRUE(out.empty());
 }
 
-TEST(SignalConverterTest, OnePackGivesEightRecordsNumberedFromTheCounterWithScaledValues)
-{
+TEST(SignalConverterTest, OnePackGivesEightRecordsNumberedFromTheCounterWithScaledValues) {
     const SignalConverter converter(fourChannelSignal(), 0);
     std::vector<_SignalData> out;
     const Bytes pack = eightRecordPack(0x1234);
@@ -91,8 +82,7 @@ TEST(SignalConverterTest, OnePackGivesEightRecordsNumberedFromTheCounterWithScal
     }
 }
 
-TEST(SignalConverterTest, LittleEndianPacksAndPerChannelGain)
-{
+TEST(SignalConverterTest, LittleEndianPacksAndPerChannelGain) {
     SignalParams params = fourChannelSignal();
     params.channelCount = 1;
     params.packSize = 2 + 4;  // counter, one record of marker and one value
@@ -106,8 +96,7 @@ TEST(SignalConverterTest, LittleEndianPacksAndPerChannelGain)
     EXPECT_DOUBLE_EQ(out[0].Samples[0], -8388592 * Reference / (8388607.0 * 12.0));
 }
 
-TEST(SignalConverterTest, TwoAndAHalfPacksKeepTheWholePacksAndReportTheLength)
-{
+TEST(SignalConverterTest, TwoAndAHalfPacksKeepTheWholePacksAndReportTheLength) {
     const SignalConverter converter(fourChannelSignal(), 0);
     Bytes bytes = eightRecordPack(0);
     const Bytes second = eightRecordPack(8);
@@ -122,8 +111,7 @@ TEST(SignalConverterTest, TwoAndAHalfPacksKeepTheWholePacksAndReportTheLength)
     EXPECT_EQ(out.back().PackNum, 15u);
 }
 
-TEST(SignalConverterTest, NewParametersApplyToTheNextNotification)
-{
+TEST(SignalConverterTest, NewParametersApplyToTheNextNotification) {
     SignalConverter converter(fourChannelSignal(), 0);
     SignalParams changed = converter.params();
     changed.gain.fill(1.0);
@@ -134,8 +122,7 @@ TEST(SignalConverterTest, NewParametersApplyToTheNextNotification)
     EXPECT_EQ(converter.params().gain[3], 1.0);
 }
 
-TEST(PackWalkTest, ARecordThatDoesNotFitItsPackIsNotRead)
-{
+TEST(PackWalkTest, ARecordThatDoesNotFitItsPackIsNotRead) {
     // 2-byte counter and records of 1 + 3 bytes in a 12-byte pack: two whole records, and two
     // bytes that would be the start of a third.
     SignalParams params = fourChannelSignal();
@@ -150,8 +137,7 @@ TEST(PackWalkTest, ARecordThatDoesNotFitItsPackIsNotRead)
     EXPECT_EQ(out[1].Marker, 2);
 }
 
-TEST(PackWalkTest, LayoutsThatCannotBeWalkedAreRefusedInsteadOfLooping)
-{
+TEST(PackWalkTest, LayoutsThatCannotBeWalkedAreRefusedInsteadOfLooping) {
     SignalParams noPack = fourChannelSignal();
     noPack.packSize = 0;
     std::vector<_SignalData> signal;
@@ -174,8 +160,7 @@ TEST(PackWalkTest, LayoutsThatCannotBeWalkedAreRefusedInsteadOfLooping)
     EXPECT_FALSE(IMUConverter(longCounter, 0, 0).toIMUData(Bytes(8, 0), motion).ok);
 }
 
-TEST(PackWalkTest, RecordNumbersWrapInThirtyTwoBits)
-{
+TEST(PackWalkTest, RecordNumbersWrapInThirtyTwoBits) {
     PackParams params{4 + 6 + 6, 3, 4, 0, 0};  // two records of two 3-byte values
     const FPGConverter converter(params, 1, 0);
     std::vector<_FPGData> out;
@@ -191,8 +176,7 @@ TEST(PackWalkTest, RecordNumbersWrapInThirtyTwoBits)
     EXPECT_EQ(out[1].Marker, 0);
 }
 
-TEST(ResistConverterTest, ValuesBeyondTheirChannelLimitsReadAsInfinity)
-{
+TEST(ResistConverterTest, ValuesBeyondTheirChannelLimitsReadAsInfinity) {
     ResistParams params;
     params.channelCount = 4;
     params.upperLimit.fill(4000000.0);
@@ -211,8 +195,7 @@ TEST(ResistConverterTest, ValuesBeyondTheirChannelLimitsReadAsInfinity)
     EXPECT_EQ(out[0].Samples, (std::vector<double>{4000000.0, Infinity, Infinity, 0.0}));
 }
 
-TEST(IMUConverterTest, AxesScaleWithTheSensitivityCodes)
-{
+TEST(IMUConverterTest, AxesScaleWithTheSensitivityCodes) {
     PackParams params{2 + 12, 2, 2, 1, 3};  // one record; accelerometer 4 g, gyroscope 2000 dps
     IMUConverter converter(params, 0, 0);
     const Bytes pack{0, 9, 0x7F, 0xFF, 0x80, 0x01, 0, 0, 0x40, 0, 0xC0, 0, 0, 1};

@@ -27,8 +27,7 @@ class Headband : public SideStreams {
 public:
     explicit Headband(bool hasFpg)
         : SideStreams(lock_, sender(), writer(), SideStreamRates{4, 2, 0xFF}, PackParams{98, 2, 2, 1, 1},
-                      PackParams{50, 3, 2, 5, 5})
-    {
+                      PackParams{50, 3, 2, 5, 5}) {
         motion().open(motionChannel, {}, 0);
         fpg().open(hasFpg ? fpgChannel : nullptr, {}, 0);
     }
@@ -44,22 +43,19 @@ public:
     bool writeSucceeds = true;
 
 private:
-    SendFrame sender()
-    {
+    SendFrame sender() {
         return [this](const Bytes& frame, const char*) {
             sent.push_back(frame);
             // Another thread cannot share the lock while the command holds it.
             lockedWhileSent.push_back(!std::async(std::launch::async, [this] {
                                            const bool shared = lock_.try_lock_shared();
-                                           if (shared)
-                                               lock_.unlock_shared();
+                                           if (shared) lock_.unlock_shared();
                                            return shared;
                                        }).get());
             return OperationResult::done();
         };
     }
-    WriteOnce writer()
-    {
+    WriteOnce writer() {
         return [this](const Bytes& frame) {
             written.push_back(frame);
             return writeSucceeds;
@@ -69,8 +65,7 @@ private:
 
 }  // namespace
 
-TEST(SideStreams, EveryStreamCommandSendsUnderTheOwnersCommandLock)
-{
+TEST(SideStreams, EveryStreamCommandSendsUnderTheOwnersCommandLock) {
     Headband headband(true);
     EXPECT_TRUE(headband.startMEMS());
     EXPECT_TRUE(headband.setGyroscopeSens(3));
@@ -78,15 +73,14 @@ TEST(SideStreams, EveryStreamCommandSendsUnderTheOwnersCommandLock)
     EXPECT_TRUE(headband.startFPG());
     EXPECT_TRUE(headband.setRedAmplitude(7));
     EXPECT_TRUE(headband.stopFPG());
-    EXPECT_EQ(headband.sent, (std::vector<Bytes>{{0x07, 0x89}, {0x07, 0x8B}, {0x07, 0x0B}, {0x08, 0xAD}, {0x08, 0xAF},
-                                                 {0x08, 0x2F}}));
+    EXPECT_EQ(headband.sent,
+              (std::vector<Bytes>{{0x07, 0x89}, {0x07, 0x8B}, {0x07, 0x0B}, {0x08, 0xAD}, {0x08, 0xAF}, {0x08, 0x2F}}));
     EXPECT_EQ(headband.lockedWhileSent, std::vector<bool>(6, true));
     EXPECT_EQ(headband.gyroscopeSens(), 3);
     EXPECT_EQ(headband.redAmplitude(), 7);
 }
 
-TEST(SideStreams, PingWritesItsLowByteOnceWithoutTheCommandLock)
-{
+TEST(SideStreams, PingWritesItsLowByteOnceWithoutTheCommandLock) {
     Headband headband(true);
     std::unique_lock held(headband.lock_);
     auto pinged = std::async(std::launch::async, [&headband] { return headband.ping(0x1234); });
@@ -99,8 +93,7 @@ TEST(SideStreams, PingWritesItsLowByteOnceWithoutTheCommandLock)
     EXPECT_TRUE(headband.sent.empty());
 }
 
-TEST(SideStreams, ADeviceWithoutAStreamReportsNoRateAndIsNotSentItsCommands)
-{
+TEST(SideStreams, ADeviceWithoutAStreamReportsNoRateAndIsNotSentItsCommands) {
     Headband headband(false);
     EXPECT_EQ(headband.samplingFrequencyMEMS(), 4);
     EXPECT_EQ(headband.samplingFrequencyFPG(), 0xFF);

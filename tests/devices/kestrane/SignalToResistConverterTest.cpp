@@ -15,8 +15,7 @@ constexpr uint32_t Channels = 4;
 constexpr size_t Window = Channels * 64;
 constexpr double Current = 1.5e-7;
 
-ResistParams params()
-{
+ResistParams params() {
     ResistParams p;
     p.channelCount = Channels;
     p.current = Current;
@@ -27,25 +26,21 @@ ResistParams params()
 
 // A window of records whose channel `ch` holds `high` in its block's records 24-31 and `low`
 // in 56-63 (zero elsewhere); the first record carries the marker.
-std::vector<_SignalData> window(const std::vector<double>& high, const std::vector<double>& low, uint32_t first = 0)
-{
+std::vector<_SignalData> window(const std::vector<double>& high, const std::vector<double>& low, uint32_t first = 0) {
     std::vector<_SignalData> records(Window);
     for (size_t i = 0; i < Window; ++i) {
         records[i].PackNum = first + static_cast<uint32_t>(i);
         records[i].Samples.assign(Channels, 0.0);
         const size_t ch = i / 64;
         const size_t offset = i % 64;
-        if (offset >= 24 && offset < 32)
-            records[i].Samples[ch] = high[ch];
-        if (offset >= 56)
-            records[i].Samples[ch] = low[ch];
+        if (offset >= 24 && offset < 32) records[i].Samples[ch] = high[ch];
+        if (offset >= 56) records[i].Samples[ch] = low[ch];
     }
     records[0].Marker = SignalToResistConverter::WindowMarker;
     return records;
 }
 
-_SignalData marker()
-{
+_SignalData marker() {
     _SignalData record;
     record.Marker = SignalToResistConverter::WindowMarker;
     record.Samples.assign(Channels, 0.0);
@@ -53,18 +48,14 @@ _SignalData marker()
 }
 
 // |mean(high) - mean(low)| / 2 / current / 2.
-double ohms(double high, double low)
-{
-    return std::abs(high - low) * 0.5 / Current * 0.5;
-}
+double ohms(double high, double low) { return std::abs(high - low) * 0.5 / Current * 0.5; }
 
 std::vector<double> sampleValues{0.3, 0.1, -0.2, 0.05};
 std::vector<double> zeros(Channels, 0.0);
 
 }  // namespace
 
-TEST(SignalToResistConverterTest, AClosedWindowGivesOneValuePerChannel)
-{
+TEST(SignalToResistConverterTest, AClosedWindowGivesOneValuePerChannel) {
     SignalToResistConverter converter(params());
     auto records = window(sampleValues, zeros, 100);
     records.push_back(marker());
@@ -73,12 +64,10 @@ TEST(SignalToResistConverterTest, AClosedWindowGivesOneValuePerChannel)
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].PackNum, 100u);
     ASSERT_EQ(out[0].Samples.size(), Channels);
-    for (size_t ch = 0; ch < Channels; ++ch)
-        EXPECT_DOUBLE_EQ(out[0].Samples[ch], ohms(sampleValues[ch], 0.0)) << ch;
+    for (size_t ch = 0; ch < Channels; ++ch) EXPECT_DOUBLE_EQ(out[0].Samples[ch], ohms(sampleValues[ch], 0.0)) << ch;
 }
 
-TEST(SignalToResistConverterTest, ValuesAtTheLimitsSaturateTheirChannel)
-{
+TEST(SignalToResistConverterTest, ValuesAtTheLimitsSaturateTheirChannel) {
     SignalToResistConverter converter(params());
     auto records = window({0.8, 0.1, 0.1, 0.1}, {0.0, -0.8, 0.0, 0.0});
     _ResistData out;
@@ -88,8 +77,7 @@ TEST(SignalToResistConverterTest, ValuesAtTheLimitsSaturateTheirChannel)
     EXPECT_DOUBLE_EQ(out.Samples[2], ohms(0.1, 0.0));
 }
 
-TEST(SignalToResistConverterTest, AWindowShortOfOneRecordGivesNothing)
-{
+TEST(SignalToResistConverterTest, AWindowShortOfOneRecordGivesNothing) {
     SignalToResistConverter converter(params());
     auto records = window(sampleValues, zeros);
     records.pop_back();
@@ -103,8 +91,7 @@ TEST(SignalToResistConverterTest, AWindowShortOfOneRecordGivesNothing)
     EXPECT_TRUE(delivered.empty());
 }
 
-TEST(SignalToResistConverterTest, EveryWindowOfABatchIsDelivered)
-{
+TEST(SignalToResistConverterTest, EveryWindowOfABatchIsDelivered) {
     SignalToResistConverter converter(params());
     auto records = window(sampleValues, zeros);
     const auto second = window(zeros, sampleValues, 1000);
@@ -117,8 +104,7 @@ TEST(SignalToResistConverterTest, EveryWindowOfABatchIsDelivered)
     EXPECT_DOUBLE_EQ(out[1].Samples[0], ohms(0.0, sampleValues[0]));
 }
 
-TEST(SignalToResistConverterTest, WindowsSpanBatchesAndSparseMarkersKeepOnlyTheFirstWindowsWorth)
-{
+TEST(SignalToResistConverterTest, WindowsSpanBatchesAndSparseMarkersKeepOnlyTheFirstWindowsWorth) {
     SignalToResistConverter converter(params());
     auto records = window(sampleValues, zeros);
     // Three windows' worth of further records before the next marker: they must neither grow
@@ -136,21 +122,18 @@ TEST(SignalToResistConverterTest, WindowsSpanBatchesAndSparseMarkersKeepOnlyTheF
     EXPECT_DOUBLE_EQ(out[0].Samples[3], ohms(sampleValues[3], 0.0));
 }
 
-TEST(SignalToResistConverterTest, RecordsWithoutAnyMarkerAreNeverMeasured)
-{
+TEST(SignalToResistConverterTest, RecordsWithoutAnyMarkerAreNeverMeasured) {
     SignalToResistConverter converter(params());
     auto records = window(sampleValues, zeros);
     records[0].Marker = 0;
     std::vector<_ResistData> out;
-    for (int i = 0; i < 20; ++i)
-        EXPECT_FALSE(converter.process(records.data(), records.size(), out));
+    for (int i = 0; i < 20; ++i) EXPECT_FALSE(converter.process(records.data(), records.size(), out));
     const _SignalData first = marker();
     EXPECT_FALSE(converter.process(&first, 1, out));
     EXPECT_TRUE(out.empty());
 }
 
-TEST(SignalToResistConverterTest, ResetDropsAPartialWindow)
-{
+TEST(SignalToResistConverterTest, ResetDropsAPartialWindow) {
     SignalToResistConverter converter(params());
     auto records = window(sampleValues, zeros);
     std::vector<_ResistData> out;
@@ -163,8 +146,7 @@ TEST(SignalToResistConverterTest, ResetDropsAPartialWindow)
     EXPECT_TRUE(out.empty());
 }
 
-TEST(SignalToResistConverterTest, RecordsWithTooFewValuesAreSkipped)
-{
+TEST(SignalToResistConverterTest, RecordsWithTooFewValuesAreSkipped) {
     SignalToResistConverter converter(params());
     auto records = window(sampleValues, zeros);
     records[5].Samples.resize(2);
@@ -173,8 +155,7 @@ TEST(SignalToResistConverterTest, RecordsWithTooFewValuesAreSkipped)
     EXPECT_FALSE(converter.process(records.data(), records.size(), out));
 }
 
-TEST(SignalToResistConverterTest, AWindowMissingPacksIsNotFilledFromTheNext)
-{
+TEST(SignalToResistConverterTest, AWindowMissingPacksIsNotFilledFromTheNext) {
     // A pack of channel 0's block is lost, and so is the pack that opens the next window: the
     // next window's records must not fill the gap (every channel would be measured on records
     // of the wrong step).
@@ -199,16 +180,14 @@ TEST(SignalToResistConverterTest, AWindowMissingPacksIsNotFilledFromTheNext)
     EXPECT_DOUBLE_EQ(out[0].Samples[0], ohms(sampleValues[0], 0.0));
 }
 
-TEST(SignalToResistConverterTest, RecordNumbersFollowEachOtherAcrossTheCounterWrap)
-{
+TEST(SignalToResistConverterTest, RecordNumbersFollowEachOtherAcrossTheCounterWrap) {
     // A 2-byte counter: a pack that starts at 65532 numbers its records 65532 up to 65539, the
     // last four being records 0 to 3 of the wrapped count; the next pack starts at 4.
     ResistParams wrapping = params();
     wrapping.counterSize = 2;
     SignalToResistConverter converter(wrapping);
     auto records = window(sampleValues, zeros, 65532 - 128);
-    for (size_t i = 136; i < records.size(); ++i)
-        records[i].PackNum = static_cast<uint32_t>(i - 136 + 4);
+    for (size_t i = 136; i < records.size(); ++i) records[i].PackNum = static_cast<uint32_t>(i - 136 + 4);
     records.push_back(marker());
     std::vector<_ResistData> out;
     EXPECT_TRUE(converter.process(records.data(), records.size(), out));

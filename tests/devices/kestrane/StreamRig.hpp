@@ -24,8 +24,7 @@ using Frames = std::vector<std::vector<uint8_t>>;
 using DevicesTest::fastProtocol;
 using DevicesTest::lostReplyProtocol;
 
-inline VexaDevice::BLE::BLEDeviceTiming fastBle()
-{
+inline VexaDevice::BLE::BLEDeviceTiming fastBle() {
     VexaDevice::BLE::BLEDeviceTiming timing;
     timing.discoveryRetryPause = 1ms;
     timing.disconnectPollInterval = 1ms;
@@ -37,23 +36,18 @@ struct StreamRig {
     static constexpr uint64_t Address = 0xC0FFEE000009;
 
     explicit StreamRig(VexaSim::CommandStreamPeerSettings settings)
-        : peer(VexaSim::CommandStreamPeer::attach(*radio, Address, std::move(settings), {4ms}))
-    {
-    }
+        : peer(VexaSim::CommandStreamPeer::attach(*radio, Address, std::move(settings), {4ms})) {}
 
-    std::shared_ptr<VexaDevice::BLE::BLEDevice> open()
-    {
+    std::shared_ptr<VexaDevice::BLE::BLEDevice> open() {
         return VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {}, fastBle());
     }
 
-    static VexaDevice::BLE::ServiceChannels deviceInformation(VexaDevice::BLE::IBLEDevice& device)
-    {
+    static VexaDevice::BLE::ServiceChannels deviceInformation(VexaDevice::BLE::IBLEDevice& device) {
         return device.getChannelMap()[VexaDevice::Utility::kDeviceInformationService];
     }
 
     // Frames written since the first `skip`.
-    Frames framesAfter(size_t skip) const
-    {
+    Frames framesAfter(size_t skip) const {
         const Frames all = peer->commandFrames();
         return skip < all.size() ? Frames(all.begin() + static_cast<std::ptrdiff_t>(skip), all.end()) : Frames{};
     }

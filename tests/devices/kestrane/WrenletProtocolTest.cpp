@@ -27,8 +27,7 @@ constexpr double Reference = static_cast<double>(2.4f);
 constexpr double Infinity = std::numeric_limits<double>::infinity();
 const std::vector<uint8_t> StartUpAmplifier{0x0A, 1, 3, 1, 3, 1, 3, 1, 3, 1, 1, 1, 1, 1};
 
-double signalVolts(uint32_t channel, uint32_t record, double gain = 6.0)
-{
+double signalVolts(uint32_t channel, uint32_t record, double gain = 6.0) {
     return CommandStreamPeerModel::signalCount(channel, record) * Reference / (8388607.0 * gain);
 }
 
@@ -36,8 +35,7 @@ class WrenletProtocolTest : public ::testing::TestWithParam<WrenletPeerGeneratio
 protected:
     CommandStreamPeerSettings settings(char model = 'P') const { return wrenletSettings(GetParam(), model); }
 
-    std::shared_ptr<WrenletBleProtocol> make(StreamRig& rig, const ProtocolTiming& timing = fastProtocol())
-    {
+    std::shared_ptr<WrenletBleProtocol> make(StreamRig& rig, const ProtocolTiming& timing = fastProtocol()) {
         auto device = rig.open();
         auto information = StreamRig::deviceInformation(*device);
         auto protocol = GetParam() == WrenletPeerGeneration::First
@@ -50,18 +48,17 @@ protected:
     std::vector<std::shared_ptr<VexaDevice::BLE::BLEDevice>> devices_;
 };
 
-std::string generationName(const ::testing::TestParamInfo<WrenletPeerGeneration>& info)
-{
+std::string generationName(const ::testing::TestParamInfo<WrenletPeerGeneration>& info) {
     return info.param == WrenletPeerGeneration::First ? "BigEndianTwoByteCounters" : "LittleEndianFourByteCounters";
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, WrenletProtocolTest,
-                         ::testing::Values(WrenletPeerGeneration::First, WrenletPeerGeneration::Second), generationName);
+                         ::testing::Values(WrenletPeerGeneration::First, WrenletPeerGeneration::Second),
+                         generationName);
 
 }  // namespace
 
-TEST_P(WrenletProtocolTest, StartUpSetsTheAmplifierAndLeavesAnIdleDeviceAlone)
-{
+TEST_P(WrenletProtocolTest, StartUpSetsTheAmplifierAndLeavesAnIdleDeviceAlone) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     EXPECT_EQ(rig.peer->commandFrames(), Frames{StartUpAmplifier});
@@ -76,21 +73,18 @@ TEST_P(WrenletProtocolTest, StartUpSetsTheAmplifierAndLeavesAnIdleDeviceAlone)
     EXPECT_EQ(protocol->modelCode(), 'P');
 }
 
-TEST_P(WrenletProtocolTest, StartUpBringsAMeasuringDeviceToRest)
-{
+TEST_P(WrenletProtocolTest, StartUpBringsAMeasuringDeviceToRest) {
     CommandStreamPeerSettings busy = settings();
     busy.mode = 3;
     busy.motionRunning = true;
     busy.fpgRunning = true;
     StreamRig rig(busy);
     auto protocol = make(rig);
-    EXPECT_EQ(rig.peer->commandFrames(),
-              (Frames{StartUpAmplifier, {0x01}, {0x08, 0x2D}, {0x07, 0x09}}));
+    EXPECT_EQ(rig.peer->commandFrames(), (Frames{StartUpAmplifier, {0x01}, {0x08, 0x2D}, {0x07, 0x09}}));
     EXPECT_EQ(rig.peer->mode(), 1);
 }
 
-TEST_P(WrenletProtocolTest, SignalRecordsCarryThePeersValuesInOrder)
-{
+TEST_P(WrenletProtocolTest, SignalRecordsCarryThePeersValuesInOrder) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
@@ -119,8 +113,7 @@ TEST_P(WrenletProtocolTest, SignalRecordsCarryThePeersValuesInOrder)
     EXPECT_EQ(rig.framesAfter(1).size(), 1u);
 }
 
-TEST_P(WrenletProtocolTest, ResistanceRecordsCarryThePeersValuesWithOutOfRangeAsInfinity)
-{
+TEST_P(WrenletProtocolTest, ResistanceRecordsCarryThePeersValuesWithOutOfRangeAsInfinity) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     Recorder<std::vector<_ResistData>> resist(protocol->resistEvent());
@@ -131,8 +124,7 @@ TEST_P(WrenletProtocolTest, ResistanceRecordsCarryThePeersValuesWithOutOfRangeAs
         EXPECT_EQ(record.Samples, (std::vector<double>{50000, 100000, 150000, Infinity}));
 }
 
-TEST_P(WrenletProtocolTest, SignalAndResistanceTogetherThenIdleAndPowerDown)
-{
+TEST_P(WrenletProtocolTest, SignalAndResistanceTogetherThenIdleAndPowerDown) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
@@ -146,8 +138,7 @@ TEST_P(WrenletProtocolTest, SignalAndResistanceTogetherThenIdleAndPowerDown)
     EXPECT_EQ(rig.peer->mode(), 1);
 }
 
-TEST_P(WrenletProtocolTest, MotionAndPhotoplethysmogramStreamsWithTheirCodes)
-{
+TEST_P(WrenletProtocolTest, MotionAndPhotoplethysmogramStreamsWithTheirCodes) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     Recorder<std::vector<_IMUData>> motion(protocol->memsEvent());
@@ -186,8 +177,7 @@ TEST_P(WrenletProtocolTest, MotionAndPhotoplethysmogramStreamsWithTheirCodes)
 
 // The device refuses the restart that carries a new sensitivity: it goes on sending with the
 // old one, so the code read back and the scaling of its records stay the old ones.
-TEST_P(WrenletProtocolTest, ARefusedRestartKeepsTheCodeTheDeviceStreamsWith)
-{
+TEST_P(WrenletProtocolTest, ARefusedRestartKeepsTheCodeTheDeviceStreamsWith) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     Recorder<std::vector<_IMUData>> motion(protocol->memsEvent());
@@ -202,8 +192,7 @@ TEST_P(WrenletProtocolTest, ARefusedRestartKeepsTheCodeTheDeviceStreamsWith)
     EXPECT_EQ(rig.framesAfter(1), (Frames{{0x07, 0x89}, {0x07, 0x91}}));
 }
 
-TEST_P(WrenletProtocolTest, AnAcceptedAmplifierSettingIsSentAndScalesTheSignal)
-{
+TEST_P(WrenletProtocolTest, AnAcceptedAmplifierSettingIsSentAndScalesTheSignal) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     WrenletAmplifierParam param;
@@ -227,8 +216,7 @@ TEST_P(WrenletProtocolTest, AnAcceptedAmplifierSettingIsSentAndScalesTheSignal)
         EXPECT_DOUBLE_EQ(record.Samples[ch], signalVolts(ch, record.PackNum, gains[ch]));
 }
 
-TEST_P(WrenletProtocolTest, ARefusedAmplifierSettingIsAnErrorAndChangesNothing)
-{
+TEST_P(WrenletProtocolTest, ARefusedAmplifierSettingIsAnErrorAndChangesNothing) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     rig.peer->setRefusal(CommandStreamPeerModel::WrongParameter, 0x0A);
@@ -242,8 +230,7 @@ TEST_P(WrenletProtocolTest, ARefusedAmplifierSettingIsAnErrorAndChangesNothing)
     EXPECT_EQ(stored.gain[0], 4);
 }
 
-TEST_P(WrenletProtocolTest, AmplifierValuesOutOfRangeAreRefusedWithoutSending)
-{
+TEST_P(WrenletProtocolTest, AmplifierValuesOutOfRangeAreRefusedWithoutSending) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     WrenletAmplifierParam param;
@@ -261,8 +248,7 @@ TEST_P(WrenletProtocolTest, AmplifierValuesOutOfRangeAreRefusedWithoutSending)
 // Every byte of the record is checked, in the slots past the four channels too (they are stored
 // as given): a refused record sends nothing and leaves the stored one; the stored one, read
 // back, is taken again.
-TEST_P(WrenletProtocolTest, EveryByteOutsideItsTableIsRefusedUnsent)
-{
+TEST_P(WrenletProtocolTest, EveryByteOutsideItsTableIsRefusedUnsent) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     WrenletAmplifierParam good;
@@ -281,14 +267,22 @@ TEST_P(WrenletProtocolTest, EveryByteOutsideItsTableIsRefusedUnsent)
         const char* message;
     };
     const Case cases[] = {
-        {"signal 0xFF", [](WrenletAmplifierParam& p) { p.signalEnabled[0] = 0xFF; }, "The specified Mode value is not supported"},
-        {"signal 2", [](WrenletAmplifierParam& p) { p.signalEnabled[3] = 2; }, "The specified Mode value is not supported"},
-        {"unused signal 0xFF", [](WrenletAmplifierParam& p) { p.signalEnabled[4] = 0xFF; }, "The specified Mode value is not supported"},
-        {"flag 2", [](WrenletAmplifierParam& p) { p.resistEnabled[1] = 2; }, "The specified Flag value is not supported"},
-        {"unused flag 0xFF", [](WrenletAmplifierParam& p) { p.resistEnabled[31] = 0xFF; }, "The specified Flag value is not supported"},
-        {"unused gain 11", [](WrenletAmplifierParam& p) { p.gain[5] = 11; }, "The specified Gain value is not supported"},
-        {"gain 255 on a channel", [](WrenletAmplifierParam& p) { p.gain[3] = 255; }, "The specified Gain value is not supported"},
-        {"current 0xFF", [](WrenletAmplifierParam& p) { p.current = 0xFF; }, "The specified Current value is not supported"},
+        {"signal 0xFF", [](WrenletAmplifierParam& p) { p.signalEnabled[0] = 0xFF; },
+         "The specified Mode value is not supported"},
+        {"signal 2", [](WrenletAmplifierParam& p) { p.signalEnabled[3] = 2; },
+         "The specified Mode value is not supported"},
+        {"unused signal 0xFF", [](WrenletAmplifierParam& p) { p.signalEnabled[4] = 0xFF; },
+         "The specified Mode value is not supported"},
+        {"flag 2", [](WrenletAmplifierParam& p) { p.resistEnabled[1] = 2; },
+         "The specified Flag value is not supported"},
+        {"unused flag 0xFF", [](WrenletAmplifierParam& p) { p.resistEnabled[31] = 0xFF; },
+         "The specified Flag value is not supported"},
+        {"unused gain 11", [](WrenletAmplifierParam& p) { p.gain[5] = 11; },
+         "The specified Gain value is not supported"},
+        {"gain 255 on a channel", [](WrenletAmplifierParam& p) { p.gain[3] = 255; },
+         "The specified Gain value is not supported"},
+        {"current 0xFF", [](WrenletAmplifierParam& p) { p.current = 0xFF; },
+         "The specified Current value is not supported"},
     };
     for (const Case& c : cases) {
         WrenletAmplifierParam bad = good;
@@ -306,8 +300,7 @@ TEST_P(WrenletProtocolTest, EveryByteOutsideItsTableIsRefusedUnsent)
     EXPECT_EQ(rig.peer->amplifierFrame(), sent);
 }
 
-TEST_P(WrenletProtocolTest, AnAnswerToAnotherCommandDoesNotCompleteACommand)
-{
+TEST_P(WrenletProtocolTest, AnAnswerToAnotherCommandDoesNotCompleteACommand) {
     StreamRig rig(settings());
     auto protocol = make(rig, lostReplyProtocol());
     rig.peer->setSilent(true);
@@ -320,8 +313,7 @@ TEST_P(WrenletProtocolTest, AnAnswerToAnotherCommandDoesNotCompleteACommand)
     EXPECT_EQ(protocol->battPower(), 50);
 }
 
-TEST_P(WrenletProtocolTest, ShortAndDoubleStatusNotifications)
-{
+TEST_P(WrenletProtocolTest, ShortAndDoubleStatusNotifications) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     Recorder<int> battery(protocol->batteryEvent());
@@ -338,8 +330,7 @@ TEST_P(WrenletProtocolTest, ShortAndDoubleStatusNotifications)
     EXPECT_TRUE(TestSupport::waitFor([&] { return battery.events().back() == 20; }));
 }
 
-TEST_P(WrenletProtocolTest, ModelCodesOfTheGenerations)
-{
+TEST_P(WrenletProtocolTest, ModelCodesOfTheGenerations) {
     StreamRig rig(settings('I'));
     if (GetParam() == WrenletPeerGeneration::First) {
         try {
@@ -355,8 +346,7 @@ TEST_P(WrenletProtocolTest, ModelCodesOfTheGenerations)
     }
 }
 
-TEST_P(WrenletProtocolTest, WhatTheGenerationsOffer)
-{
+TEST_P(WrenletProtocolTest, WhatTheGenerationsOffer) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     const auto parameters = protocol->supportedParameters();
@@ -371,8 +361,7 @@ TEST_P(WrenletProtocolTest, WhatTheGenerationsOffer)
     EXPECT_EQ(protocol->samplingFrequencyResist(), 0);
 }
 
-TEST_P(WrenletProtocolTest, ADeviceWithoutMotionOrPhotoplethysmogram)
-{
+TEST_P(WrenletProtocolTest, ADeviceWithoutMotionOrPhotoplethysmogram) {
     CommandStreamPeerSettings bare = settings();
     bare.hasMotion = false;
     bare.hasFpg = false;
@@ -389,8 +378,7 @@ TEST_P(WrenletProtocolTest, ADeviceWithoutMotionOrPhotoplethysmogram)
     EXPECT_TRUE(rig.framesAfter(1).empty());
 }
 
-TEST_P(WrenletProtocolTest, CodesBeyondTheirRangeAreRefusedAndNothingIsSent)
-{
+TEST_P(WrenletProtocolTest, CodesBeyondTheirRangeAreRefusedAndNothingIsSent) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     ASSERT_TRUE(protocol->startMEMS());
@@ -410,15 +398,15 @@ TEST_P(WrenletProtocolTest, CodesBeyondTheirRangeAreRefusedAndNothingIsSent)
 
     // The highest codes still go out whole.
     ASSERT_TRUE(protocol->setIrAmplitude(7));
-    EXPECT_EQ(rig.framesAfter(1).back(), (std::vector<uint8_t>{0x08, static_cast<uint8_t>(0x80 | 7 << 3 | (protocol->redAmplitude() & 7))}));
+    EXPECT_EQ(rig.framesAfter(1).back(),
+              (std::vector<uint8_t>{0x08, static_cast<uint8_t>(0x80 | 7 << 3 | (protocol->redAmplitude() & 7))}));
     ASSERT_TRUE(protocol->setAccelerometerSens(3));
     EXPECT_EQ(rig.framesAfter(1).back(), (std::vector<uint8_t>{0x07, 0x80 | 3 << 3 | 1}));
 }
 
 // The reply to a power-down is lost while the device did power down: the mode last seen is no
 // longer known, so a start that follows is sent, not skipped as if the device still streamed.
-TEST_P(WrenletProtocolTest, AfterALostReplyAModeCommandIsSentNotSkipped)
-{
+TEST_P(WrenletProtocolTest, AfterALostReplyAModeCommandIsSentNotSkipped) {
     StreamRig rig(settings());
     auto protocol = make(rig, lostReplyProtocol());
     ASSERT_TRUE(protocol->startSignal());
@@ -433,8 +421,7 @@ TEST_P(WrenletProtocolTest, AfterALostReplyAModeCommandIsSentNotSkipped)
 
 // The device accepts the command but stays in its mode: no success, and the mode it shows is
 // what a later command starts from.
-TEST_P(WrenletProtocolTest, AnAcceptanceWithoutTheModeChangeIsNoSuccess)
-{
+TEST_P(WrenletProtocolTest, AnAcceptanceWithoutTheModeChangeIsNoSuccess) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     rig.peer->setIgnoring(true);
@@ -448,8 +435,7 @@ TEST_P(WrenletProtocolTest, AnAcceptanceWithoutTheModeChangeIsNoSuccess)
 
 // A link loss reported only after the link came back (its event was still on its way) cancels
 // nothing; a link that is really down fails every command, cached mode or not.
-TEST_P(WrenletProtocolTest, AStaleLinkLossCancelsNothingAndADownLinkNeverSucceeds)
-{
+TEST_P(WrenletProtocolTest, AStaleLinkLossCancelsNothingAndADownLinkNeverSucceeds) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     protocol->onDisconnected();
@@ -464,8 +450,7 @@ TEST_P(WrenletProtocolTest, AStaleLinkLossCancelsNothingAndADownLinkNeverSucceed
     EXPECT_FALSE(protocol->powerDown());
 }
 
-TEST_P(WrenletProtocolTest, ASilentDeviceGivesSendFailures)
-{
+TEST_P(WrenletProtocolTest, ASilentDeviceGivesSendFailures) {
     StreamRig rig(settings());
     auto protocol = make(rig, lostReplyProtocol());
     rig.peer->setSilent(true);
@@ -473,8 +458,7 @@ TEST_P(WrenletProtocolTest, ASilentDeviceGivesSendFailures)
     EXPECT_EQ(protocol->startFPG(), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
 }
 
-TEST_P(WrenletProtocolTest, AStatusThatCannotBeReadFailsTheConstruction)
-{
+TEST_P(WrenletProtocolTest, AStatusThatCannotBeReadFailsTheConstruction) {
     StreamRig rig(settings());
     rig.peer->statusCharacteristic()->failNextReads(3);
     try {
@@ -485,8 +469,7 @@ TEST_P(WrenletProtocolTest, AStatusThatCannotBeReadFailsTheConstruction)
     }
 }
 
-TEST_P(WrenletProtocolTest, ReconnectionReadsTheStatusAgain)
-{
+TEST_P(WrenletProtocolTest, ReconnectionReadsTheStatusAgain) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     auto device = devices_.back();
@@ -501,18 +484,15 @@ TEST_P(WrenletProtocolTest, ReconnectionReadsTheStatusAgain)
 
 // Code setters against readers and stream commands on other threads: the codes are only touched
 // under the command lock (ThreadSanitizer finds a race otherwise).
-TEST_P(WrenletProtocolTest, CodeSettersRunConcurrentlyWithReadersAndStreamCommands)
-{
+TEST_P(WrenletProtocolTest, CodeSettersRunConcurrentlyWithReadersAndStreamCommands) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     std::atomic<bool> done{false};
     std::thread reader([&] {
-        while (!done)
-            protocol->gyroscopeSens();
+        while (!done) protocol->gyroscopeSens();
     });
     std::thread commands([&] {
-        for (int i = 0; i < 5; ++i)
-            protocol->stopFPG();
+        for (int i = 0; i < 5; ++i) protocol->stopFPG();
     });
     for (uint8_t code = 0; code < 200; ++code) {
         protocol->setGyroscopeSens(code % 4);

@@ -9,11 +9,11 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Lorrel;
-using TestSupport::waitFor;
 using KestraneTest::fastBle;
 using KestraneTest::fastProtocol;
 using KestraneTest::Frames;
 using KestraneTest::Recorder;
+using TestSupport::waitFor;
 using VexaDevice::OperationResult;
 using VexaDevice::Kestrane::_SignalData;
 using VexaDevice::Sensor::SensorCommand;
@@ -37,8 +37,7 @@ struct LorrelDevice : ::testing::Test {
 
 }  // namespace
 
-TEST_F(LorrelDevice, CommandsMapOntoTheProtocol)
-{
+TEST_F(LorrelDevice, CommandsMapOntoTheProtocol) {
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
     EXPECT_EQ(frames().back(), (Bytes{0x04, 0x30, 0x30, 0x30, 0x30}));
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StopResist));
@@ -62,8 +61,7 @@ TEST_F(LorrelDevice, CommandsMapOntoTheProtocol)
     EXPECT_TRUE(sensor->ping(7));
 }
 
-TEST_F(LorrelDevice, ALostLinkIsReadAnewOnceConnectedAgain)
-{
+TEST_F(LorrelDevice, ALostLinkIsReadAnewOnceConnectedAgain) {
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
     const size_t sent = frames().size();
     peer->dropLink();
@@ -82,8 +80,7 @@ TEST_F(LorrelDevice, ALostLinkIsReadAnewOnceConnectedAgain)
     EXPECT_TRUE(signal.atLeast(16));
 }
 
-TEST_F(LorrelDevice, ReleasedWhileStreamingPowersTheDeviceDownAndLetsGo)
-{
+TEST_F(LorrelDevice, ReleasedWhileStreamingPowersTheDeviceDownAndLetsGo) {
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
     sensor.reset();
     EXPECT_EQ(frames().back(), PowerDown);

@@ -19,11 +19,11 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Lorrel;
-using TestSupport::waitFor;
 using KestraneTest::fastBle;
 using KestraneTest::fastProtocol;
 using KestraneTest::Frames;
 using KestraneTest::Recorder;
+using TestSupport::waitFor;
 using VexaDevice::OperationResult;
 using VexaDevice::Kestrane::_FPGData;
 using VexaDevice::Kestrane::_IMUData;
@@ -40,8 +40,7 @@ using Bytes = std::vector<uint8_t>;
 const Bytes StopFpg{0x08, 0x2D};
 const Bytes StopMotion{0x07, 0x09};
 
-double volts(int64_t count, double gain)
-{
+double volts(int64_t count, double gain) {
     return static_cast<double>(count) * static_cast<double>(2.4f) / (8388607.0 * gain);
 }
 
@@ -52,15 +51,13 @@ struct LorrelProtocol : ::testing::Test {
     std::shared_ptr<VexaDevice::BLE::BLEDevice> ble;
 
     std::shared_ptr<LorrelBleProtocol> open(LorrelPeerSettings settings = {},
-                                            VexaDevice::Devices::ProtocolTiming timing = fastProtocol())
-    {
+                                            VexaDevice::Devices::ProtocolTiming timing = fastProtocol()) {
         peer = LorrelPeer::attach(*radio, Address, std::move(settings), {1ms});
         ble = VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {}, fastBle());
         return makeLorrelBleProtocol(ble, KestraneTest::StreamRig::deviceInformation(*ble), timing);
     }
 
-    std::string failureOf(LorrelPeerSettings settings)
-    {
+    std::string failureOf(LorrelPeerSettings settings) {
         try {
             open(std::move(settings));
         } catch (const VexaDevice::Utility::rt_exception& e) {
@@ -69,8 +66,7 @@ struct LorrelProtocol : ::testing::Test {
         return "created";
     }
 
-    Frames framesAfter(size_t skip) const
-    {
+    Frames framesAfter(size_t skip) const {
         const Frames all = peer->commandFrames();
         return Frames(all.begin() + static_cast<std::ptrdiff_t>(skip), all.end());
     }
@@ -78,8 +74,7 @@ struct LorrelProtocol : ::testing::Test {
 
 }  // namespace
 
-TEST_F(LorrelProtocol, StartUpStopsTheStreamsAndReadsTheDevice)
-{
+TEST_F(LorrelProtocol, StartUpStopsTheStreamsAndReadsTheDevice) {
     auto protocol = open();
     EXPECT_EQ(peer->commandFrames(), (Frames{StopFpg, StopMotion}));
     EXPECT_EQ(protocol->battPower(), 76);
@@ -104,8 +99,7 @@ TEST_F(LorrelProtocol, StartUpStopsTheStreamsAndReadsTheDevice)
     EXPECT_EQ(protocol->ampMode(), 1);
 }
 
-TEST_F(LorrelProtocol, ADeviceWithoutMotionOrPhotoplethysmogramOffersNeither)
-{
+TEST_F(LorrelProtocol, ADeviceWithoutMotionOrPhotoplethysmogramOffersNeither) {
     LorrelPeerSettings bare;
     bare.hasMotion = false;
     bare.hasFpg = false;
@@ -116,11 +110,11 @@ TEST_F(LorrelProtocol, ADeviceWithoutMotionOrPhotoplethysmogramOffersNeither)
     EXPECT_EQ(protocol->stopFPG(), OperationResult::failed(514, "StopFPG"));
     EXPECT_EQ(protocol->samplingFrequencyMEMS(), 255);
     EXPECT_EQ(protocol->samplingFrequencyFPG(), 255);
-    EXPECT_EQ(protocol->setAccelerometerSens(1), OperationResult::failed(515, "Unsupported parameter [AccelerometerSensitivity]"));
+    EXPECT_EQ(protocol->setAccelerometerSens(1),
+              OperationResult::failed(515, "Unsupported parameter [AccelerometerSensitivity]"));
 }
 
-TEST_F(LorrelProtocol, UnknownDevicesAndMissingCharacteristicsFailTheConstruction)
-{
+TEST_F(LorrelProtocol, UnknownDevicesAndMissingCharacteristicsFailTheConstruction) {
     LorrelPeerSettings unversioned;
     unversioned.information.firmwareRevision = "0.0.0";
     EXPECT_EQ(failureOf(unversioned), "Device unsupported. Failed recognized the device version");
@@ -129,15 +123,13 @@ TEST_F(LorrelProtocol, UnknownDevicesAndMissingCharacteristicsFailTheConstructio
     EXPECT_EQ(failureOf(other), "Device unsupported. Failed recognized the device Family");
 }
 
-TEST_F(LorrelProtocol, ASerialNumberOfSixteenCharactersIsCutThere)
-{
+TEST_F(LorrelProtocol, ASerialNumberOfSixteenCharactersIsCutThere) {
     LorrelPeerSettings settings;
     settings.information.serialNumber = "ABCDEFGHIJKLMNOPQRST";
     EXPECT_EQ(open(settings)->serialNumber(), "ABCDEFGHIJKLMNOP");
 }
 
-TEST_F(LorrelProtocol, ModeCommandsAreSkippedInTheirModeAndAnsweredByTheDevice)
-{
+TEST_F(LorrelProtocol, ModeCommandsAreSkippedInTheirModeAndAnsweredByTheDevice) {
     auto protocol = open();
     const size_t startUp = peer->commandFrames().size();
     EXPECT_TRUE(protocol->setIdle());
@@ -158,8 +150,7 @@ TEST_F(LorrelProtocol, ModeCommandsAreSkippedInTheirModeAndAnsweredByTheDevice)
     EXPECT_EQ(peer->mode(), 1);
 }
 
-TEST_F(LorrelProtocol, AStartTheDeviceAcknowledgesWithoutStreamingFails)
-{
+TEST_F(LorrelProtocol, AStartTheDeviceAcknowledgesWithoutStreamingFails) {
     auto protocol = open();
     peer->setIgnoring(true);
     const OperationResult signal = protocol->startSignal();
@@ -169,13 +160,13 @@ TEST_F(LorrelProtocol, AStartTheDeviceAcknowledgesWithoutStreamingFails)
     EXPECT_EQ(protocol->ampMode(), 2);
 }
 
-TEST_F(LorrelProtocol, TheGainIsRefusedWhileMeasuringAndGoesOutWithTheNextStart)
-{
+TEST_F(LorrelProtocol, TheGainIsRefusedWhileMeasuringAndGoesOutWithTheNextStart) {
     auto protocol = open();
     EXPECT_EQ(protocol->setGain(7), OperationResult::failed(517, "Failed setPGAGain. Wrong param value"));
     ASSERT_TRUE(protocol->startSignal());
     const OperationResult busy = protocol->setGain(2);
-    EXPECT_EQ(busy, OperationResult::failed(516, "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle"));
+    EXPECT_EQ(busy, OperationResult::failed(
+                        516, "The parameters of the amplifier are allowed to be set in modes PowerDown or Idle"));
     ASSERT_TRUE(protocol->powerDown());
     const size_t before = peer->commandFrames().size();
     EXPECT_TRUE(protocol->setGain(2));
@@ -185,8 +176,7 @@ TEST_F(LorrelProtocol, TheGainIsRefusedWhileMeasuringAndGoesOutWithTheNextStart)
     EXPECT_EQ(peer->gainCodes(), (Bytes{0x30, 0x30, 0x30, 0x30}));
 }
 
-TEST_F(LorrelProtocol, SignalRecordsCarryTheDevicesCounts)
-{
+TEST_F(LorrelProtocol, SignalRecordsCarryTheDevicesCounts) {
     auto protocol = open();
     ASSERT_TRUE(protocol->setGain(2));
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
@@ -202,8 +192,7 @@ TEST_F(LorrelProtocol, SignalRecordsCarryTheDevicesCounts)
     EXPECT_EQ(records[1].PackNum, records[0].PackNum + 1);
 }
 
-TEST_F(LorrelProtocol, ResistanceIsReadFromTheProbeWindows)
-{
+TEST_F(LorrelProtocol, ResistanceIsReadFromTheProbeWindows) {
     auto protocol = open();
     Recorder<std::vector<_ResistData>> resist(protocol->resistEvent());
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
@@ -213,8 +202,7 @@ TEST_F(LorrelProtocol, ResistanceIsReadFromTheProbeWindows)
     const auto ohms = LorrelPeerSettings{}.resistanceOhms;
     for (const _ResistData& record : resist.records()) {
         ASSERT_EQ(record.Samples.size(), 4u);
-        for (size_t ch = 0; ch < 4; ++ch)
-            EXPECT_NEAR(record.Samples[ch], ohms[ch], ohms[ch] * 1e-3);
+        for (size_t ch = 0; ch < 4; ++ch) EXPECT_NEAR(record.Samples[ch], ohms[ch], ohms[ch] * 1e-3);
     }
     EXPECT_EQ(signal.count(), 0u);
 }
@@ -222,8 +210,7 @@ TEST_F(LorrelProtocol, ResistanceIsReadFromTheProbeWindows)
 // The device switches but the answer is lost: the start fails and the protocol's own switch
 // never happens. The packs the device sends meanwhile mean nothing; from the status that shows
 // the device's mode on, each pack is read in the mode it was sent in, at that mode's scale.
-TEST_F(LorrelProtocol, PacksAreReadInTheModeTheDeviceSentThemIn)
-{
+TEST_F(LorrelProtocol, PacksAreReadInTheModeTheDeviceSentThemIn) {
     auto protocol = open({}, KestraneTest::lostReplyProtocol());
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
     Recorder<std::vector<_ResistData>> resist(protocol->resistEvent());
@@ -270,8 +257,7 @@ TEST_F(LorrelProtocol, PacksAreReadInTheModeTheDeviceSentThemIn)
 }
 
 // A measurement's packs keep the gain it was started with, however late the worker takes them.
-TEST_F(LorrelProtocol, SignalPacksKeepTheGainOfTheirStart)
-{
+TEST_F(LorrelProtocol, SignalPacksKeepTheGainOfTheirStart) {
     auto protocol = open();
     ASSERT_TRUE(protocol->setGain(2));
     // The first delivery holds the worker until the gain has changed.
@@ -282,8 +268,7 @@ TEST_F(LorrelProtocol, SignalPacksKeepTheGainOfTheirStart)
     std::mutex recordsMutex;
     auto subscriber = std::make_shared<std::function<void(const std::vector<_SignalData>&)>>(
         [&](const std::vector<_SignalData>& batch) {
-            if (first.exchange(false))
-                changed.wait();
+            if (first.exchange(false)) changed.wait();
             std::lock_guard lock(recordsMutex);
             records.insert(records.end(), batch.begin(), batch.end());
         });
@@ -304,8 +289,7 @@ TEST_F(LorrelProtocol, SignalPacksKeepTheGainOfTheirStart)
                 << "record " << record.PackNum << " channel " << ch;
 }
 
-TEST_F(LorrelProtocol, MotionAndPhotoplethysmogramRecords)
-{
+TEST_F(LorrelProtocol, MotionAndPhotoplethysmogramRecords) {
     auto protocol = open();
     Recorder<std::vector<_IMUData>> motion(protocol->memsEvent());
     Recorder<std::vector<_FPGData>> light(protocol->fpgEvent());
@@ -326,8 +310,7 @@ TEST_F(LorrelProtocol, MotionAndPhotoplethysmogramRecords)
     EXPECT_FALSE(peer->motionRunning());
 }
 
-TEST_F(LorrelProtocol, AStreamCodeIsKeptOnlyOnceTheDeviceTakesIt)
-{
+TEST_F(LorrelProtocol, AStreamCodeIsKeptOnlyOnceTheDeviceTakesIt) {
     auto protocol = open();
     EXPECT_EQ(protocol->setAccelerometerSens(255),
               OperationResult::failed(515, "Unsupported parameter [AccelerometerSensitivity]"));
@@ -347,8 +330,7 @@ TEST_F(LorrelProtocol, AStreamCodeIsKeptOnlyOnceTheDeviceTakesIt)
     EXPECT_EQ(peer->commandFrames().back(), (Bytes{0x07, 0x93}));
 }
 
-TEST_F(LorrelProtocol, AStatusOfTwoPacksIsReadFromItsLastAndAShortOneIsIgnored)
-{
+TEST_F(LorrelProtocol, AStatusOfTwoPacksIsReadFromItsLastAndAShortOneIsIgnored) {
     auto protocol = open();
     Recorder<int> battery(protocol->batteryEvent());
     peer->sendStatus({50, 0, 2, 0, 40, 0, 1, 0});
@@ -360,8 +342,7 @@ TEST_F(LorrelProtocol, AStatusOfTwoPacksIsReadFromItsLastAndAShortOneIsIgnored)
     EXPECT_EQ(protocol->ampMode(), 1);
 }
 
-TEST_F(LorrelProtocol, PingIsWrittenWithoutAnAnswer)
-{
+TEST_F(LorrelProtocol, PingIsWrittenWithoutAnAnswer) {
     auto protocol = open();
     EXPECT_TRUE(protocol->ping(0x1FF));
     EXPECT_TRUE(waitFor([&] { return peer->pings() == std::vector<Bytes>{{0x06, 0xFF}}; }));

@@ -28,15 +28,11 @@ using VexaDevice::Sensor::toInt;
 namespace {
 
 // Volts of one count at a gain factor: the single-precision 2.4 V over the 23-bit full scale.
-double volts(int32_t count, double gain)
-{
-    return count * static_cast<double>(2.4f) / (8388607.0 * gain);
-}
+double volts(int32_t count, double gain) { return count * static_cast<double>(2.4f) / (8388607.0 * gain); }
 
 // One 106-byte pack: counter 0x0102, record 0 marked 0xAA with 1, -1, the largest and the
 // smallest 24-bit value; records 1-7 with 256 on channel 0.
-Bytes signalPack()
-{
+Bytes signalPack() {
     Bytes pack{0x01, 0x02, 0xAA, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0x80, 0x00, 0x00};
     for (int record = 1; record < 8; ++record) {
         const Bytes rest{0x00, 0x00, 0x01, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -45,8 +41,7 @@ Bytes signalPack()
     return pack;
 }
 
-DeviceVersion version(uint8_t family, uint32_t firmwareMajor, uint32_t hardwareMajor)
-{
+DeviceVersion version(uint8_t family, uint32_t firmwareMajor, uint32_t hardwareMajor) {
     DeviceVersion v;
     v.modelMajor = family;
     v.firmwareMajor = firmwareMajor;
@@ -56,8 +51,7 @@ DeviceVersion version(uint8_t family, uint32_t firmwareMajor, uint32_t hardwareM
 
 }  // namespace
 
-TEST(LorrelWire, CommandFrames)
-{
+TEST(LorrelWire, CommandFrames) {
     EXPECT_EQ(Headband::powerDownFrame(), (Bytes{0x01}));
     EXPECT_EQ(Headband::idleFrame(), (Bytes{0x02}));
     // Gain index 4 is the amplifier's default, code 0x00; index 2 is code 0x30.
@@ -68,11 +62,10 @@ TEST(LorrelWire, CommandFrames)
     EXPECT_EQ(Headband::pingFrame(0x1234), (Bytes{0x06, 0x34}));
 }
 
-TEST(LorrelWire, SignalPacksAreBigEndianWithATwoByteCounter)
-{
+TEST(LorrelWire, SignalPacksAreBigEndianWithATwoByteCounter) {
     std::vector<_SignalData> records;
-    const auto result = SignalConverter(Headband::signalParams(Headband::DefaultGainIndex), 0)
-                            .toSignalData(signalPack(), records);
+    const auto result =
+        SignalConverter(Headband::signalParams(Headband::DefaultGainIndex), 0).toSignalData(signalPack(), records);
     ASSERT_TRUE(result.ok) << result.message;
     ASSERT_EQ(records.size(), 8u);
     EXPECT_EQ(records[0].PackNum, 0x0102u);
@@ -100,8 +93,7 @@ TEST(LorrelWire, SignalPacksAreBigEndianWithATwoByteCounter)
     EXPECT_EQ(records.size(), 8u);
 }
 
-TEST(LorrelWire, MotionAndPhotoplethysmogramPacks)
-{
+TEST(LorrelWire, MotionAndPhotoplethysmogramPacks) {
     // 98 bytes: counter 7, record 0 of 256, -1, 32767, -32768, 2, 0; the rest zero.
     Bytes motion{0x00, 0x07, 0x01, 0x00, 0xFF, 0xFF, 0x7F, 0xFF, 0x80, 0x00, 0x00, 0x02, 0x00, 0x00};
     motion.resize(98, 0x00);
@@ -129,8 +121,7 @@ TEST(LorrelWire, MotionAndPhotoplethysmogramPacks)
     EXPECT_EQ(light[1].PackNum, 4u);
 }
 
-TEST(LorrelWire, OnlyALorrelOfAKnownVersionIsDriven)
-{
+TEST(LorrelWire, OnlyALorrelOfAKnownVersionIsDriven) {
     EXPECT_NO_THROW(Headband::checkDeviceVersion(version(FamilyCode, 1, 1), FamilyCode));
     const auto failure = [](const DeviceVersion& v) {
         try {
@@ -145,8 +136,7 @@ TEST(LorrelWire, OnlyALorrelOfAKnownVersionIsDriven)
     EXPECT_EQ(failure(version('G', 1, 1)), "Device unsupported. Failed recognized the device Family");
 }
 
-TEST(LorrelWire, WhatTheDeviceOffersFollowsItsStreams)
-{
+TEST(LorrelWire, WhatTheDeviceOffersFollowsItsStreams) {
     const auto basic = Headband::capabilities(false, false);
     EXPECT_EQ(basic.commands, (VexaDevice::Sensor::CommandSet{0, 1, 2, 3, 21, 22}));
     EXPECT_EQ(basic.features, (VexaDevice::Sensor::FeatureSet{0, 4}));
@@ -165,8 +155,7 @@ TEST(LorrelWire, WhatTheDeviceOffersFollowsItsStreams)
     EXPECT_EQ(Headband::samplingFrequencyCode(300), 255);
 }
 
-TEST(LorrelPeerModel, EveryFrameButThePingIsAnsweredWithItsCode)
-{
+TEST(LorrelPeerModel, EveryFrameButThePingIsAnsweredWithItsCode) {
     VexaSim::LorrelPeerModel device({});
     EXPECT_EQ(device.statusValue(), (Bytes{76, 0, 2, 0}));
     EXPECT_EQ(device.onCommand({0x03, 0x30, 0x30, 0x30, 0x30}), (Bytes{76, 0, 3, 0x03}));

@@ -21,9 +21,9 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Morvex;
-using TestSupport::waitFor;
 using DevicesTest::fastProtocol;
 using DevicesTest::lostReplyProtocol;
+using TestSupport::waitFor;
 using VexaDevice::OperationResult;
 using VexaDevice::BLE::BLEDevice;
 using VexaDevice::BLE::BLEDeviceTiming;
@@ -41,8 +41,7 @@ constexpr uint64_t Address = 0xC0FFEE000001;
 using Frames = std::vector<std::vector<uint8_t>>;
 const std::vector<uint8_t> Idle{0x01};
 
-BLEDeviceTiming fastBle()
-{
+BLEDeviceTiming fastBle() {
     BLEDeviceTiming timing;
     timing.discoveryRetryPause = 1ms;
     timing.disconnectPollInterval = 1ms;
@@ -55,19 +54,16 @@ template <class Event>
 class Recorder {
 public:
     template <class Bus>
-    explicit Recorder(const std::weak_ptr<Bus>& bus)
-    {
+    explicit Recorder(const std::weak_ptr<Bus>& bus) {
         bus.lock()->subscribe(subscriber_);
     }
 
-    std::vector<Event> events()
-    {
+    std::vector<Event> events() {
         std::lock_guard lock(log_->mutex);
         return log_->events;
     }
     size_t count() { return events().size(); }
-    void clear()
-    {
+    void clear() {
         std::lock_guard lock(log_->mutex);
         log_->events.clear();
     }
@@ -93,8 +89,7 @@ struct MorvexDevice : ::testing::Test {
     std::shared_ptr<MorvexBLE> sensor;
 
     void open(MorvexPeerSettings settings = {}, ProtocolTiming timing = fastProtocol(),
-              VexaSim::MorvexPeerTiming peerTiming = {std::chrono::microseconds(1000), 2})
-    {
+              VexaSim::MorvexPeerTiming peerTiming = {std::chrono::microseconds(1000), 2}) {
         peer = MorvexPeer::attach(*radio, Address, std::move(settings), peerTiming);
         ble = BLEDevice::create(DeviceId::fromUInt64(Address), {}, fastBle());
         sensor = std::make_shared<MorvexBLE>(ble, timing);
@@ -103,11 +98,9 @@ struct MorvexDevice : ::testing::Test {
     // Connection events are delivered on the BLE device's own bus thread, which may still be
     // handing out the last one (to the device class's subscriber, which logs). The test ends
     // only once that delivery is over, so no thread is left running into process exit.
-    void TearDown() override
-    {
+    void TearDown() override {
         sensor.reset();
-        if (!ble)
-            return;
+        if (!ble) return;
         const std::weak_ptr<VexaDevice::BLE::ConnectionBus> bus = ble->connectionChangedEvent();
         ble.reset();
         EXPECT_TRUE(waitFor([&] { return bus.expired(); }));
@@ -116,26 +109,24 @@ struct MorvexDevice : ::testing::Test {
     Frames frames() { return peer->commandFrames(); }
 
     // The electrode selections sent, as (electrode, polarity) pairs.
-    std::vector<std::pair<uint8_t, uint8_t>> selections()
-    {
+    std::vector<std::pair<uint8_t, uint8_t>> selections() {
         std::vector<std::pair<uint8_t, uint8_t>> sent;
         for (const auto& frame : frames())
             if (frame.size() == 8 && frame[0] == 0x03)
-                sent.emplace_back(static_cast<uint8_t>(std::find(frame.begin() + 1, frame.end(), 0x30) - frame.begin() - 1),
-                                  frame[7]);
+                sent.emplace_back(
+                    static_cast<uint8_t>(std::find(frame.begin() + 1, frame.end(), 0x30) - frame.begin() - 1),
+                    frame[7]);
         return sent;
     }
 };
 
-int32_t toCount(double volts, double gainFactor)
-{
+int32_t toCount(double volts, double gainFactor) {
     return static_cast<int32_t>(std::llround(volts * gainFactor * 1048575.0 / 2.4));
 }
 
 }  // namespace
 
-TEST_F(MorvexDevice, ConnectSequenceStopsAMeasurementLeftRunningAndReadsIdentity)
-{
+TEST_F(MorvexDevice, ConnectSequenceStopsAMeasurementLeftRunningAndReadsIdentity) {
     MorvexPeerSettings settings;
     settings.state = 2;  // the device was left streaming
     open(settings);
@@ -177,8 +168,7 @@ TEST_F(MorvexDevice, ConnectSequenceStopsAMeasurementLeftRunningAndReadsIdentity
     EXPECT_EQ(value, 1);
 }
 
-TEST_F(MorvexDevice, SignalSamplesAreTheDevicesWaveformToTheLastCount)
-{
+TEST_F(MorvexDevice, SignalSamplesAreTheDevicesWaveformToTheLastCount) {
     open();
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     Recorder<MorvexStatus> states(sensor->stateEvent());
@@ -188,8 +178,7 @@ TEST_F(MorvexDevice, SignalSamplesAreTheDevicesWaveformToTheLastCount)
 
     auto records = [&] {
         size_t n = 0;
-        for (const auto& batch : signal.events())
-            n += batch.size();
+        for (const auto& batch : signal.events()) n += batch.size();
         return n;
     };
     ASSERT_TRUE(waitFor([&] { return records() >= 300; }));
@@ -221,8 +210,7 @@ TEST_F(MorvexDevice, SignalSamplesAreTheDevicesWaveformToTheLastCount)
     }));
 }
 
-TEST_F(MorvexDevice, GainIndexGoesIntoTheStartFrame)
-{
+TEST_F(MorvexDevice, GainIndexGoesIntoTheStartFrame) {
     open();
     const std::vector<uint8_t> codes{0x10, 0x20, 0x30, 0x40, 0x00, 0x50, 0x60};
     Frames expected;
@@ -234,7 +222,8 @@ TEST_F(MorvexDevice, GainIndexGoesIntoTheStartFrame)
         ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
         if (index == 3) {
             EXPECT_EQ(sensor->writeGain(1),
-                      OperationResult::failed(511, "The parameters of the amplifier are allowed to be set in mode PowerDown"));
+                      OperationResult::failed(
+                          511, "The parameters of the amplifier are allowed to be set in mode PowerDown"));
         }
         const auto r = sensor->execCommand(SensorCommand::StopSignal);
         ASSERT_TRUE(r) << r.code << " " << r.message << " frames " << frames().size();
@@ -246,8 +235,7 @@ TEST_F(MorvexDevice, GainIndexGoesIntoTheStartFrame)
     EXPECT_EQ(sensor->writeGain(7), OperationResult::failed(1535, "Failed setPGAGain. Wrong param value"));
 }
 
-TEST_F(MorvexDevice, ResistanceCycleMeasuresEveryElectrode)
-{
+TEST_F(MorvexDevice, ResistanceCycleMeasuresEveryElectrode) {
     MorvexPeerSettings settings;
     settings.resistanceOhms = {50e3, 100e3, 150e3, 3e6};  // O1, T3, T4, O2 (saturates)
     open(settings);
@@ -267,15 +255,14 @@ TEST_F(MorvexDevice, ResistanceCycleMeasuresEveryElectrode)
     EXPECT_NEAR(records[4].O1, 50e3, 50e3 * 0.005);
 
     const auto sent = selections();
-    const std::vector<std::pair<uint8_t, uint8_t>> cycle{{0, 0x00}, {0, 0xFF}, {1, 0x00}, {1, 0xFF},
-                                                         {2, 0x00}, {2, 0xFF}, {3, 0x00}, {3, 0xFF}, {0, 0x00}};
+    const std::vector<std::pair<uint8_t, uint8_t>> cycle{{0, 0x00}, {0, 0xFF}, {1, 0x00}, {1, 0xFF}, {2, 0x00},
+                                                         {2, 0xFF}, {3, 0x00}, {3, 0xFF}, {0, 0x00}};
     ASSERT_GE(sent.size(), cycle.size());
     EXPECT_EQ(std::vector(sent.begin(), sent.begin() + cycle.size()), cycle);
     EXPECT_EQ(frames().back(), Idle);
 }
 
-TEST_F(MorvexDevice, ANewMeasurementDoesNotReportThePreviousOne)
-{
+TEST_F(MorvexDevice, ANewMeasurementDoesNotReportThePreviousOne) {
     open();
     Recorder<_ResistData> resist(sensor->resistEvent());
     Recorder<MorvexStatus> states(sensor->stateEvent());
@@ -298,8 +285,7 @@ TEST_F(MorvexDevice, ANewMeasurementDoesNotReportThePreviousOne)
 
 // Many packs per notification: when the device acknowledges a new electrode, packs measured on
 // the previous one are still waiting to be read. Only packs sent after the acknowledgement count.
-TEST_F(MorvexDevice, ResistanceCountsOnlyPacksMeasuredAfterEachSwitch)
-{
+TEST_F(MorvexDevice, ResistanceCountsOnlyPacksMeasuredAfterEachSwitch) {
     MorvexPeerSettings settings;
     settings.resistanceOhms = {50e3, 100e3, 150e3, 20e3};
     open(settings, fastProtocol(), {std::chrono::microseconds(1000), 13});
@@ -320,13 +306,12 @@ TEST_F(MorvexDevice, ResistanceCountsOnlyPacksMeasuredAfterEachSwitch)
 // switch: the positive values gathered so far and the packs measured meanwhile belong to either
 // polarity, so O1 starts over from a selection the device acknowledges (counted blindly, O1
 // came out at 0 ohm).
-TEST_F(MorvexDevice, AnUnacknowledgedSwitchStartsTheElectrodeOver)
-{
+TEST_F(MorvexDevice, AnUnacknowledgedSwitchStartsTheElectrodeOver) {
     MorvexPeerSettings settings;
     settings.resistanceOhms = {50e3, 100e3, 150e3, 20e3};
     ProtocolTiming timing = fastProtocol();
     timing.commandAttempts = 2;
-    timing.replyWaitSteps = 200;   // two seconds for each reply on a loaded machine
+    timing.replyWaitSteps = 200;  // two seconds for each reply on a loaded machine
     open(settings, timing);
     Recorder<_ResistData> resist(sensor->resistEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartResist));
@@ -339,15 +324,13 @@ TEST_F(MorvexDevice, AnUnacknowledgedSwitchStartsTheElectrodeOver)
     const std::vector<std::pair<uint8_t, uint8_t>> opening{{0, 0x00}, {0, 0xFF}, {0, 0xFF}, {0, 0x00}, {0, 0xFF}};
     ASSERT_GE(sent.size(), opening.size());
     EXPECT_EQ(std::vector(sent.begin(), sent.begin() + opening.size()), opening);
-    for (const _ResistData& record : resist.events())
-        EXPECT_NEAR(record.O1, 50e3, 50e3 * 0.005);
+    for (const _ResistData& record : resist.events()) EXPECT_NEAR(record.O1, 50e3, 50e3 * 0.005);
     EXPECT_NEAR(resist.events()[3].O2, 20e3, 20e3 * 0.005);
 }
 
 // The device switches to resistance but every status notification about it is lost: the start
 // fails, the mode is unknown until read again, and no resistance pack reaches the host as signal.
-TEST_F(MorvexDevice, AnUnseenSwitchToResistanceNeverDeliversResistancePacksAsSignal)
-{
+TEST_F(MorvexDevice, AnUnseenSwitchToResistanceNeverDeliversResistancePacksAsSignal) {
     open({}, lostReplyProtocol());
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     ASSERT_TRUE(sensor->writeGain(2));
@@ -376,8 +359,7 @@ TEST_F(MorvexDevice, AnUnseenSwitchToResistanceNeverDeliversResistancePacksAsSig
 
 // The reply to a start is lost while the device did start: a stop that follows is sent, not
 // answered from the idle state last seen. Once the link is down, no command succeeds.
-TEST_F(MorvexDevice, AfterALostReplyCommandsAreSentAndADownLinkNeverSucceeds)
-{
+TEST_F(MorvexDevice, AfterALostReplyCommandsAreSentAndADownLinkNeverSucceeds) {
     open({}, lostReplyProtocol());
     peer->statusCharacteristic()->dropNextNotifications(1000);
     EXPECT_FALSE(sensor->execCommand(SensorCommand::StartSignal));
@@ -393,31 +375,33 @@ TEST_F(MorvexDevice, AfterALostReplyCommandsAreSentAndADownLinkNeverSucceeds)
     EXPECT_FALSE(sensor->execCommand(SensorCommand::StopResist));
 }
 
-TEST_F(MorvexDevice, ASilentDeviceFailsWithTheSendFailureCode)
-{
+TEST_F(MorvexDevice, ASilentDeviceFailsWithTheSendFailureCode) {
     open({}, lostReplyProtocol());
     peer->setSilent(true);
-    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal), OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal),
+              OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
     EXPECT_EQ(frames().size(), 3u) << "three exchanges";
-    EXPECT_EQ(sensor->execCommand(SensorCommand::StartResist), OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StartResist),
+              OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
 }
 
-TEST_F(MorvexDevice, DeviceErrorsAndStartsThatDoNotTakeEffectFail)
-{
+TEST_F(MorvexDevice, DeviceErrorsAndStartsThatDoNotTakeEffectFail) {
     open();
     peer->setRefusal(2);
-    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal), OperationResult::failed(2, "Device error: [KSP2_ERROR_MODE]"));
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal),
+              OperationResult::failed(2, "Device error: [KSP2_ERROR_MODE]"));
     peer->setRefusal(1);
-    EXPECT_EQ(sensor->execCommand(SensorCommand::StartResist), OperationResult::failed(1, "Device error: [KSP2_ERROR_LEN]"));
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StartResist),
+              OperationResult::failed(1, "Device error: [KSP2_ERROR_LEN]"));
     peer->setRefusal(0);
     peer->setIgnoring(true);
-    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal), OperationResult::failed(2, "Device error: [KSP2_ERROR_MODE]"))
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal),
+              OperationResult::failed(2, "Device error: [KSP2_ERROR_MODE]"))
         << "the device stayed idle: the start did not succeed";
     EXPECT_EQ(peer->state(), 1);
 }
 
-TEST_F(MorvexDevice, CapabilitiesAndUnsupportedCommands)
-{
+TEST_F(MorvexDevice, CapabilitiesAndUnsupportedCommands) {
     open();
     EXPECT_EQ(sensor->execCommand(SensorCommand::Idle), OperationResult::failed(0, ""));
     EXPECT_EQ(sensor->execCommand(SensorCommand::PowerDown), OperationResult::failed(0, ""));
@@ -430,8 +414,7 @@ TEST_F(MorvexDevice, CapabilitiesAndUnsupportedCommands)
     EXPECT_FALSE(sensor->isSupportedCommand(SensorCommand::Idle));
 }
 
-TEST_F(MorvexDevice, StatusNotificationsShortOrMultiple)
-{
+TEST_F(MorvexDevice, StatusNotificationsShortOrMultiple) {
     open();
     Recorder<int> battery(sensor->batteryEvent());
     peer->statusCharacteristic()->notify({0x02, 0x00});  // shorter than one pack
@@ -442,16 +425,14 @@ TEST_F(MorvexDevice, StatusNotificationsShortOrMultiple)
         return level == 42;
     }));
     ASSERT_TRUE(waitFor([&] { return battery.count() >= 1 && battery.events().back() == 42; }));
-    for (int level : battery.events())
-        EXPECT_NE(level, 50) << "only the newest pack of a notification counts";
+    for (int level : battery.events()) EXPECT_NE(level, 50) << "only the newest pack of a notification counts";
     uint8_t mode = 0;
     sensor->readFirmwareMode(mode);
     EXPECT_EQ(mode, 1);
     EXPECT_TRUE(sensor->execCommand(SensorCommand::StartSignal)) << "the short pack did not change the state";
 }
 
-TEST_F(MorvexDevice, LinkLossEndsAWaitingCommandAtTheNextStep)
-{
+TEST_F(MorvexDevice, LinkLossEndsAWaitingCommandAtTheNextStep) {
     ProtocolTiming patient = lostReplyProtocol();
     patient.replyWaitStep = 100ms;  // a full command would take over 9 s
     open({}, patient);
@@ -463,8 +444,7 @@ TEST_F(MorvexDevice, LinkLossEndsAWaitingCommandAtTheNextStep)
     EXPECT_EQ(command.get(), OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
 }
 
-TEST_F(MorvexDevice, DisconnectStopsStreamingFirstAndConnectComesBack)
-{
+TEST_F(MorvexDevice, DisconnectStopsStreamingFirstAndConnectComesBack) {
     open();
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
     ASSERT_TRUE(sensor->disconnect());
@@ -490,8 +470,7 @@ TEST_F(MorvexDevice, DisconnectStopsStreamingFirstAndConnectComesBack)
     EXPECT_TRUE(waitFor([&] { return signal.count() >= 3; }));
 }
 
-TEST_F(MorvexDevice, DestroyedWhileStreaming)
-{
+TEST_F(MorvexDevice, DestroyedWhileStreaming) {
     open();
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
@@ -502,15 +481,13 @@ TEST_F(MorvexDevice, DestroyedWhileStreaming)
     EXPECT_TRUE(ble->isDisconnected());
 }
 
-TEST_F(MorvexDevice, ReleasedFromInsideItsOwnSignalCallback)
-{
+TEST_F(MorvexDevice, ReleasedFromInsideItsOwnSignalCallback) {
     open();
     auto holder = std::make_shared<std::shared_ptr<MorvexBLE>>(std::move(sensor));
     std::atomic<bool> released{false};
     auto callback = std::make_shared<std::function<void(const std::vector<_SignalData>&)>>(
         [holder, &released](std::vector<_SignalData>) {
-            if (!released.exchange(true))
-                holder->reset();  // the host frees the sensor from its callback
+            if (!released.exchange(true)) holder->reset();  // the host frees the sensor from its callback
         });
     (*holder)->signalEvent().lock()->subscribe(callback);
     ASSERT_TRUE((*holder)->execCommand(SensorCommand::StartSignal));
@@ -519,15 +496,13 @@ TEST_F(MorvexDevice, ReleasedFromInsideItsOwnSignalCallback)
     EXPECT_EQ(frames().back(), Idle);
 }
 
-TEST_F(MorvexDevice, ReleasedFromInsideItsOwnResistanceCallback)
-{
+TEST_F(MorvexDevice, ReleasedFromInsideItsOwnResistanceCallback) {
     open();
     auto holder = std::make_shared<std::shared_ptr<MorvexBLE>>(std::move(sensor));
     std::atomic<bool> released{false};
     auto callback = std::make_shared<std::function<void(const _ResistData&)>>([holder, &released](const _ResistData&) {
         // A command from the callback must not deadlock on the command lock.
-        if (!released.exchange(true))
-            holder->reset();
+        if (!released.exchange(true)) holder->reset();
     });
     (*holder)->resistEvent().lock()->subscribe(callback);
     ASSERT_TRUE((*holder)->execCommand(SensorCommand::StartResist));
@@ -538,8 +513,7 @@ TEST_F(MorvexDevice, ReleasedFromInsideItsOwnResistanceCallback)
 
 namespace {
 
-std::string creationError(const std::function<void()>& create)
-{
+std::string creationError(const std::function<void()>& create) {
     try {
         create();
     } catch (const VexaDevice::Utility::rt_exception& e) {
@@ -552,8 +526,7 @@ std::string creationError(const std::function<void()>& create)
 
 }  // namespace
 
-TEST_F(MorvexDevice, CreationFailuresNameWhatIsWrong)
-{
+TEST_F(MorvexDevice, CreationFailuresNameWhatIsWrong) {
     MorvexPeerSettings settings;
     settings.modelNumber = "M-1";
     EXPECT_EQ(creationError([&] { open(settings); }), "rt: Failed create Morvex BLE Protocol: invalid stoi argument");
@@ -562,7 +535,8 @@ TEST_F(MorvexDevice, CreationFailuresNameWhatIsWrong)
 
     settings = {};
     settings.hardwareRevision = "99999999999";
-    EXPECT_EQ(creationError([&] { open(settings); }), "rt: Failed create Morvex BLE Protocol: stoi argument out of range");
+    EXPECT_EQ(creationError([&] { open(settings); }),
+              "rt: Failed create Morvex BLE Protocol: stoi argument out of range");
     peer.reset();
     radio->removePeripheral(Address);
 
@@ -581,8 +555,10 @@ TEST_F(MorvexDevice, CreationFailuresNameWhatIsWrong)
     service->addCharacteristic(MorvexCommandUuid, Property::Write);
     ble = BLEDevice::create(DeviceId::fromUInt64(Address), {}, fastBle());
     EXPECT_EQ(creationError([&] { MorvexBLE device(ble, fastProtocol()); }), "rt: DeviceInfo Service cannot be empty.");
-    bare->addService(VexaDevice::Utility::kDeviceInformationService)->addCharacteristic(VexaDevice::Morvex::MorvexDataUuid, Property::Read);
+    bare->addService(VexaDevice::Utility::kDeviceInformationService)
+        ->addCharacteristic(VexaDevice::Morvex::MorvexDataUuid, Property::Read);
     ble = BLEDevice::create(DeviceId::fromUInt64(Address), {}, fastBle());
     EXPECT_EQ(creationError([&] { MorvexBLE device(ble, fastProtocol()); }), "rt: Data Channel cannot be null.");
-    EXPECT_EQ(creationError([&] { MorvexBLE device(nullptr); }), "std: Cannot create Morvex BLE Device: BLE device cannot be null");
+    EXPECT_EQ(creationError([&] { MorvexBLE device(nullptr); }),
+              "std: Cannot create Morvex BLE Device: BLE device cannot be null");
 }

@@ -5,8 +5,7 @@
 
 using namespace VexaSim;
 
-TEST(MorvexPackWriter, LaysOutTheBitStreamOfTheDevice)
-{
+TEST(MorvexPackWriter, LaysOutTheBitStreamOfTheDevice) {
     MorvexPackFields fields;
     fields.packNum = 0x5A5;
     fields.marker = true;
@@ -25,8 +24,7 @@ TEST(MorvexPackWriter, LaysOutTheBitStreamOfTheDevice)
                                     0x00, 0x01, 0xFF, 0xFE, 0x01, 0x2C, 0x00, 0x00, 0xFF, 0xFB}));
 }
 
-TEST(MorvexPeerModel, AnswersEachCommandFrameWithItsStatus)
-{
+TEST(MorvexPeerModel, AnswersEachCommandFrameWithItsStatus) {
     MorvexPeerModel peer({});
     EXPECT_EQ(peer.statusValue(), (std::vector<uint8_t>{1, 0, 87, 0}));
     EXPECT_FALSE(peer.nextPack());
@@ -35,8 +33,7 @@ TEST(MorvexPeerModel, AnswersEachCommandFrameWithItsStatus)
     EXPECT_EQ(peer.gainCode(), 0x30);
     EXPECT_TRUE(peer.nextPack());
 
-    EXPECT_EQ(peer.onCommand({0x03, 0x91, 0x91, 0x30, 0x91, 0x04, 0x04, 0xFF}),
-              (std::vector<uint8_t>{3, 0, 87, 0}));
+    EXPECT_EQ(peer.onCommand({0x03, 0x91, 0x91, 0x30, 0x91, 0x04, 0x04, 0xFF}), (std::vector<uint8_t>{3, 0, 87, 0}));
     EXPECT_EQ(peer.selectedElectrode(), 2);
     EXPECT_EQ(peer.polarity(), 0xFF);
 
@@ -45,8 +42,7 @@ TEST(MorvexPeerModel, AnswersEachCommandFrameWithItsStatus)
     EXPECT_EQ(peer.onCommand({0x01}), (std::vector<uint8_t>{1, 0, 87, 0}));
 }
 
-TEST(MorvexPeerModel, FaultSwitches)
-{
+TEST(MorvexPeerModel, FaultSwitches) {
     MorvexPeerModel peer({});
     peer.setSilent(true);
     EXPECT_FALSE(peer.onCommand({0x01}));
@@ -60,8 +56,7 @@ TEST(MorvexPeerModel, FaultSwitches)
     EXPECT_EQ(peer.state(), 1);
 }
 
-TEST(MorvexPeerModel, ResistanceSignalFollowsElectrodeAndPolarity)
-{
+TEST(MorvexPeerModel, ResistanceSignalFollowsElectrodeAndPolarity) {
     MorvexPeerModel peer({});
     const int32_t count = MorvexPeerModel::resistCount(100e3);
     EXPECT_EQ(count, 39322);  // 0.015 V at gain 6: 0.015 * 6 * 1048575 / 2.4

@@ -10,8 +10,7 @@ using namespace VexaDevice::Morvex;
 namespace {
 
 // A batch of `samples` samples with `volts` on every electrode.
-std::vector<_SignalData> batchOf(size_t samples, double volts)
-{
+std::vector<_SignalData> batchOf(size_t samples, double volts) {
     _SignalData record;
     record.Samples.assign(samples, MorvexSample{volts, volts, volts, volts});
     return {record};
@@ -21,8 +20,7 @@ constexpr double Inf = std::numeric_limits<double>::infinity();
 
 }  // namespace
 
-TEST(MorvexResistMeter, MeasuresEachElectrodeWithBothPolaritiesInDeviceOrder)
-{
+TEST(MorvexResistMeter, MeasuresEachElectrodeWithBothPolaritiesInDeviceOrder) {
     MorvexResistMeter meter;
     const double x = 0.015;  // 100 kOhm: x / 1.5e-7
 
@@ -63,8 +61,7 @@ TEST(MorvexResistMeter, MeasuresEachElectrodeWithBothPolaritiesInDeviceOrder)
     EXPECT_NEAR(step.completed->T4, 1000.0 / 0.15, 1e-6);
 }
 
-TEST(MorvexResistMeter, MeanUsesOnlyTheNewestFiveValues)
-{
+TEST(MorvexResistMeter, MeanUsesOnlyTheNewestFiveValues) {
     MorvexResistMeter meter;
     meter.feed(batchOf(20, 0.3), {Electrode::O1, Polarity::Positive});
     meter.feed(batchOf(5, 0.015), {Electrode::O1, Polarity::Positive});
@@ -74,8 +71,7 @@ TEST(MorvexResistMeter, MeanUsesOnlyTheNewestFiveValues)
     EXPECT_NEAR(step.completed->O1, 100000.0, 1e-6);
 }
 
-TEST(MorvexResistMeter, SaturatedOrSilentElectrodeReadsInfinite)
-{
+TEST(MorvexResistMeter, SaturatedOrSilentElectrodeReadsInfinite) {
     MorvexResistMeter meter;
     meter.feed(batchOf(25, 0.41), {Electrode::O1, Polarity::Positive});
     auto step = meter.feed(batchOf(25, -0.41), {Electrode::O1, Polarity::Negative});
@@ -95,8 +91,7 @@ TEST(MorvexResistMeter, SaturatedOrSilentElectrodeReadsInfinite)
     EXPECT_EQ(*zeros.next, (ElectrodeSelection{Electrode::T3, Polarity::Negative}));
 }
 
-TEST(MorvexResistMeter, NewMeasurementForgetsThePreviousResults)
-{
+TEST(MorvexResistMeter, NewMeasurementForgetsThePreviousResults) {
     MorvexResistMeter meter;
     meter.feed(batchOf(25, 0.015), {Electrode::O1, Polarity::Positive});
     meter.feed(batchOf(25, -0.015), {Electrode::O1, Polarity::Negative});
@@ -109,8 +104,7 @@ TEST(MorvexResistMeter, NewMeasurementForgetsThePreviousResults)
     EXPECT_NEAR(step.completed->T3, 20000.0, 1e-6);
 }
 
-TEST(MorvexResistMeter, DroppedValuesStartThePolarityAgain)
-{
+TEST(MorvexResistMeter, DroppedValuesStartThePolarityAgain) {
     MorvexResistMeter meter;
     meter.feed(batchOf(24, 0.015), {Electrode::O1, Polarity::Positive});
     meter.dropValues();

@@ -10,8 +10,7 @@ using namespace VexaDevice::Morvex;
 
 namespace {
 
-MorvexPack packOf(std::vector<uint8_t> bytes)
-{
+MorvexPack packOf(std::vector<uint8_t> bytes) {
     MorvexPack pack;
     std::copy(bytes.begin(), bytes.end(), pack.bytes.begin());
     return pack;
@@ -29,8 +28,7 @@ const MorvexPack NegativePack = packOf({0x00, 0x6F, 0xFF, 0xFF, 0x7F, 0xFF, 0xF4
 
 }  // namespace
 
-TEST(MorvexPackDecode, ReadsEveryFieldOfAHandWrittenPack)
-{
+TEST(MorvexPackDecode, ReadsEveryFieldOfAHandWrittenPack) {
     const PackCounts c = readPackCounts(ExtremePack);
     EXPECT_EQ(c.packNum, 0x5A5u);
     EXPECT_EQ(c.marker, 1);
@@ -38,8 +36,7 @@ TEST(MorvexPackDecode, ReadsEveryFieldOfAHandWrittenPack)
     EXPECT_EQ(c.difference, (std::array<int16_t, 4>{1, -1, 0x7FFF, -0x8000}));
 }
 
-TEST(MorvexPackDecode, NegativeSamplesDecodeExactlyWhateverFollowsThem)
-{
+TEST(MorvexPackDecode, NegativeSamplesDecodeExactlyWhateverFollowsThem) {
     const PackCounts c = readPackCounts(NegativePack);
     EXPECT_EQ(c.packNum, 3u);
     EXPECT_EQ(c.marker, 0);
@@ -47,8 +44,7 @@ TEST(MorvexPackDecode, NegativeSamplesDecodeExactlyWhateverFollowsThem)
     EXPECT_EQ(c.difference, (std::array<int16_t, 4>{-2, 300, 0, -5}));
 }
 
-TEST(MorvexPackDecode, VoltsOfBothSamplesInRecordOrder)
-{
+TEST(MorvexPackDecode, VoltsOfBothSamplesInRecordOrder) {
     const _SignalData d = decodePack(NegativePack, 6.0);
     ASSERT_EQ(d.Samples.size(), 2u);
     const double lsb = 2.4 / (6.0 * 1048575.0);
@@ -68,8 +64,7 @@ TEST(MorvexPackDecode, VoltsOfBothSamplesInRecordOrder)
     EXPECT_DOUBLE_EQ(unity.Samples[1].T4, (-0x100000 + 0x7FFF) * 2.4 / 1048575.0);
 }
 
-TEST(MorvexPackDecode, AReusedBatchHoldsExactlyThePacksOfTheLastDecode)
-{
+TEST(MorvexPackDecode, AReusedBatchHoldsExactlyThePacksOfTheLastDecode) {
     auto expectDecodedAs = [](const _SignalData& record, const MorvexPack& pack) {
         const _SignalData fresh = decodePack(pack, 6.0);
         EXPECT_EQ(record.PackNum, fresh.PackNum);
@@ -80,8 +75,7 @@ TEST(MorvexPackDecode, AReusedBatchHoldsExactlyThePacksOfTheLastDecode)
     const std::vector<MorvexPack> three{ExtremePack, NegativePack, ExtremePack};
     decodePacksInto(three, 6.0, batch);
     ASSERT_EQ(batch.size(), 3u);
-    for (size_t i = 0; i < three.size(); ++i)
-        expectDecodedAs(batch[i], three[i]);
+    for (size_t i = 0; i < three.size(); ++i) expectDecodedAs(batch[i], three[i]);
 
     // A smaller pass leaves nothing of the larger one behind, a larger one nothing stale.
     const std::vector<MorvexPack> one{NegativePack};
@@ -97,8 +91,7 @@ TEST(MorvexPackDecode, AReusedBatchHoldsExactlyThePacksOfTheLastDecode)
     EXPECT_TRUE(batch.empty());
 }
 
-TEST(MorvexPackDecode, SplitsNotificationsIntoWholePacks)
-{
+TEST(MorvexPackDecode, SplitsNotificationsIntoWholePacks) {
     std::vector<uint8_t> bytes(40, 0);
     bytes[20] = 0xB4;
     auto two = VexaDevice::Devices::splitPacks<MorvexPack>(bytes);
@@ -122,16 +115,13 @@ TEST(MorvexPackDecode, SplitsNotificationsIntoWholePacks)
 
     // A notification longer than any the radio carries still splits into every pack, in order.
     std::vector<uint8_t> long40(40 * MorvexPack::Size);
-    for (size_t i = 0; i < 40; ++i)
-        long40[i * MorvexPack::Size] = static_cast<uint8_t>(i + 1);
+    for (size_t i = 0; i < 40; ++i) long40[i * MorvexPack::Size] = static_cast<uint8_t>(i + 1);
     const auto forty = VexaDevice::Devices::splitPacks<MorvexPack>(long40);
     ASSERT_EQ(forty.packs.size(), 40u);
-    for (size_t i = 0; i < 40; ++i)
-        EXPECT_EQ(forty.packs[i].bytes[0], i + 1);
+    for (size_t i = 0; i < 40; ++i) EXPECT_EQ(forty.packs[i].bytes[0], i + 1);
 }
 
-TEST(MorvexFrames, CommandBytes)
-{
+TEST(MorvexFrames, CommandBytes) {
     EXPECT_EQ(idleFrame(), (std::vector<uint8_t>{0x01}));
     EXPECT_EQ(startSignalFrame(4), (std::vector<uint8_t>{0x02, 0x00, 0x00, 0x00, 0x00}));
     const std::vector<uint8_t> gainCodes{0x10, 0x20, 0x30, 0x40, 0x00, 0x50, 0x60};
@@ -147,8 +137,7 @@ TEST(MorvexFrames, CommandBytes)
               (std::vector<uint8_t>{0x03, 0x91, 0x91, 0x91, 0x30, 0x08, 0x08, 0x00}));
 }
 
-TEST(MorvexFrames, ErrorNames)
-{
+TEST(MorvexFrames, ErrorNames) {
     EXPECT_EQ(morvexErrorName(0), "KSP2_ERROR_NOERROR");
     EXPECT_EQ(morvexErrorName(1), "KSP2_ERROR_LEN");
     EXPECT_EQ(morvexErrorName(2), "KSP2_ERROR_MODE");

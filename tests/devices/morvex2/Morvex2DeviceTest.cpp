@@ -27,26 +27,20 @@ constexpr double Infinity = std::numeric_limits<double>::infinity();
 
 // The amplifier frame sent once connected: every used channel on with gain code 4 (device code
 // 3), current code 1, resistance on; unused slots off at device gain code 3.
-std::vector<uint8_t> startUpAmplifier(uint32_t channels)
-{
+std::vector<uint8_t> startUpAmplifier(uint32_t channels) {
     std::vector<uint8_t> frame{0x0A};
     for (uint32_t i = 0; i < 8; ++i) {
         frame.push_back(i < channels ? 1 : 0);
         frame.push_back(3);
     }
     frame.push_back(1);
-    for (uint32_t i = 0; i < 8; ++i)
-        frame.push_back(i < channels ? 1 : 0);
+    for (uint32_t i = 0; i < 8; ++i) frame.push_back(i < channels ? 1 : 0);
     return frame;
 }
 
-std::shared_ptr<Morvex2BLE> make(StreamRig& rig)
-{
-    return makeMorvex2BLE(rig.open(), fastProtocol());
-}
+std::shared_ptr<Morvex2BLE> make(StreamRig& rig) { return makeMorvex2BLE(rig.open(), fastProtocol()); }
 
-std::string creationFailure(StreamRig& rig)
-{
+std::string creationFailure(StreamRig& rig) {
     try {
         make(rig);
     } catch (const std::exception& e) {
@@ -69,8 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, Morvex2ChannelsTest, ::testing::Values(Shape{'G
 
 }  // namespace
 
-TEST_P(Morvex2ChannelsTest, StartUpSetsAmplifierAndPackSizeThenSignalAndResistanceCarryThePeersValues)
-{
+TEST_P(Morvex2ChannelsTest, StartUpSetsAmplifierAndPackSizeThenSignalAndResistanceCarryThePeersValues) {
     const Shape shape = GetParam();
     StreamRig rig(morvex2Settings(shape.model, shape.variant));
     auto device = make(rig);
@@ -95,8 +88,7 @@ TEST_P(Morvex2ChannelsTest, StartUpSetsAmplifierAndPackSizeThenSignalAndResistan
     EXPECT_EQ(rig.framesAfter(2), (Frames{{0x03}, {0x04}}));
 }
 
-TEST_P(Morvex2ChannelsTest, FewerSamplesPerPackReframeTheSignal)
-{
+TEST_P(Morvex2ChannelsTest, FewerSamplesPerPackReframeTheSignal) {
     const Shape shape = GetParam();
     StreamRig rig(morvex2Settings(shape.model, shape.variant));
     auto bleDevice = rig.open();
@@ -115,15 +107,13 @@ TEST_P(Morvex2ChannelsTest, FewerSamplesPerPackReframeTheSignal)
     ASSERT_TRUE(protocol->startSignal());
     ASSERT_TRUE(signal.atLeast(9));
     const auto records = signal.records();
-    for (size_t i = 1; i < records.size(); ++i)
-        EXPECT_EQ(records[i].PackNum, records[i - 1].PackNum + 1);
-    EXPECT_DOUBLE_EQ(records.back().Samples.back(),
-                     CommandStreamPeerModel::signalCount(shape.channels - 1, records.back().PackNum) * Reference /
-                         (8388607.0 * 6));
+    for (size_t i = 1; i < records.size(); ++i) EXPECT_EQ(records[i].PackNum, records[i - 1].PackNum + 1);
+    EXPECT_DOUBLE_EQ(
+        records.back().Samples.back(),
+        CommandStreamPeerModel::signalCount(shape.channels - 1, records.back().PackNum) * Reference / (8388607.0 * 6));
 }
 
-TEST(Morvex2DeviceTest, ARefusedPackSizeOrAmplifierFailsTheCreation)
-{
+TEST(Morvex2DeviceTest, ARefusedPackSizeOrAmplifierFailsTheCreation) {
     StreamRig packSize(morvex2Settings('G', 2));
     packSize.peer->setRefusal(CommandStreamPeerModel::WrongParameter, 0x0B);
     EXPECT_EQ(creationFailure(packSize), "Failed to set the ADC parameters");
@@ -133,8 +123,7 @@ TEST(Morvex2DeviceTest, ARefusedPackSizeOrAmplifierFailsTheCreation)
     EXPECT_EQ(creationFailure(amplifier), "Failed to set the amplifier parameters");
 }
 
-TEST(Morvex2DeviceTest, UnknownModelsAndVersionsAreRefused)
-{
+TEST(Morvex2DeviceTest, UnknownModelsAndVersionsAreRefused) {
     StreamRig unknown(morvex2Settings('X', 1));
     EXPECT_EQ(creationFailure(unknown), "Device unsupported. Failed recognized the device Family");
 
@@ -144,17 +133,17 @@ TEST(Morvex2DeviceTest, UnknownModelsAndVersionsAreRefused)
     EXPECT_EQ(creationFailure(zero), "Device unsupported. Failed recognized the device version");
 }
 
-TEST(Morvex2DeviceTest, AmplifierSettings)
-{
+TEST(Morvex2DeviceTest, AmplifierSettings) {
     StreamRig rig(morvex2Settings('G', 2));
     auto device = make(rig);
     Morvex2AmplifierParam param{{1, 1, 1}, {true, true, true}, {4, 4, 4}, 1};
-    EXPECT_EQ(device->writeAmplifierParam(param), OperationResult::failed(517, "Wrong number of channels is specified"));
+    EXPECT_EQ(device->writeAmplifierParam(param),
+              OperationResult::failed(517, "Wrong number of channels is specified"));
 
     param = {{1, 0, 0, 1}, {false, true, true, false}, {1, 3, 4, 6}, 4};
     ASSERT_TRUE(device->writeAmplifierParam(param));
-    EXPECT_EQ(rig.peer->amplifierFrame(), (std::vector<uint8_t>{0x0A, 1, 1, 0, 2, 0, 3, 1, 5, 0, 3, 0, 3, 0, 3, 0, 3,
-                                                                 4, 0, 1, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(rig.peer->amplifierFrame(),
+              (std::vector<uint8_t>{0x0A, 1, 1, 0, 2, 0, 3, 1, 5, 0, 3, 0, 3, 0, 3, 0, 3, 4, 0, 1, 1, 0, 0, 0, 0, 0}));
     Morvex2AmplifierParam stored;
     ASSERT_TRUE(device->readAmplifierParam(stored));
     EXPECT_EQ(stored.modes, param.modes);
@@ -162,7 +151,8 @@ TEST(Morvex2DeviceTest, AmplifierSettings)
 
     // A gain no table knows is refused in a slot past the device's four channels too, unsent.
     const size_t framesBefore = rig.framesAfter(0).size();
-    Morvex2AmplifierParam unusedSlot{{1, 1, 1, 1, 0, 0, 0, 0}, std::vector<bool>(8, false), {4, 4, 4, 4, 4, 11, 4, 4}, 1};
+    Morvex2AmplifierParam unusedSlot{
+        {1, 1, 1, 1, 0, 0, 0, 0}, std::vector<bool>(8, false), {4, 4, 4, 4, 4, 11, 4, 4}, 1};
     EXPECT_EQ(device->writeAmplifierParam(unusedSlot),
               OperationResult::failed(517, "The specified Gain value is not supported"));
     EXPECT_EQ(rig.framesAfter(0).size(), framesBefore);
@@ -178,19 +168,21 @@ TEST(Morvex2DeviceTest, AmplifierSettings)
 
 // Modes take 0 and 1 only, in every slot of the record: anything else is refused before a frame
 // goes out, and the record kept is the last one taken, which is taken again as it is.
-TEST(Morvex2DeviceTest, ModesOutsideTheTableAreRefusedUnsent)
-{
+TEST(Morvex2DeviceTest, ModesOutsideTheTableAreRefusedUnsent) {
     StreamRig rig(morvex2Settings('G', 2));
     auto device = make(rig);
-    const Morvex2AmplifierParam good{{1, 0, 1, 1, 0, 1, 0, 0}, {true, false, true, true, false, false, false, false},
-                                     {1, 3, 4, 6, 255, 255, 255, 255}, 2};
+    const Morvex2AmplifierParam good{{1, 0, 1, 1, 0, 1, 0, 0},
+                                     {true, false, true, true, false, false, false, false},
+                                     {1, 3, 4, 6, 255, 255, 255, 255},
+                                     2};
     ASSERT_TRUE(device->writeAmplifierParam(good));
     const std::vector<uint8_t> sent = rig.peer->amplifierFrame();
     const size_t frames = rig.framesAfter(0).size();
     for (const auto& [slot, mode] : {std::pair<size_t, uint8_t>{0, 0xFF}, {3, 2}, {6, 0xFF}}) {
         Morvex2AmplifierParam bad = good;
         bad.modes[slot] = mode;
-        EXPECT_EQ(device->writeAmplifierParam(bad), OperationResult::failed(517, "The specified Mode value is not supported"))
+        EXPECT_EQ(device->writeAmplifierParam(bad),
+                  OperationResult::failed(517, "The specified Mode value is not supported"))
             << "slot " << slot << " mode " << int(mode);
     }
     EXPECT_EQ(rig.framesAfter(0).size(), frames);
@@ -202,8 +194,7 @@ TEST(Morvex2DeviceTest, ModesOutsideTheTableAreRefusedUnsent)
     EXPECT_EQ(rig.peer->amplifierFrame(), sent);
 }
 
-TEST(Morvex2DeviceTest, CommandsOfTheDeviceClass)
-{
+TEST(Morvex2DeviceTest, CommandsOfTheDeviceClass) {
     StreamRig rig(morvex2Settings('G', 3));
     auto device = make(rig);
     ASSERT_TRUE(device->execCommand(SensorCommand::StartSignal));
@@ -219,8 +210,7 @@ TEST(Morvex2DeviceTest, CommandsOfTheDeviceClass)
     EXPECT_TRUE(device->isSupportedCommand(SensorCommand::StartFPG));
 }
 
-TEST(Morvex2DeviceTest, ReadersAndPing)
-{
+TEST(Morvex2DeviceTest, ReadersAndPing) {
     StreamRig rig(morvex2Settings('G', 3));
     auto device = make(rig);
     uint8_t byte = 0;
@@ -249,8 +239,7 @@ TEST(Morvex2DeviceTest, ReadersAndPing)
     EXPECT_TRUE(TestSupport::waitFor([&] { return rig.peer->pings() == Frames{{0x06, 0x34}}; }));
 }
 
-TEST(Morvex2DeviceTest, ChannelListsByModel)
-{
+TEST(Morvex2DeviceTest, ChannelListsByModel) {
     StreamRig wide(morvex2Settings('0', 3));
     std::vector<VexaDevice::Sensor::EEGChannelInfo> channels;
     ASSERT_TRUE(make(wide)->readSensorChannels(channels));
@@ -274,8 +263,7 @@ TEST(Morvex2DeviceTest, ChannelListsByModel)
     EXPECT_EQ(channels[2].id, 2);
 }
 
-TEST(Morvex2DeviceTest, DisconnectingAStreamingDevicePowersItDownFirst)
-{
+TEST(Morvex2DeviceTest, DisconnectingAStreamingDevicePowersItDownFirst) {
     StreamRig rig(morvex2Settings('G', 2));
     auto device = make(rig);
     ASSERT_TRUE(device->execCommand(SensorCommand::StartSignal));
@@ -295,8 +283,7 @@ TEST(Morvex2DeviceTest, DisconnectingAStreamingDevicePowersItDownFirst)
 
 // Releasing the device while it streams and a host subscriber is busy: the worker is stopped and
 // joined, nothing runs on a released protocol.
-TEST(Morvex2DeviceTest, ReleasedWhileStreaming)
-{
+TEST(Morvex2DeviceTest, ReleasedWhileStreaming) {
     StreamRig rig(morvex2Settings('f', 3));
     auto device = make(rig);
     std::atomic<int> batches{0};

@@ -16,11 +16,11 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::MorvexBlack;
-using TestSupport::waitFor;
 using KestraneTest::fastBle;
 using KestraneTest::fastProtocol;
 using KestraneTest::Frames;
 using KestraneTest::Recorder;
+using TestSupport::waitFor;
 using VexaDevice::OperationResult;
 using VexaDevice::Devices::ProtocolTiming;
 using VexaDevice::Kestrane::_FPGData;
@@ -48,14 +48,12 @@ struct MorvexBlackDevice : ::testing::Test {
     std::shared_ptr<VexaDevice::BLE::BLEDevice> ble;
     std::shared_ptr<MorvexBLE> sensor;
 
-    void attach(MorvexBlackPeerSettings settings = {})
-    {
+    void attach(MorvexBlackPeerSettings settings = {}) {
         peer = MorvexBlackPeer::attach(*radio, Address, std::move(settings), {1ms});
         ble = VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {}, fastBle());
     }
 
-    void open(MorvexBlackPeerSettings settings = {}, ProtocolTiming timing = fastProtocol())
-    {
+    void open(MorvexBlackPeerSettings settings = {}, ProtocolTiming timing = fastProtocol()) {
         attach(std::move(settings));
         sensor = makeMorvexBlackBLE(ble, 0, timing);
     }
@@ -63,14 +61,12 @@ struct MorvexBlackDevice : ::testing::Test {
     Frames frames() const { return peer->commandFrames(); }
 };
 
-double signalVolts(int32_t count, double gainFactor)
-{
+double signalVolts(int32_t count, double gainFactor) {
     return count * static_cast<double>(2.4f) / (8388607.0 * gainFactor);
 }
 
 // The variant's protocol, told apart by what only it does.
-TEST_F(MorvexBlackDevice, ConnectSequenceOfTheFirstVariantStopsEverythingAndReadsIdentity)
-{
+TEST_F(MorvexBlackDevice, ConnectSequenceOfTheFirstVariantStopsEverythingAndReadsIdentity) {
     MorvexBlackPeerSettings settings;
     settings.mode = 3;  // the device was left streaming
     open(settings);
@@ -112,8 +108,7 @@ TEST_F(MorvexBlackDevice, ConnectSequenceOfTheFirstVariantStopsEverythingAndRead
     EXPECT_EQ(sensor->readAmplifierParam(amplifier), OperationResult::failed(515, "Unsupported parameter"));
 }
 
-TEST_F(MorvexBlackDevice, DeviceWithoutMotionAndPhotoplethysmogramOffersNeither)
-{
+TEST_F(MorvexBlackDevice, DeviceWithoutMotionAndPhotoplethysmogramOffersNeither) {
     MorvexBlackPeerSettings settings;
     settings.hasMotion = false;
     settings.hasFpg = false;
@@ -131,8 +126,7 @@ TEST_F(MorvexBlackDevice, DeviceWithoutMotionAndPhotoplethysmogramOffersNeither)
     EXPECT_EQ(code, 255);
 }
 
-TEST_F(MorvexBlackDevice, AnotherFamilyOrAnUnknownVersionIsRefused)
-{
+TEST_F(MorvexBlackDevice, AnotherFamilyOrAnUnknownVersionIsRefused) {
     MorvexBlackPeerSettings settings;
     settings.information.modelNumber = "80.0";
     attach(settings);
@@ -145,8 +139,7 @@ TEST_F(MorvexBlackDevice, AnotherFamilyOrAnUnknownVersionIsRefused)
     EXPECT_FALSE(peer->statusCharacteristic()->isNotifying()) << "a refused device is left without notification";
 }
 
-TEST_F(MorvexBlackDevice, SignalRecordsAreTheDevicesWaveformAtTheChosenGain)
-{
+TEST_F(MorvexBlackDevice, SignalRecordsAreTheDevicesWaveformAtTheChosenGain) {
     open();
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     EXPECT_EQ(sensor->writeGain(7), OperationResult::failed(517, "Failed setPGAGain. Wrong param value"));
@@ -178,8 +171,7 @@ TEST_F(MorvexBlackDevice, SignalRecordsAreTheDevicesWaveformAtTheChosenGain)
     }
 }
 
-TEST_F(MorvexBlackDevice, ResistanceComesFromTheSignalWindowsAndNoSignalIsPublished)
-{
+TEST_F(MorvexBlackDevice, ResistanceComesFromTheSignalWindowsAndNoSignalIsPublished) {
     open();
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     Recorder<std::vector<_ResistData>> resistance(sensor->resistEvent());
@@ -201,8 +193,7 @@ TEST_F(MorvexBlackDevice, ResistanceComesFromTheSignalWindowsAndNoSignalIsPublis
 
 // Packs of the new mode arrive before the command's reply has been taken in: from resistance to
 // signal, every signal record still carries the signal gain, none the resistance gain.
-TEST_F(MorvexBlackDevice, SignalAfterResistanceIsReadAtTheSignalGainFromItsFirstRecord)
-{
+TEST_F(MorvexBlackDevice, SignalAfterResistanceIsReadAtTheSignalGainFromItsFirstRecord) {
     open();
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     Recorder<std::vector<_ResistData>> resistance(sensor->resistEvent());
@@ -226,8 +217,7 @@ TEST_F(MorvexBlackDevice, SignalAfterResistanceIsReadAtTheSignalGainFromItsFirst
 
 // The device switches to resistance but every status notification about it is lost: the start
 // fails, and the resistance windows that stream meanwhile never reach the host as signal.
-TEST_F(MorvexBlackDevice, AnUnseenSwitchToResistanceNeverDeliversItsWindowsAsSignal)
-{
+TEST_F(MorvexBlackDevice, AnUnseenSwitchToResistanceNeverDeliversItsWindowsAsSignal) {
     open({}, KestraneTest::lostReplyProtocol());
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     Recorder<std::vector<_ResistData>> resistance(sensor->resistEvent());
@@ -255,8 +245,7 @@ TEST_F(MorvexBlackDevice, AnUnseenSwitchToResistanceNeverDeliversItsWindowsAsSig
     EXPECT_EQ(peer->mode(), 1);
 }
 
-TEST_F(MorvexBlackDevice, MotionAndPhotoplethysmogramRecords)
-{
+TEST_F(MorvexBlackDevice, MotionAndPhotoplethysmogramRecords) {
     open();
     Recorder<std::vector<_IMUData>> motion(sensor->memsEvent());
     Recorder<std::vector<_FPGData>> light(sensor->fpgEvent());
@@ -269,7 +258,8 @@ TEST_F(MorvexBlackDevice, MotionAndPhotoplethysmogramRecords)
     ASSERT_TRUE(light.atLeast(40));
 
     for (const _IMUData& record : motion.records()) {
-        EXPECT_DOUBLE_EQ(record.Accelerometer[0], CommandStreamPeerModel::motionCount(0, record.PackNum) * 8.0 / 32767.0);
+        EXPECT_DOUBLE_EQ(record.Accelerometer[0],
+                         CommandStreamPeerModel::motionCount(0, record.PackNum) * 8.0 / 32767.0);
         EXPECT_DOUBLE_EQ(record.Gyroscope[1], CommandStreamPeerModel::motionCount(4, record.PackNum) * 500.0 / 32767.0);
     }
     for (const _FPGData& record : light.records()) {
@@ -285,8 +275,7 @@ TEST_F(MorvexBlackDevice, MotionAndPhotoplethysmogramRecords)
     EXPECT_TRUE(peer->fpgRunning());
 }
 
-TEST_F(MorvexBlackDevice, StaleStatusIsNotTakenForTheAnswer)
-{
+TEST_F(MorvexBlackDevice, StaleStatusIsNotTakenForTheAnswer) {
     open();
     Recorder<VexaDevice::Kestrane::DevAmpStatus> modes(sensor->ampModeEvent());
     // Every answer is preceded by the status of the mode the device is leaving.
@@ -298,11 +287,11 @@ TEST_F(MorvexBlackDevice, StaleStatusIsNotTakenForTheAnswer)
     EXPECT_EQ(mode, 3);
 }
 
-TEST_F(MorvexBlackDevice, DeviceThatAcknowledgesWithoutSwitchingIsNoSuccess)
-{
+TEST_F(MorvexBlackDevice, DeviceThatAcknowledgesWithoutSwitchingIsNoSuccess) {
     open({}, KestraneTest::lostReplyProtocol());
     peer->setIgnoring(true);
-    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal),
+              OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
     EXPECT_EQ(frames().size(), 2u + 3u) << "three attempts";
     peer->setIgnoring(false);
     peer->setRefusal(1);
@@ -310,8 +299,7 @@ TEST_F(MorvexBlackDevice, DeviceThatAcknowledgesWithoutSwitchingIsNoSuccess)
               OperationResult::failed(1, "Device error: [KSP_ERROR_CMD_PARAM]"));
 }
 
-TEST_F(MorvexBlackDevice, ShortAndDoubleStatusNotifications)
-{
+TEST_F(MorvexBlackDevice, ShortAndDoubleStatusNotifications) {
     open();
     Recorder<int> battery(sensor->batteryEvent());
     peer->sendStatus({3, 0});
@@ -327,8 +315,7 @@ TEST_F(MorvexBlackDevice, ShortAndDoubleStatusNotifications)
     }));
 }
 
-TEST_F(MorvexBlackDevice, DisconnectPowersDownOnlyAReachableDevice)
-{
+TEST_F(MorvexBlackDevice, DisconnectPowersDownOnlyAReachableDevice) {
     open();
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
     ASSERT_TRUE(sensor->disconnect());
@@ -357,8 +344,7 @@ TEST_F(MorvexBlackDevice, DisconnectPowersDownOnlyAReachableDevice)
     EXPECT_TRUE(signal.atLeast(16));
 }
 
-TEST_F(MorvexBlackDevice, ReleasedWhileStreamingPowersTheDeviceDownOnce)
-{
+TEST_F(MorvexBlackDevice, ReleasedWhileStreamingPowersTheDeviceDownOnce) {
     open();
     Recorder<std::vector<_SignalData>> signal(sensor->signalEvent());
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
@@ -371,16 +357,14 @@ TEST_F(MorvexBlackDevice, ReleasedWhileStreamingPowersTheDeviceDownOnce)
     EXPECT_TRUE(ble->isDisconnected());
 }
 
-TEST_F(MorvexBlackDevice, StoppedAndReleasedFromInsideItsOwnResistanceCallback)
-{
+TEST_F(MorvexBlackDevice, StoppedAndReleasedFromInsideItsOwnResistanceCallback) {
     open();
     auto holder = std::make_shared<std::shared_ptr<MorvexBLE>>(std::move(sensor));
     std::atomic<bool> released{false};
     std::promise<OperationResult> stopped;
     auto callback = std::make_shared<std::function<void(const std::vector<_ResistData>&)>>(
         [holder, &released, &stopped](std::vector<_ResistData>) {
-            if (released.exchange(true))
-                return;
+            if (released.exchange(true)) return;
             // A command from the worker's own publication, then the host lets go of the sensor.
             stopped.set_value((*holder)->execCommand(SensorCommand::StopResist));
             holder->reset();
@@ -394,8 +378,7 @@ TEST_F(MorvexBlackDevice, StoppedAndReleasedFromInsideItsOwnResistanceCallback)
     EXPECT_EQ(peer->mode(), 1);
 }
 
-TEST_F(MorvexBlackDevice, PingIsWrittenWithoutAnswer)
-{
+TEST_F(MorvexBlackDevice, PingIsWrittenWithoutAnswer) {
     open();
     ASSERT_TRUE(sensor->ping(0x1FF));
     ASSERT_TRUE(waitFor([&] { return peer->pings().size() == 1; }));
@@ -405,8 +388,7 @@ TEST_F(MorvexBlackDevice, PingIsWrittenWithoutAnswer)
 // Variants 1 and above: the Wrenlet protocols behind the same class.
 struct MorvexBlackWrenletVariant : ::testing::TestWithParam<std::pair<uint8_t, VexaSim::WrenletPeerGeneration>> {};
 
-TEST_P(MorvexBlackWrenletVariant, ModelByteChoosesTheWrenletProtocol)
-{
+TEST_P(MorvexBlackWrenletVariant, ModelByteChoosesTheWrenletProtocol) {
     const auto [variant, generation] = GetParam();
     KestraneTest::StreamRig rig(VexaSim::wrenletSettings(generation, 'G'));
     const auto sensor = makeMorvexBlackBLE(rig.open(), variant, fastProtocol());

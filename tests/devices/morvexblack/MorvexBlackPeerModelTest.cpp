@@ -9,20 +9,19 @@ using VexaSim::MorvexBlackPeerSettings;
 using Bytes = std::vector<uint8_t>;
 using Statuses = std::vector<Bytes>;
 
-TEST(MorvexBlackPeerModel, ModeFramesAreAnsweredWithModeErrorAndBattery)
-{
+TEST(MorvexBlackPeerModel, ModeFramesAreAnsweredWithModeErrorAndBattery) {
     MorvexBlackPeerModel device({});
     EXPECT_EQ(device.statusValue(), (Bytes{2, 0, 81, 0}));
     EXPECT_EQ((device.onCommand({0x03, 0x30, 0x30, 0x30, 0x30})), (Statuses{{3, 0, 81, 0}}));
     EXPECT_EQ(device.gainCodes(), (Bytes{0x30, 0x30, 0x30, 0x30}));
     EXPECT_EQ((device.onCommand({0x03, 0x30})), (Statuses{{3, MorvexBlackPeerModel::WrongParameter, 81, 0}}));
-    EXPECT_EQ((device.onCommand({0x04, 0x30, 0x30, 0x10, 0x30})), (Statuses{{3, MorvexBlackPeerModel::WrongParameter, 81, 0}}));
+    EXPECT_EQ((device.onCommand({0x04, 0x30, 0x30, 0x10, 0x30})),
+              (Statuses{{3, MorvexBlackPeerModel::WrongParameter, 81, 0}}));
     EXPECT_EQ((device.onCommand({0x05})), (Statuses{{3, MorvexBlackPeerModel::NotSupported, 81, 0}}));
     EXPECT_EQ((device.onCommand({0x01})), (Statuses{{1, 0, 81, 0}}));
 }
 
-TEST(MorvexBlackPeerModel, StreamFramesAndPingsGoUnanswered)
-{
+TEST(MorvexBlackPeerModel, StreamFramesAndPingsGoUnanswered) {
     MorvexBlackPeerSettings settings;
     settings.hasFpg = false;
     MorvexBlackPeerModel device(settings);
@@ -36,8 +35,7 @@ TEST(MorvexBlackPeerModel, StreamFramesAndPingsGoUnanswered)
     EXPECT_FALSE(device.fpgRunning());
 }
 
-TEST(MorvexBlackPeerModel, FaultSwitches)
-{
+TEST(MorvexBlackPeerModel, FaultSwitches) {
     MorvexBlackPeerModel device({});
     device.setStaleFirst(true);
     EXPECT_EQ(device.onCommand({0x01}), (Statuses{{2, 0, 81, 0}, {1, 0, 81, 0}}));
@@ -51,8 +49,7 @@ TEST(MorvexBlackPeerModel, FaultSwitches)
     EXPECT_TRUE(device.onCommand({0x02}).empty());
 }
 
-TEST(MorvexBlackPeerModel, ResistanceWindowsStartWithTheMarkerAndProbeOneChannelEach)
-{
+TEST(MorvexBlackPeerModel, ResistanceWindowsStartWithTheMarkerAndProbeOneChannelEach) {
     MorvexBlackPeerModel device({});
     device.onCommand({0x04, 0x30, 0x30, 0x30, 0x30});
     std::vector<uint8_t> pack = device.nextPacks().signal;
@@ -60,8 +57,7 @@ TEST(MorvexBlackPeerModel, ResistanceWindowsStartWithTheMarkerAndProbeOneChannel
     EXPECT_EQ(pack[2], 0xAA) << "first record of a window";
     EXPECT_EQ(pack[2 + 13], 0x00);
     // Records 24-31 (pack 3) carry channel 0's level, the other channels stay 0.
-    for (int i = 0; i < 2; ++i)
-        device.nextPacks();
+    for (int i = 0; i < 2; ++i) device.nextPacks();
     pack = device.nextPacks().signal;
     const int64_t level = MorvexBlackPeerModel::probeCount(device.settings().resistanceOhms[0]);
     const auto value = [&](int record, int ch) {

@@ -19,15 +19,14 @@ using VexaDevice::Kestrane::_ResistData;
 using VexaDevice::Kestrane::_SignalData;
 using VexaDevice::Kestrane::FpgStream;
 using VexaDevice::Kestrane::MotionStream;
-using VexaDevice::Kestrane::streamFrame;
 using VexaDevice::Kestrane::SignalConverter;
 using VexaDevice::Kestrane::SignalToResistConverter;
+using VexaDevice::Kestrane::streamFrame;
 using VexaSim::CommandStreamPeerModel;
 using VexaSim::MorvexBlackPeerModel;
 using Bytes = std::vector<uint8_t>;
 
-TEST(MorvexBlackFrames, ModeFramesCarryOneGainCodePerChannel)
-{
+TEST(MorvexBlackFrames, ModeFramesCarryOneGainCodePerChannel) {
     EXPECT_EQ(powerDownFrame(), Bytes{0x01});
     EXPECT_EQ(idleFrame(), Bytes{0x02});
     EXPECT_EQ(startSignalFrame(DefaultGainIndex), (Bytes{0x03, 0x00, 0x00, 0x00, 0x00}));
@@ -39,21 +38,17 @@ TEST(MorvexBlackFrames, ModeFramesCarryOneGainCodePerChannel)
     EXPECT_EQ(pingFrame(-1), (Bytes{0x06, 0xFF}));
 }
 
-TEST(MorvexBlackModes, MeasuringModesAndAmplifierLock)
-{
-    for (uint8_t mode : {3, 4, 5})
-        EXPECT_TRUE(isMeasuringMode(mode) && amplifierBusy(mode)) << int(mode);
+TEST(MorvexBlackModes, MeasuringModesAndAmplifierLock) {
+    for (uint8_t mode : {3, 4, 5}) EXPECT_TRUE(isMeasuringMode(mode) && amplifierBusy(mode)) << int(mode);
     EXPECT_FALSE(isMeasuringMode(6));
     EXPECT_TRUE(amplifierBusy(6));
-    for (uint8_t mode : {0, 1, 2, 7})
-        EXPECT_FALSE(amplifierBusy(mode)) << int(mode);
+    for (uint8_t mode : {0, 1, 2, 7}) EXPECT_FALSE(amplifierBusy(mode)) << int(mode);
     EXPECT_EQ(samplingFrequencyCode(SamplingRateHz), 4);
     EXPECT_EQ(samplingFrequencyCode(8000), 9);
     EXPECT_EQ(samplingFrequencyCode(300), NoCode);
 }
 
-TEST(MorvexBlackIdentity, OnlyAKnownVersionOfTheFamilyPasses)
-{
+TEST(MorvexBlackIdentity, OnlyAKnownVersionOfTheFamilyPasses) {
     DeviceVersion version;
     version.modelMajor = 'G';
     version.firmwareMajor = 1;
@@ -82,8 +77,7 @@ TEST(MorvexBlackIdentity, OnlyAKnownVersionOfTheFamilyPasses)
 
 // A signal pack written by hand: counter 0x0102, then eight records of a marker and four
 // big-endian 3-byte values.
-TEST(MorvexBlackPacks, SignalPackOf106BytesDecodesToEightRecordsInVolts)
-{
+TEST(MorvexBlackPacks, SignalPackOf106BytesDecodesToEightRecordsInVolts) {
     Bytes pack{0x01, 0x02};
     for (int record = 0; record < 8; ++record) {
         pack.push_back(record == 0 ? 0xAA : 0x00);
@@ -115,8 +109,7 @@ TEST(MorvexBlackPacks, SignalPackOf106BytesDecodesToEightRecordsInVolts)
     EXPECT_DOUBLE_EQ(records[0].Samples[0], lsb * 2.0) << "resistance mode reads the signal at gain 3";
 }
 
-TEST(MorvexBlackPacks, EmulatedResistanceWindowsGiveTheElectrodesResistance)
-{
+TEST(MorvexBlackPacks, EmulatedResistanceWindowsGiveTheElectrodesResistance) {
     MorvexBlackPeerModel device({});
     device.onCommand(startResistFrame());
     const SignalConverter converter(resistModeSignalParams(), 0);
@@ -137,8 +130,7 @@ TEST(MorvexBlackPacks, EmulatedResistanceWindowsGiveTheElectrodesResistance)
     }
 }
 
-TEST(MorvexBlackPacks, MotionAndPhotoplethysmogramPacksMatchTheirParameters)
-{
+TEST(MorvexBlackPacks, MotionAndPhotoplethysmogramPacksMatchTheirParameters) {
     VexaSim::MorvexBlackPeerModel device({});
     device.onCommand(streamFrame(MotionStream, motionParams(), true));
     device.onCommand(streamFrame(FpgStream, fpgParams(), true));

@@ -25,8 +25,7 @@ namespace {
 
 const OperationResult NotReached = OperationResult::failed(513, "Failed changed stim status");
 
-std::string creationFailure(PhotoStimRig& rig)
-{
+std::string creationFailure(PhotoStimRig& rig) {
     try {
         rig.make();
     } catch (const std::runtime_error& e) {
@@ -35,14 +34,12 @@ std::string creationFailure(PhotoStimRig& rig)
     return "created";
 }
 
-uint32_t tickOf(const std::vector<uint8_t>& frame)
-{
+uint32_t tickOf(const std::vector<uint8_t>& frame) {
     return static_cast<uint32_t>(frame.at(1)) | (static_cast<uint32_t>(frame.at(2)) << 8) |
            (static_cast<uint32_t>(frame.at(3)) << 16) | (static_cast<uint32_t>(frame.at(4)) << 24);
 }
 
-DevStimulStatus stateOf(PhotoStimBLE& device)
-{
+DevStimulStatus stateOf(PhotoStimBLE& device) {
     DevStimulStatus state{};
     device.readStimState(state);
     return state;
@@ -50,8 +47,7 @@ DevStimulStatus stateOf(PhotoStimBLE& device)
 
 }  // namespace
 
-TEST(PhotoStimDeviceCreation, AnUnknownOrIncompleteDeviceIsRefusedWithTheCause)
-{
+TEST(PhotoStimDeviceCreation, AnUnknownOrIncompleteDeviceIsRefusedWithTheCause) {
     VexaSim::PhotoStimPeerSettings otherFamily;
     otherFamily.information.modelNumber = "100.1";
     PhotoStimRig family(otherFamily);
@@ -80,8 +76,7 @@ TEST(PhotoStimDeviceCreation, AnUnknownOrIncompleteDeviceIsRefusedWithTheCause)
     EXPECT_EQ(creationFailure(noService), "Cannot create PhotoStimBLE BLE Device: PTS Status Channel cannot be null.");
 }
 
-TEST(PhotoStimDeviceReads, IdentityBatteryAndCapabilities)
-{
+TEST(PhotoStimDeviceReads, IdentityBatteryAndCapabilities) {
     VexaSim::PhotoStimPeerSettings settings;
     settings.stimulator.batteryVoltage = 3712;
     PhotoStimRig rig(settings);
@@ -108,7 +103,8 @@ TEST(PhotoStimDeviceReads, IdentityBatteryAndCapabilities)
     EXPECT_EQ(device->maxProgramCount(), 16);
 
     EXPECT_EQ(device->getFeatures(), (VexaDevice::Sensor::FeatureSet{7}));
-    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{27, 28, 36, 37})) << "synchronisation and reset run too";
+    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{27, 28, 36, 37}))
+        << "synchronisation and reset run too";
     EXPECT_EQ(device->getParameters(), (VexaDevice::Sensor::ParameterMap{{0, 0},
                                                                          {1, 2},
                                                                          {2, 0},
@@ -127,8 +123,7 @@ TEST(PhotoStimDeviceReads, IdentityBatteryAndCapabilities)
     EXPECT_EQ(device->execCommand(SensorCommand::StartSignal), OperationResult::failed(0, ""));
 }
 
-TEST(PhotoStimDeviceReads, BatteryAndStimulatorChangesArePublishedOnTheWorker)
-{
+TEST(PhotoStimDeviceReads, BatteryAndStimulatorChangesArePublishedOnTheWorker) {
     PhotoStimRig rig;
     auto device = rig.make();
     Recorder<int> levels(device->batteryEvent());
@@ -155,8 +150,7 @@ TEST(PhotoStimDeviceReads, BatteryAndStimulatorChangesArePublishedOnTheWorker)
     EXPECT_EQ(syncs.events(), std::vector<DevStimulSyncStatus>{DevStimulSyncStatus::Synchronised});
 }
 
-TEST(PhotoStimDeviceDefer, TheStartDeferralTakesZeroToTenSeconds)
-{
+TEST(PhotoStimDeviceDefer, TheStartDeferralTakesZeroToTenSeconds) {
     PhotoStimRig rig;
     auto device = rig.make();
     double seconds = 0;
@@ -175,8 +169,7 @@ TEST(PhotoStimDeviceDefer, TheStartDeferralTakesZeroToTenSeconds)
     EXPECT_EQ(seconds, 1 / 62500.0);
 }
 
-TEST(PhotoStimDeviceCommands, SynchroniseStartStopAndReset)
-{
+TEST(PhotoStimDeviceCommands, SynchroniseStartStopAndReset) {
     PhotoStimRig rig;
     auto device = rig.make();
     Recorder<DevStimulStatus> states(device->stimStatusEvent());
@@ -219,8 +212,7 @@ TEST(PhotoStimDeviceCommands, SynchroniseStartStopAndReset)
     }));
 }
 
-TEST(PhotoStimDeviceCommands, SynchronisingFailsWhenThePreparationIsNotReported)
-{
+TEST(PhotoStimDeviceCommands, SynchronisingFailsWhenThePreparationIsNotReported) {
     PhotoStimRig rig;
     auto device = rig.make(stimulatorProtocol(shortWaits()));
     rig.peer->setIgnoring(true);
@@ -232,8 +224,7 @@ TEST(PhotoStimDeviceCommands, SynchronisingFailsWhenThePreparationIsNotReported)
 
 // The stimulator reports Running only at the start's tick, the start deferral ahead: the start
 // is done once its frame is written, and only a frame that is not written fails it.
-TEST(PhotoStimDeviceCommands, AStartIsDoneOnItsWrittenFrame)
-{
+TEST(PhotoStimDeviceCommands, AStartIsDoneOnItsWrittenFrame) {
     PhotoStimRig rig;
     rig.peer->setRunningAtStartTick(true);
     auto device = rig.make(stimulatorProtocol(shortWaits()));
@@ -250,8 +241,7 @@ TEST(PhotoStimDeviceCommands, AStartIsDoneOnItsWrittenFrame)
     EXPECT_EQ(stateOf(*device), DevStimulStatus::Running);
 }
 
-TEST(PhotoStimDeviceLink, ALostLinkEndsAWaitAndTheNextConnectionReadsTheDeviceAgain)
-{
+TEST(PhotoStimDeviceLink, ALostLinkEndsAWaitAndTheNextConnectionReadsTheDeviceAgain) {
     PhotoStimRig rig;
     auto device = rig.make();
     rig.peer->setIgnoring(true);
@@ -269,8 +259,7 @@ TEST(PhotoStimDeviceLink, ALostLinkEndsAWaitAndTheNextConnectionReadsTheDeviceAg
     EXPECT_EQ(level, 40);
 }
 
-TEST(PhotoStimDeviceLink, EveryCommandFailsOnALinkThatIsDown)
-{
+TEST(PhotoStimDeviceLink, EveryCommandFailsOnALinkThatIsDown) {
     PhotoStimRig rig;
     auto device = rig.make();
     ASSERT_EQ(stateOf(*device), DevStimulStatus::Idle);
@@ -287,8 +276,7 @@ TEST(PhotoStimDeviceLink, EveryCommandFailsOnALinkThatIsDown)
     EXPECT_TRUE(rig.peer->commandFrames().empty());
 }
 
-TEST(PhotoStimDeviceReads, AStateOfUnknownMeaningIsPublishedToNobody)
-{
+TEST(PhotoStimDeviceReads, AStateOfUnknownMeaningIsPublishedToNobody) {
     PhotoStimRig rig;
     auto device = rig.make();
     Recorder<DevStimulStatus> states(device->stimStatusEvent());
@@ -314,12 +302,10 @@ TEST(PhotoStimDeviceReads, AStateOfUnknownMeaningIsPublishedToNobody)
         const auto published = states.events();
         return !published.empty() && published.back() == DevStimulStatus::Idle;
     }));
-    for (const DevStimulStatus state : states.events())
-        EXPECT_NE(state, DevStimulStatus::Unknown);
+    for (const DevStimulStatus state : states.events()) EXPECT_NE(state, DevStimulStatus::Unknown);
 }
 
-TEST(PhotoStimDeviceLink, DisconnectingAndReleasingResetTheStimulator)
-{
+TEST(PhotoStimDeviceLink, DisconnectingAndReleasingResetTheStimulator) {
     PhotoStimRig rig;
     auto device = rig.make();
     ASSERT_TRUE(device->execCommand(SynchroniseCommand));

@@ -24,22 +24,19 @@ namespace {
 
 const OperationResult NotReached = OperationResult::failed(513, "Failed changed stim status");
 
-DevStimulStatus stateOf(const PhotoStimBLEService& service)
-{
+DevStimulStatus stateOf(const PhotoStimBLEService& service) {
     DevStimulStatus state{};
     service.stimState(state);
     return state;
 }
 
-DevStimulSyncStatus syncOf(const PhotoStimBLEService& service)
-{
+DevStimulSyncStatus syncOf(const PhotoStimBLEService& service) {
     DevStimulSyncStatus sync{};
     service.syncState(sync);
     return sync;
 }
 
-std::string creationFailure(PtsRig& rig, bool required = true)
-{
+std::string creationFailure(PtsRig& rig, bool required = true) {
     try {
         rig.service(answeredWaits(), required);
     } catch (const VexaDevice::Utility::rt_exception& e) {
@@ -48,30 +45,24 @@ std::string creationFailure(PtsRig& rig, bool required = true)
     return "created";
 }
 
-std::vector<uint8_t> pack(uint8_t state, uint8_t sync, uint16_t voltage, uint32_t time)
-{
+std::vector<uint8_t> pack(uint8_t state, uint8_t sync, uint16_t voltage, uint32_t time) {
     std::vector<uint8_t> bytes(20, 0);
     bytes[0] = state;
     bytes[1] = sync;
     bytes[2] = static_cast<uint8_t>(voltage);
     bytes[3] = static_cast<uint8_t>(voltage >> 8);
-    for (int i = 0; i < 4; ++i)
-        bytes[4 + i] = static_cast<uint8_t>(time >> (8 * i));
+    for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<uint8_t>(time >> (8 * i));
     return bytes;
 }
 
 // Whether the library side has the status notification on.
-bool statusNotifying(PtsRig& rig)
-{
-    return rig.device->getChannelMap()[PtsServiceUuid][PtsStatusUuid]->isNotifying();
-}
+bool statusNotifying(PtsRig& rig) { return rig.device->getChannelMap()[PtsServiceUuid][PtsStatusUuid]->isNotifying(); }
 
 const std::vector<StimProgram> TwoPrograms{{50, 100, 0.005, 2, 0, 0}, {10, 20, 0.01, 3, 4, 0}};
 
 }  // namespace
 
-TEST(PhotoStimServiceCreation, MissingOrIncapableCharacteristicsOfARequiredServiceFailWithTheirTexts)
-{
+TEST(PhotoStimServiceCreation, MissingOrIncapableCharacteristicsOfARequiredServiceFailWithTheirTexts) {
     PtsRig none(false);
     EXPECT_EQ(creationFailure(none), "PTS Status Channel cannot be null.");
 
@@ -92,16 +83,13 @@ TEST(PhotoStimServiceCreation, MissingOrIncapableCharacteristicsOfARequiredServi
         PtsRig rig(false);
         auto service = rig.peripheral->addService(PtsServiceUuid);
         service->addCharacteristic(PtsStatusUuid, layout.status);
-        if (layout.config != 0)
-            service->addCharacteristic(PtsConfigUuid, layout.config);
-        if (layout.command != 0)
-            service->addCharacteristic(PtsCommandUuid, layout.command);
+        if (layout.config != 0) service->addCharacteristic(PtsConfigUuid, layout.config);
+        if (layout.command != 0) service->addCharacteristic(PtsCommandUuid, layout.command);
         EXPECT_EQ(creationFailure(rig), layout.failure);
     }
 }
 
-TEST(PhotoStimServiceCreation, AnOptionalServiceThatIsMissingStaysAbsentAndInert)
-{
+TEST(PhotoStimServiceCreation, AnOptionalServiceThatIsMissingStaysAbsentAndInert) {
     PtsRig rig(false);
     rig.peripheral->addService(PtsServiceUuid)->addCharacteristic(PtsStatusUuid, Property::Read | Property::Notify);
     auto service = rig.service(answeredWaits(), false);
@@ -118,8 +106,7 @@ TEST(PhotoStimServiceCreation, AnOptionalServiceThatIsMissingStaysAbsentAndInert
     EXPECT_EQ(rig.peripheral->characteristic(PtsServiceUuid, PtsStatusUuid)->clientConfigurationWrites(), 0);
 }
 
-TEST(PhotoStimServiceCreation, ReadsTheStatusAndTheProgramsTheDeviceHolds)
-{
+TEST(PhotoStimServiceCreation, ReadsTheStatusAndTheProgramsTheDeviceHolds) {
     VexaSim::PtsPeerSettings settings;
     settings.batteryVoltage = 4012;
     settings.statusWord = 0xA5A5F00D;
@@ -138,8 +125,7 @@ TEST(PhotoStimServiceCreation, ReadsTheStatusAndTheProgramsTheDeviceHolds)
     EXPECT_TRUE(rig.pts->statusCharacteristic()->isNotifying());
 }
 
-TEST(PhotoStimServiceCreation, AStatusThatCannotBeReadThreeTimesFailsCreation)
-{
+TEST(PhotoStimServiceCreation, AStatusThatCannotBeReadThreeTimesFailsCreation) {
     PtsRig rig;
     rig.pts->statusCharacteristic()->failNextReads(3);
     EXPECT_EQ(creationFailure(rig), "Can not read Status");
@@ -148,8 +134,7 @@ TEST(PhotoStimServiceCreation, AStatusThatCannotBeReadThreeTimesFailsCreation)
     EXPECT_EQ(creationFailure(config), "Can not read Status");
 }
 
-TEST(PhotoStimServiceStates, EveryTransitionSendsItsFrameAndIsPublishedOnce)
-{
+TEST(PhotoStimServiceStates, EveryTransitionSendsItsFrameAndIsPublishedOnce) {
     PtsRig rig;
     auto service = rig.service();
     Recorder<DevStimulStatus> states(service->stimStatusEvent());
@@ -169,17 +154,15 @@ TEST(PhotoStimServiceStates, EveryTransitionSendsItsFrameAndIsPublishedOnce)
     EXPECT_TRUE(service->reset());
 
     EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {3}, {4, 4, 3, 2, 1}, {5}, {1}, {2}, {1}}));
-    EXPECT_EQ(states.events(),
-              (std::vector<DevStimulStatus>{DevStimulStatus::SyncPrepared, DevStimulStatus::Synchronised,
-                                            DevStimulStatus::Running, DevStimulStatus::Synchronised,
-                                            DevStimulStatus::Idle, DevStimulStatus::SyncPrepared,
-                                            DevStimulStatus::Idle}));
+    EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::SyncPrepared,
+                                                             DevStimulStatus::Synchronised, DevStimulStatus::Running,
+                                                             DevStimulStatus::Synchronised, DevStimulStatus::Idle,
+                                                             DevStimulStatus::SyncPrepared, DevStimulStatus::Idle}));
     EXPECT_EQ(syncs.events(), (std::vector<DevStimulSyncStatus>{DevStimulSyncStatus::Synchronised,
                                                                 DevStimulSyncStatus::NotSynchronised}));
 }
 
-TEST(PhotoStimServiceStates, CommandsOutOfOrderAreRefusedWithoutSending)
-{
+TEST(PhotoStimServiceStates, CommandsOutOfOrderAreRefusedWithoutSending) {
     PtsRig rig;
     auto service = rig.service();
     EXPECT_EQ(service->sync(),
@@ -199,8 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Running, PhotoStimMarkedStart, ::testing::Values(false,
 
 // A marked start is done on the written frame, however far ahead its tick lies; the device's
 // reports drive the state from there.
-TEST_P(PhotoStimMarkedStart, IsDoneOnTheWrittenFrameAndTheDevicesReportsFollow)
-{
+TEST_P(PhotoStimMarkedStart, IsDoneOnTheWrittenFrameAndTheDevicesReportsFollow) {
     PtsRig rig;
     rig.pts->setRunningAtStartTick(GetParam());
     auto service = rig.service(shortWaits());
@@ -236,8 +218,7 @@ TEST_P(PhotoStimMarkedStart, IsDoneOnTheWrittenFrameAndTheDevicesReportsFollow)
 
 // An unmarked start (a second stimulator's) stays Synchronised until the device reports the
 // program; a stop before the device does still keeps the program from running.
-TEST_P(PhotoStimMarkedStart, AStopBeforeAnUnmarkedStartRunsCancelsIt)
-{
+TEST_P(PhotoStimMarkedStart, AStopBeforeAnUnmarkedStartRunsCancelsIt) {
     PtsRig rig;
     rig.pts->setRunningAtStartTick(GetParam());
     auto service = rig.service(shortWaits());
@@ -253,8 +234,7 @@ TEST_P(PhotoStimMarkedStart, AStopBeforeAnUnmarkedStartRunsCancelsIt)
 
 // The owner of a second stimulator starts it without waiting for the running program, which a
 // device reports only once the program starts: a stop right after the start must still stop it.
-TEST(PhotoStimServiceStates, AStopRightAfterAnUnawaitedStartStopsTheProgramTheStartRuns)
-{
+TEST(PhotoStimServiceStates, AStopRightAfterAnUnawaitedStartStopsTheProgramTheStartRuns) {
     PtsRig rig;
     auto service = rig.service();
     ASSERT_TRUE(service->prepareSync());
@@ -274,8 +254,7 @@ TEST(PhotoStimServiceStates, AStopRightAfterAnUnawaitedStartStopsTheProgramTheSt
     EXPECT_EQ(rig.pts->commandFrames().size(), 7u) << "nothing runs: no stop is sent";
 }
 
-TEST(PhotoStimServiceStates, OnlyTheStateACommandLeadsToCompletesIt)
-{
+TEST(PhotoStimServiceStates, OnlyTheStateACommandLeadsToCompletesIt) {
     PtsRig rig;
     auto service = rig.service(shortWaits());
     // The device changes state, but not to the one asked for.
@@ -290,8 +269,7 @@ TEST(PhotoStimServiceStates, OnlyTheStateACommandLeadsToCompletesIt)
     EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {5}, {1}}));
 }
 
-TEST(PhotoStimServiceStates, SuspendingEndsAWaitAtOnceAndResumingReadsTheDeviceAgain)
-{
+TEST(PhotoStimServiceStates, SuspendingEndsAWaitAtOnceAndResumingReadsTheDeviceAgain) {
     PtsRig rig;
     auto service = rig.service();
     rig.pts->setIgnoring(true);
@@ -314,8 +292,7 @@ TEST(PhotoStimServiceStates, SuspendingEndsAWaitAtOnceAndResumingReadsTheDeviceA
     EXPECT_EQ(service->prepareSync(), NotReached);  // still suspended: the wait ends at once
 }
 
-TEST(PhotoStimServiceStatus, OnlyTheLastWholePackCountsAndShortBytesLeaveTheStateUnknown)
-{
+TEST(PhotoStimServiceStatus, OnlyTheLastWholePackCountsAndShortBytesLeaveTheStateUnknown) {
     PtsRig rig;
     auto service = rig.service();
     Recorder<DevStimulSyncStatus> syncs(service->syncStatusEvent());
@@ -346,8 +323,7 @@ TEST(PhotoStimServiceStatus, OnlyTheLastWholePackCountsAndShortBytesLeaveTheStat
     EXPECT_EQ(states.events(), (std::vector<DevStimulStatus>{DevStimulStatus::Synchronised, DevStimulStatus::Idle}));
 }
 
-TEST(PhotoStimServiceStatus, TheStimulatorTimeIsReadAgainOnRequestAndFollowsTheSyncLink)
-{
+TEST(PhotoStimServiceStatus, TheStimulatorTimeIsReadAgainOnRequestAndFollowsTheSyncLink) {
     PtsRig rig;
     auto service = rig.service();
     const uint32_t before = service->stimulatorTime(false);
@@ -369,8 +345,7 @@ TEST(PhotoStimServiceStatus, TheStimulatorTimeIsReadAgainOnRequestAndFollowsTheS
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Idle);
 }
 
-TEST(PhotoStimServicePrograms, AListIsWrittenAsOnePacketAndHeldQuantised)
-{
+TEST(PhotoStimServicePrograms, AListIsWrittenAsOnePacketAndHeldQuantised) {
     PtsRig rig;
     auto service = rig.service();
     rig.pts->configCharacteristic()->failNextWrites(2);
@@ -384,8 +359,7 @@ TEST(PhotoStimServicePrograms, AListIsWrittenAsOnePacketAndHeldQuantised)
     EXPECT_EQ(service->programs(), (std::vector<StimProgram>{{31.25, 50.19607843137255, 0.016, 0.32, 1, 0}}));
 }
 
-TEST(PhotoStimServicePrograms, RefusedListsLeaveTheDeviceAndTheListAlone)
-{
+TEST(PhotoStimServicePrograms, RefusedListsLeaveTheDeviceAndTheListAlone) {
     PtsRig rig;
     auto service = rig.service();
     ASSERT_TRUE(service->writeStimProgramList(TwoPrograms));
@@ -412,8 +386,7 @@ TEST(PhotoStimServicePrograms, RefusedListsLeaveTheDeviceAndTheListAlone)
     EXPECT_EQ(rig.pts->configCharacteristic()->writes().size(), writes);
 }
 
-TEST(PhotoStimServiceNotify, AFailedStartOfTheStatusNotificationIsReportedAsASendFailure)
-{
+TEST(PhotoStimServiceNotify, AFailedStartOfTheStatusNotificationIsReportedAsASendFailure) {
     PtsRig rig;
     auto service = rig.service();
     EXPECT_TRUE(service->startStatusNotify());  // already notifying
@@ -428,8 +401,7 @@ TEST(PhotoStimServiceNotify, AFailedStartOfTheStatusNotificationIsReportedAsASen
     ASSERT_TRUE(service->prepareSync());
 }
 
-TEST(PhotoStimServiceRelease, ReleasingTheServiceResetsTheStimulator)
-{
+TEST(PhotoStimServiceRelease, ReleasingTheServiceResetsTheStimulator) {
     PtsRig rig;
     auto service = rig.service();
     ASSERT_TRUE(service->prepareSync());

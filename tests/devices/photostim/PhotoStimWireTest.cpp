@@ -15,23 +15,17 @@ namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-StimProgram program(double frequency, double power, double pulseWidth, double duration, double pause)
-{
+StimProgram program(double frequency, double power, double pulseWidth, double duration, double pause) {
     return {frequency, power, pulseWidth, duration, pause, 0};
 }
 
-std::vector<uint8_t> packetOf(const PackedPrograms& packed)
-{
-    return {packed.packet.begin(), packed.packet.end()};
-}
+std::vector<uint8_t> packetOf(const PackedPrograms& packed) { return {packed.packet.begin(), packed.packet.end()}; }
 
-OperationResult refused(const char* parameter)
-{
+OperationResult refused(const char* parameter) {
     return OperationResult::failed(517, std::string("Incorrect ") + parameter + " parameter value");
 }
 
-void expectPrograms(const std::vector<StimProgram>& actual, const std::vector<StimProgram>& expected)
-{
+void expectPrograms(const std::vector<StimProgram>& actual, const std::vector<StimProgram>& expected) {
     ASSERT_EQ(actual.size(), expected.size());
     for (size_t i = 0; i < actual.size(); ++i) {
         EXPECT_DOUBLE_EQ(actual[i].frequency, expected[i].frequency) << i;
@@ -45,8 +39,7 @@ void expectPrograms(const std::vector<StimProgram>& actual, const std::vector<St
 
 }  // namespace
 
-TEST(PhotoStimPacking, FiftyHertzEntryIsPackedLittleEndianAndReadsBackQuantised)
-{
+TEST(PhotoStimPacking, FiftyHertzEntryIsPackedLittleEndianAndReadsBackQuantised) {
     const std::vector<StimProgram> list{program(50, 100, 0.005, 2, 0), program(10, 50, 0.01, 1.5, 7)};
     const PackedPrograms packed = packPrograms(list);
     ASSERT_TRUE(packed.result);
@@ -69,8 +62,7 @@ TEST(PhotoStimPacking, FiftyHertzEntryIsPackedLittleEndianAndReadsBackQuantised)
     expectPrograms(*decoded, quantised);
 }
 
-TEST(PhotoStimPacking, AnEmptyListWritesTheDefaultEntry)
-{
+TEST(PhotoStimPacking, AnEmptyListWritesTheDefaultEntry) {
     const PackedPrograms packed = packPrograms({});
     ASSERT_TRUE(packed.result);
     std::vector<uint8_t> expected(128, 0);
@@ -80,8 +72,7 @@ TEST(PhotoStimPacking, AnEmptyListWritesTheDefaultEntry)
     expectPrograms(packed.programs, {{31.25, 50.19607843137255, 0.016, 0.32, 1, 0}});
 }
 
-TEST(PhotoStimPacking, TheFirstEntryThatCannotBeEncodedRefusesTheWholeList)
-{
+TEST(PhotoStimPacking, TheFirstEntryThatCannotBeEncodedRefusesTheWholeList) {
     struct Case {
         StimProgram program;
         const char* parameter;
@@ -115,8 +106,7 @@ TEST(PhotoStimPacking, TheFirstEntryThatCannotBeEncodedRefusesTheWholeList)
     }
 }
 
-TEST(PhotoStimPacking, EdgesOfTheFieldsStillPack)
-{
+TEST(PhotoStimPacking, EdgesOfTheFieldsStillPack) {
     // A pulse as long as the period leaves no off time; the lowest frequency whose off time
     // fits 16 bits; a program without frequency has no pulses.
     const std::vector<StimProgram> list{program(50, 0, 0.02, 1, 255), program(0.96, 100, 0, 10, 0),
@@ -125,17 +115,16 @@ TEST(PhotoStimPacking, EdgesOfTheFieldsStillPack)
     ASSERT_TRUE(packed.result);
     const std::vector<uint8_t> packet = packetOf(packed);
     EXPECT_EQ(std::vector<uint8_t>(packet.begin(), packet.begin() + 24),
-              (std::vector<uint8_t>{0, 255, 50, 0, 0xE2, 0x04, 0, 0,      // on 1250, off 0
-                                    255, 0, 9, 0, 0, 0, 0x50, 0xFE,       // off 65104
-                                    76, 2, 0, 0, 0, 0, 0, 0}));           // round(7650) * 0.01
+              (std::vector<uint8_t>{0,   255, 50, 0, 0xE2, 0x04, 0,    0,     // on 1250, off 0
+                                    255, 0,   9,  0, 0,    0,    0x50, 0xFE,  // off 65104
+                                    76,  2,   0,  0, 0,    0,    0,    0}));  // round(7650) * 0.01
     // The third entry has neither pulses nor on time: the device holds two programs.
     const auto decoded = decodeConfigure(packet);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->size(), 2u);
 }
 
-TEST(PhotoStimPacking, ConfigureBytesWithoutAWholePacketDecodeToNothing)
-{
+TEST(PhotoStimPacking, ConfigureBytesWithoutAWholePacketDecodeToNothing) {
     EXPECT_FALSE(decodeConfigure(std::vector<uint8_t>(127, 1)));
     const auto empty = decodeConfigure(std::vector<uint8_t>(128, 0));
     ASSERT_TRUE(empty);
@@ -146,10 +135,10 @@ TEST(PhotoStimPacking, ConfigureBytesWithoutAWholePacketDecodeToNothing)
     EXPECT_TRUE(decodeConfigure(two)->empty());
 }
 
-TEST(PhotoStimStatus, PackFieldsAreLittleEndianAndUnknownCodesBecomeUnknown)
-{
+TEST(PhotoStimStatus, PackFieldsAreLittleEndianAndUnknownCodesBecomeUnknown) {
     StatusPack pack;
-    const uint8_t bytes[20] = {2, 9, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 1, 0, 0, 0, 0xEF, 0xBE, 0xAD, 0xDE, 9, 9, 9, 9};
+    const uint8_t bytes[20] = {2, 9, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 1, 0,
+                               0, 0, 0xEF, 0xBE, 0xAD, 0xDE, 9,    9,    9, 9};
     std::copy(std::begin(bytes), std::end(bytes), pack.bytes.begin());
     EXPECT_EQ(pack.state(), DevStimulStatus::Synchronised);
     const PtsStatus status = pack.status();
@@ -171,8 +160,7 @@ TEST(PhotoStimStatus, PackFieldsAreLittleEndianAndUnknownCodesBecomeUnknown)
     EXPECT_EQ(pack.status().syncFlag, 0);
 }
 
-TEST(PhotoStimStatus, StartFrameCarriesTheTickLittleEndian)
-{
+TEST(PhotoStimStatus, StartFrameCarriesTheTickLittleEndian) {
     EXPECT_EQ(startFrame(0x01020304), (std::vector<uint8_t>{4, 4, 3, 2, 1}));
     EXPECT_EQ(startFrame(0xFFFFFFFF), (std::vector<uint8_t>{4, 255, 255, 255, 255}));
 }

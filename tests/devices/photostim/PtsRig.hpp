@@ -19,8 +19,7 @@ namespace PhotoStimTest {
 using namespace std::chrono_literals;
 
 // Waits that end as soon as the device answers: long enough never to run out on a slow run.
-inline VexaDevice::Devices::StimulatorTiming answeredWaits()
-{
+inline VexaDevice::Devices::StimulatorTiming answeredWaits() {
     VexaDevice::Devices::StimulatorTiming timing;
     timing.pollStep = 1ms;
     timing.resetWait = 10s;
@@ -29,8 +28,7 @@ inline VexaDevice::Devices::StimulatorTiming answeredWaits()
 }
 
 // Waits that are expected to run out.
-inline VexaDevice::Devices::StimulatorTiming shortWaits()
-{
+inline VexaDevice::Devices::StimulatorTiming shortWaits() {
     VexaDevice::Devices::StimulatorTiming timing;
     timing.pollStep = 1ms;
     timing.resetWait = 60ms;
@@ -40,8 +38,7 @@ inline VexaDevice::Devices::StimulatorTiming shortWaits()
 
 // A device protocol with those waits and a worker that passes every few milliseconds.
 inline VexaDevice::Devices::ProtocolTiming stimulatorProtocol(
-    const VexaDevice::Devices::StimulatorTiming& waits = answeredWaits())
-{
+    const VexaDevice::Devices::StimulatorTiming& waits = answeredWaits()) {
     VexaDevice::Devices::ProtocolTiming timing;
     timing.stimulator = waits;
     timing.stimulator.workerWait = 2ms;
@@ -52,21 +49,17 @@ struct PtsRig {
     static constexpr uint64_t Address = 0xC0FFEE000021;
 
     // A device that carries nothing but the service (or, with `withService` false, nothing).
-    explicit PtsRig(bool withService = true, VexaSim::PtsPeerSettings settings = {})
-    {
-        if (withService)
-            pts = VexaSim::PtsServicePeer::add(peripheral, settings);
+    explicit PtsRig(bool withService = true, VexaSim::PtsPeerSettings settings = {}) {
+        if (withService) pts = VexaSim::PtsServicePeer::add(peripheral, settings);
     }
 
-    std::shared_ptr<VexaDevice::BLE::BLEDevice> open()
-    {
+    std::shared_ptr<VexaDevice::BLE::BLEDevice> open() {
         return VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {},
                                                   KestraneTest::fastBle());
     }
 
     std::unique_ptr<VexaDevice::PhotoStim::PhotoStimBLEService> service(
-        const VexaDevice::Devices::StimulatorTiming& timing = answeredWaits(), bool required = true)
-    {
+        const VexaDevice::Devices::StimulatorTiming& timing = answeredWaits(), bool required = true) {
         device = open();
         return std::make_unique<VexaDevice::PhotoStim::PhotoStimBLEService>(device, required, timing);
     }
@@ -82,13 +75,10 @@ struct PhotoStimRig {
     static constexpr uint64_t Address = 0xC0FFEE000022;
 
     explicit PhotoStimRig(VexaSim::PhotoStimPeerSettings settings = {})
-        : peer(VexaSim::PhotoStimPeer::attach(*radio, Address, std::move(settings)))
-    {
-    }
+        : peer(VexaSim::PhotoStimPeer::attach(*radio, Address, std::move(settings))) {}
 
     std::shared_ptr<VexaDevice::PhotoStim::PhotoStimBLE> make(
-        const VexaDevice::Devices::ProtocolTiming& timing = stimulatorProtocol())
-    {
+        const VexaDevice::Devices::ProtocolTiming& timing = stimulatorProtocol()) {
         return std::make_shared<VexaDevice::PhotoStim::PhotoStimBLE>(
             VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {},
                                                KestraneTest::fastBle()),

@@ -9,8 +9,7 @@
 using VexaSim::PtsPeerSettings;
 using VexaSim::PtsServicePeer;
 
-TEST(StimSyncLink, AFollowerSynchronisesOnTheSourcesPulsesAndSharesItsTime)
-{
+TEST(StimSyncLink, AFollowerSynchronisesOnTheSourcesPulsesAndSharesItsTime) {
     auto radio = VexaSim::SimRadio::create();
     PtsPeerSettings sourceSettings;
     sourceSettings.ownClockStart = 1000;

@@ -20,13 +20,11 @@ using Bytes = std::vector<uint8_t>;
 
 class ModelLink {
 public:
-    explicit ModelLink(VexaSim::TesselPeerSettings settings = {}) : model_(std::move(settings))
-    {
+    explicit ModelLink(VexaSim::TesselPeerSettings settings = {}) : model_(std::move(settings)) {
         delivery_ = std::thread([this] { deliverLoop(); });
     }
 
-    ~ModelLink()
-    {
+    ~ModelLink() {
         {
             std::lock_guard lock(mutex_);
             closing_ = true;
@@ -42,36 +40,30 @@ public:
     std::shared_ptr<VexaDevice::BLE::IBLEChannel> tx() { return tx_; }
 
     // Every frame written to Tx, in order.
-    std::vector<Bytes> frames()
-    {
+    std::vector<Bytes> frames() {
         std::lock_guard lock(mutex_);
         return frames_;
     }
     // Command codes (byte 3) of the frames written.
-    std::vector<uint8_t> codes()
-    {
+    std::vector<uint8_t> codes() {
         std::vector<uint8_t> sent;
-        for (const Bytes& frame : frames())
-            sent.push_back(frame.size() > 3 ? frame[3] : 0);
+        for (const Bytes& frame : frames()) sent.push_back(frame.size() > 3 ? frame[3] : 0);
         return sent;
     }
-    void clearFrames()
-    {
+    void clearFrames() {
         std::lock_guard lock(mutex_);
         frames_.clear();
     }
 
     // Runs `change` on the device model under the link's lock.
     template <class Change>
-    auto withModel(Change change)
-    {
+    auto withModel(Change change) {
         std::lock_guard lock(mutex_);
         return change(model_);
     }
 
     // Sends one notification as the device would.
-    void notify(Bytes value, std::chrono::milliseconds delay = {})
-    {
+    void notify(Bytes value, std::chrono::milliseconds delay = {}) {
         {
             std::lock_guard lock(mutex_);
             queue_.push_back({std::move(value), delay});
@@ -79,31 +71,26 @@ public:
         wake_.notify_all();
     }
     // One streaming tick of the device, all its packs in one notification.
-    void streamTick()
-    {
+    void streamTick() {
         Bytes joined;
         for (const Bytes& pack : withModel([](auto& model) { return model.nextPacks(); }))
             joined.insert(joined.end(), pack.begin(), pack.end());
-        if (!joined.empty())
-            notify(std::move(joined));
+        if (!joined.empty()) notify(std::move(joined));
     }
 
     // Faults of the link: the next writes fail; the next answers come late.
-    void failNextWrites(int count)
-    {
+    void failNextWrites(int count) {
         std::lock_guard lock(mutex_);
         failingWrites_ = count;
     }
-    void delayNextAnswers(int count, std::chrono::milliseconds delay)
-    {
+    void delayNextAnswers(int count, std::chrono::milliseconds delay) {
         std::lock_guard lock(mutex_);
         delayedAnswers_ = count;
         answerDelay_ = delay;
     }
 
     // Waits until every queued notification was delivered.
-    void drain()
-    {
+    void drain() {
         std::unique_lock lock(mutex_);
         idle_.wait(lock, [this] { return queue_.empty() && !delivering_; });
     }
@@ -117,11 +104,10 @@ private:
         bool isNotifying() override { return notifying_; }
         std::weak_ptr<VexaDevice::BLE::DataBus> dataEvent() override { return bus_; }
         using VexaDevice::BLE::IBLEChannel::write;
-        bool write(const Bytes& data, VexaDevice::BLE::Platform::IGattCharacteristic::Acknowledged acknowledged) override
-        {
+        bool write(const Bytes& data,
+                   VexaDevice::BLE::Platform::IGattCharacteristic::Acknowledged acknowledged) override {
             const bool taken = link_->write(data);
-            if (taken && acknowledged)
-                acknowledged();
+            if (taken && acknowledged) acknowledged();
             return taken;
         }
         bool read(Bytes&) override { return false; }
@@ -139,8 +125,7 @@ private:
         std::chrono::milliseconds delay;
     };
 
-    bool write(const Bytes& frame)
-    {
+    bool write(const Bytes& frame) {
         std::vector<Bytes> answers;
         {
             std::lock_guard lock(mutex_);
@@ -163,21 +148,17 @@ private:
         return true;
     }
 
-    void deliverLoop()
-    {
+    void deliverLoop() {
         std::unique_lock lock(mutex_);
         while (true) {
             wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
-            if (closing_)
-                return;
+            if (closing_) return;
             Queued next = std::move(queue_.front());
             queue_.pop_front();
             delivering_ = true;
             lock.unlock();
-            if (next.delay.count() > 0)
-                std::this_thread::sleep_for(next.delay);
-            if (rx_->isNotifying())
-                rx_->publish(next.value);
+            if (next.delay.count() > 0) std::this_thread::sleep_for(next.delay);
+            if (rx_->isNotifying()) rx_->publish(next.value);
             lock.lock();
             delivering_ = false;
             idle_.notify_all();

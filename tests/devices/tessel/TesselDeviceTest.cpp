@@ -16,8 +16,8 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Tessel;
-using TestSupport::waitFor;
 using DevicesTest::Recorder;
+using TestSupport::waitFor;
 using VexaDevice::BLE::BLEDevice;
 using VexaDevice::BLE::BLEDeviceTiming;
 using VexaDevice::BLE::DeviceId;
@@ -29,8 +29,7 @@ namespace {
 
 constexpr uint64_t Address = 0xC0FFEE000051;
 
-TesselTiming fastTiming()
-{
+TesselTiming fastTiming() {
     TesselTiming timing;
     timing.workerWait = 2ms;
     timing.replyWait = 250ms;  // ended by the reply; long only for a loaded machine
@@ -41,8 +40,7 @@ TesselTiming fastTiming()
     return timing;
 }
 
-BLEDeviceTiming fastBle()
-{
+BLEDeviceTiming fastBle() {
     BLEDeviceTiming timing;
     timing.discoveryRetryPause = 1ms;
     timing.disconnectPollInterval = 1ms;
@@ -56,25 +54,20 @@ struct TesselDevice : ::testing::Test {
     std::shared_ptr<TesselPeer> peer;
     std::shared_ptr<BLEDevice> ble;
 
-    std::shared_ptr<TesselBLE> open(TesselPeerSettings settings = {})
-    {
+    std::shared_ptr<TesselBLE> open(TesselPeerSettings settings = {}) {
         peer = TesselPeer::attach(*radio, Address, std::move(settings), {.packPeriod = 1000us});
         ble = BLEDevice::create(DeviceId::fromUInt64(Address), {}, fastBle());
         return std::make_shared<TesselBLE>(ble, fastTiming());
     }
 
-    std::vector<uint8_t> codes()
-    {
+    std::vector<uint8_t> codes() {
         std::vector<uint8_t> sent;
-        for (const auto& frame : peer->commandFrames())
-            sent.push_back(frame.at(3));
+        for (const auto& frame : peer->commandFrames()) sent.push_back(frame.at(3));
         return sent;
     }
 
-    void TearDown() override
-    {
-        if (!ble)
-            return;
+    void TearDown() override {
+        if (!ble) return;
         const std::weak_ptr<VexaDevice::BLE::ConnectionBus> bus = ble->connectionChangedEvent();
         ble.reset();
         EXPECT_TRUE(waitFor([&] { return bus.expired(); }));
@@ -83,8 +76,7 @@ struct TesselDevice : ::testing::Test {
 
 }  // namespace
 
-TEST(TesselSignalType, RecognisedByItsOwnTable)
-{
+TEST(TesselSignalType, RecognisedByItsOwnTable) {
     EXPECT_EQ(recogniseSignalType(4, 3, 1, true), 0) << "types 1 and 2 read as 0";
     EXPECT_EQ(recogniseSignalType(4, 8, 1, true), 3);
     EXPECT_EQ(recogniseSignalType(4, 4, 1, true), 4) << "type 4 is recognised with switch 1";
@@ -94,8 +86,7 @@ TEST(TesselSignalType, RecognisedByItsOwnTable)
     EXPECT_EQ(recogniseSignalType(4, 3, 1, false), 7) << "a hardware filter on";
 }
 
-TEST_F(TesselDevice, ADeviceWithoutATesselServiceIsRefused)
-{
+TEST_F(TesselDevice, ADeviceWithoutATesselServiceIsRefused) {
     auto other = radio->addPeripheral(Address, "Tessel");
     other->addService(VexaDevice::Utility::parseUuid("0100FF77-66FA-E511-B501-0002A5D5C51B"));
     ble = BLEDevice::create(DeviceId::fromUInt64(Address), {}, fastBle());
@@ -107,8 +98,7 @@ TEST_F(TesselDevice, ADeviceWithoutATesselServiceIsRefused)
     }
 }
 
-TEST_F(TesselDevice, StartSignalStartsThePackStatisticsAnew)
-{
+TEST_F(TesselDevice, StartSignalStartsThePackStatisticsAnew) {
     auto device = open();
     EXPECT_EQ(device->packsLostPercent(), 0.0);
     Recorder<std::vector<_SignalData>> signal(device->signalEvent());
@@ -128,29 +118,27 @@ TEST_F(TesselDevice, StartSignalStartsThePackStatisticsAnew)
         << "a command the family has no code for";
 }
 
-TEST_F(TesselDevice, ReleasingStopsWhatTheDeviceOffersAndDisconnects)
-{
+TEST_F(TesselDevice, ReleasingStopsWhatTheDeviceOffersAndDisconnects) {
     auto device = open();
     const size_t before = codes().size();
     device.reset();
     const std::vector<uint8_t> all = codes();
     const std::vector<uint8_t> sent(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
     // Stimulation and the motion assistant are not offered: refused before sending.
-    EXPECT_EQ(sent, (std::vector<uint8_t>{Code::StopAdcDataThrow, Code::StopEnvelopeDataThrow,
-                                          Code::StopMemsDataThrow, Code::StopQuatDataThrow}));
+    EXPECT_EQ(sent, (std::vector<uint8_t>{Code::StopAdcDataThrow, Code::StopEnvelopeDataThrow, Code::StopMemsDataThrow,
+                                          Code::StopQuatDataThrow}));
     EXPECT_TRUE(waitFor([&] { return !peer->peripheral()->isConnected(); }));
 }
 
 // The host frees its sensor from inside a signal callback, on the worker's thread; the worker
 // ends without touching the released protocol.
-TEST_F(TesselDevice, ReleasedFromItsOwnCallback)
-{
+TEST_F(TesselDevice, ReleasedFromItsOwnCallback) {
     auto device = open();
     auto holder = std::make_shared<std::shared_ptr<TesselBLE>>(device);
     auto calls = std::make_shared<std::atomic<int>>(0);
     auto released = std::make_shared<std::atomic<bool>>(false);
-    auto subscriber = std::make_shared<TesselBleProtocol::SignalBus::Callback>(
-        [holder, calls, released](std::vector<_SignalData>) {
+    auto subscriber =
+        std::make_shared<TesselBleProtocol::SignalBus::Callback>([holder, calls, released](std::vector<_SignalData>) {
             if (++*calls == 3) {
                 (*holder)->execCommand(SensorCommand::FindMe);
                 holder->reset();

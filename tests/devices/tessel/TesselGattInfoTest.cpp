@@ -14,8 +14,7 @@ using VexaDevice::Utility::uuidToString;
 
 namespace {
 
-DeviceInfo advertised(const std::string& name, std::vector<UUID> services)
-{
+DeviceInfo advertised(const std::string& name, std::vector<UUID> services) {
     DeviceInfo info(std::make_shared<DeviceId>(DeviceId::fromUInt64(0xC0FFEE000001)), name, {}, -40, 0, 0x02);
     info.setParam(VexaDevice::BLE::servicesUuidsKey, std::make_shared<DeviceParamServicesUUID>(std::move(services)));
     return info;
@@ -28,8 +27,7 @@ const UUID Set1 = parseUuid("77FF0001-FA66-11E5-B501-0002A5D5C51B");
 
 // The devices serve their UUIDs in the canonical text order; the byte-reversed spelling of
 // the first three fields ("01002F3D-B9D6-E411-...") names no service a device offers.
-TEST(TesselGattInfo, TheFourServiceSetsInCanonicalForm)
-{
+TEST(TesselGattInfo, TheFourServiceSetsInCanonicalForm) {
     const char* const expected[4][3] = {
         {"3D2F0001-D6B9-11E4-88CF-0002A5D5C51B", "3D2F0003-D6B9-11E4-88CF-0002A5D5C51B",
          "3D2F0002-D6B9-11E4-88CF-0002A5D5C51B"},
@@ -51,15 +49,14 @@ TEST(TesselGattInfo, TheFourServiceSetsInCanonicalForm)
     EXPECT_FALSE(makeTesselGattInfo(advertised("Tessel", {parseUuid("01002F3D-B9D6-E411-88CF-0002A5D5C51B")})));
 }
 
-TEST(TesselGattInfo, TheFirstSetPresentWins)
-{
-    const auto info = makeTesselGattInfo(advertised("Tessel", {Set1, parseUuid("0000180A-0000-1000-8000-00805F9B34FB"), Set0}));
+TEST(TesselGattInfo, TheFirstSetPresentWins) {
+    const auto info =
+        makeTesselGattInfo(advertised("Tessel", {Set1, parseUuid("0000180A-0000-1000-8000-00805F9B34FB"), Set0}));
     ASSERT_TRUE(info);
     EXPECT_EQ(info->serviceSet(), 0);
 }
 
-TEST(TesselGattInfo, NameKinds)
-{
+TEST(TesselGattInfo, NameKinds) {
     EXPECT_EQ(makeTesselGattInfo(advertised("my tesselo 7", {Set0}))->nameKind(), NameKind::Tessel);
     EXPECT_EQ(makeTesselGattInfo(advertised("xxTESSELxx", {Set0}))->nameKind(), NameKind::Tessel);
     EXPECT_EQ(makeTesselGattInfo(advertised("QuinDLE-3", {Set1}))->nameKind(), NameKind::Quindle);
@@ -68,8 +65,7 @@ TEST(TesselGattInfo, NameKinds)
     EXPECT_EQ(makeTesselGattInfo(advertised("", {Set1}))->nameKind(), NameKind::Other);
 }
 
-TEST(TesselGattInfo, NoAdvertisedServicesNoInfo)
-{
+TEST(TesselGattInfo, NoAdvertisedServicesNoInfo) {
     const DeviceInfo bare(std::make_shared<DeviceId>(DeviceId::fromUInt64(1)), "Tessel", {}, -40, 0, 0x02);
     EXPECT_FALSE(makeTesselGattInfo(bare));
     EXPECT_FALSE(makeTesselGattInfo(advertised("Tessel", {})));

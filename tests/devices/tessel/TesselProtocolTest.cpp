@@ -19,10 +19,10 @@
 
 using namespace std::chrono_literals;
 using namespace VexaDevice::Tessel;
-using TestSupport::waitFor;
 using DevicesTest::Recorder;
 using TesselTest::Bytes;
 using TesselTest::ModelLink;
+using TestSupport::waitFor;
 using VexaDevice::Sensor::SensorCommand;
 using VexaDevice::Sensor::SensorParamAccess;
 using VexaDevice::Sensor::SensorParameter;
@@ -41,8 +41,7 @@ constexpr std::chrono::milliseconds SilentWait = 60ms;
 // An answer held back this long still comes within the reply wait.
 constexpr std::chrono::milliseconds LateAnswer = 15ms;
 
-TesselTiming fastTiming(std::chrono::milliseconds replyWait = ReplyWait)
-{
+TesselTiming fastTiming(std::chrono::milliseconds replyWait = ReplyWait) {
     TesselTiming timing;
     timing.workerWait = 2ms;
     timing.replyWait = replyWait;
@@ -60,18 +59,15 @@ struct TesselProtocol : ::testing::Test {
     std::unique_ptr<ModelLink> link;
     std::shared_ptr<TesselBleProtocol> protocol;
 
-    void open(TesselPeerSettings settings = {}, TesselTiming timing = fastTiming())
-    {
+    void open(TesselPeerSettings settings = {}, TesselTiming timing = fastTiming()) {
         link = std::make_unique<ModelLink>(std::move(settings));
         protocol = TesselBleProtocol::create(link->rx(), link->tx(), std::move(timing));
     }
 
     // The worker may hold the protocol for a pass of its own when the test lets go of it:
     // stopping joins the worker first, so that nothing writes to the link once it is gone.
-    void TearDown() override
-    {
-        if (protocol)
-            protocol->stop();
+    void TearDown() override {
+        if (protocol) protocol->stop();
         protocol.reset();
         link.reset();
     }
@@ -81,8 +77,7 @@ struct TesselProtocol : ::testing::Test {
 
 }  // namespace
 
-TEST_F(TesselProtocol, ConnectReadsSerialBatteryEchoCapabilitiesAndCounter)
-{
+TEST_F(TesselProtocol, ConnectReadsSerialBatteryEchoCapabilitiesAndCounter) {
     open();
     EXPECT_EQ(link->codes(), Connect);
     const auto frames = link->frames();
@@ -109,8 +104,7 @@ TEST_F(TesselProtocol, ConnectReadsSerialBatteryEchoCapabilitiesAndCounter)
     EXPECT_TRUE(protocol->checkParameter(SensorParameter::Gain, SensorParamAccess::ReadWrite));
 }
 
-TEST_F(TesselProtocol, ADeviceInItsBootLoaderIsSwitchedToItsApplication)
-{
+TEST_F(TesselProtocol, ADeviceInItsBootLoaderIsSwitchedToItsApplication) {
     TesselPeerSettings settings;
     settings.bootLoader = true;
     open(settings);
@@ -120,16 +114,14 @@ TEST_F(TesselProtocol, ADeviceInItsBootLoaderIsSwitchedToItsApplication)
     EXPECT_FALSE(link->withModel([](TesselPeerModel& model) { return model.settings().bootLoader; }));
 }
 
-TEST_F(TesselProtocol, WithoutTheMotionModuleNoCounterParametersAreAsked)
-{
+TEST_F(TesselProtocol, WithoutTheMotionModuleNoCounterParametersAreAsked) {
     TesselPeerSettings settings;
     settings.modules = 0x01;
     open(settings);
     EXPECT_EQ(link->codes(), (Codes{Code::GetSerialNum, Code::GetBatteryV, Code::Echo, Code::GetSensorParam}));
 }
 
-TEST_F(TesselProtocol, ConnectFailures)
-{
+TEST_F(TesselProtocol, ConnectFailures) {
     try {
         TesselBleProtocol::create(nullptr, std::make_shared<ModelLink>()->tx(), fastTiming());
         ADD_FAILURE() << "created without Rx";
@@ -159,8 +151,7 @@ TEST_F(TesselProtocol, ConnectFailures)
     }
 }
 
-TEST_F(TesselProtocol, CommandsAreWrittenOncePerReplyWait)
-{
+TEST_F(TesselProtocol, CommandsAreWrittenOncePerReplyWait) {
     open({}, fastTiming(SilentWait));
     link->clearFrames();
     link->withModel([](TesselPeerModel& model) { model.setSilent(true); });
@@ -173,8 +164,7 @@ TEST_F(TesselProtocol, CommandsAreWrittenOncePerReplyWait)
     EXPECT_EQ(error(reply), 511);
 }
 
-TEST_F(TesselProtocol, AFailedWriteIsTriedAgainAfterItsWait)
-{
+TEST_F(TesselProtocol, AFailedWriteIsTriedAgainAfterItsWait) {
     constexpr auto wait = 250ms;
     open({}, fastTiming(wait));
     link->clearFrames();
@@ -186,8 +176,7 @@ TEST_F(TesselProtocol, AFailedWriteIsTriedAgainAfterItsWait)
     EXPECT_EQ(link->codes().size(), 2u);
 }
 
-TEST_F(TesselProtocol, RepliesMatchTheCommandInFlight)
-{
+TEST_F(TesselProtocol, RepliesMatchTheCommandInFlight) {
     open();
     // An answer to another command is not this command's reply.
     link->notify(TesselPeerModel({}).onCommand(buildCommandFrame(Code::Echo, {}, 0)).front());
@@ -207,8 +196,7 @@ TEST_F(TesselProtocol, RepliesMatchTheCommandInFlight)
     EXPECT_EQ(deviceResult(refused), VexaDevice::OperationResult::failed(37, "Device error: [ERR_WRONG_PARAM]"));
 }
 
-TEST_F(TesselProtocol, AnErrorReplyEndsTheWaitWithTheDevicesCodeWhateverItsByte9)
-{
+TEST_F(TesselProtocol, AnErrorReplyEndsTheWaitWithTheDevicesCodeWhateverItsByte9) {
     open();
     link->withModel([](TesselPeerModel& model) { model.refuseCommand(Code::SetPgaGain, 37); });
     for (const ErrorByte9 kind : {ErrorByte9::RefusedCode, ErrorByte9::Zero, ErrorByte9::OtherCommand}) {
@@ -221,8 +209,7 @@ TEST_F(TesselProtocol, AnErrorReplyEndsTheWaitWithTheDevicesCodeWhateverItsByte9
     }
 }
 
-TEST_F(TesselProtocol, ARefusedRequestWithoutReplyNeverFailsAHostCommand)
-{
+TEST_F(TesselProtocol, ARefusedRequestWithoutReplyNeverFailsAHostCommand) {
     open();
     for (const ErrorByte9 kind : {ErrorByte9::RefusedCode, ErrorByte9::Zero, ErrorByte9::OtherCommand}) {
         link->withModel([kind](TesselPeerModel& model) {
@@ -245,8 +232,7 @@ TEST_F(TesselProtocol, ARefusedRequestWithoutReplyNeverFailsAHostCommand)
     EXPECT_EQ(error(protocol->execCommand(Code::FindMe, {}, 0)), 49);
 }
 
-TEST_F(TesselProtocol, RequestsWithoutReplyArePacedAndCounted)
-{
+TEST_F(TesselProtocol, RequestsWithoutReplyArePacedAndCounted) {
     open();
     link->clearFrames();
     link->failNextWrites(10);
@@ -260,10 +246,9 @@ TEST_F(TesselProtocol, RequestsWithoutReplyArePacedAndCounted)
     EXPECT_EQ(protocol->sendCommandNoReply(Code::GetElectrodeState, 3).ok, 1);
 }
 
-TEST_F(TesselProtocol, EveryPackKindReachesItsBus)
-{
+TEST_F(TesselProtocol, EveryPackKindReachesItsBus) {
     TesselPeerSettings settings;
-    settings.gainCode = 2;     // gain index 1, factor 2
+    settings.gainCode = 2;  // gain index 1, factor 2
     settings.dataOffset = 5;
     open(settings);
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
@@ -275,8 +260,7 @@ TEST_F(TesselProtocol, EveryPackKindReachesItsBus)
                                 Code::StartQuatDataThrow, Code::StartEnvelopeDataThrow})
         ASSERT_EQ(protocol->execCommand(start, {}, 0).ok, 1) << int(start);
     constexpr uint32_t Ticks = 40;
-    for (uint32_t tick = 0; tick < Ticks; ++tick)
-        link->streamTick();
+    for (uint32_t tick = 0; tick < Ticks; ++tick) link->streamTick();
     ASSERT_TRUE(signal.atLeast(Ticks));
     ASSERT_TRUE(respiration.atLeast(Ticks));
     ASSERT_TRUE(motion.atLeast(Ticks));
@@ -300,8 +284,7 @@ TEST_F(TesselProtocol, EveryPackKindReachesItsBus)
     EXPECT_EQ(protocol->packCounter().lostCount(), 0u);
 }
 
-TEST_F(TesselProtocol, PacksNeedingAnUnknownSettingAreDroppedAndTheWorkerGoesOn)
-{
+TEST_F(TesselProtocol, PacksNeedingAnUnknownSettingAreDroppedAndTheWorkerGoesOn) {
     // Added before the protocol's threads start and removed after they ended.
     std::ostringstream captured;
     auto sink = std::make_shared<spdlog::sinks::ostream_sink_mt>(captured);
@@ -316,12 +299,10 @@ TEST_F(TesselProtocol, PacksNeedingAnUnknownSettingAreDroppedAndTheWorkerGoesOn)
     Recorder<std::vector<_RespirationData>> respiration(protocol->respirationEvent());
     for (const uint8_t start : {Code::StartAdcDataThrow, Code::StartMemsDataThrow, Code::StartRespDataThrow})
         protocol->execCommand(start, {}, 0);
-    for (int tick = 0; tick < 10; ++tick)
-        link->streamTick();
+    for (int tick = 0; tick < 10; ++tick) link->streamTick();
     ASSERT_TRUE(respiration.atLeast(10)) << "the worker stopped";
     // A second round of packs, in later worker passes.
-    for (int tick = 0; tick < 10; ++tick)
-        link->streamTick();
+    for (int tick = 0; tick < 10; ++tick) link->streamTick();
     ASSERT_TRUE(respiration.atLeast(20)) << "the worker stopped";
     link->drain();
     EXPECT_EQ(signal.count(), 0u);
@@ -334,8 +315,7 @@ TEST_F(TesselProtocol, PacksNeedingAnUnknownSettingAreDroppedAndTheWorkerGoesOn)
     const std::string log = captured.str();
     const auto occurrences = [&log](const std::string& text) {
         size_t count = 0;
-        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
-            ++count;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
         return count;
     };
     EXPECT_EQ(occurrences("[warning] Signal packs are dropped: the device reports no known gain"), 1u) << log;
@@ -344,8 +324,7 @@ TEST_F(TesselProtocol, PacksNeedingAnUnknownSettingAreDroppedAndTheWorkerGoesOn)
         << log;
 }
 
-TEST_F(TesselProtocol, NotificationsAreSplitIntoPacks)
-{
+TEST_F(TesselProtocol, NotificationsAreSplitIntoPacks) {
     open();
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
     Recorder<int> battery(protocol->batteryEvent());
@@ -381,8 +360,7 @@ TEST_F(TesselProtocol, NotificationsAreSplitIntoPacks)
     EXPECT_EQ(battery.events(), std::vector<int>{36});
 }
 
-TEST_F(TesselProtocol, PeriodicRequestsOfTheWorker)
-{
+TEST_F(TesselProtocol, PeriodicRequestsOfTheWorker) {
     auto now = std::make_shared<std::atomic<int64_t>>(1'000'000'000'000);
     TesselTiming timing = fastTiming();
     timing.clock = [now] { return now->load(); };
@@ -423,20 +401,17 @@ TEST_F(TesselProtocol, PeriodicRequestsOfTheWorker)
     EXPECT_TRUE(waitFor([&] { return count(Code::GetElectrodeState) > asked; }));
 }
 
-TEST_F(TesselProtocol, NoElectrodeRequestsUnlessTheAdcInputWatchesTheElectrodes)
-{
+TEST_F(TesselProtocol, NoElectrodeRequestsUnlessTheAdcInputWatchesTheElectrodes) {
     open();
     protocol->execCommand(Code::StartAdcDataThrow, {}, 0);
     Recorder<std::vector<_SignalData>> signal(protocol->signalEvent());
-    for (int tick = 0; tick < 20; ++tick)
-        link->streamTick();
+    for (int tick = 0; tick < 20; ++tick) link->streamTick();
     ASSERT_TRUE(signal.atLeast(20));
     const Codes codes = link->codes();
     EXPECT_EQ(std::count(codes.begin(), codes.end(), Code::GetElectrodeState), 0);
 }
 
-TEST_F(TesselProtocol, AReconnectionRunsTheConnectSequenceAgain)
-{
+TEST_F(TesselProtocol, AReconnectionRunsTheConnectSequenceAgain) {
     open();
     link->clearFrames();
     EXPECT_TRUE(protocol->reinitAfterReconnect());
@@ -461,8 +436,7 @@ TEST_F(TesselProtocol, AReconnectionRunsTheConnectSequenceAgain)
 }
 
 // Readers of the capability list keep a whole list while a reconnection replaces it.
-TEST_F(TesselProtocol, TheCapabilityListIsSwappedWhileOthersReadIt)
-{
+TEST_F(TesselProtocol, TheCapabilityListIsSwappedWhileOthersReadIt) {
     open();
     std::atomic<bool> done{false};
     std::thread reader([&] {

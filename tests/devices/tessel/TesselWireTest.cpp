@@ -15,17 +15,14 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TesselPack pack(std::initializer_list<std::pair<size_t, uint8_t>> bytes)
-{
+TesselPack pack(std::initializer_list<std::pair<size_t, uint8_t>> bytes) {
     TesselPack result;
-    for (const auto& [at, value] : bytes)
-        result.bytes[at] = value;
+    for (const auto& [at, value] : bytes) result.bytes[at] = value;
     return result;
 }
 
 // A reply pack: DF FF 00 code, then the given bytes.
-TesselPack replyPack(uint8_t code, std::initializer_list<std::pair<size_t, uint8_t>> bytes = {})
-{
+TesselPack replyPack(uint8_t code, std::initializer_list<std::pair<size_t, uint8_t>> bytes = {}) {
     TesselPack result = pack(bytes);
     result.bytes[0] = 0xDF;
     result.bytes[1] = 0xFF;
@@ -37,8 +34,7 @@ constexpr FirmwareVersion Current{42, 15};
 
 }  // namespace
 
-TEST(TesselFrame, HeaderSerialAndChecksumAsTheDeviceExpectsThem)
-{
+TEST(TesselFrame, HeaderSerialAndChecksumAsTheDeviceExpectsThem) {
     // 0xDF + 0xFF + 0xA0 + 0x56 + 0x34 + 0x12 = 794 = 3 x 256 + 26: the checksum is 256 - 26.
     EXPECT_EQ(buildCommandFrame(Code::Echo, {}, 0x123456),
               (Bytes{0xDF, 0xFF, 0x00, 0xA0, 0x56, 0x34, 0x12, 0xE6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -49,13 +45,11 @@ TEST(TesselFrame, HeaderSerialAndChecksumAsTheDeviceExpectsThem)
     const Bytes wide = buildCommandFrame(Code::FindMe, {}, 0xAB123456);
     EXPECT_EQ(wide[6], 0x12);
     unsigned sum = 0;
-    for (size_t i = 0; i < 8; ++i)
-        sum += wide[i];
+    for (size_t i = 0; i < 8; ++i) sum += wide[i];
     EXPECT_EQ(sum % 256, 0u);
 }
 
-TEST(TesselFrame, SetterArgumentsFromByteEight)
-{
+TEST(TesselFrame, SetterArgumentsFromByteEight) {
     StimulationParams stimulation{100, 25, 50, 0x1234};
     EXPECT_EQ(stimulationArgs(stimulation), (CommandArgs{1, 100, 2, 50, 0x34, 0x12, 0, 0, 0, 0, 0, 0}))
         << "a pulse width of 25 travels as 2";
@@ -75,8 +69,7 @@ TEST(TesselFrame, SetterArgumentsFromByteEight)
     EXPECT_EQ(gainDeviceCode(7), 255);
 }
 
-TEST(TesselFrame, NamesOfCommandsAndDeviceErrors)
-{
+TEST(TesselFrame, NamesOfCommandsAndDeviceErrors) {
     EXPECT_EQ(commandName(0), "ERROR");
     EXPECT_EQ(commandName(64), "START_ADC_DATA_THROW");
     EXPECT_EQ(commandName(85), "BOOT_EEPROM_1_WORD_WRITE");
@@ -89,12 +82,12 @@ TEST(TesselFrame, NamesOfCommandsAndDeviceErrors)
 
     EXPECT_EQ(deviceResult({0, 36, DeviceError{511}}),
               VexaDevice::OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
-    EXPECT_EQ(deviceResult({1, 64, DeviceError{0}}), (VexaDevice::OperationResult{1, 0, "Device error: [DEV_NO_ERROR]"}));
+    EXPECT_EQ(deviceResult({1, 64, DeviceError{0}}),
+              (VexaDevice::OperationResult{1, 0, "Device error: [DEV_NO_ERROR]"}));
     EXPECT_EQ(deviceResult({1, 43, true}), (VexaDevice::OperationResult{1, 0, ""}));
 }
 
-TEST(TesselReply, ErrorAcknowledgementAndValueReplies)
-{
+TEST(TesselReply, ErrorAcknowledgementAndValueReplies) {
     const auto error = decodeReply(replyPack(Code::Error, {{8, 37}, {9, Code::SetPgaGain}}), Current);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->ok, 0);
@@ -109,7 +102,8 @@ TEST(TesselReply, ErrorAcknowledgementAndValueReplies)
         EXPECT_EQ(std::get<DeviceError>(ack->payload).code, 0);
     }
 
-    const auto serial = decodeReply(replyPack(Code::GetSerialNum, {{8, 0x56}, {9, 0x34}, {10, 0x12}, {11, 0x99}}), Current);
+    const auto serial =
+        decodeReply(replyPack(Code::GetSerialNum, {{8, 0x56}, {9, 0x34}, {10, 0x12}, {11, 0x99}}), Current);
     EXPECT_EQ(std::get<ReplyValue>(serial->payload).value, 0x123456);
     const auto counter =
         decodeReply(replyPack(Code::GetMotionCounterVal, {{8, 0xFE}, {9, 0xFF}, {10, 0xFF}, {11, 0xFF}}), Current);
@@ -121,10 +115,9 @@ TEST(TesselReply, ErrorAcknowledgementAndValueReplies)
     EXPECT_FALSE(std::get<bool>(decodeReply(replyPack(Code::GetMemsCalibStatus, {{8, 2}}), Current)->payload));
 }
 
-TEST(TesselReply, StimulatorAndMotionAssistantRecords)
-{
-    const auto stimulation =
-        decodeReply(replyPack(Code::GetStimParam, {{8, 1}, {9, 80}, {10, 46}, {11, 200}, {12, 0x10}, {13, 0x27}}), Current);
+TEST(TesselReply, StimulatorAndMotionAssistantRecords) {
+    const auto stimulation = decodeReply(
+        replyPack(Code::GetStimParam, {{8, 1}, {9, 80}, {10, 46}, {11, 200}, {12, 0x10}, {13, 0x27}}), Current);
     EXPECT_EQ(std::get<StimulationParams>(stimulation->payload), (StimulationParams{80, 460, 200, 10000}));
 
     const auto state = decodeReply(replyPack(Code::GetShAndStimState, {{8, 2}, {9, 7}}), Current);
@@ -135,18 +128,16 @@ TEST(TesselReply, StimulatorAndMotionAssistantRecords)
     EXPECT_EQ(std::get<MotionAssistantParams>(assistant->payload), (MotionAssistantParams{10, 85, 255, 300}));
 }
 
-TEST(TesselReply, EchoKeepsVersionModeAndLastWord)
-{
+TEST(TesselReply, EchoKeepsVersionModeAndLastWord) {
     // Byte 8: bit 7 boot loader, bit 6 belongs to nothing, bits 0-5 the major number.
-    const auto echo =
-        decodeReply(replyPack(Code::Echo, {{8, 0xC0 | 34}, {9, 0xCB}, {10, 0x00}, {11, 5}, {12, 6}, {13, 0xEF}, {14, 0xBE}}),
-                    Current);
+    const auto echo = decodeReply(
+        replyPack(Code::Echo, {{8, 0xC0 | 34}, {9, 0xCB}, {10, 0x00}, {11, 5}, {12, 6}, {13, 0xEF}, {14, 0xBE}}),
+        Current);
     EXPECT_EQ(std::get<EchoInfo>(echo->payload), (EchoInfo{34, 203, 5, 6, 0, 0xBEEF}));
     EXPECT_EQ(decodeEcho(replyPack(Code::Echo, {{8, 42}})).mode, 1);
 }
 
-TEST(TesselReply, PacksThatAnswerNoCommand)
-{
+TEST(TesselReply, PacksThatAnswerNoCommand) {
     EXPECT_FALSE(decodeReply(replyPack(169), Current)) << "codes above 168";
     EXPECT_FALSE(decodeReply(replyPack(Code::GetBatteryV), Current)) << "data, not a reply";
     EXPECT_FALSE(decodeReply(replyPack(Code::GetElectrodeState), Current));
@@ -155,18 +146,11 @@ TEST(TesselReply, PacksThatAnswerNoCommand)
     EXPECT_FALSE(isDataReply(replyPack(Code::Echo)));
 }
 
-TEST(TesselCapabilityList, EveryModuleOnNewFirmware)
-{
+TEST(TesselCapabilityList, EveryModuleOnNewFirmware) {
     // Modules: signal, motion, stimulation, respiration.
-    const TesselPack reply = replyPack(Code::GetSensorParam, {{8, 0x0F},
-                                                              {9, 2},
-                                                              {10, 7},
-                                                              {11, 0b100101},
-                                                              {12, 0},
-                                                              {13, 9},
-                                                              {14, 0},
-                                                              {16, 3},
-                                                              {17, 4}});
+    const TesselPack reply =
+        replyPack(Code::GetSensorParam,
+                  {{8, 0x0F}, {9, 2}, {10, 7}, {11, 0b100101}, {12, 0}, {13, 9}, {14, 0}, {16, 3}, {17, 4}});
     const TesselCapabilities caps = decodeCapabilities(reply, {34, 0});
     EXPECT_EQ(caps.offered.features, (std::set<int32_t>{0, 1, 2, 3, 6}));
     using C = SensorCommand;
@@ -198,8 +182,7 @@ TEST(TesselCapabilityList, EveryModuleOnNewFirmware)
     EXPECT_EQ(caps.gyroSens, 255);
 }
 
-TEST(TesselCapabilityList, MotionWithoutStimulatorAndOlderFirmware)
-{
+TEST(TesselCapabilityList, MotionWithoutStimulatorAndOlderFirmware) {
     const TesselPack reply = replyPack(Code::GetSensorParam, {{8, 0x03}, {9, 6}, {12, 6}, {13, 8}, {14, 3}, {16, 0}});
     const TesselCapabilities newer = decodeCapabilities(reply, {33, 203});
     EXPECT_TRUE(newer.offered.commands.contains(toInt(SensorCommand::StartAngle)));
@@ -224,8 +207,7 @@ TEST(TesselCapabilityList, MotionWithoutStimulatorAndOlderFirmware)
     EXPECT_EQ(bare.accelSens, 255);
 }
 
-TEST(TesselDataPack, KindsByTheLeadingWord)
-{
+TEST(TesselDataPack, KindsByTheLeadingWord) {
     EXPECT_EQ(packKind(pack({{0, 0xDC}, {1, 0xFF}})), PackKind::Signal);  // 65500
     EXPECT_EQ(packKind(pack({{0, 0xDD}, {1, 0xFF}})), PackKind::Motion);
     EXPECT_EQ(packKind(pack({{0, 0xDE}, {1, 0xFF}})), PackKind::Respiration);
@@ -236,9 +218,12 @@ TEST(TesselDataPack, KindsByTheLeadingWord)
     EXPECT_EQ(packKind(pack({{0, 0xE3}, {1, 0xFF}})), PackKind::Envelope);
     EXPECT_EQ(packKind(pack({{0, 0xE4}, {1, 0xFF}})), PackKind::Ignored);
 
-    const std::vector<TesselPack> batch{pack({{0, 1}}),        replyPack(Code::GetBatteryV, {{8, 1}}),
-                                        pack({{0, 2}}),        replyPack(Code::GetElectrodeState),
-                                        replyPack(Code::Echo), replyPack(Code::GetBatteryV, {{8, 2}}),
+    const std::vector<TesselPack> batch{pack({{0, 1}}),
+                                        replyPack(Code::GetBatteryV, {{8, 1}}),
+                                        pack({{0, 2}}),
+                                        replyPack(Code::GetElectrodeState),
+                                        replyPack(Code::Echo),
+                                        replyPack(Code::GetBatteryV, {{8, 2}}),
                                         pack({{0, 0xE3}, {1, 0xFF}})};
     const PackLists lists = classifyPacks(batch);
     ASSERT_EQ(lists.signal.size(), 2u);
@@ -250,8 +235,7 @@ TEST(TesselDataPack, KindsByTheLeadingWord)
     EXPECT_TRUE(lists.motion.empty());
 }
 
-TEST(TesselDataPack, SignalSamplesInVolts)
-{
+TEST(TesselDataPack, SignalSamplesInVolts) {
     // Pack 0x1234; first sample 1000 counts, second -1, the rest 0.
     const TesselPack signal = pack({{0, 0x34}, {1, 0x12}, {2, 0xE8}, {3, 0x03}, {4, 0xFF}, {5, 0xFF}});
     // Gain x6, offset 3: 1000 x 2^3 x 2.42 / 8388607 / 6.
@@ -264,8 +248,7 @@ TEST(TesselDataPack, SignalSamplesInVolts)
     EXPECT_TRUE(record.valid);
 }
 
-TEST(TesselDataPack, MotionRespirationEnvelopeAndQuaternion)
-{
+TEST(TesselDataPack, MotionRespirationEnvelopeAndQuaternion) {
     // Accelerometer x = 16384 (big-endian 40 00) at 4 g; gyroscope x = -16384 (C0 00) at 1000 dps.
     const TesselPack motion = pack({{0, 0xDD}, {1, 0xFF}, {2, 7}, {8, 0x40}, {14, 0xC0}, {19, 0x01}});
     const _MEMSData memsRecord = decodeMotion(motion, 1, 2);
@@ -294,8 +277,7 @@ TEST(TesselDataPack, MotionRespirationEnvelopeAndQuaternion)
     EXPECT_EQ(q.Y, 0.0f);
 }
 
-TEST(TesselDataPack, BatteryCurveAndElectrodeState)
-{
+TEST(TesselDataPack, BatteryCurveAndElectrodeState) {
     EXPECT_EQ(batteryMillivolts(replyPack(Code::GetBatteryV, {{8, 0xD8}, {9, 0x0E}})), 3800);
     EXPECT_EQ(batteryPercentFromMillivolts(3800), 36) << "35 + round(1 x 5 / 9)";
     EXPECT_EQ(batteryPercentFromMillivolts(3130), 0);
@@ -308,8 +290,7 @@ TEST(TesselDataPack, BatteryCurveAndElectrodeState)
     EXPECT_EQ(decodeElectrodeState(replyPack(Code::GetElectrodeState)), ElectrodeState::Normal);
 }
 
-TEST(TesselPackCounter, LossesAcrossTheWrap)
-{
+TEST(TesselPackCounter, LossesAcrossTheWrap) {
     PackCounter counter;
     EXPECT_EQ(counter.lostPercent(), 0.0) << "nothing lost before the first pack";
     EXPECT_EQ(counter.onPack(65499), 0u);

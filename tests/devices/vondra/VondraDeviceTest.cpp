@@ -28,19 +28,14 @@ namespace {
 const OperationResult UnsupportedCommand = OperationResult::failed(514, "Unsupported command");
 const OperationResult UnsupportedParameter = OperationResult::failed(515, "Unsupported parameter");
 
-auto makeVondra(StreamRig& rig)
-{
-    return std::make_shared<VexaDevice::Vondra::VondraBLE>(rig.open(), fastProtocol());
-}
+auto makeVondra(StreamRig& rig) { return std::make_shared<VexaDevice::Vondra::VondraBLE>(rig.open(), fastProtocol()); }
 
-auto makeVondra2(StreamRig& rig, uint8_t model)
-{
+auto makeVondra2(StreamRig& rig, uint8_t model) {
     return std::make_shared<VexaDevice::Vondra2::Vondra2BLE>(rig.open(), model, fastProtocol());
 }
 
 template <class Make>
-std::string creationFailure(Make&& make)
-{
+std::string creationFailure(Make&& make) {
     try {
         make();
     } catch (const std::exception& e) {
@@ -51,8 +46,7 @@ std::string creationFailure(Make&& make)
 
 }  // namespace
 
-TEST(VondraDevice, StopCommandsPowerTheDeviceDown)
-{
+TEST(VondraDevice, StopCommandsPowerTheDeviceDown) {
     StreamRig rig(vondraSettings(VondraPeerGeneration::First));
     auto device = makeVondra(rig);
     const size_t start = rig.peer->commandFrames().size();
@@ -67,8 +61,7 @@ TEST(VondraDevice, StopCommandsPowerTheDeviceDown)
     EXPECT_FALSE(device->isSupportedCommand(SensorCommand::StartMEMS));
 }
 
-TEST(VondraDevice, ReadsAndTheAmplifierSetting)
-{
+TEST(VondraDevice, ReadsAndTheAmplifierSetting) {
     StreamRig rig(vondraSettings(VondraPeerGeneration::First));
     auto device = makeVondra(rig);
     uint8_t byte = 0;
@@ -105,8 +98,7 @@ TEST(VondraDevice, ReadsAndTheAmplifierSetting)
     EXPECT_TRUE(TestSupport::waitFor([&] { return rig.peer->pings() == Frames{{0x06, 0xFF}}; }));
 }
 
-TEST(VondraDevice, TheLinkGoesOnlyOnceAndComesBackReadAfresh)
-{
+TEST(VondraDevice, TheLinkGoesOnlyOnceAndComesBackReadAfresh) {
     StreamRig rig(vondraSettings(VondraPeerGeneration::First));
     auto device = makeVondra(rig);
     const size_t start = rig.peer->commandFrames().size();
@@ -126,8 +118,7 @@ TEST(VondraDevice, TheLinkGoesOnlyOnceAndComesBackReadAfresh)
     EXPECT_EQ(rig.peer->mode(), 1) << "a released device is powered down";
 }
 
-TEST(VondraDevice, CreationFailuresOfBothGenerations)
-{
+TEST(VondraDevice, CreationFailuresOfBothGenerations) {
     auto foreign = vondraSettings(VondraPeerGeneration::First);
     foreign.information.modelNumber = "80.1";
     StreamRig rig(foreign);
@@ -140,8 +131,7 @@ TEST(VondraDevice, CreationFailuresOfBothGenerations)
     EXPECT_EQ(creationFailure([&] { makeVondra2(refusing, 3); }), "Failed to set the amplifier parameters");
 }
 
-TEST(Vondra2Device, OwnProtocolStopsToIdleAndHasNoMotionOrPhotoplethysmogram)
-{
+TEST(Vondra2Device, OwnProtocolStopsToIdleAndHasNoMotionOrPhotoplethysmogram) {
     StreamRig rig(vondraSettings(VondraPeerGeneration::Second));
     auto device = makeVondra2(rig, 3);
     const size_t start = rig.peer->commandFrames().size();
@@ -171,8 +161,7 @@ TEST(Vondra2Device, OwnProtocolStopsToIdleAndHasNoMotionOrPhotoplethysmogram)
     EXPECT_EQ(stored.current, 1);
 }
 
-TEST(Vondra2Device, EarlyModelsStreamMotionAndPhotoplethysmogramThroughTheWrenletProtocol)
-{
+TEST(Vondra2Device, EarlyModelsStreamMotionAndPhotoplethysmogramThroughTheWrenletProtocol) {
     StreamRig rig(wrenletSettings(WrenletPeerGeneration::Second, 'I'));
     auto device = makeVondra2(rig, 2);
     Recorder<std::vector<_IMUData>> motion(device->memsEvent());

@@ -28,8 +28,7 @@ constexpr double Infinity = std::numeric_limits<double>::infinity();
 const std::vector<uint8_t> FirstDefaults{0x08, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 1, 1, 1, 1, 1, 1, 1};
 const std::vector<uint8_t> SecondDefaults{0x08, 1, 3, 1, 3, 1, 3, 1, 3, 1, 1, 1, 1, 1};
 
-double volts(uint32_t channel, uint32_t record, double reference, double gain = 6.0)
-{
+double volts(uint32_t channel, uint32_t record, double reference, double gain = 6.0) {
     return CommandStreamPeerModel::signalCount(channel, record) * reference / (8388607.0 * gain);
 }
 
@@ -39,21 +38,18 @@ protected:
     CommandStreamPeerSettings settings() const { return vondraSettings(GetParam()); }
     const std::vector<uint8_t>& defaults() const { return first() ? FirstDefaults : SecondDefaults; }
 
-    std::shared_ptr<VondraProtocolBase> make(StreamRig& rig, const ProtocolTiming& timing = fastProtocol())
-    {
+    std::shared_ptr<VondraProtocolBase> make(StreamRig& rig, const ProtocolTiming& timing = fastProtocol()) {
         auto device = rig.open();
         devices_.push_back(device);
         auto information = StreamRig::deviceInformation(*device);
-        if (first())
-            return makeVondraBLEProtocol(device, information, timing);
+        if (first()) return makeVondraBLEProtocol(device, information, timing);
         return makeVondra2BLEProtocol(device, information, timing);
     }
 
     std::vector<std::shared_ptr<VexaDevice::BLE::BLEDevice>> devices_;
 };
 
-std::string generationName(const ::testing::TestParamInfo<VondraPeerGeneration>& info)
-{
+std::string generationName(const ::testing::TestParamInfo<VondraPeerGeneration>& info) {
     return info.param == VondraPeerGeneration::First ? "SevenChannels" : "FourChannels";
 }
 
@@ -62,8 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Generations, VondraProtocolTest,
 
 }  // namespace
 
-TEST_P(VondraProtocolTest, StartUpSendsTheDefaultAmplifierToAnIdleDevice)
-{
+TEST_P(VondraProtocolTest, StartUpSendsTheDefaultAmplifierToAnIdleDevice) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     EXPECT_EQ(rig.peer->commandFrames(), Frames{defaults()});
@@ -79,8 +74,7 @@ TEST_P(VondraProtocolTest, StartUpSendsTheDefaultAmplifierToAnIdleDevice)
     EXPECT_EQ(protocol->modelCode(), 'I');
 }
 
-TEST_P(VondraProtocolTest, AMeasuringDeviceIsPoweredDownBeforeTheDefaultsGoOut)
-{
+TEST_P(VondraProtocolTest, AMeasuringDeviceIsPoweredDownBeforeTheDefaultsGoOut) {
     CommandStreamPeerSettings busy = settings();
     busy.mode = 4;
     StreamRig rig(busy);
@@ -89,8 +83,7 @@ TEST_P(VondraProtocolTest, AMeasuringDeviceIsPoweredDownBeforeTheDefaultsGoOut)
     EXPECT_EQ(protocol->ampMode(), 1);
 }
 
-TEST_P(VondraProtocolTest, OnlyADeviceAtRestThatRefusesTheDefaultsFailsTheStartUp)
-{
+TEST_P(VondraProtocolTest, OnlyADeviceAtRestThatRefusesTheDefaultsFailsTheStartUp) {
     {
         StreamRig rig(settings());
         rig.peer->setRefusal(CommandStreamPeerModel::WrongParameter, 0x08);
@@ -111,8 +104,7 @@ TEST_P(VondraProtocolTest, OnlyADeviceAtRestThatRefusesTheDefaultsFailsTheStartU
     EXPECT_EQ(protocol->ampMode(), 3);
 }
 
-TEST_P(VondraProtocolTest, TheDevicesAnswerToASettingIsTheResult)
-{
+TEST_P(VondraProtocolTest, TheDevicesAnswerToASettingIsTheResult) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     const auto generation = first() ? VondraGeneration::First : VondraGeneration::Second;
@@ -140,18 +132,19 @@ TEST_P(VondraProtocolTest, TheDevicesAnswerToASettingIsTheResult)
     EXPECT_EQ(rig.peer->commandFrames().size(), sent) << "nothing goes out for a value the amplifier cannot take";
 }
 
-TEST_P(VondraProtocolTest, AByteOutsideItsTableSendsNothingAndTheRecordReadBackIsTaken)
-{
+TEST_P(VondraProtocolTest, AByteOutsideItsTableSendsNothingAndTheRecordReadBackIsTaken) {
     StreamRig rig(settings());
     auto protocol = make(rig);
     const auto generation = first() ? VondraGeneration::First : VondraGeneration::Second;
     VondraAmplifierParam bad = defaultAmplifier(generation);
     bad.resistUse[0] = 0xFF;
     const size_t sent = rig.peer->commandFrames().size();
-    EXPECT_EQ(protocol->setAmplifierParam(bad), OperationResult::failed(517, "The specified Flag value is not supported"));
+    EXPECT_EQ(protocol->setAmplifierParam(bad),
+              OperationResult::failed(517, "The specified Flag value is not supported"));
     bad = defaultAmplifier(generation);
     bad.signalUse[20] = 2;
-    EXPECT_EQ(protocol->setAmplifierParam(bad), OperationResult::failed(517, "The specified Mode value is not supported"));
+    EXPECT_EQ(protocol->setAmplifierParam(bad),
+              OperationResult::failed(517, "The specified Mode value is not supported"));
     EXPECT_EQ(rig.peer->commandFrames().size(), sent);
 
     VondraAmplifierParam kept;
@@ -161,8 +154,7 @@ TEST_P(VondraProtocolTest, AByteOutsideItsTableSendsNothingAndTheRecordReadBackI
     EXPECT_EQ(rig.peer->amplifierFrame(), defaults());
 }
 
-TEST_P(VondraProtocolTest, ModeCommandsAndThePing)
-{
+TEST_P(VondraProtocolTest, ModeCommandsAndThePing) {
     StreamRig rig(settings());
     auto protocol = make(rig, KestraneTest::lostReplyProtocol());
     const size_t start = rig.peer->commandFrames().size();
@@ -182,8 +174,7 @@ TEST_P(VondraProtocolTest, ModeCommandsAndThePing)
     EXPECT_EQ(protocol->setIdle(), OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
 }
 
-TEST(VondraProtocol, SevenChannelRecordsInVoltsAndOhms)
-{
+TEST(VondraProtocol, SevenChannelRecordsInVoltsAndOhms) {
     StreamRig rig(vondraSettings(VondraPeerGeneration::First));
     auto device = rig.open();
     auto protocol = makeVondraBLEProtocol(device, StreamRig::deviceInformation(*device), fastProtocol());
@@ -199,18 +190,15 @@ TEST(VondraProtocol, SevenChannelRecordsInVoltsAndOhms)
     ASSERT_TRUE(protocol->powerDown());
 
     for (const auto& record : signal.records()) {
-        for (uint32_t ch = 0; ch < 6; ++ch)
-            EXPECT_DOUBLE_EQ(record.Samples[ch], volts(ch, record.PackNum, 4.5)) << ch;
+        for (uint32_t ch = 0; ch < 6; ++ch) EXPECT_DOUBLE_EQ(record.Samples[ch], volts(ch, record.PackNum, 4.5)) << ch;
         EXPECT_DOUBLE_EQ(record.Samples[6], volts(6, record.PackNum, 4.5, 12.0));
         EXPECT_EQ(record.Marker, CommandStreamPeerModel::markerOf(record.PackNum));
     }
     const std::array<double, 7> ohms{50000, Infinity, 150000, Infinity, 4000000, 70000, 80000};
-    for (const auto& record : resist.records())
-        EXPECT_EQ(record.Values, ohms);
+    for (const auto& record : resist.records()) EXPECT_EQ(record.Values, ohms);
 }
 
-TEST(VondraProtocol, FourChannelRecordsAreKestraneRecords)
-{
+TEST(VondraProtocol, FourChannelRecordsAreKestraneRecords) {
     StreamRig rig(vondraSettings(VondraPeerGeneration::Second));
     auto device = rig.open();
     auto protocol = makeVondra2BLEProtocol(device, StreamRig::deviceInformation(*device), fastProtocol());
@@ -233,8 +221,7 @@ TEST(VondraProtocol, FourChannelRecordsAreKestraneRecords)
         EXPECT_EQ(record.Samples, (std::vector<double>{50000, Infinity, 150000, Infinity}));
 }
 
-TEST(VondraProtocol, AForeignDeviceIsRefusedWithTheIdentityTexts)
-{
+TEST(VondraProtocol, AForeignDeviceIsRefusedWithTheIdentityTexts) {
     CommandStreamPeerSettings foreign = vondraSettings(VondraPeerGeneration::First);
     foreign.information.modelNumber = "80.1";
     StreamRig rig(foreign);

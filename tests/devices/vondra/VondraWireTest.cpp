@@ -17,8 +17,7 @@ const OperationResult WrongCurrent = OperationResult::failed(517, "The specified
 
 }  // namespace
 
-TEST(VondraWire, DefaultSettingFramesOfBothGenerations)
-{
+TEST(VondraWire, DefaultSettingFramesOfBothGenerations) {
     // Gain index 4 goes out as code 3, current index 1 as code 1.
     EXPECT_EQ(amplifierFrame(VondraGeneration::First, defaultAmplifier(VondraGeneration::First)),
               (std::vector<uint8_t>{0x08, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 1, 1, 1, 1, 1, 1, 1}));
@@ -26,8 +25,7 @@ TEST(VondraWire, DefaultSettingFramesOfBothGenerations)
               (std::vector<uint8_t>{0x08, 1, 3, 1, 3, 1, 3, 1, 3, 1, 1, 1, 1, 1}));
 }
 
-TEST(VondraWire, FramePlacesFlagsGainsAndCurrentPerChannel)
-{
+TEST(VondraWire, FramePlacesFlagsGainsAndCurrentPerChannel) {
     VondraAmplifierParam param;
     param.signalUse = {1, 0, 1, 1, 0, 1, 1};
     param.resistUse = {0, 1, 1, 0, 1, 0, 1};
@@ -44,8 +42,7 @@ TEST(VondraWire, FramePlacesFlagsGainsAndCurrentPerChannel)
               (std::vector<uint8_t>{0x08, 1, 6, 0, 5, 1, 0, 1, 1, 2, 0, 1, 1, 0}));
 }
 
-TEST(VondraWire, GainAndCurrentTables)
-{
+TEST(VondraWire, GainAndCurrentTables) {
     const std::vector<std::optional<uint8_t>> firstGains{0, 1, std::nullopt, 2, 3, 4, 5, std::nullopt};
     const std::vector<std::optional<uint8_t>> secondGains{0, 1, 6, 2, 3, 4, 5, std::nullopt};
     const std::vector<std::optional<uint8_t>> firstCurrents{0, 1, std::nullopt, std::nullopt, 2, 3, 4, std::nullopt};
@@ -62,8 +59,7 @@ TEST(VondraWire, GainAndCurrentTables)
     EXPECT_FALSE(currentCode(VondraGeneration::Second, 255));
 }
 
-TEST(VondraWire, RefusalsNameTheCurrentFirstThenTheGains)
-{
+TEST(VondraWire, RefusalsNameTheCurrentFirstThenTheGains) {
     VondraAmplifierParam param = defaultAmplifier(VondraGeneration::First);
     param.gain[6] = 2;
     EXPECT_EQ(checkAmplifier(VondraGeneration::First, param), WrongGain) << "the seventh channel counts";
@@ -84,8 +80,7 @@ TEST(VondraWire, RefusalsNameTheCurrentFirstThenTheGains)
 
 // Every entry of the record is checked, the unused ones too: flags take 0 and 1, gains the
 // generation's table (an entry past the channels may say it has none, 255).
-TEST(VondraWire, EveryEntryOutsideItsTableIsRefused)
-{
+TEST(VondraWire, EveryEntryOutsideItsTableIsRefused) {
     const OperationResult WrongMode = OperationResult::failed(517, "The specified Mode value is not supported");
     const OperationResult WrongFlag = OperationResult::failed(517, "The specified Flag value is not supported");
     for (const VondraGeneration generation : {VondraGeneration::First, VondraGeneration::Second}) {
@@ -115,8 +110,7 @@ TEST(VondraWire, EveryEntryOutsideItsTableIsRefused)
     }
 }
 
-TEST(VondraWire, PackLayoutsOfBothGenerations)
-{
+TEST(VondraWire, PackLayoutsOfBothGenerations) {
     const auto first = vondraLayout(VondraGeneration::First);
     EXPECT_EQ(first.signal.packSize, 26u);
     EXPECT_EQ(first.resist.packSize, 32u);
@@ -137,8 +131,7 @@ TEST(VondraWire, PackLayoutsOfBothGenerations)
     EXPECT_EQ(second.parameters.at(30), 1) << "the amplifier is written";
 }
 
-TEST(VondraWire, SamplingFrequencyCodes)
-{
+TEST(VondraWire, SamplingFrequencyCodes) {
     EXPECT_EQ(samplingFrequencyCode(250), 4);
     EXPECT_EQ(samplingFrequencyCode(10), 0);
     EXPECT_EQ(samplingFrequencyCode(100), 2);

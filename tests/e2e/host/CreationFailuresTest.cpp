@@ -58,7 +58,8 @@ TEST_F(CreationFailures, AnAddressWithAnEmptyOctetNamesNoDevice) {
         SCOPED_TRACE(address);
         expectFailure(record(SensorFamilyMorvex, address), 109, "Sensor not founded");
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "refused at once, not after a search";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+        << "refused at once, not after a search";
 }
 
 TEST_F(CreationFailures, AnAddressNoDeviceAnswersIsNotFound) {

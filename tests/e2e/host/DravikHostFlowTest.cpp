@@ -84,8 +84,8 @@ struct ResistCalls : Calls<std::vector<double>> {
 struct BothCalls {
     SignalCalls signal;
     ResistCalls resist;
-    static void receive(_Sensor* sensor, SignalChannelsRecord* signal, uint32_t signalCount,
-                        DravikResistRecord* resist, uint32_t resistCount, void* user) {
+    static void receive(_Sensor* sensor, SignalChannelsRecord* signal, uint32_t signalCount, DravikResistRecord* resist,
+                        uint32_t resistCount, void* user) {
         auto* calls = static_cast<BothCalls*>(user);
         SignalCalls::receive(sensor, signal, signalCount, &calls->signal);
         ResistCalls::add(&calls->resist, resist, resistCount);
@@ -356,7 +356,8 @@ TEST_P(DravikHostModes, ModeCommandsSucceedOnlyWhenTheDeviceShowsThem) {
 
     peer->dropLink();
     uint8_t state = SensorStateInRange;
-    ASSERT_TRUE(waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
+    ASSERT_TRUE(
+        waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
     for (const int32_t command : {kStopSignal, kStopResist, kStartSignal}) {
         EXPECT_EQ(execCommandSensor(sensor, command, &status), 0) << command << ": the link is down";
         EXPECT_EQ(status.Error, 513u);
@@ -472,8 +473,10 @@ TEST_F(DravikHost, ReadsFilesToTheirEndAndRefusesRangesPastIt) {
     int32_t size = 0;
     ASSERT_EQ(readFileDravik(sensor, "rec02.bin", back.data(), &size, 100, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(size, 200);
-    EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 200), std::vector<uint8_t>(data.begin() + 100, data.end()));
-    EXPECT_EQ(std::vector<uint8_t>(back.begin() + 200, back.end()), std::vector<uint8_t>(16, 0xEE)) << "nothing past it";
+    EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 200),
+              std::vector<uint8_t>(data.begin() + 100, data.end()));
+    EXPECT_EQ(std::vector<uint8_t>(back.begin() + 200, back.end()), std::vector<uint8_t>(16, 0xEE))
+        << "nothing past it";
     size = 250;
     ASSERT_EQ(readFileDravik(sensor, "rec02.bin", back.data(), &size, 100, &status), 1) << status.ErrorMsg;
     EXPECT_EQ(size, 150) << "up to position 250";

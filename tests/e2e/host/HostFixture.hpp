@@ -33,8 +33,8 @@ using TestSupport::waitFor;
 
 // Threads of this process right now.
 inline size_t threadCount() {
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                             std::filesystem::directory_iterator()));
+    return static_cast<size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator()));
 }
 
 // Everything one host function was given, for the test thread to look at.
@@ -212,7 +212,8 @@ struct SensorHost : HostLibrary {
 
         peer.dropLink();
         uint8_t state = SensorStateInRange;
-        ASSERT_TRUE(waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
+        ASSERT_TRUE(
+            waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
         EXPECT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 0) << "the link is down";
         EXPECT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 0) << "the link is down";
     }

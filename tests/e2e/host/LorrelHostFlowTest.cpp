@@ -227,7 +227,8 @@ TEST_F(LorrelHost, AFailedCreationReportsItsErrorAndLeavesNoThreadRunning) {
     const size_t before = threadCount();
     EXPECT_EQ(createSensor(scanner, &info, &status), nullptr);
     EXPECT_EQ(status.Error, 108u);
-    EXPECT_STREQ(status.ErrorMsg, "Cannot create Lorrel BLE Device: Device unsupported. Failed recognized the device Family");
+    EXPECT_STREQ(status.ErrorMsg,
+                 "Cannot create Lorrel BLE Device: Device unsupported. Failed recognized the device Family");
     EXPECT_TRUE(waitFor([&] { return threadCount() <= before; }));
 }
 

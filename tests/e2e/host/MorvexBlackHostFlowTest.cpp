@@ -120,10 +120,14 @@ TEST_F(MorvexBlackHost, ReadsAndRegistrationsOfTheMorvexBlackClass) {
     EXPECT_EQ(addSignalCallbackMorvex2(sensor, nullptr, &handle, nullptr, &status), 0);
     EXPECT_EQ(status.Error, 124u);
     EXPECT_EQ(handle, nullptr);
-    EXPECT_EQ(addFPGDataCallback(sensor, [](_Sensor*, FPGRecord*, uint32_t, void*) {}, &handle, nullptr, &status), 1);
+    EXPECT_EQ(addFPGDataCallback(
+                  sensor, [](_Sensor*, FPGRecord*, uint32_t, void*) {}, &handle, nullptr, &status),
+              1);
     removeFPGDataCallback(handle);
     DualCallbackHandle* motion = nullptr;
-    EXPECT_EQ(addMEMSDataCallback(sensor, [](_Sensor*, MEMSRecord*, uint32_t, void*) {}, &motion, nullptr, &status), 1)
+    EXPECT_EQ(addMEMSDataCallback(
+                  sensor, [](_Sensor*, MEMSRecord*, uint32_t, void*) {}, &motion, nullptr, &status),
+              1)
         << status.ErrorMsg;
     removeMEMSDataCallback(motion);
 }

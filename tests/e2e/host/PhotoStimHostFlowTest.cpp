@@ -120,7 +120,8 @@ TEST_P(PhotoStimHostStart, SynchronisingAndRunningAProgramReachTheCallbacks) {
     CallbackHandle* stateHandle = nullptr;
     CallbackHandle* syncHandle = nullptr;
     CallbackHandle* voltageHandle = nullptr;
-    ASSERT_EQ(addStimModeCallback(sensor, ByteValueCalls::receive, &stateHandle, &states, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(addStimModeCallback(sensor, ByteValueCalls::receive, &stateHandle, &states, &status), 1)
+        << status.ErrorMsg;
     ASSERT_EQ(addPhotoStimSyncStateCallback(sensor, ByteValueCalls::receive, &syncHandle, &syncs, &status), 1);
     ASSERT_EQ(addBatteryVoltageCallback(sensor, IntValueCalls::receive, &voltageHandle, &voltages, &status), 1);
 
@@ -154,8 +155,7 @@ TEST_P(PhotoStimHostStart, SynchronisingAndRunningAProgramReachTheCallbacks) {
 
     peer->setBatteryVoltage(3500);
     EXPECT_TRUE(lastIs<int32_t>(voltages, 3500));
-    for (const auto thread : states.threads())
-        EXPECT_NE(thread, std::this_thread::get_id());
+    for (const auto thread : states.threads()) EXPECT_NE(thread, std::this_thread::get_id());
 
     removeStimModeCallback(stateHandle);
     removePhotoStimSyncStateCallback(syncHandle);
@@ -166,7 +166,8 @@ TEST_F(PhotoStimHost, StopAndResetFailOnADroppedLink) {
     ASSERT_EQ(execCommandSensor(sensor, kSynchronise, &status), 1) << status.ErrorMsg;
     peer->dropLink();
     uint8_t state = SensorStateInRange;
-    ASSERT_TRUE(waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
+    ASSERT_TRUE(
+        waitFor([&] { return readStateSensor(sensor, &state, &status) == 1 && state == SensorStateOutOfRange; }));
     for (const int32_t command : {kStopPhotoStimulation, kReset}) {
         EXPECT_EQ(execCommandSensor(sensor, command, &status), 0) << command << ": the link is down";
         EXPECT_EQ(status.Error, 513u);

@@ -169,21 +169,19 @@ TEST_F(TesselHost, EveryPackKindReachesTheHost) {
     ASSERT_EQ(addRespirationCallbackTessel(sensor, &SampleCalls::receive, &handles[1], &breath, &status), 1);
     ASSERT_EQ(addQuaternionDataCallback(sensor, &RecordCalls<QuaternionRecord>::receive, &handles[2], &angles, &status),
               1);
-    ASSERT_EQ(addEnvelopeDataCallbackTessel(sensor, &RecordCalls<EnvelopeRecord>::receive, &handles[3], &envelope,
-                                            &status),
-              1);
+    ASSERT_EQ(
+        addEnvelopeDataCallbackTessel(sensor, &RecordCalls<EnvelopeRecord>::receive, &handles[3], &envelope, &status),
+        1);
     ASSERT_EQ(addElectrodeStateCallbackTessel(sensor, &ByteCalls::receive, &handles[4], &electrodes, &status), 1);
     ASSERT_EQ(addMEMSDataCallback(sensor, &RecordCalls<MEMSRecord>::receive, &motionHandle, &motion, &status), 1);
-    for (const auto command : {C::StartSignal, C::StartRespiration, C::StartMEMS,
-                               C::StartAngle, C::StartEnvelope}) {
+    for (const auto command : {C::StartSignal, C::StartRespiration, C::StartMEMS, C::StartAngle, C::StartEnvelope}) {
         ASSERT_TRUE(run(command)) << toInt(command) << " " << status.ErrorMsg;
     }
     ASSERT_TRUE(waitFor([&] {
         return signal.count() >= 50 && breath.count() >= 50 && motion.count() >= 50 && angles.count() >= 50 &&
                envelope.count() >= 50 && electrodes.count() >= 1;
     }));
-    for (const auto command : {C::StopSignal, C::StopRespiration, C::StopMEMS,
-                               C::StopAngle, C::StopEnvelope}) {
+    for (const auto command : {C::StopSignal, C::StopRespiration, C::StopMEMS, C::StopAngle, C::StopEnvelope}) {
         ASSERT_TRUE(run(command)) << toInt(command) << " " << status.ErrorMsg;
     }
 

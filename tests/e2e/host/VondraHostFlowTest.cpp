@@ -70,7 +70,8 @@ struct VondraHost : SensorHost, ::testing::WithParamInterface<AnswerOrder> {
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Devices, VondraHost, ::testing::Values(AnswerOrder::AnnouncedFirst, AnswerOrder::AnnouncedEarly),
+INSTANTIATE_TEST_SUITE_P(Devices, VondraHost,
+                         ::testing::Values(AnswerOrder::AnnouncedFirst, AnswerOrder::AnnouncedEarly),
                          [](const ::testing::TestParamInfo<AnswerOrder>& info) {
                              return info.param == AnswerOrder::AnnouncedFirst ? "AnnouncedFirst" : "AnnouncedEarly";
                          });
@@ -146,17 +147,17 @@ TEST_P(VondraHost, SevenChannelSignalAndResistanceValues) {
     EXPECT_EQ(getChannelsCountSensor(sensor), 7);
     expectFailure(readAccelerometerSensSensor(sensor, &byte, &status), 121, "Failed read the sensor parameter");
     DualCallbackHandle* motion = nullptr;
-    expectFailure(addMEMSDataCallback(sensor, nullptr, &motion, nullptr, &status), 124, "Failed add callback the sensor");
+    expectFailure(addMEMSDataCallback(sensor, nullptr, &motion, nullptr, &status), 124,
+                  "Failed add callback the sensor");
 
     BatchCalls<VondraSignalRecord> signal;
     BatchCalls<VondraResistRecord> resist;
     CallbackHandle* signalHandle = nullptr;
     CallbackHandle* resistHandle = nullptr;
-    ASSERT_EQ(addSignalDataCallbackVondra(sensor, BatchCalls<VondraSignalRecord>::receive, &signalHandle, &signal,
-                                          &status),
-              1);
-    ASSERT_EQ(addResistCallbackVondra(sensor, BatchCalls<VondraResistRecord>::receive, &resistHandle, &resist,
-                                      &status),
+    ASSERT_EQ(
+        addSignalDataCallbackVondra(sensor, BatchCalls<VondraSignalRecord>::receive, &signalHandle, &signal, &status),
+        1);
+    ASSERT_EQ(addResistCallbackVondra(sensor, BatchCalls<VondraResistRecord>::receive, &resistHandle, &resist, &status),
               1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignalAndResist, &status), 1) << status.ErrorMsg;
     ASSERT_TRUE(waitFor([&] { return signal.records().size() >= 10 && resist.records().size() >= 2; }));
@@ -212,12 +213,12 @@ TEST_P(VondraHost, SecondGenerationOnItsOwnProtocol) {
     BatchCalls<FourChannelResistRecord> resist;
     CallbackHandle* signalHandle = nullptr;
     CallbackHandle* resistHandle = nullptr;
-    ASSERT_EQ(addSignalDataCallbackVondra2(sensor, BatchCalls<MorvexSignalRecord>::receive, &signalHandle, &signal,
-                                           &status),
-              1);
-    ASSERT_EQ(addResistCallbackVondra2(sensor, BatchCalls<FourChannelResistRecord>::receive, &resistHandle, &resist,
-                                       &status),
-              1);
+    ASSERT_EQ(
+        addSignalDataCallbackVondra2(sensor, BatchCalls<MorvexSignalRecord>::receive, &signalHandle, &signal, &status),
+        1);
+    ASSERT_EQ(
+        addResistCallbackVondra2(sensor, BatchCalls<FourChannelResistRecord>::receive, &resistHandle, &resist, &status),
+        1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignalAndResist, &status), 1) << status.ErrorMsg;
     ASSERT_TRUE(waitFor([&] { return signal.records().size() >= 10 && resist.records().size() >= 2; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1) << status.ErrorMsg;
@@ -268,9 +269,9 @@ TEST_P(VondraHost, SecondGenerationEarlyModelsOnTheWrenletProtocol) {
 
     BatchCalls<FourChannelResistRecord> resist;
     CallbackHandle* resistHandle = nullptr;
-    ASSERT_EQ(addResistCallbackVondra2(sensor, BatchCalls<FourChannelResistRecord>::receive, &resistHandle, &resist,
-                                       &status),
-              1);
+    ASSERT_EQ(
+        addResistCallbackVondra2(sensor, BatchCalls<FourChannelResistRecord>::receive, &resistHandle, &resist, &status),
+        1);
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartResist, &status), 1) << status.ErrorMsg;
     ASSERT_TRUE(waitFor([&] { return resist.records().size() >= 2; }));
     ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopResist, &status), 1);

@@ -26,8 +26,7 @@ struct DisplayCloser {
 using DisplayConnection = std::unique_ptr<Display, DisplayCloser>;
 
 // The items of a 32-bit property (CARDINAL, ATOM or WINDOW), empty when it is not set.
-std::vector<long> propertyItems(Display* display, Window window, const char* name, Atom type)
-{
+std::vector<long> propertyItems(Display* display, Window window, const char* name, Atom type) {
     const Atom property = XInternAtom(display, name, True);
     std::vector<long> items;
     if (property == None) {
@@ -50,20 +49,13 @@ std::vector<long> propertyItems(Display* display, Window window, const char* nam
     return items;
 }
 
-Window windowFrom(const std::string& id)
-{
-    return static_cast<Window>(std::stoul(id));
-}
+Window windowFrom(const std::string& id) { return static_cast<Window>(std::stoul(id)); }
 
 }  // namespace
 
-bool TestWindowManager::binaryAvailable()
-{
-    return access(kBinary, X_OK) == 0;
-}
+bool TestWindowManager::binaryAvailable() { return access(kBinary, X_OK) == 0; }
 
-TestWindowManager::TestWindowManager()
-{
+TestWindowManager::TestWindowManager() {
     const DisplayConnection display(XOpenDisplay(nullptr));
     if (!display) {
         return;
@@ -100,28 +92,24 @@ TestWindowManager::TestWindowManager()
     }
 }
 
-TestWindowManager::~TestWindowManager()
-{
+TestWindowManager::~TestWindowManager() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
 }
 
-bool WindowPlacement::onScreen() const
-{
+bool WindowPlacement::onScreen() const {
     return outerLeft() >= 0 && outerTop() >= 0 && outerRight() <= screenWidth && outerBottom() <= screenHeight;
 }
 
-double WindowPlacement::offCentre() const
-{
+double WindowPlacement::offCentre() const {
     const double dx = (outerLeft() + outerRight()) / 2.0 - screenWidth / 2.0;
     const double dy = (outerTop() + outerBottom()) / 2.0 - screenHeight / 2.0;
     return std::max(std::abs(dx), std::abs(dy));
 }
 
-std::optional<WindowPlacement> placementOf(const std::string& window)
-{
+std::optional<WindowPlacement> placementOf(const std::string& window) {
     const DisplayConnection display(XOpenDisplay(nullptr));
     if (!display) {
         return std::nullopt;
@@ -153,8 +141,7 @@ std::optional<WindowPlacement> placementOf(const std::string& window)
     return placement;
 }
 
-std::vector<std::string> allowedActions(const std::string& window)
-{
+std::vector<std::string> allowedActions(const std::string& window) {
     const DisplayConnection display(XOpenDisplay(nullptr));
     std::vector<std::string> names;
     if (!display) {
@@ -175,8 +162,7 @@ std::vector<std::string> allowedActions(const std::string& window)
     return names;
 }
 
-std::optional<FrameRequest> frameRequestOf(const std::string& window)
-{
+std::optional<FrameRequest> frameRequestOf(const std::string& window) {
     const DisplayConnection display(XOpenDisplay(nullptr));
     if (!display) {
         return std::nullopt;

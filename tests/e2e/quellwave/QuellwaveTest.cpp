@@ -34,11 +34,11 @@ constexpr const char* kSink = "quellwave_out";
 constexpr double kNotBlank = 5.0;
 
 // Points on the buttons' edges in window coordinates: a click anywhere on what is drawn counts.
-constexpr int kWarningContinue[] = {299, 520};    // on the 2-pixel outline left of the rectangle
-constexpr int kSelectionContinue[] = {450, 500};  // top left corner
+constexpr int kWarningContinue[] = {299, 520};       // on the 2-pixel outline left of the rectangle
+constexpr int kSelectionContinue[] = {450, 500};     // top left corner
 constexpr int kConfirmationContinue[] = {649, 549};  // bottom right corner
-constexpr int kExitSession[] = {300, 539};        // bottom left corner
-constexpr int kYes[] = {499, 490};                // top right corner
+constexpr int kExitSession[] = {300, 539};           // bottom left corner
+constexpr int kYes[] = {499, 490};                   // top right corner
 int rowY(int row) { return 150 + 40 * row + 15; }
 
 // Records everything the sink plays into a raw file; tells how much is recorded so far.
@@ -70,7 +70,10 @@ private:
     static ChildProcess::Options options(const fs::path& file) {
         return {{"parec", "-d", std::string(kSink) + ".monitor", "--format=s16le", "--rate=48000", "--channels=2",
                  "--latency-msec=20"},
-                {}, {}, {}, file};
+                {},
+                {},
+                {},
+                file};
     }
 
     fs::path file_;
@@ -81,8 +84,8 @@ class QuellwaveTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         display_ = new testing::XvfbTestDisplay();
-        sound_ = new testing::PulseTestServer({{kSink, "device.form_factor=headphone", 2, static_cast<int>(kRate)}},
-                                              kSink);
+        sound_ =
+            new testing::PulseTestServer({{kSink, "device.form_factor=headphone", 2, static_cast<int>(kRate)}}, kSink);
     }
     static void TearDownTestSuite() {
         delete sound_;
@@ -111,9 +114,11 @@ protected:
 
     std::unique_ptr<ChildProcess> startProgram(const fs::path& workingFolder,
                                                std::map<std::string, std::string> environment) {
-        return std::make_unique<ChildProcess>(ChildProcess::Options{
-            {(kProgramFolder / "Quellwave").string()}, std::move(environment), workingFolder,
-            folder_ / "program.log", {}});
+        return std::make_unique<ChildProcess>(ChildProcess::Options{{(kProgramFolder / "Quellwave").string()},
+                                                                    std::move(environment),
+                                                                    workingFolder,
+                                                                    folder_ / "program.log",
+                                                                    {}});
     }
 
     std::string programLog() const { return testing::readFile(folder_ / "program.log"); }
@@ -353,7 +358,8 @@ TEST_F(QuellwaveTest, AMissingFontsFolderIsReportedAndTheProgramEnds) {
 TEST_F(QuellwaveTest, LosingTheSoundServerMidSessionIsToldAndTheSelectionReturns) {
     // A server of this test's own (PULSE_SERVER points at it while it runs), so that it can go.
     auto own = std::make_unique<testing::PulseTestServer>(
-        std::vector<testing::PulseTestServer::Sink>{{kSink, "device.form_factor=headphone", 2, static_cast<int>(kRate)}},
+        std::vector<testing::PulseTestServer::Sink>{
+            {kSink, "device.form_factor=headphone", 2, static_cast<int>(kRate)}},
         kSink);
     ASSERT_TRUE(own->running()) << own->log();
     ASSERT_NO_FATAL_FAILURE(launch(programEnvironment()));

@@ -58,8 +58,7 @@ std::optional<double> StereoRecording::onset(double threshold, double window) co
     return std::nullopt;
 }
 
-double StereoRecording::beatBetweenChannels(double from, double to, double lowHz, double highHz,
-                                            double stepHz) const {
+double StereoRecording::beatBetweenChannels(double from, double to, double lowHz, double highHz, double stepHz) const {
     // The product of the channels holds the difference of their tones (the beat) and their sum;
     // averaging blocks of a millisecond keeps the beat and brings the work down a thousandfold.
     const std::size_t begin = frameAt(from);
@@ -97,7 +96,7 @@ double StereoRecording::toneLevel(int channel, double hz, double from, double to
 }
 
 StereoRecording::ToneWindow StereoRecording::loudestToneWindow(int channel, double hz, double from, double to,
-                                                              double length) const {
+                                                               double length) const {
     ToneWindow best{from, 0.0};
     for (double start = from; start + length <= to; start += length / 4.0) {
         const double level = toneLevel(channel, hz, start, start + length);

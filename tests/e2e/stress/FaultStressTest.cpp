@@ -42,8 +42,7 @@ using VexaDevice::BLE::Platform::GattStatus;
 // A call that takes longer than this is taken for a hang.
 constexpr auto HangLimit = 90s;
 
-double secondsFromEnvironment(const char* name, double fallback)
-{
+double secondsFromEnvironment(const char* name, double fallback) {
     const char* text = std::getenv(name);
     return text != nullptr ? std::atof(text) : fallback;
 }
@@ -64,8 +63,7 @@ struct Device {
     std::atomic<const char*> action{"starting"};
     std::atomic<Clock::rep> since{Clock::now().time_since_epoch().count()};
 
-    void doing(const char* what)
-    {
+    void doing(const char* what) {
         since = Clock::now().time_since_epoch().count();
         action = what;
     }
@@ -77,8 +75,7 @@ void onConnection(_Sensor*, uint8_t, void*) {}
 
 class FaultStress : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         VexaDevice::Api::SensorTiming timing;
         timing.protocol.workerWait = 2ms;
         timing.protocol.writeRetryPause = 2ms;
@@ -99,12 +96,9 @@ protected:
         ASSERT_NE(scanner_, nullptr) << status.ErrorMsg;
     }
 
-    void TearDown() override
-    {
-        for (const auto& subject : subjects_)
-            clearFaults(*subject);
-        for (const auto& device : devices_)
-            release(*device);
+    void TearDown() override {
+        for (const auto& subject : subjects_) clearFaults(*subject);
+        for (const auto& device : devices_) release(*device);
         freeScanner(scanner_);
         devices_.clear();
         subjects_.clear();
@@ -112,8 +106,7 @@ protected:
     }
 
     // Drives one device: commands, connections, frees and faults, each checked.
-    void drive(Device& device, uint32_t seed)
-    {
+    void drive(Device& device, uint32_t seed) {
         std::mt19937 random(seed);
         while (running_) {
             bool freed = false;
@@ -143,21 +136,18 @@ protected:
     }
 
     // Reads and registrations from another host thread while the driver works.
-    void read(Device& device, uint32_t seed)
-    {
+    void read(Device& device, uint32_t seed) {
         std::mt19937 random(seed);
         while (running_) {
             {
                 std::shared_lock lock(device.sensorMutex);
-                if (device.sensor != nullptr)
-                    readOnce(device, random);
+                if (device.sensor != nullptr) readOnce(device, random);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % 3));
         }
     }
 
-    void readOnce(Device& device, std::mt19937& random)
-    {
+    void readOnce(Device& device, std::mt19937& random) {
         _Sensor* sensor = device.sensor;
         Subject& subject = device.subject;
         CallStatus status{};
@@ -166,9 +156,8 @@ protected:
             int32_t battery = -1;
             if (readBattPowerSensor(sensor, &battery, &status) == 1) {
                 ++tally_.readsChecked;
-                tally_.check(battery == subject.battery(), [&] {
-                    return subject.name() + ": battery read " + std::to_string(battery);
-                });
+                tally_.check(battery == subject.battery(),
+                             [&] { return subject.name() + ": battery read " + std::to_string(battery); });
             }
             break;
         }
@@ -203,8 +192,7 @@ protected:
                 device.valueRemovals.push_back([handle] { removeBatteryCallback(handle); });
             else if (addConnectionStateCallback(sensor, onConnection, &handle, nullptr, &status) == 1)
                 device.valueRemovals.push_back([handle] { removeConnectionStateCallback(handle); });
-            if (device.valueRemovals.size() > 6)
-                removeAll(device.valueRemovals);
+            if (device.valueRemovals.size() > 6) removeAll(device.valueRemovals);
             break;
         }
         default:
@@ -219,8 +207,7 @@ protected:
         }
     }
 
-    void removeAll(std::vector<Removal>& removals)
-    {
+    void removeAll(std::vector<Removal>& removals) {
         for (const Removal& remove : removals) {
             remove();
             ++tally_.callbackRemovals;
@@ -228,8 +215,7 @@ protected:
         removals.clear();
     }
 
-    void create(Device& device)
-    {
+    void create(Device& device) {
         device.doing("createSensor");
         std::unique_lock lock(device.sensorMutex);
         {
@@ -253,24 +239,20 @@ protected:
     }
 
     // Frees the sensor: from inside its own data function when one comes soon, else here.
-    void recreate(Device& device, std::mt19937& random)
-    {
+    void recreate(Device& device, std::mt19937& random) {
         if (random() % 2 == 0) {
             device.doing("freeing from a data function");
             device.subject.freeFromNextCall([&device] {
                 std::unique_lock lock(device.sensorMutex, std::try_to_lock);
-                if (!lock.owns_lock())
-                    return false;
-                if (_Sensor* sensor = std::exchange(device.sensor, nullptr))
-                    freeSensor(sensor);
+                if (!lock.owns_lock()) return false;
+                if (_Sensor* sensor = std::exchange(device.sensor, nullptr)) freeSensor(sensor);
                 return true;
             });
             const auto end = Clock::now() + 300ms;
             while (Clock::now() < end) {
                 {
                     std::shared_lock lock(device.sensorMutex);
-                    if (device.sensor == nullptr)
-                        break;
+                    if (device.sensor == nullptr) break;
                 }
                 std::this_thread::sleep_for(1ms);
             }
@@ -278,13 +260,11 @@ protected:
         }
         device.doing("freeSensor");
         std::unique_lock lock(device.sensorMutex);
-        if (_Sensor* sensor = std::exchange(device.sensor, nullptr))
-            freeSensor(sensor);
+        if (_Sensor* sensor = std::exchange(device.sensor, nullptr)) freeSensor(sensor);
     }
 
     // One command; a success must show on the device, and never comes from a down link.
-    void command(Device& device, std::mt19937& random)
-    {
+    void command(Device& device, std::mt19937& random) {
         Subject& subject = device.subject;
         const std::span<const int32_t> commands = subject.commands();
         const int32_t command = commands[random() % commands.size()];
@@ -296,13 +276,11 @@ protected:
             subject.setRefusal(static_cast<uint8_t>(1 + random() % 2));
         else if (peerFault == 2)
             subject.setIgnoring(true);
-        if (peerFault < 3)
-            ++tally_.faults;
+        if (peerFault < 3) ++tally_.faults;
 
         device.doing("execCommandSensor");
         std::shared_lock lock(device.sensorMutex);
-        if (device.sensor == nullptr)
-            return clearFaults(subject);
+        if (device.sensor == nullptr) return clearFaults(subject);
         const bool downBefore = !subject.peripheral().isConnected();
         CallStatus status{};
         const bool succeeded = execCommandSensor(device.sensor, command, &status) == 1;
@@ -323,11 +301,9 @@ protected:
     }
 
     // Connects a sensor that is out of range, or disconnects one.
-    void link(Device& device, std::mt19937& random)
-    {
+    void link(Device& device, std::mt19937& random) {
         std::shared_lock lock(device.sensorMutex);
-        if (device.sensor == nullptr)
-            return;
+        if (device.sensor == nullptr) return;
         CallStatus status{};
         uint8_t state = SensorStateOutOfRange;
         readStateSensor(device.sensor, &state, &status);
@@ -341,41 +317,28 @@ protected:
     }
 
     // One fault of the simulated radio on a random characteristic or on the link.
-    void injectFault(Device& device, std::mt19937& random)
-    {
+    void injectFault(Device& device, std::mt19937& random) {
         device.doing("injecting a fault");
         VexaSim::SimPeripheral& peripheral = device.subject.peripheral();
         std::vector<std::shared_ptr<VexaSim::SimCharacteristic>> characteristics;
         for (const auto& service : peripheral.services())
-            for (const auto& characteristic : service->characteristics())
-                characteristics.push_back(characteristic);
-        if (characteristics.empty())
-            return;
+            for (const auto& characteristic : service->characteristics()) characteristics.push_back(characteristic);
+        if (characteristics.empty()) return;
         auto& characteristic = *characteristics[random() % characteristics.size()];
         const int count = static_cast<int>(1 + random() % 3);
         switch (random() % 9) {
         case 0:
-        case 1:
-            characteristic.dropNextNotifications(count);
-            break;
-        case 2:
-            characteristic.delayNextNotifications(count, std::chrono::milliseconds(1 + random() % 25));
-            break;
-        case 3:
-            characteristic.truncateNextNotifications(count, random() % 12);
-            break;
+        case 1: characteristic.dropNextNotifications(count); break;
+        case 2: characteristic.delayNextNotifications(count, std::chrono::milliseconds(1 + random() % 25)); break;
+        case 3: characteristic.truncateNextNotifications(count, random() % 12); break;
         case 4:
             characteristic.failNextWrites(count, random() % 2 ? GattStatus::ProtocolError : GattStatus::Unreachable);
             break;
         case 5:
             characteristic.failNextReads(count, random() % 2 ? GattStatus::ProtocolError : GattStatus::Unreachable);
             break;
-        case 6:
-            characteristic.failNextClientConfigurationWrites(1);
-            break;
-        case 7:
-            peripheral.dropLinkAfterNotifications(static_cast<int>(random() % 40));
-            break;
+        case 6: characteristic.failNextClientConfigurationWrites(1); break;
+        case 7: peripheral.dropLinkAfterNotifications(static_cast<int>(random() % 40)); break;
         default:
             if (random() % 3 == 0)
                 peripheral.dropLink();
@@ -386,26 +349,22 @@ protected:
         ++tally_.faults;
     }
 
-    static void clearFaults(Subject& subject)
-    {
+    static void clearFaults(Subject& subject) {
         subject.setSilent(false);
         subject.setRefusal(0);
         subject.setIgnoring(false);
     }
 
-    void release(Device& device)
-    {
+    void release(Device& device) {
         std::unique_lock lock(device.sensorMutex);
-        if (_Sensor* sensor = std::exchange(device.sensor, nullptr))
-            freeSensor(sensor);
+        if (_Sensor* sensor = std::exchange(device.sensor, nullptr)) freeSensor(sensor);
         std::lock_guard removals(device.removalsMutex);
         removeAll(device.dataRemovals);
         removeAll(device.valueRemovals);
     }
 
     // Ends the process when a call has not returned for far too long.
-    void watch()
-    {
+    void watch() {
         while (watching_) {
             std::this_thread::sleep_for(100ms);
             for (const auto& device : devices_) {
@@ -429,11 +388,9 @@ protected:
     std::atomic<bool> watching_{true};
 };
 
-TEST_F(FaultStress, NoWrongDataNoFalseSuccessNoHang)
-{
+TEST_F(FaultStress, NoWrongDataNoFalseSuccessNoHang) {
     const double seconds = secondsFromEnvironment("AK_STRESS_SECONDS", 60);
-    if (seconds <= 0)
-        GTEST_SKIP() << "AK_STRESS_SECONDS is 0";
+    if (seconds <= 0) GTEST_SKIP() << "AK_STRESS_SECONDS is 0";
     const auto seed = static_cast<uint32_t>(secondsFromEnvironment("AK_STRESS_SEED", std::random_device{}()));
     std::printf("fault stress: seed %u (AK_STRESS_SEED repeats it)\n", seed);
 
@@ -446,14 +403,12 @@ TEST_F(FaultStress, NoWrongDataNoFalseSuccessNoHang)
     }
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     running_ = false;
-    for (auto& thread : threads)
-        thread.join();
+    for (auto& thread : threads) thread.join();
     watching_ = false;
     watchdog.join();
 
     tally_.print(seconds);
-    for (const std::string& violation : tally_.described())
-        ADD_FAILURE() << violation;
+    for (const std::string& violation : tally_.described()) ADD_FAILURE() << violation;
     EXPECT_EQ(tally_.violations(), 0u);
     // The run did what it is for.
     EXPECT_GT(tally_.faults.load(), 0u);

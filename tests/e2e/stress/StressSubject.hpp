@@ -31,21 +31,18 @@ public:
     explicit PackOrder(uint64_t modulus) : modulus_(modulus) {}
 
     // False when `packNum` repeats or goes back.
-    bool accept(uint32_t packNum)
-    {
+    bool accept(uint32_t packNum) {
         std::lock_guard lock(mutex_);
         const std::optional<uint64_t> previous = previous_;
         previous_ = packNum;
-        if (!previous || std::chrono::steady_clock::now() < lenientUntil_)
-            return true;
+        if (!previous || std::chrono::steady_clock::now() < lenientUntil_) return true;
         const uint64_t forward = (packNum + modulus_ - *previous % modulus_) % modulus_;
         return (forward > 0 && forward < modulus_ / 2) || packNum < RestartWindow;
     }
 
     // The records delivered from now on come to another registration: a delivery to the one
     // before may still be finishing, in any order with the new one's.
-    void restart()
-    {
+    void restart() {
         std::lock_guard lock(mutex_);
         previous_.reset();
         lenientUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
@@ -115,8 +112,7 @@ protected:
     bool checkOrder(uint32_t packNum, PackOrder& order, const char* stream);
     // Counts a check; `describe` (called on failure only) says what went wrong.
     template <class Describe>
-    bool check(bool holds, Describe describe)
-    {
+    bool check(bool holds, Describe describe) {
         return tally_.check(holds, [&] { return name() + ": " + describe(); });
     }
     void countRecords(uint64_t count) { tally_.recordsChecked += count; }
@@ -124,9 +120,8 @@ protected:
     // Registers `callback` (with this subject as its user pointer) through `add`, with its
     // removal through `remove`; a registration fails only for a family that lacks the data.
     template <class Callback, class Handle>
-    void listen(_Sensor* sensor, uint8_t (*add)(_Sensor*, Callback, Handle**, void*, CallStatus*),
-                Callback callback, void (*remove)(Handle*), std::vector<Removal>& removals, const char* what)
-    {
+    void listen(_Sensor* sensor, uint8_t (*add)(_Sensor*, Callback, Handle**, void*, CallStatus*), Callback callback,
+                void (*remove)(Handle*), std::vector<Removal>& removals, const char* what) {
         Handle* handle = nullptr;
         CallStatus status{};
         if (add(sensor, callback, &handle, this, &status) == 1 && handle != nullptr) {
@@ -161,30 +156,23 @@ class PeerSubject : public Subject {
 
 public:
     VexaSim::SimPeripheral& peripheral() const override { return *peer_->peripheral(); }
-    void setSilent(bool silent) override
-    {
-        if constexpr (requires(Model& model) { model.setSilent(silent); })
-            peer_->setSilent(silent);
+    void setSilent(bool silent) override {
+        if constexpr (requires(Model & model) { model.setSilent(silent); }) peer_->setSilent(silent);
     }
-    void setRefusal(uint8_t error) override
-    {
-        if constexpr (requires(Model& model) { model.setRefusal(error); })
-            peer_->setRefusal(error);
+    void setRefusal(uint8_t error) override {
+        if constexpr (requires(Model & model) { model.setRefusal(error); }) peer_->setRefusal(error);
     }
-    void setIgnoring(bool ignoring) override
-    {
-        if constexpr (requires(Model& model) { model.setIgnoring(ignoring); })
-            peer_->setIgnoring(ignoring);
+    void setIgnoring(bool ignoring) override {
+        if constexpr (requires(Model & model) { model.setIgnoring(ignoring); }) peer_->setIgnoring(ignoring);
     }
 
 protected:
     template <class Attach>
-    PeerSubject(uint64_t address, uint8_t family, uint8_t model, Tally& tally, uint64_t packModulus,
-                Settings settings, Attach attach)
-        : Subject(address, family, model, tally, packModulus), settings_(std::move(settings)),
-          peer_(attach(settings_))
-    {
-    }
+    PeerSubject(uint64_t address, uint8_t family, uint8_t model, Tally& tally, uint64_t packModulus, Settings settings,
+                Attach attach)
+        : Subject(address, family, model, tally, packModulus),
+          settings_(std::move(settings)),
+          peer_(attach(settings_)) {}
 
     const Settings settings_;
     const std::shared_ptr<Peer> peer_;

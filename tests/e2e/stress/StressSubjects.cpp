@@ -28,13 +28,14 @@ using namespace std::chrono_literals;
 using VexaSim::CommandStreamPeerModel;
 
 Subject::Subject(uint64_t address, uint8_t family, uint8_t model, Tally& tally, uint64_t packModulus)
-    : signalOrder_(packModulus), resistOrder_(packModulus), address_(address), family_(family), model_(model),
-      tally_(tally)
-{
-}
+    : signalOrder_(packModulus),
+      resistOrder_(packModulus),
+      address_(address),
+      family_(family),
+      model_(model),
+      tally_(tally) {}
 
-_SensorInfo Subject::info() const
-{
+_SensorInfo Subject::info() const {
     _SensorInfo info{};
     info.SensFamily = family_;
     info.SensModel = model_;
@@ -45,25 +46,19 @@ _SensorInfo Subject::info() const
     return info;
 }
 
-std::string Subject::name() const
-{
-    return "family " + std::to_string(family_) + " at " + info().Address;
-}
+std::string Subject::name() const { return "family " + std::to_string(family_) + " at " + info().Address; }
 
-void Subject::restartStreams()
-{
+void Subject::restartStreams() {
     signalOrder_.restart();
     resistOrder_.restart();
 }
 
-void Subject::freeFromNextCall(std::function<bool()> release)
-{
+void Subject::freeFromNextCall(std::function<bool()> release) {
     std::lock_guard lock(releaseMutex_);
     release_ = std::move(release);
 }
 
-void Subject::maybeFreeHere()
-{
+void Subject::maybeFreeHere() {
     std::function<bool()> release;
     {
         std::lock_guard lock(releaseMutex_);
@@ -76,31 +71,22 @@ void Subject::maybeFreeHere()
     }
 }
 
-bool Subject::checkOrder(uint32_t packNum, PackOrder& order, const char* stream)
-{
+bool Subject::checkOrder(uint32_t packNum, PackOrder& order, const char* stream) {
     return check(order.accept(packNum),
                  [&] { return std::string(stream) + " pack " + std::to_string(packNum) + " repeats or goes back"; });
 }
 
-bool Subject::shows(int32_t command) const
-{
+bool Subject::shows(int32_t command) const {
     const PeerMode now = mode();
     switch (command) {
-    case SensorCommandStartSignal:
-        return now == PeerMode::Signal;
-    case SensorCommandStopSignal:
-        return now != PeerMode::Signal;
-    case SensorCommandStartResist:
-        return now == PeerMode::Resist;
-    default:
-        return now != PeerMode::Resist;
+    case SensorCommandStartSignal: return now == PeerMode::Signal;
+    case SensorCommandStopSignal: return now != PeerMode::Signal;
+    case SensorCommandStartResist: return now == PeerMode::Resist;
+    default: return now != PeerMode::Resist;
     }
 }
 
-std::string Subject::describeState() const
-{
-    return "mode " + std::to_string(static_cast<int>(mode()));
-}
+std::string Subject::describeState() const { return "mode " + std::to_string(static_cast<int>(mode())); }
 
 namespace {
 
@@ -109,58 +95,45 @@ constexpr uint64_t Wide = uint64_t{1} << 32;
 const double Infinity = std::numeric_limits<double>::infinity();
 
 // Whether `value` is the device's `ohms` within `tolerance` (relative), or no measurement yet.
-bool resistanceOf(double value, double ohms, double tolerance)
-{
+bool resistanceOf(double value, double ohms, double tolerance) {
     return std::isinf(value) || std::abs(value - ohms) <= ohms * tolerance;
 }
 
 // A resistance record of the four electrodes O1, T3, T4, O2 (the device's order) against its ohms.
 template <class Record, class Ohms>
-bool electrodesOf(const Record& r, const Ohms& ohms, double tolerance)
-{
+bool electrodesOf(const Record& r, const Ohms& ohms, double tolerance) {
     return resistanceOf(r.O1, ohms[0], tolerance) && resistanceOf(r.T3, ohms[1], tolerance) &&
            resistanceOf(r.T4, ohms[2], tolerance) && resistanceOf(r.O2, ohms[3], tolerance);
 }
 
 template <class Record>
-std::string describeResistance(const Record& r)
-{
-    return "resistance O1 " + std::to_string(r.O1) + ", T3 " + std::to_string(r.T3) + ", T4 " +
-           std::to_string(r.T4) + ", O2 " + std::to_string(r.O2) + " is not the device's";
+std::string describeResistance(const Record& r) {
+    return "resistance O1 " + std::to_string(r.O1) + ", T3 " + std::to_string(r.T3) + ", T4 " + std::to_string(r.T4) +
+           ", O2 " + std::to_string(r.O2) + " is not the device's";
 }
 
 // What a command-and-stream device reports for a channel's raw ohms: below 0 and above 4 MOhm lie
 // outside what it measures.
-double reportedOhms(double ohms)
-{
-    return ohms < 0 || ohms > 4e6 ? Infinity : ohms;
-}
+double reportedOhms(double ohms) { return ohms < 0 || ohms > 4e6 ? Infinity : ohms; }
 
 // Volts of a count of the 24-bit amplifiers at `gainFactor`.
-double volts24(int32_t count, double gainFactor, double reference = static_cast<double>(2.4f))
-{
+double volts24(int32_t count, double gainFactor, double reference = static_cast<double>(2.4f)) {
     return count * reference / (8388607.0 * gainFactor);
 }
 
 // The same volts but for the rounding of the conversion.
-bool equalVolts(double value, double expected)
-{
-    return std::abs(value - expected) <= 1e-12;
-}
+bool equalVolts(double value, double expected) { return std::abs(value - expected) <= 1e-12; }
 
 // Reads the gain the sensor decodes with; NaN when it cannot be read.
-double gainFactorOf(_Sensor* sensor)
-{
+double gainFactorOf(_Sensor* sensor) {
     CallStatus status{};
     uint8_t gain = 0;
-    if (readGainSensor(sensor, &gain, &status) == 0)
-        return std::nan("");
+    if (readGainSensor(sensor, &gain, &status) == 0) return std::nan("");
     return VexaDevice::Utility::gainToFactor(gain);
 }
 
 // Mode byte of the command-and-stream statuses: 3 signal, 4 resistance, 5 both.
-PeerMode modeOfStatus(uint8_t mode)
-{
+PeerMode modeOfStatus(uint8_t mode) {
     return mode == 3 ? PeerMode::Signal : mode == 4 ? PeerMode::Resist : PeerMode::Idle;
 }
 
@@ -182,26 +155,19 @@ public:
     MorvexSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
         : PeerSubject(address, SensorFamilyMorvex, 0, tally, 2048, {}, [&](const VexaSim::MorvexPeerSettings& s) {
               return VexaSim::MorvexPeer::attach(radio, address, s, {PackPeriod, 2});
-          })
-    {
-    }
+          }) {}
 
-    PeerMode mode() const override
-    {
+    PeerMode mode() const override {
         switch (peer_->state()) {
-        case VexaSim::MorvexPeerModel::SignalState:
-            return PeerMode::Signal;
-        case VexaSim::MorvexPeerModel::ResistState:
-            return PeerMode::Resist;
-        default:
-            return PeerMode::Idle;
+        case VexaSim::MorvexPeerModel::SignalState: return PeerMode::Signal;
+        case VexaSim::MorvexPeerModel::ResistState: return PeerMode::Resist;
+        default: return PeerMode::Idle;
         }
     }
     int32_t battery() const override { return settings_.battery; }
     std::string serialNumber() const override { return settings_.serialNumber; }
 
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
         factor_ = gainFactorOf(sensor);
         listen(sensor, addSignalDataCallbackMorvex, &MorvexSubject::signal, removeSignalDataCallbackMorvex, removals,
                "signal");
@@ -210,13 +176,11 @@ public:
     }
 
 private:
-    static int32_t toCount(double volts, double factor)
-    {
+    static int32_t toCount(double volts, double factor) {
         return static_cast<int32_t>(std::llround(volts * factor * 1048575.0 / 2.4));
     }
 
-    bool isSample(const MorvexSignalRecord& r, int sample, double factor) const
-    {
+    bool isSample(const MorvexSignalRecord& r, int sample, double factor) const {
         using Model = VexaSim::MorvexPeerModel;
         return toCount(r.O1, factor) == Model::signalCount(0, r.PackNum, sample) &&
                toCount(r.T3, factor) == Model::signalCount(1, r.PackNum, sample) &&
@@ -224,27 +188,23 @@ private:
                toCount(r.O2, factor) == Model::signalCount(3, r.PackNum, sample);
     }
 
-    static void signal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user)
-    {
+    static void signal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<MorvexSubject*>(user);
         self->maybeFreeHere();
         const double factor = self->factor_;
         for (uint32_t i = 0; i < count; ++i) {
             const MorvexSignalRecord& r = records[i];
             // Both records of a pack carry its number.
-            if (i % 2 == 0)
-                self->checkOrder(r.PackNum, self->signalOrder_, "signal");
+            if (i % 2 == 0) self->checkOrder(r.PackNum, self->signalOrder_, "signal");
             self->check(r.Marker == (r.PackNum % VexaSim::MorvexPeerModel::MarkerPeriod == 0 ? 1 : 0),
                         [&] { return "marker of pack " + std::to_string(r.PackNum); });
-            self->check(std::isnan(factor) || self->isSample(r, 0, factor) || self->isSample(r, 1, factor), [&] {
-                return "signal record of pack " + std::to_string(r.PackNum) + " is not the device's";
-            });
+            self->check(std::isnan(factor) || self->isSample(r, 0, factor) || self->isSample(r, 1, factor),
+                        [&] { return "signal record of pack " + std::to_string(r.PackNum) + " is not the device's"; });
         }
         self->countRecords(count);
     }
 
-    static void resist(_Sensor*, MorvexResistRecord* r, void* user)
-    {
+    static void resist(_Sensor*, MorvexResistRecord* r, void* user) {
         auto* self = static_cast<MorvexSubject*>(user);
         self->maybeFreeHere();
         self->check(electrodesOf(*r, self->settings_.resistanceOhms, 0.005), [&] { return describeResistance(*r); });
@@ -262,8 +222,7 @@ class HeadbandSubject : public StatusModeSubject<Peer, Settings> {
 protected:
     using StatusModeSubject<Peer, Settings>::StatusModeSubject;
 
-    static void signal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user)
-    {
+    static void signal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<HeadbandSubject*>(user);
         self->maybeFreeHere();
         const double factor = self->factor_;
@@ -277,9 +236,8 @@ protected:
             self->check(near(r.O1, 0) && near(r.T3, 1) && near(r.T4, 2) && near(r.O2, 3), [&] {
                 return "signal record " + std::to_string(r.PackNum) + " is not the device's: O1 " +
                        std::to_string(r.O1) + " (device " +
-                       std::to_string(volts24(CommandStreamPeerModel::signalCount(0, r.PackNum), factor)) +
-                       "), T3 " + std::to_string(r.T3) + ", T4 " + std::to_string(r.T4) + ", O2 " +
-                       std::to_string(r.O2);
+                       std::to_string(volts24(CommandStreamPeerModel::signalCount(0, r.PackNum), factor)) + "), T3 " +
+                       std::to_string(r.T3) + ", T4 " + std::to_string(r.T4) + ", O2 " + std::to_string(r.O2);
             });
         }
         self->countRecords(count);
@@ -287,8 +245,7 @@ protected:
 
     // One resistance record: within `tolerance` of the device's ohms.
     template <class Record>
-    void resistance(const Record& r, double tolerance)
-    {
+    void resistance(const Record& r, double tolerance) {
         this->maybeFreeHere();
         this->check(electrodesOf(r, this->settings_.resistanceOhms, tolerance), [&] { return describeResistance(r); });
         this->countRecords(1);
@@ -297,29 +254,24 @@ protected:
     std::atomic<double> factor_{0};
 };
 
-class MorvexBlackSubject final
-    : public HeadbandSubject<VexaSim::MorvexBlackPeer, VexaSim::MorvexBlackPeerSettings> {
+class MorvexBlackSubject final : public HeadbandSubject<VexaSim::MorvexBlackPeer, VexaSim::MorvexBlackPeerSettings> {
 public:
     MorvexBlackSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
         : HeadbandSubject(address, SensorFamilyMorvexBlack, 0, tally, 65536, {},
                           [&](const VexaSim::MorvexBlackPeerSettings& s) {
                               return VexaSim::MorvexBlackPeer::attach(radio, address, s, {PackPeriod});
-                          })
-    {
-    }
+                          }) {}
 
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
         factor_ = gainFactorOf(sensor);
-        listen(sensor, addSignalDataCallbackMorvex, &HeadbandSubject::signal, removeSignalDataCallbackMorvex,
-               removals, "signal");
+        listen(sensor, addSignalDataCallbackMorvex, &HeadbandSubject::signal, removeSignalDataCallbackMorvex, removals,
+               "signal");
         listen(sensor, addResistCallbackMorvex, &MorvexBlackSubject::resist, removeResistCallbackMorvex, removals,
                "resistance");
     }
 
 private:
-    static void resist(_Sensor*, MorvexResistRecord* r, void* user)
-    {
+    static void resist(_Sensor*, MorvexResistRecord* r, void* user) {
         static_cast<MorvexBlackSubject*>(user)->resistance(*r, 1e-4);
     }
 };
@@ -330,35 +282,29 @@ namespace Checks {
 
 constexpr double StartUpGain = 6;
 
-double sawtoothVolts(uint32_t channel, uint32_t packNum, double reference)
-{
+double sawtoothVolts(uint32_t channel, uint32_t packNum, double reference) {
     return volts24(CommandStreamPeerModel::signalCount(channel, packNum), StartUpGain, reference);
 }
 
 // Whether each of the `count` values is the device's sample of record `packNum`.
-bool sawtooth(const double* values, uint32_t count, uint32_t packNum, double reference)
-{
+bool sawtooth(const double* values, uint32_t count, uint32_t packNum, double reference) {
     for (uint32_t ch = 0; ch < count; ++ch)
-        if (!equalVolts(values[ch], sawtoothVolts(ch, packNum, reference)))
-            return false;
+        if (!equalVolts(values[ch], sawtoothVolts(ch, packNum, reference))) return false;
     return true;
 }
 
-std::string describe(const double* values, uint32_t count, uint32_t packNum, double reference)
-{
+std::string describe(const double* values, uint32_t count, uint32_t packNum, double reference) {
     std::string text = "signal record " + std::to_string(packNum) + " is not the device's:";
     for (uint32_t ch = 0; ch < count; ++ch)
-        text += " " + std::to_string(values[ch]) + " (device " +
-                std::to_string(sawtoothVolts(ch, packNum, reference)) + ")";
+        text += " " + std::to_string(values[ch]) + " (device " + std::to_string(sawtoothVolts(ch, packNum, reference)) +
+                ")";
     return text;
 }
 
 // Whether each of the `count` values is the device's resistance of its channel.
-bool ohms(const double* values, uint32_t count, const std::array<int32_t, 8>& device)
-{
+bool ohms(const double* values, uint32_t count, const std::array<int32_t, 8>& device) {
     for (uint32_t ch = 0; ch < count; ++ch)
-        if (values[ch] != reportedOhms(device[ch]))
-            return false;
+        if (values[ch] != reportedOhms(device[ch])) return false;
     return true;
 }
 
@@ -369,8 +315,7 @@ bool ohms(const double* values, uint32_t count, const std::array<int32_t, 8>& de
 template <class Model, class Peer, class Settings>
 class LorrelHeadband : public HeadbandSubject<Peer, Settings> {
 public:
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
         this->factor_ = gainFactorOf(sensor);
         this->listen(sensor, addSignalDataCallbackLorrel, &LorrelHeadband::signal, removeSignalDataCallbackLorrel,
                      removals, "signal");
@@ -388,12 +333,9 @@ public:
     LorrelSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
         : LorrelHeadband(address, SensorFamilyLorrel, 2, tally, 65536, {}, [&](const VexaSim::LorrelPeerSettings& s) {
               return VexaSim::LorrelPeer::attach(radio, address, s, {PackPeriod});
-          })
-    {
-    }
+          }) {}
 
-    static void resist(_Sensor*, FourChannelResistRecord* r, void* user)
-    {
+    static void resist(_Sensor*, FourChannelResistRecord* r, void* user) {
         static_cast<LorrelSubject*>(user)->resistance(*r, 1e-4);
     }
 };
@@ -406,17 +348,13 @@ class LorrelWrenletSubject final
                             VexaSim::CommandStreamPeerSettings> {
 public:
     LorrelWrenletSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : LorrelWrenletSubject::LorrelHeadband(address, SensorFamilyLorrel, ModelNumber, tally, 65536,
-                                               VexaSim::wrenletSettings(Generation, 'P'),
-                                               [&](const VexaSim::CommandStreamPeerSettings& s) {
-                                                   return VexaSim::CommandStreamPeer::attach(radio, address, s,
-                                                                                             {PackPeriod});
-                                               })
-    {
-    }
+        : LorrelWrenletSubject::LorrelHeadband(
+              address, SensorFamilyLorrel, ModelNumber, tally, 65536, VexaSim::wrenletSettings(Generation, 'P'),
+              [&](const VexaSim::CommandStreamPeerSettings& s) {
+                  return VexaSim::CommandStreamPeer::attach(radio, address, s, {PackPeriod});
+              }) {}
 
-    static void resist(_Sensor*, FourChannelResistRecord* r, void* user)
-    {
+    static void resist(_Sensor*, FourChannelResistRecord* r, void* user) {
         auto* self = static_cast<LorrelWrenletSubject*>(user);
         self->maybeFreeHere();
         const double values[] = {r->O1, r->T3, r->T4, r->O2};
@@ -433,12 +371,9 @@ public:
         : StatusModeSubject(address, SensorFamilyMorvex2Model2, 2, tally, Wide, VexaSim::morvex2Settings('0', 2),
                             [&](const VexaSim::CommandStreamPeerSettings& s) {
                                 return VexaSim::CommandStreamPeer::attach(radio, address, s, {PackPeriod});
-                            })
-    {
-    }
+                            }) {}
 
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
         listen(sensor, addSignalCallbackMorvex2, &Morvex2Subject::signal, removeSignalCallbackMorvex2, removals,
                "signal");
         listen(sensor, addResistCallbackMorvex2, &Morvex2Subject::resist, removeResistCallbackMorvex2, removals,
@@ -448,8 +383,7 @@ public:
 private:
     static constexpr double Reference = static_cast<double>(2.4f);
 
-    static void signal(_Sensor*, SignalChannelsRecord* records, uint32_t count, void* user)
-    {
+    static void signal(_Sensor*, SignalChannelsRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<Morvex2Subject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -462,8 +396,7 @@ private:
         self->countRecords(count);
     }
 
-    static void resist(_Sensor*, ResistChannelsRecord* records, uint32_t count, void* user)
-    {
+    static void resist(_Sensor*, ResistChannelsRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<Morvex2Subject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -485,21 +418,16 @@ protected:
         : StatusModeSubject(address, family, model, tally, Wide, VexaSim::vondraSettings(generation),
                             [&](const VexaSim::CommandStreamPeerSettings& s) {
                                 return VexaSim::CommandStreamPeer::attach(radio, address, s, {PackPeriod});
-                            })
-    {
-    }
+                            }) {}
 };
 
 // The first generation: seven channels, read against the amplifier's 4.5 V reference.
 class VondraFirstSubject final : public VondraSubject {
 public:
     VondraFirstSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : VondraSubject(radio, address, tally, SensorFamilyVondra, 0, VexaSim::VondraPeerGeneration::First)
-    {
-    }
+        : VondraSubject(radio, address, tally, SensorFamilyVondra, 0, VexaSim::VondraPeerGeneration::First) {}
 
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
         listen(sensor, addSignalDataCallbackVondra, &VondraFirstSubject::signal, removeSignalDataCallbackVondra,
                removals, "signal");
         listen(sensor, addResistCallbackVondra, &VondraFirstSubject::resist, removeResistCallbackVondra, removals,
@@ -510,8 +438,7 @@ private:
     static constexpr uint32_t Channels = 7;
     static constexpr double Reference = 4.5;
 
-    static void signal(_Sensor*, VondraSignalRecord* records, uint32_t count, void* user)
-    {
+    static void signal(_Sensor*, VondraSignalRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<VondraFirstSubject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -525,8 +452,7 @@ private:
         self->countRecords(count);
     }
 
-    static void resist(_Sensor*, VondraResistRecord* records, uint32_t count, void* user)
-    {
+    static void resist(_Sensor*, VondraResistRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<VondraFirstSubject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -543,14 +469,11 @@ private:
 class Vondra2Subject final : public VondraSubject {
 public:
     Vondra2Subject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : VondraSubject(radio, address, tally, SensorFamilyVondra2, 3, VexaSim::VondraPeerGeneration::Second)
-    {
-    }
+        : VondraSubject(radio, address, tally, SensorFamilyVondra2, 3, VexaSim::VondraPeerGeneration::Second) {}
 
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
-        listen(sensor, addSignalDataCallbackVondra2, &Vondra2Subject::signal, removeSignalDataCallbackVondra2,
-               removals, "signal");
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
+        listen(sensor, addSignalDataCallbackVondra2, &Vondra2Subject::signal, removeSignalDataCallbackVondra2, removals,
+               "signal");
         listen(sensor, addResistCallbackVondra2, &Vondra2Subject::resist, removeResistCallbackVondra2, removals,
                "resistance");
     }
@@ -558,8 +481,7 @@ public:
 private:
     static constexpr double Reference = static_cast<double>(2.4f);
 
-    static void signal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user)
-    {
+    static void signal(_Sensor*, MorvexSignalRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<Vondra2Subject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -572,8 +494,7 @@ private:
         self->countRecords(count);
     }
 
-    static void resist(_Sensor*, FourChannelResistRecord* records, uint32_t count, void* user)
-    {
+    static void resist(_Sensor*, FourChannelResistRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<Vondra2Subject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -595,33 +516,27 @@ public:
         : PeerSubject(address, SensorFamilyTessel, 0, tally, VexaSim::TesselPeerModel::MaxSignalPackNum + 1, {},
                       [&](const VexaSim::TesselPeerSettings& s) {
                           return VexaSim::TesselPeer::attach(radio, address, s, {.packPeriod = PackPeriod});
-                      })
-    {
-    }
+                      }) {}
 
     PeerMode mode() const override { return peer_->signalOn() ? PeerMode::Signal : PeerMode::Idle; }
     // The device stops its streams when its link drops: one that dropped right after a start
     // that succeeded no longer shows it.
-    bool shows(int32_t command) const override
-    {
+    bool shows(int32_t command) const override {
         return Subject::shows(command) || (command == SensorCommandStartSignal && !peripheral().isConnected());
     }
     // The device's 3800 mV are 36 % of its charge.
     int32_t battery() const override { return 36; }
     std::string serialNumber() const override { return "123456"; }
 
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
-        listen(sensor, addSignalCallbackTessel, &TesselSubject::signal, removeSignalCallbackTessel, removals,
-               "signal");
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
+        listen(sensor, addSignalCallbackTessel, &TesselSubject::signal, removeSignalCallbackTessel, removals, "signal");
     }
 
 private:
     static constexpr uint32_t Samples = 9;
     static constexpr double VoltsPerCount = 8.0 * 2.42 / (8388607.0 * 6.0);
 
-    static void signal(_Sensor*, TesselSamplesRecord* records, uint32_t count, void* user)
-    {
+    static void signal(_Sensor*, TesselSamplesRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<TesselSubject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -629,8 +544,8 @@ private:
             self->checkOrder(r.PackNum, self->signalOrder_, "signal");
             bool same = r.SampleCount == Samples;
             for (uint32_t s = 0; same && s < Samples; ++s)
-                same = equalVolts(r.Samples[s],
-                                  VexaSim::TesselPeerModel::signalCount(r.PackNum, static_cast<int>(s)) * VoltsPerCount);
+                same = equalVolts(r.Samples[s], VexaSim::TesselPeerModel::signalCount(r.PackNum, static_cast<int>(s)) *
+                                                    VoltsPerCount);
             self->check(same, [&] { return "signal pack " + std::to_string(r.PackNum) + " is not the device's"; });
         }
         self->countRecords(count);
@@ -645,13 +560,10 @@ public:
         : PeerSubject(address, SensorFamilyDravik, 0, tally, Wide, settings(),
                       [&](const VexaSim::DravikPeerSettings& s) {
                           return VexaSim::DravikPeer::attach(radio, address, s, {PackPeriod});
-                      })
-    {
-    }
+                      }) {}
 
     // The device measures in its state 2; with a lead-off sub-mode that is the resistance.
-    PeerMode mode() const override
-    {
+    PeerMode mode() const override {
         const auto [state, resist] = peer_->amplifier();
         return state != 2 ? PeerMode::Idle : resist != 0 ? PeerMode::Resist : PeerMode::Signal;
     }
@@ -662,15 +574,12 @@ public:
     // device to show it, so a device that drops frames would part from the sensor's mode: the
     // run uses the changes that wait for the device (signal and resistance starts together).
     std::span<const int32_t> commands() const override { return Commands; }
-    bool shows(int32_t command) const override
-    {
+    bool shows(int32_t command) const override {
         return command == SensorCommandStartSignalAndResist ? mode() == PeerMode::Resist : Subject::shows(command);
     }
 
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
-        listen(sensor, addSignalCallbackDravik, &DravikSubject::signal, removeSignalCallbackDravik, removals,
-               "signal");
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
+        listen(sensor, addSignalCallbackDravik, &DravikSubject::signal, removeSignalCallbackDravik, removals, "signal");
         listen(sensor, addResistCallbackDravik, &DravikSubject::resist, removeResistCallbackDravik, removals,
                "resistance");
     }
@@ -682,16 +591,13 @@ private:
 
     static double volts(uint32_t channel) { return 0.0001 * (channel + 1); }
 
-    static VexaSim::DravikPeerSettings settings()
-    {
+    static VexaSim::DravikPeerSettings settings() {
         VexaSim::DravikPeerSettings settings;
-        for (uint32_t channel = 0; channel < Channels; ++channel)
-            settings.channelVolts[channel] = volts(channel);
+        for (uint32_t channel = 0; channel < Channels; ++channel) settings.channelVolts[channel] = volts(channel);
         return settings;
     }
 
-    static void signal(_Sensor*, SignalChannelsRecord* records, uint32_t count, void* user)
-    {
+    static void signal(_Sensor*, SignalChannelsRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<DravikSubject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -699,15 +605,13 @@ private:
             self->checkOrder(r.PackNum, self->signalOrder_, "signal");
             bool same = r.SampleCount == Channels;
             // Within the 24-bit converter's step at gain x24.
-            for (uint32_t ch = 0; same && ch < Channels; ++ch)
-                same = std::abs(r.Samples[ch] - volts(ch)) <= 1e-7;
+            for (uint32_t ch = 0; same && ch < Channels; ++ch) same = std::abs(r.Samples[ch] - volts(ch)) <= 1e-7;
             self->check(same, [&] { return "signal record " + std::to_string(r.PackNum) + " is not the device's"; });
         }
         self->countRecords(count);
     }
 
-    static void resist(_Sensor*, DravikResistRecord* records, uint32_t count, void* user)
-    {
+    static void resist(_Sensor*, DravikResistRecord* records, uint32_t count, void* user) {
         auto* self = static_cast<DravikSubject*>(user);
         self->maybeFreeHere();
         for (uint32_t i = 0; i < count; ++i) {
@@ -715,7 +619,8 @@ private:
             self->checkOrder(r.PackNum, self->resistOrder_, "resistance");
             const bool none = r.ValueCount == Channels &&
                               std::all_of(r.Values, r.Values + r.ValueCount, [](double v) { return std::isinf(v); });
-            self->check(none, [&] { return "resistance record " + std::to_string(r.PackNum) + " is not the device's"; });
+            self->check(none,
+                        [&] { return "resistance record " + std::to_string(r.PackNum) + " is not the device's"; });
         }
         self->countRecords(count);
     }
@@ -726,39 +631,31 @@ private:
 class PhotoStimSubject final : public PeerSubject<VexaSim::PhotoStimPeer, VexaSim::PhotoStimPeerSettings> {
 public:
     PhotoStimSubject(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-        : PeerSubject(address, SensorFamilyPhotoStim, 0, tally, Wide, {},
-                      [&](const VexaSim::PhotoStimPeerSettings& s) {
-                          return VexaSim::PhotoStimPeer::attach(radio, address, s);
-                      })
-    {
-    }
+        : PeerSubject(address, SensorFamilyPhotoStim, 0, tally, Wide, {}, [&](const VexaSim::PhotoStimPeerSettings& s) {
+              return VexaSim::PhotoStimPeer::attach(radio, address, s);
+          }) {}
 
     PeerMode mode() const override { return PeerMode::Idle; }
     int32_t battery() const override { return settings_.battery; }
     std::string serialNumber() const override { return settings_.information.serialNumber; }
 
     std::span<const int32_t> commands() const override { return Commands; }
-    bool shows(int32_t command) const override
-    {
+    bool shows(int32_t command) const override {
         const uint8_t state = peer_->state();
         switch (command) {
-        case Synchronise:
-            return state == VexaSim::PhotoStimPeer::Synchronised;
+        case Synchronise: return state == VexaSim::PhotoStimPeer::Synchronised;
         case Start: {
             // A start is done on its written frame: the stimulator runs the program from its tick.
             const auto frames = peer_->commandFrames();
             return state == VexaSim::PhotoStimPeer::Running || (!frames.empty() && frames.back().at(0) == 4);
         }
-        case Stop:
-            return state != VexaSim::PhotoStimPeer::Running;
-        default:
-            return state == VexaSim::PhotoStimPeer::Idle;
+        case Stop: return state != VexaSim::PhotoStimPeer::Running;
+        default: return state == VexaSim::PhotoStimPeer::Idle;
         }
     }
     std::string describeState() const override { return "stimulator state " + std::to_string(peer_->state()); }
 
-    void watch(_Sensor* sensor, std::vector<Removal>& removals) override
-    {
+    void watch(_Sensor* sensor, std::vector<Removal>& removals) override {
         listen(sensor, addStimModeCallback, &PhotoStimSubject::state, removeStimModeCallback, removals,
                "stimulation state");
         listen(sensor, addPhotoStimSyncStateCallback, &PhotoStimSubject::sync, removePhotoStimSyncStateCallback,
@@ -772,16 +669,14 @@ private:
     static constexpr int32_t Reset = 37;
     static constexpr int32_t Commands[] = {Synchronise, Start, Stop, Reset};
 
-    static void state(_Sensor*, uint8_t value, void* user)
-    {
+    static void state(_Sensor*, uint8_t value, void* user) {
         auto* self = static_cast<PhotoStimSubject*>(user);
         self->maybeFreeHere();
         self->check(value >= 1 && value <= 4, [&] { return "stimulation state " + std::to_string(value); });
         self->countRecords(1);
     }
 
-    static void sync(_Sensor*, uint8_t value, void* user)
-    {
+    static void sync(_Sensor*, uint8_t value, void* user) {
         auto* self = static_cast<PhotoStimSubject*>(user);
         self->maybeFreeHere();
         self->check(value <= 1, [&] { return "sync state " + std::to_string(value); });
@@ -790,18 +685,19 @@ private:
 };
 
 template <class Family>
-std::unique_ptr<Subject> make(VexaSim::SimRadio& radio, uint64_t address, Tally& tally)
-{
+std::unique_ptr<Subject> make(VexaSim::SimRadio& radio, uint64_t address, Tally& tally) {
     return std::make_unique<Family>(radio, address, tally);
 }
 
 }  // namespace
 
-std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uint64_t first, Tally& tally)
-{
+std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uint64_t first, Tally& tally) {
     using Maker = std::unique_ptr<Subject> (*)(VexaSim::SimRadio&, uint64_t, Tally&);
-    static constexpr Maker Families[] = {&make<MorvexSubject>, &make<MorvexBlackSubject>, &make<Morvex2Subject>,
-                                         &make<TesselSubject>, &make<VondraFirstSubject>,
+    static constexpr Maker Families[] = {&make<MorvexSubject>,
+                                         &make<MorvexBlackSubject>,
+                                         &make<Morvex2Subject>,
+                                         &make<TesselSubject>,
+                                         &make<VondraFirstSubject>,
                                          &make<Vondra2Subject>,
                                          &make<LorrelSubject>,
                                          &make<LorrelWrenletSubject<VexaSim::WrenletPeerGeneration::First, 3>>,
@@ -811,8 +707,7 @@ std::vector<std::unique_ptr<Subject>> makeSubjects(VexaSim::SimRadio& radio, uin
     // At least eight devices, the families taking turns: every family takes part in every run.
     const size_t count = std::max<size_t>(8, std::size(Families));
     std::vector<std::unique_ptr<Subject>> subjects;
-    for (size_t i = 0; i < count; ++i)
-        subjects.push_back(Families[i % std::size(Families)](radio, first + i, tally));
+    for (size_t i = 0; i < count; ++i) subjects.push_back(Families[i % std::size(Families)](radio, first + i, tally));
     return subjects;
 }
 

@@ -24,36 +24,31 @@ public:
 
     // Counts an invariant check; on failure keeps what `describe` says of it.
     template <class Describe>
-    bool check(bool holds, Describe describe)
-    {
-        if (holds)
-            return true;
+    bool check(bool holds, Describe describe) {
+        if (holds) return true;
         std::lock_guard lock(mutex_);
         ++violations_;
-        if (described_.size() < 20)
-            described_.push_back(describe());
+        if (described_.size() < 20) described_.push_back(describe());
         return false;
     }
 
-    uint64_t violations() const
-    {
+    uint64_t violations() const {
         std::lock_guard lock(mutex_);
         return violations_;
     }
-    std::vector<std::string> described() const
-    {
+    std::vector<std::string> described() const {
         std::lock_guard lock(mutex_);
         return described_;
     }
 
-    void print(double seconds) const
-    {
-        std::printf("fault stress: %.0f s, %llu faults injected, %llu commands, %llu successes checked against "
-                    "the devices, %llu reads checked, %llu records checked, %llu sensors created, %llu freed from "
-                    "callbacks, %llu callback removals, %llu invariants broken\n",
-                    seconds, ull(faults), ull(commands), ull(successesChecked), ull(readsChecked),
-                    ull(recordsChecked), ull(creations), ull(freesFromCallbacks), ull(callbackRemovals),
-                    static_cast<unsigned long long>(violations()));
+    void print(double seconds) const {
+        std::printf(
+            "fault stress: %.0f s, %llu faults injected, %llu commands, %llu successes checked against "
+            "the devices, %llu reads checked, %llu records checked, %llu sensors created, %llu freed from "
+            "callbacks, %llu callback removals, %llu invariants broken\n",
+            seconds, ull(faults), ull(commands), ull(successesChecked), ull(readsChecked), ull(recordsChecked),
+            ull(creations), ull(freesFromCallbacks), ull(callbackRemovals),
+            static_cast<unsigned long long>(violations()));
     }
 
 private:

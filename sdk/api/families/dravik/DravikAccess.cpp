@@ -36,15 +36,13 @@ const AccessTable<IDravik>& dravikReads() {
         .intEvents =
             {
                 {IntEvent::Battery, deliverTo<ValueDelivery<IntValueCallback>>(&IDravik::batteryEvent)},
-                {IntEvent::BatteryVoltage,
-                 deliverTo<ValueDelivery<IntValueCallback>>(&IDravik::batteryVoltageEvent)},
+                {IntEvent::BatteryVoltage, deliverTo<ValueDelivery<IntValueCallback>>(&IDravik::batteryVoltageEvent)},
             },
         .byteEvents =
             {
                 {ByteEvent::AmpMode, deliverTo<ValueDelivery<ByteValueCallback>>(&IDravik::ampModeEvent)},
                 {ByteEvent::StimMode, deliverTo<ValueDelivery<ByteValueCallback>>(&IDravik::stimStateEvent)},
-                {ByteEvent::PhotoStimSyncState,
-                 deliverTo<ValueDelivery<ByteValueCallback>>(&IDravik::stimSyncEvent)},
+                {ByteEvent::PhotoStimSyncState, deliverTo<ValueDelivery<ByteValueCallback>>(&IDravik::stimSyncEvent)},
             },
     };
     return table;
@@ -52,8 +50,7 @@ const AccessTable<IDravik>& dravikReads() {
 
 }  // namespace
 
-DravikAccess::DravikAccess(std::shared_ptr<IDravik> device)
-    : TableAccess(device, dravikReads()), bridge_(*device) {}
+DravikAccess::DravikAccess(std::shared_ptr<IDravik> device) : TableAccess(device, dravikReads()), bridge_(*device) {}
 
 OperationResult DravikAccess::readPhotoStimTimeDefer(double& out) { return device().readPhotoStimTimeDefer(out); }
 

@@ -58,8 +58,7 @@ void RawSignalDelivery::operator()(const std::vector<uint8_t>& bytes) const {
         return;
     }
     std::vector<uint8_t> copy(bytes);
-    host.function(host.sensor, copy.empty() ? nullptr : copy.data(), static_cast<uint32_t>(copy.size()),
-                  host.userData);
+    host.function(host.sensor, copy.empty() ? nullptr : copy.data(), static_cast<uint32_t>(copy.size()), host.userData);
 }
 
 }  // namespace VexaDevice::Api

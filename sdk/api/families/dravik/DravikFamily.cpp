@@ -32,12 +32,16 @@ const FamilyDescriptor& dravikFamily() {
         .codes = {{SensorFamilyDravik, allVariants('d')}},
         .modelCodes = {{'d', std::nullopt, SensorFamilyDravik}},
         .pairsByDefault = true,
-        .possibleFeatures = [](uint8_t) { return std::set<int8_t>{0, 4, 7, 9, 11}; },
+        .possibleFeatures =
+            [](uint8_t) {
+                return std::set<int8_t>{0, 4, 7, 9, 11};
+            },
         .creation = {{{SensorFamilyDravik}, {Dravik::AcsServiceUuid}}},
         // The model byte does not matter to the Dravik device.
         .make =
             [](const std::shared_ptr<BLE::IBLEDevice>& device, uint8_t family, uint8_t, const SensorTiming& timing) {
-                auto access = std::make_shared<DravikAccess>(Dravik::makeDravikBLE(device, dravikTiming(timing.protocol)));
+                auto access =
+                    std::make_shared<DravikAccess>(Dravik::makeDravikBLE(device, dravikTiming(timing.protocol)));
                 auto control = std::make_unique<DravikControl>(access->dravikDevice());
                 return BuiltSensor{std::move(access), std::move(control), family};
             },

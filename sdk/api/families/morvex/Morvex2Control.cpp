@@ -56,7 +56,7 @@ OperationResult Morvex2Control::writeAmplifierWrenlet(const WrenletAmplifierPara
         return unsupportedWrite();
     }
     return device().writeAmplifierParam(amplifierForm(param.ChMode, param.ChFlag, param.ChGain, param.Current,
-                                                     [](uint8_t mode) { return static_cast<uint8_t>(mode != 0); }));
+                                                      [](uint8_t mode) { return static_cast<uint8_t>(mode != 0); }));
 }
 
 }  // namespace VexaDevice::Api

@@ -20,7 +20,10 @@ const FamilyDescriptor& morvex2Family() {
                 {'0', std::nullopt, SensorFamilyMorvex2},
                 {'f', std::nullopt, SensorFamilyMorvex2F},
             },
-        .possibleFeatures = [](uint8_t) { return std::set<int8_t>{0, 4}; },
+        .possibleFeatures =
+            [](uint8_t) {
+                return std::set<int8_t>{0, 4};
+            },
         .creation =
             {
                 {{SensorFamilyMorvex2Model2, SensorFamilyMorvex2}, {templateService(1, "97")}},

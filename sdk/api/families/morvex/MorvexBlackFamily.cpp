@@ -24,7 +24,10 @@ const FamilyDescriptor& morvexBlackFamily() {
         .modelCodes = {{'G', std::nullopt, SensorFamilyMorvexBlack}},
         .advertisedServices = services,
         .pairsByDefault = true,
-        .possibleFeatures = [](uint8_t model) { return model != 0 ? std::set<int8_t>{0, 4, 11} : std::set<int8_t>{0, 4}; },
+        .possibleFeatures =
+            [](uint8_t model) {
+                return model != 0 ? std::set<int8_t>{0, 4, 11} : std::set<int8_t>{0, 4};
+            },
         .creation = {{{SensorFamilyMorvexBlack}, {services[1]}}},
         .make =
             [](const std::shared_ptr<BLE::IBLEDevice>& device, uint8_t family, uint8_t model,

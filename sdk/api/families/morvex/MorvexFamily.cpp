@@ -14,7 +14,10 @@ const FamilyDescriptor& morvexFamily() {
         .codes = {{SensorFamilyMorvex, {serviceFilter(advertised), serviceFilter(Morvex::MorvexServiceUuid)}}},
         .foundByModelCode = false,
         .advertisedServices = {advertised, Morvex::MorvexServiceUuid},
-        .possibleFeatures = [](uint8_t) { return std::set<int8_t>{0, 4}; },
+        .possibleFeatures =
+            [](uint8_t) {
+                return std::set<int8_t>{0, 4};
+            },
         .creation = {{{SensorFamilyMorvex}, {Morvex::MorvexServiceUuid}}},
         .make =
             [](const std::shared_ptr<BLE::IBLEDevice>& device, uint8_t family, uint8_t, const SensorTiming& timing) {

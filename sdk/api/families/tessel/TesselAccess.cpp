@@ -14,8 +14,13 @@ using Tessel::ITessel;
 OperationResult readTesselVersion(ITessel& device, SensorVersion& out) {
     Tessel::EchoInfo echo;
     const auto result = device.readVersion(echo);
-    out = SensorVersion{static_cast<uint32_t>(echo.major), static_cast<uint32_t>(echo.minor), 0,
-                        static_cast<uint32_t>(echo.third), 0, 0, static_cast<uint32_t>(echo.fourth)};
+    out = SensorVersion{static_cast<uint32_t>(echo.major),
+                        static_cast<uint32_t>(echo.minor),
+                        0,
+                        static_cast<uint32_t>(echo.third),
+                        0,
+                        0,
+                        static_cast<uint32_t>(echo.fourth)};
     return result;
 }
 

@@ -33,8 +33,8 @@ OperationResult TesselControl::writeHardwareFilters(const std::set<uint8_t>& fil
 }
 
 OperationResult TesselControl::writeMotionAssistantParam(const TesselMotionAssistantParam& param) {
-    return device().writeMotionAssistantParam(
-        Tessel::MotionAssistantParams{param.StartThreshold, param.StopThreshold, param.SelectorCode, param.IntervalCode});
+    return device().writeMotionAssistantParam(Tessel::MotionAssistantParams{param.StartThreshold, param.StopThreshold,
+                                                                            param.SelectorCode, param.IntervalCode});
 }
 
 OperationResult TesselControl::writeMotionCounterParam(const TesselMotionCounterParam& param) {
@@ -51,16 +51,12 @@ OperationResult TesselControl::readSignalSettings(uint8_t& out) {
     return OperationResult::done();
 }
 
-OperationResult TesselControl::writeSignalSettings(uint8_t value) {
-    return device().writeSignalSettings(value);
-}
+OperationResult TesselControl::writeSignalSettings(uint8_t value) { return device().writeSignalSettings(value); }
 
 int32_t TesselControl::maxStimulPhases() {
     return device().isSupportedCommand(Sensor::SensorCommand::StartCurrentStimulation) ? 1 : 0;
 }
 
-std::set<uint8_t> TesselControl::supportedFilters() {
-    return device().supportedFilters();
-}
+std::set<uint8_t> TesselControl::supportedFilters() { return device().supportedFilters(); }
 
 }  // namespace VexaDevice::Api

@@ -50,8 +50,8 @@ struct TesselMemsDelivery {
         HostBatch<MEMSRecord> records(batch.size());
         for (size_t i = 0; i < batch.size(); ++i) {
             const auto& s = batch[i];
-            records[i] = MEMSRecord{s.PackNum, s.AccelerometerX, s.AccelerometerY, s.AccelerometerZ, s.GyroscopeX,
-                                   s.GyroscopeY, s.GyroscopeZ};
+            records[i] = MEMSRecord{s.PackNum,    s.AccelerometerX, s.AccelerometerY, s.AccelerometerZ,
+                                    s.GyroscopeX, s.GyroscopeY,     s.GyroscopeZ};
         }
         callWithBatch(host, records);
     }

@@ -22,8 +22,8 @@ const FamilyDescriptor& vondra2Family() {
             [](const std::shared_ptr<BLE::IBLEDevice>& device, uint8_t family, uint8_t model,
                const SensorTiming& timing) {
                 auto vondra2 = std::make_shared<Vondra2::Vondra2BLE>(device, model, timing.protocol);
-                return BuiltSensor{std::make_shared<Vondra2Access>(vondra2),
-                                   std::make_unique<Vondra2Control>(*vondra2), family};
+                return BuiltSensor{std::make_shared<Vondra2Access>(vondra2), std::make_unique<Vondra2Control>(*vondra2),
+                                   family};
             },
     };
     return family;

@@ -11,7 +11,10 @@ const FamilyDescriptor& vondraFamily() {
         .codes = {{SensorFamilyVondra, {modelFilter('I', 0)}}},
         .modelCodes = {{'I', 0, SensorFamilyVondra}},
         .pairsByDefault = true,
-        .possibleFeatures = [](uint8_t) { return std::set<int8_t>{0, 4, 11}; },
+        .possibleFeatures =
+            [](uint8_t) {
+                return std::set<int8_t>{0, 4, 11};
+            },
         .creation = {{{SensorFamilyVondra}, {templateService(1, "96")}}},
         .make =
             [](const std::shared_ptr<BLE::IBLEDevice>& device, uint8_t family, uint8_t, const SensorTiming& timing) {

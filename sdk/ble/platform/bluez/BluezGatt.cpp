@@ -43,11 +43,16 @@ GattStatus BluezCharacteristic::outcomeStatus(const CallOutcome& outcome) {
     return gattStatusOf(outcome);
 }
 
-CallOutcome BluezCharacteristic::callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
-                                                  BusLoop::ReplyHandler handler) {
-    // A characteristic whose object went away with its table is called on its new one.
+// A characteristic whose object went away with its table is called on its new one: a call
+// waits until the table is back (or the link is gone).
+void BluezCharacteristic::awaitRebind() {
     platform_->waitFor([&] { return !link_->stale.load() || !device_->up(); },
                        std::chrono::steady_clock::now() + platform_->timing().rebindTimeout);
+}
+
+CallOutcome BluezCharacteristic::callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
+                                                  BusLoop::ReplyHandler handler) {
+    awaitRebind();
     CallOutcome outcome;
     for (int attempt = 0; attempt < 2; ++attempt) {
         outcome = platform_->call(link_->path(), kGattCharacteristic, member, build, handler,
@@ -93,9 +98,10 @@ GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value, Ac
     throwIfClosed(closed_);
     if (!reachable()) return GattStatus::Unreachable;
     // A write with response where the characteristic takes one, else a write command.
-    const char* type = (properties_ & CharacteristicProperty::Write) || !(properties_ & CharacteristicProperty::WriteWithoutResponse)
-                           ? "request"
-                           : "command";
+    const char* type =
+        (properties_ & CharacteristicProperty::Write) || !(properties_ & CharacteristicProperty::WriteWithoutResponse)
+            ? "request"
+            : "command";
     const CallOutcome outcome = callRetryingBusy(
         "WriteValue",
         [&value, type](sd_bus_message* message) {
@@ -120,6 +126,7 @@ GattStatus BluezCharacteristic::writeClientConfiguration(ClientConfiguration val
         return GattStatus::ProtocolError;
     }
     if (!reachable()) return GattStatus::Unreachable;
+    awaitRebind();
     return value == ClientConfiguration::None ? stopNotifications() : startNotifications();
 }
 
@@ -129,17 +136,18 @@ GattStatus BluezCharacteristic::startNotifications() {
     platform_->waitFor([&] { return !link_->releasing.load() || !platform_->linkUp(device_->path); }, deadline);
     BluezPlatform* platform = platform_.get();
     // A refused socket costs a second call: StartNotify.
-    const CallOutcome outcome = platform_->await(
-        [platform, device = device_, link = link_](auto done) { NotifySwitch::start(*platform, device, link, std::move(done)); },
-        2 * platform_->timing().callTimeout, device_);
+    const CallOutcome outcome =
+        platform_->await([platform, device = device_,
+                          link = link_](auto done) { NotifySwitch::start(*platform, device, link, std::move(done)); },
+                         2 * platform_->timing().callTimeout, device_);
     return outcomeStatus(outcome);
 }
 
 GattStatus BluezCharacteristic::stopNotifications() {
     BluezPlatform* platform = platform_.get();
-    const CallOutcome outcome = platform_->await(
-        [platform, link = link_](auto done) { NotifySwitch::stop(*platform, link, std::move(done)); },
-        platform_->timing().callTimeout, device_);
+    const CallOutcome outcome =
+        platform_->await([platform, link = link_](auto done) { NotifySwitch::stop(*platform, link, std::move(done)); },
+                         platform_->timing().callTimeout, device_);
     return outcomeStatus(outcome);
 }
 
@@ -163,7 +171,8 @@ GattReadResult BatteryLevelCharacteristic::readValue() {
     throwIfClosed(closed_);
     GattReadResult result;
     const auto battery = platform_->properties(device_->path, kBattery);
-    const auto percentage = battery && battery->contains("Percentage") ? battery->at("Percentage").asInt() : std::nullopt;
+    const auto percentage =
+        battery && battery->contains("Percentage") ? battery->at("Percentage").asInt() : std::nullopt;
     if (!platform_->linkUp(device_->path) || !percentage) {
         result.status = GattStatus::Unreachable;
         return result;
@@ -190,9 +199,13 @@ Registration BatteryLevelCharacteristic::onValueChanged(std::function<void(const
 
 // ---- BluezService ----------------------------------------------------------------------
 
-BluezService::BluezService(std::shared_ptr<BluezPlatform> platform, std::shared_ptr<DeviceLink> device, std::string path,
-                           UUID uuid, ClosedFlag closed)
-    : platform_(std::move(platform)), device_(std::move(device)), path_(std::move(path)), uuid_(uuid), closed_(std::move(closed)) {}
+BluezService::BluezService(std::shared_ptr<BluezPlatform> platform, std::shared_ptr<DeviceLink> device,
+                           std::string path, UUID uuid, ClosedFlag closed)
+    : platform_(std::move(platform)),
+      device_(std::move(device)),
+      path_(std::move(path)),
+      uuid_(uuid),
+      closed_(std::move(closed)) {}
 
 GattCharacteristicsResult BluezService::characteristics() {
     throwIfClosed(closed_);
@@ -212,7 +225,8 @@ GattCharacteristicsResult BluezService::characteristics() {
         if (!uuid) continue;
         const auto identity = GattRebinder::identify(*platform_, device_->path, path);
         if (!identity) continue;
-        const auto flags = properties->contains("Flags") ? properties->at("Flags").asStrings() : std::vector<std::string>{};
+        const auto flags =
+            properties->contains("Flags") ? properties->at("Flags").asStrings() : std::vector<std::string>{};
         result.characteristics.push_back(std::make_shared<BluezCharacteristic>(
             platform_, device_, device_->characteristic(path, *identity), *uuid, propertiesOfFlags(flags), closed_));
     }

@@ -34,8 +34,11 @@ public:
 private:
     // The daemon refused the call because the link is gone, which it does not always report.
     GattStatus outcomeStatus(const CallOutcome& outcome);
+    // Waits while the characteristic's table is away, until it is bound again or the link ends.
+    void awaitRebind();
     // A call the daemon answered InProgress is made once more.
-    CallOutcome callRetryingBusy(const char* member, const BluezPlatform::Builder& build, BusLoop::ReplyHandler handler);
+    CallOutcome callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
+                                 BusLoop::ReplyHandler handler);
     GattStatus startNotifications();
     GattStatus stopNotifications();
     bool reachable() const;

@@ -105,12 +105,18 @@ UUID uuidOfShort(uint16_t value) {
 
 bool isUnreachable(const CallOutcome& outcome) {
     static const char* const names[] = {
-        "org.bluez.Error.NotConnected",          "org.bluez.Error.NotReady",
-        "org.bluez.Error.DoesNotExist",          "org.bluez.Error.NotAvailable",
-        "org.freedesktop.DBus.Error.NoReply",    "org.freedesktop.DBus.Error.Timeout",
-        "org.freedesktop.DBus.Error.TimedOut",   "org.freedesktop.DBus.Error.ServiceUnknown",
-        "org.freedesktop.DBus.Error.NameHasNoOwner", "org.freedesktop.DBus.Error.UnknownObject",
-        "org.freedesktop.DBus.Error.UnknownInterface", "org.freedesktop.DBus.Error.Disconnected",
+        "org.bluez.Error.NotConnected",
+        "org.bluez.Error.NotReady",
+        "org.bluez.Error.DoesNotExist",
+        "org.bluez.Error.NotAvailable",
+        "org.freedesktop.DBus.Error.NoReply",
+        "org.freedesktop.DBus.Error.Timeout",
+        "org.freedesktop.DBus.Error.TimedOut",
+        "org.freedesktop.DBus.Error.ServiceUnknown",
+        "org.freedesktop.DBus.Error.NameHasNoOwner",
+        "org.freedesktop.DBus.Error.UnknownObject",
+        "org.freedesktop.DBus.Error.UnknownInterface",
+        "org.freedesktop.DBus.Error.Disconnected",
     };
     return std::find(std::begin(names), std::end(names), outcome.errorName) != std::end(names);
 }

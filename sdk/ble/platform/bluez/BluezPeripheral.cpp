@@ -32,7 +32,8 @@ std::string BluezPeripheral::name() const {
 }
 
 ConnectionStatus BluezPeripheral::connectionStatus() const {
-    return platform_->linkUp(device_->path) && !device_->lost() ? ConnectionStatus::Connected : ConnectionStatus::Disconnected;
+    return platform_->linkUp(device_->path) && !device_->lost() ? ConnectionStatus::Connected
+                                                                : ConnectionStatus::Disconnected;
 }
 
 Registration BluezPeripheral::onConnectionStatusChanged(std::function<void()> handler) {
@@ -59,7 +60,9 @@ PairingStatus BluezPeripheral::pair(PairingKind, ProtectionLevel) {
     const CallOutcome outcome =
         platform_->call(device_->path, kDevice, "Pair", nullptr, nullptr, platform_->timing().pairTimeout, device_);
     device_->setPairingHandlers(nullptr);
-    if (!outcome.ok()) Utility::sdkLog().warn("Pairing refused by the Bluetooth daemon: {} {}", outcome.errorName, outcome.errorMessage);
+    if (!outcome.ok())
+        Utility::sdkLog().warn("Pairing refused by the Bluetooth daemon: {} {}", outcome.errorName,
+                               outcome.errorMessage);
     return pairingStatusOf(outcome);
 }
 
@@ -128,7 +131,8 @@ void BluezPeripheral::awaitNamedServices() {
     const auto complete = [&] {
         if (!platform_->linkUp(device_->path)) return true;
         const auto device = platform_->properties(device_->path, kDevice);
-        const auto named = device && device->contains("UUIDs") ? device->at("UUIDs").asStrings() : std::vector<std::string>{};
+        const auto named =
+            device && device->contains("UUIDs") ? device->at("UUIDs").asStrings() : std::vector<std::string>{};
         std::set<UUID> exported;
         for (const auto& path : platform_->children(kGattService, "Device", device_->path)) {
             const auto properties = platform_->properties(path, kGattService);
@@ -137,8 +141,8 @@ void BluezPeripheral::awaitNamedServices() {
         return std::all_of(named.begin(), named.end(), [&](const std::string& text) {
             const auto uuid = parseUuidText(text);
             const auto shortForm = uuid ? shortUuid(*uuid) : std::nullopt;
-            const bool hidden =
-                shortForm && std::find(std::begin(kHiddenServices), std::end(kHiddenServices), *shortForm) != std::end(kHiddenServices);
+            const bool hidden = shortForm && std::find(std::begin(kHiddenServices), std::end(kHiddenServices),
+                                                       *shortForm) != std::end(kHiddenServices);
             return !uuid || hidden || exported.contains(*uuid);
         });
     };
@@ -149,7 +153,8 @@ void BluezPeripheral::awaitNamedServices() {
     }
     // The daemon exports a service's characteristics right after the service, each in a signal
     // of its own: a reply from it comes after all of them.
-    platform_->call(device_->path, "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr, platform_->timing().callTimeout);
+    platform_->call(device_->path, "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr,
+                    platform_->timing().callTimeout);
 }
 
 void BluezPeripheral::close() {

@@ -41,9 +41,9 @@ std::chrono::microseconds micros(std::chrono::milliseconds value) { return value
 
 // ConnectDevice is experimental: daemons may lack it or keep it from ordinary users.
 bool refusesConnectDevice(const CallOutcome& outcome) {
-    static const char* const refusals[] = {"org.freedesktop.DBus.Error.UnknownMethod", "org.freedesktop.DBus.Error.AccessDenied",
-                                           "org.bluez.Error.NotSupported", "org.bluez.Error.NotPermitted",
-                                           "org.bluez.Error.NotAuthorized"};
+    static const char* const refusals[] = {"org.freedesktop.DBus.Error.UnknownMethod",
+                                           "org.freedesktop.DBus.Error.AccessDenied", "org.bluez.Error.NotSupported",
+                                           "org.bluez.Error.NotPermitted", "org.bluez.Error.NotAuthorized"};
     return std::find(std::begin(refusals), std::end(refusals), outcome.errorName) != std::end(refusals);
 }
 
@@ -79,12 +79,13 @@ void BluezPlatform::start() {
         loop_->addMatch("type='signal',interface='org.freedesktop.DBus.ObjectManager',member='InterfacesRemoved'",
                         [this](sd_bus_message* message) { onInterfacesRemoved(message); });
         loop_->addMatch(
-            "type='signal',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',path_namespace='/org/bluez'",
+            "type='signal',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',path_namespace='/org/"
+            "bluez'",
             [this](sd_bus_message* message) { onPropertiesChanged(message); });
         loop_->onBroken([this] { vanish(); });
 
-        sd_bus_message* call = newMethodCall(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                             "org.freedesktop.DBus", "GetNameOwner");
+        sd_bus_message* call =
+            newMethodCall(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner");
         if (!call || sd_bus_message_append(call, "s", kService) < 0) {
             sd_bus_message_unref(call);
             return;
@@ -150,7 +151,8 @@ void BluezPlatform::loadObjects() {
                 objects[path] = std::move(interfaces);
             }
         } else if (!outcome.ok()) {
-            Utility::sdkLog().warn("Cannot read the Bluetooth daemon's objects: {} {}", outcome.errorName, outcome.errorMessage);
+            Utility::sdkLog().warn("Cannot read the Bluetooth daemon's objects: {} {}", outcome.errorName,
+                                   outcome.errorMessage);
         }
         {
             std::lock_guard lock(mutex_);
@@ -253,7 +255,8 @@ void BluezPlatform::onPropertiesChanged(sd_bus_message* message) {
         // The daemon let go of a socket: a new one can be acquired. Cleared before the change
         // is counted, so a caller waiting for it sees the flag with the change.
         const auto link = linkOwning(path);
-        if (const auto characteristic = link ? link->findCharacteristic(path) : nullptr) characteristic->releasing = false;
+        if (const auto characteristic = link ? link->findCharacteristic(path) : nullptr)
+            characteristic->releasing = false;
     }
     if (!objects_.change(path, name, changed, invalidated)) return;
 
@@ -347,7 +350,7 @@ bool BluezPlatform::waitFor(const std::function<bool()>& condition, Clock::time_
 }
 
 void BluezPlatform::send(const std::string& path, const char* interface, const char* member, const Builder& build,
-                        BusLoop::ReplyHandler handler, std::chrono::milliseconds timeout) {
+                         BusLoop::ReplyHandler handler, std::chrono::milliseconds timeout) {
     sd_bus_message* message = newMethodCall(loop_->bus(), kService, path, interface, member);
     if (!message || (build && build(message) < 0)) {
         sd_bus_message_unref(message);
@@ -357,7 +360,8 @@ void BluezPlatform::send(const std::string& path, const char* interface, const c
     loop_->callAsync(message, micros(timeout), std::move(handler));
 }
 
-CallOutcome BluezPlatform::await(Operation operation, std::chrono::milliseconds timeout, const std::shared_ptr<DeviceLink>& link) {
+CallOutcome BluezPlatform::await(Operation operation, std::chrono::milliseconds timeout,
+                                 const std::shared_ptr<DeviceLink>& link) {
     auto pending = std::make_shared<PendingCall>();
     if (link) link->track(pending);
     loop_->post([pending, operation = std::move(operation)](sd_bus*) {
@@ -374,12 +378,13 @@ CallOutcome BluezPlatform::call(const std::string& path, const char* interface, 
                                 const std::shared_ptr<DeviceLink>& link) {
     return await(
         [this, path, interface, member, build, handler = std::move(handler), timeout](auto done) {
-            send(path, interface, member, build,
-                 [handler, done](sd_bus_message* reply, const CallOutcome& outcome) {
-                     if (handler) handler(reply, outcome);
-                     done(outcome);
-                 },
-                 timeout);
+            send(
+                path, interface, member, build,
+                [handler, done](sd_bus_message* reply, const CallOutcome& outcome) {
+                    if (handler) handler(reply, outcome);
+                    done(outcome);
+                },
+                timeout);
         },
         timeout, link);
 }
@@ -391,7 +396,9 @@ void BluezPlatform::dropLostLink(const std::shared_ptr<DeviceLink>& link) {
         if (link->lost() || !linkUp(link->path)) return;
         link->markLost();
         if (!link->connectedByUs().load()) return;
-        send(link->path, kDevice, "Disconnect", nullptr, [](sd_bus_message*, const CallOutcome&) {}, timing_.callTimeout);
+        send(
+            link->path, kDevice, "Disconnect", nullptr, [](sd_bus_message*, const CallOutcome&) {},
+            timing_.callTimeout);
     });
 }
 
@@ -428,7 +435,7 @@ std::shared_ptr<DeviceLink> BluezPlatform::linkOwning(const std::string& objectP
 }
 
 std::shared_ptr<DeviceLink> BluezPlatform::holdLink(const std::string& path, uint64_t address,
-                                                   const std::shared_ptr<StatusRegistry>& statusHandlers) {
+                                                    const std::shared_ptr<StatusRegistry>& statusHandlers) {
     // Under the tree's lock: a handle closing meanwhile cannot forget the link this one joins.
     std::lock_guard lock(mutex_);
     auto& link = links_[path];
@@ -450,7 +457,8 @@ std::shared_ptr<IPeripheral> BluezPlatform::openPeripheral(uint64_t address) {
         const CallOutcome created = call(
             adapter, kAdapter, "ConnectDevice",
             [&](sd_bus_message* message) {
-                return sd_bus_message_append(message, "a{sv}", 2, "Address", "s", text.c_str(), "AddressType", "s", type);
+                return sd_bus_message_append(message, "a{sv}", 2, "Address", "s", text.c_str(), "AddressType", "s",
+                                             type);
             },
             nullptr, timing_.connectTimeout);
         const auto deadline = Clock::now() + timing_.connectTimeout;
@@ -473,7 +481,8 @@ std::shared_ptr<IPeripheral> BluezPlatform::openPeripheral(uint64_t address) {
     return std::make_shared<BluezPeripheral>(shared_from_this(), std::move(link), std::move(statusHandlers));
 }
 
-void BluezPlatform::releaseLink(const std::shared_ptr<DeviceLink>& link, const std::shared_ptr<StatusRegistry>& statusHandlers) {
+void BluezPlatform::releaseLink(const std::shared_ptr<DeviceLink>& link,
+                                const std::shared_ptr<StatusRegistry>& statusHandlers) {
     {
         std::lock_guard lock(mutex_);
         if (link->removeHandle(statusHandlers) > 0) return;

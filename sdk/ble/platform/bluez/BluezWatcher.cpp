@@ -85,7 +85,9 @@ Registration BluezWatcher::onReceived(std::function<void(const Advertisement&)> 
     return receivedHandlers_->add(std::move(handler));
 }
 
-Registration BluezWatcher::onStopped(std::function<void()> handler) { return stoppedHandlers_->add(std::move(handler)); }
+Registration BluezWatcher::onStopped(std::function<void()> handler) {
+    return stoppedHandlers_->add(std::move(handler));
+}
 
 void BluezWatcher::deliver(Advertisement advertisement, bool heard) {
     {

@@ -73,7 +73,8 @@ BusLoop::BusLoop(const std::string& address) {
     if (r < 0) {
         sd_bus_unref(bus_);
         bus_ = nullptr;
-        throw PlatformError{busUnreachableCode, "Cannot connect to the D-Bus bus at " + address + ": " + std::strerror(-r)};
+        throw PlatformError{busUnreachableCode,
+                            "Cannot connect to the D-Bus bus at " + address + ": " + std::strerror(-r)};
     }
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     thread_ = std::thread([this] { loop(); });
@@ -117,8 +118,7 @@ void BusLoop::run(const Task& task) {
     // A loop that stops first drops the task and with it the promise.
     try {
         finished.get();
-    } catch (const std::future_error&) {
-    }
+    } catch (const std::future_error&) {}
 }
 
 void BusLoop::callAsync(sd_bus_message* call, std::chrono::microseconds timeout, ReplyHandler handler) {
@@ -205,12 +205,14 @@ void BusLoop::loop() {
             if (sd_bus_get_timeout(bus_, &until) > 0 && until != UINT64_MAX) {
                 timespec now{};
                 clock_gettime(CLOCK_MONOTONIC, &now);
-                const uint64_t nowUs = static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
+                const uint64_t nowUs =
+                    static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
                 timeoutMs = until <= nowUs ? 0 : static_cast<int>((until - nowUs + 999) / 1000);
             }
         }
         if (!due_.empty()) {
-            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due_.begin()->first - std::chrono::steady_clock::now());
+            const auto wait =
+                std::chrono::ceil<std::chrono::milliseconds>(due_.begin()->first - std::chrono::steady_clock::now());
             const int dueMs = static_cast<int>(std::max<int64_t>(0, wait.count()));
             timeoutMs = timeoutMs < 0 ? dueMs : std::min(timeoutMs, dueMs);
         }

@@ -93,9 +93,9 @@ private:
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::deque<Task> posted_;
-    std::map<int, std::function<void()>> watched_;  // loop thread only
+    std::map<int, std::function<void()>> watched_;                                     // loop thread only
     std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> due_;  // loop thread only
-    std::function<void()> broken_;                  // loop thread only
+    std::function<void()> broken_;                                                     // loop thread only
     std::thread thread_;
 };
 

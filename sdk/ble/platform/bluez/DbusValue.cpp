@@ -110,8 +110,7 @@ int readBasic(sd_bus_message* message, char type, DbusValue& value) {
         value.data = std::string(v ? v : "");
         return r;
     }
-    default:
-        return -EINVAL;
+    default: return -EINVAL;
     }
 }
 
@@ -187,8 +186,7 @@ int readValue(sd_bus_message* message, DbusValue& value) {
         value.data = std::move(elements);
         return sd_bus_message_exit_container(message);
     }
-    default:
-        return readBasic(message, type, value);
+    default: return readBasic(message, type, value);
     }
 }
 

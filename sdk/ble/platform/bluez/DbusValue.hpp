@@ -43,9 +43,7 @@ struct DbusDictEntry {
     bool operator==(const DbusDictEntry&) const = default;
 };
 
-inline bool DbusValue::operator==(const DbusValue& other) const {
-    return data == other.data;
-}
+inline bool DbusValue::operator==(const DbusValue& other) const { return data == other.data; }
 
 // Properties of one interface, by name.
 using PropertyMap = std::map<std::string, DbusValue>;

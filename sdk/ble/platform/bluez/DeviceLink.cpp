@@ -84,7 +84,8 @@ std::shared_ptr<CharacteristicLink> DeviceLink::characteristic(const std::string
     return link;
 }
 
-void DeviceLink::move(const std::shared_ptr<CharacteristicLink>& characteristic, const std::string& characteristicPath) {
+void DeviceLink::move(const std::shared_ptr<CharacteristicLink>& characteristic,
+                      const std::string& characteristicPath) {
     std::lock_guard lock(mutex_);
     auto old = characteristics_.find(characteristic->path());
     if (old != characteristics_.end() && old->second == characteristic) characteristics_.erase(old);

@@ -46,8 +46,8 @@ struct CharacteristicLink {
     void setPath(std::string objectPath);
 
     const std::shared_ptr<ValueRegistry> handlers = std::make_shared<ValueRegistry>();
-    Mode mode = Mode::Off;  // Session: StartNotify, values from PropertiesChanged; Socket: AcquireNotify
-    bool wanted = false;    // notifications are on as far as the library knows
+    Mode mode = Mode::Off;           // Session: StartNotify, values from PropertiesChanged; Socket: AcquireNotify
+    bool wanted = false;             // notifications are on as far as the library knows
     std::atomic<bool> stale{false};  // its object is gone and no new one was found yet
     int fd = -1;
     uint16_t mtu = 0;  // of the acquired socket

@@ -34,7 +34,8 @@ bool DiscoverySession::acquire() {
         return false;
     }
     // The daemon answers before its discovery runs: the scan counts as started once it does.
-    if (objects_.waitFor([&] { return discovering(*adapter); }, Clock::now() + platform_.timing().callTimeout)) return true;
+    if (objects_.waitFor([&] { return discovering(*adapter); }, Clock::now() + platform_.timing().callTimeout))
+        return true;
     Utility::sdkLog().warn("Discovery accepted but not running");
     release();
     return false;
@@ -62,12 +63,13 @@ bool DiscoverySession::start(const std::string& adapter) {
     if (!filter.ok()) Utility::sdkLog().warn("Discovery filter refused: {} {}", filter.errorName, filter.errorMessage);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const CallOutcome started =
-            platform_.call(adapter, kAdapter, "StartDiscovery", nullptr, nullptr, std::max(left, std::chrono::milliseconds(1)));
+        const CallOutcome started = platform_.call(adapter, kAdapter, "StartDiscovery", nullptr, nullptr,
+                                                   std::max(left, std::chrono::milliseconds(1)));
         if (started.ok()) return true;
         // InProgress: a session of ours is still being stopped (one we stopped without waiting,
         // or whose stop timed out here).
-        if (started.errorName != "org.bluez.Error.InProgress" || Clock::now() + timing.discoveryRetryPause >= deadline) {
+        if (started.errorName != "org.bluez.Error.InProgress" ||
+            Clock::now() + timing.discoveryRetryPause >= deadline) {
             Utility::sdkLog().warn("Discovery refused: {} {}", started.errorName, started.errorMessage);
             return false;
         }
@@ -92,8 +94,9 @@ void DiscoverySession::release() {
         ++stops_;
     }
     platform_.loop().post([this, path = *adapter](sd_bus*) {
-        platform_.send(path, kAdapter, "StopDiscovery", nullptr,
-                       [this](sd_bus_message*, const CallOutcome&) { stopEnded(); }, platform_.timing().callTimeout);
+        platform_.send(
+            path, kAdapter, "StopDiscovery", nullptr, [this](sd_bus_message*, const CallOutcome&) { stopEnded(); },
+            platform_.timing().callTimeout);
     });
 }
 

@@ -37,7 +37,8 @@ std::vector<std::pair<CharacteristicIdentity, std::string>> GattRebinder::table(
     return entries;
 }
 
-std::optional<CharacteristicIdentity> GattRebinder::identify(const BluezPlatform& platform, const std::string& devicePath,
+std::optional<CharacteristicIdentity> GattRebinder::identify(const BluezPlatform& platform,
+                                                             const std::string& devicePath,
                                                              const std::string& characteristicPath) {
     for (const auto& [identity, path] : table(platform, devicePath)) {
         if (path == characteristicPath) return identity;
@@ -71,18 +72,21 @@ void GattRebinder::added(const std::shared_ptr<DeviceLink>& device) {
         characteristic->stale = false;
         platform_.announceChange();
         if (!characteristic->wanted) continue;
-        NotifySwitch::start(platform_, device, characteristic, [this, weak = std::weak_ptr(device)](const CallOutcome& outcome) {
-            if (outcome.ok()) return;
-            Utility::sdkLog().warn("Notifications lost with the device's services: {} {}", outcome.errorName, outcome.errorMessage);
-            if (auto live = weak.lock()) platform_.dropLostLink(live);
-        });
+        NotifySwitch::start(platform_, device, characteristic,
+                            [this, weak = std::weak_ptr(device)](const CallOutcome& outcome) {
+                                if (outcome.ok()) return;
+                                Utility::sdkLog().warn("Notifications lost with the device's services: {} {}",
+                                                       outcome.errorName, outcome.errorMessage);
+                                if (auto live = weak.lock()) platform_.dropLostLink(live);
+                            });
     }
 }
 
 void GattRebinder::expire(const std::shared_ptr<DeviceLink>& device) {
     if (!device->up()) return;
     const auto characteristics = device->characteristics();
-    if (std::none_of(characteristics.begin(), characteristics.end(), [](const auto& characteristic) { return characteristic->stale.load(); })) {
+    if (std::none_of(characteristics.begin(), characteristics.end(),
+                     [](const auto& characteristic) { return characteristic->stale.load(); })) {
         return;
     }
     Utility::sdkLog().warn("The device's services changed and some are gone: the link is taken down");

@@ -20,7 +20,8 @@ namespace VexaDevice::BLE::Platform::Bluez {
 
 class GattRebinder {
 public:
-    GattRebinder(BluezPlatform& platform, std::chrono::milliseconds deadline) : platform_(platform), deadline_(deadline) {}
+    GattRebinder(BluezPlatform& platform, std::chrono::milliseconds deadline)
+        : platform_(platform), deadline_(deadline) {}
 
     // The characteristics the daemon exports for a device, in table order.
     static std::vector<std::pair<CharacteristicIdentity, std::string>> table(const BluezPlatform& platform,

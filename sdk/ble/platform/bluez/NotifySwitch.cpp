@@ -98,7 +98,8 @@ void start(BluezPlatform& platform, const std::shared_ptr<DeviceLink>& device,
             int fd = -1;
             uint16_t mtu = 0;
             if (!outcome.ok() || !reply || sd_bus_message_read(reply, "hq", &fd, &mtu) < 0) {
-                finish(*characteristic, outcome.ok() ? CallOutcome{"org.bluez.Error.Failed", "No socket in the reply."} : outcome);
+                finish(*characteristic,
+                       outcome.ok() ? CallOutcome{"org.bluez.Error.Failed", "No socket in the reply."} : outcome);
                 return;
             }
             const int own = fcntl(fd, F_DUPFD_CLOEXEC, 3);
@@ -124,9 +125,10 @@ void stop(BluezPlatform& platform, const std::shared_ptr<CharacteristicLink>& ch
         return;
     }
     characteristic->mode = CharacteristicLink::Mode::Off;
-    platform.send(characteristic->path(), kGattCharacteristic, "StopNotify", nullptr,
-                  [done = std::move(done)](sd_bus_message*, const CallOutcome& outcome) { done(outcome); },
-                  platform.timing().callTimeout);
+    platform.send(
+        characteristic->path(), kGattCharacteristic, "StopNotify", nullptr,
+        [done = std::move(done)](sd_bus_message*, const CallOutcome& outcome) { done(outcome); },
+        platform.timing().callTimeout);
 }
 
 void readSockets(BluezPlatform& platform, const std::shared_ptr<DeviceLink>& device) {

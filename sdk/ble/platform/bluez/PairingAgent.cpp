@@ -73,8 +73,6 @@ const sd_bus_vtable kAgentVtable[] = {
 
 }  // namespace
 
-void PairingAgent::exportOn(sd_bus* bus) {
-    sd_bus_add_object_vtable(bus, nullptr, kPath, kAgent, kAgentVtable, this);
-}
+void PairingAgent::exportOn(sd_bus* bus) { sd_bus_add_object_vtable(bus, nullptr, kPath, kAgent, kAgentVtable, this); }
 
 }  // namespace VexaDevice::BLE::Platform::Bluez
