@@ -9,6 +9,7 @@
 #include "sdk/ble/platform/bluez/DbusValue.hpp"
 #include "sim/bluez/EmulatorCore.hpp"
 #include "sim/bluez/EmulatorVtables.hpp"
+#include "sim/radio/SimLink.hpp"
 
 namespace VexaSim {
 
@@ -55,41 +56,76 @@ int EmulatedGatt::readMethod(EmulatedCharacteristic& characteristic, sd_bus_mess
     return r;
 }
 
-std::function<void()> AcknowledgedReplies::await(sd_bus_message* message) {
-    {
-        std::lock_guard lock(mutex_);
-        if (!loop_) return {};
-        waiting_.insert(sd_bus_message_ref(message));
-    }
-    return [self = shared_from_this(), message] {
-        std::lock_guard lock(self->mutex_);
-        if (self->loop_) self->loop_->post([self, message](sd_bus*) { self->reply(message); });
-    };
+void LoopRelay::post(std::function<void()> task) {
+    std::lock_guard lock(mutex_);
+    if (loop_) loop_->post([task = std::move(task)](sd_bus*) { task(); });
 }
 
-void AcknowledgedReplies::reply(sd_bus_message* message) {
-    {
-        std::lock_guard lock(mutex_);
-        if (waiting_.erase(message) == 0) return;
-    }
+void LoopRelay::close() {
+    std::lock_guard lock(mutex_);
+    loop_ = nullptr;
+}
+
+bool LoopRelay::closed() const {
+    std::lock_guard lock(mutex_);
+    return loop_ == nullptr;
+}
+
+std::function<void()> AcknowledgedReplies::await(sd_bus_message* message, uint64_t device) {
+    if (relay_->closed()) return {};
+    const uint64_t id = ++next_;
+    waiting_[id] = Held{sd_bus_message_ref(message), device};
+    return [self = shared_from_this(), id] { self->relay_->post([self, id] { self->reply(id); }); };
+}
+
+void AcknowledgedReplies::reply(uint64_t id) {
+    const auto found = waiting_.find(id);
+    if (found == waiting_.end()) return;
+    sd_bus_message* message = found->second.message;
+    waiting_.erase(found);
     sd_bus_reply_method_return(message, "");
     sd_bus_message_unref(message);
 }
 
 void AcknowledgedReplies::cancel(sd_bus_message* message) {
-    std::lock_guard lock(mutex_);
-    if (waiting_.erase(message) != 0) sd_bus_message_unref(message);
+    for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
+        if (it->second.message != message) continue;
+        sd_bus_message_unref(message);
+        waiting_.erase(it);
+        return;
+    }
+}
+
+void AcknowledgedReplies::fail(uint64_t device, const char* errorName, const char* errorText) {
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        if (it->second.device != device) {
+            ++it;
+            continue;
+        }
+        sd_bus_reply_method_errorf(it->second.message, errorName, "%s", errorText);
+        sd_bus_message_unref(it->second.message);
+        it = waiting_.erase(it);
+    }
 }
 
 void AcknowledgedReplies::close() {
-    std::lock_guard lock(mutex_);
-    loop_ = nullptr;
-    for (auto* message : waiting_) sd_bus_message_unref(message);
+    for (auto& [id, held] : waiting_) sd_bus_message_unref(held.message);
     waiting_.clear();
 }
 
 EmulatedGatt::EmulatedGatt(BluezEmulator::Impl& impl)
-    : impl_(impl), replies_(std::make_shared<AcknowledgedReplies>(impl.loop())) {}
+    : impl_(impl),
+      relay_(std::make_shared<LoopRelay>(impl.loop())),
+      replies_(std::make_shared<AcknowledgedReplies>(relay_)) {}
+
+void EmulatedGatt::stop() {
+    relay_->close();
+    replies_->close();
+}
+
+void EmulatedGatt::linkDropped(const EmulatedDevice& device) {
+    replies_->fail(device.address, "org.bluez.Error.Failed", "Not connected");
+}
 
 int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
@@ -104,7 +140,7 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
     const auto* first = static_cast<const uint8_t*>(data);
     // As the daemon does: the reply goes out once the device's acknowledgement arrives, so what
     // the device notified before it is sent first.
-    auto acknowledged = replies_->await(message);
+    auto acknowledged = replies_->await(message, characteristic.device->address);
     const bool held = static_cast<bool>(acknowledged);
     const auto status = characteristic.sim->writeValue(Bytes(first, first + size), std::move(acknowledged));
     // A daemon that is stopping answers at once.
@@ -289,16 +325,25 @@ void EmulatedGatt::exportService(sd_bus* bus, EmulatedDevice& device, const Plat
     }
 }
 
+// The change comes over the device's link, as Service Changed does: what the device notified
+// before it reaches the client first.
 void EmulatedGatt::scheduleReresolve(EmulatedDevice& device) {
     if (!device.profile.schedulesReresolve()) return;
     impl_.loop().after(device.profile.faults().reresolveAfterNotify, [this, address = device.address] {
-        auto* found = impl_.devices().find(address);
-        if (!impl_.stopping() && found) reresolve(*found);
+        const auto peripheral = impl_.radio().peripheral(address);
+        if (impl_.stopping() || !peripheral) return;
+        peripheral->link()->dispatcher().post([this, relay = relay_, address] {
+            relay->post([this, address] {
+                auto* found = impl_.devices().find(address);
+                if (!impl_.stopping() && found) reresolve(*found);
+            });
+        });
     });
 }
 
 // The device's table changed (Service Changed): the objects go with every session on them,
-// and the table found again is exported under new paths while the link stays up.
+// and the table found again is exported under new paths while the link stays up. A write in
+// flight is cancelled: its answer would come on objects that are gone.
 void EmulatedGatt::reresolve(EmulatedDevice& device) {
     if (!device.connected || !device.gattExported) return;
     for (auto& characteristic : device.characteristics) {
@@ -311,6 +356,8 @@ void EmulatedGatt::reresolve(EmulatedDevice& device) {
     }
     unexportTable(device);
     device.gattExported = false;
+    // After the removal: a client told of the failure writes again to the new object.
+    replies_->fail(device.address, "org.bluez.Error.Failed", "Operation failed");
     impl_.loop().after(device.profile.faults().reresolveGap, [this, address = device.address] {
         sd_bus* bus = impl_.loop().bus();
         auto* found = impl_.devices().find(address);

@@ -3,10 +3,11 @@
 // characteristics, descriptors), following the central-side views of each connection, and the
 // characteristic calls: reads, writes, StartNotify sessions and AcquireNotify sockets.
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -15,25 +16,49 @@
 
 namespace VexaSim {
 
+// Hands work from the radio's threads to the daemon's loop, until the daemon stops.
+class LoopRelay {
+public:
+    explicit LoopRelay(VexaDevice::BLE::Platform::Bluez::BusLoop& loop) : loop_(&loop) {}
+    // Any thread: the task runs on the loop; dropped once closed.
+    void post(std::function<void()> task);
+    // Loop thread, as the daemon stops.
+    void close();
+    bool closed() const;
+
+private:
+    mutable std::mutex mutex_;
+    VexaDevice::BLE::Platform::Bluez::BusLoop* loop_;
+};
+
 // Write calls answered once the device's acknowledgement comes through the radio (on its
-// thread); the reply then goes out on the loop, behind what the device notified before.
+// thread); the reply then goes out on the loop, behind what the device notified before. A
+// call whose device's link drops or table goes away first is answered with an error then.
 class AcknowledgedReplies : public std::enable_shared_from_this<AcknowledgedReplies> {
 public:
-    explicit AcknowledgedReplies(VexaDevice::BLE::Platform::Bluez::BusLoop& loop) : loop_(&loop) {}
-    // Loop thread: holds the call; the returned acknowledgement sends its reply. Empty once
-    // closed: the call is not held.
-    std::function<void()> await(sd_bus_message* message);
+    explicit AcknowledgedReplies(std::shared_ptr<LoopRelay> relay) : relay_(std::move(relay)) {}
+    // Loop thread: holds the call for the device; the returned acknowledgement sends its
+    // reply. Empty once the relay closed: the call is not held.
+    std::function<void()> await(sd_bus_message* message, uint64_t device);
     // Loop thread: the call is answered otherwise.
     void cancel(sd_bus_message* message);
+    // Loop thread: the calls held for the device are answered with the error.
+    void fail(uint64_t device, const char* errorName, const char* errorText);
     // Loop thread, as the daemon stops: calls still waiting are let go unanswered.
     void close();
 
 private:
-    void reply(sd_bus_message* message);
+    struct Held {
+        sd_bus_message* message;
+        uint64_t device;
+    };
+    void reply(uint64_t id);
 
-    std::mutex mutex_;
-    VexaDevice::BLE::Platform::Bluez::BusLoop* loop_;
-    std::set<sd_bus_message*> waiting_;
+    const std::shared_ptr<LoopRelay> relay_;
+    // Loop thread only. Keyed by a number of their own: a message answered otherwise may be
+    // freed and its address taken by a later call before a stale acknowledgement comes.
+    std::map<uint64_t, Held> waiting_;
+    uint64_t next_ = 0;
 };
 
 class EmulatedGatt {
@@ -58,8 +83,10 @@ public:
     // Each connection hands out fresh central-side views: the exported objects follow them.
     void attachViews(sd_bus* bus, EmulatedDevice& device);
     void closeSocket(EmulatedCharacteristic& characteristic);
+    // The device's link dropped: its write calls still held fail.
+    void linkDropped(const EmulatedDevice& device);
     // Loop thread, as the daemon stops.
-    void stop() { replies_->close(); }
+    void stop();
 
 private:
     void exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
@@ -68,7 +95,8 @@ private:
     void reresolve(EmulatedDevice& device);
 
     BluezEmulator::Impl& impl_;
-    std::shared_ptr<AcknowledgedReplies> replies_;
+    const std::shared_ptr<LoopRelay> relay_;
+    const std::shared_ptr<AcknowledgedReplies> replies_;
 };
 
 }  // namespace VexaSim

@@ -7,10 +7,12 @@
 #include <systemd/sd-bus.h>
 
 #include <atomic>
+#include <future>
 
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "tests/ble/BluezFixture.hpp"
 #include "tests/ble/BluezTestDevice.hpp"
+#include "sim/radio/SimLink.hpp"
 
 using namespace BleTest;
 using VexaDevice::Utility::parseUuid;
@@ -87,10 +89,80 @@ void dataResumesAfterTheTableIsResolvedAgain(Fixture& test, const char* subscrip
     EXPECT_TRUE(waitFor([&] { return !simStream->isNotifying(); }));
 }
 
+// The table change travels over the link as the device's Service Changed does: a value the
+// device notified just before it, still on its way while the daemon's timer runs out, reaches
+// the client before the objects go, and the stream resumes on the new ones.
+template <class Fixture>
+void aValueNotifiedBeforeTheChangeIsDelivered(Fixture& test, const char* subscription) {
+    auto peer = addDevice(*test.radio);
+    VexaSim::LinkFaults faults;
+    faults.reresolveAfterNotify = 30ms;
+    test.daemon->setFaults(kAddress, faults);
+    auto device = test.platform->openPeripheral(kAddress);
+    auto stream = Fixture::find(device, kStream);
+    ASSERT_NE(stream, nullptr);
+    Received received;
+    auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    auto& link = peer->link()->dispatcher();
+    link.pause();
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    const uint64_t posted = link.postedCount();
+    auto simStream = peer->characteristic(kService, kStream);
+    ASSERT_TRUE(simStream->notify({5}));
+    // The change is due: it is queued on the link behind the value (or, were it not ordered
+    // with the link, the objects are gone already).
+    const auto devicePath = Bluez::devicePath("/org/bluez/hci0", kAddress);
+    ASSERT_TRUE(waitFor([&] {
+        return link.postedCount() > posted + 1 ||
+               test.platform->children(Bluez::kGattService, "Device", devicePath).empty();
+    }));
+    link.resume();
+    ASSERT_TRUE(waitFor([&] { return received.count() == 1; })) << "the value sent before the change is lost";
+    EXPECT_EQ(received.all().front(), std::vector<uint8_t>{5});
+    ASSERT_TRUE(waitFor([&] { return test.daemon->calls(subscription) == 2 && simStream->isNotifying(); }, 5s));
+    ASSERT_TRUE(simStream->notify({6}));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 2; }, 5s));
+    EXPECT_EQ(received.all().back(), std::vector<uint8_t>{6});
+}
+
 }  // namespace
 
 using BluezTableChanges = BluezFixtureOf<true>;
 using BluezTableChangesOfSessions = BluezFixtureOf<false>;
+
+TEST_F(BluezTableChanges, AValueOnItsWayOverTheSocketAsTheTableChangesIsDelivered) {
+    aValueNotifiedBeforeTheChangeIsDelivered(*this, "AcquireNotify");
+}
+
+TEST_F(BluezTableChangesOfSessions, AValueOnItsWayInASessionAsTheTableChangesIsDelivered) {
+    aValueNotifiedBeforeTheChangeIsDelivered(*this, "StartNotify");
+}
+
+// A write the device takes after its table changed, on the objects about to go, is not
+// reported acknowledged once they are gone: its answer may never reach the client. Written
+// again, it goes to the new object.
+TEST_F(BluezTableChangesOfSessions, AWriteInFlightAsTheTableChangesFails) {
+    auto peer = addDevice(*radio);
+    VexaSim::LinkFaults faults;
+    faults.reresolveAfterNotify = 30ms;
+    daemon->setFaults(kAddress, faults);
+    auto device = platform->openPeripheral(kAddress);
+    auto command = find(device, kCommand);
+    auto stream = find(device, kStream);
+    auto& link = peer->link()->dispatcher();
+    link.pause();
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    const uint64_t posted = link.postedCount();
+    ASSERT_TRUE(waitFor([&] { return link.postedCount() > posted; })) << "the change is queued on the link";
+    auto simCommand = peer->characteristic(kService, kCommand);
+    auto written = std::async(std::launch::async, [&] { return command->writeValue({0x55}); });
+    ASSERT_TRUE(waitFor([&] { return simCommand->writes().size() == 1; }));
+    link.resume();
+    EXPECT_NE(written.get(), Platform::GattStatus::Success);
+    EXPECT_EQ(command->writeValue({0x56}), Platform::GattStatus::Success);
+    EXPECT_EQ(simCommand->writes().back(), std::vector<uint8_t>{0x56});
+    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);
+}
 
 TEST_F(BluezTableChanges, AnAcquiredStreamMovesToTheNewObjects) {
     dataResumesAfterTheTableIsResolvedAgain(*this, "AcquireNotify");
