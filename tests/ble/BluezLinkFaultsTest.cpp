@@ -89,40 +89,59 @@ void dataResumesAfterTheTableIsResolvedAgain(Fixture& test, const char* subscrip
     EXPECT_TRUE(waitFor([&] { return !simStream->isNotifying(); }));
 }
 
+// A device whose table is resolved again 30 ms after its stream is switched on, switched on
+// with the device's link held: what the device sends from then on, the change included, waits
+// on the link until it is resumed.
+struct HeldLink {
+    std::shared_ptr<VexaSim::SimPeripheral> peer;
+    std::shared_ptr<Platform::IPeripheral> device;
+    std::shared_ptr<Platform::IGattCharacteristic> stream;
+    Received received;
+    Platform::Registration values;
+    VexaSim::SimDispatcher* link = nullptr;
+    uint64_t posted = 0;  // tasks queued on the link once the stream was on
+
+    template <class Fixture>
+    void switchOn(Fixture& test) {
+        peer = addDevice(*test.radio);
+        VexaSim::LinkFaults faults;
+        faults.reresolveAfterNotify = 30ms;
+        test.daemon->setFaults(kAddress, faults);
+        device = test.platform->openPeripheral(kAddress);
+        stream = Fixture::find(device, kStream);
+        ASSERT_NE(stream, nullptr);
+        values = stream->onValueChanged([this](const std::vector<uint8_t>& value) { received.add(value); });
+        link = &peer->link()->dispatcher();
+        link->pause();
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+                  Platform::GattStatus::Success);
+        posted = link->postedCount();
+    }
+};
+
 // The table change travels over the link as the device's Service Changed does: a value the
 // device notified just before it, still on its way while the daemon's timer runs out, reaches
 // the client before the objects go, and the stream resumes on the new ones.
 template <class Fixture>
 void aValueNotifiedBeforeTheChangeIsDelivered(Fixture& test, const char* subscription) {
-    auto peer = addDevice(*test.radio);
-    VexaSim::LinkFaults faults;
-    faults.reresolveAfterNotify = 30ms;
-    test.daemon->setFaults(kAddress, faults);
-    auto device = test.platform->openPeripheral(kAddress);
-    auto stream = Fixture::find(device, kStream);
-    ASSERT_NE(stream, nullptr);
-    Received received;
-    auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
-    auto& link = peer->link()->dispatcher();
-    link.pause();
-    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
-    const uint64_t posted = link.postedCount();
-    auto simStream = peer->characteristic(kService, kStream);
+    HeldLink held;
+    ASSERT_NO_FATAL_FAILURE(held.switchOn(test));
+    auto simStream = held.peer->characteristic(kService, kStream);
     ASSERT_TRUE(simStream->notify({5}));
     // The change is due: it is queued on the link behind the value (or, were it not ordered
     // with the link, the objects are gone already).
     const auto devicePath = Bluez::devicePath("/org/bluez/hci0", kAddress);
     ASSERT_TRUE(waitFor([&] {
-        return link.postedCount() > posted + 1 ||
+        return held.link->postedCount() > held.posted + 1 ||
                test.platform->children(Bluez::kGattService, "Device", devicePath).empty();
     }));
-    link.resume();
-    ASSERT_TRUE(waitFor([&] { return received.count() == 1; })) << "the value sent before the change is lost";
-    EXPECT_EQ(received.all().front(), std::vector<uint8_t>{5});
+    held.link->resume();
+    ASSERT_TRUE(waitFor([&] { return held.received.count() == 1; })) << "the value sent before the change is lost";
+    EXPECT_EQ(held.received.all().front(), std::vector<uint8_t>{5});
     ASSERT_TRUE(waitFor([&] { return test.daemon->calls(subscription) == 2 && simStream->isNotifying(); }, 5s));
     ASSERT_TRUE(simStream->notify({6}));
-    ASSERT_TRUE(waitFor([&] { return received.count() == 2; }, 5s));
-    EXPECT_EQ(received.all().back(), std::vector<uint8_t>{6});
+    ASSERT_TRUE(waitFor([&] { return held.received.count() == 2; }, 5s));
+    EXPECT_EQ(held.received.all().back(), std::vector<uint8_t>{6});
 }
 
 }  // namespace
@@ -138,30 +157,53 @@ TEST_F(BluezTableChangesOfSessions, AValueOnItsWayInASessionAsTheTableChangesIsD
     aValueNotifiedBeforeTheChangeIsDelivered(*this, "StartNotify");
 }
 
+// The client hears of the change before it reads the value the socket holds already (its loop
+// was busy while both came in): the value is delivered all the same.
+TEST_F(BluezTableChanges, AValueTheSocketHoldsAsItsObjectGoesIsDelivered) {
+    HeldLink held;
+    ASSERT_NO_FATAL_FAILURE(held.switchOn(*this));
+    ASSERT_TRUE(held.peer->characteristic(kService, kStream)->notify({5}));
+    ASSERT_TRUE(waitFor([&] { return held.link->postedCount() > held.posted + 1; }))
+        << "the change is queued on the link";
+    // The client's loop is held until the value is in its socket and the objects are gone.
+    std::promise<void> gate;
+    struct Release {
+        std::promise<void>& gate;
+        ~Release() {
+            try {
+                gate.set_value();
+            } catch (const std::future_error&) {}
+        }
+    } release{gate};
+    std::atomic<bool> busy{false};
+    platform->loop().post([&busy, released = gate.get_future().share()](sd_bus*) {
+        busy = true;
+        released.wait();
+    });
+    ASSERT_TRUE(waitFor([&] { return busy.load(); }));
+    held.link->resume();
+    held.link->drain();
+    daemon->onBus();  // runs after the change on the daemon's loop
+    gate.set_value();
+    EXPECT_TRUE(waitFor([&] { return held.received.count() == 1; })) << "the value in the socket is lost";
+}
+
 // A write the device takes after its table changed, on the objects about to go, is not
 // reported acknowledged once they are gone: its answer may never reach the client. Written
 // again, it goes to the new object.
 TEST_F(BluezTableChangesOfSessions, AWriteInFlightAsTheTableChangesFails) {
-    auto peer = addDevice(*radio);
-    VexaSim::LinkFaults faults;
-    faults.reresolveAfterNotify = 30ms;
-    daemon->setFaults(kAddress, faults);
-    auto device = platform->openPeripheral(kAddress);
-    auto command = find(device, kCommand);
-    auto stream = find(device, kStream);
-    auto& link = peer->link()->dispatcher();
-    link.pause();
-    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
-    const uint64_t posted = link.postedCount();
-    ASSERT_TRUE(waitFor([&] { return link.postedCount() > posted; })) << "the change is queued on the link";
-    auto simCommand = peer->characteristic(kService, kCommand);
+    HeldLink held;
+    ASSERT_NO_FATAL_FAILURE(held.switchOn(*this));
+    auto command = find(held.device, kCommand);
+    ASSERT_TRUE(waitFor([&] { return held.link->postedCount() > held.posted; })) << "the change is queued on the link";
+    auto simCommand = held.peer->characteristic(kService, kCommand);
     auto written = std::async(std::launch::async, [&] { return command->writeValue({0x55}); });
     ASSERT_TRUE(waitFor([&] { return simCommand->writes().size() == 1; }));
-    link.resume();
+    held.link->resume();
     EXPECT_NE(written.get(), Platform::GattStatus::Success);
     EXPECT_EQ(command->writeValue({0x56}), Platform::GattStatus::Success);
     EXPECT_EQ(simCommand->writes().back(), std::vector<uint8_t>{0x56});
-    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);
+    EXPECT_EQ(held.device->connectionStatus(), Platform::ConnectionStatus::Connected);
 }
 
 TEST_F(BluezTableChanges, AnAcquiredStreamMovesToTheNewObjects) {
