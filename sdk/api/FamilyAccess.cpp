@@ -78,62 +78,6 @@ Subscription FamilyAccess::addFPGData(const HostTarget<FPGDataCallback>& host) c
 
 OperationResult FamilyAccess::readText(TextParameter, std::string&) { return unsupportedRead(); }
 OperationResult FamilyAccess::readState(int32_t&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readPhotoStimTimeDefer(double&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readAmplifierMorvex2(Morvex2AmplifierParam&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readAmplifierWrenlet(WrenletAmplifierParam&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readAmplifierVondra2(Vondra2AmplifierParam&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readAmplifierVondra(VondraAmplifierParam&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readAmplifierDravik(DravikAmplifierParam&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readFilesystemStatus(DravikFSStatus&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readFileSystemDiskInfo(DravikFSDiskInfo&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readMotionCounterParam(TesselMotionCounterParam&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readMotionAssistantParam(TesselMotionAssistantParam&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readStimulatorParam(TesselStimulatorParam&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readStimulatorAndMAState(TesselStimulatorAndMAState&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readStimPrograms(std::vector<StimulProgram>&) { return unsupportedRead(); }
-OperationResult FamilyAccess::readHardwareFilters(std::vector<uint8_t>&) { return unsupportedRead(); }
-
-Subscription FamilyAccess::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addResistMorvex(const HostTarget<MorvexResistCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addSignalMorvex2(const HostTarget<SignalChannelsCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addResistMorvex2(const HostTarget<ResistChannelsCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addSignalLorrel(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addResistLorrel(const HostTarget<FourChannelResistCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addSignalVondra2(const HostTarget<MorvexSignalCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addResistVondra2(const HostTarget<FourChannelResistArrayCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addSignalVondra(const HostTarget<VondraSignalCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addResistVondra(const HostTarget<VondraResistCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addSignalDravik(const HostTarget<SignalChannelsCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addResistDravik(const HostTarget<DravikResistCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addSignalResistDravik(const HostTarget<DravikSignalResistCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addSignalRawDravik(const HostTarget<RawSignalCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addFileStreamDravik(const HostTarget<FileStreamCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addQuaternionData(const HostTarget<QuaternionDataCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addEnvelopeTessel(const HostTarget<EnvelopeDataCallback>&) {
-    return Subscription::refused();
-}
-Subscription FamilyAccess::addSignalTessel(const HostTarget<TesselSamplesCallback>&) { return Subscription::refused(); }
-Subscription FamilyAccess::addRespirationTessel(const HostTarget<TesselSamplesCallback>&) {
-    return Subscription::refused();
-}
 
 namespace {
 

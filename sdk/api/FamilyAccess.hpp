@@ -1,10 +1,13 @@
 #pragma once
 // What the exported functions can do with one sensor, through the interface of the device
-// class that was actually built for it. The reads and registrations every kind of family can
-// offer (bytes, ints, version, channels, value events, motion and photoplethysmogram data) are
-// slots bound to the device object, given by the family's table; a family adapter derives from
-// FamilyAccess and overrides only its own records and reads. Everything else answers as a
-// family without the parameter (121) or without the event (124). The adapter is made together
+// class that was actually built for it. FamilyAccess answers what every family answers: the
+// name, address, serial number, state and connection bus from the family's interface, and the
+// reads and registrations any family may offer (bytes, ints, version, channels, value events,
+// motion and photoplethysmogram data) as slots bound to the device object by the family's table;
+// a slot the table leaves empty answers as a family without the parameter (121) or without the
+// event (124). What only some families have (their records, signal and resistance deliveries)
+// is a view the family's adapter offers (`view<View>()`); the exports of those families refuse
+// a sensor whose adapter offers none with the same 121 or 124. The adapter is made together
 // with the device object, so the exports never pick an interface from a family or model byte
 // that a host could forge.
 
@@ -15,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "sdk/api/FamilyViews.hpp"
 #include "sdk/api/HostTarget.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 #include "sdk/ble/IBLEDevice.hpp"
@@ -106,21 +110,6 @@ public:
     OperationResult readSupportedChannels(std::vector<Sensor::EEGChannelInfo>& out) const;
     virtual OperationResult readText(TextParameter parameter, std::string& out);
     virtual OperationResult readState(int32_t& out);
-    virtual OperationResult readPhotoStimTimeDefer(double& out);
-    virtual OperationResult readAmplifierMorvex2(Morvex2AmplifierParam& out);
-    virtual OperationResult readAmplifierWrenlet(WrenletAmplifierParam& out);
-    virtual OperationResult readAmplifierVondra2(Vondra2AmplifierParam& out);
-    virtual OperationResult readAmplifierVondra(VondraAmplifierParam& out);
-    virtual OperationResult readAmplifierDravik(DravikAmplifierParam& out);
-    virtual OperationResult readFilesystemStatus(DravikFSStatus& out);
-    virtual OperationResult readFileSystemDiskInfo(DravikFSDiskInfo& out);
-    virtual OperationResult readMotionCounterParam(TesselMotionCounterParam& out);
-    virtual OperationResult readMotionAssistantParam(TesselMotionAssistantParam& out);
-    virtual OperationResult readStimulatorParam(TesselStimulatorParam& out);
-    virtual OperationResult readStimulatorAndMAState(TesselStimulatorAndMAState& out);
-    virtual OperationResult readStimPrograms(std::vector<StimulProgram>& out);
-    // The active hardware filters in ascending order.
-    virtual OperationResult readHardwareFilters(std::vector<uint8_t>& out);
 
     // The BLE device's payload-free connection bus; every family has one.
     virtual std::weak_ptr<BLE::ConnectionBus> connectionBus() = 0;
@@ -130,34 +119,29 @@ public:
     Subscription addByteValue(ByteEvent event, const HostTarget<ByteValueCallback>& host) const;
     Subscription addMEMSData(const HostTarget<MEMSDataCallback>& host) const;
     Subscription addFPGData(const HostTarget<FPGDataCallback>& host) const;
-    virtual Subscription addSignalDataMorvex(const HostTarget<MorvexSignalCallback>& host);
-    virtual Subscription addResistMorvex(const HostTarget<MorvexResistCallback>& host);
-    virtual Subscription addSignalMorvex2(const HostTarget<SignalChannelsCallback>& host);
-    virtual Subscription addResistMorvex2(const HostTarget<ResistChannelsCallback>& host);
-    virtual Subscription addSignalLorrel(const HostTarget<MorvexSignalCallback>& host);
-    virtual Subscription addResistLorrel(const HostTarget<FourChannelResistCallback>& host);
-    virtual Subscription addSignalVondra2(const HostTarget<MorvexSignalCallback>& host);
-    virtual Subscription addResistVondra2(const HostTarget<FourChannelResistArrayCallback>& host);
-    virtual Subscription addSignalVondra(const HostTarget<VondraSignalCallback>& host);
-    virtual Subscription addResistVondra(const HostTarget<VondraResistCallback>& host);
-    virtual Subscription addSignalDravik(const HostTarget<SignalChannelsCallback>& host);
-    virtual Subscription addResistDravik(const HostTarget<DravikResistCallback>& host);
-    virtual Subscription addSignalResistDravik(const HostTarget<DravikSignalResistCallback>& host);
-    virtual Subscription addSignalRawDravik(const HostTarget<RawSignalCallback>& host);
-    virtual Subscription addFileStreamDravik(const HostTarget<FileStreamCallback>& host);
-    virtual Subscription addQuaternionData(const HostTarget<QuaternionDataCallback>& host);
-    virtual Subscription addEnvelopeTessel(const HostTarget<EnvelopeDataCallback>& host);
-    virtual Subscription addSignalTessel(const HostTarget<TesselSamplesCallback>& host);
-    virtual Subscription addRespirationTessel(const HostTarget<TesselSamplesCallback>& host);
 
     // Every family: on each connection event the host receives the state that readState
     // gives. The subscriber holds this adapter weakly, so after the sensor is freed its events
     // reach nobody.
     Subscription addConnectionState(const HostTarget<ConnectionStateCallback>& host);
 
+    // The family-specific view `View` of this adapter, or null when its family has none.
+    template <class View>
+    View* view() const {
+        return views_.find<View>();
+    }
+
+protected:
+    // Offers a part of the adapter as its `View`; an adapter offers its views when it is made.
+    template <class View>
+    void offer(View& view) {
+        views_.offer(view);
+    }
+
 private:
     const std::shared_ptr<Sensor::ISensor> sensor_;
     const AccessSlots slots_;
+    FamilyViews views_;
 };
 
 }  // namespace VexaDevice::Api

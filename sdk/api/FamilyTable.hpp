@@ -3,8 +3,9 @@
 // with a table that maps the exported reads and registrations onto the interface's slots; the
 // slots are bound to the device object and answered by FamilyAccess itself. Its control adapter
 // is a TableControl with a table of writes, the ping and the channel count. What the table
-// leaves out answers as a family without it (121, 122, 118 or 124). A family overrides only what
-// no table row can say (records converted field by field, family-dependent refusals).
+// leaves out answers as a family without it (121, 122, 118 or 124). What no table row can say
+// (records converted field by field, a family's own deliveries) an access adapter adds as methods
+// of a view it offers (FamilyViews.hpp); a control overrides FamilyControl.
 //
 //   const AccessTable<ITessel>& tesselReads() {
 //       static const AccessTable<ITessel> table{

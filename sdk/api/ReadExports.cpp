@@ -1,6 +1,7 @@
-// The exported parameter reads. Each one asks the sensor's family adapter; a family without
-// the parameter answers 121. The value handed to the host starts zeroed, so a failed read never
-// passes on stale memory, and a failure without a code of its own reports 119.
+// The exported parameter reads. Each one asks the sensor's family adapter, or for a family's
+// own record the view of the adapter that has it; a family without the parameter answers 121.
+// The value handed to the host starts zeroed, so a failed read never passes on stale memory,
+// and a failure without a code of its own reports 119.
 
 #include <algorithm>
 #include <string>
@@ -9,6 +10,10 @@
 #include "sdk/api/CallStatus.hpp"
 #include "sdk/api/HostRecords.hpp"
 #include "sdk/api/SensorWrap.hpp"
+#include "sdk/api/SharedViews.hpp"
+#include "sdk/api/families/dravik/DravikAccess.hpp"
+#include "sdk/api/families/tessel/TesselAccess.hpp"
+#include "sdk/api/families/vondra/VondraAccess.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 #include "sdk/core/Log.hpp"
 
@@ -45,6 +50,15 @@ uint8_t readIntoCallersValue(_Sensor* sensor, Value* out, CallStatus* status, Re
         *out = value;
         return statusFromResult(&result, status);
     });
+}
+
+// A read of the adapter's view `View`; a sensor whose adapter offers none answers 121.
+template <class View, typename Value>
+auto viewRead(OperationResult (View::*read)(Value&)) {
+    return [read](FamilyAccess& access, Value& value) {
+        auto* view = access.view<View>();
+        return view != nullptr ? (view->*read)(value) : unsupportedRead();
+    };
 }
 
 uint8_t readByte(_Sensor* sensor, uint8_t* out, CallStatus* status, ByteParameter parameter) {
@@ -203,8 +217,7 @@ AK_API uint8_t readPhotoStimSyncState(_Sensor* sensor, uint8_t* state, CallStatu
 }
 
 AK_API uint8_t readPhotoStimTimeDefer(_Sensor* sensor, double* seconds, CallStatus* status) {
-    return readValue(sensor, seconds, status,
-                     [](FamilyAccess& access, double& value) { return access.readPhotoStimTimeDefer(value); });
+    return readValue(sensor, seconds, status, viewRead(&StimulatorView::readPhotoStimTimeDefer));
 }
 
 AK_API uint8_t readADCInputSensor(_Sensor* sensor, uint8_t* code, CallStatus* status) {
@@ -236,68 +249,47 @@ AK_API uint8_t readSurveyIdDravik(_Sensor* sensor, int32_t* id, CallStatus* stat
 }
 
 AK_API uint8_t readAmplifierParamMorvex2(_Sensor* sensor, Morvex2AmplifierParam* param, CallStatus* status) {
-    return readIntoCallersValue(sensor, param, status, [](FamilyAccess& access, Morvex2AmplifierParam& value) {
-        return access.readAmplifierMorvex2(value);
-    });
+    return readIntoCallersValue(sensor, param, status, viewRead(&Morvex2AmplifierView::readAmplifierMorvex2));
 }
 
 AK_API uint8_t readAmplifierParamWrenlet(_Sensor* sensor, WrenletAmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, [](FamilyAccess& access, WrenletAmplifierParam& value) {
-        return access.readAmplifierWrenlet(value);
-    });
+    return readValue(sensor, param, status, viewRead(&WrenletAmplifierView::readAmplifierWrenlet));
 }
 
 AK_API uint8_t readAmplifierParamVondra2(_Sensor* sensor, Vondra2AmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, [](FamilyAccess& access, Vondra2AmplifierParam& value) {
-        return access.readAmplifierVondra2(value);
-    });
+    return readValue(sensor, param, status, viewRead(&Vondra2Access::readAmplifierVondra2));
 }
 
 AK_API uint8_t readAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, [](FamilyAccess& access, VondraAmplifierParam& value) {
-        return access.readAmplifierVondra(value);
-    });
+    return readValue(sensor, param, status, viewRead(&VondraAccess::readAmplifierVondra));
 }
 
 AK_API uint8_t readAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam* param, CallStatus* status) {
-    return readIntoCallersValue(sensor, param, status, [](FamilyAccess& access, DravikAmplifierParam& value) {
-        return access.readAmplifierDravik(value);
-    });
+    return readIntoCallersValue(sensor, param, status, viewRead(&DravikAccess::readAmplifierDravik));
 }
 
 AK_API uint8_t readFilesystemStatusDravik(_Sensor* sensor, DravikFSStatus* fsStatus, CallStatus* status) {
-    return readValue(sensor, fsStatus, status,
-                     [](FamilyAccess& access, DravikFSStatus& value) { return access.readFilesystemStatus(value); });
+    return readValue(sensor, fsStatus, status, viewRead(&DravikAccess::readFilesystemStatus));
 }
 
 AK_API uint8_t readFileSystemDiskInfoDravik(_Sensor* sensor, DravikFSDiskInfo* info, CallStatus* status) {
-    return readValue(sensor, info, status, [](FamilyAccess& access, DravikFSDiskInfo& value) {
-        return access.readFileSystemDiskInfo(value);
-    });
+    return readValue(sensor, info, status, viewRead(&DravikAccess::readFileSystemDiskInfo));
 }
 
 AK_API uint8_t readMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, [](FamilyAccess& access, TesselMotionCounterParam& value) {
-        return access.readMotionCounterParam(value);
-    });
+    return readValue(sensor, param, status, viewRead(&TesselAccess::readMotionCounterParam));
 }
 
 AK_API uint8_t readMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, [](FamilyAccess& access, TesselMotionAssistantParam& value) {
-        return access.readMotionAssistantParam(value);
-    });
+    return readValue(sensor, param, status, viewRead(&TesselAccess::readMotionAssistantParam));
 }
 
 AK_API uint8_t readStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, [](FamilyAccess& access, TesselStimulatorParam& value) {
-        return access.readStimulatorParam(value);
-    });
+    return readValue(sensor, param, status, viewRead(&TesselAccess::readStimulatorParam));
 }
 
 AK_API uint8_t readStimulatorAndMAStateTessel(_Sensor* sensor, TesselStimulatorAndMAState* state, CallStatus* status) {
-    return readValue(sensor, state, status, [](FamilyAccess& access, TesselStimulatorAndMAState& value) {
-        return access.readStimulatorAndMAState(value);
-    });
+    return readValue(sensor, state, status, viewRead(&TesselAccess::readStimulatorAndMAState));
 }
 
 // One body for the three channel-list exports.
@@ -318,10 +310,9 @@ AK_API uint8_t readSupportedEEGChannels(_Sensor* sensor, EEGChannelInfo* channel
     __attribute__((alias("readSupportedChannelsMorvex2")));
 
 AK_API uint8_t readStimPrograms(_Sensor* sensor, StimulProgram* programs, int32_t* count, CallStatus* status) {
-    return readList<StimulProgram, StimulProgram>(
-        sensor, programs, count, status,
-        [](FamilyAccess& access, std::vector<StimulProgram>& out) { return access.readStimPrograms(out); },
-        [](const StimulProgram& program) { return program; });
+    return readList<StimulProgram, StimulProgram>(sensor, programs, count, status,
+                                                  viewRead(&StimulatorView::readStimPrograms),
+                                                  [](const StimulProgram& program) { return program; });
 }
 
 AK_API uint8_t readHardwareFiltersSensor(_Sensor* sensor, int16_t* filters, int32_t* count, CallStatus* status) {
@@ -330,7 +321,8 @@ AK_API uint8_t readHardwareFiltersSensor(_Sensor* sensor, int16_t* filters, int3
     }
     return guardedExport(status, kReadFailure, [&]() -> uint8_t {
         std::vector<uint8_t> active;
-        const auto result = withDefaultCode(sensor->access().readHardwareFilters(active), Errors::ReadParameterFailed);
+        const auto result = withDefaultCode(viewRead(&TesselAccess::readHardwareFilters)(sensor->access(), active),
+                                            Errors::ReadParameterFailed);
         if (result) {
             // Ascending filters are written from the back, so the array holds them descending.
             const auto written = std::min<size_t>(static_cast<size_t>(*count), active.size());

@@ -16,26 +16,18 @@
 #include "sdk/api/FamilyAccess.hpp"
 #include "sdk/api/SensorWrap.hpp"
 #include "sdk/api/include/ambrelkit2.h"
+#include "tests/support/IdleSensor.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Api;
 
 namespace {
 
-// A sensor that is none of the library's families: it connects and lists nothing.
-class PlainSensor final : public Sensor::ISensor {
-public:
-    OperationResult connect() override { return OperationResult::done(); }
-    OperationResult disconnect() override { return OperationResult::done(); }
-    Sensor::FeatureSet getFeatures() override { return {}; }
-    Sensor::CommandSet getCommands() override { return {}; }
-    Sensor::ParameterMap getParameters() override { return {}; }
-    OperationResult execCommand(const Sensor::SensorCommand&) override { return OperationResult::failed(0, "refused"); }
-};
-
 class PlainFamily final : public FamilyAccess {
 public:
-    PlainFamily() : FamilyAccess(std::make_shared<PlainSensor>()) {}
+    PlainFamily()
+        : FamilyAccess(
+              std::make_shared<TestSupport::IdleSensor>(Sensor::FeatureSet{}, OperationResult::failed(0, "refused"))) {}
     std::weak_ptr<BLE::ConnectionBus> connectionBus() override { return bus_; }
 
 private:

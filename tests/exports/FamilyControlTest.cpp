@@ -17,21 +17,14 @@
 #include "sdk/api/SensorWrap.hpp"
 #include "sdk/api/SignalPacks.hpp"
 #include "sdk/api/include/ambrelkit2.h"
+#include "tests/support/IdleSensor.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Api;
 
 namespace {
 
-class IdleSensor : public Sensor::ISensor {
-public:
-    OperationResult connect() override { return OperationResult::done(); }
-    OperationResult disconnect() override { return OperationResult::done(); }
-    Sensor::FeatureSet getFeatures() override { return {}; }
-    Sensor::CommandSet getCommands() override { return {}; }
-    Sensor::ParameterMap getParameters() override { return {}; }
-    OperationResult execCommand(const Sensor::SensorCommand&) override { return OperationResult::done(); }
-};
+using TestSupport::IdleSensor;
 
 class FakePhotoStim final : public IdleSensor, public StimulatorDevice {
 public:

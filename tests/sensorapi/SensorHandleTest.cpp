@@ -19,26 +19,20 @@
 #include "sdk/api/HostDelivery.hpp"
 #include "sdk/api/SensorWrap.hpp"
 #include "sdk/api/include/ambrelkit2.h"
+#include "tests/support/IdleSensor.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Api;
 
 namespace {
 
-class IdleSensor final : public Sensor::ISensor {
-public:
-    OperationResult connect() override { return OperationResult::done(); }
-    OperationResult disconnect() override { return OperationResult::done(); }
-    Sensor::FeatureSet getFeatures() override { return {0}; }
-    Sensor::CommandSet getCommands() override { return {}; }
-    Sensor::ParameterMap getParameters() override { return {}; }
-    OperationResult execCommand(const Sensor::SensorCommand&) override { return OperationResult::failed(0, "no"); }
-};
-
 // A family with a connection bus of its own, a state that can throw, and a failing byte read.
 class TestFamily final : public FamilyAccess {
 public:
-    TestFamily() : FamilyAccess(std::make_shared<IdleSensor>(), {.bytes = {{ByteParameter::AmpMode, failingByte}}}) {}
+    TestFamily()
+        : FamilyAccess(
+              std::make_shared<TestSupport::IdleSensor>(Sensor::FeatureSet{0}, OperationResult::failed(0, "no")),
+              {.bytes = {{ByteParameter::AmpMode, failingByte}}}) {}
 
     std::weak_ptr<BLE::ConnectionBus> connectionBus() override { return bus; }
     OperationResult readState(int32_t& out) override {

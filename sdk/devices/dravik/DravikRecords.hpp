@@ -72,6 +72,9 @@ struct _DravikResistData {
 
 // The event buses the protocol publishes on.
 struct DravikBuses {
+    static constexpr size_t Capacity = 2048;
+    // Notifications kept for the worker that publishes them, in each of its rings.
+    static constexpr int RingCapacity = 1024;
     using BatteryBus = Utility::EventBus<int>;
     using ModeBus = Utility::EventBus<uint8_t>;
     using SignalBus = Utility::EventBus<std::vector<Kestrane::_SignalData>>;

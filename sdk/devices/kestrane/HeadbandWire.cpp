@@ -6,10 +6,10 @@
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/AmplifierGainCode.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
+#include "sdk/devices/kestrane/StreamLayout.hpp"
 
 namespace VexaDevice::Kestrane::Headband {
 
-using Sensor::SensorCommand;
 using Sensor::SensorParamAccess;
 using Sensor::SensorParameter;
 using Sensor::toInt;
@@ -133,22 +133,20 @@ void checkDeviceVersion(const DeviceVersion& version, uint8_t familyCode) {
 Devices::Capabilities capabilities(bool hasMotion, bool hasFpg) {
     const int32_t read = toInt(SensorParamAccess::Read);
     const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
-    Devices::Capabilities offered{
-        {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal), toInt(SensorCommand::StartResist),
-         toInt(SensorCommand::StopResist), toInt(SensorCommand::Idle), toInt(SensorCommand::PowerDown)},
-        {{toInt(SensorParameter::Name), read},
-         {toInt(SensorParameter::State), readNotify},
-         {toInt(SensorParameter::Address), read},
-         {toInt(SensorParameter::SerialNumber), read},
-         {toInt(SensorParameter::FirmwareMode), read},
-         {toInt(SensorParameter::SamplingFrequency), read},
-         {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
-         {toInt(SensorParameter::Offset), read},
-         {toInt(SensorParameter::FirmwareVersion), read},
-         {toInt(SensorParameter::BattPower), readNotify},
-         {toInt(SensorParameter::SensorMode), read},
-         {toInt(SensorParameter::SensorFamily), read}},
-        {SignalFeature, ResistFeature}};
+    Devices::Capabilities offered{modeCommands(),
+                                  {{toInt(SensorParameter::Name), read},
+                                   {toInt(SensorParameter::State), readNotify},
+                                   {toInt(SensorParameter::Address), read},
+                                   {toInt(SensorParameter::SerialNumber), read},
+                                   {toInt(SensorParameter::FirmwareMode), read},
+                                   {toInt(SensorParameter::SamplingFrequency), read},
+                                   {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
+                                   {toInt(SensorParameter::Offset), read},
+                                   {toInt(SensorParameter::FirmwareVersion), read},
+                                   {toInt(SensorParameter::BattPower), readNotify},
+                                   {toInt(SensorParameter::SensorMode), read},
+                                   {toInt(SensorParameter::SensorFamily), read}},
+                                  {SignalFeature, ResistFeature}};
     if (hasMotion) Devices::addMotionStream(offered);
     if (hasFpg) Devices::addFpgStream(offered);
     return offered;

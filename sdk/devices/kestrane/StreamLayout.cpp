@@ -6,6 +6,7 @@
 
 namespace VexaDevice::Kestrane {
 
+using Sensor::SensorCommand;
 using Sensor::SensorParamAccess;
 using Sensor::SensorParameter;
 using Sensor::toInt;
@@ -72,6 +73,17 @@ StreamLayout streamLayout(uint32_t channels, uint32_t samplesPerPack, uint32_t c
     layout.motion = streamPack(MotionValues, MotionValueSize, counterSize, MotionCode);
     layout.fpg = streamPack(FpgValues, FpgValueSize, counterSize, FpgCode);
     return layout;
+}
+
+Sensor::CommandSet modeCommands() {
+    return {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal), toInt(SensorCommand::StartResist),
+            toInt(SensorCommand::StopResist),  toInt(SensorCommand::Idle),       toInt(SensorCommand::PowerDown)};
+}
+
+Sensor::CommandSet streamCommands() {
+    Sensor::CommandSet commands = modeCommands();
+    commands.insert({toInt(SensorCommand::StartSignalAndResist), toInt(SensorCommand::StopSignalAndResist)});
+    return commands;
 }
 
 Sensor::ParameterMap streamParameters() {

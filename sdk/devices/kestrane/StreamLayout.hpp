@@ -37,6 +37,12 @@ struct StreamLayout {
 // for the family.
 StreamLayout streamLayout(uint32_t channels, uint32_t samplesPerPack, uint32_t counterSize, bool littleEndian);
 
+// Start and stop of the signal and of the resistance, idle and power-down.
+Sensor::CommandSet modeCommands();
+// The mode commands and start and stop of signal and resistance together: the commands of the
+// families whose amplifier measures both at once.
+Sensor::CommandSet streamCommands();
+
 // The parameters every command-and-stream family offers (name, state, address, serial number,
 // firmware mode, sampling frequency, offset, firmware version, battery, mode, family,
 // resistance sampling frequency, amplifier).

@@ -6,7 +6,6 @@
 
 namespace VexaDevice::Kestrane {
 
-using Sensor::SensorCommand;
 using Sensor::SensorParamAccess;
 using Sensor::SensorParameter;
 using Sensor::toInt;
@@ -71,14 +70,7 @@ StreamLayout WrenletBleProtocol::layoutFor(const DeviceVersion& version) const {
 
     StreamLayout layout = streamLayout(ChannelCount, SamplesPerPack, traits.counterSize, traits.littleEndian);
     layout.suffix = suffixOf(model);
-    layout.commands = {toInt(SensorCommand::StartSignal),
-                       toInt(SensorCommand::StopSignal),
-                       toInt(SensorCommand::StartResist),
-                       toInt(SensorCommand::StopResist),
-                       toInt(SensorCommand::StartSignalAndResist),
-                       toInt(SensorCommand::StopSignalAndResist),
-                       toInt(SensorCommand::Idle),
-                       toInt(SensorCommand::PowerDown)};
+    layout.commands = streamCommands();
     layout.parameters = streamParameters();
     if (traits.listsGain) layout.parameters[toInt(SensorParameter::Gain)] = toInt(SensorParamAccess::Read);
     layout.features = {0, 4, 11};

@@ -8,7 +8,6 @@ namespace VexaDevice::Morvex2 {
 using Kestrane::AmplifierSettings;
 using Sensor::EEGChannelInfo;
 using Sensor::EEGChannelType;
-using Sensor::SensorCommand;
 using Sensor::SensorParamAccess;
 using Sensor::SensorParameter;
 using Sensor::toInt;
@@ -92,9 +91,7 @@ Kestrane::StreamLayout Morvex2BleProtocol::layoutFor(const DeviceVersion& versio
     Kestrane::StreamLayout layout = Kestrane::streamLayout(channels, samplesPerPackOf(channels), CounterSize, true);
     layout.suffix = suffixOf(version);
     layout.amplifierSlots = AmplifierSlots;
-    layout.commands = {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal),
-                       toInt(SensorCommand::StartResist), toInt(SensorCommand::StopResist),
-                       toInt(SensorCommand::Idle),        toInt(SensorCommand::PowerDown)};
+    layout.commands = Kestrane::modeCommands();
     layout.parameters = Kestrane::streamParameters();
     layout.parameters[toInt(SensorParameter::SensorChannels)] = toInt(SensorParamAccess::Read);
     layout.features = {0, 4};

@@ -1,13 +1,9 @@
 #include "sdk/devices/vondra/VondraWire.hpp"
 
 #include "sdk/core/ConversionTables.hpp"
-#include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/AmplifierRecordCheck.hpp"
 
 namespace VexaDevice::Vondra {
-
-using Sensor::SensorCommand;
-using Sensor::toInt;
 
 namespace {
 
@@ -85,14 +81,7 @@ Kestrane::StreamLayout vondraLayout(VondraGeneration generation) {
     }
     layout.suffix = GattSuffix;
     layout.amplifierSlots = layout.channelCount;
-    layout.commands = {toInt(SensorCommand::StartSignal),
-                       toInt(SensorCommand::StopSignal),
-                       toInt(SensorCommand::StartResist),
-                       toInt(SensorCommand::StopResist),
-                       toInt(SensorCommand::StartSignalAndResist),
-                       toInt(SensorCommand::StopSignalAndResist),
-                       toInt(SensorCommand::Idle),
-                       toInt(SensorCommand::PowerDown)};
+    layout.commands = Kestrane::streamCommands();
     layout.parameters = Kestrane::streamParameters();
     layout.features = {0, 4, 11};
     return layout;

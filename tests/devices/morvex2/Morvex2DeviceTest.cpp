@@ -208,6 +208,8 @@ TEST(Morvex2DeviceTest, CommandsOfTheDeviceClass) {
     EXPECT_EQ(rig.framesAfter(2), (Frames{{0x03}, {0x01}, {0x02}, {0x07, 0x89}, {0x08, 0x2D}}));
     EXPECT_FALSE(device->isSupportedCommand(SensorCommand::StartSignalAndResist));
     EXPECT_TRUE(device->isSupportedCommand(SensorCommand::StartFPG));
+    // Signal and resistance one at a time, idle, power-down, and both side streams.
+    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{0, 1, 2, 3, 4, 5, 21, 22, 23, 24}));
 }
 
 TEST(Morvex2DeviceTest, ReadersAndPing) {

@@ -59,6 +59,8 @@ TEST(VondraDevice, StopCommandsPowerTheDeviceDown) {
     EXPECT_EQ(device->execCommand(SensorCommand::StartMEMS), OperationResult::failed(0, ""));
     EXPECT_TRUE(device->isSupportedCommand(SensorCommand::StartSignalAndResist));
     EXPECT_FALSE(device->isSupportedCommand(SensorCommand::StartMEMS));
+    // Signal, resistance and both together, idle, power-down: nothing of the streams it lacks.
+    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{0, 1, 2, 3, 21, 22, 25, 26}));
 }
 
 TEST(VondraDevice, ReadsAndTheAmplifierSetting) {
@@ -139,6 +141,7 @@ TEST(Vondra2Device, OwnProtocolStopsToIdleAndHasNoMotionOrPhotoplethysmogram) {
     ASSERT_TRUE(device->execCommand(SensorCommand::StopSignal));
     ASSERT_TRUE(device->execCommand(SensorCommand::PowerDown));
     EXPECT_EQ(rig.framesAfter(start), (Frames{{0x03}, {0x02}, {0x01}}));
+    EXPECT_EQ(device->getCommands(), (VexaDevice::Sensor::CommandSet{0, 1, 2, 3, 21, 22, 25, 26}));
     for (auto command : {SensorCommand::StartMEMS, SensorCommand::StopMEMS, SensorCommand::StartFPG,
                          SensorCommand::StopFPG, SensorCommand::FindMe})
         EXPECT_EQ(device->execCommand(command), UnsupportedCommand);

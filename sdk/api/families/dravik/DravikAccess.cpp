@@ -50,7 +50,10 @@ const AccessTable<IDravik>& dravikReads() {
 
 }  // namespace
 
-DravikAccess::DravikAccess(std::shared_ptr<IDravik> device) : TableAccess(device, dravikReads()), bridge_(*device) {}
+DravikAccess::DravikAccess(std::shared_ptr<IDravik> device) : TableAccess(device, dravikReads()), bridge_(*device) {
+    offer<DravikAccess>(*this);
+    offer<StimulatorView>(*this);
+}
 
 OperationResult DravikAccess::readPhotoStimTimeDefer(double& out) { return device().readPhotoStimTimeDefer(out); }
 

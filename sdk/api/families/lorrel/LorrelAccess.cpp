@@ -16,7 +16,10 @@ const AccessTable<ILorrel>& lorrelReads() {
 
 }  // namespace
 
-LorrelAccess::LorrelAccess(std::shared_ptr<ILorrel> device) : TableAccess(std::move(device), lorrelReads()) {}
+LorrelAccess::LorrelAccess(std::shared_ptr<ILorrel> device) : TableAccess(std::move(device), lorrelReads()) {
+    offer<LorrelAccess>(*this);
+    offer<WrenletAmplifierView>(*this);
+}
 
 OperationResult LorrelAccess::readAmplifierWrenlet(WrenletAmplifierParam& out) {
     return readHeadbandAmplifier(device(), out);

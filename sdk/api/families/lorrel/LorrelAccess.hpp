@@ -5,11 +5,12 @@
 #include <memory>
 
 #include "sdk/api/FamilyTable.hpp"
+#include "sdk/api/SharedViews.hpp"
 #include "sdk/devices/lorrel/ILorrel.hpp"
 
 namespace VexaDevice::Api {
 
-class LorrelAccess final : public TableAccess<Lorrel::ILorrel> {
+class LorrelAccess final : public TableAccess<Lorrel::ILorrel>, public WrenletAmplifierView {
 public:
     explicit LorrelAccess(std::shared_ptr<Lorrel::ILorrel> device);
 
@@ -17,8 +18,8 @@ public:
     OperationResult readAmplifierWrenlet(WrenletAmplifierParam& out) override;
 
     // The device order O1, T3, T4, O2.
-    Subscription addSignalLorrel(const HostTarget<MorvexSignalCallback>& host) override;
-    Subscription addResistLorrel(const HostTarget<FourChannelResistCallback>& host) override;
+    Subscription addSignalLorrel(const HostTarget<MorvexSignalCallback>& host);
+    Subscription addResistLorrel(const HostTarget<FourChannelResistCallback>& host);
 };
 
 }  // namespace VexaDevice::Api

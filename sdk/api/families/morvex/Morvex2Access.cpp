@@ -34,7 +34,16 @@ const AccessTable<IMorvex2>& morvex2Table() {
 }  // namespace
 
 Morvex2Access::Morvex2Access(std::shared_ptr<IMorvex2> device, uint8_t family)
-    : TableAccess(std::move(device), morvex2Table()), family_(family) {}
+    : TableAccess(std::move(device), morvex2Table()) {
+    offer<Morvex2Access>(*this);
+    offer<Morvex2AmplifierView>(*this);
+    if (family == SensorFamilyMorvexBlack) {
+        offer<WrenletAmplifierView>(*this);
+    }
+    if (family == SensorFamilyMorvexBlack || family == SensorFamilyMorvex2Model2) {
+        offer<MorvexRecordsView>(*this);
+    }
+}
 
 OperationResult Morvex2Access::readAmplifierMorvex2(Morvex2AmplifierParam& out) {
     Morvex2::Morvex2AmplifierParam param;
@@ -49,9 +58,6 @@ OperationResult Morvex2Access::readAmplifierMorvex2(Morvex2AmplifierParam& out) 
 }
 
 OperationResult Morvex2Access::readAmplifierWrenlet(WrenletAmplifierParam& out) {
-    if (family_ != 4) {
-        return unsupportedRead();
-    }
     Morvex2::Morvex2AmplifierParam param;
     const auto result = device().readAmplifierParam(param);
     for (size_t channel = 0; channel < kWrenletChannels; ++channel) {
@@ -73,9 +79,6 @@ OperationResult Morvex2Access::electrodePicker(std::optional<ElectrodePicker>& p
 }
 
 Subscription Morvex2Access::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>& host) {
-    if (!deliversMorvexRecords()) {
-        return Subscription::refused();
-    }
     std::optional<ElectrodePicker> picker;
     if (auto result = electrodePicker(picker); !result) {
         return Subscription::failed(std::move(result));
@@ -85,9 +88,6 @@ Subscription Morvex2Access::addSignalDataMorvex(const HostTarget<MorvexSignalCal
 }
 
 Subscription Morvex2Access::addResistMorvex(const HostTarget<MorvexResistCallback>& host) {
-    if (!deliversMorvexRecords()) {
-        return Subscription::refused();
-    }
     std::optional<ElectrodePicker> picker;
     if (auto result = electrodePicker(picker); !result) {
         return Subscription::failed(std::move(result));

@@ -62,7 +62,9 @@ const AccessTable<IMorvex>& morvexReads() {
 
 }  // namespace
 
-MorvexAccess::MorvexAccess(std::shared_ptr<IMorvex> device) : TableAccess(std::move(device), morvexReads()) {}
+MorvexAccess::MorvexAccess(std::shared_ptr<IMorvex> device) : TableAccess(std::move(device), morvexReads()) {
+    offer<MorvexRecordsView>(*this);
+}
 
 Subscription MorvexAccess::addSignalDataMorvex(const HostTarget<MorvexSignalCallback>& host) {
     return Subscription::made(subscribeDelivery(device().signalEvent(), MorvexSignalDelivery{host}));

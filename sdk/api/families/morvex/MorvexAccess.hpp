@@ -4,11 +4,12 @@
 #include <memory>
 
 #include "sdk/api/FamilyTable.hpp"
+#include "sdk/api/SharedViews.hpp"
 #include "sdk/devices/morvex/IMorvex.hpp"
 
 namespace VexaDevice::Api {
 
-class MorvexAccess final : public TableAccess<Morvex::IMorvex> {
+class MorvexAccess final : public TableAccess<Morvex::IMorvex>, public MorvexRecordsView {
 public:
     explicit MorvexAccess(std::shared_ptr<Morvex::IMorvex> device);
 

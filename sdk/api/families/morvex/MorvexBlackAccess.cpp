@@ -17,12 +17,15 @@ const AccessTable<IMorvex>& morvexBlackReads() {
 }  // namespace
 
 MorvexBlackAccess::MorvexBlackAccess(std::shared_ptr<IMorvex> device, uint8_t model)
-    : TableAccess(std::move(device), morvexBlackReads()), model_(model) {}
+    : TableAccess(std::move(device), morvexBlackReads()) {
+    if (model != 0) {
+        offer<Morvex2AmplifierView>(*this);
+    }
+    offer<WrenletAmplifierView>(*this);
+    offer<MorvexRecordsView>(*this);
+}
 
 OperationResult MorvexBlackAccess::readAmplifierMorvex2(Morvex2AmplifierParam& out) {
-    if (model_ == 0) {
-        return unsupportedRead();
-    }
     return readHeadbandAmplifier(device(), out);
 }
 

@@ -39,7 +39,9 @@ const AccessTable<IPhotoStim>& photoStimReads() {
 }  // namespace
 
 PhotoStimAccess::PhotoStimAccess(std::shared_ptr<IPhotoStim> device)
-    : TableAccess(std::move(device), photoStimReads()) {}
+    : TableAccess(std::move(device), photoStimReads()) {
+    offer<StimulatorView>(*this);
+}
 
 OperationResult PhotoStimAccess::readPhotoStimTimeDefer(double& out) { return device().readTimeDefer(out); }
 

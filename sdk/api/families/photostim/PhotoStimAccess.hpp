@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "sdk/api/FamilyTable.hpp"
+#include "sdk/api/SharedViews.hpp"
 #include "sdk/devices/photostim/IPhotoStim.hpp"
 
 namespace VexaDevice::Api {
 
-class PhotoStimAccess final : public TableAccess<PhotoStim::IPhotoStim> {
+class PhotoStimAccess final : public TableAccess<PhotoStim::IPhotoStim>, public StimulatorView {
 public:
     explicit PhotoStimAccess(std::shared_ptr<PhotoStim::IPhotoStim> device);
 

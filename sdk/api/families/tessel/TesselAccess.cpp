@@ -59,7 +59,9 @@ const AccessTable<ITessel>& tesselReads() {
 
 }  // namespace
 
-TesselAccess::TesselAccess(std::shared_ptr<ITessel> device) : TableAccess(std::move(device), tesselReads()) {}
+TesselAccess::TesselAccess(std::shared_ptr<ITessel> device) : TableAccess(std::move(device), tesselReads()) {
+    offer<TesselAccess>(*this);
+}
 
 OperationResult TesselAccess::readHardwareFilters(std::vector<uint8_t>& out) {
     std::set<uint8_t> filters;

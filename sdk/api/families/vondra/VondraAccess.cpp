@@ -39,7 +39,9 @@ HostParam hostAmplifier(const Vondra::VondraAmplifierParam& param) {
 
 }  // namespace
 
-VondraAccess::VondraAccess(std::shared_ptr<IVondra> device) : TableAccess(std::move(device), vondraReads()) {}
+VondraAccess::VondraAccess(std::shared_ptr<IVondra> device) : TableAccess(std::move(device), vondraReads()) {
+    offer<VondraAccess>(*this);
+}
 
 OperationResult VondraAccess::readAmplifierVondra(VondraAmplifierParam& out) {
     Vondra::VondraAmplifierParam param;
@@ -56,7 +58,9 @@ Subscription VondraAccess::addResistVondra(const HostTarget<VondraResistCallback
     return Subscription::made(subscribeDelivery(device().resistEvent(), VondraResistDelivery{host}));
 }
 
-Vondra2Access::Vondra2Access(std::shared_ptr<IVondra2> device) : TableAccess(std::move(device), vondra2Reads()) {}
+Vondra2Access::Vondra2Access(std::shared_ptr<IVondra2> device) : TableAccess(std::move(device), vondra2Reads()) {
+    offer<Vondra2Access>(*this);
+}
 
 OperationResult Vondra2Access::readAmplifierVondra2(Vondra2AmplifierParam& out) {
     Vondra2::Vondra2AmplifierParam param;

@@ -14,19 +14,19 @@ class VondraAccess final : public TableAccess<Vondra::IVondra> {
 public:
     explicit VondraAccess(std::shared_ptr<Vondra::IVondra> device);
 
-    OperationResult readAmplifierVondra(VondraAmplifierParam& out) override;
-    Subscription addSignalVondra(const HostTarget<VondraSignalCallback>& host) override;
-    Subscription addResistVondra(const HostTarget<VondraResistCallback>& host) override;
+    OperationResult readAmplifierVondra(VondraAmplifierParam& out);
+    Subscription addSignalVondra(const HostTarget<VondraSignalCallback>& host);
+    Subscription addResistVondra(const HostTarget<VondraResistCallback>& host);
 };
 
 class Vondra2Access final : public TableAccess<Vondra2::IVondra2> {
 public:
     explicit Vondra2Access(std::shared_ptr<Vondra2::IVondra2> device);
 
-    OperationResult readAmplifierVondra2(Vondra2AmplifierParam& out) override;
+    OperationResult readAmplifierVondra2(Vondra2AmplifierParam& out);
     // O1 to T4 are the four channels in order.
-    Subscription addSignalVondra2(const HostTarget<MorvexSignalCallback>& host) override;
-    Subscription addResistVondra2(const HostTarget<FourChannelResistArrayCallback>& host) override;
+    Subscription addSignalVondra2(const HostTarget<MorvexSignalCallback>& host);
+    Subscription addResistVondra2(const HostTarget<FourChannelResistArrayCallback>& host);
 };
 
 }  // namespace VexaDevice::Api

@@ -1,13 +1,11 @@
-// The Dravik amplifier: mode frames on ACS Command and the waits for the mode the device reports,
-// the settings allowed while it is stopped, the marker ping, and the link hooks.
+#include "sdk/devices/dravik/DravikAmplifierControl.hpp"
 
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "sdk/core/ByteReaders.hpp"
-#include "sdk/core/DeviceInfoReader.hpp"
-#include "sdk/core/Log.hpp"
-#include "sdk/core/RtException.hpp"
-#include "sdk/devices/dravik/DravikBleProtocol.hpp"
+#include "sdk/devices/dravik/DravikResult.hpp"
 
 namespace VexaDevice::Dravik {
 
@@ -23,35 +21,62 @@ OperationResult sendFailure(const char* text) { return OperationResult::failed(E
 
 }  // namespace
 
-OperationResult DravikBleProtocol::sendModeFrame(const std::vector<uint8_t>& frame, const char* failure) {
+DravikAmplifierControl::DravikAmplifierControl(Links links, const DravikTiming& timing)
+    : links_(std::move(links)), timing_(timing), processing_(makeSignalProcessParam(DravikAmplifierParam{})) {}
+
+void DravikAmplifierControl::readConfig() {
+    const auto bytes =
+        readWithRetries(links_.config, "Can not read ADC configure", links_.linkLoss, timing_.readAttempts);
+    processing_->update(decodeAdcConfig(bytes));
+}
+
+void DravikAmplifierControl::readStatus() {
+    applyStatus(
+        parseAcsStatus(readWithRetries(links_.status, "Can not read Status", links_.linkLoss, timing_.readAttempts)));
+    publishedMode_ = mode_.load();
+}
+
+void DravikAmplifierControl::applyStatus(const AcsStatus& status) {
+    mode_ = status.mode;
+    if (status.mode == AmpModeUnknown) {
+        return;
+    }
+    resistMode_ = status.resistMode;
+    surveyId_ = status.surveyId;
+    if (status.dataActive) {
+        setNotify(links_.data, true);
+    }
+}
+
+OperationResult DravikAmplifierControl::sendModeFrame(const std::vector<uint8_t>& frame, const char* failure) {
     for (int write = 0; write < kModeFrameWrites; ++write) {
-        if (acsCommand_->write(frame)) {
+        if (links_.command->write(frame)) {
             return OperationResult::done();
         }
     }
     return sendFailure(failure);
 }
 
-OperationResult DravikBleProtocol::waitAmpMode(uint8_t expected, std::chrono::milliseconds timeout) {
-    if (ampMode_ == expected) {
+OperationResult DravikAmplifierControl::waitMode(uint8_t expected, std::chrono::milliseconds timeout) {
+    if (mode_ == expected) {
         return OperationResult::done();
     }
     const auto deadline =
         std::chrono::steady_clock::now() + (timeout.count() == 0 ? std::chrono::milliseconds(65535) : timeout);
-    while (!linkLoss_.isLost() && std::chrono::steady_clock::now() < deadline) {
+    while (!links_.linkLoss.isLost() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(timing_.pollStep);
         std::vector<uint8_t> bytes;
-        if (acsStatus_->read(bytes)) {
-            applyAcsStatus(parseAcsStatus(bytes));
+        if (links_.status->read(bytes)) {
+            applyStatus(parseAcsStatus(bytes));
         }
-        if (ampMode_ == expected) {
+        if (mode_ == expected) {
             return OperationResult::done();
         }
     }
     return sendFailure("Failed changed amp. mode");
 }
 
-OperationResult DravikBleProtocol::resistOff() {
+OperationResult DravikAmplifierControl::resistOff() {
     auto result = sendModeFrame({kResistFrame, 0}, "Failed off resist mode");
     if (result) {
         resistMode_ = 0;
@@ -59,7 +84,7 @@ OperationResult DravikBleProtocol::resistOff() {
     return result;
 }
 
-OperationResult DravikBleProtocol::resistOn() {
+OperationResult DravikAmplifierControl::resistOn() {
     const uint8_t mode = processing_->amplifier().referentsResist != 0 ? 2 : 1;
     auto result = sendModeFrame({kResistFrame, mode}, "Failed on resist mode");
     if (result) {
@@ -68,18 +93,18 @@ OperationResult DravikBleProtocol::resistOn() {
     return result;
 }
 
-OperationResult DravikBleProtocol::signalOn() {
+OperationResult DravikAmplifierControl::signalOn() {
     std::vector<uint8_t> frame{kSignalFrame};
     Utility::appendLittleEndian(frame, surveyId_, 4);
     auto result = sendModeFrame(frame, "Failed on sgnal mode");
     if (result) {
-        setNotify(fsStatusChannel_, false);
+        setNotify(links_.fsStatus, false);
     }
     return result;
 }
 
-OperationResult DravikBleProtocol::stopAmplifier(uint8_t already, const char* failure) {
-    const uint8_t previous = ampMode_;
+OperationResult DravikAmplifierControl::stop(uint8_t already, const char* failure) {
+    const uint8_t previous = mode_;
     if (previous == already) {
         return OperationResult::done();
     }
@@ -87,43 +112,43 @@ OperationResult DravikBleProtocol::stopAmplifier(uint8_t already, const char* fa
     for (int attempt = 0; attempt < kModeFrameWrites && !result; ++attempt) {
         result = sendModeFrame({kStopFrame}, failure);
         if (result) {
-            result = waitAmpMode(AmpModePowerDown, timing_.stopWait);
+            result = waitMode(AmpModePowerDown, timing_.stopWait);
         }
     }
     if (result && (previous == AmpModeResist || previous == AmpModeSignalResist)) {
         result = resistOff();
     }
-    publishedAmpMode_ = ampMode_.load();
+    publishedMode_ = mode_.load();
     processing_->resetResistance();
     return result;
 }
 
 template <class Change>
-OperationResult DravikBleProtocol::modeChange(Change change) {
-    std::unique_lock lock(commandLock_);
-    return linkLoss_.isDown() ? Devices::linkDownFailure() : change();
+OperationResult DravikAmplifierControl::modeChange(Change change) {
+    std::unique_lock lock(links_.commandLock);
+    return links_.linkLoss.isDown() ? Devices::linkDownFailure() : change();
 }
 
-OperationResult DravikBleProtocol::powerDown() {
-    return modeChange([this] { return stopAmplifier(AmpModePowerDown, "Failed set power down mode"); });
+OperationResult DravikAmplifierControl::powerDown() {
+    return modeChange([this] { return stop(AmpModePowerDown, "Failed set power down mode"); });
 }
 
 // The device has no frame that asks for Idle: from any other mode, PowerDown included, the stop
 // frame goes out, and the command succeeds once the device reports PowerDown.
-OperationResult DravikBleProtocol::setIdle() {
-    return modeChange([this] { return stopAmplifier(AmpModeIdle, "Failed set Idle mode"); });
+OperationResult DravikAmplifierControl::setIdle() {
+    return modeChange([this] { return stop(AmpModeIdle, "Failed set Idle mode"); });
 }
 
-OperationResult DravikBleProtocol::startSignalLocked() {
-    const uint8_t previous = ampMode_;
+OperationResult DravikAmplifierControl::startSignalLocked() {
+    const uint8_t previous = mode_;
     if (previous == AmpModeSignal) {
         return OperationResult::done();
     }
-    publishedAmpMode_ = AmpModeSignal;
-    setNotify(acsData_, true);
+    publishedMode_ = AmpModeSignal;
+    setNotify(links_.data, true);
     auto failed = [this](OperationResult result) {
-        publishedAmpMode_ = ampMode_.load();
-        setNotify(acsData_, false);
+        publishedMode_ = mode_.load();
+        setNotify(links_.data, false);
         return result;
     };
     if (auto off = resistOff(); !off) {
@@ -131,45 +156,44 @@ OperationResult DravikBleProtocol::startSignalLocked() {
     }
     // Resistance alone runs on the signal measurement, which goes on without it.
     if (previous == AmpModeResist) {
-        ampMode_ = AmpModeSignal;
+        mode_ = AmpModeSignal;
         return OperationResult::done();
     }
-    OperationResult result =
-        previous == AmpModeSignalResist ? waitAmpMode(AmpModeSignal, timing_.stopWait) : signalOn();
+    OperationResult result = previous == AmpModeSignalResist ? waitMode(AmpModeSignal, timing_.stopWait) : signalOn();
     if (result && previous != AmpModeSignalResist) {
-        result = waitAmpMode(AmpModeSignal, timing_.startWait);
+        result = waitMode(AmpModeSignal, timing_.startWait);
     }
     return result ? result : failed(result);
 }
 
-OperationResult DravikBleProtocol::startSignal() {
+OperationResult DravikAmplifierControl::startSignal() {
     return modeChange([this] { return startSignalLocked(); });
 }
 
-OperationResult DravikBleProtocol::startResist() {
+OperationResult DravikAmplifierControl::startResist() {
     return modeChange([this] { return startResistLocked(); });
 }
 
-OperationResult DravikBleProtocol::startResistLocked() {
-    const uint8_t previous = ampMode_;
+OperationResult DravikAmplifierControl::startResistLocked() {
+    const uint8_t previous = mode_;
     if (previous == AmpModeResist) {
         return OperationResult::done();
     }
-    publishedAmpMode_ = AmpModeResist;
+    publishedMode_ = AmpModeResist;
     if (previous == AmpModeSignalResist) {
-        ampMode_ = AmpModeResist;
+        mode_ = AmpModeResist;
         return OperationResult::done();
     }
-    setNotify(acsData_, true);
+    setNotify(links_.data, true);
     auto failed = [this](OperationResult result) {
-        publishedAmpMode_ = ampMode_.load();
-        setNotify(acsData_, false);
+        publishedMode_ = mode_.load();
+        setNotify(links_.data, false);
         return result;
     };
     if (previous != AmpModeSignal) {
         auto result = signalOn();
         if (result) {
-            result = waitAmpMode(AmpModeSignal, timing_.startWait);
+            result = waitMode(AmpModeSignal, timing_.startWait);
         }
         if (!result) {
             return failed(result);
@@ -179,49 +203,49 @@ OperationResult DravikBleProtocol::startResistLocked() {
     if (OperationResult on = resistOn(); !on) {
         return failed(on);
     }
-    ampMode_ = AmpModeResist;
+    mode_ = AmpModeResist;
     return OperationResult::done();
 }
 
-OperationResult DravikBleProtocol::startSignalAndResist() {
+OperationResult DravikAmplifierControl::startSignalAndResist() {
     return modeChange([this] { return startSignalAndResistLocked(); });
 }
 
-OperationResult DravikBleProtocol::startSignalAndResistLocked() {
-    const uint8_t previous = ampMode_;
+OperationResult DravikAmplifierControl::startSignalAndResistLocked() {
+    const uint8_t previous = mode_;
     if (previous == AmpModeSignalResist) {
         return OperationResult::done();
     }
-    publishedAmpMode_ = AmpModeSignalResist;
+    publishedMode_ = AmpModeSignalResist;
     if (previous == AmpModeResist) {
-        ampMode_ = AmpModeSignalResist;
+        mode_ = AmpModeSignalResist;
         return OperationResult::done();
     }
-    setNotify(acsData_, true);
+    setNotify(links_.data, true);
     OperationResult result = resistOn();
     if (result && previous != AmpModeSignal) {
         result = signalOn();
     }
     if (result) {
-        result = waitAmpMode(AmpModeSignalResist, timing_.startWait);
+        result = waitMode(AmpModeSignalResist, timing_.startWait);
     }
     if (!result) {
-        publishedAmpMode_ = ampMode_.load();
-        setNotify(acsData_, false);
+        publishedMode_ = mode_.load();
+        setNotify(links_.data, false);
     }
     return result;
 }
 
-OperationResult DravikBleProtocol::stopResist() {
-    if (publishedAmpMode_ == AmpModeSignalResist) {
+OperationResult DravikAmplifierControl::stopResist() {
+    if (publishedMode_ == AmpModeSignalResist) {
         return startSignal();
     }
     return powerDown();
 }
 
-OperationResult DravikBleProtocol::writeAmplifierParam(const DravikAmplifierParam& param) {
-    std::unique_lock lock(commandLock_);
-    if (ampMode_ != AmpModePowerDown && ampMode_ != AmpModeIdle) {
+OperationResult DravikAmplifierControl::writeParam(const DravikAmplifierParam& param) {
+    std::unique_lock lock(links_.commandLock);
+    if (mode_ != AmpModePowerDown && mode_ != AmpModeIdle) {
         return sendFailure("The parameters of the amplifier are allowed to be set in modes PowerDown or Idle");
     }
     std::vector<uint8_t> packet;
@@ -229,7 +253,7 @@ OperationResult DravikBleProtocol::writeAmplifierParam(const DravikAmplifierPara
         return built;
     }
     for (int write = 0; write < kModeFrameWrites; ++write) {
-        if (acsConfig_->write(packet)) {
+        if (links_.config->write(packet)) {
             processing_->update(param);
             return OperationResult::done();
         }
@@ -237,9 +261,9 @@ OperationResult DravikBleProtocol::writeAmplifierParam(const DravikAmplifierPara
     return sendFailure("Failed set the parameters of the amplifier");
 }
 
-OperationResult DravikBleProtocol::writeSurveyId(int32_t id) {
-    std::unique_lock lock(commandLock_);
-    if (ampMode_ != AmpModePowerDown && ampMode_ != AmpModeIdle) {
+OperationResult DravikAmplifierControl::writeSurveyId(int32_t id) {
+    std::unique_lock lock(links_.commandLock);
+    if (mode_ != AmpModePowerDown && mode_ != AmpModeIdle) {
         return OperationResult::failed(ErrWrongParamValue,
                                        "Setting the parameter is allowed for modes: Idle or PowerDown");
     }
@@ -247,7 +271,7 @@ OperationResult DravikBleProtocol::writeSurveyId(int32_t id) {
     return OperationResult::done();
 }
 
-std::vector<Sensor::EEGChannelInfo> DravikBleProtocol::readSupportedChannels() const {
+std::vector<Sensor::EEGChannelInfo> DravikAmplifierControl::supportedChannels() const {
     const bool twoReferents = processing_->amplifier().referentMode == 2;
     const auto a = static_cast<uint8_t>(twoReferents ? 0 : 3);
     const auto b = static_cast<uint8_t>(twoReferents ? 1 : 3);
@@ -262,12 +286,12 @@ std::vector<Sensor::EEGChannelInfo> DravikBleProtocol::readSupportedChannels() c
     return channels;
 }
 
-OperationResult DravikBleProtocol::ping(uint8_t marker) {
+OperationResult DravikAmplifierControl::ping(uint8_t marker) {
     if (marker == 0) {
         return OperationResult::done();
     }
-    std::unique_lock lock(commandLock_);
-    const uint8_t mode = ampMode_;
+    std::unique_lock lock(links_.commandLock);
+    const uint8_t mode = mode_;
     if (mode < AmpModeSignal || mode > AmpModeSignalResist) {
         return OperationResult::done();
     }
@@ -276,38 +300,6 @@ OperationResult DravikBleProtocol::ping(uint8_t marker) {
                                        "Failed send ping. Wrong marker value in ResistMode = Complex");
     }
     return sendModeFrame({kPingFrame, marker}, "Failed send ping.");
-}
-
-OperationResult DravikBleProtocol::onConnected() {
-    std::unique_lock lock(commandLock_);
-    if (!running_ || !linkLoss_.relink()) {
-        return OperationResult::done();
-    }
-    try {
-        readAdcConfig();
-        DeviceVersion version;
-        const bool cancel = false;
-        Utility::readDeviceInfo(deviceInformation_, version, &cancel);
-        version_.set(version);
-        readAcsStatus();
-        if (pts_->isPresent() && !pts_->resume()) {
-            throw Utility::rt_exception("Failes start PTS Serivce");
-        }
-    } catch (const std::exception& error) {
-        Utility::sdkLog().error("Failes start: {}", error.what());
-        // Still not back: the next connection reads the device again.
-        linkLoss_.markLost();
-        pts_->suspend();
-        throw;
-    }
-    return OperationResult::done();
-}
-
-// A report that comes once the link is back again is over already.
-void DravikBleProtocol::onDisconnected() {
-    if (linkLoss_.reportLoss()) {
-        pts_->suspend();
-    }
 }
 
 }  // namespace VexaDevice::Dravik
