@@ -214,6 +214,8 @@ TEST_F(BluezTableChangesOfSessions, AStartedSessionMovesToTheNewObjects) {
     dataResumesAfterTheTableIsResolvedAgain(*this, "StartNotify");
 }
 
+// While the table is away, a service listed before lists no characteristics as if it had none
+// (the caller is to ask for the table again), and a call waits for the new object.
 TEST_F(BluezTableChanges, ACallMadeWhileTheTableIsAwayGoesToItsNewObject) {
     auto peer = addDevice(*radio);
     VexaSim::LinkFaults faults;
@@ -221,11 +223,19 @@ TEST_F(BluezTableChanges, ACallMadeWhileTheTableIsAwayGoesToItsNewObject) {
     faults.reresolveGap = 200ms;
     daemon->setFaults(kAddress, faults);
     auto device = platform->openPeripheral(kAddress);
+    const auto services = device->gattServices();
+    ASSERT_EQ(services.status, Platform::GattStatus::Success);
     auto command = find(device, kCommand);
     ASSERT_EQ(find(device, kStream)->writeClientConfiguration(Platform::ClientConfiguration::Notify),
               Platform::GattStatus::Success);
     const auto devicePath = Bluez::devicePath("/org/bluez/hci0", kAddress);
     ASSERT_TRUE(waitFor([&] { return platform->children(Bluez::kGattService, "Device", devicePath).empty(); }));
+    for (const auto& service : services.services) {
+        if (service->uuid() != kService) continue;
+        const auto listed = service->characteristics();
+        EXPECT_NE(listed.status, Platform::GattStatus::Success);
+        EXPECT_TRUE(listed.characteristics.empty());
+    }
     EXPECT_EQ(command->writeValue({0x44}), Platform::GattStatus::Success);
     EXPECT_EQ(peer->characteristic(kService, kCommand)->writes().back(), std::vector<uint8_t>{0x44});
     EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);

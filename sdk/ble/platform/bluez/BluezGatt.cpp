@@ -230,6 +230,12 @@ GattCharacteristicsResult BluezService::characteristics() {
         result.characteristics.push_back(std::make_shared<BluezCharacteristic>(
             platform_, device_, device_->characteristic(path, *identity), *uuid, propertiesOfFlags(flags), closed_));
     }
+    // A service whose object went with its table (found again under new paths) has no
+    // characteristics to list: the caller is to ask the device's table again.
+    if (!platform_->properties(path_, kGattService)) {
+        result.characteristics.clear();
+        result.status = GattStatus::ProtocolError;
+    }
     return result;
 }
 
