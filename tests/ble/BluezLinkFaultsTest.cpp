@@ -89,9 +89,9 @@ void dataResumesAfterTheTableIsResolvedAgain(Fixture& test, const char* subscrip
     EXPECT_TRUE(waitFor([&] { return !simStream->isNotifying(); }));
 }
 
-// A device whose table is resolved again 30 ms after its stream is switched on, switched on
-// with the device's link held: what the device sends from then on, the change included, waits
-// on the link until it is resumed.
+// A device whose table is resolved again 300 ms after its stream is switched on (time enough
+// to send a value before), switched on with the device's link held: what the device sends
+// from then on, the change included, waits on the link until it is resumed.
 struct HeldLink {
     std::shared_ptr<VexaSim::SimPeripheral> peer;
     std::shared_ptr<Platform::IPeripheral> device;
@@ -99,13 +99,13 @@ struct HeldLink {
     Received received;
     Platform::Registration values;
     VexaSim::SimDispatcher* link = nullptr;
-    uint64_t posted = 0;  // tasks queued on the link once the stream was on
+    uint64_t posted = 0;  // tasks queued on the link before the stream was switched on
 
     template <class Fixture>
     void switchOn(Fixture& test) {
         peer = addDevice(*test.radio);
         VexaSim::LinkFaults faults;
-        faults.reresolveAfterNotify = 30ms;
+        faults.reresolveAfterNotify = 300ms;
         test.daemon->setFaults(kAddress, faults);
         device = test.platform->openPeripheral(kAddress);
         stream = Fixture::find(device, kStream);
@@ -113,9 +113,9 @@ struct HeldLink {
         values = stream->onValueChanged([this](const std::vector<uint8_t>& value) { received.add(value); });
         link = &peer->link()->dispatcher();
         link->pause();
+        posted = link->postedCount();
         ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify),
                   Platform::GattStatus::Success);
-        posted = link->postedCount();
     }
 };
 
