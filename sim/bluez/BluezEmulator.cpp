@@ -28,6 +28,7 @@ Impl::Impl(std::shared_ptr<SimRadio> radio, const std::string& address, BluezEmu
 }
 
 Impl::~Impl() {
+    relay_->close();
     loop_.run([this](sd_bus*) {
         stopping_ = true;
         adapter_.finishStops();

@@ -10,6 +10,7 @@
 #include "sim/bluez/EmulatorCore.hpp"
 #include "sim/bluez/EmulatorVtables.hpp"
 #include "sim/radio/SimLink.hpp"
+#include "sim/radio/SimRadio.hpp"
 
 namespace VexaSim {
 
@@ -37,8 +38,22 @@ int EmulatedGatt::property(EmulatedCharacteristic& characteristic, const std::st
     return -EINVAL;
 }
 
+bool EmulatedGatt::crossesReresolve(EmulatedCharacteristic& characteristic, sd_bus_message* message,
+                                    const char* member) {
+    EmulatedDevice& device = *characteristic.device;
+    if (!device.connected || !device.gattExported || !device.profile.reresolvesOn(member)) return false;
+    // The answer follows the removal.
+    reresolve(device, [call = sd_bus_message_ref(message)] {
+        sd_bus_reply_method_errorf(call, "org.freedesktop.DBus.Error.UnknownObject", "Unknown object '%s'.",
+                                   sd_bus_message_get_path(call));
+        sd_bus_message_unref(call);
+    });
+    return true;
+}
+
 int EmulatedGatt::readMethod(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "ReadValue")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     if (characteristic.device->profile.busy())
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
@@ -56,26 +71,14 @@ int EmulatedGatt::readMethod(EmulatedCharacteristic& characteristic, sd_bus_mess
     return r;
 }
 
-void LoopRelay::post(std::function<void()> task) {
-    std::lock_guard lock(mutex_);
-    if (loop_) loop_->post([task = std::move(task)](sd_bus*) { task(); });
-}
-
-void LoopRelay::close() {
-    std::lock_guard lock(mutex_);
-    loop_ = nullptr;
-}
-
-bool LoopRelay::closed() const {
-    std::lock_guard lock(mutex_);
-    return loop_ == nullptr;
-}
-
-std::function<void()> AcknowledgedReplies::await(sd_bus_message* message, uint64_t device) {
-    if (relay_->closed()) return {};
+std::function<void()> AcknowledgedReplies::await(sd_bus_message* message, uint64_t device,
+                                                 std::shared_ptr<LoopRelay> relay) {
+    if (closed_) return {};
     const uint64_t id = ++next_;
     waiting_[id] = Held{sd_bus_message_ref(message), device};
-    return [self = shared_from_this(), id] { self->relay_->post([self, id] { self->reply(id); }); };
+    return [self = shared_from_this(), id, relay = std::move(relay)] {
+        relay->post([self, id](sd_bus*) { self->reply(id); });
+    };
 }
 
 void AcknowledgedReplies::reply(uint64_t id) {
@@ -109,19 +112,15 @@ void AcknowledgedReplies::fail(uint64_t device, const char* errorName, const cha
 }
 
 void AcknowledgedReplies::close() {
+    closed_ = true;
     for (auto& [id, held] : waiting_) sd_bus_message_unref(held.message);
     waiting_.clear();
 }
 
 EmulatedGatt::EmulatedGatt(BluezEmulator::Impl& impl)
-    : impl_(impl),
-      relay_(std::make_shared<LoopRelay>(impl.loop())),
-      replies_(std::make_shared<AcknowledgedReplies>(relay_)) {}
+    : impl_(impl), replies_(std::make_shared<AcknowledgedReplies>()) {}
 
-void EmulatedGatt::stop() {
-    relay_->close();
-    replies_->close();
-}
+void EmulatedGatt::stop() { replies_->close(); }
 
 void EmulatedGatt::linkDropped(const EmulatedDevice& device) {
     replies_->fail(device.address, "org.bluez.Error.Failed", "Not connected");
@@ -134,13 +133,14 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
     if (sd_bus_message_read_array(message, 'y', &data, &size) < 0) return -EINVAL;
     Bluez::PropertyMap options;
     Bluez::readProperties(message, options);
+    if (crossesReresolve(characteristic, message, "WriteValue")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     if (characteristic.device->profile.busy())
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
     const auto* first = static_cast<const uint8_t*>(data);
     // As the daemon does: the reply goes out once the device's acknowledgement arrives, so what
     // the device notified before it is sent first.
-    auto acknowledged = replies_->await(message, characteristic.device->address);
+    auto acknowledged = replies_->await(message, characteristic.device->address, impl_.relay());
     const bool held = static_cast<bool>(acknowledged);
     const auto status = characteristic.sim->writeValue(Bytes(first, first + size), std::move(acknowledged));
     // A daemon that is stopping answers at once.
@@ -151,6 +151,7 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
 
 int EmulatedGatt::startNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "StartNotify")) return 1;
     {
         std::lock_guard lock(characteristic.socketMutex);
         if (characteristic.socket >= 0)
@@ -183,6 +184,7 @@ int EmulatedGatt::stopNotify(EmulatedCharacteristic& characteristic, sd_bus_mess
 
 int EmulatedGatt::acquireNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
+    if (crossesReresolve(characteristic, message, "AcquireNotify")) return 1;
     if (!characteristic.device->connected || !characteristic.sim) return replyNotConnected(message);
     {
         std::lock_guard lock(characteristic.socketMutex);
@@ -325,26 +327,31 @@ void EmulatedGatt::exportService(sd_bus* bus, EmulatedDevice& device, const Plat
     }
 }
 
-// The change comes over the device's link, as Service Changed does: what the device notified
-// before it reaches the client first.
 void EmulatedGatt::scheduleReresolve(EmulatedDevice& device) {
     if (!device.profile.schedulesReresolve()) return;
     impl_.loop().after(device.profile.faults().reresolveAfterNotify, [this, address = device.address] {
-        const auto peripheral = impl_.radio().peripheral(address);
-        if (impl_.stopping() || !peripheral) return;
-        peripheral->link()->dispatcher().post([this, relay = relay_, address] {
-            relay->post([this, address] {
-                auto* found = impl_.devices().find(address);
-                if (!impl_.stopping() && found) reresolve(*found);
-            });
-        });
+        auto* found = impl_.devices().find(address);
+        if (!impl_.stopping() && found) reresolve(*found);
     });
 }
 
-// The device's table changed (Service Changed): the objects go with every session on them,
-// and the table found again is exported under new paths while the link stays up. A write in
-// flight is cancelled: its answer would come on objects that are gone.
-void EmulatedGatt::reresolve(EmulatedDevice& device) {
+// The device's table changed (Service Changed). What the device notified before reaches the
+// client first, as over one ordered link; then the objects go with every session on them, and
+// the table found again is exported under new paths while the link stays up.
+void EmulatedGatt::reresolve(EmulatedDevice& device, std::function<void()> then) {
+    auto removal = [this, address = device.address, then = std::move(then)](sd_bus*) {
+        auto* found = impl_.devices().find(address);
+        if (!impl_.stopping() && found) resolveAgain(*found);
+        if (then) then();
+    };
+    const auto peripheral = impl_.radio().peripheral(device.address);
+    if (!peripheral) return impl_.loop().post(std::move(removal));
+    peripheral->link()->dispatcher().post(
+        [relay = impl_.relay(), removal = std::move(removal)] { relay->post(std::move(removal)); });
+}
+
+// A write in flight is cancelled: its answer would come on objects that are gone.
+void EmulatedGatt::resolveAgain(EmulatedDevice& device) {
     if (!device.connected || !device.gattExported) return;
     for (auto& characteristic : device.characteristics) {
         characteristic->valueHandler.reset();

@@ -7,7 +7,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,30 +15,16 @@
 
 namespace VexaSim {
 
-// Hands work from the radio's threads to the daemon's loop, until the daemon stops.
-class LoopRelay {
-public:
-    explicit LoopRelay(VexaDevice::BLE::Platform::Bluez::BusLoop& loop) : loop_(&loop) {}
-    // Any thread: the task runs on the loop; dropped once closed.
-    void post(std::function<void()> task);
-    // Loop thread, as the daemon stops.
-    void close();
-    bool closed() const;
-
-private:
-    mutable std::mutex mutex_;
-    VexaDevice::BLE::Platform::Bluez::BusLoop* loop_;
-};
+class LoopRelay;
 
 // Write calls answered once the device's acknowledgement comes through the radio (on its
 // thread); the reply then goes out on the loop, behind what the device notified before. A
 // call whose device's link drops or table goes away first is answered with an error then.
 class AcknowledgedReplies : public std::enable_shared_from_this<AcknowledgedReplies> {
 public:
-    explicit AcknowledgedReplies(std::shared_ptr<LoopRelay> relay) : relay_(std::move(relay)) {}
     // Loop thread: holds the call for the device; the returned acknowledgement sends its
-    // reply. Empty once the relay closed: the call is not held.
-    std::function<void()> await(sd_bus_message* message, uint64_t device);
+    // reply through the relay. Empty once closed: the call is not held.
+    std::function<void()> await(sd_bus_message* message, uint64_t device, std::shared_ptr<LoopRelay> relay);
     // Loop thread: the call is answered otherwise.
     void cancel(sd_bus_message* message);
     // Loop thread: the calls held for the device are answered with the error.
@@ -54,11 +39,11 @@ private:
     };
     void reply(uint64_t id);
 
-    const std::shared_ptr<LoopRelay> relay_;
     // Loop thread only. Keyed by a number of their own: a message answered otherwise may be
     // freed and its address taken by a later call before a stale acknowledgement comes.
     std::map<uint64_t, Held> waiting_;
     uint64_t next_ = 0;
+    bool closed_ = false;
 };
 
 class EmulatedGatt {
@@ -92,10 +77,15 @@ private:
     void exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
                        const std::vector<std::shared_ptr<Platform::IGattCharacteristic>>& characteristics);
     void scheduleReresolve(EmulatedDevice& device);
-    void reresolve(EmulatedDevice& device);
+    // Once what the device notified so far has reached the client: resolveAgain, then `then`.
+    void reresolve(EmulatedDevice& device, std::function<void()> then = {});
+    // Removes the table now and exports it again under new paths after the gap.
+    void resolveAgain(EmulatedDevice& device);
+    // When the call is the one the table goes with: resolves the table again, then answers the
+    // call as one to a removed object (true); else false, and the call is taken.
+    bool crossesReresolve(EmulatedCharacteristic& characteristic, sd_bus_message* message, const char* member);
 
     BluezEmulator::Impl& impl_;
-    const std::shared_ptr<LoopRelay> relay_;
     const std::shared_ptr<AcknowledgedReplies> replies_;
 };
 

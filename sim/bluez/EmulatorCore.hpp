@@ -17,6 +17,25 @@
 
 namespace VexaSim {
 
+// How a task on one of the radio's delivery threads reaches the loop: through this, which lets
+// go of the loop when the daemon stops.
+class LoopRelay {
+public:
+    explicit LoopRelay(VexaDevice::BLE::Platform::Bluez::BusLoop& loop) : loop_(&loop) {}
+    void post(VexaDevice::BLE::Platform::Bluez::BusLoop::Task task) {
+        std::lock_guard lock(mutex_);
+        if (loop_ != nullptr) loop_->post(std::move(task));
+    }
+    void close() {
+        std::lock_guard lock(mutex_);
+        loop_ = nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    VexaDevice::BLE::Platform::Bluez::BusLoop* loop_;
+};
+
 class BluezEmulator::Impl {
 public:
     Impl(std::shared_ptr<SimRadio> radio, const std::string& address, BluezEmulatorOptions options);
@@ -36,6 +55,7 @@ public:
 
     // ---- for the parts ----
     VexaDevice::BLE::Platform::Bluez::BusLoop& loop() { return loop_; }
+    const std::shared_ptr<LoopRelay>& relay() const { return relay_; }
     SimRadio& radio() { return *radio_; }
     const BluezEmulatorOptions& options() const { return options_; }
     // Loop thread: no delayed work is done once the daemon is stopping.
@@ -60,7 +80,8 @@ private:
     EmulatedDevices devices_{*this};
     EmulatedAdapter adapter_{*this};
     EmulatedGatt gatt_{*this};
-    VexaDevice::BLE::Platform::Bluez::BusLoop loop_;  // last: it stops before the state above goes
+    VexaDevice::BLE::Platform::Bluez::BusLoop loop_;  // it stops before the state above goes
+    const std::shared_ptr<LoopRelay> relay_ = std::make_shared<LoopRelay>(loop_);
 };
 
 }  // namespace VexaSim

@@ -24,4 +24,8 @@ bool FaultProfile::schedulesReresolve() {
     return faults_.reresolveAfterNotify.count() > 0 && !std::exchange(reresolveScheduled_, true);
 }
 
+bool FaultProfile::reresolvesOn(const char* member) {
+    return faults_.reresolveOnCall == member && !std::exchange(reresolvedOnCall_, true);
+}
+
 }  // namespace VexaSim

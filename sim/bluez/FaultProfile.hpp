@@ -25,6 +25,8 @@ public:
     bool delaysLastService();
     // The table is to be resolved again after notifications were first switched on.
     bool schedulesReresolve();
+    // The table goes as this call arrives.
+    bool reresolvesOn(const char* member);
 
 private:
     LinkFaults faults_;
@@ -33,6 +35,7 @@ private:
     int busyAnswered_ = 0;
     bool lateServiceDone_ = false;
     bool reresolveScheduled_ = false;
+    bool reresolvedOnCall_ = false;
 };
 
 }  // namespace VexaSim

@@ -19,6 +19,10 @@ struct LinkFaults {
     // again: every GATT object removed, then added under new paths after `reresolveGap`.
     std::chrono::milliseconds reresolveAfterNotify{0};
     std::chrono::milliseconds reresolveGap{20};
+    // The table is resolved again, once, as the first call of this name (ReadValue, WriteValue,
+    // StartNotify or AcquireNotify) arrives: the call meets its object gone and is answered
+    // UnknownObject after the removal is announced, as a call that crossed it is.
+    std::string reresolveOnCall;
     // The error AcquireNotify answers ("org.bluez.Error.NotPermitted" or
     // "org.bluez.Error.InProgress"); empty: the socket is handed out.
     std::string acquireNotifyRefusal;

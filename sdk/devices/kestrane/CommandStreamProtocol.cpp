@@ -137,9 +137,7 @@ void CommandStreamProtocol::fillCapabilities() {
     Devices::Capabilities offered{layout_.commands, layout_.parameters, layout_.features};
     if (motion().channel()) Devices::addMotionStream(offered);
     if (fpg().channel()) Devices::addFpgStream(offered);
-    commands_ = std::move(offered.commands);
-    parameters_ = std::move(offered.parameters);
-    features_ = std::move(offered.features);
+    offer(std::move(offered));
 }
 
 void CommandStreamProtocol::readStatus() {
@@ -232,7 +230,8 @@ OperationResult CommandStreamProtocol::startResist() {
 }
 
 OperationResult CommandStreamProtocol::startSignalAndResist() {
-    if (mode_ != toByte(DevAmpStatus::SignalResist) && !commands_.contains(toInt(SensorCommand::StartSignalAndResist)))
+    if (mode_ != toByte(DevAmpStatus::SignalResist) &&
+        !offered().commands.contains(toInt(SensorCommand::StartSignalAndResist)))
         return OperationResult::failed(Utility::kKspErrors.unsupportedCommand,
                                        "Unsupported Command: [StartSignalAndResist]");
     return modeCommand(DevAmpStatus::SignalResist, Frame::SignalResist, &CommandStreamProtocol::streamBoth);

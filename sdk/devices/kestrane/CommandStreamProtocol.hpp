@@ -6,7 +6,7 @@
 // code) and runs one worker that drains the data channels into event buses.
 //
 // A family derives from it, says what it makes of the device's identity (layoutFor) and what
-// it sends once the channels are up (configureDevice), and is built with createStarted().
+// it sends once the channels are up (configureDevice), and is built with Devices::ProtocolStart.
 //
 // Threads: notification handlers run on the Bluetooth stack's threads and only store, publish
 // the reply and wake the worker; commands and setters run on the caller's thread under the
@@ -30,6 +30,8 @@
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
+#include "sdk/devices/common/OfferedCapabilities.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -50,20 +52,12 @@ struct ProtocolIdentity {
 
 class CommandStreamProtocol : public std::enable_shared_from_this<CommandStreamProtocol>,
                               public StreamBuses,
-                              public SideStreams {
+                              public SideStreams,
+                              public Devices::OfferedCapabilities {
 public:
     virtual ~CommandStreamProtocol();
     CommandStreamProtocol(const CommandStreamProtocol&) = delete;
     CommandStreamProtocol& operator=(const CommandStreamProtocol&) = delete;
-
-    // Builds a family's protocol and runs its construction; throws rt_exception on failure
-    // ("Failed create <subject>: ...").
-    template <class Family, class... Args>
-    static std::shared_ptr<Family> createStarted(Args&&... args) {
-        std::shared_ptr<Family> protocol(new Family(std::forward<Args>(args)...));
-        static_cast<CommandStreamProtocol&>(*protocol).start();
-        return protocol;
-    }
 
     // Stops the status notification and the worker; waits for the worker unless called on it.
     void stop();
@@ -83,10 +77,6 @@ public:
     std::string serialNumber() const { return deviceVersion().serialText(); }
     DeviceVersion deviceVersion() const { return version_.get(); }
     uint32_t channelCount() const { return layout_.channelCount; }
-
-    Sensor::CommandSet supportedCommands() const { return commands_; }
-    Sensor::FeatureSet supportedFeatures() const { return features_; }
-    Sensor::ParameterMap supportedParameters() const { return parameters_; }
 
     // After a reconnection: reads the device information and the status again.
     OperationResult onConnected();
@@ -118,6 +108,8 @@ protected:
     BLESignalChannel& signalChannel() { return *signal_; }
 
 private:
+    friend struct Devices::ProtocolStart;
+    // Throws rt_exception on failure ("Failed create <subject>: ...").
     void start();
     void setUpGatt();
     void fillCapabilities();
@@ -156,10 +148,6 @@ private:
     std::atomic<uint8_t> motionState_{0};
     std::atomic<uint8_t> fpgState_{0};
     Devices::LinkLoss linkLoss_;
-
-    Sensor::CommandSet commands_;
-    Sensor::ParameterMap parameters_;
-    Sensor::FeatureSet features_;
 
     mutable std::shared_mutex commandLock_;
 

@@ -100,15 +100,15 @@ OperationResult WrenletBleProtocol::amplifierParam(WrenletAmplifierParam& out) c
 std::shared_ptr<WrenletBleProtocol> makeWrenletBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                                            BLE::ServiceChannels deviceInformation,
                                                            const Devices::ProtocolTiming& timing) {
-    return CommandStreamProtocol::createStarted<WrenletBleProtocol>(std::move(device), std::move(deviceInformation),
-                                                                    WrenletGeneration::First, timing);
+    return Devices::ProtocolStart::make<WrenletBleProtocol>(std::move(device), std::move(deviceInformation),
+                                                            WrenletGeneration::First, timing);
 }
 
 std::shared_ptr<WrenletBleProtocol> makeWrenletBleProtocol2(std::shared_ptr<BLE::IBLEDevice> device,
                                                             BLE::ServiceChannels deviceInformation,
                                                             const Devices::ProtocolTiming& timing) {
-    return CommandStreamProtocol::createStarted<WrenletBleProtocol>(std::move(device), std::move(deviceInformation),
-                                                                    WrenletGeneration::Second, timing);
+    return Devices::ProtocolStart::make<WrenletBleProtocol>(std::move(device), std::move(deviceInformation),
+                                                            WrenletGeneration::Second, timing);
 }
 
 }  // namespace VexaDevice::Kestrane

@@ -29,7 +29,7 @@ public:
     WrenletGeneration generation() const { return generation_; }
 
 private:
-    friend class CommandStreamProtocol;
+    friend struct Devices::ProtocolStart;
     WrenletBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                        WrenletGeneration generation, const Devices::ProtocolTiming& timing);
 

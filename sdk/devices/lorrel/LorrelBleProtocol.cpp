@@ -20,10 +20,7 @@ const char* const UnknownCreationFailure = "Failed create Cannot create Lorrel B
 std::shared_ptr<LorrelBleProtocol> LorrelBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                              BLE::ServiceChannels deviceInformation,
                                                              const Devices::ProtocolTiming& timing) {
-    std::shared_ptr<LorrelBleProtocol> protocol(
-        new LorrelBleProtocol(std::move(device), std::move(deviceInformation), timing));
-    protocol->start();
-    return protocol;
+    return Devices::ProtocolStart::make<LorrelBleProtocol>(std::move(device), std::move(deviceInformation), timing);
 }
 
 LorrelBleProtocol::LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
@@ -42,11 +39,7 @@ void LorrelBleProtocol::start() {
         linked_.readIdentity();
         setUpGatt();
         linked_.link().readStatus();
-        Devices::Capabilities offered =
-            Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr);
-        commands_ = std::move(offered.commands);
-        parameters_ = std::move(offered.parameters);
-        features_ = std::move(offered.features);
+        offer(Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr));
         linked_.link().listen();
         worker_.startFor(std::weak_ptr<LorrelBleProtocol>(weak_from_this()), &LorrelBleProtocol::workerPass);
         bringToRest();

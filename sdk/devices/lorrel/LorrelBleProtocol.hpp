@@ -26,6 +26,8 @@
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/core/SpinGuarded.hpp"
 #include "sdk/devices/common/IdentifiedLink.hpp"
+#include "sdk/devices/common/OfferedCapabilities.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -44,7 +46,8 @@ using Kestrane::DevAmpStatus;
 
 class LorrelBleProtocol final : public std::enable_shared_from_this<LorrelBleProtocol>,
                                 public Kestrane::StreamBuses,
-                                public Kestrane::SideStreams {
+                                public Kestrane::SideStreams,
+                                public Devices::OfferedCapabilities {
 public:
     // Reads the device's identity and status, builds the channels, starts the worker and brings
     // a measuring device to rest. Throws rt_exception "Failed create Lorrel Black BLE Protocol:
@@ -77,16 +80,13 @@ public:
     // At most the 16 characters of the record, up to the first zero byte.
     std::string serialNumber() const { return deviceVersion().serialText(); }
 
-    Sensor::CommandSet supportedCommands() const { return commands_; }
-    Sensor::FeatureSet supportedFeatures() const { return features_; }
-    Sensor::ParameterMap supportedParameters() const { return parameters_; }
-
     // After a lost link: reads the device information and the status again. Always true.
     bool onConnected();
     // The link dropped: waits and retries end early until the next onConnected.
     bool onDisconnected();
 
 private:
+    friend struct Devices::ProtocolStart;
     LorrelBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                       const Devices::ProtocolTiming& timing);
 
@@ -113,10 +113,6 @@ private:
     std::shared_ptr<Kestrane::BLESignalChannel> signal_;
     // Shared with the status handler.
     const std::shared_ptr<Headband::PackModes> packModes_ = std::make_shared<Headband::PackModes>();
-
-    Sensor::CommandSet commands_;
-    Sensor::ParameterMap parameters_;
-    Sensor::FeatureSet features_;
 
     mutable std::shared_mutex commandLock_;
 

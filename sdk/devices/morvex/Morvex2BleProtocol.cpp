@@ -159,8 +159,7 @@ std::vector<EEGChannelInfo> Morvex2BleProtocol::channelList() const {
 std::shared_ptr<Morvex2BleProtocol> makeMorvex2BleProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                                            BLE::ServiceChannels deviceInformation,
                                                            const Devices::ProtocolTiming& timing) {
-    return Kestrane::CommandStreamProtocol::createStarted<Morvex2BleProtocol>(std::move(device),
-                                                                              std::move(deviceInformation), timing);
+    return Devices::ProtocolStart::make<Morvex2BleProtocol>(std::move(device), std::move(deviceInformation), timing);
 }
 
 }  // namespace VexaDevice::Morvex2

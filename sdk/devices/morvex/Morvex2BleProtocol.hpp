@@ -31,7 +31,7 @@ public:
     std::vector<Sensor::EEGChannelInfo> channelList() const;
 
 private:
-    friend class Kestrane::CommandStreamProtocol;
+    friend struct Devices::ProtocolStart;
     Morvex2BleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                        const Devices::ProtocolTiming& timing);
 

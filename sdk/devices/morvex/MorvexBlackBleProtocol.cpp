@@ -32,10 +32,7 @@ constexpr uint8_t modeByte(DevAmpStatus mode) { return Kestrane::toByte(mode); }
 std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                              BLE::ServiceChannels deviceInformation,
                                                              const Devices::ProtocolTiming& timing) {
-    std::shared_ptr<MorvexBleProtocol> protocol(
-        new MorvexBleProtocol(std::move(device), std::move(deviceInformation), timing));
-    protocol->start();
-    return protocol;
+    return Devices::ProtocolStart::make<MorvexBleProtocol>(std::move(device), std::move(deviceInformation), timing);
 }
 
 MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
@@ -103,11 +100,7 @@ void MorvexBleProtocol::setUpGatt() {
 }
 
 void MorvexBleProtocol::fillCapabilities() {
-    Devices::Capabilities offered =
-        Kestrane::Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr);
-    commands_ = std::move(offered.commands);
-    parameters_ = std::move(offered.parameters);
-    features_ = std::move(offered.features);
+    offer(Kestrane::Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr));
 }
 
 void MorvexBleProtocol::readStatus() {

@@ -27,6 +27,8 @@
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
+#include "sdk/devices/common/OfferedCapabilities.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -40,7 +42,8 @@ namespace VexaDevice::MorvexBlack {
 
 class MorvexBleProtocol : public std::enable_shared_from_this<MorvexBleProtocol>,
                           public Kestrane::StreamBuses,
-                          public Kestrane::SideStreams {
+                          public Kestrane::SideStreams,
+                          public Devices::OfferedCapabilities {
 public:
     // Reads the device's identity and status, builds the channels, starts the worker and brings
     // a measuring device to rest. Throws rt_exception "Failed create Morvex Black BLE Protocol:
@@ -75,15 +78,12 @@ public:
     std::string serialNumber() const { return deviceVersion().serialText(); }
     DeviceVersion deviceVersion() const { return version_.get(); }
 
-    Sensor::CommandSet supportedCommands() const { return commands_; }
-    Sensor::FeatureSet supportedFeatures() const { return features_; }
-    Sensor::ParameterMap supportedParameters() const { return parameters_; }
-
     // After a reconnection the device information and the status are read again.
     bool onConnected();
     bool onDisconnected();
 
 private:
+    friend struct Devices::ProtocolStart;
     MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                       const Devices::ProtocolTiming& timing);
 
@@ -125,10 +125,6 @@ private:
     std::atomic<int32_t> battery_{0};
     std::atomic<uint8_t> mode_{0};
     std::atomic<uint8_t> gainIndex_{DefaultGainIndex};
-
-    Sensor::CommandSet commands_;
-    Sensor::ParameterMap parameters_;
-    Sensor::FeatureSet features_;
 
     std::shared_mutex commandLock_;
 

@@ -34,6 +34,9 @@ struct PhotoStimBLEService::Tracker {
     // A start frame went out without waiting for the device to report the program running, and
     // the device has not reported any state but synchronised since.
     std::atomic<bool> startInFlight{false};
+    // A frame went out whose outcome the device did not confirm, and no whole pack has come
+    // since: the state may not be the device's.
+    std::atomic<bool> inDoubt{false};
     Utility::SpinGuarded<PtsStatus> status;
     // One change of the state or the sync flag, and its publication, at a time, so that
     // subscribers see the changes in the order they were applied.
@@ -58,6 +61,7 @@ struct PhotoStimBLEService::Tracker {
             status.set(fresh);
             newSync = fresh.syncFlag;
             newState = newest.state();
+            inDoubt = false;
         }
         // A state whose meaning is unknown stays for the commands to see, and is published to
         // nobody: subscribers hear only of the stimulator's four states.
@@ -189,6 +193,16 @@ void PhotoStimBLEService::applyConfigure(const std::vector<uint8_t>& bytes) {
 
 DevStimulStatus PhotoStimBLEService::state() const { return tracker_->state.load(); }
 
+OperationResult PhotoStimBLEService::settleState() {
+    if (!tracker_->inDoubt && state() != DevStimulStatus::Unknown) return OperationResult::done();
+    try {
+        readStatus();
+    } catch (const std::exception& e) {
+        return OperationResult::failed(Utility::kKspErrors.dataSend, e.what());
+    }
+    return OperationResult::done();
+}
+
 OperationResult PhotoStimBLEService::stimState(DevStimulStatus& out) const {
     out = state();
     return OperationResult::done();
@@ -217,6 +231,7 @@ OperationResult PhotoStimBLEService::writeStimProgramList(const std::vector<Stim
     if (!present_) return absent();
     if (programs.size() > MaxPrograms)
         return OperationResult::failed(Utility::kKspErrors.wrongParamValue, "Incorrect size of the program stim list");
+    if (OperationResult settled = settleState(); !settled) return settled;
     if (state() == DevStimulStatus::Running)
         return OperationResult::failed(Utility::kKspErrors.dataSend,
                                        "Parameter setting is forbidden. Stimulation program started");
@@ -238,34 +253,39 @@ bool PhotoStimBLEService::send(const std::vector<uint8_t>& frame) { return comma
 OperationResult PhotoStimBLEService::awaitState(DevStimulStatus expected, std::chrono::milliseconds limit) {
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + limit;
+    // A state in doubt may already be the one expected: only a report confirms it.
+    const auto reached = [this, expected] { return state() == expected && !tracker_->inDoubt; };
     {
         auto held = tracker_->wake.lock();
-        while (state() != expected && !stopped_) {
+        while (!reached() && !stopped_) {
             const auto now = Clock::now();
             if (now >= end) break;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now);
             tracker_->wake.wait(held, std::min(timing_.pollStep, left));
         }
     }
-    if (state() != expected && !stopped_) {
+    if (!reached() && !stopped_) {
+        tracker_->inDoubt = true;
         try {
             readStatus();
         } catch (const std::exception& e) {
             sdkLog().warn("[PhotoStimBLEService] reading the status after a command failed: {}", e.what());
         }
     }
-    return state() == expected ? OperationResult::done() : failedChange();
+    return reached() ? OperationResult::done() : failedChange();
 }
 
 OperationResult PhotoStimBLEService::reset() {
     if (!present_) return absent();
-    if (state() == DevStimulStatus::Idle) return OperationResult::done();
+    // A state that cannot be learnt is no reason to keep the reset back.
+    if (settleState() && state() == DevStimulStatus::Idle) return OperationResult::done();
     send({Command::Reset});
     return awaitState(DevStimulStatus::Idle, timing_.resetWait);
 }
 
 OperationResult PhotoStimBLEService::prepareSync() {
     if (!present_) return absent();
+    if (OperationResult settled = settleState(); !settled) return settled;
     if (state() == DevStimulStatus::SyncPrepared) return OperationResult::done();
     if (state() != DevStimulStatus::Idle) {
         if (OperationResult reset = this->reset(); !reset) return reset;
@@ -276,6 +296,7 @@ OperationResult PhotoStimBLEService::prepareSync() {
 
 OperationResult PhotoStimBLEService::sync() {
     if (!present_) return absent();
+    if (OperationResult settled = settleState(); !settled) return settled;
     switch (state()) {
     case DevStimulStatus::Synchronised: return OperationResult::done();
     case DevStimulStatus::Running: return stopProgram();
@@ -290,6 +311,7 @@ OperationResult PhotoStimBLEService::sync() {
 
 OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunning) {
     if (!present_) return absent();
+    if (OperationResult settled = settleState(); !settled) return settled;
     if (state() == DevStimulStatus::Running) {
         if (OperationResult stop = stopProgram(); !stop) return stop;
     }
@@ -308,6 +330,7 @@ OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunnin
 
 OperationResult PhotoStimBLEService::stopProgram() {
     if (!present_) return absent();
+    if (OperationResult settled = settleState(); !settled) return settled;
     // A start still on its way would run the program after a stop that found it not running
     // yet: the stop waits for the device to take the start first. A device that still has not
     // reported it waits for the start's tick, and the stop frame cancels the start.

@@ -68,7 +68,9 @@ public:
 
     // Each command is done when the device reports the state it leads to; 513 "Failed changed
     // stim status" when it does not within its wait. An absent service refuses every command
-    // with 513 "PTS Service is not present".
+    // with 513 "PTS Service is not present". A command that finds the state unknown or in doubt
+    // (after a frame the device did not confirm) reads the status first, and fails with 513 and
+    // the read's text when it cannot (a reset is sent then).
     OperationResult reset();
     OperationResult prepareSync();  // resets first unless idle
     OperationResult sync();         // needs prepareSync; a running program is stopped instead
@@ -106,8 +108,11 @@ private:
     void applyConfigure(const std::vector<uint8_t>& bytes);
     // Writes one command; false when the device did not take it.
     bool send(const std::vector<uint8_t>& frame);
-    // Waits until the device reports `expected`, reading the status once more at the end.
+    // Waits until the device reports `expected`, reading the status once more at the end; when
+    // that read gives nothing either, the state is in doubt until the next whole pack.
     OperationResult awaitState(DevStimulStatus expected, std::chrono::milliseconds limit);
+    // Reads the status when the state is unknown or in doubt; 513 when that read fails.
+    OperationResult settleState();
     DevStimulStatus state() const;
 
     const Devices::StimulatorTiming timing_;

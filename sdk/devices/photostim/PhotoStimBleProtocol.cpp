@@ -30,10 +30,7 @@ constexpr int32_t Parameter44 = 44;
 std::shared_ptr<PhotoStimBleProtocol> PhotoStimBleProtocol::create(std::shared_ptr<BLE::IBLEDevice> device,
                                                                    BLE::ServiceChannels deviceInformation,
                                                                    const Devices::ProtocolTiming& timing) {
-    std::shared_ptr<PhotoStimBleProtocol> protocol(
-        new PhotoStimBleProtocol(std::move(device), std::move(deviceInformation), timing));
-    protocol->start();
-    return protocol;
+    return Devices::ProtocolStart::make<PhotoStimBleProtocol>(std::move(device), std::move(deviceInformation), timing);
 }
 
 PhotoStimBleProtocol::PhotoStimBleProtocol(std::shared_ptr<BLE::IBLEDevice> device,

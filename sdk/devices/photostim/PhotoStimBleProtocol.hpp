@@ -23,6 +23,7 @@
 #include "sdk/devices/common/BatteryLevelChannel.hpp"
 #include "sdk/devices/common/ChangedValue.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/photostim/PhotoStimBLEService.hpp"
@@ -81,6 +82,7 @@ public:
     std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() const { return relay_->syncStatusEvent(); }
 
 private:
+    friend struct Devices::ProtocolStart;
     PhotoStimBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                          const Devices::ProtocolTiming& timing);
     void start();

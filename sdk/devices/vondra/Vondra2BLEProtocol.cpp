@@ -40,8 +40,7 @@ void Vondra2BLEProtocol::publishResist(std::span<const Kestrane::_ResistData> re
 std::shared_ptr<Vondra2BLEProtocol> makeVondra2BLEProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                                            BLE::ServiceChannels deviceInformation,
                                                            const Devices::ProtocolTiming& timing) {
-    return Vondra::VondraProtocolBase::createStarted<Vondra2BLEProtocol>(std::move(device),
-                                                                         std::move(deviceInformation), timing);
+    return Devices::ProtocolStart::make<Vondra2BLEProtocol>(std::move(device), std::move(deviceInformation), timing);
 }
 
 }  // namespace VexaDevice::Vondra2

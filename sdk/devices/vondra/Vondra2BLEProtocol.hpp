@@ -21,7 +21,7 @@ public:
     std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
 
 private:
-    friend class Vondra::VondraProtocolBase;
+    friend struct Devices::ProtocolStart;
     Vondra2BLEProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                        const Devices::ProtocolTiming& timing);
 

@@ -50,8 +50,7 @@ void VondraBLEProtocol::publishResist(std::span<const Kestrane::_ResistData> rec
 std::shared_ptr<VondraBLEProtocol> makeVondraBLEProtocol(std::shared_ptr<BLE::IBLEDevice> device,
                                                          BLE::ServiceChannels deviceInformation,
                                                          const Devices::ProtocolTiming& timing) {
-    return VondraProtocolBase::createStarted<VondraBLEProtocol>(std::move(device), std::move(deviceInformation),
-                                                                timing);
+    return Devices::ProtocolStart::make<VondraBLEProtocol>(std::move(device), std::move(deviceInformation), timing);
 }
 
 }  // namespace VexaDevice::Vondra

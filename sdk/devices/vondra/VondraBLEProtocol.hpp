@@ -19,7 +19,7 @@ public:
     std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
 
 private:
-    friend class VondraProtocolBase;
+    friend struct Devices::ProtocolStart;
     VondraBLEProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                       const Devices::ProtocolTiming& timing);
 

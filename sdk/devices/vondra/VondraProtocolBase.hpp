@@ -25,6 +25,7 @@
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -45,15 +46,6 @@ public:
     using ModeBus = Utility::EventBus<DevAmpStatus>;
 
     virtual ~VondraProtocolBase();
-
-    // Builds a generation's protocol and runs its construction; on failure stops what was
-    // started and throws.
-    template <class Generation, class... Args>
-    static std::shared_ptr<Generation> createStarted(Args&&... args) {
-        std::shared_ptr<Generation> protocol(new Generation(std::forward<Args>(args)...));
-        static_cast<VondraProtocolBase&>(*protocol).start();
-        return protocol;
-    }
 
     VondraProtocolBase(const VondraProtocolBase&) = delete;
     VondraProtocolBase& operator=(const VondraProtocolBase&) = delete;
@@ -119,6 +111,8 @@ protected:
     uint32_t channels() const { return layout_.channelCount; }
 
 private:
+    friend struct Devices::ProtocolStart;
+    // On failure stops what was started and throws.
     void start();
     void construct();
     void stop();

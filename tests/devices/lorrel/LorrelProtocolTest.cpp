@@ -106,6 +106,8 @@ TEST_F(LorrelProtocol, ADeviceWithoutMotionOrPhotoplethysmogramOffersNeither) {
     auto protocol = open(bare);
     EXPECT_TRUE(peer->commandFrames().empty());
     EXPECT_EQ(protocol->supportedCommands(), (VexaDevice::Sensor::CommandSet{0, 1, 2, 3, 21, 22}));
+    EXPECT_EQ(protocol->supportedFeatures(), (VexaDevice::Sensor::FeatureSet{0, 4}));
+    EXPECT_EQ(protocol->supportedParameters().size(), 12u) << "the headband's twelve and no stream's";
     EXPECT_EQ(protocol->startMEMS(), OperationResult::failed(514, "StartMEMS"));
     EXPECT_EQ(protocol->stopFPG(), OperationResult::failed(514, "StopFPG"));
     EXPECT_EQ(protocol->samplingFrequencyMEMS(), 255);

@@ -269,6 +269,92 @@ TEST(PhotoStimServiceStates, OnlyTheStateACommandLeadsToCompletesIt) {
     EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {5}, {1}}));
 }
 
+// A status cut short leaves the state unknown: the next command reads the device first instead
+// of taking "unknown" for "not synchronised" or "not running", whether the cut status comes
+// before a start or after it.
+TEST(PhotoStimServiceDoubt, AStartAfterAStatusCutShortFindsTheStimulatorSynchronised) {
+    PtsRig rig;
+    auto service = rig.service();
+    ASSERT_TRUE(service->prepareSync());
+    ASSERT_TRUE(service->sync());
+    rig.pts->sendStatus(std::vector<uint8_t>(19, 2));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stateOf(*service) == DevStimulStatus::Unknown; }));
+    EXPECT_TRUE(service->startProgram(rig.pts->now() + 2 * 62500, true));
+    EXPECT_EQ(rig.pts->state(), Peer::Running);
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
+}
+
+TEST(PhotoStimServiceDoubt, AStopAfterTheRunningReportWasCutShortStopsTheProgram) {
+    PtsRig rig;
+    auto service = rig.service();
+    ASSERT_TRUE(service->prepareSync());
+    ASSERT_TRUE(service->sync());
+    // The device's report of the running program is cut short, and comes once the start was marked.
+    rig.pts->statusCharacteristic()->truncateNextNotifications(1, 1);
+    rig.radio->pause();
+    ASSERT_TRUE(service->startProgram(rig.pts->now() + 2 * 62500, true));
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
+    rig.radio->resume();
+    rig.radio->drain();
+    ASSERT_EQ(stateOf(*service), DevStimulStatus::Unknown);
+    EXPECT_EQ(service->writeStimProgramList(TwoPrograms),
+              OperationResult::failed(513, "Parameter setting is forbidden. Stimulation program started"));
+    EXPECT_EQ(rig.pts->programPacket(), std::vector<uint8_t>(128, 0));
+    ASSERT_TRUE(service->stopProgram());
+    EXPECT_EQ(rig.pts->state(), Peer::Synchronised);
+    EXPECT_EQ(rig.pts->commandFrames().back(), std::vector<uint8_t>{5});
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
+}
+
+// A frame whose outcome neither a report nor the read after the wait confirmed leaves the state
+// in doubt: the next command asks the device, and fails when it cannot, except a reset, which
+// is sent whatever the state. A whole pack from the device ends the doubt.
+TEST(PhotoStimServiceDoubt, AStateChangeTheDeviceDidNotConfirmIsReadBeforeTheNextCommand) {
+    PtsRig rig;
+    auto service = rig.service(shortWaits());
+    auto status = rig.pts->statusCharacteristic();
+
+    // The device prepares, but its report is lost and the status cannot be read.
+    status->dropNextNotifications(1);
+    status->failNextReads(3);
+    EXPECT_EQ(service->prepareSync(), NotReached);
+    ASSERT_EQ(rig.pts->state(), Peer::SyncPrepared);
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Idle);
+
+    // Still unreadable: a stop cannot tell whether a program runs.
+    status->failNextReads(3);
+    EXPECT_EQ(service->stopProgram(), OperationResult::failed(513, "Can not read Status"));
+    // Readable again: the reset finds the device prepared and resets it.
+    ASSERT_TRUE(service->reset());
+    EXPECT_EQ(rig.pts->state(), Peer::Idle);
+    EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {1}}));
+
+    // A reset is sent even when the state it would skip cannot be read, and the idle state the
+    // service held before is no confirmation of it: the device's report (late here) or the read
+    // after the wait is.
+    status->dropNextNotifications(1);
+    status->failNextReads(3);
+    EXPECT_EQ(service->prepareSync(), NotReached);
+    status->failNextReads(3);
+    rig.radio->pause();
+    ASSERT_TRUE(service->reset());
+    EXPECT_EQ(rig.pts->state(), Peer::Idle);
+    EXPECT_EQ(rig.pts->commandFrames(), (Frames{{2}, {1}, {2}, {1}}));
+    status->failNextReads(3);
+    EXPECT_TRUE(service->stopProgram()) << "the reset was confirmed: nothing is read";
+    rig.radio->resume();
+
+    // A whole pack after an unconfirmed change settles the state without a read.
+    status->dropNextNotifications(1);
+    status->failNextReads(3);
+    EXPECT_EQ(service->prepareSync(), NotReached);
+    rig.pts->setBatteryVoltage(3800);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stateOf(*service) == DevStimulStatus::SyncPrepared; }));
+    status->failNextReads(3);
+    EXPECT_TRUE(service->prepareSync());
+    EXPECT_EQ(rig.pts->commandFrames().size(), 5u);
+}
+
 TEST(PhotoStimServiceStates, SuspendingEndsAWaitAtOnceAndResumingReadsTheDeviceAgain) {
     PtsRig rig;
     auto service = rig.service();

@@ -12,6 +12,8 @@ namespace {
 
 constexpr int32_t objectClosedCode = 0x13;
 constexpr uint16_t kBatteryLevel = 0x2A19;
+// What the daemon answers a call that reaches an object it has just removed.
+constexpr const char* kUnknownObject = "org.freedesktop.DBus.Error.UnknownObject";
 
 int appendNoOptions(sd_bus_message* message) { return sd_bus_message_append(message, "a{sv}", 0); }
 
@@ -50,16 +52,29 @@ void BluezCharacteristic::awaitRebind() {
                        std::chrono::steady_clock::now() + platform_->timing().rebindTimeout);
 }
 
-CallOutcome BluezCharacteristic::callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
-                                                  BusLoop::ReplyHandler handler) {
+template <class Call>
+CallOutcome BluezCharacteristic::callOnLiveObject(Call call) {
     awaitRebind();
-    CallOutcome outcome;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        outcome = platform_->call(link_->path(), kGattCharacteristic, member, build, handler,
-                                  platform_->timing().callTimeout, device_);
-        if (outcome.errorName != "org.bluez.Error.InProgress") break;
+    CallOutcome outcome = call();
+    // The table went away while the call was on its way: the device never saw it.
+    if (outcome.errorName == kUnknownObject) {
+        awaitRebind();
+        outcome = call();
     }
     return outcome;
+}
+
+CallOutcome BluezCharacteristic::callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
+                                                  BusLoop::ReplyHandler handler) {
+    return callOnLiveObject([&] {
+        CallOutcome outcome;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            outcome = platform_->call(link_->path(), kGattCharacteristic, member, build, handler,
+                                      platform_->timing().callTimeout, device_);
+            if (outcome.errorName != "org.bluez.Error.InProgress") break;
+        }
+        return outcome;
+    });
 }
 
 bool BluezCharacteristic::reachable() const { return device_->up() && platform_->linkUp(device_->path); }
@@ -126,29 +141,26 @@ GattStatus BluezCharacteristic::writeClientConfiguration(ClientConfiguration val
         return GattStatus::ProtocolError;
     }
     if (!reachable()) return GattStatus::Unreachable;
-    awaitRebind();
-    return value == ClientConfiguration::None ? stopNotifications() : startNotifications();
+    return outcomeStatus(callOnLiveObject(
+        [&] { return value == ClientConfiguration::None ? stopNotifications() : startNotifications(); }));
 }
 
-GattStatus BluezCharacteristic::startNotifications() {
+CallOutcome BluezCharacteristic::startNotifications() {
     // A socket closed a moment ago is still the daemon's until it notices the hang-up: wait for that.
     const auto deadline = std::chrono::steady_clock::now() + platform_->timing().callTimeout;
     platform_->waitFor([&] { return !link_->releasing.load() || !platform_->linkUp(device_->path); }, deadline);
     BluezPlatform* platform = platform_.get();
     // A refused socket costs a second call: StartNotify.
-    const CallOutcome outcome =
-        platform_->await([platform, device = device_,
-                          link = link_](auto done) { NotifySwitch::start(*platform, device, link, std::move(done)); },
-                         2 * platform_->timing().callTimeout, device_);
-    return outcomeStatus(outcome);
+    return platform_->await([platform, device = device_, link = link_](
+                                auto done) { NotifySwitch::start(*platform, device, link, std::move(done)); },
+                            2 * platform_->timing().callTimeout, device_);
 }
 
-GattStatus BluezCharacteristic::stopNotifications() {
+CallOutcome BluezCharacteristic::stopNotifications() {
     BluezPlatform* platform = platform_.get();
-    const CallOutcome outcome =
-        platform_->await([platform, link = link_](auto done) { NotifySwitch::stop(*platform, link, std::move(done)); },
-                         platform_->timing().callTimeout, device_);
-    return outcomeStatus(outcome);
+    return platform_->await(
+        [platform, link = link_](auto done) { NotifySwitch::stop(*platform, link, std::move(done)); },
+        platform_->timing().callTimeout, device_);
 }
 
 Registration BluezCharacteristic::onValueChanged(std::function<void(const std::vector<uint8_t>&)> handler) {

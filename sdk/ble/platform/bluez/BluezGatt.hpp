@@ -36,11 +36,15 @@ private:
     GattStatus outcomeStatus(const CallOutcome& outcome);
     // Waits while the characteristic's table is away, until it is bound again or the link ends.
     void awaitRebind();
+    // Makes the call once the table is there; one that reached an object the daemon had just
+    // removed with its table is made once more on the object found again.
+    template <class Call>
+    CallOutcome callOnLiveObject(Call call);
     // A call the daemon answered InProgress is made once more.
     CallOutcome callRetryingBusy(const char* member, const BluezPlatform::Builder& build,
                                  BusLoop::ReplyHandler handler);
-    GattStatus startNotifications();
-    GattStatus stopNotifications();
+    CallOutcome startNotifications();
+    CallOutcome stopNotifications();
     bool reachable() const;
 
     const std::shared_ptr<BluezPlatform> platform_;
