@@ -1,5 +1,7 @@
 #include "sdk/devices/common/StreamCapabilities.hpp"
 
+#include <vector>
+
 namespace VexaDevice::Devices {
 
 using Sensor::SensorCommand;
@@ -23,6 +25,20 @@ void addStream(Capabilities& capabilities, SensorCommand start, SensorCommand st
 }
 
 }  // namespace
+
+Sensor::ParameterMap withIdentityParameters(std::initializer_list<std::pair<int32_t, int32_t>> own) {
+    const int32_t read = toInt(SensorParamAccess::Read);
+    std::vector<std::pair<int32_t, int32_t>> table{
+        {toInt(SensorParameter::Name), read},
+        {toInt(SensorParameter::State), toInt(SensorParamAccess::ReadNotify)},
+        {toInt(SensorParameter::Address), read},
+        {toInt(SensorParameter::SerialNumber), read},
+        {toInt(SensorParameter::FirmwareMode), read}};
+    table.insert(table.end(), own.begin(), own.end());
+    // Built from the whole list at once, as a table written out in full is: the order the host
+    // lists a table in follows how it was built.
+    return Sensor::ParameterMap(table.begin(), table.end());
+}
 
 void addMotionStream(Capabilities& capabilities) {
     addStream(capabilities, SensorCommand::StartMEMS, SensorCommand::StopMEMS, SensorParameter::AccelerometerSens,

@@ -133,20 +133,16 @@ void checkDeviceVersion(const DeviceVersion& version, uint8_t familyCode) {
 Devices::Capabilities capabilities(bool hasMotion, bool hasFpg) {
     const int32_t read = toInt(SensorParamAccess::Read);
     const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
-    Devices::Capabilities offered{modeCommands(),
-                                  {{toInt(SensorParameter::Name), read},
-                                   {toInt(SensorParameter::State), readNotify},
-                                   {toInt(SensorParameter::Address), read},
-                                   {toInt(SensorParameter::SerialNumber), read},
-                                   {toInt(SensorParameter::FirmwareMode), read},
-                                   {toInt(SensorParameter::SamplingFrequency), read},
-                                   {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
-                                   {toInt(SensorParameter::Offset), read},
-                                   {toInt(SensorParameter::FirmwareVersion), read},
-                                   {toInt(SensorParameter::BattPower), readNotify},
-                                   {toInt(SensorParameter::SensorMode), read},
-                                   {toInt(SensorParameter::SensorFamily), read}},
-                                  {SignalFeature, ResistFeature}};
+    Devices::Capabilities offered{
+        modeCommands(),
+        Devices::withIdentityParameters({{toInt(SensorParameter::SamplingFrequency), read},
+                                         {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
+                                         {toInt(SensorParameter::Offset), read},
+                                         {toInt(SensorParameter::FirmwareVersion), read},
+                                         {toInt(SensorParameter::BattPower), readNotify},
+                                         {toInt(SensorParameter::SensorMode), read},
+                                         {toInt(SensorParameter::SensorFamily), read}}),
+        {SignalFeature, ResistFeature}};
     if (hasMotion) Devices::addMotionStream(offered);
     if (hasFpg) Devices::addFpgStream(offered);
     return offered;

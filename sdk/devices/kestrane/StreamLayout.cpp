@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sdk/core/ConversionTables.hpp"
+#include "sdk/devices/common/StreamCapabilities.hpp"
 
 namespace VexaDevice::Kestrane {
 
@@ -89,19 +90,14 @@ Sensor::CommandSet streamCommands() {
 Sensor::ParameterMap streamParameters() {
     const int32_t read = toInt(SensorParamAccess::Read);
     const int32_t notify = toInt(SensorParamAccess::ReadNotify);
-    return {{toInt(SensorParameter::Name), read},
-            {toInt(SensorParameter::State), notify},
-            {toInt(SensorParameter::Address), read},
-            {toInt(SensorParameter::SerialNumber), read},
-            {toInt(SensorParameter::FirmwareMode), read},
-            {toInt(SensorParameter::SamplingFrequency), read},
-            {toInt(SensorParameter::Offset), read},
-            {toInt(SensorParameter::FirmwareVersion), read},
-            {toInt(SensorParameter::BattPower), notify},
-            {toInt(SensorParameter::SensorMode), read},
-            {toInt(SensorParameter::SensorFamily), read},
-            {toInt(SensorParameter::SamplingFrequencyResist), read},
-            {toInt(SensorParameter::Amplifier), toInt(SensorParamAccess::ReadWrite)}};
+    return Devices::withIdentityParameters({{toInt(SensorParameter::SamplingFrequency), read},
+                                            {toInt(SensorParameter::Offset), read},
+                                            {toInt(SensorParameter::FirmwareVersion), read},
+                                            {toInt(SensorParameter::BattPower), notify},
+                                            {toInt(SensorParameter::SensorMode), read},
+                                            {toInt(SensorParameter::SensorFamily), read},
+                                            {toInt(SensorParameter::SamplingFrequencyResist), read},
+                                            {toInt(SensorParameter::Amplifier), toInt(SensorParamAccess::ReadWrite)}});
 }
 
 AmplifierSettings defaultAmplifier(uint32_t channels) {

@@ -11,6 +11,7 @@
 #include "sdk/devices/common/CreationFailure.hpp"
 #include "sdk/devices/common/PackSplitter.hpp"
 #include "sdk/devices/common/StatusIntake.hpp"
+#include "sdk/devices/common/StreamCapabilities.hpp"
 
 namespace VexaDevice::Morvex {
 
@@ -304,16 +305,11 @@ Sensor::FeatureSet MorvexBleProtocol::supportedFeatures() const { return {0, 4};
 
 Sensor::ParameterMap MorvexBleProtocol::supportedParameters() const {
     const int32_t read = toInt(SensorParamAccess::Read);
-    return {{toInt(SensorParameter::Name), read},
-            {toInt(SensorParameter::State), toInt(SensorParamAccess::ReadNotify)},
-            {toInt(SensorParameter::Address), read},
-            {toInt(SensorParameter::SerialNumber), read},
-            {toInt(SensorParameter::FirmwareMode), read},
-            {toInt(SensorParameter::SamplingFrequency), read},
-            {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
-            {toInt(SensorParameter::Offset), read},
-            {toInt(SensorParameter::FirmwareVersion), read},
-            {toInt(SensorParameter::BattPower), toInt(SensorParamAccess::ReadNotify)}};
+    return Devices::withIdentityParameters({{toInt(SensorParameter::SamplingFrequency), read},
+                                            {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
+                                            {toInt(SensorParameter::Offset), read},
+                                            {toInt(SensorParameter::FirmwareVersion), read},
+                                            {toInt(SensorParameter::BattPower), toInt(SensorParamAccess::ReadNotify)}});
 }
 
 bool MorvexBleProtocol::morvexOnConnected() {

@@ -31,8 +31,8 @@ bool supports(BLE::IBLEChannel& channel, int32_t mode) { return channel.rawChann
 
 struct PhotoStimBLEService::Tracker {
     std::atomic<DevStimulStatus> state{DevStimulStatus::Unknown};
-    // A start frame went out without waiting for the device to report the program running, and
-    // the device has not reported any state but synchronised since.
+    // A start frame went out, and neither a stop frame nor a report of any state but
+    // synchronised has come since.
     std::atomic<bool> startInFlight{false};
     // A frame went out whose outcome the device did not confirm, and no whole pack has come
     // since: the state may not be the device's.
@@ -318,8 +318,9 @@ OperationResult PhotoStimBLEService::startProgram(uint32_t tick, bool markRunnin
     if (state() != DevStimulStatus::Synchronised)
         return OperationResult::failed(Utility::kKspErrors.dataSend, "Synchronization is required");
     // Marked before the write: the device's report of the running program may come before
-    // the write returns, and must clear the mark.
-    tracker_->startInFlight = !markRunning;
+    // the write returns, and must clear the mark. A marked start is on its way too: a device
+    // whose program waits for its tick still reports synchronised meanwhile.
+    tracker_->startInFlight = true;
     if (!send(startFrame(tick))) {
         tracker_->startInFlight = false;
         return failedChange();
@@ -342,6 +343,7 @@ OperationResult PhotoStimBLEService::stopProgram() {
         }
     }
     if (state() != DevStimulStatus::Running) return OperationResult::done();
+    tracker_->startInFlight = false;
     send({Command::Stop});
     return awaitState(DevStimulStatus::Synchronised, timing_.stateWait);
 }

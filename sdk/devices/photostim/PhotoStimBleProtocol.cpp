@@ -6,6 +6,7 @@
 #include "sdk/core/Log.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sdk/devices/common/CreationFailure.hpp"
+#include "sdk/devices/common/StreamCapabilities.hpp"
 #include "sdk/devices/photostim/IPhotoStim.hpp"
 
 namespace VexaDevice::PhotoStim {
@@ -99,19 +100,14 @@ Sensor::ParameterMap PhotoStimBleProtocol::supportedParameters() const {
     const int32_t read = toInt(SensorParamAccess::Read);
     const int32_t readWrite = toInt(SensorParamAccess::ReadWrite);
     const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
-    return {{toInt(SensorParameter::Name), read},
-            {toInt(SensorParameter::State), readNotify},
-            {toInt(SensorParameter::Address), read},
-            {toInt(SensorParameter::SerialNumber), read},
-            {toInt(SensorParameter::FirmwareMode), read},
-            {toInt(SensorParameter::StimulatorParamPack), readWrite},
-            {toInt(SensorParameter::FirmwareVersion), read},
-            {toInt(SensorParameter::BattPower), readNotify},
-            {toInt(SensorParameter::SensorFamily), read},
-            {toInt(SensorParameter::SensorMode), read},
-            {Parameter42, readNotify},
-            {Parameter43, readWrite},
-            {Parameter44, readNotify}};
+    return Devices::withIdentityParameters({{toInt(SensorParameter::StimulatorParamPack), readWrite},
+                                            {toInt(SensorParameter::FirmwareVersion), read},
+                                            {toInt(SensorParameter::BattPower), readNotify},
+                                            {toInt(SensorParameter::SensorFamily), read},
+                                            {toInt(SensorParameter::SensorMode), read},
+                                            {Parameter42, readNotify},
+                                            {Parameter43, readWrite},
+                                            {Parameter44, readNotify}});
 }
 
 bool PhotoStimBleProtocol::onConnected() {

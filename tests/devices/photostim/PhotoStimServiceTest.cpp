@@ -232,6 +232,31 @@ TEST_P(PhotoStimMarkedStart, AStopBeforeAnUnmarkedStartRunsCancelsIt) {
     EXPECT_EQ(stateOf(*service), DevStimulStatus::Synchronised);
 }
 
+// A marked start on a stimulator that waits for its tick: a status the device sends meanwhile
+// (its battery voltage here) still says synchronised, and the stop must still cancel the start.
+TEST(PhotoStimServiceStates, AStopAfterAMarkedStartThatTheDeviceStillHoldsCancelsIt) {
+    PtsRig rig;
+    rig.pts->setRunningAtStartTick(true);
+    auto service = rig.service(shortWaits());
+    ASSERT_TRUE(service->prepareSync());
+    ASSERT_TRUE(service->sync());
+    ASSERT_TRUE(service->startProgram(rig.pts->now() + 2 * 62500, true));
+    EXPECT_EQ(stateOf(*service), DevStimulStatus::Running);
+    rig.pts->setBatteryVoltage(3700);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stateOf(*service) == DevStimulStatus::Synchronised; }));
+    ASSERT_TRUE(rig.pts->startPending());
+
+    EXPECT_TRUE(service->stopProgram());
+    EXPECT_EQ(rig.pts->commandFrames().back(), std::vector<uint8_t>{5});
+    EXPECT_FALSE(rig.pts->startPending()) << "the program never runs";
+    EXPECT_EQ(rig.pts->state(), Peer::Synchronised);
+
+    // Stopped, nothing is on its way any more: a second stop sends nothing.
+    const size_t frames = rig.pts->commandFrames().size();
+    EXPECT_TRUE(service->stopProgram());
+    EXPECT_EQ(rig.pts->commandFrames().size(), frames);
+}
+
 // The owner of a second stimulator starts it without waiting for the running program, which a
 // device reports only once the program starts: a stop right after the start must still stop it.
 TEST(PhotoStimServiceStates, AStopRightAfterAnUnawaitedStartStopsTheProgramTheStartRuns) {
