@@ -130,11 +130,11 @@ void BLEChannel::setCharacteristic(std::shared_ptr<Platform::IGattCharacteristic
     }
 }
 
-bool BLEChannel::write(const std::vector<uint8_t>& data) {
+bool BLEChannel::write(const std::vector<uint8_t>& data, Platform::IGattCharacteristic::Acknowledged acknowledged) {
     std::unique_lock lock(mutex_);
     if (!characteristic_) return false;
     try {
-        return characteristic_->writeValue(data) == Platform::GattStatus::Success;
+        return characteristic_->writeValue(data, std::move(acknowledged)) == Platform::GattStatus::Success;
     } catch (const std::exception& error) {
         sdkLog().warn("Failed write characteristic value: {}", error.what());
     } catch (const Platform::PlatformError& error) {

@@ -48,7 +48,10 @@ public:
     virtual void stopNotify() = 0;
     virtual bool isNotifying() = 0;
     virtual std::weak_ptr<DataBus> dataEvent() = 0;
-    virtual bool write(const std::vector<uint8_t>& data) = 0;
+    // `acknowledged` (may be empty) runs once the device acknowledged the write, in the order of
+    // the notifications of every characteristic of the device (see IGattCharacteristic).
+    virtual bool write(const std::vector<uint8_t>& data, Platform::IGattCharacteristic::Acknowledged acknowledged) = 0;
+    bool write(const std::vector<uint8_t>& data) { return write(data, {}); }
     virtual bool read(std::vector<uint8_t>& out) = 0;
     virtual std::shared_ptr<RawChannelInfo> rawChannelInfo() = 0;
 };
@@ -70,7 +73,8 @@ public:
     // Subscribers receive each notified value on the stack's callback thread.
     std::weak_ptr<DataBus> dataEvent() override;
     // True when the device acknowledged the write (write with response).
-    bool write(const std::vector<uint8_t>& data) override;
+    using IBLEChannel::write;
+    bool write(const std::vector<uint8_t>& data, Platform::IGattCharacteristic::Acknowledged acknowledged) override;
     // Appends the value read from the device to `out`.
     bool read(std::vector<uint8_t>& out) override;
     std::shared_ptr<RawChannelInfo> rawChannelInfo() override;

@@ -35,6 +35,7 @@ Impl::~Impl() {
         devices_.finishDisconnects();
         devices_.forEach([this](EmulatedDevice& device) { devices_.dropLink(device, false); });
         adapter_.stopWatching();
+        gatt_.stop();
     });
     devices_.joinWorkers();
     loop_.run([this](sd_bus*) {

@@ -250,6 +250,7 @@ const char* EmulatedDevices::connect(sd_bus* bus, EmulatedDevice& device) {
 }
 
 void EmulatedDevices::dropLink(EmulatedDevice& device, bool announce) {
+    impl_.gatt().linkDropped(device);
     device.statusHandler.reset();
     device.batteryHandler.reset();
     for (auto& characteristic : device.characteristics) {

@@ -71,6 +71,61 @@ int EmulatedGatt::readMethod(EmulatedCharacteristic& characteristic, sd_bus_mess
     return r;
 }
 
+std::function<void()> AcknowledgedReplies::await(sd_bus_message* message, uint64_t device,
+                                                 std::shared_ptr<LoopRelay> relay) {
+    if (closed_) return {};
+    const uint64_t id = ++next_;
+    waiting_[id] = Held{sd_bus_message_ref(message), device};
+    return [self = shared_from_this(), id, relay = std::move(relay)] {
+        relay->post([self, id](sd_bus*) { self->reply(id); });
+    };
+}
+
+void AcknowledgedReplies::reply(uint64_t id) {
+    const auto found = waiting_.find(id);
+    if (found == waiting_.end()) return;
+    sd_bus_message* message = found->second.message;
+    waiting_.erase(found);
+    sd_bus_reply_method_return(message, "");
+    sd_bus_message_unref(message);
+}
+
+void AcknowledgedReplies::cancel(sd_bus_message* message) {
+    for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
+        if (it->second.message != message) continue;
+        sd_bus_message_unref(message);
+        waiting_.erase(it);
+        return;
+    }
+}
+
+void AcknowledgedReplies::fail(uint64_t device, const char* errorName, const char* errorText) {
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        if (it->second.device != device) {
+            ++it;
+            continue;
+        }
+        sd_bus_reply_method_errorf(it->second.message, errorName, "%s", errorText);
+        sd_bus_message_unref(it->second.message);
+        it = waiting_.erase(it);
+    }
+}
+
+void AcknowledgedReplies::close() {
+    closed_ = true;
+    for (auto& [id, held] : waiting_) sd_bus_message_unref(held.message);
+    waiting_.clear();
+}
+
+EmulatedGatt::EmulatedGatt(BluezEmulator::Impl& impl)
+    : impl_(impl), replies_(std::make_shared<AcknowledgedReplies>()) {}
+
+void EmulatedGatt::stop() { replies_->close(); }
+
+void EmulatedGatt::linkDropped(const EmulatedDevice& device) {
+    replies_->fail(device.address, "org.bluez.Error.Failed", "Not connected");
+}
+
 int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
     impl_.count(message);
     const void* data = nullptr;
@@ -83,9 +138,15 @@ int EmulatedGatt::writeMethod(EmulatedCharacteristic& characteristic, sd_bus_mes
     if (characteristic.device->profile.busy())
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.InProgress", "In Progress");
     const auto* first = static_cast<const uint8_t*>(data);
-    const auto status = characteristic.sim->writeValue(Bytes(first, first + size));
-    if (status != Platform::GattStatus::Success) return replyGattError(message, status, "Write not permitted");
-    return sd_bus_reply_method_return(message, "");
+    // As the daemon does: the reply goes out once the device's acknowledgement arrives, so what
+    // the device notified before it is sent first.
+    auto acknowledged = replies_->await(message, characteristic.device->address, impl_.relay());
+    const bool held = static_cast<bool>(acknowledged);
+    const auto status = characteristic.sim->writeValue(Bytes(first, first + size), std::move(acknowledged));
+    // A daemon that is stopping answers at once.
+    if (status == Platform::GattStatus::Success) return held ? 1 : sd_bus_reply_method_return(message, "");
+    replies_->cancel(message);
+    return replyGattError(message, status, "Write not permitted");
 }
 
 int EmulatedGatt::startNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
@@ -289,6 +350,7 @@ void EmulatedGatt::reresolve(EmulatedDevice& device, std::function<void()> then)
         [relay = impl_.relay(), removal = std::move(removal)] { relay->post(std::move(removal)); });
 }
 
+// A write in flight is cancelled: its answer would come on objects that are gone.
 void EmulatedGatt::resolveAgain(EmulatedDevice& device) {
     if (!device.connected || !device.gattExported) return;
     for (auto& characteristic : device.characteristics) {
@@ -301,6 +363,8 @@ void EmulatedGatt::resolveAgain(EmulatedDevice& device) {
     }
     unexportTable(device);
     device.gattExported = false;
+    // After the removal: a client told of the failure writes again to the new object.
+    replies_->fail(device.address, "org.bluez.Error.Failed", "Operation failed");
     impl_.loop().after(device.profile.faults().reresolveGap, [this, address = device.address] {
         sd_bus* bus = impl_.loop().bus();
         auto* found = impl_.devices().find(address);

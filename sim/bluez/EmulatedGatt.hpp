@@ -3,18 +3,52 @@
 // characteristics, descriptors), following the central-side views of each connection, and the
 // characteristic calls: reads, writes, StartNotify sessions and AcquireNotify sockets.
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "sdk/ble/platform/bluez/BusLoop.hpp"
 #include "sim/bluez/EmulatedObjects.hpp"
 
 namespace VexaSim {
 
+class LoopRelay;
+
+// Write calls answered once the device's acknowledgement comes through the radio (on its
+// thread); the reply then goes out on the loop, behind what the device notified before. A
+// call whose device's link drops or table goes away first is answered with an error then.
+class AcknowledgedReplies : public std::enable_shared_from_this<AcknowledgedReplies> {
+public:
+    // Loop thread: holds the call for the device; the returned acknowledgement sends its
+    // reply through the relay. Empty once closed: the call is not held.
+    std::function<void()> await(sd_bus_message* message, uint64_t device, std::shared_ptr<LoopRelay> relay);
+    // Loop thread: the call is answered otherwise.
+    void cancel(sd_bus_message* message);
+    // Loop thread: the calls held for the device are answered with the error.
+    void fail(uint64_t device, const char* errorName, const char* errorText);
+    // Loop thread, as the daemon stops: calls still waiting are let go unanswered.
+    void close();
+
+private:
+    struct Held {
+        sd_bus_message* message;
+        uint64_t device;
+    };
+    void reply(uint64_t id);
+
+    // Loop thread only. Keyed by a number of their own: a message answered otherwise may be
+    // freed and its address taken by a later call before a stale acknowledgement comes.
+    std::map<uint64_t, Held> waiting_;
+    uint64_t next_ = 0;
+    bool closed_ = false;
+};
+
 class EmulatedGatt {
 public:
-    explicit EmulatedGatt(BluezEmulator::Impl& impl) : impl_(impl) {}
+    explicit EmulatedGatt(BluezEmulator::Impl& impl);
 
     // ---- GattCharacteristic1 and GattDescriptor1 (loop thread) ----
     int property(EmulatedCharacteristic& characteristic, const std::string& name, sd_bus_message* reply);
@@ -34,6 +68,10 @@ public:
     // Each connection hands out fresh central-side views: the exported objects follow them.
     void attachViews(sd_bus* bus, EmulatedDevice& device);
     void closeSocket(EmulatedCharacteristic& characteristic);
+    // The device's link dropped: its write calls still held fail.
+    void linkDropped(const EmulatedDevice& device);
+    // Loop thread, as the daemon stops.
+    void stop();
 
 private:
     void exportService(sd_bus* bus, EmulatedDevice& device, const Platform::IGattService& service,
@@ -48,6 +86,7 @@ private:
     bool crossesReresolve(EmulatedCharacteristic& characteristic, sd_bus_message* message, const char* member);
 
     BluezEmulator::Impl& impl_;
+    const std::shared_ptr<AcknowledgedReplies> replies_;
 };
 
 }  // namespace VexaSim

@@ -37,10 +37,10 @@ Platform::GattReadResult SimGattCharacteristic::readValue() {
     return result;
 }
 
-GattStatus SimGattCharacteristic::writeValue(const std::vector<uint8_t>& value) {
+GattStatus SimGattCharacteristic::writeValue(const std::vector<uint8_t>& value, Acknowledged acknowledged) {
     throwIfClosed(closed_);
     if (!link_->connected()) return GattStatus::Unreachable;
-    return peer_->centralWrite(value);
+    return peer_->centralWrite(value, std::move(acknowledged));
 }
 
 GattStatus SimGattCharacteristic::writeClientConfiguration(Platform::ClientConfiguration value) {

@@ -30,7 +30,10 @@ public:
     Platform::UUID uuid() const override;
     uint32_t properties() const override;
     Platform::GattReadResult readValue() override;
-    Platform::GattStatus writeValue(const std::vector<uint8_t>& value) override;
+    using Platform::IGattCharacteristic::writeValue;
+    // The acknowledgement is queued on the link as the write returns, behind what the device
+    // notified during the write.
+    Platform::GattStatus writeValue(const std::vector<uint8_t>& value, Acknowledged acknowledged) override;
     Platform::GattStatus writeClientConfiguration(Platform::ClientConfiguration value) override;
     Platform::Registration onValueChanged(std::function<void(const std::vector<uint8_t>&)> handler) override;
 

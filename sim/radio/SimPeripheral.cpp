@@ -33,6 +33,12 @@ void SimCharacteristic::onWrite(WriteHook hook) {
     previous = std::exchange(writeHook_, std::move(hook));
 }
 
+void SimCharacteristic::onAcknowledged(AcknowledgedHook hook) {
+    AcknowledgedHook previous;
+    std::lock_guard lock(mutex_);
+    previous = std::exchange(acknowledgedHook_, std::move(hook));
+}
+
 void SimCharacteristic::onRead(ReadHook hook) {
     ReadHook previous;
     std::lock_guard lock(mutex_);
@@ -115,7 +121,7 @@ int SimCharacteristic::clientConfigurationWrites() const {
     return clientConfigurationWrites_;
 }
 
-GattStatus SimCharacteristic::centralWrite(const std::vector<uint8_t>& value) {
+GattStatus SimCharacteristic::centralWrite(const std::vector<uint8_t>& value, std::function<void()> acknowledged) {
     WriteHook hook;
     {
         std::lock_guard lock(mutex_);
@@ -125,10 +131,15 @@ GattStatus SimCharacteristic::centralWrite(const std::vector<uint8_t>& value) {
         hook = writeHook_;
     }
     const GattStatus status = hook ? hook(value) : GattStatus::Success;
-    if (status == GattStatus::Success) {
+    if (status != GattStatus::Success) return status;
+    AcknowledgedHook after;
+    {
         std::lock_guard lock(mutex_);
         value_ = value;
+        after = acknowledgedHook_;
     }
+    if (acknowledged) link_->dispatcher().post(std::move(acknowledged));
+    if (after) after(value);
     return status;
 }
 
@@ -246,6 +257,7 @@ void SimPeripheral::releaseHooks() {
     for (const auto& service : services()) {
         for (const auto& characteristic : service->characteristics()) {
             characteristic->onWrite(nullptr);
+            characteristic->onAcknowledged(nullptr);
             characteristic->onRead(nullptr);
         }
     }

@@ -46,6 +46,9 @@ class SimCharacteristic {
 public:
     // Decides the status of one write from the central; runs on the writer's thread.
     using WriteHook = std::function<GattStatus(const std::vector<uint8_t>& value)>;
+    // Runs on the writer's thread after the acknowledgement of a write the device took was
+    // queued for the central: what it notifies reaches the central after the acknowledgement.
+    using AcknowledgedHook = std::function<void(const std::vector<uint8_t>& value)>;
     // Makes the value of one read from the central (a value that changes with time); runs on
     // the reader's thread.
     using ReadHook = std::function<std::vector<uint8_t>()>;
@@ -61,6 +64,7 @@ public:
 
     // A hook may hold its own characteristic: SimRadio releases every hook when it is destroyed.
     void onWrite(WriteHook hook);
+    void onAcknowledged(AcknowledgedHook hook);
     // A read then gives what the hook makes, which also becomes the stored value.
     void onRead(ReadHook hook);
 
@@ -83,7 +87,8 @@ public:
     int clientConfigurationWrites() const;
 
     // Used by the central-side handles the library holds; not for emulated devices.
-    GattStatus centralWrite(const std::vector<uint8_t>& value);
+    // `acknowledged` (may be empty) is queued on the link once the write was taken.
+    GattStatus centralWrite(const std::vector<uint8_t>& value, std::function<void()> acknowledged = {});
     GattStatus centralRead(std::vector<uint8_t>& value);
     GattStatus centralConfigure(bool notify);
     void attachView(const std::shared_ptr<SimGattCharacteristic>& view);
@@ -98,6 +103,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<uint8_t> value_;
     WriteHook writeHook_;
+    AcknowledgedHook acknowledgedHook_;
     ReadHook readHook_;
     uint64_t notifyEpoch_ = 0;  // link epoch in which Notify was written; 0: never
     std::vector<std::weak_ptr<SimGattCharacteristic>> views_;

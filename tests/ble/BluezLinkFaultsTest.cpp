@@ -12,6 +12,7 @@
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "tests/ble/BluezFixture.hpp"
 #include "tests/ble/BluezTestDevice.hpp"
+#include "sim/radio/SimLink.hpp"
 
 using namespace BleTest;
 using VexaDevice::Utility::parseUuid;
@@ -88,10 +89,89 @@ void dataResumesAfterTheTableIsResolvedAgain(Fixture& test, const char* subscrip
     EXPECT_TRUE(waitFor([&] { return !simStream->isNotifying(); }));
 }
 
+// A device whose table is resolved again 300 ms after its stream is switched on (time enough
+// to send a value before), switched on with the device's link held: what the device sends
+// from then on, the change included, waits on the link until it is resumed.
+struct HeldLink {
+    std::shared_ptr<VexaSim::SimPeripheral> peer;
+    std::shared_ptr<Platform::IPeripheral> device;
+    std::shared_ptr<Platform::IGattCharacteristic> stream;
+    Received received;
+    Platform::Registration values;
+    VexaSim::SimDispatcher* link = nullptr;
+    uint64_t posted = 0;  // tasks queued on the link before the stream was switched on
+
+    template <class Fixture>
+    void switchOn(Fixture& test) {
+        peer = addDevice(*test.radio);
+        VexaSim::LinkFaults faults;
+        faults.reresolveAfterNotify = 300ms;
+        test.daemon->setFaults(kAddress, faults);
+        device = test.platform->openPeripheral(kAddress);
+        stream = Fixture::find(device, kStream);
+        ASSERT_NE(stream, nullptr);
+        values = stream->onValueChanged([this](const std::vector<uint8_t>& value) { received.add(value); });
+        link = &peer->link()->dispatcher();
+        link->pause();
+        posted = link->postedCount();
+        ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+                  Platform::GattStatus::Success);
+    }
+};
+
 }  // namespace
 
 using BluezTableChanges = BluezFixtureOf<true>;
 using BluezTableChangesOfSessions = BluezFixtureOf<false>;
+
+// The client hears of the change before it reads the value the socket holds already (its loop
+// was busy while both came in): the value is delivered all the same.
+TEST_F(BluezTableChanges, AValueTheSocketHoldsAsItsObjectGoesIsDelivered) {
+    HeldLink held;
+    ASSERT_NO_FATAL_FAILURE(held.switchOn(*this));
+    ASSERT_TRUE(held.peer->characteristic(kService, kStream)->notify({5}));
+    ASSERT_TRUE(waitFor([&] { return held.link->postedCount() > held.posted + 1; }))
+        << "the change is queued on the link";
+    // The client's loop is held until the value is in its socket and the objects are gone.
+    std::promise<void> gate;
+    struct Release {
+        std::promise<void>& gate;
+        ~Release() {
+            try {
+                gate.set_value();
+            } catch (const std::future_error&) {}
+        }
+    } release{gate};
+    std::atomic<bool> busy{false};
+    platform->loop().post([&busy, released = gate.get_future().share()](sd_bus*) {
+        busy = true;
+        released.wait();
+    });
+    ASSERT_TRUE(waitFor([&] { return busy.load(); }));
+    held.link->resume();
+    held.link->drain();
+    daemon->onBus();  // runs after the change on the daemon's loop
+    gate.set_value();
+    EXPECT_TRUE(waitFor([&] { return held.received.count() == 1; })) << "the value in the socket is lost";
+}
+
+// A write the device takes after its table changed, on the objects about to go, is not
+// reported acknowledged once they are gone: its answer may never reach the client. Written
+// again, it goes to the new object.
+TEST_F(BluezTableChangesOfSessions, AWriteInFlightAsTheTableChangesFails) {
+    HeldLink held;
+    ASSERT_NO_FATAL_FAILURE(held.switchOn(*this));
+    auto command = find(held.device, kCommand);
+    ASSERT_TRUE(waitFor([&] { return held.link->postedCount() > held.posted; })) << "the change is queued on the link";
+    auto simCommand = held.peer->characteristic(kService, kCommand);
+    auto written = std::async(std::launch::async, [&] { return command->writeValue({0x55}); });
+    ASSERT_TRUE(waitFor([&] { return simCommand->writes().size() == 1; }));
+    held.link->resume();
+    EXPECT_NE(written.get(), Platform::GattStatus::Success);
+    EXPECT_EQ(command->writeValue({0x56}), Platform::GattStatus::Success);
+    EXPECT_EQ(simCommand->writes().back(), std::vector<uint8_t>{0x56});
+    EXPECT_EQ(held.device->connectionStatus(), Platform::ConnectionStatus::Connected);
+}
 
 TEST_F(BluezTableChanges, AnAcquiredStreamMovesToTheNewObjects) {
     dataResumesAfterTheTableIsResolvedAgain(*this, "AcquireNotify");
@@ -101,6 +181,8 @@ TEST_F(BluezTableChangesOfSessions, AStartedSessionMovesToTheNewObjects) {
     dataResumesAfterTheTableIsResolvedAgain(*this, "StartNotify");
 }
 
+// While the table is away, a service listed before lists no characteristics as if it had none
+// (the caller is to ask for the table again), and a call waits for the new object.
 TEST_F(BluezTableChanges, ACallMadeWhileTheTableIsAwayGoesToItsNewObject) {
     auto peer = addDevice(*radio);
     VexaSim::LinkFaults faults;
@@ -108,11 +190,19 @@ TEST_F(BluezTableChanges, ACallMadeWhileTheTableIsAwayGoesToItsNewObject) {
     faults.reresolveGap = 200ms;
     daemon->setFaults(kAddress, faults);
     auto device = platform->openPeripheral(kAddress);
+    const auto services = device->gattServices();
+    ASSERT_EQ(services.status, Platform::GattStatus::Success);
     auto command = find(device, kCommand);
     ASSERT_EQ(find(device, kStream)->writeClientConfiguration(Platform::ClientConfiguration::Notify),
               Platform::GattStatus::Success);
     const auto devicePath = Bluez::devicePath("/org/bluez/hci0", kAddress);
     ASSERT_TRUE(waitFor([&] { return platform->children(Bluez::kGattService, "Device", devicePath).empty(); }));
+    for (const auto& service : services.services) {
+        if (service->uuid() != kService) continue;
+        const auto listed = service->characteristics();
+        EXPECT_NE(listed.status, Platform::GattStatus::Success);
+        EXPECT_TRUE(listed.characteristics.empty());
+    }
     EXPECT_EQ(command->writeValue({0x44}), Platform::GattStatus::Success);
     EXPECT_EQ(peer->characteristic(kService, kCommand)->writes().back(), std::vector<uint8_t>{0x44});
     EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "sim/radio/SimRadio.hpp"
@@ -183,6 +184,42 @@ TEST_F(SimRadioPeripheral, GattTableWriteHookAndNotifications) {
     EXPECT_EQ(received, (std::vector<std::vector<uint8_t>>{{3, 2, 1}, {}}));
     EXPECT_EQ(value->writes().size(), 2u);
     EXPECT_EQ(characteristic->readValue().value, (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// The acknowledgement of a write reaches the central behind what the device notified while it
+// took the frame and ahead of what it notifies once the acknowledgement went out; a refused
+// write is not acknowledged.
+TEST_F(SimRadioPeripheral, AWritesAcknowledgementIsOrderedWithTheNotifications) {
+    auto peer = radio->addPeripheral(address, "Morvex");
+    auto value =
+        peer->addService(serviceUuid)
+            ->addCharacteristic(valueUuid,
+                                Platform::CharacteristicProperty::Write | Platform::CharacteristicProperty::Notify, {});
+    value->onWrite([value](const std::vector<uint8_t>& frame) {
+        value->notify({1});
+        return frame.empty() ? Platform::GattStatus::ProtocolError : Platform::GattStatus::Success;
+    });
+    value->onAcknowledged([value](const std::vector<uint8_t>&) { value->notify({2}); });
+
+    auto device = radio->openPeripheral(address);
+    ASSERT_TRUE(device);
+    auto characteristic = discover(device);
+    std::vector<int> seen;
+    std::mutex mutex;
+    auto r = characteristic->onValueChanged([&](const std::vector<uint8_t>& bytes) {
+        std::lock_guard lock(mutex);
+        seen.push_back(bytes.at(0));
+    });
+    ASSERT_EQ(characteristic->writeClientConfiguration(Platform::ClientConfiguration::Notify),
+              Platform::GattStatus::Success);
+    const auto acknowledged = [&] {
+        std::lock_guard lock(mutex);
+        seen.push_back(0);
+    };
+    EXPECT_EQ(characteristic->writeValue({5}, acknowledged), Platform::GattStatus::Success);
+    EXPECT_EQ(characteristic->writeValue({}, acknowledged), Platform::GattStatus::ProtocolError);
+    radio->drain();
+    EXPECT_EQ(seen, (std::vector<int>{1, 0, 2, 1}));
 }
 
 TEST_F(SimRadioPeripheral, InjectedFaults) {

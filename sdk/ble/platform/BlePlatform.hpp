@@ -48,8 +48,13 @@ public:
     virtual uint32_t properties() const = 0;  // CharacteristicProperty bits
     // Reads the value from the device, never from a cache.
     virtual GattReadResult readValue() = 0;
-    // Write with response: returns once the device acknowledged or refused it.
-    virtual GattStatus writeValue(const std::vector<uint8_t>& value) = 0;
+    // Runs once the device acknowledged a write, where this peripheral's value-changed handlers
+    // run: after every value it notified before the acknowledgement, before any it notified after.
+    using Acknowledged = std::function<void()>;
+    // Write with response: returns once the device acknowledged or refused it. `acknowledged`
+    // (may be empty) runs only for a write the device acknowledged.
+    virtual GattStatus writeValue(const std::vector<uint8_t>& value, Acknowledged acknowledged) = 0;
+    GattStatus writeValue(const std::vector<uint8_t>& value) { return writeValue(value, {}); }
     virtual GattStatus writeClientConfiguration(ClientConfiguration value) = 0;
     virtual Registration onValueChanged(std::function<void(const std::vector<uint8_t>&)> handler) = 0;
 };

@@ -9,6 +9,14 @@
 // nor a status the device sent before it received this frame (one delivered during a retry
 // pause, say) passes for the answer. Releasing the subscription on return is the whole
 // unsubscription: a late reply reaches nobody.
+//
+// A device that announces its current status the moment a frame arrives, before it carries
+// the frame out, is driven with an acknowledging writer and a sameness test: the writer hands
+// the platform a mark that runs when the device's acknowledgement of the write is delivered,
+// in order with the replies. Before that mark, a reply the same as the last one delivered
+// before the write began is the announcement and is passed over (once: when the platform's
+// notifications travel apart from its acknowledgements, the answer may come before the mark
+// too); a reply that differs is the answer. After the mark, the next matching reply is.
 
 #include <atomic>
 #include <chrono>
@@ -16,6 +24,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -30,15 +39,39 @@ class CommandExchange {
 public:
     // Writes one frame to the command characteristic; true when the device took it.
     using Writer = std::function<bool(const std::vector<uint8_t>&)>;
+    // The same, and `acknowledged` is to run once the device acknowledged the frame, on the
+    // thread that delivers the replies and in their order.
+    using AcknowledgingWriter = std::function<bool(const std::vector<uint8_t>&, std::function<void()> acknowledged)>;
     using Predicate = std::function<bool(const Reply&)>;
+    // Whether a reply is the same status as an earlier one.
+    using Sameness = std::function<bool(const Reply& reply, const Reply& earlier)>;
 
     // `failure` is what an exchange gives when the frame cannot be written or no reply
     // comes; `disconnected` ends every retry and wait early.
     CommandExchange(Writer write, const std::atomic<bool>& disconnected, Reply failure, const ProtocolTiming& timing)
-        : write_(std::move(write)), disconnected_(disconnected), failure_(failure), timing_(timing) {}
+        : CommandExchange([write = std::move(write)](const std::vector<uint8_t>& frame,
+                                                     std::function<void()>) { return write(frame); },
+                          disconnected, failure, timing, {}) {}
+
+    // For a device that announces its status as each frame arrives (above).
+    CommandExchange(AcknowledgingWriter write, const std::atomic<bool>& disconnected, Reply failure,
+                    const ProtocolTiming& timing, Sameness unchanged)
+        : write_(std::move(write)),
+          disconnected_(disconnected),
+          failure_(failure),
+          timing_(timing),
+          unchanged_(std::move(unchanged)) {}
 
     // Publishes one reply of the device to the exchange in progress, if any.
-    void deliver(const Reply& reply) { replies_->notify(reply, ++delivered_); }
+    void deliver(const Reply& reply) {
+        uint64_t number = 0;
+        {
+            std::lock_guard lock(lastMutex_);
+            last_ = reply;
+            number = ++delivered_;
+        }
+        replies_->notify(reply, number);
+    }
 
     // One exchange. `answers` picks the reply that belongs to this frame; by default the
     // next reply of any kind does. `replySteps` above 0 replaces the timing's number of reply
@@ -47,7 +80,8 @@ public:
         for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
             // Every write listens afresh: what came in around a failed write is no answer.
             Listening listening = listen(answers);
-            if (write_(frame)) return await(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps);
+            if (write_(frame, acknowledgement(listening)))
+                return await(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps);
             const auto failedAt = std::chrono::steady_clock::now();
             if (retriesLeft == 0 || disconnected_) return failure_;
             std::this_thread::sleep_until(failedAt + timing_.writeRetryPause);
@@ -62,7 +96,7 @@ public:
                                       const Predicate& answers = {}) const {
         Listening listening = listen(answers);
         for (int written = 0; written < writes && !disconnected_; ++written) {
-            write_(frame);
+            write_(frame, acknowledgement(listening));
             if (arrives(listening.reply, timing_.replyWaitSteps)) return listening.reply.get();
         }
         return std::nullopt;
@@ -87,9 +121,21 @@ private:
     using ReplyBus = Utility::EventBus<Reply, uint64_t>;
     static constexpr size_t ReplyQueueCapacity = 2048;
 
+    // What the subscription of one write knows of the replies around it.
+    struct Waiter {
+        // Replies numbered up to `before` were being delivered before the subscription.
+        std::atomic<uint64_t> before{UINT64_MAX};
+        // The last reply delivered before the subscription; set before `before`.
+        std::optional<Reply> previous;
+        // The device's acknowledgement of the write was delivered.
+        std::atomic<bool> acknowledged{false};
+        std::atomic<bool> announcementPassed{false};
+    };
+
     // A subscription for one reply; dropping it ends the subscription.
     struct Listening {
         std::future<Reply> reply;
+        std::shared_ptr<Waiter> waiter;
         std::shared_ptr<typename ReplyBus::Callback> subscription;
     };
 
@@ -97,11 +143,13 @@ private:
     Listening listen(const Predicate& answers) const {
         auto promise = std::make_shared<std::promise<Reply>>();
         std::future<Reply> reply = promise->get_future();
-        // Replies numbered up to `before` were being delivered before this subscription.
-        auto before = std::make_shared<std::atomic<uint64_t>>(UINT64_MAX);
-        auto subscriber =
-            std::make_shared<typename ReplyBus::Callback>([promise, before, answers](Reply value, uint64_t number) {
-                if (number <= before->load() || (answers && !answers(value))) return;
+        auto waiter = std::make_shared<Waiter>();
+        auto subscriber = std::make_shared<typename ReplyBus::Callback>(
+            [promise, waiter, answers, unchanged = unchanged_](Reply value, uint64_t number) {
+                if (number <= waiter->before.load() || (answers && !answers(value))) return;
+                if (unchanged && !waiter->acknowledged && waiter->previous && unchanged(value, *waiter->previous) &&
+                    !waiter->announcementPassed.exchange(true))
+                    return;
                 try {
                     promise->set_value(value);
                 } catch (const std::future_error&) {
@@ -109,8 +157,17 @@ private:
                 }
             });
         replies_->subscribe(subscriber);
-        before->store(delivered_.load());
-        return {std::move(reply), std::move(subscriber)};
+        {
+            std::lock_guard lock(lastMutex_);
+            waiter->previous = last_;
+            waiter->before.store(delivered_);
+        }
+        return {std::move(reply), std::move(waiter), std::move(subscriber)};
+    }
+
+    // The mark the platform runs once the device acknowledged the write.
+    static std::function<void()> acknowledgement(const Listening& listening) {
+        return [waiter = listening.waiter] { waiter->acknowledged = true; };
     }
 
     Reply await(std::future<Reply>& reply, int steps) const { return arrives(reply, steps) ? reply.get() : failure_; }
@@ -124,12 +181,15 @@ private:
         return false;
     }
 
-    const Writer write_;
+    const AcknowledgingWriter write_;
     const std::shared_ptr<ReplyBus> replies_ = std::make_shared<ReplyBus>(ReplyQueueCapacity);
-    std::atomic<uint64_t> delivered_{0};
+    mutable std::mutex lastMutex_;
+    uint64_t delivered_ = 0;     // guarded by lastMutex_
+    std::optional<Reply> last_;  // guarded by lastMutex_
     const std::atomic<bool>& disconnected_;
     const Reply failure_;
     const ProtocolTiming timing_;
+    const Sameness unchanged_;
 };
 
 }  // namespace VexaDevice::Devices

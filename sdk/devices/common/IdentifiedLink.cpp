@@ -16,8 +16,9 @@ void IdentifiedLink::readIdentity() {
 
 StatusCommandLink& IdentifiedLink::open(std::shared_ptr<BLE::IBLEChannel> status,
                                         std::shared_ptr<BLE::IBLEChannel> command, std::weak_ptr<Utility::CvWait> wake,
-                                        const ProtocolTiming& timing) {
-    link_ = std::make_unique<StatusCommandLink>(std::move(status), std::move(command), std::move(wake), timing);
+                                        const ProtocolTiming& timing, StatusAnswers answers) {
+    link_ =
+        std::make_unique<StatusCommandLink>(std::move(status), std::move(command), std::move(wake), timing, answers);
     link_->setDeviceName(version().serialText());
     return *link_;
 }

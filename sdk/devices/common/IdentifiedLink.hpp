@@ -33,7 +33,8 @@ public:
     void readIdentity();
     // Builds the status link (named after the device's serial number) and hands it out.
     StatusCommandLink& open(std::shared_ptr<BLE::IBLEChannel> status, std::shared_ptr<BLE::IBLEChannel> command,
-                            std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing);
+                            std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing,
+                            StatusAnswers answers = StatusAnswers::Directly);
     // Marks the link lost and turns the status notification off; nothing before open.
     void close();
     // The link went down: marks it lost. A loss reported once the link is back again is over

@@ -1,5 +1,6 @@
 #include "sdk/devices/common/StatusCommandLink.hpp"
 
+#include <functional>
 #include <span>
 
 #include "sdk/core/DeviceError.hpp"
@@ -14,9 +15,15 @@ const CommandReply StatusCommandLink::NotDelivered{0, Utility::kKspErrors.dataSe
 // What the status handler needs; shared with it so that it may outlive the link.
 struct StatusCommandLink::State {
     State(const std::shared_ptr<BLE::IBLEChannel>& command, std::weak_ptr<Utility::CvWait> wakeup,
-          const ProtocolTiming& timing)
-        : exchange([command](const std::vector<uint8_t>& frame) { return command->write(frame); }, linkLost,
-                   NotDelivered, timing),
+          const ProtocolTiming& timing, StatusAnswers answers)
+        : exchange(
+              [command](const std::vector<uint8_t>& frame, std::function<void()> acknowledged) {
+                  return command->write(frame, std::move(acknowledged));
+              },
+              linkLost, NotDelivered, timing,
+              answers == StatusAnswers::AfterAnnouncement
+                  ? CommandExchange<CommandReply>::Sameness(std::equal_to<CommandReply>{})
+                  : CommandExchange<CommandReply>::Sameness{}),
           wake(std::move(wakeup)),
           readAttempts(timing.readAttempts) {}
 
@@ -57,10 +64,10 @@ struct StatusCommandLink::State {
 
 StatusCommandLink::StatusCommandLink(std::shared_ptr<BLE::IBLEChannel> status,
                                      std::shared_ptr<BLE::IBLEChannel> command, std::weak_ptr<Utility::CvWait> wake,
-                                     const ProtocolTiming& timing)
+                                     const ProtocolTiming& timing, StatusAnswers answers)
     : status_(std::move(status)),
       command_(std::move(command)),
-      state_(std::make_shared<State>(command_, std::move(wake), timing)) {}
+      state_(std::make_shared<State>(command_, std::move(wake), timing, answers)) {}
 
 StatusCommandLink::~StatusCommandLink() = default;
 

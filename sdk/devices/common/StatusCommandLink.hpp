@@ -5,7 +5,10 @@
 // device executed. The link owns the status and command characteristics, keeps every pack in a
 // ring of 32 for the protocol's worker, follows battery level and device mode from the newest
 // pack, and sends command frames: a frame is answered by the first status whose command code
-// equals the frame's first byte and that was delivered after the frame went out.
+// equals the frame's first byte and that was delivered after the frame went out. A device that
+// announces its current status as soon as a frame arrives, and answers once it carried it out,
+// is linked with StatusAnswers::AfterAnnouncement: until the device's acknowledgement of the
+// write is delivered, a status the same as the last one before the write is the announcement.
 //
 //   StatusCommandLink link(statusChannel, commandChannel, worker.wakeup(), timing);
 //   link.readStatus();                     // the device's state before anything is sent
@@ -60,6 +63,12 @@ struct CommandReply {
     bool operator==(const CommandReply&) const = default;
 };
 
+// How the device answers a frame with its status.
+enum class StatusAnswers {
+    Directly,           // the next status is the answer
+    AfterAnnouncement,  // the current status is announced first, unchanged, as the frame arrives
+};
+
 class StatusCommandLink {
 public:
     static constexpr int StatusRingCapacity = 32;
@@ -69,7 +78,8 @@ public:
     static const CommandReply NotDelivered;
 
     StatusCommandLink(std::shared_ptr<BLE::IBLEChannel> status, std::shared_ptr<BLE::IBLEChannel> command,
-                      std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing);
+                      std::weak_ptr<Utility::CvWait> wake, const ProtocolTiming& timing,
+                      StatusAnswers answers = StatusAnswers::Directly);
     // Ends the subscription; notification is left as it is (see stopListening).
     ~StatusCommandLink();
     StatusCommandLink(const StatusCommandLink&) = delete;

@@ -1,7 +1,8 @@
 #include "sdk/devices/tessel/TesselGattInfo.hpp"
 
 #include <algorithm>
-#include <regex>
+#include <cctype>
+#include <string_view>
 
 namespace VexaDevice::Tessel {
 
@@ -15,6 +16,14 @@ UUID characteristicOf(const UUID& service, uint8_t role) {
     UUID uuid = service;
     uuid.bytes[3] = role;
     return uuid;
+}
+
+// Whether `text` holds `lowerWord` (given in lower case) in any mix of cases.
+bool containsIgnoringCase(const std::string& text, std::string_view lowerWord) {
+    const auto sameLetter = [](char letter, char lower) {
+        return std::tolower(static_cast<unsigned char>(letter)) == lower;
+    };
+    return std::search(text.begin(), text.end(), lowerWord.begin(), lowerWord.end(), sameLetter) != text.end();
 }
 
 constexpr uint8_t TxRole = 0x02;
@@ -49,10 +58,10 @@ const std::array<UUID, 4>& tesselServices() {
 }
 
 int32_t tesselNameKind(const std::string& name) {
-    static const std::regex tessel("(Tessel)|(Tesselo)", std::regex::ECMAScript | std::regex::icase);
-    static const std::regex quindle("(Quindle)", std::regex::ECMAScript | std::regex::icase);
-    if (std::regex_search(name, tessel)) return NameKind::Tessel;
-    if (std::regex_search(name, quindle)) return NameKind::Quindle;
+    // A plain search rather than a case-blind regex: the regex engine fills the locale's shared
+    // narrowing cache as it goes, which sensors created on several threads at once race on.
+    if (containsIgnoringCase(name, "tessel")) return NameKind::Tessel;
+    if (containsIgnoringCase(name, "quindle")) return NameKind::Quindle;
     return NameKind::Other;
 }
 

@@ -74,7 +74,8 @@ void VondraProtocolBase::setUpChannels() {
 
     const Kestrane::KestraneGattChannels found =
         Kestrane::findKestraneChannels(linked_.device()->getChannelMap(), layout_.suffix, true);
-    linked_.open(found.status, found.command, worker_.wakeup(), timing_);
+    // Vondra devices announce their status as each frame arrives, before carrying it out.
+    linked_.open(found.status, found.command, worker_.wakeup(), timing_, Devices::StatusAnswers::AfterAnnouncement);
     const std::weak_ptr<Utility::CvWait> wake = worker_.wakeup();
     signal_ = std::make_shared<Kestrane::BLESignalChannel>(found.signal, layout_.signal, wake, 1);
     resist_ = std::make_shared<Kestrane::BLEResistChannel>(found.resist, layout_.resist, wake, 1);

@@ -23,6 +23,7 @@
 //       }
 //   };
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -35,6 +36,7 @@
 #include <vector>
 
 #include "sdk/ble/platform/PlatformTypes.hpp"
+#include "sim/peers/common/AnswerOrder.hpp"
 #include "sim/peers/common/DeviceInformationPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
 
@@ -70,6 +72,11 @@ public:
     void setIgnoring(bool ignoring) {
         withModel([ignoring](Model& model) { model.setIgnoring(ignoring); });
     }
+    // When this device answers its frames.
+    void setAnswerOrder(AnswerOrder order) {
+        std::lock_guard lock(device_->mutex);
+        device_->order = order;
+    }
     // A new battery level, announced with a status notification.
     void setBattery(uint8_t level) {
         std::lock_guard lock(device_->mutex);
@@ -86,6 +93,9 @@ protected:
         std::mutex mutex;
         Model model;
         std::shared_ptr<SimCharacteristic> status;
+        AnswerOrder order = AnswerOrder::AsTaken;
+        // Answers held back until the write's acknowledgement went out.
+        std::vector<std::vector<uint8_t>> late;
 
         template <class Settings>
         explicit Shared(Settings&& settings) : model(std::forward<Settings>(settings)) {}
@@ -100,6 +110,37 @@ protected:
         }
         void announce(const std::vector<std::vector<uint8_t>>& values) {
             for (const auto& value : values) announce(value);
+        }
+
+        // Under `mutex`: one frame as it arrives, in the device's answer order.
+        void take(const std::vector<uint8_t>& frame) {
+            const std::vector<uint8_t> before = model.statusValue();
+            if (order != AnswerOrder::AsTaken) status->notify(before);
+            if (order == AnswerOrder::AnnouncedFirst) return;
+            const auto answer = model.onCommand(frame);
+            if (order == AnswerOrder::AsTaken || differs(answer, before))
+                announce(answer);
+            else
+                holdBack(answer);
+        }
+        // Under `mutex`: the write of `frame` was acknowledged.
+        void acknowledged(const std::vector<uint8_t>& frame) {
+            if (order == AnswerOrder::AnnouncedFirst) announce(model.onCommand(frame));
+            announce(std::exchange(late, {}));
+        }
+
+    private:
+        static bool differs(const std::optional<std::vector<uint8_t>>& answer, const std::vector<uint8_t>& before) {
+            return answer && *answer != before;
+        }
+        static bool differs(const std::vector<std::vector<uint8_t>>& answers, const std::vector<uint8_t>& before) {
+            return std::any_of(answers.begin(), answers.end(), [&](const auto& answer) { return answer != before; });
+        }
+        void holdBack(const std::optional<std::vector<uint8_t>>& answer) {
+            if (answer) late.push_back(*answer);
+        }
+        void holdBack(const std::vector<std::vector<uint8_t>>& answers) {
+            late.insert(late.end(), answers.begin(), answers.end());
         }
     };
 
@@ -126,9 +167,15 @@ protected:
         command_->onWrite([weak = std::weak_ptr<Shared>(device_)](const std::vector<uint8_t>& frame) {
             if (const auto device = weak.lock()) {
                 std::lock_guard lock(device->mutex);
-                device->announce(device->model.onCommand(frame));
+                device->take(frame);
             }
             return GattStatus::Success;
+        });
+        command_->onAcknowledged([weak = std::weak_ptr<Shared>(device_)](const std::vector<uint8_t>& frame) {
+            if (const auto device = weak.lock()) {
+                std::lock_guard lock(device->mutex);
+                device->acknowledged(frame);
+            }
         });
         return added;
     }

@@ -21,6 +21,7 @@ CommandStreamPeer::CommandStreamPeer(std::shared_ptr<SimPeripheral> peripheral, 
             {Role::Resist, &Packs::resist},
             {Role::Motion, &Packs::motion, kept.hasMotion},
             {Role::Fpg, &Packs::fpg, kept.hasFpg}});
+    setAnswerOrder(kept.answerOrder);
 }
 
 uint32_t CommandStreamPeer::samplesPerPack() const {

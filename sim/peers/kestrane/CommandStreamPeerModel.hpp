@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/peers/common/AnswerOrder.hpp"
 #include "sim/peers/common/DeviceInformationPeer.hpp"
 #include "sim/peers/common/FaultSwitches.hpp"
 
@@ -38,6 +39,8 @@ struct CommandStreamPeerSettings {
     uint8_t mode = 2;  // at power-on: 1 PowerDown, 2 Idle, 3 signal, 4 resistance, 5 both
     bool motionRunning = false;
     bool fpgRunning = false;
+    // When the device answers a frame (the peer's order at attachment).
+    AnswerOrder answerOrder = AnswerOrder::AsTaken;
     // Raw resistance value of each channel, ohms.
     std::array<int32_t, 8> resistanceOhms{50000, 100000, 150000, 5000000, 60000, 70000, 80000, 90000};
 };

@@ -18,6 +18,9 @@ CommandStreamPeerSettings vondraSettings(VondraPeerGeneration generation) {
     settings.amplifierCode = 0x08;
     settings.hasMotion = false;
     settings.hasFpg = false;
+    // A Vondra device announces its status as a frame arrives and answers once it carried the
+    // frame out.
+    settings.answerOrder = AnswerOrder::AnnouncedFirst;
     // Ohms: a value below 0 and one above 4 MOhm lie outside what a channel measures; 4 MOhm
     // itself does not.
     settings.resistanceOhms = {50000, -20, 150000, 5000000, 4000000, 70000, 80000, 90000};

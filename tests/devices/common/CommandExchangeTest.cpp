@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -216,4 +217,92 @@ TEST_F(ExchangeFixture, AFailedWriteIsNotRepeatedAtOnceAndTheNextAnswerEndsTheEx
     EXPECT_EQ(patient.sendEachWait({0x01}, 3), (Reply{4, 0}));
     EXPECT_EQ(device.frameCount(), 2u);
     device.settle();  // the answer is handed over before `patient` goes
+}
+
+namespace {
+
+// A device that announces its current status when a frame arrives, before carrying it out. The
+// write runs `duringWrite` with the acknowledgement mark the platform would run in order with
+// the replies; the exchange is told which replies are the same status.
+struct AnnouncingFixture : ::testing::Test {
+    std::atomic<bool> disconnected{false};
+    std::function<void(const std::function<void()>& acknowledged)> duringWrite;
+    std::thread later;
+    ProtocolTiming timing = [] {
+        ProtocolTiming shrunk = fastTiming();
+        shrunk.replyWaitSteps = 2000;  // a generous wait; a passing case ends at its answer
+        return shrunk;
+    }();
+    CommandExchange<Reply> exchange{[this](const std::vector<uint8_t>&, std::function<void()> acknowledged) {
+                                        if (duringWrite) duringWrite(acknowledged);
+                                        return true;
+                                    },
+                                    disconnected, Failure, timing, std::equal_to<Reply>{}};
+    ~AnnouncingFixture() override {
+        if (later.joinable()) later.join();
+    }
+    // Delivers `replies` from another thread once the write was acknowledged.
+    void afterAcknowledgement(const std::function<void()>& acknowledged, std::vector<Reply> replies) {
+        later = std::thread([this, acknowledged, replies] {
+            acknowledged();
+            for (const Reply& reply : replies) exchange.deliver(reply);
+        });
+    }
+};
+
+}  // namespace
+
+TEST_F(AnnouncingFixture, TheAnnouncementDuringTheWriteIsNoAnswerTheStatusAfterIs) {
+    exchange.deliver(Reply{2, 1});  // the last command was refused
+    duringWrite = [&](const std::function<void()>& acknowledged) {
+        exchange.deliver(Reply{2, 1});  // announced as the frame arrives: unchanged
+        afterAcknowledgement(acknowledged, {Reply{2, 0}});
+    };
+    EXPECT_EQ(exchange.send({0x08}), (Reply{2, 0}));
+}
+
+TEST_F(AnnouncingFixture, AnAnswerDuringTheWriteThatDiffersCounts) {
+    exchange.deliver(Reply{2, 1});
+    duringWrite = [&](const std::function<void()>&) { exchange.deliver(Reply{3, 0}); };
+    EXPECT_EQ(exchange.send({0x03}), (Reply{3, 0}));
+}
+
+TEST_F(AnnouncingFixture, AnUnchangedAnswerAfterTheAcknowledgementCounts) {
+    exchange.deliver(Reply{2, 0});
+    duringWrite = [&](const std::function<void()>& acknowledged) {
+        exchange.deliver(Reply{2, 0});
+        afterAcknowledgement(acknowledged, {Reply{2, 0}});
+    };
+    EXPECT_EQ(exchange.send({0x08}), (Reply{2, 0}));
+}
+
+// Notifications that travel apart from the acknowledgement may bring the answer before it:
+// the announcement is passed over once, the unchanged answer after it counts.
+TEST_F(AnnouncingFixture, AnUnchangedAnswerAheadOfTheAcknowledgementCountsAfterTheAnnouncement) {
+    exchange.deliver(Reply{2, 0});
+    duringWrite = [&](const std::function<void()>& acknowledged) {
+        exchange.deliver(Reply{2, 0});
+        exchange.deliver(Reply{2, 0});
+        afterAcknowledgement(acknowledged, {});
+    };
+    EXPECT_EQ(exchange.send({0x08}), (Reply{2, 0}));
+}
+
+// A lost announcement: the unchanged status after the acknowledgement is the answer.
+TEST_F(AnnouncingFixture, WithoutTheAnnouncementTheStatusAfterTheAcknowledgementCounts) {
+    exchange.deliver(Reply{2, 0});
+    duringWrite = [&](const std::function<void()>& acknowledged) { afterAcknowledgement(acknowledged, {Reply{2, 0}}); };
+    EXPECT_EQ(exchange.send({0x08}), (Reply{2, 0}));
+}
+
+TEST_F(AnnouncingFixture, WithoutAnyEarlierStatusTheFirstDuringTheWriteCounts) {
+    duringWrite = [&](const std::function<void()>&) { exchange.deliver(Reply{2, 0}); };
+    EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
+}
+
+TEST_F(ExchangeFixture, WithoutTheRuleAnUnchangedReplyDuringTheWriteCounts) {
+    exchange.deliver(Reply{2, 0});
+    device.answerWhileWriting();
+    device.answerNextWritesWith({{Reply{2, 0}}});
+    EXPECT_EQ(exchange.send({0x02}), (Reply{2, 0}));
 }

@@ -30,14 +30,19 @@ public:
     }
     bool isNotifying() override { return notifying; }
     std::weak_ptr<VexaDevice::BLE::DataBus> dataEvent() override { return bus; }
-    bool write(const std::vector<uint8_t>& value) override {
+    using VexaDevice::BLE::IBLEChannel::write;
+    // A write taken is acknowledged as it returns.
+    bool write(const std::vector<uint8_t>& value,
+               VexaDevice::BLE::Platform::IGattCharacteristic::Acknowledged acknowledged) override {
         WriteHook hook;
         {
             std::lock_guard lock(mutex_);
             writes_.push_back(value);
             hook = writeHook_;
         }
-        return hook ? hook(value) : true;
+        const bool taken = hook ? hook(value) : true;
+        if (taken && acknowledged) acknowledged();
+        return taken;
     }
     // Answers with the scripted values in order (nothing: a failed read), then fails.
     bool read(std::vector<uint8_t>& out) override {

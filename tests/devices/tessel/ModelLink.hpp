@@ -103,7 +103,13 @@ private:
         void stopNotify() override { notifying_ = false; }
         bool isNotifying() override { return notifying_; }
         std::weak_ptr<VexaDevice::BLE::DataBus> dataEvent() override { return bus_; }
-        bool write(const Bytes& data) override { return link_->write(data); }
+        using VexaDevice::BLE::IBLEChannel::write;
+        bool write(const Bytes& data,
+                   VexaDevice::BLE::Platform::IGattCharacteristic::Acknowledged acknowledged) override {
+            const bool taken = link_->write(data);
+            if (taken && acknowledged) acknowledged();
+            return taken;
+        }
         bool read(Bytes&) override { return false; }
         std::shared_ptr<VexaDevice::BLE::RawChannelInfo> rawChannelInfo() override { return nullptr; }
         void publish(const Bytes& value) { bus_->notify(value); }

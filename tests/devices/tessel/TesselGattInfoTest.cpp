@@ -63,6 +63,7 @@ TEST(TesselGattInfo, NameKinds) {
     EXPECT_EQ(makeTesselGattInfo(advertised("Tessel Quindle", {Set1}))->nameKind(), NameKind::Tessel);
     EXPECT_EQ(makeTesselGattInfo(advertised("Sensor", {Set1}))->nameKind(), NameKind::Other);
     EXPECT_EQ(makeTesselGattInfo(advertised("", {Set1}))->nameKind(), NameKind::Other);
+    EXPECT_EQ(makeTesselGattInfo(advertised("Tesse lo Quindl", {Set1}))->nameKind(), NameKind::Other);
 }
 
 TEST(TesselGattInfo, NoAdvertisedServicesNoInfo) {

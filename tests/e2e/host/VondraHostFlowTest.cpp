@@ -1,6 +1,9 @@
 // Vondra sensors through the exported functions: the amplifier frames each setting sends and
 // what a refusal reports, signal and resistance values of both generations (resistances out of
-// range as +infinity), and the second generation on both of its protocols.
+// range as +infinity), and the second generation on both of its protocols. The Vondra protocol
+// runs against a device that announces its status as a frame arrives and answers after the
+// write's acknowledgement, and against one whose answer follows the announcement during the
+// write when it is new.
 
 #include <gtest/gtest.h>
 
@@ -43,9 +46,17 @@ struct BatchCalls : Calls<std::vector<Record>> {
     }
 };
 
-struct VondraHost : SensorHost {
+using VexaSim::AnswerOrder;
+
+struct VondraHost : SensorHost, ::testing::WithParamInterface<AnswerOrder> {
     std::shared_ptr<CommandStreamPeer> peer;
 
+    // A Vondra device answering in the order under test.
+    void attachVondra(VondraPeerGeneration generation) {
+        CommandStreamPeerSettings settings = VexaSim::vondraSettings(generation);
+        settings.answerOrder = GetParam();
+        attach(std::move(settings));
+    }
     void attach(CommandStreamPeerSettings settings) {
         peer = CommandStreamPeer::attach(*radio, kAddress, std::move(settings), {std::chrono::microseconds(1000)});
     }
@@ -59,8 +70,14 @@ struct VondraHost : SensorHost {
 
 }  // namespace
 
-TEST_F(VondraHost, EachAmplifierSettingGoesOutAsItsFrameAndARefusalSurfaces) {
-    attach(VexaSim::vondraSettings(VondraPeerGeneration::First));
+INSTANTIATE_TEST_SUITE_P(Devices, VondraHost,
+                         ::testing::Values(AnswerOrder::AnnouncedFirst, AnswerOrder::AnnouncedEarly),
+                         [](const ::testing::TestParamInfo<AnswerOrder>& info) {
+                             return info.param == AnswerOrder::AnnouncedFirst ? "AnnouncedFirst" : "AnnouncedEarly";
+                         });
+
+TEST_P(VondraHost, EachAmplifierSettingGoesOutAsItsFrameAndARefusalSurfaces) {
+    attachVondra(VondraPeerGeneration::First);
     createFor(SensorFamilyVondra, kAddressText);
 
     VondraAmplifierParam read{};
@@ -107,8 +124,8 @@ TEST_F(VondraHost, EachAmplifierSettingGoesOutAsItsFrameAndARefusalSurfaces) {
     expectFailure(writeAmplifierParamVondra2(sensor, other, &status), 122, "Failed write the sensor parameter");
 }
 
-TEST_F(VondraHost, SevenChannelSignalAndResistanceValues) {
-    attach(VexaSim::vondraSettings(VondraPeerGeneration::First));
+TEST_P(VondraHost, SevenChannelSignalAndResistanceValues) {
+    attachVondra(VondraPeerGeneration::First);
     createFor(SensorFamilyVondra, kAddressText);
 
     uint8_t byte = 0;
@@ -167,8 +184,8 @@ TEST_F(VondraHost, SevenChannelSignalAndResistanceValues) {
     EXPECT_TRUE(waitFor([&] { return peer->pings() == std::vector<Bytes>{{0x06, 0x5A}}; }));
 }
 
-TEST_F(VondraHost, SecondGenerationOnItsOwnProtocol) {
-    attach(VexaSim::vondraSettings(VondraPeerGeneration::Second));
+TEST_P(VondraHost, SecondGenerationOnItsOwnProtocol) {
+    attachVondra(VondraPeerGeneration::Second);
     createFor(SensorFamilyVondra2, kAddressText, 3);
     EXPECT_EQ(getChannelsCountSensor(sensor), 4);
     uint8_t byte = 0;
@@ -224,7 +241,7 @@ TEST_F(VondraHost, SecondGenerationOnItsOwnProtocol) {
     removeResistCallbackVondra2(resistHandle);
 }
 
-TEST_F(VondraHost, SecondGenerationEarlyModelsOnTheWrenletProtocol) {
+TEST_P(VondraHost, SecondGenerationEarlyModelsOnTheWrenletProtocol) {
     attach(VexaSim::wrenletSettings(VexaSim::WrenletPeerGeneration::Second, 'I'));
     createFor(SensorFamilyVondra2, kAddressText, 2);
     uint8_t byte = 0;
@@ -271,8 +288,50 @@ TEST_F(VondraHost, SecondGenerationEarlyModelsOnTheWrenletProtocol) {
     EXPECT_EQ(read.Current, 4);
 }
 
-TEST_F(VondraHost, AModeCommandSucceedsOnlyWhenTheDeviceShowsIt) {
-    attach(VexaSim::vondraSettings(VondraPeerGeneration::First));
+TEST_P(VondraHost, AModeCommandSucceedsOnlyWhenTheDeviceShowsIt) {
+    attachVondra(VondraPeerGeneration::First);
     createFor(SensorFamilyVondra, kAddressText);
     expectModeCommandsOnlyWhenTheDeviceShowsThem(*peer);
+}
+
+// A frame repeated gets its own answer, not the status the device announces as it arrives: a
+// refusal surfaces and its setting is not kept, the next write is not given the stale refusal,
+// an unchanged answer still ends the exchange, and each mode frame goes out once.
+TEST_P(VondraHost, ARepeatedCommandGetsItsOwnAnswer) {
+    attachVondra(VondraPeerGeneration::Second);
+    createFor(SensorFamilyVondra2, kAddressText, 3);
+
+    const Vondra2AmplifierParam first{{1, 1, 1, 1}, {1, 1, 1, 1}, {5, 5, 5, 5}, 1};
+    const Vondra2AmplifierParam second{{1, 1, 1, 1}, {1, 1, 1, 1}, {6, 6, 6, 6}, 4};
+    ASSERT_EQ(writeAmplifierParamVondra2(sensor, first, &status), 1) << status.ErrorMsg;
+
+    // Refused: the status before the write reported the accepted first setting.
+    peer->setRefusal(CommandStreamPeerModel::WrongParameter, 0x08);
+    expectFailure(writeAmplifierParamVondra2(sensor, second, &status), 1, "Device error: [KSP_ERROR_CMD_PARAM]");
+    Vondra2AmplifierParam read{};
+    ASSERT_EQ(readAmplifierParamVondra2(sensor, &read, &status), 1);
+    EXPECT_EQ(read.ChGain[0], 5) << "a refused setting is not kept";
+    EXPECT_EQ(read.Current, 1);
+
+    // Taken: the status before the write reported the refusal.
+    peer->setRefusal(0);
+    ASSERT_EQ(writeAmplifierParamVondra2(sensor, second, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(peer->amplifierFrame(), (Bytes{0x08, 1, 5, 1, 5, 1, 5, 1, 5, 2, 1, 1, 1, 1}));
+    ASSERT_EQ(readAmplifierParamVondra2(sensor, &read, &status), 1);
+    EXPECT_EQ(read.ChGain[3], 6);
+    EXPECT_EQ(read.Current, 4);
+
+    // The same setting again, answered with the same status as before.
+    ASSERT_EQ(writeAmplifierParamVondra2(sensor, second, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(writeAmplifierParamVondra2(sensor, second, &status), 1) << status.ErrorMsg;
+
+    // Each mode command goes out once.
+    const size_t framesBefore = peer->commandFrames().size();
+    ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(execCommandSensor(sensor, SensorCommandStopSignal, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(execCommandSensor(sensor, SensorCommandStartSignal, &status), 1) << status.ErrorMsg;
+    const auto frames = peer->commandFrames();
+    EXPECT_EQ(std::vector<Bytes>(frames.begin() + static_cast<std::ptrdiff_t>(framesBefore), frames.end()),
+              (std::vector<Bytes>{{0x03}, {0x02}, {0x03}}));
+    EXPECT_EQ(peer->mode(), 3);
 }

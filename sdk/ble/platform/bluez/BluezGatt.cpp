@@ -109,7 +109,7 @@ GattReadResult BluezCharacteristic::readValue() {
     return result;
 }
 
-GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value) {
+GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value, Acknowledged acknowledged) {
     throwIfClosed(closed_);
     if (!reachable()) return GattStatus::Unreachable;
     // A write with response where the characteristic takes one, else a write command.
@@ -124,7 +124,14 @@ GattStatus BluezCharacteristic::writeValue(const std::vector<uint8_t>& value) {
             if (r >= 0) r = sd_bus_message_append(message, "a{sv}", 1, "type", "s", type);
             return r;
         },
-        nullptr);
+        // The connection keeps the daemon's messages in order: the notifications handed over
+        // before this reply are the ones the device sent before it acknowledged the write.
+        [platform = platform_.get(), device = device_, acknowledged = std::move(acknowledged)](
+            sd_bus_message*, const CallOutcome& outcome) {
+            if (!outcome.ok() || !acknowledged) return;
+            NotifySwitch::readSockets(*platform, device);
+            device->queue().post(acknowledged);
+        });
     return outcomeStatus(outcome);
 }
 
@@ -186,7 +193,7 @@ GattReadResult BatteryLevelCharacteristic::readValue() {
     return result;
 }
 
-GattStatus BatteryLevelCharacteristic::writeValue(const std::vector<uint8_t>&) {
+GattStatus BatteryLevelCharacteristic::writeValue(const std::vector<uint8_t>&, Acknowledged) {
     throwIfClosed(closed_);
     return GattStatus::ProtocolError;
 }
@@ -234,6 +241,12 @@ GattCharacteristicsResult BluezService::characteristics() {
             properties->contains("Flags") ? properties->at("Flags").asStrings() : std::vector<std::string>{};
         result.characteristics.push_back(std::make_shared<BluezCharacteristic>(
             platform_, device_, device_->characteristic(path, *identity), *uuid, propertiesOfFlags(flags), closed_));
+    }
+    // A service whose object went with its table (found again under new paths) has no
+    // characteristics to list: the caller is to ask the device's table again.
+    if (!platform_->properties(path_, kGattService)) {
+        result.characteristics.clear();
+        result.status = GattStatus::ProtocolError;
     }
     return result;
 }

@@ -26,7 +26,8 @@ public:
     UUID uuid() const override { return uuid_; }
     uint32_t properties() const override { return properties_; }
     GattReadResult readValue() override;
-    GattStatus writeValue(const std::vector<uint8_t>& value) override;
+    using IGattCharacteristic::writeValue;
+    GattStatus writeValue(const std::vector<uint8_t>& value, Acknowledged acknowledged) override;
     GattStatus writeClientConfiguration(ClientConfiguration value) override;
     Registration onValueChanged(std::function<void(const std::vector<uint8_t>&)> handler) override;
 
@@ -64,7 +65,8 @@ public:
     UUID uuid() const override;
     uint32_t properties() const override;
     GattReadResult readValue() override;
-    GattStatus writeValue(const std::vector<uint8_t>& value) override;
+    using IGattCharacteristic::writeValue;
+    GattStatus writeValue(const std::vector<uint8_t>& value, Acknowledged acknowledged) override;
     GattStatus writeClientConfiguration(ClientConfiguration value) override;
     Registration onValueChanged(std::function<void(const std::vector<uint8_t>&)> handler) override;
 

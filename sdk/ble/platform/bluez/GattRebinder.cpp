@@ -1,6 +1,7 @@
 #include "sdk/ble/platform/bluez/GattRebinder.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "sdk/ble/platform/bluez/NotifySwitch.hpp"
@@ -49,11 +50,16 @@ std::optional<CharacteristicIdentity> GattRebinder::identify(const BluezPlatform
 void GattRebinder::removed(const std::shared_ptr<DeviceLink>& device, const std::string& path) {
     const auto characteristic = device->findCharacteristic(path);
     if (!characteristic || characteristic->stale) return;
+    // What the device notified before the object went is still delivered: what the sockets
+    // hold, and the values held back for a read in flight (the daemon answers a read it made
+    // before it removes the object, so none of them is a read's echo).
+    NotifySwitch::readSockets(platform_, device);
+    for (auto& value : std::exchange(characteristic->held, {}))
+        device->deliver(characteristic->handlers, std::move(value));
     // Its socket and session ended with the object.
     platform_.closeSocket(*characteristic);
     characteristic->mode = CharacteristicLink::Mode::Off;
     characteristic->releasing = false;
-    characteristic->held.clear();
     characteristic->stale = true;
     platform_.loop().after(deadline_, [this, weak = std::weak_ptr(device)] {
         if (auto live = weak.lock()) expire(live);

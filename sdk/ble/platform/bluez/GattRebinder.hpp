@@ -2,7 +2,8 @@
 // Follows a device's GATT table resolved again while its link stays up (its services changed):
 // the daemon removes every object and exports the table found again under new paths. Each open
 // characteristic moves to the object that stands for it (same service, same characteristic, same
-// place among equals) and its notifications are switched on there. One that finds no object
+// place among equals) and its notifications are switched on there; what the device notified
+// before the old objects went is delivered first. One that finds no object
 // before the deadline, or whose notifications fail there, takes the link down: the library then
 // reconnects as after any link loss, instead of staying connected with its data stopped.
 

@@ -31,24 +31,28 @@ void finish(CharacteristicLink& characteristic, const CallOutcome& outcome) {
     for (auto& done : std::exchange(characteristic.starting, {})) done(outcome);
 }
 
+// Delivers every datagram the socket holds; a socket the daemon closed is closed here too.
+void readSocket(BluezPlatform& platform, DeviceLink& device, CharacteristicLink& characteristic) {
+    // One datagram per notification, at most the MTU the daemon reported.
+    std::vector<uint8_t> buffer(std::max(characteristic.mtu, kSmallestMtu));
+    for (;;) {
+        const ssize_t got = recv(characteristic.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (got > 0) {
+            device.deliver(characteristic.handlers, std::vector<uint8_t>(buffer.begin(), buffer.begin() + got));
+            continue;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        platform.closeSocket(characteristic);
+        return;
+    }
+}
+
 void watchSocket(BluezPlatform& platform, const std::shared_ptr<DeviceLink>& device,
                  const std::shared_ptr<CharacteristicLink>& characteristic) {
     BluezPlatform* owner = &platform;
-    platform.loop().watch(characteristic->fd, [characteristic, device, owner] {
-        // One datagram per notification, at most the MTU the daemon reported.
-        std::vector<uint8_t> buffer(std::max(characteristic->mtu, kSmallestMtu));
-        for (;;) {
-            const ssize_t got = recv(characteristic->fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
-            if (got > 0) {
-                device->deliver(characteristic->handlers, std::vector<uint8_t>(buffer.begin(), buffer.begin() + got));
-                continue;
-            }
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-            owner->closeSocket(*characteristic);
-            return;
-        }
-    });
+    platform.loop().watch(characteristic->fd,
+                          [characteristic, device, owner] { readSocket(*owner, *device, *characteristic); });
 }
 
 void startSession(BluezPlatform& platform, const std::shared_ptr<CharacteristicLink>& characteristic) {
@@ -125,6 +129,14 @@ void stop(BluezPlatform& platform, const std::shared_ptr<CharacteristicLink>& ch
         characteristic->path(), kGattCharacteristic, "StopNotify", nullptr,
         [done = std::move(done)](sd_bus_message*, const CallOutcome& outcome) { done(outcome); },
         platform.timing().callTimeout);
+}
+
+void readSockets(BluezPlatform& platform, const std::shared_ptr<DeviceLink>& device) {
+    for (const auto& characteristic : device->characteristics()) {
+        if (characteristic->mode == CharacteristicLink::Mode::Socket && characteristic->fd >= 0) {
+            readSocket(platform, *device, *characteristic);
+        }
+    }
 }
 
 }  // namespace VexaDevice::BLE::Platform::Bluez::NotifySwitch

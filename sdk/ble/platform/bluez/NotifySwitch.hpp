@@ -24,6 +24,9 @@ void start(BluezPlatform& platform, const std::shared_ptr<DeviceLink>& device,
            const std::shared_ptr<CharacteristicLink>& characteristic, Done done);
 // Loop thread. An acquired socket is closed at once; a session is stopped with the daemon.
 void stop(BluezPlatform& platform, const std::shared_ptr<CharacteristicLink>& characteristic, Done done);
+// Loop thread. Hands over what the device's notification sockets hold already: the daemon wrote
+// it before anything it sends on the bus after.
+void readSockets(BluezPlatform& platform, const std::shared_ptr<DeviceLink>& device);
 
 }  // namespace NotifySwitch
 
