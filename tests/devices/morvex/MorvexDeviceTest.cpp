@@ -391,16 +391,18 @@ TEST_F(MorvexDevice, ASilentDeviceFailsWithTheSendFailureCode) {
 TEST_F(MorvexDevice, ALateStatusIsNoAnswerToTheNextFrame) {
     const std::vector<uint8_t> idleStatus{MorvexPeerModel::IdleState, 0, 87, 0};
     open();
+    Recorder<MorvexStatus> states(sensor->stateEvent());
+    const auto seen = [&](uint8_t state) {
+        const auto events = states.events();
+        return std::find(events.begin(), events.end(), static_cast<MorvexStatus>(state)) != events.end();
+    };
     ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
+    ASSERT_TRUE(waitFor([&] { return seen(MorvexPeerModel::SignalState); }));
     peer->setRefusal(2);
 
     // Delivered before the stop is written: the stop reads the status and is sent.
-    Recorder<MorvexStatus> states(sensor->stateEvent());
     peer->sendStatus(idleStatus);
-    ASSERT_TRUE(waitFor([&] {
-        const auto seen = states.events();
-        return std::find(seen.begin(), seen.end(), static_cast<MorvexStatus>(MorvexPeerModel::IdleState)) != seen.end();
-    }));
+    ASSERT_TRUE(waitFor([&] { return seen(MorvexPeerModel::IdleState); }));
     EXPECT_EQ(sensor->execCommand(SensorCommand::StopSignal),
               OperationResult::failed(2, "Device error: [KSP2_ERROR_MODE]"));
 
