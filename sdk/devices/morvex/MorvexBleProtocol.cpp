@@ -206,14 +206,42 @@ void MorvexBleProtocol::morvexOnDataNotify(const std::vector<uint8_t>& bytes) {
     worker_.wake();
 }
 
+// The exchange takes the next status for the reply, even one the device sent before the frame
+// that is late to arrive (the answer to an earlier frame whose wait ran out): a reply that
+// reports the state asked for holds only once a status read agrees. The read only checks: the
+// data takes its meaning from the reply, which arrives in order with the packs.
 OpCmdRes MorvexBleProtocol::sendUntilState(const std::vector<uint8_t>& frame, uint8_t state) {
+    std::optional<OpCmdRes> read;
     const OpCmdRes reply = exchange_.sendUntil(
-        frame, [state](const OpCmdRes& reply) { return reply.command == state; }, running_);
-    if (reply.command == state)
-        trust_.confirmed();
-    else
+        frame,
+        [this, state, &read](const OpCmdRes& reply) {
+            read.reset();
+            if (reply.command != state) return false;
+            std::vector<uint8_t> value;
+            read = readCurrentStatus(value);
+            return read && read->command == state;
+        },
+        running_);
+    if (reply.command != state) {
         trust_.forget();
-    return reply;
+        return reply;
+    }
+    if (read && read->command == state) {
+        trust_.confirmed();
+        return reply;
+    }
+    trust_.forget();
+    return read ? *read : exchange_.failure();
+}
+
+// Reads the status characteristic into `value`: the state and error of its last pack, empty
+// when the read fails or holds no whole pack. Decided on the value read, not on the state
+// stored, which a status notification may change meanwhile.
+std::optional<OpCmdRes> MorvexBleProtocol::readCurrentStatus(std::vector<uint8_t>& value) {
+    if (!statusChannel_->read(value)) return std::nullopt;
+    const auto split = Devices::splitPacks<DevStatusPack>(value);
+    if (split.packs.empty()) return std::nullopt;
+    return OpCmdRes{split.packs.back().state(), split.packs.back().errorCode()};
 }
 
 // Under the command lock. A command is skipped only when the device is known to be where it
@@ -224,9 +252,9 @@ std::optional<OperationResult> MorvexBleProtocol::settledCommand(bool (*there)(u
     if (linkLoss_.isLost()) return formatMorvexDeviceError(exchange_.failure());
     if (!relearnState() || !there(deviceState_)) return std::nullopt;
     std::vector<uint8_t> value;
-    if (!statusChannel_->read(value) || value.empty()) return std::nullopt;
-    morvexOnStatusNotify(value);
-    if (there(deviceState_)) return OperationResult::done();
+    const std::optional<OpCmdRes> status = readCurrentStatus(value);
+    if (!value.empty()) morvexOnStatusNotify(value);
+    if (status && there(status->command)) return OperationResult::done();
     return std::nullopt;
 }
 

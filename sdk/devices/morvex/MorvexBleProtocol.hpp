@@ -107,6 +107,7 @@ private:
     OpCmdRes morvexSetIdle();
     OpCmdRes morvexSelectElectrode(uint8_t electrode, Polarity polarity);
     OpCmdRes sendUntilState(const std::vector<uint8_t>& frame, uint8_t state);
+    std::optional<OpCmdRes> readCurrentStatus(std::vector<uint8_t>& value);
     std::optional<OperationResult> settledCommand(bool (*there)(uint8_t state));
     bool relearnState();
     std::optional<_ResistData> resistStep(std::span<const MorvexPack> packs);

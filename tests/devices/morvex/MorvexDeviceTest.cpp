@@ -385,6 +385,51 @@ TEST_F(MorvexDevice, ASilentDeviceFailsWithTheSendFailureCode) {
               OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
 }
 
+// A status the device sent before a frame may arrive after it (the answer to an earlier frame
+// whose wait ran out), in either order with the frame's own answer. One that names the state
+// asked for never makes a command succeed that the device did not carry out.
+TEST_F(MorvexDevice, ALateStatusIsNoAnswerToTheNextFrame) {
+    const std::vector<uint8_t> idleStatus{MorvexPeerModel::IdleState, 0, 87, 0};
+    open();
+    Recorder<MorvexStatus> states(sensor->stateEvent());
+    const auto seen = [&](uint8_t state) {
+        const auto events = states.events();
+        return std::find(events.begin(), events.end(), static_cast<MorvexStatus>(state)) != events.end();
+    };
+    ASSERT_TRUE(sensor->execCommand(SensorCommand::StartSignal));
+    ASSERT_TRUE(waitFor([&] { return seen(MorvexPeerModel::SignalState); }));
+    peer->setRefusal(2);
+
+    // Delivered before the stop is written: the stop reads the status and is sent.
+    peer->sendStatus(idleStatus);
+    ASSERT_TRUE(waitFor([&] { return seen(MorvexPeerModel::IdleState); }));
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StopSignal),
+              OperationResult::failed(2, "Device error: [KSP2_ERROR_MODE]"));
+
+    // Held back until the stop is written, and ahead of the refusal that answers it.
+    peer->statusCharacteristic()->delayNextNotifications(1, 500ms);
+    peer->sendStatus(idleStatus);
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StopSignal),
+              OperationResult::failed(2, "Device error: [KSP2_ERROR_MODE]"));
+    EXPECT_EQ(peer->state(), MorvexPeerModel::SignalState);
+    peer->setRefusal(0);
+    EXPECT_TRUE(sensor->execCommand(SensorCommand::StopSignal));
+    EXPECT_EQ(peer->state(), MorvexPeerModel::IdleState);
+}
+
+// A silent device answers nothing: a late status of the measuring state is no start.
+TEST_F(MorvexDevice, ALateStatusIsNoAnswerFromASilentDevice) {
+    ProtocolTiming timing = fastProtocol();
+    timing.replyWaitSteps = 100;
+    open({}, timing);
+    peer->setSilent(true);
+    peer->statusCharacteristic()->delayNextNotifications(1, 400ms);
+    peer->sendStatus({MorvexPeerModel::SignalState, 0, 87, 0});
+    EXPECT_EQ(sensor->execCommand(SensorCommand::StartSignal),
+              OperationResult::failed(511, "Device error: [ERR_DATA_SEND]"));
+    EXPECT_EQ(peer->state(), MorvexPeerModel::IdleState);
+}
+
 TEST_F(MorvexDevice, DeviceErrorsAndStartsThatDoNotTakeEffectFail) {
     open();
     peer->setRefusal(2);
