@@ -345,13 +345,12 @@ bool DevScan::matchFilters(const DeviceInfo& record) const {
     }
     if (params_.filters.empty()) return true;
 
-    std::optional<std::optional<std::array<uint8_t, 2>>> modelCode;  // read once, when a filter needs it
-    auto model = [&]() -> const std::optional<std::array<uint8_t, 2>>& {
-        if (!modelCode) {
-            std::array<uint8_t, 2> code{};
-            modelCode.emplace(record.modelCode(code) ? std::optional(code) : std::nullopt);
-        }
-        return *modelCode;
+    // The model code, read once, when a filter needs it; null when the device advertises none.
+    std::array<uint8_t, 2> modelCode{};
+    std::optional<bool> hasModelCode;
+    auto model = [&]() -> const std::array<uint8_t, 2>* {
+        if (!hasModelCode) hasModelCode = record.modelCode(modelCode);
+        return *hasModelCode ? &modelCode : nullptr;
     };
     for (size_t index = 0; index < params_.filters.size(); ++index) {
         const ScanFilter& filter = params_.filters[index];
@@ -370,7 +369,7 @@ bool DevScan::matchFilters(const DeviceInfo& record) const {
             if (found == NamePattern::Match::Missing) continue;
         }
         if (filter.modelType || filter.modelVariant) {
-            const auto& code = model();
+            const auto* code = model();
             if (!code) continue;
             if (filter.modelType && (*code)[0] != *filter.modelType) continue;
             if (filter.modelVariant && (*code)[1] != *filter.modelVariant) continue;
