@@ -1,4 +1,5 @@
-// The exported link between a Dravik sensor and the photo-stimulator it synchronises with.
+// The exported link between a Dravik sensor and the photo-stimulator it synchronises with, set
+// through the Dravik control's device and read from the handles' links.
 
 #include <memory>
 
@@ -6,6 +7,7 @@
 #include "sdk/api/ControlExport.hpp"
 #include "sdk/api/DravikDevice.hpp"
 #include "sdk/api/include/ambrelkit2.h"
+#include "sdk/core/Log.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Api;
@@ -43,6 +45,20 @@ AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallSta
         }
         return result;
     });
+}
+
+AK_API _Sensor* readPhotoStimDravik(_Sensor* sensor) {
+    if (sensor == nullptr || sensor->family() != 14) {
+        return nullptr;
+    }
+    try {
+        return sensor->linkedStimulator();
+    } catch (const std::exception& error) {
+        Utility::sdkLog().error("[readPhotoStimDravik] Failed read PhotoStim: {}", error.what());
+    } catch (...) {
+        Utility::sdkLog().error("[readPhotoStimDravik] Failed read PhotoStim");
+    }
+    return nullptr;
 }
 
 }  // extern "C"
