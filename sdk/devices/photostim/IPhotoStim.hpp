@@ -29,8 +29,8 @@ public:
     virtual std::weak_ptr<Utility::EventBus<int>> batteryEvent() = 0;
     virtual std::weak_ptr<Utility::EventBus<int>> batteryVoltageEvent() = 0;
     virtual std::weak_ptr<BLE::ConnectionBus> connectionStateEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<DevStimulStatus>> stimStatusEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() = 0;
+    virtual std::weak_ptr<StimStatusBus> stimStatusEvent() = 0;
+    virtual std::weak_ptr<SyncStatusBus> syncStatusEvent() = 0;
 
     // Programs the device holds at most.
     virtual int32_t maxProgramCount() = 0;
