@@ -10,7 +10,6 @@ namespace VexaDevice::Kestrane {
 using Sensor::SensorCommand;
 using Sensor::SensorParamAccess;
 using Sensor::SensorParameter;
-using Sensor::toInt;
 
 namespace {
 

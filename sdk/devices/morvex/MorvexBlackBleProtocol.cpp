@@ -12,10 +12,6 @@
 
 namespace VexaDevice::MorvexBlack {
 
-using Kestrane::PackParams;
-using Utility::formatKspDeviceError;
-using Utility::rt_exception;
-
 namespace {
 
 constexpr int StatusRingCapacity = 32;
@@ -52,8 +48,8 @@ MorvexBleProtocol::~MorvexBleProtocol() { stop(); }
 
 void MorvexBleProtocol::start() {
     try {
-        if (deviceInformation_.empty()) throw rt_exception("DeviceInfo Service cannot be empty.");
-        if (!device_) throw rt_exception("BLE device cannot be null.");
+        if (deviceInformation_.empty()) throw Utility::rt_exception("DeviceInfo Service cannot be empty.");
+        if (!device_) throw Utility::rt_exception("BLE device cannot be null.");
         readDeviceInformation(linkLoss_.isLost());
         setUpGatt();
         readStatus();
@@ -95,8 +91,8 @@ void MorvexBleProtocol::setUpGatt() {
     motion().open(found.motion, wake, 0);
     fpg().open(found.fpg, wake, 0);
     // A stream the device does not have reads as having no codes.
-    if (!motion().channel()) motion().setParams(PackParams{0, 0, 0, NoCode, NoCode});
-    if (!fpg().channel()) fpg().setParams(PackParams{0, 0, 0, NoCode, NoCode});
+    if (!motion().channel()) motion().setParams(Kestrane::PackParams{0, 0, 0, NoCode, NoCode});
+    if (!fpg().channel()) fpg().setParams(Kestrane::PackParams{0, 0, 0, NoCode, NoCode});
 }
 
 void MorvexBleProtocol::fillCapabilities() {
@@ -134,7 +130,7 @@ OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::v
     const uint8_t wanted = modeByte(target);
     // Skipped only when the device is known to be in the mode (a mode left unknown is read
     // first); a link that is down fails every command.
-    if (linkLoss_.isDown()) return formatKspDeviceError(exchange_.failure().error);
+    if (linkLoss_.isDown()) return Utility::formatKspDeviceError(exchange_.failure().error);
     if (relearnState() && mode_ == wanted) return OperationResult::done();
     const auto inMode = [wanted](const OpCmdRes& reply) { return reply.mode == wanted; };
     // A status that neither shows the mode nor reports an error was not caused by this frame.
@@ -146,7 +142,7 @@ OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::v
     } else {
         trust_.forget();
     }
-    return formatKspDeviceError(reply.error);
+    return Utility::formatKspDeviceError(reply.error);
 }
 
 void MorvexBleProtocol::streamNone() { signal_->stopNotifyIfStarted(); }

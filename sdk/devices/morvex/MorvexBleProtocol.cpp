@@ -16,11 +16,6 @@
 namespace VexaDevice::Morvex {
 
 namespace ChannelMode = BLE::ChannelMode;
-using Sensor::SensorCommand;
-using Sensor::SensorParamAccess;
-using Sensor::SensorParameter;
-using Sensor::toInt;
-using Utility::rt_exception;
 
 namespace {
 
@@ -104,15 +99,15 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
 MorvexBleProtocol::~MorvexBleProtocol() { stop(); }
 
 void MorvexBleProtocol::checkChannels() const {
-    if (deviceInformation_.empty()) throw rt_exception("DeviceInfo Service cannot be empty.");
-    if (!statusChannel_) throw rt_exception("Status Channel cannot be null.");
-    if (!commandChannel_) throw rt_exception("Command Channel cannot be null.");
-    if (!dataChannel_) throw rt_exception("Data Channel cannot be null.");
+    if (deviceInformation_.empty()) throw Utility::rt_exception("DeviceInfo Service cannot be empty.");
+    if (!statusChannel_) throw Utility::rt_exception("Status Channel cannot be null.");
+    if (!commandChannel_) throw Utility::rt_exception("Command Channel cannot be null.");
+    if (!dataChannel_) throw Utility::rt_exception("Data Channel cannot be null.");
     const auto status = statusChannel_->rawChannelInfo();
     if (!status->supports(ChannelMode::Notify) || !status->supports(ChannelMode::Read))
-        throw rt_exception("Status characteristic must have both read and notify properties");
+        throw Utility::rt_exception("Status characteristic must have both read and notify properties");
     if (!dataChannel_->rawChannelInfo()->supports(ChannelMode::Notify))
-        throw rt_exception("Data characteristic must have notify properties");
+        throw Utility::rt_exception("Data characteristic must have notify properties");
 }
 
 void MorvexBleProtocol::start() {
@@ -158,7 +153,7 @@ void MorvexBleProtocol::morvexReadDeviceInfo() {
         std::string text;
         for (int attempt = 0; attempt < timing_.readAttempts && !linkLoss_.isLost(); ++attempt)
             if (Utility::readString(read, uuid, text)) return text;
-        throw rt_exception(failure);
+        throw Utility::rt_exception(failure);
     };
     std::string serial = readText(Utility::kSerialNumberCharacteristic, "Can not read Serial number");
     const int32_t model = leadingNumber(readText(Utility::kModelNumberCharacteristic, "Can not read Model number"));
@@ -325,19 +320,20 @@ MorvexVersion MorvexBleProtocol::version() const {
 }
 
 Sensor::CommandSet MorvexBleProtocol::supportedCommands() const {
-    return {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal), toInt(SensorCommand::StartResist),
-            toInt(SensorCommand::StopResist)};
+    return {toInt(Sensor::SensorCommand::StartSignal), toInt(Sensor::SensorCommand::StopSignal),
+            toInt(Sensor::SensorCommand::StartResist), toInt(Sensor::SensorCommand::StopResist)};
 }
 
 Sensor::FeatureSet MorvexBleProtocol::supportedFeatures() const { return {0, 4}; }
 
 Sensor::ParameterMap MorvexBleProtocol::supportedParameters() const {
-    const int32_t read = toInt(SensorParamAccess::Read);
-    return Devices::withIdentityParameters({{toInt(SensorParameter::SamplingFrequency), read},
-                                            {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
-                                            {toInt(SensorParameter::Offset), read},
-                                            {toInt(SensorParameter::FirmwareVersion), read},
-                                            {toInt(SensorParameter::BattPower), toInt(SensorParamAccess::ReadNotify)}});
+    const int32_t read = toInt(Sensor::SensorParamAccess::Read);
+    return Devices::withIdentityParameters(
+        {{toInt(Sensor::SensorParameter::SamplingFrequency), read},
+         {toInt(Sensor::SensorParameter::Gain), toInt(Sensor::SensorParamAccess::ReadWrite)},
+         {toInt(Sensor::SensorParameter::Offset), read},
+         {toInt(Sensor::SensorParameter::FirmwareVersion), read},
+         {toInt(Sensor::SensorParameter::BattPower), toInt(Sensor::SensorParamAccess::ReadNotify)}});
 }
 
 bool MorvexBleProtocol::morvexOnConnected() {

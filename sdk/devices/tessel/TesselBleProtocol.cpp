@@ -10,12 +10,6 @@
 
 namespace VexaDevice::Tessel {
 
-using Sensor::SensorCommand;
-using Sensor::SensorParamAccess;
-using Sensor::SensorParameter;
-using Sensor::toInt;
-using Utility::rt_exception;
-
 namespace {
 
 constexpr size_t BusCapacity = 2048;
@@ -35,7 +29,7 @@ int64_t nanoseconds(std::chrono::milliseconds duration) {
 // A reply that says a command was not done, as the library's exception.
 [[noreturn]] void throwFailure(const OpCmdRes& reply) {
     const OperationResult result = deviceResult(reply);
-    throw rt_exception(result.message, result.code);
+    throw Utility::rt_exception(result.message, result.code);
 }
 
 }  // namespace
@@ -43,8 +37,8 @@ int64_t nanoseconds(std::chrono::milliseconds duration) {
 std::shared_ptr<TesselBleProtocol> TesselBleProtocol::create(std::shared_ptr<BLE::IBLEChannel> rx,
                                                              std::shared_ptr<BLE::IBLEChannel> tx,
                                                              TesselTiming timing) {
-    if (!rx) throw rt_exception("Rx Channel cannot be null.");
-    if (!tx) throw rt_exception("Tx Channel cannot be null.");
+    if (!rx) throw Utility::rt_exception("Rx Channel cannot be null.");
+    if (!tx) throw Utility::rt_exception("Tx Channel cannot be null.");
     std::shared_ptr<TesselBleProtocol> protocol(new TesselBleProtocol(std::move(rx), std::move(tx), std::move(timing)));
     try {
         protocol->start();
@@ -114,7 +108,7 @@ void TesselBleProtocol::initialise() {
         readSensorParams();
     } else {
         const OperationResult switched = switchFirmwareMode(1);
-        if (!switched) throw rt_exception(switched.message, switched.code);
+        if (!switched) throw Utility::rt_exception(switched.message, switched.code);
     }
     readMotionCounterParams();
 }
@@ -163,7 +157,7 @@ void TesselBleProtocol::readSensorParams() {
 }
 
 void TesselBleProtocol::readMotionCounterParams() {
-    if (!capabilities()->offered.parameters.contains(toInt(SensorParameter::MotionCounterParamPack))) return;
+    if (!capabilities()->offered.parameters.contains(toInt(Sensor::SensorParameter::MotionCounterParamPack))) return;
     setMotionCounterParams(readPayload<MotionCounterParams>(Code::GetMotionCounterParam, ReadRetries));
 }
 
@@ -214,19 +208,20 @@ bool TesselBleProtocol::answersRequest() {
     return false;
 }
 
-OperationResult TesselBleProtocol::checkCommand(SensorCommand command) const {
+OperationResult TesselBleProtocol::checkCommand(Sensor::SensorCommand command) const {
     if (capabilities()->offered.commands.contains(toInt(command))) return OperationResult::done();
     return OperationResult::failed(Utility::kSpacedErrors.unsupportedCommand,
                                    "Unsupported Command: [" + Sensor::commandToString(command) + "]");
 }
 
-OperationResult TesselBleProtocol::checkParameter(SensorParameter parameter, SensorParamAccess access) const {
+OperationResult TesselBleProtocol::checkParameter(Sensor::SensorParameter parameter,
+                                                  Sensor::SensorParamAccess access) const {
     const auto caps = capabilities();
     const auto found = caps->offered.parameters.find(toInt(parameter));
     if (found == caps->offered.parameters.end())
         return OperationResult::failed(Utility::kSpacedErrors.unsupportedParam,
                                        "Unsupported Parameter: [" + Sensor::parameterToString(parameter) + "]");
-    if (access == SensorParamAccess::ReadWrite && found->second != toInt(SensorParamAccess::ReadWrite))
+    if (access == Sensor::SensorParamAccess::ReadWrite && found->second != toInt(Sensor::SensorParamAccess::ReadWrite))
         return OperationResult::failed(Utility::kSpacedErrors.unsupportedParamAccess,
                                        "Unsupported Parameter access: [" + Sensor::parameterToString(parameter) + "]");
     return OperationResult::done();
@@ -324,8 +319,8 @@ void TesselBleProtocol::workerPass() {
     if (!serialKnown_ || !ready_ || !running_) return;
     const auto caps = capabilities();
     constexpr uint8_t ElectrodeWatch = 3;
-    if (caps->offered.parameters.contains(toInt(SensorParameter::ADCInputState)) && caps->adcInput == ElectrodeWatch &&
-        now - lastElectrodeRequest_ >= nanoseconds(timing_.electrodePeriod)) {
+    if (caps->offered.parameters.contains(toInt(Sensor::SensorParameter::ADCInputState)) &&
+        caps->adcInput == ElectrodeWatch && now - lastElectrodeRequest_ >= nanoseconds(timing_.electrodePeriod)) {
         if (requestFromWorker(Code::GetElectrodeState)) lastElectrodeRequest_ = now;
     }
 }

@@ -11,7 +11,6 @@ namespace VexaDevice::Tessel {
 using Sensor::SensorCommand;
 using Sensor::SensorParamAccess;
 using Sensor::SensorParameter;
-using Sensor::toInt;
 
 namespace {
 
