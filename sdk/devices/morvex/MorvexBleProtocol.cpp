@@ -55,16 +55,9 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE
                                                              std::shared_ptr<BLE::IBLEChannel> command,
                                                              std::shared_ptr<BLE::IBLEChannel> data,
                                                              const Devices::ProtocolTiming& timing) {
-    std::shared_ptr<MorvexBleProtocol> protocol(new MorvexBleProtocol(std::move(device), std::move(deviceInformation),
-                                                                      std::move(status), std::move(command),
-                                                                      std::move(data), timing));
-    try {
-        protocol->start();
-    } catch (...) {
-        protocol->stop();
-        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
-    }
-    return protocol;
+    return Devices::ProtocolStart::make<MorvexBleProtocol>(std::move(device), std::move(deviceInformation),
+                                                           std::move(status), std::move(command), std::move(data),
+                                                           timing);
 }
 
 MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
@@ -111,16 +104,21 @@ void MorvexBleProtocol::checkChannels() const {
 }
 
 void MorvexBleProtocol::start() {
-    const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
-    statusHandler_ = Devices::listenTo(*statusChannel_, weak, &MorvexBleProtocol::morvexOnStatusNotify);
-    dataHandler_ = Devices::listenTo(*dataChannel_, weak, &MorvexBleProtocol::morvexOnDataNotify);
-    running_ = true;
-    worker_.startFor(weak, &MorvexBleProtocol::morvexWorkerPass);
+    try {
+        const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
+        statusHandler_ = Devices::listenTo(*statusChannel_, weak, &MorvexBleProtocol::morvexOnStatusNotify);
+        dataHandler_ = Devices::listenTo(*dataChannel_, weak, &MorvexBleProtocol::morvexOnDataNotify);
+        running_ = true;
+        worker_.startFor(weak, &MorvexBleProtocol::morvexWorkerPass);
 
-    const uint8_t state = deviceState_;
-    if (state == SignalState || state == ResistState) {
-        std::lock_guard lock(commandLock_);
-        morvexSetIdle();
+        const uint8_t state = deviceState_;
+        if (state == SignalState || state == ResistState) {
+            std::lock_guard lock(commandLock_);
+            morvexSetIdle();
+        }
+    } catch (...) {
+        stop();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
     }
 }
 

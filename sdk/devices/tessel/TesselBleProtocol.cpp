@@ -39,14 +39,7 @@ std::shared_ptr<TesselBleProtocol> TesselBleProtocol::create(std::shared_ptr<BLE
                                                              TesselTiming timing) {
     if (!rx) throw Utility::rt_exception("Rx Channel cannot be null.");
     if (!tx) throw Utility::rt_exception("Tx Channel cannot be null.");
-    std::shared_ptr<TesselBleProtocol> protocol(new TesselBleProtocol(std::move(rx), std::move(tx), std::move(timing)));
-    try {
-        protocol->start();
-    } catch (...) {
-        protocol->stop();
-        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
-    }
-    return protocol;
+    return Devices::ProtocolStart::make<TesselBleProtocol>(std::move(rx), std::move(tx), std::move(timing));
 }
 
 TesselBleProtocol::TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::shared_ptr<BLE::IBLEChannel> tx,
@@ -70,21 +63,27 @@ TesselBleProtocol::TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::
 TesselBleProtocol::~TesselBleProtocol() { stop(); }
 
 void TesselBleProtocol::start() {
-    const std::weak_ptr<TesselBleProtocol> weak = weak_from_this();
-    running_ = true;
-    worker_.startFor(weak, &TesselBleProtocol::workerPass);
-    rxHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
-        if (const auto protocol = weak.lock()) protocol->onNotification(bytes);
-    });
-    if (const auto bus = rx_->dataEvent().lock()) bus->subscribe(rxHandler_);
-    rx_->startNotify();
+    try {
+        const std::weak_ptr<TesselBleProtocol> weak = weak_from_this();
+        running_ = true;
+        worker_.startFor(weak, &TesselBleProtocol::workerPass);
+        rxHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
+            if (const auto protocol = weak.lock()) protocol->onNotification(bytes);
+        });
+        if (const auto bus = rx_->dataEvent().lock()) bus->subscribe(rxHandler_);
+        rx_->startNotify();
 
-    const auto lock = lockCommands();
-    initialise();
-    ready_ = true;
-    if (batteryPercent_ < 1) {
-        std::unique_lock wait(batteryMutex_);
-        batteryArrived_.wait_for(wait, timing_.firstBatteryWait, [this] { return batteryPercent_ >= 1 || stopping_; });
+        const auto lock = lockCommands();
+        initialise();
+        ready_ = true;
+        if (batteryPercent_ < 1) {
+            std::unique_lock wait(batteryMutex_);
+            batteryArrived_.wait_for(wait, timing_.firstBatteryWait,
+                                     [this] { return batteryPercent_ >= 1 || stopping_; });
+        }
+    } catch (...) {
+        stop();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
     }
 }
 
