@@ -14,9 +14,6 @@ namespace {
 
 constexpr size_t BusCapacity = 2048;
 constexpr int RingCapacity = 768;
-constexpr int ReadRetries = 5;
-constexpr int RequestRetries = 3;
-constexpr int SwitchRetries = 3;
 // Highest command code the device answers.
 constexpr uint8_t LastReplyCode = 168;
 
@@ -114,7 +111,7 @@ void TesselBleProtocol::initialise() {
 
 OperationResult TesselBleProtocol::switchFirmwareMode(int32_t mode) {
     if (mode == firmwareMode_) return OperationResult::done();
-    const OpCmdRes reply = execCommand(mode != 0 ? Code::ActivateApp : Code::ActivateBoot, {}, SwitchRetries);
+    const OpCmdRes reply = execCommand(mode != 0 ? Code::ActivateApp : Code::ActivateBoot, {}, timing_.switchRetries);
     const OperationResult result = deviceResult(reply);
     if (result) {
         firmwareMode_ = mode;
@@ -132,12 +129,12 @@ Payload TesselBleProtocol::readPayload(uint8_t code, int retries) {
 }
 
 void TesselBleProtocol::readSerialNumber() {
-    serial_ = static_cast<uint32_t>(readPayload<ReplyValue>(Code::GetSerialNum, ReadRetries).value) & 0xFFFFFF;
+    serial_ = static_cast<uint32_t>(readPayload<ReplyValue>(Code::GetSerialNum, timing_.readRetries).value) & 0xFFFFFF;
     serialKnown_ = true;
 }
 
 void TesselBleProtocol::readEcho() {
-    const EchoInfo echo = readPayload<EchoInfo>(Code::Echo, ReadRetries);
+    const EchoInfo echo = readPayload<EchoInfo>(Code::Echo, timing_.readRetries);
     {
         std::lock_guard lock(stateMutex_);
         echo_ = echo;
@@ -147,8 +144,8 @@ void TesselBleProtocol::readEcho() {
 
 void TesselBleProtocol::readSensorParams() {
     if (firmwareMode_ == 0) return;
-    auto capabilities =
-        std::make_shared<const TesselCapabilities>(readPayload<TesselCapabilities>(Code::GetSensorParam, ReadRetries));
+    auto capabilities = std::make_shared<const TesselCapabilities>(
+        readPayload<TesselCapabilities>(Code::GetSensorParam, timing_.readRetries));
     packCounter_.setSamplingFrequency(
         static_cast<uint64_t>(Utility::samplingFrequencyToHz(capabilities->samplingFrequency)));
     std::lock_guard lock(capabilitiesMutex_);
@@ -157,13 +154,15 @@ void TesselBleProtocol::readSensorParams() {
 
 void TesselBleProtocol::readMotionCounterParams() {
     if (!capabilities()->offered.parameters.contains(toInt(Sensor::SensorParameter::MotionCounterParamPack))) return;
-    setMotionCounterParams(readPayload<MotionCounterParams>(Code::GetMotionCounterParam, ReadRetries));
+    setMotionCounterParams(readPayload<MotionCounterParams>(Code::GetMotionCounterParam, timing_.readRetries));
 }
 
-bool TesselBleProtocol::requestBattery() { return sendCommandNoReply(Code::GetBatteryV, RequestRetries).ok != 0; }
+bool TesselBleProtocol::requestBattery() {
+    return sendCommandNoReply(Code::GetBatteryV, timing_.requestRetries).ok != 0;
+}
 
 bool TesselBleProtocol::requestElectrodeState() {
-    return sendCommandNoReply(Code::GetElectrodeState, RequestRetries).ok != 0;
+    return sendCommandNoReply(Code::GetElectrodeState, timing_.requestRetries).ok != 0;
 }
 
 OpCmdRes TesselBleProtocol::execCommand(uint8_t code, const CommandArgs& args, int retries) {
