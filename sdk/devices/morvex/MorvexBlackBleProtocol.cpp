@@ -15,9 +15,8 @@ namespace VexaDevice::MorvexBlack {
 namespace {
 
 constexpr int StatusRingCapacity = 32;
-// Sampling-frequency codes of the streams that have a fixed rate.
-constexpr uint8_t MotionRateCode = 4;
-constexpr uint8_t FpgRateCode = 6;
+// Both side streams have a fixed rate.
+constexpr Kestrane::SideStreamRates FixedRates{.motion = 4, .fpg = 6, .none = NoCode};
 
 const char* const ProtocolName = "Morvex Black BLE Protocol";
 
@@ -33,8 +32,7 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE
 
 MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                                      const Devices::ProtocolTiming& timing)
-    : SideStreams(commandLock_, commandSender(), frameWriter(),
-                  Kestrane::SideStreamRates{MotionRateCode, FpgRateCode, NoCode}, motionParams(), fpgParams()),
+    : SideStreams(commandLock_, commandSender(), frameWriter(), FixedRates, motionParams(), fpgParams()),
       timing_(timing),
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
