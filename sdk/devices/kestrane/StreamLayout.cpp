@@ -13,8 +13,6 @@ using Sensor::SensorParameter;
 
 namespace {
 
-constexpr uint8_t DefaultGainCode = 4;
-constexpr uint8_t DefaultCurrentCode = 1;
 // 2.4 V as the device states it, in single precision.
 constexpr double ReferenceVoltage = static_cast<double>(2.4f);
 
