@@ -8,6 +8,8 @@
 
 #include "sdk/api/CallStatus.hpp"
 #include "sdk/api/ControlExport.hpp"
+#include "sdk/api/FamilyAccess.hpp"
+#include "sdk/api/families/tessel/TesselControl.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 
 using namespace VexaDevice;
@@ -156,7 +158,9 @@ AK_API uint8_t getSignalSettingsTessel(_Sensor* sensor, uint8_t* settings, CallS
     return guardedExport(status, failure, [&]() -> uint8_t {
         try {
             uint8_t value = 0;
-            const auto result = withDefaultCode(sensor->control().readSignalSettings(value), Errors::WriteUnsupported);
+            auto* tessel = sensor->control().view<TesselControl>();
+            const auto result = withDefaultCode(tessel != nullptr ? tessel->readSignalSettings(value) : unsupportedRead(),
+                                                Errors::WriteUnsupported);
             if (result) {
                 *settings = value;
             }
@@ -170,8 +174,9 @@ AK_API uint8_t getSignalSettingsTessel(_Sensor* sensor, uint8_t* settings, CallS
 }
 
 AK_API uint8_t setSignalSettingsTessel(_Sensor* sensor, uint8_t settings, CallStatus* status) {
-    return controlExport(sensor, status, Errors::WriteUnsupported,
-                         [settings](FamilyControl& control) { return control.writeSignalSettings(settings); });
+    return controlViewExport<TesselControl>(
+        sensor, status, Errors::WriteUnsupported, unsupportedWrite,
+        [settings](TesselControl& control) { return control.writeSignalSettings(settings); });
 }
 
 }  // extern "C"

@@ -12,6 +12,7 @@
 #include "sdk/api/DravikDevice.hpp"
 #include "sdk/api/DravikFileRecords.hpp"
 #include "sdk/api/FamilyAccess.hpp"
+#include "sdk/api/FamilyControl.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 
 using namespace VexaDevice;
@@ -24,10 +25,7 @@ namespace {
 template <typename Run>
 uint8_t dravikExport(_Sensor* sensor, CallStatus* status, const LibraryError& fallback,
                      OperationResult (*wrongFamily)(), Run run) {
-    return controlExport(sensor, status, fallback, [&](FamilyControl& control) {
-        DravikDevice* device = control.dravik();
-        return device == nullptr ? wrongFamily() : run(*device);
-    });
+    return controlViewExport<DravikDevice>(sensor, status, fallback, wrongFamily, run);
 }
 
 template <typename Run>

@@ -31,15 +31,11 @@ extern "C" {
 // are linked; with null the device drops its stimulator and the handles their links. A failed
 // device call changes no link.
 AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallStatus* status) {
-    return controlExport(sensor, status, Errors::WriteParameterFailed, [&](FamilyControl& control) {
-        DravikDevice* device = control.dravik();
-        if (device == nullptr) {
-            return unsupportedWrite();
-        }
+    return viewWrite<DravikDevice>(sensor, status, [&](DravikDevice& device) {
         if (photoStim != nullptr && !isPhotoStimulator(*photoStim)) {
             return failedWith(kNotAStimulator);
         }
-        auto result = device->setPhotoStim(photoStim != nullptr ? sharedDevice(*photoStim) : nullptr);
+        auto result = device.setPhotoStim(photoStim != nullptr ? sharedDevice(*photoStim) : nullptr);
         if (result && photoStim != nullptr) {
             sensor->link(*photoStim);
         } else if (result) {

@@ -1,5 +1,6 @@
-// The exported parameter writes. Each hands the host's value to the sensor's control; a family
-// without the parameter answers 122, and a failure without a code of its own reports 120.
+// The exported parameter writes. Each hands the host's value to the sensor's control, or for a
+// family's own record to the view of the control that has it; a family without the parameter
+// answers 122, and a failure without a code of its own reports 120.
 
 #include <set>
 #include <string>
@@ -9,6 +10,12 @@
 
 #include "sdk/api/CallStatus.hpp"
 #include "sdk/api/ControlExport.hpp"
+#include "sdk/api/DravikDevice.hpp"
+#include "sdk/api/SharedViews.hpp"
+#include "sdk/api/StimulatorDevice.hpp"
+#include "sdk/api/families/dravik/DravikControl.hpp"
+#include "sdk/api/families/tessel/TesselControl.hpp"
+#include "sdk/api/families/vondra/VondraControl.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 
 using namespace VexaDevice;
@@ -79,57 +86,64 @@ AK_API uint8_t writeRedAmplitudeFPGSensor(_Sensor* sensor, uint8_t code, CallSta
 }
 
 AK_API uint8_t writeAmplifierParamMorvex2(_Sensor* sensor, Morvex2AmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierMorvex2(param); });
+    return viewWrite<Morvex2AmplifierWriteView>(
+        sensor, status, [&](Morvex2AmplifierWriteView& view) { return view.writeAmplifierMorvex2(param); });
 }
 
 AK_API uint8_t writeAmplifierParamWrenlet(_Sensor* sensor, WrenletAmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierWrenlet(param); });
+    return viewWrite<WrenletAmplifierWriteView>(
+        sensor, status, [&](WrenletAmplifierWriteView& view) { return view.writeAmplifierWrenlet(param); });
 }
 
 AK_API uint8_t writeAmplifierParamVondra2(_Sensor* sensor, Vondra2AmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierVondra2(param); });
+    return viewWrite<Vondra2Control>(sensor, status,
+                                     [&](Vondra2Control& control) { return control.writeAmplifierVondra2(param); });
 }
 
 AK_API uint8_t writeAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierVondra(param); });
+    return viewWrite<VondraControl>(sensor, status,
+                                    [&](VondraControl& control) { return control.writeAmplifierVondra(param); });
 }
 
 AK_API uint8_t writeAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierDravik(param); });
+    return viewWrite<DravikDevice>(sensor, status,
+                                   [&](DravikDevice& device) { return writeDravikAmplifier(device, param); });
 }
 
 AK_API uint8_t writeHardwareFiltersSensor(_Sensor* sensor, const int16_t* filters, int32_t count, CallStatus* status) {
-    return writeExport(sensor, status,
-                       [&](FamilyControl& control) { return control.writeHardwareFilters(filterSet(filters, count)); });
+    return viewWrite<TesselControl>(
+        sensor, status, [&](TesselControl& control) { return control.writeHardwareFilters(filterSet(filters, count)); });
 }
 
 AK_API uint8_t writeMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam param, CallStatus* status) {
-    return writeExport(sensor, status,
-                       [&](FamilyControl& control) { return control.writeMotionAssistantParam(param); });
+    return viewWrite<TesselControl>(sensor, status,
+                                    [&](TesselControl& control) { return control.writeMotionAssistantParam(param); });
 }
 
 AK_API uint8_t writeMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeMotionCounterParam(param); });
+    return viewWrite<TesselControl>(sensor, status,
+                                    [&](TesselControl& control) { return control.writeMotionCounterParam(param); });
 }
 
 AK_API uint8_t writeStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeStimulatorParam(param); });
+    return viewWrite<TesselControl>(sensor, status,
+                                    [&](TesselControl& control) { return control.writeStimulatorParam(param); });
 }
 
 AK_API uint8_t writeSurveyIdDravik(_Sensor* sensor, int32_t id, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeSurveyId(id); });
+    return viewWrite<DravikDevice>(sensor, status, [&](DravikDevice& device) { return device.writeSurveyId(id); });
 }
 
 AK_API uint8_t writePhotoStimTimeDefer(_Sensor* sensor, double seconds, CallStatus* status) {
-    return writeExport(sensor, status,
-                       [&](FamilyControl& control) { return control.writePhotoStimTimeDefer(seconds); });
+    return viewWrite<StimulatorDevice>(
+        sensor, status, [&](StimulatorDevice& device) { return device.writePhotoStimTimeDefer(seconds); });
 }
 
 // A list longer than the family holds is refused rather than cut short, and an empty or missing
 // list is refused: nothing of the host's programs is dropped unseen.
 AK_API uint8_t writeStimPrograms(_Sensor* sensor, const StimulProgram* programs, int32_t count, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) {
-        const int32_t most = control.maxStimPrograms();
+    return viewWrite<StimulatorDevice>(sensor, status, [&](StimulatorDevice& device) {
+        const int32_t most = device.maxStimPrograms();
         if (most == 0) {
             return unsupportedWrite();
         }
@@ -141,7 +155,7 @@ AK_API uint8_t writeStimPrograms(_Sensor* sensor, const StimulProgram* programs,
                 static_cast<int32_t>(Errors::WriteParameterFailed.code),
                 fmt::format("Too many stimulation programs: {} given, the sensor holds at most {}", count, most));
         }
-        return control.writeStimPrograms(std::vector<StimulProgram>(programs, programs + count));
+        return device.writeStimPrograms(std::vector<StimulProgram>(programs, programs + count));
     });
 }
 
