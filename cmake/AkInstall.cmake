@@ -1,6 +1,7 @@
 # Installs the device library the way a C host expects it on Debian: the library under its
-# versioned SONAME with the development symlink, the public header, a pkg-config file and a
-# CMake package (find_package(ambrelkit2) gives the target ambrelkit2::ambrelkit2).
+# versioned SONAME with the development symlink, the public header with the section headers it
+# includes (ambrelkit2/*.h), a pkg-config file and a CMake package (find_package(ambrelkit2)
+# gives the target ambrelkit2::ambrelkit2).
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -14,6 +15,8 @@ target_include_directories(ambrelkit2-x64 INTERFACE $<INSTALL_INTERFACE:${CMAKE_
 install(TARGETS ambrelkit2-x64 EXPORT ambrelkit2Targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/sdk/api/include/ambrelkit2.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/sdk/api/include/ambrelkit2 DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  FILES_MATCHING PATTERN "*.h")
 
 set(ak_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/ambrelkit2)
 install(EXPORT ambrelkit2Targets NAMESPACE ambrelkit2:: DESTINATION ${ak_cmake_dir})

@@ -1,6 +1,6 @@
 #pragma once
 // What the scanner benchmarks feed the scanner: the filters a host asking for Morvex and
-// MorvexBlack devices gets, and advertisements of devices of several kinds (matching by
+// MorvexBlack devices gets (alone, or behind name patterns), and advertisements of devices of several kinds (matching by
 // service, by model code, and not matching at all).
 
 #include <cstdint>
@@ -39,6 +39,17 @@ inline BLE::ScanParams hostLikeParams() {
     for (int variant = 16; variant >= 1; --variant) {
         params.filters.push_back({.modelType = uint8_t{'G'}, .modelVariant = static_cast<uint8_t>(variant)});
     }
+    return params;
+}
+
+// The host's filters behind four name patterns that no device of the workload is named by:
+// every advertisement is tried against each pattern before its own filter takes it.
+inline BLE::ScanParams namePatternParams() {
+    BLE::ScanParams params = hostLikeParams();
+    const char* const names[] = {"(Tessel)|(Tesselo)", "Quindle", "^Headband [0-9]+$", "morvex"};
+    std::vector<BLE::ScanFilter> byName;
+    for (const char* name : names) byName.push_back({.namePattern = std::string(name)});
+    params.filters.insert(params.filters.begin(), byName.begin(), byName.end());
     return params;
 }
 

@@ -1,18 +1,11 @@
-// The exported callback registrations and removals. A registration asks the sensor's family
-// adapter, or for a family's own records the view of the adapter that has them, for a
-// subscriber on the family's event bus and hands the host a heap handle that
-// keeps it alive; the removal frees the handle, which ends the subscription.
+// The exported callback registrations every family may answer (values, motion and
+// photoplethysmogram data, the connection state) and every removal. A registration asks the
+// sensor's family adapter for a subscriber on the family's event bus and hands the host a heap
+// handle that keeps it alive (CallbackExport.hpp); the removal frees the handle, which ends the
+// subscription. The registrations of a family's own deliveries are beside its adapter
+// (families/<family>/<Family>Exports.cpp) or the shared view (SharedViewExports.cpp).
 
-#include "sdk/api/CallStatus.hpp"
-#include "sdk/api/CallbackHandle.hpp"
-#include "sdk/api/DualCallbackHandle.hpp"
-#include "sdk/api/SensorWrap.hpp"
-#include "sdk/api/SharedViews.hpp"
-#include "sdk/api/families/dravik/DravikAccess.hpp"
-#include "sdk/api/families/lorrel/LorrelAccess.hpp"
-#include "sdk/api/families/morvex/Morvex2Access.hpp"
-#include "sdk/api/families/tessel/TesselAccess.hpp"
-#include "sdk/api/families/vondra/VondraAccess.hpp"
+#include "sdk/api/CallbackExport.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 
 using namespace VexaDevice;
@@ -29,38 +22,6 @@ void freeDualCallbackHandle(DualCallbackHandle* handle) {
     delete handle;
 }
 
-}  // namespace VexaDevice::Api
-
-namespace {
-
-// The feature a sensor must offer before motion data can be registered.
-constexpr Sensor::SensorFeature kMotionFeature = 1;
-
-const ExportFailure kAddFailure{Errors::AddCallbackFailed};
-
-// Checks the arguments, asks `subscribe(access, host)` for the subscription and stores the
-// handle that `wrap(subscription)` makes from it.
-template <typename Handle, typename Function, typename Subscribe, typename Wrap>
-uint8_t registerCallback(_Sensor* sensor, Function function, Handle** handle, void* userData, CallStatus* status,
-                         Subscribe subscribe, Wrap wrap) {
-    if (sensor == nullptr || handle == nullptr) {
-        return statusFail(Errors::AddCallbackFailed, status);
-    }
-    return guardedExport(status, kAddFailure, [&]() -> uint8_t {
-        auto subscription = subscribe(sensor->access(), HostTarget<Function>{sensor, function, userData});
-        if (!subscription.delivery.subscriber) {
-            const auto result = withDefaultCode(subscription.result, Errors::AddCallbackFailed);
-            return statusFromResult(&result, status);
-        }
-        // The family answers first; without a host function the handle would never deliver.
-        if (function == nullptr) {
-            return statusFail(Errors::AddCallbackFailed, status);
-        }
-        *handle = wrap(std::move(subscription));
-        return statusOk(nullptr, status, 1);
-    });
-}
-
 CallbackHandle* singleHandle(Subscription subscription) { return makeCallbackHandle(std::move(subscription.delivery)); }
 
 DualCallbackHandle* dualHandle(Subscription subscription) {
@@ -73,28 +34,12 @@ DualCallbackHandle* dualHandle(Subscription subscription) {
     return handle;
 }
 
-// A registration through the adapter's view `View`; a sensor whose adapter offers none is
-// refused with 124.
-template <class View, typename Function>
-auto viewSubscription(Subscription (View::*add)(const HostTarget<Function>&)) {
-    return [add](FamilyAccess& access, const HostTarget<Function>& host) {
-        auto* view = access.view<View>();
-        return view != nullptr ? (view->*add)(host) : Subscription::refused();
-    };
-}
+}  // namespace VexaDevice::Api
 
-// A registration with a CallbackHandle through one method of a view.
-template <class View, typename Function>
-uint8_t addSingle(_Sensor* sensor, Function function, CallbackHandle** handle, void* userData, CallStatus* status,
-                  Subscription (View::*add)(const HostTarget<Function>&)) {
-    return registerCallback(sensor, function, handle, userData, status, viewSubscription(add), singleHandle);
-}
+namespace {
 
-template <class View, typename Function>
-uint8_t addDual(_Sensor* sensor, Function function, DualCallbackHandle** handle, void* userData, CallStatus* status,
-                Subscription (View::*add)(const HostTarget<Function>&)) {
-    return registerCallback(sensor, function, handle, userData, status, viewSubscription(add), dualHandle);
-}
+// The feature a sensor must offer before motion data can be registered.
+constexpr Sensor::SensorFeature kMotionFeature = 1;
 
 uint8_t addIntValue(_Sensor* sensor, IntValueCallback function, CallbackHandle** handle, void* userData,
                     CallStatus* status, IntEvent event) {
@@ -120,16 +65,6 @@ uint8_t addByteValue(_Sensor* sensor, ByteValueCallback function, CallbackHandle
 
 extern "C" {
 
-AK_API uint8_t addSignalDataCallbackMorvex(_Sensor* sensor, MorvexSignalCallback callback, DualCallbackHandle** handle,
-                                           void* userData, CallStatus* status) {
-    return addDual(sensor, callback, handle, userData, status, &MorvexRecordsView::addSignalDataMorvex);
-}
-
-AK_API uint8_t addResistCallbackMorvex(_Sensor* sensor, MorvexResistCallback callback, DualCallbackHandle** handle,
-                                       void* userData, CallStatus* status) {
-    return addDual(sensor, callback, handle, userData, status, &MorvexRecordsView::addResistMorvex);
-}
-
 AK_API uint8_t addMEMSDataCallback(_Sensor* sensor, MEMSDataCallback callback, DualCallbackHandle** handle,
                                    void* userData, CallStatus* status) {
     return registerCallback(
@@ -143,97 +78,12 @@ AK_API uint8_t addMEMSDataCallback(_Sensor* sensor, MEMSDataCallback callback, D
         dualHandle);
 }
 
-AK_API uint8_t addSignalCallbackMorvex2(_Sensor* sensor, SignalChannelsCallback callback, CallbackHandle** handle,
-                                        void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &Morvex2Access::addSignalMorvex2);
-}
-
-AK_API uint8_t addResistCallbackMorvex2(_Sensor* sensor, ResistChannelsCallback callback, CallbackHandle** handle,
-                                        void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &Morvex2Access::addResistMorvex2);
-}
-
-AK_API uint8_t addSignalDataCallbackLorrel(_Sensor* sensor, MorvexSignalCallback callback, CallbackHandle** handle,
-                                           void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &LorrelAccess::addSignalLorrel);
-}
-
-AK_API uint8_t addResistCallbackLorrel(_Sensor* sensor, FourChannelResistCallback callback, CallbackHandle** handle,
-                                       void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &LorrelAccess::addResistLorrel);
-}
-
-AK_API uint8_t addSignalDataCallbackVondra2(_Sensor* sensor, MorvexSignalCallback callback, CallbackHandle** handle,
-                                            void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &Vondra2Access::addSignalVondra2);
-}
-
-AK_API uint8_t addResistCallbackVondra2(_Sensor* sensor, FourChannelResistArrayCallback callback,
-                                        CallbackHandle** handle, void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &Vondra2Access::addResistVondra2);
-}
-
-AK_API uint8_t addSignalDataCallbackVondra(_Sensor* sensor, VondraSignalCallback callback, CallbackHandle** handle,
-                                           void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &VondraAccess::addSignalVondra);
-}
-
-AK_API uint8_t addResistCallbackVondra(_Sensor* sensor, VondraResistCallback callback, CallbackHandle** handle,
-                                       void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &VondraAccess::addResistVondra);
-}
-
-AK_API uint8_t addSignalCallbackDravik(_Sensor* sensor, SignalChannelsCallback callback, CallbackHandle** handle,
-                                       void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &DravikAccess::addSignalDravik);
-}
-
-AK_API uint8_t addResistCallbackDravik(_Sensor* sensor, DravikResistCallback callback, CallbackHandle** handle,
-                                       void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &DravikAccess::addResistDravik);
-}
-
-AK_API uint8_t addSignalResistCallbackDravik(_Sensor* sensor, DravikSignalResistCallback callback,
-                                             CallbackHandle** handle, void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &DravikAccess::addSignalResistDravik);
-}
-
-AK_API uint8_t addSignalRawCallbackDravik(_Sensor* sensor, RawSignalCallback callback, CallbackHandle** handle,
-                                          void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &DravikAccess::addSignalRawDravik);
-}
-
-AK_API uint8_t addFileStreamReadCallbackDravik(_Sensor* sensor, FileStreamCallback callback, CallbackHandle** handle,
-                                               void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &DravikAccess::addFileStreamDravik);
-}
-
 AK_API uint8_t addFPGDataCallback(_Sensor* sensor, FPGDataCallback callback, CallbackHandle** handle, void* userData,
                                   CallStatus* status) {
     return registerCallback(
         sensor, callback, handle, userData, status,
         [](FamilyAccess& access, const HostTarget<FPGDataCallback>& host) { return access.addFPGData(host); },
         singleHandle);
-}
-
-AK_API uint8_t addQuaternionDataCallback(_Sensor* sensor, QuaternionDataCallback callback, CallbackHandle** handle,
-                                         void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &TesselAccess::addQuaternionData);
-}
-
-AK_API uint8_t addEnvelopeDataCallbackTessel(_Sensor* sensor, EnvelopeDataCallback callback, CallbackHandle** handle,
-                                             void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &TesselAccess::addEnvelopeTessel);
-}
-
-AK_API uint8_t addSignalCallbackTessel(_Sensor* sensor, TesselSamplesCallback callback, CallbackHandle** handle,
-                                       void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &TesselAccess::addSignalTessel);
-}
-
-AK_API uint8_t addRespirationCallbackTessel(_Sensor* sensor, TesselSamplesCallback callback, CallbackHandle** handle,
-                                            void* userData, CallStatus* status) {
-    return addSingle(sensor, callback, handle, userData, status, &TesselAccess::addRespirationTessel);
 }
 
 AK_API uint8_t addBatteryCallback(_Sensor* sensor, IntValueCallback callback, CallbackHandle** handle, void* userData,

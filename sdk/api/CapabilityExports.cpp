@@ -1,13 +1,13 @@
 // The exported capability queries: the sensor's commands, features, parameters and filters as
-// lists and counts, membership tests, the channel and stimulation-phase counts, and the Tessel
-// signal-settings byte. Counts and tests report no status: anything thrown gives 0.
+// lists and counts, membership tests, and the channel and stimulation-phase counts. Counts and
+// tests report no status: anything thrown gives 0.
 
 #include <algorithm>
 #include <set>
 #include <vector>
 
 #include "sdk/api/CallStatus.hpp"
-#include "sdk/api/ControlExport.hpp"
+#include "sdk/api/SensorWrap.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 
 using namespace VexaDevice;
@@ -144,34 +144,6 @@ AK_API int32_t getChannelsCountSensor(_Sensor* sensor) {
 
 AK_API int32_t getMaxStimulPhasesCountSensor(_Sensor* sensor) {
     return countExport(sensor, [](_Sensor& handle) { return handle.control().maxStimulPhases(); });
-}
-
-// A family without the settings reports 121; a failure without a code of its own, an
-// rt_exception without one and a standard exception 122; anything else 121.
-AK_API uint8_t getSignalSettingsTessel(_Sensor* sensor, uint8_t* settings, CallStatus* status) {
-    if (sensor == nullptr || settings == nullptr) {
-        return statusFail(Errors::ReadUnsupported, status);
-    }
-    const ExportFailure failure{{Errors::WriteUnsupported.code, Errors::ReadUnsupported.text}};
-    return guardedExport(status, failure, [&]() -> uint8_t {
-        try {
-            uint8_t value = 0;
-            const auto result = withDefaultCode(sensor->control().readSignalSettings(value), Errors::WriteUnsupported);
-            if (result) {
-                *settings = value;
-            }
-            return statusFromResult(&result, status);
-        } catch (const std::exception&) {
-            throw;
-        } catch (...) {
-            return statusFail(Errors::ReadUnsupported, status);
-        }
-    });
-}
-
-AK_API uint8_t setSignalSettingsTessel(_Sensor* sensor, uint8_t settings, CallStatus* status) {
-    return controlExport(sensor, status, Errors::WriteUnsupported,
-                         [settings](FamilyControl& control) { return control.writeSignalSettings(settings); });
 }
 
 }  // extern "C"

@@ -20,6 +20,7 @@
 
 #include "sdk/api/FamilyViews.hpp"
 #include "sdk/api/HostTarget.hpp"
+#include "sdk/api/SlotList.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/EEGChannel.hpp"
@@ -61,20 +62,6 @@ enum class ByteEvent { AmpMode, ElectrodeState, StimMode, PhotoStimSyncState };
 // {failed, 121, "Failed read the sensor parameter"}.
 OperationResult unsupportedRead();
 
-template <class Key, class Slot>
-using SlotList = std::vector<std::pair<Key, Slot>>;
-
-// The slot of `key`, or null.
-template <class Key, class Slot>
-const Slot* slotOf(const SlotList<Key, Slot>& slots, Key key) {
-    for (const auto& [slotKey, slot] : slots) {
-        if (slotKey == key) {
-            return &slot;
-        }
-    }
-    return nullptr;
-}
-
 template <class Value>
 using BoundRead = std::function<OperationResult(Value&)>;
 template <class Callback>
@@ -93,7 +80,7 @@ struct AccessSlots {
     BoundEvent<FPGDataCallback> fpgData{};
 };
 
-class FamilyAccess : public std::enable_shared_from_this<FamilyAccess> {
+class FamilyAccess : public std::enable_shared_from_this<FamilyAccess>, public OffersViews {
 public:
     // The slots refer to the sensor, which the adapter keeps.
     explicit FamilyAccess(std::shared_ptr<Sensor::ISensor> sensor, AccessSlots slots = {});
@@ -125,23 +112,9 @@ public:
     // reach nobody.
     Subscription addConnectionState(const HostTarget<ConnectionStateCallback>& host);
 
-    // The family-specific view `View` of this adapter, or null when its family has none.
-    template <class View>
-    View* view() const {
-        return views_.find<View>();
-    }
-
-protected:
-    // Offers a part of the adapter as its `View`; an adapter offers its views when it is made.
-    template <class View>
-    void offer(View& view) {
-        views_.offer(view);
-    }
-
 private:
     const std::shared_ptr<Sensor::ISensor> sensor_;
     const AccessSlots slots_;
-    FamilyViews views_;
 };
 
 }  // namespace VexaDevice::Api

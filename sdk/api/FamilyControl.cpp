@@ -1,7 +1,8 @@
 #include "sdk/api/FamilyControl.hpp"
 
+#include <utility>
+
 #include "sdk/api/CallStatus.hpp"
-#include "sdk/api/FamilyAccess.hpp"
 
 namespace VexaDevice::Api {
 
@@ -13,28 +14,31 @@ OperationResult unsupportedCommand() {
     return OperationResult::failed(static_cast<int32_t>(Errors::CommandFailed.code), Errors::CommandFailed.text);
 }
 
-OperationResult FamilyControl::writeByte(WriteParameter, uint8_t) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeAmplifierMorvex2(const Morvex2AmplifierParam&) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeAmplifierWrenlet(const WrenletAmplifierParam&) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeAmplifierVondra2(const Vondra2AmplifierParam&) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeAmplifierVondra(const VondraAmplifierParam&) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeAmplifierDravik(const DravikAmplifierParam&) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeHardwareFilters(const std::set<uint8_t>&) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeMotionAssistantParam(const TesselMotionAssistantParam&) {
-    return unsupportedWrite();
+namespace {
+
+// The slot's answer, or none (0, no filters) for an empty slot.
+template <class Value>
+Value answerOf(const std::function<Value()>& slot) {
+    return slot ? slot() : Value{};
 }
-OperationResult FamilyControl::writeMotionCounterParam(const TesselMotionCounterParam&) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeStimulatorParam(const TesselStimulatorParam&) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeSurveyId(int32_t) { return unsupportedWrite(); }
-OperationResult FamilyControl::writePhotoStimTimeDefer(double) { return unsupportedWrite(); }
-OperationResult FamilyControl::writeStimPrograms(const std::vector<StimulProgram>&) { return unsupportedWrite(); }
-OperationResult FamilyControl::readSignalSettings(uint8_t&) { return unsupportedRead(); }
-OperationResult FamilyControl::writeSignalSettings(uint8_t) { return unsupportedWrite(); }
-OperationResult FamilyControl::ping(int32_t) { return unsupportedCommand(); }
-int32_t FamilyControl::maxStimPrograms() { return 0; }
-int32_t FamilyControl::channelsCount() { return 0; }
-int32_t FamilyControl::maxStimulPhases() { return 0; }
-std::set<uint8_t> FamilyControl::supportedFilters() { return {}; }
-DravikDevice* FamilyControl::dravik() { return nullptr; }
+
+}  // namespace
+
+FamilyControl::FamilyControl(ControlSlots slots) : slots_(std::move(slots)) {}
+
+OperationResult FamilyControl::writeByte(WriteParameter parameter, uint8_t value) const {
+    const auto* slot = slotOf(slots_.bytes, parameter);
+    return slot != nullptr && *slot ? (*slot)(value) : unsupportedWrite();
+}
+
+OperationResult FamilyControl::ping(int32_t marker) const {
+    return slots_.ping ? slots_.ping(marker) : unsupportedCommand();
+}
+
+int32_t FamilyControl::channelsCount() const { return answerOf(slots_.channelsCount); }
+
+int32_t FamilyControl::maxStimulPhases() const { return answerOf(slots_.maxStimulPhases); }
+
+std::set<uint8_t> FamilyControl::supportedFilters() const { return answerOf(slots_.supportedFilters); }
 
 }  // namespace VexaDevice::Api

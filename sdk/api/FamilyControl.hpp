@@ -1,20 +1,23 @@
 #pragma once
-// What the exported functions can change or run on one sensor: parameter writes, the ping,
-// stimulation programs, the answers of the capability counts, and the Dravik file system. Each
-// device class gets its own control, chosen by the kind of object that was built; the base
-// answers as a family without the parameter (122) or the command (118).
+// What the exported functions can change or run on one sensor. FamilyControl answers the writes
+// and counts of a kind any family may have (a byte parameter, the ping, the signal channel and
+// stimulation-phase counts, the filter list) from slots bound to the device object by the
+// family's table; an empty slot answers as a family without the parameter (122) or the command
+// (118), a count 0 and the filters none. What only some families have (their amplifier records,
+// stimulation programs, the Tessel settings, the Dravik file system) is a view the control
+// offers when it is made (`view<View>()`, FamilyViews.hpp); the exports of those families refuse
+// a sensor whose control offers none with the same 122, 118 or 121.
 
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <set>
-#include <vector>
 
+#include "sdk/api/FamilyViews.hpp"
+#include "sdk/api/SlotList.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 #include "sdk/core/OperationResult.hpp"
 
 namespace VexaDevice::Api {
-
-class DravikDevice;
 
 enum class WriteParameter {
     SamplingFrequency,
@@ -34,44 +37,39 @@ OperationResult unsupportedWrite();
 // {failed, 118, "Failed to execute the sensor command"}.
 OperationResult unsupportedCommand();
 
-class FamilyControl {
+template <class Value>
+using BoundWrite = std::function<OperationResult(Value)>;
+
+// A family's control slots, each bound to its device object; an empty slot or list: the family
+// has none.
+struct ControlSlots {
+    SlotList<WriteParameter, BoundWrite<uint8_t>> bytes{};
+    BoundWrite<int32_t> ping{};
+    std::function<int32_t()> channelsCount{};
+    std::function<int32_t()> maxStimulPhases{};
+    // Ascending.
+    std::function<std::set<uint8_t>()> supportedFilters{};
+};
+
+class FamilyControl : public OffersViews {
 public:
-    FamilyControl() = default;
+    // The slots refer to the device object, which outlives the control.
+    explicit FamilyControl(ControlSlots slots = {});
     virtual ~FamilyControl() = default;
     FamilyControl(const FamilyControl&) = delete;
     FamilyControl& operator=(const FamilyControl&) = delete;
 
-    virtual OperationResult writeByte(WriteParameter parameter, uint8_t value);
-    virtual OperationResult writeAmplifierMorvex2(const Morvex2AmplifierParam& param);
-    virtual OperationResult writeAmplifierWrenlet(const WrenletAmplifierParam& param);
-    virtual OperationResult writeAmplifierVondra2(const Vondra2AmplifierParam& param);
-    virtual OperationResult writeAmplifierVondra(const VondraAmplifierParam& param);
-    virtual OperationResult writeAmplifierDravik(const DravikAmplifierParam& param);
-    virtual OperationResult writeHardwareFilters(const std::set<uint8_t>& filters);
-    virtual OperationResult writeMotionAssistantParam(const TesselMotionAssistantParam& param);
-    virtual OperationResult writeMotionCounterParam(const TesselMotionCounterParam& param);
-    virtual OperationResult writeStimulatorParam(const TesselStimulatorParam& param);
-    virtual OperationResult writeSurveyId(int32_t id);
-    virtual OperationResult writePhotoStimTimeDefer(double seconds);
-    // The family's own checks apply to the list; the caller keeps it within maxStimPrograms.
-    virtual OperationResult writeStimPrograms(const std::vector<StimulProgram>& programs);
-    // The Tessel signal-settings byte: 121 to read and 122 to write for other families.
-    virtual OperationResult readSignalSettings(uint8_t& out);
-    virtual OperationResult writeSignalSettings(uint8_t value);
-
-    virtual OperationResult ping(int32_t marker);
-
-    // How many stimulation programs the family holds; 0 for a family without programs.
-    virtual int32_t maxStimPrograms();
+    OperationResult writeByte(WriteParameter parameter, uint8_t value) const;
+    OperationResult ping(int32_t marker) const;
     // The number of signal channels; 0 for a family without a signal.
-    virtual int32_t channelsCount();
+    int32_t channelsCount() const;
     // How many stimulation phases the sensor runs; 0 for a family without a stimulator.
-    virtual int32_t maxStimulPhases();
+    int32_t maxStimulPhases() const;
     // The filters the family offers, ascending; empty for a family without filters.
-    virtual std::set<uint8_t> supportedFilters();
+    std::set<uint8_t> supportedFilters() const;
 
-    // The Dravik file system and stimulator link, or null for every other family.
-    virtual DravikDevice* dravik();
+private:
+    const ControlSlots slots_;
 };
 
 }  // namespace VexaDevice::Api

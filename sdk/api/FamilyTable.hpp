@@ -2,10 +2,10 @@
 // Table-driven family adapters. A family's access adapter is a TableAccess over its interface
 // with a table that maps the exported reads and registrations onto the interface's slots; the
 // slots are bound to the device object and answered by FamilyAccess itself. Its control adapter
-// is a TableControl with a table of writes, the ping and the channel count. What the table
-// leaves out answers as a family without it (121, 122, 118 or 124). What no table row can say
-// (records converted field by field, a family's own deliveries) an access adapter adds as methods
-// of a view it offers (FamilyViews.hpp); a control overrides FamilyControl.
+// is a TableControl with a table of writes, the ping and the counts, answered by FamilyControl.
+// What the table leaves out answers as a family without it (121, 122, 118 or 124). What no table
+// row can say (records converted field by field, a family's own deliveries and writes) an adapter
+// adds as methods of a view it offers (FamilyViews.hpp).
 //
 //   const AccessTable<ITessel>& tesselReads() {
 //       static const AccessTable<ITessel> table{
@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -112,22 +113,13 @@ struct AccessTable {
     EventSlot<Device, FPGDataCallback> fpgData{};
 };
 
-// A read slot bound to one device object.
-template <class Device, class Value>
-BoundRead<Value> bound(Device& device, const ReadSlot<Device, Value>& slot) {
+// A slot bound to one device object; it refers to the slot.
+template <class Device, class Result, class... Args>
+std::function<Result(Args...)> bound(Device& device, const std::function<Result(Device&, Args...)>& slot) {
     if (!slot) {
         return {};
     }
-    return [&device, &slot](Value& out) { return slot(device, out); };
-}
-
-// An event slot bound to one device object.
-template <class Device, class Callback>
-BoundEvent<Callback> bound(Device& device, const EventSlot<Device, Callback>& slot) {
-    if (!slot) {
-        return {};
-    }
-    return [&device, &slot](const HostTarget<Callback>& host) { return slot(device, host); };
+    return [&device, &slot](Args... args) { return slot(device, std::forward<Args>(args)...); };
 }
 
 template <class Device, class Key, class Slot>
@@ -187,29 +179,33 @@ struct ControlTable {
     WriteSlot<Device, int32_t> ping{};
     // The number of signal channels; none: 0.
     std::function<int32_t(Device&)> channelsCount{};
+    // The number of stimulation phases; none: 0.
+    std::function<int32_t(Device&)> maxStimulPhases{};
+    // The filters, ascending; none: no filters.
+    std::function<std::set<uint8_t>(Device&)> supportedFilters{};
 };
 
-// The control adapter over a family interface.
+// The control adapter over a family interface: the table's slots bound to the device object.
+// What no row can say a control adds as methods of a view it offers.
 template <class Device>
 class TableControl : public FamilyControl {
 public:
-    TableControl(Device& device, const ControlTable<Device>& table) : device_(device), table_(table) {}
-
-    OperationResult writeByte(WriteParameter parameter, uint8_t value) override {
-        const auto* slot = slotOf(table_.bytes, parameter);
-        return slot != nullptr ? (*slot)(device_, value) : unsupportedWrite();
-    }
-    OperationResult ping(int32_t marker) override {
-        return table_.ping ? table_.ping(device_, marker) : unsupportedCommand();
-    }
-    int32_t channelsCount() override { return table_.channelsCount ? table_.channelsCount(device_) : 0; }
+    // The slots refer to the table, which outlives the control.
+    TableControl(Device& device, const ControlTable<Device>& table)
+        : FamilyControl({
+              .bytes = bound(device, table.bytes),
+              .ping = bound(device, table.ping),
+              .channelsCount = bound(device, table.channelsCount),
+              .maxStimulPhases = bound(device, table.maxStimulPhases),
+              .supportedFilters = bound(device, table.supportedFilters),
+          }),
+          device_(device) {}
 
 protected:
     Device& device() const { return device_; }
 
 private:
     Device& device_;
-    const ControlTable<Device>& table_;
 };
 
 }  // namespace VexaDevice::Api

@@ -1,8 +1,9 @@
 #pragma once
-// The family-specific views of one access adapter: each is a part of the adapter (the adapter
-// itself, or an interface it implements) that the exports of the families having it reach by
-// its type. An adapter offers its views when it is made; an export asks for the view it needs
-// and refuses a sensor whose adapter offers none, so no call casts the adapter.
+// The family-specific views of one access adapter or control: each is a part of the adapter
+// (the adapter itself, an interface it implements, or the device object it drives) that the
+// exports of the families having it reach by its type. An adapter offers its views when it is
+// made; an export asks for the view it needs and refuses a sensor whose adapter offers none, so
+// no call casts the adapter.
 
 #include <utility>
 #include <vector>
@@ -40,6 +41,29 @@ private:
     }
 
     std::vector<std::pair<const void*, void*>> views_;
+};
+
+// The base of an adapter that offers views: the exports ask with `view<View>()`, the adapter
+// offers while it is made.
+class OffersViews {
+public:
+    // The family-specific view `View` of this adapter, or null when its family has none.
+    template <class View>
+    View* view() const {
+        return views_.find<View>();
+    }
+
+protected:
+    OffersViews() = default;
+    ~OffersViews() = default;
+
+    template <class View>
+    void offer(View& view) {
+        views_.offer(view);
+    }
+
+private:
+    FamilyViews views_;
 };
 
 }  // namespace VexaDevice::Api

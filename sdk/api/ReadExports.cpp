@@ -1,65 +1,21 @@
-// The exported parameter reads. Each one asks the sensor's family adapter, or for a family's
-// own record the view of the adapter that has it; a family without the parameter answers 121.
-// The value handed to the host starts zeroed, so a failed read never passes on stale memory,
-// and a failure without a code of its own reports 119.
+// The exported parameter reads every family may answer: text, state, bytes, ints, the version
+// and the channel list, each from the sensor's family adapter; a family without the parameter
+// answers 121. The value handed to the host starts zeroed, so a failed read never passes on stale
+// memory, and a failure without a code of its own reports 119. The reads of a family's own
+// records are beside its adapter (families/<family>/<Family>Exports.cpp) or the shared view
+// (SharedViewExports.cpp).
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "sdk/api/CallStatus.hpp"
 #include "sdk/api/HostRecords.hpp"
-#include "sdk/api/SensorWrap.hpp"
-#include "sdk/api/SharedViews.hpp"
-#include "sdk/api/families/dravik/DravikAccess.hpp"
-#include "sdk/api/families/tessel/TesselAccess.hpp"
-#include "sdk/api/families/vondra/VondraAccess.hpp"
+#include "sdk/api/ReadExport.hpp"
 #include "sdk/api/include/ambrelkit2.h"
-#include "sdk/core/Log.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Api;
 
 namespace {
-
-const ExportFailure kReadFailure{Errors::ReadParameterFailed};
-
-// Runs `read(access, value)` on a zeroed value, copies the value out and reports the result.
-template <typename Value, typename Read>
-uint8_t readValue(_Sensor* sensor, Value* out, CallStatus* status, Read read) {
-    if (sensor == nullptr || out == nullptr) {
-        return statusFail(Errors::ReadParameterFailed, status);
-    }
-    return guardedExport(status, kReadFailure, [&]() -> uint8_t {
-        Value value{};
-        const auto result = withDefaultCode(read(sensor->access(), value), Errors::ReadParameterFailed);
-        *out = value;
-        return statusFromResult(&result, status);
-    });
-}
-
-// The same for the records whose read fills only part of them: the rest keeps the caller's values.
-template <typename Value, typename Read>
-uint8_t readIntoCallersValue(_Sensor* sensor, Value* out, CallStatus* status, Read read) {
-    if (sensor == nullptr || out == nullptr) {
-        return statusFail(Errors::ReadParameterFailed, status);
-    }
-    return guardedExport(status, kReadFailure, [&]() -> uint8_t {
-        Value value = *out;
-        const auto result = withDefaultCode(read(sensor->access(), value), Errors::ReadParameterFailed);
-        *out = value;
-        return statusFromResult(&result, status);
-    });
-}
-
-// A read of the adapter's view `View`; a sensor whose adapter offers none answers 121.
-template <class View, typename Value>
-auto viewRead(OperationResult (View::*read)(Value&)) {
-    return [read](FamilyAccess& access, Value& value) {
-        auto* view = access.view<View>();
-        return view != nullptr ? (view->*read)(value) : unsupportedRead();
-    };
-}
 
 uint8_t readByte(_Sensor* sensor, uint8_t* out, CallStatus* status, ByteParameter parameter) {
     return readValue(sensor, out, status,
@@ -83,32 +39,6 @@ uint8_t readText(_Sensor* sensor, char* buffer, int32_t length, CallStatus* stat
             return result ? statusFail(Errors::ReadParameterFailed, status) : statusFromResult(&result, status);
         }
         copyText(text.c_str(), buffer, static_cast<size_t>(length));
-        return statusFromResult(&result, status);
-    });
-}
-
-// Reads a list and converts its first min(*count, size) entries into the host's array. The
-// family answers first: a sensor without the list refuses it whatever the array and count.
-template <typename HostEntry, typename Entry, typename Read, typename Convert>
-uint8_t readList(_Sensor* sensor, HostEntry* array, int32_t* count, CallStatus* status, Read read, Convert convert) {
-    if (sensor == nullptr) {
-        return statusFail(Errors::ReadParameterFailed, status);
-    }
-    return guardedExport(status, kReadFailure, [&]() -> uint8_t {
-        std::vector<Entry> entries;
-        const auto result = withDefaultCode(read(sensor->access(), entries), Errors::ReadParameterFailed);
-        if (!result && result.code == static_cast<int32_t>(Errors::ReadUnsupported.code)) {
-            if (count != nullptr) {
-                *count = 0;
-            }
-            return statusFromResult(&result, status);
-        }
-        if (array == nullptr || count == nullptr || *count <= 0) {
-            return statusFail(Errors::ReadParameterFailed, status);
-        }
-        const auto written = std::min<size_t>(static_cast<size_t>(*count), entries.size());
-        std::transform(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(written), array, convert);
-        *count = static_cast<int32_t>(written);
         return statusFromResult(&result, status);
     });
 }
@@ -216,10 +146,6 @@ AK_API uint8_t readPhotoStimSyncState(_Sensor* sensor, uint8_t* state, CallStatu
     return readByte(sensor, state, status, ByteParameter::PhotoStimSyncState);
 }
 
-AK_API uint8_t readPhotoStimTimeDefer(_Sensor* sensor, double* seconds, CallStatus* status) {
-    return readValue(sensor, seconds, status, viewRead(&StimulatorView::readPhotoStimTimeDefer));
-}
-
 AK_API uint8_t readADCInputSensor(_Sensor* sensor, uint8_t* code, CallStatus* status) {
     return readByte(sensor, code, status, ByteParameter::ADCInput);
 }
@@ -248,50 +174,6 @@ AK_API uint8_t readSurveyIdDravik(_Sensor* sensor, int32_t* id, CallStatus* stat
     return readInt(sensor, id, status, IntParameter::SurveyId);
 }
 
-AK_API uint8_t readAmplifierParamMorvex2(_Sensor* sensor, Morvex2AmplifierParam* param, CallStatus* status) {
-    return readIntoCallersValue(sensor, param, status, viewRead(&Morvex2AmplifierView::readAmplifierMorvex2));
-}
-
-AK_API uint8_t readAmplifierParamWrenlet(_Sensor* sensor, WrenletAmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, viewRead(&WrenletAmplifierView::readAmplifierWrenlet));
-}
-
-AK_API uint8_t readAmplifierParamVondra2(_Sensor* sensor, Vondra2AmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, viewRead(&Vondra2Access::readAmplifierVondra2));
-}
-
-AK_API uint8_t readAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, viewRead(&VondraAccess::readAmplifierVondra));
-}
-
-AK_API uint8_t readAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam* param, CallStatus* status) {
-    return readIntoCallersValue(sensor, param, status, viewRead(&DravikAccess::readAmplifierDravik));
-}
-
-AK_API uint8_t readFilesystemStatusDravik(_Sensor* sensor, DravikFSStatus* fsStatus, CallStatus* status) {
-    return readValue(sensor, fsStatus, status, viewRead(&DravikAccess::readFilesystemStatus));
-}
-
-AK_API uint8_t readFileSystemDiskInfoDravik(_Sensor* sensor, DravikFSDiskInfo* info, CallStatus* status) {
-    return readValue(sensor, info, status, viewRead(&DravikAccess::readFileSystemDiskInfo));
-}
-
-AK_API uint8_t readMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, viewRead(&TesselAccess::readMotionCounterParam));
-}
-
-AK_API uint8_t readMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, viewRead(&TesselAccess::readMotionAssistantParam));
-}
-
-AK_API uint8_t readStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam* param, CallStatus* status) {
-    return readValue(sensor, param, status, viewRead(&TesselAccess::readStimulatorParam));
-}
-
-AK_API uint8_t readStimulatorAndMAStateTessel(_Sensor* sensor, TesselStimulatorAndMAState* state, CallStatus* status) {
-    return readValue(sensor, state, status, viewRead(&TesselAccess::readStimulatorAndMAState));
-}
-
 // One body for the three channel-list exports.
 AK_API uint8_t readSupportedChannelsMorvex2(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count,
                                             CallStatus* status) {
@@ -308,53 +190,5 @@ AK_API uint8_t readSupportedChannelsDravik(_Sensor* sensor, EEGChannelInfo* chan
 
 AK_API uint8_t readSupportedEEGChannels(_Sensor* sensor, EEGChannelInfo* channels, int32_t* count, CallStatus* status)
     __attribute__((alias("readSupportedChannelsMorvex2")));
-
-AK_API uint8_t readStimPrograms(_Sensor* sensor, StimulProgram* programs, int32_t* count, CallStatus* status) {
-    return readList<StimulProgram, StimulProgram>(sensor, programs, count, status,
-                                                  viewRead(&StimulatorView::readStimPrograms),
-                                                  [](const StimulProgram& program) { return program; });
-}
-
-AK_API uint8_t readHardwareFiltersSensor(_Sensor* sensor, int16_t* filters, int32_t* count, CallStatus* status) {
-    if (sensor == nullptr || filters == nullptr || count == nullptr || *count <= 0) {
-        return statusFail(Errors::ReadParameterFailed, status);
-    }
-    return guardedExport(status, kReadFailure, [&]() -> uint8_t {
-        std::vector<uint8_t> active;
-        const auto result = withDefaultCode(viewRead(&TesselAccess::readHardwareFilters)(sensor->access(), active),
-                                            Errors::ReadParameterFailed);
-        if (result) {
-            // Ascending filters are written from the back, so the array holds them descending.
-            const auto written = std::min<size_t>(static_cast<size_t>(*count), active.size());
-            for (size_t index = 0; index < written; ++index) {
-                filters[written - 1 - index] = active[index];
-            }
-            *count = static_cast<int32_t>(written);
-        }
-        return statusFromResult(&result, status);
-    });
-}
-
-AK_API void readColorInfo(const _SensorInfo* info, int32_t* colour) {
-    if (info == nullptr || colour == nullptr) {
-        return;
-    }
-    const bool tessel = info->SensFamily == 1 || info->SensFamily == 2;
-    *colour = tessel && info->SensModel <= 3 ? info->SensModel : 4;
-}
-
-AK_API _Sensor* readPhotoStimDravik(_Sensor* sensor) {
-    if (sensor == nullptr || sensor->family() != 14) {
-        return nullptr;
-    }
-    try {
-        return sensor->linkedStimulator();
-    } catch (const std::exception& error) {
-        Utility::sdkLog().error("[readPhotoStimDravik] Failed read PhotoStim: {}", error.what());
-    } catch (...) {
-        Utility::sdkLog().error("[readPhotoStimDravik] Failed read PhotoStim");
-    }
-    return nullptr;
-}
 
 }  // extern "C"

@@ -1,6 +1,7 @@
 #pragma once
-// The views of an access adapter that more than one family offers (see FamilyViews.hpp). A
-// family whose adapter implements one offers it only for the codes and models that have it.
+// The views of an access adapter or control that more than one family offers (see
+// FamilyViews.hpp). A family whose adapter implements one offers it only for the codes and models
+// that have it. The photo-stimulator's writes are the control's view `StimulatorDevice`.
 
 #include <vector>
 
@@ -48,6 +49,26 @@ public:
 
 protected:
     ~StimulatorView() = default;
+};
+
+// The control's write of the four-channel amplifier record (Lorrel, MorvexBlack, and Morvex2 as
+// family 4).
+class WrenletAmplifierWriteView {
+public:
+    virtual OperationResult writeAmplifierWrenlet(const WrenletAmplifierParam& param) = 0;
+
+protected:
+    ~WrenletAmplifierWriteView() = default;
+};
+
+// The control's write of the eight-channel amplifier record (Morvex2, and MorvexBlack models 1
+// and 2).
+class Morvex2AmplifierWriteView {
+public:
+    virtual OperationResult writeAmplifierMorvex2(const Morvex2AmplifierParam& param) = 0;
+
+protected:
+    ~Morvex2AmplifierWriteView() = default;
 };
 
 }  // namespace VexaDevice::Api

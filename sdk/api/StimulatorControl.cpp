@@ -1,17 +1,21 @@
 #include "sdk/api/StimulatorControl.hpp"
 
+#include <utility>
+
 namespace VexaDevice::Api {
 
-OperationResult StimulatorControl::writePhotoStimTimeDefer(double seconds) {
-    return device_.writePhotoStimTimeDefer(seconds);
+namespace {
+
+ControlSlots withPhases(StimulatorDevice& device, ControlSlots slots) {
+    slots.maxStimulPhases = [&device] { return device.maxStimPrograms(); };
+    return slots;
 }
 
-OperationResult StimulatorControl::writeStimPrograms(const std::vector<StimulProgram>& programs) {
-    return device_.writeStimPrograms(programs);
+}  // namespace
+
+StimulatorControl::StimulatorControl(StimulatorDevice& device, ControlSlots slots)
+    : FamilyControl(withPhases(device, std::move(slots))) {
+    offer<StimulatorDevice>(device);
 }
-
-int32_t StimulatorControl::maxStimPrograms() { return device_.maxStimPrograms(); }
-
-int32_t StimulatorControl::maxStimulPhases() { return device_.maxStimPrograms(); }
 
 }  // namespace VexaDevice::Api

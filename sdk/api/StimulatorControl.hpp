@@ -1,6 +1,7 @@
 #pragma once
-// Writes and counts of a device with stimulation programs: the PhotoStim device (family 21), and
-// the base of the Dravik control.
+// The control of a device known by what it needs to run stimulation programs: the base of the
+// Dravik control. It offers the device as its `StimulatorDevice` view and counts one
+// stimulation phase per program.
 
 #include "sdk/api/FamilyControl.hpp"
 #include "sdk/api/StimulatorDevice.hpp"
@@ -9,16 +10,8 @@ namespace VexaDevice::Api {
 
 class StimulatorControl : public FamilyControl {
 public:
-    explicit StimulatorControl(StimulatorDevice& device) : device_(device) {}
-
-    OperationResult writePhotoStimTimeDefer(double seconds) override;
-    OperationResult writeStimPrograms(const std::vector<StimulProgram>& programs) override;
-    int32_t maxStimPrograms() override;
-    // One phase per program.
-    int32_t maxStimulPhases() override;
-
-private:
-    StimulatorDevice& device_;
+    // `slots`: the device's other slots; the device outlives the control.
+    explicit StimulatorControl(StimulatorDevice& device, ControlSlots slots = {});
 };
 
 }  // namespace VexaDevice::Api

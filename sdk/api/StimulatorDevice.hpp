@@ -1,7 +1,8 @@
 #pragma once
 // What the exported functions need of a device that runs photo-stimulation programs: the
-// PhotoStim device, and the Dravik device with its stimulation service. The device classes of
-// those families implement it next to ISensor.
+// PhotoStim device, and the Dravik device with its stimulation service. It is the view of those
+// families' controls: the PhotoStim control implements it, the Dravik control offers the device
+// it drives.
 
 #include <cstdint>
 #include <vector>

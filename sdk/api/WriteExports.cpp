@@ -1,11 +1,8 @@
-// The exported parameter writes. Each hands the host's value to the sensor's control; a family
-// without the parameter answers 122, and a failure without a code of its own reports 120.
-
-#include <set>
-#include <string>
-#include <vector>
-
-#include <fmt/format.h>
+// The exported byte-parameter writes every family may answer, the Kestrane-style ping, and the
+// read-only name and serial number. Each hands the host's value to the sensor's control; a family without the parameter
+// answers 122, and a failure without a code of its own reports 120. The writes of a family's own
+// records are beside its control (families/<family>/<Family>Exports.cpp) or the shared view
+// (SharedViewExports.cpp).
 
 #include "sdk/api/CallStatus.hpp"
 #include "sdk/api/ControlExport.hpp"
@@ -23,15 +20,6 @@ uint8_t writeExport(_Sensor* sensor, CallStatus* status, Write write) {
 
 uint8_t writeByte(_Sensor* sensor, uint8_t value, CallStatus* status, WriteParameter parameter) {
     return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeByte(parameter, value); });
-}
-
-// The filters of the host's array as one-byte values, repeats dropped; none for a null array.
-std::set<uint8_t> filterSet(const int16_t* filters, int32_t count) {
-    std::set<uint8_t> set;
-    for (int32_t index = 0; filters != nullptr && index < count; ++index) {
-        set.insert(static_cast<uint8_t>(filters[index] & 0xFF));
-    }
-    return set;
 }
 
 }  // namespace
@@ -78,71 +66,9 @@ AK_API uint8_t writeRedAmplitudeFPGSensor(_Sensor* sensor, uint8_t code, CallSta
     return writeByte(sensor, code, status, WriteParameter::RedAmplitude);
 }
 
-AK_API uint8_t writeAmplifierParamMorvex2(_Sensor* sensor, Morvex2AmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierMorvex2(param); });
-}
-
-AK_API uint8_t writeAmplifierParamWrenlet(_Sensor* sensor, WrenletAmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierWrenlet(param); });
-}
-
-AK_API uint8_t writeAmplifierParamVondra2(_Sensor* sensor, Vondra2AmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierVondra2(param); });
-}
-
-AK_API uint8_t writeAmplifierParamVondra(_Sensor* sensor, VondraAmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierVondra(param); });
-}
-
-AK_API uint8_t writeAmplifierParamDravik(_Sensor* sensor, DravikAmplifierParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeAmplifierDravik(param); });
-}
-
-AK_API uint8_t writeHardwareFiltersSensor(_Sensor* sensor, const int16_t* filters, int32_t count, CallStatus* status) {
-    return writeExport(sensor, status,
-                       [&](FamilyControl& control) { return control.writeHardwareFilters(filterSet(filters, count)); });
-}
-
-AK_API uint8_t writeMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam param, CallStatus* status) {
-    return writeExport(sensor, status,
-                       [&](FamilyControl& control) { return control.writeMotionAssistantParam(param); });
-}
-
-AK_API uint8_t writeMotionCounterParamTessel(_Sensor* sensor, TesselMotionCounterParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeMotionCounterParam(param); });
-}
-
-AK_API uint8_t writeStimulatorParamTessel(_Sensor* sensor, TesselStimulatorParam param, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeStimulatorParam(param); });
-}
-
-AK_API uint8_t writeSurveyIdDravik(_Sensor* sensor, int32_t id, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) { return control.writeSurveyId(id); });
-}
-
-AK_API uint8_t writePhotoStimTimeDefer(_Sensor* sensor, double seconds, CallStatus* status) {
-    return writeExport(sensor, status,
-                       [&](FamilyControl& control) { return control.writePhotoStimTimeDefer(seconds); });
-}
-
-// A list longer than the family holds is refused rather than cut short, and an empty or missing
-// list is refused: nothing of the host's programs is dropped unseen.
-AK_API uint8_t writeStimPrograms(_Sensor* sensor, const StimulProgram* programs, int32_t count, CallStatus* status) {
-    return writeExport(sensor, status, [&](FamilyControl& control) {
-        const int32_t most = control.maxStimPrograms();
-        if (most == 0) {
-            return unsupportedWrite();
-        }
-        if (programs == nullptr || count <= 0) {
-            return failedWith(Errors::WriteParameterFailed);
-        }
-        if (count > most) {
-            return OperationResult::failed(
-                static_cast<int32_t>(Errors::WriteParameterFailed.code),
-                fmt::format("Too many stimulation programs: {} given, the sensor holds at most {}", count, most));
-        }
-        return control.writeStimPrograms(std::vector<StimulProgram>(programs, programs + count));
-    });
+AK_API uint8_t pingKestrane(_Sensor* sensor, uint8_t marker, CallStatus* status) {
+    return controlExport(sensor, status, Errors::CommandFailed,
+                         [marker](FamilyControl& control) { return control.ping(marker); });
 }
 
 // Name and serial number are read-only: one body for both exports.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <regex>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -70,6 +69,16 @@ void traceManufacturerData(const std::string& name, const DeviceParamManufacture
     }
 }
 
+std::vector<std::optional<NamePattern>> namePatternsOf(const std::vector<ScanFilter>& filters) {
+    std::vector<std::optional<NamePattern>> patterns;
+    patterns.reserve(filters.size());
+    for (const ScanFilter& filter : filters) {
+        patterns.push_back(filter.namePattern ? std::optional<NamePattern>(std::in_place, *filter.namePattern)
+                                              : std::nullopt);
+    }
+    return patterns;
+}
+
 }  // namespace
 
 std::shared_ptr<DevScan> DevScan::create(const ScanParams& params, DevScanTiming timing, MonotonicClock clock) {
@@ -87,6 +96,7 @@ std::shared_ptr<DevScan> DevScan::create(const ScanParams& params, DevScanTiming
 
 DevScan::DevScan(Private, const ScanParams& params, DevScanTiming timing, MonotonicClock clock)
     : params_(params),
+      namePatterns_(namePatternsOf(params.filters)),
       outOfRangeTimeoutSec_(params.outOfRangeTimeoutSec),
       timing_(timing),
       clock_(std::move(clock)),
@@ -335,15 +345,15 @@ bool DevScan::matchFilters(const DeviceInfo& record) const {
     }
     if (params_.filters.empty()) return true;
 
-    std::optional<std::optional<std::array<uint8_t, 2>>> modelCode;  // read once, when a filter needs it
-    auto model = [&]() -> const std::optional<std::array<uint8_t, 2>>& {
-        if (!modelCode) {
-            std::array<uint8_t, 2> code{};
-            modelCode.emplace(record.modelCode(code) ? std::optional(code) : std::nullopt);
-        }
-        return *modelCode;
+    // The model code, read once, when a filter needs it; null when the device advertises none.
+    std::array<uint8_t, 2> modelCode{};
+    std::optional<bool> hasModelCode;
+    auto model = [&]() -> const std::array<uint8_t, 2>* {
+        if (!hasModelCode) hasModelCode = record.modelCode(modelCode);
+        return *hasModelCode ? &modelCode : nullptr;
     };
-    for (const ScanFilter& filter : params_.filters) {
+    for (size_t index = 0; index < params_.filters.size(); ++index) {
+        const ScanFilter& filter = params_.filters[index];
         if (filter.address && !(*filter.address == record.deviceId())) continue;
         if (filter.serviceUuid) {
             auto uuids = record.servicesUuids();
@@ -352,12 +362,14 @@ bool DevScan::matchFilters(const DeviceInfo& record) const {
                 continue;
             }
         }
-        if (filter.namePattern && record.name() != *filter.namePattern) {
-            const std::regex pattern(*filter.namePattern, std::regex::ECMAScript | std::regex::icase);
-            if (!std::regex_search(record.name(), pattern)) continue;
+        if (const auto& name = namePatterns_[index]) {
+            const NamePattern::Match found = name->match(record.name());
+            // A pattern that is no regular expression ends the tests: the advertisement is dropped.
+            if (found == NamePattern::Match::Unusable) return false;
+            if (found == NamePattern::Match::Missing) continue;
         }
         if (filter.modelType || filter.modelVariant) {
-            const auto& code = model();
+            const auto* code = model();
             if (!code) continue;
             if (filter.modelType && (*code)[0] != *filter.modelType) continue;
             if (filter.modelVariant && (*code)[1] != *filter.modelVariant) continue;

@@ -17,6 +17,7 @@
 #include "sdk/ble/DeviceInfo.hpp"
 #include "sdk/ble/IDeviceScan.hpp"
 #include "sdk/ble/MonotonicClock.hpp"
+#include "sdk/ble/NamePattern.hpp"
 #include "sdk/ble/PeriodicTimer.hpp"
 #include "sdk/ble/platform/BlePlatform.hpp"
 
@@ -89,6 +90,8 @@ private:
     void ageDevices();
 
     const ScanParams params_;
+    // The name rule of each filter, in the filters' order; empty for a filter without one.
+    const std::vector<std::optional<NamePattern>> namePatterns_;
     const int64_t outOfRangeTimeoutSec_;
     const DevScanTiming timing_;
     const MonotonicClock clock_;

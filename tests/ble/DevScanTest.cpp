@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "sdk/ble/DevScan.hpp"
+#include "sdk/ble/NamePattern.hpp"
 #include "sdk/core/RtException.hpp"
 #include "sim/radio/SimRadio.hpp"
 #include "tests/ble/SimDevice.hpp"
@@ -140,6 +141,42 @@ TEST_F(DevScanFilters, InvalidPatternDropsTheAdvertisement) {
     auto scan = started(params);
     EXPECT_EQ(foundAfter(*scan, {advertisement(1, "([")}), Strings{"(["});  // exact name matches before the pattern
     EXPECT_EQ(foundAfter(*scan, {advertisement(2, "other")}), Strings{"(["});
+}
+
+TEST_F(DevScanFilters, AnInvalidPatternEndsTheTestsOnlyWhereItIsReached) {
+    ScanParams invalidFirst;
+    invalidFirst.filters.push_back({.namePattern = std::string("([")});
+    invalidFirst.filters.push_back({.serviceUuid = familyService});
+    auto first = started(invalidFirst);
+    EXPECT_EQ(foundAfter(*first, {withService(advertisement(1, "served"), familyService)}), Strings{});
+
+    ScanParams invalidLast;
+    invalidLast.filters.push_back({.serviceUuid = familyService});
+    invalidLast.filters.push_back({.namePattern = std::string("([")});
+    invalidLast.filters.push_back({.namePattern = std::string("other")});
+    auto last = started(invalidLast);
+    EXPECT_EQ(foundAfter(*last, {withService(advertisement(2, "served"), familyService), advertisement(3, "other")}),
+              Strings{"served"});
+}
+
+// One compiled pattern is read by every thread that matches against it.
+TEST(NamePattern, ThreadsMatchAgainstOnePatternAtOnce) {
+    const NamePattern pattern("^(Tessel)|(Quindle) [0-9]+$");
+    EXPECT_EQ(NamePattern("([").match("(["), NamePattern::Match::Found);
+    EXPECT_EQ(NamePattern("([").match("other"), NamePattern::Match::Unusable);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < 200; ++round) {
+                if (pattern.match("tessel one") != NamePattern::Match::Found) ++wrong;
+                if (pattern.match("my QUINDLE 7") != NamePattern::Match::Found) ++wrong;
+                if (pattern.match("Quindle") != NamePattern::Match::Missing) ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(DevScanFilters, ManufacturerModelCode) {

@@ -1,7 +1,7 @@
-// The family-specific views of an access adapter: a view is found only on the adapter that
-// offered it, as the part it offered (an interface at an offset inside the adapter included),
-// and the exports that need a view refuse a sensor without it with the code and message of a
-// family without the parameter or event.
+// The family-specific views of an access adapter or control: a view is found only on the adapter
+// that offered it, as the part it offered (an interface at an offset inside the adapter
+// included), and the exports that need a view refuse a sensor without it with the code and
+// message of a family without the parameter, event or command.
 
 #include "sdk/api/FamilyViews.hpp"
 
@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "sdk/api/CallbackHandle.hpp"
@@ -18,6 +20,7 @@
 #include "sdk/api/HostDelivery.hpp"
 #include "sdk/api/SensorWrap.hpp"
 #include "sdk/api/SharedViews.hpp"
+#include "sdk/api/StimulatorDevice.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 #include "sdk/core/EventBus.hpp"
 #include "tests/support/IdleSensor.hpp"
@@ -130,6 +133,41 @@ private:
     std::shared_ptr<BLE::ConnectionBus> connection_ = std::make_shared<BLE::ConnectionBus>(4);
 };
 
+// A control with the four-channel amplifier write and the stimulator's writes, the first only
+// when asked, and one byte parameter and a phase count from its slots.
+class ViewedControl final : public FamilyControl, public WrenletAmplifierWriteView, public StimulatorDevice {
+public:
+    explicit ViewedControl(bool wrenlet)
+        : FamilyControl({
+              .bytes = {{WriteParameter::Gain, [this](uint8_t value) { return record("gain", value); }}},
+              .maxStimulPhases = [] { return 3; },
+          }) {
+        if (wrenlet) {
+            offer<WrenletAmplifierWriteView>(*this);
+        }
+        offer<StimulatorDevice>(*this);
+    }
+
+    OperationResult writeAmplifierWrenlet(const WrenletAmplifierParam& param) override {
+        return record("wrenlet", param.Current);
+    }
+    OperationResult writePhotoStimTimeDefer(double) override {
+        return OperationResult::failed(0, "the deferral is fixed");
+    }
+    OperationResult writeStimPrograms(const std::vector<StimulProgram>& programs) override {
+        return record("programs", static_cast<int>(programs.size()));
+    }
+    int32_t maxStimPrograms() override { return 2; }
+
+    std::vector<std::pair<std::string, int>> writes;
+
+private:
+    OperationResult record(const std::string& what, int value) {
+        writes.emplace_back(what, value);
+        return OperationResult::done();
+    }
+};
+
 _Sensor* handleOf(bool morvexRecords, uint8_t family) {
     return new _Sensor(std::make_shared<ViewedFamily>(morvexRecords), std::make_unique<FamilyControl>(), family, 0);
 }
@@ -209,6 +247,53 @@ TEST(FamilyViewExports, ASensorWithoutTheViewIsRefusedAsAFamilyWithoutIt) {
     int32_t count = 2;
     EXPECT_EQ(readHardwareFiltersSensor(sensor, filters, &count, &status), 0);
     expectRefusal(status, 121, "Failed read the sensor parameter");
+    freeSensor(sensor);
+}
+
+TEST(FamilyViewExports, AControlAnswersTheWritesOfTheViewsItOffered) {
+    auto* control = new ViewedControl(true);
+    _Sensor* sensor = new _Sensor(std::make_shared<ViewedFamily>(false), std::unique_ptr<FamilyControl>(control),
+                                  SensorFamilyLorrel, 0);
+    CallStatus status{};
+    WrenletAmplifierParam wrenlet{};
+    wrenlet.Current = 6;
+    ASSERT_EQ(writeAmplifierParamWrenlet(sensor, wrenlet, &status), 1) << status.ErrorMsg;
+    ASSERT_EQ(writeGainSensor(sensor, 9, &status), 1) << status.ErrorMsg;
+    StimulProgram programs[3]{};
+    EXPECT_EQ(writeStimPrograms(sensor, programs, 3, &status), 0) << "more than the view's stimulator holds";
+    EXPECT_EQ(status.Error, 120u);
+    ASSERT_EQ(writeStimPrograms(sensor, programs, 2, &status), 1) << status.ErrorMsg;
+    EXPECT_EQ(control->writes, (std::vector<std::pair<std::string, int>>{{"wrenlet", 6}, {"gain", 9}, {"programs", 2}}));
+    EXPECT_EQ(getMaxStimulPhasesCountSensor(sensor), 3);
+
+    // The view's own failure passes through with its message and the export's default code.
+    EXPECT_EQ(writePhotoStimTimeDefer(sensor, 1.5, &status), 0);
+    expectRefusal(status, 120, "the deferral is fixed");
+
+    // What the control neither offers nor has a slot for.
+    EXPECT_EQ(writeAmplifierParamMorvex2(sensor, Morvex2AmplifierParam{}, &status), 0);
+    expectRefusal(status, 122, "Failed write the sensor parameter");
+    EXPECT_EQ(writeDataOffsetSensor(sensor, 1, &status), 0);
+    expectRefusal(status, 122, "Failed write the sensor parameter");
+    EXPECT_EQ(pingKestrane(sensor, 1, &status), 0);
+    expectRefusal(status, 118, "Failed to execute the sensor command");
+    EXPECT_EQ(deleteFileDravik(sensor, "a.dat", &status), 0);
+    expectRefusal(status, 118, "Failed to execute the sensor command");
+    uint8_t settings = 0x33;
+    EXPECT_EQ(getSignalSettingsTessel(sensor, &settings, &status), 0);
+    expectRefusal(status, 121, "Failed read the sensor parameter");
+    EXPECT_EQ(settings, 0x33);
+    EXPECT_EQ(getChannelsCountSensor(sensor), 0);
+    EXPECT_EQ(getSupportedFiltersCountSensor(sensor), 0);
+    freeSensor(sensor);
+
+    // The same control without the amplifier view refuses the write as a family without it.
+    auto* bare = new ViewedControl(false);
+    sensor = new _Sensor(std::make_shared<ViewedFamily>(false), std::unique_ptr<FamilyControl>(bare),
+                         SensorFamilyMorvex2, 0);
+    EXPECT_EQ(writeAmplifierParamWrenlet(sensor, wrenlet, &status), 0);
+    expectRefusal(status, 122, "Failed write the sensor parameter");
+    EXPECT_TRUE(bare->writes.empty());
     freeSensor(sensor);
 }
 

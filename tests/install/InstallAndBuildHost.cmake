@@ -1,6 +1,8 @@
-# cmake -DBUILD_DIR=... -DHOST_DIR=... -DWORK_DIR=... -DC_COMPILER=... -P InstallAndBuildHost.cmake
-# Installs the built library into a scratch prefix, checks what lands there, and builds and runs
-# the C host against it twice: with pkg-config's flags and through find_package.
+# cmake -DBUILD_DIR=... -DHOST_DIR=... -DWORK_DIR=... -DC_COMPILER=... -DCXX_COMPILER=... -DHEADER_DIR=...
+#       -P InstallAndBuildHost.cmake
+# Installs the built library into a scratch prefix, checks what lands there (every section header
+# of the source tree's HEADER_DIR among it, each compiling on its own as C and C++), and builds
+# and runs the C host against it twice: with pkg-config's flags and through find_package.
 
 function(run)
   execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -26,6 +28,21 @@ foreach(file ${libdir}/libambrelkit2-x64.so ${libdir}/libambrelkit2-x64.so.2 ${p
   if(NOT EXISTS ${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()
+endforeach()
+# The public header includes its sections: each is installed and stands on its own in C and C++.
+file(GLOB sections RELATIVE ${HEADER_DIR} ${HEADER_DIR}/ambrelkit2/*.h)
+if(NOT sections)
+  message(FATAL_ERROR "no section headers under ${HEADER_DIR}/ambrelkit2")
+endif()
+foreach(section ${sections})
+  if(NOT EXISTS ${prefix}/include/${section})
+    message(FATAL_ERROR "not installed: ${prefix}/include/${section}")
+  endif()
+  file(WRITE ${WORK_DIR}/section.c "#include <${section}>\n")
+  file(WRITE ${WORK_DIR}/section.cpp "#include <${section}>\n")
+  set(strict -Wall -Wextra -pedantic -Werror -fsyntax-only -I${prefix}/include)
+  run(${C_COMPILER} -std=c99 ${strict} ${WORK_DIR}/section.c)
+  run(${CXX_COMPILER} -std=c++17 ${strict} ${WORK_DIR}/section.cpp)
 endforeach()
 foreach(link ${libdir}/libambrelkit2-x64.so ${libdir}/libambrelkit2-x64.so.2)
   if(NOT IS_SYMLINK ${link})

@@ -102,7 +102,6 @@ OperationResult DravikFileSystem::closeStream() {
         return OperationResult::done();
     }
     auto result = fsCommand(FsStreamClose, {}, {}, Access::None, nullptr, 0);
-    setNotify(links_.status, false);
     return result ? waitStatusChange(before) : result;
 }
 

@@ -85,8 +85,8 @@ struct DravikBuses {
     using FsStatusBus = Utility::EventBus<_DravikFSStatus>;
     using FileStreamBus = Utility::EventBus<std::vector<_FileData>>;
     using FileListBus = Utility::EventBus<std::vector<_FileInfo>>;
-    using StimStateBus = Utility::EventBus<PhotoStim::DevStimulStatus>;
-    using StimSyncBus = Utility::EventBus<PhotoStim::DevStimulSyncStatus>;
+    using StimStateBus = PhotoStim::StimStatusBus;
+    using StimSyncBus = PhotoStim::SyncStatusBus;
 };
 
 }  // namespace VexaDevice::Dravik

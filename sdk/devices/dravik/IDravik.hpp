@@ -12,13 +12,16 @@
 #include "sdk/core/EEGChannel.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/common/IdentitySlots.hpp"
 #include "sdk/devices/dravik/DravikRecords.hpp"
 #include "sdk/devices/photostim/IPhotoStim.hpp"
 #include "sdk/devices/photostim/PhotoStimRecords.hpp"
+#include "sdk/devices/photostim/StimulatorSlots.hpp"
 
 namespace VexaDevice::Dravik {
 
-class IDravik : public Sensor::ISensor {
+// The slots before the identity reads.
+class IDravikFiles : public Sensor::ISensor {
 public:
     virtual std::weak_ptr<DravikBuses::BatteryBus> batteryEvent() = 0;
     virtual std::weak_ptr<DravikBuses::BatteryBus> batteryVoltageEvent() = 0;
@@ -44,10 +47,11 @@ public:
     virtual OperationResult fileStreamRead(const std::string& name, uint32_t offset, uint32_t length) = 0;
     virtual OperationResult readFileInfoAll(std::vector<_FileInfo>& out) = 0;
     virtual int32_t maxStimPhases() = 0;
-    virtual OperationResult readName(std::string& out) = 0;
-    virtual OperationResult readState(int32_t& out) = 0;
-    virtual OperationResult readAddress(std::string& out) = 0;
-    virtual OperationResult readSerialNumber(std::string& out) = 0;
+};
+
+// The slots before the stimulator reads.
+class IDravikReads : public Devices::IdentitySlots<IDravikFiles> {
+public:
     virtual OperationResult readFirmwareMode(uint8_t& out) = 0;
     virtual OperationResult readSamplingFrequency(uint8_t& out) = 0;
     virtual OperationResult readSamplingFrequencyResist(uint8_t& out) = 0;
@@ -64,10 +68,10 @@ public:
     virtual std::shared_ptr<PhotoStim::IPhotoStim> readPhotoStim() = 0;
     // An empty stimulator unlinks the present one.
     virtual OperationResult writePhotoStim(std::shared_ptr<PhotoStim::IPhotoStim> stimulator) = 0;
-    virtual OperationResult readBattVoltage(int32_t& out) = 0;
-    virtual OperationResult readStimState(PhotoStim::DevStimulStatus& out) = 0;
-    virtual OperationResult readStimPrograms(std::vector<PhotoStim::StimProgram>& out) = 0;
-    virtual OperationResult writeStimPrograms(const std::vector<PhotoStim::StimProgram>& programs) = 0;
+};
+
+class IDravik : public PhotoStim::StimulatorSlots<IDravikReads> {
+public:
     // Seconds.
     virtual OperationResult readPhotoStimTimeDefer(double& out) = 0;
     virtual OperationResult writePhotoStimTimeDefer(const double& seconds) = 0;

@@ -46,9 +46,10 @@ constexpr uint8_t DefaultRedCode = 5;
 constexpr int32_t SignalFeature = 0;
 constexpr int32_t ResistFeature = 4;
 
+// The command byte, then `value` once per channel; made at its full size at once.
 std::vector<uint8_t> perChannelFrame(uint8_t command, uint8_t value) {
-    std::vector<uint8_t> frame{command};
-    frame.insert(frame.end(), ChannelCount, value);
+    std::vector<uint8_t> frame(1 + ChannelCount, value);
+    frame.front() = command;
     return frame;
 }
 

@@ -13,7 +13,9 @@
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/common/IdentitySlots.hpp"
 #include "sdk/devices/photostim/PhotoStimRecords.hpp"
+#include "sdk/devices/photostim/StimulatorSlots.hpp"
 
 namespace VexaDevice::PhotoStim {
 
@@ -21,13 +23,14 @@ namespace VexaDevice::PhotoStim {
 inline constexpr auto SynchroniseCommand = static_cast<Sensor::SensorCommand>(36);
 inline constexpr auto ResetCommand = static_cast<Sensor::SensorCommand>(37);
 
-class IPhotoStim : public Sensor::ISensor {
+// The slots before the identity reads.
+class IPhotoStimLink : public Sensor::ISensor {
 public:
     virtual std::weak_ptr<Utility::EventBus<int>> batteryEvent() = 0;
     virtual std::weak_ptr<Utility::EventBus<int>> batteryVoltageEvent() = 0;
     virtual std::weak_ptr<BLE::ConnectionBus> connectionStateEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<DevStimulStatus>> stimStatusEvent() = 0;
-    virtual std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() = 0;
+    virtual std::weak_ptr<StimStatusBus> stimStatusEvent() = 0;
+    virtual std::weak_ptr<SyncStatusBus> syncStatusEvent() = 0;
 
     // Programs the device holds at most.
     virtual int32_t maxProgramCount() = 0;
@@ -44,18 +47,18 @@ public:
     virtual uint32_t stimulatorTime(bool reread) = 0;
     virtual OperationResult prepareSync() = 0;
     virtual OperationResult sync() = 0;
+};
 
-    virtual OperationResult readName(std::string& out) = 0;
-    virtual OperationResult readState(int32_t& out) = 0;
-    virtual OperationResult readAddress(std::string& out) = 0;
-    virtual OperationResult readSerialNumber(std::string& out) = 0;
+// The slots before the stimulator reads.
+class IPhotoStimReads : public Devices::IdentitySlots<IPhotoStimLink> {
+public:
     virtual OperationResult readFirmwareMode(uint8_t& out) = 0;
     virtual OperationResult readFirmwareVersion(DeviceVersion& out) = 0;
     virtual OperationResult readBattPower(int32_t& out) = 0;
-    virtual OperationResult readBattVoltage(int32_t& out) = 0;
-    virtual OperationResult readStimState(DevStimulStatus& out) = 0;
-    virtual OperationResult readStimPrograms(std::vector<StimProgram>& out) = 0;
-    virtual OperationResult writeStimPrograms(const std::vector<StimProgram>& programs) = 0;
+};
+
+class IPhotoStim : public StimulatorSlots<IPhotoStimReads> {
+public:
     // Seconds.
     virtual OperationResult readTimeDefer(double& out) = 0;
     // 0 to 10 seconds; 517 otherwise.

@@ -26,10 +26,10 @@ public:
 
     std::weak_ptr<Utility::EventBus<int>> batteryEvent() override { return protocol().batteryEvent(); }
     std::weak_ptr<Utility::EventBus<int>> batteryVoltageEvent() override { return protocol().batteryVoltageEvent(); }
-    std::weak_ptr<Utility::EventBus<DevStimulStatus>> stimStatusEvent() override {
+    std::weak_ptr<StimStatusBus> stimStatusEvent() override {
         return protocol().stimStatusEvent();
     }
-    std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() override {
+    std::weak_ptr<SyncStatusBus> syncStatusEvent() override {
         return protocol().syncStatusEvent();
     }
 

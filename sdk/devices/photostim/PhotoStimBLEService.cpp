@@ -392,11 +392,11 @@ bool PhotoStimBLEService::resume() {
     return true;
 }
 
-std::weak_ptr<PhotoStimBLEService::StimStatusBus> PhotoStimBLEService::stimStatusEvent() const {
+std::weak_ptr<StimStatusBus> PhotoStimBLEService::stimStatusEvent() const {
     return tracker_->stimBus;
 }
 
-std::weak_ptr<PhotoStimBLEService::SyncStatusBus> PhotoStimBLEService::syncStatusEvent() const {
+std::weak_ptr<SyncStatusBus> PhotoStimBLEService::syncStatusEvent() const {
     return tracker_->syncBus;
 }
 

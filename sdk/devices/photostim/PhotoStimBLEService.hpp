@@ -35,9 +35,6 @@ namespace VexaDevice::PhotoStim {
 
 class PhotoStimBLEService {
 public:
-    using StimStatusBus = Utility::EventBus<DevStimulStatus>;
-    using SyncStatusBus = Utility::EventBus<DevStimulSyncStatus>;
-
     // Finds the Status, Config and Command characteristics of the service, starts the status
     // notification and reads the status and the program list. A required service that is
     // missing or lacks a property fails with rt_exception ("PTS Status Channel cannot be

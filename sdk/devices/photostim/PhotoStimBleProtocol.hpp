@@ -81,8 +81,8 @@ public:
 
     std::weak_ptr<Utility::EventBus<int>> batteryEvent() const { return batteryLevel_.event(); }
     std::weak_ptr<Utility::EventBus<int>> batteryVoltageEvent() const { return relay_->batteryVoltageEvent(); }
-    std::weak_ptr<Utility::EventBus<DevStimulStatus>> stimStatusEvent() const { return relay_->stimStatusEvent(); }
-    std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() const { return relay_->syncStatusEvent(); }
+    std::weak_ptr<StimStatusBus> stimStatusEvent() const { return relay_->stimStatusEvent(); }
+    std::weak_ptr<SyncStatusBus> syncStatusEvent() const { return relay_->syncStatusEvent(); }
 
 private:
     friend struct Devices::ProtocolStart;

@@ -1,8 +1,11 @@
 #pragma once
 // The records of the photo-stimulation devices and service: the stimulator's state, its
-// synchronisation state and one stimulation program.
+// synchronisation state and one stimulation program, and the buses the two states are published
+// on.
 
 #include <cstdint>
+
+#include "sdk/core/EventBus.hpp"
 
 namespace VexaDevice::PhotoStim {
 
@@ -19,6 +22,9 @@ enum class DevStimulSyncStatus : uint8_t {
     NotSynchronised = 0,
     Synchronised = 1,
 };
+
+using StimStatusBus = Utility::EventBus<DevStimulStatus>;
+using SyncStatusBus = Utility::EventBus<DevStimulSyncStatus>;
 
 // One stimulation program: a train of pulses at `frequency` (Hz, 0..62500) of `pulseWidth`
 // seconds at `power` percent, lasting `stimulDuration` seconds, then `pause` (0..255).

@@ -25,8 +25,8 @@ public:
     // Worker only: publish the service's battery voltage when it changed.
     void publishVoltage(const PhotoStimBLEService& service);
 
-    std::weak_ptr<Utility::EventBus<DevStimulStatus>> stimStatusEvent() const { return state_.event(); }
-    std::weak_ptr<Utility::EventBus<DevStimulSyncStatus>> syncStatusEvent() const { return sync_.event(); }
+    std::weak_ptr<StimStatusBus> stimStatusEvent() const { return state_.event(); }
+    std::weak_ptr<SyncStatusBus> syncStatusEvent() const { return sync_.event(); }
     std::weak_ptr<Utility::EventBus<int>> batteryVoltageEvent() const { return voltage_.event(); }
 
 private:
@@ -39,8 +39,8 @@ private:
     Devices::ChangedValue<DevStimulStatus> state_;
     Devices::ChangedValue<DevStimulSyncStatus> sync_;
     Devices::ChangedValue<int> voltage_;
-    std::shared_ptr<PhotoStimBLEService::StimStatusBus::Callback> stateHandler_;
-    std::shared_ptr<PhotoStimBLEService::SyncStatusBus::Callback> syncHandler_;
+    std::shared_ptr<StimStatusBus::Callback> stateHandler_;
+    std::shared_ptr<SyncStatusBus::Callback> syncHandler_;
 };
 
 }  // namespace VexaDevice::PhotoStim

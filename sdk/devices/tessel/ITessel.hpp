@@ -9,11 +9,13 @@
 #include "sdk/ble/IBLEDevice.hpp"
 #include "sdk/core/ISensor.hpp"
 #include "sdk/core/OperationResult.hpp"
+#include "sdk/devices/common/IdentitySlots.hpp"
 #include "sdk/devices/tessel/TesselRecords.hpp"
 
 namespace VexaDevice::Tessel {
 
-class ITessel : public Sensor::ISensor {
+// The slots before the identity reads.
+class ITesselStreams : public Sensor::ISensor {
 public:
     // Filters the device can switch on.
     virtual std::set<uint8_t> supportedFilters() = 0;
@@ -37,11 +39,10 @@ public:
     virtual double packsLostPercent() = 0;
     virtual uint64_t packsLost() = 0;
     virtual uint64_t packsReceived() = 0;
+};
 
-    virtual OperationResult readName(std::string& out) = 0;
-    virtual OperationResult readState(int32_t& out) = 0;
-    virtual OperationResult readAddress(std::string& out) = 0;
-    virtual OperationResult readSerialNumber(std::string& out) = 0;
+class ITessel : public Devices::IdentitySlots<ITesselStreams> {
+public:
     virtual OperationResult readHardwareFilters(std::set<uint8_t>& out) = 0;
     virtual OperationResult readFirmwareMode(uint8_t& out) = 0;
     virtual OperationResult readSamplingFrequency(uint8_t& out) = 0;

@@ -30,6 +30,7 @@ public:
 
     const std::shared_ptr<PtsServicePeer>& stimulator() const { return pts_; }
     std::shared_ptr<SimCharacteristic> fsCommandCharacteristic() const { return fsCommand_; }
+    std::shared_ptr<SimCharacteristic> fsStatusCharacteristic() const { return fsStatus_; }
     std::shared_ptr<SimCharacteristic> acsConfigCharacteristic() const { return acsConfig_; }
 
     // Runs `action` on the model under its lock; the file-system status is announced after.

@@ -218,6 +218,25 @@ TEST_F(DravikFiles, StreamedFilesArriveInOrderAndTheStreamEnds) {
     EXPECT_EQ(Utility::decodeUnsigned(frame.data() + 28, 4, true), 146u);
 }
 
+TEST_F(DravikFiles, ClosingTheStreamSwitchesStatusNotificationsOffOnce) {
+    ASSERT_TRUE(protocol->writeFile("a.bin", pattern(300, 1), 0));
+    ASSERT_TRUE(protocol->fileStreamRead("a.bin", 0, 300)) << "a stream read turns status notifications on";
+    const auto status = rig.peer->fsStatusCharacteristic();
+    ASSERT_TRUE(status->isNotifying());
+    ASSERT_TRUE(protocol->fileStreamAutosave("auto.raw"));
+    ASSERT_NE(protocol->readFilesystemStatus().streamActive, 0);
+
+    const int configured = status->clientConfigurationWrites();
+    ASSERT_TRUE(protocol->fileSystemStreamClose());
+    EXPECT_EQ(status->clientConfigurationWrites() - configured, 1);
+    EXPECT_FALSE(status->isNotifying());
+    EXPECT_EQ(requests().back()[4], 16) << "the close command";
+    EXPECT_EQ(protocol->readFilesystemStatus().streamActive, 0);
+
+    ASSERT_TRUE(protocol->fileSystemStreamClose()) << "no stream: nothing to send";
+    EXPECT_EQ(status->clientConfigurationWrites() - configured, 1);
+}
+
 TEST(DravikFrames, RepliesAreReadWithinTheirFields) {
     std::vector<uint8_t> bytes{0x40, 0x42, 0x0F, 0x00, 3, 0};
     bytes.insert(bytes.end(), 13, 'x');  // no terminator inside the text field

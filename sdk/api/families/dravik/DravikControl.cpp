@@ -16,23 +16,26 @@ DravikAmplifier dravikAmplifier(const DravikAmplifierParam& param, size_t channe
     return amplifier;
 }
 
-OperationResult DravikControl::writeAmplifierDravik(const DravikAmplifierParam& param) {
+OperationResult writeDravikAmplifier(DravikDevice& device, const DravikAmplifierParam& param) {
     std::vector<Sensor::EEGChannelInfo> channels;
-    auto result = device_.readSupportedEEGChannels(channels);
+    auto result = device.readSupportedEEGChannels(channels);
     if (!result) {
         return result;
     }
-    return device_.writeAmplifierParam(dravikAmplifier(param, channels.size()));
+    return device.writeAmplifierParam(dravikAmplifier(param, channels.size()));
 }
 
-OperationResult DravikControl::writeSurveyId(int32_t id) { return device_.writeSurveyId(id); }
-
-OperationResult DravikControl::ping(int32_t marker) { return device_.ping(marker); }
-
-int32_t DravikControl::channelsCount() {
-    std::vector<Sensor::EEGChannelInfo> channels;
-    device_.readSupportedEEGChannels(channels);
-    return static_cast<int32_t>(channels.size());
+DravikControl::DravikControl(DravikDevice& device)
+    : StimulatorControl(device, {
+                                    .ping = [&device](int32_t marker) { return device.ping(marker); },
+                                    .channelsCount =
+                                        [&device] {
+                                            std::vector<Sensor::EEGChannelInfo> channels;
+                                            device.readSupportedEEGChannels(channels);
+                                            return static_cast<int32_t>(channels.size());
+                                        },
+                                }) {
+    offer<DravikDevice>(device);
 }
 
 }  // namespace VexaDevice::Api

@@ -15,7 +15,9 @@ const ControlTable<ILorrel>& lorrelWrites() {
 
 }  // namespace
 
-LorrelControl::LorrelControl(ILorrel& device) : TableControl(device, lorrelWrites()) {}
+LorrelControl::LorrelControl(ILorrel& device) : TableControl(device, lorrelWrites()) {
+    offer<WrenletAmplifierWriteView>(*this);
+}
 
 OperationResult LorrelControl::writeAmplifierWrenlet(const WrenletAmplifierParam& param) {
     return device().writeAmplifierParam(deviceForm(param, anyNonZero));

@@ -3,11 +3,13 @@
 // photoplethysmogram settings and the four-channel amplifier.
 
 #include "sdk/api/FamilyTable.hpp"
+#include "sdk/api/SharedViews.hpp"
 #include "sdk/devices/lorrel/ILorrel.hpp"
 
 namespace VexaDevice::Api {
 
-class LorrelControl final : public TableControl<Lorrel::ILorrel> {
+// Its view: the four-channel amplifier write.
+class LorrelControl final : public TableControl<Lorrel::ILorrel>, public WrenletAmplifierWriteView {
 public:
     explicit LorrelControl(Lorrel::ILorrel& device);
 

@@ -43,8 +43,12 @@ const ControlTable<IMorvex2>& morvex2Writes() {
 
 }  // namespace
 
-Morvex2Control::Morvex2Control(IMorvex2& device, uint8_t family)
-    : TableControl(device, morvex2Writes()), family_(family) {}
+Morvex2Control::Morvex2Control(IMorvex2& device, uint8_t family) : TableControl(device, morvex2Writes()) {
+    offer<Morvex2AmplifierWriteView>(*this);
+    if (family == SensorFamilyMorvexBlack) {
+        offer<WrenletAmplifierWriteView>(*this);
+    }
+}
 
 OperationResult Morvex2Control::writeAmplifierMorvex2(const Morvex2AmplifierParam& param) {
     return device().writeAmplifierParam(
@@ -52,9 +56,6 @@ OperationResult Morvex2Control::writeAmplifierMorvex2(const Morvex2AmplifierPara
 }
 
 OperationResult Morvex2Control::writeAmplifierWrenlet(const WrenletAmplifierParam& param) {
-    if (family_ != SensorFamilyMorvexBlack) {
-        return unsupportedWrite();
-    }
     return device().writeAmplifierParam(amplifierForm(param.ChMode, param.ChFlag, param.ChGain, param.Current,
                                                       [](uint8_t mode) { return static_cast<uint8_t>(mode != 0); }));
 }

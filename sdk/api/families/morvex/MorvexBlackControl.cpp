@@ -15,13 +15,14 @@ const ControlTable<IMorvex>& morvexBlackWrites() {
 
 }  // namespace
 
-MorvexBlackControl::MorvexBlackControl(IMorvex& device, uint8_t model)
-    : TableControl(device, morvexBlackWrites()), model_(model) {}
+MorvexBlackControl::MorvexBlackControl(IMorvex& device, uint8_t model) : TableControl(device, morvexBlackWrites()) {
+    offer<WrenletAmplifierWriteView>(*this);
+    if (model != 0) {
+        offer<Morvex2AmplifierWriteView>(*this);
+    }
+}
 
 OperationResult MorvexBlackControl::writeAmplifierMorvex2(const Morvex2AmplifierParam& param) {
-    if (model_ == 0) {
-        return unsupportedWrite();
-    }
     return device().writeAmplifierParam(deviceForm(param, exactlyOne));
 }
 

@@ -4,15 +4,20 @@ namespace VexaDevice::Api {
 
 namespace {
 
-// A photo-stimulator has no byte parameters, ping or signal channels.
+// A photo-stimulator has no byte parameters, ping or signal channels; it runs one phase per
+// program.
 const ControlTable<PhotoStim::IPhotoStim>& photoStimWrites() {
-    static const ControlTable<PhotoStim::IPhotoStim> table{};
+    static const ControlTable<PhotoStim::IPhotoStim> table{
+        .maxStimulPhases = [](PhotoStim::IPhotoStim& device) { return device.maxProgramCount(); },
+    };
     return table;
 }
 
 }  // namespace
 
-PhotoStimControl::PhotoStimControl(PhotoStim::IPhotoStim& device) : TableControl(device, photoStimWrites()) {}
+PhotoStimControl::PhotoStimControl(PhotoStim::IPhotoStim& device) : TableControl(device, photoStimWrites()) {
+    offer<StimulatorDevice>(*this);
+}
 
 OperationResult PhotoStimControl::writePhotoStimTimeDefer(double seconds) { return device().writeTimeDefer(seconds); }
 
@@ -26,7 +31,5 @@ OperationResult PhotoStimControl::writeStimPrograms(const std::vector<StimulProg
 }
 
 int32_t PhotoStimControl::maxStimPrograms() { return device().maxProgramCount(); }
-
-int32_t PhotoStimControl::maxStimulPhases() { return device().maxProgramCount(); }
 
 }  // namespace VexaDevice::Api

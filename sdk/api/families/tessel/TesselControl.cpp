@@ -19,14 +19,20 @@ const ControlTable<ITessel>& tesselWrites() {
                 {WriteParameter::AccelerometerSens, writeOf<uint8_t>(&ITessel::writeAccelerometerSens)},
                 {WriteParameter::GyroscopeSens, writeOf<uint8_t>(&ITessel::writeGyroscopeSens)},
             },
+        // One signal channel; one stimulation phase where the current stimulator is fitted.
         .channelsCount = [](ITessel&) { return 1; },
+        .maxStimulPhases =
+            [](ITessel& device) {
+                return device.isSupportedCommand(Sensor::SensorCommand::StartCurrentStimulation) ? 1 : 0;
+            },
+        .supportedFilters = [](ITessel& device) { return device.supportedFilters(); },
     };
     return table;
 }
 
 }  // namespace
 
-TesselControl::TesselControl(ITessel& device) : TableControl(device, tesselWrites()) {}
+TesselControl::TesselControl(ITessel& device) : TableControl(device, tesselWrites()) { offer<TesselControl>(*this); }
 
 OperationResult TesselControl::writeHardwareFilters(const std::set<uint8_t>& filters) {
     return device().writeHardwareFilters(filters);
@@ -52,11 +58,5 @@ OperationResult TesselControl::readSignalSettings(uint8_t& out) {
 }
 
 OperationResult TesselControl::writeSignalSettings(uint8_t value) { return device().writeSignalSettings(value); }
-
-int32_t TesselControl::maxStimulPhases() {
-    return device().isSupportedCommand(Sensor::SensorCommand::StartCurrentStimulation) ? 1 : 0;
-}
-
-std::set<uint8_t> TesselControl::supportedFilters() { return device().supportedFilters(); }
 
 }  // namespace VexaDevice::Api

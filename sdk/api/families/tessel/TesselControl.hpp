@@ -1,5 +1,6 @@
 #pragma once
-// Writes, filters and signal settings of a Tessel-class sensor (families 1 and 2).
+// Writes, counts and filters of a Tessel-class sensor (families 1 and 2); the Tessel exports
+// reach its records, filter write and signal settings as its own view.
 
 #include "sdk/api/FamilyTable.hpp"
 #include "sdk/devices/tessel/ITessel.hpp"
@@ -10,15 +11,12 @@ class TesselControl final : public TableControl<Tessel::ITessel> {
 public:
     explicit TesselControl(Tessel::ITessel& device);
 
-    OperationResult writeHardwareFilters(const std::set<uint8_t>& filters) override;
-    OperationResult writeMotionAssistantParam(const TesselMotionAssistantParam& param) override;
-    OperationResult writeMotionCounterParam(const TesselMotionCounterParam& param) override;
-    OperationResult writeStimulatorParam(const TesselStimulatorParam& param) override;
-    OperationResult readSignalSettings(uint8_t& out) override;
-    OperationResult writeSignalSettings(uint8_t value) override;
-    std::set<uint8_t> supportedFilters() override;
-    // One signal channel; one stimulation phase where the current stimulator is fitted.
-    int32_t maxStimulPhases() override;
+    OperationResult writeHardwareFilters(const std::set<uint8_t>& filters);
+    OperationResult writeMotionAssistantParam(const TesselMotionAssistantParam& param);
+    OperationResult writeMotionCounterParam(const TesselMotionCounterParam& param);
+    OperationResult writeStimulatorParam(const TesselStimulatorParam& param);
+    OperationResult readSignalSettings(uint8_t& out);
+    OperationResult writeSignalSettings(uint8_t value);
 };
 
 }  // namespace VexaDevice::Api

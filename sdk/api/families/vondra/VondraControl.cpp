@@ -48,13 +48,15 @@ Vondra::VondraAmplifierParam deviceAmplifier(const HostParam& param) {
 
 }  // namespace
 
-VondraControl::VondraControl(IVondra& device) : TableControl(device, vondraWrites()) {}
+VondraControl::VondraControl(IVondra& device) : TableControl(device, vondraWrites()) { offer<VondraControl>(*this); }
 
 OperationResult VondraControl::writeAmplifierVondra(const VondraAmplifierParam& param) {
     return device().writeAmplifierParam(deviceAmplifier(param));
 }
 
-Vondra2Control::Vondra2Control(IVondra2& device) : TableControl(device, vondra2Writes()) {}
+Vondra2Control::Vondra2Control(IVondra2& device) : TableControl(device, vondra2Writes()) {
+    offer<Vondra2Control>(*this);
+}
 
 OperationResult Vondra2Control::writeAmplifierVondra2(const Vondra2AmplifierParam& param) {
     return device().writeAmplifierParam(deviceAmplifier(param));

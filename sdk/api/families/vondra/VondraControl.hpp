@@ -1,6 +1,7 @@
 #pragma once
 // Writes, ping and channel count of the Vondra sensors: family 5 (seven channels) and family 6
-// (four channels, with the motion and photoplethysmogram codes).
+// (four channels, with the motion and photoplethysmogram codes). Each control is its family's
+// view for the amplifier write.
 
 #include "sdk/api/FamilyTable.hpp"
 #include "sdk/devices/vondra/IVondra.hpp"
@@ -13,7 +14,7 @@ public:
     explicit VondraControl(Vondra::IVondra& device);
 
     // Any non-zero mode or flag byte switches the channel's signal or resistance on.
-    OperationResult writeAmplifierVondra(const VondraAmplifierParam& param) override;
+    OperationResult writeAmplifierVondra(const VondraAmplifierParam& param);
 };
 
 class Vondra2Control final : public TableControl<Vondra2::IVondra2> {
@@ -21,7 +22,7 @@ public:
     explicit Vondra2Control(Vondra2::IVondra2& device);
 
     // Any non-zero mode or flag byte switches the channel's signal or resistance on.
-    OperationResult writeAmplifierVondra2(const Vondra2AmplifierParam& param) override;
+    OperationResult writeAmplifierVondra2(const Vondra2AmplifierParam& param);
 };
 
 }  // namespace VexaDevice::Api

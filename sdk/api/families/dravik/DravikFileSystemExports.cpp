@@ -1,6 +1,6 @@
-// The exported Dravik file-system functions and the Kestrane-style ping. A sensor of another
-// family answers 118 for the commands, 121 for the reads and 122 for the write, whatever the
-// other arguments. Names, buffers and counts are checked next, before anything reaches the
+// The exported Dravik file-system functions, through the Dravik control's device. A sensor of
+// another family answers 118 for the commands, 121 for the reads and 122 for the write, whatever
+// the other arguments. Names, buffers and counts are checked next, before anything reaches the
 // device, and nothing is copied beyond the host's buffers.
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include "sdk/api/DravikDevice.hpp"
 #include "sdk/api/DravikFileRecords.hpp"
 #include "sdk/api/FamilyAccess.hpp"
+#include "sdk/api/FamilyControl.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 
 using namespace VexaDevice;
@@ -24,10 +25,7 @@ namespace {
 template <typename Run>
 uint8_t dravikExport(_Sensor* sensor, CallStatus* status, const LibraryError& fallback,
                      OperationResult (*wrongFamily)(), Run run) {
-    return controlExport(sensor, status, fallback, [&](FamilyControl& control) {
-        DravikDevice* device = control.dravik();
-        return device == nullptr ? wrongFamily() : run(*device);
-    });
+    return controlViewExport<DravikDevice>(sensor, status, fallback, wrongFamily, run);
 }
 
 template <typename Run>
@@ -45,11 +43,6 @@ uint8_t dravikRead(_Sensor* sensor, CallStatus* status, Run run) {
 }  // namespace
 
 extern "C" {
-
-AK_API uint8_t pingKestrane(_Sensor* sensor, uint8_t marker, CallStatus* status) {
-    return controlExport(sensor, status, Errors::CommandFailed,
-                         [marker](FamilyControl& control) { return control.ping(marker); });
-}
 
 AK_API uint8_t deleteAllFilesDravik(_Sensor* sensor, const char* text, CallStatus* status) {
     return dravikCommand(sensor, text, status, [&](DravikDevice& device) { return device.deleteAllFiles(text); });

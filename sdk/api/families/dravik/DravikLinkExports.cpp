@@ -1,4 +1,5 @@
-// The exported link between a Dravik sensor and the photo-stimulator it synchronises with.
+// The exported link between a Dravik sensor and the photo-stimulator it synchronises with, set
+// through the Dravik control's device and read from the handles' links.
 
 #include <memory>
 
@@ -6,6 +7,7 @@
 #include "sdk/api/ControlExport.hpp"
 #include "sdk/api/DravikDevice.hpp"
 #include "sdk/api/include/ambrelkit2.h"
+#include "sdk/core/Log.hpp"
 
 using namespace VexaDevice;
 using namespace VexaDevice::Api;
@@ -31,15 +33,11 @@ extern "C" {
 // are linked; with null the device drops its stimulator and the handles their links. A failed
 // device call changes no link.
 AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallStatus* status) {
-    return controlExport(sensor, status, Errors::WriteParameterFailed, [&](FamilyControl& control) {
-        DravikDevice* device = control.dravik();
-        if (device == nullptr) {
-            return unsupportedWrite();
-        }
+    return viewWrite<DravikDevice>(sensor, status, [&](DravikDevice& device) {
         if (photoStim != nullptr && !isPhotoStimulator(*photoStim)) {
             return failedWith(kNotAStimulator);
         }
-        auto result = device->setPhotoStim(photoStim != nullptr ? sharedDevice(*photoStim) : nullptr);
+        auto result = device.setPhotoStim(photoStim != nullptr ? sharedDevice(*photoStim) : nullptr);
         if (result && photoStim != nullptr) {
             sensor->link(*photoStim);
         } else if (result) {
@@ -47,6 +45,20 @@ AK_API uint8_t writePhotoStimDravik(_Sensor* sensor, _Sensor* photoStim, CallSta
         }
         return result;
     });
+}
+
+AK_API _Sensor* readPhotoStimDravik(_Sensor* sensor) {
+    if (sensor == nullptr || sensor->family() != 14) {
+        return nullptr;
+    }
+    try {
+        return sensor->linkedStimulator();
+    } catch (const std::exception& error) {
+        Utility::sdkLog().error("[readPhotoStimDravik] Failed read PhotoStim: {}", error.what());
+    } catch (...) {
+        Utility::sdkLog().error("[readPhotoStimDravik] Failed read PhotoStim");
+    }
+    return nullptr;
 }
 
 }  // extern "C"
