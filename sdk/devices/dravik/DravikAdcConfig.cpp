@@ -17,25 +17,31 @@ namespace VexaDevice::Dravik {
 
 namespace {
 
-constexpr size_t kBlocks = 3;
-constexpr size_t kBlockChannels = 8;
-constexpr size_t kBlockStart = 8;
-constexpr size_t kBlockSize = 24;
+// Where the register blocks stand in the packet: how many, the channels of each, the first
+// block's offset and a block's size in bytes.
+struct BlockLayout {
+    size_t count;
+    size_t channels;
+    size_t start;
+    size_t size;
+};
+constexpr BlockLayout kBlocks{.count = 3, .channels = 8, .start = 8, .size = 24};
 
 // Offsets within a register block.
-constexpr size_t kConfig1 = 0;
-constexpr size_t kConfig2 = 1;
-constexpr size_t kConfig3 = 2;
-constexpr size_t kLeadOff = 3;
-constexpr size_t kChannelSet = 4;
-constexpr size_t kLeadOffSenseP = 14;
-constexpr size_t kLeadOffSenseN = 15;
-constexpr size_t kBlockLast = 23;
+enum BlockRegister : size_t {
+    kConfig1 = 0,
+    kConfig2 = 1,
+    kConfig3 = 2,
+    kLeadOff = 3,
+    kChannelSet = 4,
+    kLeadOffSenseP = 14,
+    kLeadOffSenseN = 15,
+    kBlockLast = 23
+};
 
+// A channel's setting register: the power-down bit and, in its low three bits, the input.
 constexpr uint8_t kPowerDownBit = 0x80;
-constexpr uint8_t kInputNormal = 0;
-constexpr uint8_t kInputShorted = 1;
-constexpr uint8_t kInputTest = 5;
+enum ChannelInput : uint8_t { kInputNormal = 0, kInputShorted = 1, kInputTest = 5 };
 
 // Gain-table index -> the converter's 3-bit gain code, and back.
 constexpr std::array<uint8_t, 8> kGainCodes{0, 1, kUnknownIndex, 2, 3, 4, 5, 6};
@@ -58,7 +64,7 @@ uint8_t rateFromConfig1(uint8_t config) {
     }
 }
 
-size_t block(size_t channel) { return kBlockStart + (channel / kBlockChannels) * kBlockSize; }
+size_t block(size_t channel) { return kBlocks.start + (channel / kBlocks.channels) * kBlocks.size; }
 
 OperationResult wrongValue(std::string text) { return OperationResult::failed(ErrWrongParamValue, std::move(text)); }
 
@@ -84,7 +90,7 @@ OperationResult buildAdcConfig(const DravikAmplifierParam& param, std::vector<ui
     std::vector<uint8_t> bytes(kAdcConfigSize, 0);
     const uint8_t referents = param.referentMode == 1 ? 1 : 2;
     bytes[4] = referents;
-    std::array<bool, kBlocks> testSignal{};
+    std::array<bool, kBlocks.count> testSignal{};
     size_t enabled = 0;
     for (size_t channel = 0; channel < kChannels; ++channel) {
         const uint8_t gain = param.channelGain[channel];
@@ -92,8 +98,8 @@ OperationResult buildAdcConfig(const DravikAmplifierParam& param, std::vector<ui
             return wrongValue("The specified Gain value is not supported");
         }
         const size_t base = block(channel);
-        const auto bit = static_cast<uint8_t>(1u << (channel % kBlockChannels));
-        uint8_t& setting = bytes[base + kChannelSet + channel % kBlockChannels];
+        const auto bit = static_cast<uint8_t>(1u << (channel % kBlocks.channels));
+        uint8_t& setting = bytes[base + kChannelSet + channel % kBlocks.channels];
         setting = static_cast<uint8_t>(kGainCodes[gain] << 4);
         const uint8_t mode = param.channelMode[channel];
         switch (mode) {
@@ -102,7 +108,7 @@ OperationResult buildAdcConfig(const DravikAmplifierParam& param, std::vector<ui
         case ChannelSignal: setting |= kInputNormal; break;
         case ChannelTest:
             setting |= kInputTest;
-            testSignal[channel / kBlockChannels] = true;
+            testSignal[channel / kBlocks.channels] = true;
             break;
         default: setting |= kPowerDownBit | kInputShorted; continue;
         }
@@ -112,8 +118,8 @@ OperationResult buildAdcConfig(const DravikAmplifierParam& param, std::vector<ui
             bytes[base + kLeadOffSenseP] |= bit;
         }
     }
-    for (size_t index = 0; index < kBlocks; ++index) {
-        const size_t base = kBlockStart + index * kBlockSize;
+    for (size_t index = 0; index < kBlocks.count; ++index) {
+        const size_t base = kBlocks.start + index * kBlocks.size;
         bytes[base + kConfig1] = config1(param.samplingFrequency);
         bytes[base + kConfig2] = testSignal[index] ? 0xD4 : 0xD0;
         bytes[base + kConfig3] = index == 0 ? 0xEC : 0xE0;
@@ -126,7 +132,7 @@ OperationResult buildAdcConfig(const DravikAmplifierParam& param, std::vector<ui
         size_t left = referents;
         for (size_t channel = 0; channel < kChannels && left > 0; ++channel) {
             if (param.channelMode[channel] == ChannelSignalResist) {
-                bytes[block(channel) + kLeadOffSenseN] |= static_cast<uint8_t>(1u << (channel % kBlockChannels));
+                bytes[block(channel) + kLeadOffSenseN] |= static_cast<uint8_t>(1u << (channel % kBlocks.channels));
                 --left;
             }
         }
@@ -153,8 +159,8 @@ DravikAmplifierParam decodeAdcConfig(std::span<const uint8_t> bytes) {
     bool referentLeadOff = false;
     for (size_t channel = 0; channel < kChannels; ++channel) {
         const size_t base = block(channel);
-        const uint8_t setting = packet[base + kChannelSet + channel % kBlockChannels];
-        const bool leadOff = (packet[base + kLeadOffSenseP] >> (channel % kBlockChannels)) & 1;
+        const uint8_t setting = packet[base + kChannelSet + channel % kBlocks.channels];
+        const bool leadOff = (packet[base + kLeadOffSenseP] >> (channel % kBlocks.channels)) & 1;
         uint8_t mode = ChannelOff;
         if ((setting & kPowerDownBit) == 0) {
             switch (setting & 0x07) {
@@ -171,7 +177,7 @@ DravikAmplifierParam decodeAdcConfig(std::span<const uint8_t> bytes) {
     }
     param.referentsResist = signalResist >= packet[4] && referentLeadOff ? 1 : 0;
     param.configFlag = packet[6] != 0 ? 1 : 0;
-    param.samplingFrequency = rateFromConfig1(packet[kBlockStart + kConfig1]);
+    param.samplingFrequency = rateFromConfig1(packet[kBlocks.start + kConfig1]);
     return param;
 }
 

@@ -11,10 +11,8 @@ namespace VexaDevice::Dravik {
 
 namespace {
 
-constexpr uint8_t kStopFrame = 0x01;
-constexpr uint8_t kSignalFrame = 0x03;
-constexpr uint8_t kResistFrame = 0x05;
-constexpr uint8_t kPingFrame = 0x06;
+// First byte of the frames written to the command characteristic.
+enum ModeFrame : uint8_t { kStopFrame = 0x01, kSignalFrame = 0x03, kResistFrame = 0x05, kPingFrame = 0x06 };
 constexpr int kModeFrameWrites = 3;
 
 OperationResult sendFailure(const char* text) { return OperationResult::failed(ErrDataSend, text); }

@@ -10,36 +10,43 @@ namespace VexaDevice::Kestrane {
 using Sensor::SensorCommand;
 using Sensor::SensorParamAccess;
 using Sensor::SensorParameter;
-using Sensor::toInt;
 
 namespace {
 
-constexpr uint8_t DefaultGainCode = 4;
-constexpr uint8_t DefaultCurrentCode = 1;
 // 2.4 V as the device states it, in single precision.
 constexpr double ReferenceVoltage = static_cast<double>(2.4f);
-constexpr uint32_t SignalResolution = 24;
-constexpr uint32_t ResistResolution = 32;
-constexpr uint32_t SignalValueSize = 3;
-constexpr uint32_t ResistValueSize = 4;
+
+// A converter value as the signal and resistance packs carry it.
+struct ValueFormat {
+    uint32_t resolutionBits;
+    uint32_t size;  // bytes
+};
+constexpr ValueFormat SignalValue{.resolutionBits = 24, .size = 3};
+constexpr ValueFormat ResistValue{.resolutionBits = 32, .size = 4};
+// A resistance pack is one record after a 4-byte counter; resistances go up to 4 MOhm.
 constexpr uint32_t ResistCounterSize = 4;
 constexpr double ResistUpperLimit = 4000000.0;
-constexpr uint32_t RecordsPerStreamPack = 8;
-constexpr uint32_t MotionValueSize = 2;
-constexpr uint32_t MotionValues = 6;
-constexpr uint8_t MotionCode = 1;
-constexpr uint32_t FpgValueSize = 3;
-constexpr uint32_t FpgValues = 2;
-constexpr uint8_t FpgCode = 5;
 
-PackParams streamPack(uint32_t values, uint32_t valueSize, uint32_t counterSize, uint8_t code) {
-    return {RecordsPerStreamPack * values * valueSize + counterSize, valueSize, counterSize, code, code};
+// The records of a motion or photoplethysmogram pack: eight of `values` values of `valueSize`
+// bytes, and the stream's code (read and write alike).
+struct SideStreamRecords {
+    uint32_t values;
+    uint32_t valueSize;
+    uint8_t code;
+};
+constexpr uint32_t RecordsPerStreamPack = 8;
+constexpr SideStreamRecords MotionRecords{.values = 6, .valueSize = 2, .code = 1};
+constexpr SideStreamRecords FpgRecords{.values = 2, .valueSize = 3, .code = 5};
+
+PackParams streamPack(const SideStreamRecords& records, uint32_t counterSize) {
+    return {RecordsPerStreamPack * records.values * records.valueSize + counterSize, records.valueSize, counterSize,
+            records.code, records.code};
 }
 
 }  // namespace
 
 uint32_t signalPackSize(uint32_t channels, uint32_t samplesPerPack, uint32_t counterSize) {
-    return (SignalValueSize * channels + 1) * samplesPerPack + counterSize;
+    return (SignalValue.size * channels + 1) * samplesPerPack + counterSize;
 }
 
 StreamLayout streamLayout(uint32_t channels, uint32_t samplesPerPack, uint32_t counterSize, bool littleEndian) {
@@ -53,26 +60,26 @@ StreamLayout streamLayout(uint32_t channels, uint32_t samplesPerPack, uint32_t c
     signal.channelCount = channels;
     signal.referenceVoltage = ReferenceVoltage;
     std::fill_n(signal.gain.begin(), used, gain);
-    signal.resolutionBits = SignalResolution;
+    signal.resolutionBits = SignalValue.resolutionBits;
     signal.samplesPerPack = samplesPerPack;
     signal.packSize = signalPackSize(channels, samplesPerPack, counterSize);
-    signal.sampleSize = SignalValueSize;
+    signal.sampleSize = SignalValue.size;
     signal.counterSize = counterSize;
 
     ResistParams& resist = layout.resist;
     resist.channelCount = channels;
     resist.referenceVoltage = ReferenceVoltage;
     std::fill_n(resist.gain.begin(), used, gain);
-    resist.resolutionBits = ResistResolution;
+    resist.resolutionBits = ResistValue.resolutionBits;
     resist.current = Utility::currentToAmperes(DefaultCurrentCode);
     std::fill_n(resist.upperLimit.begin(), used, ResistUpperLimit);
-    resist.packSize = ResistValueSize * channels + ResistCounterSize;
+    resist.packSize = ResistValue.size * channels + ResistCounterSize;
     resist.samplesPerPack = 1;
-    resist.sampleSize = ResistValueSize;
+    resist.sampleSize = ResistValue.size;
     resist.counterSize = ResistCounterSize;
 
-    layout.motion = streamPack(MotionValues, MotionValueSize, counterSize, MotionCode);
-    layout.fpg = streamPack(FpgValues, FpgValueSize, counterSize, FpgCode);
+    layout.motion = streamPack(MotionRecords, counterSize);
+    layout.fpg = streamPack(FpgRecords, counterSize);
     return layout;
 }
 

@@ -60,8 +60,13 @@ struct AmplifierSettings {
     uint8_t current = 0;
 };
 
-// Signal and resistance on every channel at gain code 4, current code 1: what the protocols
-// send once connected.
+// The gain and probe-current codes of the default setting; the layouts' converter parameters
+// are those of this setting.
+inline constexpr uint8_t DefaultGainCode = 4;
+inline constexpr uint8_t DefaultCurrentCode = 1;
+
+// Signal and resistance on every channel at the default codes: what the protocols send once
+// connected.
 AmplifierSettings defaultAmplifier(uint32_t channels);
 
 }  // namespace VexaDevice::Kestrane

@@ -12,16 +12,11 @@
 
 namespace VexaDevice::MorvexBlack {
 
-using Kestrane::PackParams;
-using Utility::formatKspDeviceError;
-using Utility::rt_exception;
-
 namespace {
 
 constexpr int StatusRingCapacity = 32;
-// Sampling-frequency codes of the streams that have a fixed rate.
-constexpr uint8_t MotionRateCode = 4;
-constexpr uint8_t FpgRateCode = 6;
+// Both side streams have a fixed rate.
+constexpr Kestrane::SideStreamRates FixedRates{.motion = 4, .fpg = 6, .none = NoCode};
 
 const char* const ProtocolName = "Morvex Black BLE Protocol";
 
@@ -37,8 +32,7 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE
 
 MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                                      const Devices::ProtocolTiming& timing)
-    : SideStreams(commandLock_, commandSender(), frameWriter(),
-                  Kestrane::SideStreamRates{MotionRateCode, FpgRateCode, NoCode}, motionParams(), fpgParams()),
+    : SideStreams(commandLock_, commandSender(), frameWriter(), FixedRates, motionParams(), fpgParams()),
       timing_(timing),
       device_(std::move(device)),
       deviceInformation_(std::move(deviceInformation)),
@@ -52,8 +46,8 @@ MorvexBleProtocol::~MorvexBleProtocol() { stop(); }
 
 void MorvexBleProtocol::start() {
     try {
-        if (deviceInformation_.empty()) throw rt_exception("DeviceInfo Service cannot be empty.");
-        if (!device_) throw rt_exception("BLE device cannot be null.");
+        if (deviceInformation_.empty()) throw Utility::rt_exception("DeviceInfo Service cannot be empty.");
+        if (!device_) throw Utility::rt_exception("BLE device cannot be null.");
         readDeviceInformation(linkLoss_.isLost());
         setUpGatt();
         readStatus();
@@ -95,8 +89,8 @@ void MorvexBleProtocol::setUpGatt() {
     motion().open(found.motion, wake, 0);
     fpg().open(found.fpg, wake, 0);
     // A stream the device does not have reads as having no codes.
-    if (!motion().channel()) motion().setParams(PackParams{0, 0, 0, NoCode, NoCode});
-    if (!fpg().channel()) fpg().setParams(PackParams{0, 0, 0, NoCode, NoCode});
+    if (!motion().channel()) motion().setParams(Kestrane::PackParams{0, 0, 0, NoCode, NoCode});
+    if (!fpg().channel()) fpg().setParams(Kestrane::PackParams{0, 0, 0, NoCode, NoCode});
 }
 
 void MorvexBleProtocol::fillCapabilities() {
@@ -134,7 +128,7 @@ OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::v
     const uint8_t wanted = modeByte(target);
     // Skipped only when the device is known to be in the mode (a mode left unknown is read
     // first); a link that is down fails every command.
-    if (linkLoss_.isDown()) return formatKspDeviceError(exchange_.failure().error);
+    if (linkLoss_.isDown()) return Utility::formatKspDeviceError(exchange_.failure().error);
     if (relearnState() && mode_ == wanted) return OperationResult::done();
     const auto inMode = [wanted](const OpCmdRes& reply) { return reply.mode == wanted; };
     // A status that neither shows the mode nor reports an error was not caused by this frame.
@@ -146,7 +140,7 @@ OperationResult MorvexBleProtocol::modeCommand(DevAmpStatus target, const std::v
     } else {
         trust_.forget();
     }
-    return formatKspDeviceError(reply.error);
+    return Utility::formatKspDeviceError(reply.error);
 }
 
 void MorvexBleProtocol::streamNone() { signal_->stopNotifyIfStarted(); }

@@ -16,11 +16,6 @@
 namespace VexaDevice::Morvex {
 
 namespace ChannelMode = BLE::ChannelMode;
-using Sensor::SensorCommand;
-using Sensor::SensorParamAccess;
-using Sensor::SensorParameter;
-using Sensor::toInt;
-using Utility::rt_exception;
 
 namespace {
 
@@ -60,16 +55,9 @@ std::shared_ptr<MorvexBleProtocol> MorvexBleProtocol::create(std::shared_ptr<BLE
                                                              std::shared_ptr<BLE::IBLEChannel> command,
                                                              std::shared_ptr<BLE::IBLEChannel> data,
                                                              const Devices::ProtocolTiming& timing) {
-    std::shared_ptr<MorvexBleProtocol> protocol(new MorvexBleProtocol(std::move(device), std::move(deviceInformation),
-                                                                      std::move(status), std::move(command),
-                                                                      std::move(data), timing));
-    try {
-        protocol->start();
-    } catch (...) {
-        protocol->stop();
-        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
-    }
-    return protocol;
+    return Devices::ProtocolStart::make<MorvexBleProtocol>(std::move(device), std::move(deviceInformation),
+                                                           std::move(status), std::move(command), std::move(data),
+                                                           timing);
 }
 
 MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
@@ -104,28 +92,33 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
 MorvexBleProtocol::~MorvexBleProtocol() { stop(); }
 
 void MorvexBleProtocol::checkChannels() const {
-    if (deviceInformation_.empty()) throw rt_exception("DeviceInfo Service cannot be empty.");
-    if (!statusChannel_) throw rt_exception("Status Channel cannot be null.");
-    if (!commandChannel_) throw rt_exception("Command Channel cannot be null.");
-    if (!dataChannel_) throw rt_exception("Data Channel cannot be null.");
+    if (deviceInformation_.empty()) throw Utility::rt_exception("DeviceInfo Service cannot be empty.");
+    if (!statusChannel_) throw Utility::rt_exception("Status Channel cannot be null.");
+    if (!commandChannel_) throw Utility::rt_exception("Command Channel cannot be null.");
+    if (!dataChannel_) throw Utility::rt_exception("Data Channel cannot be null.");
     const auto status = statusChannel_->rawChannelInfo();
     if (!status->supports(ChannelMode::Notify) || !status->supports(ChannelMode::Read))
-        throw rt_exception("Status characteristic must have both read and notify properties");
+        throw Utility::rt_exception("Status characteristic must have both read and notify properties");
     if (!dataChannel_->rawChannelInfo()->supports(ChannelMode::Notify))
-        throw rt_exception("Data characteristic must have notify properties");
+        throw Utility::rt_exception("Data characteristic must have notify properties");
 }
 
 void MorvexBleProtocol::start() {
-    const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
-    statusHandler_ = Devices::listenTo(*statusChannel_, weak, &MorvexBleProtocol::morvexOnStatusNotify);
-    dataHandler_ = Devices::listenTo(*dataChannel_, weak, &MorvexBleProtocol::morvexOnDataNotify);
-    running_ = true;
-    worker_.startFor(weak, &MorvexBleProtocol::morvexWorkerPass);
+    try {
+        const std::weak_ptr<MorvexBleProtocol> weak = weak_from_this();
+        statusHandler_ = Devices::listenTo(*statusChannel_, weak, &MorvexBleProtocol::morvexOnStatusNotify);
+        dataHandler_ = Devices::listenTo(*dataChannel_, weak, &MorvexBleProtocol::morvexOnDataNotify);
+        running_ = true;
+        worker_.startFor(weak, &MorvexBleProtocol::morvexWorkerPass);
 
-    const uint8_t state = deviceState_;
-    if (state == SignalState || state == ResistState) {
-        std::lock_guard lock(commandLock_);
-        morvexSetIdle();
+        const uint8_t state = deviceState_;
+        if (state == SignalState || state == ResistState) {
+            std::lock_guard lock(commandLock_);
+            morvexSetIdle();
+        }
+    } catch (...) {
+        stop();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
     }
 }
 
@@ -158,7 +151,7 @@ void MorvexBleProtocol::morvexReadDeviceInfo() {
         std::string text;
         for (int attempt = 0; attempt < timing_.readAttempts && !linkLoss_.isLost(); ++attempt)
             if (Utility::readString(read, uuid, text)) return text;
-        throw rt_exception(failure);
+        throw Utility::rt_exception(failure);
     };
     std::string serial = readText(Utility::kSerialNumberCharacteristic, "Can not read Serial number");
     const int32_t model = leadingNumber(readText(Utility::kModelNumberCharacteristic, "Can not read Model number"));
@@ -325,19 +318,20 @@ MorvexVersion MorvexBleProtocol::version() const {
 }
 
 Sensor::CommandSet MorvexBleProtocol::supportedCommands() const {
-    return {toInt(SensorCommand::StartSignal), toInt(SensorCommand::StopSignal), toInt(SensorCommand::StartResist),
-            toInt(SensorCommand::StopResist)};
+    return {toInt(Sensor::SensorCommand::StartSignal), toInt(Sensor::SensorCommand::StopSignal),
+            toInt(Sensor::SensorCommand::StartResist), toInt(Sensor::SensorCommand::StopResist)};
 }
 
 Sensor::FeatureSet MorvexBleProtocol::supportedFeatures() const { return {0, 4}; }
 
 Sensor::ParameterMap MorvexBleProtocol::supportedParameters() const {
-    const int32_t read = toInt(SensorParamAccess::Read);
-    return Devices::withIdentityParameters({{toInt(SensorParameter::SamplingFrequency), read},
-                                            {toInt(SensorParameter::Gain), toInt(SensorParamAccess::ReadWrite)},
-                                            {toInt(SensorParameter::Offset), read},
-                                            {toInt(SensorParameter::FirmwareVersion), read},
-                                            {toInt(SensorParameter::BattPower), toInt(SensorParamAccess::ReadNotify)}});
+    const int32_t read = toInt(Sensor::SensorParamAccess::Read);
+    return Devices::withIdentityParameters(
+        {{toInt(Sensor::SensorParameter::SamplingFrequency), read},
+         {toInt(Sensor::SensorParameter::Gain), toInt(Sensor::SensorParamAccess::ReadWrite)},
+         {toInt(Sensor::SensorParameter::Offset), read},
+         {toInt(Sensor::SensorParameter::FirmwareVersion), read},
+         {toInt(Sensor::SensorParameter::BattPower), toInt(Sensor::SensorParamAccess::ReadNotify)}});
 }
 
 bool MorvexBleProtocol::morvexOnConnected() {

@@ -27,6 +27,7 @@
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
@@ -91,6 +92,8 @@ public:
     static constexpr uint8_t SamplingFrequency250Hz = 4;
 
 private:
+    friend struct Devices::ProtocolStart;
+
     MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
                       std::shared_ptr<BLE::IBLEChannel> status, std::shared_ptr<BLE::IBLEChannel> command,
                       std::shared_ptr<BLE::IBLEChannel> data, const Devices::ProtocolTiming& timing);

@@ -11,12 +11,6 @@
 
 namespace VexaDevice::PhotoStim {
 
-using Sensor::SensorCommand;
-using Sensor::SensorParamAccess;
-using Sensor::SensorParameter;
-using Sensor::toInt;
-using Utility::rt_exception;
-
 namespace {
 
 constexpr uint8_t FamilyModel = 'g';
@@ -46,13 +40,13 @@ PhotoStimBleProtocol::PhotoStimBleProtocol(std::shared_ptr<BLE::IBLEDevice> devi
 void PhotoStimBleProtocol::start() {
     try {
         service_ = std::make_unique<PhotoStimBLEService>(device_, true, timing_.stimulator);
-        if (deviceInformation_.empty()) throw rt_exception("DeviceInfo Service cannot be empty.");
+        if (deviceInformation_.empty()) throw Utility::rt_exception("DeviceInfo Service cannot be empty.");
         readVersion();
         const DeviceVersion version = version_.get();
         if (version.firmwareMajor == 0 || version.hardwareMajor == 0)
-            throw rt_exception("Device unsupported. Failed recognized the device version");
+            throw Utility::rt_exception("Device unsupported. Failed recognized the device version");
         if (version.modelMajor != FamilyModel)
-            throw rt_exception("Device unsupported. Failed recognized the device Family");
+            throw Utility::rt_exception("Device unsupported. Failed recognized the device Family");
         battery_ = std::make_unique<Devices::BatteryLevelChannel>(device_->getChannelMap(), linkLoss_.flag(),
                                                                   timing_.readAttempts, worker_.wakeup());
         relay_ = std::make_unique<StimulatorRelay>(*service_, worker_.wakeup());
@@ -92,19 +86,19 @@ void PhotoStimBleProtocol::workerPass() {
 Sensor::FeatureSet PhotoStimBleProtocol::supportedFeatures() const { return {StimulatorFeature}; }
 
 Sensor::CommandSet PhotoStimBleProtocol::supportedCommands() const {
-    return {toInt(SensorCommand::StartPhotoStimulation), toInt(SensorCommand::StopPhotoStimulation),
+    return {toInt(Sensor::SensorCommand::StartPhotoStimulation), toInt(Sensor::SensorCommand::StopPhotoStimulation),
             toInt(SynchroniseCommand), toInt(ResetCommand)};
 }
 
 Sensor::ParameterMap PhotoStimBleProtocol::supportedParameters() const {
-    const int32_t read = toInt(SensorParamAccess::Read);
-    const int32_t readWrite = toInt(SensorParamAccess::ReadWrite);
-    const int32_t readNotify = toInt(SensorParamAccess::ReadNotify);
-    return Devices::withIdentityParameters({{toInt(SensorParameter::StimulatorParamPack), readWrite},
-                                            {toInt(SensorParameter::FirmwareVersion), read},
-                                            {toInt(SensorParameter::BattPower), readNotify},
-                                            {toInt(SensorParameter::SensorFamily), read},
-                                            {toInt(SensorParameter::SensorMode), read},
+    const int32_t read = toInt(Sensor::SensorParamAccess::Read);
+    const int32_t readWrite = toInt(Sensor::SensorParamAccess::ReadWrite);
+    const int32_t readNotify = toInt(Sensor::SensorParamAccess::ReadNotify);
+    return Devices::withIdentityParameters({{toInt(Sensor::SensorParameter::StimulatorParamPack), readWrite},
+                                            {toInt(Sensor::SensorParameter::FirmwareVersion), read},
+                                            {toInt(Sensor::SensorParameter::BattPower), readNotify},
+                                            {toInt(Sensor::SensorParameter::SensorFamily), read},
+                                            {toInt(Sensor::SensorParameter::SensorMode), read},
                                             {Parameter42, readNotify},
                                             {Parameter43, readWrite},
                                             {Parameter44, readNotify}});

@@ -10,19 +10,10 @@
 
 namespace VexaDevice::Tessel {
 
-using Sensor::SensorCommand;
-using Sensor::SensorParamAccess;
-using Sensor::SensorParameter;
-using Sensor::toInt;
-using Utility::rt_exception;
-
 namespace {
 
 constexpr size_t BusCapacity = 2048;
 constexpr int RingCapacity = 768;
-constexpr int ReadRetries = 5;
-constexpr int RequestRetries = 3;
-constexpr int SwitchRetries = 3;
 // Highest command code the device answers.
 constexpr uint8_t LastReplyCode = 168;
 
@@ -35,7 +26,7 @@ int64_t nanoseconds(std::chrono::milliseconds duration) {
 // A reply that says a command was not done, as the library's exception.
 [[noreturn]] void throwFailure(const OpCmdRes& reply) {
     const OperationResult result = deviceResult(reply);
-    throw rt_exception(result.message, result.code);
+    throw Utility::rt_exception(result.message, result.code);
 }
 
 }  // namespace
@@ -43,16 +34,9 @@ int64_t nanoseconds(std::chrono::milliseconds duration) {
 std::shared_ptr<TesselBleProtocol> TesselBleProtocol::create(std::shared_ptr<BLE::IBLEChannel> rx,
                                                              std::shared_ptr<BLE::IBLEChannel> tx,
                                                              TesselTiming timing) {
-    if (!rx) throw rt_exception("Rx Channel cannot be null.");
-    if (!tx) throw rt_exception("Tx Channel cannot be null.");
-    std::shared_ptr<TesselBleProtocol> protocol(new TesselBleProtocol(std::move(rx), std::move(tx), std::move(timing)));
-    try {
-        protocol->start();
-    } catch (...) {
-        protocol->stop();
-        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
-    }
-    return protocol;
+    if (!rx) throw Utility::rt_exception("Rx Channel cannot be null.");
+    if (!tx) throw Utility::rt_exception("Tx Channel cannot be null.");
+    return Devices::ProtocolStart::make<TesselBleProtocol>(std::move(rx), std::move(tx), std::move(timing));
 }
 
 TesselBleProtocol::TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::shared_ptr<BLE::IBLEChannel> tx,
@@ -76,21 +60,27 @@ TesselBleProtocol::TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::
 TesselBleProtocol::~TesselBleProtocol() { stop(); }
 
 void TesselBleProtocol::start() {
-    const std::weak_ptr<TesselBleProtocol> weak = weak_from_this();
-    running_ = true;
-    worker_.startFor(weak, &TesselBleProtocol::workerPass);
-    rxHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
-        if (const auto protocol = weak.lock()) protocol->onNotification(bytes);
-    });
-    if (const auto bus = rx_->dataEvent().lock()) bus->subscribe(rxHandler_);
-    rx_->startNotify();
+    try {
+        const std::weak_ptr<TesselBleProtocol> weak = weak_from_this();
+        running_ = true;
+        worker_.startFor(weak, &TesselBleProtocol::workerPass);
+        rxHandler_ = std::make_shared<BLE::DataBus::Callback>([weak](const std::vector<uint8_t>& bytes) {
+            if (const auto protocol = weak.lock()) protocol->onNotification(bytes);
+        });
+        if (const auto bus = rx_->dataEvent().lock()) bus->subscribe(rxHandler_);
+        rx_->startNotify();
 
-    const auto lock = lockCommands();
-    initialise();
-    ready_ = true;
-    if (batteryPercent_ < 1) {
-        std::unique_lock wait(batteryMutex_);
-        batteryArrived_.wait_for(wait, timing_.firstBatteryWait, [this] { return batteryPercent_ >= 1 || stopping_; });
+        const auto lock = lockCommands();
+        initialise();
+        ready_ = true;
+        if (batteryPercent_ < 1) {
+            std::unique_lock wait(batteryMutex_);
+            batteryArrived_.wait_for(wait, timing_.firstBatteryWait,
+                                     [this] { return batteryPercent_ >= 1 || stopping_; });
+        }
+    } catch (...) {
+        stop();
+        Devices::rethrowProtocolCreationFailure(std::current_exception(), ProtocolName);
     }
 }
 
@@ -114,14 +104,14 @@ void TesselBleProtocol::initialise() {
         readSensorParams();
     } else {
         const OperationResult switched = switchFirmwareMode(1);
-        if (!switched) throw rt_exception(switched.message, switched.code);
+        if (!switched) throw Utility::rt_exception(switched.message, switched.code);
     }
     readMotionCounterParams();
 }
 
 OperationResult TesselBleProtocol::switchFirmwareMode(int32_t mode) {
     if (mode == firmwareMode_) return OperationResult::done();
-    const OpCmdRes reply = execCommand(mode != 0 ? Code::ActivateApp : Code::ActivateBoot, {}, SwitchRetries);
+    const OpCmdRes reply = execCommand(mode != 0 ? Code::ActivateApp : Code::ActivateBoot, {}, timing_.switchRetries);
     const OperationResult result = deviceResult(reply);
     if (result) {
         firmwareMode_ = mode;
@@ -139,12 +129,12 @@ Payload TesselBleProtocol::readPayload(uint8_t code, int retries) {
 }
 
 void TesselBleProtocol::readSerialNumber() {
-    serial_ = static_cast<uint32_t>(readPayload<ReplyValue>(Code::GetSerialNum, ReadRetries).value) & 0xFFFFFF;
+    serial_ = static_cast<uint32_t>(readPayload<ReplyValue>(Code::GetSerialNum, timing_.readRetries).value) & 0xFFFFFF;
     serialKnown_ = true;
 }
 
 void TesselBleProtocol::readEcho() {
-    const EchoInfo echo = readPayload<EchoInfo>(Code::Echo, ReadRetries);
+    const EchoInfo echo = readPayload<EchoInfo>(Code::Echo, timing_.readRetries);
     {
         std::lock_guard lock(stateMutex_);
         echo_ = echo;
@@ -154,8 +144,8 @@ void TesselBleProtocol::readEcho() {
 
 void TesselBleProtocol::readSensorParams() {
     if (firmwareMode_ == 0) return;
-    auto capabilities =
-        std::make_shared<const TesselCapabilities>(readPayload<TesselCapabilities>(Code::GetSensorParam, ReadRetries));
+    auto capabilities = std::make_shared<const TesselCapabilities>(
+        readPayload<TesselCapabilities>(Code::GetSensorParam, timing_.readRetries));
     packCounter_.setSamplingFrequency(
         static_cast<uint64_t>(Utility::samplingFrequencyToHz(capabilities->samplingFrequency)));
     std::lock_guard lock(capabilitiesMutex_);
@@ -163,14 +153,16 @@ void TesselBleProtocol::readSensorParams() {
 }
 
 void TesselBleProtocol::readMotionCounterParams() {
-    if (!capabilities()->offered.parameters.contains(toInt(SensorParameter::MotionCounterParamPack))) return;
-    setMotionCounterParams(readPayload<MotionCounterParams>(Code::GetMotionCounterParam, ReadRetries));
+    if (!capabilities()->offered.parameters.contains(toInt(Sensor::SensorParameter::MotionCounterParamPack))) return;
+    setMotionCounterParams(readPayload<MotionCounterParams>(Code::GetMotionCounterParam, timing_.readRetries));
 }
 
-bool TesselBleProtocol::requestBattery() { return sendCommandNoReply(Code::GetBatteryV, RequestRetries).ok != 0; }
+bool TesselBleProtocol::requestBattery() {
+    return sendCommandNoReply(Code::GetBatteryV, timing_.requestRetries).ok != 0;
+}
 
 bool TesselBleProtocol::requestElectrodeState() {
-    return sendCommandNoReply(Code::GetElectrodeState, RequestRetries).ok != 0;
+    return sendCommandNoReply(Code::GetElectrodeState, timing_.requestRetries).ok != 0;
 }
 
 OpCmdRes TesselBleProtocol::execCommand(uint8_t code, const CommandArgs& args, int retries) {
@@ -214,19 +206,20 @@ bool TesselBleProtocol::answersRequest() {
     return false;
 }
 
-OperationResult TesselBleProtocol::checkCommand(SensorCommand command) const {
+OperationResult TesselBleProtocol::checkCommand(Sensor::SensorCommand command) const {
     if (capabilities()->offered.commands.contains(toInt(command))) return OperationResult::done();
     return OperationResult::failed(Utility::kSpacedErrors.unsupportedCommand,
                                    "Unsupported Command: [" + Sensor::commandToString(command) + "]");
 }
 
-OperationResult TesselBleProtocol::checkParameter(SensorParameter parameter, SensorParamAccess access) const {
+OperationResult TesselBleProtocol::checkParameter(Sensor::SensorParameter parameter,
+                                                  Sensor::SensorParamAccess access) const {
     const auto caps = capabilities();
     const auto found = caps->offered.parameters.find(toInt(parameter));
     if (found == caps->offered.parameters.end())
         return OperationResult::failed(Utility::kSpacedErrors.unsupportedParam,
                                        "Unsupported Parameter: [" + Sensor::parameterToString(parameter) + "]");
-    if (access == SensorParamAccess::ReadWrite && found->second != toInt(SensorParamAccess::ReadWrite))
+    if (access == Sensor::SensorParamAccess::ReadWrite && found->second != toInt(Sensor::SensorParamAccess::ReadWrite))
         return OperationResult::failed(Utility::kSpacedErrors.unsupportedParamAccess,
                                        "Unsupported Parameter access: [" + Sensor::parameterToString(parameter) + "]");
     return OperationResult::done();
@@ -324,8 +317,8 @@ void TesselBleProtocol::workerPass() {
     if (!serialKnown_ || !ready_ || !running_) return;
     const auto caps = capabilities();
     constexpr uint8_t ElectrodeWatch = 3;
-    if (caps->offered.parameters.contains(toInt(SensorParameter::ADCInputState)) && caps->adcInput == ElectrodeWatch &&
-        now - lastElectrodeRequest_ >= nanoseconds(timing_.electrodePeriod)) {
+    if (caps->offered.parameters.contains(toInt(Sensor::SensorParameter::ADCInputState)) &&
+        caps->adcInput == ElectrodeWatch && now - lastElectrodeRequest_ >= nanoseconds(timing_.electrodePeriod)) {
         if (requestFromWorker(Code::GetElectrodeState)) lastElectrodeRequest_ = now;
     }
 }

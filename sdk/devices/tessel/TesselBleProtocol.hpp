@@ -27,6 +27,7 @@
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
+#include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
 #include "sdk/devices/common/RingReaders.hpp"
 #include "sdk/devices/tessel/DroppedStream.hpp"
@@ -113,6 +114,8 @@ public:
     std::weak_ptr<QuaternionBus> quaternionEvent() const { return quaternionBus_; }
 
 private:
+    friend struct Devices::ProtocolStart;
+
     TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::shared_ptr<BLE::IBLEChannel> tx, TesselTiming timing);
 
     void start();

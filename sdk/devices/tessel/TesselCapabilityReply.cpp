@@ -11,25 +11,22 @@ namespace VexaDevice::Tessel {
 using Sensor::SensorCommand;
 using Sensor::SensorParamAccess;
 using Sensor::SensorParameter;
-using Sensor::toInt;
 
 namespace {
 
 // Parameters the capability list names by number only.
-constexpr int32_t EnvelopeParameter = 38;
-constexpr int32_t ElectrodeStateParameter = 40;
+enum NumberedParameter : int32_t { EnvelopeParameter = 38, ElectrodeStateParameter = 40 };
 
-// Features.
-constexpr int32_t SignalFeature = 0;
-constexpr int32_t StimulationFeature = 2;
-constexpr int32_t RespirationFeature = 3;
-constexpr int32_t EnvelopeFeature = 6;
+// Features the modules offer.
+enum Feature : int32_t { SignalFeature = 0, StimulationFeature = 2, RespirationFeature = 3, EnvelopeFeature = 6 };
 
 // Module bits of the capability reply.
-constexpr uint8_t SignalModule = 0x01;
-constexpr uint8_t MotionModule = 0x02;
-constexpr uint8_t StimulationModule = 0x04;
-constexpr uint8_t RespirationModule = 0x08;
+enum ModuleBit : uint8_t {
+    SignalModule = 0x01,
+    MotionModule = 0x02,
+    StimulationModule = 0x04,
+    RespirationModule = 0x08
+};
 
 void addParameter(Sensor::ParameterMap& parameters, int32_t parameter, SensorParamAccess access) {
     parameters.emplace(parameter, toInt(access));  // a listed parameter keeps its first access

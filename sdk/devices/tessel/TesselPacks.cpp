@@ -12,10 +12,13 @@ namespace VexaDevice::Tessel {
 
 namespace {
 
-constexpr uint16_t MotionMark = 0xFFDD;
-constexpr uint16_t RespirationMark = 0xFFDE;
-constexpr uint16_t QuaternionMark = 0xFFE1;
-constexpr uint16_t EnvelopeMark = 0xFFE3;
+// Leading words of the data packs other than signal packs.
+enum PackMark : uint16_t {
+    MotionMark = 0xFFDD,
+    RespirationMark = 0xFFDE,
+    QuaternionMark = 0xFFE1,
+    EnvelopeMark = 0xFFE3
+};
 constexpr int SignalSamples = 9;
 
 int16_t readBigEndianI16(const TesselPack& pack, size_t at) {

@@ -1,6 +1,6 @@
 #pragma once
-// Waits and periods of the Tessel protocol. The defaults are the device's own values; tests
-// shrink them.
+// Waits, periods and retries of the Tessel protocol. The defaults are the device's own values;
+// tests shrink them.
 
 #include <chrono>
 
@@ -21,6 +21,11 @@ struct TesselTiming {
     std::chrono::milliseconds electrodePeriod{500};
     // How long the connection waits for the first battery value.
     std::chrono::milliseconds firstBatteryWait{100};
+    // Repeated writes of a frame that got no answer: the reads of the connect sequence, the
+    // requests answered by a data pack, and the firmware-mode switch.
+    int readRetries = 5;
+    int requestRetries = 3;
+    int switchRetries = 3;
     // Time source of the periodic requests.
     BLE::MonotonicClock clock = BLE::steadyNanoseconds;
 };

@@ -10,8 +10,6 @@ namespace {
 constexpr uint8_t MaxGainIndex = 6;
 // The gain index the first generation's amplifier has no code for.
 constexpr uint8_t MissingFirstGain = 2;
-constexpr uint8_t DefaultGainIndex = 4;
-constexpr uint8_t DefaultCurrentIndex = 1;
 constexpr uint32_t SamplesPerPack = 1;
 constexpr uint32_t CounterSize = 4;
 // Reference voltage of the first generation's converters; the second uses the Kestrane default.
@@ -67,9 +65,9 @@ VondraAmplifierParam defaultAmplifier(VondraGeneration generation) {
     for (uint32_t ch = 0; ch < channelCount(generation); ++ch) {
         param.signalUse[ch] = 1;
         param.resistUse[ch] = 1;
-        param.gain[ch] = DefaultGainIndex;
+        param.gain[ch] = Kestrane::DefaultGainCode;
     }
-    param.current = DefaultCurrentIndex;
+    param.current = Kestrane::DefaultCurrentCode;
     return param;
 }
 
