@@ -21,8 +21,8 @@ public:
 
     OperationResult execCommand(const Sensor::SensorCommand& command) override;
 
-    std::weak_ptr<DravikBuses::BatteryBus> batteryEvent() override { return protocol().batteryEvent(); }
-    std::weak_ptr<DravikBuses::BatteryBus> batteryVoltageEvent() override { return protocol().batteryVoltageEvent(); }
+    std::weak_ptr<Devices::BatteryBus> batteryEvent() override { return protocol().batteryEvent(); }
+    std::weak_ptr<Devices::BatteryBus> batteryVoltageEvent() override { return protocol().batteryVoltageEvent(); }
     std::weak_ptr<DravikBuses::SignalBus> signalEvent() override { return protocol().signalEvent(); }
     std::weak_ptr<DravikBuses::ResistBus> resistEvent() override { return protocol().resistEvent(); }
     std::weak_ptr<DravikBuses::SignalResistBus> signalResistEvent() override { return protocol().signalResistEvent(); }

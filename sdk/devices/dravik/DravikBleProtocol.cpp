@@ -63,7 +63,7 @@ DravikBleProtocol::DravikBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
       deviceInformation_(std::move(deviceInformation)),
       channels_(std::move(found.channels)),
       linkLoss_(device_),
-      batteryBus_(std::make_shared<BatteryBus>(Capacity)),
+      batteryBus_(std::make_shared<Devices::BatteryBus>(Capacity)),
       worker_(timing.workerWait),
       requests_(channels_.fsCommand, channels_.fsReply, linkLoss_, timing),
       files_({channels_.fsStatus, channels_.fsStream, requests_, commandLock_, linkLoss_}, std::move(found.name),

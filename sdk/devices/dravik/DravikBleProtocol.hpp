@@ -134,7 +134,7 @@ public:
     uint8_t ampMode() const { return amplifier_.publishedMode(); }
     DeviceVersion deviceVersion() const { return version_.get(); }
 
-    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
+    std::weak_ptr<Devices::BatteryBus> batteryEvent() const { return batteryBus_; }
     std::weak_ptr<ModeBus> ampModeEvent() const { return samples_.modeEvent(); }
     std::weak_ptr<SignalBus> signalEvent() const { return samples_.signalEvent(); }
     std::weak_ptr<ResistBus> resistEvent() const { return samples_.resistEvent(); }
@@ -142,7 +142,7 @@ public:
     std::weak_ptr<RawSignalBus> rawSignalEvent() const { return samples_.rawSignalEvent(); }
     std::weak_ptr<FsStatusBus> fsStatusEvent() const { return files_.statusEvent(); }
     std::weak_ptr<FileStreamBus> fileStreamEvent() const { return files_.fileStreamEvent(); }
-    std::weak_ptr<BatteryBus> batteryVoltageEvent() const { return stimulators_.batteryVoltageEvent(); }
+    std::weak_ptr<Devices::BatteryBus> batteryVoltageEvent() const { return stimulators_.batteryVoltageEvent(); }
     std::weak_ptr<StimStateBus> stimStateEvent() const { return stimulators_.stateEvent(); }
     std::weak_ptr<StimSyncBus> stimSyncEvent() const { return stimulators_.syncEvent(); }
 
@@ -183,7 +183,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<int> battery_{0};
     Utility::SpinGuarded<DeviceVersion> version_;
-    const std::shared_ptr<BatteryBus> batteryBus_;
+    const std::shared_ptr<Devices::BatteryBus> batteryBus_;
     Devices::ProtocolWorker worker_;
 
     DravikRequests requests_;

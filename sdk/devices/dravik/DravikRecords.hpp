@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sdk/core/EventBus.hpp"
+#include "sdk/devices/common/BatteryBus.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
 #include "sdk/devices/photostim/PhotoStimRecords.hpp"
 
@@ -75,7 +76,6 @@ struct DravikBuses {
     static constexpr size_t Capacity = 2048;
     // Notifications kept for the worker that publishes them, in each of its rings.
     static constexpr int RingCapacity = 1024;
-    using BatteryBus = Utility::EventBus<int>;
     using ModeBus = Utility::EventBus<uint8_t>;
     using SignalBus = Utility::EventBus<std::vector<Kestrane::_SignalData>>;
     using ResistBus = Utility::EventBus<std::vector<_DravikResistData>>;

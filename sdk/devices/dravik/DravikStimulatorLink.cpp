@@ -31,7 +31,7 @@ DravikStimulatorLink::DravikStimulatorLink(const std::shared_ptr<BLE::IBLEDevice
       own_(std::make_unique<PhotoStim::PhotoStimBLEService>(device, false, timing.stimulator)),
       stateBus_(std::make_shared<DravikBuses::StimStateBus>(DravikBuses::Capacity)),
       syncBus_(std::make_shared<DravikBuses::StimSyncBus>(DravikBuses::Capacity)),
-      batteryVoltageBus_(std::make_shared<DravikBuses::BatteryBus>(DravikBuses::Capacity)) {}
+      batteryVoltageBus_(std::make_shared<Devices::BatteryBus>(DravikBuses::Capacity)) {}
 
 void DravikStimulatorLink::follow() {
     if (!own_->isPresent()) {

@@ -77,7 +77,7 @@ public:
 
     std::weak_ptr<DravikBuses::StimStateBus> stateEvent() const { return stateBus_; }
     std::weak_ptr<DravikBuses::StimSyncBus> syncEvent() const { return syncBus_; }
-    std::weak_ptr<DravikBuses::BatteryBus> batteryVoltageEvent() const { return batteryVoltageBus_; }
+    std::weak_ptr<Devices::BatteryBus> batteryVoltageEvent() const { return batteryVoltageBus_; }
 
 private:
     // The own stimulator's last reported states; its handlers may still run while the link
@@ -110,7 +110,7 @@ private:
 
     const std::shared_ptr<DravikBuses::StimStateBus> stateBus_;
     const std::shared_ptr<DravikBuses::StimSyncBus> syncBus_;
-    const std::shared_ptr<DravikBuses::BatteryBus> batteryVoltageBus_;
+    const std::shared_ptr<Devices::BatteryBus> batteryVoltageBus_;
 
     // Worker-only state.
     int lastBatteryVoltage_ = -1;

@@ -23,8 +23,8 @@ namespace VexaDevice::Dravik {
 // The slots before the identity reads.
 class IDravikFiles : public Sensor::ISensor {
 public:
-    virtual std::weak_ptr<DravikBuses::BatteryBus> batteryEvent() = 0;
-    virtual std::weak_ptr<DravikBuses::BatteryBus> batteryVoltageEvent() = 0;
+    virtual std::weak_ptr<Devices::BatteryBus> batteryEvent() = 0;
+    virtual std::weak_ptr<Devices::BatteryBus> batteryVoltageEvent() = 0;
     virtual std::weak_ptr<DravikBuses::SignalBus> signalEvent() = 0;
     virtual std::weak_ptr<DravikBuses::ResistBus> resistEvent() = 0;
     virtual std::weak_ptr<DravikBuses::SignalResistBus> signalResistEvent() = 0;

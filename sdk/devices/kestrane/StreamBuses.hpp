@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sdk/core/EventBus.hpp"
+#include "sdk/devices/common/BatteryBus.hpp"
 #include "sdk/devices/kestrane/KestraneRecords.hpp"
 #include "sdk/devices/kestrane/KestraneStatus.hpp"
 
@@ -16,14 +17,13 @@ namespace VexaDevice::Kestrane {
 
 class StreamBuses {
 public:
-    using BatteryBus = Utility::EventBus<int>;
     using ModeBus = Utility::EventBus<DevAmpStatus>;
     using SignalBus = Utility::EventBus<std::vector<_SignalData>>;
     using ResistBus = Utility::EventBus<std::vector<_ResistData>>;
     using MotionBus = Utility::EventBus<std::vector<_IMUData>>;
     using FpgBus = Utility::EventBus<std::vector<_FPGData>>;
 
-    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
+    std::weak_ptr<Devices::BatteryBus> batteryEvent() const { return batteryBus_; }
     std::weak_ptr<ModeBus> ampModeEvent() const { return modeBus_; }
     std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
     std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
@@ -33,7 +33,7 @@ public:
 protected:
     static constexpr size_t BusCapacity = 2048;
 
-    const std::shared_ptr<BatteryBus> batteryBus_ = std::make_shared<BatteryBus>(BusCapacity);
+    const std::shared_ptr<Devices::BatteryBus> batteryBus_ = std::make_shared<Devices::BatteryBus>(BusCapacity);
     const std::shared_ptr<ModeBus> modeBus_ = std::make_shared<ModeBus>(BusCapacity);
     const std::shared_ptr<SignalBus> signalBus_ = std::make_shared<SignalBus>(BusCapacity);
     const std::shared_ptr<ResistBus> resistBus_ = std::make_shared<ResistBus>(BusCapacity);

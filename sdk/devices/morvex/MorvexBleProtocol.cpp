@@ -70,7 +70,7 @@ MorvexBleProtocol::MorvexBleProtocol(std::shared_ptr<BLE::IBLEDevice> device, BL
       commandChannel_(std::move(command)),
       dataChannel_(std::move(data)),
       linkLoss_(std::move(device)),
-      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
+      batteryBus_(std::make_shared<Devices::BatteryBus>(BusCapacity)),
       stateBus_(std::make_shared<StateBus>(BusCapacity)),
       signalBus_(std::make_shared<SignalBus>(BusCapacity)),
       resistBus_(std::make_shared<ResistBus>(BusCapacity)),

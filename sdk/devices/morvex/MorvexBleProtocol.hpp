@@ -23,6 +23,7 @@
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/RBuffer.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/BatteryBus.hpp"
 #include "sdk/devices/common/CommandExchange.hpp"
 #include "sdk/devices/common/DeviceStateTrust.hpp"
 #include "sdk/devices/common/LinkLoss.hpp"
@@ -41,7 +42,6 @@ public:
     using SignalBus = Utility::EventBus<std::vector<_SignalData>>;
     using ResistBus = Utility::EventBus<_ResistData>;
     using StateBus = Utility::EventBus<MorvexStatus>;
-    using BatteryBus = Utility::EventBus<int>;
 
     // Checks the channels, reads the device's identity and status, subscribes to the
     // notifications and starts the worker; a device found measuring is sent to idle. Throws
@@ -86,7 +86,7 @@ public:
     // reconnection. Throws rt_exception "Can not read Status" when no read succeeds.
     void morvexOnServicesRebound();
 
-    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
+    std::weak_ptr<Devices::BatteryBus> batteryEvent() const { return batteryBus_; }
     std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
     std::weak_ptr<StateBus> stateEvent() const { return stateBus_; }
     std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
@@ -147,7 +147,7 @@ private:
     // Counts measurements started, so the worker knows when to forget the last one.
     uint64_t resistSession_ = 0;
 
-    const std::shared_ptr<BatteryBus> batteryBus_;
+    const std::shared_ptr<Devices::BatteryBus> batteryBus_;
     const std::shared_ptr<StateBus> stateBus_;
     const std::shared_ptr<SignalBus> signalBus_;
     const std::shared_ptr<ResistBus> resistBus_;

@@ -26,7 +26,7 @@ public:
     virtual uint8_t readSignalSettings() = 0;
     virtual OperationResult writeSignalSettings(uint8_t type) = 0;
 
-    virtual std::weak_ptr<TesselBuses::BatteryBus> batteryEvent() = 0;
+    virtual std::weak_ptr<Devices::BatteryBus> batteryEvent() = 0;
     virtual std::weak_ptr<TesselBuses::SignalBus> signalEvent() = 0;
     virtual std::weak_ptr<TesselBuses::RespirationBus> respirationEvent() = 0;
     virtual std::weak_ptr<TesselBuses::ElectrodeBus> electrodeStateEvent() = 0;

@@ -42,7 +42,7 @@ public:
     uint8_t readSignalSettings() override { return signalType_; }
     OperationResult writeSignalSettings(uint8_t type) override;
 
-    std::weak_ptr<TesselBleProtocol::BatteryBus> batteryEvent() override { return protocol().batteryEvent(); }
+    std::weak_ptr<Devices::BatteryBus> batteryEvent() override { return protocol().batteryEvent(); }
     std::weak_ptr<TesselBleProtocol::SignalBus> signalEvent() override { return protocol().signalEvent(); }
     std::weak_ptr<TesselBleProtocol::RespirationBus> respirationEvent() override {
         return protocol().respirationEvent();

@@ -44,7 +44,7 @@ TesselBleProtocol::TesselBleProtocol(std::shared_ptr<BLE::IBLEChannel> rx, std::
     : timing_(std::move(timing)),
       rx_(std::move(rx)),
       tx_(std::move(tx)),
-      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
+      batteryBus_(std::make_shared<Devices::BatteryBus>(BusCapacity)),
       electrodeBus_(std::make_shared<ElectrodeBus>(BusCapacity)),
       signalBus_(std::make_shared<SignalBus>(BusCapacity)),
       respirationBus_(std::make_shared<RespirationBus>(BusCapacity)),

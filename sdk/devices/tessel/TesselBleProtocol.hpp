@@ -107,7 +107,7 @@ public:
     PackCounter& packCounter() { return packCounter_; }
     bool isReady() const { return ready_; }
 
-    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
+    std::weak_ptr<Devices::BatteryBus> batteryEvent() const { return batteryBus_; }
     std::weak_ptr<ElectrodeBus> electrodeStateEvent() const { return electrodeBus_; }
     std::weak_ptr<SignalBus> signalEvent() const { return signalBus_; }
     std::weak_ptr<RespirationBus> respirationEvent() const { return respirationBus_; }
@@ -183,7 +183,7 @@ private:
     DroppedStream signalDrop_{"Signal"};
     DroppedStream motionDrop_{"Motion"};
 
-    const std::shared_ptr<BatteryBus> batteryBus_;
+    const std::shared_ptr<Devices::BatteryBus> batteryBus_;
     const std::shared_ptr<ElectrodeBus> electrodeBus_;
     const std::shared_ptr<SignalBus> signalBus_;
     const std::shared_ptr<RespirationBus> respirationBus_;

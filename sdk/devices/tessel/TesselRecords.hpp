@@ -10,6 +10,7 @@
 
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/BatteryBus.hpp"
 #include "sdk/devices/common/StreamCapabilities.hpp"
 
 namespace VexaDevice::Tessel {
@@ -156,7 +157,6 @@ struct OpCmdRes {
 
 // The event buses the protocol publishes on.
 struct TesselBuses {
-    using BatteryBus = Utility::EventBus<int>;
     using ElectrodeBus = Utility::EventBus<ElectrodeState>;
     using SignalBus = Utility::EventBus<std::vector<_SignalData>>;
     using RespirationBus = Utility::EventBus<std::vector<_RespirationData>>;

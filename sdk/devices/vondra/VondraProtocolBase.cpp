@@ -34,7 +34,7 @@ VondraProtocolBase::VondraProtocolBase(std::shared_ptr<BLE::IBLEDevice> device, 
       texts_(texts),
       layout_(vondraLayout(generation)),
       amplifier_(defaultAmplifier(generation)),
-      batteryBus_(std::make_shared<BatteryBus>(BusCapacity)),
+      batteryBus_(std::make_shared<Devices::BatteryBus>(BusCapacity)),
       modeBus_(std::make_shared<ModeBus>(BusCapacity)),
       worker_(timing.workerWait) {}
 

@@ -25,6 +25,7 @@
 #include "sdk/core/EventBus.hpp"
 #include "sdk/core/OperationResult.hpp"
 #include "sdk/core/SensorEnums.hpp"
+#include "sdk/devices/common/BatteryBus.hpp"
 #include "sdk/devices/common/ProtocolStart.hpp"
 #include "sdk/devices/common/ProtocolTiming.hpp"
 #include "sdk/devices/common/ProtocolWorker.hpp"
@@ -42,7 +43,6 @@ using OpCmdRes = Devices::CommandReply;
 
 class VondraProtocolBase : public std::enable_shared_from_this<VondraProtocolBase> {
 public:
-    using BatteryBus = Utility::EventBus<int>;
     using ModeBus = Utility::EventBus<DevAmpStatus>;
 
     virtual ~VondraProtocolBase();
@@ -89,7 +89,7 @@ public:
     Sensor::FeatureSet supportedFeatures() const { return layout_.features; }
     Sensor::ParameterMap supportedParameters() const { return layout_.parameters; }
 
-    std::weak_ptr<BatteryBus> batteryEvent() const { return batteryBus_; }
+    std::weak_ptr<Devices::BatteryBus> batteryEvent() const { return batteryBus_; }
     std::weak_ptr<ModeBus> ampModeEvent() const { return modeBus_; }
 
     VondraGeneration generation() const { return generation_; }
@@ -142,7 +142,7 @@ private:
     VondraAmplifierParam amplifier_;  // guarded by the command lock
     mutable std::shared_mutex commandLock_;
 
-    const std::shared_ptr<BatteryBus> batteryBus_;
+    const std::shared_ptr<Devices::BatteryBus> batteryBus_;
     const std::shared_ptr<ModeBus> modeBus_;
 
     // Worker-only state.
