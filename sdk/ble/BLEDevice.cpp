@@ -47,6 +47,7 @@ BLEDevice::BLEDevice(Private, const DeviceId& id, PairingParam pairing, BLEDevic
         name_ = device_->name();
         token_ = std::make_shared<std::atomic<bool>>(false);
         connectionBus_ = std::make_shared<ConnectionBus>(connectionBusCapacity, timing_.connectionBus);
+        reboundBus_ = std::make_shared<ConnectionBus>(connectionBusCapacity, timing_.connectionBus);
         watchConnection();
         discoverServices();
         token_->store(true);
@@ -63,6 +64,7 @@ BLEDevice::~BLEDevice() {
     sdkLog().trace("[BLEDevice]:[delete][begin]");
     if (device_) {
         statusChanged_.reset();
+        servicesRebound_.reset();
         try {
             device_->close();
         } catch (...) {
@@ -84,6 +86,14 @@ void BLEDevice::watchConnection() {
     std::weak_ptr<std::atomic<bool>> weakToken = token_;
     statusChanged_ = device_->onConnectionStatusChanged([weakBus, weakToken] {
         auto bus = weakBus.lock();
+        auto token = weakToken.lock();
+        if (bus && token && token->load()) bus->emit();
+    });
+    // Delivered on the bus's own thread: its subscribers read the device, and the stack's thread
+    // that tells of the change is the one that hands them the values they wait for.
+    std::weak_ptr<ConnectionBus> weakRebound = reboundBus_;
+    servicesRebound_ = device_->onServicesRebound([weakRebound, weakToken] {
+        auto bus = weakRebound.lock();
         auto token = weakToken.lock();
         if (bus && token && token->load()) bus->emit();
     });
@@ -200,6 +210,8 @@ ChannelMap BLEDevice::getChannelMap() {
 
 std::weak_ptr<ConnectionBus> BLEDevice::connectionChangedEvent() { return connectionBus_; }
 
+std::weak_ptr<ConnectionBus> BLEDevice::servicesReboundEvent() { return reboundBus_; }
+
 DeviceId BLEDevice::id() { return id_; }
 
 void BLEDevice::connectLocked() {
@@ -237,6 +249,7 @@ void BLEDevice::disconnect() {
         detachCharacteristics();
         auto closing = std::move(device_);
         statusChanged_.reset();
+        servicesRebound_.reset();
         closing->close();
         for (int poll = 0;
              poll < timing_.disconnectPolls && closing->connectionStatus() == Platform::ConnectionStatus::Connected;
@@ -279,6 +292,7 @@ void BLEDevice::processDisconnectLocked() {
     token_->store(false);
     detachCharacteristics();
     statusChanged_.reset();
+    servicesRebound_.reset();
     device_.reset();
 }
 

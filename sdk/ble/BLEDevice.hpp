@@ -1,7 +1,8 @@
 #pragma once
 // One remote Bluetooth LE device: opened by address, paired on request, its GATT services
 // discovered with retries into one channel per characteristic, connected and disconnected,
-// with connection changes published on its own bus (delivered on the bus's thread).
+// with connection changes published on its own bus (delivered on the bus's thread), and its
+// services resolved again under a live link on another.
 
 #include <atomic>
 #include <chrono>
@@ -48,6 +49,7 @@ public:
     void disconnect() override;
     ChannelMap getChannelMap() override;
     std::weak_ptr<ConnectionBus> connectionChangedEvent() override;
+    std::weak_ptr<ConnectionBus> servicesReboundEvent() override;
     DeviceId id() override;
 
 private:
@@ -78,7 +80,9 @@ private:
     std::string name_;
     std::shared_ptr<std::atomic<bool>> token_;
     std::shared_ptr<ConnectionBus> connectionBus_;
+    std::shared_ptr<ConnectionBus> reboundBus_;
     Platform::Registration statusChanged_;
+    Platform::Registration servicesRebound_;
     std::shared_ptr<ConnectionBus::Callback> ownSubscriber_;
     std::vector<std::shared_ptr<RawChannelInfo>> channels_;
     ChannelTable channelMap_;

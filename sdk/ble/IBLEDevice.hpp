@@ -36,6 +36,9 @@ class IBLEDevice : public IDevice<RawChannelInfo> {
 public:
     virtual ChannelMap getChannelMap() = 0;
     virtual std::weak_ptr<ConnectionBus> connectionChangedEvent() = 0;
+    // Told when the device's services were resolved again while its link stayed up: what it
+    // notified meanwhile is lost, the link is not.
+    virtual std::weak_ptr<ConnectionBus> servicesReboundEvent() = 0;
     virtual DeviceId id() = 0;
 };
 

@@ -110,6 +110,15 @@ void Impl::setFaults(uint64_t address, LinkFaults faults) {
     loop_.run([&](sd_bus*) { devices_.setFaults(address, std::move(faults)); });
 }
 
+bool Impl::tableExported(uint64_t address) {
+    bool exported = false;
+    loop_.run([&](sd_bus*) {
+        const auto* device = devices_.find(address);
+        exported = device && device->gattExported;
+    });
+    return exported;
+}
+
 int Impl::calls(const std::string& member) {
     std::lock_guard lock(countMutex_);
     auto found = calls_.find(member);
@@ -175,5 +184,7 @@ bool BluezEmulator::onBus() const { return impl_->onBus(); }
 void BluezEmulator::setFaults(uint64_t address, LinkFaults faults) { impl_->setFaults(address, std::move(faults)); }
 
 int BluezEmulator::calls(const std::string& member) const { return impl_->calls(member); }
+
+bool BluezEmulator::tableExported(uint64_t address) const { return impl_->tableExported(address); }
 
 }  // namespace VexaSim

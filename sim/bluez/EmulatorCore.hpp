@@ -50,6 +50,7 @@ public:
     void setBatteryLevel(uint64_t address, uint8_t percent);
     void setFaults(uint64_t address, LinkFaults faults);
     int calls(const std::string& member);
+    bool tableExported(uint64_t address);
     void remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi);
     bool onBus();
 

@@ -69,6 +69,8 @@ public:
     std::string name() const override;
     Platform::ConnectionStatus connectionStatus() const override;
     Platform::Registration onConnectionStatusChanged(std::function<void()> handler) override;
+    // The simulated radio keeps a connected device's table as it is: never called.
+    Platform::Registration onServicesRebound(std::function<void()>) override { return {}; }
     Platform::PairingInfo pairingInfo() const override;
     Platform::Registration onPairingRequested(std::function<void(Platform::PairingRequest&)> handler) override;
     Platform::PairingStatus pair(Platform::PairingKind kinds, Platform::ProtectionLevel minimumLevel) override;

@@ -89,6 +89,44 @@ void dataResumesAfterTheTableIsResolvedAgain(Fixture& test, const char* subscrip
     EXPECT_TRUE(waitFor([&] { return !simStream->isNotifying(); }));
 }
 
+// The handles hear of a table resolved again once every characteristic works again: a value the
+// device notified while the table was away is lost, and one it notifies as the news arrives
+// reaches the client. The link stays up, and the news comes once.
+template <class Fixture>
+void theNewsOfATableResolvedAgainComesWithItsNotificationsBack(Fixture& test) {
+    auto peer = addDevice(*test.radio);
+    VexaSim::LinkFaults faults;
+    faults.reresolveAfterNotify = 10ms;
+    faults.reresolveGap = 200ms;
+    test.daemon->setFaults(kAddress, faults);
+    auto device = test.platform->openPeripheral(kAddress);
+    auto stream = Fixture::find(device, kStream);
+    ASSERT_NE(stream, nullptr);
+    auto simStream = peer->characteristic(kService, kStream);
+    std::atomic<int> losses{0};
+    auto status = device->onConnectionStatusChanged([&] {
+        if (device->connectionStatus() == Platform::ConnectionStatus::Disconnected) ++losses;
+    });
+    Received received;
+    auto values = stream->onValueChanged([&](const std::vector<uint8_t>& value) { received.add(value); });
+    std::atomic<int> news{0};
+    std::atomic<bool> sentAsTold{false};
+    auto rebound = device->onServicesRebound([&] {
+        sentAsTold = simStream->notify({2});
+        ++news;
+    });
+    ASSERT_EQ(stream->writeClientConfiguration(Platform::ClientConfiguration::Notify), Platform::GattStatus::Success);
+    ASSERT_TRUE(waitFor([&] { return !test.daemon->tableExported(kAddress); })) << "the table never went";
+    simStream->notify({1});
+    ASSERT_TRUE(waitFor([&] { return news.load() == 1; }, 5s)) << "no news of the table back";
+    EXPECT_TRUE(sentAsTold.load()) << "told before the notifications are back";
+    ASSERT_TRUE(waitFor([&] { return received.count() == 1; }));
+    EXPECT_EQ(received.all(), (std::vector<std::vector<uint8_t>>{{2}}));
+    EXPECT_EQ(losses.load(), 0);
+    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Connected);
+    EXPECT_EQ(news.load(), 1);
+}
+
 // A device whose table is resolved again 300 ms after its stream is switched on (time enough
 // to send a value before), switched on with the device's link held: what the device sends
 // from then on, the change included, waits on the link until it is resumed.
@@ -179,6 +217,14 @@ TEST_F(BluezTableChanges, AnAcquiredStreamMovesToTheNewObjects) {
 
 TEST_F(BluezTableChangesOfSessions, AStartedSessionMovesToTheNewObjects) {
     dataResumesAfterTheTableIsResolvedAgain(*this, "StartNotify");
+}
+
+TEST_F(BluezTableChanges, TheNewsOfATableBackComesWithItsSocketsBack) {
+    theNewsOfATableResolvedAgainComesWithItsNotificationsBack(*this);
+}
+
+TEST_F(BluezTableChangesOfSessions, TheNewsOfATableBackComesWithItsSessionsBack) {
+    theNewsOfATableResolvedAgainComesWithItsNotificationsBack(*this);
 }
 
 // While the table is away, a service listed before lists no characteristics as if it had none

@@ -97,6 +97,10 @@ public:
     virtual std::string name() const = 0;  // UTF-8
     virtual ConnectionStatus connectionStatus() const = 0;
     virtual Registration onConnectionStatusChanged(std::function<void()> handler) = 0;
+    // Called once the stack resolved the device's GATT table again while the link stayed up
+    // and every characteristic works again, its notifications back on: what the device notified
+    // while the table was away is lost, and a value kept from notifications is to be read anew.
+    virtual Registration onServicesRebound(std::function<void()> handler) = 0;
     virtual PairingInfo pairingInfo() const = 0;
     virtual Registration onPairingRequested(std::function<void(PairingRequest&)> handler) = 0;
     // Pairs with the operating system; blocks until the outcome is known.

@@ -14,4 +14,9 @@ namespace VexaDevice::Devices {
 std::shared_ptr<BLE::ConnectionBus::Callback> watchConnection(const std::shared_ptr<BLE::IBLEDevice>& device,
                                                               std::function<void()> onLost);
 
+// A subscriber on the device's services-rebound event that runs `onRebound` (the link stayed up,
+// what the device notified meanwhile is lost) and logs a failure of it; held as watchConnection's.
+std::shared_ptr<BLE::ConnectionBus::Callback> watchServices(const std::shared_ptr<BLE::IBLEDevice>& device,
+                                                            std::function<void()> onRebound);
+
 }  // namespace VexaDevice::Devices

@@ -54,6 +54,18 @@ public:
         return known_;
     }
 
+    // Runs `read`, a status read that leaves the mode as trusted as it was; when it throws, the
+    // mode is unknown (the status may have changed unseen) and the exception propagates.
+    template <class Read>
+    void readOrForget(Read&& read) {
+        try {
+            read();
+        } catch (...) {
+            forget();
+            throw;
+        }
+    }
+
     // Of `count` packs starting at position `first`, how many lead ones came before the mode
     // now known and are to be dropped.
     size_t stalePacks(size_t first, size_t count) const {

@@ -19,8 +19,8 @@
 //       ...  // the family's own reads and writes, over protocol()
 //   };
 //
-// What the base asks of every protocol type: onConnected(), onDisconnected() (or a LinkNotice
-// that names them), supportedFeatures(), supportedCommands(), supportedParameters(). The family interface
+// What the base asks of every protocol type: onConnected(), onDisconnected(), onServicesRebound()
+// (or a LinkNotice that names them), supportedFeatures(), supportedCommands(), supportedParameters(). The family interface
 // declares readName, readState, readAddress and connectionStateEvent as every family does.
 
 #include <exception>
@@ -51,12 +51,15 @@ OperationResult give(T& out, V&& value) {
     return OperationResult::done();
 }
 
-// How the base tells a protocol that its link came up or went down. A protocol that names these
+// How the base tells a protocol that its link came up or went down, or that the device's services
+// were resolved again under a live link (the protocol reads again what it keeps from the device's
+// notifications, as after a reconnection, and changes nothing else). A protocol that names these
 // otherwise specialises it.
 template <class Protocol>
 struct LinkNotice {
     static decltype(auto) up(Protocol& protocol) { return protocol.onConnected(); }
     static void down(Protocol& protocol) { protocol.onDisconnected(); }
+    static void rebound(Protocol& protocol) { protocol.onServicesRebound(); }
 };
 
 template <class Protocol>
@@ -67,6 +70,11 @@ decltype(auto) noticeLinkUp(Protocol& protocol) {
 template <class Protocol>
 void noticeLinkDown(Protocol& protocol) {
     LinkNotice<std::remove_const_t<Protocol>>::down(protocol);
+}
+
+template <class Protocol>
+void noticeServicesRebound(Protocol& protocol) {
+    LinkNotice<std::remove_const_t<Protocol>>::rebound(protocol);
 }
 
 // How a device object lets go of its link when it is released.
@@ -135,13 +143,10 @@ protected:
             device_ = std::move(device);
             BLE::ChannelMap channels = device_->getChannelMap();
             protocol_ = build(device_, channels);
-            connectionSubscriber_ = watchConnection(device_, [slot = weakSlot()] {
-                std::visit(
-                    [](const auto& protocol) {
-                        if (const auto strong = protocol.lock()) noticeLinkDown(*strong);
-                    },
-                    slot);
-            });
+            connectionSubscriber_ =
+                watchConnection(device_, whileProtocolLives([](auto& protocol) { noticeLinkDown(protocol); }));
+            servicesSubscriber_ =
+                watchServices(device_, whileProtocolLives([](auto& protocol) { noticeServicesRebound(protocol); }));
         } catch (...) {
             rethrowDeviceCreationFailure(std::current_exception(), subject);
         }
@@ -163,6 +168,7 @@ protected:
             Utility::sdkLog().warn("{}: releasing the device failed", plan.family);
         }
         connectionSubscriber_.reset();
+        servicesSubscriber_.reset();
     }
 
     // Runs `operation` on the protocol that is present.
@@ -200,10 +206,19 @@ private:
             return OperationResult::done();
     }
 
-    std::variant<std::weak_ptr<Protocols>...> weakSlot() const {
-        return std::visit(
+    // A notice for the protocol, held weakly: it does nothing once the protocol is gone.
+    template <class Notice>
+    std::function<void()> whileProtocolLives(Notice notice) const {
+        auto slot = std::visit(
             [](const auto& protocol) { return std::variant<std::weak_ptr<Protocols>...>(std::weak_ptr(protocol)); },
             protocol_);
+        return [slot = std::move(slot), notice] {
+            std::visit(
+                [&](const auto& protocol) {
+                    if (const auto strong = protocol.lock()) notice(*strong);
+                },
+                slot);
+        };
     }
 
     // A connected device runs the settling commands before the link goes; their results do not
@@ -219,6 +234,7 @@ private:
     std::shared_ptr<BLE::IBLEDevice> device_;
     ProtocolSlot protocol_;
     std::shared_ptr<BLE::ConnectionBus::Callback> connectionSubscriber_;
+    std::shared_ptr<BLE::ConnectionBus::Callback> servicesSubscriber_;
 };
 
 }  // namespace VexaDevice::Devices

@@ -195,6 +195,15 @@ OperationResult DravikBleProtocol::onConnected() {
     return OperationResult::done();
 }
 
+void DravikBleProtocol::onServicesRebound() {
+    std::unique_lock lock(commandLock_);
+    if (!running_) {
+        return;
+    }
+    readBattery();
+    stimulators_.readStatus();
+}
+
 // A report that comes once the link is back again is over already.
 void DravikBleProtocol::onDisconnected() {
     if (linkLoss_.reportLoss()) {

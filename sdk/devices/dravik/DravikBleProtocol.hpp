@@ -125,6 +125,9 @@ public:
     // The link is back: identity, configuration and status are read again.
     OperationResult onConnected();
     void onDisconnected();
+    // The services were resolved again under a live link: the battery level and the own
+    // stimulator's status are read again.
+    void onServicesRebound();
 
     int battPower() const { return battery_; }
     // The mode getters report: the target of a mode change while it runs, else the device's.

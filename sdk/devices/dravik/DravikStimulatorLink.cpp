@@ -74,6 +74,10 @@ void DravikStimulatorLink::suspend() { own_->suspend(); }
 
 bool DravikStimulatorLink::resume() { return !own_->isPresent() || own_->resume(); }
 
+void DravikStimulatorLink::readStatus() {
+    if (own_->isPresent()) own_->readStatus();
+}
+
 void DravikStimulatorLink::publish() {
     if (!own_->isPresent()) {
         return;

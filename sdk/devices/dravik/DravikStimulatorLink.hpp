@@ -44,6 +44,8 @@ public:
     // The link is lost, or back (false when the own stimulator cannot be read again).
     void suspend();
     bool resume();
+    // The own stimulator's status is read again (its notifications may have been lost).
+    void readStatus();
 
     std::shared_ptr<PhotoStim::IPhotoStim> photoStim() const;
     // Links `stimulator` (empty: unlinks) in place of the previous one. The linked stimulator

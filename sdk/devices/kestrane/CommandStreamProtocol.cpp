@@ -140,12 +140,14 @@ void CommandStreamProtocol::fillCapabilities() {
     offer(std::move(offered));
 }
 
-void CommandStreamProtocol::readStatus() {
+void CommandStreamProtocol::readStatusAgain() {
     Devices::readStatusValue(*status_, timing_.readAttempts, linkLoss_.flag(),
-                             [this](const std::vector<uint8_t>& value) {
-                                 onStatus(value);
-                                 trust_.confirmed();
-                             });
+                             [this](const std::vector<uint8_t>& value) { onStatus(value); });
+}
+
+void CommandStreamProtocol::readStatus() {
+    readStatusAgain();
+    trust_.confirmed();
 }
 
 void CommandStreamProtocol::onStatus(const std::vector<uint8_t>& bytes) {
@@ -294,6 +296,13 @@ OperationResult CommandStreamProtocol::onConnected() {
         readStatus();
     }
     return OperationResult::done();
+}
+
+// The mode stays trusted: packs the device sent since its last status keep their meaning. A read
+// that fails leaves the mode unknown, for the next command to read first.
+void CommandStreamProtocol::onServicesRebound() {
+    const auto lock = lockCommands();
+    trust_.readOrForget([this] { readStatusAgain(); });
 }
 
 OperationResult CommandStreamProtocol::onDisconnected() {

@@ -81,6 +81,8 @@ public:
     // After a reconnection: reads the device information and the status again.
     OperationResult onConnected();
     OperationResult onDisconnected();
+    // The services were resolved again under a live link: the status is read again.
+    void onServicesRebound();
 
 protected:
     CommandStreamProtocol(std::shared_ptr<BLE::IBLEDevice> device, BLE::ServiceChannels deviceInformation,
@@ -113,6 +115,9 @@ private:
     void start();
     void setUpGatt();
     void fillCapabilities();
+    // Reads the status and hands it to the status handler; readStatus trusts the mode read from
+    // then on, as a (re)connection does.
+    void readStatusAgain();
     void readStatus();
     void onStatus(const std::vector<uint8_t>& bytes);
     void bringToRest();

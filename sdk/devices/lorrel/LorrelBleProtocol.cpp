@@ -143,6 +143,11 @@ bool LorrelBleProtocol::onConnected() {
     return true;
 }
 
+void LorrelBleProtocol::onServicesRebound() {
+    std::unique_lock lock(commandLock_);
+    linked_.link().readStatus();
+}
+
 bool LorrelBleProtocol::onDisconnected() {
     linked_.markLinkLost();
     return true;

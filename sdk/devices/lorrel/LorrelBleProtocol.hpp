@@ -84,6 +84,8 @@ public:
     bool onConnected();
     // The link dropped: waits and retries end early until the next onConnected.
     bool onDisconnected();
+    // The services were resolved again under a live link: the status is read again.
+    void onServicesRebound();
 
 private:
     friend struct Devices::ProtocolStart;

@@ -16,6 +16,7 @@ template <>
 struct LinkNotice<Morvex::MorvexBleProtocol> {
     static bool up(Morvex::MorvexBleProtocol& protocol) { return protocol.morvexOnConnected(); }
     static void down(Morvex::MorvexBleProtocol& protocol) { protocol.morvexOnDisconnected(); }
+    static void rebound(Morvex::MorvexBleProtocol& protocol) { protocol.morvexOnServicesRebound(); }
 };
 
 }  // namespace VexaDevice::Devices

@@ -97,12 +97,14 @@ void MorvexBleProtocol::fillCapabilities() {
     offer(Kestrane::Headband::capabilities(motion().channel() != nullptr, fpg().channel() != nullptr));
 }
 
-void MorvexBleProtocol::readStatus() {
+void MorvexBleProtocol::readStatusAgain() {
     Devices::readStatusValue(*status_, timing_.readAttempts, linkLoss_.flag(),
-                             [this](const std::vector<uint8_t>& value) {
-                                 onStatusData(value);
-                                 trust_.confirmed();
-                             });
+                             [this](const std::vector<uint8_t>& value) { onStatusData(value); });
+}
+
+void MorvexBleProtocol::readStatus() {
+    readStatusAgain();
+    trust_.confirmed();
 }
 
 void MorvexBleProtocol::onStatusData(const std::vector<uint8_t>& bytes) {
@@ -201,6 +203,13 @@ bool MorvexBleProtocol::onConnected() {
         readStatus();
     }
     return true;
+}
+
+// The mode stays trusted: packs the device sent since its last status keep their meaning. A read
+// that fails leaves the mode unknown, for the worker to read before it gives a pack a meaning.
+void MorvexBleProtocol::onServicesRebound() {
+    std::lock_guard lock(commandLock_);
+    trust_.readOrForget([this] { readStatusAgain(); });
 }
 
 bool MorvexBleProtocol::onDisconnected() {

@@ -81,6 +81,8 @@ public:
     // After a reconnection the device information and the status are read again.
     bool onConnected();
     bool onDisconnected();
+    // The services were resolved again under a live link: the status is read again.
+    void onServicesRebound();
 
 private:
     friend struct Devices::ProtocolStart;
@@ -91,6 +93,9 @@ private:
     void readDeviceInformation(bool cancel);
     void setUpGatt();
     void fillCapabilities();
+    // Reads the status and hands it to the status handler; readStatus trusts the mode read from
+    // then on, as a (re)connection does.
+    void readStatusAgain();
     void readStatus();
     void onStatusData(const std::vector<uint8_t>& bytes);
     void bringToRest();

@@ -165,12 +165,14 @@ void MorvexBleProtocol::morvexReadDeviceInfo() {
     version_ = MorvexVersion{firmware, hardware, model};
 }
 
-void MorvexBleProtocol::morvexReadStatus() {
+void MorvexBleProtocol::morvexReadStatusAgain() {
     Devices::readStatusValue(*statusChannel_, timing_.readAttempts, linkLoss_.flag(),
-                             [this](const std::vector<uint8_t>& value) {
-                                 morvexOnStatusNotify(value);
-                                 trust_.confirmed();
-                             });
+                             [this](const std::vector<uint8_t>& value) { morvexOnStatusNotify(value); });
+}
+
+void MorvexBleProtocol::morvexReadStatus() {
+    morvexReadStatusAgain();
+    trust_.confirmed();
 }
 
 void MorvexBleProtocol::morvexOnStatusNotify(const std::vector<uint8_t>& bytes) {
@@ -341,6 +343,13 @@ bool MorvexBleProtocol::morvexOnConnected() {
         morvexReadStatus();
     }
     return true;
+}
+
+// The mode stays trusted: packs the device sent since its last status keep their meaning. A read
+// that fails leaves the mode unknown, for the worker to read before it gives a pack a meaning.
+void MorvexBleProtocol::morvexOnServicesRebound() {
+    std::lock_guard lock(commandLock_);
+    trust_.readOrForget([this] { morvexReadStatusAgain(); });
 }
 
 bool MorvexBleProtocol::morvexOnDisconnected() {

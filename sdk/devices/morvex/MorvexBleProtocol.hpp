@@ -82,6 +82,9 @@ public:
     // Connection changes reported by the device class.
     bool morvexOnConnected();
     bool morvexOnDisconnected();
+    // The services were resolved again under a live link: the status is read again, as after a
+    // reconnection. Throws rt_exception "Can not read Status" when no read succeeds.
+    void morvexOnServicesRebound();
 
     std::weak_ptr<Devices::BatteryBus> batteryEvent() const { return batteryBus_; }
     std::weak_ptr<ResistBus> resistEvent() const { return resistBus_; }
@@ -102,6 +105,9 @@ private:
     void start();
     void stopNotifications();
     void morvexReadDeviceInfo();
+    // Reads the status and hands it to the status handler; morvexReadStatus trusts the mode
+    // read from then on, as a (re)connection does.
+    void morvexReadStatusAgain();
     void morvexReadStatus();
     void morvexOnStatusNotify(const std::vector<uint8_t>& bytes);
     void morvexOnDataNotify(const std::vector<uint8_t>& bytes);

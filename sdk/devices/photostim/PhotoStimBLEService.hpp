@@ -88,6 +88,9 @@ public:
     // Link back: reads the status and the program list again; when that throws, the service
     // stays suspended and the exception propagates.
     bool resume();
+    // Reads the status again (its notifications may have been lost); nothing when absent or
+    // suspended, rt_exception "Can not read Status..." when every read failed.
+    void readStatus();
 
     std::weak_ptr<StimStatusBus> stimStatusEvent() const;
     std::weak_ptr<SyncStatusBus> syncStatusEvent() const;
@@ -98,7 +101,6 @@ private:
     struct Tracker;
 
     void findChannels(const std::shared_ptr<BLE::IBLEDevice>& device, bool required);
-    void readStatus();
     void readConfigure();
     // Up to readAttempts reads of `channel`; nothing (without throwing) once suspended.
     bool readWithRetries(BLE::IBLEChannel& channel, std::vector<uint8_t>& out);

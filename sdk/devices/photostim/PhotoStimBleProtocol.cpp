@@ -122,6 +122,13 @@ bool PhotoStimBleProtocol::onConnected() {
     return true;
 }
 
+void PhotoStimBleProtocol::onServicesRebound() {
+    std::unique_lock lock(commandLock_);
+    std::lock_guard change(linkChange_);
+    battery_->read();
+    service_->readStatus();
+}
+
 void PhotoStimBleProtocol::onDisconnected() {
     // A report that comes once the link is back again is over already; one that comes while the
     // device is read again after a reconnection waits for that read, so that it cannot suspend

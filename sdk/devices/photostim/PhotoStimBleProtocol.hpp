@@ -51,6 +51,9 @@ public:
     bool onConnected();
     // Link lost: waits and reads end at once until onConnected.
     void onDisconnected();
+    // The services were resolved again under a live link: the battery level and the
+    // stimulator's status are read again.
+    void onServicesRebound();
 
     DeviceVersion deviceVersion() const { return version_.get(); }
     std::string serialNumber() const { return deviceVersion().serialText(); }

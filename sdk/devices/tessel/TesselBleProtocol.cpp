@@ -231,6 +231,11 @@ void TesselBleProtocol::onDisconnected() {
     serialKnown_ = false;
 }
 
+void TesselBleProtocol::onServicesRebound() {
+    const auto lock = lockCommands();
+    if (ready_) requestBattery();
+}
+
 bool TesselBleProtocol::reinitAfterReconnect() {
     const auto lock = lockCommands();
     if (needsReinit_.exchange(false)) {

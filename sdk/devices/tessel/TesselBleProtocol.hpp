@@ -71,6 +71,8 @@ public:
     void onDisconnected();
     bool reinitAfterReconnect();
     bool onConnected() { return reinitAfterReconnect(); }
+    // The services were resolved again under a live link: the battery level is asked for again.
+    void onServicesRebound();
 
     // Ends the notifications and the worker, joining it unless called on it; the destructor
     // does the same. A worker pass that holds the protocol when its owner lets go would

@@ -194,6 +194,11 @@ OperationResult VondraProtocolBase::onConnected() {
     return OperationResult::done();
 }
 
+void VondraProtocolBase::onServicesRebound() {
+    std::unique_lock lock(commandLock_);
+    linked_.link().readStatus();
+}
+
 OperationResult VondraProtocolBase::onDisconnected() {
     linked_.markLinkLost();
     return OperationResult::done();

@@ -72,6 +72,8 @@ public:
     OperationResult onConnected();
     // The link dropped: waits and retries end early until the next onConnected.
     OperationResult onDisconnected();
+    // The services were resolved again under a live link: the status is read again.
+    void onServicesRebound();
 
     int32_t battPower() const;
     uint8_t ampMode() const;

@@ -30,6 +30,7 @@ public:
     }
     BLE::ChannelMap getChannelMap() override { return {}; }
     std::weak_ptr<BLE::ConnectionBus> connectionChangedEvent() override { return bus; }
+    std::weak_ptr<BLE::ConnectionBus> servicesReboundEvent() override { return reboundBus; }
     BLE::DeviceId id() override { return BLE::DeviceId::fromUInt64(0xA1B2C3D4E5F6); }
 
     // The link drops without the device being asked.
@@ -37,10 +38,14 @@ public:
         disconnected = true;
         bus->notify();
     }
+    // The stack resolved the services again; the link stayed up.
+    void rebind() { reboundBus->notify(); }
 
     bool disconnected = false;
     std::vector<std::string> log;
     const std::shared_ptr<BLE::ConnectionBus> bus = std::make_shared<BLE::ConnectionBus>(16);
+    const std::shared_ptr<BLE::ConnectionBus> reboundBus = std::make_shared<BLE::ConnectionBus>(16);
+    bool readFails = false;
 };
 
 // A protocol that records what the device base asks of it.
@@ -51,11 +56,16 @@ struct ScriptedProtocol {
         return true;
     }
     void onDisconnected() { log.push_back("protocol lost"); }
+    void onServicesRebound() {
+        log.push_back("protocol read again");
+        if (readFails) throw std::runtime_error("Can not read Status");
+    }
     Sensor::FeatureSet supportedFeatures() const { return {Feature}; }
     Sensor::CommandSet supportedCommands() const { return {Feature + 100}; }
     Sensor::ParameterMap supportedParameters() const { return {{Feature, 1}}; }
 
     std::vector<std::string>& log;
+    const bool& readFails;
 };
 using First = ScriptedProtocol<1>;
 using Second = ScriptedProtocol<2>;
@@ -75,8 +85,8 @@ public:
         : FamilyDevice(
               ble, "Test BLE Device",
               [ble, second](const std::shared_ptr<BLE::IBLEDevice>&, BLE::ChannelMap&) -> ProtocolSlot {
-                  if (second) return std::make_shared<Second>(Second{ble->log});
-                  return std::make_shared<First>(First{ble->log});
+                  if (second) return std::make_shared<Second>(Second{ble->log, ble->readFails});
+                  return std::make_shared<First>(First{ble->log, ble->readFails});
               },
               std::move(settling)),
           ble_(std::move(ble)),
@@ -167,6 +177,31 @@ TEST(FamilyDevice, FollowsTheConnectionAndReadsTheSharedValues) {
     EXPECT_TRUE(device.readState(state));
     EXPECT_EQ(state, Sensor::kSensorConnected);
     EXPECT_EQ(device.connectionStateEvent().lock(), ble->bus);
+}
+
+// Services resolved again under a live link: the protocol that runs reads the device again, and
+// nothing a reconnection does happens (no loss, no link change on the connection bus). A read that
+// fails is logged, not thrown at the stack's bus; once released, the device hears nothing more.
+TEST(FamilyDevice, ServicesResolvedAgainAreReadAgainWithoutAReconnection) {
+    auto ble = std::make_shared<ScriptedBle>();
+    size_t connectionEvents = 0;
+    const auto counter = std::make_shared<BLE::ConnectionBus::Callback>([&] { ++connectionEvents; });
+    ble->bus->subscribe(counter);
+    {
+        TestDevice first(ble, false, {});
+        TestDevice second(ble, true, {});
+        ble->rebind();
+        EXPECT_EQ(ble->log, (Log{"protocol read again", "protocol read again"}));
+        ble->log.clear();
+        ble->readFails = true;
+        EXPECT_NO_THROW(ble->rebind());
+        EXPECT_EQ(ble->log, (Log{"protocol read again", "protocol read again"}));
+        ble->readFails = false;
+        ble->log.clear();
+    }
+    ble->rebind();
+    EXPECT_EQ(ble->log, (Log{"protocol lost", "protocol lost"}));
+    EXPECT_EQ(connectionEvents, 0u);
 }
 
 TEST(FamilyDevice, AFamilyOfTwoProtocolsRunsTheOneItBuilt) {

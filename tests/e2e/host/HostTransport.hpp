@@ -71,6 +71,9 @@ public:
     RadioTransport(const RadioTransport&) = delete;
     RadioTransport& operator=(const RadioTransport&) = delete;
 
+    // The emulated daemon; null when the library talks to the radio directly.
+    VexaSim::BluezEmulator* daemon() const { return daemon_.get(); }
+
 private:
     std::unique_ptr<VexaSim::PrivateBus> bus_;
     std::unique_ptr<VexaSim::BluezEmulator> daemon_;

@@ -335,3 +335,42 @@ TEST_F(MorvexHost, LinkLossMidStreamAndFreeAfterwards) {
     removeSignalDataCallbackMorvex(signalHandle);
     removeConnectionStateCallback(connectionHandle);
 }
+
+// The daemon resolves the device's table again while the link stays up, its objects away for a
+// while. A battery status the device sends then reaches nobody: once the table is back the
+// library reads the device again, and the host gets the level without hearing of a link loss.
+TEST_F(MorvexHost, ABatteryLevelSentWhileTheTableIsAwayIsReadOnceItIsBack) {
+    if (!kOverDbus) GTEST_SKIP() << "the simulated radio keeps a connected device's table";
+    VexaSim::LinkFaults faults;
+    // Late enough for the sensor to be made first: calls made while the table is away wait for it.
+    faults.reresolveAfterNotify = 250ms;
+    faults.reresolveGap = 600ms;
+    transport.daemon()->setFaults(kAddress, faults);
+    attach();
+    _Sensor* sensor = findAndCreate();
+    ASSERT_NE(sensor, nullptr);
+    ValueCalls batteryCalls;
+    ValueCalls connection;
+    CallbackHandle* batteryHandle = nullptr;
+    CallbackHandle* connectionHandle = nullptr;
+    ASSERT_EQ(addBatteryCallback(sensor, ValueCalls::battery, &batteryHandle, &batteryCalls, &status), 1);
+    ASSERT_EQ(addConnectionStateCallback(sensor, ValueCalls::state, &connectionHandle, &connection, &status), 1);
+    // The sensor is freed whatever fails: its functions' data lives on this stack.
+    const bool away = waitFor([&] { return !transport.daemon()->tableExported(kAddress); });
+    EXPECT_TRUE(away) << "the table never went";
+    if (away) {
+        peer->setBattery(55);
+        EXPECT_TRUE(waitFor([&] {
+            const auto values = batteryCalls.events();
+            return !values.empty() && values.back() == 55;
+        })) << "the level sent while the table was away is lost";
+        int32_t battery = 0;
+        EXPECT_EQ(readBattPowerSensor(sensor, &battery, &status), 1);
+        EXPECT_EQ(battery, 55);
+    }
+    // The state the sensor was made with may still be on its way; no loss is reported.
+    for (const int32_t state : connection.events()) EXPECT_EQ(state, SensorStateInRange);
+    removeBatteryCallback(batteryHandle);
+    removeConnectionStateCallback(connectionHandle);
+    freeSensor(sensor);
+}

@@ -40,6 +40,10 @@ Registration BluezPeripheral::onConnectionStatusChanged(std::function<void()> ha
     return statusHandlers_->add(std::move(handler));
 }
 
+Registration BluezPeripheral::onServicesRebound(std::function<void()> handler) {
+    return device_->reboundHandlers()->add(std::move(handler));
+}
+
 PairingInfo BluezPeripheral::pairingInfo() const {
     const auto device = platform_->properties(device_->path, kDevice);
     if (!device) return {};

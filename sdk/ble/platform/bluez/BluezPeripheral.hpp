@@ -24,6 +24,7 @@ public:
     std::string name() const override;
     ConnectionStatus connectionStatus() const override;
     Registration onConnectionStatusChanged(std::function<void()> handler) override;
+    Registration onServicesRebound(std::function<void()> handler) override;
     PairingInfo pairingInfo() const override;
     Registration onPairingRequested(std::function<void(PairingRequest&)> handler) override;
     PairingStatus pair(PairingKind kinds, ProtectionLevel minimumLevel) override;

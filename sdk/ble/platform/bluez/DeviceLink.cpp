@@ -129,6 +129,10 @@ void DeviceLink::readEnded(CharacteristicLink& characteristic, const std::option
     characteristic.held.clear();
 }
 
+void DeviceLink::announceRebound() {
+    queue_.post([handlers = reboundHandlers_] { handlers->invoke(); });
+}
+
 void DeviceLink::setPairingHandlers(std::shared_ptr<PairingRegistry> handlers) {
     std::lock_guard lock(mutex_);
     pairing_ = std::move(handlers);

@@ -106,6 +106,13 @@ public:
     // Loop thread: one read of the characteristic ended (with its value when it succeeded).
     void readEnded(CharacteristicLink& characteristic, const std::optional<std::vector<uint8_t>>& value);
 
+    // Told on this device's delivery thread, after the values delivered before, that its table
+    // was resolved again and every characteristic moved to it works again.
+    const std::shared_ptr<StatusRegistry>& reboundHandlers() const { return reboundHandlers_; }
+    void announceRebound();
+    // Loop thread: notification switches still under way on a table resolved again.
+    int rebindSwitches = 0;
+
     // Battery level presented from the daemon's battery interface.
     const std::shared_ptr<ValueRegistry>& batteryHandlers() const { return batteryHandlers_; }
     std::atomic<bool>& batteryNotifying() { return batteryNotifying_; }
@@ -126,6 +133,7 @@ private:
     std::vector<std::weak_ptr<PendingCall>> inFlight_;
     std::map<std::string, std::shared_ptr<CharacteristicLink>> characteristics_;
     std::shared_ptr<PairingRegistry> pairing_;
+    const std::shared_ptr<StatusRegistry> reboundHandlers_ = std::make_shared<StatusRegistry>();
     const std::shared_ptr<ValueRegistry> batteryHandlers_ = std::make_shared<ValueRegistry>();
     std::atomic<bool> batteryNotifying_{false};
     DeliveryQueue queue_;

@@ -68,6 +68,7 @@ void GattRebinder::removed(const std::shared_ptr<DeviceLink>& device, const std:
 
 void GattRebinder::added(const std::shared_ptr<DeviceLink>& device) {
     std::vector<std::pair<CharacteristicIdentity, std::string>> entries;
+    bool moved = false;
     for (const auto& characteristic : device->characteristics()) {
         if (!characteristic->stale) continue;
         if (entries.empty()) entries = table(platform_, device->path);
@@ -76,16 +77,36 @@ void GattRebinder::added(const std::shared_ptr<DeviceLink>& device) {
         if (found == entries.end()) continue;
         device->move(characteristic, found->second);
         characteristic->stale = false;
+        moved = true;
         platform_.announceChange();
         if (!characteristic->wanted) continue;
+        ++device->rebindSwitches;
         NotifySwitch::start(platform_, device, characteristic,
                             [this, weak = std::weak_ptr(device)](const CallOutcome& outcome) {
-                                if (outcome.ok()) return;
+                                const auto live = weak.lock();
+                                if (live) --live->rebindSwitches;
+                                if (outcome.ok()) {
+                                    if (live) announceWhenWhole(*live);
+                                    return;
+                                }
                                 Utility::sdkLog().warn("Notifications lost with the device's services: {} {}",
                                                        outcome.errorName, outcome.errorMessage);
-                                if (auto live = weak.lock()) platform_.dropLostLink(live);
+                                if (live) platform_.dropLostLink(live);
                             });
     }
+    if (moved) announceWhenWhole(*device);
+}
+
+// What the device notified while its table was away never reached us: once every characteristic
+// has its object and its notifications again, the device's handles are told so, and read anew.
+void GattRebinder::announceWhenWhole(DeviceLink& device) {
+    if (device.rebindSwitches > 0 || !device.up()) return;
+    const auto characteristics = device.characteristics();
+    if (std::any_of(characteristics.begin(), characteristics.end(),
+                    [](const auto& characteristic) { return characteristic->stale.load(); })) {
+        return;
+    }
+    device.announceRebound();
 }
 
 void GattRebinder::expire(const std::shared_ptr<DeviceLink>& device) {

@@ -3,7 +3,8 @@
 // the daemon removes every object and exports the table found again under new paths. Each open
 // characteristic moves to the object that stands for it (same service, same characteristic, same
 // place among equals) and its notifications are switched on there; what the device notified
-// before the old objects went is delivered first. One that finds no object
+// before the old objects went is delivered first. Once all of them work again the device's
+// handles hear of it (onServicesRebound): what it notified in between is lost. One that finds no object
 // before the deadline, or whose notifications fail there, takes the link down: the library then
 // reconnects as after any link loss, instead of staying connected with its data stopped.
 
@@ -37,6 +38,7 @@ public:
 
 private:
     void expire(const std::shared_ptr<DeviceLink>& device);
+    void announceWhenWhole(DeviceLink& device);
 
     BluezPlatform& platform_;
     const std::chrono::milliseconds deadline_;
