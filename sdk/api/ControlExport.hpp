@@ -26,8 +26,8 @@ uint8_t controlExport(_Sensor* sensor, CallStatus* status, const LibraryError& f
 
 // `run(view)` on the control's view `View`; `absent()` answers for a control without one.
 template <class View, typename Run>
-uint8_t controlViewExport(_Sensor* sensor, CallStatus* status, const LibraryError& fallback, OperationResult (*absent)(),
-                          Run run) {
+uint8_t controlViewExport(_Sensor* sensor, CallStatus* status, const LibraryError& fallback,
+                          OperationResult (*absent)(), Run run) {
     return controlExport(sensor, status, fallback, [&](FamilyControl& control) {
         View* view = control.view<View>();
         return view == nullptr ? absent() : run(*view);

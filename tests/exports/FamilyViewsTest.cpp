@@ -263,7 +263,8 @@ TEST(FamilyViewExports, AControlAnswersTheWritesOfTheViewsItOffered) {
     EXPECT_EQ(writeStimPrograms(sensor, programs, 3, &status), 0) << "more than the view's stimulator holds";
     EXPECT_EQ(status.Error, 120u);
     ASSERT_EQ(writeStimPrograms(sensor, programs, 2, &status), 1) << status.ErrorMsg;
-    EXPECT_EQ(control->writes, (std::vector<std::pair<std::string, int>>{{"wrenlet", 6}, {"gain", 9}, {"programs", 2}}));
+    EXPECT_EQ(control->writes,
+              (std::vector<std::pair<std::string, int>>{{"wrenlet", 6}, {"gain", 9}, {"programs", 2}}));
     EXPECT_EQ(getMaxStimulPhasesCountSensor(sensor), 3);
 
     // The view's own failure passes through with its message and the export's default code.

@@ -26,12 +26,8 @@ public:
 
     std::weak_ptr<Utility::EventBus<int>> batteryEvent() override { return protocol().batteryEvent(); }
     std::weak_ptr<Utility::EventBus<int>> batteryVoltageEvent() override { return protocol().batteryVoltageEvent(); }
-    std::weak_ptr<StimStatusBus> stimStatusEvent() override {
-        return protocol().stimStatusEvent();
-    }
-    std::weak_ptr<SyncStatusBus> syncStatusEvent() override {
-        return protocol().syncStatusEvent();
-    }
+    std::weak_ptr<StimStatusBus> stimStatusEvent() override { return protocol().stimStatusEvent(); }
+    std::weak_ptr<SyncStatusBus> syncStatusEvent() override { return protocol().syncStatusEvent(); }
 
     int32_t maxProgramCount() override { return static_cast<int32_t>(MaxPrograms); }
     int32_t timeDeferTicks() override { return timeDeferTicks_; }

@@ -392,12 +392,8 @@ bool PhotoStimBLEService::resume() {
     return true;
 }
 
-std::weak_ptr<StimStatusBus> PhotoStimBLEService::stimStatusEvent() const {
-    return tracker_->stimBus;
-}
+std::weak_ptr<StimStatusBus> PhotoStimBLEService::stimStatusEvent() const { return tracker_->stimBus; }
 
-std::weak_ptr<SyncStatusBus> PhotoStimBLEService::syncStatusEvent() const {
-    return tracker_->syncBus;
-}
+std::weak_ptr<SyncStatusBus> PhotoStimBLEService::syncStatusEvent() const { return tracker_->syncBus; }
 
 }  // namespace VexaDevice::PhotoStim

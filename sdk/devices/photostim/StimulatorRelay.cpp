@@ -20,16 +20,14 @@ DevStimulSyncStatus syncOf(const PhotoStimBLEService& service) {
 
 StimulatorRelay::StimulatorRelay(PhotoStimBLEService& service, std::weak_ptr<Utility::CvWait> wake)
     : state_(stateOf(service)), sync_(syncOf(service)), voltage_(service.batteryVoltage()) {
-    stateHandler_ =
-        std::make_shared<StimStatusBus::Callback>([cache = cache_, wake](DevStimulStatus state) {
-            cache->state = state;
-            if (const auto waiter = wake.lock()) waiter->notify();
-        });
-    syncHandler_ = std::make_shared<SyncStatusBus::Callback>(
-        [cache = cache_, wake](DevStimulSyncStatus sync) {
-            cache->sync = sync;
-            if (const auto waiter = wake.lock()) waiter->notify();
-        });
+    stateHandler_ = std::make_shared<StimStatusBus::Callback>([cache = cache_, wake](DevStimulStatus state) {
+        cache->state = state;
+        if (const auto waiter = wake.lock()) waiter->notify();
+    });
+    syncHandler_ = std::make_shared<SyncStatusBus::Callback>([cache = cache_, wake](DevStimulSyncStatus sync) {
+        cache->sync = sync;
+        if (const auto waiter = wake.lock()) waiter->notify();
+    });
     if (const auto bus = service.stimStatusEvent().lock()) bus->subscribe(stateHandler_);
     if (const auto bus = service.syncStatusEvent().lock()) bus->subscribe(syncHandler_);
     cache_->state = stateOf(service);

@@ -76,8 +76,9 @@ AK_API void readColorInfo(const _SensorInfo* info, int32_t* colour) {
 }
 
 AK_API uint8_t writeHardwareFiltersSensor(_Sensor* sensor, const int16_t* filters, int32_t count, CallStatus* status) {
-    return viewWrite<TesselControl>(
-        sensor, status, [&](TesselControl& control) { return control.writeHardwareFilters(filterSet(filters, count)); });
+    return viewWrite<TesselControl>(sensor, status, [&](TesselControl& control) {
+        return control.writeHardwareFilters(filterSet(filters, count));
+    });
 }
 
 AK_API uint8_t writeMotionAssistantParamTessel(_Sensor* sensor, TesselMotionAssistantParam param, CallStatus* status) {
@@ -106,8 +107,8 @@ AK_API uint8_t getSignalSettingsTessel(_Sensor* sensor, uint8_t* settings, CallS
         try {
             uint8_t value = 0;
             auto* tessel = sensor->control().view<TesselControl>();
-            const auto result = withDefaultCode(tessel != nullptr ? tessel->readSignalSettings(value) : unsupportedRead(),
-                                                Errors::WriteUnsupported);
+            const auto result = withDefaultCode(
+                tessel != nullptr ? tessel->readSignalSettings(value) : unsupportedRead(), Errors::WriteUnsupported);
             if (result) {
                 *settings = value;
             }
