@@ -1,7 +1,7 @@
 #pragma once
 // What the exported functions need of a Dravik device beyond its stimulation service: the
 // amplifier, survey identifier, ping, the link to a photo-stimulator and the on-device file
-// system. The Dravik device class implements it next to ISensor.
+// system. `DravikDeviceBridge` implements it over the Dravik device class.
 
 #include <cstdint>
 #include <memory>

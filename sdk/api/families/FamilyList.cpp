@@ -1,4 +1,5 @@
-// The list of families the library knows. A new family adds its folder and one entry here.
+// The list of families the library knows. A new family adds one entry here (and the shared
+// lines docs/adding-a-family.md lists).
 
 #include "sdk/api/families/FamilyDescriptor.hpp"
 #include "sdk/api/families/dravik/DravikFamily.hpp"
