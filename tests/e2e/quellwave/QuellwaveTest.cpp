@@ -197,7 +197,7 @@ protected:
     }
 
     void closeAndExpectNormalEnd() {
-        ASSERT_TRUE(requestWindowClose(window_));
+        ASSERT_TRUE(display_->requestClose(window_));
         const auto exitCode = program_->waitExit(20s);
         ASSERT_TRUE(exitCode.has_value()) << "the program did not end after its window closed\n" << programLog();
         EXPECT_EQ(*exitCode, 0) << programLog();
