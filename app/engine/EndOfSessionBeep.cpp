@@ -7,19 +7,23 @@ namespace quellwave {
 EndOfSessionBeep::EndOfSessionBeep(BeepTiming timing)
     : repeater_(
           [this] {
-              sound_.stop();
-              sound_.play();
+              tone_->sound.stop();
+              tone_->sound.play();
           },
           timing) {}
 
 void EndOfSessionBeep::start(std::uint32_t sampleRate) {
     if (repeater_.running()) return;
-    buffer_ = makeBeepBuffer(kFrequency, kSeconds, sampleRate);
-    sound_.setBuffer(buffer_);
-    sound_.setVolume(kVolume);
+    tone_ = std::make_unique<Tone>();
+    tone_->buffer = makeBeepBuffer(kFrequency, kSeconds, sampleRate);
+    tone_->sound.setBuffer(tone_->buffer);
+    tone_->sound.setVolume(kVolume);
     repeater_.start();
 }
 
-void EndOfSessionBeep::stop() { repeater_.stop(); }
+void EndOfSessionBeep::stop() {
+    repeater_.stop();
+    tone_.reset();
+}
 
 }  // namespace quellwave

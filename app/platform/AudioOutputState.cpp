@@ -4,11 +4,20 @@
 #include <AL/alext.h>
 
 namespace quellwave::platform {
+namespace {
+
+// The sound library keeps one context current for the whole process while it has a device.
+ALCdevice* openDevice() {
+    ALCcontext* context = alcGetCurrentContext();
+    return context != nullptr ? alcGetContextsDevice(context) : nullptr;
+}
+
+}  // namespace
+
+bool audioOutputOpen() { return openDevice() != nullptr; }
 
 bool audioOutputConnected() {
-    // The sound library keeps one context current for the whole process while it has a device.
-    ALCcontext* context = alcGetCurrentContext();
-    ALCdevice* device = context != nullptr ? alcGetContextsDevice(context) : nullptr;
+    ALCdevice* device = openDevice();
     if (device == nullptr || alcIsExtensionPresent(device, "ALC_EXT_disconnect") == ALC_FALSE) {
         return true;
     }

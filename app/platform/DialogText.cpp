@@ -50,7 +50,11 @@ DialogAnswer answerForKey(DialogKind kind, DialogKey key) {
     return key == DialogKey::Enter ? DialogAnswer::Yes : DialogAnswer::No;
 }
 
-DialogAnswer answerWhenDismissed(DialogKind kind) {
+DialogAnswer answerWhenClosed(DialogKind kind) {
+    return kind == DialogKind::Error ? DialogAnswer::Ok : DialogAnswer::No;
+}
+
+DialogAnswer answerWhenNotShown(DialogKind kind) {
     return kind == DialogKind::Error ? DialogAnswer::Ok : DialogAnswer::Yes;
 }
 

@@ -21,8 +21,13 @@ std::vector<std::string> wrapText(const std::string& text, float maxWidth,
 enum class DialogKey { Enter, Escape };
 DialogAnswer answerForKey(DialogKind kind, DialogKey key);
 
-// The answer when the dialog is closed without a button: never No.
-DialogAnswer answerWhenDismissed(DialogKind kind);
+// The answer when the dialog's window is closed without a button: No (warnings) or OK (errors).
+// A question nobody answered is not taken as a Yes.
+DialogAnswer answerWhenClosed(DialogKind kind);
+
+// The answer when no dialog could be shown (no display, no font) and standard error alone
+// carries the text: Yes (warnings) or OK (errors).
+DialogAnswer answerWhenNotShown(DialogKind kind);
 
 struct DialogButton {
     std::string label;

@@ -95,13 +95,13 @@ public:
             }
             draw(window);
         }
-        return answerWhenDismissed(request_.kind);
+        return answerWhenClosed(request_.kind);
     }
 
 private:
     std::optional<DialogAnswer> answerFor(const sf::Event& event) const {
         switch (event.type) {
-        case sf::Event::Closed: return answerWhenDismissed(request_.kind);
+        case sf::Event::Closed: return answerWhenClosed(request_.kind);
         case sf::Event::KeyPressed:
             if (event.key.code == sf::Keyboard::Enter) {
                 return answerForKey(request_.kind, DialogKey::Enter);
@@ -191,11 +191,11 @@ std::vector<std::filesystem::path> SfmlDialogs::systemFonts() {
 DialogAnswer SfmlDialogs::show(const DialogRequest& request) {
     std::cerr << consoleLine(request) << std::endl;
     if (displayProblem()) {
-        return answerWhenDismissed(request.kind);
+        return answerWhenNotShown(request.kind);
     }
     const auto font = loadFont(fontCandidates_);
     if (!font) {
-        return answerWhenDismissed(request.kind);
+        return answerWhenNotShown(request.kind);
     }
     return DialogWindow(request, *font).run();
 }

@@ -8,7 +8,7 @@ namespace quellwave::ui {
 void showError(const std::string& text);
 
 // A warning message box: caption "Warning", warning glyph, Yes and No buttons. Returns false
-// only when the user answers No.
+// when the user answers No or closes the box without an answer.
 bool askToContinue(const std::string& text);
 
 }  // namespace quellwave::ui

@@ -4,13 +4,25 @@
 #include "app/engine/AudioExperienceStream.hpp"
 #include "app/engine/ExperiencePrograms.hpp"
 #include "app/platform/AudioOutputState.hpp"
+#include "app/platform/Platform.hpp"
 #include "app/ui/Globals.hpp"
 
 #include <algorithm>
 #include <iostream>
 #include <thread>
+#include <variant>
 
 namespace quellwave::ui {
+namespace {
+
+// False when no sound server can be reached: the sound library would open no output device.
+bool soundServerAnswers() {
+    const auto answer = platform::currentPlatform().endpoints.defaultMixFormat();
+    const auto* failure = std::get_if<platform::EndpointFailure>(&answer);
+    return failure == nullptr || failure->step != platform::EndpointStep::Enumerator;
+}
+
+}  // namespace
 
 SessionAudio::~SessionAudio() {
     if (loading_.valid()) loading_.wait();
@@ -19,6 +31,7 @@ SessionAudio::~SessionAudio() {
 SessionAudio::Start SessionAudio::begin(double experienceCode, int minutes) {
     if (!loading_.valid()) {
         stream.reset();
+        if (!soundServerAnswers()) return Start::NoOutput;
         loading_ = std::async(std::launch::async, [file = dataFile_] { return loadAffirmationPlayer(file); });
     }
     if (loading_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return Start::Pending;
@@ -28,6 +41,10 @@ SessionAudio::Start SessionAudio::begin(double experienceCode, int minutes) {
         return Start::Failed;
     }
     stream = std::make_unique<AudioExperienceStream>(sampleRate, std::move(clips.value()));
+    if (!platform::audioOutputOpen()) {  // the server went between the question and the opening
+        stream.reset();
+        return Start::NoOutput;
+    }
     stream->startSynthesis();
     configureExperience(*stream, experienceCode, minutes);
     quellwave::sessionSeconds.exchange(minutes * 60.0);

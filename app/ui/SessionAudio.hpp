@@ -28,14 +28,17 @@ public:
         : timing_(timing), dataFile_(std::move(dataFile)) {}
     ~SessionAudio();
 
-    enum class Start { Pending, Started, Failed };
+    enum class Start { Pending, Started, Failed, NoOutput };
 
     // Called on each frame until the session has begun. The first call releases any stream left
     // behind and starts reading the data file on a worker thread, so that the window keeps
     // drawing meanwhile (Pending). Once it is read, builds the new stream, sets the experience up
     // for the chosen minutes, publishes the session's length, gain 0 and stage count, and starts
     // playback (Started). A data file that cannot be used builds nothing: its message goes to
-    // standard output and the program's exit code for it is kept in exitCode() (Failed).
+    // standard output and the program's exit code for it is kept in exitCode() (Failed). When no
+    // sound server answers, the first call reads nothing; when the sound library could open no
+    // output device for the new stream, the stream is released unplayed. Either way nothing of
+    // the sound library is left, so that the next start opens the device afresh (NoOutput).
     Start begin(double experienceCode, int minutes);
     // Lets the last block play, then stops and deletes the stream: the session has run out.
     void finish();

@@ -50,12 +50,20 @@ void SessionScreen::changeVolume(bool up) {
     }
 }
 
-void SessionScreen::start() {
-    if (audio_.begin(choice_.selected.code, choice_.chosenMinutes) != SessionAudio::Start::Started) return;
+std::optional<Screen> SessionScreen::start(const FrameTime& time) {
+    switch (audio_.begin(choice_.selected.code, choice_.chosenMinutes)) {
+    case SessionAudio::Start::Pending:
+    case SessionAudio::Start::Failed:  // the main loop ends the program
+        waiting_.draw(time);
+        return std::nullopt;
+    case SessionAudio::Start::NoOutput: showError(kNoOutputText); return Screen::Selection;
+    case SessionAudio::Start::Started: break;
+    }
     envelope_.start();
     fadeClock_.restart();
     ui_.screenClock.restart();
     started_ = true;
+    return std::nullopt;
 }
 
 bool SessionScreen::advanceEnvelope(float t) {
@@ -72,9 +80,7 @@ bool SessionScreen::advanceEnvelope(float t) {
 
 std::optional<Screen> SessionScreen::draw(const FrameTime& time) {
     if (!started_) {
-        start();
-        if (!started_) waiting_.draw(time);  // still reading the data file
-        return std::nullopt;
+        return start(time);
     }
     if (audio_.outputLost()) {
         const Screen next = leave();

@@ -9,6 +9,7 @@
 #include "app/engine/BeepRepeater.hpp"
 #include "app/engine/BeepTone.hpp"
 #include "app/engine/EndOfSessionBeep.hpp"
+#include "app/platform/AudioOutputState.hpp"
 
 namespace quellwave {
 namespace {
@@ -107,6 +108,20 @@ TEST(EndOfSessionBeep, StartsAndStopsAtOnceForEverySession) {
         EXPECT_FALSE(beep.beeping());
     }
     beep.start(44100);  // the program ends on the end screen: the destructor joins
+}
+
+// The sound library closes its output device once no sound object is left: a device lost with
+// its sound server must not be kept past the beep, or no later session would open a new one.
+TEST(EndOfSessionBeep, HoldsTheOutputDeviceOnlyWhileItBeeps) {
+    ASSERT_FALSE(platform::audioOutputOpen()) << "a sound object of another test is still alive";
+    EndOfSessionBeep beep({1h});
+    EXPECT_FALSE(platform::audioOutputOpen());
+    for (int session = 0; session < 2; ++session) {
+        beep.start(48000);
+        EXPECT_TRUE(platform::audioOutputOpen());
+        beep.stop();
+        EXPECT_FALSE(platform::audioOutputOpen());
+    }
 }
 
 }  // namespace

@@ -31,8 +31,10 @@ TEST(DialogTextTest, KeysAndDismissal) {
     EXPECT_EQ(answerForKey(DialogKind::Warning, DialogKey::Escape), DialogAnswer::No);
     EXPECT_EQ(answerForKey(DialogKind::Error, DialogKey::Enter), DialogAnswer::Ok);
     EXPECT_EQ(answerForKey(DialogKind::Error, DialogKey::Escape), DialogAnswer::Ok);
-    EXPECT_EQ(answerWhenDismissed(DialogKind::Warning), DialogAnswer::Yes);
-    EXPECT_EQ(answerWhenDismissed(DialogKind::Error), DialogAnswer::Ok);
+    EXPECT_EQ(answerWhenClosed(DialogKind::Warning), DialogAnswer::No);
+    EXPECT_EQ(answerWhenClosed(DialogKind::Error), DialogAnswer::Ok);
+    EXPECT_EQ(answerWhenNotShown(DialogKind::Warning), DialogAnswer::Yes);
+    EXPECT_EQ(answerWhenNotShown(DialogKind::Error), DialogAnswer::Ok);
 }
 
 }  // namespace

@@ -85,6 +85,12 @@ TEST_F(VirtualDisplayTest, EnterAcceptsAWarning) {
     EXPECT_EQ(answer(kWarning, [&](const std::string& w) { display_->pressKey(w, "Return"); }), DialogAnswer::Yes);
 }
 
+TEST_F(VirtualDisplayTest, ClosingTheWindowDeclinesAWarningAndConfirmsAnError) {
+    const auto closeBox = [&](const std::string& w) { EXPECT_TRUE(display_->requestClose(w)); };
+    EXPECT_EQ(answer(kWarning, closeBox), DialogAnswer::No);
+    EXPECT_EQ(answer(kError, closeBox), DialogAnswer::Ok);
+}
+
 TEST_F(VirtualDisplayTest, TheNoButtonDeclinesAndTheOkButtonConfirms) {
     // The buttons sit in the bottom-right corner, 18 pixels in; No is the right one.
     const auto clickBottomRight = [&](const std::string& w) {

@@ -45,9 +45,22 @@ bool PulseTestServer::binaryAvailable() { return access(kBinary, X_OK) == 0; }
 
 PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::string& defaultSink,
                                  const std::vector<std::string>& extraLines) {
+    std::ofstream(folder_.path() / "server.pa") << script(sinks, defaultSink, extraLines, folder_.path() / "native");
+    serverVariable_.emplace("PULSE_SERVER", "unix:" + (folder_.path() / "native").string());
+    start();
+}
+
+PulseTestServer::~PulseTestServer() {
+    stop();
+    serverVariable_.reset();
+}
+
+bool PulseTestServer::start() {
+    if (pid_ > 0) {
+        return running_;
+    }
     const auto socket = folder_.path() / "native";
     const auto scriptPath = folder_.path() / "server.pa";
-    std::ofstream(scriptPath) << script(sinks, defaultSink, extraLines, socket);
     const auto logPath = folder_.path() / "server.log";
 
     pid_ = fork();
@@ -63,6 +76,7 @@ PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::stri
         setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
         setenv("PULSE_RUNTIME_PATH", (home + "/runtime").c_str(), 1);
         setenv("PULSE_STATE_PATH", (home + "/state").c_str(), 1);
+        unsetenv("PULSE_SERVER");
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
         // Nor a bus started for the X display: two servers would claim the same name on it.
         unsetenv("DISPLAY");
@@ -71,31 +85,32 @@ PulseTestServer::PulseTestServer(const std::vector<Sink>& sinks, const std::stri
         _exit(127);
     }
     if (pid_ < 0) {
-        return;
+        return false;
     }
-    serverVariable_.emplace("PULSE_SERVER", "unix:" + socket.string());
 
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;  // it gave up; log() says why
-            return;
+            return false;
         }
         if (std::filesystem::exists(socket) &&
             platform::PulseClient(platform::PulseTiming{std::chrono::milliseconds(500)}).connected()) {
             running_ = true;
-            return;
+            return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    return false;
 }
 
-PulseTestServer::~PulseTestServer() {
-    serverVariable_.reset();
+void PulseTestServer::stop() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
+    pid_ = -1;
+    running_ = false;
 }
 
 std::string PulseTestServer::log() const { return readFile(folder_.path() / "server.log"); }

@@ -38,6 +38,11 @@ public:
     // What the server printed (for failure messages).
     std::string log() const;
 
+    // Ends the server; PULSE_SERVER keeps naming its socket, where nobody answers now.
+    void stop();
+    // Starts the server again on the same socket with the same sinks; true once it answers.
+    bool start();
+
 private:
     TempFolder folder_{"qw-pulse-"};
     pid_t pid_ = -1;

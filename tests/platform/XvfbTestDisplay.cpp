@@ -2,8 +2,11 @@
 
 #include "tests/platform/TestProcess.hpp"
 
+#include <cstring>
 #include <sstream>
 #include <thread>
+
+#include <X11/Xlib.h>
 
 #include <poll.h>
 #include <signal.h>
@@ -88,6 +91,25 @@ bool XvfbTestDisplay::pressKey(const std::string& window, const std::string& key
 bool XvfbTestDisplay::click(const std::string& window, int x, int y) const {
     return runProcess({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"})
                .exitCode == 0;
+}
+
+bool XvfbTestDisplay::requestClose(const std::string& window) const {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    XEvent event;
+    std::memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<Window>(std::stoul(window));
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(display, event.xclient.window, False, NoEventMask, &event) != 0;
+    XFlush(display);
+    XCloseDisplay(display);
+    return sent;
 }
 
 std::optional<std::pair<int, int>> XvfbTestDisplay::windowSize(const std::string& window) const {

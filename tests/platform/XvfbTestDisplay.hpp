@@ -35,6 +35,9 @@ public:
     // Clicks the left button at (x, y) of the window.
     bool click(const std::string& window, int x, int y) const;
 
+    // Asks the window to close, as its close box does (the window manager's delete request).
+    bool requestClose(const std::string& window) const;
+
     // Width and height of the window.
     std::optional<std::pair<int, int>> windowSize(const std::string& window) const;
 

@@ -2,6 +2,8 @@
 // goes on drawing frames, then the stream is built and plays; a data file that cannot be used
 // ends the start with its message and the program's exit code.
 #include "app/engine/AudioExperienceStream.hpp"
+#include "app/platform/AudioOutputState.hpp"
+#include "app/platform/fake/FakePlatform.hpp"
 #include "app/ui/Globals.hpp"
 #include "app/ui/SessionAudio.hpp"
 
@@ -47,6 +49,7 @@ protected:
         fs::remove_all(folder);
     }
     fs::path folder;
+    platform::fake::FakePlatform os;  // a sound server answers unless a test says otherwise
 };
 
 TEST_F(SessionAudioTest, TheBuiltDataFileStartsAPlayingSession) {
@@ -59,6 +62,25 @@ TEST_F(SessionAudioTest, TheBuiltDataFileStartsAPlayingSession) {
     EXPECT_FALSE(audio.exitCode().has_value());
     audio.leave();
     EXPECT_EQ(stream, nullptr);
+    EXPECT_FALSE(platform::audioOutputOpen()) << "a sound object of the session outlived it";
+}
+
+TEST_F(SessionAudioTest, WithoutASoundServerNothingIsReadUntilItAnswers) {
+    os.endpoints.mixFormat = platform::EndpointFailure{platform::EndpointStep::Enumerator, -1};
+    SessionAudio audio({std::chrono::milliseconds(1)}, folder / "data.qw");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(audio.begin(4.0, 30), Start::NoOutput);
+    EXPECT_EQ(audio.begin(4.0, 30), Start::NoOutput);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_FALSE(audio.exitCode().has_value());
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_FALSE(platform::audioOutputOpen());
+
+    os.endpoints.mixFormat = platform::MixFormat{48000, 2};
+    int pendingFrames = 0;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(beginAsFramesDo(audio, pendingFrames), Start::Failed);  // the missing file is looked for now
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Failed to find data.qw\n");
 }
 
 TEST_F(SessionAudioTest, AnUnusableDataFileFailsTheStartWithItsMessageAndCode) {

@@ -197,10 +197,53 @@ protected:
     }
 
     void closeAndExpectNormalEnd() {
-        ASSERT_TRUE(requestWindowClose(window_));
+        ASSERT_TRUE(display_->requestClose(window_));
         const auto exitCode = program_->waitExit(20s);
         ASSERT_TRUE(exitCode.has_value()) << "the program did not end after its window closed\n" << programLog();
         EXPECT_EQ(*exitCode, 0) << programLog();
+    }
+
+    // A sound server of this test's own, which it can stop and start again; PULSE_SERVER names
+    // its socket from here on, for the program and for recorders started later.
+    static std::unique_ptr<testing::PulseTestServer> ownSoundServer() {
+        return std::make_unique<testing::PulseTestServer>(
+            std::vector<testing::PulseTestServer::Sink>{
+                {kSink, "device.form_factor=headphone", 2, static_cast<int>(kRate)}},
+            kSink);
+    }
+
+    // An error box opens for `reason`, standard error carries `text` for it, Return answers it
+    // and the selection without a chosen row follows (returned in `selection`).
+    void answerErrorBox(const std::string& text, const std::string& reason, Picture& selection) {
+        const auto box = display_->waitForWindow("Error", 30s);
+        ASSERT_TRUE(box.has_value()) << "no message box " << reason << "\n" << programLog();
+        EXPECT_NE(programLog().find("Error: " + text), std::string::npos) << programLog();
+        ASSERT_TRUE(display_->pressKey(*box, "Return"));
+        selection = waitForStill(
+            window_, 15s, [this](const Picture& p) { return p.differenceFrom(selection_) < 0.02; },
+            ("the selection without a chosen row " + reason).c_str());
+    }
+
+    // Starts the program on `own` and a session, stops the server mid-session and answers the
+    // box that says so (the selection that follows is returned in `selection`).
+    void loseTheSoundServerMidSession(testing::PulseTestServer& own, Picture& selection) {
+        ASSERT_TRUE(own.running()) << own.log();
+        ASSERT_NO_FATAL_FAILURE(launch(programEnvironment()));
+        ASSERT_NO_FATAL_FAILURE(chooseExperience(0));
+        ASSERT_NO_FATAL_FAILURE(startSession());
+        own.stop();
+        answerErrorBox(
+            "The sound output was lost: the sound server (PulseAudio or PipeWire) no longer answers. The session was "
+            "stopped.",
+            "after the sound server went", selection);
+    }
+
+    // From the shown selection: the row, Continue, then Continue on its confirmation.
+    void startSessionFrom(const Picture& selection, int row) {
+        ASSERT_TRUE(display_->click(window_, 100, rowY(row)));
+        ASSERT_TRUE(display_->click(window_, kSelectionContinue[0], kSelectionContinue[1]));
+        confirmation_ = waitForChange(window_, selection, "the confirmation");
+        ASSERT_TRUE(display_->click(window_, kConfirmationContinue[0], kConfirmationContinue[1]));
     }
 
     std::unique_ptr<ChildProcess> program_;
@@ -354,42 +397,46 @@ TEST_F(QuellwaveTest, AMissingFontsFolderIsReportedAndTheProgramEnds) {
 }
 
 // The sound server goes away during a session: a message box says so, the selection screen
-// follows, and the program goes on and ends normally.
+// follows; a later session while the server is still away says that it is, and the program
+// goes on and ends normally.
 TEST_F(QuellwaveTest, LosingTheSoundServerMidSessionIsToldAndTheSelectionReturns) {
-    // A server of this test's own (PULSE_SERVER points at it while it runs), so that it can go.
-    auto own = std::make_unique<testing::PulseTestServer>(
-        std::vector<testing::PulseTestServer::Sink>{
-            {kSink, "device.form_factor=headphone", 2, static_cast<int>(kRate)}},
-        kSink);
-    ASSERT_TRUE(own->running()) << own->log();
-    ASSERT_NO_FATAL_FAILURE(launch(programEnvironment()));
-    ASSERT_NO_FATAL_FAILURE(chooseExperience(0));
-    ASSERT_NO_FATAL_FAILURE(startSession());
-    own.reset();
+    auto own = ownSoundServer();
+    Picture selection;
+    ASSERT_NO_FATAL_FAILURE(loseTheSoundServerMidSession(*own, selection));
 
-    const auto box = display_->waitForWindow("Error", 30s);
-    ASSERT_TRUE(box.has_value()) << "no message box after the sound server went\n" << programLog();
-    EXPECT_NE(programLog().find("Error: The sound output was lost: the sound server (PulseAudio or PipeWire) no "
-                                "longer answers. The session was stopped."),
-              std::string::npos)
-        << programLog();
-    ASSERT_TRUE(display_->pressKey(*box, "Return"));
-    Picture selection = waitForStill(
-        window_, 15s, [this](const Picture& p) { return p.differenceFrom(selection_) < 0.02; },
-        "the selection without a chosen row after the lost output");
-
-    // A later session on the lost output is not left silent without a word either.
-    ASSERT_TRUE(display_->click(window_, 100, rowY(1)));
-    ASSERT_TRUE(display_->click(window_, kSelectionContinue[0], kSelectionContinue[1]));
-    waitForChange(window_, selection, "the confirmation");
-    ASSERT_TRUE(display_->click(window_, kConfirmationContinue[0], kConfirmationContinue[1]));
-    const auto again = display_->waitForWindow("Error", 30s);
-    ASSERT_TRUE(again.has_value()) << "a later session on the lost output said nothing\n" << programLog();
-    ASSERT_TRUE(display_->pressKey(*again, "Return"));
-    waitForStill(
-        window_, 15s, [this](const Picture& p) { return p.differenceFrom(selection_) < 0.02; },
-        "the selection after the second session on the lost output");
+    ASSERT_NO_FATAL_FAILURE(startSessionFrom(selection, 1));
+    ASSERT_NO_FATAL_FAILURE(
+        answerErrorBox("The sound output could not be opened: the sound server (PulseAudio or "
+                       "PipeWire) does not answer. The session was not started.",
+                       "for a session while the sound server is away", selection));
     ASSERT_NO_FATAL_FAILURE(closeAndExpectNormalEnd());
+}
+
+// The sound server goes away during a session and comes back on the same socket: the next
+// session opens the output afresh and is heard.
+TEST_F(QuellwaveTest, ASessionAfterTheSoundServerCameBackIsHeard) {
+    auto own = ownSoundServer();
+    Picture selection;
+    ASSERT_NO_FATAL_FAILURE(loseTheSoundServerMidSession(*own, selection));
+
+    ASSERT_TRUE(own->start()) << own->log();
+    SinkRecorder recorder(folder_ / "sink.raw");
+    recorder.waitUntilRecorded(0.5);
+    ASSERT_GT(recorder.secondsRecorded(), 0.4) << "the recorder does not run";
+    const double sessionClick = recorder.secondsRecorded();
+    ASSERT_NO_FATAL_FAILURE(startSessionFrom(selection, 1));
+    waitForChange(window_, confirmation_, "the session");
+    const double sessionShown = recorder.secondsRecorded();
+    recorder.waitUntilRecorded(sessionShown + 2.0);
+    ASSERT_FALSE(display_->waitForWindow("Error", 0ms).has_value()) << "the session after the server came back failed\n"
+                                                                    << programLog();
+    ASSERT_NO_FATAL_FAILURE(closeAndExpectNormalEnd());
+
+    const StereoRecording sound = recorder.stop();
+    const auto onset = sound.onset(1e-4);
+    ASSERT_TRUE(onset.has_value()) << "the session after the server came back was silent\n" << programLog();
+    EXPECT_GT(*onset, sessionClick - 0.2);
+    EXPECT_LT(*onset, sessionShown + 1.0);
 }
 
 }  // namespace

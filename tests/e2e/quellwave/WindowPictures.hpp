@@ -11,7 +11,4 @@ namespace quellwave::e2e {
 // A picture of a window on the display that DISPLAY names, taken through a file.
 std::optional<Picture> pictureOfWindow(const std::string& window, const std::filesystem::path& file);
 
-// Asks the window to close, as its close box does (the window manager's delete request).
-bool requestWindowClose(const std::string& window);
-
 }  // namespace quellwave::e2e
