@@ -91,7 +91,7 @@ int32_t MorvexPeerModel::resistCount(double ohms) {
 std::vector<uint8_t> MorvexPeerModel::signalPack() {
     MorvexPackFields fields;
     fields.packNum = packIndex_ % 2048;
-    fields.marker = packIndex_ % MarkerPeriod == 0;
+    fields.marker = markerOf(fields.packNum);
     for (uint8_t e = 0; e < 4; ++e) {
         const int32_t first = signalCount(e, fields.packNum, 0);
         fields.first[e] = first;

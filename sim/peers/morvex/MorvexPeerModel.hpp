@@ -61,8 +61,9 @@ public:
     static int32_t signalCount(uint8_t electrode, uint32_t packNum, int sample);
     // Count of the test signal that a resistance of `ohms` gives at gain 6 (positive polarity).
     static int32_t resistCount(double ohms);
-    // Every this many packs carries the marker bit.
-    static constexpr uint32_t MarkerPeriod = 10;
+    // Whether the pack numbered `packNum` (0..2047) carries the marker bit: every tenth number,
+    // so that the marker, like the samples, follows the number on the wire.
+    static bool markerOf(uint32_t packNum) { return packNum % 10 == 0; }
 
 private:
     std::vector<uint8_t> signalPack();

@@ -189,7 +189,7 @@ TEST_F(MorvexDevice, SignalSamplesAreTheDevicesWaveformToTheLastCount) {
     for (const auto& batch : signal.events()) {
         for (const _SignalData& record : batch) {
             ASSERT_EQ(record.Samples.size(), 2u);
-            EXPECT_EQ(record.Marker, record.PackNum % MorvexPeerModel::MarkerPeriod == 0 ? 1 : 0);
+            EXPECT_EQ(record.Marker, MorvexPeerModel::markerOf(record.PackNum) ? 1 : 0);
             for (int j = 0; j < 2; ++j) {
                 const MorvexSample& s = record.Samples[j];
                 const int32_t o1 = toCount(s.O1, gain3);

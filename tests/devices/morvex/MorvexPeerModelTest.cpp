@@ -71,3 +71,12 @@ TEST(MorvexPeerModel, ResistanceSignalFollowsElectrodeAndPolarity) {
     expected.first = {0, -count, 0, 0};
     EXPECT_EQ(*peer.nextPack(), writeMorvexPack(expected)) << "pack numbering restarts only on a new state";
 }
+
+TEST(MorvexPeerModel, APackNumberNamesOnePackAcrossTheWrap) {
+    MorvexPeerModel peer({});
+    peer.onCommand({0x02, 0x00, 0x00, 0x00, 0x00});
+    std::vector<std::vector<uint8_t>> first;
+    for (int i = 0; i < 2048; ++i) first.push_back(*peer.nextPack());
+    // The numbers start again at 0, and with them the same packs, marker bit included.
+    for (int i = 0; i < 2048; ++i) ASSERT_EQ(*peer.nextPack(), first[i]) << "pack number " << i;
+}

@@ -156,7 +156,7 @@ TEST_F(MorvexHost, WholeSessionFromScanToFree) {
             if (sample == 1) {
                 EXPECT_EQ(r.PackNum, batch[i - 1].PackNum);
             }
-            EXPECT_EQ(r.Marker, r.PackNum % MorvexPeerModel::MarkerPeriod == 0 ? 1 : 0);
+            EXPECT_EQ(r.Marker, MorvexPeerModel::markerOf(r.PackNum) ? 1 : 0);
             EXPECT_EQ(toCount(r.O1, factor), MorvexPeerModel::signalCount(0, r.PackNum, sample));
             EXPECT_EQ(toCount(r.T3, factor), MorvexPeerModel::signalCount(1, r.PackNum, sample));
             EXPECT_EQ(toCount(r.T4, factor), MorvexPeerModel::signalCount(2, r.PackNum, sample));

@@ -196,7 +196,7 @@ private:
             const MorvexSignalRecord& r = records[i];
             // Both records of a pack carry its number.
             if (i % 2 == 0) self->checkOrder(r.PackNum, self->signalOrder_, "signal");
-            self->check(r.Marker == (r.PackNum % VexaSim::MorvexPeerModel::MarkerPeriod == 0 ? 1 : 0),
+            self->check(r.Marker == (VexaSim::MorvexPeerModel::markerOf(r.PackNum) ? 1 : 0),
                         [&] { return "marker of pack " + std::to_string(r.PackNum); });
             self->check(std::isnan(factor) || self->isSample(r, 0, factor) || self->isSample(r, 1, factor),
                         [&] { return "signal record of pack " + std::to_string(r.PackNum) + " is not the device's"; });
