@@ -160,7 +160,7 @@ void DravikBleProtocol::onBattery(const std::vector<uint8_t>& bytes) {
 }
 
 void DravikBleProtocol::onData(const std::vector<uint8_t>& bytes) {
-    samples_.push(bytes);
+    samples_.push(bytes, amplifier_.publishedMode());
     worker_.wake();
 }
 

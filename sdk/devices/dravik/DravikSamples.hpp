@@ -1,12 +1,13 @@
 #pragma once
-// The Dravik sample stream: ACS Data notifications kept for the worker, which passes them on
-// raw, decodes their packets by the mode it last published and publishes signals and
-// resistances, and publishes each new amplifier mode.
+// The Dravik sample stream: ACS Data notifications kept, each with the amplifier mode published
+// when it arrived, for the worker, which passes them on raw, decodes their packets by the mode
+// each came under and publishes signals and resistances, and publishes each new amplifier mode.
 //
 // push() runs on the Bluetooth stack's threads; everything else on the worker.
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "sdk/core/RBuffer.hpp"
@@ -23,8 +24,8 @@ public:
     DravikSamples(const DravikSamples&) = delete;
     DravikSamples& operator=(const DravikSamples&) = delete;
 
-    // One ACS Data notification.
-    void push(const std::vector<uint8_t>& bytes);
+    // One ACS Data notification, arrived while `mode` was the published amplifier mode.
+    void push(const std::vector<uint8_t>& bytes, uint8_t mode);
     // Publishes the notifications that came since the last pass.
     void publish();
     // Publishes `mode` when it differs from the last one; a measurement that starts afresh
@@ -38,8 +39,19 @@ public:
     std::weak_ptr<DravikBuses::RawSignalBus> rawSignalEvent() const { return rawSignalBus_; }
 
 private:
+    struct Notification {
+        uint8_t mode = AmpModeUnknown;
+        std::vector<uint8_t> bytes;
+    };
+
+    // Whether `mode` measures while the mode published last has the amplifier stopped.
+    bool startsAfresh(uint8_t mode) const { return mode >= AmpModeSignal && lastMode_ <= AmpModeIdle; }
+    void publishRaw(std::span<const Notification> notifications);
+    // Decodes notifications that came under one mode and publishes them as that mode has it.
+    void publishDecoded(uint8_t mode, std::span<const Notification> notifications);
+
     const std::shared_ptr<SignalProcessParam> processing_;
-    const std::shared_ptr<Utility::RBuffer<std::vector<uint8_t>>> rawRing_;
+    const std::shared_ptr<Utility::RBuffer<Notification>> rawRing_;
     const std::shared_ptr<DravikBuses::ModeBus> modeBus_;
     const std::shared_ptr<DravikBuses::SignalResistBus> signalResistBus_;
     const std::shared_ptr<DravikBuses::SignalBus> signalBus_;
@@ -47,7 +59,7 @@ private:
     const std::shared_ptr<DravikBuses::RawSignalBus> rawSignalBus_;
 
     // Worker-only state.
-    Devices::BacklogReader<std::vector<uint8_t>, 128> rawReader_;
+    Devices::BacklogReader<Notification, 128> rawReader_;
     int64_t expectedPackNum_ = -1;
     uint8_t lastMode_ = AmpModeUnknown;
 };

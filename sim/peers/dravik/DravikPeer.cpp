@@ -32,14 +32,6 @@ DravikPeer::DravikPeer(std::shared_ptr<SimPeripheral> peripheral, DravikPeerSett
                                           Property::Read | Property::Notify, {fixed.battery});
 
     auto amplifier = addCommandService(acs(1), acs(2), acs(4));
-    statusCharacteristic()->onRead([weak = std::weak_ptr<Shared>(device_)] {
-        const auto device = weak.lock();
-        if (!device) {
-            return std::vector<uint8_t>();
-        }
-        std::lock_guard lock(device->mutex);
-        return device->model.readStatus();
-    });
     acsConfig_ = amplifier->addCharacteristic(acs(3), Property::Read | Property::Write, device_->model.adcConfig());
     acsConfig_->onWrite([weak = std::weak_ptr<Shared>(device_)](const std::vector<uint8_t>& config) {
         if (const auto device = weak.lock()) {
@@ -49,6 +41,17 @@ DravikPeer::DravikPeer(std::shared_ptr<SimPeripheral> peripheral, DravikPeerSett
         return GattStatus::Success;
     });
     auto data = amplifier->addCharacteristic(acs(5), Property::Notify);
+    // A measuring amplifier streams while the host polls its status, however late the pump
+    // runs: every status read makes it send the pack it holds by then.
+    statusCharacteristic()->onRead([weak = std::weak_ptr<Shared>(device_), data] {
+        const auto device = weak.lock();
+        if (!device) {
+            return std::vector<uint8_t>();
+        }
+        std::lock_guard lock(device->mutex);
+        notifyWhenAny(data, device->model.nextPacks().data);
+        return device->model.readStatus();
+    });
     addFileSystem();
     if (fixed.hasStimulator) {
         pts_ = PtsServicePeer::add(peripheral_, {.link = std::move(syncLink), .syncSource = false});

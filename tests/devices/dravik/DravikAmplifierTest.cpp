@@ -183,6 +183,54 @@ TEST_P(DravikAmplifier, ResistanceFromPowerDownDeliversNoSignal) {
     }
 }
 
+// Resistance started after a stopped signal, no worker pass having run while the amplifier stood
+// at PowerDown: the signal packs it streams while the start waits for the signal arrive under
+// resistance and are read so, whatever mode the worker saw last.
+TEST_P(DravikAmplifier, ResistanceAfterAStoppedSignalDeliversNoSignal) {
+    // A 12-byte header and two sets of a marker and 24 samples of 3 bytes.
+    constexpr size_t kPackBytes = 12 + 2 * (1 + 24 * 3);
+    protocol.reset();
+    auto timing = DravikTest::fastDravik();
+    timing.workerWait = std::chrono::hours(1);  // passes run only for what arrives
+    // The stop's wait outlasts the pass over the signal's last packs; the mode waits, fewer
+    // polls then, get time enough for a loaded machine.
+    timing.pollStep = std::chrono::milliseconds(20);
+    timing.stopWait = timing.startWait = std::chrono::seconds(5);
+    protocol = rig.protocol(timing);
+    ASSERT_TRUE(protocol->writeAmplifierParam(leadOffRecord()));
+    Recorder<std::vector<Kestrane::_SignalData>> signals(protocol->signalEvent());
+    Recorder<std::pair<std::vector<Kestrane::_SignalData>, std::vector<_DravikResistData>>> both(
+        protocol->signalResistEvent());
+    Recorder<std::vector<_DravikResistData>> resists(protocol->resistEvent());
+    Recorder<std::vector<uint8_t>> raw(protocol->rawSignalEvent());
+
+    ASSERT_TRUE(protocol->startSignal());
+    ASSERT_TRUE(signals.atLeast(10));
+    ASSERT_TRUE(protocol->powerDown());
+    // The records of the packs made from here on number from `resumed`.
+    const uint32_t resumed =
+        2 * rig.peer->withDevice([](VexaSim::DravikPeerModel& model) { return model.packetsSent(); });
+    const auto made = [resumed](const Kestrane::_SignalData& record) { return record.PackNum >= resumed; };
+
+    ASSERT_TRUE(protocol->startResist());
+    const Frames all = frames();
+    EXPECT_EQ((Frames{all.end() - 2, all.end()}), (Frames{{0x03, 0, 0, 0, 0}, {0x05, 0x01}}));
+    ASSERT_TRUE(resists.atLeast(20));
+    const auto bytes = raw.records();
+    ASSERT_EQ(bytes.size() % kPackBytes, 0u);
+    size_t signalPacks = 0;
+    for (size_t offset = 0; offset < bytes.size(); offset += kPackBytes) {
+        const bool signalOnly = bytes[offset + 5] == 0;
+        signalPacks += signalOnly && Utility::decodeUnsigned(&bytes[offset], 4, true) >= resumed ? 1 : 0;
+    }
+    EXPECT_GT(signalPacks, 0u) << "the amplifier streamed the signal before resistance went on";
+    const auto records = signals.records();
+    EXPECT_EQ(std::count_if(records.begin(), records.end(), made), 0);
+    for (const auto& [signal, resist] : both.events()) {
+        EXPECT_EQ(std::count_if(signal.begin(), signal.end(), made), 0);
+    }
+}
+
 // Two data notifications cut short reach the worker in one pass with the whole packs after
 // them (the worker is held in a subscriber while they arrive): each cut one is dropped alone,
 // and every other pack comes out with the device's samples.
