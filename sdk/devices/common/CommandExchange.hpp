@@ -77,13 +77,23 @@ public:
     // next reply of any kind does. `replySteps` above 0 replaces the timing's number of reply
     // wait steps, for a command the device takes longer to answer.
     Reply send(const std::vector<uint8_t>& frame, const Predicate& answers = {}, int replySteps = 0) const {
+        return trySend(frame, answers, replySteps).value_or(failure_);
+    }
+
+    // The same exchange; empty when the frame could not be written or no reply came, for a
+    // caller that must tell a reply from the failure.
+    std::optional<Reply> trySend(const std::vector<uint8_t>& frame, const Predicate& answers = {},
+                                 int replySteps = 0) const {
         for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
             // Every write listens afresh: what came in around a failed write is no answer.
             Listening listening = listen(answers);
-            if (write_(frame, acknowledgement(listening)))
-                return await(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps);
+            if (write_(frame, acknowledgement(listening))) {
+                if (!arrives(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps))
+                    return std::nullopt;
+                return listening.reply.get();
+            }
             const auto failedAt = std::chrono::steady_clock::now();
-            if (retriesLeft == 0 || disconnected_) return failure_;
+            if (retriesLeft == 0 || disconnected_) return std::nullopt;
             std::this_thread::sleep_until(failedAt + timing_.writeRetryPause);
         }
     }
@@ -169,8 +179,6 @@ private:
     static std::function<void()> acknowledgement(const Listening& listening) {
         return [waiter = listening.waiter] { waiter->acknowledged = true; };
     }
-
-    Reply await(std::future<Reply>& reply, int steps) const { return arrives(reply, steps) ? reply.get() : failure_; }
 
     // Waits `steps` reply-wait steps; true once the reply is there.
     bool arrives(std::future<Reply>& reply, int steps) const {

@@ -105,17 +105,25 @@ void StatusCommandLink::readStatus() {
     throw Utility::rt_exception("Can not read Status");
 }
 
-CommandReply StatusCommandLink::exchangeCommand(const std::vector<uint8_t>& frame) const {
-    if (frame.empty()) return NotDelivered;
+std::optional<CommandReply> StatusCommandLink::answerTo(const std::vector<uint8_t>& frame) const {
+    if (frame.empty()) return std::nullopt;
     const uint8_t code = frame.front();
-    return state_->exchange.send(frame, [code](const CommandReply& reply) { return reply.command == code; });
+    return state_->exchange.trySend(frame, [code](const CommandReply& reply) { return reply.command == code; });
+}
+
+CommandReply StatusCommandLink::exchangeCommand(const std::vector<uint8_t>& frame) const {
+    return answerTo(frame).value_or(NotDelivered);
 }
 
 CommandReply StatusCommandLink::exchangeMode(const std::vector<uint8_t>& frame,
                                              const std::function<bool(uint8_t)>& reached) {
-    CommandReply reply = exchangeCommand(frame);
+    const std::optional<CommandReply> answer = answerTo(frame);
+    // An answer reports the device's mode, a refusal as much as an acceptance; a frame left
+    // unanswered may have switched the device or not.
+    state_->modeKnown = answer.has_value();
+    if (!answer) return NotDelivered;
+    CommandReply reply = *answer;
     if (reply.code == 0 && !reached(reply.mode)) reply.code = Utility::kKspErrors.dataSend;
-    state_->modeKnown = reply.code == 0;
     return reply;
 }
 

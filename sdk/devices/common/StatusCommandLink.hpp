@@ -106,11 +106,12 @@ public:
 
     // Sends a frame that switches the device's mode, as exchangeCommand does, and fails an
     // accepted reply whose mode `reached` refuses (code 513): the device took the frame without
-    // carrying it out. A failed switch leaves the mode unknown (the device may have switched or
-    // not) until a switch succeeds or the status is read again.
+    // carrying it out. Every reply, a refusal too, reports the mode the device is in; a switch
+    // that went unanswered leaves the mode unknown (the device may have switched or not) until a
+    // switch is answered or the status is read again.
     CommandReply exchangeMode(const std::vector<uint8_t>& frame, const std::function<bool(uint8_t)>& reached);
-    // Whether mode() is the device's: false after a failed switch or a lost link, until the next
-    // status read or successful switch.
+    // Whether mode() is the device's: false after an unanswered switch or a lost link, until the
+    // next status read or answered switch.
     bool modeKnown() const;
 
     // Writes one frame once, for the commands the device does not answer; true when written.
@@ -134,6 +135,9 @@ public:
 
 private:
     struct State;
+
+    // The exchange of exchangeCommand; empty when the frame went out unanswered or not at all.
+    std::optional<CommandReply> answerTo(const std::vector<uint8_t>& frame) const;
 
     const std::shared_ptr<BLE::IBLEChannel> status_;
     const std::shared_ptr<BLE::IBLEChannel> command_;

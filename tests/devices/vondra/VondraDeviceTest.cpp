@@ -17,6 +17,7 @@ using VexaDevice::Kestrane::_IMUData;
 using VexaDevice::Sensor::SensorCommand;
 using VexaDevice::Vondra::VondraAmplifierParam;
 using VexaDevice::Vondra::VondraGeneration;
+using VexaSim::AnswerOrder;
 using VexaSim::CommandStreamPeerModel;
 using VexaSim::VondraPeerGeneration;
 using VexaSim::vondraSettings;
@@ -30,8 +31,8 @@ const OperationResult UnsupportedParameter = OperationResult::failed(515, "Unsup
 
 auto makeVondra(StreamRig& rig) { return std::make_shared<VexaDevice::Vondra::VondraBLE>(rig.open(), fastProtocol()); }
 
-auto makeVondra2(StreamRig& rig, uint8_t model) {
-    return std::make_shared<VexaDevice::Vondra2::Vondra2BLE>(rig.open(), model, fastProtocol());
+auto makeVondra2(StreamRig& rig, uint8_t model, const VexaDevice::Devices::ProtocolTiming& timing = fastProtocol()) {
+    return std::make_shared<VexaDevice::Vondra2::Vondra2BLE>(rig.open(), model, timing);
 }
 
 template <class Make>
@@ -162,6 +163,34 @@ TEST(Vondra2Device, OwnProtocolStopsToIdleAndHasNoMotionOrPhotoplethysmogram) {
     VondraAmplifierParam stored;
     device->readAmplifierParam(stored);
     EXPECT_EQ(stored.current, 1);
+}
+
+// A refusal reports the mode the device stayed in, so a stop to that mode sends nothing; a frame
+// nobody answered may have switched the device, so the next stop goes out.
+TEST(Vondra2Device, ARefusalLeavesTheModeKnownAndSilenceLeavesItOpen) {
+    for (const AnswerOrder order : {AnswerOrder::AnnouncedFirst, AnswerOrder::AnnouncedEarly}) {
+        SCOPED_TRACE(order == AnswerOrder::AnnouncedFirst ? "announced first" : "announced early");
+        auto settings = vondraSettings(VondraPeerGeneration::Second);
+        settings.answerOrder = order;
+        StreamRig rig(settings);
+        auto device = makeVondra2(rig, 3, lostReplyProtocol());
+        const size_t start = rig.peer->commandFrames().size();
+
+        rig.peer->setSilent(true);
+        EXPECT_EQ(device->execCommand(SensorCommand::StartSignalAndResist),
+                  OperationResult::failed(513, "Device error: [ERR_DATA_SEND]"));
+        rig.peer->setSilent(false);
+        ASSERT_TRUE(device->execCommand(SensorCommand::StopSignalAndResist));
+        EXPECT_EQ(rig.framesAfter(start), (Frames{{0x07}, {0x02}})) << "an unanswered start leaves the mode open";
+
+        rig.peer->setRefusal(CommandStreamPeerModel::NotSupported, 0x07);
+        EXPECT_EQ(device->execCommand(SensorCommand::StartSignalAndResist),
+                  OperationResult::failed(2, "Device error: [KSP_ERROR_CMD_NOT_SUPPORT]"));
+        EXPECT_EQ(rig.peer->mode(), 2);
+        const size_t refused = rig.peer->commandFrames().size();
+        EXPECT_TRUE(device->execCommand(SensorCommand::StopSignalAndResist));
+        EXPECT_EQ(rig.peer->commandFrames().size(), refused) << "the device reported Idle with its refusal";
+    }
 }
 
 TEST(Vondra2Device, EarlyModelsStreamMotionAndPhotoplethysmogramThroughTheWrenletProtocol) {
