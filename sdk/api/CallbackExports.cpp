@@ -5,7 +5,10 @@
 // subscription. The registrations of a family's own deliveries are beside its adapter
 // (families/<family>/<Family>Exports.cpp) or the shared view (SharedViewExports.cpp).
 
+#include <memory>
+
 #include "sdk/api/CallbackExport.hpp"
+#include "sdk/api/HandleRegistry.hpp"
 #include "sdk/api/include/ambrelkit2.h"
 
 using namespace VexaDevice;
@@ -14,7 +17,7 @@ using namespace VexaDevice::Api;
 namespace VexaDevice::Api {
 
 void freeDualCallbackHandle(DualCallbackHandle* handle) {
-    if (handle == nullptr) {
+    if (!takeForRemoval(handle, {HandleKind::DualCallback})) {
         return;
     }
     handle->kestrane.end();
@@ -25,13 +28,14 @@ void freeDualCallbackHandle(DualCallbackHandle* handle) {
 CallbackHandle* singleHandle(Subscription subscription) { return makeCallbackHandle(std::move(subscription.delivery)); }
 
 DualCallbackHandle* dualHandle(Subscription subscription) {
-    auto* handle = new DualCallbackHandle{};
+    auto handle = std::make_unique<DualCallbackHandle>();
     if (subscription.records == Subscription::Records::Kestrane) {
         handle->kestrane = std::move(subscription.delivery);
     } else {
         handle->family = std::move(subscription.delivery);
     }
-    return handle;
+    HandleRegistry::instance().add(handle.get(), HandleKind::DualCallback);
+    return handle.release();
 }
 
 }  // namespace VexaDevice::Api
@@ -127,7 +131,8 @@ AK_API uint8_t addConnectionStateCallback(_Sensor* sensor, ConnectionStateCallba
 }
 
 // One body for the dual-handle removals, one for the single-handle removals (the scanner's
-// and the signal-processing record's included): only the names differ.
+// and the signal-processing record's included): only the names differ. Each frees only a live
+// handle of its own shape.
 AK_API void removeSignalDataCallbackMorvex(DualCallbackHandle* handle) { freeDualCallbackHandle(handle); }
 #define AK_REMOVAL_NAME(name, Handle, body) AK_API void name(Handle* handle) __attribute__((alias(body)));
 AK_REMOVAL_NAME(removeResistCallbackMorvex, DualCallbackHandle, "removeSignalDataCallbackMorvex")

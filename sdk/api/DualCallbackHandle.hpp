@@ -13,7 +13,8 @@ struct DualCallbackHandle {
 
 namespace VexaDevice::Api {
 
-// Ends the subscription and frees the handle, as a single handle is freed; null is accepted.
+// Ends the subscription and frees the handle when it is live, as a single handle is freed;
+// anything else (null, a handle already freed or of another kind) is left alone.
 void freeDualCallbackHandle(DualCallbackHandle* handle);
 
 }  // namespace VexaDevice::Api

@@ -1,5 +1,6 @@
 /* The Dravik calls beyond a sensor's own: its file system, its processing of raw packets and
-   its link to a photo-stimulator, each with bad arguments. */
+   its link to a photo-stimulator, each with bad arguments; and processing and callback handles
+   given where the other kind is due, or once removed. */
 #include <limits.h>
 #include <string.h>
 
@@ -219,4 +220,67 @@ void misuse_processing(void) {
           "parseRawSignalDravik used %d bytes and filled %d packs", (int)*raw_length, (int)signal_count);
     removeSignalProcessParamDravik(*handle);
     removeSignalProcessParamDravik(NULL);
+}
+
+static void on_found(SensorScannerWrap* scanner, _SensorInfo* sensors, int32_t count, void* user) {
+    (void)scanner, (void)sensors, (void)count, (void)user;
+}
+
+/* One whole packet: number 7, one sample set (marker 3) of channel 0 at full scale. */
+enum { FULL_SCALE_PACKET = 16 };
+static const uint8_t full_scale_packet[FULL_SCALE_PACKET] = {7, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 3, 0xFF, 0xFF, 0x7F};
+
+static uint8_t parse_packet(CallbackHandle* handle, DravikSignalPack* signals, int32_t* signal_count,
+                            CallStatus* status) {
+    uint8_t* raw = guarded(2, FULL_SCALE_PACKET);
+    int32_t* raw_length = guarded(3, sizeof *raw_length);
+    memcpy(raw, full_scale_packet, FULL_SCALE_PACKET);
+    *raw_length = FULL_SCALE_PACKET;
+    return parseRawSignalDravik(raw, raw_length, handle, signals, signal_count, NULL, NULL, status);
+}
+
+/* The library tells its handles apart: a callback handle is no processing handle, the single
+   removals free a processing handle as they free a callback handle (one body serves them all),
+   and a handle once removed is refused by the conversion and ignored by every removal. */
+void misuse_foreign_handles(SensorScannerWrap* scanner) {
+    DravikAmplifierParam param;
+    CallbackHandle* found = NULL;
+    CallbackHandle* processing = NULL;
+    DravikSignalPack* signals = guarded(4, sizeof *signals);
+    int32_t signal_count = 1;
+    CallStatus* status = guarded_status();
+    set_context("foreign handles");
+
+    memset(&param, 0, sizeof param);
+    CHECK(addSensorsCallbackScanner(scanner, on_found, &found, NULL, status) == 1, "addSensorsCallbackScanner: %s",
+          status->ErrorMsg);
+    status = guarded_status();
+    CHECK(createSignalProcessParamDravik(param, &processing, status) == 1, "createSignalProcessParamDravik: %s",
+          status->ErrorMsg);
+    if (found == NULL || processing == NULL) return;
+
+    signals->Samples = guarded(5, 24 * sizeof(double));
+    signals->SzSamples = 24;
+    status = guarded_status();
+    EXPECT_CODE("parseRawSignalDravik of a callback handle", parse_packet(found, signals, &signal_count, status),
+                status, 119);
+    CHECK(untouched(signals->Samples, 24 * sizeof(double)), "a callback handle converted samples");
+    status = guarded_status();
+    EXPECT_OUTCOME("parseRawSignalDravik", parse_packet(processing, signals, &signal_count, status), status);
+    CHECK(status->Success == 1 && signal_count == 1 && signals->PackNum == 7 && signals->Marker == 3 &&
+              signals->SzSamples == 24 && signals->Samples[0] == 4.5,
+          "the processing handle gave %d packs, the first %d with %u samples from %g", (int)signal_count,
+          (int)signals->PackNum, (unsigned)signals->SzSamples, signals->Samples[0]);
+
+    removeBatteryCallback(processing);
+    removeSignalProcessParamDravik(processing);
+    signals->Samples = guarded(5, 24 * sizeof(double));
+    signals->SzSamples = 24;
+    signal_count = 1;
+    status = guarded_status();
+    EXPECT_CODE("parseRawSignalDravik of a removed handle", parse_packet(processing, signals, &signal_count, status),
+                status, 119);
+    CHECK(untouched(signals->Samples, 24 * sizeof(double)), "a removed handle converted samples");
+    removeSensorsCallbackScanner(found);
+    removeSensorsCallbackScanner(found);
 }

@@ -91,6 +91,7 @@ void misuse_dravik_files(Device* dravik);
 void misuse_amplifier_records(Device* device);
 void misuse_links(void);
 void misuse_processing(void);
+void misuse_foreign_handles(SensorScannerWrap* scanner);
 void check_stream(Device* device);
 
 #endif

@@ -252,6 +252,7 @@ int main(void) {
     CHECK(scanner != NULL, "createScanner: %s", status.ErrorMsg);
     if (scanner != NULL && startScanner(scanner, &status, 0) == 1) {
         misuse_scanner(scanner);
+        misuse_foreign_handles(scanner);
         misuse_creation(scanner);
         if (create_devices(scanner)) {
             for (i = 0; i < DEVICE_COUNT; ++i) misuse_sensor(&devices[i]);

@@ -464,6 +464,7 @@ typedef struct Registration {
     /* Registers the sensor's callback (or a null function) and writes the handle to *handle. */
     uint8_t (*add)(_Sensor* sensor, int with_function, void* handle, CallStatus* status);
     void (*remove)(void* handle);
+    void (*remove_other_kind)(void* handle);
     uint32_t families;
 } Registration;
 
@@ -503,6 +504,9 @@ static void on_vondra_resist(_Sensor* s, VondraResistRecord* r, uint32_t n, void
 }
 static void on_int(_Sensor* s, int32_t v, void* u) { (void)s, (void)v, (void)u; }
 static void on_byte(_Sensor* s, uint8_t v, void* u) { (void)s, (void)v, (void)u; }
+
+static void remove_other_kind_CallbackHandle(void* handle) { removeMEMSDataCallback(handle); }
+static void remove_other_kind_DualCallbackHandle(void* handle) { removeConnectionStateCallback(handle); }
 
 #define REGISTRATION(add, remove, handle_type, function, families)                                   \
     static uint8_t add_##add(_Sensor* sensor, int with_function, void* handle, CallStatus* status) { \
@@ -551,7 +555,8 @@ static void on_byte(_Sensor* s, uint8_t v, void* u) { (void)s, (void)v, (void)u;
     X(addConnectionStateCallback, removeConnectionStateCallback, CallbackHandle, on_byte, ANY_FAMILY)
 
 REGISTRATIONS(REGISTRATION)
-#define REGISTRATION_ENTRY(add, remove, handle_type, function, families) {#add, add_##add, remove_##add, families},
+#define REGISTRATION_ENTRY(add, remove, handle_type, function, families) \
+    {#add, add_##add, remove_##add, remove_other_kind_##handle_type, families},
 static const Registration registrations[] = {REGISTRATIONS(REGISTRATION_ENTRY)};
 
 static void misuse_registrations(Device* device) {
@@ -572,6 +577,9 @@ static void misuse_registrations(Device* device) {
         EXPECT_FOR_FAMILIES(registration->name, taken, status, device, registration->families);
         if (taken == 1) {
             CHECK(*handle != NULL, "%s succeeded without a handle", registration->name);
+            /* The removal of the other handle kind and a second removal find nothing to free. */
+            registration->remove_other_kind(*handle);
+            registration->remove(*handle);
             registration->remove(*handle);
         } else {
             CHECK(untouched(handle, sizeof *handle), "%s refused, yet wrote a handle", registration->name);

@@ -356,6 +356,31 @@ TEST(GuardedDeliveries, RemovalWaitsForADeliveryRunningOnAnotherThread) {
     EXPECT_EQ(calls, 1);
 }
 
+// A host removing one handle from two threads at once: whichever removal comes first frees it,
+// the other finds nothing.
+TEST(GuardedDeliveries, TwoRemovalsOfOneHandleAtOnceFreeItOnce) {
+    using Bus = Utility::EventBus<int>;
+    auto bus = std::make_shared<Bus>(16);
+    std::atomic<int> calls{0};
+    for (int round = 0; round < 200; ++round) {
+        CallbackHandle* handle = makeCallbackHandle(subscribeDelivery(std::weak_ptr<Bus>(bus), [&](int) { ++calls; }));
+        std::atomic<int> ready{0};
+        const auto remove = [&] {
+            ready.fetch_add(1);
+            while (ready.load() < 2) {
+                std::this_thread::yield();
+            }
+            removeBatteryCallback(handle);
+        };
+        std::thread first(remove);
+        std::thread second(remove);
+        first.join();
+        second.join();
+    }
+    bus->notify(1);
+    EXPECT_EQ(calls, 0);
+}
+
 TEST(GuardedDeliveries, AFunctionRemovingItsOwnCallbackIsNotWaitedFor) {
     using Bus = Utility::EventBus<int>;
     auto bus = std::make_shared<Bus>(16);

@@ -18,6 +18,8 @@ namespace {
 
 const ExportFailure kProcessingFailure{{Errors::InvalidParametersParams.code, Errors::ReadParameterFailed.text}};
 constexpr LibraryError kMissingArguments{Errors::ReadParameterFailed.code, "Required parameters must be specified"};
+constexpr LibraryError kForeignHandle{Errors::ReadParameterFailed.code,
+                                      "The handle is not a live signal processing handle"};
 
 // An output pair is used when both pointers are given; a negative count is refused.
 template <typename Pack>
@@ -30,7 +32,7 @@ bool refusedOutput(const Pack* packs, const int32_t* count) {
 extern "C" {
 
 // The handle keeps the parameters like a callback handle keeps its subscriber, and is freed by
-// the same removal body.
+// the same removal body; the conversion takes only a live handle of this kind.
 AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, CallbackHandle** handle, CallStatus* status) {
     if (handle == nullptr) {
         return statusFail(kMissingArguments.text, Errors::InvalidParametersParams.code, status, 0);
@@ -40,7 +42,8 @@ AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, Callba
         if (const auto gains = Dravik::checkProcessingGains(deviceAmplifier(amplifier)); !gains) {
             return statusFail(gains.message.c_str(), gains.code, status, 0);
         }
-        *handle = makeCallbackHandle({makeSignalProcessParam(amplifier, kSignalProcessScale), nullptr});
+        *handle = makeCallbackHandle({makeSignalProcessParam(amplifier, kSignalProcessScale), nullptr},
+                                     HandleKind::SignalProcessing);
         return statusOk(nullptr, status, 1);
     });
 }
@@ -53,9 +56,13 @@ AK_API uint8_t parseRawSignalDravik(const uint8_t* raw, int32_t* rawLength, Call
         return statusFail(kMissingArguments, status);
     }
     return guardedExport(status, kProcessingFailure, [&]() -> uint8_t {
+        const auto param =
+            std::static_pointer_cast<SignalProcessParam>(liveSubscriber(handle, HandleKind::SignalProcessing));
+        if (!param) {
+            return statusFail(kForeignHandle, status);
+        }
         std::vector<Kestrane::_SignalData> signal;
         std::vector<DravikParsedResist> resist;
-        const auto param = std::static_pointer_cast<SignalProcessParam>(handle->subscription.subscriber);
         const size_t used = parseRawSignal(param, std::vector<uint8_t>(raw, raw + *rawLength), signal, resist);
         *rawLength = static_cast<int32_t>(used);
         if (signals != nullptr && signalCount != nullptr) {

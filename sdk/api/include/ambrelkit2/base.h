@@ -22,11 +22,16 @@
 AK_EXTERN_C_BEGIN
 
 /* Handles. A null scanner, sensor or callback handle is refused (or, by the free and remove
-   functions, ignored). A handle the library cannot tell from a good one is not detected: one
-   already passed to its free or remove function, one of another kind (a callback handle given
-   as a sensor), or any other pointer the library did not return. Passing one is undefined
-   behaviour, as with a freed pointer in C; so is a pointer to a record or buffer smaller than
-   the call says, or one freed while the call runs. */
+   functions, ignored). The library keeps a list of the callback, dual callback and
+   signal-processing handles it made and has not yet taken back: parseRawSignalDravik refuses
+   any other pointer with 119, and the remove functions ignore one (a handle removed before, a
+   DualCallbackHandle given to a CallbackHandle removal or the reverse, a pointer the library
+   never returned), so a handle removed twice is freed once. The memory of a removed handle may
+   be reused for a later one, which a stale pointer then names. Scanner and sensor handles are
+   not checked: one already freed, one of another kind (a callback handle given as a sensor) or
+   any other pointer the library did not return is undefined behaviour, as with a freed pointer
+   in C; so is a pointer to a record or buffer smaller than the call says, or one freed while
+   the call runs. */
 
 /* Outcome of a call, filled by every function that takes one; a null pointer is
    accepted and then only the return value tells the outcome. */

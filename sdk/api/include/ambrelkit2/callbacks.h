@@ -230,7 +230,11 @@ AK_API uint8_t addPhotoStimSyncStateCallback(_Sensor* sensor, ByteValueCallback 
 AK_API uint8_t addConnectionStateCallback(_Sensor* sensor, ConnectionStateCallback callback, CallbackHandle** handle,
                                           void* userData, CallStatus* status);
 
-/* Removal: null is accepted. A delivery already under way finishes; none starts afterwards. */
+/* Removal: null is accepted. A delivery already under way finishes; none starts afterwards.
+   A handle that is not a live one of the function's kind (removed before, or a CallbackHandle
+   given to the three DualCallbackHandle removals and the reverse) is ignored and logged. The
+   CallbackHandle removals are one function, removeSensorsCallbackScanner and
+   removeSignalProcessParamDravik included: each frees any live CallbackHandle. */
 AK_API void removeSignalDataCallbackMorvex(DualCallbackHandle* handle);
 AK_API void removeResistCallbackMorvex(DualCallbackHandle* handle);
 AK_API void removeMEMSDataCallback(DualCallbackHandle* handle);

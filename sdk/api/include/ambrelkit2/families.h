@@ -87,11 +87,13 @@ AK_STATIC_ASSERT(offsetof(DravikResistPack, Values) == 40, dravik_resist_pack_va
    removeSignalProcessParamDravik. Every ChannelGain must be an index of the gain table (0..10),
    else 517 "The specified Gain value is not supported". */
 AK_API uint8_t createSignalProcessParamDravik(DravikAmplifierParam param, CallbackHandle** handle, CallStatus* status);
-/* Null is accepted. */
+/* Null, and a handle already removed, are ignored (see the callback removals). */
 AK_API void removeSignalProcessParamDravik(CallbackHandle* handle);
 /* Converts *rawLength bytes (0 or more) and sets *rawLength to the bytes used. Each output pair
    is filled when both of its pointers are given, its count (0 or more) being the capacity in and
-   the number filled out; the bytes used are the same whatever the capacities. */
+   the number filled out; the bytes used are the same whatever the capacities. A handle that is
+   not a live one of createSignalProcessParamDravik (a callback handle, one already removed) is
+   refused with 119 "The handle is not a live signal processing handle". */
 AK_API uint8_t parseRawSignalDravik(const uint8_t* raw, int32_t* rawLength, CallbackHandle* handle,
                                     DravikSignalPack* signals, int32_t* signalCount, DravikResistPack* resists,
                                     int32_t* resistCount, CallStatus* status);

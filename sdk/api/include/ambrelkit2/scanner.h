@@ -71,7 +71,7 @@ AK_API uint8_t sensorsScanner(SensorScannerWrap* scanner, _SensorInfo* sensors, 
 AK_API void freeScanner(SensorScannerWrap* scanner);
 AK_API uint8_t addSensorsCallbackScanner(SensorScannerWrap* scanner, SensorsFoundCallback callback,
                                          CallbackHandle** handle, void* userData, CallStatus* status);
-/* Null is accepted. */
+/* Null, and a handle already removed, are ignored (see the callback removals). */
 AK_API void removeSensorsCallbackScanner(CallbackHandle* handle);
 
 AK_EXTERN_C_END
