@@ -387,12 +387,17 @@ TEST_P(DravikHostModes, ResistanceFromPowerDownDeliversNoSignal) {
     const auto published = modes.events();
     EXPECT_EQ(std::find(published.begin(), published.end(), kSignal), published.end());
 
-    // Idle from PowerDown sends the stop frame as from any mode but Idle.
+    // Idle from PowerDown sends the stop frame as from any mode but Idle. The device's mode is
+    // awaited for the library's own half second, which a loaded machine may overrun: the frame
+    // is then written again, and nothing else.
     ASSERT_EQ(execCommandSensor(sensor, kStopSignal, &status), 1) << status.ErrorMsg;
     const size_t sent = peer->commandFrames().size();
     ASSERT_EQ(execCommandSensor(sensor, kIdle, &status), 1) << status.ErrorMsg;
-    ASSERT_EQ(peer->commandFrames().size(), sent + 1);
-    EXPECT_EQ(peer->commandFrames().back(), std::vector<uint8_t>{0x01});
+    const auto frames = peer->commandFrames();
+    ASSERT_GT(frames.size(), sent);
+    for (size_t i = sent; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i], std::vector<uint8_t>{0x01});
+    }
     EXPECT_EQ(ampMode(), kPowerDown);
     for (CallbackHandle* handle : handles) {
         removeSignalCallbackDravik(handle);
