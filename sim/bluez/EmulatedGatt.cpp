@@ -378,6 +378,7 @@ void EmulatedGatt::resolveAgain(EmulatedDevice& device) {
     }
     unexportTable(device);
     device.gattExported = false;
+    ++device.tableChanges;
     // After the removal: a client told of the failure writes again to the new object.
     replies_->fail(device.address, "org.bluez.Error.Failed", "Operation failed");
     impl_.loop().after(device.profile.faults().reresolveGap, [this, address = device.address] {
