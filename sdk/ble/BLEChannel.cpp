@@ -61,15 +61,20 @@ bool BLEChannel::initNotify() {
     }
     // The handler is in place before the device starts sending, so no early value is lost.
     std::weak_ptr<DataBus> weakBus = dataBus_;
-    Platform::Registration registration = characteristic_->onValueChanged([weakBus](const std::vector<uint8_t>& value) {
-        auto bus = weakBus.lock();
-        if (!bus) return;
-        try {
-            bus->notify(value);
-        } catch (...) {
-            sdkLog().trace("[BLEChannel][valueChanged] subscriber failed");
-        }
-    });
+    Platform::Registration registration =
+        characteristic_->onValueChanged([weakBus, notified = notified_](const std::vector<uint8_t>& value) {
+            {
+                std::lock_guard count(notified->mutex);
+                ++notified->count;
+            }
+            auto bus = weakBus.lock();
+            if (!bus) return;
+            try {
+                bus->notify(value);
+            } catch (...) {
+                sdkLog().trace("[BLEChannel][valueChanged] subscriber failed");
+            }
+        });
     if (characteristic_->writeClientConfiguration(Platform::ClientConfiguration::Notify) !=
         Platform::GattStatus::Success) {
         throw std::runtime_error("Unable set notification callback: [" + info_->characteristicUuidText() + "]");
@@ -118,6 +123,21 @@ bool BLEChannel::isNotifying() {
 std::weak_ptr<DataBus> BLEChannel::dataEvent() { return dataBus_; }
 
 std::shared_ptr<RawChannelInfo> BLEChannel::rawChannelInfo() { return info_; }
+
+// A notification counted before the check below is applied ahead of the read, which is dropped;
+// one counted after it is applied after the read's value.
+bool BLEChannel::readUnlessNotified(const std::function<void(const std::vector<uint8_t>&)>& apply) {
+    uint64_t before = 0;
+    {
+        std::lock_guard count(notified_->mutex);
+        before = notified_->count;
+    }
+    std::vector<uint8_t> value;
+    if (!read(value)) return false;
+    std::lock_guard count(notified_->mutex);
+    if (notified_->count == before) apply(value);
+    return true;
+}
 
 void BLEChannel::setCharacteristic(std::shared_ptr<Platform::IGattCharacteristic> characteristic) {
     Platform::Registration oldHandler;

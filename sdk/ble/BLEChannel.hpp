@@ -3,7 +3,9 @@
 // on which every notified value is published.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -53,6 +55,16 @@ public:
     virtual bool write(const std::vector<uint8_t>& data, Platform::IGattCharacteristic::Acknowledged acknowledged) = 0;
     bool write(const std::vector<uint8_t>& data) { return write(data, {}); }
     virtual bool read(std::vector<uint8_t>& out) = 0;
+    // Reads the value and hands it to `apply`, unless a value was notified since the read was
+    // asked: the device notifies every change, and a notification may come in ahead of the
+    // read's reply (a socket overtakes the bus), so it is as new as the value read or newer.
+    // True when the read succeeded, whether or not its value was applied.
+    virtual bool readUnlessNotified(const std::function<void(const std::vector<uint8_t>&)>& apply) {
+        std::vector<uint8_t> value;
+        if (!read(value)) return false;
+        apply(value);
+        return true;
+    }
     virtual std::shared_ptr<RawChannelInfo> rawChannelInfo() = 0;
 };
 
@@ -77,6 +89,7 @@ public:
     bool write(const std::vector<uint8_t>& data, Platform::IGattCharacteristic::Acknowledged acknowledged) override;
     // Appends the value read from the device to `out`.
     bool read(std::vector<uint8_t>& out) override;
+    bool readUnlessNotified(const std::function<void(const std::vector<uint8_t>&)>& apply) override;
     std::shared_ptr<RawChannelInfo> rawChannelInfo() override;
 
     // Attaches the characteristic found by a new discovery (null detaches). Notification that
@@ -94,6 +107,12 @@ private:
     bool subscribed_ = false;
     std::shared_mutex mutex_;
     Platform::Registration valueChanged_;
+    // Counts the values notified; a read's value is applied under its lock.
+    struct NotifiedCount {
+        std::mutex mutex;
+        uint64_t count = 0;
+    };
+    const std::shared_ptr<NotifiedCount> notified_ = std::make_shared<NotifiedCount>();
 };
 
 }  // namespace VexaDevice::BLE

@@ -110,13 +110,23 @@ void Impl::setFaults(uint64_t address, LinkFaults faults) {
     loop_.run([&](sd_bus*) { devices_.setFaults(address, std::move(faults)); });
 }
 
-bool Impl::tableExported(uint64_t address) {
-    bool exported = false;
+template <class Read, class Value>
+Value Impl::readDevice(uint64_t address, Read read, Value absent) {
+    Value value = absent;
     loop_.run([&](sd_bus*) {
-        const auto* device = devices_.find(address);
-        exported = device && device->gattExported;
+        if (const auto* device = devices_.find(address)) value = read(*device);
     });
-    return exported;
+    return value;
+}
+
+bool Impl::tableExported(uint64_t address) {
+    return readDevice(
+        address, [](const EmulatedDevice& device) { return device.gattExported; }, false);
+}
+
+int Impl::tableChanges(uint64_t address) {
+    return readDevice(
+        address, [](const EmulatedDevice& device) { return device.tableChanges; }, 0);
 }
 
 int Impl::calls(const std::string& member) {
@@ -186,5 +196,7 @@ void BluezEmulator::setFaults(uint64_t address, LinkFaults faults) { impl_->setF
 int BluezEmulator::calls(const std::string& member) const { return impl_->calls(member); }
 
 bool BluezEmulator::tableExported(uint64_t address) const { return impl_->tableExported(address); }
+
+int BluezEmulator::tableChanges(uint64_t address) const { return impl_->tableChanges(address); }
 
 }  // namespace VexaSim

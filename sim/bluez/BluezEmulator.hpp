@@ -90,6 +90,8 @@ public:
     int calls(const std::string& member) const;
     // Whether a device's GATT table is exported right now (not while it is resolved again).
     bool tableExported(uint64_t address) const;
+    // How many times a device's table was resolved again while its link stayed up.
+    int tableChanges(uint64_t address) const;
     // A device the daemon remembers (paired, or heard by an earlier scan) though it need not be
     // in range: its object is exported at once. With a signal strength it is one another
     // program's discovery heard moments ago.

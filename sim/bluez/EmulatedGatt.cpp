@@ -3,7 +3,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "sdk/ble/platform/bluez/BluezNames.hpp"
 #include "sdk/ble/platform/bluez/DbusValue.hpp"
@@ -17,6 +19,8 @@ namespace VexaSim {
 namespace Bluez = VexaDevice::BLE::Platform::Bluez;
 
 namespace {
+
+constexpr std::chrono::milliseconds kLateSessionAnswer{5};
 
 const char* refusalText(const std::string& errorName) {
     return errorName == "org.bluez.Error.InProgress" ? "In Progress" : "Notify acquired";
@@ -160,14 +164,20 @@ int EmulatedGatt::startNotify(EmulatedCharacteristic& characteristic, sd_bus_mes
     // A client's second session is its first; one started while the link is down begins
     // when it comes up.
     if (characteristic.notifying) return sd_bus_reply_method_return(message, "");
-    if (characteristic.device->connected && characteristic.sim) {
+    const bool live = characteristic.device->connected && characteristic.sim;
+    if (live) {
         const auto status = characteristic.sim->writeClientConfiguration(Platform::ClientConfiguration::Notify);
         if (status != Platform::GattStatus::Success) return replyGattError(message, status, "Not paired");
         scheduleReresolve(*characteristic.device);
     }
     characteristic.notifying = true;
     emitChanged(sd_bus_message_get_bus(message), characteristic.path, Bluez::kGattCharacteristic, {"Notifying"});
-    return sd_bus_reply_method_return(message, "");
+    // Every other session is answered a moment late, as by a daemon that had the configuration
+    // written already: what the device sends meanwhile is announced before the answer.
+    if (!live || ++sessionsStarted_ % 2 != 0) return sd_bus_reply_method_return(message, "");
+    std::shared_ptr<sd_bus_message> call(sd_bus_message_ref(message), sd_bus_message_unref);
+    impl_.loop().after(kLateSessionAnswer, [call] { sd_bus_reply_method_return(call.get(), ""); });
+    return 1;
 }
 
 int EmulatedGatt::stopNotify(EmulatedCharacteristic& characteristic, sd_bus_message* message) {
@@ -199,15 +209,20 @@ int EmulatedGatt::acquireNotify(EmulatedCharacteristic& characteristic, sd_bus_m
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair) != 0) {
         return sd_bus_reply_method_errorf(message, "org.bluez.Error.Failed", "No socket");
     }
-    const auto status = characteristic.sim->writeClientConfiguration(Platform::ClientConfiguration::Notify);
-    if (status != Platform::GattStatus::Success) {
-        ::close(pair[0]);
-        ::close(pair[1]);
-        return replyGattError(message, status, "Not paired");
-    }
+    // The socket is there before the device is told to notify: what it sends from then on goes in.
     {
         std::lock_guard lock(characteristic.socketMutex);
         characteristic.socket = pair[0];
+    }
+    const auto status = characteristic.sim->writeClientConfiguration(Platform::ClientConfiguration::Notify);
+    if (status != Platform::GattStatus::Success) {
+        {
+            std::lock_guard lock(characteristic.socketMutex);
+            characteristic.socket = -1;
+        }
+        ::close(pair[0]);
+        ::close(pair[1]);
+        return replyGattError(message, status, "Not paired");
     }
     scheduleReresolve(*characteristic.device);
     // The client closing its end ends the notifications.
@@ -363,6 +378,7 @@ void EmulatedGatt::resolveAgain(EmulatedDevice& device) {
     }
     unexportTable(device);
     device.gattExported = false;
+    ++device.tableChanges;
     // After the removal: a client told of the failure writes again to the new object.
     replies_->fail(device.address, "org.bluez.Error.Failed", "Operation failed");
     impl_.loop().after(device.profile.faults().reresolveGap, [this, address = device.address] {

@@ -87,6 +87,7 @@ private:
 
     BluezEmulator::Impl& impl_;
     const std::shared_ptr<AcknowledgedReplies> replies_;
+    int sessionsStarted_ = 0;  // on a live link; every other one is answered late
 };
 
 }  // namespace VexaSim

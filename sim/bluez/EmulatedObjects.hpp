@@ -81,6 +81,7 @@ struct EmulatedDevice {
     Platform::Registration statusHandler;
     Platform::Registration pairingHandler;
     bool gattExported = false;
+    int tableChanges = 0;  // resolved again under a live link
     uint16_t nextHandle = 0x000A;
     std::vector<std::shared_ptr<EmulatedService>> services;
     std::vector<std::shared_ptr<EmulatedCharacteristic>> characteristics;

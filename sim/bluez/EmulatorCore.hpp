@@ -51,6 +51,7 @@ public:
     void setFaults(uint64_t address, LinkFaults faults);
     int calls(const std::string& member);
     bool tableExported(uint64_t address);
+    int tableChanges(uint64_t address);
     void remember(uint64_t address, const std::string& name, bool paired, std::optional<int16_t> rssi);
     bool onBus();
 
@@ -70,6 +71,9 @@ public:
 
 private:
     void setUp(sd_bus* bus);
+    // What `read` returns of the device on the loop thread; `absent` when it is unknown.
+    template <class Read, class Value>
+    Value readDevice(uint64_t address, Read read, Value absent);
 
     const std::shared_ptr<SimRadio> radio_;
     const BluezEmulatorOptions options_;

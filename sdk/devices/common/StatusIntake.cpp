@@ -9,11 +9,7 @@ namespace VexaDevice::Devices {
 void readStatusValue(BLE::IBLEChannel& status, int attempts, const std::atomic<bool>& linkLost,
                      const std::function<void(const std::vector<uint8_t>&)>& handle) {
     for (int attempt = 0; attempt < attempts && !linkLost; ++attempt) {
-        std::vector<uint8_t> value;
-        if (status.read(value)) {
-            handle(value);
-            return;
-        }
+        if (status.readUnlessNotified(handle)) return;
     }
     throw Utility::rt_exception("Can not read Status");
 }

@@ -31,7 +31,8 @@ std::shared_ptr<BLE::DataBus::Callback> listenTo(BLE::IBLEChannel& channel, std:
 }
 
 // Reads the status characteristic up to `attempts` times while the link is not lost and hands
-// the first value read to `handle`. Throws rt_exception "Can not read Status" when none came.
+// the first value read to `handle`, unless a status was notified meanwhile (it is as new).
+// Throws rt_exception "Can not read Status" when none came.
 void readStatusValue(BLE::IBLEChannel& status, int attempts, const std::atomic<bool>& linkLost,
                      const std::function<void(const std::vector<uint8_t>&)>& handle);
 

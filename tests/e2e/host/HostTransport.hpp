@@ -28,6 +28,7 @@
 namespace HostTest {
 
 inline constexpr bool kOverDbus = AK_HOST_OVER_DBUS != 0;
+inline constexpr bool kLinkFaults = AK_HOST_OVER_DBUS != 0 && AK_HOST_LINK_FAULTS != 0;
 
 // A stock daemon whose discovery takes a moment to stop. With AK_HOST_LINK_FAULTS=1 connects
 // are aborted twice before one holds (the third after InProgress), the last service is exported

@@ -46,9 +46,9 @@ GattStatus BluezCharacteristic::outcomeStatus(const CallOutcome& outcome) {
 }
 
 // A characteristic whose object went away with its table is called on its new one: a call
-// waits until the table is back (or the link is gone).
+// waits until the table is back with its notifications on again (or the link is gone).
 void BluezCharacteristic::awaitRebind() {
-    platform_->waitFor([&] { return !link_->stale.load() || !device_->up(); },
+    platform_->waitFor([&] { return (!link_->stale.load() && !device_->rebinding.load()) || !device_->up(); },
                        std::chrono::steady_clock::now() + platform_->timing().rebindTimeout);
 }
 

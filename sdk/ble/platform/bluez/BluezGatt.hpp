@@ -34,7 +34,8 @@ public:
 private:
     // The daemon refused the call because the link is gone, which it does not always report.
     GattStatus outcomeStatus(const CallOutcome& outcome);
-    // Waits while the characteristic's table is away, until it is bound again or the link ends.
+    // Waits while the characteristic's table is away, until the device's table works again or
+    // the link ends.
     void awaitRebind();
     // Makes the call once the table is there; one that reached an object the daemon had just
     // removed with its table is made once more on the object found again.

@@ -52,6 +52,7 @@ void DeviceLink::untrack(const std::shared_ptr<PendingCall>& call) {
 
 bool DeviceLink::setUp(bool up) {
     if (up_.exchange(up) == up) return false;
+    if (!up) rebinding = false;
     std::vector<std::shared_ptr<StatusRegistry>> handlers;
     std::vector<std::shared_ptr<PendingCall>> calls;
     {

@@ -112,6 +112,10 @@ public:
     void announceRebound();
     // Loop thread: notification switches still under way on a table resolved again.
     int rebindSwitches = 0;
+    // From the first object of a table resolved again going away until every characteristic
+    // works again (or the link goes down): a call waits meanwhile, so that what the device
+    // answers on another characteristic is not sent before its notifications are back.
+    std::atomic<bool> rebinding{false};
 
     // Battery level presented from the daemon's battery interface.
     const std::shared_ptr<ValueRegistry>& batteryHandlers() const { return batteryHandlers_; }

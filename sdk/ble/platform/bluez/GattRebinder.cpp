@@ -61,6 +61,8 @@ void GattRebinder::removed(const std::shared_ptr<DeviceLink>& device, const std:
     characteristic->mode = CharacteristicLink::Mode::Off;
     characteristic->releasing = false;
     characteristic->stale = true;
+    // Objects that go with the link leave nothing to wait for: a new link starts afresh.
+    if (device->up()) device->rebinding = true;
     platform_.loop().after(deadline_, [this, weak = std::weak_ptr(device)] {
         if (auto live = weak.lock()) expire(live);
     });
@@ -106,6 +108,8 @@ void GattRebinder::announceWhenWhole(DeviceLink& device) {
                     [](const auto& characteristic) { return characteristic->stale.load(); })) {
         return;
     }
+    device.rebinding = false;
+    platform_.announceChange();
     device.announceRebound();
 }
 

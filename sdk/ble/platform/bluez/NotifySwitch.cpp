@@ -55,13 +55,16 @@ void watchSocket(BluezPlatform& platform, const std::shared_ptr<DeviceLink>& dev
                           [characteristic, device, owner] { readSocket(*owner, *device, *characteristic); });
 }
 
+// The session's values are taken from the call on: the daemon may report the first ones before
+// it answers (the device notifies as soon as its configuration is written).
 void startSession(BluezPlatform& platform, const std::shared_ptr<CharacteristicLink>& characteristic) {
+    characteristic->mode = CharacteristicLink::Mode::Session;
     platform.send(
         characteristic->path(), kGattCharacteristic, "StartNotify", nullptr,
         [characteristic](sd_bus_message*, const CallOutcome& outcome) {
             // InProgress: a session of ours is being set up already.
             const bool on = outcome.ok() || outcome.errorName == "org.bluez.Error.InProgress";
-            if (on) characteristic->mode = CharacteristicLink::Mode::Session;
+            if (!on) characteristic->mode = CharacteristicLink::Mode::Off;
             finish(*characteristic, on ? CallOutcome{} : outcome);
         },
         platform.timing().callTimeout);
@@ -71,13 +74,16 @@ void startSession(BluezPlatform& platform, const std::shared_ptr<CharacteristicL
 
 void start(BluezPlatform& platform, const std::shared_ptr<DeviceLink>& device,
            const std::shared_ptr<CharacteristicLink>& characteristic, Done done) {
+    if (!characteristic->starting.empty()) {
+        characteristic->starting.push_back(std::move(done));  // joins the start in flight
+        return;
+    }
     if (characteristic->mode != CharacteristicLink::Mode::Off) {
         characteristic->wanted = true;
         done({});
         return;
     }
     characteristic->starting.push_back(std::move(done));
-    if (characteristic->starting.size() > 1) return;  // joins the start in flight
 
     const auto properties = platform.properties(characteristic->path(), kGattCharacteristic);
     if (!properties || !properties->contains("NotifyAcquired")) {
