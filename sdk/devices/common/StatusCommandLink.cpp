@@ -1,6 +1,8 @@
 #include "sdk/devices/common/StatusCommandLink.hpp"
 
+#include <bitset>
 #include <functional>
+#include <mutex>
 #include <span>
 
 #include "sdk/core/DeviceError.hpp"
@@ -11,6 +13,36 @@
 namespace VexaDevice::Devices {
 
 const CommandReply StatusCommandLink::NotDelivered{0, Utility::kKspErrors.dataSend, 0};
+
+namespace {
+
+// The codes of the frames a device may have answered last: that of the last frame answered and
+// of every frame written since. A device that announces its status as each frame arrives names
+// that code in the announcement, so a reply to a frame of such a code may be the announcement,
+// the status from before the frame was carried out.
+class LastAnswered {
+public:
+    bool mayBe(uint8_t code) const {
+        std::lock_guard lock(mutex_);
+        return codes_.test(code);
+    }
+    // The device reported `code` as its last answered frame, in a reply or a status read.
+    void only(uint8_t code) {
+        std::lock_guard lock(mutex_);
+        codes_.reset();
+        codes_.set(code);
+    }
+    void unanswered(uint8_t code) {
+        std::lock_guard lock(mutex_);
+        codes_.set(code);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::bitset<256> codes_;
+};
+
+}  // namespace
 
 // What the status handler needs; shared with it so that it may outlive the link.
 struct StatusCommandLink::State {
@@ -25,9 +57,11 @@ struct StatusCommandLink::State {
                   ? CommandExchange<CommandReply>::Sameness(std::equal_to<CommandReply>{})
                   : CommandExchange<CommandReply>::Sameness{}),
           wake(std::move(wakeup)),
-          readAttempts(timing.readAttempts) {}
+          readAttempts(timing.readAttempts),
+          announces(answers == StatusAnswers::AfterAnnouncement) {}
 
-    void onStatus(const std::vector<uint8_t>& bytes) {
+    // Takes in one status value; the newest pack in it, if any.
+    std::optional<StatusPack> onStatus(const std::vector<uint8_t>& bytes) {
         const auto split = splitPacks<StatusPack>(std::span<const uint8_t>(bytes));
         ring.write(split.packs.data(), split.packs.size());
         if (split.remainder) Utility::sdkLog().warn("Error data length status. Device: [{}]", deviceName());
@@ -42,6 +76,8 @@ struct StatusCommandLink::State {
             exchange.deliver(CommandReply{last.mode(), last.error(), last.command()});
         }
         if (const auto worker = wake.lock()) worker->notify();
+        if (split.packs.empty()) return std::nullopt;
+        return split.packs.back();
     }
 
     std::string deviceName() const {
@@ -58,6 +94,8 @@ struct StatusCommandLink::State {
     CommandExchange<CommandReply> exchange;
     const std::weak_ptr<Utility::CvWait> wake;
     const int readAttempts;
+    const bool announces;
+    LastAnswered lastAnswered;
     mutable std::mutex nameMutex;
     std::string name;
 };
@@ -97,7 +135,7 @@ void StatusCommandLink::readStatus() {
         if (state_->linkLost) return;
         std::vector<uint8_t> value;
         if (status_->read(value)) {
-            state_->onStatus(value);
+            if (const auto read = state_->onStatus(value)) state_->lastAnswered.only(read->command());
             state_->modeKnown = true;
             return;
         }
@@ -108,7 +146,12 @@ void StatusCommandLink::readStatus() {
 std::optional<CommandReply> StatusCommandLink::answerTo(const std::vector<uint8_t>& frame) const {
     if (frame.empty()) return std::nullopt;
     const uint8_t code = frame.front();
-    return state_->exchange.trySend(frame, [code](const CommandReply& reply) { return reply.command == code; });
+    auto answer = state_->exchange.trySend(frame, [code](const CommandReply& reply) { return reply.command == code; });
+    if (answer)
+        state_->lastAnswered.only(code);
+    else
+        state_->lastAnswered.unanswered(code);
+    return answer;
 }
 
 CommandReply StatusCommandLink::exchangeCommand(const std::vector<uint8_t>& frame) const {
@@ -117,13 +160,20 @@ CommandReply StatusCommandLink::exchangeCommand(const std::vector<uint8_t>& fram
 
 CommandReply StatusCommandLink::exchangeMode(const std::vector<uint8_t>& frame,
                                              const std::function<bool(uint8_t)>& reached) {
+    const bool mayBeAnnounced = state_->announces && !frame.empty() && state_->lastAnswered.mayBe(frame.front());
     const std::optional<CommandReply> answer = answerTo(frame);
-    // An answer reports the device's mode, a refusal as much as an acceptance; a frame left
-    // unanswered may have switched the device or not.
-    state_->modeKnown = answer.has_value();
-    if (!answer) return NotDelivered;
+    // A frame left unanswered may have switched the device or not. An answer reports the
+    // device's mode, a refusal as much as an acceptance, unless it may be the announcement of
+    // the frame, which reports the mode before the frame was carried out: then only a reply
+    // showing the mode reached tells it.
+    if (!answer) {
+        state_->modeKnown = false;
+        return NotDelivered;
+    }
     CommandReply reply = *answer;
-    if (reply.code == 0 && !reached(reply.mode)) reply.code = Utility::kKspErrors.dataSend;
+    const bool carriedOut = reply.code == 0 && reached(reply.mode);
+    state_->modeKnown = carriedOut || !mayBeAnnounced;
+    if (reply.code == 0 && !carriedOut) reply.code = Utility::kKspErrors.dataSend;
     return reply;
 }
 

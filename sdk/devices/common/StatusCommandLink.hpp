@@ -108,10 +108,12 @@ public:
     // accepted reply whose mode `reached` refuses (code 513): the device took the frame without
     // carrying it out. Every reply, a refusal too, reports the mode the device is in; a switch
     // that went unanswered leaves the mode unknown (the device may have switched or not) until a
-    // switch is answered or the status is read again.
+    // switch is answered or the status is read again. With a device that announces its status
+    // as each frame arrives, a reply to a frame of the code the device may have answered last
+    // may be that announcement: it tells the mode only when it shows the mode reached.
     CommandReply exchangeMode(const std::vector<uint8_t>& frame, const std::function<bool(uint8_t)>& reached);
-    // Whether mode() is the device's: false after an unanswered switch or a lost link, until the
-    // next status read or answered switch.
+    // Whether mode() is the device's: false after an unanswered switch, a reply that may be the
+    // announcement, or a lost link, until the next status read or answered switch.
     bool modeKnown() const;
 
     // Writes one frame once, for the commands the device does not answer; true when written.

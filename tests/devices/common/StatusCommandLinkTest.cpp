@@ -128,6 +128,32 @@ TEST_F(LinkFixture, AStatusDeliveredBeforeTheFrameWentOutIsNotItsAnswer) {
     EXPECT_EQ(link->exchangeCommand({0x04}), StatusCommandLink::NotDelivered);
 }
 
+// A device that announces its status as each frame arrives names the last frame it answered in
+// the announcement. After a start it took without acting and whose statuses were lost, the
+// announcement of the next start (its answer lost too) passes for that start's answer; the
+// device then switches, so the mode it reports is not the device's. A refusal of a frame whose
+// code the device did not answer last is its answer and reports the mode.
+TEST_F(LinkFixture, AReplyThatMayBeTheAnnouncementOfTheFrameLeavesTheModeOpen) {
+    StatusCommandLink announcing(statusChannel, commandChannel, wake, fastTiming(),
+                                 VexaDevice::Devices::StatusAnswers::AfterAnnouncement);
+    announcing.listen();
+    statusChannel->scriptReads({status(80, 0, 2, 0x08)});
+    announcing.readStatus();
+    const auto signal = [](uint8_t mode) { return mode == 3; };
+
+    commandChannel->onWrite([](const std::vector<uint8_t>&) { return true; });
+    EXPECT_EQ(announcing.exchangeMode({0x03}, signal), StatusCommandLink::NotDelivered);
+    answerWith({status(80, 0, 2, 0x03)});
+    EXPECT_EQ(announcing.exchangeMode({0x03}, signal), (CommandReply{2, 513, 0x03}));
+    EXPECT_FALSE(announcing.modeKnown()) << "the device may be switching to signal now";
+    settle();
+
+    answerWith({status(80, 2, 2, 0x04)});
+    EXPECT_EQ(announcing.exchangeMode({0x04}, [](uint8_t mode) { return mode == 4; }), (CommandReply{2, 2, 0x04}));
+    EXPECT_TRUE(announcing.modeKnown()) << "the device answered 0x03 last, so this is the refusal";
+    settle();
+}
+
 TEST_F(LinkFixture, ALostLinkEndsTheWaitAndTheRetries) {
     ProtocolTiming patient = fastTiming();
     patient.replyWaitStep = 20ms;
