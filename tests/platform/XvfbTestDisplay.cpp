@@ -24,6 +24,8 @@ constexpr auto kPollPause = std::chrono::milliseconds(20);
 bool XvfbTestDisplay::binaryAvailable() { return access(kBinary, X_OK) == 0 && access("/usr/bin/xdotool", X_OK) == 0; }
 
 XvfbTestDisplay::XvfbTestDisplay(const std::string& screen, std::chrono::milliseconds startTimeout) {
+    char separator = 0;
+    std::istringstream(screen) >> screenWidth_ >> separator >> screenHeight_;
     int ready[2];
     if (pipe(ready) != 0) {
         return;
@@ -112,23 +114,41 @@ bool XvfbTestDisplay::requestClose(const std::string& window) const {
     return sent;
 }
 
-std::optional<std::pair<int, int>> XvfbTestDisplay::windowSize(const std::string& window) const {
+std::optional<XvfbTestDisplay::Placement> XvfbTestDisplay::windowPlacement(const std::string& window) const {
     const auto shell = runProcess({"xdotool", "getwindowgeometry", "--shell", window});
     std::istringstream lines(shell.output);
     std::string line;
-    std::optional<int> width;
-    std::optional<int> height;
+    Placement placement;
+    int found = 0;
+    const std::pair<const char*, int*> fields[] = {
+        {"X=", &placement.x}, {"Y=", &placement.y}, {"WIDTH=", &placement.width}, {"HEIGHT=", &placement.height}};
     while (std::getline(lines, line)) {
-        if (line.rfind("WIDTH=", 0) == 0) {
-            width = std::stoi(line.substr(6));
-        } else if (line.rfind("HEIGHT=", 0) == 0) {
-            height = std::stoi(line.substr(7));
+        for (const auto& [name, value] : fields) {
+            if (line.rfind(name, 0) == 0) {
+                *value = std::stoi(line.substr(std::strlen(name)));
+                ++found;
+            }
         }
     }
-    if (!width || !height) {
+    if (found != 4) {
         return std::nullopt;
     }
-    return std::make_pair(*width, *height);
+    return placement;
+}
+
+bool XvfbTestDisplay::waitUntilCentred(const std::string& window, std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto placement = windowPlacement(window);
+        if (placement && placement->x == (screenWidth_ - placement->width) / 2 &&
+            placement->y == (screenHeight_ - placement->height) / 2) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPollPause);
+    }
 }
 
 }  // namespace quellwave::testing

@@ -38,10 +38,22 @@ public:
     // Asks the window to close, as its close box does (the window manager's delete request).
     bool requestClose(const std::string& window) const;
 
-    // Width and height of the window.
-    std::optional<std::pair<int, int>> windowSize(const std::string& window) const;
+    struct Placement {
+        int x = 0;
+        int y = 0;
+        int width = 0;
+        int height = 0;
+    };
+    // Where the window's top left corner is on the desktop, and its size.
+    std::optional<Placement> windowPlacement(const std::string& window) const;
+
+    // Waits until the window sits centred on the desktop, where the program moves its windows
+    // once they are shown (without a window manager, no frame is around them).
+    bool waitUntilCentred(const std::string& window, std::chrono::milliseconds timeout) const;
 
 private:
+    int screenWidth_ = 0;
+    int screenHeight_ = 0;
     pid_t pid_ = -1;
     std::string name_;
     std::optional<ScopedEnvironment> displayVariable_;
