@@ -8,7 +8,8 @@
 // issued counts, so neither a reply still being handed to the previous command's subscription
 // nor a status the device sent before it received this frame (one delivered during a retry
 // pause, say) passes for the answer. Releasing the subscription on return is the whole
-// unsubscription: a late reply reaches nobody.
+// unsubscription: a late reply reaches nobody. A device whose answers name the frame they
+// answer is driven with sendNamed(), which keeps one subscription over all its writes.
 //
 // A device that announces its current status the moment a frame arrives, before it carries
 // the frame out, is driven with an acknowledging writer and a sameness test: the writer hands
@@ -84,18 +85,15 @@ public:
     // caller that must tell a reply from the failure.
     std::optional<Reply> trySend(const std::vector<uint8_t>& frame, const Predicate& answers = {},
                                  int replySteps = 0) const {
-        for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
-            // Every write listens afresh: what came in around a failed write is no answer.
-            Listening listening = listen(answers);
-            if (write_(frame, acknowledgement(listening))) {
-                if (!arrives(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps))
-                    return std::nullopt;
-                return listening.reply.get();
-            }
-            const auto failedAt = std::chrono::steady_clock::now();
-            if (retriesLeft == 0 || disconnected_) return std::nullopt;
-            std::this_thread::sleep_until(failedAt + timing_.writeRetryPause);
-        }
+        return exchange(frame, answers, replySteps, Listen::PerWrite);
+    }
+
+    // The same exchange for a device whose answer names the frame it answers (a request
+    // identifier it repeats, fresh for every frame), picked out by `answers`. One
+    // subscription spans every write: a write reported failed may still have reached the
+    // device, and its answer, however early it came, ends the exchange without another write.
+    Reply sendNamed(const std::vector<uint8_t>& frame, const Predicate& answers, int replySteps = 0) const {
+        return exchange(frame, answers, replySteps, Listen::WholeExchange).value_or(failure_);
     }
 
     // One exchange with a device that is asked again whenever a reply wait ends in silence:
@@ -148,6 +146,33 @@ private:
         std::shared_ptr<Waiter> waiter;
         std::shared_ptr<typename ReplyBus::Callback> subscription;
     };
+
+    enum class Listen {
+        // Every write listens afresh: what came in around a failed write is no answer.
+        PerWrite,
+        // The answer names its frame: whatever came in since the first write may be it.
+        WholeExchange,
+    };
+
+    std::optional<Reply> exchange(const std::vector<uint8_t>& frame, const Predicate& answers, int replySteps,
+                                  Listen mode) const {
+        Listening listening = listen(answers);
+        for (int retriesLeft = timing_.writeRetries;; --retriesLeft) {
+            if (write_(frame, acknowledgement(listening))) {
+                if (!arrives(listening.reply, replySteps > 0 ? replySteps : timing_.replyWaitSteps))
+                    return std::nullopt;
+                return listening.reply.get();
+            }
+            const auto failedAt = std::chrono::steady_clock::now();
+            const bool lastWrite = retriesLeft == 0 || disconnected_;
+            const auto retryAt = lastWrite ? failedAt : failedAt + timing_.writeRetryPause;
+            if (mode == Listen::WholeExchange && listening.reply.wait_until(retryAt) == std::future_status::ready)
+                return listening.reply.get();
+            if (lastWrite) return std::nullopt;
+            std::this_thread::sleep_until(retryAt);
+            if (mode == Listen::PerWrite) listening = listen(answers);
+        }
+    }
 
     // Subscribes for the first reply delivered from now on that `answers` accepts.
     Listening listen(const Predicate& answers) const {

@@ -46,7 +46,7 @@ OperationResult DravikRequests::exchange(const std::vector<uint8_t>& frame, std:
     const uint8_t command = frame.size() > 4 ? frame[4] : 0;
     const auto steps = static_cast<int>(
         std::max<int64_t>(1, (timeout.count() == 0 ? std::chrono::milliseconds(65535) : timeout) / timing_.replyStep));
-    OpCmdRes answer = exchange_.send(
+    OpCmdRes answer = exchange_.sendNamed(
         frame, [id, command](const OpCmdRes& value) { return value.requestId == id && value.command == command; },
         steps);
     const OperationResult result = dravikDeviceResult(answer.result);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "sdk/core/ByteReaders.hpp"
 #include "sdk/devices/dravik/DravikRequests.hpp"
@@ -91,6 +92,18 @@ TEST_F(DravikRequestsOnChannels, OnlyTheReplyWithTheRequestsIdentifierAndCommand
     });
     EXPECT_EQ(requests.request(FsDeleteFile, "a.bin", {}).code, 4);
     EXPECT_NE(idOf(command->writes().at(1)), idOf(frame)) << "every request has a fresh identifier";
+}
+
+TEST_F(DravikRequestsOnChannels, AnAnswerBeforeTheWriteCameBackFailedIsTheRequestsAndNothingGoesAgain) {
+    // The device deletes the file and answers; then the write comes back failed (the link's
+    // table went before its acknowledgement). Writing the frame again would find no file.
+    bool deleted = false;
+    command->onWrite([&](const std::vector<uint8_t>& frame) {
+        replies->deliver(reply(idOf(frame), frame[4], std::exchange(deleted, true) ? 4 : 0));
+        return false;
+    });
+    EXPECT_TRUE(requests.request(FsDeleteFile, "a.bin", {}));
+    EXPECT_EQ(command->writes().size(), 1u);
 }
 
 TEST_F(DravikRequestsOnChannels, AChecksumWaitsLongerThanTheReplyTimeOut) {
