@@ -6,6 +6,7 @@
 // A family joins the run with one Subject subclass (most derive from PeerSubject, which holds
 // the emulated device and its settings) and a line in makeSubjects().
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -24,8 +25,13 @@
 
 namespace StressTest {
 
+// Every emulated device of the run sends one pack a period.
+inline constexpr auto PackPeriod = std::chrono::microseconds(2000);
+
 // Pack numbers of one stream: never repeated or going back, except that a stream the device
-// starts again counts from zero.
+// starts again counts from zero. A number tells forward from back only within half the
+// counter's turn: after a longer silence (a link down while the device went on counting) any
+// number may come next.
 class PackOrder {
 public:
     explicit PackOrder(uint64_t modulus) : modulus_(modulus) {}
@@ -33,9 +39,11 @@ public:
     // False when `packNum` repeats or goes back.
     bool accept(uint32_t packNum) {
         std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
         const std::optional<uint64_t> previous = previous_;
+        const auto silence = now - std::exchange(previousAt_, now);
         previous_ = packNum;
-        if (!previous || std::chrono::steady_clock::now() < lenientUntil_) return true;
+        if (!previous || now < lenientUntil_ || silence >= halfTurn()) return true;
         const uint64_t forward = (packNum + modulus_ - *previous % modulus_) % modulus_;
         return (forward > 0 && forward < modulus_ / 2) || packNum < RestartWindow;
     }
@@ -49,11 +57,16 @@ public:
     }
 
 private:
+    std::chrono::microseconds halfTurn() const {
+        return PackPeriod * static_cast<int64_t>(std::min<uint64_t>(modulus_ / 2, INT32_MAX));
+    }
+
     // A stream started again begins at zero; the first packs may have been lost.
     static constexpr uint32_t RestartWindow = 256;
     const uint64_t modulus_;
     std::mutex mutex_;
     std::optional<uint64_t> previous_;
+    std::chrono::steady_clock::time_point previousAt_{};
     std::chrono::steady_clock::time_point lenientUntil_{};
 };
 

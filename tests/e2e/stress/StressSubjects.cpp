@@ -90,7 +90,6 @@ std::string Subject::describeState() const { return "mode " + std::to_string(sta
 
 namespace {
 
-constexpr auto PackPeriod = std::chrono::microseconds(2000);
 constexpr uint64_t Wide = uint64_t{1} << 32;
 const double Infinity = std::numeric_limits<double>::infinity();
 
