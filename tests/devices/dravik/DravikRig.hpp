@@ -10,6 +10,7 @@
 #include "sim/peers/dravik/DravikPeer.hpp"
 #include "sim/radio/SimRadio.hpp"
 #include "tests/devices/kestrane/StreamRig.hpp"
+#include "tests/support/WaitFor.hpp"
 
 namespace DravikTest {
 
@@ -45,6 +46,16 @@ struct DravikRig {
         ble = VexaDevice::BLE::BLEDevice::create(VexaDevice::BLE::DeviceId::fromUInt64(Address), {},
                                                  KestraneTest::fastBle());
     }
+
+    // A delivery in flight may hold the device a moment after the test let go of it: the radio
+    // and its links go only after it, here, so that no thread of theirs outlives the test.
+    ~DravikRig() {
+        const std::weak_ptr<VexaDevice::BLE::BLEDevice> device = ble;
+        ble.reset();
+        TestSupport::waitFor([&] { return device.expired(); });
+    }
+    DravikRig(const DravikRig&) = delete;
+    DravikRig& operator=(const DravikRig&) = delete;
 
     std::shared_ptr<VexaDevice::Dravik::DravikBleProtocol> protocol(
         VexaDevice::Dravik::DravikTiming timing = fastDravik()) {
