@@ -152,17 +152,6 @@ struct DravikHost : SensorHost {
         ASSERT_EQ(connectSensor(sensor, &status), 1) << status.ErrorMsg;
     }
 
-    // The faulty daemon resolves the table again soon after notifications first come on; a
-    // step that must not meet that waits until it is over.
-    void waitForTheTableResolvedAgain() {
-        if constexpr (kLinkFaults) {
-            ASSERT_TRUE(waitFor([&] {
-                return transport.daemon()->tableChanges(kDravikAddress) == 1 &&
-                       transport.daemon()->tableExported(kDravikAddress);
-            })) << "the table was not resolved again";
-        }
-    }
-
     void createStimulator() {
         stimulatorScanner = scanFor({SensorFamilyPhotoStim});
         _SensorInfo info = record(SensorFamilyPhotoStim, kStimulatorAddressText);
@@ -418,7 +407,7 @@ TEST_P(DravikHostModes, ResistanceFromPowerDownDeliversNoSignal) {
 TEST_F(DravikHost, KeepsFilesOnTheDevice) {
     // A request whose answer is lost with the table may already have been carried out: a delete
     // written again then finds no file.
-    waitForTheTableResolvedAgain();
+    waitForTheTableResolvedAgain(kDravikAddress);
     std::vector<uint8_t> data(600);
     for (size_t i = 0; i < data.size(); ++i) {
         data[i] = static_cast<uint8_t>(i * 13 + 1);
@@ -549,7 +538,7 @@ TEST_F(DravikHost, ReadsFilesToTheirEndAndRefusesRangesPastIt) {
 TEST_F(DravikHost, AnAutosavedFileReadsBackAsTheRawStream) {
     // A packet the device sends while its table is away reaches no client of any daemon: the
     // stream is compared once that is over.
-    waitForTheTableResolvedAgain();
+    waitForTheTableResolvedAgain(kDravikAddress);
     RawByteCalls raw;
     CallbackHandle* handle = nullptr;
     ASSERT_EQ(addSignalRawCallbackDravik(sensor, &RawByteCalls::receive, &handle, &raw, &status), 1) << status.ErrorMsg;

@@ -199,6 +199,18 @@ struct SensorHost : HostLibrary {
         HostLibrary::TearDown();
     }
 
+    // The faulty daemon resolves the device's table again soon after notifications first come
+    // on. A frame whose write crosses that may have reached the device though the write failed,
+    // and a notification sent while the table is away reaches no client: a flow that cannot
+    // tell those apart from a fault of the library waits until the table is back.
+    void waitForTheTableResolvedAgain(uint64_t address) {
+        if constexpr (kLinkFaults) {
+            ASSERT_TRUE(waitFor([&] {
+                return transport.daemon()->tableChanges(address) == 1 && transport.daemon()->tableExported(address);
+            })) << "the table was not resolved again";
+        }
+    }
+
     // A start that `peer` (the emulated device of `sensor`) takes without carrying it out fails;
     // so does every command once the link is down.
     template <class Peer>
