@@ -514,7 +514,8 @@ TEST_F(BluezLinkCalls, NotConnectedOnAReadTakesTheLinkDownAndBusyCallsAreMadeOnc
     });
     peer->characteristic(kService, kCommand)->failNextReads(1, Platform::GattStatus::Unreachable);
     EXPECT_EQ(command->readValue().status, Platform::GattStatus::Unreachable);
-    EXPECT_EQ(device->connectionStatus(), Platform::ConnectionStatus::Disconnected);
+    // The daemon tells of the link going a moment after the read's answer.
+    EXPECT_TRUE(waitFor([&] { return device->connectionStatus() == Platform::ConnectionStatus::Disconnected; }));
     EXPECT_TRUE(waitFor([&] { return lost.load() > 0; }));
     EXPECT_TRUE(waitFor([&] { return !peer->isConnected(); }));
     EXPECT_EQ(command->writeValue({1}), Platform::GattStatus::Unreachable);
